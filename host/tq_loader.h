@@ -1,0 +1,117 @@
+// Loading of dynamic libraries by file name or by library name, and the
+// resolution of their exported symbols. This is the host layer's only
+// contact with the platform's loader (dlopen on Linux, LoadLibrary on
+// Windows).
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#if __has_include("vekexp_api.h")
+#  include "vekexp_api.h"
+#elif !defined(VEKEXP_API)
+// Until the host layer's export header exists.
+#  if defined(_WIN32)
+#    if defined(VEKEXP_BUILDING)
+#      define VEKEXP_API __declspec(dllexport)
+#    else
+#      define VEKEXP_API __declspec(dllimport)
+#    endif
+#  else
+#    define VEKEXP_API __attribute__((visibility("default")))
+#  endif
+#endif
+
+// A generic function address; cast it to the routine's own type to call it.
+using TQ_ProcAddress = void (*)();
+
+// One library file loaded into the process. The file stays loaded as long
+// as any reference to this object lives.
+class VEKEXP_API TQ_LoadedLibrary {
+ public:
+  ~TQ_LoadedLibrary();
+  TQ_LoadedLibrary(const TQ_LoadedLibrary&) = delete;
+  TQ_LoadedLibrary& operator=(const TQ_LoadedLibrary&) = delete;
+
+  // The name or path the library was asked for.
+  const std::string& Name() const { return m_name; }
+  // The file it was loaded from.
+  const std::string& Path() const { return m_path; }
+
+  // Address of an exported function. Null, with a message naming the
+  // symbol, the file and the platform's reason in `error`, when the library
+  // has no such export; never null otherwise.
+  TQ_ProcAddress FindFunction(const std::string& symbol, std::string& error) const;
+  // The same for an exported data object.
+  void* FindData(const std::string& symbol, std::string& error) const;
+
+  // FindFunction cast to the routine's own pointer type.
+  template <class Routine>
+  Routine Function(const std::string& symbol, std::string& error) const {
+    return reinterpret_cast<Routine>(FindFunction(symbol, error));
+  }
+
+ private:
+  friend class TQ_LibraryLoader;
+  TQ_LoadedLibrary(std::string name, std::string path, void* handle);
+
+  std::string m_name;
+  std::string m_path;
+  void* m_handle;
+};
+
+using TQ_LibraryRef = std::shared_ptr<TQ_LoadedLibrary>;
+
+// Loads libraries and keeps one loaded object per name and per file: while
+// a reference to a library lives, loading it again returns the same object.
+//
+// A library asked for by name is looked for, in order, in the user's
+// directories, the model library's directory, the directory of the module
+// that holds this loader, and then the platform's own search path. In each
+// directory the platform's file names for the name are tried: NAME.so and
+// libNAME.so on Linux, NAME.dll on Windows (the name alone when it already
+// carries the suffix).
+class VEKEXP_API TQ_LibraryLoader {
+ public:
+  TQ_LibraryLoader() = default;
+  TQ_LibraryLoader(const TQ_LibraryLoader&) = delete;
+  TQ_LibraryLoader& operator=(const TQ_LibraryLoader&) = delete;
+
+  // Directories searched first, in this order.
+  void SetUserDirectories(std::vector<std::string> directories);
+  const std::vector<std::string>& UserDirectories() const { return m_userDirectories; }
+
+  // Directory of the model library, searched after the user's directories.
+  void SetModelLibraryDirectory(std::string directory);
+  const std::string& ModelLibraryDirectory() const { return m_modelDirectory; }
+
+  // Loads the library at this path, or at this file name as the platform
+  // finds it. Null, with a message in `error`, when it cannot be loaded.
+  TQ_LibraryRef LoadFile(const std::string& path, std::string& error);
+
+  // Finds and loads a library by its name through the search path. A name
+  // with a directory part is loaded as a path. Null, with a message naming
+  // every file tried and the platform's reasons, when no file loads.
+  TQ_LibraryRef LoadByName(const std::string& name, std::string& error);
+
+  // The directories searched for a name before the platform's search path,
+  // in order, without repeats.
+  std::vector<std::string> SearchDirectories() const;
+
+  // The file names tried for a library name, in order.
+  static std::vector<std::string> FileNames(const std::string& name);
+
+  // Directory of the module (executable or shared library) that holds the
+  // loader; empty when the platform cannot tell.
+  static std::string ModuleDirectory();
+
+ private:
+  TQ_LibraryRef Open(const std::string& name, const std::string& file, std::string& error);
+
+  std::vector<std::string> m_userDirectories;
+  std::string m_modelDirectory;
+  std::map<std::string, std::weak_ptr<TQ_LoadedLibrary>> m_byName;
+  std::map<std::string, std::weak_ptr<TQ_LoadedLibrary>> m_byFile;
+};
