@@ -9,7 +9,7 @@
 set(MORVANE_LIBRARY_DIR ${CMAKE_CURRENT_LIST_DIR}/../library)
 get_filename_component(MORVANE_LIBRARY_DIR ${MORVANE_LIBRARY_DIR} ABSOLUTE)
 
-function(morvane_library_frame target)
+function(morvane_library_frame target core)
   set(content ${MORVANE_LIBRARY_DIR}/content.xml)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${content})
   if(WIN32)
@@ -46,7 +46,7 @@ constexpr unsigned char kContent[@size@] = {
 
 std::span<const unsigned char> LibraryContentResource() { return kContent; }
 ")
-    target_sources(${target} PRIVATE ${generated})
-    target_include_directories(${target} PRIVATE ${MORVANE_LIBRARY_DIR})
+    target_sources(${core} PRIVATE ${generated})
+    target_include_directories(${core} PUBLIC ${MORVANE_LIBRARY_DIR})
   endif()
 endfunction()

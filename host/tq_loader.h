@@ -9,20 +9,7 @@
 #include <string>
 #include <vector>
 
-#if __has_include("vekexp_api.h")
-#  include "vekexp_api.h"
-#elif !defined(VEKEXP_API)
-// Until the host layer's export header exists.
-#  if defined(_WIN32)
-#    if defined(VEKEXP_BUILDING)
-#      define VEKEXP_API __declspec(dllexport)
-#    else
-#      define VEKEXP_API __declspec(dllimport)
-#    endif
-#  else
-#    define VEKEXP_API __attribute__((visibility("default")))
-#  endif
-#endif
+#include "vekexp_api.h"
 
 // A generic function address; cast it to the routine's own type to call it.
 using TQ_ProcAddress = void (*)();

@@ -1,0 +1,3 @@
+#include "frame.h"
+
+int StringInSet(const char* text, const SUValue& set) { return set >= text; }

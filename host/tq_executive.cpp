@@ -1,0 +1,626 @@
+#include "tq_executive.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <unordered_map>
+
+struct TQ_Executive::Impl {
+  std::vector<std::string> objectNames;
+  std::vector<TQ_ModelType*> objects;
+
+  std::vector<TQ_DeclaredEquation> declared;
+  std::vector<TQ_VarParam*> declaredNonZeros;
+  int declaredRunning = 0;
+
+  std::vector<TQ_EmittedEquation> emitted;
+  std::vector<TQ_ProgramItem> items;
+  int openIndex = -1;  // host index of the equation being emitted
+  std::vector<std::string> names;
+  std::unordered_map<std::string, std::uint32_t> nameIds;
+  const char* lastNamePointer = nullptr;
+  std::uint32_t lastNameId = 0;
+
+  std::vector<int> rows;
+  std::vector<int> cols;
+  int written = 0;
+
+  std::vector<TQ_ModelSummary> summaries;
+  std::vector<std::string> errors;
+  bool logOn = false;
+  std::vector<TQ_LogEntry> log;
+
+  std::optional<int> rootSetUp;
+  std::optional<int> rootJac;
+  std::optional<int> localEqn;
+  long rootStatus = 0;
+
+  std::uint32_t InternName(const char* name) {
+    if (name == nullptr) name = "";
+    if (name == lastNamePointer) return lastNameId;
+    auto it = nameIds.find(name);
+    std::uint32_t id;
+    if (it == nameIds.end()) {
+      id = static_cast<std::uint32_t>(names.size());
+      names.emplace_back(name);
+      nameIds.emplace(names.back(), id);
+    } else {
+      id = it->second;
+    }
+    lastNamePointer = name;
+    lastNameId = id;
+    return id;
+  }
+};
+
+TQ_Executive& TQ_Executive::Instance() {
+  // Never destroyed: objects the host holds may outlive static destruction.
+  static TQ_Executive* instance = new TQ_Executive;
+  return *instance;
+}
+
+TQ_Executive::TQ_Executive() : m(new Impl) {}
+TQ_Executive::~TQ_Executive() { delete m; }
+
+void TQ_Executive::Reset() {
+  // Release in reverse order of addition: later objects link to earlier ones.
+  std::vector<TQ_ModelType*> objects;
+  objects.swap(m->objects);
+  m->objectNames.clear();
+  for (auto it = objects.rbegin(); it != objects.rend(); ++it) (*it)->Release();
+  Impl* fresh = new Impl;
+  delete m;
+  m = fresh;
+  TQ_ModelType::m_stLastGroup = 0;
+}
+
+// ---- objects ----------------------------------------------------------------------
+
+bool TQ_Executive::AddObject(const std::string& name, TQ_ModelType* object, std::string* error) {
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  if (object == nullptr) return fail("no object to add under the name \"" + name + "\"");
+  if (name.empty()) return fail("an object needs a name");
+  for (char c : name)
+    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_'))
+      return fail("object name \"" + name + "\" may hold only letters, digits and '_'");
+  if (FindObject(name) != nullptr) return fail("an object named \"" + name + "\" exists already");
+  object->SetObjectName(name.c_str());
+  m->objectNames.push_back(name);
+  m->objects.push_back(object);
+  return true;
+}
+
+TQ_ModelType* TQ_Executive::FindObject(const std::string& name) const {
+  for (std::size_t i = 0; i < m->objects.size(); ++i)
+    if (SUValue::CompareCI(m->objectNames[i].c_str(), name.c_str()) == 0) return m->objects[i];
+  return nullptr;
+}
+
+int TQ_Executive::ObjectCount() const { return static_cast<int>(m->objects.size()); }
+TQ_ModelType* TQ_Executive::ObjectAt(int index) const { return m->objects[static_cast<std::size_t>(index)]; }
+const std::string& TQ_Executive::ObjectNameAt(int index) const { return m->objectNames[static_cast<std::size_t>(index)]; }
+
+std::string TQ_Executive::PathOf(const TQ_Containable* item) const {
+  if (item == nullptr) return "(none)";
+  std::string path;
+  int guard = 0;
+  while (item != nullptr && guard++ < 64) {
+    const TQ_Containable* owner = item->Owner();
+    std::string name = item->Name();
+    if (owner != nullptr && dynamic_cast<const TQ_Matrix*>(owner) != nullptr) {
+      path = "(" + name + ")" + path;
+    } else {
+      if (name.empty()) name = "(unnamed)";
+      path = owner ? "." + name + path : name + path;
+    }
+    item = owner;
+  }
+  return path;
+}
+
+namespace {
+// Splits "A.B(1,2).C" into its segments, leaving dots inside parentheses
+// or quotes alone.
+bool SplitPath(const std::string& path, std::vector<std::string>& parts) {
+  std::string current;
+  int depth = 0;
+  bool quoted = false;
+  for (char c : path) {
+    if (c == '"') quoted = !quoted;
+    if (!quoted && c == '(') ++depth;
+    if (!quoted && c == ')') --depth;
+    if (depth < 0) return false;
+    if (c == '.' && depth == 0 && !quoted) {
+      if (current.empty()) return false;
+      parts.push_back(current);
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  if (depth != 0 || quoted || current.empty()) return false;
+  parts.push_back(current);
+  return true;
+}
+}  // namespace
+
+TQ_Containable* TQ_Executive::FindByPath(const std::string& path, bool create, std::string* error) {
+  auto fail = [&](const std::string& why) -> TQ_Containable* {
+    if (error) *error = why;
+    return nullptr;
+  };
+  std::vector<std::string> parts;
+  if (!SplitPath(path, parts)) return fail("malformed path \"" + path + "\"");
+  TQ_Containable* current = FindObject(parts[0]);
+  if (current == nullptr) return fail("no object named \"" + parts[0] + "\"");
+  try {
+    for (std::size_t k = 1; k < parts.size(); ++k) {
+      const std::string& part = parts[k];
+      std::string name = part;
+      std::string keys;
+      std::size_t open = part.find('(');
+      if (open != std::string::npos) {
+        if (part.back() != ')') return fail("malformed index in \"" + part + "\"");
+        name = part.substr(0, open);
+        keys = part.substr(open + 1, part.size() - open - 2);
+      }
+      TQ_Containable* property = current->FindProperty(name.c_str());
+      if (property == nullptr) return fail("\"" + PathOf(current) + "\" has no property " + name);
+      bool last = k + 1 == parts.size();
+      if (auto* link = dynamic_cast<TQ_VirtualBase*>(property)) {
+        property = link->VirtualLink();
+      } else if (auto* external = dynamic_cast<TQ_ExternalBase*>(property)) {
+        if (!last || !keys.empty()) {
+          property = external->ExternalLink();
+          if (property == nullptr) return fail("link " + PathOf(external) + " has no object attached");
+        }
+      }
+      if (!keys.empty()) {
+        auto* array = dynamic_cast<TQ_Matrix*>(property);
+        if (array == nullptr) return fail(PathOf(property) + " is not an array");
+        TQ_Type* element = array->ElementByText(keys.c_str());
+        if (element == nullptr && create) {
+          array->CreateMissingArrayElement((keys + ")").c_str());
+          element = array->ElementByText(keys.c_str());
+        }
+        if (element == nullptr) return fail(PathOf(array) + " has no element (" + keys + ")");
+        property = element;
+      }
+      current = property;
+    }
+  } catch (const std::exception& e) {
+    return fail(e.what());
+  }
+  return current;
+}
+
+// ---- the model cycle ----------------------------------------------------------------
+
+namespace {
+template <typename Call>
+bool Guarded(TQ_Executive& host, const std::string& what, Call call) {
+  try {
+    return call();
+  } catch (const std::exception& e) {
+    host.ReportError(what + ": " + e.what());
+  } catch (...) {
+    host.ReportError(what + ": unknown failure");
+  }
+  return false;
+}
+}  // namespace
+
+bool TQ_Executive::RunCycle(const CycleOptions& options) {
+  bool ok = RunAssignments(options);
+  ok = RunSetDims() && ok;
+  ok = RunSetUpEquations() && ok;
+  ok = RunJacPattern() && ok;
+  return ok;
+}
+
+bool TQ_Executive::RunAssignments(const CycleOptions& options) {
+  bool ok = true;
+  for (std::size_t i = 0; i < m->objects.size(); ++i) {
+    TQ_ModelType* object = m->objects[i];
+    ok = Guarded(*this, m->objectNames[i] + ": ExecuteAssignments", [&] {
+           long status = object->ExecuteAssignments(options.level, static_cast<int>(options.pass));
+           if (status < 0) ReportError(m->objectNames[i] + ": ExecuteAssignments returned " + std::to_string(status));
+           return status >= 0;
+         }) && ok;
+  }
+  return ok;
+}
+
+bool TQ_Executive::RunSetDims() {
+  bool ok = true;
+  for (std::size_t i = 0; i < m->objects.size(); ++i) {
+    TQ_ModelType* object = m->objects[i];
+    ok = Guarded(*this, m->objectNames[i] + ": SetDims", [&] {
+           object->SetDims();
+           return true;
+         }) && ok;
+  }
+  return ok;
+}
+
+bool TQ_Executive::RunSetUpEquations() {
+  m->declared.clear();
+  m->declaredNonZeros.clear();
+  m->declaredRunning = 0;
+  m->summaries.clear();
+  TQ_ModelType::m_stLastGroup = 0;
+  bool ok = true;
+  for (std::size_t i = 0; i < m->objects.size(); ++i) {
+    TQ_ModelType* object = m->objects[i];
+    TQ_ModelSummary summary{object, static_cast<int>(m->declared.size()), 0, 0, 0, TQ_ModelType::m_stLastGroup, 0};
+    ok = Guarded(*this, m->objectNames[i] + ": SetUpEquations", [&] {
+           int result = object->SetUpEquations();
+           if (result < 0) {
+             ReportError(m->objectNames[i] + ": SetUpEquations failed with code " + std::to_string(result));
+             return false;
+           }
+           m->declaredRunning = result;
+           return true;
+         }) && ok;
+    summary.declaredCount = static_cast<int>(m->declared.size()) - summary.firstDeclared;
+    int lastGroup = TQ_ModelType::m_stLastGroup;
+    for (std::size_t e = static_cast<std::size_t>(summary.firstDeclared); e < m->declared.size(); ++e)
+      lastGroup = std::max(lastGroup, static_cast<int>(m->declared[e].group));
+    TQ_ModelType::m_stLastGroup = lastGroup;
+    summary.lastGroup = lastGroup;
+    m->summaries.push_back(summary);
+  }
+  return ok;
+}
+
+bool TQ_Executive::RunJacPattern() {
+  int* rows = nullptr;
+  int* cols = nullptr;
+  BeginEmission(m->declaredNonZeros.size(), rows, cols);
+  if (m->summaries.size() != m->objects.size()) {
+    m->summaries.clear();
+    for (TQ_ModelType* object : m->objects) m->summaries.push_back(TQ_ModelSummary{object, 0, 0, 0, 0, 0, 0});
+  }
+  bool ok = true;
+  for (std::size_t i = 0; i < m->objects.size(); ++i) {
+    TQ_ModelType* object = m->objects[i];
+    TQ_ModelSummary& summary = m->summaries[i];
+    summary.firstEmitted = static_cast<int>(m->emitted.size());
+    ok = Guarded(*this, m->objectNames[i] + ": JacPattern", [&] {
+           int result = object->JacPattern(rows, cols, nullptr);
+           if (result < 0) {
+             ReportError(m->objectNames[i] + ": JacPattern failed with code " + std::to_string(result));
+             return false;
+           }
+           return true;
+         }) && ok;
+    summary.emittedCount = static_cast<int>(m->emitted.size()) - summary.firstEmitted;
+  }
+  return ok;
+}
+
+const std::vector<TQ_ModelSummary>& TQ_Executive::Summaries() const { return m->summaries; }
+
+// ---- the stores ---------------------------------------------------------------------
+
+const std::vector<TQ_DeclaredEquation>& TQ_Executive::Declared() const { return m->declared; }
+const std::vector<TQ_VarParam*>& TQ_Executive::DeclaredNonZeros() const { return m->declaredNonZeros; }
+const std::vector<TQ_EmittedEquation>& TQ_Executive::Emitted() const { return m->emitted; }
+const std::vector<TQ_ProgramItem>& TQ_Executive::Items() const { return m->items; }
+const char* TQ_Executive::EquationName(const TQ_EmittedEquation& equation) const {
+  return equation.name < m->names.size() ? m->names[equation.name].c_str() : "";
+}
+const std::vector<int>& TQ_Executive::PatternRows() const { return m->rows; }
+const std::vector<int>& TQ_Executive::PatternColumns() const { return m->cols; }
+int TQ_Executive::PatternEntriesWritten() const { return m->written; }
+
+std::size_t TQ_Executive::StoreBytes() const {
+  std::size_t bytes = m->items.capacity() * sizeof(TQ_ProgramItem) +
+                      m->emitted.capacity() * sizeof(TQ_EmittedEquation) +
+                      m->declared.capacity() * sizeof(TQ_DeclaredEquation) +
+                      m->declaredNonZeros.capacity() * sizeof(TQ_VarParam*) +
+                      (m->rows.capacity() + m->cols.capacity()) * sizeof(int);
+  for (const std::string& name : m->names) bytes += name.capacity() + sizeof(std::string) + 16;
+  return bytes;
+}
+
+bool TQ_Executive::DeclaredMatchesEmitted(std::string* difference) const {
+  auto differ = [&](const std::string& why) {
+    if (difference) *difference = why;
+    return false;
+  };
+  if (m->declared.size() != m->emitted.size())
+    return differ(std::to_string(m->declared.size()) + " equations declared, " + std::to_string(m->emitted.size()) +
+                  " emitted");
+  for (std::size_t e = 0; e < m->declared.size(); ++e) {
+    const TQ_DeclaredEquation& d = m->declared[e];
+    const TQ_EmittedEquation& x = m->emitted[e];
+    std::string where = "equation " + std::to_string(e) + " (" + EquationName(x) + ")";
+    if (d.owner != x.owner) return differ(where + ": declared and emitted by different models");
+    if (d.group != x.group)
+      return differ(where + ": group declared " + std::to_string(d.group) + ", emitted " + std::to_string(x.group));
+    std::vector<const TQ_VarParam*> terms;
+    for (std::uint32_t i = 0; i < x.itemCount; ++i) {
+      const TQ_ProgramItem& item = m->items[x.firstItem + i];
+      if (item.kind == TQ_ProgramItem::Term) terms.push_back(item.term);
+    }
+    if (terms.size() != d.nonZeroCount)
+      return differ(where + ": " + std::to_string(d.nonZeroCount) + " non-zeros declared, " +
+                    std::to_string(terms.size()) + " terms emitted");
+    for (std::size_t t = 0; t < terms.size(); ++t)
+      if (terms[t] != m->declaredNonZeros[d.firstNonZero + t])
+        return differ(where + ": term " + std::to_string(t) + " declared as " +
+                      PathOf(m->declaredNonZeros[d.firstNonZero + t]) + ", emitted as " + PathOf(terms[t]));
+  }
+  return true;
+}
+
+namespace {
+struct InfixPrinter {
+  const TQ_Executive& host;
+  const std::vector<TQ_ProgramItem>& items;
+  std::size_t position;
+  std::size_t end;
+  std::string prefix;  // the model's path and a dot, stripped from term names
+  bool ok = true;
+
+  // Returns the text and its precedence: 1 plus/minus, 2 times/divide, 3 atom.
+  std::pair<std::string, int> Next() {
+    if (position >= end) {
+      ok = false;
+      return {"?", 3};
+    }
+    const TQ_ProgramItem& item = items[position++];
+    switch (item.kind) {
+      case TQ_ProgramItem::Integer: return {std::to_string(item.code), 3};
+      case TQ_ProgramItem::Real: {
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, "%.17g", item.real);
+        std::string text = buffer;
+        if (text.find_first_of(".eEn") == std::string::npos) text += ".0";
+        return {text, 3};
+      }
+      case TQ_ProgramItem::Term: {
+        std::string path = host.PathOf(item.term);
+        if (!prefix.empty() && path.compare(0, prefix.size(), prefix) == 0) path = path.substr(prefix.size());
+        return {path, 3};
+      }
+      case TQ_ProgramItem::Op: break;
+    }
+    int code = item.code;
+    if (code == EOp_Root || code == EOp_Square) {
+      auto operand = Next();
+      return {std::string(code == EOp_Root ? "op1(" : "sq(") + operand.first + ")", 3};
+    }
+    const char* symbol = code == EOp_Plus ? "+" : code == EOp_Minus ? "-" : code == EOp_Times ? "*" : code == EOp_Divide ? "/" : nullptr;
+    if (symbol == nullptr) {
+      ok = false;
+      return {"op" + std::to_string(code) + "?", 3};
+    }
+    int precedence = (code == EOp_Plus || code == EOp_Minus) ? 1 : 2;
+    auto left = Next();
+    auto right = Next();
+    // Operators group from the left: a right operand of the same precedence
+    // needs its parentheses, a left one does not.
+    std::string l = left.second < precedence ? "(" + left.first + ")" : left.first;
+    std::string r = right.second <= precedence ? "(" + right.first + ")" : right.first;
+    return {l + symbol + r, precedence};
+  }
+};
+
+struct Evaluator {
+  const std::vector<TQ_ProgramItem>& items;
+  std::size_t position;
+  std::size_t end;
+  const std::function<double(const TQ_VarParam&)>& value;
+  bool ok = true;
+
+  double Next() {
+    if (position >= end) {
+      ok = false;
+      return 0.0;
+    }
+    const TQ_ProgramItem& item = items[position++];
+    switch (item.kind) {
+      case TQ_ProgramItem::Integer: return item.code;
+      case TQ_ProgramItem::Real: return item.real;
+      case TQ_ProgramItem::Term: return value ? value(*item.term) : item.term->NumericValue();
+      case TQ_ProgramItem::Op: break;
+    }
+    switch (item.code) {
+      case EOp_Root: return Next();
+      case EOp_Square: {
+        double x = Next();
+        return x * x;
+      }
+      case EOp_Plus: { double a = Next(); return a + Next(); }
+      case EOp_Minus: { double a = Next(); return a - Next(); }
+      case EOp_Times: { double a = Next(); return a * Next(); }
+      case EOp_Divide: { double a = Next(); return a / Next(); }
+      default: ok = false; return 0.0;
+    }
+  }
+};
+}  // namespace
+
+std::string TQ_Executive::Infix(const TQ_EmittedEquation& equation, bool fullPaths) const {
+  InfixPrinter printer{*this, m->items, equation.firstItem, static_cast<std::size_t>(equation.firstItem) + equation.itemCount, "", true};
+  if (!fullPaths && equation.owner != nullptr) printer.prefix = PathOf(equation.owner) + ".";
+  std::string text = printer.Next().first;
+  if (printer.position != printer.end) printer.ok = false;
+  return printer.ok ? text : text + "  [malformed program]";
+}
+
+double TQ_Executive::Evaluate(const TQ_EmittedEquation& equation,
+                              const std::function<double(const TQ_VarParam&)>& value, bool* ok) const {
+  Evaluator evaluator{m->items, equation.firstItem, static_cast<std::size_t>(equation.firstItem) + equation.itemCount, value, true};
+  double result = evaluator.Next();
+  if (evaluator.position != evaluator.end) evaluator.ok = false;
+  if (ok) *ok = evaluator.ok;
+  return result;
+}
+
+// ---- messages and log ------------------------------------------------------------------
+
+void TQ_Executive::ReportError(const std::string& message) { m->errors.push_back(message); }
+const std::vector<std::string>& TQ_Executive::Errors() const { return m->errors; }
+void TQ_Executive::ClearErrors() { m->errors.clear(); }
+
+void TQ_Executive::EnableLog(bool on) { m->logOn = on; }
+bool TQ_Executive::LogEnabled() const { return m->logOn; }
+const std::vector<TQ_LogEntry>& TQ_Executive::Log() const { return m->log; }
+void TQ_Executive::ClearLog() { m->log.clear(); }
+
+void TQ_Executive::LogAssignment(const TQ_Containable* target, const TQ_Value& value, TQ_AssignStatus status) {
+  if (m->logOn) m->log.push_back(TQ_LogEntry{TQ_LogEntry::Assignment, target, value, 0, status});
+}
+
+void TQ_Executive::LogIndexSet(const TQ_Containable* target, const TQ_Value& value, int sweep) {
+  if (m->logOn) m->log.push_back(TQ_LogEntry{TQ_LogEntry::IndexSet, target, value, sweep, TQ_ASSIGN_DONE});
+}
+
+// ---- results tests may set ----------------------------------------------------------------
+
+void TQ_Executive::SetRootSetUpResult(std::optional<int> result) { m->rootSetUp = result; }
+void TQ_Executive::SetRootJacResult(std::optional<int> result) { m->rootJac = result; }
+void TQ_Executive::SetLocalEqnCountResult(std::optional<int> result) { m->localEqn = result; }
+void TQ_Executive::SetRootAssignmentStatus(long status) { m->rootStatus = status; }
+long TQ_Executive::RootAssignmentStatus() const { return m->rootStatus; }
+
+// ---- calls from the object model -------------------------------------------------------------
+
+int TQ_Executive::RootSetUpEquations() const { return m->rootSetUp ? *m->rootSetUp : m->declaredRunning; }
+
+int TQ_Executive::RootJacPattern() const {
+  return m->rootJac ? *m->rootJac : static_cast<int>(m->emitted.size());
+}
+
+int TQ_Executive::LocalEqnCount(const TQ_ModelType*, int count) { return m->localEqn ? *m->localEqn : count; }
+
+void TQ_Executive::DeclareEquation(const TQ_ModelType* model, int group) {
+  m->declared.push_back(TQ_DeclaredEquation{model, group, static_cast<std::uint32_t>(m->declaredNonZeros.size()), 0});
+}
+
+void TQ_Executive::DeclareNonZero(const TQ_ModelType* model, TQ_VarParam& term) {
+  if (m->declared.empty() || m->declared.back().owner != model) {
+    ReportError(PathOf(model) + ": non-zero " + PathOf(&term) + " declared outside any equation");
+    return;
+  }
+  m->declaredNonZeros.push_back(&term);
+  ++m->declared.back().nonZeroCount;
+}
+
+void TQ_Executive::EmitEquation(const TQ_ModelType* model, const char* name, int& count, int group,
+                                const TQ_EquationType* type) {
+  m->emitted.push_back(TQ_EmittedEquation{model, m->InternName(name), group,
+                                          static_cast<std::uint32_t>(m->items.size()), 0, type});
+  m->openIndex = count;
+  ++count;
+}
+
+namespace {
+bool OpenFor(TQ_Executive& host, const std::vector<TQ_EmittedEquation>& emitted, int openIndex,
+             const TQ_ModelType* model, int equation) {
+  if (!emitted.empty() && equation == openIndex && emitted.back().owner == model) return true;
+  host.ReportError(host.PathOf(model) + ": program item for equation " + std::to_string(equation) +
+                   ", which is not the equation being emitted");
+  return false;
+}
+}  // namespace
+
+void TQ_Executive::EmitOp(const TQ_ModelType* model, int op, int equation) {
+  if (!OpenFor(*this, m->emitted, m->openIndex, model, equation)) return;
+  TQ_ProgramItem item;
+  item.kind = TQ_ProgramItem::Op;
+  item.code = op;
+  item.real = 0.0;
+  m->items.push_back(item);
+  ++m->emitted.back().itemCount;
+}
+
+void TQ_Executive::EmitInteger(const TQ_ModelType* model, int value, int equation) {
+  if (!OpenFor(*this, m->emitted, m->openIndex, model, equation)) return;
+  TQ_ProgramItem item;
+  item.kind = TQ_ProgramItem::Integer;
+  item.code = value;
+  item.real = 0.0;
+  m->items.push_back(item);
+  ++m->emitted.back().itemCount;
+}
+
+void TQ_Executive::EmitReal(const TQ_ModelType* model, double value, int equation) {
+  if (!OpenFor(*this, m->emitted, m->openIndex, model, equation)) return;
+  TQ_ProgramItem item;
+  item.kind = TQ_ProgramItem::Real;
+  item.code = 0;
+  item.real = value;
+  m->items.push_back(item);
+  ++m->emitted.back().itemCount;
+}
+
+void TQ_Executive::EmitTerm(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation) {
+  if (!OpenFor(*this, m->emitted, m->openIndex, model, equation)) return;
+  TQ_ProgramItem item;
+  item.kind = TQ_ProgramItem::Term;
+  item.code = 0;
+  item.term = &term;
+  m->items.push_back(item);
+  ++m->emitted.back().itemCount;
+  // The non-zero goes into the pattern only through cursors that stand
+  // inside the host's arrays, at the same entry of both.
+  int* rowsBegin = m->rows.data();
+  int* colsBegin = m->cols.data();
+  std::ptrdiff_t r = rows - rowsBegin;
+  std::ptrdiff_t c = cols - colsBegin;
+  std::ptrdiff_t size = static_cast<std::ptrdiff_t>(m->rows.size());
+  if (rows == nullptr || cols == nullptr || r < 0 || r != c || r > size) {
+    ReportError(PathOf(model) + ": pattern cursors of equation " + std::to_string(equation) +
+                " do not point into the host's pattern arrays");
+    return;
+  }
+  if (r == size) {
+    ReportError(PathOf(model) + ": equation " + std::to_string(equation) + " term " + PathOf(&term) +
+                " would write past the " + std::to_string(size) + " declared non-zeros; refused");
+    return;
+  }
+  *rows++ = equation;
+  *cols++ = term.Column();
+  ++m->written;
+}
+
+void TQ_Executive::ResetExpressionsOf(const TQ_ModelType* model) {
+  std::vector<TQ_EmittedEquation> kept;
+  std::vector<TQ_ProgramItem> keptItems;
+  bool any = false;
+  for (const TQ_EmittedEquation& e : m->emitted)
+    if (e.owner == model) any = true;
+  if (!any) return;
+  for (const TQ_EmittedEquation& e : m->emitted) {
+    if (e.owner == model) continue;
+    TQ_EmittedEquation moved = e;
+    moved.firstItem = static_cast<std::uint32_t>(keptItems.size());
+    keptItems.insert(keptItems.end(), m->items.begin() + e.firstItem, m->items.begin() + e.firstItem + e.itemCount);
+    kept.push_back(moved);
+  }
+  m->emitted.swap(kept);
+  m->items.swap(keptItems);
+  m->openIndex = -1;
+}
+
+void TQ_Executive::BeginEmission(std::size_t nonZeros, int*& rows, int*& cols) {
+  m->emitted.clear();
+  m->items.clear();
+  m->openIndex = -1;
+  m->emitted.reserve(m->declared.size());
+  m->items.reserve(nonZeros * 2 + 16);
+  m->rows.assign(nonZeros, -1);
+  m->cols.assign(nonZeros, -1);
+  m->written = 0;
+  rows = m->rows.data();
+  cols = m->cols.data();
+}

@@ -1,0 +1,179 @@
+// The executive: holds the problem's objects, runs the model cycle
+// (ExecuteAssignments, SetDims, SetUpEquations, JacPattern), keeps what the
+// models declare and emit, and reads it back for tests and tools.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tq_links.h"
+#include "tq_matrix.h"
+
+// One item of an equation program, in prefix order.
+struct TQ_ProgramItem {
+  enum Kind : std::uint8_t { Op, Integer, Real, Term };
+  Kind kind;
+  std::int32_t code;  // the operator code, or the integer constant
+  union {
+    double real;
+    TQ_VarParam* term;
+  };
+};
+
+// An equation as SetUpEquations declared it.
+struct TQ_DeclaredEquation {
+  const TQ_ModelType* owner;
+  std::int32_t group;
+  std::uint32_t firstNonZero;  // into DeclaredNonZeros()
+  std::uint32_t nonZeroCount;
+};
+
+// An equation as JacPattern emitted it.
+struct TQ_EmittedEquation {
+  const TQ_ModelType* owner;
+  std::uint32_t name;          // into the name table
+  std::int32_t group;
+  std::uint32_t firstItem;     // into Items()
+  std::uint32_t itemCount;
+  const TQ_EquationType* type; // null for plain equations
+};
+
+// One value the library handed to the host, for tests.
+struct TQ_LogEntry {
+  enum Kind : std::uint8_t { Assignment, IndexSet };
+  Kind kind;
+  const TQ_Containable* target;
+  TQ_Value value;
+  int sweep;               // index sets only
+  TQ_AssignStatus status;  // assignments only
+};
+
+// What one model contributed in the last cycle.
+struct TQ_ModelSummary {
+  const TQ_ModelType* model;
+  int firstDeclared;     // index of its first declared equation
+  int declaredCount;
+  int firstEmitted;
+  int emittedCount;
+  int firstGroup;        // m_stLastGroup before its SetUpEquations
+  int lastGroup;         // m_stLastGroup after it
+};
+
+class VEKEXP_API TQ_Executive {
+ public:
+  static TQ_Executive& Instance();
+
+  // Releases every object and forgets everything: a fresh executive.
+  void Reset();
+
+  // ---- objects -----------------------------------------------------------
+  // Takes over the reference a factory returned. Refused when the name is
+  // empty, malformed or taken, or the object is null.
+  bool AddObject(const std::string& name, TQ_ModelType* object, std::string* error = nullptr);
+  TQ_ModelType* FindObject(const std::string& name) const;
+  int ObjectCount() const;
+  TQ_ModelType* ObjectAt(int index) const;
+  const std::string& ObjectNameAt(int index) const;
+
+  // The full path of an object or property: "D.VALUE(3)", "X.SECTION(2).BASE".
+  std::string PathOf(const TQ_Containable* item) const;
+  // Follows a path from the executive's objects. Virtual properties and links
+  // are followed to what they stand for; array elements are found, and made
+  // when `create` is set. Null with a message in `error` when the path leads
+  // nowhere.
+  TQ_Containable* FindByPath(const std::string& path, bool create, std::string* error = nullptr);
+
+  // ---- the model cycle ---------------------------------------------------
+  struct CycleOptions {
+    int level = 10;
+    unsigned pass = 1;
+  };
+  // Runs the four phases over every object, in the order the objects were
+  // added. False when a phase failed; Errors() says why.
+  bool RunCycle(const CycleOptions& options);
+  bool RunCycle() { return RunCycle(CycleOptions()); }
+  bool RunAssignments(const CycleOptions& options);
+  bool RunSetDims();
+  bool RunSetUpEquations();
+  bool RunJacPattern();
+  const std::vector<TQ_ModelSummary>& Summaries() const;
+
+  // ---- what the models declared and emitted ------------------------------
+  const std::vector<TQ_DeclaredEquation>& Declared() const;
+  const std::vector<TQ_VarParam*>& DeclaredNonZeros() const;
+  const std::vector<TQ_EmittedEquation>& Emitted() const;
+  const std::vector<TQ_ProgramItem>& Items() const;
+  const char* EquationName(const TQ_EmittedEquation& equation) const;
+  // The pattern arrays, sized from the declared non-zeros; entries written so
+  // far are (row = equation index, column = term column).
+  const std::vector<int>& PatternRows() const;
+  const std::vector<int>& PatternColumns() const;
+  int PatternEntriesWritten() const;
+  // Memory the equation store holds, in bytes (programs, names, pattern).
+  std::size_t StoreBytes() const;
+
+  // Compares declared and emitted equations one by one (group, terms in
+  // order). True when they agree; else `difference` says where they part.
+  bool DeclaredMatchesEmitted(std::string* difference = nullptr) const;
+
+  // The residual as an infix formula; terms are named by path relative to
+  // the equation's model ("DDX(3)"), or by full path.
+  std::string Infix(const TQ_EmittedEquation& equation, bool fullPaths = false) const;
+  // Evaluates the residual. Terms read their current value unless `value`
+  // supplies one. `ok` is false for a malformed program or an unknown code.
+  double Evaluate(const TQ_EmittedEquation& equation,
+                  const std::function<double(const TQ_VarParam&)>& value = {},
+                  bool* ok = nullptr) const;
+
+  // ---- messages ----------------------------------------------------------
+  void ReportError(const std::string& message);
+  const std::vector<std::string>& Errors() const;
+  void ClearErrors();
+
+  // ---- the record of values handed over ----------------------------------
+  void EnableLog(bool on);
+  bool LogEnabled() const;
+  const std::vector<TQ_LogEntry>& Log() const;
+  void ClearLog();
+
+  // ---- results tests may set ---------------------------------------------
+  // What the host's own SetUpEquations, JacPattern, SetLocalEqnCount and
+  // ExecuteAssignments answer; unset gives the running values (and 0).
+  void SetRootSetUpResult(std::optional<int> result);
+  void SetRootJacResult(std::optional<int> result);
+  void SetLocalEqnCountResult(std::optional<int> result);
+  void SetRootAssignmentStatus(long status);
+
+  // ---- calls from the object model (not for general use) -----------------
+  int RootSetUpEquations() const;
+  int RootJacPattern() const;
+  int LocalEqnCount(const TQ_ModelType* model, int count);
+  void DeclareEquation(const TQ_ModelType* model, int group);
+  void DeclareNonZero(const TQ_ModelType* model, TQ_VarParam& term);
+  void EmitEquation(const TQ_ModelType* model, const char* name, int& count, int group,
+                    const TQ_EquationType* type);
+  void EmitOp(const TQ_ModelType* model, int op, int equation);
+  void EmitInteger(const TQ_ModelType* model, int value, int equation);
+  void EmitReal(const TQ_ModelType* model, double value, int equation);
+  void EmitTerm(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols,
+                int equation);
+  void ResetExpressionsOf(const TQ_ModelType* model);
+  long RootAssignmentStatus() const;
+  void LogAssignment(const TQ_Containable* target, const TQ_Value& value, TQ_AssignStatus status);
+  void LogIndexSet(const TQ_Containable* target, const TQ_Value& value, int sweep);
+  // Sets up the pattern arrays for `nonZeros` entries and starts a fresh
+  // emission; the cursors point at the start.
+  void BeginEmission(std::size_t nonZeros, int*& rows, int*& cols);
+
+  TQ_Executive(const TQ_Executive&) = delete;
+  TQ_Executive& operator=(const TQ_Executive&) = delete;
+
+ private:
+  TQ_Executive();
+  ~TQ_Executive();
+  struct Impl;
+  Impl* m;
+};

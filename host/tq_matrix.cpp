@@ -1,0 +1,383 @@
+#include "tq_matrix.h"
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "tq_executive.h"
+
+// ---- TQ_LongPtrVectorOwnsData ---------------------------------------------------
+
+TQ_LongPtrVectorOwnsData::TQ_LongPtrVectorOwnsData() : m_slots(nullptr), m_count(0), m_capacity(0) {}
+
+TQ_LongPtrVectorOwnsData::TQ_LongPtrVectorOwnsData(const TQ_LongPtrVectorOwnsData& other)
+    : m_slots(nullptr), m_count(0), m_capacity(0) {
+  Reserve(other.m_count);
+  for (unsigned int i = 0; i < other.m_count; ++i) m_slots[i] = nullptr;
+  m_count = other.m_count;
+}
+
+TQ_LongPtrVectorOwnsData& TQ_LongPtrVectorOwnsData::operator=(const TQ_LongPtrVectorOwnsData& other) {
+  if (this != &other) {
+    DestroyAll();
+    Reserve(other.m_count);
+    for (unsigned int i = 0; i < other.m_count; ++i) m_slots[i] = nullptr;
+    m_count = other.m_count;
+  }
+  return *this;
+}
+
+TQ_LongPtrVectorOwnsData::~TQ_LongPtrVectorOwnsData() {
+  DestroyAll();
+  std::free(m_slots);
+}
+
+void TQ_LongPtrVectorOwnsData::DestroyAll() {
+  for (unsigned int i = 0; i < m_count; ++i) {
+    delete m_slots[i];
+    m_slots[i] = nullptr;
+  }
+  m_count = 0;
+}
+
+void TQ_LongPtrVectorOwnsData::Reserve(unsigned int capacity) {
+  if (capacity <= m_capacity) return;
+  unsigned int grown = m_capacity < 8 ? 8 : m_capacity;
+  while (grown < capacity) grown = grown > 0x7FFFFFFFu ? capacity : grown * 2;
+  void* slots = std::realloc(m_slots, sizeof(TQ_Type*) * grown);
+  if (slots == nullptr) throw std::bad_alloc();
+  m_slots = static_cast<TQ_Type**>(slots);
+  m_capacity = grown;
+}
+
+bool TQ_LongPtrVectorOwnsData::AddNullEntries(int position, int count, int stride) {
+  if (stride <= 0 || count < 0 || position < 0) return false;
+  if (count == 0) {
+    if (m_count != 0) return false;
+    Reserve(static_cast<unsigned int>(stride));
+    for (int i = 0; i < stride; ++i) m_slots[i] = nullptr;
+    m_count = static_cast<unsigned int>(stride);
+    return true;
+  }
+  const unsigned long long block = static_cast<unsigned long long>(count) * static_cast<unsigned long long>(stride);
+  if (position > count || block == 0 || m_count % block != 0) return false;
+  const unsigned long long blocks = m_count / block;
+  const unsigned long long grownCount = m_count + blocks * static_cast<unsigned long long>(stride);
+  if (grownCount > 0x7FFFFFFFull) return false;
+  Reserve(static_cast<unsigned int>(grownCount));
+  // Move the blocks from the back, so that nothing is overwritten before it
+  // has moved: each block lands at or after where it was.
+  const std::size_t s = static_cast<std::size_t>(stride);
+  const std::size_t head = static_cast<std::size_t>(position) * s;
+  const std::size_t b = static_cast<std::size_t>(block);
+  for (std::size_t k = static_cast<std::size_t>(blocks); k-- > 0;) {
+    TQ_Type** from = m_slots + k * b;
+    TQ_Type** to = m_slots + k * (b + s);
+    std::memmove(to + head + s, from + head, (b - head) * sizeof(TQ_Type*));
+    std::memmove(to, from, head * sizeof(TQ_Type*));
+    for (std::size_t i = 0; i < s; ++i) to[head + i] = nullptr;
+  }
+  m_count = static_cast<unsigned int>(grownCount);
+  return true;
+}
+
+// ---- TQ_Matrix ----------------------------------------------------------------------
+
+TQ_Matrix::TQ_Matrix(int dimensions, TQ_SetValue* indexValues)
+    : ElementOffset(0),
+      DeclaredSets(new TQ_Set*[static_cast<std::size_t>(dimensions > 0 ? dimensions : 1)]()),
+      m_dimensions(dimensions),
+      m_indexValues(indexValues),
+      m_pendingName(new std::string),
+      m_pendingParts(0) {}
+
+// The copy's index-value sets stand at the same place in the copy as the
+// source's stand in the source, since both are of one class.
+TQ_Matrix::TQ_Matrix(const TQ_Matrix& other)
+    : TQ_Type(other),
+      ElementOffset(0),
+      DeclaredSets(new TQ_Set*[static_cast<std::size_t>(other.m_dimensions > 0 ? other.m_dimensions : 1)]()),
+      m_dimensions(other.m_dimensions),
+      m_indexValues(reinterpret_cast<TQ_SetValue*>(reinterpret_cast<char*>(this) +
+                                                   (reinterpret_cast<const char*>(other.m_indexValues) -
+                                                    reinterpret_cast<const char*>(&other)))),
+      m_pendingName(new std::string),
+      m_pendingParts(0) {
+  for (int d = 0; d < m_dimensions; ++d) {
+    DeclaredSets[d] = other.DeclaredSets[d];
+    if (DeclaredSets[d]) DeclaredSets[d]->AddDependent(this);
+  }
+}
+
+// Elements are not copied: they belong to one array. The index values are
+// the derived class's to copy; the missing elements are made on demand.
+TQ_Matrix& TQ_Matrix::operator=(const TQ_Matrix& other) {
+  if (this == &other) return *this;
+  TQ_Type::operator=(other);
+  CancelDependenceOnDeclaredSets();
+  ElementVector.DestroyAll();
+  ElementOffset = 0;
+  for (int d = 0; d < m_dimensions && d < other.m_dimensions; ++d) {
+    DeclaredSets[d] = other.DeclaredSets[d];
+    if (DeclaredSets[d]) DeclaredSets[d]->AddDependent(this);
+  }
+  return *this;
+}
+
+TQ_Matrix::~TQ_Matrix() {
+  CancelDependenceOnDeclaredSets();
+  delete[] DeclaredSets;
+  delete m_pendingName;
+}
+
+const char* TQ_Matrix::TQ_ContainerId() { return "Array MATRIX\tV7.1"; }
+
+int TQ_Matrix::NewElements() { return 0; }
+void TQ_Matrix::CreateMissingArrayElement(const char*) {}
+
+void TQ_Matrix::CancelDependenceOnDeclaredSets() {
+  for (int d = 0; d < m_dimensions; ++d) {
+    if (DeclaredSets[d]) DeclaredSets[d]->RemoveDependent(this);
+    DeclaredSets[d] = nullptr;
+  }
+}
+
+void TQ_Matrix::AddIndexToString(int index, int position) {
+  if (position == 0) m_pendingName->clear();
+  if (position > 0) *m_pendingName += ',';
+  *m_pendingName += std::to_string(index);
+  m_pendingParts = position + 1;
+}
+
+void TQ_Matrix::AddIndexToString(const char* index, int position) {
+  if (position == 0) m_pendingName->clear();
+  if (position > 0) *m_pendingName += ',';
+  *m_pendingName += '"';
+  *m_pendingName += index ? index : "";
+  *m_pendingName += '"';
+  m_pendingParts = position + 1;
+}
+
+TQ_Type* TQ_Matrix::AddElement() {
+  TQ_Executive& host = TQ_Executive::Instance();
+  if (ElementOffset < 0 || static_cast<unsigned int>(ElementOffset) >= ElementVector.Elements()) {
+    host.ReportError(std::string("array ") + host.PathOf(this) + ": element slot " + std::to_string(ElementOffset) +
+                     " lies outside the array");
+    return nullptr;
+  }
+  TQ_Type* element = NewElement();
+  if (element == nullptr) {
+    host.ReportError(std::string("array ") + host.PathOf(this) + ": element (" + *m_pendingName +
+                     ") could not be made");
+    return nullptr;
+  }
+  element->SetIdentity(this, m_pendingName->c_str());
+  if (Direction() != TQ_DIR_NONE) element->SetDirection(Direction());
+  if (!IsToBeExported()) element->UnsetIsToBeExported();
+  if (HostPortTypeValue() != 0) element->HostPortType(HostPortTypeValue());
+  TQ_Type*& slot = ElementVector[static_cast<unsigned int>(ElementOffset)];
+  delete slot;
+  slot = element;
+  return element;
+}
+
+namespace {
+void SkipBlanks(const char*& cursor) {
+  while (*cursor == ' ' || *cursor == '\t') ++cursor;
+}
+}  // namespace
+
+bool TQ_Matrix::ReadIndex(const char*& cursor, int& value, char terminator) {
+  if (cursor == nullptr) return false;
+  const char* p = cursor;
+  SkipBlanks(p);
+  char* end = nullptr;
+  errno = 0;
+  long parsed = std::strtol(p, &end, 10);
+  if (end == p || errno != 0 || parsed < INT_MIN || parsed > INT_MAX) return false;
+  p = end;
+  SkipBlanks(p);
+  if (*p != terminator) return false;
+  value = static_cast<int>(parsed);
+  cursor = p + 1;
+  return true;
+}
+
+bool TQ_Matrix::ReadIndex(const char*& cursor, char* buffer, std::size_t capacity, char terminator) {
+  if (cursor == nullptr || buffer == nullptr || capacity == 0) return false;
+  const char* p = cursor;
+  SkipBlanks(p);
+  const char* start;
+  std::size_t length;
+  if (*p == '"') {
+    start = ++p;
+    while (*p && *p != '"') ++p;
+    if (*p != '"') return false;
+    length = static_cast<std::size_t>(p - start);
+    ++p;
+    SkipBlanks(p);
+  } else {
+    start = p;
+    while (*p && *p != terminator) ++p;
+    const char* end = p;
+    while (end > start && (end[-1] == ' ' || end[-1] == '\t')) --end;
+    length = static_cast<std::size_t>(end - start);
+    if (length == 0) return false;
+  }
+  if (*p != terminator) return false;
+  if (length + 1 > capacity) return false;
+  std::memcpy(buffer, start, length);
+  buffer[length] = 0;
+  cursor = p + 1;
+  return true;
+}
+
+TQ_Type* TQ_Matrix::ElementByText(const char* keys) const {
+  if (keys == nullptr || m_dimensions <= 0) return nullptr;
+  const char* cursor = keys;
+  long long slot = 0;
+  for (int d = 0; d < m_dimensions; ++d) {
+    char terminator = d + 1 < m_dimensions ? ',' : ')';
+    // Accept the keys with or without the closing parenthesis.
+    std::string text(cursor);
+    if (d + 1 == m_dimensions && (text.empty() || text.back() != ')')) text += ')';
+    const char* c = text.c_str();
+    int position = 0;
+    bool present = false;
+    if (m_indexValues[d].Type() == TQ_SET_STRING || m_indexValues[d].HoldsStrings()) {
+      char buffer[256];
+      if (!ReadIndex(c, buffer, sizeof buffer, terminator)) return nullptr;
+      present = m_indexValues[d].SetContains(buffer, position) != 0;
+    } else {
+      int key = 0;
+      if (!ReadIndex(c, key, terminator)) return nullptr;
+      present = m_indexValues[d].SetContains(key, position) != 0;
+    }
+    if (!present) return nullptr;
+    cursor += (c - text.c_str());
+    slot = slot * m_indexValues[d].SetSize() + position;
+  }
+  if (slot < 0 || static_cast<unsigned long long>(slot) >= ElementVector.Elements()) return nullptr;
+  return ElementVector[static_cast<unsigned int>(slot)];
+}
+
+int TQ_Matrix::ElementCount() const {
+  int n = 0;
+  for (unsigned int i = 0; i < ElementVector.Elements(); ++i)
+    if (ElementVector[i]) ++n;
+  return n;
+}
+
+int TQ_Matrix::PortCount(bool all) const {
+  int n = 0;
+  for (unsigned int i = 0; i < ElementVector.Elements(); ++i)
+    if (ElementVector[i]) n += ElementVector[i]->PortCount(all);
+  return n;
+}
+
+TQ_Type* TQ_Matrix::GetPort(int& index, bool all) {
+  for (unsigned int i = 0; i < ElementVector.Elements(); ++i) {
+    if (!ElementVector[i]) continue;
+    if (TQ_Type* port = ElementVector[i]->GetPort(index, all)) return port;
+  }
+  return nullptr;
+}
+
+void TQ_Matrix::SetDirection(TQ_Direction direction) {
+  TQ_Type::SetDirection(direction);
+  for (unsigned int i = 0; i < ElementVector.Elements(); ++i)
+    if (ElementVector[i]) ElementVector[i]->SetDirection(direction);
+}
+
+TQ_Direction TQ_Matrix::Direction() const { return TQ_Type::Direction(); }
+bool TQ_Matrix::IsAnArray() const { return true; }
+
+// ---- one-dimensional bases ----------------------------------------------------------
+//
+// The same find-or-create walk as the multi-dimensional bases, for one
+// dimension: a new key goes into the index values where the set places it,
+// with a null slot at the same position; a null slot gets its element.
+
+bool TQ_Matrix::PrepareSlot(int position) {
+  // An empty vector over index values that are already there (a copied
+  // array) gets one null slot per value first.
+  unsigned int size = static_cast<unsigned int>(m_dimensions == 1 ? m_indexValues[0].SetSize() : 0);
+  if (m_dimensions == 1 && ElementVector.Elements() == 0 && size > 0)
+    ElementVector.AddNullEntries(0, 0, static_cast<int>(size));
+  if (m_dimensions != 1 || ElementVector.Elements() != size || position < 0 ||
+      static_cast<unsigned int>(position) >= size) {
+    TQ_Executive::Instance().ReportError("array " + TQ_Executive::Instance().PathOf(this) +
+                                         ": element vector does not match its index values");
+    return false;
+  }
+  ElementOffset = position;
+  return true;
+}
+
+#define TQ_BASE_1D(Class, TypeCode, Key, KeyAt, ReadKey)                                    \
+  Class::Class() : TQ_Matrix(1, m_values) { m_values[0].ResetType(TypeCode); }               \
+  Class::Class(const Class& other) : TQ_Matrix(other) { m_values[0] = other.m_values[0]; }    \
+  Class& Class::operator=(const Class& other) {                                             \
+    if (this != &other) {                                                                   \
+      TQ_Matrix::operator=(other);                                                          \
+      m_values[0] = other.m_values[0];                                                      \
+    }                                                                                       \
+    return *this;                                                                           \
+  }                                                                                         \
+  Class::~Class() = default;                                                                \
+  void Class::SetDim(TQ_Set& set) {                                                         \
+    CancelDependenceOnDeclaredSets();                                                       \
+    DeclaredSets[0] = &set;                                                                 \
+    set.AddDependent(this);                                                                 \
+  }                                                                                         \
+  TQ_Type* Class::Find(Key key) {                                                           \
+    int position = 0;                                                                       \
+    if (!m_values[0].SetContains(key, position)) {                                          \
+      m_values[0].SetAddAtOffset(key, position);                                            \
+      if (ElementVector.Elements() != 0)                                                    \
+        ElementVector.AddNullEntries(position, m_values[0].SetSize() - 1, 1);               \
+    }                                                                                       \
+    if (!PrepareSlot(position)) return nullptr;                                             \
+    TQ_Type* element = ElementVector[static_cast<unsigned int>(position)];                  \
+    if (element == nullptr) {                                                               \
+      AddIndexToString(key, 0);                                                             \
+      element = AddElement();                                                               \
+    }                                                                                       \
+    return element;                                                                         \
+  }                                                                                         \
+  int Class::NewElements() {                                                                \
+    int size = m_values[0].SetSize();                                                       \
+    if (size == 0 || !PrepareSlot(size - 1)) return 0;                                      \
+    int created = 0;                                                                        \
+    for (int position = size - 1; position >= 0; --position) {                              \
+      ElementOffset = position;                                                             \
+      if (ElementVector[static_cast<unsigned int>(position)] == nullptr) {                  \
+        AddIndexToString(m_values[0].KeyAt(position), 0);                                   \
+        AddElement();                                                                       \
+        ++created;                                                                          \
+      }                                                                                     \
+    }                                                                                       \
+    return created;                                                                         \
+  }                                                                                         \
+  void Class::CreateMissingArrayElement(const char* text) {                                 \
+    const char* cursor = text;                                                              \
+    ReadKey                                                                                 \
+  }
+
+TQ_BASE_1D(TQ_BASE_I, TQ_SET_INTEGER, int, Integer,
+           int key = 0; if (ReadIndex(cursor, key, ')')) Find(key);)
+TQ_BASE_1D(TQ_BASE_S, TQ_SET_STRING, const char*, String,
+           char key[128]; if (ReadIndex(cursor, key, sizeof key, ')')) Find(key);)
+
+// ---- TQ_MULTIPORT_BaseType -------------------------------------------------------------
+
+TQ_MULTIPORT_BaseType::TQ_MULTIPORT_BaseType() = default;
+TQ_MULTIPORT_BaseType::TQ_MULTIPORT_BaseType(const TQ_MULTIPORT_BaseType& other) = default;
+TQ_MULTIPORT_BaseType& TQ_MULTIPORT_BaseType::operator=(const TQ_MULTIPORT_BaseType& other) = default;
+TQ_MULTIPORT_BaseType::~TQ_MULTIPORT_BaseType() = default;
+const char* TQ_MULTIPORT_BaseType::TQ_ContainerId() { return "Port MULTIPORT\tV7.1"; }
+TQ_PortType* TQ_MULTIPORT_BaseType::CreateConnectionPort(const char*, unsigned int) { return nullptr; }
+TQ_PortType* TQ_MULTIPORT_BaseType::FindConnectionPort(const char*) { return nullptr; }

@@ -1,0 +1,153 @@
+// Array storage of the host: the element vector, the array base with its
+// index machinery, the one-dimensional bases and the multiport base.
+#pragma once
+
+#include <cstddef>
+
+#include "tq_props.h"
+
+// A vector of element pointers that owns the elements it holds. A null slot
+// is an element not yet created.
+class VEKEXP_API TQ_LongPtrVectorOwnsData {
+ public:
+  TQ_LongPtrVectorOwnsData();
+  // Copies the slots as nulls: elements belong to one vector only.
+  TQ_LongPtrVectorOwnsData(const TQ_LongPtrVectorOwnsData& other);
+  TQ_LongPtrVectorOwnsData& operator=(const TQ_LongPtrVectorOwnsData& other);
+  ~TQ_LongPtrVectorOwnsData();
+
+  unsigned int Elements() const { return m_count; }
+  TQ_Type*& operator[](unsigned int slot) const { return m_slots[slot]; }
+  // With count 0 the vector must be empty and receives `stride` null slots.
+  // Otherwise the vector, read as consecutive blocks of count * stride slots,
+  // receives `stride` null slots before slot position * stride of every block.
+  // Returns false (and changes nothing) when the arguments do not describe
+  // the vector.
+  bool AddNullEntries(int position, int count, int stride);
+  // Destroys every element and empties the vector.
+  void DestroyAll();
+
+ private:
+  void Reserve(unsigned int capacity);
+  TQ_Type** m_slots;
+  unsigned int m_count;
+  unsigned int m_capacity;
+};
+
+// Base of every array: elements keyed by one index value per dimension,
+// stored row-major (dimension 0 slowest) in one vector.
+class VEKEXP_API TQ_Matrix : public TQ_Type {
+ public:
+  // `indexValues` is the address of the derived class's n index-value sets;
+  // it is kept, not used during construction.
+  TQ_Matrix(int dimensions, TQ_SetValue* indexValues);
+  TQ_Matrix(const TQ_Matrix& other);
+  TQ_Matrix& operator=(const TQ_Matrix& other);
+  ~TQ_Matrix() override;
+
+  static const char* TQ_ContainerId();
+
+  // Makes one new element; the derived typed array knows its type.
+  virtual TQ_Type* NewElement() = 0;
+  // Creates every missing element of the present index values.
+  virtual int NewElements();
+  // Creates the element whose keys the text gives ("4,5)").
+  virtual void CreateMissingArrayElement(const char* text);
+
+  int Dimensions() const { return m_dimensions; }
+  const TQ_SetValue& IndexValuesOf(int dimension) const { return m_indexValues[dimension]; }
+  TQ_Set* DeclaredSet(int dimension) const { return DeclaredSets[dimension]; }
+
+  // The existing element whose keys the text gives ("3", "2,5", "\"a\""),
+  // without creating anything; null when there is none.
+  TQ_Type* ElementByText(const char* keys) const;
+  // Number of created elements.
+  int ElementCount() const;
+
+  int PortCount(bool all) const override;
+  TQ_Type* GetPort(int& index, bool all) override;
+  void SetDirection(TQ_Direction direction) override;
+  TQ_Direction Direction() const override;
+  bool IsAnArray() const override;
+
+  // Reading one index from a key text: the index runs up to `terminator`,
+  // the cursor moves past it. Integers may carry a sign; strings may be
+  // quoted ("a b") or bare. False when the text holds no such index, or when
+  // a string does not fit `capacity` bytes with its terminating NUL.
+  static bool ReadIndex(const char*& cursor, int& value, char terminator);
+  static bool ReadIndex(const char*& cursor, char* buffer, std::size_t capacity, char terminator);
+
+  // Host fields the array bases work with.
+  int ElementOffset;
+  TQ_Set** DeclaredSets;
+  TQ_LongPtrVectorOwnsData ElementVector;
+
+ protected:
+  void CancelDependenceOnDeclaredSets();
+  void AddIndexToString(int index, int position);
+  void AddIndexToString(const char* index, int position);
+  // Creates the element for slot ElementOffset through NewElement, names it
+  // from the indices given to AddIndexToString and stores it; null when the
+  // element could not be made (the slot stays empty).
+  TQ_Type* AddElement();
+  // One-dimensional arrays: makes the vector hold one slot per index value
+  // and points ElementOffset at `position`; false (with an error) when the
+  // vector cannot be brought to match.
+  bool PrepareSlot(int position);
+
+ private:
+  int m_dimensions;
+  TQ_SetValue* m_indexValues;
+  std::string* m_pendingName;
+  int m_pendingParts;
+};
+
+// One integer dimension.
+class VEKEXP_API TQ_BASE_I : public TQ_Matrix {
+ public:
+  TQ_BASE_I();
+  TQ_BASE_I(const TQ_BASE_I& other);
+  TQ_BASE_I& operator=(const TQ_BASE_I& other);
+  ~TQ_BASE_I() override;
+  void SetDim(TQ_Set& set);
+  // Finds or creates the element of the key.
+  TQ_Type* Find(int key);
+  int NewElements() override;
+  void CreateMissingArrayElement(const char* text) override;
+
+ private:
+  TQ_SetValue m_values[1];
+};
+
+// One string dimension.
+class VEKEXP_API TQ_BASE_S : public TQ_Matrix {
+ public:
+  TQ_BASE_S();
+  TQ_BASE_S(const TQ_BASE_S& other);
+  TQ_BASE_S& operator=(const TQ_BASE_S& other);
+  ~TQ_BASE_S() override;
+  void SetDim(TQ_Set& set);
+  TQ_Type* Find(const char* key);
+  int NewElements() override;
+  void CreateMissingArrayElement(const char* text) override;
+
+ private:
+  TQ_SetValue m_values[1];
+};
+
+// The host's half of a multiport: the set of connection names and the port
+// behaviour; the typed half holds the connection ports.
+class VEKEXP_API TQ_MULTIPORT_BaseType : public TQ_PortType {
+ public:
+  TQ_MULTIPORT_BaseType();
+  TQ_MULTIPORT_BaseType(const TQ_MULTIPORT_BaseType& other);
+  TQ_MULTIPORT_BaseType& operator=(const TQ_MULTIPORT_BaseType& other);
+  ~TQ_MULTIPORT_BaseType() override;
+  static const char* TQ_ContainerId();
+
+  virtual TQ_PortType* CreateConnectionPort(const char* name, unsigned int n);
+  virtual TQ_PortType* FindConnectionPort(const char* name);
+
+  // The names of the connections made so far.
+  TQ_STRINGSET ConnectionNames;
+};

@@ -1,0 +1,434 @@
+#include "tq_object.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "tq_executive.h"
+#include "tq_props.h"
+
+// ---- TQ_PtrVectorObject -------------------------------------------------------
+
+void* TQ_PtrVectorObject::operator new(std::size_t size) noexcept {
+  if (size > 0xFFFFFFFFu) return nullptr;
+  return MyAllocate(static_cast<unsigned int>(size));
+}
+
+void TQ_PtrVectorObject::operator delete(void* pointer) noexcept { MyFree(pointer); }
+
+TQ_PtrVectorObject::TQ_PtrVectorObject() : m_refs(0) {}
+TQ_PtrVectorObject::TQ_PtrVectorObject(const TQ_PtrVectorObject&) : m_refs(0) {}
+TQ_PtrVectorObject& TQ_PtrVectorObject::operator=(const TQ_PtrVectorObject&) { return *this; }
+TQ_PtrVectorObject::~TQ_PtrVectorObject() = default;
+
+long TQ_PtrVectorObject::AddRef() { return ++m_refs; }
+
+long TQ_PtrVectorObject::Release() {
+  long left = --m_refs;
+  if (left <= 0) {
+    m_refs = 0;
+    delete this;
+    return 0;
+  }
+  return left;
+}
+
+TQ_Update::TQ_Update() = default;
+TQ_Update::TQ_Update(const TQ_Update& other) = default;
+TQ_Update& TQ_Update::operator=(const TQ_Update& other) = default;
+TQ_Update::~TQ_Update() = default;
+
+// ---- TQ_Containable ------------------------------------------------------------
+
+TQ_Containable::TQ_Containable()
+    : m_owner(nullptr),
+      m_name(new std::string),
+      m_description(nullptr),
+      m_properties(new std::vector<TQ_PropertyRecord>),
+      m_direction(0),
+      m_toBeExported(true),
+      m_hostPortType(0) {}
+
+TQ_Containable::TQ_Containable(const TQ_Containable& other)
+    : TQ_Update(other),
+      m_owner(nullptr),
+      m_name(new std::string),
+      m_description(nullptr),
+      m_properties(new std::vector<TQ_PropertyRecord>),
+      m_direction(other.m_direction),
+      m_toBeExported(other.m_toBeExported),
+      m_hostPortType(other.m_hostPortType) {}
+
+TQ_Containable& TQ_Containable::operator=(const TQ_Containable& other) {
+  if (this != &other) {
+    TQ_Update::operator=(other);
+    m_direction = other.m_direction;
+    m_toBeExported = other.m_toBeExported;
+    m_hostPortType = other.m_hostPortType;
+  }
+  return *this;
+}
+
+TQ_Containable::~TQ_Containable() {
+  delete m_name;
+  delete m_description;
+  delete m_properties;
+}
+
+const char* TQ_Containable::Name() const { return m_name->c_str(); }
+const char* TQ_Containable::Description() const { return m_description ? m_description->c_str() : nullptr; }
+
+void TQ_Containable::SetObjectName(const char* name) { *m_name = name ? name : ""; }
+
+int TQ_Containable::PropertyCount() const { return static_cast<int>(m_properties->size()); }
+
+const TQ_PropertyRecord& TQ_Containable::PropertyAt(int index) const {
+  return (*m_properties)[static_cast<std::size_t>(index)];
+}
+
+TQ_Containable* TQ_Containable::FindProperty(const char* name) const {
+  for (const TQ_PropertyRecord& record : *m_properties)
+    if (SUValue::CompareCI(record.name, name) == 0) return record.property;
+  return nullptr;
+}
+
+void TQ_Containable::RegisterWith(TQ_Containable* owner, const char* name, const char* description,
+                                  int direction, bool flag) {
+  *m_name = name ? name : "";
+  delete m_description;
+  m_description = description ? new std::string(description) : nullptr;
+  m_direction = direction;
+  m_owner = owner;
+  if (owner != nullptr)
+    owner->m_properties->push_back(TQ_PropertyRecord{this, m_name->c_str(), Description(), direction, flag});
+}
+
+void TQ_Containable::SetIdentity(TQ_Containable* owner, const char* name) {
+  m_owner = owner;
+  *m_name = name ? name : "";
+}
+
+// ---- TQ_VarParamProp -----------------------------------------------------------
+
+TQ_VarParamProp::TQ_VarParamProp()
+    : m_hasValue(false), m_fixed(false), m_dependents(new std::vector<TQ_Containable*>) {}
+
+TQ_VarParamProp::TQ_VarParamProp(const TQ_VarParamProp& other)
+    : TQ_Containable(other),
+      m_value(other.m_value),
+      m_hasValue(other.m_hasValue),
+      m_fixed(other.m_fixed),
+      m_dependents(new std::vector<TQ_Containable*>) {}
+
+TQ_VarParamProp& TQ_VarParamProp::operator=(const TQ_VarParamProp& other) {
+  if (this != &other) {
+    TQ_Containable::operator=(other);
+    m_value = other.m_value;
+    m_hasValue = other.m_hasValue;
+    m_fixed = other.m_fixed;
+  }
+  return *this;
+}
+
+TQ_VarParamProp::~TQ_VarParamProp() { delete m_dependents; }
+
+TQ_ValueKind TQ_VarParamProp::ValueKind() const { return TQ_ValueKind::None; }
+
+bool TQ_VarParamProp::Accepts(const TQ_Value& value, std::string* why) const {
+  TQ_ValueKind want = ValueKind();
+  TQ_ValueKind have = value.Kind();
+  bool fits = want == have || (want == TQ_ValueKind::Real && have == TQ_ValueKind::Integer);
+  if (!fits && why) *why = "a value of the wrong kind";
+  return fits;
+}
+
+TQ_AssignStatus TQ_VarParamProp::Assign(TQ_Value* value) {
+  TQ_Executive& host = TQ_Executive::Instance();
+  if (value == nullptr) {
+    host.LogAssignment(this, TQ_Value(), TQ_ASSIGN_REFUSED);
+    return TQ_ASSIGN_REFUSED;
+  }
+  TQ_AssignStatus status;
+  if (!Accepts(*value, nullptr)) {
+    status = TQ_ASSIGN_REFUSED;
+  } else if (m_fixed) {
+    status = TQ_ASSIGN_KEPT_FIXED;
+  } else {
+    StoreValue(*value);
+    status = TQ_ASSIGN_DONE;
+  }
+  host.LogAssignment(this, *value, status);
+  return status;
+}
+
+TQ_AssignStatus TQ_VarParamProp::Fix(const TQ_Value& value, std::string* error) {
+  std::string why;
+  if (!Accepts(value, &why)) {
+    if (error) *error = why;
+    return TQ_ASSIGN_REFUSED;
+  }
+  StoreValue(value);
+  m_fixed = true;
+  return TQ_ASSIGN_DONE;
+}
+
+void TQ_VarParamProp::Unfix() { m_fixed = false; }
+
+TQ_Value TQ_VarParamProp::Normalised(const TQ_Value& value) const {
+  // A real property keeps a real even when given an integer, so that its
+  // readers see one kind.
+  if (ValueKind() == TQ_ValueKind::Real && value.Kind() == TQ_ValueKind::Integer)
+    return TQ_Value(value.Real(), value.Pass(), value.Level(), value.Number());
+  return value;
+}
+
+void TQ_VarParamProp::StoreValue(const TQ_Value& value) {
+  m_value = Normalised(value);
+  m_hasValue = true;
+}
+
+void TQ_VarParamProp::AddDependent(TQ_Containable* dependent) {
+  if (dependent != nullptr) m_dependents->push_back(dependent);
+}
+
+void TQ_VarParamProp::RemoveDependent(TQ_Containable* dependent) {
+  auto it = std::find(m_dependents->begin(), m_dependents->end(), dependent);
+  if (it != m_dependents->end()) m_dependents->erase(it);
+}
+
+int TQ_VarParamProp::DependentCount() const { return static_cast<int>(m_dependents->size()); }
+
+// ---- TQ_Type --------------------------------------------------------------------
+
+TQ_Type::TQ_Type() = default;
+TQ_Type::TQ_Type(const TQ_Type& other) = default;
+TQ_Type& TQ_Type::operator=(const TQ_Type& other) = default;
+TQ_Type::~TQ_Type() = default;
+
+TQ_Type* TQ_Type::AddProperty(TQ_Containable* owner, const char* name, const char* description,
+                              TQ_Direction direction, bool flag) {
+  RegisterWith(owner, name, description, direction, flag);
+  return this;
+}
+
+TQ_Type* TQ_Type::UnsetIsToBeExported() {
+  SetExportMark(false);
+  return this;
+}
+
+TQ_Type* TQ_Type::HostPortType(TQ_HostPortType type) {
+  SetHostPortTypeValue(type);
+  return this;
+}
+
+TQ_HostPortType TQ_Type::HostPortType() const { return HostPortTypeValue(); }
+void TQ_Type::SetDirection(TQ_Direction direction) { SetDirectionCode(direction); }
+TQ_Direction TQ_Type::Direction() const { return static_cast<TQ_Direction>(DirectionCode()); }
+const char* TQ_Type::TQ_DefaultDESCRIPTION() const { return ""; }
+bool TQ_Type::ContainerDerivesFrom(const char*) { return false; }
+int TQ_Type::PortCount(bool) const { return 0; }
+TQ_Type* TQ_Type::GetPort(int&, bool) { return nullptr; }
+void TQ_Type::DumpStructure() {}
+bool TQ_Type::IsAnArray() const { return false; }
+
+// ---- TQ_VarParam ------------------------------------------------------------------
+
+namespace {
+int NextColumn() {
+  static int column = 0;
+  return column++;
+}
+}  // namespace
+
+TQ_VarParam::TQ_VarParam() : m_column(NextColumn()), m_attributesInitialised(false) {}
+
+TQ_VarParam::TQ_VarParam(const TQ_VarParam& other)
+    : TQ_Type(other),
+      m_initial(other.m_initial),
+      m_lower(other.m_lower),
+      m_upper(other.m_upper),
+      m_valid(other.m_valid),
+      m_column(NextColumn()),
+      m_attributesInitialised(other.m_attributesInitialised) {}
+
+TQ_VarParam& TQ_VarParam::operator=(const TQ_VarParam& other) {
+  if (this != &other) {
+    TQ_Type::operator=(other);
+    m_initial = other.m_initial;
+    m_lower = other.m_lower;
+    m_upper = other.m_upper;
+    m_valid = other.m_valid;
+    m_attributesInitialised = other.m_attributesInitialised;
+  }
+  return *this;
+}
+
+TQ_VarParam::~TQ_VarParam() = default;
+
+bool TQ_VarParam::IsSolverVariable() const { return false; }
+
+double TQ_VarParam::NumericValue() const { return Effective().Real(); }
+
+void TQ_VarParam::SetNumericValue(double value) {
+  if (ValueKind() == TQ_ValueKind::Integer)
+    StoreValue(TQ_Value(TQ_Value(value, 0u, 0u, 0).Integer(), 0u, 0u, 0));
+  else
+    StoreValue(TQ_Value(value, 0u, 0u, 0));
+}
+
+TQ_Value* TQ_VarParam::TQ_DefaultVALUE() const { return nullptr; }
+TQ_Value* TQ_VarParam::TQ_DefaultLOWER() const { return nullptr; }
+TQ_Value* TQ_VarParam::TQ_DefaultUPPER() const { return nullptr; }
+TQ_Value* TQ_VarParam::TQ_DefaultVALID() const { return nullptr; }
+TQ_Value* TQ_VarParam::TQ_DefaultPHYSICALQUANTITY() const { return nullptr; }
+int TQ_VarParam::TQ_PQCol() const { return -1; }
+int TQ_VarParam::TQ_PQRow() const { return -1; }
+
+void TQ_VarParam::InitializeSystemAttributes() {
+  if (const TQ_Value* v = TQ_DefaultVALUE()) m_initial = *v;
+  if (const TQ_Value* v = TQ_DefaultLOWER()) m_lower = *v;
+  if (const TQ_Value* v = TQ_DefaultUPPER()) m_upper = *v;
+  if (const TQ_Value* v = TQ_DefaultVALID()) m_valid = *v;
+  m_attributesInitialised = true;
+}
+
+bool TQ_VarParam::Accepts(const TQ_Value& value, std::string* why) const {
+  if (!TQ_Type::Accepts(value, why)) return false;
+  if (value.Kind() == TQ_ValueKind::Integer || value.Kind() == TQ_ValueKind::Real) {
+    double x = value.Real();
+    if (ValueKind() == TQ_ValueKind::Real && !std::isfinite(x)) {
+      if (why) *why = "a value that is not a finite number";
+      return false;
+    }
+    if (m_lower.Kind() != TQ_ValueKind::None && x < m_lower.Real()) {
+      if (why) *why = "a value below the lower bound " + m_lower.ToString();
+      return false;
+    }
+    if (m_upper.Kind() != TQ_ValueKind::None && x > m_upper.Real()) {
+      if (why) *why = "a value above the upper bound " + m_upper.ToString();
+      return false;
+    }
+  }
+  if (value.Kind() == TQ_ValueKind::Text && m_valid.Kind() == TQ_ValueKind::Set) {
+    // Valid names are matched without regard to letter case, as the models
+    // compare them.
+    const TQ_SetValue& valid = m_valid.Set();
+    bool found = false;
+    for (int p = 0; p < valid.SetSize() && !found; ++p)
+      found = SUValue::CompareCI(valid.String(p), value.Text()) == 0;
+    if (!found) {
+      if (why) *why = "a value outside the valid set " + valid.ToString();
+      return false;
+    }
+  }
+  return true;
+}
+
+// ---- TQ_Container -------------------------------------------------------------------
+
+TQ_Container::TQ_Container() = default;
+TQ_Container::TQ_Container(const TQ_Container& other) = default;
+TQ_Container& TQ_Container::operator=(const TQ_Container& other) = default;
+TQ_Container::~TQ_Container() = default;
+
+long TQ_Container::ExecuteAssignments(int, int) { return TQ_Executive::Instance().RootAssignmentStatus(); }
+
+void TQ_Container::SetDims() {}
+
+void TQ_Container::InitialiseInternalIndexSet(TQ_Set& set, TQ_Value* value, int sweep) {
+  TQ_Executive& host = TQ_Executive::Instance();
+  if (value == nullptr) {
+    host.ReportError(std::string("index set ") + set.Name() + " given no value");
+    return;
+  }
+  set.StoreSetValue(*value);
+  host.LogIndexSet(&set, *value, sweep);
+}
+
+// ---- TQ_ModelExtensions ----------------------------------------------------------------
+
+TQ_ModelExtensions::TQ_ModelExtensions(TQ_ModelType* model) : m_model(model) {}
+TQ_ModelExtensions::~TQ_ModelExtensions() = default;
+
+int TQ_ModelExtensions::Compatibility() { return 6; }
+void TQ_ModelExtensions::ResetExpressions() { TQ_Executive::Instance().ResetExpressionsOf(m_model); }
+void TQ_ModelExtensions::AddOp(EOp op, int equation) { TQ_Executive::Instance().EmitOp(m_model, op, equation); }
+void TQ_ModelExtensions::AddTerm(double value, int equation) {
+  TQ_Executive::Instance().EmitReal(m_model, value, equation);
+}
+void TQ_ModelExtensions::AddTerm(int value, int equation) {
+  TQ_Executive::Instance().EmitInteger(m_model, value, equation);
+}
+void TQ_ModelExtensions::AddTerm(TQ_VarParam& term, int*& rows, int*& cols, int equation) {
+  TQ_Executive::Instance().EmitTerm(m_model, term, rows, cols, equation);
+}
+
+// ---- TQ_ModelType and its kinds -----------------------------------------------------------
+
+int TQ_ModelType::m_stLastGroup = 0;
+
+TQ_ModelType::TQ_ModelType() = default;
+TQ_ModelType::TQ_ModelType(const TQ_ModelType& other) = default;
+TQ_ModelType& TQ_ModelType::operator=(const TQ_ModelType& other) = default;
+TQ_ModelType::~TQ_ModelType() = default;
+
+int TQ_ModelType::SetUpEquations() { return TQ_Executive::Instance().RootSetUpEquations(); }
+int TQ_ModelType::JacPattern(int*&, int*&, TQ_EquationType**) { return TQ_Executive::Instance().RootJacPattern(); }
+int TQ_ModelType::Jacobian(double*, int, int) { return 0; }
+int TQ_ModelType::Residuals(double*, int, int) { return 0; }
+TQ_COMPONENTLISTNAME* TQ_ModelType::ComponentList() { return nullptr; }
+TQ_VarParamProp* TQ_ModelType::IsConnected() { return nullptr; }
+
+void TQ_ModelType::SetGroupLimits(int group) { TQ_Executive::Instance().DeclareEquation(this, group); }
+void TQ_ModelType::AddNonZero(TQ_VarParam& term) { TQ_Executive::Instance().DeclareNonZero(this, term); }
+int TQ_ModelType::SetLocalEqnCount(int count) { return TQ_Executive::Instance().LocalEqnCount(this, count); }
+void TQ_ModelType::AddEquation(const char* name, int& count, int group) {
+  TQ_Executive::Instance().EmitEquation(this, name, count, group, nullptr);
+}
+
+TQ_ModelTypeEx::TQ_ModelTypeEx() : TQ_ModelExtensions(this) {}
+TQ_ModelTypeEx::TQ_ModelTypeEx(const TQ_ModelTypeEx& other) : TQ_ModelType(other), TQ_ModelExtensions(this) {}
+TQ_ModelTypeEx& TQ_ModelTypeEx::operator=(const TQ_ModelTypeEx& other) {
+  TQ_ModelType::operator=(other);
+  return *this;
+}
+TQ_ModelTypeEx::~TQ_ModelTypeEx() = default;
+
+TQ_ModelTypeEx2::TQ_ModelTypeEx2() = default;
+TQ_ModelTypeEx2::TQ_ModelTypeEx2(const TQ_ModelTypeEx2& other) = default;
+TQ_ModelTypeEx2& TQ_ModelTypeEx2::operator=(const TQ_ModelTypeEx2& other) = default;
+TQ_ModelTypeEx2::~TQ_ModelTypeEx2() = default;
+
+TQ_PortType::TQ_PortType() = default;
+TQ_PortType::TQ_PortType(const TQ_PortType& other) = default;
+TQ_PortType& TQ_PortType::operator=(const TQ_PortType& other) = default;
+TQ_PortType::~TQ_PortType() = default;
+int TQ_PortType::PortCount(bool) const { return 1; }
+TQ_Type* TQ_PortType::GetPort(int& index, bool) {
+  --index;
+  return index < 0 ? this : nullptr;
+}
+
+TQ_PortTypeEx::TQ_PortTypeEx() : TQ_ModelExtensions(this) {}
+TQ_PortTypeEx::TQ_PortTypeEx(const TQ_PortTypeEx& other) : TQ_PortType(other), TQ_ModelExtensions(this) {}
+TQ_PortTypeEx& TQ_PortTypeEx::operator=(const TQ_PortTypeEx& other) {
+  TQ_PortType::operator=(other);
+  return *this;
+}
+TQ_PortTypeEx::~TQ_PortTypeEx() = default;
+
+TQ_StructureType::TQ_StructureType() = default;
+TQ_StructureType::TQ_StructureType(const TQ_StructureType& other) = default;
+TQ_StructureType& TQ_StructureType::operator=(const TQ_StructureType& other) = default;
+TQ_StructureType::~TQ_StructureType() = default;
+
+TQ_StructureTypeEx::TQ_StructureTypeEx() : TQ_ModelExtensions(this) {}
+TQ_StructureTypeEx::TQ_StructureTypeEx(const TQ_StructureTypeEx& other)
+    : TQ_StructureType(other), TQ_ModelExtensions(this) {}
+TQ_StructureTypeEx& TQ_StructureTypeEx::operator=(const TQ_StructureTypeEx& other) {
+  TQ_StructureType::operator=(other);
+  return *this;
+}
+TQ_StructureTypeEx::~TQ_StructureTypeEx() = default;
+
+TQ_EquationType::TQ_EquationType() = default;
+TQ_EquationType::~TQ_EquationType() = default;

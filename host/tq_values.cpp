@@ -1,0 +1,553 @@
+#include "tq_values.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+// Integer members are kept as sorted, disjoint, non-adjacent runs [lo, hi],
+// with the count of members before each run, so that a range of any length
+// costs one run and finding a member's position is a binary search over runs.
+struct SUValue::Impl {
+  struct Run {
+    int lo;
+    int hi;
+    int before;  // members in the runs before this one
+  };
+  unsigned short type = TQ_SET_ANY;
+  bool strings = false;
+  std::vector<Run> runs;
+  std::vector<std::string> texts;
+
+  int Size() const {
+    if (strings) return static_cast<int>(texts.size());
+    if (runs.empty()) return 0;
+    const Run& last = runs.back();
+    return last.before + (last.hi - last.lo + 1);
+  }
+
+  void Renumber(std::size_t from) {
+    int before = from == 0 ? 0 : runs[from - 1].before + (runs[from - 1].hi - runs[from - 1].lo + 1);
+    for (std::size_t r = from; r < runs.size(); ++r) {
+      runs[r].before = before;
+      before += runs[r].hi - runs[r].lo + 1;
+    }
+  }
+
+  // Index of the first run whose hi >= value.
+  std::size_t RunAtOrAfter(int value) const {
+    std::size_t lo = 0, hi = runs.size();
+    while (lo < hi) {
+      std::size_t mid = (lo + hi) / 2;
+      if (runs[mid].hi < value) lo = mid + 1; else hi = mid;
+    }
+    return lo;
+  }
+
+  bool ContainsInt(int value, int& position) const {
+    std::size_t r = RunAtOrAfter(value);
+    if (r == runs.size()) {
+      position = Size();
+      return false;
+    }
+    if (value >= runs[r].lo) {
+      position = runs[r].before + (value - runs[r].lo);
+      return true;
+    }
+    position = runs[r].before;
+    return false;
+  }
+
+  void AddInt(int value) {
+    std::size_t r = RunAtOrAfter(value);
+    if (r < runs.size() && value >= runs[r].lo) return;  // present
+    bool joinsPrev = r > 0 && runs[r - 1].hi != INT_MAX && runs[r - 1].hi + 1 == value;
+    bool joinsNext = r < runs.size() && runs[r].lo != INT_MIN && runs[r].lo - 1 == value;
+    if (joinsPrev && joinsNext) {
+      runs[r - 1].hi = runs[r].hi;
+      runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(r));
+      Renumber(r - 1);
+    } else if (joinsPrev) {
+      runs[r - 1].hi = value;
+      Renumber(r - 1);
+    } else if (joinsNext) {
+      runs[r].lo = value;
+      Renumber(r);
+    } else {
+      runs.insert(runs.begin() + static_cast<std::ptrdiff_t>(r), Run{value, value, 0});
+      Renumber(r);
+    }
+  }
+
+  void AddRange(int lo, int hi) {
+    // Adds lo..hi by merging with overlapping or adjacent runs.
+    std::vector<Run> merged;
+    merged.reserve(runs.size() + 1);
+    bool placed = false;
+    long long nlo = lo, nhi = hi;
+    for (const Run& run : runs) {
+      if (static_cast<long long>(run.hi) + 1 < nlo) {
+        merged.push_back(run);
+      } else if (static_cast<long long>(run.lo) - 1 > nhi) {
+        if (!placed) {
+          merged.push_back(Run{static_cast<int>(nlo), static_cast<int>(nhi), 0});
+          placed = true;
+        }
+        merged.push_back(run);
+      } else {
+        nlo = std::min<long long>(nlo, run.lo);
+        nhi = std::max<long long>(nhi, run.hi);
+      }
+    }
+    if (!placed) merged.push_back(Run{static_cast<int>(nlo), static_cast<int>(nhi), 0});
+    runs.swap(merged);
+    Renumber(0);
+  }
+
+  int IntAt(int position) const {
+    if (position < 0 || position >= Size() || strings) return 0;
+    std::size_t lo = 0, hi = runs.size();
+    while (hi - lo > 1) {
+      std::size_t mid = (lo + hi) / 2;
+      if (runs[mid].before <= position) lo = mid; else hi = mid;
+    }
+    return runs[lo].lo + (position - runs[lo].before);
+  }
+
+  bool ContainsText(const char* value, int& position) const {
+    auto it = std::lower_bound(texts.begin(), texts.end(), value,
+                               [](const std::string& a, const char* b) { return std::strcmp(a.c_str(), b) < 0; });
+    position = static_cast<int>(it - texts.begin());
+    return it != texts.end() && *it == value;
+  }
+
+  void AddText(const char* value) {
+    int position = 0;
+    if (!ContainsText(value, position)) texts.insert(texts.begin() + position, value);
+  }
+
+  // A set of type 8 takes the kind of its first member; once it has members
+  // its kind is fixed.
+  bool AcceptsStrings() {
+    if (type == TQ_SET_INTEGER) return false;
+    if (type == TQ_SET_STRING) return true;
+    if (!strings && !runs.empty()) return false;
+    strings = true;
+    return true;
+  }
+  bool AcceptsIntegers() {
+    if (type == TQ_SET_STRING) return false;
+    if (type == TQ_SET_INTEGER) return true;
+    if (strings && !texts.empty()) return false;
+    strings = false;
+    return true;
+  }
+};
+
+SUValue::SUValue() : m_impl(new Impl) {}
+
+SUValue::SUValue(unsigned short type) : m_impl(new Impl) { ResetType(type); }
+
+SUValue::SUValue(const SUValue& other) : m_impl(new Impl(*other.m_impl)) {}
+
+SUValue& SUValue::operator=(const SUValue& other) {
+  if (this != &other) *m_impl = *other.m_impl;
+  return *this;
+}
+
+SUValue::~SUValue() { delete m_impl; }
+
+unsigned short SUValue::Type() const { return m_impl->type; }
+
+void SUValue::ResetType(unsigned short type) {
+  m_impl->type = type;
+  m_impl->runs.clear();
+  m_impl->texts.clear();
+  m_impl->strings = (type == TQ_SET_STRING);
+}
+
+bool SUValue::HoldsStrings() const { return m_impl->strings; }
+
+int SUValue::SetSize() const { return m_impl->Size(); }
+
+int SUValue::SetContains(int value, int& position) const {
+  if (m_impl->strings) {
+    position = m_impl->Size();
+    return 0;
+  }
+  return m_impl->ContainsInt(value, position) ? 1 : 0;
+}
+
+int SUValue::SetContains(const char* value, int& position) const {
+  if (!m_impl->strings || value == nullptr) {
+    position = m_impl->Size();
+    return 0;
+  }
+  return m_impl->ContainsText(value, position) ? 1 : 0;
+}
+
+void SUValue::SetAddAtOffset(int value, int /*position*/) {
+  // The position is where SetContains placed the value; the set keeps its own
+  // order, so adding the value puts it there.
+  if (m_impl->AcceptsIntegers()) m_impl->AddInt(value);
+}
+
+void SUValue::SetAddAtOffset(const char* value, int /*position*/) {
+  if (value != nullptr && m_impl->AcceptsStrings()) m_impl->AddText(value);
+}
+
+int SUValue::IntegerAt(int position) const { return m_impl->IntAt(position); }
+
+const char* SUValue::StringAt(int position) const {
+  if (!m_impl->strings || position < 0 || position >= static_cast<int>(m_impl->texts.size())) return "";
+  return m_impl->texts[static_cast<std::size_t>(position)].c_str();
+}
+
+SUValue& SUValue::operator+=(int member) {
+  if (m_impl->AcceptsIntegers()) m_impl->AddInt(member);
+  return *this;
+}
+
+SUValue& SUValue::operator+=(const char* member) {
+  if (member != nullptr && m_impl->AcceptsStrings()) m_impl->AddText(member);
+  return *this;
+}
+
+SUValue& SUValue::operator+=(const SUValue& other) {
+  if (this == &other) return *this;
+  if (other.m_impl->strings) {
+    if (other.m_impl->texts.empty()) return *this;
+    if (!m_impl->AcceptsStrings()) return *this;
+    for (const std::string& text : other.m_impl->texts) m_impl->AddText(text.c_str());
+  } else {
+    if (other.m_impl->runs.empty()) return *this;
+    if (!m_impl->AcceptsIntegers()) return *this;
+    for (const Impl::Run& run : other.m_impl->runs) m_impl->AddRange(run.lo, run.hi);
+  }
+  return *this;
+}
+
+SUValue& SUValue::operator*=(const SUValue& other) {
+  if (this == &other) return *this;
+  Impl& a = *m_impl;
+  const Impl& b = *other.m_impl;
+  if (a.strings != b.strings) {
+    // Sets of different kinds share no member (an empty set of either kind
+    // gives the empty set).
+    a.runs.clear();
+    a.texts.clear();
+    return *this;
+  }
+  if (a.strings) {
+    std::vector<std::string> kept;
+    int position = 0;
+    for (const std::string& text : a.texts)
+      if (b.ContainsText(text.c_str(), position)) kept.push_back(text);
+    a.texts.swap(kept);
+    return *this;
+  }
+  std::vector<Impl::Run> result;
+  std::size_t i = 0, j = 0;
+  while (i < a.runs.size() && j < b.runs.size()) {
+    int lo = std::max(a.runs[i].lo, b.runs[j].lo);
+    int hi = std::min(a.runs[i].hi, b.runs[j].hi);
+    if (lo <= hi) result.push_back(Impl::Run{lo, hi, 0});
+    if (a.runs[i].hi < b.runs[j].hi) ++i; else ++j;
+  }
+  a.runs.swap(result);
+  a.Renumber(0);
+  return *this;
+}
+
+int SUValue::operator>=(const char* member) const {
+  int position = 0;
+  return SetContains(member, position) ? 1 : 0;
+}
+
+int SUValue::operator>=(int member) const {
+  int position = 0;
+  return SetContains(member, position) ? 1 : 0;
+}
+
+bool SUValue::operator==(const SUValue& other) const {
+  if (SetSize() != other.SetSize()) return false;
+  if (SetSize() == 0) return true;
+  if (m_impl->strings != other.m_impl->strings) return false;
+  if (m_impl->strings) return m_impl->texts == other.m_impl->texts;
+  if (m_impl->runs.size() != other.m_impl->runs.size()) return false;
+  for (std::size_t r = 0; r < m_impl->runs.size(); ++r)
+    if (m_impl->runs[r].lo != other.m_impl->runs[r].lo || m_impl->runs[r].hi != other.m_impl->runs[r].hi)
+      return false;
+  return true;
+}
+
+void SUValue::Clear(int) {
+  m_impl->runs.clear();
+  m_impl->texts.clear();
+  if (m_impl->type == TQ_SET_ANY) m_impl->strings = false;
+}
+
+int SUValue::CompareCI(const char* a, const char* b) {
+  if (a == nullptr || b == nullptr) return (a == nullptr ? 0 : 1) - (b == nullptr ? 0 : 1);
+  for (;; ++a, ++b) {
+    unsigned char ca = static_cast<unsigned char>(*a);
+    unsigned char cb = static_cast<unsigned char>(*b);
+    if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca - 'A' + 'a');
+    if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb - 'A' + 'a');
+    if (ca != cb) return ca < cb ? -1 : 1;
+    if (ca == 0) return 0;
+  }
+}
+
+std::string SUValue::ToString() const {
+  std::string out = "{";
+  int n = SetSize();
+  for (int p = 0; p < n; ++p) {
+    if (p) out += ',';
+    if (m_impl->strings) {
+      out += '"';
+      out += StringAt(p);
+      out += '"';
+    } else {
+      out += std::to_string(IntegerAt(p));
+    }
+  }
+  out += '}';
+  return out;
+}
+
+// ---- TQ_SetValue and its kinds ----------------------------------------------
+
+TQ_SetValue::TQ_SetValue() : SUValue(TQ_SET_ANY) {}
+TQ_SetValue::TQ_SetValue(unsigned short type) : SUValue(type) {}
+TQ_SetValue::TQ_SetValue(const SUValue& other) : SUValue(other) {}
+TQ_SetValue::TQ_SetValue(const TQ_SetValue& other) : SUValue(other) {}
+TQ_SetValue& TQ_SetValue::operator=(const TQ_SetValue& other) {
+  SUValue::operator=(other);
+  return *this;
+}
+TQ_SetValue& TQ_SetValue::operator=(const SUValue& other) {
+  SUValue::operator=(other);
+  return *this;
+}
+TQ_SetValue::~TQ_SetValue() = default;
+int TQ_SetValue::Integer(int position) const { return IntegerAt(position); }
+const char* TQ_SetValue::String(int position) const { return StringAt(position); }
+
+void SUValue::AddRange(int lo, int hi) {
+  if (hi < lo) return;
+  if (m_impl->AcceptsIntegers()) m_impl->AddRange(lo, hi);
+}
+
+TQ_IntSetValue::TQ_IntSetValue(int lo, int hi) : TQ_SetValue(TQ_SET_INTEGER) {
+  if (hi == INT_MIN) {
+    *this += lo;
+  } else {
+    AddRange(lo, hi);
+  }
+}
+
+TQ_IntSetValue::TQ_IntSetValue(const char* members) : TQ_SetValue(TQ_SET_INTEGER) {
+  if (members == nullptr) return;
+  const char* p = members;
+  while (*p) {
+    if (*p == ',' || *p == ' ' || *p == '"' || *p == '\t') {
+      ++p;
+      continue;
+    }
+    char* end = nullptr;
+    long value = std::strtol(p, &end, 10);
+    if (end == p) {
+      ++p;  // a character that starts no number: skipped
+      continue;
+    }
+    if (value >= INT_MIN && value <= INT_MAX) *this += static_cast<int>(value);
+    p = end;
+  }
+}
+
+TQ_IntSetValue::TQ_IntSetValue(const TQ_IntSetValue& other) : TQ_SetValue(other) {}
+TQ_IntSetValue& TQ_IntSetValue::operator=(const TQ_IntSetValue& other) {
+  TQ_SetValue::operator=(other);
+  return *this;
+}
+TQ_IntSetValue::~TQ_IntSetValue() = default;
+
+TQ_StrSetValue::TQ_StrSetValue(const char* members) : TQ_SetValue(TQ_SET_STRING) {
+  if (members == nullptr) return;
+  std::string current;
+  bool any = false;
+  for (const char* p = members;; ++p) {
+    if (*p == '"' || *p == 0) {
+      if (any) *this += current.c_str();
+      current.clear();
+      any = false;
+      if (*p == 0) break;
+    } else {
+      current += *p;
+      any = true;
+    }
+  }
+}
+
+TQ_StrSetValue::TQ_StrSetValue(const TQ_SetValue& other) : TQ_SetValue(TQ_SET_STRING) {
+  for (int p = 0; p < other.SetSize(); ++p) {
+    if (other.HoldsStrings()) *this += other.String(p);
+  }
+}
+
+TQ_StrSetValue::TQ_StrSetValue(const TQ_StrSetValue& other) : TQ_SetValue(other) {}
+TQ_StrSetValue& TQ_StrSetValue::operator=(const TQ_StrSetValue& other) {
+  TQ_SetValue::operator=(other);
+  return *this;
+}
+TQ_StrSetValue::~TQ_StrSetValue() = default;
+
+// ---- TQ_Value ----------------------------------------------------------------
+
+namespace {
+char* CopyText(const char* text) {
+  if (text == nullptr) text = "";
+  std::size_t n = std::strlen(text);
+  char* copy = new char[n + 1];
+  std::memcpy(copy, text, n + 1);
+  return copy;
+}
+}  // namespace
+
+int TQ_Value::RealToInteger(double value) {
+  if (std::isnan(value)) return 0;
+  if (value >= 2147483647.0) return INT_MAX;
+  if (value <= -2147483648.0) return INT_MIN;
+  return static_cast<int>(value);
+}
+
+TQ_Value::TQ_Value() : m_kind(TQ_ValueKind::None), m_pass(0), m_level(0), m_number(0), m_int(0) {}
+
+TQ_Value::TQ_Value(int value, unsigned pass, unsigned level, int number)
+    : m_kind(TQ_ValueKind::Integer), m_pass(pass), m_level(level), m_number(number), m_int(value) {}
+
+TQ_Value::TQ_Value(double value, unsigned pass, unsigned level, int number)
+    : m_kind(TQ_ValueKind::Real), m_pass(pass), m_level(level), m_number(number), m_real(value) {}
+
+TQ_Value::TQ_Value(const char* value, unsigned pass, unsigned level, int number)
+    : m_kind(TQ_ValueKind::Text), m_pass(pass), m_level(level), m_number(number), m_text(CopyText(value)) {}
+
+TQ_Value::TQ_Value(const TQ_SetValue& value, unsigned pass, unsigned level, int number)
+    : m_kind(TQ_ValueKind::Set), m_pass(pass), m_level(level), m_number(number), m_set(new TQ_SetValue(value)) {}
+
+TQ_Value::TQ_Value(const SUValue& value, unsigned pass, unsigned level, int number)
+    : m_kind(TQ_ValueKind::Set), m_pass(pass), m_level(level), m_number(number), m_set(new TQ_SetValue(value)) {}
+
+TQ_Value::TQ_Value(int value, unsigned level) : TQ_Value(value, 0u, level, 0) {}
+TQ_Value::TQ_Value(double value, unsigned level) : TQ_Value(value, 0u, level, 0) {}
+TQ_Value::TQ_Value(const char* value, unsigned level) : TQ_Value(value, 0u, level, 0) {}
+TQ_Value::TQ_Value(const TQ_SetValue& value, unsigned level) : TQ_Value(value, 0u, level, 0) {}
+
+TQ_Value::TQ_Value(const TQ_Value& other) : m_kind(TQ_ValueKind::None), m_int(0) { CopyFrom(other); }
+
+TQ_Value& TQ_Value::operator=(const TQ_Value& other) {
+  if (this != &other) {
+    Release();
+    CopyFrom(other);
+  }
+  return *this;
+}
+
+TQ_Value::~TQ_Value() { Release(); }
+
+void TQ_Value::CopyFrom(const TQ_Value& other) {
+  m_kind = other.m_kind;
+  m_pass = other.m_pass;
+  m_level = other.m_level;
+  m_number = other.m_number;
+  switch (m_kind) {
+    case TQ_ValueKind::Text: m_text = CopyText(other.m_text); break;
+    case TQ_ValueKind::Set: m_set = new TQ_SetValue(*other.m_set); break;
+    case TQ_ValueKind::Real: m_real = other.m_real; break;
+    default: m_int = other.m_int; break;
+  }
+}
+
+void TQ_Value::Release() {
+  if (m_kind == TQ_ValueKind::Text) delete[] m_text;
+  if (m_kind == TQ_ValueKind::Set) delete m_set;
+  m_kind = TQ_ValueKind::None;
+  m_int = 0;
+}
+
+const char* TQ_Value::Text() const { return m_kind == TQ_ValueKind::Text ? m_text : ""; }
+
+const TQ_SetValue& TQ_Value::Set() const {
+  static const TQ_SetValue empty;
+  return m_kind == TQ_ValueKind::Set ? *m_set : empty;
+}
+
+bool TQ_Value::operator==(const TQ_Value& other) const {
+  if (m_kind != other.m_kind) return false;
+  switch (m_kind) {
+    case TQ_ValueKind::None: return true;
+    case TQ_ValueKind::Integer: return m_int == other.m_int;
+    case TQ_ValueKind::Real: return m_real == other.m_real;
+    case TQ_ValueKind::Text: return std::strcmp(m_text, other.m_text) == 0;
+    case TQ_ValueKind::Set: return *m_set == *other.m_set;
+  }
+  return false;
+}
+
+std::string TQ_Value::ToString() const {
+  switch (m_kind) {
+    case TQ_ValueKind::None: return "(none)";
+    case TQ_ValueKind::Integer: return std::to_string(m_int);
+    case TQ_ValueKind::Real: {
+      char buffer[64];
+      std::snprintf(buffer, sizeof buffer, "%.17g", m_real);
+      return buffer;
+    }
+    case TQ_ValueKind::Text: return std::string("\"") + m_text + "\"";
+    case TQ_ValueKind::Set: return m_set->ToString();
+  }
+  return "";
+}
+
+// ---- iterators ---------------------------------------------------------------
+
+TQ_SetIter::TQ_SetIter(const SUValue& set)
+    : m_set(set), m_position(-1), m_size(set.SetSize()), m_intCurrent(0), m_strCurrent("") {}
+
+TQ_SetIter::TQ_SetIter(const TQ_SetIter& other) = default;
+TQ_SetIter& TQ_SetIter::operator=(const TQ_SetIter& other) = default;
+TQ_SetIter::~TQ_SetIter() = default;
+
+void TQ_SetIter::Restart() {
+  m_position = -1;
+  m_intCurrent = 0;
+  m_strCurrent = "";
+}
+
+bool TQ_SetIter::Next() {
+  if (m_position + 1 >= m_size) {
+    m_position = m_size;
+    m_intCurrent = 0;
+    m_strCurrent = "";
+    return false;
+  }
+  ++m_position;
+  if (m_set.HoldsStrings()) {
+    m_strCurrent = m_set.String(m_position);
+  } else {
+    m_intCurrent = m_set.Integer(m_position);
+  }
+  return true;
+}
+
+TQ_IntegerSetIter::TQ_IntegerSetIter(const TQ_IntSetValue& set) : TQ_SetIter(set) {}
+TQ_IntegerSetIter::TQ_IntegerSetIter(const SUValue& set) : TQ_SetIter(set) {}
+TQ_IntegerSetIter::~TQ_IntegerSetIter() = default;
+
+TQ_StringSetIter::TQ_StringSetIter(const SUValue& set) : TQ_SetIter(set) {}
+TQ_StringSetIter::~TQ_StringSetIter() = default;
