@@ -27,6 +27,10 @@ function(morvane_library_frame target core)
       COMPILE_DEFINITIONS "MORVANE_CONTENT_FILE=\"${content}\""
       OBJECT_DEPENDS ${content})
     target_sources(${target} PRIVATE ${MORVANE_LIBRARY_DIR}/windows/dll_main.cpp ${resource} ${rc})
+    # Only what is marked for export leaves the DLL (the linker would otherwise
+    # export every symbol while nothing is marked, the allocation operators
+    # and StringInSet among them).
+    target_link_options(${target} PRIVATE -Wl,--exclude-all-symbols)
   else()
     file(READ ${content} hex HEX)
     string(LENGTH "${hex}" hex_length)

@@ -12,6 +12,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "../content/content_check.h"
@@ -183,8 +184,34 @@ TEST_F(LibraryTest, CreatableTypesExportAllFourUnderPlainNames) {
   RecordProperty("creatable_types_exported", types_present);
 }
 
-TEST_F(LibraryTest, MissingExportIsNotFound) {
+TEST_F(LibraryTest, FrameInternalsAreNotExported) {
   EXPECT_EQ(GetProcAddress(module_, "NOSUCHTYPEFactory"), nullptr);
+  for (const auto& name : ExportNames(Image(), Directory(IMAGE_DIRECTORY_ENTRY_EXPORT))) {
+    EXPECT_EQ(name.find("StringInSet"), std::string::npos) << name;
+    EXPECT_FALSE(name.starts_with("_Znw") || name.starts_with("_Zna") ||
+                 name.starts_with("_Zdl") || name.starts_with("_Zda"))
+        << "allocation operator exported: " << name;
+  }
+}
+
+// The library's allocation operators are its own: the DLL takes none from the
+// C++ runtime and reaches the host heap through vekexp.dll.
+TEST_F(LibraryTest, AllocationGoesToTheHostHeap) {
+  const auto& imports = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
+  for (const auto& name : ImportedNames(Image(), imports, "libstdc++-6.dll")) {
+    EXPECT_FALSE(name.starts_with("_Znw") || name.starts_with("_Zna") ||
+                 name.starts_with("_Zdl") || name.starts_with("_Zda"))
+        << "allocation operator taken from the runtime: " << name;
+  }
+  const auto host = ImportedNames(Image(), imports, "vekexp.dll");
+  auto imports_a = [&](std::string_view what) {
+    for (const auto& name : host) {
+      if (name.find(what) != std::string::npos) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(imports_a("MyAllocate"));
+  EXPECT_TRUE(imports_a("MyFree"));
 }
 
 // ---- content resource ----------------------------------------------------------
