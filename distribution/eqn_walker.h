@@ -1,0 +1,343 @@
+// The walker that runs a distribution's equation plan and hands every equation to a sink.
+//
+// A plan is a flat, compile-time array of steps in nesting order: guards (method, order used,
+// integral selector, section position, element start, highest order), loops (sections, node
+// ranges, elements, the one-element set of an element start) and rows. Every step records where
+// its body ends, so the walker runs a body by walking the steps up to that end. A row names its
+// catalogue number, group offset, axis, formula and the arrays its formula's roles stand for.
+//
+// The same walk serves three purposes, chosen by the sink's mode:
+//   Declare: per equation the group, then one term per variable or parameter, in formula order;
+//   Emit:    per equation the name, the group, then the whole prefix program;
+//   Check:   no sink calls; node and element loops visit only their first and last member, and
+//            every variable index is tested against the section it belongs to.
+// Declaring and emitting therefore see the same equations with the same terms by construction.
+//
+// The walker reads through the context at the places where the equations' protocol reads: the
+// method at every method test, the integral selection at every integral test, the order used
+// and the highest order at their tests, the section count at the section loop, a node range's
+// bounds when its loop starts, the element count at the element loop, the element start (base
+// and point count) per element, and the section's base and node count for every term that
+// needs them. The context decides how it reads (from the host's values, a cache, a test grid).
+//
+// Context requirements (axis is 0 for x, 1 for y, 2 for z; s counts sections from 1):
+//   using Coord = std::array<std::int32_t, D>;   using Handle = ...;
+//   const char* method(int axis);                 // discretization method text (null: none)
+//   bool integralSelected(const char* selector);  // e.g. "idx"
+//   std::int32_t orderUsed(int axis), highestOrder(int axis);
+//   std::int32_t numSections(int axis), numPolyPoints(int axis);
+//   std::int32_t base(int axis, std::int32_t s), nodeCount(int axis, std::int32_t s),
+//                numElements(int axis, std::int32_t s);
+//   Handle elementLength(int axis, std::int32_t s);            // the parameter term h
+//   Handle variable(std::uint8_t array, const Coord& index);   // an element of an array
+//
+// Sink requirements: static constexpr SinkMode kMode;
+//   void equation(int row, const char* name, std::int32_t group);
+//   void term(Handle);                         // Declare and Emit
+//   void op(Op); void constant(std::int32_t); void constant(double);   // Emit only
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "eqn_formula.h"
+
+namespace morvane::eqn {
+
+enum class Step : std::uint8_t {
+    IfIntegral,             // text: the selector
+    IfMethod,               // text: the method name, compared ignoring case
+    IfOrderAbove,           // the axis's order used > value
+    IfFirstSection,         // s == 1
+    IfLaterSection,         // s != 1
+    IfElementStartNonZero,  // j != 0
+    IfHighestOrderIs,       // the axis's highest order == value
+    ForSections,            // s = 1 .. NUMSECTIONS
+    ForNodes,               // i = lo .. hi
+    ForElements,            // e = 1 .. NUMELEMENTS of section s
+    ForElementStart,        // j in { BASE + (e-1)*(NUMPOLYPOINTS+1) }
+    Row,
+};
+
+// Which array of the distribution each array role of a formula stands for.
+struct Binding {
+    std::array<std::uint8_t, kArrayRoles> arrays{0, 1, 2, 3};
+};
+
+struct PlanNode {
+    Step step = Step::Row;
+    std::uint8_t axis = 0;
+    std::uint16_t end = 0;        // index one past the last step of this step's body
+    std::int32_t value = 0;       // bound of an order test; group offset of a row
+    std::uint16_t row = 0;        // catalogue number of a row
+    Index lo{};                   // node range
+    Index hi{};
+    const char* text = nullptr;   // selector or method name
+    const Formula* formula = nullptr;
+    Binding binding{};
+};
+
+enum class SinkMode : std::uint8_t { Declare, Emit, Check };
+
+// ---- Equation names "TQ_Eqn1" ... built once, when the library is built ----
+
+inline constexpr int kMaxEquationNumber = 999;
+
+namespace detail {
+struct NameTable {
+    std::array<char, (kMaxEquationNumber + 1) * 10> chars{};
+    std::array<std::uint16_t, kMaxEquationNumber + 1> offset{};
+};
+consteval NameTable makeNameTable() {
+    NameTable t;
+    std::size_t at = 0;
+    for (int k = 1; k <= kMaxEquationNumber; ++k) {
+        t.offset[static_cast<std::size_t>(k)] = static_cast<std::uint16_t>(at);
+        for (char c : std::string_view("TQ_Eqn")) t.chars[at++] = c;
+        char digits[4] = {};
+        int n = 0;
+        for (int v = k; v > 0; v /= 10) digits[n++] = static_cast<char>('0' + v % 10);
+        while (n > 0) t.chars[at++] = digits[--n];
+        t.chars[at++] = '\0';
+    }
+    return t;
+}
+inline constexpr NameTable kNames = makeNameTable();
+}  // namespace detail
+
+// The name under which row k is registered: "TQ_Eqn" and k in decimal.
+constexpr const char* equationName(int k) {
+    return (k >= 1 && k <= kMaxEquationNumber) ? detail::kNames.chars.data() + detail::kNames.offset[static_cast<std::size_t>(k)]
+                                               : "";
+}
+
+// Method names are compared ignoring (ASCII) case.
+constexpr bool equalsIgnoreCase(std::string_view a, const char* b) {
+    if (b == nullptr) return false;
+    std::size_t k = 0;
+    for (; k < a.size(); ++k) {
+        char x = a[k];
+        char y = b[k];
+        if (y == '\0') return false;
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return b[k] == '\0';
+}
+
+// The first equation whose stencil leaves its section, found by a Check walk.
+struct StencilFault {
+    bool found = false;
+    int row = 0;                  // catalogue number
+    int axis = 0;
+    std::int32_t section = 0;
+    std::int64_t index = 0;       // the node the equation would read
+    std::int64_t first = 0;       // the section's nodes first .. last
+    std::int64_t last = 0;
+};
+
+inline std::string describe(const StencilFault& f) {
+    if (!f.found) return {};
+    return std::string(equationName(f.row)) + " of section " + std::to_string(f.section) + " (axis " +
+           std::to_string(f.axis) + ") reads node " + std::to_string(f.index) + ", outside the section's nodes " +
+           std::to_string(f.first) + " to " + std::to_string(f.last) +
+           ": the section is shorter than the discretization method's stencil";
+}
+
+// Runs a plan against a context, handing equations to a sink.
+template <class Context, class Sink>
+class EquationWalker {
+public:
+    using Coord = typename Context::Coord;
+    using Handle = typename Context::Handle;
+
+    EquationWalker(Context& context, Sink& sink, std::int32_t groupBase) : ctx_(context), sink_(sink), groupBase_(groupBase) {}
+
+    void run(std::span<const PlanNode> plan) {
+        base_ = plan.data();
+        Env env{};
+        walk(plan.data(), plan.data() + plan.size(), env);
+    }
+
+    // The first stencil fault found by a Check walk.
+    const StencilFault& fault() const { return fault_; }
+
+private:
+    static constexpr bool kCheck = Sink::kMode == SinkMode::Check;
+
+    // Loop values are kept wide, so that a Check walk over nonsense section values reports the
+    // node it would reach instead of a wrapped one.
+    struct Env {
+        std::int32_t s = 0;
+        std::int64_t i = 0;
+        std::int64_t e = 0;
+        std::int64_t j = 0;
+        Coord other{};  // indices along the other axes, set by their loops
+    };
+
+    Context& ctx_;
+    Sink& sink_;
+    std::int32_t groupBase_;
+    const PlanNode* base_ = nullptr;
+    StencilFault fault_{};
+
+    // Runs body for v = lo .. hi; a Check walk visits only the first and the last member, which
+    // bound every index of the body (all indices move with the loop value one for one).
+    template <class Body>
+    static void range(std::int64_t lo, std::int64_t hi, Body&& body) {
+        if constexpr (kCheck) {
+            if (lo <= hi) body(lo);
+            if (lo < hi) body(hi);
+        } else {
+            for (std::int64_t v = lo; v <= hi; ++v) body(v);
+        }
+    }
+
+    std::int64_t indexValue(const Index& index, int axis, const Env& env) {
+        switch (index.origin) {
+            case Origin::Zero: return index.offset;
+            case Origin::Base: return std::int64_t{ctx_.base(axis, env.s)} + index.offset;
+            case Origin::End: return std::int64_t{ctx_.base(axis, env.s)} + ctx_.nodeCount(axis, env.s) + index.offset;
+            case Origin::Node: return env.i + index.offset;
+            case Origin::Element: return env.j + index.offset;
+        }
+        return 0;
+    }
+
+    Handle term(const Item& item, const PlanNode& row, const Env& env) {
+        if (item.role == Role::Step) return ctx_.elementLength(row.axis, env.s);
+        Coord at = env.other;
+        at[row.axis] = static_cast<std::int32_t>(indexValue(item.index, row.axis, env));
+        return ctx_.variable(row.binding.arrays[static_cast<std::size_t>(item.role)], at);
+    }
+
+    void checkRow(const PlanNode& row, const Env& env) {
+        if (fault_.found) return;
+        const Formula& f = *row.formula;
+        for (std::size_t k = 0; k < f.termCount; ++k) {
+            const Item& item = f.term(k);
+            if (item.role == Role::Step) continue;
+            const std::int64_t at = indexValue(item.index, row.axis, env);
+            std::int64_t first = 0;
+            std::int64_t last = std::numeric_limits<std::int32_t>::max();
+            if (env.s != 0) {
+                first = ctx_.base(row.axis, env.s);
+                last = first + ctx_.nodeCount(row.axis, env.s);
+            }
+            if (at < first || at > last || at < 0 || at > std::numeric_limits<std::int32_t>::max()) {
+                fault_ = StencilFault{true, row.row, row.axis, env.s, at, first, last};
+                return;
+            }
+        }
+    }
+
+    void emitRow(const PlanNode& row, const Env& env) {
+        const Formula& f = *row.formula;
+        sink_.equation(row.row, equationName(row.row), groupBase_ + row.value);
+        if constexpr (Sink::kMode == SinkMode::Emit) {
+            for (std::size_t k = 0; k < f.itemCount; ++k) {
+                const Item& item = f.items[k];
+                switch (item.kind) {
+                    case ItemKind::Operator: sink_.op(item.op); break;
+                    case ItemKind::IntConst: sink_.constant(item.ivalue); break;
+                    case ItemKind::DoubleConst: sink_.constant(item.dvalue); break;
+                    case ItemKind::Term: sink_.term(term(item, row, env)); break;
+                }
+            }
+        } else {
+            for (std::size_t k = 0; k < f.termCount; ++k) sink_.term(term(f.term(k), row, env));
+        }
+    }
+
+    void walk(const PlanNode* first, const PlanNode* last, Env& env) {
+        for (const PlanNode* n = first; n < last;) {
+            const PlanNode* body = n + 1;
+            const PlanNode* next = base_ + n->end;
+            const int axis = n->axis;
+            switch (n->step) {
+                case Step::IfIntegral:
+                    if (ctx_.integralSelected(n->text)) walk(body, next, env);
+                    break;
+                case Step::IfMethod:
+                    if (equalsIgnoreCase(n->text, ctx_.method(axis))) walk(body, next, env);
+                    break;
+                case Step::IfOrderAbove:
+                    if (ctx_.orderUsed(axis) > n->value) walk(body, next, env);
+                    break;
+                case Step::IfFirstSection:
+                    if (env.s == 1) walk(body, next, env);
+                    break;
+                case Step::IfLaterSection:
+                    if (env.s != 1) walk(body, next, env);
+                    break;
+                case Step::IfElementStartNonZero:
+                    if (env.j != 0) walk(body, next, env);
+                    break;
+                case Step::IfHighestOrderIs:
+                    if (ctx_.highestOrder(axis) == n->value) walk(body, next, env);
+                    break;
+                case Step::ForSections: {
+                    const std::int32_t count = ctx_.numSections(axis);
+                    for (std::int32_t s = 1; s <= count; ++s) {
+                        env.s = s;
+                        walk(body, next, env);
+                    }
+                    break;
+                }
+                case Step::ForNodes:
+                    range(indexValue(n->lo, axis, env), indexValue(n->hi, axis, env), [&](std::int64_t v) {
+                        env.i = v;
+                        walk(body, next, env);
+                    });
+                    break;
+                case Step::ForElements:
+                    range(1, ctx_.numElements(axis, env.s), [&](std::int64_t v) {
+                        env.e = v;
+                        walk(body, next, env);
+                    });
+                    break;
+                case Step::ForElementStart: {
+                    env.j = std::int64_t{ctx_.base(axis, env.s)} + (env.e - 1) * (std::int64_t{ctx_.numPolyPoints(axis)} + 1);
+                    walk(body, next, env);
+                    break;
+                }
+                case Step::Row:
+                    if constexpr (kCheck) {
+                        checkRow(*n, env);
+                    } else {
+                        emitRow(*n, env);
+                    }
+                    break;
+            }
+            n = next;
+        }
+    }
+};
+
+// A sink for Check walks: the walker makes no calls on it.
+struct StencilCheck {
+    static constexpr SinkMode kMode = SinkMode::Check;
+};
+
+template <class Context, class Sink>
+void walkPlan(std::span<const PlanNode> plan, Context& context, Sink& sink, std::int32_t groupBase) {
+    EquationWalker<Context, Sink>(context, sink, groupBase).run(plan);
+}
+
+// Walks a plan without emitting and returns the first equation that would read a node outside
+// its own section (none when the grid is long enough for every stencil).
+template <class Context>
+StencilFault checkStencils(std::span<const PlanNode> plan, Context& context) {
+    StencilCheck none;
+    EquationWalker<Context, StencilCheck> walker(context, none, 0);
+    walker.run(plan);
+    return walker.fault();
+}
+
+}  // namespace morvane::eqn

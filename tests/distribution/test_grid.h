@@ -1,0 +1,259 @@
+// Test support for the equation engine: a grid built the way the domain builds it, a context
+// over it, recording sinks and an evaluator of recorded programs.
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "distribution1d_equations.h"
+
+namespace morvane::eqn::testing {
+
+// A variable or parameter term: array 0..3 (VALUE, DDX, D2DX2, IDX) with a node index, or the
+// element length of a section.
+struct TermRef {
+    static constexpr std::uint8_t kElementLength = 4;
+    std::uint8_t array = 0;
+    std::int32_t index = 0;
+    friend bool operator==(const TermRef&, const TermRef&) = default;
+};
+
+inline int pointsOf(const std::string& method) {
+    if (method == "BFD2" || method == "FFD2" || method == "CFD2" || method == "OCFE2") return 1;
+    if (method == "OCFE3") return 2;
+    if (method == "OCFE4" || method == "CFD4" || method == "UBFD4") return 3;
+    return 0;
+}
+inline bool isCollocation(const std::string& method) { return method.rfind("OCFE", 0) == 0; }
+
+// Collocation fractions of the domain, as the domain assigns them.
+inline std::vector<double> collocationFractions(const std::string& method) {
+    if (method == "OCFE2") return {0.5};
+    if (method == "OCFE3") return {0.21132, 0.78868};
+    if (method == "OCFE4") return {0.1127, 0.5, 0.8873};
+    return {};
+}
+
+struct Section {
+    std::int32_t base = 0;
+    std::int32_t nodeCount = 0;
+    std::int32_t elements = 0;
+    double elementLength = 0.0;
+};
+
+// A one-dimensional distribution over a domain: sections tiling nodes 0..ENDNODE, node
+// coordinates evenly spaced for difference methods and at the collocation fractions of each
+// element for the collocation methods.
+class Grid1D {
+public:
+    using Coord = std::array<std::int32_t, 1>;
+    using Handle = TermRef;
+
+    std::string methodText = "BFD1";  // as the domain holds it (may differ in case)
+    std::int32_t orderUsed_ = 2;
+    std::int32_t highestOrder_ = 2;
+    std::int32_t polyPoints = 0;
+    bool idx = true;
+    std::vector<Section> sections;
+    std::vector<double> x;  // node coordinates
+
+    // Reads of the integral selection and of the method, to check where the walk reads them.
+    int integralReads = 0;
+    int methodReads = 0;
+
+    // elementsPerSection: elements of each section; lengths: each section's length.
+    static Grid1D make(const std::string& method, const std::vector<int>& elementsPerSection,
+                       const std::vector<double>& lengths = {}) {
+        Grid1D g;
+        g.methodText = method;
+        g.polyPoints = pointsOf(method);
+        const int p1 = g.polyPoints + 1;
+        const std::vector<double> fractions = collocationFractions(method);
+        std::int32_t base = 0;
+        double x0 = 0.0;
+        g.x.assign(1, 0.0);
+        for (std::size_t s = 0; s < elementsPerSection.size(); ++s) {
+            const double length = lengths.empty() ? 1.0 : lengths[s];
+            Section sec;
+            sec.base = base;
+            sec.elements = elementsPerSection[s];
+            sec.nodeCount = sec.elements * p1;
+            const double spacing = length / sec.nodeCount;
+            sec.elementLength = isCollocation(method) ? spacing * p1 : spacing;
+            for (int e = 0; e < sec.elements; ++e) {
+                const double start = x0 + e * spacing * p1;
+                for (int p = 1; p < p1; ++p) {
+                    g.x.push_back(isCollocation(method) ? start + fractions[static_cast<std::size_t>(p - 1)] * spacing * p1
+                                                        : start + p * spacing);
+                }
+                g.x.push_back(x0 + (e + 1) * spacing * p1);
+            }
+            g.sections.push_back(sec);
+            base += sec.nodeCount;
+            x0 += length;
+        }
+        return g;
+    }
+
+    std::int32_t endNode() const { return static_cast<std::int32_t>(x.size()) - 1; }
+
+    // ---- The context the walker reads ----
+    const char* method(int) {
+        ++methodReads;
+        return methodText.c_str();
+    }
+    bool integralSelected(const char* selector) {
+        ++integralReads;
+        return idx && std::string(selector) == "idx";
+    }
+    std::int32_t orderUsed(int) const { return orderUsed_; }
+    std::int32_t highestOrder(int) const { return highestOrder_; }
+    std::int32_t numSections(int) const { return static_cast<std::int32_t>(sections.size()); }
+    std::int32_t numPolyPoints(int) const { return polyPoints; }
+    const Section& section(std::int32_t s) const { return sections.at(static_cast<std::size_t>(s - 1)); }
+    std::int32_t base(int, std::int32_t s) const { return section(s).base; }
+    std::int32_t nodeCount(int, std::int32_t s) const { return section(s).nodeCount; }
+    std::int32_t numElements(int, std::int32_t s) const { return section(s).elements; }
+    Handle elementLength(int, std::int32_t s) const { return {TermRef::kElementLength, s}; }
+    Handle variable(std::uint8_t array, const Coord& at) const { return {array, at[0]}; }
+};
+
+// ---- Recording sinks ----
+
+struct Entry {
+    ItemKind kind = ItemKind::Operator;
+    Op op = Op::Root;
+    std::int32_t ivalue = 0;
+    double dvalue = 0.0;
+    TermRef term{};
+};
+
+struct Equation {
+    int row = 0;
+    std::string name;
+    std::int32_t group = 0;
+    std::vector<Entry> program;   // emitted: the whole program; declared: the terms only
+    std::vector<TermRef> terms() const {
+        std::vector<TermRef> out;
+        for (const Entry& e : program) {
+            if (e.kind == ItemKind::Term) out.push_back(e.term);
+        }
+        return out;
+    }
+};
+
+template <SinkMode Mode>
+struct Recorder {
+    static constexpr SinkMode kMode = Mode;
+    std::vector<Equation> equations;
+    void equation(int row, const char* name, std::int32_t group) { equations.push_back({row, name, group, {}}); }
+    void op(Op o) { equations.back().program.push_back({ItemKind::Operator, o, 0, 0.0, {}}); }
+    void constant(std::int32_t v) { equations.back().program.push_back({ItemKind::IntConst, Op::Root, v, 0.0, {}}); }
+    void constant(double v) { equations.back().program.push_back({ItemKind::DoubleConst, Op::Root, 0, v, {}}); }
+    void term(TermRef t) { equations.back().program.push_back({ItemKind::Term, Op::Root, 0, 0.0, t}); }
+    std::size_t termCount() const {
+        std::size_t n = 0;
+        for (const Equation& e : equations) n += e.terms().size();
+        return n;
+    }
+};
+using Declared = Recorder<SinkMode::Declare>;
+using Emitted = Recorder<SinkMode::Emit>;
+
+template <class Context>
+Emitted emit(Context& ctx, std::int32_t groupBase = 0) {
+    Emitted out;
+    d1::walkEquations(ctx, out, groupBase);
+    return out;
+}
+template <class Context>
+Declared declare(Context& ctx, std::int32_t groupBase = 0) {
+    Declared out;
+    d1::walkEquations(ctx, out, groupBase);
+    return out;
+}
+
+// ---- Evaluation of an emitted program ----
+
+struct Value {
+    double value = 0.0;
+    double magnitude = 0.0;  // the same expression over the absolute values of its leaves
+};
+
+using Lookup = std::function<double(const TermRef&)>;
+
+inline Value evaluate(const std::vector<Entry>& program, std::size_t& at, const Lookup& lookup) {
+    if (at >= program.size()) throw std::runtime_error("program ends inside an operator");
+    const Entry& e = program[at++];
+    switch (e.kind) {
+        case ItemKind::IntConst: return {double(e.ivalue), std::fabs(double(e.ivalue))};
+        case ItemKind::DoubleConst: return {e.dvalue, std::fabs(e.dvalue)};
+        case ItemKind::Term: {
+            const double v = lookup(e.term);
+            return {v, std::fabs(v)};
+        }
+        case ItemKind::Operator: break;
+    }
+    const Value a = evaluate(program, at, lookup);
+    switch (e.op) {
+        case Op::Root: return a;
+        case Op::Square: return {a.value * a.value, a.magnitude * a.magnitude};
+        default: break;
+    }
+    const Value b = evaluate(program, at, lookup);
+    switch (e.op) {
+        case Op::Plus: return {a.value + b.value, a.magnitude + b.magnitude};
+        case Op::Minus: return {a.value - b.value, a.magnitude + b.magnitude};
+        case Op::Times: return {a.value * b.value, a.magnitude * b.magnitude};
+        case Op::Divide: return {a.value / b.value, a.magnitude / b.magnitude};
+        default: throw std::runtime_error("unknown operator");
+    }
+}
+
+// Evaluates a whole program; throws when it is not exactly one expression.
+inline Value evaluate(const std::vector<Entry>& program, const Lookup& lookup) {
+    std::size_t at = 0;
+    const Value v = evaluate(program, at, lookup);
+    if (at != program.size()) throw std::runtime_error("program holds more than one expression");
+    return v;
+}
+
+// Values of a function on the grid: VALUE = f, DDX = f', D2DX2 = f'', IDX(k) the integral over the
+// interval from node k-1 to node k (IDX(0) = 0), element lengths from the grid.
+struct Field {
+    std::function<double(double)> f, df, d2f, antiderivative;
+};
+
+inline Lookup lookupOf(const Grid1D& g, const Field& field) {
+    return [&g, field](const TermRef& t) -> double {
+        if (t.array == TermRef::kElementLength) return g.section(t.index).elementLength;
+        if (t.index < 0 || t.index > g.endNode()) throw std::out_of_range("node outside the grid");
+        const double xk = g.x[static_cast<std::size_t>(t.index)];
+        switch (t.array) {
+            case d1::kValue: return field.f(xk);
+            case d1::kDdx: return field.df(xk);
+            case d1::kD2dx2: return field.d2f(xk);
+            case d1::kIdx:
+                return t.index == 0 ? 0.0 : field.antiderivative(xk) - field.antiderivative(g.x[static_cast<std::size_t>(t.index - 1)]);
+            default: throw std::out_of_range("unknown array");
+        }
+    };
+}
+
+// (x - c)^n with its derivatives and antiderivative.
+inline Field monomial(int n, double c) {
+    auto pw = [](double v, int k) { return k < 0 ? 0.0 : std::pow(v, k); };
+    return Field{[=](double x) { return pw(x - c, n); },
+                 [=](double x) { return n * pw(x - c, n - 1); },
+                 [=](double x) { return n * (n - 1) * pw(x - c, n - 2); },
+                 [=](double x) { return pw(x - c, n + 1) / (n + 1); }};
+}
+
+inline const char* const kMethods[] = {"BFD1", "BFD2", "FFD1", "FFD2", "CFD2", "CFD4", "UBFD4", "OCFE2", "OCFE3", "OCFE4"};
+
+}  // namespace morvane::eqn::testing
