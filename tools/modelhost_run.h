@@ -1,0 +1,52 @@
+// One run of the command-line host: the model library, the objects a
+// configuration names, the model cycle over them and the report of it.
+#pragma once
+
+#include <iosfwd>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "tq_loader.h"
+
+namespace modelhost {
+
+class Run {
+ public:
+  Run();
+  // Releases the objects before the library that holds their code goes.
+  ~Run();
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
+
+  // Loads the model library: a path, a name found through the loader's
+  // search path, or, when empty, Morvane230_1 beside the host layer.
+  bool LoadLibrary(const std::string& library, std::string& error);
+
+  // Creates the objects of the configuration, links them and fixes their
+  // values. The configuration is an object with "objects": an array of
+  // { "name", "type", "links": {property: object}, "fix": {path: value} }.
+  // Stops at the first fault, with a one-line message in `error`.
+  bool Configure(const nlohmann::json& configuration, std::string& error);
+
+  // Runs ExecuteAssignments, SetDims, SetUpEquations and JacPattern.
+  bool Cycle();
+
+  void WriteText(std::ostream& out) const;
+  void WriteJsonLines(std::ostream& out) const;
+
+  const std::vector<std::string>& Errors() const { return m_errors; }
+
+ private:
+  bool CreateObject(const nlohmann::json& entry, std::string& error);
+  bool LinkObject(const std::string& name, const nlohmann::json& links, std::string& error);
+  bool FixValues(const std::string& name, const nlohmann::json& fixes, std::string& error);
+
+  TQ_LibraryLoader m_loader;
+  TQ_LibraryRef m_library;
+  std::vector<std::string> m_errors;
+  bool m_matches = false;
+  std::string m_difference;
+};
+
+}  // namespace modelhost
