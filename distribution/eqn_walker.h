@@ -30,6 +30,9 @@
 //                numElements(int axis, std::int32_t s);
 //   Handle elementLength(int axis, std::int32_t s);            // the parameter term h
 //   Handle variable(std::uint8_t array, const Coord& index);   // an element of an array
+// and, with more than one axis (loops over the other axes' nodes):
+//   std::int32_t endNode(int axis);
+//   void forEachInSet(int axis, std::int32_t set, F&& visit);  // visit(std::int64_t) per member
 //
 // Sink requirements: static constexpr SinkMode kMode;
 //   void equation(int row, const char* name, std::int32_t group);
@@ -44,13 +47,14 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 #include "eqn_formula.h"
 
 namespace morvane::eqn {
 
 enum class Step : std::uint8_t {
-    IfIntegral,             // text: the selector
+    IfIntegral,             // text: the selector; alternative: a second one, tested when the first is absent
     IfMethod,               // text: the method name, compared ignoring case
     IfOrderAbove,           // the axis's order used > value
     IfFirstSection,         // s == 1
@@ -61,6 +65,8 @@ enum class Step : std::uint8_t {
     ForNodes,               // i = lo .. hi
     ForElements,            // e = 1 .. NUMELEMENTS of section s
     ForElementStart,        // j in { BASE + (e-1)*(NUMPOLYPOINTS+1) }
+    ForAxisRange,           // another axis's index over lo .. hi (hi may count from that axis's ENDNODE)
+    ForAxisSet,             // another axis's index over a set the context names by value
     Row,
 };
 
@@ -78,6 +84,7 @@ struct PlanNode {
     Index lo{};                   // node range
     Index hi{};
     const char* text = nullptr;   // selector or method name
+    const char* alternative = nullptr;  // second selector of an integral test
     const Formula* formula = nullptr;
     Binding binding{};
 };
@@ -199,6 +206,17 @@ private:
         }
     }
 
+    static constexpr std::size_t kAxes = std::tuple_size_v<Coord>;
+
+    // A bound of a loop over another axis: a constant, or (origin End) that axis's ENDNODE plus
+    // the offset.
+    std::int64_t axisBound(const Index& bound, int axis) {
+        if constexpr (kAxes > 1) {
+            if (bound.origin == Origin::End) return std::int64_t{ctx_.endNode(axis)} + bound.offset;
+        }
+        return bound.offset;
+    }
+
     std::int64_t indexValue(const Index& index, int axis, const Env& env) {
         switch (index.origin) {
             case Origin::Zero: return index.offset;
@@ -262,7 +280,9 @@ private:
             const int axis = n->axis;
             switch (n->step) {
                 case Step::IfIntegral:
-                    if (ctx_.integralSelected(n->text)) walk(body, next, env);
+                    if (ctx_.integralSelected(n->text) || (n->alternative != nullptr && ctx_.integralSelected(n->alternative))) {
+                        walk(body, next, env);
+                    }
                     break;
                 case Step::IfMethod:
                     if (equalsIgnoreCase(n->text, ctx_.method(axis))) walk(body, next, env);
@@ -307,6 +327,20 @@ private:
                     walk(body, next, env);
                     break;
                 }
+                case Step::ForAxisRange:
+                case Step::ForAxisSet:
+                    if constexpr (kAxes > 1) {
+                        auto visit = [&](std::int64_t v) {
+                            env.other[static_cast<std::size_t>(axis)] = static_cast<std::int32_t>(v);
+                            walk(body, next, env);
+                        };
+                        if (n->step == Step::ForAxisRange) {
+                            range(axisBound(n->lo, axis), axisBound(n->hi, axis), visit);
+                        } else {
+                            ctx_.forEachInSet(axis, n->value, visit);
+                        }
+                    }
+                    break;
                 case Step::Row:
                     if constexpr (kCheck) {
                         checkRow(*n, env);

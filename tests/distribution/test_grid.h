@@ -147,6 +147,24 @@ struct Equation {
     }
 };
 
+// An emitted program as text: operator codes, "i:<int>", "d:<double>", and terms as
+// VALUE(k), DDX(k), D2DX2(k), IDX(k) or h(s).
+inline std::vector<std::string> render(const Equation& e) {
+    static const char* const arrays[] = {"VALUE", "DDX", "D2DX2", "IDX", "h"};
+    std::vector<std::string> out;
+    for (const Entry& x : e.program) {
+        switch (x.kind) {
+            case ItemKind::Operator: out.push_back(std::to_string(static_cast<int>(x.op))); break;
+            case ItemKind::IntConst: out.push_back("i:" + std::to_string(x.ivalue)); break;
+            case ItemKind::DoubleConst: out.push_back("d:" + std::to_string(x.dvalue)); break;
+            case ItemKind::Term:
+                out.push_back(std::string(arrays[x.term.array]) + "(" + std::to_string(x.term.index) + ")");
+                break;
+        }
+    }
+    return out;
+}
+
 template <SinkMode Mode>
 struct Recorder {
     static constexpr SinkMode kMode = Mode;

@@ -1,0 +1,176 @@
+// The walker and the formula catalogue over two axes: a plan of a few rows of a two-dimensional
+// distribution, with loops over the other axis, rows along y and a row whose roles stand for
+// other arrays (the cross integral), run against a two-axis grid.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "test_grid.h"
+
+namespace morvane::eqn::testing {
+namespace {
+
+enum Array2D : std::uint8_t { kV, kDX, kDY, kIX, kIXY };
+
+struct Term2D {
+    std::uint8_t array;
+    std::int32_t x;
+    std::int32_t y;
+    friend bool operator==(const Term2D&, const Term2D&) = default;
+};
+
+// Two grids, one per axis; the interior set of an axis is its nodes 1 .. ENDNODE-1.
+struct Grid2D {
+    using Coord = std::array<std::int32_t, 2>;
+    using Handle = Term2D;
+    static constexpr std::int32_t kInterior = 1;
+
+    std::array<Grid1D, 2> axes;
+    std::string integrals = "idxdy";
+
+    const char* method(int axis) { return axes[axis].method(0); }
+    bool integralSelected(const char* selector) { return integrals == selector; }
+    std::int32_t orderUsed(int axis) const { return axes[axis].orderUsed_; }
+    std::int32_t highestOrder(int axis) const { return axes[axis].highestOrder_; }
+    std::int32_t numSections(int axis) const { return axes[axis].numSections(0); }
+    std::int32_t numPolyPoints(int axis) const { return axes[axis].polyPoints; }
+    std::int32_t base(int axis, std::int32_t s) const { return axes[axis].base(0, s); }
+    std::int32_t nodeCount(int axis, std::int32_t s) const { return axes[axis].nodeCount(0, s); }
+    std::int32_t numElements(int axis, std::int32_t s) const { return axes[axis].numElements(0, s); }
+    std::int32_t endNode(int axis) const { return axes[axis].endNode(); }
+    template <class Visit>
+    void forEachInSet(int axis, std::int32_t set, Visit&& visit) const {
+        EXPECT_EQ(set, kInterior);
+        for (std::int32_t k = 1; k < endNode(axis); ++k) visit(k);
+    }
+    Handle elementLength(int axis, std::int32_t s) const { return {static_cast<std::uint8_t>(100 + axis), s, 0}; }
+    Handle variable(std::uint8_t array, const Coord& at) const { return {array, at[0], at[1]}; }
+};
+
+struct Recorded {
+    static constexpr SinkMode kMode = SinkMode::Emit;
+    std::vector<std::pair<int, std::vector<Term2D>>> equations;
+    void equation(int row, const char*, std::int32_t) { equations.push_back({row, {}}); }
+    void op(Op) {}
+    void constant(std::int32_t) {}
+    void constant(double) {}
+    void term(Term2D t) { equations.back().second.push_back(t); }
+};
+
+// Builds a plan at run time: open() a step, close() it when its body is complete.
+class PlanWriter {
+public:
+    std::size_t open(PlanNode n) {
+        nodes.push_back(n);
+        return nodes.size() - 1;
+    }
+    void close(std::size_t at) { nodes[at].end = static_cast<std::uint16_t>(nodes.size()); }
+    void row(int number, int axis, const Formula& f, Binding binding) {
+        PlanNode n;
+        n.step = Step::Row;
+        n.row = static_cast<std::uint16_t>(number);
+        n.axis = static_cast<std::uint8_t>(axis);
+        n.formula = &f;
+        n.binding = binding;
+        close(open(n));
+    }
+    static PlanNode step(Step s, int axis, std::int32_t value = 0) {
+        PlanNode n;
+        n.step = s;
+        n.axis = static_cast<std::uint8_t>(axis);
+        n.value = value;
+        return n;
+    }
+    static PlanNode range(Step s, int axis, Index lo, Index hi) {
+        PlanNode n = step(s, axis);
+        n.lo = lo;
+        n.hi = hi;
+        return n;
+    }
+    std::vector<PlanNode> nodes;
+};
+
+TEST(OtherAxes, TwoDimensionalRowsReuseTheCatalogue) {
+    const Binding xBlock{{kV, kDX, 0, kIX}};
+    const Binding crossIntegral{{kIX, kDY, 0, kIXY}};  // IX stands for VALUE, IXY for the integral
+    const Binding yBlock{{kV, kDY, 0, kIX}};
+    PlanWriter w;
+    {
+        // BFD1 x block, first derivatives: for y in [0..E_Y]; for s; row 5 at s = 1, row 6 over i.
+        const std::size_t method = w.open(w.step(Step::IfMethod, 0));
+        w.nodes[method].text = "BFD1";
+        const std::size_t order = w.open(w.step(Step::IfOrderAbove, 0, 0));
+        const std::size_t y = w.open(w.range(Step::ForAxisRange, 1, Index{Origin::Zero, 0}, Index{Origin::End, 0}));
+        const std::size_t s = w.open(w.step(Step::ForSections, 0));
+        const std::size_t first = w.open(w.step(Step::IfFirstSection, 0));
+        w.row(5, 0, formulas::d1_forward2_b, xBlock);
+        w.close(first);
+        const std::size_t i = w.open(w.range(Step::ForNodes, 0, Index{Origin::Base, 1}, Index{Origin::End, 0}));
+        w.row(6, 0, formulas::d1_backward2_i, xBlock);
+        w.close(i);
+        w.close(s);
+        w.close(y);
+        w.close(order);
+        w.close(method);
+    }
+    {
+        // y block junction: for s; when s != 1; for x in INTERIOR of x.
+        const std::size_t s = w.open(w.step(Step::ForSections, 1));
+        const std::size_t later = w.open(w.step(Step::IfLaterSection, 1));
+        const std::size_t x = w.open(w.step(Step::ForAxisSet, 0, Grid2D::kInterior));
+        w.row(13, 1, formulas::d1_forward2_b, yBlock);
+        w.close(x);
+        w.close(later);
+        w.close(s);
+    }
+    {
+        // Cross integral along y: when "idx" or "idxdy"; for x in [1..E_X]; for s; for i in [b..b+N-1].
+        PlanNode guard = w.step(Step::IfIntegral, 1);
+        guard.text = "idx";
+        guard.alternative = "idxdy";
+        const std::size_t g = w.open(guard);
+        const std::size_t x = w.open(w.range(Step::ForAxisRange, 0, Index{Origin::Zero, 1}, Index{Origin::End, 0}));
+        const std::size_t s = w.open(w.step(Step::ForSections, 1));
+        const std::size_t i = w.open(w.range(Step::ForNodes, 1, Index{Origin::Base, 0}, Index{Origin::End, -1}));
+        w.row(15, 1, formulas::integral_trapezoid_i, crossIntegral);
+        w.close(i);
+        w.close(s);
+        w.close(x);
+        w.close(g);
+    }
+
+    Grid2D grid{{Grid1D::make("bfd1", {2}), Grid1D::make("BFD1", {1, 1})}};  // E_X = 2, E_Y = 2
+    Recorded out;
+    walkPlan(w.nodes, grid, out, 0);
+
+    using Row = std::pair<int, std::vector<Term2D>>;
+    const Term2D hx{100, 1, 0};
+    const Term2D hy1{101, 1, 0};
+    const Term2D hy2{101, 2, 0};
+    std::vector<Row> expected;
+    for (std::int32_t y = 0; y <= 2; ++y) {
+        expected.push_back({5, {{kDX, 0, y}, hx, {kV, 0, y}, {kV, 1, y}}});
+        expected.push_back({6, {{kDX, 1, y}, hx, {kV, 0, y}, {kV, 1, y}}});
+        expected.push_back({6, {{kDX, 2, y}, hx, {kV, 1, y}, {kV, 2, y}}});
+    }
+    expected.push_back({13, {{kDY, 1, 1}, hy2, {kV, 1, 1}, {kV, 1, 2}}});  // section 2 of y starts at node 1
+    for (std::int32_t x = 1; x <= 2; ++x) {
+        expected.push_back({15, {{kIXY, x, 1}, hy1, {kIX, x, 0}, {kIX, x, 1}}});
+        expected.push_back({15, {{kIXY, x, 2}, hy2, {kIX, x, 1}, {kIX, x, 2}}});
+    }
+    EXPECT_EQ(out.equations, expected);
+
+    // Without any selected integral the cross integral goes; a method of another name drops the x rows.
+    grid.integrals = "None";
+    grid.axes[0].methodText = "CFD4";
+    Recorded fewer;
+    walkPlan(w.nodes, grid, fewer, 0);
+    ASSERT_EQ(fewer.equations.size(), 1u);
+    EXPECT_EQ(fewer.equations[0].first, 13);
+}
+
+}  // namespace
+}  // namespace morvane::eqn::testing
