@@ -1,4 +1,4 @@
-// Export macro of the model library.
+// Export macros of the model library.
 #pragma once
 
 #if defined(_WIN32)
@@ -10,6 +10,11 @@
 #else
 #  define MORVANE_API __attribute__((visibility("default")))
 #endif
+
+// Class templates of the library are declared with MORVANE_API: each instance
+// that an explicit instantiation (`template class X<T>;`, without attributes)
+// makes is exported with its vtable and its members. Members are defined
+// outside the class body, so that the Windows build exports them too.
 
 // Exported data and functions with plain (unmangled) names.
 #define MORVANE_EXTERN_C extern "C" MORVANE_API

@@ -468,6 +468,7 @@ double TQ_Executive::Evaluate(const TQ_EmittedEquation& equation,
 // ---- messages and log ------------------------------------------------------------------
 
 void TQ_Executive::ReportError(const std::string& message) { m->errors.push_back(message); }
+void TQ_Executive::ReportError(const char* message) { m->errors.emplace_back(message ? message : ""); }
 const std::vector<std::string>& TQ_Executive::Errors() const { return m->errors; }
 void TQ_Executive::ClearErrors() { m->errors.clear(); }
 

@@ -130,6 +130,9 @@ class VEKEXP_API TQ_Executive {
 
   // ---- messages ----------------------------------------------------------
   void ReportError(const std::string& message);
+  // The same for callers that build their message without std::string (the
+  // model library, whose allocation is the host heap's).
+  void ReportError(const char* message);
   const std::vector<std::string>& Errors() const;
   void ClearErrors();
 

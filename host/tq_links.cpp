@@ -3,6 +3,7 @@
 #include "tq_executive.h"
 
 TQ_LinkError::TQ_LinkError(const std::string& what) : std::runtime_error(what) {}
+TQ_LinkError::TQ_LinkError(const char* what) : std::runtime_error(what) {}
 TQ_LinkError::~TQ_LinkError() = default;
 
 namespace {

@@ -11,6 +11,9 @@
 class VEKEXP_API TQ_LinkError : public std::runtime_error {
  public:
   explicit TQ_LinkError(const std::string& what);
+  // For callers that build their message without std::string (the model
+  // library, whose allocation is the host heap's).
+  explicit TQ_LinkError(const char* what);
   ~TQ_LinkError() override;
 };
 

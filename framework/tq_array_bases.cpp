@@ -1,0 +1,234 @@
+#include "tq_array_bases.h"
+
+#include <climits>
+#include <cstdio>
+
+namespace {
+const char* TextOf(const TQ_IndexKey& key) { return key.text != nullptr ? key.text : ""; }
+}  // namespace
+
+TQ_KeyedArrayBase::TQ_KeyedArrayBase(int dimensions, const bool* kinds, TQ_SetValue* values)
+    : TQ_Matrix(dimensions, values), m_count(dimensions), m_kinds(kinds), m_values(values) {}
+
+TQ_KeyedArrayBase::TQ_KeyedArrayBase(const TQ_KeyedArrayBase& other, TQ_SetValue* values)
+    : TQ_Matrix(other), m_count(other.m_count), m_kinds(other.m_kinds), m_values(values) {}
+
+TQ_KeyedArrayBase& TQ_KeyedArrayBase::operator=(const TQ_KeyedArrayBase& other) {
+  if (this != &other) TQ_Matrix::operator=(other);
+  return *this;
+}
+
+TQ_KeyedArrayBase::~TQ_KeyedArrayBase() = default;
+
+void TQ_KeyedArrayBase::TypeIndexValues() {
+  for (int k = 0; k < m_count; ++k) m_values[k].ResetType(m_kinds[k] ? TQ_SET_STRING : TQ_SET_INTEGER);
+}
+
+void TQ_KeyedArrayBase::Refuse(const char* what) const {
+  char message[256];
+  const char* name = Name();
+  std::snprintf(message, sizeof message, "array %s: %s", name != nullptr && *name ? name : "(unnamed)", what);
+  TQ_Executive::Instance().ReportError(message);
+}
+
+std::int64_t TQ_KeyedArrayBase::CombinationCount() const {
+  std::int64_t total = 1;
+  for (int d = 0; d < m_count; ++d) {
+    total *= m_values[d].SetSize();
+    if (total > INT_MAX) return -1;
+  }
+  return total;
+}
+
+bool TQ_KeyedArrayBase::VectorMatchesIndexValues() const {
+  const std::int64_t slots = ElementVector.Elements();
+  return slots == 0 || slots == CombinationCount();
+}
+
+void TQ_KeyedArrayBase::SetDimensions(TQ_Set* const* sets) {
+  CancelDependenceOnDeclaredSets();
+  for (int k = 0; k < m_count; ++k) {
+    DeclaredSets[k] = sets[k];
+    sets[k]->AddDependent(this);
+  }
+}
+
+void TQ_KeyedArrayBase::IndexStringOf(const TQ_IndexKey* keys) {
+  for (int k = 0; k < m_count; ++k) {
+    if (m_kinds[k])
+      AddIndexToString(TextOf(keys[k]), k);
+    else
+      AddIndexToString(keys[k].integer, k);
+  }
+}
+
+TQ_Type* TQ_KeyedArrayBase::FindKeys(const TQ_IndexKey* keys) {
+  if (!VectorMatchesIndexValues()) {
+    Refuse("the element vector does not hold one slot per key combination; lookup refused");
+    return nullptr;
+  }
+  // Where each key stands in its dimension, and whether the array, once
+  // enlarged, still fits a 32-bit slot count; nothing is changed before.
+  bool present[kMaxDimensions];
+  int position[kMaxDimensions];
+  std::int64_t grown = 1;
+  for (int d = 0; d < m_count; ++d) {
+    present[d] = (m_kinds[d] ? m_values[d].SetContains(TextOf(keys[d]), position[d])
+                             : m_values[d].SetContains(keys[d].integer, position[d])) != 0;
+    grown *= m_values[d].SetSize() + (present[d] ? 0 : 1);
+    if (grown > INT_MAX) {
+      Refuse("the key would make the array larger than 2^31-1 slots; lookup refused");
+      return nullptr;
+    }
+  }
+
+  const unsigned int count = ElementVector.Elements();
+  int stride = 1;
+  for (int d = m_count - 1; d >= 0; --d) {
+    const int p = position[d];
+    if (!present[d]) {
+      const int before = m_values[d].SetSize();
+      if (m_kinds[d])
+        m_values[d].SetAddAtOffset(TextOf(keys[d]), p);
+      else
+        m_values[d].SetAddAtOffset(keys[d].integer, p);
+      if (m_values[d].SetSize() != before + 1) {
+        Refuse("an index value could not be added to its dimension; lookup refused");
+        return nullptr;
+      }
+      if (count != 0 && !ElementVector.AddNullEntries(p, before, stride)) {
+        Refuse("the element vector could not be enlarged; lookup refused");
+        return nullptr;
+      }
+    }
+    ElementOffset = d == m_count - 1 ? p : ElementOffset + p * stride;
+    if (d > 0) stride *= m_values[d].SetSize();
+  }
+  if (count == 0) ElementVector.AddNullEntries(0, 0, m_values[0].SetSize() * stride);
+
+  TQ_Type* element = ElementVector[static_cast<unsigned int>(ElementOffset)];
+  if (element == nullptr) {
+    IndexStringOf(keys);
+    element = AddElement();
+  }
+  return element;
+}
+
+int TQ_KeyedArrayBase::NewElements() {
+  const std::int64_t total = CombinationCount();
+  if (total < 0) {
+    Refuse("the index values call for more than 2^31-1 elements; nothing created");
+    return 0;
+  }
+  // A copied or assigned array has its index values but no slots yet.
+  if (ElementVector.Elements() == 0 && total > 0) ElementVector.AddNullEntries(0, 0, static_cast<int>(total));
+  if (ElementVector.Elements() != total) {
+    Refuse("the element vector does not hold one slot per key combination; nothing created");
+    return 0;
+  }
+  ElementOffset = static_cast<int>(ElementVector.Elements());
+  int created = 0;
+  if (total == 0) return created;
+
+  // Every combination from the last down to the first: the position of the
+  // last dimension runs fastest.
+  int size[kMaxDimensions];
+  int j[kMaxDimensions];
+  for (int d = 0; d < m_count; ++d) {
+    size[d] = m_values[d].SetSize();
+    j[d] = size[d] - 1;
+  }
+  for (;;) {
+    --ElementOffset;
+    if (ElementVector[static_cast<unsigned int>(ElementOffset)] == nullptr) {
+      TQ_IndexKey keys[kMaxDimensions];
+      for (int d = 0; d < m_count; ++d)
+        keys[d] = m_kinds[d] ? TQ_IndexKey{0, m_values[d].String(j[d])} : TQ_IndexKey{m_values[d].Integer(j[d]), nullptr};
+      IndexStringOf(keys);
+      AddElement();
+      ++created;
+    }
+    int d = m_count - 1;
+    while (d >= 0 && j[d] == 0) {
+      j[d] = size[d] - 1;
+      --d;
+    }
+    if (d < 0) break;
+    --j[d];
+  }
+  return created;
+}
+
+void TQ_KeyedArrayBase::CreateMissingArrayElement(const char* text) {
+  if (text == nullptr) return;
+  const char* cursor = text;
+  char buffers[kMaxDimensions][kKeyBuffer];
+  TQ_IndexKey keys[kMaxDimensions];
+  for (int k = 0; k < m_count; ++k) {
+    const char terminator = k + 1 < m_count ? ',' : ')';
+    if (m_kinds[k]) {
+      if (!ReadIndex(cursor, buffers[k], sizeof buffers[k], terminator)) return;
+      keys[k] = TQ_IndexKey{0, buffers[k]};
+    } else {
+      int key = 0;
+      if (!ReadIndex(cursor, key, terminator)) return;
+      keys[k] = TQ_IndexKey{key, nullptr};
+    }
+  }
+  FindKeys(keys);
+}
+
+// ---- TQ_BASE_KEYS ---------------------------------------------------------------
+
+template <class... Kinds>
+TQ_BASE_KEYS<Kinds...>::TQ_BASE_KEYS() : TQ_KeyedArrayBase(kDimensions, kKinds, IndexValues.data()) {
+  TypeIndexValues();
+}
+
+template <class... Kinds>
+TQ_BASE_KEYS<Kinds...>::TQ_BASE_KEYS(const TQ_BASE_KEYS& other)
+    : TQ_KeyedArrayBase(other, IndexValues.data()), IndexValues(other.IndexValues) {}
+
+template <class... Kinds>
+TQ_BASE_KEYS<Kinds...>& TQ_BASE_KEYS<Kinds...>::operator=(const TQ_BASE_KEYS& other) {
+  if (this != &other) {
+    TQ_KeyedArrayBase::operator=(other);
+    for (int k = 0; k < kDimensions; ++k) IndexValues[k] = other.IndexValues[k];
+  }
+  return *this;
+}
+
+template <class... Kinds>
+TQ_BASE_KEYS<Kinds...>::~TQ_BASE_KEYS() = default;
+
+template <class... Kinds>
+void TQ_BASE_KEYS<Kinds...>::SetDim(TQ_SetOfKind<Kinds>&... sets) {
+  TQ_Set* const declared[] = {&sets...};
+  SetDimensions(declared);
+}
+
+namespace {
+TQ_IndexKey KeyOf(int key) { return TQ_IndexKey{key, nullptr}; }
+TQ_IndexKey KeyOf(const char* key) { return TQ_IndexKey{0, key}; }
+}  // namespace
+
+template <class... Kinds>
+void TQ_BASE_KEYS<Kinds...>::BuildIndexString(typename Kinds::Key... keys) {
+  const TQ_IndexKey all[] = {KeyOf(keys)...};
+  IndexStringOf(all);
+}
+
+template <class... Kinds>
+TQ_Type* TQ_BASE_KEYS<Kinds...>::Find(typename Kinds::Key... keys) {
+  const TQ_IndexKey all[] = {KeyOf(keys)...};
+  return FindKeys(all);
+}
+
+#define MORVANE_DEFINE_ARRAY_BASE(NAME, ...)                      \
+  template class TQ_BASE_KEYS<__VA_ARGS__>;                       \
+  NAME::NAME() = default;                                         \
+  NAME::NAME(const NAME& other) = default;                        \
+  NAME& NAME::operator=(const NAME& other) = default;             \
+  NAME::~NAME() = default;
+MORVANE_ARRAY_BASE_SHAPES(MORVANE_DEFINE_ARRAY_BASE)
+#undef MORVANE_DEFINE_ARRAY_BASE

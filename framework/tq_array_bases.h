@@ -1,0 +1,159 @@
+// The index-keyed array bases TQ_BASE_II to TQ_BASE_SSSS: the storage layer
+// of the library's arrays of two, three and four dimensions.
+//
+// Each base keeps the index values present in every dimension (one set per
+// dimension, in dimension order) and the elements in the host's flat element
+// vector, row-major: dimension 0 slowest, the last dimension fastest. A key
+// gives one index per dimension: an `int` for an I dimension, a `const char*`
+// for an S dimension. Looking a key up never fails: missing index values are
+// inserted where their set places them (with null slots for every new
+// combination) and a missing element is made through the derived typed
+// array's NewElement.
+//
+// The work is written once, for any number and kind of dimensions
+// (TQ_KeyedArrayBase); TQ_BASE_KEYS gives it the typed members of one key
+// shape, and the 28 named classes at the end are those shapes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "morvane_api.h"
+#include "vekexp.h"
+
+// The kinds of dimension.
+struct MORVANE_API TQ_IntegerKey {
+  using Key = int;
+  static constexpr bool kString = false;
+};
+struct MORVANE_API TQ_StringKey {
+  using Key = const char*;
+  static constexpr bool kString = true;
+};
+
+// One index of a key, of either kind.
+struct MORVANE_API TQ_IndexKey {
+  int integer;
+  const char* text;
+};
+
+class MORVANE_API TQ_KeyedArrayBase : public TQ_Matrix {
+ public:
+  static constexpr int kMaxDimensions = 4;
+  // Capacity of the buffer a string key is read into from a key text,
+  // terminating NUL included.
+  static constexpr int kKeyBuffer = 128;
+
+  // Number of slots the index values present call for (the product of the
+  // sizes of the dimensions), or -1 when it does not fit a 32-bit count.
+  std::int64_t CombinationCount() const;
+  // Whether the element vector holds one slot per combination, or none.
+  bool VectorMatchesIndexValues() const;
+
+  // Reads the keys from a key text ("4,5)" or "\"a\",3)"), in dimension
+  // order, and finds or creates their element. A text that does not hold one
+  // well-formed key per dimension, or a string key that does not fit the key
+  // buffer, creates nothing.
+  void CreateMissingArrayElement(const char* text) override;
+  // Creates the element of every combination of the present index values
+  // whose slot is empty, from the last slot down to slot 0; returns how many
+  // it created.
+  int NewElements() override;
+
+ protected:
+  // `kinds` has one entry per dimension: true for a string dimension. The
+  // index-value sets at `values` are typed here (they must be built already).
+  TQ_KeyedArrayBase(int dimensions, const bool* kinds, TQ_SetValue* values);
+  // A copy of `other`, whose index-value sets stand at `values`.
+  TQ_KeyedArrayBase(const TQ_KeyedArrayBase& other, TQ_SetValue* values);
+  TQ_KeyedArrayBase& operator=(const TQ_KeyedArrayBase& other);
+  ~TQ_KeyedArrayBase() override;
+
+  void TypeIndexValues();
+  void SetDimensions(TQ_Set* const* sets);
+  void IndexStringOf(const TQ_IndexKey* keys);
+  TQ_Type* FindKeys(const TQ_IndexKey* keys);
+  // The host's report of a refused operation.
+  void Refuse(const char* what) const;
+
+ private:
+  int m_count;
+  const bool* m_kinds;
+  TQ_SetValue* m_values;
+};
+
+template <class Kind>
+using TQ_SetOfKind = TQ_Set;
+
+// The array base of one key shape: `Kinds` are TQ_IntegerKey or
+// TQ_StringKey, dimension 0 first.
+template <class... Kinds>
+class MORVANE_API TQ_BASE_KEYS : public TQ_KeyedArrayBase {
+  static_assert(sizeof...(Kinds) >= 1 && sizeof...(Kinds) <= kMaxDimensions);
+
+ public:
+  static constexpr int kDimensions = static_cast<int>(sizeof...(Kinds));
+
+  TQ_BASE_KEYS();
+  TQ_BASE_KEYS(const TQ_BASE_KEYS& other);
+  TQ_BASE_KEYS& operator=(const TQ_BASE_KEYS& other);
+  ~TQ_BASE_KEYS() override;
+
+  // Records the index set of each dimension and registers the array as
+  // depending on them; a second call replaces the first.
+  void SetDim(TQ_SetOfKind<Kinds>&... sets);
+  // Gives the keys to the host, position by position, to name the element
+  // about to be created.
+  void BuildIndexString(typename Kinds::Key... keys);
+  // The element of the keys, found or created; null only when the element
+  // could not be made.
+  TQ_Type* Find(typename Kinds::Key... keys);
+
+  // The index values present in each dimension, in dimension order.
+  std::array<TQ_SetValue, sizeof...(Kinds)> IndexValues;
+
+ private:
+  static constexpr bool kKinds[sizeof...(Kinds)] = {Kinds::kString...};
+};
+
+// The 28 array bases, one per key shape: X(name, kinds...).
+#define MORVANE_ARRAY_BASE_SHAPES(X)                                      \
+  X(TQ_BASE_II, TQ_IntegerKey, TQ_IntegerKey)                             \
+  X(TQ_BASE_IS, TQ_IntegerKey, TQ_StringKey)                              \
+  X(TQ_BASE_SI, TQ_StringKey, TQ_IntegerKey)                              \
+  X(TQ_BASE_SS, TQ_StringKey, TQ_StringKey)                               \
+  X(TQ_BASE_III, TQ_IntegerKey, TQ_IntegerKey, TQ_IntegerKey)             \
+  X(TQ_BASE_IIS, TQ_IntegerKey, TQ_IntegerKey, TQ_StringKey)              \
+  X(TQ_BASE_ISI, TQ_IntegerKey, TQ_StringKey, TQ_IntegerKey)              \
+  X(TQ_BASE_ISS, TQ_IntegerKey, TQ_StringKey, TQ_StringKey)               \
+  X(TQ_BASE_SII, TQ_StringKey, TQ_IntegerKey, TQ_IntegerKey)              \
+  X(TQ_BASE_SIS, TQ_StringKey, TQ_IntegerKey, TQ_StringKey)               \
+  X(TQ_BASE_SSI, TQ_StringKey, TQ_StringKey, TQ_IntegerKey)               \
+  X(TQ_BASE_SSS, TQ_StringKey, TQ_StringKey, TQ_StringKey)                \
+  X(TQ_BASE_IIII, TQ_IntegerKey, TQ_IntegerKey, TQ_IntegerKey, TQ_IntegerKey) \
+  X(TQ_BASE_IIIS, TQ_IntegerKey, TQ_IntegerKey, TQ_IntegerKey, TQ_StringKey)  \
+  X(TQ_BASE_IISI, TQ_IntegerKey, TQ_IntegerKey, TQ_StringKey, TQ_IntegerKey)  \
+  X(TQ_BASE_IISS, TQ_IntegerKey, TQ_IntegerKey, TQ_StringKey, TQ_StringKey)   \
+  X(TQ_BASE_ISII, TQ_IntegerKey, TQ_StringKey, TQ_IntegerKey, TQ_IntegerKey)  \
+  X(TQ_BASE_ISIS, TQ_IntegerKey, TQ_StringKey, TQ_IntegerKey, TQ_StringKey)   \
+  X(TQ_BASE_ISSI, TQ_IntegerKey, TQ_StringKey, TQ_StringKey, TQ_IntegerKey)   \
+  X(TQ_BASE_ISSS, TQ_IntegerKey, TQ_StringKey, TQ_StringKey, TQ_StringKey)    \
+  X(TQ_BASE_SIII, TQ_StringKey, TQ_IntegerKey, TQ_IntegerKey, TQ_IntegerKey)  \
+  X(TQ_BASE_SIIS, TQ_StringKey, TQ_IntegerKey, TQ_IntegerKey, TQ_StringKey)   \
+  X(TQ_BASE_SISI, TQ_StringKey, TQ_IntegerKey, TQ_StringKey, TQ_IntegerKey)   \
+  X(TQ_BASE_SISS, TQ_StringKey, TQ_IntegerKey, TQ_StringKey, TQ_StringKey)    \
+  X(TQ_BASE_SSII, TQ_StringKey, TQ_StringKey, TQ_IntegerKey, TQ_IntegerKey)   \
+  X(TQ_BASE_SSIS, TQ_StringKey, TQ_StringKey, TQ_IntegerKey, TQ_StringKey)    \
+  X(TQ_BASE_SSSI, TQ_StringKey, TQ_StringKey, TQ_StringKey, TQ_IntegerKey)    \
+  X(TQ_BASE_SSSS, TQ_StringKey, TQ_StringKey, TQ_StringKey, TQ_StringKey)
+
+#define MORVANE_DECLARE_ARRAY_BASE(NAME, ...)           \
+  class MORVANE_API NAME : public TQ_BASE_KEYS<__VA_ARGS__> { \
+   public:                                             \
+    NAME();                                            \
+    NAME(const NAME& other);                           \
+    NAME& operator=(const NAME& other);                \
+    ~NAME() override;                                  \
+  };
+MORVANE_ARRAY_BASE_SHAPES(MORVANE_DECLARE_ARRAY_BASE)
+#undef MORVANE_DECLARE_ARRAY_BASE

@@ -1,0 +1,233 @@
+// The generated model class pattern, written once.
+//
+// Every model, port and structure type of the library is a class TQ_<NAME>
+// over TQ_Generated<TQ_<NAME>, Parent>, where Parent is a host base
+// (TQ_ModelTypeEx2, TQ_PortTypeEx, TQ_StructureTypeEx) or another generated
+// class. TQ_Generated supplies what all of them share: the construction of
+// the parent (a generated parent with its construct flag clear), Construct()
+// with the parent's registrations first, the overrides the host calls
+// (SetDims, TQ_DefaultDESCRIPTION, ContainerDerivesFrom, JacPattern,
+// Jacobian, Residuals, ExecuteAssignments, SetUpEquations), the two-sweep
+// ExecuteAssignments0 and the three per-level counters.
+//
+// A class states only what is its own:
+//
+//   class MORVANE_API TQ_EXAMPLE : public TQ_Generated<TQ_EXAMPLE, TQ_ModelTypeEx2> {
+//    public:
+//     static const char* TQ_ContainerId();          // "Model EXAMPLE\tV7.1", in the .cpp
+//     explicit TQ_EXAMPLE(bool construct = true);    // members built, then
+//     ~TQ_EXAMPLE() override;                        //   `if (construct) Construct();`
+//
+//     // Each optional; the default does nothing (or keeps the count).
+//     void RegisterProperties();                     // own AddProperty calls, in order
+//     void SizeArrays();                             // own SetDim calls
+//     void IndexSets(const TQ_AssignmentStep& step); // own index sets, one sweep
+//     void Assignments(const TQ_AssignmentStep& step); // own assignments (sweep 0)
+//     int DeclareEquations(int count);               // SetGroupLimits/AddNonZero per equation
+//     int EmitEquations(int*& rows, int*& cols, TQ_EquationType** types, int count);
+//
+//     TQ_STRINGPARAMETER USERNOTES{true};            // members, in declaration order
+//   };
+//
+// and in its .cpp `MORVANE_GENERATED_INSTANCE(TQ_EXAMPLE, TQ_ModelTypeEx2);`
+// to export the shared part with the class.
+#pragma once
+
+#include <cstdint>
+
+#include "morvane_api.h"
+#include "tq_support.h"
+#include "vekexp.h"
+
+// One sweep of a class level's ExecuteAssignments0: hands values to the host
+// carrying `pass`, `level` and the statement's number.
+class TQ_AssignmentStep {
+ public:
+  TQ_AssignmentStep(TQ_Container& owner, int level, int pass, int sweep)
+      : m_owner(owner), m_level(level), m_pass(pass), m_sweep(sweep) {}
+
+  int Sweep() const { return m_sweep; }
+  int Level() const { return m_level; }
+  int Pass() const { return m_pass; }
+
+  // Initialises an internal index set of the owner for this sweep.
+  template <class V>
+  void IndexSet(TQ_Set& set, const V& value, int number) const {
+    TQ_Value handed(value, static_cast<unsigned>(m_pass), static_cast<unsigned>(m_level), number);
+    m_owner.InitialiseInternalIndexSet(set, &handed, m_sweep);
+  }
+
+  // Assigns a property; the host's status is not examined.
+  template <class V>
+  void Assign(TQ_VarParamProp& target, const V& value, int number) const {
+    TQ_Value handed(value, static_cast<unsigned>(m_pass), static_cast<unsigned>(m_level), number);
+    target.Assign(&handed);
+  }
+
+ private:
+  TQ_Container& m_owner;
+  int m_level;
+  int m_pass;
+  int m_sweep;
+};
+
+template <class Self, class Parent>
+class MORVANE_API TQ_Generated : public Parent {
+ public:
+  // Whether the parent is a generated class too (a host base otherwise).
+  static constexpr bool kParentGenerated = requires { Parent::kGeneratedClass; };
+  static constexpr bool kGeneratedClass = true;
+
+  Self& operator*();
+
+  // Registers the properties: the generated parent's first, then this
+  // level's own (Self::RegisterProperties).
+  void Construct();
+
+  // The class level's assignment work: the parent's ExecuteAssignments with
+  // `level - 1` (its status is the result, unexamined), then two sweeps;
+  // each initialises this level's index sets, and sweep 0 then performs this
+  // level's assignments. The incoming status is not read.
+  long ExecuteAssignments0(int level, int pass, long status);
+  long ExecuteAssignments(int level, int pass) override;
+
+  // This level's arrays get their index sets, then the parent sizes its own.
+  void SetDims() override;
+
+  const char* TQ_DefaultDESCRIPTION() const override;
+
+  // True for this class's type id in any letter case, else the generated
+  // parent's answer; false over a host base.
+  bool ContainerDerivesFrom(const char* id) override;
+
+  // The parent's count first: a negative one passes through and nothing is
+  // recorded. Otherwise this level declares its equations after the host's
+  // current group and reports the running count.
+  int SetUpEquations() override;
+
+  // Resets this object's expressions, lets the parent emit, then emits this
+  // level's equations; the parent's result is not tested.
+  int JacPattern(int*& rows, int*& cols, TQ_EquationType** types) override;
+
+  // The equations reach the host only as the programs of JacPattern.
+  int Jacobian(double* values, int a, int b) override;
+  int Residuals(double* values, int a, int b) override;
+
+  // What a level without such work does; a class declares its own to add it.
+  void RegisterProperties() {}
+  void SizeArrays() {}
+  void IndexSets(const TQ_AssignmentStep&) {}
+  void Assignments(const TQ_AssignmentStep&) {}
+  int DeclareEquations(int count) { return count; }
+  int EmitEquations(int*&, int*&, TQ_EquationType**, int count) { return count; }
+
+  // This level's counters (a derived level has its own three).
+  std::int32_t FirstGroup = 0;         // the host's group number when this level declared
+  std::int32_t LocalEqnCount = 0;      // equations this level adds
+  std::int32_t LocalNonZeroCount = 0;  // pattern entries this level's equations add
+
+ protected:
+  TQ_Generated()
+    requires kParentGenerated
+      : Parent(false) {}
+  TQ_Generated()
+    requires(!kParentGenerated)
+  = default;
+  TQ_Generated(const TQ_Generated&) = default;
+  TQ_Generated& operator=(const TQ_Generated&) = default;
+  ~TQ_Generated() override = default;
+
+  // Registers a member of this level as property `name` of this object; the
+  // member's own AddProperty (a link's, a virtual property's or the host
+  // type's) is used. Returns what AddProperty returned, for marks.
+  template <class Member>
+  auto Register(Member& member, const char* name, const char* description = nullptr,
+                TQ_Direction direction = TQ_DIR_NONE) {
+    return member.AddProperty(this, name, description, direction, false);
+  }
+
+ private:
+  Self& self() { return static_cast<Self&>(*this); }
+};
+
+template <class Self, class Parent>
+Self& TQ_Generated<Self, Parent>::operator*() {
+  return self();
+}
+
+template <class Self, class Parent>
+void TQ_Generated<Self, Parent>::Construct() {
+  if constexpr (kParentGenerated) Parent::Construct();
+  self().RegisterProperties();
+}
+
+template <class Self, class Parent>
+long TQ_Generated<Self, Parent>::ExecuteAssignments0(int level, int pass, long) {
+  const long status = Parent::ExecuteAssignments(level - 1, pass);
+  for (int sweep = 0; sweep < 2; ++sweep) {
+    const TQ_AssignmentStep step(*this, level, pass, sweep);
+    self().IndexSets(step);
+    if (sweep == 1) break;
+    self().Assignments(step);
+  }
+  return status;
+}
+
+template <class Self, class Parent>
+long TQ_Generated<Self, Parent>::ExecuteAssignments(int level, int pass) {
+  return self().ExecuteAssignments0(level, pass, 0);
+}
+
+template <class Self, class Parent>
+void TQ_Generated<Self, Parent>::SetDims() {
+  self().SizeArrays();
+  Parent::SetDims();
+}
+
+template <class Self, class Parent>
+const char* TQ_Generated<Self, Parent>::TQ_DefaultDESCRIPTION() const {
+  return Self::TQ_ContainerId();
+}
+
+template <class Self, class Parent>
+bool TQ_Generated<Self, Parent>::ContainerDerivesFrom(const char* id) {
+  if (morvane::EqualIgnoringCase(Self::TQ_ContainerId(), id)) return true;
+  if constexpr (kParentGenerated)
+    return Parent::ContainerDerivesFrom(id);
+  else
+    return false;
+}
+
+template <class Self, class Parent>
+int TQ_Generated<Self, Parent>::SetUpEquations() {
+  const int parentCount = Parent::SetUpEquations();
+  if (parentCount < 0) return parentCount;
+  FirstGroup = TQ_ModelType::m_stLastGroup;
+  const int count = self().DeclareEquations(parentCount);
+  LocalEqnCount = count - parentCount;
+  return this->SetLocalEqnCount(count);
+}
+
+template <class Self, class Parent>
+int TQ_Generated<Self, Parent>::JacPattern(int*& rows, int*& cols, TQ_EquationType** types) {
+  this->ResetExpressions();
+  int count = Parent::JacPattern(rows, cols, types);
+  int* const start = rows;
+  count = self().EmitEquations(rows, cols, types, count);
+  LocalNonZeroCount = static_cast<std::int32_t>(rows - start);
+  return count;
+}
+
+template <class Self, class Parent>
+int TQ_Generated<Self, Parent>::Jacobian(double*, int, int) {
+  return 0;
+}
+
+template <class Self, class Parent>
+int TQ_Generated<Self, Parent>::Residuals(double*, int, int) {
+  return 0;
+}
+
+// Exports the shared part of a generated class with it (one line in the
+// class's .cpp, after the class's own definitions).
+#define MORVANE_GENERATED_INSTANCE(NAME, PARENT) template class TQ_Generated<NAME, PARENT>
