@@ -145,6 +145,15 @@ void TQ_Matrix::CancelDependenceOnDeclaredSets() {
   }
 }
 
+void TQ_Matrix::ForgetDeclaredSet(TQ_Set* set) {
+  for (int d = 0; d < m_dimensions; ++d) {
+    if (set != nullptr && DeclaredSets[d] == set) {
+      set->RemoveDependent(this);
+      DeclaredSets[d] = nullptr;
+    }
+  }
+}
+
 void TQ_Matrix::AddIndexToString(int index, int position) {
   if (position == 0) m_pendingName->clear();
   if (position > 0) *m_pendingName += ',';

@@ -57,6 +57,9 @@ class VEKEXP_API TQ_Matrix : public TQ_Type {
   int Dimensions() const { return m_dimensions; }
   const TQ_SetValue& IndexValuesOf(int dimension) const { return m_indexValues[dimension]; }
   TQ_Set* DeclaredSet(int dimension) const { return DeclaredSets[dimension]; }
+  // Drops every dimension declared by `set` and the registration with it
+  // (the set is being destroyed).
+  void ForgetDeclaredSet(TQ_Set* set);
 
   // The existing element whose keys the text gives ("3", "2,5", "\"a\""),
   // without creating anything; null when there is none.

@@ -196,6 +196,9 @@ void TQ_VarParamProp::RemoveDependent(TQ_Containable* dependent) {
 }
 
 int TQ_VarParamProp::DependentCount() const { return static_cast<int>(m_dependents->size()); }
+TQ_Containable* TQ_VarParamProp::DependentAt(int index) const {
+  return (*m_dependents)[static_cast<std::size_t>(index)];
+}
 
 // ---- TQ_Type --------------------------------------------------------------------
 

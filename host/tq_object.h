@@ -167,6 +167,7 @@ class VEKEXP_API TQ_VarParamProp : public TQ_Containable {
   void AddDependent(TQ_Containable* dependent);
   void RemoveDependent(TQ_Containable* dependent);
   int DependentCount() const;
+  TQ_Containable* DependentAt(int index) const;
 
  protected:
   // Stores a value without logging or checks (for the host's own use).

@@ -1,5 +1,7 @@
 #include "tq_props.h"
 
+#include "tq_matrix.h"
+
 // Each parameter kind holds an initial value of its own kind, so that a
 // property read before any assignment gives 0, 0.0, "" or false.
 
@@ -54,7 +56,24 @@ TQ_PARTIALDERIVATIVE::TQ_PARTIALDERIVATIVE(bool init) : TQ_REALVARIABLE(init) {}
 TQ_PROPERTY_SPECIALS(TQ_PARTIALDERIVATIVE, TQ_REALVARIABLE)
 
 TQ_Set::TQ_Set(unsigned short type) : m_empty(type) {}
-TQ_PROPERTY_SPECIALS(TQ_Set, TQ_Type)
+TQ_Set::TQ_Set(const TQ_Set& other) = default;
+TQ_Set& TQ_Set::operator=(const TQ_Set& other) {
+  TQ_Type::operator=(other);
+  return *this;
+}
+
+// A model declares an array just before the index set that dimensions it, so
+// the set goes first when the model is destroyed: the arrays that still
+// depend on it forget it now, rather than reach it after it is gone.
+TQ_Set::~TQ_Set() {
+  while (DependentCount() > 0) {
+    TQ_Containable* dependent = DependentAt(DependentCount() - 1);
+    if (auto* array = dynamic_cast<TQ_Matrix*>(dependent))
+      array->ForgetDeclaredSet(this);
+    else
+      RemoveDependent(dependent);
+  }
+}
 
 const TQ_SetValue& TQ_Set::v() const { return m_hasValue ? m_value.Set() : m_empty; }
 TQ_ValueKind TQ_Set::ValueKind() const { return TQ_ValueKind::Set; }
