@@ -524,54 +524,37 @@ void TQ_Executive::EmitEquation(const TQ_ModelType* model, const char* name, int
   ++count;
 }
 
-namespace {
-bool OpenFor(TQ_Executive& host, const std::vector<TQ_EmittedEquation>& emitted, int openIndex,
-             const TQ_ModelType* model, int equation) {
-  if (!emitted.empty() && equation == openIndex && emitted.back().owner == model) return true;
-  host.ReportError(host.PathOf(model) + ": program item for equation " + std::to_string(equation) +
-                   ", which is not the equation being emitted");
-  return false;
-}
-}  // namespace
-
-void TQ_Executive::EmitOp(const TQ_ModelType* model, int op, int equation) {
-  if (!OpenFor(*this, m->emitted, m->openIndex, model, equation)) return;
-  TQ_ProgramItem item;
-  item.kind = TQ_ProgramItem::Op;
-  item.code = op;
-  item.real = 0.0;
+bool TQ_Executive::AppendItem(const TQ_ModelType* model, const TQ_ProgramItem& item, int equation) {
+  // Items belong to the equation being emitted, by the model emitting it.
+  if (m->emitted.empty() || equation != m->openIndex || m->emitted.back().owner != model) {
+    ReportError(PathOf(model) + ": program item for equation " + std::to_string(equation) +
+                ", which is not the equation being emitted");
+    return false;
+  }
   m->items.push_back(item);
   ++m->emitted.back().itemCount;
+  return true;
+}
+
+void TQ_Executive::EmitOp(const TQ_ModelType* model, int op, int equation) {
+  TQ_ProgramItem item{TQ_ProgramItem::Op, op, {0.0}};
+  AppendItem(model, item, equation);
 }
 
 void TQ_Executive::EmitInteger(const TQ_ModelType* model, int value, int equation) {
-  if (!OpenFor(*this, m->emitted, m->openIndex, model, equation)) return;
-  TQ_ProgramItem item;
-  item.kind = TQ_ProgramItem::Integer;
-  item.code = value;
-  item.real = 0.0;
-  m->items.push_back(item);
-  ++m->emitted.back().itemCount;
+  TQ_ProgramItem item{TQ_ProgramItem::Integer, value, {0.0}};
+  AppendItem(model, item, equation);
 }
 
 void TQ_Executive::EmitReal(const TQ_ModelType* model, double value, int equation) {
-  if (!OpenFor(*this, m->emitted, m->openIndex, model, equation)) return;
-  TQ_ProgramItem item;
-  item.kind = TQ_ProgramItem::Real;
-  item.code = 0;
-  item.real = value;
-  m->items.push_back(item);
-  ++m->emitted.back().itemCount;
+  TQ_ProgramItem item{TQ_ProgramItem::Real, 0, {value}};
+  AppendItem(model, item, equation);
 }
 
 void TQ_Executive::EmitTerm(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation) {
-  if (!OpenFor(*this, m->emitted, m->openIndex, model, equation)) return;
-  TQ_ProgramItem item;
-  item.kind = TQ_ProgramItem::Term;
-  item.code = 0;
+  TQ_ProgramItem item{TQ_ProgramItem::Term, 0, {0.0}};
   item.term = &term;
-  m->items.push_back(item);
-  ++m->emitted.back().itemCount;
+  if (!AppendItem(model, item, equation)) return;
   // The non-zero goes into the pattern only through cursors that stand
   // inside the host's arrays, at the same entry of both.
   int* rowsBegin = m->rows.data();

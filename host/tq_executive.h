@@ -177,6 +177,7 @@ class VEKEXP_API TQ_Executive {
  private:
   TQ_Executive();
   ~TQ_Executive();
+  bool AppendItem(const TQ_ModelType* model, const TQ_ProgramItem& item, int equation);
   struct Impl;
   Impl* m;
 };
