@@ -27,6 +27,32 @@ struct TQ_Executive::Impl {
   std::vector<int> cols;
   int written = 0;
 
+  // Procedure equations: their programs and calls, and the type objects the
+  // host took over, with the model that emitted each.
+  std::vector<TQ_ProcExpression> procExpressions;
+  std::vector<TQ_ProcCall> procCalls;
+  std::vector<std::pair<const TQ_ModelType*, TQ_EquationType*>> adoptedTypes;
+
+  Impl() = default;
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
+  ~Impl() { ReleaseProcedureRecords(nullptr); }
+
+  // Releases the type objects and forgets the procedure records of one
+  // model, or of every model when `model` is null.
+  void ReleaseProcedureRecords(const TQ_ModelType* model) {
+    std::vector<std::pair<const TQ_ModelType*, TQ_EquationType*>> keptTypes;
+    for (auto& adopted : adoptedTypes) {
+      if (model == nullptr || adopted.first == model)
+        delete adopted.second;
+      else
+        keptTypes.push_back(adopted);
+    }
+    adoptedTypes.swap(keptTypes);
+    std::erase_if(procExpressions, [&](const TQ_ProcExpression& e) { return model == nullptr || e.owner == model; });
+    std::erase_if(procCalls, [&](const TQ_ProcCall& c) { return model == nullptr || c.owner == model; });
+  }
+
   std::vector<TQ_ModelSummary> summaries;
   std::vector<std::string> errors;
   bool logOn = false;
@@ -39,7 +65,9 @@ struct TQ_Executive::Impl {
 
   std::uint32_t InternName(const char* name) {
     if (name == nullptr) name = "";
-    if (name == lastNamePointer) return lastNameId;
+    // The same pointer as last time is the same name only while the text at
+    // it is unchanged: a procedure's names come from buffers that are reused.
+    if (name == lastNamePointer && names[lastNameId] == name) return lastNameId;
     auto it = nameIds.find(name);
     std::uint32_t id;
     if (it == nameIds.end()) {
@@ -315,6 +343,11 @@ const std::vector<TQ_ProgramItem>& TQ_Executive::Items() const { return m->items
 const char* TQ_Executive::EquationName(const TQ_EmittedEquation& equation) const {
   return equation.name < m->names.size() ? m->names[equation.name].c_str() : "";
 }
+const std::vector<TQ_ProcExpression>& TQ_Executive::ProcExpressions() const { return m->procExpressions; }
+const std::vector<TQ_ProcCall>& TQ_Executive::ProcCalls() const { return m->procCalls; }
+const char* TQ_Executive::ProcExpressionName(const TQ_ProcExpression& expression) const {
+  return expression.name < m->names.size() ? m->names[expression.name].c_str() : "";
+}
 const std::vector<int>& TQ_Executive::PatternRows() const { return m->rows; }
 const std::vector<int>& TQ_Executive::PatternColumns() const { return m->cols; }
 int TQ_Executive::PatternEntriesWritten() const { return m->written; }
@@ -578,6 +611,7 @@ void TQ_Executive::EmitTerm(const TQ_ModelType* model, TQ_VarParam& term, int*& 
 }
 
 void TQ_Executive::ResetExpressionsOf(const TQ_ModelType* model) {
+  m->ReleaseProcedureRecords(model);
   std::vector<TQ_EmittedEquation> kept;
   std::vector<TQ_ProgramItem> keptItems;
   bool any = false;
@@ -597,6 +631,7 @@ void TQ_Executive::ResetExpressionsOf(const TQ_ModelType* model) {
 }
 
 void TQ_Executive::BeginEmission(std::size_t nonZeros, int*& rows, int*& cols) {
+  m->ReleaseProcedureRecords(nullptr);
   m->emitted.clear();
   m->items.clear();
   m->openIndex = -1;
@@ -607,4 +642,24 @@ void TQ_Executive::BeginEmission(std::size_t nonZeros, int*& rows, int*& cols) {
   m->written = 0;
   rows = m->rows.data();
   cols = m->cols.data();
+}
+
+// ---- procedure equations ---------------------------------------------------------------------
+
+void TQ_Executive::AdoptEquationType(const TQ_ModelType* model, TQ_EquationType* type) {
+  if (type != nullptr) m->adoptedTypes.emplace_back(model, type);
+}
+
+void TQ_Executive::EmitProcExpression(const TQ_ModelType* model, const TQ_ProcedureType* procedure, int number,
+                                      int row, const char* name) {
+  if (!OpenFor(*this, m->emitted, m->openIndex, model, row)) return;
+  if (procedure == nullptr) {
+    ReportError(PathOf(model) + ": procedure program for equation " + std::to_string(row) + " names no procedure");
+    return;
+  }
+  m->procExpressions.push_back(TQ_ProcExpression{model, procedure, number, row, m->InternName(name)});
+}
+
+void TQ_Executive::EmitProcCall(const TQ_ModelType* model, const TQ_ProcedureType* procedure, int group) {
+  m->procCalls.push_back(TQ_ProcCall{model, procedure, group});
 }

@@ -41,6 +41,22 @@ struct TQ_EmittedEquation {
   const TQ_EquationType* type; // null for plain equations
 };
 
+// The program of a procedure's output equation, as AddProcExpression gave it.
+struct TQ_ProcExpression {
+  const TQ_ModelType* owner;
+  const TQ_ProcedureType* procedure;
+  std::int32_t number;   // the equation's number within the procedure call
+  std::int32_t row;      // the equation's index
+  std::uint32_t name;    // into the name table
+};
+
+// A procedure call a model registered after its output equations.
+struct TQ_ProcCall {
+  const TQ_ModelType* owner;
+  const TQ_ProcedureType* procedure;  // null for a call without outputs
+  std::int32_t group;
+};
+
 // One value the library handed to the host, for tests.
 struct TQ_LogEntry {
   enum Kind : std::uint8_t { Assignment, IndexSet };
@@ -107,6 +123,10 @@ class VEKEXP_API TQ_Executive {
   const std::vector<TQ_EmittedEquation>& Emitted() const;
   const std::vector<TQ_ProgramItem>& Items() const;
   const char* EquationName(const TQ_EmittedEquation& equation) const;
+  // Procedure programs and calls, in the order given.
+  const std::vector<TQ_ProcExpression>& ProcExpressions() const;
+  const std::vector<TQ_ProcCall>& ProcCalls() const;
+  const char* ProcExpressionName(const TQ_ProcExpression& expression) const;
   // The pattern arrays, sized from the declared non-zeros; entries written so
   // far are (row = equation index, column = term column).
   const std::vector<int>& PatternRows() const;
@@ -164,6 +184,12 @@ class VEKEXP_API TQ_Executive {
   void EmitTerm(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols,
                 int equation);
   void ResetExpressionsOf(const TQ_ModelType* model);
+  // Takes over the type object of the equation the model just emitted; it is
+  // released with the model's expressions.
+  void AdoptEquationType(const TQ_ModelType* model, TQ_EquationType* type);
+  void EmitProcExpression(const TQ_ModelType* model, const TQ_ProcedureType* procedure, int number,
+                          int row, const char* name);
+  void EmitProcCall(const TQ_ModelType* model, const TQ_ProcedureType* procedure, int group);
   long RootAssignmentStatus() const;
   void LogAssignment(const TQ_Containable* target, const TQ_Value& value, TQ_AssignStatus status);
   void LogIndexSet(const TQ_Containable* target, const TQ_Value& value, int sweep);

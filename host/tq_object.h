@@ -19,6 +19,7 @@ class TQ_Set;
 class TQ_COMPONENTLISTNAME;
 class TQ_EquationType;
 class TQ_ModelType;
+class TQ_ProcedureType;
 
 // Property direction codes.
 enum TQ_Direction : int { TQ_DIR_NONE = 0, TQ_DIR_INPUT = 4, TQ_DIR_OUTPUT = 8 };
@@ -217,6 +218,12 @@ class VEKEXP_API TQ_VarParam : public TQ_Type {
 
   int Column() const { return m_column; }
   virtual bool IsSolverVariable() const;
+  // The current value as an integer, a real or a text (a procedure packs its
+  // arguments with these); integers and reals convert, other kinds give 0,
+  // 0.0 or "".
+  int Integer() const { return Effective().Integer(); }
+  double Real() const { return Effective().Real(); }
+  const char* String() const { return Effective().Text(); }
   // The value as a real, for the evaluator (integers convert).
   double NumericValue() const;
   void SetNumericValue(double value);
@@ -285,6 +292,10 @@ class VEKEXP_API TQ_ModelExtensions {
   // column) through the pattern cursors, advancing them. A term that would
   // write past the pattern is refused with an error.
   virtual void AddTerm(TQ_VarParam& term, int*& rows, int*& cols, int equation);
+  // The program of a procedure's output equation: the procedure computes the
+  // residual of the equation at `row` (the equation being emitted), which is
+  // its equation `number` within the call; its terms follow as AddTerm calls.
+  virtual void AddProcExpression(TQ_ProcedureType* procedure, int number, int row, const char* name);
 
  protected:
   explicit TQ_ModelExtensions(TQ_ModelType* model);
@@ -326,6 +337,11 @@ class VEKEXP_API TQ_ModelType : public TQ_Container {
   // Emitting equations (JacPattern): registers the next equation and raises
   // the count by one; its index is the count before.
   void AddEquation(const char* name, int& count, int group);
+  // The same for an equation with a type object of its own (a procedure's
+  // output equation), named by it; the host takes the object over and
+  // releases it with the model's expressions. A null object is reported and
+  // the equation registered as a plain one, so that the count still advances.
+  void AddEquation(TQ_EquationType* equation, int& count, int group);
 };
 
 class VEKEXP_API TQ_ModelTypeEx : public TQ_ModelType, public TQ_ModelExtensions {
@@ -334,6 +350,9 @@ class VEKEXP_API TQ_ModelTypeEx : public TQ_ModelType, public TQ_ModelExtensions
   TQ_ModelTypeEx(const TQ_ModelTypeEx& other);
   TQ_ModelTypeEx& operator=(const TQ_ModelTypeEx& other);
   ~TQ_ModelTypeEx() override;
+  // Registers a procedure call after its output equations; null for a
+  // procedure without output elements.
+  void AddProcCall(TQ_ProcedureType* procedure, int group);
 };
 
 class VEKEXP_API TQ_ModelTypeEx2 : public TQ_ModelTypeEx {
@@ -378,12 +397,19 @@ class VEKEXP_API TQ_StructureTypeEx : public TQ_StructureType, public TQ_ModelEx
   TQ_StructureTypeEx(const TQ_StructureTypeEx& other);
   TQ_StructureTypeEx& operator=(const TQ_StructureTypeEx& other);
   ~TQ_StructureTypeEx() override;
+  // As TQ_ModelTypeEx::AddProcCall.
+  void AddProcCall(TQ_ProcedureType* procedure, int group);
 };
 
 // The type of an equation a model registers with a type object of its own
 // (procedures); plain equations have none.
 class VEKEXP_API TQ_EquationType {
  public:
+  // On the host heap, whoever creates or destroys it; a refused allocation
+  // yields null and the new-expression constructs nothing.
+  static void* operator new(std::size_t size) noexcept;
+  static void operator delete(void* pointer) noexcept;
+
   TQ_EquationType();
   virtual ~TQ_EquationType();
 };

@@ -187,6 +187,10 @@ class VEKEXP_API TQ_SetIter {
   void Restart();
   int Position() const { return m_position; }
   int Size() const { return m_size; }
+  // The current member, whichever kind the set holds: 0 and "" before the
+  // first Next(), after the end and for a member of the other kind.
+  int Integer() const { return m_intCurrent; }
+  const char* String() const { return m_strCurrent; }
 
  protected:
   TQ_SetValue m_set;

@@ -6,5 +6,6 @@
 #include "tq_matrix.h"
 #include "tq_memory.h"
 #include "tq_object.h"
+#include "tq_procedure.h"
 #include "tq_props.h"
 #include "tq_values.h"

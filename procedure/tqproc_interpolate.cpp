@@ -1,0 +1,39 @@
+#include "tqproc_interpolate.h"
+
+template class TQ_ProcedureTemplate<TQProc_INTERPOLATE, 4, 1, 2, TQ_ProcedureType_C, 4>;
+
+TQProc_INTERPOLATE::TQProc_INTERPOLATE(bool flag, int number) { SetMode(flag, number); }
+
+TQProc_INTERPOLATE::TQProc_INTERPOLATE(const TQProc_INTERPOLATE& source) : TQ_INTERPOLATEProcedureBase(source) {}
+
+TQProc_INTERPOLATE& TQProc_INTERPOLATE::operator=(const TQProc_INTERPOLATE& source) {
+  TQ_INTERPOLATEProcedureBase::operator=(source);
+  return *this;
+}
+
+TQProc_INTERPOLATE::~TQProc_INTERPOLATE() = default;
+
+bool TQProc_INTERPOLATE::IsVariableInput(int i) {
+  static bool bIsVar[5] = {false, false, false, false, false};
+  return bIsVar[i];
+}
+
+int TQProc_INTERPOLATE::Dimensions(int i) {
+  static unsigned char nDims[5] = {0, 1, 1, 0, 0};
+  return nDims[i];
+}
+
+int TQProc_INTERPOLATE::Type(int i) {
+  static unsigned char iTypes[5] = {4, 4, 4, 2, 4};
+  return iTypes[i];
+}
+
+bool TQProc_INTERPOLATE::ReturnsDerivatives() { return true; }
+
+void TQProc_INTERPOLATE::CreateDerivatives() { HandleDerivatives(false); }
+
+void TQProc_INTERPOLATE::NegateDerivatives() { HandleDerivatives(true); }
+
+const char* TQProc_INTERPOLATE::ProcedureName() const { return "INTERP"; }
+
+const char* TQProc_INTERPOLATE::DLLName() const { return "TQSysLib"; }
