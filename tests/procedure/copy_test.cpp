@@ -26,9 +26,7 @@ TEST_F(CopyTest, CopyContinuesTheDeclaration) {
   InterpolateProbe source(false, 1);
   InterpolateVariables v;
   source.Argument(v.x);
-  source.Argument();
-  source.SetDimensionSize(5);
-  for (auto& e : v.a) source.Element(e);
+  DeclareArray(source, {5}, v.a);
   InterpolateProbe copy(source);
   EXPECT_EQ(copy.Arg(), 1);
   EXPECT_EQ(copy.Words(), 6);
@@ -75,11 +73,7 @@ TEST_F(CopyTest, CopyOfADeclaredProcedureHasItsOwnBuffer) {
   for (int i = 0; i < 5; ++i) EXPECT_EQ(copy.GetOffset(i), source.GetOffset(i));
 
   OwnerModel owner;
-  int* rows = nullptr;
-  int* cols = nullptr;
-  TQ_Executive::Instance().BeginEmission(2, rows, cols);
-  int count = 0;
-  copy.CreateEquationsAndSetGroup(0, 0, rows, cols, count, &owner, "C", 0);
+  int count = CreateEquations(copy, &owner, 2, 0, 0, "C", 0, 0);
   EXPECT_EQ(count, 1);
   EXPECT_EQ(TQ_Executive::Instance().PatternEntriesWritten(), 2);
   EXPECT_TRUE(Errors().empty());
@@ -204,11 +198,7 @@ TEST_F(CopyTest, CopyWithoutArraysRefusesEquations) {
   EXPECT_EQ(copy.ElementList(), nullptr);
   EXPECT_EQ(copy.ElementRoom(), 0);
   OwnerModel owner;
-  int* rows = nullptr;
-  int* cols = nullptr;
-  TQ_Executive::Instance().BeginEmission(2, rows, cols);
-  int count = 0;
-  copy.CreateEquationsAndSetGroup(0, 0, rows, cols, count, &owner, "C", 0);
+  int count = CreateEquations(copy, &owner, 2, 0, 0, "C", 0, 0);
   EXPECT_TRUE(OneErrorWith("before the binding pass has listed every element variable"));
   EXPECT_EQ(count, 0);
   EXPECT_TRUE(TQ_Executive::Instance().Emitted().empty());

@@ -57,11 +57,7 @@ TYPED_TEST(EquationsTest, InterpolateGivesOneEquationWithItsTerms) {
   EXPECT_EQ(host.Declared()[0].group, 7);
   EXPECT_EQ(host.Declared()[0].owner, &owner);
 
-  int* rows = nullptr;
-  int* cols = nullptr;
-  host.BeginEmission(static_cast<std::size_t>(nonZeros), rows, cols);
-  eqnCount = 4;
-  p.CreateEquationsAndSetGroup(7, 31, rows, cols, eqnCount, &owner, "PROC", 77);
+  eqnCount = CreateEquations(p, &owner, nonZeros, 4, 7, "PROC", 31, 77);
   EXPECT_EQ(eqnCount, 5);
 
   std::vector<Recorded> equations = RecordedEquations();
@@ -105,52 +101,27 @@ TYPED_TEST(EquationsTest, InterpolateGivesOneEquationWithItsTerms) {
 TYPED_TEST(EquationsTest, ArrayOutputsAreNumberedPerElement) {
   TypeParam owner;
   Probe<StringsProc> p(false);
-  TQ_STRINGPARAMETER s[2], t[1], out2;
-  TQ_REALVARIABLE r[3], out1[4];
-  r[1].Fix(TQ_Value(1.0, 0u));  // a fixed variable is no solver variable
-  for (int pass = 0; pass < 2; ++pass) {
-    p.Argument();
-    p.SetDimensionSize(2);
-    for (auto& e : s) p.Element(e);
-    p.Argument();
-    p.SetDimensionSize(3);
-    for (auto& e : r) p.Element(e);
-    p.Argument();
-    p.SetDimensionSize(1);
-    p.SetDimensionSize(1);
-    p.Element(t[0]);
-    p.Argument("u");
-    p.Argument();
-    p.SetDimensionSize(2);
-    p.SetDimensionSize(2);
-    for (auto& e : out1) p.Element(e);
-    p.Argument();
-    p.SetDimensionSize(1);
-    p.Element(out2);
-    p.LastArgument();
-  }
+  StringsVariables v;
+  v.r[1].Fix(TQ_Value(1.0, 0u));  // a fixed variable is no solver variable
+  DeclareStrings(p, v, {2, 3, {1, 1}, {2, 2}, 1});
   TQ_Executive& host = TQ_Executive::Instance();
   int eqnCount = 0;
   const int nonZeros = p.NZAndEqnContribution(&owner, 2, eqnCount);
   EXPECT_EQ(eqnCount, 5);
   EXPECT_EQ(nonZeros, 5 * 3);
 
-  int* rows = nullptr;
-  int* cols = nullptr;
-  host.BeginEmission(static_cast<std::size_t>(nonZeros), rows, cols);
-  eqnCount = 10;
-  p.CreateEquationsAndSetGroup(2, 0, rows, cols, eqnCount, &owner, "S", 0);
+  eqnCount = CreateEquations(p, &owner, nonZeros, 10, 2, "S", 0, 0);
   EXPECT_EQ(eqnCount, 15);
   std::vector<Recorded> equations = RecordedEquations();
   ASSERT_EQ(equations.size(), 5u);
   const char* names[5] = {"S[1_1]", "S[1_2]", "S[1_3]", "S[1_4]", "S[2_1]"};
-  const TQ_VarParam* outputs[5] = {&out1[0], &out1[1], &out1[2], &out1[3], &out2};
+  const TQ_VarParam* outputs[5] = {&v.out1[0], &v.out1[1], &v.out1[2], &v.out1[3], &v.out2[0]};
   for (int e = 0; e < 5; ++e) {
     SCOPED_TRACE(names[e]);
     EXPECT_EQ(equations[static_cast<std::size_t>(e)].name, names[e]);
     EXPECT_EQ(equations[static_cast<std::size_t>(e)].group, 2);
     EXPECT_EQ(equations[static_cast<std::size_t>(e)].terms,
-              (std::vector<const TQ_VarParam*>{outputs[e], &r[0], &r[2]}));
+              (std::vector<const TQ_VarParam*>{outputs[e], &v.r[0], &v.r[2]}));
     EXPECT_EQ(equations[static_cast<std::size_t>(e)].type->Number(), e + 1);
     EXPECT_EQ(equations[static_cast<std::size_t>(e)].type->Row(), 10 + e);
     EXPECT_EQ(host.ProcExpressions()[static_cast<std::size_t>(e)].number, e + 1);
@@ -162,9 +133,7 @@ TYPED_TEST(EquationsTest, ArrayOutputsAreNumberedPerElement) {
 
   // A second call numbers its equations from 1 again and takes the rows that
   // follow on the owner's count.
-  host.BeginEmission(static_cast<std::size_t>(nonZeros), rows, cols);
-  eqnCount = 15;
-  p.CreateEquationsAndSetGroup(3, 0, rows, cols, eqnCount, &owner, "S", 0);
+  eqnCount = CreateEquations(p, &owner, nonZeros, 15, 3, "S");
   ASSERT_EQ(host.Emitted().size(), 5u);
   const auto* first = dynamic_cast<const TQ_ProcedureEquationType*>(host.Emitted()[0].type);
   ASSERT_NE(first, nullptr);
@@ -185,24 +154,16 @@ TYPED_TEST(EquationsTest, NoSolverInputsAndNoOutputElements) {
     TQ_INTEGERPARAMETER k[2], out;
     TQ_REALVARIABLE r[2];
     for (int pass = 0; pass < 2; ++pass) {
-      p.Argument();
-      p.SetDimensionSize(2);
-      for (auto& e : k) p.Element(e);
+      DeclareArray(p, {2}, k);
       p.Argument(1.5);
       p.Argument(out);
-      p.Argument();
-      p.SetDimensionSize(2);
-      for (auto& e : r) p.Element(e);
+      DeclareArray(p, {2}, r);
       p.LastArgument();
     }
     int eqnCount = 0;
     const int nonZeros = p.NZAndEqnContribution(&owner, 1, eqnCount);
     EXPECT_EQ(nonZeros, 3);
-    int* rows = nullptr;
-    int* cols = nullptr;
-    host.BeginEmission(static_cast<std::size_t>(nonZeros), rows, cols);
-    eqnCount = 0;
-    p.CreateEquationsAndSetGroup(1, 0, rows, cols, eqnCount, &owner, "I", 0);
+    eqnCount = CreateEquations(p, &owner, nonZeros, 0, 1, "I", 0, 0);
     std::vector<Recorded> equations = RecordedEquations();
     ASSERT_EQ(equations.size(), 3u);
     EXPECT_EQ(equations[0].name, "I[1]");
@@ -217,53 +178,27 @@ TYPED_TEST(EquationsTest, NoSolverInputsAndNoOutputElements) {
     TQ_INTEGERPARAMETER k[1];
     TQ_INTEGERPARAMETER out;
     for (int pass = 0; pass < 2; ++pass) {
-      p.Argument();
-      p.SetDimensionSize(1);
-      p.Element(k[0]);
+      DeclareArray(p, {1}, k);
       p.Argument(1.5);
       p.Argument(out);
-      p.Argument();
-      p.SetDimensionSize(0);
+      DeclareArray(p, {0});
       p.LastArgument();
     }
     int eqnCount = 3;
     EXPECT_EQ(p.NZAndEqnContribution(&owner, 1, eqnCount), 1);
     EXPECT_EQ(eqnCount, 4);
-    int* rows = nullptr;
-    int* cols = nullptr;
-    host.BeginEmission(1, rows, cols);
-    eqnCount = 3;
-    p.CreateEquationsAndSetGroup(1, 0, rows, cols, eqnCount, &owner, "I", 0);
+    eqnCount = CreateEquations(p, &owner, 1, 3, 1, "I", 0, 0);
     EXPECT_EQ(RecordedEquations().size(), 1u);  // the scalar output only
     EXPECT_EQ(eqnCount, 4);
   }
   {
     Probe<StringsProc> p(false);
-    TQ_STRINGPARAMETER s[1];
-    for (int pass = 0; pass < 2; ++pass) {
-      p.Argument();
-      p.SetDimensionSize(1);
-      p.Element(s[0]);
-      p.Argument();
-      p.SetDimensionSize(0);
-      p.Argument();
-      p.SetDimensionSize(0);
-      p.SetDimensionSize(4);
-      p.Argument("c");
-      p.Argument();
-      p.SetDimensionSize(3);
-      p.SetDimensionSize(0);
-      p.Argument();
-      p.SetDimensionSize(0);
-      p.LastArgument();
-    }
+    StringsVariables v;
+    DeclareStrings(p, v, {1, 0, {0, 4}, {3, 0}, 0});
     int eqnCount = 6;
     EXPECT_EQ(p.NZAndEqnContribution(&owner, 4, eqnCount), 0);
     EXPECT_EQ(eqnCount, 6);
-    int* rows = nullptr;
-    int* cols = nullptr;
-    host.BeginEmission(0, rows, cols);
-    p.CreateEquationsAndSetGroup(4, 0, rows, cols, eqnCount, &owner, "S", 0);
+    eqnCount = CreateEquations(p, &owner, 0, eqnCount, 4, "S");
     EXPECT_TRUE(host.Emitted().empty());
     ASSERT_EQ(host.ProcCalls().size(), 1u);
     EXPECT_EQ(host.ProcCalls()[0].procedure, nullptr);
@@ -284,12 +219,8 @@ TYPED_TEST(EquationsTest, SolverAnswerIsTakenOnceAtDeclaration) {
   TQ_REALVARIABLE y;
   for (int pass = 0; pass < 2; ++pass) {
     p.Argument(x);
-    p.Argument();
-    p.SetDimensionSize(2);
-    for (auto& e : a) p.Element(e);
-    p.Argument();
-    p.SetDimensionSize(2);
-    for (auto& e : b) p.Element(e);
+    DeclareArray(p, {2}, a);
+    DeclareArray(p, {2}, b);
     p.Argument(2);
     p.Argument(y);
     p.LastArgument();
@@ -299,11 +230,7 @@ TYPED_TEST(EquationsTest, SolverAnswerIsTakenOnceAtDeclaration) {
   const int nonZeros = p.NZAndEqnContribution(&owner, 0, eqnCount);
   EXPECT_EQ(nonZeros, 1 * (4 + 1));  // x, a1, b1 and b2 were solver variables
   TQ_Executive& host = TQ_Executive::Instance();
-  int* rows = nullptr;
-  int* cols = nullptr;
-  host.BeginEmission(static_cast<std::size_t>(nonZeros), rows, cols);
-  eqnCount = 0;
-  p.CreateEquationsAndSetGroup(0, 0, rows, cols, eqnCount, &owner, "P", 0);
+  eqnCount = CreateEquations(p, &owner, nonZeros, 0, 0, "P", 0, 0);
   std::vector<Recorded> equations = RecordedEquations();
   ASSERT_EQ(equations.size(), 1u);
   EXPECT_EQ(equations[0].terms, (std::vector<const TQ_VarParam*>{&y, &x, &a[0], &b[0], &b[1]}));
@@ -319,29 +246,8 @@ TYPED_TEST(EquationsTest, SolverAnswerIsTakenOnceAtDeclaration) {
 TYPED_TEST(EquationsTest, RefusedEquationObjectIsNotUsed) {
   TypeParam owner;
   Probe<StringsProc> p(false);
-  TQ_STRINGPARAMETER s[1], t[1], out2;
-  TQ_REALVARIABLE r[1], out1[2];
-  for (int pass = 0; pass < 2; ++pass) {
-    p.Argument();
-    p.SetDimensionSize(1);
-    p.Element(s[0]);
-    p.Argument();
-    p.SetDimensionSize(1);
-    p.Element(r[0]);
-    p.Argument();
-    p.SetDimensionSize(1);
-    p.SetDimensionSize(1);
-    p.Element(t[0]);
-    p.Argument("u");
-    p.Argument();
-    p.SetDimensionSize(1);
-    p.SetDimensionSize(2);
-    for (auto& e : out1) p.Element(e);
-    p.Argument();
-    p.SetDimensionSize(1);
-    p.Element(out2);
-    p.LastArgument();
-  }
+  StringsVariables v;
+  DeclareStrings(p, v, {1, 1, {1, 1}, {1, 2}, 1});
   TQ_Executive& host = TQ_Executive::Instance();
   int* rows = nullptr;
   int* cols = nullptr;
@@ -387,12 +293,8 @@ TEST(ProcedureHost, EquationObjectsAreReleasedWithTheExpressions) {
   InterpolateVariables v;
   DeclareInterpolate(p, v, 3);
   DeclareInterpolate(p, v, 3);
-  int* rows = nullptr;
-  int* cols = nullptr;
-  host.BeginEmission(2, rows, cols);
   const std::int64_t live = TQ_HeapStats::LiveBlocks();
-  int count = 0;
-  p.CreateEquationsAndSetGroup(0, 0, rows, cols, count, &owner, "P", 0);
+  CreateEquations(p, &owner, 2, 0);
   EXPECT_EQ(TQ_HeapStats::LiveBlocks(), live + 1);
   owner.ResetExpressions();
   EXPECT_EQ(TQ_HeapStats::LiveBlocks(), live);

@@ -83,15 +83,11 @@ TEST_F(InterpolateLayoutTest, WorkedSequenceWithVariableXAndConstantK) {
   Walk(p, {
               {[&] { p.Argument(v.x); }, {"bind Argument(x)", 0, 11, 2, 1, 1, 0, 1}},
               {[&] {
-                 p.Argument();
-                 p.SetDimensionSize(5);
-                 for (auto& e : v.a) p.Element(e);
+                 DeclareArray(p, {5}, v.a);
                },
                {"bind a", 1, 11, 2, 6, 6, 0, 1}},
               {[&] {
-                 p.Argument();
-                 p.SetDimensionSize(3);
-                 for (auto& e : v.b) p.Element(e);
+                 DeclareArray(p, {3}, v.b);
                },
                {"bind b", 2, 11, 2, 9, 9, 0, 1}},
               {[&] { p.Argument(7); }, {"bind Argument(k)", 3, 11, 2, 9, 10, 0, 1}},
@@ -119,15 +115,11 @@ TEST_F(InterpolateLayoutTest, ConstantXAndVariableK) {
   Walk(p, {
               {[&] { p.Argument(2.5); }, {"Argument(2.5)", 0, 1, 0, 0, 1, 0, 0}},
               {[&] {
-                 p.Argument();
-                 p.SetDimensionSize(5);
-                 for (auto& e : a) p.Element(e);
+                 DeclareArray(p, {5}, a);
                },
                {"a", 1, 6, 1, 5, 6, 0, 5}},
               {[&] {
-                 p.Argument();
-                 p.SetDimensionSize(3);
-                 for (auto& e : b) p.Element(e);
+                 DeclareArray(p, {3}, b);
                },
                {"b", 2, 9, 2, 8, 9, 0, 8}},
               {[&] { p.Argument(k); }, {"Argument(k)", 3, 10, 2, 9, 10, 0, 8}},
@@ -168,9 +160,7 @@ TEST_F(InterpolateLayoutTest, ZeroSizedVectorTakesNoWords) {
   p.Argument(x);
   p.Argument();
   p.SetDimensionSize(0);
-  p.Argument();
-  p.SetDimensionSize(2);
-  for (auto& e : b) p.Element(e);
+  DeclareArray(p, {2}, b);
   p.Argument(2);
   p.Argument(y);
   EXPECT_EQ(p.GetOffset(1), 1);
@@ -215,9 +205,7 @@ TEST_F(InterpolateLayoutTest, ProcedureWithoutOutputsHandsTheBufferEnd) {
   TQ_REALVARIABLE x;
   TQ_INTEGERPARAMETER k[3];
   p.Argument(x);
-  p.Argument();
-  p.SetDimensionSize(3);
-  for (auto& e : k) p.Element(e);
+  DeclareArray(p, {3}, k);
   EXPECT_EQ(p.GetOffset(1), 1);
   EXPECT_EQ(p.Words(), 3);  // (3 * 4 + 7) >> 3 = 2 words of integers
   EXPECT_EQ(p.GetOffset(2), 3);
@@ -271,9 +259,7 @@ TEST_P(StringLayoutTest, OffsetsWordsAndSizes) {
   p.SetDimensionSize(3);
   EXPECT_EQ(p.Words(), w0);
   for (auto& e : s) p.Element(e);
-  p.Argument();
-  p.SetDimensionSize(2);
-  for (auto& e : r) p.Element(e);
+  DeclareArray(p, {2}, r);
   p.Argument();
   p.SetDimensionSize(2);
   EXPECT_EQ(p.Words(), w0 + w1);  // no words until the last size
@@ -314,9 +300,7 @@ TEST_P(StringLayoutTest, ThreeStringsTakeTheirWords) {
   const bool fortran = GetParam();
   Probe<StringsProc> p(fortran);
   TQ_STRINGPARAMETER s[3];
-  p.Argument();
-  p.SetDimensionSize(3);
-  for (auto& e : s) p.Element(e);
+  DeclareArray(p, {3}, s);
 #if defined(_WIN32) && !defined(_WIN64)
   EXPECT_EQ(p.Words(), fortran ? 15 : 17);  // 2 words of 4-byte pointers, 15 of strings
 #else
@@ -334,14 +318,10 @@ TEST_F(InterpolateLayoutTest, IntegerArraysAndScalars) {
   Probe<IntegersProc> p;
   TQ_INTEGERPARAMETER k[3], out;
   TQ_REALVARIABLE x, r[2];
-  p.Argument();
-  p.SetDimensionSize(3);
-  for (auto& e : k) p.Element(e);
+  DeclareArray(p, {3}, k);
   p.Argument(x);
   p.Argument(out);
-  p.Argument();
-  p.SetDimensionSize(2);
-  for (auto& e : r) p.Element(e);
+  DeclareArray(p, {2}, r);
   EXPECT_EQ(p.GetOffset(0), 0);
   EXPECT_EQ(p.GetOffset(1), 2);
   EXPECT_EQ(p.GetOffset(2), 3);

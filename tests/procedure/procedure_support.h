@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
+#include <initializer_list>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -213,18 +216,71 @@ struct InterpolateVariables {
   TQ_REALVARIABLE y;
 };
 
+// Declares an array argument: Argument(), its sizes, then its elements.
+template <class P, class Elements>
+void DeclareArray(P& procedure, std::initializer_list<int> sizes, Elements&& elements) {
+  procedure.Argument();
+  for (int size : sizes) procedure.SetDimensionSize(size);
+  for (auto& e : elements) procedure.Element(e);
+}
+
+template <class P>
+void DeclareArray(P& procedure, std::initializer_list<int> sizes) {
+  DeclareArray(procedure, sizes, std::span<TQ_REALVARIABLE>());
+}
+
 // One pass of the worked declaration: x a variable, a and b arrays of 5 and 3
 // variables, k the integer constant, y the output.
 template <class P>
 void DeclareInterpolate(P& procedure, InterpolateVariables& v, int k) {
   procedure.Argument(v.x);
-  procedure.Argument();
-  procedure.SetDimensionSize(5);
-  for (auto& e : v.a) procedure.Element(e);
-  procedure.Argument();
-  procedure.SetDimensionSize(3);
-  for (auto& e : v.b) procedure.Element(e);
+  DeclareArray(procedure, {5}, v.a);
+  DeclareArray(procedure, {3}, v.b);
   procedure.Argument(k);
   procedure.Argument(v.y);
   procedure.LastArgument();
+}
+
+// Starts an emission with room for `nonZeros` pattern entries and has the
+// procedure create its equations, the owner's count standing at `firstRow`;
+// returns the count afterwards.
+template <class P, class Owner>
+int CreateEquations(P& p, Owner* owner, int nonZeros, int firstRow, int group = 0, const char* name = "P",
+                    int arg3 = 0, int arg7 = 0) {
+  int* rows = nullptr;
+  int* cols = nullptr;
+  TQ_Executive::Instance().BeginEmission(static_cast<std::size_t>(nonZeros), rows, cols);
+  int count = firstRow;
+  p.CreateEquationsAndSetGroup(group, arg3, rows, cols, count, owner, name, arg7);
+  return count;
+}
+
+// Variables of StringsProc declarations, enough for every shape the tests use.
+struct StringsVariables {
+  TQ_STRINGPARAMETER s[3], t[6], out2[1];
+  TQ_REALVARIABLE r[3], out1[4];
+};
+
+// The sizes of a StringsProc declaration: argument 0 (n0 strings), 1 (n1
+// reals), 2 (d2 strings), 4 (d4 reals) and 5 (n5 strings).
+struct StringsShape {
+  int n0, n1;
+  std::array<int, 2> d2, d4;
+  int n5;
+};
+
+// `passes` passes of a StringsProc declaration, each closed by LastArgument;
+// argument 3 is the string constant `text`.
+template <class P>
+void DeclareStrings(P& p, StringsVariables& v, const StringsShape& shape, int passes = 2, const char* text = "units") {
+  auto first = [](auto& array, int count) { return std::span(array, static_cast<std::size_t>(count)); };
+  for (int pass = 0; pass < passes; ++pass) {
+    DeclareArray(p, {shape.n0}, first(v.s, shape.n0));
+    DeclareArray(p, {shape.n1}, first(v.r, shape.n1));
+    DeclareArray(p, {shape.d2[0], shape.d2[1]}, first(v.t, shape.d2[0] * shape.d2[1]));
+    p.Argument(text);
+    DeclareArray(p, {shape.d4[0], shape.d4[1]}, first(v.out1, shape.d4[0] * shape.d4[1]));
+    DeclareArray(p, {shape.n5}, first(v.out2, shape.n5));
+    p.LastArgument();
+  }
 }

@@ -60,12 +60,8 @@ TEST_F(ProtocolTest, ArgumentsBeyondTheCountAreRefusedInEveryPass) {
   InterpolateVariables v;
   TQ_REALVARIABLE extra;
   p.Argument(v.x);
-  p.Argument();
-  p.SetDimensionSize(5);
-  for (auto& e : v.a) p.Element(e);
-  p.Argument();
-  p.SetDimensionSize(3);
-  for (auto& e : v.b) p.Element(e);
+  DeclareArray(p, {5}, v.a);
+  DeclareArray(p, {3}, v.b);
   p.Argument(1);
   p.Argument(v.y);
   ASSERT_TRUE(Errors().empty());
@@ -94,9 +90,7 @@ TEST_F(ProtocolTest, DimensionSizesOutsideTheArgumentsAreRefused) {
   p.SetDimensionSize(5);
   ExpectRefused(p, [&] { p.SetDimensionSize(1); }, "the argument has its 1 sizes already");
   for (auto& e : v.a) p.Element(e);
-  p.Argument();
-  p.SetDimensionSize(3);
-  for (auto& e : v.b) p.Element(e);
+  DeclareArray(p, {3}, v.b);
   p.Argument(2);
   p.Argument(v.y);
   p.LastArgument();
@@ -161,9 +155,7 @@ TEST_F(ProtocolTest, IncompleteConstructionPassIsNotHandedOver) {
   InterpolateProbe p(false, 0);
   InterpolateVariables v;
   p.Argument(v.x);
-  p.Argument();
-  p.SetDimensionSize(5);
-  for (auto& e : v.a) p.Element(e);
+  DeclareArray(p, {5}, v.a);
   ExpectRefused(p, [&] { p.LastArgument(); }, "2 of 5 arguments declared");
   EXPECT_EQ(p.ArgumentBuffer(), nullptr);
   p.Argument();
@@ -218,12 +210,8 @@ TEST_F(ProtocolTest, EquationsNeedACompleteDeclaration) {
   ExpectRefused(p, [&] { EXPECT_EQ(p.NZAndEqnContribution(&owner, 0, count), 0); }, "before a pass");
   EXPECT_EQ(count, 0);
   EXPECT_TRUE(TQ_Executive::Instance().Declared().empty());
-  p.Argument();
-  p.SetDimensionSize(5);
-  for (auto& e : v.a) p.Element(e);
-  p.Argument();
-  p.SetDimensionSize(3);
-  for (auto& e : v.b) p.Element(e);
+  DeclareArray(p, {5}, v.a);
+  DeclareArray(p, {3}, v.b);
   p.Argument(1);
   p.Argument(v.y);
   // The counts stand at the end of the construction pass.

@@ -16,12 +16,8 @@ TEST_F(ValuesTest, ConstantsAndFlagsReadBackAndTheBindingPassReplacesThem) {
   TQ_REALVARIABLE y;
   auto declare = [&](double x, int k) {
     p.Argument(x);
-    p.Argument();
-    p.SetDimensionSize(2);
-    for (auto& e : a) p.Element(e);
-    p.Argument();
-    p.SetDimensionSize(2);
-    for (auto& e : b) p.Element(e);
+    DeclareArray(p, {2}, a);
+    DeclareArray(p, {2}, b);
     p.Argument(k);
     p.Argument(y);
     p.LastArgument();
@@ -49,18 +45,10 @@ TEST_F(ValuesTest, ConstantsAndFlagsReadBackAndTheBindingPassReplacesThem) {
 // iterator stays where it stood and may go away.
 TEST_F(ValuesTest, SetIteratorConstantsKeepTheCurrentMember) {
   Probe<StringsProc> p;
-  TQ_STRINGPARAMETER s[1], t[1];
-  TQ_REALVARIABLE r[1];
-  p.Argument();
-  p.SetDimensionSize(1);
-  p.Element(s[0]);
-  p.Argument();
-  p.SetDimensionSize(1);
-  p.Element(r[0]);
-  p.Argument();
-  p.SetDimensionSize(1);
-  p.SetDimensionSize(1);
-  p.Element(t[0]);
+  StringsVariables sv;
+  DeclareArray(p, {1}, std::span(sv.s, 1));
+  DeclareArray(p, {1}, std::span(sv.r, 1));
+  DeclareArray(p, {1, 1}, std::span(sv.t, 1));
   {
     TQ_StringSetIter names(TQ_StrSetValue("alpha\"beta\"gamma\""));
     names.Next();
@@ -78,12 +66,8 @@ TEST_F(ValuesTest, SetIteratorConstantsKeepTheCurrentMember) {
   nodes.Next();
   nodes.Next();
   q.Argument(1.0);
-  q.Argument();
-  q.SetDimensionSize(1);
-  q.Element(a[0]);
-  q.Argument();
-  q.SetDimensionSize(1);
-  q.Element(b[0]);
+  DeclareArray(q, {1}, a);
+  DeclareArray(q, {1}, b);
   q.Argument(nodes);
   EXPECT_EQ(nodes.Position(), 1);
   EXPECT_EQ(q.GetIntegerArg(3), 5);
@@ -133,31 +117,8 @@ TEST_F(ValuesTest, ConstProcValueIsAPlainValue) {
 // padding after the table, the strings and the other slots stay as they were.
 TEST_F(ValuesTest, CharacterPointerTablesPointAtTheirStrings) {
   Probe<StringsProc> p(false);
-  TQ_STRINGPARAMETER s[3], t[6], out2;
-  TQ_REALVARIABLE r[2], out1[4];
-  auto declare = [&] {
-    p.Argument();
-    p.SetDimensionSize(3);
-    for (auto& e : s) p.Element(e);
-    p.Argument();
-    p.SetDimensionSize(2);
-    for (auto& e : r) p.Element(e);
-    p.Argument();
-    p.SetDimensionSize(2);
-    p.SetDimensionSize(3);
-    for (auto& e : t) p.Element(e);
-    p.Argument("units");
-    p.Argument();
-    p.SetDimensionSize(2);
-    p.SetDimensionSize(2);
-    for (auto& e : out1) p.Element(e);
-    p.Argument();
-    p.SetDimensionSize(1);
-    p.Element(out2);
-    p.LastArgument();
-  };
-  declare();
-  declare();
+  StringsVariables v;
+  DeclareStrings(p, v, {3, 2, {2, 3}, {2, 2}, 1});
   ASSERT_TRUE(Errors().empty());
   unsigned char* bytes = p.BufferBytes();
   const std::size_t length = static_cast<std::size_t>(p.ArgumentWords()) * 8;
@@ -202,29 +163,8 @@ TEST_F(ValuesTest, CharacterPointerTablesPointAtTheirStrings) {
 // not overwritten with a table.
 TEST_F(ValuesTest, FortranConventionWritesNoTable) {
   Probe<StringsProc> p(true);
-  TQ_STRINGPARAMETER s[3], t[1], out2;
-  TQ_REALVARIABLE r[1], out1[1];
-  for (int pass = 0; pass < 2; ++pass) {
-    p.Argument();
-    p.SetDimensionSize(3);
-    for (auto& e : s) p.Element(e);
-    p.Argument();
-    p.SetDimensionSize(1);
-    p.Element(r[0]);
-    p.Argument();
-    p.SetDimensionSize(1);
-    p.SetDimensionSize(1);
-    p.Element(t[0]);
-    p.Argument("u");
-    p.Argument();
-    p.SetDimensionSize(1);
-    p.SetDimensionSize(1);
-    p.Element(out1[0]);
-    p.Argument();
-    p.SetDimensionSize(1);
-    p.Element(out2);
-    p.LastArgument();
-  }
+  StringsVariables v;
+  DeclareStrings(p, v, {3, 1, {1, 1}, {1, 1}, 1}, 2, "u");
   ASSERT_TRUE(Errors().empty());
   EXPECT_EQ(p.GetOffset(1), 15);  // three strings and no table
   const std::size_t length = static_cast<std::size_t>(p.ArgumentWords()) * 8;
@@ -237,27 +177,9 @@ TEST_F(ValuesTest, FortranConventionWritesNoTable) {
 // string array of size 0 gets no entry and the next one reads its own sizes.
 TEST_F(ValuesTest, OneStringAndAnEmptyStringArray) {
   Probe<StringsProc> p(false);
-  TQ_STRINGPARAMETER t[2], out2;
-  TQ_REALVARIABLE out1[1];
-  for (int pass = 0; pass < 2; ++pass) {
-    p.Argument();
-    p.SetDimensionSize(1);
-    p.Element(t[0]);
-    p.Argument();
-    p.SetDimensionSize(0);  // the real array is empty
-    p.Argument();
-    p.SetDimensionSize(0);  // so is the 2-d string array: 0 x 2
-    p.SetDimensionSize(2);
-    p.Argument("c");
-    p.Argument();
-    p.SetDimensionSize(1);
-    p.SetDimensionSize(1);
-    p.Element(out1[0]);
-    p.Argument();
-    p.SetDimensionSize(1);
-    p.Element(out2);
-    p.LastArgument();
-  }
+  StringsVariables v;
+  // One string; the real array and the 0 x 2 string array are empty.
+  DeclareStrings(p, v, {1, 0, {0, 2}, {1, 1}, 1}, 2, "c");
   ASSERT_TRUE(Errors().empty());
   EXPECT_EQ(p.GetOffset(1), 6);  // one table word and five string words
   EXPECT_EQ(p.GetOffset(2), 6);
