@@ -39,13 +39,13 @@
 static_assert(sizeof(int) == 4, "procedure arguments hand 32-bit integers to the routine");
 
 template <class Proc, int inputs, int outputs, int dims, class Base, int n>
-class TQ_ProcedureTemplate : public Base {
+class MORVANE_API TQ_ProcedureTemplate : public Base {
   static_assert(inputs >= 0 && outputs >= 0 && dims >= 0, "argument and dimension counts are not negative");
 
  public:
-  static constexpr int InputArgs() { return inputs; }
-  static constexpr int OutputArgs() { return outputs; }
-  static constexpr int TotalArgs() { return inputs + outputs; }
+  static constexpr int InputArgs();
+  static constexpr int OutputArgs();
+  static constexpr int TotalArgs();
 
   TQ_ProcedureTemplate();
   // A copy stands where its source stood in the declaration; it owns none of
@@ -158,6 +158,21 @@ class TQ_ProcedureTemplate : public Base {
   void CreateEquations(Owner* owner, int group, int eqnArg3, int*& rows, int*& cols, int& eqnCount,
                        const char* name, int eqnArg7);
 };
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+constexpr int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::InputArgs() {
+  return inputs;
+}
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+constexpr int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::OutputArgs() {
+  return outputs;
+}
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+constexpr int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::TotalArgs() {
+  return inputs + outputs;
+}
 
 // ---- construction, copying, destruction ---------------------------------------------------
 

@@ -14,7 +14,7 @@ class TQProc_INTERPOLATE;
 
 using TQ_INTERPOLATEProcedureBase = TQ_ProcedureTemplate<TQProc_INTERPOLATE, 4, 1, 2, TQ_ProcedureType_C, 4>;
 
-extern template class MORVANE_API TQ_ProcedureTemplate<TQProc_INTERPOLATE, 4, 1, 2, TQ_ProcedureType_C, 4>;
+extern template class TQ_ProcedureTemplate<TQProc_INTERPOLATE, 4, 1, 2, TQ_ProcedureType_C, 4>;
 
 class MORVANE_API TQProc_INTERPOLATE : public TQ_INTERPOLATEProcedureBase {
  public:
