@@ -557,13 +557,18 @@ void TQ_Executive::EmitEquation(const TQ_ModelType* model, const char* name, int
   ++count;
 }
 
-bool TQ_Executive::AppendItem(const TQ_ModelType* model, const TQ_ProgramItem& item, int equation) {
+bool TQ_Executive::IsBeingEmitted(const TQ_ModelType* model, int equation) {
   // Items belong to the equation being emitted, by the model emitting it.
   if (m->emitted.empty() || equation != m->openIndex || m->emitted.back().owner != model) {
     ReportError(PathOf(model) + ": program item for equation " + std::to_string(equation) +
                 ", which is not the equation being emitted");
     return false;
   }
+  return true;
+}
+
+bool TQ_Executive::AppendItem(const TQ_ModelType* model, const TQ_ProgramItem& item, int equation) {
+  if (!IsBeingEmitted(model, equation)) return false;
   m->items.push_back(item);
   ++m->emitted.back().itemCount;
   return true;
@@ -652,7 +657,7 @@ void TQ_Executive::AdoptEquationType(const TQ_ModelType* model, TQ_EquationType*
 
 void TQ_Executive::EmitProcExpression(const TQ_ModelType* model, const TQ_ProcedureType* procedure, int number,
                                       int row, const char* name) {
-  if (!OpenFor(*this, m->emitted, m->openIndex, model, row)) return;
+  if (!IsBeingEmitted(model, row)) return;
   if (procedure == nullptr) {
     ReportError(PathOf(model) + ": procedure program for equation " + std::to_string(row) + " names no procedure");
     return;

@@ -203,6 +203,8 @@ class VEKEXP_API TQ_Executive {
  private:
   TQ_Executive();
   ~TQ_Executive();
+  // True when `equation` is the one `model` is emitting; else reports it.
+  bool IsBeingEmitted(const TQ_ModelType* model, int equation);
   bool AppendItem(const TQ_ModelType* model, const TQ_ProgramItem& item, int equation);
   struct Impl;
   Impl* m;
