@@ -216,7 +216,7 @@ TYPED_TEST(EquationsTest, SolverAnswerIsTakenOnceAtDeclaration) {
   FickleVariable x;
   CountingVariable a[2]{CountingVariable(true), CountingVariable(false)};
   CountingVariable b[2]{CountingVariable(true), CountingVariable(true)};
-  TQ_REALVARIABLE y;
+  CountingVariable y;
   for (int pass = 0; pass < 2; ++pass) {
     p.Argument(x);
     DeclareArray(p, {2}, a);
@@ -238,6 +238,7 @@ TYPED_TEST(EquationsTest, SolverAnswerIsTakenOnceAtDeclaration) {
   EXPECT_EQ(x.asked, 1);
   for (auto& e : a) EXPECT_EQ(e.asked, 1);
   for (auto& e : b) EXPECT_EQ(e.asked, 1);
+  EXPECT_EQ(y.asked, 0);  // an output is never asked
   EXPECT_TRUE(this->Errors().empty());
 }
 
