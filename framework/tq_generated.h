@@ -13,11 +13,9 @@
 // A class states only what is its own:
 //
 //   class MORVANE_API TQ_EXAMPLE : public TQ_Generated<TQ_EXAMPLE, TQ_ModelTypeEx2> {
-//    public:
-//     static const char* TQ_ContainerId();          // "Model EXAMPLE\tV7.1", in the .cpp
-//     explicit TQ_EXAMPLE(bool construct = true);    // members built, then
-//     ~TQ_EXAMPLE() override;                        //   `if (construct) Construct();`
+//     MORVANE_GENERATED_CLASS(TQ_EXAMPLE)            // type id, constructor, destructor
 //
+//    public:
 //     // Each optional; the default does nothing (or keeps the count).
 //     void RegisterProperties();                     // own AddProperty calls, in order
 //     void SizeArrays();                             // own SetDim calls
@@ -29,8 +27,13 @@
 //     TQ_STRINGPARAMETER USERNOTES{true};            // members, in declaration order
 //   };
 //
-// and in its .cpp `MORVANE_GENERATED_INSTANCE(TQ_EXAMPLE, TQ_ModelTypeEx2);`
-// to export the shared part with the class.
+// and in its .cpp
+//
+//   MORVANE_GENERATED_CLASS_DEFINITION(TQ_EXAMPLE, TQ_ModelTypeEx2, "Model EXAMPLE\tV7.1");
+//
+// which defines the type id, the constructor (members built in declaration
+// order, then Construct() when the flag is set) and the destructor, and
+// exports the shared part with the class.
 #pragma once
 
 #include <cstdint>
@@ -228,6 +231,21 @@ int TQ_Generated<Self, Parent>::Residuals(double*, int, int) {
   return 0;
 }
 
-// Exports the shared part of a generated class with it (one line in the
-// class's .cpp, after the class's own definitions).
-#define MORVANE_GENERATED_INSTANCE(NAME, PARENT) template class TQ_Generated<NAME, PARENT>
+// In the body of a generated class: what every generated class declares,
+// the type id (kind word, name, TAB, version), the constructor (registers
+// the properties when the flag is set) and the destructor.
+#define MORVANE_GENERATED_CLASS(NAME)    \
+ public:                                 \
+  static const char* TQ_ContainerId();   \
+  explicit NAME(bool construct = true);  \
+  ~NAME() override;
+
+// In the class's .cpp: the definitions of what MORVANE_GENERATED_CLASS
+// declares, and the export of the shared part with the class.
+#define MORVANE_GENERATED_CLASS_DEFINITION(NAME, PARENT, TYPE_ID) \
+  const char* NAME::TQ_ContainerId() { return TYPE_ID; }          \
+  NAME::NAME(bool construct) {                                    \
+    if (construct) Construct();                                   \
+  }                                                               \
+  NAME::~NAME() = default;                                        \
+  template class TQ_Generated<NAME, PARENT>

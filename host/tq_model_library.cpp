@@ -1,0 +1,66 @@
+#include "tq_model_library.h"
+
+#include <cctype>
+
+namespace {
+bool IsTypeName(const std::string& name) {
+  if (name.empty()) return false;
+  for (char c : name)
+    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) return false;
+  return true;
+}
+}  // namespace
+
+bool TQ_ModelLibrary::Load(TQ_LibraryLoader& loader, const std::string& file, std::string& error) {
+  std::string why;
+  TQ_LibraryRef library = loader.LoadFile(file, why);
+  if (!library) {
+    error = "cannot load model library: " + why;
+    return false;
+  }
+  m_library = std::move(library);
+  return true;
+}
+
+void* TQ_ModelLibrary::FindExport(const std::string& typeName, const std::string& prefix, const std::string& suffix,
+                                  bool function, std::string& error) const {
+  if (!IsTypeName(typeName)) {
+    error = "\"" + typeName + "\" is not a type name (letters, digits and '_')";
+    return nullptr;
+  }
+  if (!m_library) {
+    error = "no model library is loaded to find type " + typeName + " in";
+    return nullptr;
+  }
+  const std::string symbol = prefix + typeName + suffix;
+  std::string why;
+  void* address = function ? reinterpret_cast<void*>(m_library->FindFunction(symbol, why))
+                           : m_library->FindData(symbol, why);
+  if (address == nullptr)
+    error = "model library \"" + m_library->Path() + "\" has no type " + typeName + ": " + why;
+  return address;
+}
+
+TQ_ModelFactory TQ_ModelLibrary::FindFactory(const std::string& typeName, std::string& error) const {
+  return reinterpret_cast<TQ_ModelFactory>(FindExport(typeName, "", "Factory", true, error));
+}
+
+TQ_PropertyInfoFunction TQ_ModelLibrary::FindPropertyInfo(const std::string& typeName, std::string& error) const {
+  return reinterpret_cast<TQ_PropertyInfoFunction>(FindExport(typeName, "", "PropertyInfo", true, error));
+}
+
+const std::int32_t* TQ_ModelLibrary::FindCompatibility(const std::string& typeName, std::string& error) const {
+  return static_cast<const std::int32_t*>(FindExport(typeName, "_Compatibility", "", false, error));
+}
+
+const std::int32_t* TQ_ModelLibrary::FindJacData(const std::string& typeName, std::string& error) const {
+  return static_cast<const std::int32_t*>(FindExport(typeName, "_JacData", "", false, error));
+}
+
+TQ_ModelType* TQ_ModelLibrary::Create(const std::string& typeName, std::string& error) const {
+  TQ_ModelFactory factory = FindFactory(typeName, error);
+  if (factory == nullptr) return nullptr;
+  TQ_ModelType* object = factory();
+  if (object == nullptr) error = "the factory of type " + typeName + " made no object (allocation refused)";
+  return object;
+}
