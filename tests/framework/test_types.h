@@ -8,30 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "host_test.h"
 #include "tq_instances.h"
 #include "vekexp.h"
-
-// Resets the executive before and after each test, and watches the host heap.
-class HostTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    TQ_Executive::Instance().Reset();
-    TQ_Executive::Instance().EnableLog(false);
-    TQ_Executive::Instance().ClearLog();
-    TQ_HeapStats::FailAllocations(0);
-  }
-  void TearDown() override {
-    TQ_HeapStats::FailAllocations(0);
-    TQ_Executive& host = TQ_Executive::Instance();
-    host.SetRootSetUpResult(std::nullopt);
-    host.SetRootJacResult(std::nullopt);
-    host.SetLocalEqnCountResult(std::nullopt);
-    host.SetRootAssignmentStatus(0);
-    host.EnableLog(false);
-    host.Reset();
-  }
-  static const std::vector<std::string>& Errors() { return TQ_Executive::Instance().Errors(); }
-};
 
 // An element that counts how often it was built, and with which flag.
 class CountedElement : public TQ_INTEGERPARAMETER {
