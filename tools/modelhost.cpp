@@ -17,15 +17,13 @@ using nlohmann::json;
 
 namespace {
 
-// The configuration the program runs when it is given none: a domain of two
-// sections under CFD4 and a distribution over it with its integrals.
+// The configuration the program runs when it is given none.
 const char* const kDefaultConfiguration = R"({
   "objects": [
-    { "name": "X", "type": "DOMAIN",
-      "fix": { "DISCRETIZATIONMETHOD": "CFD4", "NUMSECTIONS": 2, "LENGTH": 1.0 } },
-    { "name": "D", "type": "DISTRIBUTION1D",
-      "links": { "XDOMAIN": "X" },
-      "fix": { "INTEGRALS": ["idx"] } }
+    { "name": "M", "type": "GENERICMODEL", "fix": { "USERNOTES": "a generic model" } },
+    { "name": "S", "type": "GENERICSTREAM" },
+    { "name": "C", "type": "CONTROLSIGNAL" },
+    { "name": "K", "type": "CONNECTION" }
   ]
 })";
 

@@ -95,8 +95,8 @@ Run::~Run() { TQ_Executive::Instance().Reset(); }
 
 bool Run::LoadLibrary(const std::string& library, std::string& error) {
   m_loader.SetModelLibraryDirectory(TQ_LibraryLoader::ModuleDirectory());
-  m_library = m_loader.LoadByName(library.empty() ? "Morvane230_1" : library, error);
-  return m_library != nullptr;
+  TQ_LibraryRef found = m_loader.LoadByName(library.empty() ? "Morvane230_1" : library, error);
+  return found != nullptr && m_models.Load(m_loader, found->Path(), error);
 }
 
 bool Run::Configure(const json& configuration, std::string& error) {
@@ -147,15 +147,13 @@ bool Run::CreateObject(const json& entry, std::string& error) {
     return false;
   }
   std::string why;
-  using Factory = TQ_ModelType* (*)();
-  Factory factory = m_library->Function<Factory>(type + "Factory", why);
-  if (factory == nullptr) {
+  if (m_models.FindFactory(type, why) == nullptr) {
     error = "unknown type \"" + type + "\": the library has no factory " + type + "Factory";
     return false;
   }
-  TQ_ModelType* object = factory();
+  TQ_ModelType* object = m_models.Create(type, why);
   if (object == nullptr) {
-    error = "the factory of " + type + " made no object";
+    error = why;
     return false;
   }
   if (!TQ_Executive::Instance().AddObject(name, object, &why)) {

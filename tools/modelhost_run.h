@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tq_loader.h"
+#include "tq_model_library.h"
 
 namespace modelhost {
 
@@ -43,7 +44,7 @@ class Run {
   bool FixValues(const std::string& name, const nlohmann::json& fixes, std::string& error);
 
   TQ_LibraryLoader m_loader;
-  TQ_LibraryRef m_library;
+  TQ_ModelLibrary m_models;
   std::vector<std::string> m_errors;
   bool m_matches = false;
   std::string m_difference;
