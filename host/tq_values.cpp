@@ -1,6 +1,7 @@
 #include "tq_values.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cmath>
@@ -9,9 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "tq_executive.h"
+
 // Integer members are kept as sorted, disjoint, non-adjacent runs [lo, hi],
 // with the count of members before each run, so that a range of any length
 // costs one run and finding a member's position is a binary search over runs.
+// Positions are ints: a set never holds more than INT_MAX members, and an
+// addition that would make it larger is refused with an error.
 struct SUValue::Impl {
   struct Run {
     int lo;
@@ -62,9 +67,11 @@ struct SUValue::Impl {
     return false;
   }
 
-  void AddInt(int value) {
+  // False (and nothing added) when the set is full.
+  bool AddInt(int value) {
     std::size_t r = RunAtOrAfter(value);
-    if (r < runs.size() && value >= runs[r].lo) return;  // present
+    if (r < runs.size() && value >= runs[r].lo) return true;  // present
+    if (Size() == INT_MAX) return false;
     bool joinsPrev = r > 0 && runs[r - 1].hi != INT_MAX && runs[r - 1].hi + 1 == value;
     bool joinsNext = r < runs.size() && runs[r].lo != INT_MIN && runs[r].lo - 1 == value;
     if (joinsPrev && joinsNext) {
@@ -81,10 +88,12 @@ struct SUValue::Impl {
       runs.insert(runs.begin() + static_cast<std::ptrdiff_t>(r), Run{value, value, 0});
       Renumber(r);
     }
+    return true;
   }
 
-  void AddRange(int lo, int hi) {
-    // Adds lo..hi by merging with overlapping or adjacent runs.
+  // Adds lo..hi by merging with overlapping or adjacent runs. False (and
+  // nothing added) when the set would hold more than INT_MAX members.
+  bool AddRange(int lo, int hi) {
     std::vector<Run> merged;
     merged.reserve(runs.size() + 1);
     bool placed = false;
@@ -104,8 +113,12 @@ struct SUValue::Impl {
       }
     }
     if (!placed) merged.push_back(Run{static_cast<int>(nlo), static_cast<int>(nhi), 0});
+    long long total = 0;
+    for (const Run& run : merged) total += static_cast<long long>(run.hi) - run.lo + 1;
+    if (total > INT_MAX) return false;
     runs.swap(merged);
     Renumber(0);
+    return true;
   }
 
   int IntAt(int position) const {
@@ -147,6 +160,13 @@ struct SUValue::Impl {
     return true;
   }
 };
+
+namespace {
+void ReportTooManyMembers() {
+  TQ_Executive::Instance().ReportError("a set of integers may hold at most " + std::to_string(INT_MAX) +
+                                       " members; the addition was refused");
+}
+}  // namespace
 
 SUValue::SUValue() : m_impl(new Impl) {}
 
@@ -193,7 +213,7 @@ int SUValue::SetContains(const char* value, int& position) const {
 void SUValue::SetAddAtOffset(int value, int /*position*/) {
   // The position is where SetContains placed the value; the set keeps its own
   // order, so adding the value puts it there.
-  if (m_impl->AcceptsIntegers()) m_impl->AddInt(value);
+  if (m_impl->AcceptsIntegers() && !m_impl->AddInt(value)) ReportTooManyMembers();
 }
 
 void SUValue::SetAddAtOffset(const char* value, int /*position*/) {
@@ -208,7 +228,7 @@ const char* SUValue::StringAt(int position) const {
 }
 
 SUValue& SUValue::operator+=(int member) {
-  if (m_impl->AcceptsIntegers()) m_impl->AddInt(member);
+  if (m_impl->AcceptsIntegers() && !m_impl->AddInt(member)) ReportTooManyMembers();
   return *this;
 }
 
@@ -226,7 +246,15 @@ SUValue& SUValue::operator+=(const SUValue& other) {
   } else {
     if (other.m_impl->runs.empty()) return *this;
     if (!m_impl->AcceptsIntegers()) return *this;
-    for (const Impl::Run& run : other.m_impl->runs) m_impl->AddRange(run.lo, run.hi);
+    // The union is made on a copy, so that a refused one leaves the set whole.
+    Impl united = *m_impl;
+    for (const Impl::Run& run : other.m_impl->runs) {
+      if (!united.AddRange(run.lo, run.hi)) {
+        ReportTooManyMembers();
+        return *this;
+      }
+    }
+    *m_impl = std::move(united);
   }
   return *this;
 }
@@ -340,7 +368,7 @@ const char* TQ_SetValue::String(int position) const { return StringAt(position);
 
 void SUValue::AddRange(int lo, int hi) {
   if (hi < lo) return;
-  if (m_impl->AcceptsIntegers()) m_impl->AddRange(lo, hi);
+  if (m_impl->AcceptsIntegers() && !m_impl->AddRange(lo, hi)) ReportTooManyMembers();
 }
 
 TQ_IntSetValue::TQ_IntSetValue(int lo, int hi) : TQ_SetValue(TQ_SET_INTEGER) {
@@ -360,12 +388,15 @@ TQ_IntSetValue::TQ_IntSetValue(const char* members) : TQ_SetValue(TQ_SET_INTEGER
       continue;
     }
     char* end = nullptr;
+    errno = 0;
     long value = std::strtol(p, &end, 10);
     if (end == p) {
       ++p;  // a character that starts no number: skipped
       continue;
     }
-    if (value >= INT_MIN && value <= INT_MAX) *this += static_cast<int>(value);
+    // A number outside the 32-bit range is no member (where long has 32 bits,
+    // strtol reports it through errno rather than by its value).
+    if (errno == 0 && value >= INT_MIN && value <= INT_MAX) *this += static_cast<int>(value);
     p = end;
   }
 }
@@ -519,8 +550,31 @@ std::string TQ_Value::ToString() const {
 TQ_SetIter::TQ_SetIter(const SUValue& set)
     : m_set(set), m_position(-1), m_size(set.SetSize()), m_intCurrent(0), m_strCurrent("") {}
 
-TQ_SetIter::TQ_SetIter(const TQ_SetIter& other) = default;
-TQ_SetIter& TQ_SetIter::operator=(const TQ_SetIter& other) = default;
+// A copy walks its own copy of the set: its current string must point into
+// that copy, not into the source's.
+TQ_SetIter::TQ_SetIter(const TQ_SetIter& other)
+    : m_set(other.m_set),
+      m_position(other.m_position),
+      m_size(other.m_size),
+      m_intCurrent(other.m_intCurrent),
+      m_strCurrent("") {
+  PointAtCurrentString();
+}
+
+TQ_SetIter& TQ_SetIter::operator=(const TQ_SetIter& other) {
+  if (this != &other) {
+    m_set = other.m_set;
+    m_position = other.m_position;
+    m_size = other.m_size;
+    m_intCurrent = other.m_intCurrent;
+    PointAtCurrentString();
+  }
+  return *this;
+}
+
+void TQ_SetIter::PointAtCurrentString() {
+  m_strCurrent = m_set.HoldsStrings() && m_position >= 0 && m_position < m_size ? m_set.String(m_position) : "";
+}
 TQ_SetIter::~TQ_SetIter() = default;
 
 void TQ_SetIter::Restart() {

@@ -193,6 +193,8 @@ class VEKEXP_API TQ_SetIter {
   const char* String() const { return m_strCurrent; }
 
  protected:
+  void PointAtCurrentString();
+
   TQ_SetValue m_set;
   int m_position;
   int m_size;
