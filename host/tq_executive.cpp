@@ -4,7 +4,9 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <unordered_map>
 
 struct TQ_Executive::Impl {
@@ -20,8 +22,6 @@ struct TQ_Executive::Impl {
   int openIndex = -1;  // host index of the equation being emitted
   std::vector<std::string> names;
   std::unordered_map<std::string, std::uint32_t> nameIds;
-  const char* lastNamePointer = nullptr;
-  std::uint32_t lastNameId = 0;
 
   std::vector<int> rows;
   std::vector<int> cols;
@@ -63,22 +63,15 @@ struct TQ_Executive::Impl {
   std::optional<int> localEqn;
   long rootStatus = 0;
 
+  // Names are looked up by their text: a caller may build every name in one
+  // buffer.
   std::uint32_t InternName(const char* name) {
     if (name == nullptr) name = "";
-    // The same pointer as last time is the same name only while the text at
-    // it is unchanged: a procedure's names come from buffers that are reused.
-    if (name == lastNamePointer && names[lastNameId] == name) return lastNameId;
     auto it = nameIds.find(name);
-    std::uint32_t id;
-    if (it == nameIds.end()) {
-      id = static_cast<std::uint32_t>(names.size());
-      names.emplace_back(name);
-      nameIds.emplace(names.back(), id);
-    } else {
-      id = it->second;
-    }
-    lastNamePointer = name;
-    lastNameId = id;
+    if (it != nameIds.end()) return it->second;
+    const auto id = static_cast<std::uint32_t>(names.size());
+    names.emplace_back(name);
+    nameIds.emplace(names.back(), id);
     return id;
   }
 };
@@ -175,6 +168,18 @@ bool SplitPath(const std::string& path, std::vector<std::string>& parts) {
   parts.push_back(current);
   return true;
 }
+
+// The keys between an index's parentheses: something other than blanks, and
+// no parenthesis outside quotes ("1)(2" is two indices, not one).
+bool WellFormedKeys(const std::string& keys) {
+  if (keys.find_first_not_of(" \t") == std::string::npos) return false;
+  bool quoted = false;
+  for (char c : keys) {
+    if (c == '"') quoted = !quoted;
+    if (!quoted && (c == '(' || c == ')')) return false;
+  }
+  return !quoted;
+}
 }  // namespace
 
 TQ_Containable* TQ_Executive::FindByPath(const std::string& path, bool create, std::string* error) {
@@ -193,9 +198,9 @@ TQ_Containable* TQ_Executive::FindByPath(const std::string& path, bool create, s
       std::string keys;
       std::size_t open = part.find('(');
       if (open != std::string::npos) {
-        if (part.back() != ')') return fail("malformed index in \"" + part + "\"");
         name = part.substr(0, open);
         keys = part.substr(open + 1, part.size() - open - 2);
+        if (part.back() != ')' || !WellFormedKeys(keys)) return fail("malformed index in \"" + part + "\"");
       }
       TQ_Containable* property = current->FindProperty(name.c_str());
       if (property == nullptr) return fail("\"" + PathOf(current) + "\" has no property " + name);
@@ -394,108 +399,111 @@ bool TQ_Executive::DeclaredMatchesEmitted(std::string* difference) const {
 }
 
 namespace {
-struct InfixPrinter {
-  const TQ_Executive& host;
-  const std::vector<TQ_ProgramItem>& items;
-  std::size_t position;
-  std::size_t end;
-  std::string prefix;  // the model's path and a dot, stripped from term names
-  bool ok = true;
+// A program is read from its last item to its first with a stack of operands:
+// a constant or term is pushed; an operator takes its operands from the top
+// (the first operand on top) and pushes its result. A well-formed program
+// leaves exactly one entry. No recursion, so that no program, however deep
+// or malformed, can exhaust the stack.
 
-  // Returns the text and its precedence: 1 plus/minus, 2 times/divide, 3 atom.
-  std::pair<std::string, int> Next() {
-    if (position >= end) {
-      ok = false;
-      return {"?", 3};
-    }
-    const TQ_ProgramItem& item = items[position++];
-    switch (item.kind) {
-      case TQ_ProgramItem::Integer: return {std::to_string(item.code), 3};
-      case TQ_ProgramItem::Real: {
-        char buffer[64];
-        std::snprintf(buffer, sizeof buffer, "%.17g", item.real);
-        std::string text = buffer;
-        if (text.find_first_of(".eEn") == std::string::npos) text += ".0";
-        return {text, 3};
-      }
-      case TQ_ProgramItem::Term: {
-        std::string path = host.PathOf(item.term);
-        if (!prefix.empty() && path.compare(0, prefix.size(), prefix) == 0) path = path.substr(prefix.size());
-        return {path, 3};
-      }
-      case TQ_ProgramItem::Op: break;
-    }
-    int code = item.code;
-    if (code == EOp_Root || code == EOp_Square) {
-      auto operand = Next();
-      return {std::string(code == EOp_Root ? "op1(" : "sq(") + operand.first + ")", 3};
-    }
-    const char* symbol = code == EOp_Plus ? "+" : code == EOp_Minus ? "-" : code == EOp_Times ? "*" : code == EOp_Divide ? "/" : nullptr;
-    if (symbol == nullptr) {
-      ok = false;
-      return {"op" + std::to_string(code) + "?", 3};
-    }
-    int precedence = (code == EOp_Plus || code == EOp_Minus) ? 1 : 2;
-    auto left = Next();
-    auto right = Next();
-    // Operators group from the left: a right operand of the same precedence
-    // needs its parentheses, a left one does not.
-    std::string l = left.second < precedence ? "(" + left.first + ")" : left.first;
-    std::string r = right.second <= precedence ? "(" + right.first + ")" : right.first;
-    return {l + symbol + r, precedence};
+// The shortest text that reads back as the same double, with ".0" added
+// where it would otherwise read as an integer ("2.5", "-3.0", "1e-07").
+std::string RealText(double value) {
+  char buffer[64];
+  for (int digits = 1; digits <= 17; ++digits) {
+    std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
+    if (std::strtod(buffer, nullptr) == value || std::isnan(value)) break;
   }
-};
+  std::string text = buffer;
+  if (text.find_first_of(".eEn") == std::string::npos) text += ".0";
+  return text;
+}
 
-struct Evaluator {
-  const std::vector<TQ_ProgramItem>& items;
-  std::size_t position;
-  std::size_t end;
-  const std::function<double(const TQ_VarParam&)>& value;
-  bool ok = true;
-
-  double Next() {
-    if (position >= end) {
-      ok = false;
-      return 0.0;
-    }
-    const TQ_ProgramItem& item = items[position++];
-    switch (item.kind) {
-      case TQ_ProgramItem::Integer: return item.code;
-      case TQ_ProgramItem::Real: return item.real;
-      case TQ_ProgramItem::Term: return value ? value(*item.term) : item.term->NumericValue();
-      case TQ_ProgramItem::Op: break;
-    }
-    switch (item.code) {
-      case EOp_Root: return Next();
-      case EOp_Square: {
-        double x = Next();
-        return x * x;
-      }
-      case EOp_Plus: { double a = Next(); return a + Next(); }
-      case EOp_Minus: { double a = Next(); return a - Next(); }
-      case EOp_Times: { double a = Next(); return a * Next(); }
-      case EOp_Divide: { double a = Next(); return a / Next(); }
-      default: ok = false; return 0.0;
-    }
-  }
-};
+bool IsBinary(int code) { return code == EOp_Plus || code == EOp_Minus || code == EOp_Times || code == EOp_Divide; }
+bool IsUnary(int code) { return code == EOp_Root || code == EOp_Square; }
 }  // namespace
 
 std::string TQ_Executive::Infix(const TQ_EmittedEquation& equation, bool fullPaths) const {
-  InfixPrinter printer{*this, m->items, equation.firstItem, static_cast<std::size_t>(equation.firstItem) + equation.itemCount, "", true};
-  if (!fullPaths && equation.owner != nullptr) printer.prefix = PathOf(equation.owner) + ".";
-  std::string text = printer.Next().first;
-  if (printer.position != printer.end) printer.ok = false;
-  return printer.ok ? text : text + "  [malformed program]";
+  const std::string malformed = "  [malformed program]";
+  const std::size_t begin = equation.firstItem;
+  const std::size_t end = begin + equation.itemCount;
+  if (end > m->items.size()) return malformed;
+  const std::string prefix = !fullPaths && equation.owner != nullptr ? PathOf(equation.owner) + "." : "";
+  // Each entry: the text and its precedence (1 plus/minus, 2 times/divide,
+  // 3 an atom).
+  std::vector<std::pair<std::string, int>> stack;
+  bool ok = true;
+  for (std::size_t i = end; ok && i-- > begin;) {
+    const TQ_ProgramItem& item = m->items[i];
+    switch (item.kind) {
+      case TQ_ProgramItem::Integer: stack.emplace_back(std::to_string(item.code), 3); continue;
+      case TQ_ProgramItem::Real: stack.emplace_back(RealText(item.real), 3); continue;
+      case TQ_ProgramItem::Term: {
+        std::string path = PathOf(item.term);
+        if (!prefix.empty() && path.compare(0, prefix.size(), prefix) == 0) path.erase(0, prefix.size());
+        stack.emplace_back(std::move(path), 3);
+        continue;
+      }
+      case TQ_ProgramItem::Op: break;
+    }
+    const int code = item.code;
+    const std::size_t operands = IsUnary(code) ? 1 : IsBinary(code) ? 2 : 0;
+    if (operands == 0 || stack.size() < operands) {
+      ok = false;
+      break;
+    }
+    if (operands == 1) {
+      std::string& operand = stack.back().first;
+      operand = std::string(code == EOp_Root ? "op1(" : "sq(") + operand + ")";
+      stack.back().second = 3;
+      continue;
+    }
+    const char* symbol = code == EOp_Plus ? "+" : code == EOp_Minus ? "-" : code == EOp_Times ? "*" : "/";
+    const int precedence = (code == EOp_Plus || code == EOp_Minus) ? 1 : 2;
+    std::pair<std::string, int> left = std::move(stack.back());
+    stack.pop_back();
+    std::pair<std::string, int>& right = stack.back();
+    // Operators group from the left: a right operand of the same precedence
+    // needs its parentheses, a left one does not.
+    std::string text = left.second < precedence ? "(" + left.first + ")" : std::move(left.first);
+    text += symbol;
+    text += right.second <= precedence ? "(" + right.first + ")" : right.first;
+    right = {std::move(text), precedence};
+  }
+  if (stack.size() != 1) ok = false;
+  const std::string text = stack.empty() ? std::string() : stack.back().first;
+  return ok ? text : text + malformed;
 }
 
 double TQ_Executive::Evaluate(const TQ_EmittedEquation& equation,
                               const std::function<double(const TQ_VarParam&)>& value, bool* ok) const {
-  Evaluator evaluator{m->items, equation.firstItem, static_cast<std::size_t>(equation.firstItem) + equation.itemCount, value, true};
-  double result = evaluator.Next();
-  if (evaluator.position != evaluator.end) evaluator.ok = false;
-  if (ok) *ok = evaluator.ok;
-  return result;
+  const std::size_t begin = equation.firstItem;
+  const std::size_t end = begin + equation.itemCount;
+  std::vector<double> stack;
+  bool good = end <= m->items.size();
+  for (std::size_t i = end; good && i-- > begin;) {
+    const TQ_ProgramItem& item = m->items[i];
+    switch (item.kind) {
+      case TQ_ProgramItem::Integer: stack.push_back(item.code); continue;
+      case TQ_ProgramItem::Real: stack.push_back(item.real); continue;
+      case TQ_ProgramItem::Term: stack.push_back(value ? value(*item.term) : item.term->NumericValue()); continue;
+      case TQ_ProgramItem::Op: break;
+    }
+    const int code = item.code;
+    const std::size_t operands = IsUnary(code) ? 1 : IsBinary(code) ? 2 : 0;
+    if (operands == 0 || stack.size() < operands) {
+      good = false;
+      break;
+    }
+    if (code == EOp_Square) stack.back() *= stack.back();
+    if (operands == 1) continue;
+    const double a = stack.back();
+    stack.pop_back();
+    double& b = stack.back();
+    b = code == EOp_Plus ? a + b : code == EOp_Minus ? a - b : code == EOp_Times ? a * b : a / b;
+  }
+  if (stack.size() != 1) good = false;
+  if (ok) *ok = good;
+  return stack.empty() ? 0.0 : stack.back();
 }
 
 // ---- messages and log ------------------------------------------------------------------
@@ -514,8 +522,9 @@ void TQ_Executive::LogAssignment(const TQ_Containable* target, const TQ_Value& v
   if (m->logOn) m->log.push_back(TQ_LogEntry{TQ_LogEntry::Assignment, target, value, 0, status});
 }
 
-void TQ_Executive::LogIndexSet(const TQ_Containable* target, const TQ_Value& value, int sweep) {
-  if (m->logOn) m->log.push_back(TQ_LogEntry{TQ_LogEntry::IndexSet, target, value, sweep, TQ_ASSIGN_DONE});
+void TQ_Executive::LogIndexSet(const TQ_Containable* target, const TQ_Value& value, int sweep,
+                               TQ_AssignStatus status) {
+  if (m->logOn) m->log.push_back(TQ_LogEntry{TQ_LogEntry::IndexSet, target, value, sweep, status});
 }
 
 // ---- results tests may set ----------------------------------------------------------------
@@ -557,6 +566,19 @@ void TQ_Executive::EmitEquation(const TQ_ModelType* model, const char* name, int
   ++count;
 }
 
+namespace {
+// The entry of `array` (of `size` entries) that `cursor` stands at, `size`
+// for one past the end, -1 for a cursor outside the array. An empty array
+// may have no storage at all: a cursor equal to its start is at entry 0.
+std::ptrdiff_t CursorIndex(const int* cursor, const int* array, std::size_t size) {
+  if (cursor == array) return 0;
+  if (cursor == nullptr || array == nullptr) return -1;
+  std::less_equal<const int*> notAfter;
+  if (!notAfter(array, cursor) || !notAfter(cursor, array + size)) return -1;
+  return cursor - array;
+}
+}  // namespace
+
 bool TQ_Executive::IsBeingEmitted(const TQ_ModelType* model, int equation) {
   // Items belong to the equation being emitted, by the model emitting it.
   if (m->emitted.empty() || equation != m->openIndex || m->emitted.back().owner != model) {
@@ -595,12 +617,10 @@ void TQ_Executive::EmitTerm(const TQ_ModelType* model, TQ_VarParam& term, int*& 
   if (!AppendItem(model, item, equation)) return;
   // The non-zero goes into the pattern only through cursors that stand
   // inside the host's arrays, at the same entry of both.
-  int* rowsBegin = m->rows.data();
-  int* colsBegin = m->cols.data();
-  std::ptrdiff_t r = rows - rowsBegin;
-  std::ptrdiff_t c = cols - colsBegin;
-  std::ptrdiff_t size = static_cast<std::ptrdiff_t>(m->rows.size());
-  if (rows == nullptr || cols == nullptr || r < 0 || r != c || r > size) {
+  const std::ptrdiff_t size = static_cast<std::ptrdiff_t>(m->rows.size());
+  const std::ptrdiff_t r = CursorIndex(rows, m->rows.data(), m->rows.size());
+  const std::ptrdiff_t c = CursorIndex(cols, m->cols.data(), m->cols.size());
+  if (r < 0 || r != c) {
     ReportError(PathOf(model) + ": pattern cursors of equation " + std::to_string(equation) +
                 " do not point into the host's pattern arrays");
     return;

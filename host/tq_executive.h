@@ -64,7 +64,7 @@ struct TQ_LogEntry {
   const TQ_Containable* target;
   TQ_Value value;
   int sweep;               // index sets only
-  TQ_AssignStatus status;  // assignments only
+  TQ_AssignStatus status;
 };
 
 // What one model contributed in the last cycle.
@@ -192,7 +192,7 @@ class VEKEXP_API TQ_Executive {
   void EmitProcCall(const TQ_ModelType* model, const TQ_ProcedureType* procedure, int group);
   long RootAssignmentStatus() const;
   void LogAssignment(const TQ_Containable* target, const TQ_Value& value, TQ_AssignStatus status);
-  void LogIndexSet(const TQ_Containable* target, const TQ_Value& value, int sweep);
+  void LogIndexSet(const TQ_Containable* target, const TQ_Value& value, int sweep, TQ_AssignStatus status);
   // Sets up the pattern arrays for `nonZeros` entries and starts a fresh
   // emission; the cursors point at the start.
   void BeginEmission(std::size_t nonZeros, int*& rows, int*& cols);

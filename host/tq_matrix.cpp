@@ -266,6 +266,7 @@ TQ_Type* TQ_Matrix::ElementByText(const char* keys) const {
       present = m_indexValues[d].SetContains(key, position) != 0;
     }
     if (!present) return nullptr;
+    if (d + 1 == m_dimensions && *c != '\0') return nullptr;  // more than the keys
     cursor += (c - text.c_str());
     slot = slot * m_indexValues[d].SetSize() + position;
   }

@@ -340,11 +340,20 @@ void TQ_Container::SetDims() {}
 void TQ_Container::InitialiseInternalIndexSet(TQ_Set& set, TQ_Value* value, int sweep) {
   TQ_Executive& host = TQ_Executive::Instance();
   if (value == nullptr) {
-    host.ReportError(std::string("index set ") + set.Name() + " given no value");
+    host.ReportError("index set " + host.PathOf(&set) + " given no value");
+    host.LogIndexSet(&set, TQ_Value(), sweep, TQ_ASSIGN_REFUSED);
+    return;
+  }
+  // A value the set cannot hold (not a set, or members of the other kind)
+  // is refused: the set keeps the value it has.
+  std::string why;
+  if (!set.Accepts(*value, &why)) {
+    host.ReportError("index set " + host.PathOf(&set) + " refused " + value->ToString() + ": " + why);
+    host.LogIndexSet(&set, *value, sweep, TQ_ASSIGN_REFUSED);
     return;
   }
   set.StoreSetValue(*value);
-  host.LogIndexSet(&set, *value, sweep);
+  host.LogIndexSet(&set, *value, sweep, TQ_ASSIGN_DONE);
 }
 
 // ---- TQ_ModelExtensions ----------------------------------------------------------------

@@ -63,15 +63,14 @@ TQ_Set& TQ_Set::operator=(const TQ_Set& other) {
 }
 
 // A model declares an array just before the index set that dimensions it, so
-// the set goes first when the model is destroyed: the arrays that still
-// depend on it forget it now, rather than reach it after it is gone.
+// the set goes first when the model is destroyed; an array may also be
+// dimensioned by another object's set. The arrays that still depend on it
+// forget it now, rather than reach it after it is gone.
 TQ_Set::~TQ_Set() {
   while (DependentCount() > 0) {
     TQ_Containable* dependent = DependentAt(DependentCount() - 1);
-    if (auto* array = dynamic_cast<TQ_Matrix*>(dependent))
-      array->ForgetDeclaredSet(this);
-    else
-      RemoveDependent(dependent);
+    if (auto* array = dynamic_cast<TQ_Matrix*>(dependent)) array->ForgetDeclaredSet(this);
+    RemoveDependent(dependent);  // whatever the array did not withdraw
   }
 }
 

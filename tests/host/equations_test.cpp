@@ -1,0 +1,483 @@
+// The equation side of the host: the model cycle over models that declare and
+// emit equations, the pattern arrays and AddTerm's refusal to write past them,
+// the comparison of declared and emitted equations, and the evaluation and
+// printing of equation programs.
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "host_fixture.h"
+
+namespace {
+
+// ---- the model cycle ----------------------------------------------------------------
+
+class ModelCycle : public HostTest {};
+
+TEST_F(ModelCycle, DeclaresAndEmitsEquationByEquation) {
+  auto* model = Add<TwoEquationModel>("M");
+  ASSERT_TRUE(Host().RunCycle()) << AllErrors();
+  EXPECT_TRUE(Host().Errors().empty()) << AllErrors();
+
+  ASSERT_EQ(Host().Declared().size(), 2u);
+  EXPECT_EQ(Host().Declared()[0].group, 1);
+  EXPECT_EQ(Host().Declared()[1].group, 2);
+  EXPECT_EQ(Host().DeclaredNonZeros(),
+            (std::vector<TQ_VarParam*>{&model->X, &model->Y, &model->Y, &model->H}));
+
+  ASSERT_EQ(Host().Emitted().size(), 2u);
+  EXPECT_STREQ(Host().EquationName(Host().Emitted()[0]), "TQ_Eqn1");
+  EXPECT_STREQ(Host().EquationName(Host().Emitted()[1]), "TQ_Eqn2");
+  EXPECT_EQ(Host().Infix(Host().Emitted()[0]), "X-Y");
+  EXPECT_EQ(Host().Infix(Host().Emitted()[1]), "Y*H-2.5");
+  EXPECT_EQ(Host().Infix(Host().Emitted()[1], true), "M.Y*M.H-2.5");
+
+  // The pattern: one entry per term, row = equation index, column = the
+  // term's own column.
+  EXPECT_EQ(Host().PatternEntriesWritten(), 4);
+  EXPECT_EQ(Host().PatternRows(), (std::vector<int>{0, 0, 1, 1}));
+  EXPECT_EQ(Host().PatternColumns(),
+            (std::vector<int>{model->X.Column(), model->Y.Column(), model->Y.Column(), model->H.Column()}));
+  EXPECT_EQ(model->LocalEqnCount, 2);
+  EXPECT_EQ(model->LocalNonZeroCount, 4);
+
+  std::string difference;
+  EXPECT_TRUE(Host().DeclaredMatchesEmitted(&difference)) << difference;
+}
+
+TEST_F(ModelCycle, EachModelStartsAfterTheGroupsAndEquationsOfTheOnesBefore) {
+  auto* first = Add<TwoEquationModel>("A");
+  auto* second = Add<TwoEquationModel>("B");
+  ASSERT_TRUE(Host().RunCycle()) << AllErrors();
+
+  EXPECT_EQ(first->FirstGroup, 0);
+  EXPECT_EQ(second->FirstGroup, 2) << "the second model starts past the first one's last group";
+  EXPECT_EQ(TQ_ModelType::m_stLastGroup, 4);
+  ASSERT_EQ(Host().Summaries().size(), 2u);
+  EXPECT_EQ(Host().Summaries()[1].firstGroup, 2);
+  EXPECT_EQ(Host().Summaries()[1].lastGroup, 4);
+  EXPECT_EQ(Host().Summaries()[1].firstDeclared, 2);
+  EXPECT_EQ(Host().Summaries()[1].emittedCount, 2);
+
+  // The second model's equations are rows 2 and 3 of the whole problem.
+  EXPECT_EQ(Host().PatternRows(), (std::vector<int>{0, 0, 1, 1, 2, 2, 3, 3}));
+  EXPECT_EQ(Host().Emitted()[2].group, 3);
+  EXPECT_EQ(Host().Emitted()[3].owner, second);
+  std::string difference;
+  EXPECT_TRUE(Host().DeclaredMatchesEmitted(&difference)) << difference;
+
+  // A second cycle starts the groups and the stores afresh.
+  ASSERT_TRUE(Host().RunCycle()) << AllErrors();
+  EXPECT_EQ(first->FirstGroup, 0);
+  EXPECT_EQ(Host().Emitted().size(), 4u);
+  EXPECT_EQ(Host().PatternEntriesWritten(), 8);
+}
+
+TEST_F(ModelCycle, DeclaredAgainstEmittedFindsEachKindOfDifference) {
+  struct Case {
+    TwoEquationModel::Mismatch mismatch;
+    const char* expected;
+  };
+  for (const Case& c : {Case{TwoEquationModel::SwappedTerms, "term 0"},
+                        Case{TwoEquationModel::OtherGroup, "group declared 2, emitted 3"},
+                        Case{TwoEquationModel::ExtraTerm, "2 non-zeros declared, 3 terms emitted"}}) {
+    Host().Reset();
+    auto* model = Add<TwoEquationModel>("M");
+    model->mismatch = c.mismatch;
+    Host().RunCycle();
+    std::string difference;
+    EXPECT_FALSE(Host().DeclaredMatchesEmitted(&difference)) << c.expected;
+    EXPECT_NE(difference.find(c.expected), std::string::npos) << difference;
+  }
+}
+
+TEST_F(ModelCycle, MissingEquationsAreADifferenceToo) {
+  class Silent : public TwoEquationModel {
+   public:
+    int JacPattern(int*& rows, int*& cols, TQ_EquationType** types) override {
+      ResetExpressions();
+      return TQ_ModelTypeEx2::JacPattern(rows, cols, types);
+    }
+  };
+  Add<Silent>("M");
+  Host().RunCycle();
+  std::string difference;
+  EXPECT_FALSE(Host().DeclaredMatchesEmitted(&difference));
+  EXPECT_NE(difference.find("2 equations declared, 0 emitted"), std::string::npos) << difference;
+}
+
+TEST_F(ModelCycle, ANegativeSetUpResultIsPassedOnAndReported) {
+  auto* model = Add<TwoEquationModel>("M");
+  Host().SetRootSetUpResult(-3);
+  EXPECT_FALSE(Host().RunSetUpEquations());
+  EXPECT_TRUE(ErrorMentions("M: SetUpEquations failed with code -3")) << AllErrors();
+  EXPECT_EQ(model->FirstGroup, -1) << "a failing parent leaves the model's counters alone";
+  EXPECT_TRUE(Host().Declared().empty());
+  EXPECT_EQ(TQ_ModelType::m_stLastGroup, 0);
+
+  Host().SetRootSetUpResult(std::nullopt);
+  Host().ClearErrors();
+  EXPECT_TRUE(Host().RunSetUpEquations()) << AllErrors();
+  EXPECT_EQ(Host().Declared().size(), 2u);
+}
+
+TEST_F(ModelCycle, TheLocalCountResultIsWhatSetUpEquationsReturns) {
+  Add<TwoEquationModel>("M");
+  Host().SetLocalEqnCountResult(-8);
+  EXPECT_FALSE(Host().RunSetUpEquations());
+  EXPECT_TRUE(ErrorMentions("code -8")) << AllErrors();
+}
+
+TEST_F(ModelCycle, AssignmentsRunWithTheCycleLevelAndPass) {
+  class Assigning : public TwoEquationModel {
+   public:
+    Assigning() { TQ_SET1.AddProperty(this, "TQ_X_SET1", nullptr, TQ_DIR_NONE, false); }
+    long ExecuteAssignments(int level, int pass) override {
+      long status = TwoEquationModel::ExecuteAssignments(level - 1, pass);
+      for (int sweep = 0; sweep < 2; ++sweep) {
+        TQ_Value set(TQ_IntSetValue(0, 3), static_cast<unsigned>(pass), static_cast<unsigned>(level), 1);
+        InitialiseInternalIndexSet(TQ_SET1, &set, sweep);
+        if (sweep == 0) {
+          TQ_Value h(0.5, static_cast<unsigned>(pass), static_cast<unsigned>(level), 2);
+          H.Assign(&h);
+        }
+      }
+      return status;
+    }
+    TQ_INTEGERSET TQ_SET1;
+  };
+  auto* model = Add<Assigning>("M");
+  Host().EnableLog(true);
+  TQ_Executive::CycleOptions options;
+  options.level = 6;
+  options.pass = 3;
+  ASSERT_TRUE(Host().RunAssignments(options)) << AllErrors();
+
+  const auto& log = Host().Log();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[0].kind, TQ_LogEntry::IndexSet);
+  EXPECT_EQ(log[0].sweep, 0);
+  EXPECT_EQ(log[1].kind, TQ_LogEntry::Assignment);
+  EXPECT_EQ(log[1].target, &model->H);
+  EXPECT_EQ(log[1].value.Number(), 2);
+  EXPECT_EQ(log[2].kind, TQ_LogEntry::IndexSet);
+  EXPECT_EQ(log[2].sweep, 1);
+  EXPECT_EQ(log[2].value.Number(), 1);
+  for (const TQ_LogEntry& entry : log) {
+    EXPECT_EQ(entry.value.Pass(), 3u);
+    EXPECT_EQ(entry.value.Level(), 6u);
+  }
+  EXPECT_EQ(model->H.v(), 0.5);
+  EXPECT_EQ(model->TQ_SET1.v(), TQ_IntSetValue(0, 3));
+
+  Host().SetRootAssignmentStatus(-1);
+  EXPECT_FALSE(Host().RunAssignments(options));
+  EXPECT_TRUE(ErrorMentions("ExecuteAssignments returned -1")) << AllErrors();
+}
+
+TEST_F(ModelCycle, AFailureInOneModelIsReportedAndTheOthersStillRun) {
+  class Throwing : public TwoEquationModel {
+   public:
+    void SetDims() override { throw TQ_LinkError("link M.XDOMAIN has no object attached"); }
+  };
+  Add<Throwing>("M");
+  auto* other = Add<TwoEquationModel>("OK");
+  EXPECT_FALSE(Host().RunCycle());
+  EXPECT_TRUE(ErrorMentions("M: SetDims: link M.XDOMAIN has no object attached")) << AllErrors();
+  EXPECT_EQ(other->LocalEqnCount, 2);
+}
+
+// ---- names of emitted equations ---------------------------------------------------------
+
+TEST_F(ModelCycle, EquationNamesAreReadFromTheTextNotItsAddress) {
+  class Numbered : public TwoEquationModel {
+   public:
+    int JacPattern(int*& rows, int*& cols, TQ_EquationType** types) override {
+      ResetExpressions();
+      int n = TQ_ModelTypeEx2::JacPattern(rows, cols, types);
+      char name[32];
+      for (int k = 1; k <= 2; ++k) {
+        std::snprintf(name, sizeof name, "TQ_Eqn%d", k);
+        AddEquation(name, n, FirstGroup + k);
+        AddOp(EOp_Root, n - 1);
+        AddTerm(k == 1 ? static_cast<TQ_VarParam&>(X) : H, rows, cols, n - 1);
+      }
+      return n;
+    }
+  };
+  Add<Numbered>("M");
+  Host().RunCycle();
+  ASSERT_EQ(Host().Emitted().size(), 2u);
+  EXPECT_STREQ(Host().EquationName(Host().Emitted()[0]), "TQ_Eqn1");
+  EXPECT_STREQ(Host().EquationName(Host().Emitted()[1]), "TQ_Eqn2");
+}
+
+// ---- the pattern arrays -----------------------------------------------------------------
+
+TEST_F(ModelCycle, AddTermRefusesToWritePastTheDeclaredNonZeros) {
+  // Declares two non-zeros fewer than it emits.
+  class Overflowing : public TwoEquationModel {
+   public:
+    int SetUpEquations() override {
+      int n = TQ_ModelTypeEx2::SetUpEquations();
+      FirstGroup = m_stLastGroup;
+      SetGroupLimits(FirstGroup + 1);
+      AddNonZero(X);
+      SetGroupLimits(FirstGroup + 2);
+      AddNonZero(Y);
+      return SetLocalEqnCount(n + 2);
+    }
+  };
+  auto* model = Add<Overflowing>("M");
+  Host().RunCycle();
+  EXPECT_TRUE(ErrorMentions("would write past the 2 declared non-zeros; refused")) << AllErrors();
+  EXPECT_EQ(Host().PatternEntriesWritten(), 2);
+  ASSERT_EQ(Host().PatternRows().size(), 2u);
+  EXPECT_EQ(Host().PatternRows(), (std::vector<int>{0, 0}));
+  EXPECT_EQ(model->LocalNonZeroCount, 2) << "the cursors stop at the end of the arrays";
+  // The programs themselves are complete.
+  EXPECT_EQ(Host().Infix(Host().Emitted()[1]), "Y*H-2.5");
+}
+
+TEST_F(ModelCycle, AddTermWithNoDeclaredNonZerosIsRefusedAsAnOverflow) {
+  class Undeclared : public TwoEquationModel {
+   public:
+    int SetUpEquations() override { return TQ_ModelTypeEx2::SetUpEquations(); }
+  };
+  Add<Undeclared>("M");
+  Host().RunCycle();
+  EXPECT_TRUE(ErrorMentions("would write past the 0 declared non-zeros; refused")) << AllErrors();
+  EXPECT_EQ(Host().PatternEntriesWritten(), 0);
+}
+
+TEST_F(ModelCycle, AddTermRefusesCursorsOutsideTheHostsArrays) {
+  auto* model = Add<TwoEquationModel>("M");
+  Host().RunSetUpEquations();
+  int* rows = nullptr;
+  int* cols = nullptr;
+  Host().BeginEmission(Host().DeclaredNonZeros().size(), rows, cols);
+  int n = 0;
+  model->AddEquation("E", n, 1);
+  int mine[2] = {-7, -7};
+  int* r = mine;
+  int* c = mine + 1;
+  model->AddTerm(model->X, r, c, 0);
+  EXPECT_EQ(mine[0], -7);
+  EXPECT_EQ(mine[1], -7);
+  EXPECT_EQ(r, mine);
+  EXPECT_TRUE(ErrorMentions("do not point into the host's pattern arrays")) << AllErrors();
+
+  // Row and column cursors that stand at different entries are refused too.
+  Host().ClearErrors();
+  int* skewed = cols + 1;
+  model->AddTerm(model->X, rows, skewed, 0);
+  EXPECT_TRUE(ErrorMentions("do not point into the host's pattern arrays")) << AllErrors();
+  EXPECT_EQ(Host().PatternEntriesWritten(), 0);
+}
+
+TEST_F(ModelCycle, ProgramItemsForAnEquationNotBeingEmittedAreRefused) {
+  auto* model = Add<TwoEquationModel>("M");
+  int* rows = nullptr;
+  int* cols = nullptr;
+  Host().BeginEmission(4, rows, cols);
+  model->AddOp(EOp_Plus, 0);  // before any AddEquation
+  EXPECT_TRUE(ErrorMentions("not the equation being emitted")) << AllErrors();
+  int n = 0;
+  model->AddEquation("E", n, 1);
+  model->AddTerm(1.0, 5);  // the wrong index
+  EXPECT_EQ(Host().Emitted()[0].itemCount, 0u);
+}
+
+TEST_F(ModelCycle, ANonZeroOutsideAnyEquationIsReported) {
+  auto* a = Add<TwoEquationModel>("A");
+  auto* b = Add<TwoEquationModel>("B");
+  a->AddNonZero(a->X);
+  EXPECT_TRUE(ErrorMentions("A: non-zero A.X declared outside any equation")) << AllErrors();
+  a->SetGroupLimits(1);
+  b->AddNonZero(b->X);  // the open equation is A's
+  EXPECT_TRUE(ErrorMentions("B: non-zero B.X declared outside any equation")) << AllErrors();
+  EXPECT_TRUE(Host().DeclaredNonZeros().empty());
+}
+
+TEST_F(ModelCycle, ResetExpressionsDropsOnlyTheModelsOwnPrograms) {
+  auto* a = Add<TwoEquationModel>("A");
+  auto* b = Add<TwoEquationModel>("B");
+  Host().RunCycle();
+  ASSERT_EQ(Host().Emitted().size(), 4u);
+  a->ResetExpressions();
+  ASSERT_EQ(Host().Emitted().size(), 2u);
+  EXPECT_EQ(Host().Emitted()[0].owner, b);
+  EXPECT_EQ(Host().Infix(Host().Emitted()[0]), "X-Y");
+  EXPECT_EQ(Host().Infix(Host().Emitted()[1]), "Y*H-2.5");
+}
+
+// ---- hand-built programs ---------------------------------------------------------------------
+
+// A model whose variables A..D the programs use, and one open equation to
+// which the tests append items.
+class Programs : public HostTest {
+ protected:
+  class Vars : public TQ_ModelTypeEx2 {
+   public:
+    Vars() {
+      A.AddProperty(this, "A", nullptr, TQ_DIR_NONE, false);
+      B.AddProperty(this, "B", nullptr, TQ_DIR_NONE, false);
+      C.AddProperty(this, "C", nullptr, TQ_DIR_NONE, false);
+      H.AddProperty(this, "H", nullptr, TQ_DIR_NONE, false);
+    }
+    TQ_REALVARIABLE A, B, C;
+    TQ_REALPARAMETER H;
+  };
+
+  void SetUp() override {
+    HostTest::SetUp();
+    m = Add<Vars>("P");
+    m->A.SetNumericValue(3.0);
+    m->B.SetNumericValue(5.0);
+    m->C.SetNumericValue(-2.0);
+    m->H.SetNumericValue(0.5);
+    Host().BeginEmission(64, rows, cols);
+  }
+  // Starts a new equation; items go to it through Op/Int/Real/Term.
+  void Begin() { m->AddEquation("E", count, 1); }
+  void Op(int code) { m->AddOp(static_cast<EOp>(code), count - 1); }
+  void Int(int value) { m->AddTerm(value, count - 1); }
+  void Real(double value) { m->AddTerm(value, count - 1); }
+  void Term(TQ_VarParam& v) { m->AddTerm(v, rows, cols, count - 1); }
+  const TQ_EmittedEquation& Last() const { return Host().Emitted().back(); }
+  double Value(bool* ok = nullptr) const { return Host().Evaluate(Last(), {}, ok); }
+
+  Vars* m = nullptr;
+  int* rows = nullptr;
+  int* cols = nullptr;
+  int count = 0;
+};
+
+TEST_F(Programs, EveryOperatorCodeEvaluatesAndPrints) {
+  struct Expect {
+    const char* infix;
+    double value;
+  };
+  std::vector<Expect> expected;
+  Begin(); Op(1); Term(m->A);                          expected.push_back({"op1(A)", 3.0});
+  Begin(); Op(19); Term(m->A); Int(2);                 expected.push_back({"A+2", 5.0});
+  Begin(); Op(20); Term(m->A); Term(m->B);             expected.push_back({"A-B", -2.0});
+  Begin(); Op(21); Term(m->B); Term(m->C);             expected.push_back({"B*C", -10.0});
+  Begin(); Op(22); Term(m->A); Term(m->H);             expected.push_back({"A/H", 6.0});
+  Begin(); Op(40); Term(m->C);                         expected.push_back({"sq(C)", 4.0});
+  Begin(); Op(1); Op(40); Op(19); Term(m->A); Real(1); expected.push_back({"op1(sq(A+1.0))", 16.0});
+  ASSERT_EQ(Host().Emitted().size(), expected.size());
+  for (std::size_t e = 0; e < expected.size(); ++e) {
+    bool ok = false;
+    EXPECT_EQ(Host().Infix(Host().Emitted()[e]), expected[e].infix);
+    EXPECT_DOUBLE_EQ(Host().Evaluate(Host().Emitted()[e], {}, &ok), expected[e].value) << expected[e].infix;
+    EXPECT_TRUE(ok) << expected[e].infix;
+  }
+  EXPECT_TRUE(Host().Errors().empty()) << AllErrors();
+}
+
+TEST_F(Programs, ParenthesesStandWhereTheTreeDiffersFromLeftToRightReading) {
+  Begin(); Op(20); Op(20); Term(m->A); Term(m->B); Term(m->C);
+  EXPECT_EQ(Host().Infix(Last()), "A-B-C");
+  EXPECT_DOUBLE_EQ(Value(), 0.0);
+  Begin(); Op(20); Term(m->A); Op(20); Term(m->B); Term(m->C);
+  EXPECT_EQ(Host().Infix(Last()), "A-(B-C)");
+  EXPECT_DOUBLE_EQ(Value(), -4.0);
+  Begin(); Op(19); Term(m->A); Op(21); Term(m->B); Term(m->C);
+  EXPECT_EQ(Host().Infix(Last()), "A+B*C");
+  Begin(); Op(21); Op(19); Term(m->A); Term(m->B); Term(m->C);
+  EXPECT_EQ(Host().Infix(Last()), "(A+B)*C");
+  EXPECT_DOUBLE_EQ(Value(), -16.0);
+  Begin(); Op(22); Term(m->A); Op(21); Term(m->B); Term(m->C);
+  EXPECT_EQ(Host().Infix(Last()), "A/(B*C)");
+  EXPECT_DOUBLE_EQ(Value(), -0.3);
+  Begin(); Op(22); Op(21); Term(m->A); Term(m->B); Term(m->C);
+  EXPECT_EQ(Host().Infix(Last()), "A*B/C");
+}
+
+TEST_F(Programs, AFormulaOfTheCollocationTablesPrintsAsWritten) {
+  // D(b)*h+(V(b+2)-(-3.0*V(b)+4.0*V(b+1))) with D = A, h = H, V(b+2) = B,
+  // V(b) = C, V(b+1) = A.
+  Begin();
+  Op(19);
+  Op(21); Term(m->A); Term(m->H);
+  Op(20); Term(m->B);
+  Op(19);
+  Op(21); Real(-3.0); Term(m->C);
+  Op(21); Real(4.0); Term(m->A);
+  EXPECT_EQ(Host().Infix(Last()), "A*H+(B-(-3.0*C+4.0*A))");
+  EXPECT_DOUBLE_EQ(Value(), 1.5 + (5.0 - (6.0 + 12.0)));
+
+  // Constants print in their shortest exact form.
+  Begin();
+  Op(20); Term(m->A); Op(21); Term(m->H); Op(21); Real(0.20833); Term(m->B);
+  EXPECT_EQ(Host().Infix(Last()), "A-H*(0.20833*B)");
+  Begin();
+  Op(21); Real(1e-7); Real(-2.5e10);
+  EXPECT_EQ(Host().Infix(Last()), "1e-07*-2.5e+10");
+}
+
+TEST_F(Programs, TermsReadTheValuesTheCallerSupplies) {
+  Begin(); Op(20); Op(21); Term(m->A); Term(m->B); Term(m->H);
+  bool ok = false;
+  double r = Host().Evaluate(Last(), [&](const TQ_VarParam& v) { return &v == &m->A ? 2.0 : 10.0; }, &ok);
+  EXPECT_TRUE(ok);
+  EXPECT_DOUBLE_EQ(r, 2.0 * 10.0 - 10.0);
+}
+
+TEST_F(Programs, MalformedProgramsAndUnknownCodesAreReportedNotFollowed) {
+  struct Case {
+    const char* what;
+    std::vector<int> items;  // >= 0: operator code; -1: term A; -2: integer 7
+  };
+  const std::vector<Case> cases = {
+      {"an empty program", {}},
+      {"an operator short of an operand", {20, -1}},
+      {"an operator with no operands", {19}},
+      {"a square with no operand", {40}},
+      {"items after the whole expression", {20, -1, -1, -1}},
+      {"two items and no operator", {-1, -2}},
+      {"an unknown code", {99, -1, -1}},
+      {"code 0", {0, -1}},
+      {"a negative code", {-5}},
+  };
+  for (const Case& c : cases) {
+    Begin();
+    for (int item : c.items) {
+      if (item == -1) Term(m->A);
+      else if (item == -2) Int(7);
+      else Op(item);
+    }
+    bool ok = true;
+    Host().Evaluate(Last(), {}, &ok);
+    EXPECT_FALSE(ok) << c.what;
+    EXPECT_NE(Host().Infix(Last()).find("[malformed program]"), std::string::npos) << c.what;
+  }
+}
+
+TEST_F(Programs, AnOperatorChainTooDeepToFollowIsMalformedNotACrash) {
+  Host().BeginEmission(1, rows, cols);
+  count = 0;
+  Begin();
+  for (int k = 0; k < 1000000; ++k) Op(19);
+  bool ok = true;
+  Host().Evaluate(Last(), {}, &ok);
+  EXPECT_FALSE(ok);
+  EXPECT_NE(Host().Infix(Last()).find("[malformed program]"), std::string::npos);
+}
+
+TEST_F(Programs, ALongWellFormedSumEvaluatesAndPrints) {
+  // A+A+...+A with 2000 terms, grouped from the left.
+  Begin();
+  for (int k = 0; k < 1999; ++k) Op(19);
+  for (int k = 0; k < 2000; ++k) Int(1);
+  bool ok = false;
+  EXPECT_DOUBLE_EQ(Value(&ok), 2000.0);
+  EXPECT_TRUE(ok);
+  const std::string infix = Host().Infix(Last());
+  EXPECT_EQ(infix.size(), 2000u + 1999u);
+  EXPECT_EQ(infix.find('('), std::string::npos);
+}
+
+}  // namespace
