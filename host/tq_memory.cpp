@@ -4,7 +4,21 @@
 #include <cstddef>
 
 namespace {
-constexpr std::size_t kHeader = alignof(std::max_align_t) < 16 ? 16 : alignof(std::max_align_t);
+// Every block is aligned for any type, whatever alignment the C library's
+// malloc gives (8 bytes on 32-bit Windows): to alignof(std::max_align_t), and
+// to 16 bytes at least, since the headers of 32-bit MinGW disagree between
+// units on max_align_t (8 or 16). Just before the block stand the address
+// malloc returned and the block's size, so that the live byte count needs no
+// table.
+struct BlockHeader {
+  void* raw;
+  unsigned int size;
+};
+constexpr std::size_t kAlignment = alignof(std::max_align_t) < 16 ? 16 : alignof(std::max_align_t);
+
+BlockHeader* HeaderOf(void* block) {
+  return reinterpret_cast<BlockHeader*>(static_cast<unsigned char*>(block) - sizeof(BlockHeader));
+}
 
 struct Heap {
   std::int64_t live = 0;
@@ -31,25 +45,27 @@ void* MyAllocate(unsigned int size) {
       return nullptr;
     }
   }
-  // Each block carries a header with its size, so that the live byte count
-  // needs no table; the header keeps the block maximally aligned.
-  unsigned char* raw = static_cast<unsigned char*>(std::malloc(kHeader + size));
+  const std::size_t extra = sizeof(BlockHeader) + kAlignment - 1;
+  if (size > static_cast<std::size_t>(-1) - extra) return nullptr;
+  void* raw = std::malloc(size + extra);
   if (raw == nullptr) return nullptr;
-  *reinterpret_cast<unsigned int*>(raw) = size;
+  const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(raw) + sizeof(BlockHeader);
+  void* block = reinterpret_cast<void*>((first + kAlignment - 1) / kAlignment * kAlignment);
+  *HeaderOf(block) = BlockHeader{raw, size};
   ++heap.live;
   ++heap.allocations;
   heap.liveBytes += size;
-  return raw + kHeader;
+  return block;
 }
 
 void MyFree(void* pointer) {
   if (pointer == nullptr) return;
   Heap& heap = TheHeap();
-  unsigned char* raw = static_cast<unsigned char*>(pointer) - kHeader;
-  heap.liveBytes -= *reinterpret_cast<unsigned int*>(raw);
+  const BlockHeader header = *HeaderOf(pointer);
+  heap.liveBytes -= header.size;
   --heap.live;
   ++heap.frees;
-  std::free(raw);
+  std::free(header.raw);
 }
 
 std::int64_t TQ_HeapStats::LiveBlocks() { return TheHeap().live; }
