@@ -24,27 +24,43 @@ std::string Printable(const char* typeId) {
 }
 }  // namespace
 
+// ---- holding linked objects ---------------------------------------------------------------
+
+namespace {
+// A link holds a reference to an object that references own (its count is
+// above zero: a factory or the host gave it its first). A member or an array
+// element has none; its owner keeps it, and the link only refers to it, so
+// that letting go of it never destroys what another object owns.
+bool TakeReference(TQ_Containable* object) {
+  if (object == nullptr || object->RefCount() <= 0) return false;
+  object->AddRef();
+  return true;
+}
+
+void DropReference(TQ_Containable* object, bool held) {
+  if (object != nullptr && held) object->Release();
+}
+}  // namespace
+
 // ---- TQ_ExternalBase ------------------------------------------------------------------
 
-TQ_ExternalBase::TQ_ExternalBase(TQ_Containable*) : m_link(nullptr) {}
+TQ_ExternalBase::TQ_ExternalBase(TQ_Containable*) : m_link(nullptr), m_holdsReference(false) {}
 
-TQ_ExternalBase::TQ_ExternalBase(const TQ_ExternalBase& other) : TQ_Containable(other), m_link(other.m_link) {
-  if (m_link) m_link->AddRef();
-}
+TQ_ExternalBase::TQ_ExternalBase(const TQ_ExternalBase& other)
+    : TQ_Containable(other), m_link(other.m_link), m_holdsReference(TakeReference(other.m_link)) {}
 
 TQ_ExternalBase& TQ_ExternalBase::operator=(const TQ_ExternalBase& other) {
   if (this != &other) {
     TQ_Containable::operator=(other);
-    if (other.m_link) other.m_link->AddRef();
-    if (m_link) m_link->Release();
+    const bool held = TakeReference(other.m_link);
+    DropReference(m_link, m_holdsReference);
     m_link = other.m_link;
+    m_holdsReference = held;
   }
   return *this;
 }
 
-TQ_ExternalBase::~TQ_ExternalBase() {
-  if (m_link) m_link->Release();
-}
+TQ_ExternalBase::~TQ_ExternalBase() { DropReference(m_link, m_holdsReference); }
 
 TQ_ExternalBase* TQ_ExternalBase::AddProperty(TQ_Containable* owner, const char* name, const char* description,
                                               TQ_Direction direction, bool flag) {
@@ -70,42 +86,46 @@ bool TQ_ExternalBase::Attach(TQ_Containable* object, std::string* error) {
                TQ_Executive::Instance().PathOf(this) + " takes";
     return false;
   }
-  object->AddRef();
-  if (m_link) m_link->Release();
+  const bool held = TakeReference(object);
+  DropReference(m_link, m_holdsReference);
   m_link = object;
+  m_holdsReference = held;
   return true;
 }
 
 void TQ_ExternalBase::Detach() {
-  if (m_link) m_link->Release();
+  DropReference(m_link, m_holdsReference);
   m_link = nullptr;
+  m_holdsReference = false;
 }
 
 const char* TQ_ExternalBase::ExternalTypeName() { return nullptr; }
 
 // ---- TQ_VirtualBase --------------------------------------------------------------------
 
-TQ_VirtualBase::TQ_VirtualBase(TQ_Type*) : TQ_STRINGPARAMETER(false), m_link(nullptr), m_default(false) {}
+TQ_VirtualBase::TQ_VirtualBase(TQ_Type*)
+    : TQ_STRINGPARAMETER(false), m_link(nullptr), m_default(false), m_holdsReference(false) {}
 
 // A copy or an assignment shares the object the source stands for.
 TQ_VirtualBase::TQ_VirtualBase(const TQ_VirtualBase& other)
-    : TQ_STRINGPARAMETER(other), m_link(other.m_link), m_default(false) {
-  if (m_link) m_link->AddRef();
-}
+    : TQ_STRINGPARAMETER(other), m_link(other.m_link), m_default(false), m_holdsReference(TakeReference(other.m_link)) {}
 
 TQ_VirtualBase& TQ_VirtualBase::operator=(const TQ_VirtualBase& other) {
   if (this != &other) {
     TQ_STRINGPARAMETER::operator=(other);
-    if (other.m_link) other.m_link->AddRef();
-    if (m_link) m_link->Release();
-    m_link = other.m_link;
-    m_default = false;
+    Hold(other.m_link, false);
   }
   return *this;
 }
 
-TQ_VirtualBase::~TQ_VirtualBase() {
-  if (m_link) m_link->Release();
+TQ_VirtualBase::~TQ_VirtualBase() { DropReference(m_link, m_holdsReference); }
+
+void TQ_VirtualBase::Hold(TQ_Type* object, bool isDefault) {
+  const bool held = TakeReference(object);
+  DropReference(m_link, m_holdsReference);
+  m_link = object;
+  m_default = isDefault;
+  m_holdsReference = held;
 }
 
 TQ_Type* TQ_VirtualBase::AddProperty(TQ_Containable* owner, const char* name, const char* description,
@@ -119,10 +139,13 @@ TQ_Type* TQ_VirtualBase::MakeDefaultLink() {
   if (object == nullptr)
     throw TQ_LinkError("virtual property " + TQ_Executive::Instance().PathOf(this) +
                        " has nothing linked and no default object could be made");
+  // The default object is the property's: the property holds its first
+  // reference (there is no object stood for yet), and it goes with the last.
   object->AddRef();
   if (!object->IsRegistered() && object->Owner() == nullptr) object->SetIdentity(Owner(), Name());
   m_link = object;
   m_default = true;
+  m_holdsReference = true;
   return object;
 }
 
@@ -138,18 +161,11 @@ bool TQ_VirtualBase::Link(TQ_Type* object, std::string* error) {
                " that virtual property " + TQ_Executive::Instance().PathOf(this) + " stands for";
     return false;
   }
-  object->AddRef();
-  if (m_link) m_link->Release();
-  m_link = object;
-  m_default = false;
+  Hold(object, false);
   return true;
 }
 
-void TQ_VirtualBase::Unlink() {
-  if (m_link) m_link->Release();
-  m_link = nullptr;
-  m_default = false;
-}
+void TQ_VirtualBase::Unlink() { Hold(nullptr, false); }
 
 TQ_Type* TQ_VirtualBase::NewDefaultVirtual() { return nullptr; }
 const char* TQ_VirtualBase::VirtualBaseType() { return nullptr; }

@@ -32,7 +32,9 @@ class VEKEXP_API TQ_ExternalBase : public TQ_Containable {
   TQ_Containable& ExternalLinkChecked() const;
   bool IsAttached() const { return m_link != nullptr; }
   // Attaches an object; refused when it is not a model object whose type
-  // derives from ExternalTypeName(). The link holds a reference.
+  // derives from ExternalTypeName(). An object that references own (one a
+  // factory made) is held by a reference of the link's; a member or an array
+  // element, which its owner holds, is only referred to.
   bool Attach(TQ_Containable* object, std::string* error = nullptr);
   void Detach();
 
@@ -40,6 +42,7 @@ class VEKEXP_API TQ_ExternalBase : public TQ_Containable {
 
  private:
   TQ_Containable* m_link;
+  bool m_holdsReference;
 };
 
 class VEKEXP_API TQ_VirtualBase : public TQ_STRINGPARAMETER {
@@ -59,7 +62,8 @@ class VEKEXP_API TQ_VirtualBase : public TQ_STRINGPARAMETER {
   TQ_Type* CurrentLink() const { return m_link; }
   bool HoldsDefault() const { return m_link != nullptr && m_default; }
   // Links another object in place of the current one; refused when its type
-  // does not derive from VirtualBaseType(). The property holds a reference.
+  // does not derive from VirtualBaseType(). Held by a reference as an
+  // external link holds its object.
   bool Link(TQ_Type* object, std::string* error = nullptr);
   void Unlink();
 
@@ -68,8 +72,11 @@ class VEKEXP_API TQ_VirtualBase : public TQ_STRINGPARAMETER {
 
  private:
   TQ_Type* MakeDefaultLink();
+  // Makes `object` (null for none) the one stood for.
+  void Hold(TQ_Type* object, bool isDefault);
   TQ_Type* m_link;
   bool m_default;
+  bool m_holdsReference;
 };
 
 class VEKEXP_API TQ_GlobalStructureRefBase : public TQ_STRINGPARAMETER {

@@ -225,6 +225,43 @@ TEST_F(Paths, AnExternalLinkTakesOnlyObjectsOfItsType) {
   EXPECT_EQ(second->RefCount(), 2);
 }
 
+TEST_F(Paths, ALinkToAMemberOrAnElementRefersToItWithoutOwningIt) {
+  // A section links to a parameter of its domain; parameters are members of
+  // their model, elements belong to their array: no reference owns them, and
+  // a link that lets go of one must not destroy it.
+  const auto live = TQ_HeapStats::LiveBlocks();
+  TQ_ExternalBase link(nullptr);  // a link that takes any object
+  ASSERT_TRUE(link.Attach(&domain->H));
+  EXPECT_EQ(domain->H.RefCount(), 0);
+  link.Detach();
+  TQ_Value two(2.0, 1u, 9u, 1);
+  EXPECT_EQ(domain->H.Assign(&two), TQ_ASSIGN_DONE);
+  EXPECT_EQ(domain->H.v(), 2.0);
+
+  TQ_Type* element = holder->S.Find("e");
+  {
+    TQ_ExternalBase toElement(nullptr);
+    ASSERT_TRUE(toElement.Attach(element));
+    TQ_ExternalBase copy(toElement);
+    TQ_ExternalBase assigned(nullptr);
+    assigned = copy;
+    EXPECT_EQ(assigned.ExternalLink(), element);
+  }
+  EXPECT_EQ(holder->S.ElementCount(), 1);
+  EXPECT_EQ(holder->S.ElementByText("e"), element);
+
+  ASSERT_TRUE(holder->VALUE.Link(&domain->X));
+  holder->VALUE.Unlink();
+  EXPECT_EQ(domain->X.v(), 0.0);
+  EXPECT_EQ(TQ_HeapStats::LiveBlocks(), live + 1) << "only the element was made";
+
+  // An object that references own is held by one while linked.
+  ASSERT_TRUE(link.Attach(domain));
+  EXPECT_EQ(domain->RefCount(), 2);
+  ASSERT_TRUE(link.Attach(&domain->Y));
+  EXPECT_EQ(domain->RefCount(), 1);
+}
+
 TEST_F(Paths, FollowingAnEmptyExternalLinkThrowsALinkError) {
   try {
     holder->XDOMAIN.ExternalLinkChecked();
