@@ -20,6 +20,7 @@ struct TQ_Executive::Impl {
   std::vector<TQ_EmittedEquation> emitted;
   std::vector<TQ_ProgramItem> items;
   int openIndex = -1;  // host index of the equation being emitted
+  const TQ_ModelType* openOwner = nullptr;  // the model emitting it
   std::vector<std::string> names;
   std::unordered_map<std::string, std::uint32_t> nameIds;
 
@@ -76,10 +77,17 @@ struct TQ_Executive::Impl {
   }
 };
 
+namespace {
+// The one executive, made on first use and never destroyed: objects the host
+// holds may outlive static destruction. A plain pointer, set up before any
+// code runs, so that reaching the executive costs one load (the host is
+// called from one thread at a time).
+TQ_Executive* g_executive = nullptr;
+}  // namespace
+
 TQ_Executive& TQ_Executive::Instance() {
-  // Never destroyed: objects the host holds may outlive static destruction.
-  static TQ_Executive* instance = new TQ_Executive;
-  return *instance;
+  if (g_executive == nullptr) [[unlikely]] g_executive = new TQ_Executive;
+  return *g_executive;
 }
 
 TQ_Executive::TQ_Executive() : m(new Impl) {}
@@ -549,9 +557,15 @@ void TQ_Executive::DeclareEquation(const TQ_ModelType* model, int group) {
   m->declared.push_back(TQ_DeclaredEquation{model, group, static_cast<std::uint32_t>(m->declaredNonZeros.size()), 0});
 }
 
+namespace {
+[[gnu::cold, gnu::noinline]] void RefuseNonZero(TQ_Executive& host, const TQ_ModelType* model, const TQ_VarParam& term) {
+  host.ReportError(host.PathOf(model) + ": non-zero " + host.PathOf(&term) + " declared outside any equation");
+}
+}  // namespace
+
 void TQ_Executive::DeclareNonZero(const TQ_ModelType* model, TQ_VarParam& term) {
-  if (m->declared.empty() || m->declared.back().owner != model) {
-    ReportError(PathOf(model) + ": non-zero " + PathOf(&term) + " declared outside any equation");
+  if (m->declared.empty() || m->declared.back().owner != model) [[unlikely]] {
+    RefuseNonZero(*this, model, term);
     return;
   }
   m->declaredNonZeros.push_back(&term);
@@ -563,6 +577,7 @@ void TQ_Executive::EmitEquation(const TQ_ModelType* model, const char* name, int
   m->emitted.push_back(TQ_EmittedEquation{model, m->InternName(name), group,
                                           static_cast<std::uint32_t>(m->items.size()), 0, type});
   m->openIndex = count;
+  m->openOwner = model;
   ++count;
 }
 
@@ -577,57 +592,87 @@ std::ptrdiff_t CursorIndex(const int* cursor, const int* array, std::size_t size
   if (!notAfter(array, cursor) || !notAfter(cursor, array + size)) return -1;
   return cursor - array;
 }
+
+// The refusals of the emission calls, kept out of the calls' own code: they
+// run once per program item, and the messages are built only when needed.
+[[gnu::cold, gnu::noinline]] void RefuseItem(TQ_Executive& host, const TQ_ModelType* model, int equation) {
+  host.ReportError(host.PathOf(model) + ": program item for equation " + std::to_string(equation) +
+                   ", which is not the equation being emitted");
+}
+
+// A term whose cursors do not stand at one entry inside the pattern arrays:
+// cursors outside them, or both at the end (one term more than declared).
+[[gnu::cold, gnu::noinline]] void RefuseCursors(TQ_Executive& host, const TQ_ModelType* model, const TQ_VarParam& term,
+                                                int equation, const int* rows, const int* cols,
+                                                const std::vector<int>& rowArray, const std::vector<int>& colArray) {
+  const std::size_t size = rowArray.size();
+  const std::ptrdiff_t r = CursorIndex(rows, rowArray.data(), size);
+  const std::ptrdiff_t c = CursorIndex(cols, colArray.data(), colArray.size());
+  if (r >= 0 && r == c && static_cast<std::size_t>(r) == size) {
+    host.ReportError(host.PathOf(model) + ": equation " + std::to_string(equation) + " term " + host.PathOf(&term) +
+                     " would write past the " + std::to_string(size) + " declared non-zeros; refused");
+  } else {
+    host.ReportError(host.PathOf(model) + ": pattern cursors of equation " + std::to_string(equation) +
+                     " do not point into the host's pattern arrays");
+  }
+}
 }  // namespace
 
-bool TQ_Executive::IsBeingEmitted(const TQ_ModelType* model, int equation) {
+// Inlined into each emission call: it runs once per program item.
+[[gnu::always_inline]] inline bool TQ_Executive::IsBeingEmitted(const TQ_ModelType* model, int equation) {
   // Items belong to the equation being emitted, by the model emitting it.
-  if (m->emitted.empty() || equation != m->openIndex || m->emitted.back().owner != model) {
-    ReportError(PathOf(model) + ": program item for equation " + std::to_string(equation) +
-                ", which is not the equation being emitted");
+  if (equation != m->openIndex || model != m->openOwner || model == nullptr) [[unlikely]] {
+    RefuseItem(*this, model, equation);
     return false;
   }
   return true;
 }
 
-bool TQ_Executive::AppendItem(const TQ_ModelType* model, const TQ_ProgramItem& item, int equation) {
-  if (!IsBeingEmitted(model, equation)) return false;
-  m->items.push_back(item);
+// Inlined into each emission call: it runs once per program item.
+[[gnu::always_inline]] inline TQ_ProgramItem* TQ_Executive::AppendItem(const TQ_ModelType* model,
+                                                                        TQ_ProgramItem::Kind kind, int equation) {
+  if (!IsBeingEmitted(model, equation)) return nullptr;
+  // The caller fills the item in place.
+  TQ_ProgramItem& item = m->items.emplace_back();
+  item.kind = kind;
+  item.code = 0;
   ++m->emitted.back().itemCount;
-  return true;
+  return &item;
 }
 
 void TQ_Executive::EmitOp(const TQ_ModelType* model, int op, int equation) {
-  TQ_ProgramItem item{TQ_ProgramItem::Op, op, {0.0}};
-  AppendItem(model, item, equation);
+  if (TQ_ProgramItem* item = AppendItem(model, TQ_ProgramItem::Op, equation)) {
+    item->code = op;
+    item->real = 0.0;
+  }
 }
 
 void TQ_Executive::EmitInteger(const TQ_ModelType* model, int value, int equation) {
-  TQ_ProgramItem item{TQ_ProgramItem::Integer, value, {0.0}};
-  AppendItem(model, item, equation);
+  if (TQ_ProgramItem* item = AppendItem(model, TQ_ProgramItem::Integer, equation)) {
+    item->code = value;
+    item->real = 0.0;
+  }
 }
 
 void TQ_Executive::EmitReal(const TQ_ModelType* model, double value, int equation) {
-  TQ_ProgramItem item{TQ_ProgramItem::Real, 0, {value}};
-  AppendItem(model, item, equation);
+  if (TQ_ProgramItem* item = AppendItem(model, TQ_ProgramItem::Real, equation)) item->real = value;
 }
 
 void TQ_Executive::EmitTerm(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation) {
-  TQ_ProgramItem item{TQ_ProgramItem::Term, 0, {0.0}};
-  item.term = &term;
-  if (!AppendItem(model, item, equation)) return;
+  TQ_ProgramItem* item = AppendItem(model, TQ_ProgramItem::Term, equation);
+  if (item == nullptr) return;
+  item->term = &term;
   // The non-zero goes into the pattern only through cursors that stand
   // inside the host's arrays, at the same entry of both.
-  const std::ptrdiff_t size = static_cast<std::ptrdiff_t>(m->rows.size());
-  const std::ptrdiff_t r = CursorIndex(rows, m->rows.data(), m->rows.size());
-  const std::ptrdiff_t c = CursorIndex(cols, m->cols.data(), m->cols.size());
-  if (r < 0 || r != c) {
-    ReportError(PathOf(model) + ": pattern cursors of equation " + std::to_string(equation) +
-                " do not point into the host's pattern arrays");
-    return;
-  }
-  if (r == size) {
-    ReportError(PathOf(model) + ": equation " + std::to_string(equation) + " term " + PathOf(&term) +
-                " would write past the " + std::to_string(size) + " declared non-zeros; refused");
+  // (The quick test: both cursors at one entry before the end.)
+  const int* rowArray = m->rows.data();
+  const int* colArray = m->cols.data();
+  const std::size_t size = m->rows.size();
+  const std::less<const int*> before;
+  const bool inside = rows != nullptr && rowArray != nullptr && !before(rows, rowArray) &&
+                      before(rows, rowArray + size) && cols == colArray + (rows - rowArray);
+  if (!inside) [[unlikely]] {
+    RefuseCursors(*this, model, term, equation, rows, cols, m->rows, m->cols);
     return;
   }
   *rows++ = equation;
@@ -653,6 +698,7 @@ void TQ_Executive::ResetExpressionsOf(const TQ_ModelType* model) {
   m->emitted.swap(kept);
   m->items.swap(keptItems);
   m->openIndex = -1;
+  m->openOwner = nullptr;
 }
 
 void TQ_Executive::BeginEmission(std::size_t nonZeros, int*& rows, int*& cols) {
@@ -660,6 +706,7 @@ void TQ_Executive::BeginEmission(std::size_t nonZeros, int*& rows, int*& cols) {
   m->emitted.clear();
   m->items.clear();
   m->openIndex = -1;
+  m->openOwner = nullptr;
   m->emitted.reserve(m->declared.size());
   m->items.reserve(nonZeros * 2 + 16);
   m->rows.assign(nonZeros, -1);
@@ -687,4 +734,29 @@ void TQ_Executive::EmitProcExpression(const TQ_ModelType* model, const TQ_Proced
 
 void TQ_Executive::EmitProcCall(const TQ_ModelType* model, const TQ_ProcedureType* procedure, int group) {
   m->procCalls.push_back(TQ_ProcCall{model, procedure, group});
+}
+
+// ---- the models' calls into the executive -------------------------------------------------
+//
+// Defined here, beside the executive's own code, and flattened, so that each
+// compiles into one piece of straight code: they run once per declared
+// non-zero or program item.
+
+[[gnu::flatten]] void TQ_ModelType::SetGroupLimits(int group) { TQ_Executive::Instance().DeclareEquation(this, group); }
+[[gnu::flatten]] void TQ_ModelType::AddNonZero(TQ_VarParam& term) { TQ_Executive::Instance().DeclareNonZero(this, term); }
+int TQ_ModelType::SetLocalEqnCount(int count) { return TQ_Executive::Instance().LocalEqnCount(this, count); }
+void TQ_ModelType::AddEquation(const char* name, int& count, int group) {
+  TQ_Executive::Instance().EmitEquation(this, name, count, group, nullptr);
+}
+
+void TQ_ModelExtensions::ResetExpressions() { TQ_Executive::Instance().ResetExpressionsOf(m_model); }
+[[gnu::flatten]] void TQ_ModelExtensions::AddOp(EOp op, int equation) { TQ_Executive::Instance().EmitOp(m_model, op, equation); }
+[[gnu::flatten]] void TQ_ModelExtensions::AddTerm(double value, int equation) {
+  TQ_Executive::Instance().EmitReal(m_model, value, equation);
+}
+[[gnu::flatten]] void TQ_ModelExtensions::AddTerm(int value, int equation) {
+  TQ_Executive::Instance().EmitInteger(m_model, value, equation);
+}
+[[gnu::flatten]] void TQ_ModelExtensions::AddTerm(TQ_VarParam& term, int*& rows, int*& cols, int equation) {
+  TQ_Executive::Instance().EmitTerm(m_model, term, rows, cols, equation);
 }

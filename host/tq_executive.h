@@ -205,7 +205,10 @@ class VEKEXP_API TQ_Executive {
   ~TQ_Executive();
   // True when `equation` is the one `model` is emitting; else reports it.
   bool IsBeingEmitted(const TQ_ModelType* model, int equation);
-  bool AppendItem(const TQ_ModelType* model, const TQ_ProgramItem& item, int equation);
+  // Appends an item of `kind` to the open equation and returns it for the
+  // caller to fill; null (with a message) when `equation` is not the equation
+  // being emitted by `model`.
+  TQ_ProgramItem* AppendItem(const TQ_ModelType* model, TQ_ProgramItem::Kind kind, int equation);
   struct Impl;
   Impl* m;
 };

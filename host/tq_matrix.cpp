@@ -327,13 +327,14 @@ bool TQ_Matrix::PrepareSlot(int position) {
   return true;
 }
 
-#define TQ_BASE_1D(Class, TypeCode, Key, KeyAt, ReadKey)                                    \
+#define TQ_BASE_1D(Class, TypeCode, Key, KeyAt, ReadKey, FindExisting, NoteKeys)             \
   Class::Class() : TQ_Matrix(1, m_values) { m_values[0].ResetType(TypeCode); }               \
   Class::Class(const Class& other) : TQ_Matrix(other) { m_values[0] = other.m_values[0]; }    \
   Class& Class::operator=(const Class& other) {                                             \
     if (this != &other) {                                                                   \
       TQ_Matrix::operator=(other);                                                          \
       m_values[0] = other.m_values[0];                                                      \
+      NoteKeys                                                                              \
     }                                                                                       \
     return *this;                                                                           \
   }                                                                                         \
@@ -344,18 +345,31 @@ bool TQ_Matrix::PrepareSlot(int position) {
     set.AddDependent(this);                                                                 \
   }                                                                                         \
   TQ_Type* Class::Find(Key key) {                                                           \
+    FindExisting                                                                            \
     int position = 0;                                                                       \
-    if (!m_values[0].SetContains(key, position)) {                                          \
+    const bool present = m_values[0].SetContains(key, position) != 0;                      \
+    /* An element that exists: the vector, when not empty, has one slot per index value. */ \
+    if (present && static_cast<unsigned int>(position) < ElementVector.Elements()) {         \
+      if (TQ_Type* element = ElementVector[static_cast<unsigned int>(position)]) {           \
+        ElementOffset = position;                                                           \
+        return element;                                                                     \
+      }                                                                                     \
+    }                                                                                       \
+    if (!present) {                                                                         \
       m_values[0].SetAddAtOffset(key, position);                                            \
       if (ElementVector.Elements() != 0)                                                    \
         ElementVector.AddNullEntries(position, m_values[0].SetSize() - 1, 1);               \
     }                                                                                       \
-    if (!PrepareSlot(position)) return nullptr;                                             \
+    if (!PrepareSlot(position)) {                                                           \
+      NoteKeys                                                                              \
+      return nullptr;                                                                       \
+    }                                                                                       \
     TQ_Type* element = ElementVector[static_cast<unsigned int>(position)];                  \
     if (element == nullptr) {                                                               \
       AddIndexToString(key, 0);                                                             \
       element = AddElement();                                                               \
     }                                                                                       \
+    NoteKeys                                                                                \
     return element;                                                                         \
   }                                                                                         \
   int Class::NewElements() {                                                                \
@@ -377,10 +391,33 @@ bool TQ_Matrix::PrepareSlot(int position) {
     ReadKey                                                                                 \
   }
 
+// Integer keys: an element that exists under a dense run of keys is found
+// by its offset in the run.
 TQ_BASE_1D(TQ_BASE_I, TQ_SET_INTEGER, int, Integer,
-           int key = 0; if (ReadIndex(cursor, key, ')')) Find(key);)
+           int key = 0; if (ReadIndex(cursor, key, ')')) Find(key);,
+           {
+             const unsigned int offset = static_cast<unsigned int>(key) - static_cast<unsigned int>(m_denseFirst);
+             if (offset < m_denseCount && offset < ElementVector.Elements()) {
+               if (TQ_Type* existing = ElementVector[offset]) {
+                 ElementOffset = static_cast<int>(offset);
+                 return existing;
+               }
+             }
+           },
+           NoteDenseKeys();)
 TQ_BASE_1D(TQ_BASE_S, TQ_SET_STRING, const char*, String,
-           char key[128]; if (ReadIndex(cursor, key, sizeof key, ')')) Find(key);)
+           char key[128]; if (ReadIndex(cursor, key, sizeof key, ')')) Find(key);, , )
+
+void TQ_BASE_I::NoteDenseKeys() {
+  const int size = m_values[0].SetSize();
+  m_denseCount = 0;
+  if (size == 0 || ElementVector.Elements() != static_cast<unsigned int>(size)) return;
+  const long long first = m_values[0].IntegerAt(0);
+  const long long last = m_values[0].IntegerAt(size - 1);
+  if (last - first + 1 != size) return;
+  m_denseFirst = static_cast<int>(first);
+  m_denseCount = static_cast<unsigned int>(size);
+}
 
 // ---- TQ_MULTIPORT_BaseType -------------------------------------------------------------
 

@@ -119,7 +119,14 @@ class VEKEXP_API TQ_BASE_I : public TQ_Matrix {
   void CreateMissingArrayElement(const char* text) override;
 
  private:
+  // Records whether the keys present are the integers m_denseFirst ..
+  // m_denseFirst + m_denseCount - 1 (as a range-sized array's are): then the
+  // slot of key k is k - m_denseFirst, and finding an element that exists
+  // takes no search.
+  void NoteDenseKeys();
   TQ_SetValue m_values[1];
+  int m_denseFirst = 0;
+  unsigned int m_denseCount = 0;
 };
 
 // One string dimension.

@@ -43,7 +43,7 @@ TQ_Containable::TQ_Containable()
     : m_owner(nullptr),
       m_name(new std::string),
       m_description(nullptr),
-      m_properties(new std::vector<TQ_PropertyRecord>),
+      m_properties(nullptr),
       m_direction(0),
       m_toBeExported(true),
       m_hostPortType(0) {}
@@ -53,7 +53,7 @@ TQ_Containable::TQ_Containable(const TQ_Containable& other)
       m_owner(nullptr),
       m_name(new std::string),
       m_description(nullptr),
-      m_properties(new std::vector<TQ_PropertyRecord>),
+      m_properties(nullptr),
       m_direction(other.m_direction),
       m_toBeExported(other.m_toBeExported),
       m_hostPortType(other.m_hostPortType) {}
@@ -79,13 +79,16 @@ const char* TQ_Containable::Description() const { return m_description ? m_descr
 
 void TQ_Containable::SetObjectName(const char* name) { *m_name = name ? name : ""; }
 
-int TQ_Containable::PropertyCount() const { return static_cast<int>(m_properties->size()); }
+// The list of properties is made when the first one is registered: most
+// objects (array elements, parameters) own none.
+int TQ_Containable::PropertyCount() const { return m_properties ? static_cast<int>(m_properties->size()) : 0; }
 
 const TQ_PropertyRecord& TQ_Containable::PropertyAt(int index) const {
   return (*m_properties)[static_cast<std::size_t>(index)];
 }
 
 TQ_Containable* TQ_Containable::FindProperty(const char* name) const {
+  if (m_properties == nullptr) return nullptr;
   for (const TQ_PropertyRecord& record : *m_properties)
     if (SUValue::CompareCI(record.name, name) == 0) return record.property;
   return nullptr;
@@ -98,8 +101,10 @@ void TQ_Containable::RegisterWith(TQ_Containable* owner, const char* name, const
   m_description = description ? new std::string(description) : nullptr;
   m_direction = direction;
   m_owner = owner;
-  if (owner != nullptr)
+  if (owner != nullptr) {
+    if (owner->m_properties == nullptr) owner->m_properties = new std::vector<TQ_PropertyRecord>;
     owner->m_properties->push_back(TQ_PropertyRecord{this, m_name->c_str(), Description(), direction, flag});
+  }
 }
 
 void TQ_Containable::SetIdentity(TQ_Containable* owner, const char* name) {
@@ -110,14 +115,14 @@ void TQ_Containable::SetIdentity(TQ_Containable* owner, const char* name) {
 // ---- TQ_VarParamProp -----------------------------------------------------------
 
 TQ_VarParamProp::TQ_VarParamProp()
-    : m_hasValue(false), m_fixed(false), m_dependents(new std::vector<TQ_Containable*>) {}
+    : m_hasValue(false), m_fixed(false), m_dependents(nullptr) {}
 
 TQ_VarParamProp::TQ_VarParamProp(const TQ_VarParamProp& other)
     : TQ_Containable(other),
       m_value(other.m_value),
       m_hasValue(other.m_hasValue),
       m_fixed(other.m_fixed),
-      m_dependents(new std::vector<TQ_Containable*>) {}
+      m_dependents(nullptr) {}
 
 TQ_VarParamProp& TQ_VarParamProp::operator=(const TQ_VarParamProp& other) {
   if (this != &other) {
@@ -187,15 +192,19 @@ void TQ_VarParamProp::StoreValue(const TQ_Value& value) {
 }
 
 void TQ_VarParamProp::AddDependent(TQ_Containable* dependent) {
-  if (dependent != nullptr) m_dependents->push_back(dependent);
+  if (dependent == nullptr) return;
+  // Made on the first dependent: most properties have none.
+  if (m_dependents == nullptr) m_dependents = new std::vector<TQ_Containable*>;
+  m_dependents->push_back(dependent);
 }
 
 void TQ_VarParamProp::RemoveDependent(TQ_Containable* dependent) {
+  if (m_dependents == nullptr) return;
   auto it = std::find(m_dependents->begin(), m_dependents->end(), dependent);
   if (it != m_dependents->end()) m_dependents->erase(it);
 }
 
-int TQ_VarParamProp::DependentCount() const { return static_cast<int>(m_dependents->size()); }
+int TQ_VarParamProp::DependentCount() const { return m_dependents ? static_cast<int>(m_dependents->size()) : 0; }
 TQ_Containable* TQ_VarParamProp::DependentAt(int index) const {
   return (*m_dependents)[static_cast<std::size_t>(index)];
 }
@@ -362,17 +371,7 @@ TQ_ModelExtensions::TQ_ModelExtensions(TQ_ModelType* model) : m_model(model) {}
 TQ_ModelExtensions::~TQ_ModelExtensions() = default;
 
 int TQ_ModelExtensions::Compatibility() { return 6; }
-void TQ_ModelExtensions::ResetExpressions() { TQ_Executive::Instance().ResetExpressionsOf(m_model); }
-void TQ_ModelExtensions::AddOp(EOp op, int equation) { TQ_Executive::Instance().EmitOp(m_model, op, equation); }
-void TQ_ModelExtensions::AddTerm(double value, int equation) {
-  TQ_Executive::Instance().EmitReal(m_model, value, equation);
-}
-void TQ_ModelExtensions::AddTerm(int value, int equation) {
-  TQ_Executive::Instance().EmitInteger(m_model, value, equation);
-}
-void TQ_ModelExtensions::AddTerm(TQ_VarParam& term, int*& rows, int*& cols, int equation) {
-  TQ_Executive::Instance().EmitTerm(m_model, term, rows, cols, equation);
-}
+// The emission calls are defined with the executive (tq_executive.cpp).
 
 // ---- TQ_ModelType and its kinds -----------------------------------------------------------
 
@@ -390,12 +389,7 @@ int TQ_ModelType::Residuals(double*, int, int) { return 0; }
 TQ_COMPONENTLISTNAME* TQ_ModelType::ComponentList() { return nullptr; }
 TQ_VarParamProp* TQ_ModelType::IsConnected() { return nullptr; }
 
-void TQ_ModelType::SetGroupLimits(int group) { TQ_Executive::Instance().DeclareEquation(this, group); }
-void TQ_ModelType::AddNonZero(TQ_VarParam& term) { TQ_Executive::Instance().DeclareNonZero(this, term); }
-int TQ_ModelType::SetLocalEqnCount(int count) { return TQ_Executive::Instance().LocalEqnCount(this, count); }
-void TQ_ModelType::AddEquation(const char* name, int& count, int group) {
-  TQ_Executive::Instance().EmitEquation(this, name, count, group, nullptr);
-}
+// The declaration and emission calls are defined with the executive (tq_executive.cpp).
 
 TQ_ModelTypeEx::TQ_ModelTypeEx() : TQ_ModelExtensions(this) {}
 TQ_ModelTypeEx::TQ_ModelTypeEx(const TQ_ModelTypeEx& other) : TQ_ModelType(other), TQ_ModelExtensions(this) {}

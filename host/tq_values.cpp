@@ -54,6 +54,11 @@ struct SUValue::Impl {
   }
 
   bool ContainsInt(int value, int& position) const {
+    // One run (a range, as most index sets are): the position is the offset.
+    if (runs.size() == 1 && value >= runs[0].lo && value <= runs[0].hi) {
+      position = value - runs[0].lo;
+      return true;
+    }
     std::size_t r = RunAtOrAfter(value);
     if (r == runs.size()) {
       position = Size();
@@ -94,6 +99,20 @@ struct SUValue::Impl {
   // Adds lo..hi by merging with overlapping or adjacent runs. False (and
   // nothing added) when the set would hold more than INT_MAX members.
   bool AddRange(int lo, int hi) {
+    // A range at or beyond the end of the last run (the usual way a set is
+    // built, in ascending order) extends the runs in place.
+    if (runs.empty() || static_cast<long long>(lo) > static_cast<long long>(runs.back().hi) + 1) {
+      if (static_cast<long long>(Size()) + (static_cast<long long>(hi) - lo + 1) > INT_MAX) return false;
+      runs.push_back(Run{lo, hi, Size()});
+      return true;
+    }
+    if (lo >= runs.back().lo) {
+      if (hi <= runs.back().hi) return true;
+      if (static_cast<long long>(Size()) + (static_cast<long long>(hi) - runs.back().hi) > INT_MAX) return false;
+      runs.back().hi = hi;
+      return true;
+    }
+    // Otherwise lo..hi is merged with the runs it overlaps or touches.
     std::vector<Run> merged;
     merged.reserve(runs.size() + 1);
     bool placed = false;
@@ -246,7 +265,12 @@ SUValue& SUValue::operator+=(const SUValue& other) {
   } else {
     if (other.m_impl->runs.empty()) return *this;
     if (!m_impl->AcceptsIntegers()) return *this;
-    // The union is made on a copy, so that a refused one leaves the set whole.
+    // A union that cannot pass INT_MAX members is made in place; otherwise on
+    // a copy, so that a refused one leaves the set whole.
+    if (static_cast<long long>(m_impl->Size()) + other.m_impl->Size() <= INT_MAX) {
+      for (const Impl::Run& run : other.m_impl->runs) m_impl->AddRange(run.lo, run.hi);
+      return *this;
+    }
     Impl united = *m_impl;
     for (const Impl::Run& run : other.m_impl->runs) {
       if (!united.AddRange(run.lo, run.hi)) {
