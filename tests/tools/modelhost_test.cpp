@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include "host_test.h"
@@ -42,7 +43,10 @@ std::string Slurp(const std::string& path) {
 // configuration written to a file first.
 Outcome RunTool(const std::vector<std::string>& args, const std::string& configuration = "") {
   static int counter = 0;
-  std::string stem = ::testing::TempDir() + "modelhost_" + std::to_string(++counter);
+  // CTest runs each test case as a process of its own, several at once: the
+  // process id keeps their files apart.
+  std::string stem = ::testing::TempDir() + "modelhost_" + std::to_string(getpid()) + "_" +
+                     std::to_string(++counter);
   std::string command = std::string("'") + MODELHOST_PROGRAM + "'";
   if (!configuration.empty()) {
     std::ofstream(stem + ".json") << configuration;
