@@ -2,6 +2,7 @@
 // interface. A new element type adds its lines here.
 #include "tq_instances.h"
 
+#include "tq_domain.h"
 #include "tq_generic_types.h"
 #include "tq_parameters.h"
 #include "tq_ports.h"
@@ -46,3 +47,11 @@ MORVANE_MULTIPORT_CLASSES(MORVANE_MULTIPORT_CLASS_LINKS)
 
 // The global-structure reference over the generic structure.
 MORVANE_GLOBALSTRUCTUREREF_INSTANCE(TQ_GENERICSTRUCTURE);
+
+// Links and virtual properties over the section and the three domain
+// classes, and the section array with its link and virtual property.
+MORVANE_LINK_INSTANCES(TQ_SECTIONDATAMODEL);
+MORVANE_LINK_INSTANCES(TQ_DOMAIN);
+MORVANE_LINK_INSTANCES(TQ_LENGTHDOMAIN);
+MORVANE_LINK_INSTANCES(TQ_ANGLEDOMAIN);
+MORVANE_ARRAY_INSTANCES(TQ_ARRAY_I, TQ_SECTIONDATAMODEL);

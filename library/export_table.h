@@ -12,7 +12,11 @@
   X(GENERICCONTROLSIGNAL)          \
   X(CONTROLSIGNAL)                 \
   X(GENERICCONNECTION)             \
-  X(CONNECTION)
+  X(CONNECTION)                    \
+  X(SECTIONDATAMODEL)              \
+  X(DOMAIN)                        \
+  X(LENGTHDOMAIN)                  \
+  X(ANGLEDOMAIN)
 
 // The value of every _Compatibility<NAME>, and the first of every
 // _JacData<NAME> block.

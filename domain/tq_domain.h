@@ -1,0 +1,111 @@
+// The one-dimensional domain: TQ_DOMAIN divides its LENGTH into NUMSECTIONS
+// equal sections, chooses the points of each element from its
+// DISCRETIZATIONMETHOD, numbers the nodes 0 to ENDNODE and gives each node its
+// coordinate (VALUE) and the domain its interior node set (INTERIOR).
+// TQ_LENGTHDOMAIN and TQ_ANGLEDOMAIN are domains of a named kind; they differ
+// from TQ_DOMAIN only in their type id.
+//
+// The grid is computed by the domain's assignments (tq_domain_grid.cpp).
+// Nodes are numbered across the whole domain; section i covers the nodes
+// BASE_i .. BASE_i + NODECOUNT_i, and consecutive sections share their
+// junction node. Each section is cut into elements of NUMPOLYPOINTS + 1
+// intervals: for the collocation form (NUMPOLYPOINTS not 0 and the method
+// none of the higher-order difference methods "BFD2", "FFD2", "CFD2", "CFD4",
+// "UBFD4") the points lie at the POLYPOINT fractions of each element,
+// otherwise the nodes are evenly spaced.
+#pragma once
+
+#include <cstdint>
+
+#include "morvane_api.h"
+#include "tq_generated.h"
+#include "tq_parameters.h"
+#include "tq_ports.h"
+#include "tq_section.h"
+#include "tq_typed_arrays.h"
+#include "tq_virtual.h"
+#include "vekexp.h"
+
+using TQ_SECTIONARRAY = TQ_ARRAY_I<TQ_SECTIONDATAMODEL, TQ_SECTIONDATAMODEL>;
+using TQ_REALPARAMETERARRAY = TQ_ARRAY_I<TQ_REALPARAMETER, TQ_REALPARAMETER>;
+
+class MORVANE_API TQ_DOMAIN : public TQ_Generated<TQ_DOMAIN, TQ_ModelTypeEx2> {
+  MORVANE_GENERATED_CLASS(TQ_DOMAIN)
+
+ public:
+  // The class level's parts of the host's calls.
+  void RegisterProperties();
+  void SizeArrays();
+  void IndexSets(const TQ_AssignmentStep& step);
+  void Assignments(const TQ_AssignmentStep& step);
+
+  // Sum, in double, of the NODECOUNTs of the sections before section i.v().
+  double Sigma25416536(TQ_IntegerSetIter& i);
+  // Sum, in double, of the NODECOUNTs of all NUMSECTIONS sections (the two
+  // serve different statements).
+  double Sigma115370720();
+  double Sigma115374720();
+  // The points inside the elements of section i.v(), element boundaries left
+  // out. The result is a library-wide set that every call clears and
+  // rebuilds; it stays valid until the next call, from any domain.
+  TQ_SetValue& UnionFn115365376(TQ_IntegerSetIter& i);
+  // The union of the INTERIOR sets of all sections; shared like the above.
+  TQ_SetValue& UnionFn115369808();
+
+  // Members in declaration order; each internal index set is registered just
+  // before the array it dimensions.
+  TQ_Virtual<TQ_SECTIONARRAY> SECTION;
+  TQ_INTEGERSET TQ_SECTION_SET1;
+  TQ_Virtual<TQ_REALPARAMETER> LENGTH;
+  TQ_Virtual<TQ_REALPARAMETER> SPACINGPREFERENCE;
+  TQ_Virtual<TQ_REALPARAMETERARRAY> VALUE;
+  TQ_INTEGERSET TQ_VALUE_SET1;
+  TQ_STRINGPARAMETER USERNOTES{true};
+  TQ_CONTROLPORT INPUTSIGNAL{true};
+  TQ_CONTROLPORT OUTPUTSIGNAL{true};
+  TQ_DISCRETIZATIONMETHODPARAM DISCRETIZATIONMETHOD{true};
+  TQ_NUMSECTIONSPARAM NUMSECTIONS{true};
+  TQ_INTEGERPARAMETER MINNODECOUNT{true};
+  TQ_POLYPOINTSPARAM NUMPOLYPOINTS{true};
+  TQ_REALPARAMETERARRAY POLYPOINT;
+  TQ_INTEGERSET TQ_POLYPOINT_SET1;
+  TQ_INTEGERPARAMETER HIGHESTORDERDERIVATIVE{true};
+  TQ_INTEGERSET INTERIOR;
+  TQ_INTEGERPARAMETER ENDNODE{true};
+
+ private:
+  // Section i of the SECTION array, made when it is missing.
+  TQ_SECTIONDATAMODEL& Section(int i);
+  // NUMPOLYPOINTS as the grid uses it: a negative count is taken as 0.
+  std::int64_t PolyPoints();
+  // Whether the elements carry collocation points: NUMPOLYPOINTS is not 0
+  // and the method is none of the higher-order difference methods.
+  bool CollocationForm();
+  // Sum of the NODECOUNTs of sections 1 .. last.
+  double SumOfNodeCounts(std::int64_t last);
+  // The grid statements, in the order they run.
+  void AssignMethod(const TQ_AssignmentStep& step);
+  void AssignSection(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, int sections);
+  void AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i);
+  void AssignNodeValues(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i);
+  // Reports a problem with the domain's input through the host.
+  void ReportProblem(const char* what, int section = 0);
+};
+
+// The domain kinds: a TQ_DOMAIN in all but the type id.
+class MORVANE_API TQ_LENGTHDOMAIN : public TQ_Generated<TQ_LENGTHDOMAIN, TQ_DOMAIN> {
+  MORVANE_GENERATED_CLASS(TQ_LENGTHDOMAIN)
+};
+
+class MORVANE_API TQ_ANGLEDOMAIN : public TQ_Generated<TQ_ANGLEDOMAIN, TQ_DOMAIN> {
+  MORVANE_GENERATED_CLASS(TQ_ANGLEDOMAIN)
+};
+
+// Conversions of the grid from a real to a signed 32-bit integer. A value
+// that is not a number gives 0; values beyond the 32-bit range saturate at
+// its ends.
+// Truncation toward zero.
+std::int32_t TruncToInt(double x);
+// The nearest integer, halves away from zero: TruncToInt(x + 0.5) for x >= 0,
+// TruncToInt(x - 0.5) otherwise.
+std::int32_t RoundToInt(double x);
