@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "export_table.h"
+#include "tq_domain.h"
 #include "tq_generic_types.h"
 #include "tq_instances.h"
 #include "tq_model_library.h"
@@ -98,7 +99,8 @@ TEST_F(LibraryExportsTest, TableHoldsTheGenericTypesAndOnlyHostCreatableNames) {
     EXPECT_TRUE(names.insert(type.name).second) << type.name << " listed twice";
   }
   for (const char* name : {"GENERICMODEL", "GENERICSTRUCTURE", "GENERICSTREAM", "GENERICCONTROLSIGNAL",
-                           "CONTROLSIGNAL", "GENERICCONNECTION", "CONNECTION"})
+                           "CONTROLSIGNAL", "GENERICCONNECTION", "CONNECTION", "SECTIONDATAMODEL", "DOMAIN",
+                           "LENGTHDOMAIN", "ANGLEDOMAIN"})
     EXPECT_TRUE(names.count(name)) << name;
 }
 
@@ -249,12 +251,28 @@ TEST_F(LibraryExportsTest, ClassesAndTemplateInstancesAreExported) {
   MORVANE_EXPECT_ARRAY(TQ_ARRAY_II, TQ_REALVARIABLE);
   MORVANE_EXPECT_ARRAY(TQ_ARRAY_III, TQ_PARTIALDERIVATIVE);
   MORVANE_EXPECT_ARRAY(TQ_ARRAY_III, TQ_REALVARIABLE);
-#undef MORVANE_EXPECT_ARRAY
-#undef MORVANE_EXPECT_LINKS
 
+  // The section and domain classes, the links and virtual properties over
+  // them, and the section array.
+  ExpectExportedClass(typeid(TQ_SECTIONDATAMODEL));
+  ExpectExportedClass(typeid(TQ_DOMAIN));
+  ExpectExportedClass(typeid(TQ_LENGTHDOMAIN));
+  ExpectExportedClass(typeid(TQ_ANGLEDOMAIN));
+  MORVANE_EXPECT_LINKS(TQ_SECTIONDATAMODEL);
+  MORVANE_EXPECT_LINKS(TQ_DOMAIN);
+  MORVANE_EXPECT_LINKS(TQ_LENGTHDOMAIN);
+  MORVANE_EXPECT_LINKS(TQ_ANGLEDOMAIN);
+  MORVANE_EXPECT_ARRAY(TQ_ARRAY_I, TQ_SECTIONDATAMODEL);
+  // The domain's set functions.
+  for (const char* function : {"_ZN9TQ_DOMAIN13Sigma25416536ER17TQ_IntegerSetIter", "_ZN9TQ_DOMAIN14Sigma115370720Ev",
+                               "_ZN9TQ_DOMAIN14Sigma115374720Ev", "_ZN9TQ_DOMAIN16UnionFn115365376ER17TQ_IntegerSetIter",
+                               "_ZN9TQ_DOMAIN16UnionFn115369808Ev"})
+    EXPECT_NE(Symbol(function), nullptr) << function;
   ExpectExportedClass(typeid(TQ_GLOBALSTRUCTUREREFNAME<TQ_GENERICSTRUCTURE>));
   ExpectExportedClass(typeid(TQ_ANGLEPARAMETER));
   ExpectExportedClass(typeid(TQ_DISCRETIZATIONMETHODPARAM));
+#undef MORVANE_EXPECT_ARRAY
+#undef MORVANE_EXPECT_LINKS
 }
 
 TEST_F(LibraryExportsTest, TheTwentyEightArrayBasesAreExported) {
@@ -266,6 +284,22 @@ TEST_F(LibraryExportsTest, TheTwentyEightArrayBasesAreExported) {
   MORVANE_ARRAY_BASE_SHAPES(MORVANE_EXPECT_BASE)
 #undef MORVANE_EXPECT_BASE
   EXPECT_EQ(count, 28);
+}
+
+TEST_F(LibraryExportsTest, DomainFromTheLibraryBuildsItsGrid) {
+  // The library's own code: factory, registration and grid assignments.
+  std::string error;
+  TQ_ModelType* object = library_->Create("LENGTHDOMAIN", error);
+  ASSERT_NE(object, nullptr) << error;
+  EXPECT_EQ(object->PropertyCount(), 18);
+  TQ_DOMAIN* domain = dynamic_cast<TQ_DOMAIN*>(object);
+  ASSERT_NE(domain, nullptr);
+  ASSERT_EQ(domain->DISCRETIZATIONMETHOD.Fix(TQ_Value("OCFE3", 0u, 0u, 0)), TQ_ASSIGN_DONE);
+  EXPECT_EQ(object->ExecuteAssignments(10, 1), 0);
+  EXPECT_EQ(domain->ENDNODE.v(), 9);
+  EXPECT_EQ((*domain->SECTION)(1).NUMELEMENTS.v(), 3);
+  EXPECT_DOUBLE_EQ((*domain->VALUE)(9).v(), 1.0);
+  EXPECT_EQ(object->Release(), 0);
 }
 
 }  // namespace
