@@ -67,11 +67,11 @@ std::string PlatformPathOf(void* handle) {
   return ModulePath(reinterpret_cast<HMODULE>(handle));
 }
 
-std::string ThisModulePath() {
+std::string ModulePathAt(const void* address) {
   HMODULE module = nullptr;
   if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          reinterpret_cast<LPCSTR>(&ThisModulePath), &module))
+                          static_cast<LPCSTR>(address), &module))
     return {};
   return ModulePath(module);
 }
@@ -110,11 +110,9 @@ std::string PlatformPathOf(void* handle) {
   return map->l_name;
 }
 
-std::string ThisModulePath() {
+std::string ModulePathAt(const void* address) {
   Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&ThisModulePath), &info) == 0 ||
-      info.dli_fname == nullptr)
-    return {};
+  if (dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
   return info.dli_fname;
 }
 
@@ -214,7 +212,11 @@ std::vector<std::string> TQ_LibraryLoader::FileNames(const std::string& name) {
 }
 
 std::string TQ_LibraryLoader::ModuleDirectory() {
-  const std::string path = ThisModulePath();
+  return ModuleDirectoryOf(reinterpret_cast<const void*>(&TQ_LibraryLoader::ModuleDirectory));
+}
+
+std::string TQ_LibraryLoader::ModuleDirectoryOf(const void* address) {
+  const std::string path = address != nullptr ? ModulePathAt(address) : std::string();
   if (path.empty()) return {};
   std::error_code ec;
   const fs::path absolute = fs::absolute(fs::path(path), ec);

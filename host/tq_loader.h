@@ -93,6 +93,9 @@ class VEKEXP_API TQ_LibraryLoader {
   // Directory of the module (executable or shared library) that holds the
   // loader; empty when the platform cannot tell.
   static std::string ModuleDirectory();
+  // Directory of the module whose code or data holds `address`; empty when
+  // the platform cannot tell.
+  static std::string ModuleDirectoryOf(const void* address);
 
  private:
   TQ_LibraryRef Open(const std::string& name, const std::string& file, std::string& error);

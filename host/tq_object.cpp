@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "tq_executive.h"
 #include "tq_props.h"
@@ -115,13 +116,14 @@ void TQ_Containable::SetIdentity(TQ_Containable* owner, const char* name) {
 // ---- TQ_VarParamProp -----------------------------------------------------------
 
 TQ_VarParamProp::TQ_VarParamProp()
-    : m_hasValue(false), m_fixed(false), m_dependents(nullptr) {}
+    : m_hasValue(false), m_fixed(false), m_defaultAssigned(false), m_dependents(nullptr) {}
 
 TQ_VarParamProp::TQ_VarParamProp(const TQ_VarParamProp& other)
     : TQ_Containable(other),
       m_value(other.m_value),
       m_hasValue(other.m_hasValue),
       m_fixed(other.m_fixed),
+      m_defaultAssigned(other.m_defaultAssigned),
       m_dependents(nullptr) {}
 
 TQ_VarParamProp& TQ_VarParamProp::operator=(const TQ_VarParamProp& other) {
@@ -130,6 +132,7 @@ TQ_VarParamProp& TQ_VarParamProp::operator=(const TQ_VarParamProp& other) {
     m_value = other.m_value;
     m_hasValue = other.m_hasValue;
     m_fixed = other.m_fixed;
+    m_defaultAssigned = other.m_defaultAssigned;
   }
   return *this;
 }
@@ -141,7 +144,12 @@ TQ_ValueKind TQ_VarParamProp::ValueKind() const { return TQ_ValueKind::None; }
 bool TQ_VarParamProp::Accepts(const TQ_Value& value, std::string* why) const {
   TQ_ValueKind want = ValueKind();
   TQ_ValueKind have = value.Kind();
-  bool fits = want == have || (want == TQ_ValueKind::Real && have == TQ_ValueKind::Integer);
+  // A real property takes an integer; an integer property takes a real that
+  // is a whole number within the 32-bit range (a procedure writes integers
+  // back through reals).
+  bool fits = want == have || (want == TQ_ValueKind::Real && have == TQ_ValueKind::Integer) ||
+              (want == TQ_ValueKind::Integer && have == TQ_ValueKind::Real && value.Real() == std::trunc(value.Real()) &&
+               value.Real() >= -2147483648.0 && value.Real() <= 2147483647.0);
   if (!fits && why) *why = "a value of the wrong kind";
   return fits;
 }
@@ -159,6 +167,7 @@ TQ_AssignStatus TQ_VarParamProp::Assign(TQ_Value* value) {
     status = TQ_ASSIGN_KEPT_FIXED;
   } else {
     StoreValue(*value);
+    m_defaultAssigned = true;
     status = TQ_ASSIGN_DONE;
   }
   host.LogAssignment(this, *value, status);
@@ -173,16 +182,50 @@ TQ_AssignStatus TQ_VarParamProp::Fix(const TQ_Value& value, std::string* error) 
   }
   StoreValue(value);
   m_fixed = true;
+  m_defaultAssigned = false;
   return TQ_ASSIGN_DONE;
 }
 
 void TQ_VarParamProp::Unfix() { m_fixed = false; }
+
+void TQ_VarParamProp::SetCurrentValue(double value) {
+  TQ_Executive& host = TQ_Executive::Instance();
+  const TQ_ValueKind kind = ValueKind();
+  if (kind != TQ_ValueKind::Real && kind != TQ_ValueKind::Integer) {
+    host.ReportError(host.PathOf(this) + ": a number cannot be its current value; it keeps its value");
+    return;
+  }
+  if (m_fixed) {
+    host.ReportError(host.PathOf(this) + ": the user fixed its value; the current value " + TQ_Value(value, 0u).ToString() +
+                     " is not taken");
+    return;
+  }
+  StoreValue(kind == TQ_ValueKind::Integer ? TQ_Value(TQ_Value(value, 0u).Integer(), 0u) : TQ_Value(value, 0u));
+  m_defaultAssigned = false;
+}
+
+void TQ_VarParamProp::SetCurrentValue(const char* value) {
+  TQ_Executive& host = TQ_Executive::Instance();
+  if (ValueKind() != TQ_ValueKind::Text) {
+    host.ReportError(host.PathOf(this) + ": a text cannot be its current value; it keeps its value");
+    return;
+  }
+  if (m_fixed) {
+    host.ReportError(host.PathOf(this) + ": the user fixed its value; the current value \"" +
+                     std::string(value ? value : "") + "\" is not taken");
+    return;
+  }
+  StoreValue(TQ_Value(value, 0u));
+  m_defaultAssigned = false;
+}
 
 TQ_Value TQ_VarParamProp::Normalised(const TQ_Value& value) const {
   // A real property keeps a real even when given an integer, so that its
   // readers see one kind.
   if (ValueKind() == TQ_ValueKind::Real && value.Kind() == TQ_ValueKind::Integer)
     return TQ_Value(value.Real(), value.Pass(), value.Level(), value.Number());
+  if (ValueKind() == TQ_ValueKind::Integer && value.Kind() == TQ_ValueKind::Real)
+    return TQ_Value(value.Integer(), value.Pass(), value.Level(), value.Number());
   return value;
 }
 
@@ -279,6 +322,18 @@ TQ_VarParam::~TQ_VarParam() = default;
 bool TQ_VarParam::IsSolverVariable() const { return false; }
 
 double TQ_VarParam::NumericValue() const { return Effective().Real(); }
+
+double TQ_VarParam::TQ_LOWERValue() const {
+  return m_lower.Kind() == TQ_ValueKind::Integer || m_lower.Kind() == TQ_ValueKind::Real
+             ? m_lower.Real()
+             : -std::numeric_limits<double>::infinity();
+}
+
+double TQ_VarParam::TQ_UPPERValue() const {
+  return m_upper.Kind() == TQ_ValueKind::Integer || m_upper.Kind() == TQ_ValueKind::Real
+             ? m_upper.Real()
+             : std::numeric_limits<double>::infinity();
+}
 
 void TQ_VarParam::SetNumericValue(double value) {
   if (ValueKind() == TQ_ValueKind::Integer)

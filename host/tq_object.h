@@ -153,6 +153,16 @@ class VEKEXP_API TQ_VarParamProp : public TQ_Containable {
   TQ_AssignStatus Fix(const TQ_Value& value, std::string* error = nullptr);
   void Unfix();
   bool IsFixed() const { return m_fixed; }
+  // True while the value stands by a default assignment (Assign), that is
+  // until the user fixes it or the solver sets its current value.
+  bool IsDefaultAssignment() const { return m_hasValue && m_defaultAssigned && !m_fixed; }
+  // The solver's current value, as a procedure writes its inputs back or
+  // perturbs them. Any number is taken by a numeric property (an integer one
+  // truncates toward zero), a text by a text property; bounds are not
+  // checked. Refused, with an error, for a value of another kind or for a
+  // value the user fixed.
+  void SetCurrentValue(double value);
+  void SetCurrentValue(const char* value);
   bool HasValue() const { return m_hasValue; }
   const TQ_Value& CurrentValue() const { return m_value; }
   // The kind of value this property holds (None for a property without one).
@@ -177,6 +187,7 @@ class VEKEXP_API TQ_VarParamProp : public TQ_Containable {
   TQ_Value m_value;
   bool m_hasValue;
   bool m_fixed;
+  bool m_defaultAssigned;
 
  private:
   std::vector<TQ_Containable*>* m_dependents;
@@ -227,6 +238,9 @@ class VEKEXP_API TQ_VarParam : public TQ_Type {
   // The value as a real, for the evaluator (integers convert).
   double NumericValue() const;
   void SetNumericValue(double value);
+  // The bounds as reals: minus or plus infinity where the property has none.
+  double TQ_LOWERValue() const;
+  double TQ_UPPERValue() const;
 
   // Defaults a parameter type may give; null where it gives none.
   virtual TQ_Value* TQ_DefaultVALUE() const;

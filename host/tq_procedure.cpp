@@ -112,13 +112,18 @@ TQ_ProcedureType::TQ_ProcedureType()
       m_bFortran(false),
       m_nLanguageBase(0),
       m_bPresetOutputs(false),
-      m_pComponentList(nullptr) {}
+      m_pComponentList(nullptr),
+      m_lastCall(CallNone),
+      m_nDerivativeRoom(0),
+      m_nLastFailure(0),
+      m_pUpdate(nullptr) {}
 
 TQ_ProcedureType::TQ_ProcedureType(const TQ_ProcedureType& other)
     : TQ_PtrVectorObject(other),
       m_pArgBuffer(nullptr),
       m_pDerivCache(nullptr),
       m_pDerivatives(nullptr),
+      m_pRoutine(nullptr),
       m_ppElements(nullptr),
       m_ppCursor(nullptr) {
   CopyFrom(other);
@@ -140,6 +145,8 @@ void TQ_ProcedureType::ReleaseArrays() {
   MyFree(m_pDerivCache);
   MyFree(m_pDerivatives);
   MyFree(m_ppElements);
+  delete m_pRoutine;
+  m_pRoutine = nullptr;
   m_pArgBuffer = nullptr;
   m_pDerivCache = nullptr;
   m_pDerivatives = nullptr;
@@ -149,12 +156,13 @@ void TQ_ProcedureType::ReleaseArrays() {
 
 // Takes the other's fields, with arrays of its own holding the other's
 // contents. An array the heap refuses stays null, with its size 0, and is
-// reported.
+// reported. The routine record is not shared: a copy resolves its routine
+// again at its first call, and finds the library still loaded.
 void TQ_ProcedureType::CopyFrom(const TQ_ProcedureType& other) {
   m_pHostReals = other.m_pHostReals;
   m_nHostInteger = other.m_nHostInteger;
   m_nDerivatives = other.m_nDerivatives;
-  m_pRoutine = other.m_pRoutine;
+  m_nDerivativeRoom = other.m_nDerivativeRoom;
   m_nHostCell = other.m_nHostCell;
   m_nSolverInputs = other.m_nSolverInputs;
   m_nInputElements = other.m_nInputElements;
@@ -171,11 +179,14 @@ void TQ_ProcedureType::CopyFrom(const TQ_ProcedureType& other) {
   m_nLanguageBase = other.m_nLanguageBase;
   m_bPresetOutputs = other.m_bPresetOutputs;
   m_pComponentList = other.m_pComponentList;
+  m_lastCall = other.m_lastCall;
+  m_nLastFailure = other.m_nLastFailure;
+  m_pUpdate = other.m_pUpdate;
 
   m_pArgBuffer = CopyBlock(other.m_pArgBuffer, other.m_nArgWords);
   m_ppElements = CopyBlock(other.m_ppElements, other.m_nElementRoom);
-  m_pDerivatives = CopyBlock(other.m_pDerivatives, other.m_nDerivatives);
-  m_pDerivCache = CopyBlock(other.m_pDerivCache, other.m_nDerivatives);
+  m_pDerivatives = CopyBlock(other.m_pDerivatives, other.m_nDerivativeRoom);
+  m_pDerivCache = CopyBlock(other.m_pDerivCache, other.m_nDerivativeRoom);
   m_ppCursor = (m_ppElements != nullptr && other.m_ppCursor != nullptr)
                    ? m_ppElements + (other.m_ppCursor - other.m_ppElements)
                    : nullptr;
@@ -196,6 +207,7 @@ void TQ_ProcedureType::CopyFrom(const TQ_ProcedureType& other) {
     m_pDerivatives = nullptr;
     m_pDerivCache = nullptr;
     m_nDerivatives = 0;
+    m_nDerivativeRoom = 0;
     refused = true;
   }
   if (refused) TQ_Executive::Instance().ReportError("copy of a procedure: the host heap refused its arrays");
@@ -287,6 +299,7 @@ void TQ_ProcedureType_C::HandleDerivatives(bool negate) {
     m_pDerivatives = nullptr;
     m_pDerivCache = nullptr;
     m_nDerivatives = 0;
+    m_nDerivativeRoom = 0;
     const std::int64_t count = static_cast<std::int64_t>(m_nOutputElements) * m_nInputValues;
     if (m_nOutputElements < 0 || m_nInputValues < 0 || count > std::numeric_limits<std::int32_t>::max()) {
       ProcedureError("HandleDerivatives: the derivative count does not fit; the procedure has no derivatives");
@@ -304,10 +317,13 @@ void TQ_ProcedureType_C::HandleDerivatives(bool negate) {
       return;
     }
     m_nDerivatives = static_cast<std::int32_t>(count);
+    m_nDerivativeRoom = m_nDerivatives;
     return;
   }
   if (m_pDerivatives == nullptr || m_pDerivCache == nullptr) return;
-  for (std::int32_t k = 0; k < m_nDerivatives; ++k) m_pDerivCache[k] = -m_pDerivatives[k];
+  // Never past the arrays as made, whatever the count says now.
+  const std::int32_t count = m_nDerivatives < m_nDerivativeRoom ? m_nDerivatives : m_nDerivativeRoom;
+  for (std::int32_t k = 0; k < count; ++k) m_pDerivCache[k] = -m_pDerivatives[k];
 }
 
 // ---- TQ_ProcedureEquationType ---------------------------------------------------------------

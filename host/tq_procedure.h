@@ -11,7 +11,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "tq_loader.h"
 #include "tq_object.h"
 #include "tq_props.h"
 #include "vekexp_api.h"
@@ -25,8 +27,100 @@ inline constexpr int TQ_PROCEDURE_STRING_BYTES = 40;
 // 64-bit Linux. The table's reservation and its filling both use it.
 inline constexpr std::uint32_t TQ_CHARPOINTER_BYTES = sizeof(char*);
 
-// The record through which the host reaches a loaded routine (call side).
-struct DLLFunction;
+// Calling convention of external routines: __stdcall in the 32-bit Windows
+// build, the platform's own elsewhere.
+#if defined(_WIN32)
+#  define TQ_ROUTINE_CALL __stdcall
+#else
+#  define TQ_ROUTINE_CALL
+#endif
+
+// An external routine as a procedure calls it: sixteen pointers, in order the
+// call type, the packed argument buffer, the inputs' dimension sizes, the
+// buffer again (outputs), the outputs' dimension sizes, the inputs' and the
+// outputs' offsets, the host integer cell, the host real block, the host
+// integer value, the derivative count, the derivatives' rows and columns,
+// a scratch integer, the derivative array and the failure flag.
+typedef void(TQ_ROUTINE_CALL* TQ_Procedure13)(std::int32_t*, double*, std::int32_t*, double*, std::int32_t*,
+                                              std::int32_t*, std::int32_t*, std::int32_t*, double*,
+                                              std::int32_t*, std::int32_t*, std::int32_t*, std::int32_t*,
+                                              std::int32_t*, double*, std::int32_t*);
+
+// Negative statuses of a procedure call, as the host's services return them.
+enum TQ_ProcedureStatus : int {
+  TQ_PROC_OK = 0,
+  TQ_PROC_LIBRARY_MISSING = -1,   // the library cannot be found or loaded
+  TQ_PROC_ROUTINE_MISSING = -2,   // the library has no such routine
+  TQ_PROC_INCOMPATIBLE = -3,      // the call asks for an interface the host does not have
+  TQ_PROC_ROUTINE_FAILED = -4,    // the routine set its failure flag
+  TQ_PROC_BAD_OUTPUT = -5,        // the routine reported success with an output that is not a number
+  TQ_PROC_REFUSED = -6,           // the procedure's state does not allow the call
+};
+
+// The interface level of the sixteen-pointer call; EnsureCompatibleDLLLoaded
+// accepts no other.
+inline constexpr int TQ_PROCEDURE_INTERFACE = 4;
+
+// The record through which a procedure object reaches its routine: the
+// names it was resolved for, the loaded library (kept loaded while the
+// record lives) and the routine's address.
+struct DLLFunction {
+  std::string library;
+  std::string routine;
+  TQ_LibraryRef file;              // null for a registered routine
+  TQ_Procedure13 address = nullptr;
+};
+
+// Told of the values a procedure writes into variables, and asked which
+// variables take part in an update. The host's own keeps a list of the
+// variables it was told of, and counts every variable in but those excluded.
+class VEKEXP_API TQ_IncrementalUpdate {
+ public:
+  TQ_IncrementalUpdate();
+  TQ_IncrementalUpdate(const TQ_IncrementalUpdate&) = delete;
+  TQ_IncrementalUpdate& operator=(const TQ_IncrementalUpdate&) = delete;
+  virtual ~TQ_IncrementalUpdate();
+
+  // `variable` was just given a new value by a procedure; 0.
+  virtual int VariableChanged(TQ_VarParam& variable);
+  // Whether `variable` takes part in the update: false leaves its column of
+  // a finite-difference Jacobian at 0 and the variable unperturbed.
+  virtual bool IsUpdated(const TQ_VarParam& variable) const;
+
+  void Exclude(const TQ_VarParam& variable);
+  const std::vector<TQ_VarParam*>& ChangedVariables() const { return m_changed; }
+  void ClearChanged() { m_changed.clear(); }
+
+ private:
+  std::vector<TQ_VarParam*> m_changed;
+  std::vector<const TQ_VarParam*> m_excluded;
+};
+
+// Where the host finds the libraries of external routines, and the routines
+// tests put in their place. A library is looked for by name in the user's
+// directories, then in the model library's directory (by default the
+// directory of the module that holds the procedure's class), then beside the
+// host and on the platform's search path. A library is loaded once and kept
+// loaded while a procedure object that uses it lives.
+class VEKEXP_API TQ_ProcedureLibraries {
+ public:
+  static void SetUserDirectories(std::vector<std::string> directories);
+  // Empty: the directory of the module that holds the procedure's class.
+  static void SetModelLibraryDirectory(std::string directory);
+
+  // A routine that stands for routine `routine` of library `library` (the
+  // library's name compared without regard to case): procedures bound to
+  // that pair call it instead of loading the library. Null removes it.
+  static void Register(const std::string& library, const std::string& routine, TQ_Procedure13 address);
+  // Forgets every registration and count, and the directories set.
+  static void Reset();
+
+  // How often procedures were handed the routine of this pair for a call.
+  static long CallCount(const std::string& library, const std::string& routine);
+  // The file of library `library` while a procedure object keeps it
+  // loaded; empty otherwise.
+  static std::string LoadedPath(const std::string& library);
+};
 
 // One constant argument of a procedure: an integer, a real or a string.
 // It is a plain value: copied bit for bit, never destroyed one by one, so a
@@ -118,6 +212,49 @@ class VEKEXP_API TQ_ProcedureType : public TQ_PtrVectorObject {
 
   void SetComponentListName(TQ_COMPONENTLISTNAME* list) { m_pComponentList = list; }
 
+  // ---- the call of the routine -----------------------------------------------
+  // The last-call record: whether the most recent call of the routine was of
+  // this type and succeeded, so that its results stand in the buffer.
+  // CallNone answers true before any call and after a failed one.
+  bool LastCall(CallType type) const { return m_lastCall == type; }
+  // Whether the routine runs even when no input changed (false unless set);
+  // one answer for every procedure.
+  static bool AlwaysCall();
+  static void SetAlwaysCall(bool always);
+
+  // Makes sure the routine ProcedureName() of library DLLName() is at hand
+  // for an interface of level `compatibility` (TQ_PROCEDURE_INTERFACE): a
+  // registered routine, or the library loaded by name and the routine
+  // resolved. 0, or a negative status with an error naming the library, the
+  // routine and the reason; the last-call record is cleared then.
+  int EnsureCompatibleDLLLoaded(int compatibility);
+  // The routine of `record` for one call, counted; null, with an error,
+  // when the record holds none.
+  TQ_Procedure13 GetProcedure13Address(DLLFunction* record);
+  // Judges a call of type `type` by the failure flag the routine left: 0
+  // when it is 0 and every output value is a number (values calls), with the
+  // last-call record set to `type`; otherwise a negative status, the record
+  // cleared, and an error when `report` is true. A derivative count the
+  // routine changed is put back, and fails the call.
+  int CheckIFailAndOutputs(int failure, CallType type, bool report);
+  // The failure flag of the last call judged.
+  int LastFailureFlag() const { return m_nLastFailure; }
+
+  // The host's array packers: the `dimensions` sizes at `sizes` give the
+  // element count; that many input element variables from the element cursor
+  // on go into the entries at `destination` (32-bit integers, doubles), each
+  // written and the changed flag set only where the value differs (reals by
+  // IEEE comparison: a NaN always differs, -0 equals +0). The cursor moves
+  // past them. Refused, with an error and nothing packed, when the entries
+  // or the elements lie outside the buffer or the input elements. The
+  // changed flag is returned.
+  bool PackIntegerArray(int* destination, int dimensions, const int* sizes);
+  bool PackRealArray(double* destination, int dimensions, const int* sizes);
+
+  // The controller told of written-back values; null when none (the default).
+  TQ_IncrementalUpdate* UpdateController() const { return m_pUpdate; }
+  void SetUpdateController(TQ_IncrementalUpdate* controller) { m_pUpdate = controller; }
+
   // What the host laid out when the construction pass ended.
   bool LayoutFinalised() const { return m_bHostFlag; }
   int ArgumentWords() const { return m_nArgWords; }
@@ -134,6 +271,17 @@ class VEKEXP_API TQ_ProcedureType : public TQ_PtrVectorObject {
  protected:
   // Reports a failure of this procedure through the executive, naming it.
   void ProcedureError(const char* message) const;
+  // Refuses a call of the routine: reports `why`, clears the last-call
+  // record and returns TQ_PROC_REFUSED.
+  int RefuseCall(const char* why);
+  // Writes one string field of TypeSize(5) bytes, padded with NULs (C
+  // convention) or blanks (Fortran); a null text counts as "". Sets the
+  // changed flag when the field's bytes change.
+  void PackField(char* field, const char* text);
+  // True when [begin, begin + bytes) lies inside the packed argument buffer.
+  bool InsideBuffer(const void* begin, std::int64_t bytes) const;
+  // `count` element variables from the cursor on, all input elements.
+  bool CursorHasInputs(std::int64_t count) const;
 
   // ---- shared with the procedure template, in the object's order ----------
   double* m_pArgBuffer;       // packed argument buffer, m_nArgWords words
@@ -163,6 +311,10 @@ class VEKEXP_API TQ_ProcedureType : public TQ_PtrVectorObject {
   std::int32_t m_nLanguageBase;
   bool m_bPresetOutputs;
   TQ_COMPONENTLISTNAME* m_pComponentList;
+  CallType m_lastCall;
+  std::int32_t m_nDerivativeRoom;  // entries of the two derivative arrays as made
+  std::int32_t m_nLastFailure;
+  TQ_IncrementalUpdate* m_pUpdate;
 
  private:
   void CopyFrom(const TQ_ProcedureType& other);
@@ -195,6 +347,15 @@ class VEKEXP_API TQ_ProcedureType_C : public TQ_ProcedureType {
   // input value, zeroed. true (after a values-and-derivatives call): the
   // cache takes the derivative array negated, entry by entry.
   void HandleDerivatives(bool negate);
+
+  // A string argument's field at `destination` (TypeSize(5) bytes) takes
+  // `text`, cut to the field's width with an error when longer; the changed
+  // flag is set when the field changes. Refused, with an error, outside the
+  // buffer. The changed flag is returned.
+  bool PackStr(char* destination, const char* text);
+  // The string array at `destination`, its fields after the
+  // character-pointer table under the C convention, as PackRealArray.
+  bool PackStringArray(char* destination, int dimensions, const int* sizes);
 };
 
 // The equation type of one output equation of a procedure call.

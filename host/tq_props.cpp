@@ -1,5 +1,6 @@
 #include "tq_props.h"
 
+#include "tq_executive.h"
 #include "tq_matrix.h"
 
 // Each parameter kind holds an initial value of its own kind, so that a
@@ -113,3 +114,17 @@ TQ_COMPONENTLISTNAME::TQ_COMPONENTLISTNAME() = default;
 TQ_PROPERTY_SPECIALS(TQ_COMPONENTLISTNAME, TQ_Type)
 const char* TQ_COMPONENTLISTNAME::v() const { return m_hasValue ? m_value.Text() : ""; }
 TQ_ValueKind TQ_COMPONENTLISTNAME::ValueKind() const { return TQ_ValueKind::Text; }
+
+void TQ_COMPONENTLISTNAME::BeginPropertiesCall() {
+  ++m_openCalls;
+  ++m_callCount;
+}
+
+void TQ_COMPONENTLISTNAME::EndPropertiesCall() {
+  if (m_openCalls <= 0) {
+    TQ_Executive& host = TQ_Executive::Instance();
+    host.ReportError(host.PathOf(this) + ": EndPropertiesCall without an open BeginPropertiesCall; ignored");
+    return;
+  }
+  --m_openCalls;
+}

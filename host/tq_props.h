@@ -126,4 +126,17 @@ class VEKEXP_API TQ_COMPONENTLISTNAME : public TQ_Type {
   TQ_COMPONENTLISTNAME& operator*() { return *this; }
   const char* v() const;
   TQ_ValueKind ValueKind() const override;
+
+  // The bracket around a call of an external routine that computes
+  // properties of the list's components: Begin before the routine runs, End
+  // after it returns. An End without an open Begin is reported and ignored.
+  void BeginPropertiesCall();
+  void EndPropertiesCall();
+  // Brackets open now, and brackets opened so far.
+  int OpenPropertiesCalls() const { return m_openCalls; }
+  long PropertiesCallCount() const { return m_callCount; }
+
+ private:
+  int m_openCalls = 0;
+  long m_callCount = 0;
 };

@@ -537,6 +537,19 @@ void TQ_Value::Release() {
 
 const char* TQ_Value::Text() const { return m_kind == TQ_ValueKind::Text ? m_text : ""; }
 
+void TQ_Value::ResetValue(double value) {
+  Release();
+  m_kind = TQ_ValueKind::Real;
+  m_real = value;
+}
+
+void TQ_Value::ResetValue(const char* value) {
+  char* copy = CopyText(value);
+  Release();
+  m_kind = TQ_ValueKind::Text;
+  m_text = copy;
+}
+
 const TQ_SetValue& TQ_Value::Set() const {
   static const TQ_SetValue empty;
   return m_kind == TQ_ValueKind::Set ? *m_set : empty;

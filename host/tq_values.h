@@ -151,6 +151,11 @@ class VEKEXP_API TQ_Value {
   const char* Text() const;
   const TQ_SetValue& Set() const;
 
+  // Gives the value a new real or text, keeping its pass, level and number
+  // (one value reused for a series of assignments). A null text counts as "".
+  void ResetValue(double value);
+  void ResetValue(const char* value);
+
   bool operator==(const TQ_Value& other) const;
   std::string ToString() const;
 

@@ -27,6 +27,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -105,6 +106,35 @@ class MORVANE_API TQ_ProcedureTemplate : public Base {
   void CreateEquationsAndSetGroup(int group, int eqnArg3, int*& rows, int*& cols, int& eqnCount,
                                   TQ_StructureTypeEx* owner, const char* name, int eqnArg7);
 
+  // ---- the call of the routine -----------------------------------------------------------
+  // Runs the routine for a request of type `type` when it must: an input
+  // changed, the last call was of another type or failed, or the host asks
+  // for every call. 0 when nothing ran; else the host's status (negative: the
+  // library or the routine failed, or the procedure cannot be called).
+  // `flag` goes to the host's judgement of the call.
+  int CallFn(TQ_ProcedureType::CallType type, bool flag);
+  // Packing of the inputs into the packed argument buffer; each packer
+  // handles the argument at the argument cursor and moves on. Values are
+  // written, and the changed flag set, only where they differ from the
+  // buffer's (reals by IEEE comparison, integers on their 32 bits).
+  bool PackVal(int value);
+  bool PackVal(double value);
+  bool PackVal(const char* value);
+  bool PackVarInteger();
+  bool PackVarReal();
+  bool PackVarString();
+  void PackInputVars();
+  // The output variables' current values into the output words.
+  void PackOutputVars();
+  // Writes the values the routine left in the slots of variable inputs back
+  // into their solver variables, where they differ.
+  void UnpackInputVars();
+  // Per output value: output variable minus the routine's output.
+  int Residuals(double* values, int& position) override;
+  // Per output value: 1.0, then the derivative of the residual by each
+  // solver-variable input element.
+  int Jacobian(double* values, int& position) override;
+
  protected:
   // ---- the template's fields, in declaration order -----------------------------
   std::int32_t m_nArrayElements;   // elements of the current array: product of its sizes so far
@@ -157,6 +187,26 @@ class MORVANE_API TQ_ProcedureTemplate : public Base {
   template <class Owner>
   void CreateEquations(Owner* owner, int group, int eqnArg3, int*& rows, int*& cols, int& eqnCount,
                        const char* name, int eqnArg7);
+
+  // ---- call side --------------------------------------------------------------------------
+  // 0 when the procedure can be called; otherwise the host's refusal.
+  int RefuseUnlessCallable();
+  // Walks the input arguments in argument order: `constant(argument)` for a
+  // constant, `element(argument, k, position)` for the k-th element of a
+  // by-reference argument, `position` its place in the element list.
+  template <class OnConstant, class OnElement>
+  void WalkInputs(OnConstant constant, OnElement element) const;
+  // The slot of argument `argument` as bytes.
+  unsigned char* Slot(int argument) { return reinterpret_cast<unsigned char*>(this->m_pArgBuffer + GetOffset(argument)); }
+  double* OutputWords() { return this->m_pArgBuffer + GetOffset(InputArgs()); }
+  void MakeRowsAndColumns();
+  // Writes `value` into `variable` the way it was set: by default
+  // assignment through `holder` when its value stands by one, else as its
+  // current value.
+  template <typename Value>
+  static void WriteVariable(TQ_VarParam& variable, Value value, TQ_Value& holder);
+  void Notify(TQ_VarParam& variable);
+  int FiniteDifferences(double* values, int& position, int result);
 };
 
 template <class Proc, int inputs, int outputs, int dims, class Base, int n>
@@ -713,4 +763,520 @@ void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CreateEquations
     int group, int eqnArg3, int*& rows, int*& cols, int& eqnCount, TQ_StructureTypeEx* owner, const char* name,
     int eqnArg7) {
   CreateEquations(owner, group, eqnArg3, rows, cols, eqnCount, name, eqnArg7);
+}
+
+// ---- the call of the routine ------------------------------------------------------------------
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::RefuseUnlessCallable() {
+  const auto refuse = [this](const std::string& why) {
+    return this->RefuseCall(("call refused: " + why + "; the routine is not called").c_str());
+  };
+  if (m_bConstructing || !this->LayoutFinalised())
+    return refuse("the argument layout is not final (no LastArgument has ended the construction pass)");
+  if (!ElementListComplete()) return refuse("the binding pass has not listed every element variable");
+  if (this->m_nOutputValues != this->m_nOutputElements)
+    return refuse("the host counts " + std::to_string(this->m_nOutputValues) + " output values, the element list " +
+                  std::to_string(this->m_nOutputElements) + " output elements");
+  const std::int64_t product = static_cast<std::int64_t>(this->m_nOutputElements) * this->m_nInputValues;
+  if (this->m_nDerivatives != product ||
+      (product > 0 && (this->m_pDerivatives == nullptr || this->m_pDerivCache == nullptr)))
+    return refuse("the derivative count " + std::to_string(this->m_nDerivatives) + " is not " +
+                  std::to_string(this->m_nOutputElements) + " output elements times " +
+                  std::to_string(this->m_nInputValues) + " input values, or the host has no derivative arrays");
+  if (static_cast<std::int64_t>(GetOffset(InputArgs())) + this->m_nOutputValues > this->m_nArgWords)
+    return refuse("the output values lie outside the argument buffer");
+  return 0;
+}
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+template <class OnConstant, class OnElement>
+void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::WalkInputs(OnConstant constant,
+                                                                           OnElement element) const {
+  int dimension = 0;
+  std::int32_t position = 0;
+  for (int i = 0; i < InputArgs(); ++i) {
+    if (!m_abByReference[static_cast<std::size_t>(i)]) {
+      constant(i);
+      continue;
+    }
+    const std::int64_t count = RecordedElements(i, dimension);
+    dimension += Proc::Dimensions(i);
+    for (std::int64_t k = 0; k < count && position < this->m_nInputElements; ++k) element(i, k, count, position++);
+  }
+}
+
+// ---- packing ----------------------------------------------------------------------------------
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+bool TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::PackVal(int value) {
+  unsigned char* word = Slot(m_nArg++);
+  std::int32_t stored;
+  std::memcpy(&stored, word, sizeof stored);
+  if (stored != value) {
+    const std::int32_t packed = value;
+    std::memcpy(word, &packed, sizeof packed);
+    this->m_bChanged = true;
+  }
+  return this->m_bChanged;
+}
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+bool TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::PackVal(double value) {
+  unsigned char* word = Slot(m_nArg++);
+  double stored;
+  std::memcpy(&stored, word, sizeof stored);
+  // IEEE comparison: a NaN always differs, -0 equals +0 (the word keeps its zero).
+  if (!(stored == value)) {
+    std::memcpy(word, &value, sizeof value);
+    this->m_bChanged = true;
+  }
+  return this->m_bChanged;
+}
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+bool TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::PackVal(const char* value) {
+  return this->PackStr(reinterpret_cast<char*>(Slot(m_nArg++)), value);
+}
+
+// One variable argument: a scalar from the element at the cursor, an array
+// through the host's array packer, which takes its elements from the cursor.
+// An element the list does not have is not read; the check after packing
+// refuses the call.
+#define TQ_PROCEDURE_PACK_VARIABLE(Accessor, ArrayPacker, Entry)                                     \
+  const int dimensions = Proc::Dimensions(m_nArg);                                                   \
+  if (dimensions == 0) {                                                                             \
+    if (!this->CursorHasInputs(1)) {                                                                 \
+      ++m_nArg;                                                                                      \
+      return this->m_bChanged;                                                                       \
+    }                                                                                                \
+    return PackVal((*this->m_ppCursor++)->Accessor());                                               \
+  }                                                                                                  \
+  const int argument = m_nArg++;                                                                     \
+  this->ArrayPacker(reinterpret_cast<Entry*>(Slot(argument)), dimensions, m_aDimSizes.data() + m_nDimIndex); \
+  m_nDimIndex += dimensions;                                                                         \
+  return this->m_bChanged;
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+bool TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::PackVarInteger() {
+  TQ_PROCEDURE_PACK_VARIABLE(Integer, PackIntegerArray, int)
+}
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+bool TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::PackVarReal() {
+  TQ_PROCEDURE_PACK_VARIABLE(Real, PackRealArray, double)
+}
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+bool TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::PackVarString() {
+  TQ_PROCEDURE_PACK_VARIABLE(String, PackStringArray, char)
+}
+
+#undef TQ_PROCEDURE_PACK_VARIABLE
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::PackInputVars() {
+  m_nDimIndex = 0;
+  m_nArg = 0;
+  this->m_ppCursor = this->m_ppElements;
+  while (m_nArg < InputArgs()) {
+    const int i = m_nArg;
+    const bool byReference = m_abByReference[static_cast<std::size_t>(i)];
+    switch (Proc::Type(i)) {
+      case 2:
+      case 3: byReference ? PackVarInteger() : PackVal(GetIntegerArg(i)); break;
+      case 4: byReference ? PackVarReal() : PackVal(GetRealArg(i)); break;
+      case 5: byReference ? PackVarString() : PackVal(GetStringArg(i)); break;
+      default:
+        // Nothing is packed for a type the routine has no layout for; its
+        // element variables and sizes are passed over, so that the
+        // arguments after it take their own.
+        if (byReference) {
+          const std::int64_t count = RecordedElements(i, m_nDimIndex);
+          if (this->CursorHasInputs(count)) this->m_ppCursor += count;
+          m_nDimIndex += Proc::Dimensions(i);
+        }
+        ++m_nArg;
+        break;
+    }
+  }
+}
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::PackOutputVars() {
+  double* words = OutputWords();
+  TQ_VarParam** element = this->m_ppElements + this->m_nInputElements;
+  for (std::int32_t k = 0; k < this->m_nOutputValues; ++k) words[k] = element[k]->Real();
+  this->m_ppCursor = element + this->m_nOutputValues;
+}
+
+// ---- write-back ---------------------------------------------------------------------------------
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+template <typename Value>
+void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::WriteVariable(TQ_VarParam& variable, Value value,
+                                                                              TQ_Value& holder) {
+  if (variable.IsDefaultAssignment()) {
+    holder.ResetValue(value);
+    variable.Assign(&holder);
+  } else {
+    variable.SetCurrentValue(value);
+  }
+}
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::Notify(TQ_VarParam& variable) {
+  if (TQ_IncrementalUpdate* controller = this->UpdateController()) controller->VariableChanged(variable);
+}
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::UnpackInputVars() {
+  m_nDimIndex = 0;
+  m_nArg = 0;
+  this->m_ppCursor = this->m_ppElements;
+  TQ_Value holder(0.0, 1048576000u);
+  const std::size_t width = static_cast<std::size_t>(this->TypeSize(5));
+  WalkInputs([](int) {},
+             [&](int i, std::int64_t k, std::int64_t count, std::int32_t position) {
+               this->m_ppCursor = this->m_ppElements + position + 1;
+               if (!Proc::IsVariableInput(i)) return;
+               TQ_VarParam& variable = *this->m_ppElements[position];
+               const bool solver = m_abSolverInput[static_cast<std::size_t>(position)] != 0;
+               const unsigned char* slot = Slot(i);
+               switch (Proc::Type(i)) {
+                 case 2:
+                 case 3: {
+                   std::int32_t entry;
+                   std::memcpy(&entry, slot + 4 * k, sizeof entry);
+                   if (!solver || variable.Integer() == entry) return;
+                   WriteVariable(variable, static_cast<double>(entry), holder);
+                   break;
+                 }
+                 case 4: {
+                   double entry;
+                   std::memcpy(&entry, slot + 8 * k, sizeof entry);
+                   if (!solver || variable.Real() == entry) return;
+                   WriteVariable(variable, entry, holder);
+                   break;
+                 }
+                 case 5: {
+                   const std::int64_t table =
+                       Proc::Dimensions(i) != 0 && !this->IsFortran()
+                           ? ((count * static_cast<std::int64_t>(TQ_CHARPOINTER_BYTES) + 7) / 8) * 8
+                           : 0;
+                   char text[TQ_PROCEDURE_STRING_BYTES + 1] = {};
+                   const char* entry = reinterpret_cast<const char*>(slot + table) + k * static_cast<std::int64_t>(width);
+                   for (std::size_t c = 0; c < width && c < TQ_PROCEDURE_STRING_BYTES && entry[c] != '\0'; ++c)
+                     text[c] = entry[c];
+                   for (std::size_t c = TQ_PROCEDURE_STRING_BYTES; c > 0 && (text[c - 1] == ' ' || text[c - 1] == '\0'); --c)
+                     text[c - 1] = '\0';
+                   if (text[0] == '\0' || !solver) return;
+                   const char* current = variable.String();
+                   if (current != nullptr && std::strcmp(current, text) == 0) return;
+                   WriteVariable(variable, static_cast<const char*>(text), holder);
+                   break;
+                 }
+                 default: return;
+               }
+               Notify(variable);
+             });
+  m_nDimIndex = 0;
+  m_nArg = 0;
+}
+
+// ---- the call cycle -------------------------------------------------------------------------------
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::MakeRowsAndColumns() {
+  if (m_pRows != nullptr || this->m_nDerivatives == 0) return;
+  const std::size_t count = static_cast<std::size_t>(this->m_nDerivatives);
+  std::int32_t* rows = new std::int32_t[count];
+  std::int32_t* columns = nullptr;
+  try {
+    columns = new std::int32_t[count];
+  } catch (...) {
+    delete[] rows;
+    throw;
+  }
+  // Without both arrays the routine is handed neither.
+  if (rows == nullptr || columns == nullptr) {
+    delete[] rows;
+    delete[] columns;
+    return;
+  }
+  std::size_t k = 0;
+  for (std::int32_t output = 0; output < this->m_nOutputElements; ++output)
+    for (std::int32_t input = 0; input < this->m_nInputValues; ++input, ++k) {
+      rows[k] = output + 1;
+      columns[k] = input + 1;
+    }
+  m_pRows = rows;
+  m_pCols = columns;
+}
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CallFn(TQ_ProcedureType::CallType type, bool flag) {
+  using Call = TQ_ProcedureType;
+  if (const int refused = RefuseUnlessCallable()) return refused;
+
+  // The decision on the call type.
+  Call::CallType effective = type;
+  if (type == Call::CallValues || type == Call::CallJacobian)
+    effective = Proc::ReturnsDerivatives() ? Call::CallValuesAndDerivatives : Call::CallValues;
+  switch (effective) {
+    case Call::CallValues:
+    case Call::CallValuesAndDerivatives:
+      this->m_bChanged = !(this->LastCall(effective) && !Call::AlwaysCall() && InputArgs() != 0);
+      break;
+    case Call::CallPrecall:
+      if (this->LastCall(Call::CallPrecall)) return 0;
+      if (this->m_pDerivatives != nullptr && this->m_nDerivatives > 0)
+        std::memset(this->m_pDerivatives, 0, static_cast<std::size_t>(this->m_nDerivatives) * sizeof(double));
+      this->m_bChanged = true;
+      break;
+    case Call::CallFollowUp:
+      if (this->LastCall(Call::CallFollowUp) || this->LastCall(Call::CallNone)) return 0;
+      this->m_bChanged = true;
+      break;
+    default: break;
+  }
+
+  PackInputVars();
+  if (this->m_ppCursor != this->m_ppElements + this->m_nInputElements)
+    return this->RefuseCall("call refused: packing did not take every input element variable; the routine is not called");
+  if (!this->m_bChanged) return 0;
+  m_bEvaluated = true;
+  if (P()->PresetOutputs()) PackOutputVars();
+
+  // The integers of the call that the routine receives by address.
+  std::int32_t failure = 1;
+  std::int32_t callType = effective;
+  std::int32_t hostValue = this->m_nHostInteger;
+  std::int32_t scratch = 0;
+
+  int result = this->EnsureCompatibleDLLLoaded(n);
+  if (result < 0) return result;
+  {
+    // The property-call bracket closes whichever way the invocation ends.
+    struct PropertiesBracket {
+      TQ_COMPONENTLISTNAME* list;
+      explicit PropertiesBracket(TQ_COMPONENTLISTNAME* opened) : list(opened) {
+        if (list != nullptr) list->BeginPropertiesCall();
+      }
+      PropertiesBracket(const PropertiesBracket&) = delete;
+      PropertiesBracket& operator=(const PropertiesBracket&) = delete;
+      ~PropertiesBracket() {
+        if (list != nullptr) list->EndPropertiesCall();
+      }
+    } bracket(this->ComponentListName());
+
+    MakeRowsAndColumns();
+    // A routine the host does not have is not called: the failure flag
+    // keeps its 1, and the host's judgement fails the call.
+    if (const TQ_Procedure13 routine = this->GetProcedure13Address(this->m_pRoutine))
+      routine(&callType, this->m_pArgBuffer, m_aDimSizes.data(), this->m_pArgBuffer,
+              m_aDimSizes.data() + m_nFirstOutputDim, const_cast<std::int32_t*>(GetOffsets(0)),
+              const_cast<std::int32_t*>(GetOffsets(InputArgs())), &this->m_nHostCell, this->m_pHostReals,
+              &hostValue, &this->m_nDerivatives, m_pRows, m_pCols, &scratch, this->m_pDerivatives, &failure);
+  }
+  result = this->CheckIFailAndOutputs(failure, effective, flag);
+  if (result < 0) return result;
+  if (this->LastCall(Call::CallValues) || this->LastCall(Call::CallValuesAndDerivatives)) {
+    if (P()->PostsetInputs()) UnpackInputVars();
+    if (this->LastCall(Call::CallValuesAndDerivatives)) P()->NegateDerivatives();
+  }
+  return result;
+}
+
+// ---- residuals and Jacobian -------------------------------------------------------------------------
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::Residuals(double* values, int& position) {
+  int result = RefuseUnlessCallable();
+  if (result == 0 && values == nullptr) result = this->RefuseCall("Residuals without an array to write into; refused");
+  if (result == 0) result = CallFn(TQ_ProcedureType::CallValues, true);
+  if (result < 0) {
+    position += this->m_nOutputValues;
+    return result;
+  }
+  const double* words = OutputWords();
+  TQ_VarParam* const* element = this->m_ppElements + this->m_nInputElements;
+  for (std::int32_t k = 0; k < this->m_nOutputValues; ++k) values[position++] = element[k]->Real() - words[k];
+  return result;
+}
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::Jacobian(double* values, int& position) {
+  int result = RefuseUnlessCallable();
+  if (result == 0 && values == nullptr) result = this->RefuseCall("Jacobian without an array to write into; refused");
+  if (result < 0) {
+    // Nothing is written for a procedure whose counts cannot be trusted;
+    // the index passes the entries its equations declared.
+    position += this->m_nOutputValues * (this->m_nSolverInputs + 1);
+    return result;
+  }
+  result = CallFn(TQ_ProcedureType::CallJacobian, true);
+  if (result >= 0 && !Proc::ReturnsDerivatives() && m_bEvaluated) return FiniteDifferences(values, position, result);
+
+  // The derivatives of the residuals as the cache holds them, one row per
+  // output value of one entry per input value; the host takes those of the
+  // solver-variable elements.
+  const double* cache = this->m_pDerivCache;
+  std::int64_t slot = 0;
+  for (std::int32_t row = 0; row < this->m_nOutputValues; ++row) {
+    values[position++] = 1.0;
+    WalkInputs([&](int) { ++slot; },
+               [&](int, std::int64_t, std::int64_t, std::int32_t element) {
+                 if (m_abSolverInput[static_cast<std::size_t>(element)] != 0)
+                   values[position++] = cache != nullptr ? cache[slot] : 0.0;
+                 ++slot;
+               });
+  }
+  return result;
+}
+
+// The derivative of a residual from the change `d` of an output over the
+// step `h`: -d / h, its magnitude kept below 1.79769313486231e308 while the
+// step is not above 1 in magnitude.
+inline double TQ_DifferenceQuotient(double d, double h) {
+  constexpr double kLimit = 1.79769313486231e308;
+  if (std::fabs(h) > 1.0) return -d / h;
+  if (!(std::fabs(h) * kLimit >= std::fabs(d))) return (h < 0.0) != (d < 0.0) ? kLimit : -kLimit;
+  return -d / h;
+}
+
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::FiniteDifferences(double* values, int& position,
+                                                                                  int result) {
+  const std::int32_t rows = this->m_nOutputValues;
+  const std::int64_t width = static_cast<std::int64_t>(this->m_nSolverInputs) + 1;
+  const std::int64_t index0 = position;
+  const auto setColumn = [&](std::int64_t column, double value) {
+    for (std::int32_t row = 0; row < rows; ++row) values[index0 + row * width + 1 + column] = value;
+  };
+  const auto writeUnitRows = [&] {
+    for (std::int32_t row = 0; row < rows; ++row) {
+      values[position] = 1.0;
+      position += static_cast<int>(width);
+    }
+  };
+
+  // 1. The outputs at the unperturbed point.
+  if (m_pBaseOutputs == nullptr && rows > 0) m_pBaseOutputs = new double[static_cast<std::size_t>(rows)];
+  if (rows > 0 && m_pBaseOutputs == nullptr) {
+    for (std::int64_t column = 0; column + 1 < width; ++column) setColumn(column, 0.0);
+    writeUnitRows();
+    return this->RefuseCall("no memory for the outputs at the unperturbed point; the Jacobian holds no derivatives");
+  }
+  if (rows > 0) std::memcpy(m_pBaseOutputs, OutputWords(), static_cast<std::size_t>(rows) * sizeof(double));
+
+  // 2-12. One perturbed evaluation per solver-variable input element.
+  TQ_Value holder(0.0, 1048576000u);
+  std::int64_t column = 0;
+  WalkInputs([](int) {}, [&](int, std::int64_t, std::int64_t, std::int32_t element) {
+    if (m_abSolverInput[static_cast<std::size_t>(element)] == 0) return;
+    TQ_VarParam& variable = *this->m_ppElements[element];
+    const std::int64_t c = column++;
+    if (TQ_IncrementalUpdate* controller = this->UpdateController())
+      if (!controller->IsUpdated(variable)) {
+        setColumn(c, 0.0);
+        return;
+      }
+
+    const double x = variable.Real();
+    double h = std::fabs(x) > 1.0 ? std::fabs(x) * 1e-6 : 1e-6;
+    const double upper = variable.TQ_UPPERValue();
+    const double lower = variable.TQ_LOWERValue();
+    const auto rejected = [&](double v) { return lower > v || upper < v; };
+    double v = x + h;
+    if (rejected(v)) {
+      h = -h;
+      v = x + h;
+      if (rejected(v)) {
+        const double dU = upper - x;
+        const double dL = x - lower;
+        if (dL > dU || !(dL <= dU)) {
+          v = lower;
+          h = lower - x;
+        } else {
+          v = upper;
+          h = upper - x;
+        }
+      }
+    }
+    // A step of zero (both bounds at the value) has no quotient.
+    if (h == 0.0) {
+      setColumn(c, 0.0);
+      return;
+    }
+
+    // The variable is set, and restored, the way its value stands: by
+    // default assignment or as its current value; an exception on the way
+    // restores it too.
+    struct Perturbation {
+      TQ_VarParam& variable;
+      double x;
+      TQ_Value& holder;
+      bool active = true;
+      Perturbation(TQ_VarParam& v, double value, TQ_Value& h) : variable(v), x(value), holder(h) {}
+      Perturbation(const Perturbation&) = delete;
+      Perturbation& operator=(const Perturbation&) = delete;
+      void Restore() {
+        if (active) WriteVariable(variable, x, holder);
+        active = false;
+      }
+      ~Perturbation() { Restore(); }
+    } perturbation(variable, x, holder);
+    WriteVariable(variable, v, holder);
+    const bool moved = !(variable.Real() == x);
+    int status = 0;
+    bool ran = false;
+    if (moved) {
+      status = CallFn(TQ_ProcedureType::CallValues, true);
+      ran = status >= 0 && this->m_bChanged;
+    }
+    perturbation.Restore();
+
+    if (status < 0) {
+      if (result >= 0) result = status;
+      setColumn(c, 0.0);
+      return;
+    }
+    // A perturbation that did not reach the variable, or that packing did
+    // not see, gives no difference to divide.
+    if (!moved || !ran) {
+      setColumn(c, 0.0);
+      return;
+    }
+    const double* words = OutputWords();
+    for (std::int32_t row = 0; row < rows; ++row)
+      values[index0 + row * width + 1 + c] = TQ_DifferenceQuotient(words[row] - m_pBaseOutputs[row], h);
+  });
+
+  // 13. The output variables' coefficients; the index passes the rows.
+  writeUnitRows();
+
+  // 14. The cache takes the rows, one entry per input value.
+  if (double* cache = this->m_pDerivCache) {
+    std::int64_t slot = 0;
+    std::int64_t at = index0;
+    for (std::int32_t row = 0; row < rows; ++row) {
+      ++at;
+      WalkInputs([&](int) { ++slot; },
+                 [&](int, std::int64_t, std::int64_t, std::int32_t element) {
+                   if (m_abSolverInput[static_cast<std::size_t>(element)] != 0) cache[slot] = values[at++];
+                   ++slot;
+                 });
+    }
+  }
+
+  // 15. The buffer holds the unperturbed point again, inputs and outputs,
+  // so that a request at this point is answered from it rightly.
+  PackInputVars();
+  if (rows > 0) std::memcpy(OutputWords(), m_pBaseOutputs, static_cast<std::size_t>(rows) * sizeof(double));
+
+  // 16. A pass that failed is not replayed from the cache: the next
+  // Jacobian at this point differences again.
+  if (result >= 0) m_bEvaluated = false;
+  return result;
 }

@@ -37,3 +37,5 @@ void TQProc_INTERPOLATE::NegateDerivatives() { HandleDerivatives(true); }
 const char* TQProc_INTERPOLATE::ProcedureName() const { return "INTERP"; }
 
 const char* TQProc_INTERPOLATE::DLLName() const { return "TQSysLib"; }
+
+int TQProc_INTERPOLATE::Precall(bool flag) { return CallFn(CallPrecall, flag); }

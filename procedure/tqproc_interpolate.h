@@ -42,4 +42,7 @@ class MORVANE_API TQProc_INTERPOLATE : public TQ_INTERPOLATEProcedureBase {
 
   const char* ProcedureName() const override;
   const char* DLLName() const override;
+  // The host's pre-call: runs INTERP for a precall unless the last call was
+  // one; the status of the call (0 when nothing ran).
+  int Precall(bool flag) override;
 };

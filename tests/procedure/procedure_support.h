@@ -80,6 +80,9 @@ class RecordedInterpolate
   static int Dimensions(int i) { return TQProc_INTERPOLATE::Dimensions(i); }
   static int Type(int i) { return TQProc_INTERPOLATE::Type(i); }
   void CreateDerivatives() { HandleDerivatives(false); }
+  static bool IsVariableInput(int) { return false; }
+  static bool ReturnsDerivatives() { return true; }
+  void NegateDerivatives() { HandleDerivatives(true); }
   const char* ProcedureName() const override { return "INTERP"; }
   const char* DLLName() const override { return "TQSysLib"; }
 };
@@ -103,6 +106,9 @@ class StringsProc : public TQ_ProcedureTemplate<StringsProc, 4, 2, 7, TQ_Procedu
     return table[i];
   }
   void CreateDerivatives() { HandleDerivatives(false); }
+  static bool IsVariableInput(int) { return false; }
+  static bool ReturnsDerivatives() { return true; }
+  void NegateDerivatives() { HandleDerivatives(true); }
   const char* ProcedureName() const override { return "STRINGS"; }
   const char* DLLName() const override { return "TestLib"; }
 };
@@ -124,6 +130,9 @@ class IntegersProc : public TQ_ProcedureTemplate<IntegersProc, 2, 2, 2, TQ_Proce
     return table[i];
   }
   void CreateDerivatives() { HandleDerivatives(false); }
+  static bool IsVariableInput(int) { return false; }
+  static bool ReturnsDerivatives() { return true; }
+  void NegateDerivatives() { HandleDerivatives(true); }
   const char* ProcedureName() const override { return "INTEGERS"; }
   const char* DLLName() const override { return "TestLib"; }
 };
@@ -140,6 +149,9 @@ class NoOutputProc : public TQ_ProcedureTemplate<NoOutputProc, 2, 0, 1, TQ_Proce
     return table[i];
   }
   void CreateDerivatives() { HandleDerivatives(false); }
+  static bool IsVariableInput(int) { return false; }
+  static bool ReturnsDerivatives() { return true; }
+  void NegateDerivatives() { HandleDerivatives(true); }
   const char* ProcedureName() const override { return "NOOUTPUT"; }
   const char* DLLName() const override { return "TestLib"; }
 };
@@ -151,6 +163,9 @@ class OverDimensionedProc : public TQ_ProcedureTemplate<OverDimensionedProc, 1, 
   static int Dimensions(int i) { return i == 0 ? 2 : 0; }
   static int Type(int) { return 4; }
   void CreateDerivatives() { HandleDerivatives(false); }
+  static bool IsVariableInput(int) { return false; }
+  static bool ReturnsDerivatives() { return true; }
+  void NegateDerivatives() { HandleDerivatives(true); }
   const char* ProcedureName() const override { return "OVER"; }
   const char* DLLName() const override { return "TestLib"; }
 };
