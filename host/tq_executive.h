@@ -148,6 +148,19 @@ class VEKEXP_API TQ_Executive {
                   const std::function<double(const TQ_VarParam&)>& value = {},
                   bool* ok = nullptr) const;
 
+  // ---- calling the procedures ---------------------------------------------
+  // The host's requests to the procedures the models registered with their
+  // calls (ProcCalls()), in that order; null calls are passed over. Each
+  // procedure writes from the running index into one array, sized by the
+  // host: one residual per output value, and for the Jacobian as many
+  // entries as its equations have terms. A procedure that advances the
+  // index otherwise is reported. The first negative status, else 0.
+  int PrecallProcedures(bool flag);
+  int ProcedureResiduals(std::vector<double>& residuals);
+  int ProcedureJacobian(std::vector<double>& entries);
+  // The terms of the equations a procedure's call registered.
+  int ProcedureTermCount(const TQ_ProcedureType* procedure) const;
+
   // ---- messages ----------------------------------------------------------
   void ReportError(const std::string& message);
   // The same for callers that build their message without std::string (the
