@@ -124,11 +124,12 @@ class BoundedVariable : public TQ_REALVARIABLE {
 };
 
 // A model that interpolates Y = INTERP(X, A, B, N) through its procedure P:
-// X, A(1..4), B(1..4) and Y are solver variables, N the integer constant 4.
-// It declares the procedure's arguments in both passes when made, and
-// registers the procedure's one equation and its call in its equation
-// phases, as a generated model does.
-template <class P = CallProbe<TQProc_INTERPOLATE>>
+// X, A(1..4), B(1..4) and Y are solver variables, N the integer constant 4,
+// or with `VariableN` a real solver variable holding 4. It declares the
+// procedure's arguments in both passes when made, and registers the
+// procedure's one equation and its call in its equation phases, as a
+// generated model does.
+template <class P = CallProbe<TQProc_INTERPOLATE>, bool VariableN = false>
 class InterpolateModel : public TQ_ModelTypeEx2 {
  public:
   static constexpr int kPoints = 4;
@@ -139,6 +140,7 @@ class InterpolateModel : public TQ_ModelTypeEx2 {
   TQ_REALVARIABLE A[kPoints];
   TQ_REALVARIABLE B[kPoints];
   TQ_REALVARIABLE Y;
+  TQ_REALVARIABLE N;
   P procedure;
   int firstGroup = 0;
 
@@ -153,6 +155,8 @@ class InterpolateModel : public TQ_ModelTypeEx2 {
       B[k].SetCurrentValue(kB[k]);
     }
     Y.AddProperty(this, "Y", nullptr, TQ_DIR_NONE, false);
+    N.AddProperty(this, "N", nullptr, TQ_DIR_NONE, false);
+    N.SetCurrentValue(kPoints);
     X.SetCurrentValue(0.25);
     Y.SetCurrentValue(0.0);
     Declare();
@@ -168,7 +172,10 @@ class InterpolateModel : public TQ_ModelTypeEx2 {
     procedure.Argument();
     procedure.SetDimensionSize(kPoints);
     for (auto& b : B) procedure.Element(b);
-    procedure.Argument(kPoints);
+    if (VariableN)
+      procedure.Argument(N);
+    else
+      procedure.Argument(kPoints);
     procedure.Argument(Y);
     procedure.LastArgument();
   }
@@ -182,6 +189,7 @@ class InterpolateModel : public TQ_ModelTypeEx2 {
     AddNonZero(X);
     for (auto& a : A) AddNonZero(a);
     for (auto& b : B) AddNonZero(b);
+    if (VariableN) AddNonZero(N);
     return SetLocalEqnCount(count);
   }
 
