@@ -217,6 +217,9 @@ class VEKEXP_API TQ_ProcedureType : public TQ_PtrVectorObject {
   // this type and succeeded, so that its results stand in the buffer.
   // CallNone answers true before any call and after a failed one.
   bool LastCall(CallType type) const { return m_lastCall == type; }
+  // The buffer holds inputs the routine has not been run for: no call's
+  // results stand (until CheckIFailAndOutputs judges the next call).
+  void ForgetLastCall() { m_lastCall = CallNone; }
   // Whether the routine runs even when no input changed (false unless set);
   // one answer for every procedure.
   static bool AlwaysCall();

@@ -1045,6 +1045,9 @@ int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CallFn(TQ_Proced
   if (this->m_ppCursor != this->m_ppElements + this->m_nInputElements)
     return this->RefuseCall("call refused: packing did not take every input element variable; the routine is not called");
   if (!this->m_bChanged) return 0;
+  // From here until the host judges the call, the buffer's outputs are not
+  // those of its inputs, whichever way the call ends.
+  this->ForgetLastCall();
   m_bEvaluated = true;
   if (P()->PresetOutputs()) PackOutputVars();
 
