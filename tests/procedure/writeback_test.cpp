@@ -239,6 +239,7 @@ TEST_F(WriteBackTest, StringEntriesAreTrimmedAndWrittenToTheirOwnVariables) {
     controller.ClearChanged();
     StringEntries::Fields() = {"abc", "  lead", "ab", forty, "new"};
     s[0].SetCurrentValue("abd");  // changes an input, so that the routine runs
+    position = 0;
     ASSERT_EQ(p.Residuals(&value, position), 0) << TakeErrors();
     EXPECT_EQ(controller.ChangedVariables(), (std::vector<TQ_VarParam*>{&s[0], &scalar}));
     EXPECT_STREQ(scalar.String(), "new");
