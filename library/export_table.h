@@ -16,7 +16,8 @@
   X(SECTIONDATAMODEL)              \
   X(DOMAIN)                        \
   X(LENGTHDOMAIN)                  \
-  X(ANGLEDOMAIN)
+  X(ANGLEDOMAIN)                   \
+  X(DISTRIBUTION1D)
 
 // The value of every _Compatibility<NAME>, and the first of every
 // _JacData<NAME> block.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "export_table.h"
+#include "tq_distribution1d.h"
 #include "tq_domain.h"
 #include "tq_generic_types.h"
 #include "tq_instances.h"

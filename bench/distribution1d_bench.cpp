@@ -1,0 +1,210 @@
+// The whole model cycle of one distribution over one domain, through the host layer: the domain
+// and the distribution are made by the library's factories and held by the executive, the
+// distribution is linked to the domain, and the executive runs ExecuteAssignments, SetDims,
+// SetUpEquations and JacPattern. Method "CFD4" or "OCFE4", second derivatives and the interval
+// integrals on, 10^3 to 10^6 nodes.
+//
+// Each benchmark times the equation phases (SetUpEquations and JacPattern of every object) and,
+// apart, the whole cycle, and beside them a baseline that only writes the same number of program
+// items into a buffer sized beforehand. Figures per program item: time of the equation phases,
+// of the whole cycle and of the baseline, their ratios, and the bytes of the host's equation
+// store (programs, names, pattern). The element objects (variables, parameters, sections) live
+// on the host heap and are given apart. A table of all runs follows the benchmark output.
+//
+//   bench_distribution1d [--benchmark_filter=...]
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "export_table.h"
+#include "tq_distribution1d.h"
+#include "tq_domain.h"
+#include "vekexp.h"
+
+// The factories, as the export table defines them.
+#define MORVANE_DECLARE_FACTORY(NAME) extern "C" TQ_ModelType* NAME##Factory();
+MORVANE_CREATABLE_TYPES(MORVANE_DECLARE_FACTORY)
+#undef MORVANE_DECLARE_FACTORY
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+struct Figures {
+  std::string method;
+  std::int64_t nodes = 0;
+  std::int64_t equations = 0;
+  std::int64_t nonZeros = 0;
+  std::int64_t items = 0;
+  double firstCycle = 0.0;       // seconds, the elements made on the way
+  double equationPhases = 0.0;   // seconds per run
+  double setUp = 0.0;            // of which SetUpEquations, seconds per run
+  double cycle = 0.0;            // seconds per run
+  double baseline = 0.0;         // seconds per run
+  double storeBytes = 0.0;
+  double elementBytes = 0.0;
+};
+
+std::vector<Figures>& Results() {
+  static std::vector<Figures> results;
+  return results;
+}
+
+// Fixes a property as a user does; stops the program when the path leads nowhere.
+void Fix(TQ_Executive& host, const char* path, const TQ_Value& value) {
+  std::string error;
+  auto* property = dynamic_cast<TQ_VarParamProp*>(host.FindByPath(path, true, &error));
+  if (property == nullptr || property->Fix(value, &error) != TQ_ASSIGN_DONE) {
+    std::fprintf(stderr, "cannot fix %s: %s\n", path, error.c_str());
+    std::abort();
+  }
+}
+
+// A fresh executive holding the domain "X" over `nodes` node intervals and the distribution "D"
+// linked to it.
+void MakeProblem(TQ_Executive& host, const char* method, std::int64_t nodes) {
+  host.Reset();
+  auto* domain = dynamic_cast<TQ_DOMAIN*>(DOMAINFactory());
+  auto* distribution = dynamic_cast<TQ_DISTRIBUTION1D*>(DISTRIBUTION1DFactory());
+  std::string error;
+  if (domain == nullptr || distribution == nullptr || !host.AddObject("X", domain, &error) ||
+      !host.AddObject("D", distribution, &error) || !distribution->XDOMAIN.Attach(domain, &error)) {
+    std::fprintf(stderr, "cannot set the problem up: %s\n", error.c_str());
+    std::abort();
+  }
+  Fix(host, "X.DISCRETIZATIONMETHOD", TQ_Value(method, 0u, 0u, 0));
+  Fix(host, "X.HIGHESTORDERDERIVATIVE", TQ_Value(2, 0u, 0u, 0));
+  Fix(host, "X.SPACINGPREFERENCE", TQ_Value(1.0 / static_cast<double>(nodes), 0u, 0u, 0));
+  Fix(host, "D.INTEGRALS", TQ_Value("idx", 0u, 0u, 0));
+}
+
+void Check(TQ_Executive& host, bool ok, const char* what) {
+  if (ok && host.Errors().empty()) return;
+  std::fprintf(stderr, "%s failed: %s\n", what, host.Errors().empty() ? "" : host.Errors().front().c_str());
+  std::abort();
+}
+
+// Writes `count` program items into a buffer sized beforehand: the least any equation store
+// does per item.
+double Baseline(std::vector<TQ_ProgramItem>& buffer) {
+  const Clock::time_point start = Clock::now();
+  TQ_ProgramItem* out = buffer.data();
+  const std::size_t count = buffer.size();
+  for (std::size_t k = 0; k < count; ++k) {
+    TQ_ProgramItem& item = out[k];
+    item.kind = static_cast<TQ_ProgramItem::Kind>(k & 3u);
+    item.code = static_cast<std::int32_t>(k);
+    item.real = static_cast<double>(k);
+  }
+  benchmark::DoNotOptimize(out);
+  benchmark::ClobberMemory();
+  return SecondsSince(start);
+}
+
+void BM_DistributionCycle(benchmark::State& state, const char* method) {
+  TQ_Executive& host = TQ_Executive::Instance();
+  Figures f;
+  f.method = method;
+  f.nodes = state.range(0);
+  const std::int64_t heapBefore = TQ_HeapStats::LiveBytes();
+  MakeProblem(host, method, f.nodes);
+  Clock::time_point start = Clock::now();
+  Check(host, host.RunCycle(), "the first cycle");
+  f.firstCycle = SecondsSince(start);
+  f.elementBytes = static_cast<double>(TQ_HeapStats::LiveBytes() - heapBefore);
+  f.equations = static_cast<std::int64_t>(host.Emitted().size());
+  f.nonZeros = static_cast<std::int64_t>(host.DeclaredNonZeros().size());
+  f.items = static_cast<std::int64_t>(host.Items().size());
+  f.storeBytes = static_cast<double>(host.StoreBytes());
+  std::vector<TQ_ProgramItem> buffer(static_cast<std::size_t>(f.items));
+
+  int runs = 0;
+  for (auto _ : state) {
+    start = Clock::now();
+    bool ok = host.RunSetUpEquations();
+    f.setUp += SecondsSince(start);
+    ok = host.RunJacPattern() && ok;
+    const double phases = SecondsSince(start);
+    Check(host, ok, "the equation phases");
+    state.SetIterationTime(phases);
+    f.equationPhases += phases;
+
+    start = Clock::now();
+    Check(host, host.RunCycle(), "the cycle");
+    f.cycle += SecondsSince(start);
+
+    f.baseline += Baseline(buffer);
+    ++runs;
+  }
+  f.equationPhases /= runs;
+  f.setUp /= runs;
+  f.cycle /= runs;
+  f.baseline /= runs;
+  if (static_cast<std::int64_t>(host.Items().size()) != f.items) std::abort();
+
+  const double items = static_cast<double>(f.items);
+  state.counters["equations"] = static_cast<double>(f.equations);
+  state.counters["nonzeros"] = static_cast<double>(f.nonZeros);
+  state.counters["items"] = items;
+  state.counters["ns/item_eq"] = f.equationPhases * 1e9 / items;
+  state.counters["ns/item_setup"] = f.setUp * 1e9 / items;
+  state.counters["ns/item_cycle"] = f.cycle * 1e9 / items;
+  state.counters["ns/item_base"] = f.baseline * 1e9 / items;
+  state.counters["eq/base"] = f.equationPhases / f.baseline;
+  state.counters["cycle/base"] = f.cycle / f.baseline;
+  state.counters["store_B/item"] = f.storeBytes / items;
+  state.counters["elements_MB"] = f.elementBytes / 1e6;
+  // Google Benchmark may run a benchmark more than once; the last run's figures stand.
+  for (Figures& kept : Results()) {
+    if (kept.method == f.method && kept.nodes == f.nodes) {
+      kept = f;
+      host.Reset();
+      return;
+    }
+  }
+  Results().push_back(f);
+  host.Reset();
+}
+
+BENCHMARK_CAPTURE(BM_DistributionCycle, CFD4, "CFD4")
+    ->RangeMultiplier(10)
+    ->Range(1000, 1000000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DistributionCycle, OCFE4, "OCFE4")
+    ->RangeMultiplier(10)
+    ->Range(1000, 1000000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+void PrintTable() {
+  std::fflush(stdout);
+  std::printf("\n%-6s %8s %9s %9s %10s | %8s %8s %8s %8s | %7s %7s | %8s %9s %9s\n", "method", "nodes", "equations",
+              "nonzeros", "items", "eq ns/it", "(setup)", "cyc ns/it", "base ns", "eq/base", "cyc/base", "store B/it",
+              "elements MB", "1st cyc s");
+  for (const Figures& f : Results()) {
+    const double items = static_cast<double>(f.items);
+    std::printf("%-6s %8lld %9lld %9lld %10lld | %8.2f %8.2f %8.2f %8.2f | %7.2f %7.2f | %8.1f %9.1f %9.3f\n",
+                f.method.c_str(), static_cast<long long>(f.nodes), static_cast<long long>(f.equations),
+                static_cast<long long>(f.nonZeros), static_cast<long long>(f.items), f.equationPhases * 1e9 / items,
+                f.setUp * 1e9 / items, f.cycle * 1e9 / items, f.baseline * 1e9 / items, f.equationPhases / f.baseline, f.cycle / f.baseline,
+                f.storeBytes / items, f.elementBytes / 1e6, f.firstCycle);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  PrintTable();
+  return 0;
+}

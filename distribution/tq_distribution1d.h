@@ -1,0 +1,71 @@
+// TQ_DISTRIBUTION1D: a variable distributed over one domain, with its first and second partial
+// derivatives and its interval integrals at the domain's nodes, and the equations that tie them
+// to the variable for the domain's discretization method.
+#pragma once
+
+#include <cstdint>
+
+#include "morvane_api.h"
+#include "tq_domain.h"
+#include "tq_external.h"
+#include "tq_generated.h"
+#include "tq_ports.h"
+#include "tq_typed_arrays.h"
+#include "tq_virtual.h"
+#include "vekexp.h"
+
+class MORVANE_API TQ_DISTRIBUTION1D : public TQ_Generated<TQ_DISTRIBUTION1D, TQ_ModelTypeEx2> {
+  MORVANE_GENERATED_CLASS(TQ_DISTRIBUTION1D)  // "Model DISTRIBUTION1D\tV7.1"
+
+ public:
+  TQ_DISTRIBUTION1D& operator=(const TQ_DISTRIBUTION1D& other) = default;
+
+  // What SetUpEquations and JacPattern return when the distribution cannot
+  // place its equations (the host has been told why).
+  static constexpr int kNoDomain = -1;       // XDOMAIN has no domain attached
+  static constexpr int kGridTooShort = -2;   // a section is shorter than the method's stencil,
+                                             // or lies outside the domain's nodes
+
+  // The parent's count first (a negative one is returned at once); then the
+  // domain is checked, and every equation is declared with its group and
+  // non-zeros. Returns the host's answer to SetLocalEqnCount, or a negative
+  // code when the domain is missing or too short for the method.
+  int SetUpEquations() override;
+
+  // Steps of the generated pattern (TQ_Generated).
+  void RegisterProperties();
+  void SizeArrays();
+  void IndexSets(const TQ_AssignmentStep& step);
+  void Assignments(const TQ_AssignmentStep& step);
+  // Emits every equation; a negative count (the parent's failure) or a
+  // domain that cannot carry the equations ends the call with nothing
+  // emitted and a negative result.
+  int EmitEquations(int*& rows, int*& cols, TQ_EquationType** types, int count);
+
+  // The linked domain, or null when none is attached (or the object
+  // attached is not a domain).
+  TQ_DOMAIN* LinkedDomain() const;
+
+  TQ_External<TQ_DOMAIN> XDOMAIN;
+  TQ_Virtual<TQ_ARRAY_I<TQ_REALVARIABLE, TQ_REALVARIABLE>> VALUE;
+  TQ_INTEGERSET TQ_VALUE_SET1;
+  TQ_STRINGPARAMETER USERNOTES{true};
+  TQ_CONTROLPORT INPUTSIGNAL{true};
+  TQ_CONTROLPORT OUTPUTSIGNAL{true};
+  TQ_INTEGERPARAMETER HIGHESTORDERXDERIVATIVE{true};
+  TQ_INTEGERPARAMETER HIGHESTORDERXDERIVATIVEUSED{true};
+  TQ_STRINGSET INTEGRALS{true};
+  TQ_ARRAY_I<TQ_PARTIALDERIVATIVE, TQ_PARTIALDERIVATIVE> DDX;
+  TQ_INTEGERSET TQ_DDX_SET1;
+  TQ_ARRAY_I<TQ_PARTIALDERIVATIVE, TQ_PARTIALDERIVATIVE> D2DX2;
+  TQ_INTEGERSET TQ_D2DX2_SET1;
+  TQ_ARRAY_I<TQ_REALVARIABLE, TQ_REALVARIABLE> IDX;
+  TQ_INTEGERSET TQ_IDX_SET1;
+
+ private:
+  // 0 when the linked domain can carry this distribution's equations;
+  // otherwise the negative code, with the reason handed to the host when
+  // `report` is set.
+  template <class Context>
+  int CheckDomain(bool report);
+};
