@@ -2,7 +2,9 @@
 // without writing past what the host and the procedure hold.
 #include "call_support.h"
 
-namespace {
+// A named namespace: the procedure template is an exported class template, and
+// on Windows every instance of it needs argument types with external linkage.
+namespace packing_failures_test {
 
 using Call = TQ_ProcedureType;
 using Interpolate = CallProbe<TQProc_INTERPOLATE>;
@@ -282,4 +284,4 @@ TEST_F(FailureTest, AnExceptionLeavesNoBracketOpenAndNoStaleOutputs) {
   EXPECT_NE(TakeErrors().find("without an open BeginPropertiesCall"), std::string::npos);
 }
 
-}  // namespace
+}  // namespace packing_failures_test

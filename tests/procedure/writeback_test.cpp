@@ -3,7 +3,9 @@
 // called through a routine that changes its inputs in the buffer.
 #include "call_support.h"
 
-namespace {
+// A named namespace: the procedure template is an exported class template, and
+// on Windows every instance of it needs argument types with external linkage.
+namespace writeback_test {
 
 using Call = TQ_ProcedureType;
 
@@ -247,4 +249,4 @@ TEST_F(WriteBackTest, StringEntriesAreTrimmedAndWrittenToTheirOwnVariables) {
   EXPECT_EQ(TakeErrors(), "");
 }
 
-}  // namespace
+}  // namespace writeback_test
