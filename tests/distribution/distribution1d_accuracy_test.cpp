@@ -34,10 +34,18 @@ TEST(Distribution1DAccuracy, EveryResidualVanishesUpToItsDegreeAndNotAbove) {
         std::vector<Equation> equations;
         for (const TQ_EmittedEquation* e : emitted) equations.push_back(road.recorded(*e, terms));
         expectPolynomialExactness(method, method, grid, equations, [&](std::size_t k, const Field& f) {
+            // The equation's variables take the field's values at their nodes; the element
+            // length is the section's own, as the domain assigned it.
             const Lookup lookup = lookupOf(grid, f);
+            const TQ_EmittedEquation& e = *emitted[k];
+            for (std::uint32_t i = 0; i < e.itemCount; ++i) {
+                const TQ_ProgramItem& item = road.host.Items()[e.firstItem + i];
+                if (item.kind != TQ_ProgramItem::Term) continue;
+                const TermRef ref = terms.at(item.term);
+                if (ref.array != TermRef::kElementLength) item.term->SetNumericValue(lookup(ref));
+            }
             bool ok = false;
-            const double residual =
-                road.host.Evaluate(*emitted[k], [&](const TQ_VarParam& t) { return lookup(terms.at(&t)); }, &ok);
+            const double residual = road.host.Evaluate(e, {}, &ok);
             EXPECT_TRUE(ok) << method << " " << equations[k].name;
             // The host's residual, and the size of its terms from the same program.
             return Value{residual, evaluate(equations[k].program, lookup).magnitude};
