@@ -33,47 +33,45 @@ int TQ_Executive::PrecallProcedures(bool flag) {
   return first;
 }
 
-int TQ_Executive::ProcedureResiduals(std::vector<double>& residuals) {
+namespace {
+
+// One request to every registered procedure: each writes from the running
+// index into one array of the sizes `entries` gives; an index advance other
+// than its entries is reported and ends the request.
+template <class Entries, class Request>
+int RequestEach(TQ_Executive& host, std::vector<double>& values, const char* what, Entries entries, Request request) {
   std::size_t size = 0;
-  for (const TQ_ProcCall& call : ProcCalls())
-    if (call.procedure != nullptr) size += static_cast<std::size_t>(call.procedure->OutputValueCount());
-  residuals.assign(size, 0.0);
+  for (const TQ_ProcCall& call : host.ProcCalls())
+    if (call.procedure != nullptr) size += static_cast<std::size_t>(entries(call.procedure));
+  values.assign(size, 0.0);
   int position = 0;
   int first = 0;
-  for (const TQ_ProcCall& call : ProcCalls()) {
+  for (const TQ_ProcCall& call : host.ProcCalls()) {
     if (call.procedure == nullptr) continue;
     const int before = position;
-    const int status = Driven(call)->Residuals(residuals.data(), position);
+    const int expected = entries(call.procedure);
+    const int status = request(Driven(call), values.data(), position);
     if (status < 0 && first == 0) first = status;
-    if (position - before != call.procedure->OutputValueCount()) {
-      ReportError(std::string("procedure ") + call.procedure->ProcedureName() + ": Residuals advanced the index by " +
-                  std::to_string(position - before) + " for " + std::to_string(call.procedure->OutputValueCount()) +
-                  " output values");
+    if (position - before != expected) {
+      host.ReportError(std::string("procedure ") + call.procedure->ProcedureName() + ": " + what +
+                       " advanced the index by " + std::to_string(position - before) + " for its " +
+                       std::to_string(expected) + " entries");
       return first != 0 ? first : -1;
     }
   }
   return first;
 }
 
+}  // namespace
+
+int TQ_Executive::ProcedureResiduals(std::vector<double>& residuals) {
+  return RequestEach(
+      *this, residuals, "Residuals", [](const TQ_ProcedureType* p) { return p->OutputValueCount(); },
+      [](TQ_ProcedureType* p, double* values, int& position) { return p->Residuals(values, position); });
+}
+
 int TQ_Executive::ProcedureJacobian(std::vector<double>& entries) {
-  std::size_t size = 0;
-  for (const TQ_ProcCall& call : ProcCalls())
-    if (call.procedure != nullptr) size += static_cast<std::size_t>(ProcedureTermCount(call.procedure));
-  entries.assign(size, 0.0);
-  int position = 0;
-  int first = 0;
-  for (const TQ_ProcCall& call : ProcCalls()) {
-    if (call.procedure == nullptr) continue;
-    const int before = position;
-    const int terms = ProcedureTermCount(call.procedure);
-    const int status = Driven(call)->Jacobian(entries.data(), position);
-    if (status < 0 && first == 0) first = status;
-    if (position - before != terms) {
-      ReportError(std::string("procedure ") + call.procedure->ProcedureName() + ": Jacobian advanced the index by " +
-                  std::to_string(position - before) + " for the " + std::to_string(terms) +
-                  " terms of its equations");
-      return first != 0 ? first : -1;
-    }
-  }
-  return first;
+  return RequestEach(
+      *this, entries, "Jacobian", [this](const TQ_ProcedureType* p) { return ProcedureTermCount(p); },
+      [](TQ_ProcedureType* p, double* values, int& position) { return p->Jacobian(values, position); });
 }

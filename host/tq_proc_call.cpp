@@ -245,6 +245,27 @@ bool TQ_ProcedureType::CursorHasInputs(std::int64_t count) const {
   return at >= 0 && at + count <= m_nInputRoom;
 }
 
+namespace {
+
+// The entries of one array argument: `count` values read from the element
+// variables at the cursor, each compared with its entry of `width` bytes
+// and written only where it differs.
+template <typename Entry, class Read, class Differs>
+void PackEntries(unsigned char* entries, std::int64_t count, TQ_VarParam**& cursor, bool& changed, Read read,
+                 Differs differs) {
+  for (std::int64_t k = 0; k < count; ++k, entries += sizeof(Entry)) {
+    const Entry value = read(**cursor++);
+    Entry stored;
+    std::memcpy(&stored, entries, sizeof stored);
+    if (differs(stored, value)) {
+      std::memcpy(entries, &value, sizeof value);
+      changed = true;
+    }
+  }
+}
+
+}  // namespace
+
 bool TQ_ProcedureType::PackIntegerArray(int* destination, int dimensions, const int* sizes) {
   const std::int64_t count = ElementCount(dimensions, sizes);
   if (count < 0 || !InsideBuffer(destination, count * 4) || !CursorHasInputs(count)) {
@@ -252,16 +273,10 @@ bool TQ_ProcedureType::PackIntegerArray(int* destination, int dimensions, const 
                    "nothing packed");
     return m_bChanged;
   }
-  unsigned char* entry = reinterpret_cast<unsigned char*>(destination);
-  for (std::int64_t k = 0; k < count; ++k, entry += 4) {
-    const std::int32_t value = (*m_ppCursor++)->Integer();
-    std::int32_t stored;
-    std::memcpy(&stored, entry, 4);
-    if (stored != value) {
-      std::memcpy(entry, &value, 4);
-      m_bChanged = true;
-    }
-  }
+  PackEntries<std::int32_t>(
+      reinterpret_cast<unsigned char*>(destination), count, m_ppCursor, m_bChanged,
+      [](const TQ_VarParam& v) { return static_cast<std::int32_t>(v.Integer()); },
+      [](std::int32_t stored, std::int32_t value) { return stored != value; });
   return m_bChanged;
 }
 
@@ -272,13 +287,10 @@ bool TQ_ProcedureType::PackRealArray(double* destination, int dimensions, const 
                    "nothing packed");
     return m_bChanged;
   }
-  for (std::int64_t k = 0; k < count; ++k) {
-    const double value = (*m_ppCursor++)->Real();
-    if (!(destination[k] == value)) {
-      destination[k] = value;
-      m_bChanged = true;
-    }
-  }
+  // IEEE comparison: a NaN always differs, -0 equals +0.
+  PackEntries<double>(
+      reinterpret_cast<unsigned char*>(destination), count, m_ppCursor, m_bChanged,
+      [](const TQ_VarParam& v) { return v.Real(); }, [](double stored, double value) { return !(stored == value); });
   return m_bChanged;
 }
 

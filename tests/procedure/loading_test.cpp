@@ -29,27 +29,22 @@ TEST_F(LoadingTest, UserDirectoriesAndTheModelLibraryDirectoryComeFirst) {
   ScratchDirectory user, modelDirectory;
   fs::copy_file(BuiltTQSysLib(), user.Path() / kTQSysLibFile);
   fs::copy_file(BuiltTQSysLib(), modelDirectory.Path() / kTQSysLibFile);
-  {
-    TQ_ProcedureLibraries::SetModelLibraryDirectory(modelDirectory.Path().string());
+  // Each directory in turn: the library loads from there, and is released
+  // with the last procedure object that uses it.
+  const auto loadsFrom = [](const fs::path& directory) {
     CallProbe<TQProc_INTERPOLATE> p(false, 0);
     InterpolateVariables v;
     DeclareInterpolate(p, v, 2);
     DeclareInterpolate(p, v, 2);
     EXPECT_EQ(p.EnsureCompatibleDLLLoaded(4), 0) << TakeErrors();
-    EXPECT_TRUE(SameFile(TQ_ProcedureLibraries::LoadedPath("TQSysLib"), modelDirectory.Path() / kTQSysLibFile))
+    EXPECT_TRUE(SameFile(TQ_ProcedureLibraries::LoadedPath("TQSysLib"), directory / kTQSysLibFile))
         << TQ_ProcedureLibraries::LoadedPath("TQSysLib");
-  }
+  };
+  TQ_ProcedureLibraries::SetModelLibraryDirectory(modelDirectory.Path().string());
+  loadsFrom(modelDirectory.Path());
   EXPECT_EQ(TQ_ProcedureLibraries::LoadedPath("TQSysLib"), "") << "released with its last procedure object";
-  {
-    TQ_ProcedureLibraries::SetUserDirectories({user.Path().string()});
-    CallProbe<TQProc_INTERPOLATE> p(false, 0);
-    InterpolateVariables v;
-    DeclareInterpolate(p, v, 2);
-    DeclareInterpolate(p, v, 2);
-    EXPECT_EQ(p.EnsureCompatibleDLLLoaded(4), 0) << TakeErrors();
-    EXPECT_TRUE(SameFile(TQ_ProcedureLibraries::LoadedPath("TQSysLib"), user.Path() / kTQSysLibFile))
-        << TQ_ProcedureLibraries::LoadedPath("TQSysLib");
-  }
+  TQ_ProcedureLibraries::SetUserDirectories({user.Path().string()});
+  loadsFrom(user.Path());
 }
 
 TEST_F(LoadingTest, LoadedOnceAndKeptWhileProcedureObjectsLive) {
