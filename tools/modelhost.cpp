@@ -17,13 +17,16 @@ using nlohmann::json;
 
 namespace {
 
-// The configuration the program runs when it is given none.
+// The configuration the program runs when it is given none: a domain of two
+// sections under CFD4 with second derivatives, and a distribution over it
+// with its integrals.
 const char* const kDefaultConfiguration = R"({
   "objects": [
-    { "name": "M", "type": "GENERICMODEL", "fix": { "USERNOTES": "a generic model" } },
-    { "name": "S", "type": "GENERICSTREAM" },
-    { "name": "C", "type": "CONTROLSIGNAL" },
-    { "name": "K", "type": "CONNECTION" }
+    { "name": "X", "type": "DOMAIN",
+      "fix": { "DISCRETIZATIONMETHOD": "CFD4", "NUMSECTIONS": 2, "HIGHESTORDERDERIVATIVE": 2 } },
+    { "name": "D", "type": "DISTRIBUTION1D",
+      "links": { "XDOMAIN": "X" },
+      "fix": { "INTEGRALS": ["idx"] } }
   ]
 })";
 
