@@ -1,6 +1,7 @@
 #include "tq_executive.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -65,16 +66,38 @@ struct TQ_Executive::Impl {
   long rootStatus = 0;
 
   // Names are looked up by their text: a caller may build every name in one
-  // buffer.
+  // buffer. A model usually hands the same few texts over again and again (a
+  // table of names, one per kind of equation): a small table remembers, by
+  // address, which name a text had, and a hit only compares the text with
+  // that name.
+  struct RecentName {
+    const char* text = nullptr;
+    std::uint32_t id = 0;
+  };
+  static constexpr std::size_t kRecentNames = 64;
+  std::array<RecentName, kRecentNames> recentNames{};
+
   std::uint32_t InternName(const char* name) {
     if (name == nullptr) name = "";
-    auto it = nameIds.find(name);
-    if (it != nameIds.end()) return it->second;
-    const auto id = static_cast<std::uint32_t>(names.size());
-    names.emplace_back(name);
-    nameIds.emplace(names.back(), id);
+    const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(name);
+    RecentName& recent = recentNames[(address ^ (address >> 6)) % kRecentNames];
+    if (recent.text == name && recent.id < names.size() && std::strcmp(names[recent.id].c_str(), name) == 0)
+      return recent.id;
+    std::uint32_t id = 0;
+    if (auto it = nameIds.find(name); it != nameIds.end()) {
+      id = it->second;
+    } else {
+      id = static_cast<std::uint32_t>(names.size());
+      names.emplace_back(name);
+      nameIds.emplace(names.back(), id);
+    }
+    recent = RecentName{name, id};
     return id;
   }
+
+  // Makes room for more program items; out of the per-item code, which only
+  // tests for room.
+  [[gnu::noinline]] void GrowItems() { items.reserve(items.capacity() < 64 ? 64 : items.capacity() * 2); }
 };
 
 namespace {
@@ -632,26 +655,24 @@ std::ptrdiff_t CursorIndex(const int* cursor, const int* array, std::size_t size
 [[gnu::always_inline]] inline TQ_ProgramItem* TQ_Executive::AppendItem(const TQ_ModelType* model,
                                                                         TQ_ProgramItem::Kind kind, int equation) {
   if (!IsBeingEmitted(model, equation)) return nullptr;
+  std::vector<TQ_ProgramItem>& items = m->items;
+  // Growing is the rare case and goes out of line; past it there is room, so
+  // that the append below compiles to a few stores.
+  if (items.size() == items.capacity()) [[unlikely]] m->GrowItems();
+  if (items.size() == items.capacity()) __builtin_unreachable();
   // The caller fills the item in place.
-  TQ_ProgramItem& item = m->items.emplace_back();
+  TQ_ProgramItem& item = items.emplace_back();
   item.kind = kind;
-  item.code = 0;
   ++m->emitted.back().itemCount;
   return &item;
 }
 
 void TQ_Executive::EmitOp(const TQ_ModelType* model, int op, int equation) {
-  if (TQ_ProgramItem* item = AppendItem(model, TQ_ProgramItem::Op, equation)) {
-    item->code = op;
-    item->real = 0.0;
-  }
+  if (TQ_ProgramItem* item = AppendItem(model, TQ_ProgramItem::Op, equation)) item->code = op;
 }
 
 void TQ_Executive::EmitInteger(const TQ_ModelType* model, int value, int equation) {
-  if (TQ_ProgramItem* item = AppendItem(model, TQ_ProgramItem::Integer, equation)) {
-    item->code = value;
-    item->real = 0.0;
-  }
+  if (TQ_ProgramItem* item = AppendItem(model, TQ_ProgramItem::Integer, equation)) item->code = value;
 }
 
 void TQ_Executive::EmitReal(const TQ_ModelType* model, double value, int equation) {

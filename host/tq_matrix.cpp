@@ -327,7 +327,7 @@ bool TQ_Matrix::PrepareSlot(int position) {
   return true;
 }
 
-#define TQ_BASE_1D(Class, TypeCode, Key, KeyAt, ReadKey, FindExisting, NoteKeys)             \
+#define TQ_BASE_1D(Class, TypeCode, Key, KeyAt, ReadKey, Search, NoteKeys)                    \
   Class::Class() : TQ_Matrix(1, m_values) { m_values[0].ResetType(TypeCode); }               \
   Class::Class(const Class& other) : TQ_Matrix(other) { m_values[0] = other.m_values[0]; }    \
   Class& Class::operator=(const Class& other) {                                             \
@@ -344,8 +344,7 @@ bool TQ_Matrix::PrepareSlot(int position) {
     DeclaredSets[0] = &set;                                                                 \
     set.AddDependent(this);                                                                 \
   }                                                                                         \
-  TQ_Type* Class::Find(Key key) {                                                           \
-    FindExisting                                                                            \
+  TQ_Type* Class::Search(Key key) {                                                         \
     int position = 0;                                                                       \
     const bool present = m_values[0].SetContains(key, position) != 0;                      \
     /* An element that exists: the vector, when not empty, has one slot per index value. */ \
@@ -391,22 +390,14 @@ bool TQ_Matrix::PrepareSlot(int position) {
     ReadKey                                                                                 \
   }
 
-// Integer keys: an element that exists under a dense run of keys is found
-// by its offset in the run.
+// Integer keys: Find itself (inline) finds an element that exists under a
+// dense run of keys by its offset in the run; FindOrCreate searches.
 TQ_BASE_1D(TQ_BASE_I, TQ_SET_INTEGER, int, Integer,
            int key = 0; if (ReadIndex(cursor, key, ')')) Find(key);,
-           {
-             const unsigned int offset = static_cast<unsigned int>(key) - static_cast<unsigned int>(m_denseFirst);
-             if (offset < m_denseCount && offset < ElementVector.Elements()) {
-               if (TQ_Type* existing = ElementVector[offset]) {
-                 ElementOffset = static_cast<int>(offset);
-                 return existing;
-               }
-             }
-           },
+           FindOrCreate,
            NoteDenseKeys();)
 TQ_BASE_1D(TQ_BASE_S, TQ_SET_STRING, const char*, String,
-           char key[128]; if (ReadIndex(cursor, key, sizeof key, ')')) Find(key);, , )
+           char key[128]; if (ReadIndex(cursor, key, sizeof key, ')')) Find(key);, Find, )
 
 void TQ_BASE_I::NoteDenseKeys() {
   const int size = m_values[0].SetSize();

@@ -113,12 +113,25 @@ class VEKEXP_API TQ_BASE_I : public TQ_Matrix {
   TQ_BASE_I& operator=(const TQ_BASE_I& other);
   ~TQ_BASE_I() override;
   void SetDim(TQ_Set& set);
-  // Finds or creates the element of the key.
-  TQ_Type* Find(int key);
+  // Finds or creates the element of the key. An element that exists under a
+  // dense run of keys is found here, inline: the models read their array
+  // elements this way once per equation term.
+  TQ_Type* Find(int key) {
+    const unsigned int offset = static_cast<unsigned int>(key) - static_cast<unsigned int>(m_denseFirst);
+    if (offset < m_denseCount && offset < ElementVector.Elements()) {
+      if (TQ_Type* existing = ElementVector[offset]) {
+        ElementOffset = static_cast<int>(offset);
+        return existing;
+      }
+    }
+    return FindOrCreate(key);
+  }
   int NewElements() override;
   void CreateMissingArrayElement(const char* text) override;
 
  private:
+  // Find's search by the index values, creating the element when it is missing.
+  TQ_Type* FindOrCreate(int key);
   // Records whether the keys present are the integers m_denseFirst ..
   // m_denseFirst + m_denseCount - 1 (as a range-sized array's are): then the
   // slot of key k is k - m_denseFirst, and finding an element that exists
