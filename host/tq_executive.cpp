@@ -95,9 +95,18 @@ struct TQ_Executive::Impl {
     return id;
   }
 
-  // Makes room for more program items; out of the per-item code, which only
-  // tests for room.
-  [[gnu::noinline]] void GrowItems() { items.reserve(items.capacity() < 64 ? 64 : items.capacity() * 2); }
+  // Makes room for more program items.
+  void GrowItems() { items.reserve(items.capacity() < 64 ? 64 : items.capacity() * 2); }
+
+  // Appends an item of `kind` to the open equation, for the caller to fill in
+  // place; the caller has made sure there is room.
+  TQ_ProgramItem& AppendItem(TQ_ProgramItem::Kind kind) {
+    if (items.size() == items.capacity()) __builtin_unreachable();
+    TQ_ProgramItem& item = items.emplace_back();
+    item.kind = kind;
+    ++emitted.back().itemCount;
+    return item;
+  }
 };
 
 namespace {
@@ -108,8 +117,12 @@ namespace {
 TQ_Executive* g_executive = nullptr;
 }  // namespace
 
+// Out of line: the per-item calls reach the executive through Instance() and
+// keep their own code free of the first use's construction.
+[[gnu::noinline, gnu::cold]] void TQ_Executive::Create() { g_executive = new TQ_Executive; }
+
 TQ_Executive& TQ_Executive::Instance() {
-  if (g_executive == nullptr) [[unlikely]] g_executive = new TQ_Executive;
+  if (g_executive == nullptr) [[unlikely]] Create();
   return *g_executive;
 }
 
@@ -651,20 +664,25 @@ std::ptrdiff_t CursorIndex(const int* cursor, const int* array, std::size_t size
   return true;
 }
 
-// Inlined into each emission call: it runs once per program item.
+// Appends an item to the open equation, making room first when there is none;
+// null when the item is refused.
+[[gnu::noinline]] TQ_ProgramItem* TQ_Executive::AppendItemChecked(const TQ_ModelType* model, TQ_ProgramItem::Kind kind,
+                                                                   int equation) {
+  if (!IsBeingEmitted(model, equation)) return nullptr;
+  if (m->items.size() == m->items.capacity()) m->GrowItems();
+  return &m->AppendItem(kind);
+}
+
+// Inlined into each emission call: it runs once per program item. The common
+// case (the item belongs to the equation being emitted, and there is room) is
+// a few tests and stores; refusals and growing go out of line.
 [[gnu::always_inline]] inline TQ_ProgramItem* TQ_Executive::AppendItem(const TQ_ModelType* model,
                                                                         TQ_ProgramItem::Kind kind, int equation) {
-  if (!IsBeingEmitted(model, equation)) return nullptr;
-  std::vector<TQ_ProgramItem>& items = m->items;
-  // Growing is the rare case and goes out of line; past it there is room, so
-  // that the append below compiles to a few stores.
-  if (items.size() == items.capacity()) [[unlikely]] m->GrowItems();
-  if (items.size() == items.capacity()) __builtin_unreachable();
-  // The caller fills the item in place.
-  TQ_ProgramItem& item = items.emplace_back();
-  item.kind = kind;
-  ++m->emitted.back().itemCount;
-  return &item;
+  Impl& h = *m;
+  if (equation != h.openIndex || model != h.openOwner || model == nullptr || h.items.size() == h.items.capacity())
+      [[unlikely]]
+    return AppendItemChecked(model, kind, equation);
+  return &h.AppendItem(kind);
 }
 
 void TQ_Executive::EmitOp(const TQ_ModelType* model, int op, int equation) {

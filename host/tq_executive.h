@@ -222,6 +222,9 @@ class VEKEXP_API TQ_Executive {
   // caller to fill; null (with a message) when `equation` is not the equation
   // being emitted by `model`.
   TQ_ProgramItem* AppendItem(const TQ_ModelType* model, TQ_ProgramItem::Kind kind, int equation);
+  TQ_ProgramItem* AppendItemChecked(const TQ_ModelType* model, TQ_ProgramItem::Kind kind, int equation);
+  // Makes the one executive.
+  static void Create();
   struct Impl;
   Impl* m;
 };
