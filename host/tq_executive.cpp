@@ -98,14 +98,12 @@ struct TQ_Executive::Impl {
   // Makes room for more program items.
   void GrowItems() { items.reserve(items.capacity() < 64 ? 64 : items.capacity() * 2); }
 
-  // Appends an item of `kind` to the open equation, for the caller to fill in
-  // place; the caller has made sure there is room.
-  TQ_ProgramItem& AppendItem(TQ_ProgramItem::Kind kind) {
+  // Appends an item to the open equation; the caller has made sure there is
+  // room.
+  void AppendItem(const TQ_ProgramItem& item) {
     if (items.size() == items.capacity()) __builtin_unreachable();
-    TQ_ProgramItem& item = items.emplace_back();
-    item.kind = kind;
+    items.push_back(item);
     ++emitted.back().itemCount;
-    return item;
   }
 };
 
@@ -599,13 +597,26 @@ namespace {
 }
 }  // namespace
 
-void TQ_Executive::DeclareNonZero(const TQ_ModelType* model, TQ_VarParam& term) {
-  if (m->declared.empty() || m->declared.back().owner != model) [[unlikely]] {
+// A non-zero that needs more than the common case: a refusal, or room first.
+[[gnu::noinline]] void TQ_Executive::DeclareNonZeroChecked(const TQ_ModelType* model, TQ_VarParam& term) {
+  if (m->declared.empty() || m->declared.back().owner != model) {
     RefuseNonZero(*this, model, term);
     return;
   }
   m->declaredNonZeros.push_back(&term);
   ++m->declared.back().nonZeroCount;
+}
+
+// Runs once per declared non-zero: the common case (the model's own equation
+// is open, and there is room) is a few tests and stores.
+void TQ_Executive::DeclareNonZero(const TQ_ModelType* model, TQ_VarParam& term) {
+  Impl& h = *m;
+  std::vector<TQ_VarParam*>& terms = h.declaredNonZeros;
+  if (h.declared.empty() || h.declared.back().owner != model || terms.size() == terms.capacity()) [[unlikely]]
+    return DeclareNonZeroChecked(model, term);
+  if (terms.size() == terms.capacity()) __builtin_unreachable();
+  terms.push_back(&term);
+  ++h.declared.back().nonZeroCount;
 }
 
 void TQ_Executive::EmitEquation(const TQ_ModelType* model, const char* name, int& count, int group,
@@ -664,45 +675,65 @@ std::ptrdiff_t CursorIndex(const int* cursor, const int* array, std::size_t size
   return true;
 }
 
-// Appends an item to the open equation, making room first when there is none;
-// null when the item is refused.
-[[gnu::noinline]] TQ_ProgramItem* TQ_Executive::AppendItemChecked(const TQ_ModelType* model, TQ_ProgramItem::Kind kind,
-                                                                   int equation) {
-  if (!IsBeingEmitted(model, equation)) return nullptr;
+// Appends a program item to the open equation, making room first when there is
+// none; false when the item is refused.
+[[gnu::noinline]] bool TQ_Executive::AppendItemChecked(const TQ_ModelType* model, TQ_ProgramItem item, int equation) {
+  if (!IsBeingEmitted(model, equation)) return false;
   if (m->items.size() == m->items.capacity()) m->GrowItems();
-  return &m->AppendItem(kind);
+  m->AppendItem(item);
+  return true;
 }
 
 // Inlined into each emission call: it runs once per program item. The common
 // case (the item belongs to the equation being emitted, and there is room) is
-// a few tests and stores; refusals and growing go out of line.
-[[gnu::always_inline]] inline TQ_ProgramItem* TQ_Executive::AppendItem(const TQ_ModelType* model,
-                                                                        TQ_ProgramItem::Kind kind, int equation) {
-  Impl& h = *m;
-  if (equation != h.openIndex || model != h.openOwner || model == nullptr || h.items.size() == h.items.capacity())
-      [[unlikely]]
-    return AppendItemChecked(model, kind, equation);
-  return &h.AppendItem(kind);
+// a few tests and stores; a refusal or growing goes out of line, as a call of
+// its own that the emission call ends with.
+[[gnu::always_inline]] inline bool TQ_Executive::AppendsInPlace(const TQ_ModelType* model, int equation) const {
+  const Impl& h = *m;
+  return equation == h.openIndex && model == h.openOwner && model != nullptr && h.items.size() != h.items.capacity();
 }
 
+namespace {
+TQ_ProgramItem MakeItem(TQ_ProgramItem::Kind kind, std::int32_t code, double real) {
+  TQ_ProgramItem item{};
+  item.kind = kind;
+  item.code = code;
+  item.real = real;
+  return item;
+}
+}  // namespace
+
 void TQ_Executive::EmitOp(const TQ_ModelType* model, int op, int equation) {
-  if (TQ_ProgramItem* item = AppendItem(model, TQ_ProgramItem::Op, equation)) item->code = op;
+  const TQ_ProgramItem item = MakeItem(TQ_ProgramItem::Op, op, 0.0);
+  if (!AppendsInPlace(model, equation)) [[unlikely]] {
+    AppendItemChecked(model, item, equation);
+    return;
+  }
+  m->AppendItem(item);
 }
 
 void TQ_Executive::EmitInteger(const TQ_ModelType* model, int value, int equation) {
-  if (TQ_ProgramItem* item = AppendItem(model, TQ_ProgramItem::Integer, equation)) item->code = value;
+  const TQ_ProgramItem item = MakeItem(TQ_ProgramItem::Integer, value, 0.0);
+  if (!AppendsInPlace(model, equation)) [[unlikely]] {
+    AppendItemChecked(model, item, equation);
+    return;
+  }
+  m->AppendItem(item);
 }
 
 void TQ_Executive::EmitReal(const TQ_ModelType* model, double value, int equation) {
-  if (TQ_ProgramItem* item = AppendItem(model, TQ_ProgramItem::Real, equation)) item->real = value;
+  const TQ_ProgramItem item = MakeItem(TQ_ProgramItem::Real, 0, value);
+  if (!AppendsInPlace(model, equation)) [[unlikely]] {
+    AppendItemChecked(model, item, equation);
+    return;
+  }
+  m->AppendItem(item);
 }
 
-void TQ_Executive::EmitTerm(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation) {
-  TQ_ProgramItem* item = AppendItem(model, TQ_ProgramItem::Term, equation);
-  if (item == nullptr) return;
-  item->term = &term;
-  // The non-zero goes into the pattern only through cursors that stand
-  // inside the host's arrays, at the same entry of both.
+// The non-zero of a term just appended goes into the pattern only through
+// cursors that stand inside the host's arrays, at the same entry of both.
+[[gnu::always_inline]] inline void TQ_Executive::RecordNonZero(const TQ_ModelType* model, TQ_VarParam& term, int*& rows,
+                                                               int*& cols, int equation) {
   // (The quick test: both cursors at one entry before the end.)
   const int* rowArray = m->rows.data();
   const int* colArray = m->cols.data();
@@ -717,6 +748,25 @@ void TQ_Executive::EmitTerm(const TQ_ModelType* model, TQ_VarParam& term, int*& 
   *rows++ = equation;
   *cols++ = term.Column();
   ++m->written;
+}
+
+// A term that needs more than the common case: a refusal, or room first.
+[[gnu::noinline]] void TQ_Executive::EmitTermChecked(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols,
+                                                     int equation) {
+  TQ_ProgramItem item = MakeItem(TQ_ProgramItem::Term, 0, 0.0);
+  item.term = &term;
+  if (AppendItemChecked(model, item, equation)) RecordNonZero(model, term, rows, cols, equation);
+}
+
+void TQ_Executive::EmitTerm(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation) {
+  if (!AppendsInPlace(model, equation)) [[unlikely]] {
+    EmitTermChecked(model, term, rows, cols, equation);
+    return;
+  }
+  TQ_ProgramItem item = MakeItem(TQ_ProgramItem::Term, 0, 0.0);
+  item.term = &term;
+  m->AppendItem(item);
+  RecordNonZero(model, term, rows, cols, equation);
 }
 
 void TQ_Executive::ResetExpressionsOf(const TQ_ModelType* model) {

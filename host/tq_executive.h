@@ -218,11 +218,17 @@ class VEKEXP_API TQ_Executive {
   ~TQ_Executive();
   // True when `equation` is the one `model` is emitting; else reports it.
   bool IsBeingEmitted(const TQ_ModelType* model, int equation);
-  // Appends an item of `kind` to the open equation and returns it for the
-  // caller to fill; null (with a message) when `equation` is not the equation
-  // being emitted by `model`.
-  TQ_ProgramItem* AppendItem(const TQ_ModelType* model, TQ_ProgramItem::Kind kind, int equation);
-  TQ_ProgramItem* AppendItemChecked(const TQ_ModelType* model, TQ_ProgramItem::Kind kind, int equation);
+  // True when an item for `equation` from `model` goes straight into the
+  // open equation: it is the one being emitted and there is room.
+  bool AppendsInPlace(const TQ_ModelType* model, int equation) const;
+  // Appends the item to the open equation, making room when needed; false
+  // (with a message) when `equation` is not the equation being emitted by
+  // `model`.
+  bool AppendItemChecked(const TQ_ModelType* model, TQ_ProgramItem item, int equation);
+  // The pattern entry of a term just appended, through the cursors.
+  void RecordNonZero(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation);
+  void EmitTermChecked(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation);
+  void DeclareNonZeroChecked(const TQ_ModelType* model, TQ_VarParam& term);
   // Makes the one executive.
   static void Create();
   struct Impl;
