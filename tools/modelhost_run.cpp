@@ -275,7 +275,9 @@ bool Run::Cycle() {
     ok = false;
   }
   m_errors = host.Errors();
-  return ok;
+  // A model that met bad input reports it and goes on with a defined result;
+  // the run still counts as failed.
+  return ok && m_errors.empty();
 }
 
 namespace {

@@ -30,7 +30,8 @@ class Run {
   // Stops at the first fault, with a one-line message in `error`.
   bool Configure(const nlohmann::json& configuration, std::string& error);
 
-  // Runs ExecuteAssignments, SetDims, SetUpEquations and JacPattern.
+  // Runs ExecuteAssignments, SetDims, SetUpEquations and JacPattern. False
+  // when a phase failed or any model reported an error.
   bool Cycle();
 
   void WriteText(std::ostream& out) const;

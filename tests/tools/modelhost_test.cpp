@@ -271,6 +271,14 @@ TEST_F(ModelHostProgram, ValuesOutOfRangeAndBadLinksAreRefused) {
 }
 
 TEST_F(ModelHostProgram, AFailedCycleSaysSoAfterItsReport) {
+  // A section that cannot be spaced: the domain reports it and takes its
+  // minimum node count; the run goes on to its end but does not succeed.
+  Outcome spaced = RunTool({}, R"({"objects": [{"name": "X", "type": "DOMAIN",
+      "fix": {"NUMSECTIONS": 2, "SECTION(2).SPACINGPREFERENCE": 0.0}}]})");
+  EXPECT_EQ(spaced.status, 2);
+  EXPECT_NE(spaced.out.find("section 2: BASE 8, NODECOUNT 2"), std::string::npos) << spaced.out;
+  EXPECT_NE(spaced.err.find("section 2"), std::string::npos) << spaced.err;
+
   // A distribution without its domain: the cycle runs, reports and fails.
   Outcome run = RunTool({"--format", "jsonl"}, R"({"objects": [{"name": "D", "type": "DISTRIBUTION1D"}]})");
   EXPECT_EQ(run.status, 2);
