@@ -140,6 +140,15 @@ TQ_ProcedureType& TQ_ProcedureType::operator=(const TQ_ProcedureType& other) {
 
 TQ_ProcedureType::~TQ_ProcedureType() { ReleaseArrays(); }
 
+void TQ_ProcedureType::ReleaseDerivatives() {
+  MyFree(m_pDerivatives);
+  MyFree(m_pDerivCache);
+  m_pDerivatives = nullptr;
+  m_pDerivCache = nullptr;
+  m_nDerivatives = 0;
+  m_nDerivativeRoom = 0;
+}
+
 void TQ_ProcedureType::ReleaseArrays() {
   MyFree(m_pArgBuffer);
   MyFree(m_pDerivCache);
@@ -202,12 +211,7 @@ void TQ_ProcedureType::CopyFrom(const TQ_ProcedureType& other) {
   }
   if ((other.m_pDerivatives != nullptr && m_pDerivatives == nullptr) ||
       (other.m_pDerivCache != nullptr && m_pDerivCache == nullptr)) {
-    MyFree(m_pDerivatives);
-    MyFree(m_pDerivCache);
-    m_pDerivatives = nullptr;
-    m_pDerivCache = nullptr;
-    m_nDerivatives = 0;
-    m_nDerivativeRoom = 0;
+    ReleaseDerivatives();
     refused = true;
   }
   if (refused) TQ_Executive::Instance().ReportError("copy of a procedure: the host heap refused its arrays");
@@ -294,12 +298,7 @@ void TQ_ProcedureType_C::FinalizeConstruction(int outputOffset, int words) {
 
 void TQ_ProcedureType_C::HandleDerivatives(bool negate) {
   if (!negate) {
-    MyFree(m_pDerivatives);
-    MyFree(m_pDerivCache);
-    m_pDerivatives = nullptr;
-    m_pDerivCache = nullptr;
-    m_nDerivatives = 0;
-    m_nDerivativeRoom = 0;
+    ReleaseDerivatives();
     const std::int64_t count = static_cast<std::int64_t>(m_nOutputElements) * m_nInputValues;
     if (m_nOutputElements < 0 || m_nInputValues < 0 || count > std::numeric_limits<std::int32_t>::max()) {
       ProcedureError("HandleDerivatives: the derivative count does not fit; the procedure has no derivatives");
@@ -309,10 +308,7 @@ void TQ_ProcedureType_C::HandleDerivatives(bool negate) {
     m_pDerivatives = NewBlock<double>(count);
     m_pDerivCache = NewBlock<double>(count);
     if (m_pDerivatives == nullptr || m_pDerivCache == nullptr) {
-      MyFree(m_pDerivatives);
-      MyFree(m_pDerivCache);
-      m_pDerivatives = nullptr;
-      m_pDerivCache = nullptr;
+      ReleaseDerivatives();
       ProcedureError("HandleDerivatives: the host heap refused the derivative arrays");
       return;
     }

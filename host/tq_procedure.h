@@ -319,6 +319,10 @@ class VEKEXP_API TQ_ProcedureType : public TQ_PtrVectorObject {
   std::int32_t m_nLastFailure;
   TQ_IncrementalUpdate* m_pUpdate;
 
+ protected:
+  // Frees both derivative arrays and forgets their sizes.
+  void ReleaseDerivatives();
+
  private:
   void CopyFrom(const TQ_ProcedureType& other);
   void ReleaseArrays();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "handed_values.h"
 #include "real_domain.h"
 
 namespace morvane::eqn::testing {
@@ -92,21 +93,11 @@ TEST(Distribution1DModel, TypeIdAndDerivation) {
     EXPECT_FALSE(error.empty());
 }
 
-// One value the distribution handed to the host: its target, statement number, sweep and value.
-struct Handed {
-    bool indexSet;
-    const TQ_Containable* target;
-    int number;
-    int sweep;
-    TQ_Value value;
-    TQ_AssignStatus status;
-};
-
 std::vector<Handed> handedBy(const Road& road) {
     std::vector<Handed> out;
     for (const TQ_LogEntry& e : road.host.Log()) {
         if (e.target == nullptr || e.target->Owner() != road.distribution) continue;
-        out.push_back(Handed{e.kind == TQ_LogEntry::IndexSet, e.target, e.value.Number(), e.sweep, e.value, e.status});
+        out.push_back(HandedFrom(e));
         EXPECT_EQ(e.value.Pass(), 1u);
         EXPECT_EQ(e.value.Level(), 10u);
     }

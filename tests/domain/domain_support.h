@@ -15,6 +15,7 @@
 
 #include "host_test.h"
 #include "tq_domain.h"
+#include "handed_values.h"
 #include "vekexp.h"
 
 namespace domaintest {
@@ -68,16 +69,6 @@ inline std::set<int> Join(std::set<int> a, const std::set<int>& b) {
   a.insert(b.begin(), b.end());
   return a;
 }
-
-// One value the library handed over, as the executive logged it.
-struct Handed {
-  bool indexSet;
-  const TQ_Containable* target;
-  int number;
-  int sweep;
-  TQ_Value value;
-  TQ_AssignStatus status;
-};
 
 // A fresh executive per test (the shared host fixture) that logs the values
 // handed to it.
@@ -138,8 +129,7 @@ class DomainTest : public HostTest {
   static std::vector<Handed> HandedValues() {
     std::vector<Handed> handed;
     for (const TQ_LogEntry& entry : TQ_Executive::Instance().Log())
-      handed.push_back(Handed{entry.kind == TQ_LogEntry::IndexSet, entry.target, entry.value.Number(),
-                              entry.sweep, entry.value, entry.status});
+      handed.push_back(HandedFrom(entry));
     return handed;
   }
   // The statement numbers of the values handed to `target`.
