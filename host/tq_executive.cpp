@@ -2,27 +2,49 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <unordered_map>
+
+namespace {
+// Stands for "no model" where the per-item calls compare the caller with the
+// model that may add to the open equation or declaration: no model, not even
+// a null one, is ever at this address.
+alignas(16) const char g_noModelMark[16] = {};
+const TQ_ModelType* NoModel() { return reinterpret_cast<const TQ_ModelType*>(g_noModelMark); }
+
+// The entries a new declaration or equation starts from.
+constexpr TQ_DeclaredEquation kBlankDeclaration{};
+constexpr TQ_EmittedEquation kBlankEquation{};
+}  // namespace
 
 struct TQ_Executive::Impl {
   std::vector<std::string> objectNames;
   std::vector<TQ_ModelType*> objects;
 
+  // The equations SetUpEquations declared. Non-zeros go only to the last
+  // declaration, so its count is the non-zeros after its first; it is written
+  // when the declaration closes, and before anyone reads it (SettleNonZeroCount).
   std::vector<TQ_DeclaredEquation> declared;
   std::vector<TQ_VarParam*> declaredNonZeros;
+  const TQ_ModelType* declaringOwner = NoModel();  // owner of the last declaration
   int declaredRunning = 0;
 
+  // The equations JacPattern emitted. Program items go only to the open
+  // equation, which is the last one: its count is likewise written when it
+  // closes and before anyone reads it (SettleItemCount).
   std::vector<TQ_EmittedEquation> emitted;
   std::vector<TQ_ProgramItem> items;
   int openIndex = -1;  // host index of the equation being emitted
-  const TQ_ModelType* openOwner = nullptr;  // the model emitting it
-  std::vector<std::string> names;
+  const TQ_ModelType* openOwner = NoModel();  // the model emitting it
+  // Names by id; a deque, so that the text of a name stays where it is.
+  std::deque<std::string> names;
   std::unordered_map<std::string, std::uint32_t> nameIds;
 
   std::vector<int> rows;
@@ -71,19 +93,34 @@ struct TQ_Executive::Impl {
   // address, which name a text had, and a hit only compares the text with
   // that name.
   struct RecentName {
-    const char* text = nullptr;
+    const char* text = nullptr;    // the caller's text
+    const char* stored = nullptr;  // the name's own text
     std::uint32_t id = 0;
   };
   static constexpr std::size_t kRecentNames = 64;
   std::array<RecentName, kRecentNames> recentNames{};
 
+  [[gnu::always_inline]] RecentName& RecentSlot(const char* name) {
+    const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(name);
+    return recentNames[(address ^ (address >> 6)) % kRecentNames];
+  }
+
+  // The id of `name` when its address was seen and still holds the same
+  // text: compared here, character by character, without a call.
+  [[gnu::always_inline]] bool RecentId(const char* name, std::uint32_t& id) {
+    const RecentName& recent = RecentSlot(name);
+    if (recent.text != name || name == nullptr) return false;
+    const char* stored = recent.stored;
+    while (*stored == *name && *stored != '\0') ++stored, ++name;
+    if (*stored != *name) return false;
+    id = recent.id;
+    return true;
+  }
+
   std::uint32_t InternName(const char* name) {
     if (name == nullptr) name = "";
-    const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(name);
-    RecentName& recent = recentNames[(address ^ (address >> 6)) % kRecentNames];
-    if (recent.text == name && recent.id < names.size() && std::strcmp(names[recent.id].c_str(), name) == 0)
-      return recent.id;
     std::uint32_t id = 0;
+    if (RecentId(name, id)) return id;
     if (auto it = nameIds.find(name); it != nameIds.end()) {
       id = it->second;
     } else {
@@ -91,8 +128,60 @@ struct TQ_Executive::Impl {
       names.emplace_back(name);
       nameIds.emplace(names.back(), id);
     }
-    recent = RecentName{name, id};
+    RecentSlot(name) = RecentName{name, names[id].c_str(), id};
     return id;
+  }
+
+  // Writes the count of the last declaration and of the last emitted
+  // equation. Either may be open; counting their contents is left to here so
+  // that each non-zero or program item is one store.
+  [[gnu::always_inline]] void SettleNonZeroCount() {
+    if (declared.empty()) return;
+    TQ_DeclaredEquation& last = declared.back();
+    last.nonZeroCount = static_cast<std::uint32_t>(declaredNonZeros.size()) - last.firstNonZero;
+  }
+  [[gnu::always_inline]] void SettleItemCount() {
+    if (emitted.empty()) return;
+    TQ_EmittedEquation& last = emitted.back();
+    last.itemCount = static_cast<std::uint32_t>(items.size()) - last.firstItem;
+  }
+
+  // Opens a declaration for `model`; the last one closes.
+  [[gnu::always_inline]] void OpenDeclaration(const TQ_ModelType* model, int group) {
+    SettleNonZeroCount();
+    // A blank entry, then its fields: an entry built on the stack and copied
+    // would be read back whole from the stores of its parts, which the
+    // processor cannot forward to the read.
+    declared.push_back(kBlankDeclaration);
+    TQ_DeclaredEquation& declaration = declared.back();
+    declaration.owner = model;
+    declaration.group = group;
+    declaration.firstNonZero = static_cast<std::uint32_t>(declaredNonZeros.size());
+    declaringOwner = model;
+  }
+
+  // Opens equation `count` for `model`, raising the count; the last one
+  // closes. Items from no model are refused.
+  [[gnu::always_inline]] void OpenEquation(const TQ_ModelType* model, std::uint32_t name, int& count, int group,
+                                           const TQ_EquationType* type) {
+    SettleItemCount();
+    emitted.push_back(kBlankEquation);  // then its fields, as in OpenDeclaration
+    TQ_EmittedEquation& equation = emitted.back();
+    equation.owner = model;
+    equation.name = name;
+    equation.group = group;
+    equation.firstItem = static_cast<std::uint32_t>(items.size());
+    equation.type = type;
+    openIndex = count;
+    openOwner = model != nullptr ? model : NoModel();
+    ++count;
+  }
+
+  // Closes the open equation: items are refused until the next one opens.
+  void CloseEquation() {
+    SettleItemCount();
+    openIndex = -1;
+    openOwner = NoModel();
   }
 
   // Makes room for more program items.
@@ -100,10 +189,9 @@ struct TQ_Executive::Impl {
 
   // Appends an item to the open equation; the caller has made sure there is
   // room.
-  void AppendItem(const TQ_ProgramItem& item) {
+  [[gnu::always_inline]] void AppendItem(TQ_ProgramItem item) {
     if (items.size() == items.capacity()) __builtin_unreachable();
     items.push_back(item);
-    ++emitted.back().itemCount;
   }
 };
 
@@ -326,6 +414,7 @@ bool TQ_Executive::RunSetDims() {
 bool TQ_Executive::RunSetUpEquations() {
   m->declared.clear();
   m->declaredNonZeros.clear();
+  m->declaringOwner = NoModel();
   m->declaredRunning = 0;
   m->summaries.clear();
   TQ_ModelType::m_stLastGroup = 0;
@@ -342,6 +431,7 @@ bool TQ_Executive::RunSetUpEquations() {
            m->declaredRunning = result;
            return true;
          }) && ok;
+    m->SettleNonZeroCount();
     summary.declaredCount = static_cast<int>(m->declared.size()) - summary.firstDeclared;
     int lastGroup = TQ_ModelType::m_stLastGroup;
     for (std::size_t e = static_cast<std::size_t>(summary.firstDeclared); e < m->declared.size(); ++e)
@@ -376,6 +466,7 @@ bool TQ_Executive::RunJacPattern() {
          }) && ok;
     summary.emittedCount = static_cast<int>(m->emitted.size()) - summary.firstEmitted;
   }
+  m->SettleItemCount();
   return ok;
 }
 
@@ -383,9 +474,18 @@ const std::vector<TQ_ModelSummary>& TQ_Executive::Summaries() const { return m->
 
 // ---- the stores ---------------------------------------------------------------------
 
-const std::vector<TQ_DeclaredEquation>& TQ_Executive::Declared() const { return m->declared; }
+// The readers write the counts of the last declaration and equation first:
+// items or non-zeros may have been added since (the Impl is not part of the
+// executive's constant state).
+const std::vector<TQ_DeclaredEquation>& TQ_Executive::Declared() const {
+  m->SettleNonZeroCount();
+  return m->declared;
+}
 const std::vector<TQ_VarParam*>& TQ_Executive::DeclaredNonZeros() const { return m->declaredNonZeros; }
-const std::vector<TQ_EmittedEquation>& TQ_Executive::Emitted() const { return m->emitted; }
+const std::vector<TQ_EmittedEquation>& TQ_Executive::Emitted() const {
+  m->SettleItemCount();
+  return m->emitted;
+}
 const std::vector<TQ_ProgramItem>& TQ_Executive::Items() const { return m->items; }
 const char* TQ_Executive::EquationName(const TQ_EmittedEquation& equation) const {
   return equation.name < m->names.size() ? m->names[equation.name].c_str() : "";
@@ -414,6 +514,8 @@ bool TQ_Executive::DeclaredMatchesEmitted(std::string* difference) const {
     if (difference) *difference = why;
     return false;
   };
+  m->SettleNonZeroCount();
+  m->SettleItemCount();
   if (m->declared.size() != m->emitted.size())
     return differ(std::to_string(m->declared.size()) + " equations declared, " + std::to_string(m->emitted.size()) +
                   " emitted");
@@ -466,6 +568,7 @@ bool IsUnary(int code) { return code == EOp_Root || code == EOp_Square; }
 
 std::string TQ_Executive::Infix(const TQ_EmittedEquation& equation, bool fullPaths) const {
   const std::string malformed = "  [malformed program]";
+  m->SettleItemCount();
   const std::size_t begin = equation.firstItem;
   const std::size_t end = begin + equation.itemCount;
   if (end > m->items.size()) return malformed;
@@ -518,6 +621,7 @@ std::string TQ_Executive::Infix(const TQ_EmittedEquation& equation, bool fullPat
 
 double TQ_Executive::Evaluate(const TQ_EmittedEquation& equation,
                               const std::function<double(const TQ_VarParam&)>& value, bool* ok) const {
+  m->SettleItemCount();
   const std::size_t begin = equation.firstItem;
   const std::size_t end = begin + equation.itemCount;
   std::vector<double> stack;
@@ -587,48 +691,19 @@ int TQ_Executive::RootJacPattern() const {
 
 int TQ_Executive::LocalEqnCount(const TQ_ModelType*, int count) { return m->localEqn ? *m->localEqn : count; }
 
-void TQ_Executive::DeclareEquation(const TQ_ModelType* model, int group) {
-  m->declared.push_back(TQ_DeclaredEquation{model, group, static_cast<std::uint32_t>(m->declaredNonZeros.size()), 0});
-}
-
 namespace {
-[[gnu::cold, gnu::noinline]] void RefuseNonZero(TQ_Executive& host, const TQ_ModelType* model, const TQ_VarParam& term) {
+// The refusals of the per-item calls, kept out of the calls' own code: the
+// messages are built only when needed.
+[[gnu::cold, gnu::noinline]] void RefuseNonZero(TQ_Executive& host, const TQ_ModelType* model,
+                                                const TQ_VarParam& term) {
   host.ReportError(host.PathOf(model) + ": non-zero " + host.PathOf(&term) + " declared outside any equation");
 }
-}  // namespace
 
-// A non-zero that needs more than the common case: a refusal, or room first.
-[[gnu::noinline]] void TQ_Executive::DeclareNonZeroChecked(const TQ_ModelType* model, TQ_VarParam& term) {
-  if (m->declared.empty() || m->declared.back().owner != model) {
-    RefuseNonZero(*this, model, term);
-    return;
-  }
-  m->declaredNonZeros.push_back(&term);
-  ++m->declared.back().nonZeroCount;
+[[gnu::cold, gnu::noinline]] void RefuseItem(TQ_Executive& host, const TQ_ModelType* model, int equation) {
+  host.ReportError(host.PathOf(model) + ": program item for equation " + std::to_string(equation) +
+                   ", which is not the equation being emitted");
 }
 
-// Runs once per declared non-zero: the common case (the model's own equation
-// is open, and there is room) is a few tests and stores.
-void TQ_Executive::DeclareNonZero(const TQ_ModelType* model, TQ_VarParam& term) {
-  Impl& h = *m;
-  std::vector<TQ_VarParam*>& terms = h.declaredNonZeros;
-  if (h.declared.empty() || h.declared.back().owner != model || terms.size() == terms.capacity()) [[unlikely]]
-    return DeclareNonZeroChecked(model, term);
-  if (terms.size() == terms.capacity()) __builtin_unreachable();
-  terms.push_back(&term);
-  ++h.declared.back().nonZeroCount;
-}
-
-void TQ_Executive::EmitEquation(const TQ_ModelType* model, const char* name, int& count, int group,
-                                const TQ_EquationType* type) {
-  m->emitted.push_back(TQ_EmittedEquation{model, m->InternName(name), group,
-                                          static_cast<std::uint32_t>(m->items.size()), 0, type});
-  m->openIndex = count;
-  m->openOwner = model;
-  ++count;
-}
-
-namespace {
 // The entry of `array` (of `size` entries) that `cursor` stands at, `size`
 // for one past the end, -1 for a cursor outside the array. An empty array
 // may have no storage at all: a cursor equal to its start is at entry 0.
@@ -638,13 +713,6 @@ std::ptrdiff_t CursorIndex(const int* cursor, const int* array, std::size_t size
   std::less_equal<const int*> notAfter;
   if (!notAfter(array, cursor) || !notAfter(cursor, array + size)) return -1;
   return cursor - array;
-}
-
-// The refusals of the emission calls, kept out of the calls' own code: they
-// run once per program item, and the messages are built only when needed.
-[[gnu::cold, gnu::noinline]] void RefuseItem(TQ_Executive& host, const TQ_ModelType* model, int equation) {
-  host.ReportError(host.PathOf(model) + ": program item for equation " + std::to_string(equation) +
-                   ", which is not the equation being emitted");
 }
 
 // A term whose cursors do not stand at one entry inside the pattern arrays:
@@ -663,37 +731,20 @@ std::ptrdiff_t CursorIndex(const int* cursor, const int* array, std::size_t size
                      " do not point into the host's pattern arrays");
   }
 }
-}  // namespace
 
-// Inlined into each emission call: it runs once per program item.
-[[gnu::always_inline]] inline bool TQ_Executive::IsBeingEmitted(const TQ_ModelType* model, int equation) {
-  // Items belong to the equation being emitted, by the model emitting it.
-  if (equation != m->openIndex || model != m->openOwner || model == nullptr) [[unlikely]] {
-    RefuseItem(*this, model, equation);
-    return false;
-  }
-  return true;
+// True when the cursors stand at the same entry of the pattern arrays, before
+// their end. One unsigned comparison tests the row cursor: its distance from
+// the array's start, rotated so that a distance that is not a whole number of
+// entries becomes huge, is below the number of entries (a cursor before the
+// start, or null, is a huge distance too).
+bool CursorsInside(const int* rows, const int* cols, const std::vector<int>& rowArray,
+                   const std::vector<int>& colArray) {
+  constexpr int kShift = std::countr_zero(sizeof(int));
+  const auto address = [](const int* p) { return reinterpret_cast<std::uintptr_t>(p); };
+  const std::uintptr_t at = address(rows) - address(rowArray.data());
+  return address(cols) - address(colArray.data()) == at && std::rotr(at, kShift) < rowArray.size();
 }
 
-// Appends a program item to the open equation, making room first when there is
-// none; false when the item is refused.
-[[gnu::noinline]] bool TQ_Executive::AppendItemChecked(const TQ_ModelType* model, TQ_ProgramItem item, int equation) {
-  if (!IsBeingEmitted(model, equation)) return false;
-  if (m->items.size() == m->items.capacity()) m->GrowItems();
-  m->AppendItem(item);
-  return true;
-}
-
-// Inlined into each emission call: it runs once per program item. The common
-// case (the item belongs to the equation being emitted, and there is room) is
-// a few tests and stores; a refusal or growing goes out of line, as a call of
-// its own that the emission call ends with.
-[[gnu::always_inline]] inline bool TQ_Executive::AppendsInPlace(const TQ_ModelType* model, int equation) const {
-  const Impl& h = *m;
-  return equation == h.openIndex && model == h.openOwner && model != nullptr && h.items.size() != h.items.capacity();
-}
-
-namespace {
 TQ_ProgramItem MakeItem(TQ_ProgramItem::Kind kind, std::int32_t code, double real) {
   TQ_ProgramItem item{};
   item.kind = kind;
@@ -701,47 +752,127 @@ TQ_ProgramItem MakeItem(TQ_ProgramItem::Kind kind, std::int32_t code, double rea
   item.real = real;
   return item;
 }
+
+TQ_ProgramItem TermItem(TQ_VarParam& term) {
+  TQ_ProgramItem item = MakeItem(TQ_ProgramItem::Term, 0, 0.0);
+  item.term = &term;
+  return item;
+}
 }  // namespace
 
-void TQ_Executive::EmitOp(const TQ_ModelType* model, int op, int equation) {
-  const TQ_ProgramItem item = MakeItem(TQ_ProgramItem::Op, op, 0.0);
-  if (!AppendsInPlace(model, equation)) [[unlikely]] {
-    AppendItemChecked(model, item, equation);
+// ---- the per-item calls ------------------------------------------------------------------
+//
+// Each runs once per declared equation or non-zero, or per program item. The
+// common case (the executive exists, the item belongs where it goes, there is
+// room) is inlined into the calls, tests and stores only; anything else (the
+// first use, a refusal, growing) is the Checked variant, a call of its own the
+// common case ends with. `host` is null before the executive is made.
+
+[[gnu::noinline]] void TQ_Executive::DeclareEquationChecked(const TQ_ModelType* model, int group) {
+  Instance().m->OpenDeclaration(model, group);
+}
+
+[[gnu::always_inline]] inline void TQ_Executive::DeclareEquationFrom(TQ_Executive* host, const TQ_ModelType* model,
+                                                                     int group) {
+  if (host == nullptr || host->m->declared.size() == host->m->declared.capacity()) [[unlikely]]
+    return DeclareEquationChecked(model, group);
+  Impl& h = *host->m;
+  if (h.declared.size() == h.declared.capacity()) __builtin_unreachable();
+  h.OpenDeclaration(model, group);
+}
+
+// Non-zeros go to the last declaration, when it is the model's own.
+[[gnu::noinline]] void TQ_Executive::DeclareNonZeroChecked(const TQ_ModelType* model, TQ_VarParam& term) {
+  TQ_Executive& host = Instance();
+  if (model != host.m->declaringOwner) return RefuseNonZero(host, model, term);
+  host.m->declaredNonZeros.push_back(&term);
+}
+
+[[gnu::always_inline]] inline void TQ_Executive::DeclareNonZeroFrom(TQ_Executive* host, const TQ_ModelType* model,
+                                                                    TQ_VarParam& term) {
+  if (host == nullptr) [[unlikely]]
+    return DeclareNonZeroChecked(model, term);
+  Impl& h = *host->m;
+  std::vector<TQ_VarParam*>& terms = h.declaredNonZeros;
+  if (model != h.declaringOwner || terms.size() == terms.capacity()) [[unlikely]]
+    return DeclareNonZeroChecked(model, term);
+  if (terms.size() == terms.capacity()) __builtin_unreachable();
+  terms.push_back(&term);
+}
+
+[[gnu::noinline]] void TQ_Executive::EmitEquationChecked(const TQ_ModelType* model, const char* name, int& count,
+                                                         int group, const TQ_EquationType* type) {
+  Impl& h = *Instance().m;
+  h.OpenEquation(model, h.InternName(name), count, group, type);
+}
+
+// The common case: there is room, and the name is one whose address was seen
+// with the same text.
+[[gnu::always_inline]] inline void TQ_Executive::EmitEquationFrom(TQ_Executive* host, const TQ_ModelType* model,
+                                                                  const char* name, int& count, int group,
+                                                                  const TQ_EquationType* type) {
+  std::uint32_t id = 0;
+  if (host == nullptr || host->m->emitted.size() == host->m->emitted.capacity() || !host->m->RecentId(name, id))
+      [[unlikely]]
+    return EmitEquationChecked(model, name, count, group, type);
+  Impl& h = *host->m;
+  if (h.emitted.size() == h.emitted.capacity()) __builtin_unreachable();
+  h.OpenEquation(model, id, count, group, type);
+}
+
+// Items belong to the equation being emitted, by the model emitting it (a
+// null model never is: the open equation's owner is never null).
+bool TQ_Executive::IsBeingEmitted(const TQ_ModelType* model, int equation) {
+  if (equation != m->openIndex || model != m->openOwner) [[unlikely]] {
+    RefuseItem(*this, model, equation);
+    return false;
+  }
+  return true;
+}
+
+// Appends a program item to the open equation, making room first when there
+// is none; false when the item is refused.
+[[gnu::noinline]] bool TQ_Executive::AppendItemChecked(const TQ_ModelType* model, int equation, TQ_ProgramItem item) {
+  TQ_Executive& host = Instance();
+  if (!host.IsBeingEmitted(model, equation)) return false;
+  Impl& h = *host.m;
+  if (h.items.size() == h.items.capacity()) h.GrowItems();
+  h.AppendItem(item);
+  return true;
+}
+
+// True when an item for `equation` from `model` goes straight into the open
+// equation: it is the one being emitted and there is room.
+[[gnu::always_inline]] inline bool TQ_Executive::AppendsInPlace(const TQ_ModelType* model, int equation) const {
+  const Impl& h = *m;
+  return equation == h.openIndex && model == h.openOwner && h.items.size() != h.items.capacity();
+}
+
+[[gnu::always_inline]] inline void TQ_Executive::AppendItemFrom(TQ_Executive* host, const TQ_ModelType* model,
+                                                                int equation, TQ_ProgramItem item) {
+  if (host == nullptr || !host->AppendsInPlace(model, equation)) [[unlikely]] {
+    AppendItemChecked(model, equation, item);
     return;
   }
-  m->AppendItem(item);
+  host->m->AppendItem(item);
+}
+
+void TQ_Executive::EmitOp(const TQ_ModelType* model, int op, int equation) {
+  AppendItemFrom(this, model, equation, MakeItem(TQ_ProgramItem::Op, op, 0.0));
 }
 
 void TQ_Executive::EmitInteger(const TQ_ModelType* model, int value, int equation) {
-  const TQ_ProgramItem item = MakeItem(TQ_ProgramItem::Integer, value, 0.0);
-  if (!AppendsInPlace(model, equation)) [[unlikely]] {
-    AppendItemChecked(model, item, equation);
-    return;
-  }
-  m->AppendItem(item);
+  AppendItemFrom(this, model, equation, MakeItem(TQ_ProgramItem::Integer, value, 0.0));
 }
 
 void TQ_Executive::EmitReal(const TQ_ModelType* model, double value, int equation) {
-  const TQ_ProgramItem item = MakeItem(TQ_ProgramItem::Real, 0, value);
-  if (!AppendsInPlace(model, equation)) [[unlikely]] {
-    AppendItemChecked(model, item, equation);
-    return;
-  }
-  m->AppendItem(item);
+  AppendItemFrom(this, model, equation, MakeItem(TQ_ProgramItem::Real, 0, value));
 }
 
 // The non-zero of a term just appended goes into the pattern only through
 // cursors that stand inside the host's arrays, at the same entry of both.
-[[gnu::always_inline]] inline void TQ_Executive::RecordNonZero(const TQ_ModelType* model, TQ_VarParam& term, int*& rows,
-                                                               int*& cols, int equation) {
-  // (The quick test: both cursors at one entry before the end.)
-  const int* rowArray = m->rows.data();
-  const int* colArray = m->cols.data();
-  const std::size_t size = m->rows.size();
-  const std::less<const int*> before;
-  const bool inside = rows != nullptr && rowArray != nullptr && !before(rows, rowArray) &&
-                      before(rows, rowArray + size) && cols == colArray + (rows - rowArray);
-  if (!inside) [[unlikely]] {
+void TQ_Executive::RecordNonZero(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation) {
+  if (!CursorsInside(rows, cols, m->rows, m->cols)) {
     RefuseCursors(*this, model, term, equation, rows, cols, m->rows, m->cols);
     return;
   }
@@ -750,27 +881,40 @@ void TQ_Executive::EmitReal(const TQ_ModelType* model, double value, int equatio
   ++m->written;
 }
 
-// A term that needs more than the common case: a refusal, or room first.
-[[gnu::noinline]] void TQ_Executive::EmitTermChecked(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols,
-                                                     int equation) {
-  TQ_ProgramItem item = MakeItem(TQ_ProgramItem::Term, 0, 0.0);
-  item.term = &term;
-  if (AppendItemChecked(model, item, equation)) RecordNonZero(model, term, rows, cols, equation);
+// A term: the item first (refused, or after making room), then its non-zero.
+[[gnu::noinline]] void TQ_Executive::EmitTermChecked(const TQ_ModelType* model, TQ_VarParam& term, int*& rows,
+                                                     int*& cols, int equation) {
+  if (AppendItemChecked(model, equation, TermItem(term))) Instance().RecordNonZero(model, term, rows, cols, equation);
 }
 
+// The common case of a term also has its cursors inside the pattern arrays.
+[[gnu::always_inline]] inline void TQ_Executive::EmitTermFrom(TQ_Executive* host, const TQ_ModelType* model,
+                                                              TQ_VarParam& term, int*& rows, int*& cols, int equation) {
+  if (host == nullptr || !host->AppendsInPlace(model, equation) ||
+      !CursorsInside(rows, cols, host->m->rows, host->m->cols)) [[unlikely]]
+    return EmitTermChecked(model, term, rows, cols, equation);
+  Impl& h = *host->m;
+  h.AppendItem(TermItem(term));
+  *rows++ = equation;
+  *cols++ = term.Column();
+  ++h.written;
+}
+
+void TQ_Executive::DeclareEquation(const TQ_ModelType* model, int group) { DeclareEquationFrom(this, model, group); }
+void TQ_Executive::DeclareNonZero(const TQ_ModelType* model, TQ_VarParam& term) {
+  DeclareNonZeroFrom(this, model, term);
+}
+void TQ_Executive::EmitEquation(const TQ_ModelType* model, const char* name, int& count, int group,
+                                const TQ_EquationType* type) {
+  EmitEquationFrom(this, model, name, count, group, type);
+}
 void TQ_Executive::EmitTerm(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation) {
-  if (!AppendsInPlace(model, equation)) [[unlikely]] {
-    EmitTermChecked(model, term, rows, cols, equation);
-    return;
-  }
-  TQ_ProgramItem item = MakeItem(TQ_ProgramItem::Term, 0, 0.0);
-  item.term = &term;
-  m->AppendItem(item);
-  RecordNonZero(model, term, rows, cols, equation);
+  EmitTermFrom(this, model, term, rows, cols, equation);
 }
 
 void TQ_Executive::ResetExpressionsOf(const TQ_ModelType* model) {
   m->ReleaseProcedureRecords(model);
+  m->SettleItemCount();
   std::vector<TQ_EmittedEquation> kept;
   std::vector<TQ_ProgramItem> keptItems;
   bool any = false;
@@ -786,16 +930,14 @@ void TQ_Executive::ResetExpressionsOf(const TQ_ModelType* model) {
   }
   m->emitted.swap(kept);
   m->items.swap(keptItems);
-  m->openIndex = -1;
-  m->openOwner = nullptr;
+  m->CloseEquation();
 }
 
 void TQ_Executive::BeginEmission(std::size_t nonZeros, int*& rows, int*& cols) {
   m->ReleaseProcedureRecords(nullptr);
   m->emitted.clear();
   m->items.clear();
-  m->openIndex = -1;
-  m->openOwner = nullptr;
+  m->CloseEquation();
   m->emitted.reserve(m->declared.size());
   m->items.reserve(nonZeros * 2 + 16);
   m->rows.assign(nonZeros, -1);
@@ -827,25 +969,32 @@ void TQ_Executive::EmitProcCall(const TQ_ModelType* model, const TQ_ProcedureTyp
 
 // ---- the models' calls into the executive -------------------------------------------------
 //
-// Defined here, beside the executive's own code, and flattened, so that each
-// compiles into one piece of straight code: they run once per declared
-// non-zero or program item.
+// Defined here, beside the executive's own code: they run once per declared
+// equation or non-zero, or per program item. They reach the executive through
+// its pointer, which is null before its first use, and are flattened: the
+// common case is one piece of code without calls.
 
-[[gnu::flatten]] void TQ_ModelType::SetGroupLimits(int group) { TQ_Executive::Instance().DeclareEquation(this, group); }
-[[gnu::flatten]] void TQ_ModelType::AddNonZero(TQ_VarParam& term) { TQ_Executive::Instance().DeclareNonZero(this, term); }
+[[gnu::flatten]] void TQ_ModelType::SetGroupLimits(int group) {
+  TQ_Executive::DeclareEquationFrom(g_executive, this, group);
+}
+[[gnu::flatten]] void TQ_ModelType::AddNonZero(TQ_VarParam& term) {
+  TQ_Executive::DeclareNonZeroFrom(g_executive, this, term);
+}
 int TQ_ModelType::SetLocalEqnCount(int count) { return TQ_Executive::Instance().LocalEqnCount(this, count); }
-void TQ_ModelType::AddEquation(const char* name, int& count, int group) {
-  TQ_Executive::Instance().EmitEquation(this, name, count, group, nullptr);
+[[gnu::flatten]] void TQ_ModelType::AddEquation(const char* name, int& count, int group) {
+  TQ_Executive::EmitEquationFrom(g_executive, this, name, count, group, nullptr);
 }
 
 void TQ_ModelExtensions::ResetExpressions() { TQ_Executive::Instance().ResetExpressionsOf(m_model); }
-[[gnu::flatten]] void TQ_ModelExtensions::AddOp(EOp op, int equation) { TQ_Executive::Instance().EmitOp(m_model, op, equation); }
+[[gnu::flatten]] void TQ_ModelExtensions::AddOp(EOp op, int equation) {
+  TQ_Executive::AppendItemFrom(g_executive, m_model, equation, MakeItem(TQ_ProgramItem::Op, op, 0.0));
+}
 [[gnu::flatten]] void TQ_ModelExtensions::AddTerm(double value, int equation) {
-  TQ_Executive::Instance().EmitReal(m_model, value, equation);
+  TQ_Executive::AppendItemFrom(g_executive, m_model, equation, MakeItem(TQ_ProgramItem::Real, 0, value));
 }
 [[gnu::flatten]] void TQ_ModelExtensions::AddTerm(int value, int equation) {
-  TQ_Executive::Instance().EmitInteger(m_model, value, equation);
+  TQ_Executive::AppendItemFrom(g_executive, m_model, equation, MakeItem(TQ_ProgramItem::Integer, value, 0.0));
 }
 [[gnu::flatten]] void TQ_ModelExtensions::AddTerm(TQ_VarParam& term, int*& rows, int*& cols, int equation) {
-  TQ_Executive::Instance().EmitTerm(m_model, term, rows, cols, equation);
+  TQ_Executive::EmitTermFrom(g_executive, m_model, term, rows, cols, equation);
 }

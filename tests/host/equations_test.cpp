@@ -213,6 +213,51 @@ TEST_F(ModelCycle, EquationNamesAreReadFromTheTextNotItsAddress) {
   EXPECT_STREQ(Host().EquationName(Host().Emitted()[1]), "TQ_Eqn2");
 }
 
+TEST_F(ModelCycle, OneBufferRewrittenWithLongerShorterAndEqualTextsKeepsEachName) {
+  auto* model = Add<TwoEquationModel>("M");
+  int* rows = nullptr;
+  int* cols = nullptr;
+  Host().BeginEmission(0, rows, cols);
+  char buffer[16];
+  // Texts that are prefixes of one another, given in turn at one address.
+  const std::vector<std::string> texts = {"TQ_Eqn1", "TQ_Eqn12", "TQ_Eqn1", "TQ_Eqn", "", "TQ_Eqn1", "TQ_Eqn2"};
+  int n = 0;
+  for (const std::string& text : texts) {
+    std::snprintf(buffer, sizeof buffer, "%s", text.c_str());
+    model->AddEquation(buffer, n, 1);
+  }
+  char other[16] = "TQ_Eqn1";  // the same text elsewhere
+  model->AddEquation(other, n, 1);
+  const auto& emitted = Host().Emitted();
+  ASSERT_EQ(emitted.size(), texts.size() + 1);
+  for (std::size_t k = 0; k < texts.size(); ++k) EXPECT_EQ(Host().EquationName(emitted[k]), texts[k]) << k;
+  EXPECT_STREQ(Host().EquationName(emitted.back()), "TQ_Eqn1");
+  EXPECT_EQ(emitted[0].name, emitted[2].name) << "one text, one name";
+  EXPECT_EQ(emitted[0].name, emitted.back().name);
+  EXPECT_NE(emitted[0].name, emitted[1].name);
+  EXPECT_TRUE(Host().Errors().empty()) << AllErrors();
+}
+
+TEST_F(ModelCycle, NonZeroCountsReadWhileDeclaringFollowLaterNonZeros) {
+  auto* a = Add<TwoEquationModel>("A");
+  a->SetGroupLimits(1);
+  a->AddNonZero(a->X);
+  ASSERT_EQ(Host().Declared().size(), 1u);
+  EXPECT_EQ(Host().Declared()[0].nonZeroCount, 1u);
+  a->AddNonZero(a->Y);
+  EXPECT_EQ(Host().Declared()[0].nonZeroCount, 2u);
+  a->SetGroupLimits(2);
+  a->AddNonZero(a->H);
+  ASSERT_EQ(Host().Declared().size(), 2u);
+  EXPECT_EQ(Host().Declared()[0].nonZeroCount, 2u);
+  EXPECT_EQ(Host().Declared()[1].nonZeroCount, 1u);
+  EXPECT_EQ(Host().Declared()[1].firstNonZero, 2u);
+  a->SetGroupLimits(3);  // an equation without non-zeros
+  ASSERT_EQ(Host().Declared().size(), 3u);
+  EXPECT_EQ(Host().Declared()[1].nonZeroCount, 1u);
+  EXPECT_EQ(Host().Declared()[2].nonZeroCount, 0u);
+}
+
 // ---- the pattern arrays -----------------------------------------------------------------
 
 TEST_F(ModelCycle, AddTermRefusesToWritePastTheDeclaredNonZeros) {
@@ -416,6 +461,27 @@ TEST_F(Programs, AFormulaOfTheCollocationTablesPrintsAsWritten) {
   Begin();
   Op(21); Real(1e-7); Real(-2.5e10);
   EXPECT_EQ(Host().Infix(Last()), "1e-07*-2.5e+10");
+}
+
+TEST_F(Programs, ItemCountsReadMidEquationFollowLaterItems) {
+  Begin(); Op(19); Term(m->A);
+  EXPECT_EQ(Last().itemCount, 2u);
+  const TQ_EmittedEquation& held = Last();
+  Int(2);
+  EXPECT_EQ(Host().Infix(held), "A+2") << "a reader sees the items added since";
+  EXPECT_DOUBLE_EQ(Host().Evaluate(held), 5.0);
+  EXPECT_EQ(Last().itemCount, 3u);
+  Begin(); Op(1); Term(m->B);
+  Begin();
+  ASSERT_EQ(Host().Emitted().size(), 3u);
+  EXPECT_EQ(Host().Emitted()[0].itemCount, 3u);
+  EXPECT_EQ(Host().Emitted()[1].itemCount, 2u);
+  EXPECT_EQ(Host().Emitted()[2].itemCount, 0u);
+  EXPECT_EQ(Host().Emitted()[2].firstItem, 5u);
+  // A refused item counts nowhere.
+  m->AddOp(EOp_Plus, count);
+  EXPECT_EQ(Last().itemCount, 0u);
+  EXPECT_FALSE(Host().Errors().empty());
 }
 
 TEST_F(Programs, TermsReadTheValuesTheCallerSupplies) {
