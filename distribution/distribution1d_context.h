@@ -7,7 +7,8 @@
 // Objects are reached by index, never by key text: the section array's element s, the arrays'
 // element k. The arrays and the section last looked up are kept for the call, so that a term
 // costs one element lookup; the values behind them are read anew at every use.
-// While emitting, the elements a walk names next are asked for from memory ahead (element()).
+// While emitting, the walk tells the context which elements it names next (readAhead), and their
+// objects are asked for from memory ahead.
 #pragma once
 
 #include <array>
@@ -18,6 +19,7 @@
 
 #include "distribution1d_equations.h"
 #include "frame.h"
+#include "tq_support.h"
 #include "vekexp.h"
 
 namespace morvane::eqn::d1 {
@@ -40,10 +42,7 @@ public:
         : model_(model),
           domain_(domain),
           sections_(*domain.SECTION),
-          value_(*model.VALUE),
-          ddx_(model.DDX),
-          d2dx2_(model.D2DX2),
-          idx_(model.IDX) {}
+          arrays_{refOf(*model.VALUE), refOf(model.DDX), refOf(model.D2DX2), refOf(model.IDX)} {}
 
     const char* method(int) { return read(domain_.DISCRETIZATIONMETHOD); }
     bool integralSelected(const char* selector) { return StringInSet(selector, read(model_.INTEGRALS)) != 0; }
@@ -59,13 +58,31 @@ public:
     // The section's element length is a parameter term of the equations.
     Handle elementLength(int, std::int32_t s) { return &section(s).ELEMENTLENGTH; }
 
-    Handle variable(std::uint8_t array, const Coord& at) {
-        const int k = at[0];
-        switch (array) {
-            case kValue: return element(value_, ahead_[kValue], k);
-            case kDdx: return element(ddx_, ahead_[kDdx], k);
-            case kD2dx2: return element(d2dx2_, ahead_[kD2dx2], k);
-            default: return element(idx_, ahead_[kIdx], k);
+    [[gnu::always_inline]] Handle variable(std::uint8_t array, const Coord& at) {
+        const ArrayRef& ref = arrayRef(array);
+        TQ_Type* found = ref.array->Find(at[0]);
+        if (found == nullptr) [[unlikely]] morvane::ThrowMissingElement(*ref.array);
+        return static_cast<TQ_VarParam*>(found);
+    }
+
+    // Asks the processor, while emitting, for the element of an array that a walk names soon.
+    // The host reads every element an equation names (its column), and each element is an object
+    // of its own on the host heap: on a large grid an element not read lately costs a trip to
+    // memory, and the walk would wait for one after another. A hint only: an element that does
+    // not exist yet is not made, nothing is changed, and what the walk names and emits stays as
+    // it is. Declaring reads nothing ahead.
+    // (Inlined into the walk: see EquationWalker::readAhead.)
+    [[gnu::always_inline]] void readAhead(std::uint8_t array, const Coord& at) {
+        if constexpr (kAccess == Access::Constant) {
+            const ArrayRef& ref = arrayRef(array);
+            const unsigned int slot = ref.array->DenseSlot(at[0]);
+            if (slot >= ref.array->ElementVector.Elements()) return;
+            const TQ_Type* next = ref.array->ElementVector[slot];
+            if (next == nullptr) return;
+            constexpr std::uintptr_t kLine = 64;
+            const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(next) & ~(kLine - 1);
+            const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(next) + ref.elementBytes - 1;
+            for (std::uintptr_t line = first; line <= last; line += kLine) __builtin_prefetch(reinterpret_cast<const void*>(line));
         }
     }
 
@@ -79,44 +96,22 @@ private:
         }
     }
 
-    // Reading ahead while emitting. The host reads every element an equation names (its column),
-    // and each element is an object of its own on the host heap: on a large grid an element not
-    // read lately costs a trip to memory, and the walk would wait for one after another. The walk
-    // moves up through an array's slots (a node loop by one, an element loop by a few per step),
-    // so the objects in the next slots are the ones it names next: the processor is asked for
-    // them ahead, up to kAheadSlots past the slot the host just found (its ElementOffset), each
-    // slot once while the walk goes on upwards. A hint only: the slots are read, nothing is
-    // created or changed, and what the walk names and emits stays as it is.
-    static constexpr unsigned int kAheadSlots = 16;
-
-    struct Ahead {
-        unsigned int next = 0;  // the first slot not asked for yet
+    // An array of the distribution as the walk reads it: through its index base (every element
+    // is a variable or parameter term), with the size of its elements.
+    struct ArrayRef {
+        TQ_BASE_I* array;
+        std::size_t elementBytes;
     };
 
     template <class Array>
-    static auto* element(Array& array, Ahead& ahead, int k) {
-        auto* found = &array(k);
-        if constexpr (kAccess == Access::Constant) {
-            const unsigned int slot = static_cast<unsigned int>(array.ElementOffset);
-            const unsigned int slots = array.ElementVector.Elements();
-            if (slot >= slots) return found;
-            // A walk that stepped back (a new loop) or jumped far ahead starts again where it stands.
-            if (ahead.next <= slot || ahead.next - slot > 2 * kAheadSlots) ahead.next = slot + 1;
-            const unsigned int end = slots - slot > kAheadSlots ? slot + kAheadSlots + 1 : slots;
-            for (; ahead.next < end; ++ahead.next) {
-                if (const TQ_Type* next = array.ElementVector[ahead.next]) readAhead(next, sizeof(*found));
-            }
-        }
-        return found;
+    static ArrayRef refOf(Array& array) {
+        using T = std::remove_reference_t<decltype(array(0))>;
+        static_assert(std::is_base_of_v<TQ_VarParam, T> && std::is_base_of_v<TQ_BASE_I, Array>);
+        return ArrayRef{&array, sizeof(T)};
     }
 
-    // Asks for every cache line of an object of `size` bytes at `object`.
-    static void readAhead(const void* object, std::size_t size) {
-        constexpr std::uintptr_t kLine = 64;
-        const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(object) & ~(kLine - 1);
-        const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(object) + size - 1;
-        for (std::uintptr_t line = first; line <= last; line += kLine) __builtin_prefetch(reinterpret_cast<const void*>(line));
-    }
+    // VALUE 0, DDX 1, D2DX2 2; IDX for any other number.
+    const ArrayRef& arrayRef(std::uint8_t array) const { return arrays_[array < std::uint8_t{kIdx} ? array : std::uint8_t{kIdx}]; }
 
     Section& section(std::int32_t s) {
         if (s != cachedIndex_ || cached_ == nullptr) {
@@ -129,13 +124,9 @@ private:
     Model& model_;
     Domain& domain_;
     decltype(*std::declval<Domain&>().SECTION) sections_;
-    decltype(*std::declval<Model&>().VALUE) value_;
-    decltype(std::declval<Model&>().DDX)& ddx_;
-    decltype(std::declval<Model&>().D2DX2)& d2dx2_;
-    decltype(std::declval<Model&>().IDX)& idx_;
+    std::array<ArrayRef, 4> arrays_;
     Section* cached_ = nullptr;
     std::int32_t cachedIndex_ = 0;
-    std::array<Ahead, 4> ahead_{};
 };
 
 }  // namespace morvane::eqn::d1

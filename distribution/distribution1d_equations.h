@@ -232,6 +232,7 @@ public:
             }
             addBlock(block);
         }
+        noteLoopReads(std::span<PlanNode>(plan_.nodes.data(), plan_.size));
         return plan_;
     }
 
@@ -257,6 +258,7 @@ private:
 
     consteval void addRow(std::uint16_t number, std::int32_t group, const Formula& f, bool needsStep) {
         if (needsStep && f.stepTerms() != 1) row_table_is_inconsistent(number);
+        if (formulas::placeOf(&f) == formulas::kCatalogueSize) row_table_is_inconsistent(number);
         PlanNode n;
         n.step = Step::Row;
         n.row = number;

@@ -20,6 +20,9 @@
 // and point count) per element, and the section's base and node count for every term that
 // needs them. The context decides how it reads (from the host's values, a cache, a test grid).
 //
+// A row names a formula of the catalogue (eqn_formula_catalogue.h): the walker runs the code
+// compiled for that formula, and hands nothing on for a formula that is not one of it.
+//
 // Context requirements (axis is 0 for x, 1 for y, 2 for z; s counts sections from 1):
 //   using Coord = std::array<std::int32_t, D>;   using Handle = ...;
 //   const char* method(int axis);                 // discretization method text (null: none)
@@ -33,6 +36,8 @@
 // and, with more than one axis (loops over the other axes' nodes):
 //   std::int32_t endNode(int axis);
 //   void forEachInSet(int axis, std::int32_t set, F&& visit);  // visit(std::int64_t) per member
+// and, optionally, while emitting:
+//   void readAhead(std::uint8_t array, const Coord& index);    // a hint: that element is named soon
 //
 // Sink requirements: static constexpr SinkMode kMode;
 //   void equation(int row, const char* name, std::int32_t group);
@@ -40,7 +45,9 @@
 //   void op(Op); void constant(std::int32_t); void constant(double);   // Emit only
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -48,8 +55,10 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <utility>
 
 #include "eqn_formula.h"
+#include "eqn_formula_catalogue.h"
 
 namespace morvane::eqn {
 
@@ -87,7 +96,28 @@ struct PlanNode {
     const char* alternative = nullptr;  // second selector of an integral test
     const Formula* formula = nullptr;
     Binding binding{};
+    std::uint32_t reads = 0;      // of a node or element loop: the arrays its rows read (bit per array)
 };
+
+// Gives every node and element loop of a plan the arrays that the rows in its body read, so
+// that a walk can ask for their next elements ahead (see EquationWalker::readAhead).
+constexpr void noteLoopReads(std::span<PlanNode> plan) {
+    for (std::size_t n = 0; n < plan.size(); ++n) {
+        PlanNode& loop = plan[n];
+        if (loop.step != Step::ForNodes && loop.step != Step::ForElementStart) continue;
+        loop.reads = 0;
+        for (std::size_t k = n + 1; k < loop.end && k < plan.size(); ++k) {
+            const PlanNode& row = plan[k];
+            if (row.step != Step::Row || row.formula == nullptr) continue;
+            for (std::size_t t = 0; t < row.formula->termCount; ++t) {
+                const Item& term = row.formula->term(t);
+                if (term.role == Role::Step) continue;
+                const std::uint8_t array = row.binding.arrays[static_cast<std::size_t>(term.role)];
+                if (array < 32) loop.reads |= std::uint32_t{1} << array;
+            }
+        }
+    }
+}
 
 enum class SinkMode : std::uint8_t { Declare, Emit, Check };
 
@@ -228,12 +258,87 @@ private:
         return 0;
     }
 
-    Handle term(const Item& item, const PlanNode& row, const Env& env) {
-        if (item.role == Role::Step) return ctx_.elementLength(row.axis, env.s);
-        Coord at = env.other;
-        at[row.axis] = static_cast<std::int32_t>(indexValue(item.index, row.axis, env));
-        return ctx_.variable(row.binding.arrays[static_cast<std::size_t>(item.role)], at);
+    // ---- Rows: the code of each catalogue formula, compiled when the library is built ----
+    //
+    // For a formula F, rowOf<F> hands the sink the equation, then (declaring) its terms or
+    // (emitting) its whole program, item by item, as straight code: the item kinds, operators,
+    // constants and index origins are fixed in it; only the loop values, the section and the
+    // row's arrays are read as it runs. The terms are looked up first, all together, before the
+    // program goes to the sink.
+
+    template <const Formula* F>
+    void rowOf(const PlanNode& row, const Env& env) {
+        sink_.equation(row.row, equationName(row.row), groupBase_ + row.value);
+        std::array<Handle, F->termCount> handles{};
+        [&]<std::size_t... K>(std::index_sequence<K...>) {
+            ((handles[K] = termOf<F, K>(row, env)), ...);
+        }(std::make_index_sequence<F->termCount>{});
+        if constexpr (Sink::kMode == SinkMode::Emit) {
+            [&]<std::size_t... K>(std::index_sequence<K...>) {
+                (item<F, K>(handles), ...);
+            }(std::make_index_sequence<F->itemCount>{});
+        } else {
+            for (const Handle& h : handles) sink_.term(h);
+        }
     }
+
+    // Term K of F: the section's element length, or the element its index names in the array
+    // its role stands for on this row.
+    template <const Formula* F, std::size_t K>
+    [[gnu::always_inline]] Handle termOf(const PlanNode& row, const Env& env) {
+        constexpr const Item& it = F->term(K);
+        if constexpr (it.role == Role::Step) {
+            return ctx_.elementLength(row.axis, env.s);
+        } else {
+            return ctx_.variable(row.binding.arrays[static_cast<std::size_t>(it.role)], indexOf<it.index>(row, env));
+        }
+    }
+
+    // Where an index of a row points.
+    template <Index I>
+    [[gnu::always_inline]] Coord indexOf(const PlanNode& row, const Env& env) {
+        Coord at = env.other;
+        std::int64_t k = I.offset;
+        if constexpr (I.origin == Origin::Base) {
+            k += ctx_.base(row.axis, env.s);
+        } else if constexpr (I.origin == Origin::End) {
+            k += std::int64_t{ctx_.base(row.axis, env.s)} + ctx_.nodeCount(row.axis, env.s);
+        } else if constexpr (I.origin == Origin::Node) {
+            k += env.i;
+        } else if constexpr (I.origin == Origin::Element) {
+            k += env.j;
+        }
+        at[row.axis] = static_cast<std::int32_t>(k);
+        return at;
+    }
+
+    // The number of terms before item K of F: the place of item K's handle.
+    template <const Formula* F, std::size_t K>
+    static constexpr std::size_t termBefore() {
+        std::size_t n = 0;
+        for (std::size_t k = 0; k < K; ++k) n += F->items[k].kind == ItemKind::Term ? 1 : 0;
+        return n;
+    }
+
+    template <const Formula* F, std::size_t K, std::size_t N>
+    void item(const std::array<Handle, N>& handles) {
+        constexpr const Item& it = F->items[K];
+        if constexpr (it.kind == ItemKind::Operator) {
+            sink_.op(it.op);
+        } else if constexpr (it.kind == ItemKind::IntConst) {
+            sink_.constant(it.ivalue);
+        } else if constexpr (it.kind == ItemKind::DoubleConst) {
+            sink_.constant(it.dvalue);
+        } else {
+            sink_.term(handles[termBefore<F, K>()]);
+        }
+    }
+
+    using RowCode = void (EquationWalker::*)(const PlanNode&, const Env&);
+    static constexpr std::array<RowCode, formulas::kCatalogueSize> kRowCode =
+        []<std::size_t... P>(std::index_sequence<P...>) {
+            return std::array<RowCode, formulas::kCatalogueSize>{&EquationWalker::rowOf<&formulas::kCatalogue[P]>...};
+        }(std::make_index_sequence<formulas::kCatalogueSize>{});
 
     void checkRow(const PlanNode& row, const Env& env) {
         if (fault_.found) return;
@@ -255,21 +360,40 @@ private:
         }
     }
 
+    // A row whose formula is not one of the catalogue's has no code and hands nothing on (the
+    // library's plans are checked for this when they are built).
     void emitRow(const PlanNode& row, const Env& env) {
-        const Formula& f = *row.formula;
-        sink_.equation(row.row, equationName(row.row), groupBase_ + row.value);
-        if constexpr (Sink::kMode == SinkMode::Emit) {
-            for (std::size_t k = 0; k < f.itemCount; ++k) {
-                const Item& item = f.items[k];
-                switch (item.kind) {
-                    case ItemKind::Operator: sink_.op(item.op); break;
-                    case ItemKind::IntConst: sink_.constant(item.ivalue); break;
-                    case ItemKind::DoubleConst: sink_.constant(item.dvalue); break;
-                    case ItemKind::Term: sink_.term(term(item, row, env)); break;
+        const std::size_t place = formulas::placeOf(row.formula);
+        if (place < formulas::kCatalogueSize) [[likely]] (this->*kRowCode[place])(row, env);
+    }
+
+    // ---- Reading ahead ----
+    //
+    // A context that can read ahead (while emitting) is told, at every step of a node or element
+    // loop, of the elements its rows will read a few steps later: the walk moves up its loops,
+    // one node or one element at a time. Node loops look kNodesAhead nodes ahead, element loops
+    // kElementsAhead elements (every node of that element). Only a hint to the context: nothing
+    // of what the walk names or hands on depends on it.
+    static constexpr std::int64_t kNodesAhead = 16;
+    static constexpr std::int64_t kElementsAhead = 4;
+    static constexpr std::int64_t kMostNodesPerStep = 8;  // an element's nodes beyond these are not asked for
+    static constexpr bool kReadsAhead =
+        Sink::kMode == SinkMode::Emit && requires(Context& c, const Coord& at) { c.readAhead(std::uint8_t{0}, at); };
+
+    // (Inlined into the loop: a function that only reads memory and asks for lines may be judged
+    // to do nothing, and its calls dropped, by the optimiser.)
+    [[gnu::always_inline]] void readAhead(const PlanNode& loop, const Env& env, std::int64_t first, std::int64_t count) {
+        if constexpr (kReadsAhead) {
+            count = std::min(count, kMostNodesPerStep);
+            if (first < 0 || first + count > std::numeric_limits<std::int32_t>::max()) return;
+            Coord at = env.other;
+            for (std::uint32_t arrays = loop.reads; arrays != 0; arrays &= arrays - 1) {
+                const auto array = static_cast<std::uint8_t>(std::countr_zero(arrays));
+                for (std::int64_t k = first; k < first + count; ++k) {
+                    at[loop.axis] = static_cast<std::int32_t>(k);
+                    ctx_.readAhead(array, at);
                 }
             }
-        } else {
-            for (std::size_t k = 0; k < f.termCount; ++k) sink_.term(term(f.term(k), row, env));
         }
     }
 
@@ -313,6 +437,7 @@ private:
                 case Step::ForNodes:
                     range(indexValue(n->lo, axis, env), indexValue(n->hi, axis, env), [&](std::int64_t v) {
                         env.i = v;
+                        readAhead(*n, env, v + kNodesAhead, 1);
                         walk(body, next, env);
                     });
                     break;
@@ -323,7 +448,9 @@ private:
                     });
                     break;
                 case Step::ForElementStart: {
-                    env.j = std::int64_t{ctx_.base(axis, env.s)} + (env.e - 1) * (std::int64_t{ctx_.numPolyPoints(axis)} + 1);
+                    const std::int64_t stride = std::int64_t{ctx_.numPolyPoints(axis)} + 1;
+                    env.j = std::int64_t{ctx_.base(axis, env.s)} + (env.e - 1) * stride;
+                    readAhead(*n, env, env.j + kElementsAhead * stride, stride);
                     walk(body, next, env);
                     break;
                 }

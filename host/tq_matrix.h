@@ -2,6 +2,8 @@
 // index machinery, the one-dimensional bases and the multiport base.
 #pragma once
 
+#include <climits>
+
 #include <cstddef>
 
 #include "tq_props.h"
@@ -117,14 +119,20 @@ class VEKEXP_API TQ_BASE_I : public TQ_Matrix {
   // dense run of keys is found here, inline: the models read their array
   // elements this way once per equation term.
   TQ_Type* Find(int key) {
-    const unsigned int offset = static_cast<unsigned int>(key) - static_cast<unsigned int>(m_denseFirst);
-    if (offset < m_denseCount && offset < ElementVector.Elements()) {
+    const unsigned int offset = DenseSlot(key);
+    if (offset < ElementVector.Elements()) {
       if (TQ_Type* existing = ElementVector[offset]) {
         ElementOffset = static_cast<int>(offset);
         return existing;
       }
     }
     return FindOrCreate(key);
+  }
+  // The slot of the key when the keys present are a dense run holding it
+  // (see NoteDenseKeys); otherwise a number past every slot.
+  unsigned int DenseSlot(int key) const {
+    const unsigned int offset = static_cast<unsigned int>(key) - static_cast<unsigned int>(m_denseFirst);
+    return offset < m_denseCount ? offset : UINT_MAX;
   }
   int NewElements() override;
   void CreateMissingArrayElement(const char* text) override;
