@@ -42,7 +42,13 @@ public:
         : model_(model),
           domain_(domain),
           sections_(*domain.SECTION),
-          arrays_{refOf(*model.VALUE), refOf(model.DDX), refOf(model.D2DX2), refOf(model.IDX)} {}
+          arrays_{refOf(*model.VALUE), refOf(model.DDX), refOf(model.D2DX2), refOf(model.IDX)} {
+        if constexpr (kAccess == Access::Constant) {
+            std::size_t bytes = 0;
+            for (const ArrayRef& ref : arrays_) bytes += std::size_t{ref.array->ElementVector.Elements()} * ref.elementBytes;
+            readsAhead_ = bytes > kCacheBytes;
+        }
+    }
 
     const char* method(int) { return read(domain_.DISCRETIZATIONMETHOD); }
     bool integralSelected(const char* selector) { return StringInSet(selector, read(model_.INTEGRALS)) != 0; }
@@ -72,6 +78,9 @@ public:
     // not exist yet is not made, nothing is changed, and what the walk names and emits stays as
     // it is. Declaring reads nothing ahead.
     // (Inlined into the walk: see EquationWalker::readAhead.)
+    // Worth it only when the elements do not stay in the processor's caches anyway.
+    bool readsAhead() const { return readsAhead_; }
+
     [[gnu::always_inline]] void readAhead(std::uint8_t array, const Coord& at) {
         if constexpr (kAccess == Access::Constant) {
             const ArrayRef& ref = arrayRef(array);
@@ -110,8 +119,9 @@ private:
         return ArrayRef{&array, sizeof(T)};
     }
 
-    // VALUE 0, DDX 1, D2DX2 2; IDX for any other number.
-    const ArrayRef& arrayRef(std::uint8_t array) const { return arrays_[array < std::uint8_t{kIdx} ? array : std::uint8_t{kIdx}]; }
+    // VALUE 0, DDX 1, D2DX2 2, IDX 3.
+    // (The distribution's plan binds only these four numbers.)
+    const ArrayRef& arrayRef(std::uint8_t array) const { return arrays_[array & 3u]; }
 
     Section& section(std::int32_t s) {
         if (s != cachedIndex_ || cached_ == nullptr) {
@@ -125,6 +135,8 @@ private:
     Domain& domain_;
     decltype(*std::declval<Domain&>().SECTION) sections_;
     std::array<ArrayRef, 4> arrays_;
+    static constexpr std::size_t kCacheBytes = std::size_t{4} << 20;
+    bool readsAhead_ = false;
     Section* cached_ = nullptr;
     std::int32_t cachedIndex_ = 0;
 };

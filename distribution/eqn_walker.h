@@ -37,6 +37,7 @@
 //   std::int32_t endNode(int axis);
 //   void forEachInSet(int axis, std::int32_t set, F&& visit);  // visit(std::int64_t) per member
 // and, optionally, while emitting:
+//   bool readsAhead();                                         // whether to tell it (a large grid)
 //   void readAhead(std::uint8_t array, const Coord& index);    // a hint: that element is named soon
 //
 // Sink requirements: static constexpr SinkMode kMode;
@@ -48,6 +49,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -362,9 +364,13 @@ private:
 
     // A row whose formula is not one of the catalogue's has no code and hands nothing on (the
     // library's plans are checked for this when they are built).
-    void emitRow(const PlanNode& row, const Env& env) {
+    static RowCode rowCode(const PlanNode& row) {
         const std::size_t place = formulas::placeOf(row.formula);
-        if (place < formulas::kCatalogueSize) [[likely]] (this->*kRowCode[place])(row, env);
+        return place < formulas::kCatalogueSize ? kRowCode[place] : nullptr;
+    }
+
+    void emitRow(const PlanNode& row, const Env& env) {
+        if (const RowCode code = rowCode(row)) [[likely]] (this->*code)(row, env);
     }
 
     // ---- Reading ahead ----
@@ -377,13 +383,16 @@ private:
     static constexpr std::int64_t kNodesAhead = 16;
     static constexpr std::int64_t kElementsAhead = 4;
     static constexpr std::int64_t kMostNodesPerStep = 8;  // an element's nodes beyond these are not asked for
-    static constexpr bool kReadsAhead =
-        Sink::kMode == SinkMode::Emit && requires(Context& c, const Coord& at) { c.readAhead(std::uint8_t{0}, at); };
+    static constexpr bool kReadsAhead = Sink::kMode == SinkMode::Emit && requires(Context& c, const Coord& at) {
+        { c.readsAhead() } -> std::convertible_to<bool>;
+        c.readAhead(std::uint8_t{0}, at);
+    };
 
     // (Inlined into the loop: a function that only reads memory and asks for lines may be judged
     // to do nothing, and its calls dropped, by the optimiser.)
     [[gnu::always_inline]] void readAhead(const PlanNode& loop, const Env& env, std::int64_t first, std::int64_t count) {
         if constexpr (kReadsAhead) {
+            if (!ctx_.readsAhead()) return;
             count = std::min(count, kMostNodesPerStep);
             if (first < 0 || first + count > std::numeric_limits<std::int32_t>::max()) return;
             Coord at = env.other;
@@ -435,6 +444,19 @@ private:
                     break;
                 }
                 case Step::ForNodes:
+                    if constexpr (!kCheck) {
+                        if (next == body + 1 && body->step == Step::Row) {
+                            // A loop over one row (the common case) runs the row's code directly.
+                            const RowCode code = rowCode(*body);
+                            if (code == nullptr) break;
+                            range(indexValue(n->lo, axis, env), indexValue(n->hi, axis, env), [&](std::int64_t v) {
+                                env.i = v;
+                                readAhead(*n, env, v + kNodesAhead, 1);
+                                (this->*code)(*body, env);
+                            });
+                            break;
+                        }
+                    }
                     range(indexValue(n->lo, axis, env), indexValue(n->hi, axis, env), [&](std::int64_t v) {
                         env.i = v;
                         readAhead(*n, env, v + kNodesAhead, 1);

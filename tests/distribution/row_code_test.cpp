@@ -80,6 +80,8 @@ TEST(RowCode, LoopsKnowTheArraysTheirRowsRead) {
 struct ReadingAhead : Grid1D {
     std::set<std::pair<std::uint8_t, std::int32_t>> asked;
     int calls = 0;
+    bool large = true;
+    bool readsAhead() const { return large; }
     void readAhead(std::uint8_t array, const Coord& at) {
         ++calls;
         asked.insert({array, at[0]});
@@ -114,9 +116,12 @@ TEST(ReadAhead, EveryElementALoopNamesIsAskedFor) {
         EXPECT_GT(checked, 100u);
         EXPECT_GE(grid.asked.begin()->second, 0);
 
-        // Declaring reads nothing ahead.
+        // Declaring reads nothing ahead, and neither does emitting on a grid the context finds small.
         grid.calls = 0;
         declare(grid);
+        EXPECT_EQ(grid.calls, 0);
+        grid.large = false;
+        emit(grid);
         EXPECT_EQ(grid.calls, 0);
     }
 }
