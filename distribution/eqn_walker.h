@@ -57,6 +57,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 
 #include "eqn_formula.h"
@@ -110,7 +111,10 @@ constexpr void noteLoopReads(std::span<PlanNode> plan) {
         loop.reads = 0;
         for (std::size_t k = n + 1; k < loop.end && k < plan.size(); ++k) {
             const PlanNode& row = plan[k];
-            if (row.step != Step::Row || row.formula == nullptr) continue;
+            if (row.step != Step::Row) continue;
+            // (A plan built while the library is built always names a formula; comparing the
+            // address of one with null is not a constant expression under every compiler mode.)
+            if (!std::is_constant_evaluated() && row.formula == nullptr) continue;
             for (std::size_t t = 0; t < row.formula->termCount; ++t) {
                 const Item& term = row.formula->term(t);
                 if (term.role == Role::Step) continue;
