@@ -84,7 +84,7 @@ public:
     [[gnu::always_inline]] void readAhead(std::uint8_t array, const Coord& at) {
         if constexpr (kAccess == Access::Constant) {
             const ArrayRef& ref = arrayRef(array);
-            const unsigned int slot = ref.array->DenseSlot(at[0]);
+            const unsigned int slot = ref.array->SlotOf(at[0]);
             if (slot >= ref.array->ElementVector.Elements()) return;
             const TQ_Type* next = ref.array->ElementVector[slot];
             if (next == nullptr) return;

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -327,14 +328,16 @@ bool TQ_Matrix::PrepareSlot(int position) {
   return true;
 }
 
-#define TQ_BASE_1D(Class, TypeCode, Key, KeyAt, ReadKey, Search, NoteKeys)                    \
+// KeysReplaced follows an assignment of the index values, KeyAdded the
+// insertion of `key` at `position`, NoteKeys every search.
+#define TQ_BASE_1D(Class, TypeCode, Key, KeyAt, ReadKey, Search, KeysReplaced, KeyAdded, NoteKeys) \
   Class::Class() : TQ_Matrix(1, m_values) { m_values[0].ResetType(TypeCode); }               \
   Class::Class(const Class& other) : TQ_Matrix(other) { m_values[0] = other.m_values[0]; }    \
   Class& Class::operator=(const Class& other) {                                             \
     if (this != &other) {                                                                   \
       TQ_Matrix::operator=(other);                                                          \
       m_values[0] = other.m_values[0];                                                      \
-      NoteKeys                                                                              \
+      KeysReplaced                                                                          \
     }                                                                                       \
     return *this;                                                                           \
   }                                                                                         \
@@ -356,6 +359,7 @@ bool TQ_Matrix::PrepareSlot(int position) {
     }                                                                                       \
     if (!present) {                                                                         \
       m_values[0].SetAddAtOffset(key, position);                                            \
+      KeyAdded                                                                              \
       if (ElementVector.Elements() != 0)                                                    \
         ElementVector.AddNullEntries(position, m_values[0].SetSize() - 1, 1);               \
     }                                                                                       \
@@ -390,24 +394,147 @@ bool TQ_Matrix::PrepareSlot(int position) {
     ReadKey                                                                                 \
   }
 
-// Integer keys: Find itself (inline) finds an element that exists under a
-// dense run of keys by its offset in the run; FindOrCreate searches.
+// Integer keys: Find itself (inline) finds an element that exists by its
+// offset in a dense run of keys, FindOrCreate by the key slot table;
+// SearchOrCreate searches.
 TQ_BASE_1D(TQ_BASE_I, TQ_SET_INTEGER, int, Integer,
            int key = 0; if (ReadIndex(cursor, key, ')')) Find(key);,
-           FindOrCreate,
-           NoteDenseKeys();)
+           SearchOrCreate,
+           ForgetKeys();,
+           m_keySlots.KeyInserted(m_values[0], key, static_cast<unsigned int>(position));,
+           NoteKeys();)
 TQ_BASE_1D(TQ_BASE_S, TQ_SET_STRING, const char*, String,
-           char key[128]; if (ReadIndex(cursor, key, sizeof key, ')')) Find(key);, Find, )
+           char key[128]; if (ReadIndex(cursor, key, sizeof key, ')')) Find(key);, Find, , , )
 
-void TQ_BASE_I::NoteDenseKeys() {
+TQ_Type* TQ_BASE_I::FindOrCreate(int key) {
+  if (TQ_Type* existing = ExistingAt(m_keySlots.SlotOf(key))) return existing;
+  return SearchOrCreate(key);
+}
+
+void TQ_BASE_I::ForgetKeys() {
+  m_denseCount = 0;
+  m_keySlots.Clear();
+}
+
+void TQ_BASE_I::NoteKeys() {
   const int size = m_values[0].SetSize();
   m_denseCount = 0;
-  if (size == 0 || ElementVector.Elements() != static_cast<unsigned int>(size)) return;
+  // Slots are known only while the vector has one slot per key (an assigned
+  // array's vector is empty until its first search).
+  if (size == 0 || ElementVector.Elements() != static_cast<unsigned int>(size)) {
+    m_keySlots.Clear();
+    return;
+  }
+  if (!m_keySlots.Empty() && m_keySlots.Keys() != static_cast<unsigned int>(size)) m_keySlots.Clear();
   const long long first = m_values[0].IntegerAt(0);
   const long long last = m_values[0].IntegerAt(size - 1);
-  if (last - first + 1 != size) return;
-  m_denseFirst = static_cast<int>(first);
-  m_denseCount = static_cast<unsigned int>(size);
+  if (last - first + 1 == size) {
+    m_denseFirst = static_cast<int>(first);
+    m_denseCount = static_cast<unsigned int>(size);
+    return;
+  }
+  if (m_keySlots.Empty()) m_keySlots.Build(m_values[0]);
+}
+
+// ---- TQ_KeySlotTable ---------------------------------------------------------------
+
+TQ_KeySlotTable::~TQ_KeySlotTable() { std::free(m_slots); }
+
+void TQ_KeySlotTable::Clear() {
+  std::free(m_slots);
+  m_slots = nullptr;
+  m_first = 0;
+  m_span = 0;
+  m_capacity = 0;
+  m_keys = 0;
+}
+
+bool TQ_KeySlotTable::SpanFits(unsigned long long span, unsigned long long keys, unsigned int perKey) {
+  // kNone never stands for a slot, and every entry's offset fits the
+  // unsigned offsets of SlotOf.
+  return keys != 0 && keys < kNone && span < kNone && span <= keys * perKey;
+}
+
+bool TQ_KeySlotTable::Reserve(unsigned long long span) {
+  if (span <= m_capacity) return true;
+  unsigned long long grown = m_capacity < 16 ? 16 : 2ull * m_capacity;
+  if (grown < span) grown = span;
+  if (grown >= kNone) grown = span;
+  if (grown > static_cast<unsigned long long>(SIZE_MAX) / sizeof(unsigned int)) return false;
+  void* slots = std::realloc(m_slots, static_cast<std::size_t>(grown) * sizeof(unsigned int));
+  if (slots == nullptr) return false;
+  m_slots = static_cast<unsigned int*>(slots);
+  m_capacity = static_cast<unsigned int>(grown);
+  return true;
+}
+
+void TQ_KeySlotTable::Build(const SUValue& keys) {
+  Clear();
+  const int size = keys.SetSize();
+  if (size <= 0 || keys.HoldsStrings()) return;
+  const long long first = keys.IntegerAt(0);
+  const unsigned long long span = static_cast<unsigned long long>(keys.IntegerAt(size - 1) - first + 1);
+  if (!SpanFits(span, static_cast<unsigned long long>(size), kBuildSpanPerKey) || !Reserve(span)) {
+    Clear();
+    return;
+  }
+  for (unsigned long long i = 0; i < span; ++i) m_slots[i] = kNone;
+  for (int position = 0; position < size; ++position)
+    m_slots[static_cast<long long>(keys.IntegerAt(position)) - first] = static_cast<unsigned int>(position);
+  m_first = static_cast<int>(first);
+  m_span = static_cast<unsigned int>(span);
+  m_keys = static_cast<unsigned int>(size);
+}
+
+void TQ_KeySlotTable::KeyInserted(const SUValue& keys, int key, unsigned int slot) {
+  if (m_slots == nullptr) return;
+  const int size = keys.SetSize();
+  if (size <= 0 || static_cast<unsigned int>(size) != m_keys + 1 || slot > m_keys || SlotOf(key) != kNone) {
+    Clear();
+    return;
+  }
+  const long long last = static_cast<long long>(m_first) + m_span - 1;
+  const long long newFirst = key < m_first ? key : m_first;
+  const long long newLast = key > last ? key : last;
+  const unsigned long long span = static_cast<unsigned long long>(newLast - newFirst + 1);
+  if (!SpanFits(span, static_cast<unsigned long long>(size), kKeepSpanPerKey) || !Reserve(span)) {
+    Clear();
+    return;
+  }
+  // A key before the first moves every entry back by the distance; the
+  // integers between become holes. A key after the last opens holes up to it.
+  const unsigned int shift = static_cast<unsigned int>(m_first - newFirst);
+  if (shift != 0) {
+    std::memmove(m_slots + shift, m_slots, static_cast<std::size_t>(m_span) * sizeof(unsigned int));
+    for (unsigned int i = 0; i < shift; ++i) m_slots[i] = kNone;
+  }
+  for (unsigned long long i = static_cast<unsigned long long>(m_span) + shift; i < span; ++i) m_slots[i] = kNone;
+  m_first = static_cast<int>(newFirst);
+  m_span = static_cast<unsigned int>(span);
+  m_keys = static_cast<unsigned int>(size);
+  const unsigned int at = static_cast<unsigned int>(static_cast<long long>(key) - newFirst);
+  m_slots[at] = slot;
+  // Every key after the new one moves one slot on. They are found by walking
+  // the entries after it while these are not many more than the keys, and
+  // otherwise (few keys far apart) key by key from the set, so that the cost
+  // follows the number of keys after it as the vector's move of their slots
+  // does, not the width of the span.
+  const unsigned int keysAfter = m_keys - 1 - slot;
+  const unsigned int entriesAfter = m_span - 1 - at;
+  if (entriesAfter <= static_cast<unsigned long long>(keysAfter) * kWalkEntriesPerKey) {
+    for (unsigned int i = at + 1; i < m_span; ++i)
+      if (m_slots[i] != kNone) ++m_slots[i];
+    return;
+  }
+  for (unsigned int position = slot + 1; position < m_keys; ++position) {
+    const unsigned int offset =
+        static_cast<unsigned int>(keys.IntegerAt(static_cast<int>(position))) - static_cast<unsigned int>(m_first);
+    if (offset >= m_span || m_slots[offset] == kNone) {
+      Clear();
+      return;
+    }
+    ++m_slots[offset];
+  }
 }
 
 // ---- TQ_MULTIPORT_BaseType -------------------------------------------------------------

@@ -107,6 +107,66 @@ class VEKEXP_API TQ_Matrix : public TQ_Type {
   int m_pendingParts;
 };
 
+// The slot of each integer key of an array whose keys are not one dense run
+// but lie within a span of bounded width: one entry per integer of the span,
+// the slot of the key there or kNone for an integer that is not a key. Kept
+// up to date key by key as keys are inserted, so that finding a key's slot
+// takes no search. Empty (no memory) when the span is too wide for it to pay.
+class VEKEXP_API TQ_KeySlotTable {
+ public:
+  static constexpr unsigned int kNone = UINT_MAX;
+  // A table is made while the span of the keys is at most kBuildSpanPerKey
+  // times their count and kept (updated as keys come) while it is at most
+  // kKeepSpanPerKey times their count. The gap between the two means that a
+  // table dropped for a wide span is made again only after the keys have at
+  // least doubled, so that making tables costs a constant per key however
+  // the keys come.
+  static constexpr unsigned int kBuildSpanPerKey = 4;
+  static constexpr unsigned int kKeepSpanPerKey = 8;
+  // An insertion walks the entries after the new key while they are at most
+  // this many per key after it (a walk step is far cheaper than finding a
+  // key in the set).
+  static constexpr unsigned int kWalkEntriesPerKey = 32;
+
+  TQ_KeySlotTable() = default;
+  // A table belongs to one array: copies start empty.
+  TQ_KeySlotTable(const TQ_KeySlotTable&) = delete;
+  TQ_KeySlotTable& operator=(const TQ_KeySlotTable&) = delete;
+  ~TQ_KeySlotTable();
+
+  // The slot of the key; kNone when the key is not one or the table is empty.
+  unsigned int SlotOf(int key) const {
+    const unsigned int offset = static_cast<unsigned int>(key) - static_cast<unsigned int>(m_first);
+    return offset < m_span ? m_slots[offset] : kNone;
+  }
+  bool Empty() const { return m_slots == nullptr; }
+  // The number of keys the table holds.
+  unsigned int Keys() const { return m_keys; }
+  // Makes the table for the integer set `keys` (ascending, positions being
+  // the slots) when their span allows it; otherwise the table stays empty.
+  void Build(const SUValue& keys);
+  // The key, absent before, was inserted into the set `keys` at position
+  // `slot`: the table takes the key and moves the slots after it on by one.
+  // The table empties when it does not match the set (it did not hold the
+  // other keys) or the span grew too wide for it.
+  void KeyInserted(const SUValue& keys, int key, unsigned int slot);
+  // Frees the table.
+  void Clear();
+
+ private:
+  // True when a span of `span` integers over `keys` keys may have a table.
+  static bool SpanFits(unsigned long long span, unsigned long long keys, unsigned int perKey);
+  // Makes room for at least `span` entries (keeping the present ones); false
+  // when the memory could not be had.
+  bool Reserve(unsigned long long span);
+
+  unsigned int* m_slots = nullptr;
+  int m_first = 0;              // the integer of entry 0
+  unsigned int m_span = 0;      // entries in use: m_first .. m_first + m_span - 1
+  unsigned int m_capacity = 0;  // entries allocated
+  unsigned int m_keys = 0;
+};
+
 // One integer dimension.
 class VEKEXP_API TQ_BASE_I : public TQ_Matrix {
  public:
@@ -117,37 +177,58 @@ class VEKEXP_API TQ_BASE_I : public TQ_Matrix {
   void SetDim(TQ_Set& set);
   // Finds or creates the element of the key. An element that exists under a
   // dense run of keys is found here, inline: the models read their array
-  // elements this way once per equation term.
+  // elements this way once per equation term. Otherwise FindOrCreate looks
+  // in the key slot table before it searches.
   TQ_Type* Find(int key) {
-    const unsigned int offset = DenseSlot(key);
-    if (offset < ElementVector.Elements()) {
-      if (TQ_Type* existing = ElementVector[offset]) {
-        ElementOffset = static_cast<int>(offset);
-        return existing;
-      }
-    }
+    if (TQ_Type* existing = ExistingAt(DenseSlot(key))) return existing;
     return FindOrCreate(key);
   }
-  // The slot of the key when the keys present are a dense run holding it
-  // (see NoteDenseKeys); otherwise a number past every slot.
-  unsigned int DenseSlot(int key) const {
-    const unsigned int offset = static_cast<unsigned int>(key) - static_cast<unsigned int>(m_denseFirst);
-    return offset < m_denseCount ? offset : UINT_MAX;
+  // The slot of the key, found without a search: by its offset when the keys
+  // present are a dense run holding it (see NoteKeys), else through the key
+  // slot table when the array has one. Otherwise (the key is absent, or
+  // neither way applies) a number at or past the number of slots.
+  unsigned int SlotOf(int key) const {
+    const unsigned int offset = DenseSlot(key);
+    return offset != UINT_MAX ? offset : m_keySlots.SlotOf(key);
   }
   int NewElements() override;
   void CreateMissingArrayElement(const char* text) override;
 
  private:
-  // Find's search by the index values, creating the element when it is missing.
+  // The slot of the key when the keys present are a dense run holding it;
+  // otherwise UINT_MAX.
+  unsigned int DenseSlot(int key) const {
+    const unsigned int offset = static_cast<unsigned int>(key) - static_cast<unsigned int>(m_denseFirst);
+    return offset < m_denseCount ? offset : UINT_MAX;
+  }
+  // The element in the slot, which it makes the current one; null when the
+  // slot lies past the vector or holds no element yet.
+  TQ_Type* ExistingAt(unsigned int slot) {
+    if (slot < ElementVector.Elements()) {
+      if (TQ_Type* existing = ElementVector[slot]) {
+        ElementOffset = static_cast<int>(slot);
+        return existing;
+      }
+    }
+    return nullptr;
+  }
+  // Find beyond a dense run: the element of a key in the key slot table, or
+  // else the search.
   TQ_Type* FindOrCreate(int key);
-  // Records whether the keys present are the integers m_denseFirst ..
-  // m_denseFirst + m_denseCount - 1 (as a range-sized array's are): then the
-  // slot of key k is k - m_denseFirst, and finding an element that exists
-  // takes no search.
-  void NoteDenseKeys();
+  // The search by the index values, creating the element when it is missing.
+  TQ_Type* SearchOrCreate(int key);
+  // After the keys or the element vector changed: records whether the keys
+  // present are the integers m_denseFirst .. m_denseFirst + m_denseCount - 1
+  // (as a range-sized array's are; then the slot of key k is
+  // k - m_denseFirst), and otherwise makes the key slot table when there is
+  // none and the keys' span allows one.
+  void NoteKeys();
+  // The index values were replaced: nothing known about them holds.
+  void ForgetKeys();
   TQ_SetValue m_values[1];
   int m_denseFirst = 0;
   unsigned int m_denseCount = 0;
+  TQ_KeySlotTable m_keySlots;
 };
 
 // One string dimension.
