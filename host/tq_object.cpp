@@ -46,8 +46,8 @@ TQ_Containable::TQ_Containable()
       m_description(nullptr),
       m_properties(nullptr),
       m_direction(0),
-      m_toBeExported(true),
-      m_hostPortType(0) {}
+      m_hostPortType(0),
+      m_toBeExported(true) {}
 
 TQ_Containable::TQ_Containable(const TQ_Containable& other)
     : TQ_Update(other),
@@ -56,8 +56,8 @@ TQ_Containable::TQ_Containable(const TQ_Containable& other)
       m_description(nullptr),
       m_properties(nullptr),
       m_direction(other.m_direction),
-      m_toBeExported(other.m_toBeExported),
-      m_hostPortType(other.m_hostPortType) {}
+      m_hostPortType(other.m_hostPortType),
+      m_toBeExported(other.m_toBeExported) {}
 
 TQ_Containable& TQ_Containable::operator=(const TQ_Containable& other) {
   if (this != &other) {
@@ -120,10 +120,10 @@ TQ_VarParamProp::TQ_VarParamProp()
 
 TQ_VarParamProp::TQ_VarParamProp(const TQ_VarParamProp& other)
     : TQ_Containable(other),
-      m_value(other.m_value),
       m_hasValue(other.m_hasValue),
       m_fixed(other.m_fixed),
       m_defaultAssigned(other.m_defaultAssigned),
+      m_value(other.m_value),
       m_dependents(nullptr) {}
 
 TQ_VarParamProp& TQ_VarParamProp::operator=(const TQ_VarParamProp& other) {
@@ -292,47 +292,103 @@ int NextColumn() {
   static int column = 0;
   return column++;
 }
+
+// What a property without a bound or valid set reads in its place.
+const TQ_Value& NoLimit() {
+  static const TQ_Value none;
+  return none;
+}
 }  // namespace
 
-TQ_VarParam::TQ_VarParam() : m_column(NextColumn()), m_attributesInitialised(false) {}
+// On the host heap like the objects themselves; a refused allocation yields
+// null and constructs nothing.
+struct TQ_VarParam::Limits {
+  static void* operator new(std::size_t size) noexcept { return TQ_PtrVectorObject::operator new(size); }
+  static void operator delete(void* pointer) noexcept { TQ_PtrVectorObject::operator delete(pointer); }
+
+  TQ_Value lower;
+  TQ_Value upper;
+  TQ_Value valid;
+};
+
+TQ_VarParam::TQ_VarParam() : m_column(NextColumn()), m_attributesInitialised(false), m_limits(nullptr) {}
 
 TQ_VarParam::TQ_VarParam(const TQ_VarParam& other)
     : TQ_Type(other),
-      m_initial(other.m_initial),
-      m_lower(other.m_lower),
-      m_upper(other.m_upper),
-      m_valid(other.m_valid),
       m_column(NextColumn()),
-      m_attributesInitialised(other.m_attributesInitialised) {}
+      m_attributesInitialised(false),
+      m_limits(nullptr),
+      m_initial(other.m_initial) {
+  m_attributesInitialised = CopyLimits(other) && other.m_attributesInitialised;
+}
 
 TQ_VarParam& TQ_VarParam::operator=(const TQ_VarParam& other) {
   if (this != &other) {
     TQ_Type::operator=(other);
     m_initial = other.m_initial;
-    m_lower = other.m_lower;
-    m_upper = other.m_upper;
-    m_valid = other.m_valid;
-    m_attributesInitialised = other.m_attributesInitialised;
+    m_attributesInitialised = CopyLimits(other) && other.m_attributesInitialised;
   }
   return *this;
 }
 
-TQ_VarParam::~TQ_VarParam() = default;
+TQ_VarParam::~TQ_VarParam() { delete m_limits; }
+
+bool TQ_VarParam::MakeLimits() {
+  if (m_limits != nullptr) return true;
+  m_limits = new Limits;
+  if (m_limits != nullptr) return true;
+  TQ_Executive& host = TQ_Executive::Instance();
+  host.ReportError(host.PathOf(this) +
+                   ": the host heap refused the block for its bounds and valid set; it goes on without them");
+  return false;
+}
+
+// A copy that cannot get a block of its own ends with no bounds and no valid
+// set (reported), and with its attributes counting as not initialised.
+bool TQ_VarParam::CopyLimits(const TQ_VarParam& other) {
+  if (other.m_limits == nullptr) {
+    delete m_limits;
+    m_limits = nullptr;
+    return true;
+  }
+  if (!MakeLimits()) return false;
+  *m_limits = *other.m_limits;
+  return true;
+}
+
+bool TQ_VarParam::SetLimit(TQ_Value Limits::*which, const TQ_Value& value) {
+  // Removing what is not there needs no block.
+  if (m_limits == nullptr && value.Kind() == TQ_ValueKind::None) return true;
+  if (!MakeLimits()) return false;
+  m_limits->*which = value;
+  return true;
+}
+
+bool TQ_VarParam::SetLowerBound(const TQ_Value& value) { return SetLimit(&Limits::lower, value); }
+bool TQ_VarParam::SetUpperBound(const TQ_Value& value) { return SetLimit(&Limits::upper, value); }
+bool TQ_VarParam::SetValidSet(const TQ_Value& value) { return SetLimit(&Limits::valid, value); }
+
+const TQ_Value& TQ_VarParam::LowerBound() const { return m_limits ? m_limits->lower : NoLimit(); }
+const TQ_Value& TQ_VarParam::UpperBound() const { return m_limits ? m_limits->upper : NoLimit(); }
+const TQ_Value& TQ_VarParam::ValidSet() const { return m_limits ? m_limits->valid : NoLimit(); }
 
 bool TQ_VarParam::IsSolverVariable() const { return false; }
 
 double TQ_VarParam::NumericValue() const { return Effective().Real(); }
 
+namespace {
+// A numeric bound as a real; `none` where there is none.
+double BoundAsReal(const TQ_Value& bound, double none) {
+  return bound.Kind() == TQ_ValueKind::Integer || bound.Kind() == TQ_ValueKind::Real ? bound.Real() : none;
+}
+}  // namespace
+
 double TQ_VarParam::TQ_LOWERValue() const {
-  return m_lower.Kind() == TQ_ValueKind::Integer || m_lower.Kind() == TQ_ValueKind::Real
-             ? m_lower.Real()
-             : -std::numeric_limits<double>::infinity();
+  return BoundAsReal(LowerBound(), -std::numeric_limits<double>::infinity());
 }
 
 double TQ_VarParam::TQ_UPPERValue() const {
-  return m_upper.Kind() == TQ_ValueKind::Integer || m_upper.Kind() == TQ_ValueKind::Real
-             ? m_upper.Real()
-             : std::numeric_limits<double>::infinity();
+  return BoundAsReal(UpperBound(), std::numeric_limits<double>::infinity());
 }
 
 void TQ_VarParam::SetNumericValue(double value) {
@@ -352,33 +408,47 @@ int TQ_VarParam::TQ_PQRow() const { return -1; }
 
 void TQ_VarParam::InitializeSystemAttributes() {
   if (const TQ_Value* v = TQ_DefaultVALUE()) m_initial = *v;
-  if (const TQ_Value* v = TQ_DefaultLOWER()) m_lower = *v;
-  if (const TQ_Value* v = TQ_DefaultUPPER()) m_upper = *v;
-  if (const TQ_Value* v = TQ_DefaultVALID()) m_valid = *v;
+  const TQ_Value* lower = TQ_DefaultLOWER();
+  const TQ_Value* upper = TQ_DefaultUPPER();
+  const TQ_Value* valid = TQ_DefaultVALID();
+  // One block for all three, or none of them: a refused block leaves the
+  // property as it was rather than with part of its defaults.
+  const auto given = [](const TQ_Value* v) { return v != nullptr && v->Kind() != TQ_ValueKind::None; };
+  if ((given(lower) || given(upper) || given(valid)) && !MakeLimits()) {
+    m_attributesInitialised = false;
+    return;
+  }
+  // With the block in place (or nothing to keep) these cannot fail.
+  if (lower) SetLowerBound(*lower);
+  if (upper) SetUpperBound(*upper);
+  if (valid) SetValidSet(*valid);
   m_attributesInitialised = true;
 }
 
 bool TQ_VarParam::Accepts(const TQ_Value& value, std::string* why) const {
   if (!TQ_Type::Accepts(value, why)) return false;
+  const TQ_Value& lower = LowerBound();
+  const TQ_Value& upper = UpperBound();
+  const TQ_Value& validSet = ValidSet();
   if (value.Kind() == TQ_ValueKind::Integer || value.Kind() == TQ_ValueKind::Real) {
     double x = value.Real();
     if (ValueKind() == TQ_ValueKind::Real && !std::isfinite(x)) {
       if (why) *why = "a value that is not a finite number";
       return false;
     }
-    if (m_lower.Kind() != TQ_ValueKind::None && x < m_lower.Real()) {
-      if (why) *why = "a value below the lower bound " + m_lower.ToString();
+    if (lower.Kind() != TQ_ValueKind::None && x < lower.Real()) {
+      if (why) *why = "a value below the lower bound " + lower.ToString();
       return false;
     }
-    if (m_upper.Kind() != TQ_ValueKind::None && x > m_upper.Real()) {
-      if (why) *why = "a value above the upper bound " + m_upper.ToString();
+    if (upper.Kind() != TQ_ValueKind::None && x > upper.Real()) {
+      if (why) *why = "a value above the upper bound " + upper.ToString();
       return false;
     }
   }
-  if (value.Kind() == TQ_ValueKind::Text && m_valid.Kind() == TQ_ValueKind::Set) {
+  if (value.Kind() == TQ_ValueKind::Text && validSet.Kind() == TQ_ValueKind::Set) {
     // Valid names are matched without regard to letter case, as the models
     // compare them.
-    const TQ_SetValue& valid = m_valid.Set();
+    const TQ_SetValue& valid = validSet.Set();
     bool found = false;
     for (int p = 0; p < valid.SetSize() && !found; ++p)
       found = SUValue::CompareCI(valid.String(p), value.Text()) == 0;

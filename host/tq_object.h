@@ -132,8 +132,8 @@ class VEKEXP_API TQ_Containable : public TQ_Update {
   std::string* m_description;
   std::vector<TQ_PropertyRecord>* m_properties;
   int m_direction;
-  bool m_toBeExported;
   TQ_HostPortType m_hostPortType;
+  bool m_toBeExported;  // last: a derived class's first small members share its word
 };
 
 // Something that holds a value the host can assign, fix and read.
@@ -184,10 +184,11 @@ class VEKEXP_API TQ_VarParamProp : public TQ_Containable {
   // Stores a value without logging or checks (for the host's own use).
   void StoreValue(const TQ_Value& value);
 
-  TQ_Value m_value;
+  // The flags first: they fill the word the base class leaves open.
   bool m_hasValue;
   bool m_fixed;
   bool m_defaultAssigned;
+  TQ_Value m_value;
 
  private:
   std::vector<TQ_Containable*>* m_dependents;
@@ -220,10 +221,22 @@ class VEKEXP_API TQ_Type : public TQ_VarParamProp {
 
 // A variable or parameter that can be a term of an equation: it has a column
 // of its own in the Jacobian pattern.
+//
+// Models hold millions of these as array elements, and the equation phases
+// read each one's column once per term, so the object keeps only what is
+// read often: the column first among its own members, then the initial
+// value. The bounds and the valid set, which few properties have and only
+// checks read, live in a block of their own on the host heap, made when the
+// first of them is set (by the property's type defaults or a setter below)
+// and freed with the object; a property without them holds no block.
+// Should the host heap refuse the block, the property reports it and goes on
+// without the attributes it could not keep.
 class VEKEXP_API TQ_VarParam : public TQ_Type {
  public:
   TQ_VarParam();
-  TQ_VarParam(const TQ_VarParam& other);  // a copy gets a column of its own
+  // A copy gets a column of its own and a block of its own for the bounds
+  // and valid set.
+  TQ_VarParam(const TQ_VarParam& other);
   TQ_VarParam& operator=(const TQ_VarParam& other);  // keeps its own column
   ~TQ_VarParam() override;
 
@@ -241,6 +254,11 @@ class VEKEXP_API TQ_VarParam : public TQ_Type {
   // The bounds as reals: minus or plus infinity where the property has none.
   double TQ_LOWERValue() const;
   double TQ_UPPERValue() const;
+  // The bounds and the valid set as the property keeps them: a value of kind
+  // None where it has none.
+  const TQ_Value& LowerBound() const;
+  const TQ_Value& UpperBound() const;
+  const TQ_Value& ValidSet() const;
 
   // Defaults a parameter type may give; null where it gives none.
   virtual TQ_Value* TQ_DefaultVALUE() const;
@@ -252,7 +270,10 @@ class VEKEXP_API TQ_VarParam : public TQ_Type {
   virtual int TQ_PQRow() const;
 
   // Takes the defaults above into the property's attributes; derived
-  // parameter types call it once their own defaults are in place.
+  // parameter types call it once their own defaults are in place. When the
+  // host heap refuses the block for the bounds and valid set, the error is
+  // reported, the initial value is taken all the same and the attributes
+  // count as not initialised (a later call tries again).
   void InitializeSystemAttributes();
   bool SystemAttributesInitialised() const { return m_attributesInitialised; }
   const TQ_Value& InitialValue() const { return m_initial; }
@@ -263,14 +284,28 @@ class VEKEXP_API TQ_VarParam : public TQ_Type {
   // The value readers use: the assigned or fixed value, else the initial one.
   const TQ_Value& Effective() const { return m_hasValue ? m_value : m_initial; }
 
-  TQ_Value m_initial;
-  TQ_Value m_lower;
-  TQ_Value m_upper;
-  TQ_Value m_valid;
+  // Set a bound or the valid set. A value of kind None removes it. False,
+  // with the error reported, when the host heap refuses the block that
+  // holds them; the property then keeps the bounds and valid set it had.
+  bool SetLowerBound(const TQ_Value& value);
+  bool SetUpperBound(const TQ_Value& value);
+  bool SetValidSet(const TQ_Value& value);
 
  private:
+  struct Limits;
+  // The block, made when needed; false (reported) when the heap refuses it.
+  bool MakeLimits();
+  bool SetLimit(TQ_Value Limits::*which, const TQ_Value& value);
+  // Makes this property's bounds and valid set those of `other`; false
+  // (reported) when the heap refuses the block they need.
+  bool CopyLimits(const TQ_VarParam& other);
+
   int m_column;
   bool m_attributesInitialised;
+  Limits* m_limits;  // null: no bounds and no valid set
+
+ protected:
+  TQ_Value m_initial;
 };
 
 // An owner of properties that runs assignments and sizes arrays.

@@ -2,6 +2,8 @@
 // shared statics behind them, and how their initialise flag works.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -100,6 +102,49 @@ TEST_F(ParameterTypeTest, InitialiseFlagDecidesWhetherDefaultsAreTakenIn) {
   TQ_DISCRETIZATIONMETHODPARAM assigned(false);
   EXPECT_EQ(&(assigned = copy), &assigned);
   EXPECT_EQ(assigned.Fix(TQ_Value("XYZ", 0u, 0u, 0)), TQ_ASSIGN_REFUSED) << "the valid set came with the assignment";
+}
+
+TEST_F(ParameterTypeTest, BoundsAndValidSetAreTheTypesDefaultsAndOnlyTheyTakeRoom) {
+  const std::int64_t live = TQ_HeapStats::LiveBlocks();
+  {
+    TQ_NUMSECTIONSPARAM sections;
+    EXPECT_EQ(sections.LowerBound(), *sections.TQ_DefaultLOWER());
+    EXPECT_EQ(sections.TQ_LOWERValue(), 1.0);
+    EXPECT_EQ(sections.UpperBound().Kind(), TQ_ValueKind::None);
+    EXPECT_EQ(sections.TQ_UPPERValue(), std::numeric_limits<double>::infinity());
+    TQ_POLYPOINTSPARAM points;
+    EXPECT_EQ(points.TQ_LOWERValue(), 0.0);
+    TQ_DISCRETIZATIONMETHODPARAM method;
+    EXPECT_EQ(method.ValidSet(), *method.TQ_DefaultVALID());
+    EXPECT_EQ(method.TQ_LOWERValue(), -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(TQ_HeapStats::LiveBlocks(), live + 3) << "one block each for the bounds and valid set";
+
+    // A copy has its own; the types without bounds hold none.
+    TQ_DISCRETIZATIONMETHODPARAM copy(method);
+    EXPECT_EQ(copy.ValidSet(), *method.TQ_DefaultVALID());
+    TQ_LENGTHPARAMETER length;
+    TQ_ANGLEPARAMETER angle;
+    TQ_NUMSECTIONSPARAM bare(false);
+    EXPECT_EQ(TQ_HeapStats::LiveBlocks(), live + 4);
+    EXPECT_EQ(bare.LowerBound().Kind(), TQ_ValueKind::None);
+  }
+  EXPECT_EQ(TQ_HeapStats::LiveBlocks(), live);
+
+  // The object granted and its block refused: the parameter is made, says
+  // so, and has its default value but no bound yet.
+  TQ_HeapStats::FailAllocations(1, 1);
+  auto* sections = new TQ_NUMSECTIONSPARAM;
+  ASSERT_NE(sections, nullptr);
+  ASSERT_FALSE(Errors().empty());
+  EXPECT_NE(Errors().back().find("refused the block for its bounds and valid set"), std::string::npos) << Errors().back();
+  EXPECT_FALSE(sections->SystemAttributesInitialised());
+  EXPECT_EQ(sections->v(), 1);
+  EXPECT_EQ(sections->Fix(TQ_Value(0, 0u, 0u, 0)), TQ_ASSIGN_DONE) << "no lower bound was kept";
+  sections->InitializeSystemAttributes();
+  EXPECT_TRUE(sections->SystemAttributesInitialised());
+  EXPECT_EQ(sections->TQ_LOWERValue(), 1.0);
+  delete sections;
+  EXPECT_EQ(TQ_HeapStats::LiveBlocks(), live);
 }
 
 }  // namespace

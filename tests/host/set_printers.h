@@ -9,3 +9,4 @@ inline void PrintTo(const SUValue& set, std::ostream* out) { *out << set.ToStrin
 inline void PrintTo(const TQ_SetValue& set, std::ostream* out) { *out << set.ToString(); }
 inline void PrintTo(const TQ_IntSetValue& set, std::ostream* out) { *out << set.ToString(); }
 inline void PrintTo(const TQ_StrSetValue& set, std::ostream* out) { *out << set.ToString(); }
+inline void PrintTo(const TQ_Value& value, std::ostream* out) { *out << value.ToString(); }

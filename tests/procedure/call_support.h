@@ -118,8 +118,8 @@ using FiniteInterpolate = TwinInterpolate<false>;
 class BoundedVariable : public TQ_REALVARIABLE {
  public:
   void SetBounds(double lower, double upper) {
-    m_lower = TQ_Value(lower, 0u);
-    m_upper = TQ_Value(upper, 0u);
+    ASSERT_TRUE(SetLowerBound(TQ_Value(lower, 0u)));
+    ASSERT_TRUE(SetUpperBound(TQ_Value(upper, 0u)));
   }
 };
 
