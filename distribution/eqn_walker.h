@@ -447,26 +447,23 @@ private:
                     }
                     break;
                 }
-                case Step::ForNodes:
+                case Step::ForNodes: {
+                    // A loop over one row (the common case) runs the row's code directly.
+                    RowCode single = nullptr;
                     if constexpr (!kCheck) {
-                        if (next == body + 1 && body->step == Step::Row) {
-                            // A loop over one row (the common case) runs the row's code directly.
-                            const RowCode code = rowCode(*body);
-                            if (code == nullptr) break;
-                            range(indexValue(n->lo, axis, env), indexValue(n->hi, axis, env), [&](std::int64_t v) {
-                                env.i = v;
-                                readAhead(*n, env, v + kNodesAhead, 1);
-                                (this->*code)(*body, env);
-                            });
-                            break;
-                        }
+                        if (next == body + 1 && body->step == Step::Row) single = rowCode(*body);
                     }
                     range(indexValue(n->lo, axis, env), indexValue(n->hi, axis, env), [&](std::int64_t v) {
                         env.i = v;
                         readAhead(*n, env, v + kNodesAhead, 1);
-                        walk(body, next, env);
+                        if (single != nullptr) {
+                            (this->*single)(*body, env);
+                        } else {
+                            walk(body, next, env);
+                        }
                     });
                     break;
+                }
                 case Step::ForElements:
                     range(1, ctx_.numElements(axis, env.s), [&](std::int64_t v) {
                         env.e = v;
