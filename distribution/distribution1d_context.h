@@ -123,11 +123,15 @@ private:
     // (The distribution's plan binds only these four numbers.)
     const ArrayRef& arrayRef(std::uint8_t array) const { return arrays_[array & 3u]; }
 
-    Section& section(std::int32_t s) {
-        if (s != cachedIndex_ || cached_ == nullptr) {
-            cached_ = &sections_(s);
-            cachedIndex_ = s;
-        }
+    // The section last looked up is found inline; another one is looked up by a call.
+    [[gnu::always_inline]] Section& section(std::int32_t s) {
+        if (s == cachedIndex_ && cached_ != nullptr) [[likely]] return *cached_;
+        return lookUpSection(s);
+    }
+
+    [[gnu::noinline]] Section& lookUpSection(std::int32_t s) {
+        cached_ = &sections_(s);
+        cachedIndex_ = s;
         return *cached_;
     }
 

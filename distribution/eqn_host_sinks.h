@@ -18,14 +18,24 @@ class HostDeclaration {
 public:
     static constexpr SinkMode kMode = SinkMode::Declare;
 
+    // The non-zeros of one declared equation.
+    class Equation {
+    public:
+        explicit Equation(TQ_ModelType& model) : model_(&model) {}
+        void term(TQ_VarParam* term) const { model_->AddNonZero(*term); }
+
+    private:
+        TQ_ModelType* model_;
+    };
+
     // count: the running equation count, the parent's result.
     HostDeclaration(TQ_ModelType& model, int count) : model_(model), count_(count) {}
 
-    void equation(int /*row*/, const char* /*name*/, std::int32_t group) {
+    Equation equation(int /*row*/, const char* /*name*/, std::int32_t group) {
         model_.SetGroupLimits(group);
         ++count_;
+        return Equation(model_);
     }
-    void term(TQ_VarParam* term) { model_.AddNonZero(*term); }
 
     int count() const { return count_; }
 
@@ -38,20 +48,33 @@ class HostEmission {
 public:
     static constexpr SinkMode kMode = SinkMode::Emit;
 
+    // The program of one emitted equation, through the model's expression interface (so that
+    // the most-derived implementation receives it), every call given the equation's index.
+    class Equation {
+    public:
+        Equation(TQ_ModelExtensions& expressions, int index, int*& rows, int*& cols)
+            : expressions_(&expressions), index_(index), rows_(&rows), cols_(&cols) {}
+        void op(Op code) const { expressions_->AddOp(static_cast<EOp>(code), index_); }
+        void constant(std::int32_t value) const { expressions_->AddTerm(static_cast<int>(value), index_); }
+        void constant(double value) const { expressions_->AddTerm(value, index_); }
+        void term(TQ_VarParam* term) const { expressions_->AddTerm(*term, *rows_, *cols_, index_); }
+
+    private:
+        TQ_ModelExtensions* expressions_;
+        int index_;
+        int** rows_;
+        int** cols_;
+    };
+
     // count: the running equation count, raised by every AddEquation; rows and cols: the
     // host's pattern cursors, handed on to every variable or parameter term.
     HostEmission(TQ_ModelTypeEx& model, int& count, int*& rows, int*& cols)
         : model_(model), expressions_(model), count_(count), rows_(rows), cols_(cols) {}
 
-    void equation(int /*row*/, const char* name, std::int32_t group) {
+    Equation equation(int /*row*/, const char* name, std::int32_t group) {
         model_.AddEquation(name, count_, group);
-        index_ = count_ - 1;
+        return Equation(expressions_, count_ - 1, rows_, cols_);
     }
-    // Through the expression interface, so that the most-derived implementation receives them.
-    void op(Op code) { expressions_.AddOp(static_cast<EOp>(code), index_); }
-    void constant(std::int32_t value) { expressions_.AddTerm(static_cast<int>(value), index_); }
-    void constant(double value) { expressions_.AddTerm(value, index_); }
-    void term(TQ_VarParam* term) { expressions_.AddTerm(*term, rows_, cols_, index_); }
 
 private:
     TQ_ModelType& model_;
@@ -59,7 +82,6 @@ private:
     int& count_;
     int*& rows_;
     int*& cols_;
-    int index_ = -1;
 };
 
 }  // namespace morvane::eqn

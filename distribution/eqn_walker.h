@@ -41,7 +41,9 @@
 //   void readAhead(std::uint8_t array, const Coord& index);    // a hint: that element is named soon
 //
 // Sink requirements: static constexpr SinkMode kMode;
-//   void equation(int row, const char* name, std::int32_t group);
+//   W equation(int row, const char* name, std::int32_t group);   // opens an equation
+// where W (the sink itself by reference, or a small writer by value, which the row's code keeps
+// in registers while it hands the equation on) takes the equation's items:
 //   void term(Handle);                         // Declare and Emit
 //   void op(Op); void constant(std::int32_t); void constant(double);   // Emit only
 #pragma once
@@ -273,48 +275,52 @@ private:
     // program goes to the sink.
 
     template <const Formula* F>
-    void rowOf(const PlanNode& row, const Env& env) {
-        sink_.equation(row.row, equationName(row.row), groupBase_ + row.value);
-        std::array<Handle, F->termCount> handles{};
+    void rowOf(const PlanNode& row, const Env& loops) {
+        decltype(auto) out = sink_.equation(row.row, equationName(row.row), groupBase_ + row.value);
+        // The row's arrays and the loop values, read once: the lookups store into the host's
+        // arrays, after which anything read through a byte or a reference would be read again.
+        const Binding binding = row.binding;
+        const Env env = loops;
+        std::array<Handle, F->termCount> handles;
         [&]<std::size_t... K>(std::index_sequence<K...>) {
-            ((handles[K] = termOf<F, K>(row, env)), ...);
+            ((handles[K] = termOf<F, K>(row.axis, binding, env)), ...);
         }(std::make_index_sequence<F->termCount>{});
         if constexpr (Sink::kMode == SinkMode::Emit) {
             [&]<std::size_t... K>(std::index_sequence<K...>) {
-                (item<F, K>(handles), ...);
+                (item<F, K>(out, handles), ...);
             }(std::make_index_sequence<F->itemCount>{});
         } else {
-            for (const Handle& h : handles) sink_.term(h);
+            for (const Handle& h : handles) out.term(h);
         }
     }
 
     // Term K of F: the section's element length, or the element its index names in the array
     // its role stands for on this row.
     template <const Formula* F, std::size_t K>
-    [[gnu::always_inline]] Handle termOf(const PlanNode& row, const Env& env) {
+    [[gnu::always_inline]] Handle termOf(int axis, const Binding& binding, const Env& env) {
         constexpr const Item& it = F->term(K);
         if constexpr (it.role == Role::Step) {
-            return ctx_.elementLength(row.axis, env.s);
+            return ctx_.elementLength(axis, env.s);
         } else {
-            return ctx_.variable(row.binding.arrays[static_cast<std::size_t>(it.role)], indexOf<it.index>(row, env));
+            return ctx_.variable(binding.arrays[static_cast<std::size_t>(it.role)], indexOf<it.index>(axis, env));
         }
     }
 
     // Where an index of a row points.
     template <Index I>
-    [[gnu::always_inline]] Coord indexOf(const PlanNode& row, const Env& env) {
+    [[gnu::always_inline]] Coord indexOf(int axis, const Env& env) {
         Coord at = env.other;
         std::int64_t k = I.offset;
         if constexpr (I.origin == Origin::Base) {
-            k += ctx_.base(row.axis, env.s);
+            k += ctx_.base(axis, env.s);
         } else if constexpr (I.origin == Origin::End) {
-            k += std::int64_t{ctx_.base(row.axis, env.s)} + ctx_.nodeCount(row.axis, env.s);
+            k += std::int64_t{ctx_.base(axis, env.s)} + ctx_.nodeCount(axis, env.s);
         } else if constexpr (I.origin == Origin::Node) {
             k += env.i;
         } else if constexpr (I.origin == Origin::Element) {
             k += env.j;
         }
-        at[row.axis] = static_cast<std::int32_t>(k);
+        at[static_cast<std::size_t>(axis)] = static_cast<std::int32_t>(k);
         return at;
     }
 
@@ -326,17 +332,17 @@ private:
         return n;
     }
 
-    template <const Formula* F, std::size_t K, std::size_t N>
-    void item(const std::array<Handle, N>& handles) {
+    template <const Formula* F, std::size_t K, class Out, std::size_t N>
+    [[gnu::always_inline]] static void item(Out& out, const std::array<Handle, N>& handles) {
         constexpr const Item& it = F->items[K];
         if constexpr (it.kind == ItemKind::Operator) {
-            sink_.op(it.op);
+            out.op(it.op);
         } else if constexpr (it.kind == ItemKind::IntConst) {
-            sink_.constant(it.ivalue);
+            out.constant(it.ivalue);
         } else if constexpr (it.kind == ItemKind::DoubleConst) {
-            sink_.constant(it.dvalue);
+            out.constant(it.dvalue);
         } else {
-            sink_.term(handles[termBefore<F, K>()]);
+            out.term(handles[termBefore<F, K>()]);
         }
     }
 

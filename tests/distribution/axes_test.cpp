@@ -53,7 +53,10 @@ struct Grid2D {
 struct Recorded {
     static constexpr SinkMode kMode = SinkMode::Emit;
     std::vector<std::pair<int, std::vector<Term2D>>> equations;
-    void equation(int row, const char*, std::int32_t) { equations.push_back({row, {}}); }
+    Recorded& equation(int row, const char*, std::int32_t) {
+        equations.push_back({row, {}});
+        return *this;
+    }
     void op(Op) {}
     void constant(std::int32_t) {}
     void constant(double) {}

@@ -169,7 +169,10 @@ template <SinkMode Mode>
 struct Recorder {
     static constexpr SinkMode kMode = Mode;
     std::vector<Equation> equations;
-    void equation(int row, const char* name, std::int32_t group) { equations.push_back({row, name, group, {}}); }
+    Recorder& equation(int row, const char* name, std::int32_t group) {
+        equations.push_back({row, name, group, {}});
+        return *this;
+    }
     void op(Op o) { equations.back().program.push_back({ItemKind::Operator, o, 0, 0.0, {}}); }
     void constant(std::int32_t v) { equations.back().program.push_back({ItemKind::IntConst, Op::Root, v, 0.0, {}}); }
     void constant(double v) { equations.back().program.push_back({ItemKind::DoubleConst, Op::Root, 0, v, {}}); }
