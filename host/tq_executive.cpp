@@ -14,78 +14,45 @@
 
 namespace {
 // Stands for "no model" where the per-item calls compare the caller with the
-// model that may add to the open equation or declaration: no model, not even
-// a null one, is ever at this address.
+// model that may add to the open equation or declaration, and for "no text"
+// in the table of recent names: no model and no caller's text, not even a
+// null one, is ever at this address.
 alignas(16) const char g_noModelMark[16] = {};
-const TQ_ModelType* NoModel() { return reinterpret_cast<const TQ_ModelType*>(g_noModelMark); }
+constexpr const void* kNoModel = g_noModelMark;
 
 // The entries a new declaration or equation starts from.
 constexpr TQ_DeclaredEquation kBlankDeclaration{};
 constexpr TQ_EmittedEquation kBlankEquation{};
-}  // namespace
 
-struct TQ_Executive::Impl {
-  std::vector<std::string> objectNames;
-  std::vector<TQ_ModelType*> objects;
-
+// What the per-item calls read and write: the stores of declared and emitted
+// equations, the open declaration and equation, the pattern arrays and the
+// recent names. One object at a fixed address, set up before any code runs,
+// so that a call reaches each field with one load. Its first state (no room
+// in any store, no open declaration or equation, no recent name) sends every
+// call down its checked path, which makes the executive: the calls need no
+// test of their own for it. The host is called from one thread at a time.
+struct ItemState {
   // The equations SetUpEquations declared. Non-zeros go only to the last
   // declaration, so its count is the non-zeros after its first; it is written
   // when the declaration closes, and before anyone reads it (SettleNonZeroCount).
   std::vector<TQ_DeclaredEquation> declared;
   std::vector<TQ_VarParam*> declaredNonZeros;
-  const TQ_ModelType* declaringOwner = NoModel();  // owner of the last declaration
-  int declaredRunning = 0;
+  const void* declaringOwner = kNoModel;  // owner of the last declaration
 
   // The equations JacPattern emitted. Program items go only to the open
   // equation, which is the last one: its count is likewise written when it
   // closes and before anyone reads it (SettleItemCount).
   std::vector<TQ_EmittedEquation> emitted;
   std::vector<TQ_ProgramItem> items;
-  int openIndex = -1;  // host index of the equation being emitted
-  const TQ_ModelType* openOwner = NoModel();  // the model emitting it
-  // Names by id; a deque, so that the text of a name stays where it is.
-  std::deque<std::string> names;
-  std::unordered_map<std::string, std::uint32_t> nameIds;
+  int openIndex = -1;                // host index of the equation being emitted
+  const void* openOwner = kNoModel;  // the model emitting it
 
+  // The pattern arrays, their common size and the entries written.
   std::vector<int> rows;
   std::vector<int> cols;
+  std::size_t patternEntries = 0;
+  std::uintptr_t columnsFromRows = 0;  // the column array's address less the row array's
   int written = 0;
-
-  // Procedure equations: their programs and calls, and the type objects the
-  // host took over, with the model that emitted each.
-  std::vector<TQ_ProcExpression> procExpressions;
-  std::vector<TQ_ProcCall> procCalls;
-  std::vector<std::pair<const TQ_ModelType*, TQ_EquationType*>> adoptedTypes;
-
-  Impl() = default;
-  Impl(const Impl&) = delete;
-  Impl& operator=(const Impl&) = delete;
-  ~Impl() { ReleaseProcedureRecords(nullptr); }
-
-  // Releases the type objects and forgets the procedure records of one
-  // model, or of every model when `model` is null.
-  void ReleaseProcedureRecords(const TQ_ModelType* model) {
-    std::vector<std::pair<const TQ_ModelType*, TQ_EquationType*>> keptTypes;
-    for (auto& adopted : adoptedTypes) {
-      if (model == nullptr || adopted.first == model)
-        delete adopted.second;
-      else
-        keptTypes.push_back(adopted);
-    }
-    adoptedTypes.swap(keptTypes);
-    std::erase_if(procExpressions, [&](const TQ_ProcExpression& e) { return model == nullptr || e.owner == model; });
-    std::erase_if(procCalls, [&](const TQ_ProcCall& c) { return model == nullptr || c.owner == model; });
-  }
-
-  std::vector<TQ_ModelSummary> summaries;
-  std::vector<std::string> errors;
-  bool logOn = false;
-  std::vector<TQ_LogEntry> log;
-
-  std::optional<int> rootSetUp;
-  std::optional<int> rootJac;
-  std::optional<int> localEqn;
-  long rootStatus = 0;
 
   // Names are looked up by their text: a caller may build every name in one
   // buffer. A model usually hands the same few texts over again and again (a
@@ -93,43 +60,27 @@ struct TQ_Executive::Impl {
   // address, which name a text had, and a hit only compares the text with
   // that name.
   struct RecentName {
-    const char* text = nullptr;    // the caller's text
-    const char* stored = nullptr;  // the name's own text
+    const char* text = g_noModelMark;  // the caller's text
+    const char* stored = nullptr;      // the name's own text
     std::uint32_t id = 0;
   };
-  static constexpr std::size_t kRecentNames = 64;
-  std::array<RecentName, kRecentNames> recentNames{};
+  static constexpr int kRecentNameBits = 6;
+  std::array<RecentName, std::size_t{1} << kRecentNameBits> recentNames{};
 
+  // The slot of a text's address: its top bits after a multiplication, so
+  // that texts a few bytes apart (a table of names) land in different slots.
   [[gnu::always_inline]] RecentName& RecentSlot(const char* name) {
-    const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(name);
-    return recentNames[(address ^ (address >> 6)) % kRecentNames];
+    const std::uint64_t address = reinterpret_cast<std::uintptr_t>(name);
+    return recentNames[(address * 0x9E3779B97F4A7C15u) >> (64 - kRecentNameBits)];
   }
 
   // The id of `name` when its address was seen and still holds the same
-  // text: compared here, character by character, without a call.
+  // text. A null name matches no slot: no slot holds a null text.
   [[gnu::always_inline]] bool RecentId(const char* name, std::uint32_t& id) {
     const RecentName& recent = RecentSlot(name);
-    if (recent.text != name || name == nullptr) return false;
-    const char* stored = recent.stored;
-    while (*stored == *name && *stored != '\0') ++stored, ++name;
-    if (*stored != *name) return false;
+    if (recent.text != name || std::strcmp(recent.stored, name) != 0) return false;
     id = recent.id;
     return true;
-  }
-
-  std::uint32_t InternName(const char* name) {
-    if (name == nullptr) name = "";
-    std::uint32_t id = 0;
-    if (RecentId(name, id)) return id;
-    if (auto it = nameIds.find(name); it != nameIds.end()) {
-      id = it->second;
-    } else {
-      id = static_cast<std::uint32_t>(names.size());
-      names.emplace_back(name);
-      nameIds.emplace(names.back(), id);
-    }
-    RecentSlot(name) = RecentName{name, names[id].c_str(), id};
-    return id;
   }
 
   // Writes the count of the last declaration and of the last emitted
@@ -173,7 +124,7 @@ struct TQ_Executive::Impl {
     equation.firstItem = static_cast<std::uint32_t>(items.size());
     equation.type = type;
     openIndex = count;
-    openOwner = model != nullptr ? model : NoModel();
+    openOwner = model != nullptr ? static_cast<const void*>(model) : kNoModel;
     ++count;
   }
 
@@ -181,7 +132,7 @@ struct TQ_Executive::Impl {
   void CloseEquation() {
     SettleItemCount();
     openIndex = -1;
-    openOwner = NoModel();
+    openOwner = kNoModel;
   }
 
   // Makes room for more program items.
@@ -193,18 +144,108 @@ struct TQ_Executive::Impl {
     if (items.size() == items.capacity()) __builtin_unreachable();
     items.push_back(item);
   }
+
+  // True when the cursors stand at the same entry of the pattern arrays,
+  // before their end: the column cursor is as far from the row cursor as the
+  // column array from the row array, and one unsigned comparison tests the
+  // row cursor: its distance from the array's start, rotated so that a
+  // distance that is not a whole number of entries becomes huge, is below the
+  // number of entries (a cursor before the start, or null, is a huge distance
+  // too).
+  [[gnu::always_inline]] bool CursorsInside(const int* rowCursor, const int* colCursor) const {
+    constexpr int kShift = std::countr_zero(sizeof(int));
+    const auto address = [](const int* p) { return reinterpret_cast<std::uintptr_t>(p); };
+    return address(colCursor) - address(rowCursor) == columnsFromRows &&
+           std::rotr(address(rowCursor) - address(rows.data()), kShift) < patternEntries;
+  }
+};
+
+// Never destroyed, like the executive: objects the host holds may outlive
+// static destruction.
+union ItemStateHolder {
+  ItemState state;
+  constexpr ItemStateHolder() : state() {}
+  ~ItemStateHolder() {}
+};
+constinit ItemStateHolder g_itemState;
+
+[[gnu::always_inline]] inline ItemState& State() { return g_itemState.state; }
+}  // namespace
+
+struct TQ_Executive::Impl {
+  std::vector<std::string> objectNames;
+  std::vector<TQ_ModelType*> objects;
+
+  int declaredRunning = 0;
+
+  // Names by id; a deque, so that the text of a name stays where it is.
+  std::deque<std::string> names;
+  std::unordered_map<std::string, std::uint32_t> nameIds;
+
+  // Procedure equations: their programs and calls, and the type objects the
+  // host took over, with the model that emitted each.
+  std::vector<TQ_ProcExpression> procExpressions;
+  std::vector<TQ_ProcCall> procCalls;
+  std::vector<std::pair<const TQ_ModelType*, TQ_EquationType*>> adoptedTypes;
+
+  Impl() = default;
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
+  ~Impl() { ReleaseProcedureRecords(nullptr); }
+
+  // Releases the type objects and forgets the procedure records of one
+  // model, or of every model when `model` is null.
+  void ReleaseProcedureRecords(const TQ_ModelType* model) {
+    std::vector<std::pair<const TQ_ModelType*, TQ_EquationType*>> keptTypes;
+    for (auto& adopted : adoptedTypes) {
+      if (model == nullptr || adopted.first == model)
+        delete adopted.second;
+      else
+        keptTypes.push_back(adopted);
+    }
+    adoptedTypes.swap(keptTypes);
+    std::erase_if(procExpressions, [&](const TQ_ProcExpression& e) { return model == nullptr || e.owner == model; });
+    std::erase_if(procCalls, [&](const TQ_ProcCall& c) { return model == nullptr || c.owner == model; });
+  }
+
+  std::vector<TQ_ModelSummary> summaries;
+  std::vector<std::string> errors;
+  bool logOn = false;
+  std::vector<TQ_LogEntry> log;
+
+  std::optional<int> rootSetUp;
+  std::optional<int> rootJac;
+  std::optional<int> localEqn;
+  long rootStatus = 0;
+
+  // The id of a name's text, made when the text is new; the text is
+  // remembered as recent.
+  std::uint32_t InternName(const char* name) {
+    if (name == nullptr) name = "";
+    ItemState& state = State();
+    std::uint32_t id = 0;
+    if (state.RecentId(name, id)) return id;
+    if (auto it = nameIds.find(name); it != nameIds.end()) {
+      id = it->second;
+    } else {
+      id = static_cast<std::uint32_t>(names.size());
+      names.emplace_back(name);
+      nameIds.emplace(names.back(), id);
+    }
+    state.RecentSlot(name) = ItemState::RecentName{name, names[id].c_str(), id};
+    return id;
+  }
 };
 
 namespace {
 // The one executive, made on first use and never destroyed: objects the host
-// holds may outlive static destruction. A plain pointer, set up before any
-// code runs, so that reaching the executive costs one load (the host is
-// called from one thread at a time).
+// holds may outlive static destruction.
 TQ_Executive* g_executive = nullptr;
 }  // namespace
 
-// Out of line: the per-item calls reach the executive through Instance() and
-// keep their own code free of the first use's construction.
+// Out of line: the checked paths of the per-item calls reach the executive
+// through Instance() and keep their code free of the first use's
+// construction.
 [[gnu::noinline, gnu::cold]] void TQ_Executive::Create() { g_executive = new TQ_Executive; }
 
 TQ_Executive& TQ_Executive::Instance() {
@@ -224,6 +265,7 @@ void TQ_Executive::Reset() {
   Impl* fresh = new Impl;
   delete m;
   m = fresh;
+  State() = ItemState();
   TQ_ModelType::m_stLastGroup = 0;
 }
 
@@ -412,16 +454,17 @@ bool TQ_Executive::RunSetDims() {
 }
 
 bool TQ_Executive::RunSetUpEquations() {
-  m->declared.clear();
-  m->declaredNonZeros.clear();
-  m->declaringOwner = NoModel();
+  ItemState& state = State();
+  state.declared.clear();
+  state.declaredNonZeros.clear();
+  state.declaringOwner = kNoModel;
   m->declaredRunning = 0;
   m->summaries.clear();
   TQ_ModelType::m_stLastGroup = 0;
   bool ok = true;
   for (std::size_t i = 0; i < m->objects.size(); ++i) {
     TQ_ModelType* object = m->objects[i];
-    TQ_ModelSummary summary{object, static_cast<int>(m->declared.size()), 0, 0, 0, TQ_ModelType::m_stLastGroup, 0};
+    TQ_ModelSummary summary{object, static_cast<int>(state.declared.size()), 0, 0, 0, TQ_ModelType::m_stLastGroup, 0};
     ok = Guarded(*this, m->objectNames[i] + ": SetUpEquations", [&] {
            int result = object->SetUpEquations();
            if (result < 0) {
@@ -431,11 +474,11 @@ bool TQ_Executive::RunSetUpEquations() {
            m->declaredRunning = result;
            return true;
          }) && ok;
-    m->SettleNonZeroCount();
-    summary.declaredCount = static_cast<int>(m->declared.size()) - summary.firstDeclared;
+    state.SettleNonZeroCount();
+    summary.declaredCount = static_cast<int>(state.declared.size()) - summary.firstDeclared;
     int lastGroup = TQ_ModelType::m_stLastGroup;
-    for (std::size_t e = static_cast<std::size_t>(summary.firstDeclared); e < m->declared.size(); ++e)
-      lastGroup = std::max(lastGroup, static_cast<int>(m->declared[e].group));
+    for (std::size_t e = static_cast<std::size_t>(summary.firstDeclared); e < state.declared.size(); ++e)
+      lastGroup = std::max(lastGroup, static_cast<int>(state.declared[e].group));
     TQ_ModelType::m_stLastGroup = lastGroup;
     summary.lastGroup = lastGroup;
     m->summaries.push_back(summary);
@@ -446,7 +489,7 @@ bool TQ_Executive::RunSetUpEquations() {
 bool TQ_Executive::RunJacPattern() {
   int* rows = nullptr;
   int* cols = nullptr;
-  BeginEmission(m->declaredNonZeros.size(), rows, cols);
+  BeginEmission(State().declaredNonZeros.size(), rows, cols);
   if (m->summaries.size() != m->objects.size()) {
     m->summaries.clear();
     for (TQ_ModelType* object : m->objects) m->summaries.push_back(TQ_ModelSummary{object, 0, 0, 0, 0, 0, 0});
@@ -455,7 +498,7 @@ bool TQ_Executive::RunJacPattern() {
   for (std::size_t i = 0; i < m->objects.size(); ++i) {
     TQ_ModelType* object = m->objects[i];
     TQ_ModelSummary& summary = m->summaries[i];
-    summary.firstEmitted = static_cast<int>(m->emitted.size());
+    summary.firstEmitted = static_cast<int>(State().emitted.size());
     ok = Guarded(*this, m->objectNames[i] + ": JacPattern", [&] {
            int result = object->JacPattern(rows, cols, nullptr);
            if (result < 0) {
@@ -464,9 +507,9 @@ bool TQ_Executive::RunJacPattern() {
            }
            return true;
          }) && ok;
-    summary.emittedCount = static_cast<int>(m->emitted.size()) - summary.firstEmitted;
+    summary.emittedCount = static_cast<int>(State().emitted.size()) - summary.firstEmitted;
   }
-  m->SettleItemCount();
+  State().SettleItemCount();
   return ok;
 }
 
@@ -478,15 +521,15 @@ const std::vector<TQ_ModelSummary>& TQ_Executive::Summaries() const { return m->
 // items or non-zeros may have been added since (the Impl is not part of the
 // executive's constant state).
 const std::vector<TQ_DeclaredEquation>& TQ_Executive::Declared() const {
-  m->SettleNonZeroCount();
-  return m->declared;
+  State().SettleNonZeroCount();
+  return State().declared;
 }
-const std::vector<TQ_VarParam*>& TQ_Executive::DeclaredNonZeros() const { return m->declaredNonZeros; }
+const std::vector<TQ_VarParam*>& TQ_Executive::DeclaredNonZeros() const { return State().declaredNonZeros; }
 const std::vector<TQ_EmittedEquation>& TQ_Executive::Emitted() const {
-  m->SettleItemCount();
-  return m->emitted;
+  State().SettleItemCount();
+  return State().emitted;
 }
-const std::vector<TQ_ProgramItem>& TQ_Executive::Items() const { return m->items; }
+const std::vector<TQ_ProgramItem>& TQ_Executive::Items() const { return State().items; }
 const char* TQ_Executive::EquationName(const TQ_EmittedEquation& equation) const {
   return equation.name < m->names.size() ? m->names[equation.name].c_str() : "";
 }
@@ -495,49 +538,51 @@ const std::vector<TQ_ProcCall>& TQ_Executive::ProcCalls() const { return m->proc
 const char* TQ_Executive::ProcExpressionName(const TQ_ProcExpression& expression) const {
   return expression.name < m->names.size() ? m->names[expression.name].c_str() : "";
 }
-const std::vector<int>& TQ_Executive::PatternRows() const { return m->rows; }
-const std::vector<int>& TQ_Executive::PatternColumns() const { return m->cols; }
-int TQ_Executive::PatternEntriesWritten() const { return m->written; }
+const std::vector<int>& TQ_Executive::PatternRows() const { return State().rows; }
+const std::vector<int>& TQ_Executive::PatternColumns() const { return State().cols; }
+int TQ_Executive::PatternEntriesWritten() const { return State().written; }
 
 std::size_t TQ_Executive::StoreBytes() const {
-  std::size_t bytes = m->items.capacity() * sizeof(TQ_ProgramItem) +
-                      m->emitted.capacity() * sizeof(TQ_EmittedEquation) +
-                      m->declared.capacity() * sizeof(TQ_DeclaredEquation) +
-                      m->declaredNonZeros.capacity() * sizeof(TQ_VarParam*) +
-                      (m->rows.capacity() + m->cols.capacity()) * sizeof(int);
+  ItemState& state = State();
+  std::size_t bytes = state.items.capacity() * sizeof(TQ_ProgramItem) +
+                      state.emitted.capacity() * sizeof(TQ_EmittedEquation) +
+                      state.declared.capacity() * sizeof(TQ_DeclaredEquation) +
+                      state.declaredNonZeros.capacity() * sizeof(TQ_VarParam*) +
+                      (state.rows.capacity() + state.cols.capacity()) * sizeof(int);
   for (const std::string& name : m->names) bytes += name.capacity() + sizeof(std::string) + 16;
   return bytes;
 }
 
 bool TQ_Executive::DeclaredMatchesEmitted(std::string* difference) const {
+  ItemState& state = State();
   auto differ = [&](const std::string& why) {
     if (difference) *difference = why;
     return false;
   };
-  m->SettleNonZeroCount();
-  m->SettleItemCount();
-  if (m->declared.size() != m->emitted.size())
-    return differ(std::to_string(m->declared.size()) + " equations declared, " + std::to_string(m->emitted.size()) +
-                  " emitted");
-  for (std::size_t e = 0; e < m->declared.size(); ++e) {
-    const TQ_DeclaredEquation& d = m->declared[e];
-    const TQ_EmittedEquation& x = m->emitted[e];
+  state.SettleNonZeroCount();
+  state.SettleItemCount();
+  if (state.declared.size() != state.emitted.size())
+    return differ(std::to_string(state.declared.size()) + " equations declared, " +
+                  std::to_string(state.emitted.size()) + " emitted");
+  for (std::size_t e = 0; e < state.declared.size(); ++e) {
+    const TQ_DeclaredEquation& d = state.declared[e];
+    const TQ_EmittedEquation& x = state.emitted[e];
     std::string where = "equation " + std::to_string(e) + " (" + EquationName(x) + ")";
     if (d.owner != x.owner) return differ(where + ": declared and emitted by different models");
     if (d.group != x.group)
       return differ(where + ": group declared " + std::to_string(d.group) + ", emitted " + std::to_string(x.group));
     std::vector<const TQ_VarParam*> terms;
     for (std::uint32_t i = 0; i < x.itemCount; ++i) {
-      const TQ_ProgramItem& item = m->items[x.firstItem + i];
+      const TQ_ProgramItem& item = state.items[x.firstItem + i];
       if (item.kind == TQ_ProgramItem::Term) terms.push_back(item.term);
     }
     if (terms.size() != d.nonZeroCount)
       return differ(where + ": " + std::to_string(d.nonZeroCount) + " non-zeros declared, " +
                     std::to_string(terms.size()) + " terms emitted");
     for (std::size_t t = 0; t < terms.size(); ++t)
-      if (terms[t] != m->declaredNonZeros[d.firstNonZero + t])
+      if (terms[t] != state.declaredNonZeros[d.firstNonZero + t])
         return differ(where + ": term " + std::to_string(t) + " declared as " +
-                      PathOf(m->declaredNonZeros[d.firstNonZero + t]) + ", emitted as " + PathOf(terms[t]));
+                      PathOf(state.declaredNonZeros[d.firstNonZero + t]) + ", emitted as " + PathOf(terms[t]));
   }
   return true;
 }
@@ -568,17 +613,17 @@ bool IsUnary(int code) { return code == EOp_Root || code == EOp_Square; }
 
 std::string TQ_Executive::Infix(const TQ_EmittedEquation& equation, bool fullPaths) const {
   const std::string malformed = "  [malformed program]";
-  m->SettleItemCount();
+  State().SettleItemCount();
   const std::size_t begin = equation.firstItem;
   const std::size_t end = begin + equation.itemCount;
-  if (end > m->items.size()) return malformed;
+  if (end > State().items.size()) return malformed;
   const std::string prefix = !fullPaths && equation.owner != nullptr ? PathOf(equation.owner) + "." : "";
   // Each entry: the text and its precedence (1 plus/minus, 2 times/divide,
   // 3 an atom).
   std::vector<std::pair<std::string, int>> stack;
   bool ok = true;
   for (std::size_t i = end; ok && i-- > begin;) {
-    const TQ_ProgramItem& item = m->items[i];
+    const TQ_ProgramItem& item = State().items[i];
     switch (item.kind) {
       case TQ_ProgramItem::Integer: stack.emplace_back(std::to_string(item.code), 3); continue;
       case TQ_ProgramItem::Real: stack.emplace_back(RealText(item.real), 3); continue;
@@ -621,13 +666,13 @@ std::string TQ_Executive::Infix(const TQ_EmittedEquation& equation, bool fullPat
 
 double TQ_Executive::Evaluate(const TQ_EmittedEquation& equation,
                               const std::function<double(const TQ_VarParam&)>& value, bool* ok) const {
-  m->SettleItemCount();
+  State().SettleItemCount();
   const std::size_t begin = equation.firstItem;
   const std::size_t end = begin + equation.itemCount;
   std::vector<double> stack;
-  bool good = end <= m->items.size();
+  bool good = end <= State().items.size();
   for (std::size_t i = end; good && i-- > begin;) {
-    const TQ_ProgramItem& item = m->items[i];
+    const TQ_ProgramItem& item = State().items[i];
     switch (item.kind) {
       case TQ_ProgramItem::Integer: stack.push_back(item.code); continue;
       case TQ_ProgramItem::Real: stack.push_back(item.real); continue;
@@ -686,7 +731,7 @@ long TQ_Executive::RootAssignmentStatus() const { return m->rootStatus; }
 int TQ_Executive::RootSetUpEquations() const { return m->rootSetUp ? *m->rootSetUp : m->declaredRunning; }
 
 int TQ_Executive::RootJacPattern() const {
-  return m->rootJac ? *m->rootJac : static_cast<int>(m->emitted.size());
+  return m->rootJac ? *m->rootJac : static_cast<int>(State().emitted.size());
 }
 
 int TQ_Executive::LocalEqnCount(const TQ_ModelType*, int count) { return m->localEqn ? *m->localEqn : count; }
@@ -732,19 +777,6 @@ std::ptrdiff_t CursorIndex(const int* cursor, const int* array, std::size_t size
   }
 }
 
-// True when the cursors stand at the same entry of the pattern arrays, before
-// their end. One unsigned comparison tests the row cursor: its distance from
-// the array's start, rotated so that a distance that is not a whole number of
-// entries becomes huge, is below the number of entries (a cursor before the
-// start, or null, is a huge distance too).
-bool CursorsInside(const int* rows, const int* cols, const std::vector<int>& rowArray,
-                   const std::vector<int>& colArray) {
-  constexpr int kShift = std::countr_zero(sizeof(int));
-  const auto address = [](const int* p) { return reinterpret_cast<std::uintptr_t>(p); };
-  const std::uintptr_t at = address(rows) - address(rowArray.data());
-  return address(cols) - address(colArray.data()) == at && std::rotr(at, kShift) < rowArray.size();
-}
-
 TQ_ProgramItem MakeItem(TQ_ProgramItem::Kind kind, std::int32_t code, double real) {
   TQ_ProgramItem item{};
   item.kind = kind;
@@ -763,38 +795,36 @@ TQ_ProgramItem TermItem(TQ_VarParam& term) {
 // ---- the per-item calls ------------------------------------------------------------------
 //
 // Each runs once per declared equation or non-zero, or per program item. The
-// common case (the executive exists, the item belongs where it goes, there is
-// room) is inlined into the calls, tests and stores only; anything else (the
+// common case (the item belongs where it goes, there is room) is inlined into
+// the calls, tests and stores only, on the item state; anything else (the
 // first use, a refusal, growing) is the Checked variant, a call of its own the
-// common case ends with. `host` is null before the executive is made.
+// common case ends with.
 
 [[gnu::noinline]] void TQ_Executive::DeclareEquationChecked(const TQ_ModelType* model, int group) {
-  Instance().m->OpenDeclaration(model, group);
+  Instance();
+  State().OpenDeclaration(model, group);
 }
 
-[[gnu::always_inline]] inline void TQ_Executive::DeclareEquationFrom(TQ_Executive* host, const TQ_ModelType* model,
-                                                                     int group) {
-  if (host == nullptr || host->m->declared.size() == host->m->declared.capacity()) [[unlikely]]
+[[gnu::always_inline]] inline void TQ_Executive::DeclareEquationFrom(const TQ_ModelType* model, int group) {
+  ItemState& state = State();
+  if (state.declared.size() == state.declared.capacity()) [[unlikely]]
     return DeclareEquationChecked(model, group);
-  Impl& h = *host->m;
-  if (h.declared.size() == h.declared.capacity()) __builtin_unreachable();
-  h.OpenDeclaration(model, group);
+  if (state.declared.size() == state.declared.capacity()) __builtin_unreachable();
+  state.OpenDeclaration(model, group);
 }
 
 // Non-zeros go to the last declaration, when it is the model's own.
 [[gnu::noinline]] void TQ_Executive::DeclareNonZeroChecked(const TQ_ModelType* model, TQ_VarParam& term) {
   TQ_Executive& host = Instance();
-  if (model != host.m->declaringOwner) return RefuseNonZero(host, model, term);
-  host.m->declaredNonZeros.push_back(&term);
+  ItemState& state = State();
+  if (model != state.declaringOwner) return RefuseNonZero(host, model, term);
+  state.declaredNonZeros.push_back(&term);
 }
 
-[[gnu::always_inline]] inline void TQ_Executive::DeclareNonZeroFrom(TQ_Executive* host, const TQ_ModelType* model,
-                                                                    TQ_VarParam& term) {
-  if (host == nullptr) [[unlikely]]
-    return DeclareNonZeroChecked(model, term);
-  Impl& h = *host->m;
-  std::vector<TQ_VarParam*>& terms = h.declaredNonZeros;
-  if (model != h.declaringOwner || terms.size() == terms.capacity()) [[unlikely]]
+[[gnu::always_inline]] inline void TQ_Executive::DeclareNonZeroFrom(const TQ_ModelType* model, TQ_VarParam& term) {
+  ItemState& state = State();
+  std::vector<TQ_VarParam*>& terms = state.declaredNonZeros;
+  if (model != state.declaringOwner || terms.size() == terms.capacity()) [[unlikely]]
     return DeclareNonZeroChecked(model, term);
   if (terms.size() == terms.capacity()) __builtin_unreachable();
   terms.push_back(&term);
@@ -802,28 +832,27 @@ TQ_ProgramItem TermItem(TQ_VarParam& term) {
 
 [[gnu::noinline]] void TQ_Executive::EmitEquationChecked(const TQ_ModelType* model, const char* name, int& count,
                                                          int group, const TQ_EquationType* type) {
-  Impl& h = *Instance().m;
-  h.OpenEquation(model, h.InternName(name), count, group, type);
+  const std::uint32_t id = Instance().m->InternName(name);
+  State().OpenEquation(model, id, count, group, type);
 }
 
 // The common case: there is room, and the name is one whose address was seen
 // with the same text.
-[[gnu::always_inline]] inline void TQ_Executive::EmitEquationFrom(TQ_Executive* host, const TQ_ModelType* model,
-                                                                  const char* name, int& count, int group,
+[[gnu::always_inline]] inline void TQ_Executive::EmitEquationFrom(const TQ_ModelType* model, const char* name,
+                                                                  int& count, int group,
                                                                   const TQ_EquationType* type) {
+  ItemState& state = State();
   std::uint32_t id = 0;
-  if (host == nullptr || host->m->emitted.size() == host->m->emitted.capacity() || !host->m->RecentId(name, id))
-      [[unlikely]]
+  if (!state.RecentId(name, id) || state.emitted.size() == state.emitted.capacity()) [[unlikely]]
     return EmitEquationChecked(model, name, count, group, type);
-  Impl& h = *host->m;
-  if (h.emitted.size() == h.emitted.capacity()) __builtin_unreachable();
-  h.OpenEquation(model, id, count, group, type);
+  if (state.emitted.size() == state.emitted.capacity()) __builtin_unreachable();
+  state.OpenEquation(model, id, count, group, type);
 }
 
 // Items belong to the equation being emitted, by the model emitting it (a
 // null model never is: the open equation's owner is never null).
 bool TQ_Executive::IsBeingEmitted(const TQ_ModelType* model, int equation) {
-  if (equation != m->openIndex || model != m->openOwner) [[unlikely]] {
+  if (equation != State().openIndex || model != State().openOwner) [[unlikely]] {
     RefuseItem(*this, model, equation);
     return false;
   }
@@ -833,52 +862,58 @@ bool TQ_Executive::IsBeingEmitted(const TQ_ModelType* model, int equation) {
 // Appends a program item to the open equation, making room first when there
 // is none; false when the item is refused.
 [[gnu::noinline]] bool TQ_Executive::AppendItemChecked(const TQ_ModelType* model, int equation, TQ_ProgramItem item) {
-  TQ_Executive& host = Instance();
-  if (!host.IsBeingEmitted(model, equation)) return false;
-  Impl& h = *host.m;
-  if (h.items.size() == h.items.capacity()) h.GrowItems();
-  h.AppendItem(item);
+  if (!Instance().IsBeingEmitted(model, equation)) return false;
+  ItemState& state = State();
+  if (state.items.size() == state.items.capacity()) state.GrowItems();
+  state.AppendItem(item);
   return true;
 }
 
 // True when an item for `equation` from `model` goes straight into the open
 // equation: it is the one being emitted and there is room.
-[[gnu::always_inline]] inline bool TQ_Executive::AppendsInPlace(const TQ_ModelType* model, int equation) const {
-  const Impl& h = *m;
-  return equation == h.openIndex && model == h.openOwner && h.items.size() != h.items.capacity();
+[[gnu::always_inline]] inline bool TQ_Executive::AppendsInPlace(const TQ_ModelType* model, int equation) {
+  const ItemState& state = State();
+  return equation == state.openIndex && model == state.openOwner && state.items.size() != state.items.capacity();
 }
 
-[[gnu::always_inline]] inline void TQ_Executive::AppendItemFrom(TQ_Executive* host, const TQ_ModelType* model,
-                                                                int equation, TQ_ProgramItem item) {
-  if (host == nullptr || !host->AppendsInPlace(model, equation)) [[unlikely]] {
-    AppendItemChecked(model, equation, item);
-    return;
-  }
-  host->m->AppendItem(item);
+// The same for an operator or constant, taking its parts in the order the
+// models' calls have them, so that their common case hands its arguments on
+// as they stand.
+[[gnu::noinline]] void TQ_Executive::AppendValueChecked(const TQ_ModelType* model, std::int32_t code, int equation,
+                                                        TQ_ProgramItem::Kind kind, double real) {
+  AppendItemChecked(model, equation, MakeItem(kind, code, real));
+}
+
+[[gnu::always_inline]] inline void TQ_Executive::AppendItemFrom(const TQ_ModelType* model, std::int32_t code,
+                                                                int equation, TQ_ProgramItem::Kind kind, double real) {
+  if (!AppendsInPlace(model, equation)) [[unlikely]]
+    return AppendValueChecked(model, code, equation, kind, real);
+  State().AppendItem(MakeItem(kind, code, real));
 }
 
 void TQ_Executive::EmitOp(const TQ_ModelType* model, int op, int equation) {
-  AppendItemFrom(this, model, equation, MakeItem(TQ_ProgramItem::Op, op, 0.0));
+  AppendItemFrom(model, op, equation, TQ_ProgramItem::Op, 0.0);
 }
 
 void TQ_Executive::EmitInteger(const TQ_ModelType* model, int value, int equation) {
-  AppendItemFrom(this, model, equation, MakeItem(TQ_ProgramItem::Integer, value, 0.0));
+  AppendItemFrom(model, value, equation, TQ_ProgramItem::Integer, 0.0);
 }
 
 void TQ_Executive::EmitReal(const TQ_ModelType* model, double value, int equation) {
-  AppendItemFrom(this, model, equation, MakeItem(TQ_ProgramItem::Real, 0, value));
+  AppendItemFrom(model, 0, equation, TQ_ProgramItem::Real, value);
 }
 
 // The non-zero of a term just appended goes into the pattern only through
 // cursors that stand inside the host's arrays, at the same entry of both.
 void TQ_Executive::RecordNonZero(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation) {
-  if (!CursorsInside(rows, cols, m->rows, m->cols)) {
-    RefuseCursors(*this, model, term, equation, rows, cols, m->rows, m->cols);
+  ItemState& state = State();
+  if (!state.CursorsInside(rows, cols)) {
+    RefuseCursors(*this, model, term, equation, rows, cols, state.rows, state.cols);
     return;
   }
   *rows++ = equation;
   *cols++ = term.Column();
-  ++m->written;
+  ++state.written;
 }
 
 // A term: the item first (refused, or after making room), then its non-zero.
@@ -888,63 +923,73 @@ void TQ_Executive::RecordNonZero(const TQ_ModelType* model, TQ_VarParam& term, i
 }
 
 // The common case of a term also has its cursors inside the pattern arrays.
-[[gnu::always_inline]] inline void TQ_Executive::EmitTermFrom(TQ_Executive* host, const TQ_ModelType* model,
-                                                              TQ_VarParam& term, int*& rows, int*& cols, int equation) {
-  if (host == nullptr || !host->AppendsInPlace(model, equation) ||
-      !CursorsInside(rows, cols, host->m->rows, host->m->cols)) [[unlikely]]
+[[gnu::always_inline]] inline void TQ_Executive::EmitTermFrom(const TQ_ModelType* model, TQ_VarParam& term,
+                                                              int*& rows, int*& cols, int equation) {
+  ItemState& state = State();
+  // The cursors and the column are read before anything is written: a write
+  // through one cursor could otherwise change what the others read.
+  int* const row = rows;
+  int* const col = cols;
+  if (!AppendsInPlace(model, equation) || !state.CursorsInside(row, col)) [[unlikely]]
     return EmitTermChecked(model, term, rows, cols, equation);
-  Impl& h = *host->m;
-  h.AppendItem(TermItem(term));
-  *rows++ = equation;
-  *cols++ = term.Column();
-  ++h.written;
+  const int column = term.Column();
+  state.AppendItem(TermItem(term));
+  *row = equation;
+  *col = column;
+  rows = row + 1;
+  cols = col + 1;
+  ++state.written;
 }
 
-void TQ_Executive::DeclareEquation(const TQ_ModelType* model, int group) { DeclareEquationFrom(this, model, group); }
-void TQ_Executive::DeclareNonZero(const TQ_ModelType* model, TQ_VarParam& term) {
-  DeclareNonZeroFrom(this, model, term);
-}
+void TQ_Executive::DeclareEquation(const TQ_ModelType* model, int group) { DeclareEquationFrom(model, group); }
+void TQ_Executive::DeclareNonZero(const TQ_ModelType* model, TQ_VarParam& term) { DeclareNonZeroFrom(model, term); }
 void TQ_Executive::EmitEquation(const TQ_ModelType* model, const char* name, int& count, int group,
                                 const TQ_EquationType* type) {
-  EmitEquationFrom(this, model, name, count, group, type);
+  EmitEquationFrom(model, name, count, group, type);
 }
 void TQ_Executive::EmitTerm(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation) {
-  EmitTermFrom(this, model, term, rows, cols, equation);
+  EmitTermFrom(model, term, rows, cols, equation);
 }
 
 void TQ_Executive::ResetExpressionsOf(const TQ_ModelType* model) {
+  ItemState& state = State();
   m->ReleaseProcedureRecords(model);
-  m->SettleItemCount();
+  state.SettleItemCount();
   std::vector<TQ_EmittedEquation> kept;
   std::vector<TQ_ProgramItem> keptItems;
   bool any = false;
-  for (const TQ_EmittedEquation& e : m->emitted)
+  for (const TQ_EmittedEquation& e : state.emitted)
     if (e.owner == model) any = true;
   if (!any) return;
-  for (const TQ_EmittedEquation& e : m->emitted) {
+  for (const TQ_EmittedEquation& e : state.emitted) {
     if (e.owner == model) continue;
     TQ_EmittedEquation moved = e;
     moved.firstItem = static_cast<std::uint32_t>(keptItems.size());
-    keptItems.insert(keptItems.end(), m->items.begin() + e.firstItem, m->items.begin() + e.firstItem + e.itemCount);
+    const auto first = state.items.begin() + e.firstItem;
+    keptItems.insert(keptItems.end(), first, first + e.itemCount);
     kept.push_back(moved);
   }
-  m->emitted.swap(kept);
-  m->items.swap(keptItems);
-  m->CloseEquation();
+  state.emitted.swap(kept);
+  state.items.swap(keptItems);
+  state.CloseEquation();
 }
 
 void TQ_Executive::BeginEmission(std::size_t nonZeros, int*& rows, int*& cols) {
+  ItemState& state = State();
   m->ReleaseProcedureRecords(nullptr);
-  m->emitted.clear();
-  m->items.clear();
-  m->CloseEquation();
-  m->emitted.reserve(m->declared.size());
-  m->items.reserve(nonZeros * 2 + 16);
-  m->rows.assign(nonZeros, -1);
-  m->cols.assign(nonZeros, -1);
-  m->written = 0;
-  rows = m->rows.data();
-  cols = m->cols.data();
+  state.emitted.clear();
+  state.items.clear();
+  state.CloseEquation();
+  state.emitted.reserve(state.declared.size());
+  state.items.reserve(nonZeros * 2 + 16);
+  state.rows.assign(nonZeros, -1);
+  state.cols.assign(nonZeros, -1);
+  state.patternEntries = nonZeros;
+  state.columnsFromRows =
+      reinterpret_cast<std::uintptr_t>(state.cols.data()) - reinterpret_cast<std::uintptr_t>(state.rows.data());
+  state.written = 0;
+  rows = state.rows.data();
+  cols = state.cols.data();
 }
 
 // ---- procedure equations ---------------------------------------------------------------------
@@ -970,31 +1015,26 @@ void TQ_Executive::EmitProcCall(const TQ_ModelType* model, const TQ_ProcedureTyp
 // ---- the models' calls into the executive -------------------------------------------------
 //
 // Defined here, beside the executive's own code: they run once per declared
-// equation or non-zero, or per program item. They reach the executive through
-// its pointer, which is null before its first use, and are flattened: the
-// common case is one piece of code without calls.
+// equation or non-zero, or per program item, and are flattened: the common
+// case is one piece of code without calls, on the item state.
 
-[[gnu::flatten]] void TQ_ModelType::SetGroupLimits(int group) {
-  TQ_Executive::DeclareEquationFrom(g_executive, this, group);
-}
-[[gnu::flatten]] void TQ_ModelType::AddNonZero(TQ_VarParam& term) {
-  TQ_Executive::DeclareNonZeroFrom(g_executive, this, term);
-}
+[[gnu::flatten]] void TQ_ModelType::SetGroupLimits(int group) { TQ_Executive::DeclareEquationFrom(this, group); }
+[[gnu::flatten]] void TQ_ModelType::AddNonZero(TQ_VarParam& term) { TQ_Executive::DeclareNonZeroFrom(this, term); }
 int TQ_ModelType::SetLocalEqnCount(int count) { return TQ_Executive::Instance().LocalEqnCount(this, count); }
 [[gnu::flatten]] void TQ_ModelType::AddEquation(const char* name, int& count, int group) {
-  TQ_Executive::EmitEquationFrom(g_executive, this, name, count, group, nullptr);
+  TQ_Executive::EmitEquationFrom(this, name, count, group, nullptr);
 }
 
 void TQ_ModelExtensions::ResetExpressions() { TQ_Executive::Instance().ResetExpressionsOf(m_model); }
 [[gnu::flatten]] void TQ_ModelExtensions::AddOp(EOp op, int equation) {
-  TQ_Executive::AppendItemFrom(g_executive, m_model, equation, MakeItem(TQ_ProgramItem::Op, op, 0.0));
+  TQ_Executive::AppendItemFrom(m_model, op, equation, TQ_ProgramItem::Op, 0.0);
 }
 [[gnu::flatten]] void TQ_ModelExtensions::AddTerm(double value, int equation) {
-  TQ_Executive::AppendItemFrom(g_executive, m_model, equation, MakeItem(TQ_ProgramItem::Real, 0, value));
+  TQ_Executive::AppendItemFrom(m_model, 0, equation, TQ_ProgramItem::Real, value);
 }
 [[gnu::flatten]] void TQ_ModelExtensions::AddTerm(int value, int equation) {
-  TQ_Executive::AppendItemFrom(g_executive, m_model, equation, MakeItem(TQ_ProgramItem::Integer, value, 0.0));
+  TQ_Executive::AppendItemFrom(m_model, value, equation, TQ_ProgramItem::Integer, 0.0);
 }
 [[gnu::flatten]] void TQ_ModelExtensions::AddTerm(TQ_VarParam& term, int*& rows, int*& cols, int equation) {
-  TQ_Executive::EmitTermFrom(g_executive, m_model, term, rows, cols, equation);
+  TQ_Executive::EmitTermFrom(m_model, term, rows, cols, equation);
 }

@@ -220,23 +220,22 @@ class VEKEXP_API TQ_Executive {
   bool IsBeingEmitted(const TQ_ModelType* model, int equation);
   // True when an item for `equation` from `model` goes straight into the
   // open equation: it is the one being emitted and there is room.
-  bool AppendsInPlace(const TQ_ModelType* model, int equation) const;
+  static bool AppendsInPlace(const TQ_ModelType* model, int equation);
   // The pattern entry of a term just appended, through the cursors.
   void RecordNonZero(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation);
 
-  // The per-item calls, for the models' calls and the public ones alike:
-  // `host` is the executive, null before it is made. The common case is
-  // inlined; the Checked variants take everything else (making the
-  // executive, refusals, growing).
+  // The per-item calls, for the models' calls and the public ones alike. The
+  // common case is inlined; the Checked variants take everything else
+  // (making the executive, refusals, growing).
   friend class TQ_ModelType;
   friend class TQ_ModelExtensions;
-  static void DeclareEquationFrom(TQ_Executive* host, const TQ_ModelType* model, int group);
-  static void DeclareNonZeroFrom(TQ_Executive* host, const TQ_ModelType* model, TQ_VarParam& term);
-  static void EmitEquationFrom(TQ_Executive* host, const TQ_ModelType* model, const char* name, int& count, int group,
+  static void DeclareEquationFrom(const TQ_ModelType* model, int group);
+  static void DeclareNonZeroFrom(const TQ_ModelType* model, TQ_VarParam& term);
+  static void EmitEquationFrom(const TQ_ModelType* model, const char* name, int& count, int group,
                                const TQ_EquationType* type);
-  static void AppendItemFrom(TQ_Executive* host, const TQ_ModelType* model, int equation, TQ_ProgramItem item);
-  static void EmitTermFrom(TQ_Executive* host, const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols,
-                           int equation);
+  static void AppendItemFrom(const TQ_ModelType* model, std::int32_t code, int equation, TQ_ProgramItem::Kind kind,
+                             double real);
+  static void EmitTermFrom(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation);
   static void DeclareEquationChecked(const TQ_ModelType* model, int group);
   static void DeclareNonZeroChecked(const TQ_ModelType* model, TQ_VarParam& term);
   static void EmitEquationChecked(const TQ_ModelType* model, const char* name, int& count, int group,
@@ -245,6 +244,8 @@ class VEKEXP_API TQ_Executive {
   // (with a message) when `equation` is not the equation being emitted by
   // `model`.
   static bool AppendItemChecked(const TQ_ModelType* model, int equation, TQ_ProgramItem item);
+  static void AppendValueChecked(const TQ_ModelType* model, std::int32_t code, int equation, TQ_ProgramItem::Kind kind,
+                                 double real);
   static void EmitTermChecked(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation);
   // Makes the one executive.
   static void Create();
