@@ -33,19 +33,23 @@ constexpr TQ_EmittedEquation kBlankEquation{};
 // test of their own for it. The host is called from one thread at a time.
 struct ItemState {
   // The equations SetUpEquations declared. Non-zeros go only to the last
-  // declaration, so its count is the non-zeros after its first; it is written
-  // when the declaration closes, and before anyone reads it (SettleNonZeroCount).
+  // declaration, so the non-zeros of a declaration run from its first to the
+  // next one's first, or to the end for the last one. Its count is written
+  // before anyone reads it (SettleNonZeroCount), for the declarations from
+  // `nonZeroCountsFrom` on: those made or added to since the last reading.
   std::vector<TQ_DeclaredEquation> declared;
   std::vector<TQ_VarParam*> declaredNonZeros;
   const void* declaringOwner = kNoModel;  // owner of the last declaration
+  std::size_t nonZeroCountsFrom = 0;
 
   // The equations JacPattern emitted. Program items go only to the open
-  // equation, which is the last one: its count is likewise written when it
-  // closes and before anyone reads it (SettleItemCount).
+  // equation, which is the last one: their counts are likewise written
+  // before anyone reads them (SettleItemCount).
   std::vector<TQ_EmittedEquation> emitted;
   std::vector<TQ_ProgramItem> items;
   int openIndex = -1;                // host index of the equation being emitted
   const void* openOwner = kNoModel;  // the model emitting it
+  std::size_t itemCountsFrom = 0;
 
   // The pattern arrays, their common size and the entries written.
   std::vector<int> rows;
@@ -83,23 +87,29 @@ struct ItemState {
     return true;
   }
 
-  // Writes the count of the last declaration and of the last emitted
-  // equation. Either may be open; counting their contents is left to here so
-  // that each non-zero or program item is one store.
-  [[gnu::always_inline]] void SettleNonZeroCount() {
-    if (declared.empty()) return;
-    TQ_DeclaredEquation& last = declared.back();
-    last.nonZeroCount = static_cast<std::uint32_t>(declaredNonZeros.size()) - last.firstNonZero;
+  // Writes the counts of the declarations and of the emitted equations from
+  // where they may be stale on. The last of either may be open and stays
+  // stale; counting their contents is left to here so that each declaration
+  // or equation is its own entry only, and each non-zero or item one store.
+  template <typename Entry>
+  static void SettleCounts(std::vector<Entry>& entries, std::uint32_t Entry::*first, std::uint32_t Entry::*count,
+                           std::size_t contents, std::size_t& from) {
+    if (entries.empty()) return;
+    for (std::size_t e = from; e + 1 < entries.size(); ++e) entries[e].*count = entries[e + 1].*first - entries[e].*first;
+    entries.back().*count = static_cast<std::uint32_t>(contents) - entries.back().*first;
+    from = entries.size() - 1;
   }
-  [[gnu::always_inline]] void SettleItemCount() {
-    if (emitted.empty()) return;
-    TQ_EmittedEquation& last = emitted.back();
-    last.itemCount = static_cast<std::uint32_t>(items.size()) - last.firstItem;
+  void SettleNonZeroCount() {
+    SettleCounts(declared, &TQ_DeclaredEquation::firstNonZero, &TQ_DeclaredEquation::nonZeroCount,
+                 declaredNonZeros.size(), nonZeroCountsFrom);
+  }
+  void SettleItemCount() {
+    SettleCounts(emitted, &TQ_EmittedEquation::firstItem, &TQ_EmittedEquation::itemCount, items.size(),
+                 itemCountsFrom);
   }
 
   // Opens a declaration for `model`; the last one closes.
   [[gnu::always_inline]] void OpenDeclaration(const TQ_ModelType* model, int group) {
-    SettleNonZeroCount();
     // A blank entry, then its fields: an entry built on the stack and copied
     // would be read back whole from the stores of its parts, which the
     // processor cannot forward to the read.
@@ -115,7 +125,6 @@ struct ItemState {
   // closes. Items from no model are refused.
   [[gnu::always_inline]] void OpenEquation(const TQ_ModelType* model, std::uint32_t name, int& count, int group,
                                            const TQ_EquationType* type) {
-    SettleItemCount();
     emitted.push_back(kBlankEquation);  // then its fields, as in OpenDeclaration
     TQ_EmittedEquation& equation = emitted.back();
     equation.owner = model;
@@ -456,6 +465,7 @@ bool TQ_Executive::RunSetDims() {
 bool TQ_Executive::RunSetUpEquations() {
   ItemState& state = State();
   state.declared.clear();
+  state.nonZeroCountsFrom = 0;
   state.declaredNonZeros.clear();
   state.declaringOwner = kNoModel;
   m->declaredRunning = 0;
@@ -474,7 +484,6 @@ bool TQ_Executive::RunSetUpEquations() {
            m->declaredRunning = result;
            return true;
          }) && ok;
-    state.SettleNonZeroCount();
     summary.declaredCount = static_cast<int>(state.declared.size()) - summary.firstDeclared;
     int lastGroup = TQ_ModelType::m_stLastGroup;
     for (std::size_t e = static_cast<std::size_t>(summary.firstDeclared); e < state.declared.size(); ++e)
@@ -509,7 +518,6 @@ bool TQ_Executive::RunJacPattern() {
          }) && ok;
     summary.emittedCount = static_cast<int>(State().emitted.size()) - summary.firstEmitted;
   }
-  State().SettleItemCount();
   return ok;
 }
 
@@ -836,17 +844,29 @@ TQ_ProgramItem TermItem(TQ_VarParam& term) {
   State().OpenEquation(model, id, count, group, type);
 }
 
-// The common case: there is room, and the name is one whose address was seen
-// with the same text.
+// The equation just opened under the name its text's address had last time
+// takes the name of the text it has now.
+[[gnu::noinline]] void TQ_Executive::RenameOpenEquation(const char* name) {
+  const std::uint32_t id = Instance().m->InternName(name);
+  State().emitted.back().name = id;
+}
+
+// The common case: there is room, and the name's address was seen. The
+// equation opens under the name the address had, and the text is compared
+// last, with only the text to keep across the comparison: a text that has
+// changed renames the equation.
 [[gnu::always_inline]] inline void TQ_Executive::EmitEquationFrom(const TQ_ModelType* model, const char* name,
                                                                   int& count, int group,
                                                                   const TQ_EquationType* type) {
   ItemState& state = State();
-  std::uint32_t id = 0;
-  if (!state.RecentId(name, id) || state.emitted.size() == state.emitted.capacity()) [[unlikely]]
+  const ItemState::RecentName& recent = state.RecentSlot(name);
+  if (recent.text != name || state.emitted.size() == state.emitted.capacity()) [[unlikely]]
     return EmitEquationChecked(model, name, count, group, type);
   if (state.emitted.size() == state.emitted.capacity()) __builtin_unreachable();
-  state.OpenEquation(model, id, count, group, type);
+  const char* const stored = recent.stored;
+  state.OpenEquation(model, recent.id, count, group, type);
+  if (std::strcmp(stored, name) != 0) [[unlikely]]
+    RenameOpenEquation(name);
 }
 
 // Items belong to the equation being emitted, by the model emitting it (a
@@ -970,6 +990,7 @@ void TQ_Executive::ResetExpressionsOf(const TQ_ModelType* model) {
     kept.push_back(moved);
   }
   state.emitted.swap(kept);
+  state.itemCountsFrom = state.emitted.size();  // each kept count is written
   state.items.swap(keptItems);
   state.CloseEquation();
 }
@@ -978,6 +999,7 @@ void TQ_Executive::BeginEmission(std::size_t nonZeros, int*& rows, int*& cols) {
   ItemState& state = State();
   m->ReleaseProcedureRecords(nullptr);
   state.emitted.clear();
+  state.itemCountsFrom = 0;
   state.items.clear();
   state.CloseEquation();
   state.emitted.reserve(state.declared.size());

@@ -240,6 +240,7 @@ class VEKEXP_API TQ_Executive {
   static void DeclareNonZeroChecked(const TQ_ModelType* model, TQ_VarParam& term);
   static void EmitEquationChecked(const TQ_ModelType* model, const char* name, int& count, int group,
                                   const TQ_EquationType* type);
+  static void RenameOpenEquation(const char* name);
   // Appends an item to the open equation, making room when needed; false
   // (with a message) when `equation` is not the equation being emitted by
   // `model`.

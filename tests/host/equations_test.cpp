@@ -258,6 +258,49 @@ TEST_F(ModelCycle, NonZeroCountsReadWhileDeclaringFollowLaterNonZeros) {
   EXPECT_EQ(Host().Declared()[2].nonZeroCount, 0u);
 }
 
+TEST_F(ModelCycle, CountsReadOnlyAfterManyEquationsAreEachEquationsOwn) {
+  auto* a = Add<TwoEquationModel>("A");
+  auto* b = Add<TwoEquationModel>("B");
+  // Nothing is read while the models declare and emit; each cycle starts the
+  // stores afresh, with fewer or more entries than the last.
+  for (int cycle = 0; cycle < 2; ++cycle) {
+    ASSERT_TRUE(Host().RunCycle()) << AllErrors();
+    const auto& declared = Host().Declared();
+    ASSERT_EQ(declared.size(), 4u) << cycle;
+    for (std::size_t e = 0; e < declared.size(); ++e) {
+      EXPECT_EQ(declared[e].nonZeroCount, 2u) << cycle << " " << e;
+      EXPECT_EQ(declared[e].firstNonZero, 2 * e) << cycle << " " << e;
+    }
+    const auto& emitted = Host().Emitted();
+    ASSERT_EQ(emitted.size(), 4u) << cycle;
+    const std::vector<std::uint32_t> items = {3, 5, 3, 5};  // X-Y, Y*H-2.5
+    for (std::size_t e = 0; e < emitted.size(); ++e) EXPECT_EQ(emitted[e].itemCount, items[e]) << cycle << " " << e;
+  }
+  // Dropping the first model's programs keeps the second's counts; an
+  // equation emitted after them counts its own items only.
+  a->ResetExpressions();
+  int n = 4;
+  b->AddEquation("TQ_Eqn3", n, 9);
+  b->AddOp(EOp_Root, 4);
+  b->AddTerm(1, 4);
+  const auto& emitted = Host().Emitted();
+  ASSERT_EQ(emitted.size(), 3u);
+  EXPECT_EQ(emitted[0].itemCount, 3u);
+  EXPECT_EQ(emitted[1].itemCount, 5u);
+  EXPECT_EQ(emitted[2].itemCount, 2u);
+  EXPECT_EQ(emitted[2].firstItem, 8u);
+  EXPECT_EQ(Host().Infix(emitted[1]), "Y*H-2.5");
+  EXPECT_EQ(Host().Infix(emitted[2]), "op1(1)");
+  EXPECT_TRUE(Host().Errors().empty()) << AllErrors();
+  // A shorter declaration after a longer one reads its own count.
+  Host().RunSetUpEquations();
+  a->SetGroupLimits(7);
+  a->AddNonZero(a->X);
+  ASSERT_EQ(Host().Declared().size(), 5u);
+  EXPECT_EQ(Host().Declared()[3].nonZeroCount, 2u);
+  EXPECT_EQ(Host().Declared()[4].nonZeroCount, 1u);
+}
+
 // ---- the pattern arrays -----------------------------------------------------------------
 
 TEST_F(ModelCycle, AddTermRefusesToWritePastTheDeclaredNonZeros) {
