@@ -51,12 +51,21 @@ struct ItemState {
   const void* openOwner = kNoModel;  // the model emitting it
   std::size_t itemCountsFrom = 0;
 
-  // The pattern arrays, their common size and the entries written.
+  // The pattern arrays and the entries written. Entries are not set to -1
+  // when the arrays are made, but when first needed: the entries before
+  // `nextRow` (and `nextCol`, the same entry of the other array) are written
+  // or -1, the ones from there on have not been written since the arrays
+  // were made and are set to -1 before anyone reads them (FillPattern). A
+  // term at exactly that entry, the usual next one, needs no other check.
+  // The entries written are those before `nextRow` and `writtenBesides`
+  // more: less the entries set to -1, more the ones written again.
   std::vector<int> rows;
   std::vector<int> cols;
-  std::size_t patternEntries = 0;
-  std::uintptr_t columnsFromRows = 0;  // the column array's address less the row array's
-  int written = 0;
+  int* nextRow = nullptr;
+  int* nextCol = nullptr;
+  int writtenBesides = 0;
+
+  int Written() const { return static_cast<int>(nextRow - rows.data()) + writtenBesides; }
 
   // Names are looked up by their text: a caller may build every name in one
   // buffer. A model usually hands the same few texts over again and again (a
@@ -154,18 +163,35 @@ struct ItemState {
     items.push_back(item);
   }
 
-  // True when the cursors stand at the same entry of the pattern arrays,
-  // before their end: the column cursor is as far from the row cursor as the
-  // column array from the row array, and one unsigned comparison tests the
-  // row cursor: its distance from the array's start, rotated so that a
-  // distance that is not a whole number of entries becomes huge, is below the
-  // number of entries (a cursor before the start, or null, is a huge distance
-  // too).
-  [[gnu::always_inline]] bool CursorsInside(const int* rowCursor, const int* colCursor) const {
+  // True when the cursors stand at the first entry not yet filled, before
+  // the arrays' end.
+  [[gnu::always_inline]] bool CursorsAtNext(const int* rowCursor, const int* colCursor) const {
+    return rowCursor == nextRow && colCursor == nextCol && rowCursor != std::to_address(rows.end());
+  }
+
+  // The entry of the pattern arrays at which both cursors stand, before their
+  // end; -1 when they stand at none. One unsigned comparison tests the row
+  // cursor: its distance from the array's start, rotated so that a distance
+  // that is not a whole number of entries becomes huge, is below the number
+  // of entries (a cursor before the start, or null, is a huge distance too).
+  std::ptrdiff_t CursorEntry(const int* rowCursor, const int* colCursor) const {
     constexpr int kShift = std::countr_zero(sizeof(int));
     const auto address = [](const int* p) { return reinterpret_cast<std::uintptr_t>(p); };
-    return address(colCursor) - address(rowCursor) == columnsFromRows &&
-           std::rotr(address(rowCursor) - address(rows.data()), kShift) < patternEntries;
+    const std::uintptr_t at = address(rowCursor) - address(rows.data());
+    if (address(colCursor) - address(cols.data()) != at || std::rotr(at, kShift) >= rows.size()) return -1;
+    return static_cast<std::ptrdiff_t>(at >> kShift);
+  }
+
+  // Sets the entries from the first not yet filled up to `end` to -1, and
+  // moves the next entry there when it is further on.
+  void FillPattern(std::size_t end) {
+    const std::size_t from = static_cast<std::size_t>(nextRow - rows.data());
+    if (end <= from) return;
+    std::fill(rows.begin() + static_cast<std::ptrdiff_t>(from), rows.begin() + static_cast<std::ptrdiff_t>(end), -1);
+    std::fill(cols.begin() + static_cast<std::ptrdiff_t>(from), cols.begin() + static_cast<std::ptrdiff_t>(end), -1);
+    nextRow = rows.data() + end;
+    nextCol = cols.data() + end;
+    writtenBesides -= static_cast<int>(end - from);
   }
 };
 
@@ -546,9 +572,16 @@ const std::vector<TQ_ProcCall>& TQ_Executive::ProcCalls() const { return m->proc
 const char* TQ_Executive::ProcExpressionName(const TQ_ProcExpression& expression) const {
   return expression.name < m->names.size() ? m->names[expression.name].c_str() : "";
 }
-const std::vector<int>& TQ_Executive::PatternRows() const { return State().rows; }
-const std::vector<int>& TQ_Executive::PatternColumns() const { return State().cols; }
-int TQ_Executive::PatternEntriesWritten() const { return State().written; }
+// The readers set the entries not written yet to -1 first.
+const std::vector<int>& TQ_Executive::PatternRows() const {
+  State().FillPattern(State().rows.size());
+  return State().rows;
+}
+const std::vector<int>& TQ_Executive::PatternColumns() const {
+  State().FillPattern(State().cols.size());
+  return State().cols;
+}
+int TQ_Executive::PatternEntriesWritten() const { return State().Written(); }
 
 std::size_t TQ_Executive::StoreBytes() const {
   ItemState& state = State();
@@ -925,15 +958,20 @@ void TQ_Executive::EmitReal(const TQ_ModelType* model, double value, int equatio
 
 // The non-zero of a term just appended goes into the pattern only through
 // cursors that stand inside the host's arrays, at the same entry of both.
+// Entries passed over are set to -1 first.
 void TQ_Executive::RecordNonZero(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation) {
   ItemState& state = State();
-  if (!state.CursorsInside(rows, cols)) {
+  const std::ptrdiff_t entry = state.CursorEntry(rows, cols);
+  if (entry < 0) {
     RefuseCursors(*this, model, term, equation, rows, cols, state.rows, state.cols);
     return;
   }
+  // Entries up to this one are filled (counting as set to -1), then this one
+  // counts as written.
+  state.FillPattern(static_cast<std::size_t>(entry) + 1);
+  ++state.writtenBesides;
   *rows++ = equation;
   *cols++ = term.Column();
-  ++state.written;
 }
 
 // A term: the item first (refused, or after making room), then its non-zero.
@@ -942,7 +980,8 @@ void TQ_Executive::RecordNonZero(const TQ_ModelType* model, TQ_VarParam& term, i
   if (AppendItemChecked(model, equation, TermItem(term))) Instance().RecordNonZero(model, term, rows, cols, equation);
 }
 
-// The common case of a term also has its cursors inside the pattern arrays.
+// The common case of a term also has its cursors at the next entry of the
+// pattern arrays.
 [[gnu::always_inline]] inline void TQ_Executive::EmitTermFrom(const TQ_ModelType* model, TQ_VarParam& term,
                                                               int*& rows, int*& cols, int equation) {
   ItemState& state = State();
@@ -950,15 +989,14 @@ void TQ_Executive::RecordNonZero(const TQ_ModelType* model, TQ_VarParam& term, i
   // through one cursor could otherwise change what the others read.
   int* const row = rows;
   int* const col = cols;
-  if (!AppendsInPlace(model, equation) || !state.CursorsInside(row, col)) [[unlikely]]
+  if (!AppendsInPlace(model, equation) || !state.CursorsAtNext(row, col)) [[unlikely]]
     return EmitTermChecked(model, term, rows, cols, equation);
   const int column = term.Column();
   state.AppendItem(TermItem(term));
   *row = equation;
   *col = column;
-  rows = row + 1;
-  cols = col + 1;
-  ++state.written;
+  rows = state.nextRow = row + 1;
+  cols = state.nextCol = col + 1;
 }
 
 void TQ_Executive::DeclareEquation(const TQ_ModelType* model, int group) { DeclareEquationFrom(model, group); }
@@ -1004,12 +1042,12 @@ void TQ_Executive::BeginEmission(std::size_t nonZeros, int*& rows, int*& cols) {
   state.CloseEquation();
   state.emitted.reserve(state.declared.size());
   state.items.reserve(nonZeros * 2 + 16);
-  state.rows.assign(nonZeros, -1);
-  state.cols.assign(nonZeros, -1);
-  state.patternEntries = nonZeros;
-  state.columnsFromRows =
-      reinterpret_cast<std::uintptr_t>(state.cols.data()) - reinterpret_cast<std::uintptr_t>(state.rows.data());
-  state.written = 0;
+  // Sized only: entries are set to -1 as the terms pass them or when read.
+  state.rows.resize(nonZeros);
+  state.cols.resize(nonZeros);
+  state.nextRow = state.rows.data();
+  state.nextCol = state.cols.data();
+  state.writtenBesides = 0;
   rows = state.rows.data();
   cols = state.cols.data();
 }

@@ -328,6 +328,70 @@ TEST_F(ModelCycle, AddTermRefusesToWritePastTheDeclaredNonZeros) {
   EXPECT_EQ(Host().Infix(Host().Emitted()[1]), "Y*H-2.5");
 }
 
+TEST_F(ModelCycle, EntriesNoTermWroteReadAsMinusOneWhereverTheCursorsWent) {
+  auto* model = Add<TwoEquationModel>("M");
+  const int x = model->X.Column();
+  const int y = model->Y.Column();
+  const int h = model->H.Column();
+  int* rows = nullptr;
+  int* cols = nullptr;
+  // A longer emission first, so that the arrays hold entries of an earlier
+  // one.
+  Host().BeginEmission(8, rows, cols);
+  int n = 0;
+  model->AddEquation("E", n, 1);
+  for (int k = 0; k < 8; ++k) model->AddTerm(model->H, rows, cols, 0);
+  ASSERT_EQ(Host().PatternEntriesWritten(), 8);
+
+  Host().BeginEmission(6, rows, cols);
+  int* const rowStart = rows;
+  int* const colStart = cols;
+  n = 3;
+  model->AddEquation("E", n, 1);
+  model->AddTerm(model->X, rows, cols, 3);  // entry 0
+  // Both cursors moved on past entries 1 and 2.
+  rows += 2;
+  cols += 2;
+  model->AddTerm(model->Y, rows, cols, 3);  // entry 3
+  // Both cursors moved back to entry 0, written again.
+  int* r = rowStart;
+  int* c = colStart;
+  model->AddTerm(model->H, r, c, 3);
+  EXPECT_EQ(r, rowStart + 1);
+  EXPECT_EQ(Host().PatternEntriesWritten(), 3);
+  EXPECT_EQ(Host().PatternRows(), (std::vector<int>{3, -1, -1, 3, -1, -1}));
+  EXPECT_EQ(Host().PatternColumns(), (std::vector<int>{h, -1, -1, y, -1, -1}));
+
+  // Read while emitting, the emission goes on from where it was.
+  model->AddTerm(model->X, rows, cols, 3);  // entry 4
+  EXPECT_EQ(Host().PatternEntriesWritten(), 4);
+  EXPECT_EQ(Host().PatternRows(), (std::vector<int>{3, -1, -1, 3, 3, -1}));
+  EXPECT_EQ(Host().PatternColumns(), (std::vector<int>{h, -1, -1, y, x, -1}));
+  model->AddTerm(model->Y, rows, cols, 3);  // entry 5, the last
+  EXPECT_EQ(Host().PatternColumns(), (std::vector<int>{h, -1, -1, y, x, y}));
+  EXPECT_EQ(Host().PatternEntriesWritten(), 5);
+  EXPECT_TRUE(Host().Errors().empty()) << AllErrors();
+
+  // One term more is refused, and so are cursors that stand between two
+  // entries.
+  model->AddTerm(model->X, rows, cols, 3);
+  EXPECT_TRUE(ErrorMentions("would write past the 6 declared non-zeros; refused")) << AllErrors();
+  Host().ClearErrors();
+  const auto between = [](int* entry) { return reinterpret_cast<int*>(reinterpret_cast<char*>(entry) + 2); };
+  int* rowBetween = between(rowStart + 1);
+  int* colBetween = between(colStart + 1);
+  model->AddTerm(model->X, rowBetween, colBetween, 3);
+  EXPECT_TRUE(ErrorMentions("do not point into the host's pattern arrays")) << AllErrors();
+  EXPECT_EQ(Host().PatternEntriesWritten(), 5);
+  EXPECT_EQ(Host().PatternRows(), (std::vector<int>{3, -1, -1, 3, 3, 3}));
+
+  // A fresh emission shows nothing of the last one.
+  Host().BeginEmission(3, rows, cols);
+  EXPECT_EQ(Host().PatternEntriesWritten(), 0);
+  EXPECT_EQ(Host().PatternRows(), (std::vector<int>{-1, -1, -1}));
+  EXPECT_EQ(Host().PatternColumns(), (std::vector<int>{-1, -1, -1}));
+}
+
 TEST_F(ModelCycle, AddTermWithNoDeclaredNonZerosIsRefusedAsAnOverflow) {
   class Undeclared : public TwoEquationModel {
    public:
