@@ -49,6 +49,13 @@ struct ItemState {
   std::vector<TQ_ProgramItem> items;
   int openIndex = -1;                // host index of the equation being emitted
   const void* openOwner = kNoModel;  // the model emitting it
+  // The expression interface of the model emitting it, when known: the
+  // models' item calls come through it and compare it, not its model, with
+  // the open equation's. An interface is known once an item from it went in
+  // (its model and it are remembered), and forgotten when it is destroyed.
+  const void* openExpressions = kNoModel;
+  const void* knownExpressions = kNoModel;
+  const void* knownExpressionsModel = kNoModel;
   std::size_t itemCountsFrom = 0;
 
   // The pattern arrays and the entries written. Entries are not set to -1
@@ -104,7 +111,8 @@ struct ItemState {
   static void SettleCounts(std::vector<Entry>& entries, std::uint32_t Entry::*first, std::uint32_t Entry::*count,
                            std::size_t contents, std::size_t& from) {
     if (entries.empty()) return;
-    for (std::size_t e = from; e + 1 < entries.size(); ++e) entries[e].*count = entries[e + 1].*first - entries[e].*first;
+    for (std::size_t e = from; e + 1 < entries.size(); ++e)
+      entries[e].*count = entries[e + 1].*first - entries[e].*first;
     entries.back().*count = static_cast<std::uint32_t>(contents) - entries.back().*first;
     from = entries.size() - 1;
   }
@@ -143,6 +151,7 @@ struct ItemState {
     equation.type = type;
     openIndex = count;
     openOwner = model != nullptr ? static_cast<const void*>(model) : kNoModel;
+    openExpressions = model == knownExpressionsModel ? knownExpressions : kNoModel;
     ++count;
   }
 
@@ -151,6 +160,7 @@ struct ItemState {
     SettleItemCount();
     openIndex = -1;
     openOwner = kNoModel;
+    openExpressions = kNoModel;
   }
 
   // Makes room for more program items.
@@ -922,11 +932,34 @@ bool TQ_Executive::IsBeingEmitted(const TQ_ModelType* model, int equation) {
   return true;
 }
 
-// True when an item for `equation` from `model` goes straight into the open
-// equation: it is the one being emitted and there is room.
-[[gnu::always_inline]] inline bool TQ_Executive::AppendsInPlace(const TQ_ModelType* model, int equation) {
+namespace {
+// What a caller of the item calls is compared with: the open equation's model
+// for a model, its expression interface for an interface.
+[[gnu::always_inline]] inline const void* OpenKey(const TQ_ModelType*) { return State().openOwner; }
+[[gnu::always_inline]] inline const void* OpenKey(const TQ_ModelExtensions*) { return State().openExpressions; }
+}  // namespace
+
+// True when an item for `equation` from `caller` goes straight into the open
+// equation: it is the one being emitted, by the caller, and there is room.
+template <typename Caller>
+[[gnu::always_inline]] inline bool TQ_Executive::AppendsInPlace(const Caller* caller, int equation) {
   const ItemState& state = State();
-  return equation == state.openIndex && model == state.openOwner && state.items.size() != state.items.capacity();
+  return equation == state.openIndex && caller == OpenKey(caller) && state.items.size() != state.items.capacity();
+}
+
+// An item from an expression interface went in: its model emits the open
+// equation, and the next equations the model opens know the interface.
+void TQ_Executive::RememberExpressions(const TQ_ModelExtensions* expressions) {
+  ItemState& state = State();
+  state.knownExpressions = expressions;
+  state.knownExpressionsModel = expressions->m_model;
+  state.openExpressions = expressions;
+}
+
+void TQ_Executive::ForgetExpressions(const TQ_ModelExtensions* expressions) {
+  ItemState& state = State();
+  if (state.knownExpressions == expressions) state.knownExpressions = state.knownExpressionsModel = kNoModel;
+  if (state.openExpressions == expressions) state.openExpressions = kNoModel;
 }
 
 // The same for an operator or constant, taking its parts in the order the
@@ -936,11 +969,16 @@ bool TQ_Executive::IsBeingEmitted(const TQ_ModelType* model, int equation) {
                                                         TQ_ProgramItem::Kind kind, double real) {
   AppendItemChecked(model, equation, MakeItem(kind, code, real));
 }
+[[gnu::noinline]] void TQ_Executive::AppendValueChecked(const TQ_ModelExtensions* expressions, std::int32_t code,
+                                                        int equation, TQ_ProgramItem::Kind kind, double real) {
+  if (AppendItemChecked(expressions->m_model, equation, MakeItem(kind, code, real))) RememberExpressions(expressions);
+}
 
-[[gnu::always_inline]] inline void TQ_Executive::AppendItemFrom(const TQ_ModelType* model, std::int32_t code,
-                                                                int equation, TQ_ProgramItem::Kind kind, double real) {
-  if (!AppendsInPlace(model, equation)) [[unlikely]]
-    return AppendValueChecked(model, code, equation, kind, real);
+template <typename Caller>
+[[gnu::always_inline]] inline void TQ_Executive::AppendItemFrom(const Caller* caller, std::int32_t code, int equation,
+                                                                TQ_ProgramItem::Kind kind, double real) {
+  if (!AppendsInPlace(caller, equation)) [[unlikely]]
+    return AppendValueChecked(caller, code, equation, kind, real);
   State().AppendItem(MakeItem(kind, code, real));
 }
 
@@ -975,22 +1013,32 @@ void TQ_Executive::RecordNonZero(const TQ_ModelType* model, TQ_VarParam& term, i
 }
 
 // A term: the item first (refused, or after making room), then its non-zero.
-[[gnu::noinline]] void TQ_Executive::EmitTermChecked(const TQ_ModelType* model, TQ_VarParam& term, int*& rows,
+// True when the item went in.
+[[gnu::noinline]] bool TQ_Executive::EmitTermChecked(const TQ_ModelType* model, TQ_VarParam& term, int*& rows,
                                                      int*& cols, int equation) {
-  if (AppendItemChecked(model, equation, TermItem(term))) Instance().RecordNonZero(model, term, rows, cols, equation);
+  if (!AppendItemChecked(model, equation, TermItem(term))) return false;
+  Instance().RecordNonZero(model, term, rows, cols, equation);
+  return true;
+}
+[[gnu::noinline]] void TQ_Executive::EmitTermChecked(const TQ_ModelExtensions* expressions, TQ_VarParam& term,
+                                                     int*& rows, int*& cols, int equation) {
+  if (EmitTermChecked(expressions->m_model, term, rows, cols, equation)) RememberExpressions(expressions);
 }
 
 // The common case of a term also has its cursors at the next entry of the
 // pattern arrays.
-[[gnu::always_inline]] inline void TQ_Executive::EmitTermFrom(const TQ_ModelType* model, TQ_VarParam& term,
-                                                              int*& rows, int*& cols, int equation) {
+template <typename Caller>
+[[gnu::always_inline]] inline void TQ_Executive::EmitTermFrom(const Caller* caller, TQ_VarParam& term, int*& rows,
+                                                              int*& cols, int equation) {
   ItemState& state = State();
   // The cursors and the column are read before anything is written: a write
   // through one cursor could otherwise change what the others read.
   int* const row = rows;
   int* const col = cols;
-  if (!AppendsInPlace(model, equation) || !state.CursorsAtNext(row, col)) [[unlikely]]
-    return EmitTermChecked(model, term, rows, cols, equation);
+  if (!AppendsInPlace(caller, equation) || !state.CursorsAtNext(row, col)) [[unlikely]] {
+    EmitTermChecked(caller, term, rows, cols, equation);
+    return;
+  }
   const int column = term.Column();
   state.AppendItem(TermItem(term));
   *row = equation;
@@ -1087,14 +1135,14 @@ int TQ_ModelType::SetLocalEqnCount(int count) { return TQ_Executive::Instance().
 
 void TQ_ModelExtensions::ResetExpressions() { TQ_Executive::Instance().ResetExpressionsOf(m_model); }
 [[gnu::flatten]] void TQ_ModelExtensions::AddOp(EOp op, int equation) {
-  TQ_Executive::AppendItemFrom(m_model, op, equation, TQ_ProgramItem::Op, 0.0);
+  TQ_Executive::AppendItemFrom(this, op, equation, TQ_ProgramItem::Op, 0.0);
 }
 [[gnu::flatten]] void TQ_ModelExtensions::AddTerm(double value, int equation) {
-  TQ_Executive::AppendItemFrom(m_model, 0, equation, TQ_ProgramItem::Real, value);
+  TQ_Executive::AppendItemFrom(this, 0, equation, TQ_ProgramItem::Real, value);
 }
 [[gnu::flatten]] void TQ_ModelExtensions::AddTerm(int value, int equation) {
-  TQ_Executive::AppendItemFrom(m_model, value, equation, TQ_ProgramItem::Integer, 0.0);
+  TQ_Executive::AppendItemFrom(this, value, equation, TQ_ProgramItem::Integer, 0.0);
 }
 [[gnu::flatten]] void TQ_ModelExtensions::AddTerm(TQ_VarParam& term, int*& rows, int*& cols, int equation) {
-  TQ_Executive::EmitTermFrom(m_model, term, rows, cols, equation);
+  TQ_Executive::EmitTermFrom(this, term, rows, cols, equation);
 }

@@ -218,9 +218,11 @@ class VEKEXP_API TQ_Executive {
   ~TQ_Executive();
   // True when `equation` is the one `model` is emitting; else reports it.
   bool IsBeingEmitted(const TQ_ModelType* model, int equation);
-  // True when an item for `equation` from `model` goes straight into the
-  // open equation: it is the one being emitted and there is room.
-  static bool AppendsInPlace(const TQ_ModelType* model, int equation);
+  // True when an item for `equation` from `caller` (a model or its
+  // expression interface) goes straight into the open equation: it is the
+  // one being emitted, by the caller, and there is room.
+  template <typename Caller>
+  static bool AppendsInPlace(const Caller* caller, int equation);
   // The pattern entry of a term just appended, through the cursors.
   void RecordNonZero(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation);
 
@@ -233,9 +235,11 @@ class VEKEXP_API TQ_Executive {
   static void DeclareNonZeroFrom(const TQ_ModelType* model, TQ_VarParam& term);
   static void EmitEquationFrom(const TQ_ModelType* model, const char* name, int& count, int group,
                                const TQ_EquationType* type);
-  static void AppendItemFrom(const TQ_ModelType* model, std::int32_t code, int equation, TQ_ProgramItem::Kind kind,
+  template <typename Caller>
+  static void AppendItemFrom(const Caller* caller, std::int32_t code, int equation, TQ_ProgramItem::Kind kind,
                              double real);
-  static void EmitTermFrom(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation);
+  template <typename Caller>
+  static void EmitTermFrom(const Caller* caller, TQ_VarParam& term, int*& rows, int*& cols, int equation);
   static void DeclareEquationChecked(const TQ_ModelType* model, int group);
   static void DeclareNonZeroChecked(const TQ_ModelType* model, TQ_VarParam& term);
   static void EmitEquationChecked(const TQ_ModelType* model, const char* name, int& count, int group,
@@ -247,7 +251,16 @@ class VEKEXP_API TQ_Executive {
   static bool AppendItemChecked(const TQ_ModelType* model, int equation, TQ_ProgramItem item);
   static void AppendValueChecked(const TQ_ModelType* model, std::int32_t code, int equation, TQ_ProgramItem::Kind kind,
                                  double real);
-  static void EmitTermChecked(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation);
+  static void AppendValueChecked(const TQ_ModelExtensions* expressions, std::int32_t code, int equation,
+                                 TQ_ProgramItem::Kind kind, double real);
+  // True when the term's item went in (its non-zero may still be refused).
+  static bool EmitTermChecked(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation);
+  static void EmitTermChecked(const TQ_ModelExtensions* expressions, TQ_VarParam& term, int*& rows, int*& cols,
+                              int equation);
+  // The expression interface an item just came through, for the next items
+  // of its model; and one about to be destroyed, forgotten.
+  static void RememberExpressions(const TQ_ModelExtensions* expressions);
+  static void ForgetExpressions(const TQ_ModelExtensions* expressions);
   // Makes the one executive.
   static void Create();
   struct Impl;

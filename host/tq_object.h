@@ -352,6 +352,7 @@ class VEKEXP_API TQ_ModelExtensions {
   TQ_ModelType* ExtensionOwner() const { return m_model; }
 
  private:
+  friend class TQ_Executive;
   TQ_ModelType* m_model;
 };
 

@@ -4,6 +4,7 @@
 // printing of equation programs.
 #include <cmath>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -439,6 +440,53 @@ TEST_F(ModelCycle, ProgramItemsForAnEquationNotBeingEmittedAreRefused) {
   model->AddEquation("E", n, 1);
   model->AddTerm(1.0, 5);  // the wrong index
   EXPECT_EQ(Host().Emitted()[0].itemCount, 0u);
+}
+
+TEST_F(ModelCycle, ItemsAreTakenFromAnyInterfaceOfTheEmittingModelOnly) {
+  // A second expression interface of a model, made where the test says.
+  class Interface : public TQ_ModelExtensions {
+   public:
+    explicit Interface(TQ_ModelType* model) : TQ_ModelExtensions(model) {}
+    ~Interface() override = default;
+  };
+  auto* a = Add<TwoEquationModel>("A");
+  auto* b = Add<TwoEquationModel>("B");
+  int* rows = nullptr;
+  int* cols = nullptr;
+  Host().BeginEmission(0, rows, cols);
+  int n = 0;
+  a->AddEquation("E", n, 1);
+  a->AddOp(EOp_Root, 0);
+  Interface other(a);
+  other.AddTerm(1, 0);  // another interface of the emitting model
+  a->AddEquation("E", n, 1);
+  a->AddOp(EOp_Root, 1);
+  other.AddTerm(2, 1);
+  b->AddTerm(3, 1);  // not the emitting model
+  EXPECT_TRUE(ErrorMentions("B: program item for equation 1, which is not the equation being emitted")) << AllErrors();
+  ASSERT_EQ(Host().Emitted().size(), 2u);
+  EXPECT_EQ(Host().Infix(Host().Emitted()[0]), "op1(1)");
+  EXPECT_EQ(Host().Infix(Host().Emitted()[1]), "op1(2)");
+
+  // An interface destroyed and another, of a model that does not emit, made
+  // at its address: the newcomer's items are refused.
+  Host().ClearErrors();
+  alignas(Interface) unsigned char place[sizeof(Interface)];
+  auto* first = new (place) Interface(a);
+  a->AddEquation("E", n, 1);
+  first->AddOp(EOp_Root, 2);
+  first->~Interface();
+  auto* second = new (place) Interface(b);
+  second->AddTerm(4, 2);
+  EXPECT_TRUE(ErrorMentions("B: program item for equation 2, which is not the equation being emitted")) << AllErrors();
+  a->AddTerm(5, 2);
+  a->AddEquation("E", n, 1);
+  second->AddTerm(6, 3);
+  second->~Interface();
+  ASSERT_EQ(Host().Emitted().size(), 4u);
+  EXPECT_EQ(Host().Infix(Host().Emitted()[2]), "op1(5)");
+  EXPECT_EQ(Host().Emitted()[3].itemCount, 0u);
+  EXPECT_EQ(Host().Errors().size(), 2u) << AllErrors();
 }
 
 TEST_F(ModelCycle, ANonZeroOutsideAnyEquationIsReported) {
