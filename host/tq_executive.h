@@ -128,7 +128,7 @@ class VEKEXP_API TQ_Executive {
   const std::vector<TQ_ProcCall>& ProcCalls() const;
   const char* ProcExpressionName(const TQ_ProcExpression& expression) const;
   // The pattern arrays, sized from the declared non-zeros; entries written so
-  // far are (row = equation index, column = term column).
+  // far are (row = equation index, column = term column), the others -1.
   const std::vector<int>& PatternRows() const;
   const std::vector<int>& PatternColumns() const;
   int PatternEntriesWritten() const;
