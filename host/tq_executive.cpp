@@ -10,6 +10,7 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <unordered_map>
 
 namespace {
@@ -561,9 +562,9 @@ const std::vector<TQ_ModelSummary>& TQ_Executive::Summaries() const { return m->
 
 // ---- the stores ---------------------------------------------------------------------
 
-// The readers write the counts of the last declaration and equation first:
-// items or non-zeros may have been added since (the Impl is not part of the
-// executive's constant state).
+// The readers write the counts of the declarations and equations made since
+// the last reading first: items or non-zeros may have been added since (the
+// item state is not part of the executive's constant state).
 const std::vector<TQ_DeclaredEquation>& TQ_Executive::Declared() const {
   State().SettleNonZeroCount();
   return State().declared;
