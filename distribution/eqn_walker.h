@@ -35,7 +35,9 @@
 //   Handle variable(std::uint8_t array, const Coord& index);   // an element of an array
 // and, with more than one axis (loops over the other axes' nodes):
 //   std::int32_t endNode(int axis);
-//   void forEachInSet(int axis, std::int32_t set, F&& visit);  // visit(std::int64_t) per member
+// A plan names arrays by number; the context refuses a number it does not hold.
+//   void forEachInSet(int axis, AxisSet set, F&& visit, bool firstOnly);  // visit(std::int64_t) per member
+//                                                              // (Boundary or Interior), ascending
 // and, optionally, while emitting:
 //   bool readsAhead();                                         // whether to tell it (a large grid)
 //   void readAhead(std::uint8_t array, const Coord& index);    // a hint: that element is named soon
@@ -64,11 +66,12 @@
 
 #include "eqn_formula.h"
 #include "eqn_formula_catalogue.h"
+#include "eqn_table.h"
 
 namespace morvane::eqn {
 
 enum class Step : std::uint8_t {
-    IfIntegral,             // text: the selector; alternative: a second one, tested when the first is absent
+    IfIntegral,             // selectors: tested in order until one is in INTEGRALS
     IfMethod,               // text: the method name, compared ignoring case
     IfOrderAbove,           // the axis's order used > value
     IfFirstSection,         // s == 1
@@ -79,14 +82,9 @@ enum class Step : std::uint8_t {
     ForNodes,               // i = lo .. hi
     ForElements,            // e = 1 .. NUMELEMENTS of section s
     ForElementStart,        // j in { BASE + (e-1)*(NUMPOLYPOINTS+1) }
-    ForAxisRange,           // another axis's index over lo .. hi (hi may count from that axis's ENDNODE)
-    ForAxisSet,             // another axis's index over a set the context names by value
+    ForAxisRange,           // another axis's index over lo .. hi (an End bound counts from that axis's ENDNODE)
+    ForAxisSet,             // another axis's index over the set `value` names (AxisSet::Boundary or Interior)
     Row,
-};
-
-// Which array of the distribution each array role of a formula stands for.
-struct Binding {
-    std::array<std::uint8_t, kArrayRoles> arrays{0, 1, 2, 3};
 };
 
 struct PlanNode {
@@ -97,8 +95,8 @@ struct PlanNode {
     std::uint16_t row = 0;        // catalogue number of a row
     Index lo{};                   // node range
     Index hi{};
-    const char* text = nullptr;   // selector or method name
-    const char* alternative = nullptr;  // second selector of an integral test
+    const char* text = nullptr;   // method name
+    Selectors selectors{};        // of an integral test
     const Formula* formula = nullptr;
     Binding binding{};
     std::uint32_t reads = 0;      // of a node or element loop: the arrays its rows read (bit per array)
@@ -121,7 +119,7 @@ constexpr void noteLoopReads(std::span<PlanNode> plan) {
                 const Item& term = row.formula->term(t);
                 if (term.role == Role::Step) continue;
                 const std::uint8_t array = row.binding.arrays[static_cast<std::size_t>(term.role)];
-                if (array < 32) loop.reads |= std::uint32_t{1} << array;
+                if (array < 32) loop.reads |= std::uint32_t{1} << array;  // (kUnbound never stands for a read)
             }
         }
     }
@@ -416,6 +414,13 @@ private:
         }
     }
 
+    bool anySelected(const Selectors& selectors) {
+        for (std::size_t k = 0; k < selectors.count; ++k) {
+            if (ctx_.integralSelected(selectors.text[k])) return true;
+        }
+        return false;
+    }
+
     void walk(const PlanNode* first, const PlanNode* last, Env& env) {
         for (const PlanNode* n = first; n < last;) {
             const PlanNode* body = n + 1;
@@ -423,9 +428,7 @@ private:
             const int axis = n->axis;
             switch (n->step) {
                 case Step::IfIntegral:
-                    if (ctx_.integralSelected(n->text) || (n->alternative != nullptr && ctx_.integralSelected(n->alternative))) {
-                        walk(body, next, env);
-                    }
+                    if (anySelected(n->selectors)) walk(body, next, env);
                     break;
                 case Step::IfMethod:
                     if (equalsIgnoreCase(n->text, ctx_.method(axis))) walk(body, next, env);
@@ -493,7 +496,9 @@ private:
                         if (n->step == Step::ForAxisRange) {
                             range(axisBound(n->lo, axis), axisBound(n->hi, axis), visit);
                         } else {
-                            ctx_.forEachInSet(axis, n->value, visit);
+                            // A Check walk needs one member: the body's indices along its own axis do
+                            // not depend on the other axes' values.
+                            ctx_.forEachInSet(axis, static_cast<AxisSet>(n->value), visit, kCheck);
                         }
                     }
                     break;

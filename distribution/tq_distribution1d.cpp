@@ -1,23 +1,8 @@
 #include "tq_distribution1d.h"
 
-#include <cstdio>
-
-#include "distribution1d_context.h"
-#include "eqn_host_sinks.h"
+#include "distribution1d_equations.h"
+#include "distribution_engine.h"
 #include "frame.h"
-
-namespace {
-
-using morvane::eqn::d1::Access;
-template <Access kAccess>
-using Context = morvane::eqn::d1::Distribution1DContext<kAccess, TQ_DISTRIBUTION1D, TQ_DOMAIN>;
-
-const char* NameOf(const TQ_Containable& item) {
-  const char* name = item.Name();
-  return name != nullptr && *name != 0 ? name : "(unnamed)";
-}
-
-}  // namespace
 
 void TQ_DISTRIBUTION1D::RegisterProperties() {
   Register(XDOMAIN, "XDOMAIN");
@@ -80,73 +65,28 @@ void TQ_DISTRIBUTION1D::Assignments(const TQ_AssignmentStep& step) {
 
 TQ_DOMAIN* TQ_DISTRIBUTION1D::LinkedDomain() const { return dynamic_cast<TQ_DOMAIN*>(XDOMAIN.ExternalLink()); }
 
-template <class Context>
-int TQ_DISTRIBUTION1D::CheckDomain(bool report) {
-  char message[512];
-  TQ_DOMAIN* domain = LinkedDomain();
-  if (domain == nullptr) {
-    if (report) {
-      std::snprintf(message, sizeof message,
-                    "%s: XDOMAIN has no domain attached; the distribution's equations cannot be placed",
-                    NameOf(*this));
-      TQ_Executive::Instance().ReportError(message);
-    }
-    return kNoDomain;
-  }
-  Context context(*this, *domain);
-  // Every section must lie inside the domain's nodes 0 .. ENDNODE (the
-  // arrays' index sets), so that no equation reaches an element outside them.
-  const std::int32_t sections = context.numSections(0);
-  const std::int64_t end = context.endNode();
-  for (std::int32_t s = 1; s <= sections; ++s) {
-    const std::int64_t first = context.base(0, s);
-    const std::int64_t last = first + context.nodeCount(0, s);
-    if (first < 0 || last < first || last > end) {
-      if (report) {
-        std::snprintf(message, sizeof message,
-                      "%s: section %d of the domain %s covers the nodes %lld to %lld, outside the domain's nodes "
-                      "0 to %lld",
-                      NameOf(*this), static_cast<int>(s), NameOf(*domain), static_cast<long long>(first),
-                      static_cast<long long>(last), static_cast<long long>(end));
-        TQ_Executive::Instance().ReportError(message);
-      }
-      return kGridTooShort;
-    }
-  }
-  const morvane::eqn::StencilFault fault = morvane::eqn::d1::checkEquationStencils(context);
-  if (fault.found) {
-    if (report) {
-      std::snprintf(message, sizeof message, "%s: method \"%s\" of the domain %s: %s", NameOf(*this),
-                    context.method(0), NameOf(*domain), morvane::eqn::describe(fault).c_str());
-      TQ_Executive::Instance().ReportError(message);
-    }
-    return kGridTooShort;
-  }
-  return 0;
+morvane::eqn::DistributionView<1> TQ_DISTRIBUTION1D::View() {
+  morvane::eqn::DistributionView<1> view;
+  view.model = this;
+  view.domains = {LinkedDomain()};
+  view.links = {"XDOMAIN"};
+  view.order = {&HIGHESTORDERXDERIVATIVE};
+  view.orderUsed = {&HIGHESTORDERXDERIVATIVEUSED};
+  view.integrals = &INTEGRALS;
+  // Numbered as the equation table numbers them: VALUE, DDX, D2DX2, IDX.
+  view.add(*VALUE);
+  view.add(DDX);
+  view.add(D2DX2);
+  view.add(IDX);
+  return view;
 }
 
-int TQ_DISTRIBUTION1D::SetUpEquations() {
-  const int parent = TQ_ModelTypeEx2::SetUpEquations();
-  if (parent < 0) return parent;
-  FirstGroup = TQ_ModelType::m_stLastGroup;
-  LocalEqnCount = 0;
-  const int fault = CheckDomain<Context<Access::Variable>>(true);
-  if (fault < 0) return fault;
-  Context<Access::Variable> context(*this, *LinkedDomain());
-  morvane::eqn::HostDeclaration sink(*this, parent);
-  morvane::eqn::d1::walkEquations(context, sink, FirstGroup);
-  LocalEqnCount = sink.count() - parent;
-  return SetLocalEqnCount(sink.count());
+int TQ_DISTRIBUTION1D::DeclareEquations(int count) {
+  return morvane::eqn::DeclareEquations(*this, View(), morvane::eqn::d1::plan(), FirstGroup, count);
 }
 
 int TQ_DISTRIBUTION1D::EmitEquations(int*& rows, int*& cols, TQ_EquationType**, int count) {
-  if (count < 0) return count;
-  const int fault = CheckDomain<Context<Access::Constant>>(false);
-  if (fault < 0) return fault;
-  Context<Access::Constant> context(*this, *LinkedDomain());
-  morvane::eqn::HostEmission sink(*this, count, rows, cols);
-  morvane::eqn::d1::walkEquations(context, sink, FirstGroup);
-  return count;
+  return morvane::eqn::EmitEquations(*this, View(), morvane::eqn::d1::plan(), FirstGroup, rows, cols, count);
 }
 
 MORVANE_GENERATED_CLASS_DEFINITION(TQ_DISTRIBUTION1D, TQ_ModelTypeEx2, "Model DISTRIBUTION1D\tV7.1");

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "distribution_context.h"
+#include "distribution_engine.h"
 #include "morvane_api.h"
 #include "tq_domain.h"
 #include "tq_external.h"
@@ -22,25 +24,27 @@ class MORVANE_API TQ_DISTRIBUTION1D : public TQ_Generated<TQ_DISTRIBUTION1D, TQ_
 
   // What SetUpEquations and JacPattern return when the distribution cannot
   // place its equations (the host has been told why).
-  static constexpr int kNoDomain = -1;       // XDOMAIN has no domain attached
-  static constexpr int kGridTooShort = -2;   // a section is shorter than the method's stencil,
-                                             // or lies outside the domain's nodes
-
-  // The parent's count first (a negative one is returned at once); then the
-  // domain is checked, and every equation is declared with its group and
-  // non-zeros. Returns the host's answer to SetLocalEqnCount, or a negative
-  // code when the domain is missing or too short for the method.
-  int SetUpEquations() override;
+  static constexpr int kNoDomain = morvane::eqn::kNoDomain;          // XDOMAIN has no domain attached
+  static constexpr int kGridTooShort = morvane::eqn::kGridTooShort;  // a section is shorter than the
+                                                                     // method's stencil, or lies outside
+                                                                     // the domain's nodes
 
   // Steps of the generated pattern (TQ_Generated).
   void RegisterProperties();
   void SizeArrays();
   void IndexSets(const TQ_AssignmentStep& step);
   void Assignments(const TQ_AssignmentStep& step);
+  // Checks the domain, then declares every equation with its group and
+  // non-zeros; a negative code, with the reason handed to the host, when the
+  // domain is missing or too short for the method.
+  int DeclareEquations(int count);
   // Emits every equation; a negative count (the parent's failure) or a
   // domain that cannot carry the equations ends the call with nothing
   // emitted and a negative result.
   int EmitEquations(int*& rows, int*& cols, TQ_EquationType** types, int count);
+
+  // The distribution as its equations read it.
+  morvane::eqn::DistributionView<1> View();
 
   // The linked domain, or null when none is attached (or the object
   // attached is not a domain).
@@ -62,10 +66,4 @@ class MORVANE_API TQ_DISTRIBUTION1D : public TQ_Generated<TQ_DISTRIBUTION1D, TQ_
   TQ_ARRAY_I<TQ_REALVARIABLE, TQ_REALVARIABLE> IDX;
   TQ_INTEGERSET TQ_IDX_SET1;
 
- private:
-  // 0 when the linked domain can carry this distribution's equations;
-  // otherwise the negative code, with the reason handed to the host when
-  // `report` is set.
-  template <class Context>
-  int CheckDomain(bool report);
 };

@@ -21,7 +21,8 @@
 //     void SizeArrays();                             // own SetDim calls
 //     void IndexSets(const TQ_AssignmentStep& step); // own index sets, one sweep
 //     void Assignments(const TQ_AssignmentStep& step); // own assignments (sweep 0)
-//     int DeclareEquations(int count);               // SetGroupLimits/AddNonZero per equation
+//     int DeclareEquations(int count);               // SetGroupLimits/AddNonZero per equation;
+//                                                    // a negative result: none declared
 //     int EmitEquations(int*& rows, int*& cols, TQ_EquationType** types, int count);
 //
 //     TQ_STRINGPARAMETER USERNOTES{true};            // members, in declaration order
@@ -206,7 +207,11 @@ int TQ_Generated<Self, Parent>::SetUpEquations() {
   const int parentCount = Parent::SetUpEquations();
   if (parentCount < 0) return parentCount;
   FirstGroup = TQ_ModelType::m_stLastGroup;
+  LocalEqnCount = 0;
   const int count = self().DeclareEquations(parentCount);
+  // A class that cannot place its equations declares none and says so with a negative count
+  // (it has told the host why).
+  if (count < 0) return count;
   LocalEqnCount = count - parentCount;
   return this->SetLocalEqnCount(count);
 }

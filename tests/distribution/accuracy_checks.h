@@ -107,9 +107,9 @@ void expectPolynomialExactness(const std::string& label, const std::string& meth
         ++checked[e.row];
     }
     // Every row of the block was met (junction rows included).
-    for (const d1::MethodBlock& b : d1::kBlocks) {
+    for (const BlockSpec& b : d1::kBlocks) {
         if (std::string(b.method) != method) continue;
-        for (const d1::RowEntry& r : b.rows) EXPECT_GT(checked[r.number], 0) << label << " TQ_Eqn" << r.number;
+        for (const RowSpec& r : b.rows) EXPECT_GT(checked[r.number], 0) << label << " TQ_Eqn" << r.number;
     }
 }
 
@@ -156,9 +156,9 @@ void expectConvergence(const std::string& label, const Levels& plan, Make make) 
     }
     // Every first-derivative row of the block, junction rows included, was measured.
     int firstDerivativeRows = 0;
-    for (const d1::MethodBlock& b : d1::kBlocks) {
+    for (const BlockSpec& b : d1::kBlocks) {
         if (std::string(b.method) != plan.method) continue;
-        for (const d1::RowEntry& r : b.rows) firstDerivativeRows += r.formula->term(0).role == Role::Derivative ? 1 : 0;
+        for (const RowSpec& r : b.rows) firstDerivativeRows += r.formula->term(0).role == Role::Derivative ? 1 : 0;
     }
     EXPECT_EQ(static_cast<int>(errors.size()), firstDerivativeRows) << label;
     for (const auto& [row, errs] : errors) {

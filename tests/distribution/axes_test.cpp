@@ -26,7 +26,7 @@ struct Term2D {
 struct Grid2D {
     using Coord = std::array<std::int32_t, 2>;
     using Handle = Term2D;
-    static constexpr std::int32_t kInterior = 1;
+    static constexpr auto kInterior = static_cast<std::int32_t>(AxisSet::Interior);
 
     std::array<Grid1D, 2> axes;
     std::string integrals = "idxdy";
@@ -42,9 +42,12 @@ struct Grid2D {
     std::int32_t numElements(int axis, std::int32_t s) const { return axes[axis].numElements(0, s); }
     std::int32_t endNode(int axis) const { return axes[axis].endNode(); }
     template <class Visit>
-    void forEachInSet(int axis, std::int32_t set, Visit&& visit) const {
-        EXPECT_EQ(set, kInterior);
-        for (std::int32_t k = 1; k < endNode(axis); ++k) visit(k);
+    void forEachInSet(int axis, AxisSet set, Visit&& visit, bool firstOnly) const {
+        EXPECT_EQ(set, AxisSet::Interior);
+        for (std::int32_t k = 1; k < endNode(axis); ++k) {
+            visit(k);
+            if (firstOnly) return;
+        }
     }
     Handle elementLength(int axis, std::int32_t s) const { return {static_cast<std::uint8_t>(100 + axis), s, 0}; }
     Handle variable(std::uint8_t array, const Coord& at) const { return {array, at[0], at[1]}; }
@@ -132,8 +135,7 @@ TEST(OtherAxes, TwoDimensionalRowsReuseTheCatalogue) {
     {
         // Cross integral along y: when "idx" or "idxdy"; for x in [1..E_X]; for s; for i in [b..b+N-1].
         PlanNode guard = w.step(Step::IfIntegral, 1);
-        guard.text = "idx";
-        guard.alternative = "idxdy";
+        guard.selectors = Selectors{{"idx", "idxdy"}, 2};
         const std::size_t g = w.open(guard);
         const std::size_t x = w.open(w.range(Step::ForAxisRange, 0, Index{Origin::Zero, 1}, Index{Origin::End, 0}));
         const std::size_t s = w.open(w.step(Step::ForSections, 1));

@@ -33,6 +33,7 @@ std::vector<PlanNode> loopOver(const Formula& f) {
     plan[2].step = Step::Row;
     plan[2].row = 3;
     plan[2].formula = &f;
+    plan[2].binding = bind(d1::kValue, d1::kDdx, d1::kD2dx2, d1::kIdx);
     plan[2].end = 3;
     return plan;
 }

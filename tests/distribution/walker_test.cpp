@@ -27,18 +27,18 @@ std::vector<int> rowNumbers(const Emitted& out) {
     return r;
 }
 
-const d1::MethodBlock* blockOf(int row) {
-    for (const d1::MethodBlock& b : d1::kBlocks) {
-        for (const d1::RowEntry& r : b.rows) {
+const BlockSpec* blockOf(int row) {
+    for (const BlockSpec& b : d1::kBlocks) {
+        for (const RowSpec& r : b.rows) {
             if (r.number == row) return &b;
         }
     }
     return nullptr;
 }
-const d1::RowEntry* rowEntry(int row) {
-    const d1::MethodBlock* b = blockOf(row);
+const RowSpec* rowEntry(int row) {
+    const BlockSpec* b = blockOf(row);
     if (b == nullptr) return nullptr;
-    for (const d1::RowEntry& r : b->rows) {
+    for (const RowSpec& r : b->rows) {
         if (r.number == row) return &r;
     }
     return nullptr;
@@ -198,10 +198,10 @@ TEST(Guards, DerivativeOrderUsedSelectsTheFamilies) {
             bool first = false;
             bool second = false;
             for (const Equation& e : emit(g).equations) {
-                const d1::RowEntry* r = rowEntry(e.row);
+                const RowSpec* r = rowEntry(e.row);
                 if (r == nullptr) continue;
-                first = first || r->family == d1::Family::First;
-                second = second || r->family == d1::Family::Second;
+                first = first || r->family == d1::table::kFirst;
+                second = second || r->family == d1::table::kSecond;
             }
             EXPECT_EQ(first, used >= 1) << method << " order used " << used;
             EXPECT_EQ(second, used >= 2) << method << " order used " << used;
@@ -213,11 +213,11 @@ TEST(Guards, OneSectionHasNoJunctionRows) {
     for (const char* method : kMethods) {
         Grid1D g = Grid1D::make(method, {3});
         for (const Equation& e : emit(g).equations) {
-            const d1::RowEntry* r = rowEntry(e.row);
+            const RowSpec* r = rowEntry(e.row);
             if (r == nullptr) continue;
-            EXPECT_NE(r->runs, d1::Runs::LaterSections) << method << " TQ_Eqn" << e.row;
+            EXPECT_NE(r->runs, Runs::LaterSections) << method << " TQ_Eqn" << e.row;
             // A collocation junction stands at element starts other than node 0 only.
-            if (r->runs == d1::Runs::Junction) {
+            if (r->runs == Runs::Junction) {
                 EXPECT_NE(e.terms().at(0).index, 0) << method;
             }
         }
@@ -232,8 +232,8 @@ TEST(Guards, IntegralSelectionAndWhereItIsRead) {
         int integralRows = 0;
         for (const Equation& e : emit(g).equations) {
             start = start || e.row == 1;
-            const d1::RowEntry* r = rowEntry(e.row);
-            integralRows += (r != nullptr && r->family == d1::Family::Integral) ? 1 : 0;
+            const RowSpec* r = rowEntry(e.row);
+            integralRows += (r != nullptr && r->family == d1::table::kIntegral) ? 1 : 0;
         }
         EXPECT_TRUE(start) << method;
         EXPECT_EQ(integralRows, g.endNode()) << method;  // one per interval
@@ -244,9 +244,9 @@ TEST(Guards, IntegralSelectionAndWhereItIsRead) {
 
         g.idx = false;
         for (const Equation& e : emit(g).equations) {
-            const d1::RowEntry* r = rowEntry(e.row);
+            const RowSpec* r = rowEntry(e.row);
             EXPECT_NE(e.row, 1);
-            EXPECT_TRUE(r != nullptr && r->family != d1::Family::Integral) << method << " TQ_Eqn" << e.row;
+            EXPECT_TRUE(r != nullptr && r->family != d1::table::kIntegral) << method << " TQ_Eqn" << e.row;
         }
     }
 }
@@ -292,15 +292,15 @@ TEST(DeclaredAndEmitted, AgreeForEveryMethodOrderSelectionAndSectionCount) {
                                 ++integral[subject];
                                 continue;
                             }
-                            const d1::RowEntry* r = rowEntry(q.row);
+                            const RowSpec* r = rowEntry(q.row);
                             ASSERT_NE(r, nullptr);
                             EXPECT_EQ(q.group, kGroupBase + blockOf(q.row)->group) << where;
-                            const bool junction = r->runs == d1::Runs::LaterSections || r->runs == d1::Runs::Junction;
+                            const bool junction = r->runs == Runs::LaterSections || r->runs == Runs::Junction;
                             if (junction) {
                                 ++junctions;
-                            } else if (r->family == d1::Family::First) {
+                            } else if (r->family == d1::table::kFirst) {
                                 ++first[subject];
-                            } else if (r->family == d1::Family::Second) {
+                            } else if (r->family == d1::table::kSecond) {
                                 ++second[subject];
                             } else {
                                 ++integral[subject];

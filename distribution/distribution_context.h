@@ -1,0 +1,229 @@
+// The context through which the equation walker reads a distribution over D axes and its
+// domains: the model's own orders and integral selection, each linked domain's method, section
+// count, point count, last node and interior set, and each section's BASE, NODECOUNT,
+// NUMELEMENTS and ELEMENTLENGTH.
+//
+// Every value is read when the walker asks for it, through the host's v() accessors while the
+// structure is declared and through the const fv() accessors while the equations are emitted.
+// Objects are reached by index, never by key text: a domain's section s, an array's element at
+// D indices. The arrays and, per axis, the section last looked up are kept for the call, so that
+// a term costs one element lookup; the values behind them are read anew at every use.
+// While emitting over one axis, the walk tells the context which elements it names next
+// (readAhead), and their objects are asked for from memory ahead.
+#pragma once
+
+#include <array>
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <type_traits>
+#include <utility>
+
+#include "eqn_table.h"
+#include "frame.h"
+#include "tq_domain.h"
+#include "tq_support.h"
+#include "tq_typed_arrays.h"
+#include "vekexp.h"
+
+namespace morvane::eqn {
+
+// Which of the host's accessors a walk reads through.
+enum class Access : std::uint8_t {
+    Variable,  // v(): ExecuteAssignments and SetUpEquations
+    Constant,  // fv(): JacPattern
+};
+
+// The index base of an array over D integer dimensions.
+template <std::size_t D>
+using ArrayBase = std::conditional_t<D == 1, TQ_BASE_I, std::conditional_t<D == 2, TQ_BASE_II, TQ_BASE_III>>;
+
+// An array of a distribution as the walk reads it: through its index base (every element is a
+// variable or parameter term), with the size of its elements.
+template <std::size_t D>
+struct ArrayRef {
+    ArrayBase<D>* array = nullptr;
+    std::size_t elementBytes = 0;
+};
+
+// The element type of a typed array.
+template <class Array>
+struct ElementOf;
+template <template <class, class> class Array, class T, class U>
+struct ElementOf<Array<T, U>> {
+    using type = T;
+};
+
+inline constexpr std::size_t kMaxArrays = 16;
+
+// What a distribution hands the engine of itself: per axis its domain (null when its link has
+// none attached), the name of that link and the model's own order and order used along it; its
+// INTEGRALS; its arrays in the numbering of its equation table.
+template <std::size_t D>
+struct DistributionView {
+    const TQ_Containable* model = nullptr;
+    std::array<TQ_DOMAIN*, D> domains{};
+    std::array<const char*, D> links{};
+    std::array<TQ_INTEGERPARAMETER*, D> order{};
+    std::array<TQ_INTEGERPARAMETER*, D> orderUsed{};
+    TQ_STRINGSET* integrals = nullptr;
+    std::array<ArrayRef<D>, kMaxArrays> arrays{};
+    std::uint8_t arrayCount = 0;
+
+    // Appends an array; the arrays are numbered in the order they are added.
+    template <class Array>
+    void add(Array& array) {
+        using T = typename ElementOf<Array>::type;
+        static_assert(std::is_base_of_v<TQ_VarParam, T> && std::is_base_of_v<ArrayBase<D>, Array>);
+        if (arrayCount < kMaxArrays) arrays[arrayCount++] = ArrayRef<D>{&array, sizeof(T)};
+    }
+};
+
+template <Access kAccess, std::size_t D>
+class DistributionContext {
+public:
+    using Coord = std::array<std::int32_t, D>;
+    using Handle = TQ_VarParam*;
+    using Section = TQ_SECTIONDATAMODEL;
+
+    // Every domain of the view must be attached.
+    explicit DistributionContext(const DistributionView<D>& view) : view_(view) {
+        for (std::size_t a = 0; a < D; ++a) sections_[a] = &*view.domains[a]->SECTION;
+        if constexpr (kAccess == Access::Constant && D == 1) {
+            std::size_t bytes = 0;
+            for (std::size_t k = 0; k < view.arrayCount; ++k) {
+                bytes += std::size_t{view.arrays[k].array->ElementVector.Elements()} * view.arrays[k].elementBytes;
+            }
+            readsAhead_ = bytes > kCacheBytes;
+        }
+    }
+
+    const char* method(int a) { return read(domain(a).DISCRETIZATIONMETHOD); }
+    bool integralSelected(const char* selector) { return StringInSet(selector, read(*view_.integrals)) != 0; }
+    std::int32_t orderUsed(int a) { return read(*view_.orderUsed[axis(a)]); }
+    std::int32_t highestOrder(int a) { return read(*view_.order[axis(a)]); }
+    std::int32_t numSections(int a) { return read(domain(a).NUMSECTIONS); }
+    std::int32_t numPolyPoints(int a) { return read(domain(a).NUMPOLYPOINTS); }
+    std::int32_t endNode(int a) { return read(domain(a).ENDNODE); }
+
+    std::int32_t base(int a, std::int32_t s) { return read(section(a, s).BASE); }
+    std::int32_t nodeCount(int a, std::int32_t s) { return read(section(a, s).NODECOUNT); }
+    std::int32_t numElements(int a, std::int32_t s) { return read(section(a, s).NUMELEMENTS); }
+    // The section's element length is a parameter term of the equations.
+    Handle elementLength(int a, std::int32_t s) { return &section(a, s).ELEMENTLENGTH; }
+
+    // The members of an axis's set, ascending: its domain's INTERIOR, or {0} ∪ INTERIOR ∪
+    // {ENDNODE}, built as the host builds it (a copy of INTERIOR with ENDNODE added, joined to
+    // the one-member set {0}).
+    template <class Visit>
+    void forEachInSet(int a, AxisSet set, Visit&& visit, bool firstOnly) {
+        const TQ_SetValue& interior = read(domain(a).INTERIOR);
+        if (set == AxisSet::Interior) {
+            visitMembers(interior, visit, firstOnly);
+            return;
+        }
+        TQ_IntSetValue copy(interior);
+        copy += endNode(a);
+        TQ_IntSetValue boundary(0, INT_MIN);
+        boundary += copy;
+        visitMembers(boundary, visit, firstOnly);
+    }
+
+    [[gnu::always_inline]] Handle variable(std::uint8_t array, const Coord& at) {
+        const ArrayRef<D>& ref = arrayRef(array);
+        TQ_Type* found = [&]<std::size_t... K>(std::index_sequence<K...>) {
+            return ref.array->Find(at[K]...);
+        }(std::make_index_sequence<D>{});
+        if (found == nullptr) [[unlikely]] morvane::ThrowMissingElement(*ref.array);
+        return static_cast<TQ_VarParam*>(found);
+    }
+
+    // Asks the processor, while emitting, for the element of an array that a walk names soon.
+    // The host reads every element an equation names (its column), and each element is an object
+    // of its own on the host heap: on a large grid an element not read lately costs a trip to
+    // memory, and the walk would wait for one after another. A hint only: an element that does
+    // not exist yet is not made, nothing is changed, and what the walk names and emits stays as
+    // it is. Declaring reads nothing ahead, and neither does a walk over more than one axis.
+    // (Inlined into the walk: see EquationWalker::readAhead.)
+    // Worth it only when the elements do not stay in the processor's caches anyway.
+    bool readsAhead() const { return readsAhead_; }
+
+    [[gnu::always_inline]] void readAhead(std::uint8_t array, const Coord& at) {
+        if constexpr (kAccess == Access::Constant && D == 1) {
+            const ArrayRef<D>& ref = arrayRef(array);
+            const unsigned int slot = ref.array->SlotOf(at[0]);
+            if (slot >= ref.array->ElementVector.Elements()) return;
+            const TQ_Type* next = ref.array->ElementVector[slot];
+            if (next == nullptr) return;
+            constexpr std::uintptr_t kLine = 64;
+            const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(next) & ~(kLine - 1);
+            const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(next) + ref.elementBytes - 1;
+            for (std::uintptr_t line = first; line <= last; line += kLine) __builtin_prefetch(reinterpret_cast<const void*>(line));
+        }
+    }
+
+private:
+    template <class Property>
+    static decltype(auto) read(Property& property) {
+        if constexpr (kAccess == Access::Constant) {
+            return property.fv();
+        } else {
+            return property.v();
+        }
+    }
+
+    template <class Visit>
+    static void visitMembers(const SUValue& set, Visit& visit, bool firstOnly) {
+        const int size = set.SetSize();
+        for (int k = 0; k < size; ++k) {
+            visit(std::int64_t{set.IntegerAt(k)});
+            if (firstOnly) return;
+        }
+    }
+
+    // (With one axis the axis is always 0, whatever the walk passes.)
+    static constexpr std::size_t axis(int a) {
+        if constexpr (D == 1) {
+            return 0;
+        } else {
+            return static_cast<std::size_t>(a);
+        }
+    }
+
+    TQ_DOMAIN& domain(int a) const { return *view_.domains[axis(a)]; }
+
+    // An array number the distribution does not hold is refused, never read as another array.
+    [[gnu::always_inline]] const ArrayRef<D>& arrayRef(std::uint8_t array) const {
+        if (array >= view_.arrayCount) [[unlikely]] refuseArray(array);
+        return view_.arrays[array];
+    }
+
+    [[noreturn, gnu::noinline]] void refuseArray(std::uint8_t array) const {
+        const std::string message = "equation names array " + std::to_string(array) + " of a distribution that holds " +
+                                    std::to_string(view_.arrayCount);
+        throw TQ_ArrayElementError(message.c_str());
+    }
+
+    // The section last looked up on an axis is found inline; another one is looked up by a call.
+    [[gnu::always_inline]] Section& section(int a, std::int32_t s) {
+        const std::size_t k = axis(a);
+        if (s == cachedIndex_[k] && cached_[k] != nullptr) [[likely]] return *cached_[k];
+        return lookUpSection(k, s);
+    }
+
+    [[gnu::noinline]] Section& lookUpSection(std::size_t k, std::int32_t s) {
+        cached_[k] = &(*sections_[k])(s);
+        cachedIndex_[k] = s;
+        return *cached_[k];
+    }
+
+    const DistributionView<D>& view_;
+    std::array<TQ_SECTIONARRAY*, D> sections_{};
+    static constexpr std::size_t kCacheBytes = std::size_t{4} << 20;
+    bool readsAhead_ = false;
+    std::array<Section*, D> cached_{};
+    std::array<std::int32_t, D> cachedIndex_{};
+};
+
+}  // namespace morvane::eqn

@@ -1,0 +1,52 @@
+#include "distribution_engine.h"
+
+#include <cstdio>
+
+namespace morvane::eqn {
+
+void ReportDistributionError(const char* message) { TQ_Executive::Instance().ReportError(message); }
+
+const char* NameOf(const TQ_Containable* item) {
+  const char* name = item != nullptr ? item->Name() : nullptr;
+  return name != nullptr && *name != 0 ? name : "(unnamed)";
+}
+
+namespace detail {
+
+void ReportNoDomain(const TQ_Containable* model, const char* link) {
+  char message[512];
+  std::snprintf(message, sizeof message, "%s: %s has no domain attached; the distribution's equations cannot be placed",
+                NameOf(model), link);
+  ReportDistributionError(message);
+}
+
+void ReportSectionOutside(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int32_t section,
+                          std::int64_t first, std::int64_t last, std::int64_t end) {
+  char message[512];
+  std::snprintf(message, sizeof message,
+                "%s: section %d of the domain %s (%s) covers the nodes %lld to %lld, outside the domain's nodes 0 to %lld",
+                NameOf(model), static_cast<int>(section), NameOf(&domain), link, static_cast<long long>(first),
+                static_cast<long long>(last), static_cast<long long>(end));
+  ReportDistributionError(message);
+}
+
+void ReportInteriorOutside(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int64_t low,
+                           std::int64_t high, std::int64_t end) {
+  char message[512];
+  std::snprintf(message, sizeof message,
+                "%s: the interior nodes %lld to %lld of the domain %s (%s) lie outside the domain's nodes 0 to %lld",
+                NameOf(model), static_cast<long long>(low), static_cast<long long>(high), NameOf(&domain), link,
+                static_cast<long long>(end));
+  ReportDistributionError(message);
+}
+
+void ReportStencil(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, const char* method,
+                   const StencilFault& fault) {
+  char message[768];
+  std::snprintf(message, sizeof message, "%s: method \"%s\" of the domain %s (%s): %s", NameOf(model),
+                method != nullptr ? method : "", NameOf(&domain), link, describe(fault).c_str());
+  ReportDistributionError(message);
+}
+
+}  // namespace detail
+}  // namespace morvane::eqn

@@ -1,0 +1,123 @@
+// What every distribution model does with its equation plan: check that its domains can carry
+// the equations, declare them (SetUpEquations) and emit them (JacPattern), through the same walk.
+//
+// A model hands the engine a view of itself (its domains, orders, INTEGRALS and arrays) and its
+// plan. Before any equation is declared or emitted every axis is checked: its link must hold a
+// domain, every section must lie inside the domain's nodes, the INTERIOR set too, and no equation
+// may read a node outside its own section (a section shorter than the method's stencil). A model
+// that fails the check declares and emits nothing and returns a negative count; while declaring,
+// the host is told why, naming the link or the domain.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "distribution_context.h"
+#include "eqn_host_sinks.h"
+#include "eqn_walker.h"
+#include "morvane_api.h"
+#include "vekexp.h"
+
+namespace morvane::eqn {
+
+// What the equation phases return when the distribution cannot place its equations.
+inline constexpr int kNoDomain = -1;      // a domain link has no domain attached
+inline constexpr int kGridTooShort = -2;  // a section is shorter than the method's stencil, or a
+                                          // section or the interior lies outside the domain's nodes
+
+// Hands the host the reason why a distribution declares no equations.
+void ReportDistributionError(const char* message);
+
+// The name of an object for a message: its own, or "(unnamed)".
+const char* NameOf(const TQ_Containable* item);
+
+namespace detail {
+void ReportNoDomain(const TQ_Containable* model, const char* link);
+void ReportSectionOutside(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int32_t section,
+                          std::int64_t first, std::int64_t last, std::int64_t end);
+void ReportInteriorOutside(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int64_t low,
+                           std::int64_t high, std::int64_t end);
+void ReportStencil(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, const char* method,
+                   const StencilFault& fault);
+}  // namespace detail
+
+// 0 when every axis can carry the plan's equations; otherwise the negative code, with the reason
+// handed to the host when `report` is set.
+template <Access kAccess, std::size_t D>
+int CheckDomains(const DistributionView<D>& view, std::span<const PlanNode> plan, bool report) {
+    for (std::size_t a = 0; a < D; ++a) {
+        if (view.domains[a] == nullptr) {
+            if (report) detail::ReportNoDomain(view.model, view.links[a]);
+            return kNoDomain;
+        }
+    }
+    DistributionContext<kAccess, D> context(view);
+    for (std::size_t a = 0; a < D; ++a) {
+        const int axis = static_cast<int>(a);
+        const TQ_DOMAIN& domain = *view.domains[a];
+        // Every section, and every interior node, lies inside the domain's nodes 0 .. ENDNODE (the
+        // arrays' index sets), so that no equation reaches an element outside them.
+        const std::int64_t end = context.endNode(axis);
+        const std::int32_t sections = context.numSections(axis);
+        for (std::int32_t s = 1; s <= sections; ++s) {
+            const std::int64_t first = context.base(axis, s);
+            const std::int64_t last = first + context.nodeCount(axis, s);
+            if (first < 0 || last < first || last > end) {
+                if (report) detail::ReportSectionOutside(view.model, view.links[a], domain, s, first, last, end);
+                return kGridTooShort;
+            }
+        }
+        if constexpr (D > 1) {
+            std::int64_t low = 0;
+            std::int64_t high = 0;
+            bool any = false;
+            context.forEachInSet(axis, AxisSet::Interior, [&](std::int64_t v) {
+                low = any ? std::min(low, v) : v;
+                high = any ? std::max(high, v) : v;
+                any = true;
+            }, false);
+            if (any && (low < 0 || high > end)) {
+                if (report) detail::ReportInteriorOutside(view.model, view.links[a], domain, low, high, end);
+                return kGridTooShort;
+            }
+        }
+    }
+    const StencilFault fault = checkStencils(plan, context);
+    if (fault.found) {
+        if (report) {
+            const auto a = static_cast<std::size_t>(fault.axis);
+            detail::ReportStencil(view.model, view.links[a], *view.domains[a], context.method(fault.axis), fault);
+        }
+        return kGridTooShort;
+    }
+    return 0;
+}
+
+// SetUpEquations' part: declares every equation with its group and non-zeros; returns the
+// running count after them, or a negative code when the domains cannot carry them.
+template <std::size_t D>
+int DeclareEquations(TQ_ModelType& model, const DistributionView<D>& view, std::span<const PlanNode> plan,
+                     std::int32_t firstGroup, int count) {
+    const int fault = CheckDomains<Access::Variable>(view, plan, true);
+    if (fault < 0) return fault;
+    DistributionContext<Access::Variable, D> context(view);
+    HostDeclaration sink(model, count);
+    walkPlan(plan, context, sink, firstGroup);
+    return sink.count();
+}
+
+// JacPattern's part: emits every equation; a negative count (the parent's failure) or domains
+// that cannot carry the equations end the call with nothing emitted and a negative result.
+template <std::size_t D>
+int EmitEquations(TQ_ModelTypeEx& model, const DistributionView<D>& view, std::span<const PlanNode> plan,
+                  std::int32_t firstGroup, int*& rows, int*& cols, int count) {
+    if (count < 0) return count;
+    const int fault = CheckDomains<Access::Constant>(view, plan, false);
+    if (fault < 0) return fault;
+    DistributionContext<Access::Constant, D> context(view);
+    HostEmission sink(model, count, rows, cols);
+    walkPlan(plan, context, sink, firstGroup);
+    return count;
+}
+
+}  // namespace morvane::eqn

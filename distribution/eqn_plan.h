@@ -1,0 +1,351 @@
+// The plan builder: turns a distribution's description (eqn_table.h) into the flat plan of guards,
+// loops and rows that the equation walker runs, when the library is built.
+//
+// The nesting rules, for every distribution:
+//   - the integral-start rows first, in order; consecutive ones with the same selectors share one
+//     guard; each stands inside its loops over the other axes;
+//   - then the method blocks, each under its method test on its own axis. With its sections
+//     inside its families (every block of two or three axes, and the difference blocks of one):
+//       first-derivative family:  order used > 0 { other-axis loops { for s { section rows } } }
+//       second-derivative family: order used > 1 { for s { section rows } }
+//       integral families:        selectors { other-axis loops { for s { section rows } } }
+//     With its families inside its sections (the one-dimensional collocation blocks):
+//       for s { each family's guard { section rows } };
+//   - section rows, in table order: a first-section row under s == 1, a row of every section as
+//     it is, a node row in its node loop, and consecutive element rows in one element loop
+//     (for e, for j in {b + (e-1)(P+1)});
+//   - in the second-derivative family, consecutive second-derivative rows stand inside one set of
+//     the family's loops over the other axes; junction rows inside the junction loops, under the
+//     junction guard (s != 1 for the differences; j != 0 and highest order == 2 for collocation,
+//     whose whole family runs inside the element loop), placed before or inside those loops.
+// A description that breaks a rule the walker relies on (rows out of order, a formula outside the
+// catalogue or with an unbound role, a row whose other axes are not all looped) stops the build.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "eqn_formula_catalogue.h"
+#include "eqn_table.h"
+#include "eqn_walker.h"
+
+namespace morvane::eqn {
+
+namespace detail {
+
+// Stops the build: the description breaks one of the rules above (the argument says where).
+inline void distribution_description_is_inconsistent(int /*row*/) {}
+
+class PlanBuilder {
+public:
+    // With out == nullptr the builder only counts the steps.
+    constexpr PlanBuilder(PlanNode* out, std::size_t capacity) : out_(out), capacity_(capacity) {}
+
+    constexpr void build(const DistributionSpec& spec) {
+        spec_ = &spec;
+        int expected = 1;
+        std::size_t guardAt = 0;
+        bool guardOpen = false;
+        for (std::size_t k = 0; k < spec.starts.size(); ++k) {
+            const StartSpec& start = spec.starts[k];
+            if (start.number != expected++) fail(start.number);
+            if (!guardOpen || !sameSelectors(start.selectors, spec.starts[k - 1].selectors)) {
+                if (guardOpen) close(guardAt);
+                guardAt = open(integralGuard(start.selectors));
+                guardOpen = true;
+            }
+            const std::size_t loops = openLoops(start.loops, start.axis, start.number);
+            addRow(start.number, start.group, start.axis, Binding{{kUnbound, kUnbound, kUnbound, start.array}},
+                   formulas::integral_start, 0);
+            closeLoops(loops, start.loops);
+        }
+        if (guardOpen) close(guardAt);
+        for (const BlockSpec& block : spec.blocks) {
+            for (const RowSpec& r : block.rows) {
+                if (r.number != expected++) fail(r.number);
+            }
+            addBlock(block);
+        }
+        if (out_ != nullptr) noteLoopReads(std::span<PlanNode>(out_, size_));
+    }
+
+    constexpr std::size_t size() const { return size_; }
+
+private:
+    PlanNode* out_;
+    std::size_t capacity_;
+    std::size_t size_ = 0;
+    const DistributionSpec* spec_ = nullptr;
+
+    static void fail(int where) { distribution_description_is_inconsistent(where); }
+
+    constexpr std::size_t push(const PlanNode& n) {
+        if (size_ == capacity_) fail(0);
+        if (out_ != nullptr) {
+            out_[size_] = n;
+            out_[size_].end = static_cast<std::uint16_t>(size_ + 1);
+        }
+        return size_++;
+    }
+    constexpr std::size_t open(const PlanNode& n) { return push(n); }
+    constexpr void close(std::size_t at) {
+        if (out_ != nullptr) out_[at].end = static_cast<std::uint16_t>(size_);
+    }
+
+    static constexpr bool sameSelectors(const Selectors& a, const Selectors& b) {
+        if (a.count != b.count) return false;
+        for (std::size_t k = 0; k < a.count; ++k) {
+            if (std::string_view(a.text[k]) != std::string_view(b.text[k])) return false;
+        }
+        return true;
+    }
+
+    static constexpr PlanNode step(Step kind, std::uint8_t axis, std::int32_t value = 0) {
+        PlanNode n;
+        n.step = kind;
+        n.axis = axis;
+        n.value = value;
+        return n;
+    }
+    static constexpr PlanNode integralGuard(const Selectors& s) {
+        PlanNode n = step(Step::IfIntegral, 0);
+        n.selectors = s;
+        return n;
+    }
+
+    // One loop per other axis, outermost first; every other axis is looped exactly once.
+    constexpr std::size_t openLoops(const Loops& loops, std::uint8_t rowAxis, int where) {
+        const std::size_t first = size_;
+        std::uint32_t seen = 1u << rowAxis;
+        for (std::size_t k = 0; k < loops.count; ++k) {
+            const AxisLoop& l = loops.loop[k];
+            if (l.axis >= spec_->axes || (seen & (1u << l.axis)) != 0) fail(where);
+            seen |= 1u << l.axis;
+            PlanNode n;
+            n.axis = l.axis;
+            switch (l.set) {
+                case AxisSet::Nodes:
+                    n.step = Step::ForAxisRange;
+                    n.lo = Index{Origin::Zero, 0};
+                    n.hi = Index{Origin::End, 0};
+                    break;
+                case AxisSet::FromOne:
+                    n.step = Step::ForAxisRange;
+                    n.lo = Index{Origin::Zero, 1};
+                    n.hi = Index{Origin::End, 0};
+                    break;
+                case AxisSet::Inner:
+                    n.step = Step::ForAxisRange;
+                    n.lo = Index{Origin::Zero, 1};
+                    n.hi = Index{Origin::End, -1};
+                    break;
+                case AxisSet::Boundary:
+                case AxisSet::Interior:
+                    n.step = Step::ForAxisSet;
+                    n.value = static_cast<std::int32_t>(l.set);
+                    break;
+            }
+            open(n);
+        }
+        if (seen != (1u << spec_->axes) - 1) fail(where);
+        return first;
+    }
+    constexpr void closeLoops(std::size_t first, const Loops& loops) {
+        for (std::size_t k = loops.count; k > 0; --k) close(first + k - 1);
+    }
+
+    constexpr void addRow(std::uint16_t number, std::int32_t group, std::uint8_t axis, const Binding& binding,
+                          const Formula& f, int stepTerms) {
+        if (formulas::placeOf(&f) == formulas::kCatalogueSize || f.stepTerms() != stepTerms) fail(number);
+        for (std::size_t t = 0; t < f.termCount; ++t) {
+            const Item& term = f.term(t);
+            if (term.role == Role::Step) continue;
+            const std::uint8_t array = binding.arrays[static_cast<std::size_t>(term.role)];
+            if (array == kUnbound || array >= spec_->arrays) fail(number);
+        }
+        PlanNode n = step(Step::Row, axis, group);
+        n.row = number;
+        n.formula = &f;
+        n.binding = binding;
+        push(n);
+    }
+
+    constexpr PlanNode familyGuard(const FamilySpec& f, std::uint8_t axis) const {
+        switch (f.kind) {
+            case FamilyKind::First: return step(Step::IfOrderAbove, axis, 0);
+            case FamilyKind::Second: return step(Step::IfOrderAbove, axis, 1);
+            case FamilyKind::Integral: break;
+        }
+        if (f.selectors.count == 0) fail(0);
+        return integralGuard(f.selectors);
+    }
+
+    static constexpr bool isElementRow(const RowSpec& r) { return r.runs == Runs::Element || r.runs == Runs::Junction; }
+    static constexpr bool isJunctionRow(const RowSpec& r) { return r.runs == Runs::LaterSections || r.runs == Runs::Junction; }
+
+    constexpr void addBlockRow(const BlockSpec& block, const RowSpec& r) {
+        addRow(r.number, block.group, block.axis, block.families[r.family].binding, *r.formula, 1);
+    }
+
+    // A row that runs once per section, or in its own node loop.
+    constexpr void addSectionRow(const BlockSpec& block, const RowSpec& r) {
+        switch (r.runs) {
+            case Runs::FirstSection:
+            case Runs::LaterSections: {
+                const std::size_t g = open(step(r.runs == Runs::FirstSection ? Step::IfFirstSection : Step::IfLaterSection, block.axis));
+                addBlockRow(block, r);
+                close(g);
+                break;
+            }
+            case Runs::EverySection: addBlockRow(block, r); break;
+            case Runs::Nodes: {
+                PlanNode loop = step(Step::ForNodes, block.axis);
+                loop.lo = r.lo;
+                loop.hi = r.hi;
+                const std::size_t l = open(loop);
+                addBlockRow(block, r);
+                close(l);
+                break;
+            }
+            case Runs::Element:
+            case Runs::Junction: fail(r.number); break;
+        }
+    }
+
+    constexpr std::size_t openElements(std::uint8_t axis) {
+        const std::size_t e = open(step(Step::ForElements, axis));
+        open(step(Step::ForElementStart, axis));
+        return e;
+    }
+    constexpr void closeElements(std::size_t e) {
+        close(e + 1);
+        close(e);
+    }
+
+    // The rows of family f inside one section (and, for a collocation second-derivative family,
+    // inside one element), in table order.
+    constexpr void addSectionRows(const BlockSpec& block, std::uint8_t family) {
+        const FamilySpec& f = block.families[family];
+        const auto rows = block.rows;
+        std::size_t k = 0;
+        while (k < rows.size() && rows[k].family != family) ++k;
+        std::size_t end = k;
+        while (end < rows.size() && rows[end].family == family) ++end;
+        if (k == end) fail(0);
+
+        if (f.kind != FamilyKind::Second) {
+            while (k < end) {
+                if (rows[k].runs == Runs::Junction) fail(rows[k].number);
+                if (rows[k].runs != Runs::Element) {
+                    addSectionRow(block, rows[k++]);
+                    continue;
+                }
+                const std::size_t e = openElements(block.axis);
+                for (; k < end && rows[k].runs == Runs::Element; ++k) addBlockRow(block, rows[k]);
+                closeElements(e);
+            }
+            return;
+        }
+
+        const bool collocation = isElementRow(rows[k]);
+        std::size_t e = 0;
+        if (collocation) e = openElements(block.axis);
+        while (k < end) {
+            if (isElementRow(rows[k]) != collocation) fail(rows[k].number);
+            if (!isJunctionRow(rows[k])) {
+                const std::size_t l = openLoops(f.loops, block.axis, rows[k].number);
+                for (; k < end && !isJunctionRow(rows[k]); ++k) {
+                    if (collocation) {
+                        addBlockRow(block, rows[k]);
+                    } else {
+                        addSectionRow(block, rows[k]);
+                    }
+                }
+                closeLoops(l, f.loops);
+                continue;
+            }
+            const bool before = f.junctionGuard == GuardAt::BeforeLoops;
+            std::size_t guards = 0;
+            std::size_t l = 0;
+            if (!before) l = openLoops(f.junction, block.axis, rows[k].number);
+            if (collocation) {
+                guards = open(step(Step::IfElementStartNonZero, block.axis));
+                open(step(Step::IfHighestOrderIs, block.axis, 2));
+            } else {
+                guards = open(step(Step::IfLaterSection, block.axis));
+            }
+            if (before) l = openLoops(f.junction, block.axis, rows[k].number);
+            for (; k < end && isJunctionRow(rows[k]); ++k) {
+                if (rows[k].runs != (collocation ? Runs::Junction : Runs::LaterSections)) fail(rows[k].number);
+                addBlockRow(block, rows[k]);
+            }
+            if (before) closeLoops(l, f.junction);
+            if (collocation) close(guards + 1);
+            close(guards);
+            if (!before) closeLoops(l, f.junction);
+        }
+        if (collocation) closeElements(e);
+    }
+
+    constexpr void addBlock(const BlockSpec& block) {
+        if (block.axis >= spec_->axes || block.families.empty()) fail(0);
+        for (std::size_t k = 0; k < block.rows.size(); ++k) {
+            const RowSpec& r = block.rows[k];
+            if (r.family >= block.families.size() || (k > 0 && r.family < block.rows[k - 1].family)) fail(r.number);
+        }
+        const std::size_t method = open(step(Step::IfMethod, block.axis));
+        if (out_ != nullptr) out_[method].text = block.method;
+        const auto families = static_cast<std::uint8_t>(block.families.size());
+        if (block.nesting == Nesting::FamiliesInSections) {
+            const std::size_t s = open(step(Step::ForSections, block.axis));
+            for (std::uint8_t f = 0; f < families; ++f) {
+                if (block.families[f].loops.count != 0) fail(0);
+                const std::size_t g = open(familyGuard(block.families[f], block.axis));
+                addSectionRows(block, f);
+                close(g);
+            }
+            close(s);
+        } else {
+            for (std::uint8_t f = 0; f < families; ++f) {
+                const FamilySpec& family = block.families[f];
+                const std::size_t g = open(familyGuard(family, block.axis));
+                std::size_t l = 0;
+                if (family.kind != FamilyKind::Second) l = openLoops(family.loops, block.axis, 0);
+                const std::size_t s = open(step(Step::ForSections, block.axis));
+                addSectionRows(block, f);
+                close(s);
+                if (family.kind != FamilyKind::Second) closeLoops(l, family.loops);
+                close(g);
+            }
+        }
+        close(method);
+    }
+};
+
+}  // namespace detail
+
+// The number of steps the plan of a description holds.
+consteval std::size_t planSize(const DistributionSpec& spec) {
+    detail::PlanBuilder counter(nullptr, 1u << 16);
+    counter.build(spec);
+    return counter.size();
+}
+
+template <std::size_t N>
+struct Plan {
+    std::array<PlanNode, N> nodes{};
+    constexpr std::span<const PlanNode> steps() const { return {nodes.data(), nodes.size()}; }
+};
+
+// The plan of a description, made when the library is built.
+template <const DistributionSpec& Spec>
+consteval Plan<planSize(Spec)> buildPlan() {
+    Plan<planSize(Spec)> plan;
+    detail::PlanBuilder builder(plan.nodes.data(), plan.nodes.size());
+    builder.build(Spec);
+    return plan;
+}
+
+}  // namespace morvane::eqn
