@@ -67,6 +67,7 @@ struct Formula {
     std::array<std::uint8_t, kMaxTerms> terms{};
     std::uint8_t itemCount = 0;
     std::uint8_t termCount = 0;
+    std::uint8_t degree = 0;  // of the polynomials it is exact for (stated in the catalogue)
     std::string_view text{};
 
     constexpr const Item& term(std::size_t k) const { return items[terms[k]]; }
@@ -400,10 +401,12 @@ inline void malformed_formula_in_catalogue(FormulaError, std::size_t) {}
 constexpr ParsedFormula parseFormula(std::string_view text) { return detail::FormulaParser(text).run(); }
 
 // Parses a catalogue formula while the library is built; a malformed text fails the build.
-consteval Formula formula(std::string_view text) {
+consteval Formula formula(std::string_view text, std::uint8_t degree = 0) {
     const ParsedFormula parsed = parseFormula(text);
     if (parsed.error != FormulaError::None) detail::malformed_formula_in_catalogue(parsed.error, parsed.position);
-    return parsed.formula;
+    Formula f = parsed.formula;
+    f.degree = degree;
+    return f;
 }
 
 // Parses a symbolic index such as "b+N-1" or "i" (loop bounds of the row tables).

@@ -17,28 +17,15 @@
 
 namespace morvane::eqn::testing {
 
-// The highest polynomial degree each row is exact for. Central formulas gain one degree by
-// symmetry where the next degree is odd about their node (second derivatives) .
+// The highest polynomial degree row k is exact for: its formula's, as the catalogue states it.
 inline int exactDegree(int row) {
-    static const std::map<int, int> degrees = [] {
-        std::map<int, int> d;
-        auto set = [&d](std::initializer_list<int> rows, int degree) {
-            for (int r : rows) d[r] = degree;
-        };
-        set({2, 3, 5, 6, 14, 15, 16, 18, 19}, 1);                                        // two-point, trapezoid
-        set({7, 8, 9, 11, 12, 13, 20, 21, 22, 23, 25, 26, 27, 28, 29, 30, 32, 33, 34}, 2);  // three-point, parabola
-        set({4, 10, 17, 24, 31}, 3);                                                     // three-point second difference
-        set({35, 36, 37, 38, 39, 40, 42, 43, 44, 45, 46, 47}, 4);                        // five-point, quartic
-        set({48, 49, 50, 51, 52, 53, 55, 56, 57, 58, 59, 60}, 4);
-        set({41, 54}, 5);                                                                // central five-point second difference
-        set({61, 62, 63, 64, 66, 67}, 2);                                                // OCFE2
-        set({65}, 3);                                                                    // its central second derivative
-        set({68, 69, 70, 71, 72, 73, 74, 75, 76, 77}, 3);                                // OCFE3
-        set({78, 79, 80, 81, 82, 83, 84, 86, 87, 88, 89, 90}, 4);                        // OCFE4
-        set({85}, 5);                                                                    // its central second derivative
-        return d;
-    }();
-    return degrees.at(row);
+    for (const BlockSpec& b : d1::kBlocks) {
+        for (const RowSpec& r : b.rows) {
+            if (r.number == row) return r.formula->degree;
+        }
+    }
+    ADD_FAILURE() << "no row " << row;
+    return 0;
 }
 
 // Collocation constants are stored to five decimals; difference constants are exact.
