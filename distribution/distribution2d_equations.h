@@ -22,8 +22,10 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "eqn_formula_catalogue.h"
+#include "eqn_plan.h"
 #include "eqn_table.h"
 
 namespace morvane::eqn::d2 {
@@ -472,5 +474,12 @@ inline constexpr BlockSpec kBlocks[] = {
 }  // namespace table
 
 inline constexpr DistributionSpec kSpec{2, 8, table::kStarts, table::kBlocks};
+
+namespace detail {
+inline constexpr auto kPlan = buildPlan<kSpec>();
+}  // namespace detail
+
+// The plan of all 207 rows.
+inline constexpr std::span<const PlanNode> plan() { return detail::kPlan.steps(); }
 
 }  // namespace morvane::eqn::d2

@@ -1,5 +1,6 @@
 #include "distribution_engine.h"
 
+#include <climits>
 #include <cstdio>
 
 namespace morvane::eqn {
@@ -48,5 +49,20 @@ void ReportStencil(const TQ_Containable* model, const char* link, const TQ_DOMAI
   ReportDistributionError(message);
 }
 
+void ReportTooLarge(const TQ_Containable* model, int count, const PlanSize& size) {
+  char message[512];
+  std::snprintf(message, sizeof message,
+                "%s: the distribution would add %.0f equations with %.0f non-zeros to the %d before it, more than the "
+                "host's counts hold (at most %d of each); its equations are not declared",
+                NameOf(model), size.equations, size.terms, count, INT_MAX);
+  ReportDistributionError(message);
+}
+
 }  // namespace detail
+
+bool FitsHostCounts(int count, const PlanSize& size) {
+  constexpr double kMost = INT_MAX;
+  return count >= 0 && double(count) + size.equations <= kMost && size.terms <= kMost;
+}
+
 }  // namespace morvane::eqn

@@ -9,6 +9,7 @@
 // the host is told why, naming the link or the domain.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 
@@ -24,6 +25,8 @@ namespace morvane::eqn {
 inline constexpr int kNoDomain = -1;      // a domain link has no domain attached
 inline constexpr int kGridTooShort = -2;  // a section is shorter than the method's stencil, or a
                                           // section or the interior lies outside the domain's nodes
+inline constexpr int kTooLarge = -3;      // the equations or their non-zeros would not fit the
+                                          // host's 32-bit counts
 
 // Hands the host the reason why a distribution declares no equations.
 void ReportDistributionError(const char* message);
@@ -39,7 +42,12 @@ void ReportInteriorOutside(const TQ_Containable* model, const char* link, const 
                            std::int64_t high, std::int64_t end);
 void ReportStencil(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, const char* method,
                    const StencilFault& fault);
+void ReportTooLarge(const TQ_Containable* model, int count, const PlanSize& size);
 }  // namespace detail
+
+// Whether `count` equations before this model's and the model's own fit the host's 32-bit
+// equation count and its pattern positions.
+bool FitsHostCounts(int count, const PlanSize& size);
 
 // 0 when every axis can carry the plan's equations; otherwise the negative code, with the reason
 // handed to the host when `report` is set.
@@ -93,12 +101,28 @@ int CheckDomains(const DistributionView<D>& view, std::span<const PlanNode> plan
     return 0;
 }
 
+// 0 when the domains can carry the plan's equations and their number fits the host's counts;
+// otherwise the negative code, with the reason handed to the host when `report` is set. The size
+// is counted before a single element is looked up, so an oversized model allocates nothing.
+template <Access kAccess, std::size_t D>
+int CheckModel(const DistributionView<D>& view, std::span<const PlanNode> plan, int count, bool report) {
+    const int fault = CheckDomains<kAccess>(view, plan, report);
+    if (fault < 0) return fault;
+    DistributionContext<kAccess, D> context(view);
+    const PlanSize size = countEquations(plan, context);
+    if (!FitsHostCounts(count, size)) {
+        if (report) detail::ReportTooLarge(view.model, count, size);
+        return kTooLarge;
+    }
+    return 0;
+}
+
 // SetUpEquations' part: declares every equation with its group and non-zeros; returns the
 // running count after them, or a negative code when the domains cannot carry them.
 template <std::size_t D>
 int DeclareEquations(TQ_ModelType& model, const DistributionView<D>& view, std::span<const PlanNode> plan,
                      std::int32_t firstGroup, int count) {
-    const int fault = CheckDomains<Access::Variable>(view, plan, true);
+    const int fault = CheckModel<Access::Variable>(view, plan, count, true);
     if (fault < 0) return fault;
     DistributionContext<Access::Variable, D> context(view);
     HostDeclaration sink(model, count);
@@ -112,7 +136,7 @@ template <std::size_t D>
 int EmitEquations(TQ_ModelTypeEx& model, const DistributionView<D>& view, std::span<const PlanNode> plan,
                   std::int32_t firstGroup, int*& rows, int*& cols, int count) {
     if (count < 0) return count;
-    const int fault = CheckDomains<Access::Constant>(view, plan, false);
+    const int fault = CheckModel<Access::Constant>(view, plan, count, false);
     if (fault < 0) return fault;
     DistributionContext<Access::Constant, D> context(view);
     HostEmission sink(model, count, rows, cols);

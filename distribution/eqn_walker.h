@@ -10,7 +10,10 @@
 //   Declare: per equation the group, then one term per variable or parameter, in formula order;
 //   Emit:    per equation the name, the group, then the whole prefix program;
 //   Check:   no sink calls; node and element loops visit only their first and last member, and
-//            every variable index is tested against the section it belongs to.
+//            every variable index is tested against the section it belongs to;
+//   Count:   no sink calls; counts the equations and terms a walk would hand on, in double (so
+//            that no size wraps), walking a loop's body once for all its members wherever the
+//            body does not depend on the loop's value.
 // Declaring and emitting therefore see the same equations with the same terms by construction.
 //
 // The walker reads through the context at the places where the equations' protocol reads: the
@@ -125,7 +128,7 @@ constexpr void noteLoopReads(std::span<PlanNode> plan) {
     }
 }
 
-enum class SinkMode : std::uint8_t { Declare, Emit, Check };
+enum class SinkMode : std::uint8_t { Declare, Emit, Check, Count };
 
 // ---- Equation names "TQ_Eqn1" ... built once, when the library is built ----
 
@@ -193,6 +196,12 @@ inline std::string describe(const StencilFault& f) {
            ": the section is shorter than the discretization method's stencil";
 }
 
+// What a Count walk finds: equations and their variable and parameter terms.
+struct PlanSize {
+    double equations = 0;
+    double terms = 0;
+};
+
 // Runs a plan against a context, handing equations to a sink.
 template <class Context, class Sink>
 class EquationWalker {
@@ -210,9 +219,12 @@ public:
 
     // The first stencil fault found by a Check walk.
     const StencilFault& fault() const { return fault_; }
+    // What a Count walk counted.
+    const PlanSize& size() const { return size_; }
 
 private:
     static constexpr bool kCheck = Sink::kMode == SinkMode::Check;
+    static constexpr bool kCount = Sink::kMode == SinkMode::Count;
 
     // Loop values are kept wide, so that a Check walk over nonsense section values reports the
     // node it would reach instead of a wrapped one.
@@ -229,6 +241,18 @@ private:
     std::int32_t groupBase_;
     const PlanNode* base_ = nullptr;
     StencilFault fault_{};
+    PlanSize size_{};
+    double weight_ = 1.0;  // Count: the passes the current body stands for
+
+    // Count: runs body once, with the loop's first member, for all `members` of the loop.
+    template <class Body>
+    void weighted(double members, std::int64_t first, Body&& body) {
+        if (members <= 0) return;
+        const double saved = weight_;
+        weight_ *= members;
+        body(first);
+        weight_ = saved;
+    }
 
     // Runs body for v = lo .. hi; a Check walk visits only the first and the last member, which
     // bound every index of the body (all indices move with the loop value one for one).
@@ -457,9 +481,17 @@ private:
                     break;
                 }
                 case Step::ForNodes: {
+                    if constexpr (kCount) {
+                        const std::int64_t lo = indexValue(n->lo, axis, env);
+                        weighted(double(indexValue(n->hi, axis, env)) - double(lo) + 1, lo, [&](std::int64_t v) {
+                            env.i = v;
+                            walk(body, next, env);
+                        });
+                        break;
+                    }
                     // A loop over one row (the common case) runs the row's code directly.
                     RowCode single = nullptr;
-                    if constexpr (!kCheck) {
+                    if constexpr (!kCheck && !kCount) {
                         if (next == body + 1 && body->step == Step::Row) single = rowCode(*body);
                     }
                     range(indexValue(n->lo, axis, env), indexValue(n->hi, axis, env), [&](std::int64_t v) {
@@ -473,12 +505,21 @@ private:
                     });
                     break;
                 }
-                case Step::ForElements:
-                    range(1, ctx_.numElements(axis, env.s), [&](std::int64_t v) {
+                case Step::ForElements: {
+                    auto visit = [&](std::int64_t v) {
                         env.e = v;
                         walk(body, next, env);
-                    });
+                    };
+                    const std::int32_t elements = ctx_.numElements(axis, env.s);
+                    if constexpr (kCount) {
+                        // Only the first element can start at node 0 (j == 0 is tested).
+                        weighted(elements >= 1 ? 1 : 0, 1, visit);
+                        weighted(double(elements) - 1, 2, visit);
+                    } else {
+                        range(1, elements, visit);
+                    }
                     break;
+                }
                 case Step::ForElementStart: {
                     const std::int64_t stride = std::int64_t{ctx_.numPolyPoints(axis)} + 1;
                     env.j = std::int64_t{ctx_.base(axis, env.s)} + (env.e - 1) * stride;
@@ -493,7 +534,20 @@ private:
                             env.other[static_cast<std::size_t>(axis)] = static_cast<std::int32_t>(v);
                             walk(body, next, env);
                         };
-                        if (n->step == Step::ForAxisRange) {
+                        if constexpr (kCount) {
+                            if (n->step == Step::ForAxisRange) {
+                                const std::int64_t lo = axisBound(n->lo, axis);
+                                weighted(double(axisBound(n->hi, axis)) - double(lo) + 1, lo, visit);
+                            } else {
+                                double members = 0;
+                                std::int64_t first = 0;
+                                ctx_.forEachInSet(axis, static_cast<AxisSet>(n->value), [&](std::int64_t v) {
+                                    if (members == 0) first = v;
+                                    members += 1;
+                                }, false);
+                                weighted(members, first, visit);
+                            }
+                        } else if (n->step == Step::ForAxisRange) {
                             range(axisBound(n->lo, axis), axisBound(n->hi, axis), visit);
                         } else {
                             // A Check walk needs one member: the body's indices along its own axis do
@@ -505,6 +559,9 @@ private:
                 case Step::Row:
                     if constexpr (kCheck) {
                         checkRow(*n, env);
+                    } else if constexpr (kCount) {
+                        size_.equations += weight_;
+                        size_.terms += weight_ * (n->formula != nullptr ? n->formula->termCount : 0);
                     } else {
                         emitRow(*n, env);
                     }
@@ -520,6 +577,11 @@ struct StencilCheck {
     static constexpr SinkMode kMode = SinkMode::Check;
 };
 
+// A sink for Count walks: the walker makes no calls on it.
+struct SizeCount {
+    static constexpr SinkMode kMode = SinkMode::Count;
+};
+
 template <class Context, class Sink>
 void walkPlan(std::span<const PlanNode> plan, Context& context, Sink& sink, std::int32_t groupBase) {
     EquationWalker<Context, Sink>(context, sink, groupBase).run(plan);
@@ -533,6 +595,16 @@ StencilFault checkStencils(std::span<const PlanNode> plan, Context& context) {
     EquationWalker<Context, StencilCheck> walker(context, none, 0);
     walker.run(plan);
     return walker.fault();
+}
+
+// The equations and terms (non-zeros) a walk of the plan would hand on for the context's
+// current values, without handing anything on.
+template <class Context>
+PlanSize countEquations(std::span<const PlanNode> plan, Context& context) {
+    SizeCount none;
+    EquationWalker<Context, SizeCount> walker(context, none, 0);
+    walker.run(plan);
+    return walker.size();
 }
 
 }  // namespace morvane::eqn

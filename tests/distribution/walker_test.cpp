@@ -271,6 +271,10 @@ TEST(DeclaredAndEmitted, AgreeForEveryMethodOrderSelectionAndSectionCount) {
                                                   std::to_string(idx) + " highest " + std::to_string(highest) + " sections " +
                                                   std::to_string(layout.size());
                         ASSERT_EQ(d.equations.size(), e.equations.size()) << where;
+                        // A count without a walk of every node finds the same size.
+                        const PlanSize size = countEquations(d1::plan(), g);
+                        EXPECT_EQ(size.equations, double(d.equations.size())) << where;
+                        EXPECT_EQ(size.terms, double(d.termCount())) << where;
                         for (std::size_t k = 0; k < d.equations.size(); ++k) {
                             EXPECT_EQ(d.equations[k].row, e.equations[k].row) << where;
                             EXPECT_EQ(d.equations[k].group, e.equations[k].group) << where;
