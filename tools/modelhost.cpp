@@ -38,9 +38,9 @@ int main(int argc, char** argv) {
   std::string configFile;
   std::string format = "text";
   std::string domainType = "DOMAIN";
-  std::string method;
-  int sections = 0;
-  int order = 0;
+  std::vector<std::string> methods;
+  std::vector<int> sections;
+  std::vector<int> orders;
   double length = 0.0;
   std::string distribution;
   std::vector<std::string> integrals;
@@ -51,12 +51,19 @@ int main(int argc, char** argv) {
   app.add_option("--format", format, "Output format")->check(CLI::IsMember({"text", "jsonl"}));
   app.add_option("--domain-type", domainType, "Type of the domain made from the options")
       ->check(CLI::IsMember({"DOMAIN", "LENGTHDOMAIN", "ANGLEDOMAIN"}));
-  app.add_option("--method", method, "Discretization method of the domain");
-  app.add_option("--sections", sections, "Number of sections of the domain")->check(CLI::PositiveNumber);
-  app.add_option("--order", order, "Highest order of derivative of the domain")->check(CLI::Range(0, 2));
-  app.add_option("--length", length, "Length of the domain");
-  app.add_option("--distribution", distribution, "Distribution type laid over the domain (DISTRIBUTION1D)");
-  app.add_option("--integrals", integrals, "Integrals of the distribution (idx)");
+  app.add_option("--method", methods,
+                 "Discretization method of the domain; one per axis (x, y, z) for a distribution over more")
+      ->delimiter(',');
+  app.add_option("--sections", sections, "Number of sections of the domain; one per axis, or one for all")
+      ->check(CLI::PositiveNumber)
+      ->delimiter(',');
+  app.add_option("--order", orders, "Highest order of derivative of the domain; one per axis, or one for all")
+      ->check(CLI::Range(0, 2))
+      ->delimiter(',');
+  app.add_option("--length", length, "Length of the domain (of each domain)");
+  app.add_option("--distribution", distribution,
+                 "Distribution type laid over the domains: DISTRIBUTION1D, DISTRIBUTION2D or DISTRIBUTION3D");
+  app.add_option("--integrals", integrals, "Integrals of the distribution (idx, idy, idz, idxdy, idxdz, idydz, idxdydz)");
   app.add_flag("--print-default-config", showDefault, "Print the built-in configuration and exit");
 
   try {
@@ -72,8 +79,8 @@ int main(int argc, char** argv) {
 
   json configuration;
   std::string error;
-  bool fromOptions = !method.empty() || sections != 0 || order != 0 || length != 0.0 || !distribution.empty() ||
-                     !integrals.empty() || domainType != "DOMAIN";
+  bool fromOptions = !methods.empty() || !sections.empty() || !orders.empty() || length != 0.0 ||
+                     !distribution.empty() || !integrals.empty() || domainType != "DOMAIN";
   if (!configFile.empty()) {
     if (fromOptions) {
       std::cerr << "modelhost: --config cannot be combined with the domain and distribution options\n";
@@ -93,16 +100,38 @@ int main(int argc, char** argv) {
       return 1;
     }
   } else if (fromOptions) {
-    json domain = {{"name", "X"}, {"type", domainType}, {"fix", json::object()}};
-    if (!method.empty()) domain["fix"]["DISCRETIZATIONMETHOD"] = method;
-    if (sections != 0) domain["fix"]["NUMSECTIONS"] = sections;
-    if (order != 0) domain["fix"]["HIGHESTORDERDERIVATIVE"] = order;
-    if (length != 0.0) domain["fix"]["LENGTH"] = length;
-    configuration["objects"] = json::array({domain});
+    // One domain per axis of the distribution (X, Y, Z, linked as XDOMAIN, YDOMAIN, ZDOMAIN); an
+    // option given once holds for every axis.
+    static const char* const kAxisNames[] = {"X", "Y", "Z"};
+    std::size_t axes = 1;
+    if (distribution == "DISTRIBUTION2D") axes = 2;
+    if (distribution == "DISTRIBUTION3D") axes = 3;
+    for (std::size_t given : {methods.size(), sections.size(), orders.size()}) {
+      if (given > axes) {
+        std::cerr << "modelhost: " << given << " values given for an option of " << axes << " domain"
+                  << (axes == 1 ? "" : "s") << " (choose the distribution with --distribution)\n";
+        return 1;
+      }
+    }
+    auto valueFor = [](const auto& values, std::size_t axis) { return values[values.size() == 1 ? 0 : axis]; };
+    configuration["objects"] = json::array();
+    json links = json::object();
+    for (std::size_t a = 0; a < axes; ++a) {
+      json domain = {{"name", kAxisNames[a]}, {"type", domainType}, {"fix", json::object()}};
+      if (!methods.empty() && (methods.size() == 1 || a < methods.size()))
+        domain["fix"]["DISCRETIZATIONMETHOD"] = valueFor(methods, a);
+      if (!sections.empty() && (sections.size() == 1 || a < sections.size()))
+        domain["fix"]["NUMSECTIONS"] = valueFor(sections, a);
+      if (!orders.empty() && (orders.size() == 1 || a < orders.size()) && valueFor(orders, a) != 0)
+        domain["fix"]["HIGHESTORDERDERIVATIVE"] = valueFor(orders, a);
+      if (length != 0.0) domain["fix"]["LENGTH"] = length;
+      configuration["objects"].push_back(domain);
+      links[std::string(1, "XYZ"[a]) + "DOMAIN"] = kAxisNames[a];
+    }
     if (!distribution.empty() || !integrals.empty()) {
       json dist = {{"name", "D"},
                    {"type", distribution.empty() ? std::string("DISTRIBUTION1D") : distribution},
-                   {"links", {{"XDOMAIN", "X"}}},
+                   {"links", links},
                    {"fix", json::object()}};
       if (!integrals.empty()) dist["fix"]["INTEGRALS"] = integrals;
       configuration["objects"].push_back(dist);
