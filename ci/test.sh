@@ -23,12 +23,13 @@ run_native() {
 
 mkdir -p "$root/build-ci"
 echo "== native build and tests"
-run_native "$root/build-ci/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_BUILD_BENCH=OFF
+run_native "$root/build-ci/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_WERROR=ON
 [ "$what" = native ] && exit 0
 
-echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  run_native "$root/build-ci/sanitize" -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=ON \
+# The sanitized build uses Clang, so that every change is built by both compilers.
+echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer (Clang)"
+CC=clang CXX=clang++ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  run_native "$root/build-ci/sanitize" -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=ON -DMORVANE_WERROR=ON \
   -DMORVANE_BUILD_BENCH=OFF -DMORVANE_BUILD_TOOLS=ON
 
 echo "== 32-bit Windows build, tests under wine"

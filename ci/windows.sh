@@ -66,7 +66,7 @@ if [ ! -f "$gtest_prefix/lib/cmake/GTest/GTestConfig.cmake" ]; then
 fi
 
 # --- the project --------------------------------------------------------------
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DMORVANE_WERROR=ON \
   -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" \
   -DGMock_DIR="$gtest_prefix/lib/cmake/GMock" >"$build/configure.log" 2>&1 ||
   { tail -n 40 "$build/configure.log" >&2; exit 1; }

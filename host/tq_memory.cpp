@@ -33,6 +33,9 @@ Heap& TheHeap() {
   static Heap* heap = new Heap;  // lives to the end of the process: objects may be freed late
   return *heap;
 }
+// Whether `size` bytes and `extra` more can be asked of the system at all.
+bool FitsWithHeader(std::size_t size, std::size_t extra) { return size <= static_cast<std::size_t>(-1) - extra; }
+
 }  // namespace
 
 void* MyAllocate(unsigned int size) {
@@ -46,7 +49,8 @@ void* MyAllocate(unsigned int size) {
     }
   }
   const std::size_t extra = sizeof(BlockHeader) + kAlignment - 1;
-  if (size > static_cast<std::size_t>(-1) - extra) return nullptr;
+  // (Only a 32-bit build can meet a size that leaves no room for the header.)
+  if (!FitsWithHeader(size, extra)) return nullptr;
   void* raw = std::malloc(size + extra);
   if (raw == nullptr) return nullptr;
   const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(raw) + sizeof(BlockHeader);

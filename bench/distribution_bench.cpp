@@ -1,8 +1,13 @@
-// The whole model cycle of one distribution over one domain, through the host layer: the domain
-// and the distribution are made by the library's factories and held by the executive, the
-// distribution is linked to the domain, and the executive runs ExecuteAssignments, SetDims,
-// SetUpEquations and JacPattern. Method "CFD4" or "OCFE4", second derivatives and the interval
-// integrals on, 10^3 to 10^6 nodes.
+// The whole model cycle of one distribution over one, two or three domains, through the host
+// layer: the domains and the distribution are made by the library's factories and held by the
+// executive, the distribution is linked to its domains, and the executive runs
+// ExecuteAssignments, SetDims, SetUpEquations and JacPattern. Second derivatives and every
+// integral on:
+//   - one axis, "CFD4" or "OCFE4", 10^3 to 10^6 nodes;
+//   - two axes, "CFD4" or "OCFE4" on both, 10^4 to 10^6 nodes;
+//   - three axes, "BFD1" on all three at 20^3, 50^3 and 100^3 nodes, "CFD4" at 20^3 and 52^3
+//     (about 1.7 million equations; 100^3 under CFD4 asks for more memory and time than a
+//     benchmark run should), every one of the seven integrals on.
 //
 // Each benchmark times the equation phases (SetUpEquations and JacPattern of every object) and,
 // apart, the whole cycle, and beside them a baseline that only writes the same number of program
@@ -19,7 +24,7 @@
 // part of the equation phases' time that no distribution can remove while every program item
 // and non-zero is a call into the host.
 //
-//   bench_distribution1d [--benchmark_filter=...]
+//   bench_distribution [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -29,7 +34,6 @@
 #include <vector>
 
 #include "export_table.h"
-#include "tq_distribution1d.h"
 #include "tq_domain.h"
 #include "vekexp.h"
 
@@ -46,6 +50,7 @@ double SecondsSince(Clock::time_point start) { return std::chrono::duration<doub
 
 struct Figures {
   std::string method;
+  int axes = 1;
   std::int64_t nodes = 0;
   std::int64_t equations = 0;
   std::int64_t nonZeros = 0;
@@ -75,22 +80,41 @@ void Fix(TQ_Executive& host, const char* path, const TQ_Value& value) {
   }
 }
 
-// A fresh executive holding the domain "X" over `nodes` node intervals and the distribution "D"
-// linked to it.
-void MakeProblem(TQ_Executive& host, const char* method, std::int64_t nodes) {
+// A fresh executive holding one domain per axis ("X", "Y", "Z"), each of `perAxis` node
+// intervals under `method`, and the distribution "D" over them with second derivatives and
+// `integrals`.
+void MakeProblem(TQ_Executive& host, int axes, const char* method, std::int64_t perAxis, const char* integrals) {
+  static const char* const kDomains[] = {"X", "Y", "Z"};
+  static const char* const kLinks[] = {"D.XDOMAIN", "D.YDOMAIN", "D.ZDOMAIN"};
   host.Reset();
-  auto* domain = dynamic_cast<TQ_DOMAIN*>(DOMAINFactory());
-  auto* distribution = dynamic_cast<TQ_DISTRIBUTION1D*>(DISTRIBUTION1DFactory());
+  TQ_ModelType* distribution = axes == 1   ? DISTRIBUTION1DFactory()
+                               : axes == 2 ? DISTRIBUTION2DFactory()
+                                           : DISTRIBUTION3DFactory();
   std::string error;
-  if (domain == nullptr || distribution == nullptr || !host.AddObject("X", domain, &error) ||
-      !host.AddObject("D", distribution, &error) || !distribution->XDOMAIN.Attach(domain, &error)) {
+  bool ok = distribution != nullptr;
+  std::vector<TQ_DOMAIN*> domains;
+  for (int a = 0; ok && a < axes; ++a) {
+    auto* domain = dynamic_cast<TQ_DOMAIN*>(DOMAINFactory());
+    ok = domain != nullptr && host.AddObject(kDomains[a], domain, &error);
+    domains.push_back(domain);
+  }
+  ok = ok && host.AddObject("D", distribution, &error);
+  for (int a = 0; ok && a < axes; ++a) {
+    auto* link = dynamic_cast<TQ_ExternalBase*>(host.FindByPath(kLinks[a], false, &error));
+    ok = link != nullptr && link->Attach(domains[static_cast<std::size_t>(a)], &error);
+  }
+  if (!ok) {
     std::fprintf(stderr, "cannot set the problem up: %s\n", error.c_str());
     std::abort();
   }
-  Fix(host, "X.DISCRETIZATIONMETHOD", TQ_Value(method, 0u, 0u, 0));
-  Fix(host, "X.HIGHESTORDERDERIVATIVE", TQ_Value(2, 0u, 0u, 0));
-  Fix(host, "X.SPACINGPREFERENCE", TQ_Value(1.0 / static_cast<double>(nodes), 0u, 0u, 0));
-  Fix(host, "D.INTEGRALS", TQ_Value("idx", 0u, 0u, 0));
+  for (int a = 0; a < axes; ++a) {
+    const std::string domain = kDomains[a];
+    Fix(host, (domain + ".DISCRETIZATIONMETHOD").c_str(), TQ_Value(method, 0u, 0u, 0));
+    Fix(host, (domain + ".HIGHESTORDERDERIVATIVE").c_str(), TQ_Value(2, 0u, 0u, 0));
+    Fix(host, (domain + ".SPACINGPREFERENCE").c_str(), TQ_Value(1.0 / static_cast<double>(perAxis), 0u, 0u, 0));
+  }
+  TQ_StrSetValue selected(integrals);
+  Fix(host, "D.INTEGRALS", TQ_Value(static_cast<const TQ_SetValue&>(selected), 0u, 0u, 0));
 }
 
 void Check(TQ_Executive& host, bool ok, const char* what) {
@@ -173,13 +197,17 @@ double Baseline(std::vector<TQ_ProgramItem>& buffer) {
   return SecondsSince(start);
 }
 
-void BM_DistributionCycle(benchmark::State& state, const char* method) {
+// One benchmark: a distribution over `axes` domains of `state.range(0)` node intervals each.
+void BM_DistributionCycle(benchmark::State& state, const char* label, int axes, const char* method,
+                          const char* integrals) {
   TQ_Executive& host = TQ_Executive::Instance();
   Figures f;
-  f.method = method;
-  f.nodes = state.range(0);
+  f.method = label;
+  f.axes = axes;
+  f.nodes = 1;
+  for (int a = 0; a < axes; ++a) f.nodes *= state.range(0);
   const std::int64_t heapBefore = TQ_HeapStats::LiveBytes();
-  MakeProblem(host, method, f.nodes);
+  MakeProblem(host, axes, method, state.range(0), integrals);
   Clock::time_point start = Clock::now();
   Check(host, host.RunCycle(), "the first cycle");
   f.firstCycle = SecondsSince(start);
@@ -227,11 +255,12 @@ void BM_DistributionCycle(benchmark::State& state, const char* method) {
   state.counters["cycle/base"] = f.cycle / f.baseline;
   state.counters["ns/item_calls"] = f.hostCalls * 1e9 / items;
   state.counters["calls/base"] = f.hostCalls / f.baseline;
+  state.counters["eq/calls"] = f.equationPhases / f.hostCalls;
   state.counters["store_B/item"] = f.storeBytes / items;
   state.counters["elements_MB"] = f.elementBytes / 1e6;
   // Google Benchmark may run a benchmark more than once; the last run's figures stand.
   for (Figures& kept : Results()) {
-    if (kept.method == f.method && kept.nodes == f.nodes) {
+    if (kept.method == f.method && kept.axes == f.axes && kept.nodes == f.nodes) {
       kept = f;
       host.Reset();
       return;
@@ -241,29 +270,53 @@ void BM_DistributionCycle(benchmark::State& state, const char* method) {
   host.Reset();
 }
 
-BENCHMARK_CAPTURE(BM_DistributionCycle, CFD4, "CFD4")
+// The integrals of each distribution, as the string-set text the host reads ("a\"b\"").
+constexpr const char* k1DIntegrals = "idx";
+constexpr const char* k2DIntegrals = "idx\"idy\"idxdy";
+constexpr const char* k3DIntegrals = "idx\"idy\"idz\"idxdy\"idxdz\"idydz\"idxdydz";
+
+BENCHMARK_CAPTURE(BM_DistributionCycle, CFD4, "CFD4", 1, "CFD4", k1DIntegrals)
     ->RangeMultiplier(10)
     ->Range(1000, 1000000)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_DistributionCycle, OCFE4, "OCFE4")
+BENCHMARK_CAPTURE(BM_DistributionCycle, OCFE4, "OCFE4", 1, "OCFE4", k1DIntegrals)
     ->RangeMultiplier(10)
     ->Range(1000, 1000000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+// Two axes: 100^2, 316^2 and 1000^2 nodes (rounded to whole elements by the domains).
+BENCHMARK_CAPTURE(BM_DistributionCycle, CFD4xCFD4, "CFD4^2", 2, "CFD4", k2DIntegrals)
+    ->Arg(100)->Arg(316)->Arg(1000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DistributionCycle, OCFE4xOCFE4, "OCFE4^2", 2, "OCFE4", k2DIntegrals)
+    ->Arg(100)->Arg(316)->Arg(1000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+// Three axes (CFD4 needs whole elements of four intervals: 52 = 13 elements).
+BENCHMARK_CAPTURE(BM_DistributionCycle, BFD1xBFD1xBFD1, "BFD1^3", 3, "BFD1", k3DIntegrals)
+    ->Arg(20)->Arg(50)->Arg(100)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DistributionCycle, CFD4xCFD4xCFD4, "CFD4^3", 3, "CFD4", k3DIntegrals)
+    ->Arg(20)->Arg(52)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
 void PrintTable() {
   std::fflush(stdout);
-  std::printf("\n%-6s %8s %9s %9s %10s | %8s %8s %8s %8s %8s | %7s %7s %7s | %8s %9s %9s\n", "method", "nodes",
-              "equations", "nonzeros", "items", "eq ns/it", "(setup)", "cyc ns/it", "calls ns", "base ns", "eq/base",
-              "cyc/base", "cal/base", "store B/it", "elements MB", "1st cyc s");
+  std::printf("\n%-11s %4s %8s %9s %9s %10s | %8s %8s %8s %8s %8s | %7s %7s %7s %7s | %8s %9s %9s\n", "method", "axes",
+              "nodes", "equations", "nonzeros", "items", "eq ns/it", "(setup)", "cyc ns/it", "calls ns", "base ns",
+              "eq/base", "cyc/base", "cal/base", "eq/cal", "store B/it", "elements MB", "1st cyc s");
   for (const Figures& f : Results()) {
     const double items = static_cast<double>(f.items);
-    std::printf("%-6s %8lld %9lld %9lld %10lld | %8.2f %8.2f %8.2f %8.2f %8.2f | %7.2f %7.2f %7.2f | %8.1f %9.1f %9.3f\n",
-                f.method.c_str(), static_cast<long long>(f.nodes), static_cast<long long>(f.equations),
+    std::printf("%-11s %4d %8lld %9lld %9lld %10lld | %8.2f %8.2f %8.2f %8.2f %8.2f | %7.2f %7.2f %7.2f %7.2f | %8.1f %9.1f %9.3f\n",
+                f.method.c_str(), f.axes, static_cast<long long>(f.nodes), static_cast<long long>(f.equations),
                 static_cast<long long>(f.nonZeros), static_cast<long long>(f.items), f.equationPhases * 1e9 / items,
                 f.setUp * 1e9 / items, f.cycle * 1e9 / items, f.hostCalls * 1e9 / items, f.baseline * 1e9 / items,
-                f.equationPhases / f.baseline, f.cycle / f.baseline, f.hostCalls / f.baseline, f.storeBytes / items,
+                f.equationPhases / f.baseline, f.cycle / f.baseline, f.hostCalls / f.baseline,
+                f.equationPhases / f.hostCalls, f.storeBytes / items,
                 f.elementBytes / 1e6, f.firstCycle);
   }
 }
