@@ -285,6 +285,76 @@ TEST_F(OneDimensional, AModelWhoseSetIsDeclaredAfterItsArrayGoesCleanly) {
   EXPECT_EQ(Host().ObjectCount(), 0);
 }
 
+// A model with a node set, as a domain has its INTERIOR.
+class NodeSetModel : public TQ_ModelTypeEx2 {
+ public:
+  static constexpr const char* kTypeId = "Model NODESET\tV7.1";
+  NodeSetModel() { INTERIOR.AddProperty(this, "INTERIOR", nullptr, TQ_DIR_NONE, false); }
+  ~NodeSetModel() override { DestructionLog().push_back(Name()); }
+  const char* TQ_DefaultDESCRIPTION() const override { return kTypeId; }
+  bool ContainerDerivesFrom(const char* id) override { return SUValue::CompareCI(id, kTypeId) == 0; }
+  TQ_INTEGERSET INTERIOR;
+};
+
+// A model whose array is dimensioned by the node set of the model its link
+// leads to, as a distribution's D2DY2 is by its y domain's INTERIOR.
+class SpreadModel : public TQ_ModelTypeEx2 {
+ public:
+  class NodesLink : public TQ_ExternalBase {
+   public:
+    NodesLink() : TQ_ExternalBase(nullptr) {}
+    const char* ExternalTypeName() override { return NodeSetModel::kTypeId; }
+  };
+  SpreadModel() {
+    NODES.AddProperty(this, "NODES", nullptr, TQ_DIR_NONE, false);
+    VALUE.AddProperty(this, "VALUE", nullptr, TQ_DIR_NONE, false);
+  }
+  void SetDims() override {
+    VALUE.SetDim(dynamic_cast<NodeSetModel&>(NODES.ExternalLinkChecked()).INTERIOR);
+    TQ_ModelTypeEx2::SetDims();
+  }
+  NodesLink NODES;
+  RealArrayI VALUE;
+};
+
+TEST_F(OneDimensional, AnArrayDimensionedThroughALinkForgetsTheSetOfAnObjectRelinkedAway) {
+  DestructionLog().clear();
+  auto* spread = Add<SpreadModel>("D");
+  auto* first = new NodeSetModel;  // held by the test, then by the link alone
+  first->AddRef();
+  first->SetObjectName("Y1");
+  auto* second = Add<NodeSetModel>("Y2");
+  std::string error;
+  ASSERT_TRUE(spread->NODES.Attach(first, &error)) << error;
+  EXPECT_EQ(first->Release(), 1);
+
+  ASSERT_TRUE(Host().RunCycle()) << AllErrors();
+  EXPECT_EQ(spread->VALUE.DeclaredSet(0), &first->INTERIOR);
+  EXPECT_EQ(first->INTERIOR.DependentCount(), 1);
+
+  // Relinking lets go of the only reference: the first model and its set go
+  // while the array is still dimensioned by that set.
+  ASSERT_TRUE(spread->NODES.Attach(second, &error)) << error;
+  EXPECT_EQ(DestructionLog(), (std::vector<std::string>{"Y1"}));
+  EXPECT_EQ(spread->VALUE.DeclaredSet(0), nullptr);
+
+  ASSERT_TRUE(Host().RunCycle()) << AllErrors();
+  EXPECT_EQ(spread->VALUE.DeclaredSet(0), &second->INTERIOR);
+  EXPECT_EQ(second->INTERIOR.DependentCount(), 1);
+  EXPECT_NE(spread->VALUE.Find(2), nullptr);
+
+  // Unlinked, the array keeps the set of a model that still lives; the cycle
+  // reports the empty link, and the array's next dimensioning replaces it.
+  spread->NODES.Detach();
+  EXPECT_FALSE(Host().RunCycle());
+  EXPECT_TRUE(ErrorMentions("D.NODES has no object attached")) << AllErrors();
+  EXPECT_EQ(spread->VALUE.DeclaredSet(0), &second->INTERIOR);
+  ASSERT_TRUE(spread->NODES.Attach(second, &error)) << error;
+  Host().ClearErrors();
+  ASSERT_TRUE(Host().RunCycle()) << AllErrors();
+  EXPECT_EQ(second->INTERIOR.DependentCount(), 1) << "dimensioned once, registered once";
+}
+
 // ---- reading keys ---------------------------------------------------------------------
 
 TEST(ReadIndex, ReadsIntegersUpToTheTerminator) {
