@@ -308,30 +308,4 @@ TEST_F(LibraryExportsTest, DomainFromTheLibraryBuildsItsGrid) {
   EXPECT_EQ(object->Release(), 0);
 }
 
-TEST_F(LibraryExportsTest, TwoDimensionalDistributionFromTheLibraryTakesItsOrdersFromItsDomains) {
-  std::string error;
-  TQ_ModelType* object = library_->Create("DISTRIBUTION2D", error);
-  ASSERT_NE(object, nullptr) << error;
-  EXPECT_EQ(object->PropertyCount(), 33);
-  auto* distribution = dynamic_cast<TQ_DISTRIBUTION2D*>(object);
-  ASSERT_NE(distribution, nullptr);
-  TQ_ModelType* x = library_->Create("DOMAIN", error);
-  TQ_ModelType* y = library_->Create("LENGTHDOMAIN", error);
-  ASSERT_NE(x, nullptr);
-  ASSERT_NE(y, nullptr);
-  ASSERT_EQ(dynamic_cast<TQ_DOMAIN*>(y)->HIGHESTORDERDERIVATIVE.Fix(TQ_Value(2, 0u, 0u, 0)), TQ_ASSIGN_DONE);
-  ASSERT_TRUE(distribution->XDOMAIN.Attach(x, &error)) << error;
-  ASSERT_TRUE(distribution->YDOMAIN.Attach(y, &error)) << error;
-  for (TQ_ModelType* model : {x, y, object}) EXPECT_EQ(model->ExecuteAssignments(10, 1), 0);
-  object->SetDims();
-  EXPECT_TRUE(TQ_Executive::Instance().Errors().empty());
-  EXPECT_EQ(distribution->HIGHESTORDERXDERIVATIVEUSED.v(), 1);
-  EXPECT_EQ(distribution->HIGHESTORDERYDERIVATIVEUSED.v(), 2);
-  EXPECT_EQ(distribution->D2DY2.DeclaredSet(1), &dynamic_cast<TQ_DOMAIN*>(y)->INTERIOR);
-  // The links hold the domains until the distribution goes.
-  EXPECT_EQ(x->Release(), 1);
-  EXPECT_EQ(y->Release(), 1);
-  EXPECT_EQ(object->Release(), 0);
-}
-
 }  // namespace
