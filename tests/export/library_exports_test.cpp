@@ -11,6 +11,7 @@
 
 #include "export_table.h"
 #include "tq_distribution1d.h"
+#include "tq_distribution2d.h"
 #include "tq_domain.h"
 #include "tq_generic_types.h"
 #include "tq_instances.h"
@@ -269,6 +270,10 @@ TEST_F(LibraryExportsTest, ClassesAndTemplateInstancesAreExported) {
                                "_ZN9TQ_DOMAIN14Sigma115374720Ev", "_ZN9TQ_DOMAIN16UnionFn115365376ER17TQ_IntegerSetIter",
                                "_ZN9TQ_DOMAIN16UnionFn115369808Ev"})
     EXPECT_NE(Symbol(function), nullptr) << function;
+  // The two-dimensional distribution, with the link and virtual property
+  // over it.
+  ExpectExportedClass(typeid(TQ_DISTRIBUTION2D));
+  MORVANE_EXPECT_LINKS(TQ_DISTRIBUTION2D);
   ExpectExportedClass(typeid(TQ_GLOBALSTRUCTUREREFNAME<TQ_GENERICSTRUCTURE>));
   ExpectExportedClass(typeid(TQ_ANGLEPARAMETER));
   ExpectExportedClass(typeid(TQ_DISCRETIZATIONMETHODPARAM));

@@ -109,6 +109,34 @@ TEST(IntegerSetText, ListsMembersSeparatedByCommasBlanksOrQuotes) {
   EXPECT_EQ(Members(TQ_IntSetValue("3,99999999999,5")), (Ints{3, 5}));
 }
 
+TEST(IntegerSetCopy, HoldsTheIntegersOfAnotherSetValueAndIsItsOwn) {
+  // A set value with gaps, typed "either kind", as a property's value may be.
+  TQ_SetValue interior;
+  interior += TQ_IntSetValue(1, 2);
+  interior += TQ_IntSetValue(4, 6);
+  interior += INT_MIN;
+  TQ_IntSetValue copy(interior);
+  EXPECT_EQ(copy, interior);
+  EXPECT_EQ(copy.Type(), TQ_SET_INTEGER);
+  copy += 3;
+  copy *= TQ_IntSetValue(0, 5);
+  EXPECT_EQ(Members(copy), (Ints{1, 2, 3, 4, 5}));
+  EXPECT_EQ(Members(interior), (Ints{INT_MIN, 1, 2, 4, 5, 6})) << "the source is left as it was";
+
+  TQ_IntSetValue empty{TQ_SetValue()};
+  EXPECT_EQ(empty.SetSize(), 0);
+  empty += 9;
+  EXPECT_EQ(Members(empty), (Ints{9}));
+
+  // An integer set takes no strings: the copy of a set of strings is empty
+  // and still takes integers.
+  TQ_IntSetValue fromStrings{TQ_SetValue(TQ_StrSetValue("idx\"idy\""))};
+  EXPECT_EQ(fromStrings.SetSize(), 0);
+  EXPECT_FALSE(fromStrings.HoldsStrings());
+  fromStrings += 2;
+  EXPECT_EQ(Members(fromStrings), (Ints{2}));
+}
+
 // ---- union, intersection, membership -----------------------------------------
 
 TEST(SetAlgebra, UnionJoinsRangesAndSingleMembers) {

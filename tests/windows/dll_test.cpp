@@ -181,6 +181,7 @@ TEST_F(LibraryTest, CreatableTypesExportAllFourUnderPlainNames) {
       EXPECT_TRUE(cells.insert(cell).second) << "each type has a cell of its own";
     }
   }
+  EXPECT_EQ(exported.count("DISTRIBUTION2DFactory"), 1u) << "the two-dimensional distribution is built";
   RecordProperty("creatable_types_exported", types_present);
 }
 

@@ -1,0 +1,69 @@
+// TQ_DISTRIBUTION2D: a variable distributed over the node pairs (x, y) of two
+// domains, with its first and second partial derivatives along each axis and
+// its integrals along x, along y and over both. Every array is indexed
+// (x node, y node); which elements it has follows from the index sets that
+// ExecuteAssignments computes from the domains, the derivative orders used
+// and INTEGRALS.
+#pragma once
+
+#include <cstdint>
+
+#include "morvane_api.h"
+#include "tq_domain.h"
+#include "tq_external.h"
+#include "tq_generated.h"
+#include "tq_ports.h"
+#include "tq_typed_arrays.h"
+#include "tq_virtual.h"
+#include "vekexp.h"
+
+class MORVANE_API TQ_DISTRIBUTION2D : public TQ_Generated<TQ_DISTRIBUTION2D, TQ_ModelTypeEx2> {
+  MORVANE_GENERATED_CLASS(TQ_DISTRIBUTION2D)  // "Model DISTRIBUTION2D\tV7.1"
+
+ public:
+  TQ_DISTRIBUTION2D& operator=(const TQ_DISTRIBUTION2D& other) = default;
+
+  // Steps of the generated pattern (TQ_Generated). IndexSets and SizeArrays
+  // read the domains; with XDOMAIN or YDOMAIN not attached they throw
+  // TQ_LinkError naming the empty links before they hand anything to the
+  // host or bind any array.
+  void RegisterProperties();
+  void SizeArrays();
+  void IndexSets(const TQ_AssignmentStep& step);
+  void Assignments(const TQ_AssignmentStep& step);
+
+  TQ_External<TQ_DOMAIN> XDOMAIN;
+  TQ_External<TQ_DOMAIN> YDOMAIN;
+  TQ_Virtual<TQ_ARRAY_II<TQ_REALVARIABLE, TQ_REALVARIABLE>> VALUE;
+  TQ_INTEGERSET TQ_VALUE_SET1;
+  TQ_INTEGERSET TQ_VALUE_SET2;
+  TQ_STRINGPARAMETER USERNOTES{true};
+  TQ_CONTROLPORT INPUTSIGNAL{true};
+  TQ_CONTROLPORT OUTPUTSIGNAL{true};
+  TQ_INTEGERPARAMETER HIGHESTORDERXDERIVATIVE{true};
+  TQ_INTEGERPARAMETER HIGHESTORDERYDERIVATIVE{true};
+  TQ_INTEGERPARAMETER HIGHESTORDERXDERIVATIVEUSED{true};
+  TQ_INTEGERPARAMETER HIGHESTORDERYDERIVATIVEUSED{true};
+  TQ_STRINGSET INTEGRALS{true};
+  TQ_ARRAY_II<TQ_PARTIALDERIVATIVE, TQ_PARTIALDERIVATIVE> DDX;
+  TQ_INTEGERSET TQ_DDX_SET1;
+  TQ_INTEGERSET TQ_DDX_SET2;
+  TQ_ARRAY_II<TQ_PARTIALDERIVATIVE, TQ_PARTIALDERIVATIVE> DDY;
+  TQ_INTEGERSET TQ_DDY_SET1;
+  TQ_INTEGERSET TQ_DDY_SET2;
+  TQ_ARRAY_II<TQ_PARTIALDERIVATIVE, TQ_PARTIALDERIVATIVE> D2DX2;
+  TQ_INTEGERSET TQ_D2DX2_SET1;
+  TQ_INTEGERSET TQ_D2DX2_SET2;
+  // Its second dimension is YDOMAIN's INTERIOR set itself.
+  TQ_ARRAY_II<TQ_PARTIALDERIVATIVE, TQ_PARTIALDERIVATIVE> D2DY2;
+  TQ_INTEGERSET TQ_D2DY2_SET1;
+  TQ_ARRAY_II<TQ_REALVARIABLE, TQ_REALVARIABLE> IDX;
+  TQ_INTEGERSET TQ_IDX_SET1;
+  TQ_INTEGERSET TQ_IDX_SET2;
+  TQ_ARRAY_II<TQ_REALVARIABLE, TQ_REALVARIABLE> IDY;
+  TQ_INTEGERSET TQ_IDY_SET1;
+  TQ_INTEGERSET TQ_IDY_SET2;
+  TQ_ARRAY_II<TQ_REALVARIABLE, TQ_REALVARIABLE> IDXDY;
+  TQ_INTEGERSET TQ_IDXDY_SET1;
+  TQ_INTEGERSET TQ_IDXDY_SET2;
+};
