@@ -20,6 +20,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "distribution_sets.h"
 #include "eqn_table.h"
 #include "frame.h"
 #include "tq_domain.h"
@@ -114,20 +115,15 @@ public:
     Handle elementLength(int a, std::int32_t s) { return &section(a, s).ELEMENTLENGTH; }
 
     // The members of an axis's set, ascending: its domain's INTERIOR, or {0} ∪ INTERIOR ∪
-    // {ENDNODE}, built as the host builds it (a copy of INTERIOR with ENDNODE added, joined to
-    // the one-member set {0}).
+    // {ENDNODE}, built as the distributions' index sets build it.
     template <class Visit>
     void forEachInSet(int a, AxisSet set, Visit&& visit, bool firstOnly) {
         const TQ_SetValue& interior = read(domain(a).INTERIOR);
         if (set == AxisSet::Interior) {
             visitMembers(interior, visit, firstOnly);
-            return;
+        } else {
+            visitMembers(morvane::distribution::BoundaryAndInteriorNodes(interior, endNode(a)), visit, firstOnly);
         }
-        TQ_IntSetValue copy(interior);
-        copy += endNode(a);
-        TQ_IntSetValue boundary(0, INT_MIN);
-        boundary += copy;
-        visitMembers(boundary, visit, firstOnly);
     }
 
     [[gnu::always_inline]] Handle variable(std::uint8_t array, const Coord& at) {

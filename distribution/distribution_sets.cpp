@@ -35,12 +35,16 @@ int IntegralSelected(const SUValue& integrals, std::initializer_list<const char*
 
 TQ_IntSetValue IntegralRange(int selected, int end) { return NodeRange(0, 2 * selected - 1, end); }
 
-TQ_IntSetValue BoundaryAndInteriorNodes(TQ_DOMAIN& domain) {
-  TQ_IntSetValue inner(domain.INTERIOR.v());
-  inner += domain.ENDNODE.v();
+TQ_IntSetValue BoundaryAndInteriorNodes(const TQ_SetValue& interior, int end) {
+  TQ_IntSetValue inner(interior);
+  inner += end;
   TQ_IntSetValue nodes(0, INT_MIN);  // the one-member set {0}
   nodes += inner;
   return nodes;
+}
+
+TQ_IntSetValue BoundaryAndInteriorNodes(TQ_DOMAIN& domain) {
+  return BoundaryAndInteriorNodes(domain.INTERIOR.v(), domain.ENDNODE.v());
 }
 
 int AssignDerivativeOrders(const TQ_AssignmentStep& step, std::span<const AxisOrders> axes, int first) {

@@ -43,6 +43,8 @@ TQ_IntSetValue IntegralRange(int selected, int end);
 // the host's set algebra expects it: a copy of INTERIOR's value, ENDNODE
 // added to the copy, and the copy added to the one-member set {0}.
 TQ_IntSetValue BoundaryAndInteriorNodes(TQ_DOMAIN& domain);
+// The same from an interior set's value and the last node, read as the caller reads them.
+TQ_IntSetValue BoundaryAndInteriorNodes(const TQ_SetValue& interior, int end);
 
 // One axis's derivative orders: the domain and the model's two parameters.
 struct AxisOrders {

@@ -1,5 +1,7 @@
 #include "tq_distribution2d.h"
 
+#include "distribution2d_equations.h"
+#include "distribution_engine.h"
 #include "distribution_sets.h"
 #include "frame.h"
 
@@ -106,6 +108,34 @@ void TQ_DISTRIBUTION2D::Assignments(const TQ_AssignmentStep& step) {
   };
   const int next = dist::AssignDerivativeOrders(step, axes, 16);  // 16 to 21
   step.Assign(INTEGRALS, "None", next);                           // 22
+}
+
+morvane::eqn::DistributionView<2> TQ_DISTRIBUTION2D::View() {
+  morvane::eqn::DistributionView<2> view;
+  view.model = this;
+  view.domains = {dynamic_cast<TQ_DOMAIN*>(XDOMAIN.ExternalLink()), dynamic_cast<TQ_DOMAIN*>(YDOMAIN.ExternalLink())};
+  view.links = {"XDOMAIN", "YDOMAIN"};
+  view.order = {&HIGHESTORDERXDERIVATIVE, &HIGHESTORDERYDERIVATIVE};
+  view.orderUsed = {&HIGHESTORDERXDERIVATIVEUSED, &HIGHESTORDERYDERIVATIVEUSED};
+  view.integrals = &INTEGRALS;
+  // Numbered as the equation table numbers them.
+  view.add(*VALUE);
+  view.add(DDX);
+  view.add(DDY);
+  view.add(D2DX2);
+  view.add(D2DY2);
+  view.add(IDX);
+  view.add(IDY);
+  view.add(IDXDY);
+  return view;
+}
+
+int TQ_DISTRIBUTION2D::DeclareEquations(int count) {
+  return morvane::eqn::DeclareEquations(*this, View(), morvane::eqn::d2::plan(), FirstGroup, count);
+}
+
+int TQ_DISTRIBUTION2D::EmitEquations(int*& rows, int*& cols, TQ_EquationType**, int count) {
+  return morvane::eqn::EmitEquations(*this, View(), morvane::eqn::d2::plan(), FirstGroup, rows, cols, count);
 }
 
 MORVANE_GENERATED_CLASS_DEFINITION(TQ_DISTRIBUTION2D, TQ_ModelTypeEx2, "Model DISTRIBUTION2D\tV7.1");

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "distribution_context.h"
 #include "morvane_api.h"
 #include "tq_domain.h"
 #include "tq_external.h"
@@ -31,6 +32,18 @@ class MORVANE_API TQ_DISTRIBUTION2D : public TQ_Generated<TQ_DISTRIBUTION2D, TQ_
   void SizeArrays();
   void IndexSets(const TQ_AssignmentStep& step);
   void Assignments(const TQ_AssignmentStep& step);
+  // Checks the domains, then declares every equation with its group and
+  // non-zeros; a negative code, with the reason handed to the host, when a
+  // domain is missing, too short for its method, or the equations would not
+  // fit the host's counts.
+  int DeclareEquations(int count);
+  // Emits every equation; a negative count (the parent's failure) or domains
+  // that cannot carry the equations end the call with nothing emitted and a
+  // negative result.
+  int EmitEquations(int*& rows, int*& cols, TQ_EquationType** types, int count);
+
+  // The distribution as its equations read it.
+  morvane::eqn::DistributionView<2> View();
 
   TQ_External<TQ_DOMAIN> XDOMAIN;
   TQ_External<TQ_DOMAIN> YDOMAIN;

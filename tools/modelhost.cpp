@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
   app.add_option("--length", length, "Length of the domain (of each domain)");
   app.add_option("--distribution", distribution,
                  "Distribution type laid over the domains: DISTRIBUTION1D, DISTRIBUTION2D or DISTRIBUTION3D");
-  app.add_option("--integrals", integrals, "Integrals of the distribution (idx, idy, idz, idxdy, idxdz, idydz, idxdydz)");
+  app.add_option("--integrals", integrals, "Integrals of the distribution (idx, idy, idz, idxdy, idxdz, idydz, idxdydz)")
+      ->delimiter(',');
   app.add_flag("--print-default-config", showDefault, "Print the built-in configuration and exit");
 
   try {
