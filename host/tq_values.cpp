@@ -425,6 +425,10 @@ TQ_IntSetValue::TQ_IntSetValue(const char* members) : TQ_SetValue(TQ_SET_INTEGER
   }
 }
 
+TQ_IntSetValue::TQ_IntSetValue(const TQ_SetValue& other) : TQ_SetValue(TQ_SET_INTEGER) {
+  if (!other.HoldsStrings()) *this += other;
+}
+
 TQ_IntSetValue::TQ_IntSetValue(const TQ_IntSetValue& other) : TQ_SetValue(other) {}
 TQ_IntSetValue& TQ_IntSetValue::operator=(const TQ_IntSetValue& other) {
   TQ_SetValue::operator=(other);

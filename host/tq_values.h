@@ -94,6 +94,9 @@ class VEKEXP_API TQ_IntSetValue : public TQ_SetValue {
   // A null or empty text gives the empty set; otherwise the text lists the
   // members separated by commas, blanks or double quotes ("1,4,5").
   explicit TQ_IntSetValue(const char* members);
+  // A copy of the integers of a set value (a set of strings gives the empty
+  // set).
+  explicit TQ_IntSetValue(const TQ_SetValue& other);
   TQ_IntSetValue(const TQ_IntSetValue& other);
   TQ_IntSetValue& operator=(const TQ_IntSetValue& other);
   ~TQ_IntSetValue() override;

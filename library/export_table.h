@@ -17,7 +17,8 @@
   X(DOMAIN)                        \
   X(LENGTHDOMAIN)                  \
   X(ANGLEDOMAIN)                   \
-  X(DISTRIBUTION1D)
+  X(DISTRIBUTION1D)                \
+  X(DISTRIBUTION3D)
 
 // The value of every _Compatibility<NAME>, and the first of every
 // _JacData<NAME> block.

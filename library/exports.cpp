@@ -6,6 +6,7 @@
 #include "export_table.h"
 #include "morvane_api.h"
 #include "tq_distribution1d.h"
+#include "tq_distribution3d.h"
 #include "tq_domain.h"
 #include "tq_generic_types.h"
 #include "tq_support.h"

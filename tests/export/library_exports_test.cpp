@@ -11,6 +11,7 @@
 
 #include "export_table.h"
 #include "tq_distribution1d.h"
+#include "tq_distribution3d.h"
 #include "tq_domain.h"
 #include "tq_generic_types.h"
 #include "tq_instances.h"
