@@ -182,6 +182,8 @@ TEST_F(LibraryTest, CreatableTypesExportAllFourUnderPlainNames) {
     }
   }
   RecordProperty("creatable_types_exported", types_present);
+  for (const char* built : {"DISTRIBUTION1D", "DISTRIBUTION3D", "DOMAIN", "GENERICMODEL"})
+    EXPECT_TRUE(exported.count(std::string(built) + "Factory")) << built << " is built and exported";
 }
 
 TEST_F(LibraryTest, FrameInternalsAreNotExported) {
