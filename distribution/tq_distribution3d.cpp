@@ -19,7 +19,8 @@ const char* NameOf(const TQ_Containable& item) {
 // Each is built afresh from the domain's current values.
 
 // factor * ENDNODE. The product is formed in 64 bits and held at the ends of
-// the 32-bit range, so that a negative ENDNODE turned round never wraps.
+// the 32-bit range: turning the sign of an ENDNODE of INT_MIN (a value the
+// user may fix) does not overflow.
 int ScaledEndNode(const TQ_DOMAIN& domain, int factor) {
   const std::int64_t end = static_cast<std::int64_t>(factor) * domain.ENDNODE.v();
   return end > INT_MAX ? INT_MAX : end < INT_MIN ? INT_MIN : static_cast<int>(end);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <map>
 #include <set>
 #include <string>
@@ -284,6 +285,9 @@ TEST(Distribution3DIndexSets, SetsFollowTheOrdersTheIntegralsAndTheNodes) {
         {"x's last node held at 0: a range of x nodes is {0}, selected or not", {{"X.ENDNODE", 0}},
          {41, 42, 43, 44, 45, 46, 50},
          {{"TQ_VALUE_SET1", "{0}"}, {"TQ_IDX_SET1", "{0}"}, {"TQ_IDYDZ_SET1", "{0}"}, {"TQ_DDX_SET1", "{0}"}}},
+        {"x's last node held at INT_MIN: the one-member form {0}, and a range turned round that is too long",
+         {{"X.ENDNODE", INT_MIN}}, {41, 42, 43, 44, 45, 46, 50},
+         {{"TQ_VALUE_SET1", "{0}"}, {"TQ_DDX_SET1", "{0}"}, {"TQ_IDX_SET1", "{}"}}},
         {"an interior with gaps: B is {0} with it and the last node",
          {{"X.ENDNODE", 6}, {"X.INTERIOR", 0, "2,3,5", true}, {"X.HIGHESTORDERDERIVATIVE", 2},
           {"Y.HIGHESTORDERDERIVATIVE", 2}},
