@@ -254,6 +254,13 @@ struct TQ_Executive::Impl {
     std::erase_if(procCalls, [&](const TQ_ProcCall& c) { return model == nullptr || c.owner == model; });
   }
 
+  // The objects whose arrays the last RunSetDims found too large to hold:
+  // their equations are neither declared nor emitted.
+  std::vector<const TQ_ModelType*> unsized;
+  bool Unsized(const TQ_ModelType* object) const {
+    return std::find(unsized.begin(), unsized.end(), object) != unsized.end();
+  }
+
   std::vector<TQ_ModelSummary> summaries;
   std::vector<std::string> errors;
   bool logOn = false;
@@ -487,7 +494,32 @@ bool TQ_Executive::RunAssignments(const CycleOptions& options) {
   return ok;
 }
 
+namespace {
+// The arrays an object holds as its properties, itself or behind a virtual
+// property (one that stands for nothing yet is not made to).
+std::vector<TQ_Matrix*> ArraysOf(const TQ_ModelType& object) {
+  std::vector<TQ_Matrix*> arrays;
+  for (int k = 0; k < object.PropertyCount(); ++k) {
+    TQ_Containable* property = object.PropertyAt(k).property;
+    if (auto* virtualProperty = dynamic_cast<TQ_VirtualBase*>(property)) property = virtualProperty->CurrentLink();
+    if (auto* array = dynamic_cast<TQ_Matrix*>(property)) arrays.push_back(array);
+  }
+  return arrays;
+}
+
+// "7 x 8 x 9": the sizes of the declared sets.
+std::string DeclaredSizes(const TQ_Matrix& array) {
+  std::string sizes;
+  for (int d = 0; d < array.Dimensions(); ++d) {
+    if (d > 0) sizes += " x ";
+    sizes += std::to_string(array.DeclaredSet(d)->v().SetSize());
+  }
+  return sizes;
+}
+}  // namespace
+
 bool TQ_Executive::RunSetDims() {
+  m->unsized.clear();
   bool ok = true;
   for (std::size_t i = 0; i < m->objects.size(); ++i) {
     TQ_ModelType* object = m->objects[i];
@@ -495,6 +527,20 @@ bool TQ_Executive::RunSetDims() {
            object->SetDims();
            return true;
          }) && ok;
+    // Every array must hold all the elements its index sets call for; an
+    // object with one that cannot goes no further in the cycle.
+    for (TQ_Matrix* array : ArraysOf(*object)) {
+      const std::int64_t elements = array->DeclaredElementCount();
+      if (elements <= TQ_Matrix::kMaxElements) continue;
+      std::string sets;
+      for (int d = 0; d < array->Dimensions(); ++d) sets += (d > 0 ? ", " : "") + PathOf(array->DeclaredSet(d));
+      ReportError(m->objectNames[i] + ": SetDims: array " + PathOf(array) + " over " + sets + " calls for " +
+                  DeclaredSizes(*array) + " = " + (elements == INT64_MAX ? "at least " : "") +
+                  std::to_string(elements) + " elements, more than the " + std::to_string(TQ_Matrix::kMaxElements) +
+                  " an array can hold; its model's equations are not set up");
+      if (!m->Unsized(object)) m->unsized.push_back(object);
+      ok = false;
+    }
   }
   return ok;
 }
@@ -512,15 +558,20 @@ bool TQ_Executive::RunSetUpEquations() {
   for (std::size_t i = 0; i < m->objects.size(); ++i) {
     TQ_ModelType* object = m->objects[i];
     TQ_ModelSummary summary{object, static_cast<int>(state.declared.size()), 0, 0, 0, TQ_ModelType::m_stLastGroup, 0};
-    ok = Guarded(*this, m->objectNames[i] + ": SetUpEquations", [&] {
-           int result = object->SetUpEquations();
-           if (result < 0) {
-             ReportError(m->objectNames[i] + ": SetUpEquations failed with code " + std::to_string(result));
-             return false;
-           }
-           m->declaredRunning = result;
-           return true;
-         }) && ok;
+    if (m->Unsized(object)) {
+      ReportError(m->objectNames[i] + ": SetUpEquations not called: its arrays are too large to hold");
+      ok = false;
+    } else {
+      ok = Guarded(*this, m->objectNames[i] + ": SetUpEquations", [&] {
+             int result = object->SetUpEquations();
+             if (result < 0) {
+               ReportError(m->objectNames[i] + ": SetUpEquations failed with code " + std::to_string(result));
+               return false;
+             }
+             m->declaredRunning = result;
+             return true;
+           }) && ok;
+    }
     summary.declaredCount = static_cast<int>(state.declared.size()) - summary.firstDeclared;
     int lastGroup = TQ_ModelType::m_stLastGroup;
     for (std::size_t e = static_cast<std::size_t>(summary.firstDeclared); e < state.declared.size(); ++e)
@@ -545,14 +596,19 @@ bool TQ_Executive::RunJacPattern() {
     TQ_ModelType* object = m->objects[i];
     TQ_ModelSummary& summary = m->summaries[i];
     summary.firstEmitted = static_cast<int>(State().emitted.size());
-    ok = Guarded(*this, m->objectNames[i] + ": JacPattern", [&] {
-           int result = object->JacPattern(rows, cols, nullptr);
-           if (result < 0) {
-             ReportError(m->objectNames[i] + ": JacPattern failed with code " + std::to_string(result));
-             return false;
-           }
-           return true;
-         }) && ok;
+    if (m->Unsized(object)) {
+      ReportError(m->objectNames[i] + ": JacPattern not called: its arrays are too large to hold");
+      ok = false;
+    } else {
+      ok = Guarded(*this, m->objectNames[i] + ": JacPattern", [&] {
+             int result = object->JacPattern(rows, cols, nullptr);
+             if (result < 0) {
+               ReportError(m->objectNames[i] + ": JacPattern failed with code " + std::to_string(result));
+               return false;
+             }
+             return true;
+           }) && ok;
+    }
     summary.emittedCount = static_cast<int>(State().emitted.size()) - summary.firstEmitted;
   }
   return ok;

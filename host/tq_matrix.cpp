@@ -48,7 +48,11 @@ void TQ_LongPtrVectorOwnsData::Reserve(unsigned int capacity) {
   if (capacity <= m_capacity) return;
   unsigned int grown = m_capacity < 8 ? 8 : m_capacity;
   while (grown < capacity) grown = grown > 0x7FFFFFFFu ? capacity : grown * 2;
-  void* slots = std::realloc(m_slots, sizeof(TQ_Type*) * grown);
+  // The size in bytes, counted where it cannot wrap: with 32-bit addresses
+  // 2^30 slots and more do not fit, and are refused as memory the heap has not.
+  const unsigned long long bytes = static_cast<unsigned long long>(sizeof(TQ_Type*)) * grown;
+  if (bytes > SIZE_MAX) throw std::bad_alloc();
+  void* slots = std::realloc(m_slots, static_cast<std::size_t>(bytes));
   if (slots == nullptr) throw std::bad_alloc();
   m_slots = static_cast<TQ_Type**>(slots);
   m_capacity = grown;
@@ -137,6 +141,19 @@ TQ_Matrix::~TQ_Matrix() {
 const char* TQ_Matrix::TQ_ContainerId() { return "Array MATRIX\tV7.1"; }
 
 int TQ_Matrix::NewElements() { return 0; }
+
+std::int64_t TQ_Matrix::DeclaredElementCount() const {
+  std::int64_t total = 1;
+  for (int d = 0; d < m_dimensions; ++d) {
+    if (DeclaredSets[d] == nullptr) return -1;
+    const std::int64_t size = DeclaredSets[d]->v().SetSize();
+    if (size != 0 && total > INT64_MAX / size)
+      total = INT64_MAX;
+    else
+      total *= size;
+  }
+  return total;
+}
 void TQ_Matrix::CreateMissingArrayElement(const char*) {}
 
 void TQ_Matrix::CancelDependenceOnDeclaredSets() {

@@ -5,6 +5,7 @@
 #include <climits>
 
 #include <cstddef>
+#include <cstdint>
 
 #include "tq_props.h"
 
@@ -56,9 +57,17 @@ class VEKEXP_API TQ_Matrix : public TQ_Type {
   // Creates the element whose keys the text gives ("4,5)").
   virtual void CreateMissingArrayElement(const char* text);
 
+  // The most slots the element vector holds: the array bases refuse keys
+  // that would take an array past it.
+  static constexpr std::int64_t kMaxElements = INT_MAX;
+
   int Dimensions() const { return m_dimensions; }
   const TQ_SetValue& IndexValuesOf(int dimension) const { return m_indexValues[dimension]; }
   TQ_Set* DeclaredSet(int dimension) const { return DeclaredSets[dimension]; }
+  // The number of elements the declared index sets call for: the product of
+  // their present sizes, formed in 64 bits and held at INT64_MAX should it go
+  // further (it never wraps). -1 while a dimension has no declared set.
+  std::int64_t DeclaredElementCount() const;
   // Drops every dimension declared by `set` and the registration with it
   // (the set is being destroyed).
   void ForgetDeclaredSet(TQ_Set* set);

@@ -18,7 +18,8 @@
   X(LENGTHDOMAIN)                  \
   X(ANGLEDOMAIN)                   \
   X(DISTRIBUTION1D)                \
-  X(DISTRIBUTION2D)
+  X(DISTRIBUTION2D)                \
+  X(DISTRIBUTION3D)
 
 // The value of every _Compatibility<NAME>, and the first of every
 // _JacData<NAME> block.

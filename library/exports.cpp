@@ -7,6 +7,7 @@
 #include "morvane_api.h"
 #include "tq_distribution1d.h"
 #include "tq_distribution2d.h"
+#include "tq_distribution3d.h"
 #include "tq_domain.h"
 #include "tq_generic_types.h"
 #include "tq_support.h"

@@ -12,6 +12,7 @@
 #include "export_table.h"
 #include "tq_distribution1d.h"
 #include "tq_distribution2d.h"
+#include "tq_distribution3d.h"
 #include "tq_domain.h"
 #include "tq_generic_types.h"
 #include "tq_instances.h"
@@ -102,7 +103,7 @@ TEST_F(LibraryExportsTest, TableHoldsTheGenericTypesAndOnlyHostCreatableNames) {
   }
   for (const char* name : {"GENERICMODEL", "GENERICSTRUCTURE", "GENERICSTREAM", "GENERICCONTROLSIGNAL",
                            "CONTROLSIGNAL", "GENERICCONNECTION", "CONNECTION", "SECTIONDATAMODEL", "DOMAIN",
-                           "LENGTHDOMAIN", "ANGLEDOMAIN"})
+                           "LENGTHDOMAIN", "ANGLEDOMAIN", "DISTRIBUTION1D", "DISTRIBUTION2D", "DISTRIBUTION3D"})
     EXPECT_TRUE(names.count(name)) << name;
 }
 
@@ -265,6 +266,9 @@ TEST_F(LibraryExportsTest, ClassesAndTemplateInstancesAreExported) {
   MORVANE_EXPECT_LINKS(TQ_LENGTHDOMAIN);
   MORVANE_EXPECT_LINKS(TQ_ANGLEDOMAIN);
   MORVANE_EXPECT_ARRAY(TQ_ARRAY_I, TQ_SECTIONDATAMODEL);
+  // The three-dimensional distribution and the links and virtual properties over it.
+  ExpectExportedClass(typeid(TQ_DISTRIBUTION3D));
+  MORVANE_EXPECT_LINKS(TQ_DISTRIBUTION3D);
   // The domain's set functions.
   for (const char* function : {"_ZN9TQ_DOMAIN13Sigma25416536ER17TQ_IntegerSetIter", "_ZN9TQ_DOMAIN14Sigma115370720Ev",
                                "_ZN9TQ_DOMAIN14Sigma115374720Ev", "_ZN9TQ_DOMAIN16UnionFn115365376ER17TQ_IntegerSetIter",
@@ -290,6 +294,18 @@ TEST_F(LibraryExportsTest, TheTwentyEightArrayBasesAreExported) {
   MORVANE_ARRAY_BASE_SHAPES(MORVANE_EXPECT_BASE)
 #undef MORVANE_EXPECT_BASE
   EXPECT_EQ(count, 28);
+}
+
+TEST_F(LibraryExportsTest, DistributionOverThreeDomainsFromTheLibraryRegistersAndAssigns) {
+  std::string error;
+  TQ_ModelType* object = library_->Create("DISTRIBUTION3D", error);
+  ASSERT_NE(object, nullptr) << error;
+  EXPECT_EQ(object->PropertyCount(), 67);
+  EXPECT_STREQ(object->TQ_DefaultDESCRIPTION(), "Model DISTRIBUTION3D\tV7.1");
+  // Without its domains it reports each link and computes nothing.
+  EXPECT_EQ(object->ExecuteAssignments(10, 1), -1);
+  EXPECT_EQ(TQ_Executive::Instance().Errors().size(), 3u);
+  EXPECT_EQ(object->Release(), 0);
 }
 
 TEST_F(LibraryExportsTest, DomainFromTheLibraryBuildsItsGrid) {

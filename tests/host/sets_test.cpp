@@ -205,6 +205,22 @@ TEST(SetAlgebra, SetsOfDifferentKindsDoNotMix) {
   EXPECT_EQ(Names(names), (Strings{"a"}));
 }
 
+TEST(SetAlgebra, AnIntegerSetCopiedFromASetValueHoldsItsIntegersOnly) {
+  TQ_SetValue interior = TQ_IntSetValue(2, 3);
+  interior += 5;
+  TQ_IntSetValue copy(interior);
+  copy += 6;  // the copy is the caller's own
+  EXPECT_EQ(Members(copy), (Ints{2, 3, 5, 6}));
+  EXPECT_EQ(Members(interior), (Ints{2, 3, 5}));
+  EXPECT_EQ(copy.Type(), TQ_SET_INTEGER);
+  // A set of strings has no integers: the copy is empty, and stays a set of
+  // integers.
+  TQ_IntSetValue none{TQ_SetValue(TQ_StrSetValue("a\"b\""))};
+  none += "c";
+  EXPECT_EQ(none.SetSize(), 0);
+  EXPECT_EQ(none.Type(), TQ_SET_INTEGER);
+}
+
 TEST(SetAlgebra, MembershipAnswersExactlyOneOrZero) {
   TQ_IntSetValue s(-2, 2);
   s += 100;

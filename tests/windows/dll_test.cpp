@@ -183,6 +183,8 @@ TEST_F(LibraryTest, CreatableTypesExportAllFourUnderPlainNames) {
   }
   EXPECT_EQ(exported.count("DISTRIBUTION2DFactory"), 1u) << "the two-dimensional distribution is built";
   RecordProperty("creatable_types_exported", types_present);
+  for (const char* built : {"DISTRIBUTION1D", "DISTRIBUTION3D", "DOMAIN", "GENERICMODEL"})
+    EXPECT_TRUE(exported.count(std::string(built) + "Factory")) << built << " is built and exported";
 }
 
 TEST_F(LibraryTest, FrameInternalsAreNotExported) {

@@ -1,0 +1,137 @@
+// TQ_DISTRIBUTION3D: a variable distributed over the nodes of three domains (x, y, z), with its
+// first and second partial derivatives along each axis and up to seven integrals over one, two
+// or all three axes. Every array is indexed (x, y, z); its internal index sets follow the
+// domains' node numbers, the derivative orders used and the INTEGRALS selection.
+#pragma once
+
+#include <cstdint>
+
+#include "distribution_context.h"
+#include "morvane_api.h"
+#include "tq_domain.h"
+#include "tq_external.h"
+#include "tq_generated.h"
+#include "tq_ports.h"
+#include "tq_typed_arrays.h"
+#include "tq_virtual.h"
+#include "vekexp.h"
+
+using TQ_VARIABLEARRAY3 = TQ_ARRAY_III<TQ_REALVARIABLE, TQ_REALVARIABLE>;
+using TQ_DERIVATIVEARRAY3 = TQ_ARRAY_III<TQ_PARTIALDERIVATIVE, TQ_PARTIALDERIVATIVE>;
+
+class MORVANE_API TQ_DISTRIBUTION3D : public TQ_Generated<TQ_DISTRIBUTION3D, TQ_ModelTypeEx2> {
+  MORVANE_GENERATED_CLASS(TQ_DISTRIBUTION3D)  // "Model DISTRIBUTION3D\tV7.1"
+
+ public:
+  TQ_DISTRIBUTION3D& operator=(const TQ_DISTRIBUTION3D& other) = default;
+
+  // What ExecuteAssignments returns when a domain link has nothing attached
+  // (the host has been told which).
+  static constexpr long kNoDomain = -1;
+
+  // The parent's assignments, then the index sets and default assignments
+  // in two sweeps (TQ_Generated). When a domain link has no domain, each
+  // missing link is reported, nothing of this level is computed and the
+  // result is kNoDomain.
+  long ExecuteAssignments0(int level, int pass, long status);
+
+  // Steps of the generated pattern (TQ_Generated).
+  void RegisterProperties();
+  // D2DY2 and D2DZ2 are sized by the y and z domains' INTERIOR sets: when
+  // the link is missing, that array is left as it was and the link reported.
+  void SizeArrays();
+  void IndexSets(const TQ_AssignmentStep& step);
+  void Assignments(const TQ_AssignmentStep& step);
+  // Checks the domains and the size of the model, then declares every
+  // equation with its group and non-zeros; a negative code, with the reason
+  // handed to the host, when a domain is missing, too short for its method,
+  // or the equations would not fit the host's counts.
+  int DeclareEquations(int count);
+  // Emits every equation; a negative count (the parent's failure) or domains
+  // that cannot carry the equations end the call with nothing emitted and a
+  // negative result.
+  int EmitEquations(int*& rows, int*& cols, TQ_EquationType** types, int count);
+
+  // The distribution as its equations read it.
+  morvane::eqn::DistributionView<3> View();
+
+  // The domain of a link, or null when none is attached (or the object
+  // attached is not a domain).
+  static TQ_DOMAIN* LinkedDomain(const TQ_External<TQ_DOMAIN>& link);
+
+  TQ_External<TQ_DOMAIN> XDOMAIN;
+  TQ_External<TQ_DOMAIN> YDOMAIN;
+  TQ_External<TQ_DOMAIN> ZDOMAIN;
+  TQ_Virtual<TQ_VARIABLEARRAY3> VALUE;
+  TQ_INTEGERSET TQ_VALUE_SET1;
+  TQ_INTEGERSET TQ_VALUE_SET2;
+  TQ_INTEGERSET TQ_VALUE_SET3;
+  TQ_STRINGPARAMETER USERNOTES{true};
+  TQ_CONTROLPORT INPUTSIGNAL{true};
+  TQ_CONTROLPORT OUTPUTSIGNAL{true};
+  TQ_INTEGERPARAMETER HIGHESTORDERXDERIVATIVE{true};
+  TQ_INTEGERPARAMETER HIGHESTORDERYDERIVATIVE{true};
+  TQ_INTEGERPARAMETER HIGHESTORDERZDERIVATIVE{true};
+  TQ_INTEGERPARAMETER HIGHESTORDERXDERIVATIVEUSED{true};
+  TQ_INTEGERPARAMETER HIGHESTORDERYDERIVATIVEUSED{true};
+  TQ_INTEGERPARAMETER HIGHESTORDERZDERIVATIVEUSED{true};
+  TQ_STRINGSET INTEGRALS{true};
+  TQ_DERIVATIVEARRAY3 DDX;
+  TQ_INTEGERSET TQ_DDX_SET1;
+  TQ_INTEGERSET TQ_DDX_SET2;
+  TQ_INTEGERSET TQ_DDX_SET3;
+  TQ_DERIVATIVEARRAY3 DDY;
+  TQ_INTEGERSET TQ_DDY_SET1;
+  TQ_INTEGERSET TQ_DDY_SET2;
+  TQ_INTEGERSET TQ_DDY_SET3;
+  TQ_DERIVATIVEARRAY3 DDZ;
+  TQ_INTEGERSET TQ_DDZ_SET1;
+  TQ_INTEGERSET TQ_DDZ_SET2;
+  TQ_INTEGERSET TQ_DDZ_SET3;
+  TQ_DERIVATIVEARRAY3 D2DX2;
+  TQ_INTEGERSET TQ_D2DX2_SET1;
+  TQ_INTEGERSET TQ_D2DX2_SET2;
+  TQ_INTEGERSET TQ_D2DX2_SET3;
+  TQ_DERIVATIVEARRAY3 D2DY2;  // its second dimension is YDOMAIN's INTERIOR
+  TQ_INTEGERSET TQ_D2DY2_SET1;
+  TQ_INTEGERSET TQ_D2DY2_SET3;
+  TQ_DERIVATIVEARRAY3 D2DZ2;  // its third dimension is ZDOMAIN's INTERIOR
+  TQ_INTEGERSET TQ_D2DZ2_SET1;
+  TQ_INTEGERSET TQ_D2DZ2_SET2;
+  TQ_VARIABLEARRAY3 IDX;
+  TQ_INTEGERSET TQ_IDX_SET1;
+  TQ_INTEGERSET TQ_IDX_SET2;
+  TQ_INTEGERSET TQ_IDX_SET3;
+  TQ_VARIABLEARRAY3 IDY;
+  TQ_INTEGERSET TQ_IDY_SET1;
+  TQ_INTEGERSET TQ_IDY_SET2;
+  TQ_INTEGERSET TQ_IDY_SET3;
+  TQ_VARIABLEARRAY3 IDZ;
+  TQ_INTEGERSET TQ_IDZ_SET1;
+  TQ_INTEGERSET TQ_IDZ_SET2;
+  TQ_INTEGERSET TQ_IDZ_SET3;
+  TQ_VARIABLEARRAY3 IDXDY;
+  TQ_INTEGERSET TQ_IDXDY_SET1;
+  TQ_INTEGERSET TQ_IDXDY_SET2;
+  TQ_INTEGERSET TQ_IDXDY_SET3;
+  TQ_VARIABLEARRAY3 IDXDZ;
+  TQ_INTEGERSET TQ_IDXDZ_SET1;
+  TQ_INTEGERSET TQ_IDXDZ_SET2;
+  TQ_INTEGERSET TQ_IDXDZ_SET3;
+  TQ_VARIABLEARRAY3 IDYDZ;
+  TQ_INTEGERSET TQ_IDYDZ_SET1;
+  TQ_INTEGERSET TQ_IDYDZ_SET2;
+  TQ_INTEGERSET TQ_IDYDZ_SET3;
+  TQ_VARIABLEARRAY3 IDXDYDZ;
+  TQ_INTEGERSET TQ_IDXDYDZ_SET1;
+  TQ_INTEGERSET TQ_IDXDYDZ_SET2;
+  TQ_INTEGERSET TQ_IDXDYDZ_SET3;
+
+ private:
+  // Reports, through the host, each of the three links that has no domain
+  // (`work` names what cannot be done without it); true when all three have
+  // one.
+  bool DomainsAttached(const char* work) const;
+  // Reports that `link` has no domain, so that `work` cannot be done.
+  void ReportNoDomain(const TQ_External<TQ_DOMAIN>& link, const char* work) const;
+};
