@@ -91,7 +91,7 @@ public:
     // Every domain of the view must be attached.
     explicit DistributionContext(const DistributionView<D>& view) : view_(view) {
         for (std::size_t a = 0; a < D; ++a) sections_[a] = &*view.domains[a]->SECTION;
-        if constexpr (kAccess == Access::Constant && D == 1) {
+        if constexpr (kAccess == Access::Constant) {
             std::size_t bytes = 0;
             for (std::size_t k = 0; k < view.arrayCount; ++k) {
                 bytes += std::size_t{view.arrays[k].array->ElementVector.Elements()} * view.arrays[k].elementBytes;
@@ -128,10 +128,15 @@ public:
 
     [[gnu::always_inline]] Handle variable(std::uint8_t array, const Coord& at) {
         const ArrayRef<D>& ref = arrayRef(array);
+        if constexpr (D > 1) {
+            if (TQ_Type* known = slots_[array].find(*ref.array, at)) [[likely]] return static_cast<TQ_VarParam*>(known);
+        }
         TQ_Type* found = [&]<std::size_t... K>(std::index_sequence<K...>) {
             return ref.array->Find(at[K]...);
         }(std::make_index_sequence<D>{});
         if (found == nullptr) [[unlikely]] morvane::ThrowMissingElement(*ref.array);
+        // The lookup may have added index values, which moves every slot.
+        if constexpr (D > 1) slots_[array].forget();
         return static_cast<TQ_VarParam*>(found);
     }
 
@@ -140,17 +145,22 @@ public:
     // of its own on the host heap: on a large grid an element not read lately costs a trip to
     // memory, and the walk would wait for one after another. A hint only: an element that does
     // not exist yet is not made, nothing is changed, and what the walk names and emits stays as
-    // it is. Declaring reads nothing ahead, and neither does a walk over more than one axis.
+    // it is. Declaring reads nothing ahead.
     // (Inlined into the walk: see EquationWalker::readAhead.)
     // Worth it only when the elements do not stay in the processor's caches anyway.
     bool readsAhead() const { return readsAhead_; }
 
     [[gnu::always_inline]] void readAhead(std::uint8_t array, const Coord& at) {
-        if constexpr (kAccess == Access::Constant && D == 1) {
+        if constexpr (kAccess == Access::Constant) {
             const ArrayRef<D>& ref = arrayRef(array);
-            const unsigned int slot = ref.array->SlotOf(at[0]);
-            if (slot >= ref.array->ElementVector.Elements()) return;
-            const TQ_Type* next = ref.array->ElementVector[slot];
+            const TQ_Type* next = nullptr;
+            if constexpr (D == 1) {
+                const unsigned int slot = ref.array->SlotOf(at[0]);
+                if (slot >= ref.array->ElementVector.Elements()) return;
+                next = ref.array->ElementVector[slot];
+            } else {
+                next = slots_[array].find(*ref.array, at);
+            }
             if (next == nullptr) return;
             constexpr std::uintptr_t kLine = 64;
             const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(next) & ~(kLine - 1);
@@ -214,7 +224,75 @@ private:
         return *cached_[k];
     }
 
+    // Where the element of D indices stands in an array's element vector, found without asking
+    // the array: per dimension the position of each index value present (the values are sorted,
+    // so a dense run needs only its first value), and the slot row-major, the last dimension
+    // fastest, as the array keeps its elements. Learnt from the array when first asked and
+    // forgotten whenever a lookup through the array may have changed its index values; an
+    // element not yet made, or an index the array does not hold, is left to the array's own
+    // lookup (which makes what is missing).
+    class SlotIndex {
+    public:
+        TQ_Type* find(ArrayBase<D>& array, const Coord& at) {
+            if (!known_) learn(array);
+            std::size_t slot = 0;
+            for (std::size_t k = 0; k < D; ++k) {
+                const Dimension& d = dims_[k];
+                const std::uint32_t offset = static_cast<std::uint32_t>(at[k]) - static_cast<std::uint32_t>(d.first);
+                if (offset >= d.span) return nullptr;
+                const std::int32_t position = d.positions.empty() ? static_cast<std::int32_t>(offset) : d.positions[offset];
+                if (position < 0) return nullptr;
+                slot = slot * d.size + static_cast<std::size_t>(position);
+            }
+            return slot < slots_ ? array.ElementVector[static_cast<unsigned int>(slot)] : nullptr;
+        }
+        void forget() { known_ = false; }
+
+    private:
+        struct Dimension {
+            std::int32_t first = 0;
+            std::uint32_t span = 0;  // 0: nothing is found through this index
+            std::size_t size = 0;
+            morvane::vector<std::int32_t> positions;  // empty for a dense run
+        };
+
+        void learn(ArrayBase<D>& array) {
+            known_ = true;
+            slots_ = 0;
+            std::size_t combinations = 1;
+            for (std::size_t k = 0; k < D; ++k) {
+                Dimension& d = dims_[k];
+                const TQ_SetValue& values = array.IndexValues[k];
+                const int size = values.SetSize();
+                d = Dimension{};
+                if (size <= 0) return;
+                d.first = values.Integer(0);
+                const std::int64_t span = std::int64_t{values.Integer(size - 1)} - d.first + 1;
+                // Index values spread far wider than they are many are left to the array.
+                if (span < size || span > std::int64_t{4} * size + 64) return;
+                d.size = static_cast<std::size_t>(size);
+                if (span != size) {
+                    d.positions.assign(static_cast<std::size_t>(span), -1);
+                    for (int p = 0; p < size; ++p) d.positions[static_cast<std::size_t>(values.Integer(p) - d.first)] = p;
+                }
+                d.span = static_cast<std::uint32_t>(span);
+                combinations *= d.size;
+            }
+            // Only an element vector of one slot per combination is read directly.
+            if (combinations == array.ElementVector.Elements()) {
+                slots_ = combinations;
+            } else {
+                for (Dimension& d : dims_) d.span = 0;
+            }
+        }
+
+        std::array<Dimension, D> dims_{};
+        std::size_t slots_ = 0;
+        bool known_ = false;
+    };
+
     const DistributionView<D>& view_;
+    std::array<SlotIndex, kMaxArrays> slots_{};
     std::array<TQ_SECTIONARRAY*, D> sections_{};
     static constexpr std::size_t kCacheBytes = std::size_t{4} << 20;
     bool readsAhead_ = false;

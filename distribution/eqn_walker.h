@@ -290,27 +290,29 @@ private:
 
     // ---- Rows: the code of each catalogue formula, compiled when the library is built ----
     //
-    // For a formula F, rowOf<F> hands the sink the equation, then (declaring) its terms or
+    // For the formula at place P of the catalogue, rowOf<P> hands the sink the equation, then (declaring) its terms or
     // (emitting) its whole program, item by item, as straight code: the item kinds, operators,
     // constants and index origins are fixed in it; only the loop values, the section and the
     // row's arrays are read as it runs. The terms are looked up first, all together, before the
     // program goes to the sink.
 
-    template <const Formula* F>
+    template <std::size_t P>
     void rowOf(const PlanNode& row, const Env& loops) {
         decltype(auto) out = sink_.equation(row.row, equationName(row.row), groupBase_ + row.value);
         // The row's arrays and the loop values, read once: the lookups store into the host's
         // arrays, after which anything read through a byte or a reference would be read again.
         const Binding binding = row.binding;
         const Env env = loops;
-        std::array<Handle, F->termCount> handles;
+        constexpr std::size_t kTerms = formulas::kCatalogue[P].termCount;
+        constexpr std::size_t kItems = formulas::kCatalogue[P].itemCount;
+        std::array<Handle, kTerms> handles;
         [&]<std::size_t... K>(std::index_sequence<K...>) {
-            ((handles[K] = termOf<F, K>(row.axis, binding, env)), ...);
-        }(std::make_index_sequence<F->termCount>{});
+            ((handles[K] = termOf<P, K>(row.axis, binding, env)), ...);
+        }(std::make_index_sequence<kTerms>{});
         if constexpr (Sink::kMode == SinkMode::Emit) {
             [&]<std::size_t... K>(std::index_sequence<K...>) {
-                (item<F, K>(out, handles), ...);
-            }(std::make_index_sequence<F->itemCount>{});
+                (item<P, K>(out, handles), ...);
+            }(std::make_index_sequence<kItems>{});
         } else {
             for (const Handle& h : handles) out.term(h);
         }
@@ -318,9 +320,9 @@ private:
 
     // Term K of F: the section's element length, or the element its index names in the array
     // its role stands for on this row.
-    template <const Formula* F, std::size_t K>
+    template <std::size_t P, std::size_t K>
     [[gnu::always_inline]] Handle termOf(int axis, const Binding& binding, const Env& env) {
-        constexpr const Item& it = F->term(K);
+        constexpr const Item& it = formulas::kCatalogue[P].term(K);
         if constexpr (it.role == Role::Step) {
             return ctx_.elementLength(axis, env.s);
         } else {
@@ -347,16 +349,16 @@ private:
     }
 
     // The number of terms before item K of F: the place of item K's handle.
-    template <const Formula* F, std::size_t K>
+    template <std::size_t P, std::size_t K>
     static constexpr std::size_t termBefore() {
         std::size_t n = 0;
-        for (std::size_t k = 0; k < K; ++k) n += F->items[k].kind == ItemKind::Term ? 1 : 0;
+        for (std::size_t k = 0; k < K; ++k) n += formulas::kCatalogue[P].items[k].kind == ItemKind::Term ? 1 : 0;
         return n;
     }
 
-    template <const Formula* F, std::size_t K, class Out, std::size_t N>
+    template <std::size_t P, std::size_t K, class Out, std::size_t N>
     [[gnu::always_inline]] static void item(Out& out, const std::array<Handle, N>& handles) {
-        constexpr const Item& it = F->items[K];
+        constexpr const Item& it = formulas::kCatalogue[P].items[K];
         if constexpr (it.kind == ItemKind::Operator) {
             out.op(it.op);
         } else if constexpr (it.kind == ItemKind::IntConst) {
@@ -364,14 +366,14 @@ private:
         } else if constexpr (it.kind == ItemKind::DoubleConst) {
             out.constant(it.dvalue);
         } else {
-            out.term(handles[termBefore<F, K>()]);
+            out.term(handles[termBefore<P, K>()]);
         }
     }
 
     using RowCode = void (EquationWalker::*)(const PlanNode&, const Env&);
     static constexpr std::array<RowCode, formulas::kCatalogueSize> kRowCode =
         []<std::size_t... P>(std::index_sequence<P...>) {
-            return std::array<RowCode, formulas::kCatalogueSize>{&EquationWalker::rowOf<&formulas::kCatalogue[P]>...};
+            return std::array<RowCode, formulas::kCatalogueSize>{&EquationWalker::rowOf<P>...};
         }(std::make_index_sequence<formulas::kCatalogueSize>{});
 
     void checkRow(const PlanNode& row, const Env& env) {

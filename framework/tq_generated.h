@@ -131,12 +131,15 @@ class MORVANE_API TQ_Generated : public Parent {
   std::int32_t LocalNonZeroCount = 0;  // pattern entries this level's equations add
 
  protected:
-  TQ_Generated()
-    requires kParentGenerated
-      : Parent(false) {}
-  TQ_Generated()
-    requires(!kParentGenerated)
-  = default;
+  // A generated parent is built without registering its properties (this class's Construct()
+  // registers them, the parent's first); a host parent by its default constructor. (Templates,
+  // so that an explicit instantiation of the class makes only the one that applies.)
+  template <class P = Parent>
+    requires TQ_Generated<Self, P>::kParentGenerated
+  TQ_Generated() : Parent(false) {}
+  template <class P = Parent>
+    requires(!TQ_Generated<Self, P>::kParentGenerated)
+  TQ_Generated() : Parent() {}
   TQ_Generated(const TQ_Generated&) = default;
   TQ_Generated& operator=(const TQ_Generated&) = default;
   ~TQ_Generated() override = default;
