@@ -131,12 +131,16 @@ public:
         if constexpr (D > 1) {
             if (TQ_Type* known = slots_[array].find(*ref.array, at)) [[likely]] return static_cast<TQ_VarParam*>(known);
         }
+        const unsigned int slots = ref.array->ElementVector.Elements();
         TQ_Type* found = [&]<std::size_t... K>(std::index_sequence<K...>) {
             return ref.array->Find(at[K]...);
         }(std::make_index_sequence<D>{});
         if (found == nullptr) [[unlikely]] morvane::ThrowMissingElement(*ref.array);
-        // The lookup may have added index values, which moves every slot.
-        if constexpr (D > 1) slots_[array].forget();
+        // A lookup that added index values added slots and moved the others; one that only made
+        // a missing element moved nothing.
+        if constexpr (D > 1) {
+            if (ref.array->ElementVector.Elements() != slots) slots_[array].forget();
+        }
         return static_cast<TQ_VarParam*>(found);
     }
 
