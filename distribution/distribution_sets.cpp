@@ -16,13 +16,14 @@ const char* NameOf(const TQ_Containable& item) {
 }
 }  // namespace
 
-TQ_IntSetValue NodeRange(int lo, int factor, int end) {
+TQ_IntSetValue NodeRange(int lo, int factor, int end, LeastBound least) {
   const std::int64_t hi = static_cast<std::int64_t>(factor) * end;
-  return TQ_IntSetValue(lo, static_cast<int>(std::clamp<std::int64_t>(hi, std::int64_t{INT_MIN} + 1, INT_MAX)));
+  const std::int64_t lowest = least == LeastBound::Empty ? std::int64_t{INT_MIN} + 1 : std::int64_t{INT_MIN};
+  return TQ_IntSetValue(lo, static_cast<int>(std::clamp<std::int64_t>(hi, lowest, INT_MAX)));
 }
 
-TQ_IntSetValue NodeRangeWithin(int lo, int factor, int end, const SUValue& nodes) {
-  TQ_IntSetValue range = NodeRange(lo, factor, end);
+TQ_IntSetValue NodeRangeWithin(int lo, int factor, int end, const SUValue& nodes, LeastBound least) {
+  TQ_IntSetValue range = NodeRange(lo, factor, end, least);
   range *= nodes;
   return range;
 }
@@ -33,7 +34,9 @@ int IntegralSelected(const SUValue& integrals, std::initializer_list<const char*
   return 0;
 }
 
-TQ_IntSetValue IntegralRange(int selected, int end) { return NodeRange(0, 2 * selected - 1, end); }
+TQ_IntSetValue IntegralRange(int selected, int end, LeastBound least) {
+  return NodeRange(0, 2 * selected - 1, end, least);
+}
 
 TQ_IntSetValue BoundaryAndInteriorNodes(const TQ_SetValue& interior, int end) {
   TQ_IntSetValue inner(interior);
@@ -43,7 +46,7 @@ TQ_IntSetValue BoundaryAndInteriorNodes(const TQ_SetValue& interior, int end) {
   return nodes;
 }
 
-TQ_IntSetValue BoundaryAndInteriorNodes(TQ_DOMAIN& domain) {
+TQ_IntSetValue BoundaryAndInteriorNodes(const TQ_DOMAIN& domain) {
   return BoundaryAndInteriorNodes(domain.INTERIOR.v(), domain.ENDNODE.v());
 }
 

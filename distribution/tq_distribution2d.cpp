@@ -60,7 +60,8 @@ void TQ_DISTRIBUTION2D::SizeArrays() {
 // Every first set holds x nodes and every second set y nodes. The factor
 // that switches an array on scales the x range whatever the array's own
 // axis: the y orders scale TQ_DDY_SET1 and TQ_D2DY2_SET1 over 0 .. ENDNODE
-// of XDOMAIN, and so does the "idy" selection TQ_IDY_SET1.
+// of XDOMAIN, and so does the "idy" selection TQ_IDY_SET1. A bound that
+// works out at INT_MIN gives an empty range (LeastBound::Empty).
 void TQ_DISTRIBUTION2D::IndexSets(const TQ_AssignmentStep& step) {
   dist::RequireDomains({&XDOMAIN, &YDOMAIN});
   TQ_DOMAIN& x = *XDOMAIN;
