@@ -10,7 +10,6 @@
 #include <span>
 
 #include "tq_domain.h"
-#include "tq_external.h"
 #include "tq_generated.h"
 #include "vekexp.h"
 
@@ -69,12 +68,5 @@ struct AxisOrders {
 // raise that is not made keeps its number. Returns the number after the
 // last round (first + 3 * axes).
 int AssignDerivativeOrders(const TQ_AssignmentStep& step, std::span<const AxisOrders> axes, int first);
-
-// Throws TQ_LinkError naming every one of `links` that has nothing attached
-// (owner and link: "D.XDOMAIN and D.YDOMAIN have no object attached");
-// returns when all are attached. Called before a distribution reads any of
-// its domains, so that a missing one is reported before anything is handed
-// to the host.
-void RequireDomains(std::initializer_list<const TQ_External<TQ_DOMAIN>*> links);
 
 }  // namespace morvane::distribution

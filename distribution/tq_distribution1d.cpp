@@ -32,6 +32,10 @@ void TQ_DISTRIBUTION1D::SizeArrays() {
   IDX.SetDim(TQ_IDX_SET1);
 }
 
+long TQ_DISTRIBUTION1D::ExecuteAssignments0(int level, int pass, long status) {
+  return morvane::eqn::AssignOverDomains(*this, {&XDOMAIN}, level, pass, status);
+}
+
 // A bound that works out at INT_MIN is handed as it is (LeastBound::OneMember).
 void TQ_DISTRIBUTION1D::IndexSets(const TQ_AssignmentStep& step) {
   const TQ_DOMAIN& domain = *XDOMAIN;
@@ -58,12 +62,10 @@ void TQ_DISTRIBUTION1D::Assignments(const TQ_AssignmentStep& step) {
   step.Assign(INTEGRALS, "None", next);                          // 8
 }
 
-TQ_DOMAIN* TQ_DISTRIBUTION1D::LinkedDomain() const { return dynamic_cast<TQ_DOMAIN*>(XDOMAIN.ExternalLink()); }
-
 morvane::eqn::DistributionView<1> TQ_DISTRIBUTION1D::View() {
   morvane::eqn::DistributionView<1> view;
   view.model = this;
-  view.domains = {LinkedDomain()};
+  view.domains = {morvane::eqn::LinkedDomain(XDOMAIN)};
   view.links = {"XDOMAIN"};
   view.order = {&HIGHESTORDERXDERIVATIVE};
   view.orderUsed = {&HIGHESTORDERXDERIVATIVEUSED};

@@ -1,22 +1,11 @@
 #include "tq_distribution3d.h"
 
-#include <cstdio>
-
 #include "distribution3d_equations.h"
 #include "distribution_engine.h"
 #include "distribution_sets.h"
 #include "frame.h"
 
 namespace dist = morvane::distribution;
-
-namespace {
-
-const char* NameOf(const TQ_Containable& item) {
-  const char* name = item.Name();
-  return name != nullptr && *name != 0 ? name : "(unnamed)";
-}
-
-}  // namespace
 
 void TQ_DISTRIBUTION3D::RegisterProperties() {
   Register(XDOMAIN, "XDOMAIN");
@@ -89,31 +78,8 @@ void TQ_DISTRIBUTION3D::RegisterProperties() {
   Register(IDXDYDZ, "IDXDYDZ", "integral of distributed variable wrt x, y and z");
 }
 
-TQ_DOMAIN* TQ_DISTRIBUTION3D::LinkedDomain(const TQ_External<TQ_DOMAIN>& link) {
-  return dynamic_cast<TQ_DOMAIN*>(link.ExternalLink());
-}
-
-void TQ_DISTRIBUTION3D::ReportNoDomain(const TQ_External<TQ_DOMAIN>& link, const char* work) const {
-  char message[320];
-  std::snprintf(message, sizeof message, "%s: %s has no domain attached; %s", NameOf(*this), NameOf(link), work);
-  TQ_Executive::Instance().ReportError(message);
-}
-
-bool TQ_DISTRIBUTION3D::DomainsAttached(const char* work) const {
-  bool attached = true;
-  for (const TQ_External<TQ_DOMAIN>* link : {&XDOMAIN, &YDOMAIN, &ZDOMAIN}) {
-    if (LinkedDomain(*link) != nullptr) continue;
-    attached = false;
-    ReportNoDomain(*link, work);
-  }
-  return attached;
-}
-
 long TQ_DISTRIBUTION3D::ExecuteAssignments0(int level, int pass, long status) {
-  if (DomainsAttached("the distribution's index sets and assignments cannot be computed"))
-    return TQ_Generated::ExecuteAssignments0(level, pass, status);
-  TQ_ModelTypeEx2::ExecuteAssignments(level - 1, pass);
-  return kNoDomain;
+  return morvane::eqn::AssignOverDomains(*this, {&XDOMAIN, &YDOMAIN, &ZDOMAIN}, level, pass, status);
 }
 
 void TQ_DISTRIBUTION3D::SizeArrays() {
@@ -124,14 +90,10 @@ void TQ_DISTRIBUTION3D::SizeArrays() {
   D2DX2.SetDim(TQ_D2DX2_SET1, TQ_D2DX2_SET2, TQ_D2DX2_SET3);
   // The second derivatives along y and z lie at their domain's interior
   // nodes: the domain's own set sizes that dimension.
-  if (TQ_DOMAIN* y = LinkedDomain(YDOMAIN))
-    D2DY2.SetDim(TQ_D2DY2_SET1, y->INTERIOR, TQ_D2DY2_SET3);
-  else
-    ReportNoDomain(YDOMAIN, "D2DY2 cannot be sized");
-  if (TQ_DOMAIN* z = LinkedDomain(ZDOMAIN))
-    D2DZ2.SetDim(TQ_D2DZ2_SET1, TQ_D2DZ2_SET2, z->INTERIOR);
-  else
-    ReportNoDomain(ZDOMAIN, "D2DZ2 cannot be sized");
+  if (TQ_INTEGERSET* interior = morvane::eqn::InteriorSizing(*this, YDOMAIN, "D2DY2"))
+    D2DY2.SetDim(TQ_D2DY2_SET1, *interior, TQ_D2DY2_SET3);
+  if (TQ_INTEGERSET* interior = morvane::eqn::InteriorSizing(*this, ZDOMAIN, "D2DZ2"))
+    D2DZ2.SetDim(TQ_D2DZ2_SET1, TQ_D2DZ2_SET2, *interior);
   IDX.SetDim(TQ_IDX_SET1, TQ_IDX_SET2, TQ_IDX_SET3);
   IDY.SetDim(TQ_IDY_SET1, TQ_IDY_SET2, TQ_IDY_SET3);
   IDZ.SetDim(TQ_IDZ_SET1, TQ_IDZ_SET2, TQ_IDZ_SET3);
@@ -232,8 +194,8 @@ void TQ_DISTRIBUTION3D::Assignments(const TQ_AssignmentStep& step) {
 morvane::eqn::DistributionView<3> TQ_DISTRIBUTION3D::View() {
   morvane::eqn::DistributionView<3> view;
   view.model = this;
-  view.domains = {dynamic_cast<TQ_DOMAIN*>(XDOMAIN.ExternalLink()), dynamic_cast<TQ_DOMAIN*>(YDOMAIN.ExternalLink()),
-                  dynamic_cast<TQ_DOMAIN*>(ZDOMAIN.ExternalLink())};
+  view.domains = {morvane::eqn::LinkedDomain(XDOMAIN), morvane::eqn::LinkedDomain(YDOMAIN),
+                  morvane::eqn::LinkedDomain(ZDOMAIN)};
   view.links = {"XDOMAIN", "YDOMAIN", "ZDOMAIN"};
   view.order = {&HIGHESTORDERXDERIVATIVE, &HIGHESTORDERYDERIVATIVE, &HIGHESTORDERZDERIVATIVE};
   view.orderUsed = {&HIGHESTORDERXDERIVATIVEUSED, &HIGHESTORDERYDERIVATIVEUSED, &HIGHESTORDERZDERIVATIVEUSED};
