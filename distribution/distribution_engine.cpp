@@ -12,12 +12,32 @@ const char* NameOf(const TQ_Containable* item) {
   return name != nullptr && *name != 0 ? name : "(unnamed)";
 }
 
+TQ_DOMAIN* LinkedDomain(const TQ_External<TQ_DOMAIN>& link) { return dynamic_cast<TQ_DOMAIN*>(link.ExternalLink()); }
+
+bool DomainsAttached(const TQ_Containable& owner, std::initializer_list<const TQ_External<TQ_DOMAIN>*> links,
+                     const char* work) {
+  bool attached = true;
+  for (const TQ_External<TQ_DOMAIN>* link : links) {
+    if (LinkedDomain(*link) != nullptr) continue;
+    attached = false;
+    detail::ReportNoDomain(&owner, NameOf(link), work);
+  }
+  return attached;
+}
+
+TQ_INTEGERSET* InteriorSizing(const TQ_Containable& owner, const TQ_External<TQ_DOMAIN>& link, const char* array) {
+  if (TQ_DOMAIN* domain = LinkedDomain(link)) return &domain->INTERIOR;
+  char work[128];
+  std::snprintf(work, sizeof work, "%s cannot be sized", array);
+  detail::ReportNoDomain(&owner, NameOf(&link), work);
+  return nullptr;
+}
+
 namespace detail {
 
-void ReportNoDomain(const TQ_Containable* model, const char* link) {
+void ReportNoDomain(const TQ_Containable* model, const char* link, const char* work) {
   char message[512];
-  std::snprintf(message, sizeof message, "%s: %s has no domain attached; the distribution's equations cannot be placed",
-                NameOf(model), link);
+  std::snprintf(message, sizeof message, "%s: %s has no domain attached; %s", NameOf(model), link, work);
   ReportDistributionError(message);
 }
 

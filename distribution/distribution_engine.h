@@ -7,22 +7,30 @@
 // may read a node outside its own section (a section shorter than the method's stencil). A model
 // that fails the check declares and emits nothing and returns a negative count; while declaring,
 // the host is told why, naming the link or the domain.
+//
+// A link that holds no domain is met the same way in every phase, by every distribution: nothing
+// is read through it, the host is told which links of which model hold none (a report a link),
+// and the phase does what it can without them; no exception reaches the host.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 
 #include "distribution_context.h"
 #include "eqn_host_sinks.h"
 #include "eqn_walker.h"
 #include "morvane_api.h"
+#include "tq_domain.h"
+#include "tq_external.h"
+#include "tq_generated.h"
 #include "vekexp.h"
 
 namespace morvane::eqn {
 
 // What the equation phases return when the distribution cannot place its equations.
-inline constexpr int kNoDomain = -1;      // a domain link has no domain attached
+inline constexpr int kNoDomain = -1;      // a domain link has no domain attached (ExecuteAssignments too)
 inline constexpr int kGridTooShort = -2;  // a section is shorter than the method's stencil, or a
                                           // section or the interior lies outside the domain's nodes
 inline constexpr int kTooLarge = -3;      // the equations or their non-zeros would not fit the
@@ -34,8 +42,37 @@ void ReportDistributionError(const char* message);
 // The name of an object for a message: its own, or "(unnamed)".
 const char* NameOf(const TQ_Containable* item);
 
+// ---- A link without a domain ----
+
+// The domain a link holds, or null when it holds none (nothing attached, or an object that is not
+// a domain).
+TQ_DOMAIN* LinkedDomain(const TQ_External<TQ_DOMAIN>& link);
+
+// Reports each of `links` that holds no domain, naming the owner and the link ("D: YDOMAIN has no
+// domain attached; " and `work`, what cannot be done without it); true when every link holds one.
+bool DomainsAttached(const TQ_Containable& owner, std::initializer_list<const TQ_External<TQ_DOMAIN>*> links,
+                     const char* work);
+
+// ExecuteAssignments0 of a distribution over `links`. With every domain attached: the generated
+// work (the parent's assignments, then this level's index sets and assignments; the parent's
+// status is the result). Otherwise every missing link is reported, the parent's assignments alone
+// are made, nothing of this level is handed to the host, and the result is kNoDomain.
+template <class Model>
+long AssignOverDomains(Model& model, std::initializer_list<const TQ_External<TQ_DOMAIN>*> links, int level, int pass,
+                       long status) {
+    if (DomainsAttached(model, links, "the distribution's index sets and assignments cannot be computed"))
+        return model.TQ_Generated<Model, TQ_ModelTypeEx2>::ExecuteAssignments0(level, pass, status);
+    model.TQ_ModelTypeEx2::ExecuteAssignments(level - 1, pass);
+    return kNoDomain;
+}
+
+// The INTERIOR set of the domain `link` holds, which sizes a dimension of the array named `array`;
+// null, with the link reported ("<array> cannot be sized"), when the link holds none. SetDims
+// binds every other array and leaves this one as it was.
+TQ_INTEGERSET* InteriorSizing(const TQ_Containable& owner, const TQ_External<TQ_DOMAIN>& link, const char* array);
+
 namespace detail {
-void ReportNoDomain(const TQ_Containable* model, const char* link);
+void ReportNoDomain(const TQ_Containable* model, const char* link, const char* work);
 void ReportSectionOutside(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int32_t section,
                           std::int64_t first, std::int64_t last, std::int64_t end);
 void ReportInteriorOutside(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int64_t low,
@@ -53,12 +90,13 @@ bool FitsHostCounts(int count, const PlanSize& size);
 // handed to the host when `report` is set.
 template <Access kAccess, std::size_t D>
 int CheckDomains(const DistributionView<D>& view, std::span<const PlanNode> plan, bool report) {
+    bool attached = true;
     for (std::size_t a = 0; a < D; ++a) {
-        if (view.domains[a] == nullptr) {
-            if (report) detail::ReportNoDomain(view.model, view.links[a]);
-            return kNoDomain;
-        }
+        if (view.domains[a] != nullptr) continue;
+        attached = false;
+        if (report) detail::ReportNoDomain(view.model, view.links[a], "the distribution's equations cannot be placed");
     }
+    if (!attached) return kNoDomain;
     DistributionContext<kAccess, D> context(view);
     for (std::size_t a = 0; a < D; ++a) {
         const int axis = static_cast<int>(a);

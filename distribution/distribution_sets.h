@@ -10,7 +10,6 @@
 #include <span>
 
 #include "tq_domain.h"
-#include "tq_external.h"
 #include "tq_generated.h"
 #include "vekexp.h"
 
@@ -20,15 +19,23 @@ namespace morvane::distribution {
 // range on (first derivatives above 0, second derivatives above 1).
 inline int OrderFactor(int order, int threshold) { return order > threshold ? 1 : 0; }
 
+// What a range hands whose upper bound works out at the least 32-bit integer,
+// a bound the host reads as "the one member lo" rather than as a bound. The
+// two-dimensional distribution hands no node there (Empty), as it does for
+// any bound below lo; the one- and three-dimensional distributions hand the
+// pair as it is, so that the host makes of it the one member lo (OneMember).
+// Only an ENDNODE fixed at INT_MIN reaches it.
+enum class LeastBound { Empty, OneMember };
+
 // The nodes lo .. factor·end. The product is formed in 64 bits and kept
-// within the 32-bit range, so that no ENDNODE, however wrong, overflows;
-// an upper bound at the least 32-bit integer, which the host reads as "the
-// one member lo", is never produced: such a range is empty.
-TQ_IntSetValue NodeRange(int lo, int factor, int end);
+// within the 32-bit range, so that no ENDNODE, however wrong, overflows; a
+// bound at the least 32-bit integer is handed as `least` says.
+TQ_IntSetValue NodeRange(int lo, int factor, int end, LeastBound least = LeastBound::Empty);
 
 // lo .. factor·end intersected with `nodes` (SUValue::operator*=): the
 // second-derivative range cut to the nodes where such equations stand.
-TQ_IntSetValue NodeRangeWithin(int lo, int factor, int end, const SUValue& nodes);
+TQ_IntSetValue NodeRangeWithin(int lo, int factor, int end, const SUValue& nodes,
+                               LeastBound least = LeastBound::Empty);
 
 // 1 when INTEGRALS holds one of `selectors`, else 0. They are tested in
 // the order given, and the first member found ends the test.
@@ -36,19 +43,19 @@ int IntegralSelected(const SUValue& integrals, std::initializer_list<const char*
 
 // The first set of an integral: 0 .. end when selected, 0 .. -end (empty
 // unless end is 0) when not.
-TQ_IntSetValue IntegralRange(int selected, int end);
+TQ_IntSetValue IntegralRange(int selected, int end, LeastBound least = LeastBound::Empty);
 
 // Node 0, the domain's interior nodes and its last node: the nodes of an
 // axis at which the second derivatives along another axis stand. Built as
 // the host's set algebra expects it: a copy of INTERIOR's value, ENDNODE
 // added to the copy, and the copy added to the one-member set {0}.
-TQ_IntSetValue BoundaryAndInteriorNodes(TQ_DOMAIN& domain);
+TQ_IntSetValue BoundaryAndInteriorNodes(const TQ_DOMAIN& domain);
 // The same from an interior set's value and the last node, read as the caller reads them.
 TQ_IntSetValue BoundaryAndInteriorNodes(const TQ_SetValue& interior, int end);
 
 // One axis's derivative orders: the domain and the model's two parameters.
 struct AxisOrders {
-  TQ_DOMAIN& domain;
+  const TQ_DOMAIN& domain;
   TQ_INTEGERPARAMETER& order;  // HIGHESTORDER<A>DERIVATIVE
   TQ_INTEGERPARAMETER& used;   // HIGHESTORDER<A>DERIVATIVEUSED
 };
@@ -61,12 +68,5 @@ struct AxisOrders {
 // raise that is not made keeps its number. Returns the number after the
 // last round (first + 3 * axes).
 int AssignDerivativeOrders(const TQ_AssignmentStep& step, std::span<const AxisOrders> axes, int first);
-
-// Throws TQ_LinkError naming every one of `links` that has nothing attached
-// (owner and link: "D.XDOMAIN and D.YDOMAIN have no object attached");
-// returns when all are attached. Called before a distribution reads any of
-// its domains, so that a missing one is reported before anything is handed
-// to the host.
-void RequireDomains(std::initializer_list<const TQ_External<TQ_DOMAIN>*> links);
 
 }  // namespace morvane::distribution

@@ -2,7 +2,10 @@
 
 #include "distribution1d_equations.h"
 #include "distribution_engine.h"
+#include "distribution_sets.h"
 #include "frame.h"
+
+namespace dist = morvane::distribution;
 
 void TQ_DISTRIBUTION1D::RegisterProperties() {
   Register(XDOMAIN, "XDOMAIN");
@@ -29,46 +32,40 @@ void TQ_DISTRIBUTION1D::SizeArrays() {
   IDX.SetDim(TQ_IDX_SET1);
 }
 
+long TQ_DISTRIBUTION1D::ExecuteAssignments0(int level, int pass, long status) {
+  return morvane::eqn::AssignOverDomains(*this, {&XDOMAIN}, level, pass, status);
+}
+
+// A bound that works out at INT_MIN is handed as it is (LeastBound::OneMember).
 void TQ_DISTRIBUTION1D::IndexSets(const TQ_AssignmentStep& step) {
-  TQ_DOMAIN& domain = *XDOMAIN;
+  const TQ_DOMAIN& domain = *XDOMAIN;
+  constexpr dist::LeastBound kLeast = dist::LeastBound::OneMember;
+  const int end = domain.ENDNODE.v();
+  const int used = HIGHESTORDERXDERIVATIVEUSED.v();
   // #1 the nodes 0 .. ENDNODE.
-  step.IndexSet(TQ_VALUE_SET1, TQ_IntSetValue(0, domain.ENDNODE.v()), 1);
+  step.IndexSet(TQ_VALUE_SET1, dist::NodeRange(0, 1, end, kLeast), 1);
   // #2 every node when first derivatives are used, else node 0 alone.
-  {
-    const int used = HIGHESTORDERXDERIVATIVEUSED.v();
-    step.IndexSet(TQ_DDX_SET1, TQ_IntSetValue(0, (used > 0 ? 1 : 0) * domain.ENDNODE.v()), 2);
-  }
+  step.IndexSet(TQ_DDX_SET1, dist::NodeRange(0, dist::OrderFactor(used, 0), end, kLeast), 2);
   // #3 the domain's interior nodes when second derivatives are used; the
   // range is empty otherwise.
   {
-    const TQ_SetValue& interior = domain.INTERIOR.v();
-    const int used = HIGHESTORDERXDERIVATIVEUSED.v();
-    TQ_IntSetValue nodes(1, (used > 1 ? 1 : 0) * domain.ENDNODE.v());
-    nodes *= interior;
+    const TQ_IntSetValue nodes = dist::NodeRangeWithin(1, dist::OrderFactor(used, 1), end, domain.INTERIOR.v(), kLeast);
     step.IndexSet(TQ_D2DX2_SET1, static_cast<const SUValue&>(nodes), 3);
   }
   // #4 every node when "idx" is selected; [0 .. -ENDNODE] otherwise.
-  {
-    const int selected = StringInSet("idx", INTEGRALS.v());
-    step.IndexSet(TQ_IDX_SET1, TQ_IntSetValue(0, (2 * selected - 1) * domain.ENDNODE.v()), 4);
-  }
+  step.IndexSet(TQ_IDX_SET1, dist::IntegralRange(dist::IntegralSelected(INTEGRALS.v(), {"idx"}), end, kLeast), 4);
 }
 
 void TQ_DISTRIBUTION1D::Assignments(const TQ_AssignmentStep& step) {
-  TQ_DOMAIN& domain = *XDOMAIN;
-  step.Assign(HIGHESTORDERXDERIVATIVE, domain.HIGHESTORDERDERIVATIVE.v(), 5);
-  step.Assign(HIGHESTORDERXDERIVATIVEUSED, HIGHESTORDERXDERIVATIVE.v(), 6);
-  if (domain.HIGHESTORDERDERIVATIVE.v() == 2 && HIGHESTORDERXDERIVATIVE.v() == 1)
-    step.Assign(HIGHESTORDERXDERIVATIVEUSED, 2, 7);
-  step.Assign(INTEGRALS, "None", 8);
+  const dist::AxisOrders axes[] = {{*XDOMAIN, HIGHESTORDERXDERIVATIVE, HIGHESTORDERXDERIVATIVEUSED}};
+  const int next = dist::AssignDerivativeOrders(step, axes, 5);  // 5 to 7
+  step.Assign(INTEGRALS, "None", next);                          // 8
 }
-
-TQ_DOMAIN* TQ_DISTRIBUTION1D::LinkedDomain() const { return dynamic_cast<TQ_DOMAIN*>(XDOMAIN.ExternalLink()); }
 
 morvane::eqn::DistributionView<1> TQ_DISTRIBUTION1D::View() {
   morvane::eqn::DistributionView<1> view;
   view.model = this;
-  view.domains = {LinkedDomain()};
+  view.domains = {morvane::eqn::LinkedDomain(XDOMAIN)};
   view.links = {"XDOMAIN"};
   view.order = {&HIGHESTORDERXDERIVATIVE};
   view.orderUsed = {&HIGHESTORDERXDERIVATIVEUSED};

@@ -22,12 +22,18 @@ class MORVANE_API TQ_DISTRIBUTION1D : public TQ_Generated<TQ_DISTRIBUTION1D, TQ_
  public:
   TQ_DISTRIBUTION1D& operator=(const TQ_DISTRIBUTION1D& other) = default;
 
-  // What SetUpEquations and JacPattern return when the distribution cannot
-  // place its equations (the host has been told why).
+  // What ExecuteAssignments (kNoDomain alone), SetUpEquations and
+  // JacPattern return when the distribution cannot do its work (the host has
+  // been told why).
   static constexpr int kNoDomain = morvane::eqn::kNoDomain;          // XDOMAIN has no domain attached
   static constexpr int kGridTooShort = morvane::eqn::kGridTooShort;  // a section is shorter than the
                                                                      // method's stencil, or lies outside
                                                                      // the domain's nodes
+
+  // The generated assignment work when XDOMAIN holds a domain; else the link
+  // reported, nothing of this level handed to the host and kNoDomain
+  // (morvane::eqn::AssignOverDomains).
+  long ExecuteAssignments0(int level, int pass, long status);
 
   // Steps of the generated pattern (TQ_Generated).
   void RegisterProperties();
@@ -45,10 +51,6 @@ class MORVANE_API TQ_DISTRIBUTION1D : public TQ_Generated<TQ_DISTRIBUTION1D, TQ_
 
   // The distribution as its equations read it.
   morvane::eqn::DistributionView<1> View();
-
-  // The linked domain, or null when none is attached (or the object
-  // attached is not a domain).
-  TQ_DOMAIN* LinkedDomain() const;
 
   TQ_External<TQ_DOMAIN> XDOMAIN;
   TQ_Virtual<TQ_ARRAY_I<TQ_REALVARIABLE, TQ_REALVARIABLE>> VALUE;

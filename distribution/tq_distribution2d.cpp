@@ -43,15 +43,19 @@ void TQ_DISTRIBUTION2D::RegisterProperties() {
   Register(IDXDY, "IDXDY", "integral of distributed variable wrt x and y");
 }
 
+long TQ_DISTRIBUTION2D::ExecuteAssignments0(int level, int pass, long status) {
+  return morvane::eqn::AssignOverDomains(*this, {&XDOMAIN, &YDOMAIN}, level, pass, status);
+}
+
 void TQ_DISTRIBUTION2D::SizeArrays() {
-  dist::RequireDomains({&YDOMAIN});
   (*VALUE).SetDim(TQ_VALUE_SET1, TQ_VALUE_SET2);
   DDX.SetDim(TQ_DDX_SET1, TQ_DDX_SET2);
   DDY.SetDim(TQ_DDY_SET1, TQ_DDY_SET2);
   D2DX2.SetDim(TQ_D2DX2_SET1, TQ_D2DX2_SET2);
   // The y nodes of the second y-derivatives are the domain's own interior
   // set, bound as a property so that the array follows its changes.
-  D2DY2.SetDim(TQ_D2DY2_SET1, (*YDOMAIN).INTERIOR);
+  if (TQ_INTEGERSET* interior = morvane::eqn::InteriorSizing(*this, YDOMAIN, "D2DY2"))
+    D2DY2.SetDim(TQ_D2DY2_SET1, *interior);
   IDX.SetDim(TQ_IDX_SET1, TQ_IDX_SET2);
   IDY.SetDim(TQ_IDY_SET1, TQ_IDY_SET2);
   IDXDY.SetDim(TQ_IDXDY_SET1, TQ_IDXDY_SET2);
@@ -60,11 +64,11 @@ void TQ_DISTRIBUTION2D::SizeArrays() {
 // Every first set holds x nodes and every second set y nodes. The factor
 // that switches an array on scales the x range whatever the array's own
 // axis: the y orders scale TQ_DDY_SET1 and TQ_D2DY2_SET1 over 0 .. ENDNODE
-// of XDOMAIN, and so does the "idy" selection TQ_IDY_SET1.
+// of XDOMAIN, and so does the "idy" selection TQ_IDY_SET1. A bound that
+// works out at INT_MIN gives an empty range (LeastBound::Empty).
 void TQ_DISTRIBUTION2D::IndexSets(const TQ_AssignmentStep& step) {
-  dist::RequireDomains({&XDOMAIN, &YDOMAIN});
-  TQ_DOMAIN& x = *XDOMAIN;
-  TQ_DOMAIN& y = *YDOMAIN;
+  const TQ_DOMAIN& x = *XDOMAIN;
+  const TQ_DOMAIN& y = *YDOMAIN;
   const int endX = x.ENDNODE.v();
   const int endY = y.ENDNODE.v();
   const int usedX = HIGHESTORDERXDERIVATIVEUSED.v();
@@ -113,7 +117,7 @@ void TQ_DISTRIBUTION2D::Assignments(const TQ_AssignmentStep& step) {
 morvane::eqn::DistributionView<2> TQ_DISTRIBUTION2D::View() {
   morvane::eqn::DistributionView<2> view;
   view.model = this;
-  view.domains = {dynamic_cast<TQ_DOMAIN*>(XDOMAIN.ExternalLink()), dynamic_cast<TQ_DOMAIN*>(YDOMAIN.ExternalLink())};
+  view.domains = {morvane::eqn::LinkedDomain(XDOMAIN), morvane::eqn::LinkedDomain(YDOMAIN)};
   view.links = {"XDOMAIN", "YDOMAIN"};
   view.order = {&HIGHESTORDERXDERIVATIVE, &HIGHESTORDERYDERIVATIVE};
   view.orderUsed = {&HIGHESTORDERXDERIVATIVEUSED, &HIGHESTORDERYDERIVATIVEUSED};

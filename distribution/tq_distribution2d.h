@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "distribution_context.h"
+#include "distribution_engine.h"
 #include "morvane_api.h"
 #include "tq_domain.h"
 #include "tq_external.h"
@@ -24,11 +25,16 @@ class MORVANE_API TQ_DISTRIBUTION2D : public TQ_Generated<TQ_DISTRIBUTION2D, TQ_
  public:
   TQ_DISTRIBUTION2D& operator=(const TQ_DISTRIBUTION2D& other) = default;
 
-  // Steps of the generated pattern (TQ_Generated). IndexSets and SizeArrays
-  // read the domains; with XDOMAIN or YDOMAIN not attached they throw
-  // TQ_LinkError naming the empty links before they hand anything to the
-  // host or bind any array.
+  // The generated assignment work when both domains are attached; else the
+  // missing links reported, nothing of this level handed to the host and
+  // morvane::eqn::kNoDomain (morvane::eqn::AssignOverDomains).
+  long ExecuteAssignments0(int level, int pass, long status);
+
+  // Steps of the generated pattern (TQ_Generated).
   void RegisterProperties();
+  // D2DY2 is sized by the y domain's INTERIOR set: when YDOMAIN holds no
+  // domain, that array is left as it was and the link reported; the others
+  // are sized all the same.
   void SizeArrays();
   void IndexSets(const TQ_AssignmentStep& step);
   void Assignments(const TQ_AssignmentStep& step);

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "distribution_context.h"
+#include "distribution_engine.h"
 #include "morvane_api.h"
 #include "tq_domain.h"
 #include "tq_external.h"
@@ -25,20 +26,20 @@ class MORVANE_API TQ_DISTRIBUTION3D : public TQ_Generated<TQ_DISTRIBUTION3D, TQ_
  public:
   TQ_DISTRIBUTION3D& operator=(const TQ_DISTRIBUTION3D& other) = default;
 
-  // What ExecuteAssignments returns when a domain link has nothing attached
-  // (the host has been told which).
-  static constexpr long kNoDomain = -1;
+  // What ExecuteAssignments, SetUpEquations and JacPattern return when a
+  // domain link has no domain attached (the host has been told which).
+  static constexpr int kNoDomain = morvane::eqn::kNoDomain;
 
-  // The parent's assignments, then the index sets and default assignments
-  // in two sweeps (TQ_Generated). When a domain link has no domain, each
-  // missing link is reported, nothing of this level is computed and the
-  // result is kNoDomain.
+  // The generated assignment work when the three domains are attached; else
+  // the missing links reported, nothing of this level handed to the host and
+  // kNoDomain (morvane::eqn::AssignOverDomains).
   long ExecuteAssignments0(int level, int pass, long status);
 
   // Steps of the generated pattern (TQ_Generated).
   void RegisterProperties();
   // D2DY2 and D2DZ2 are sized by the y and z domains' INTERIOR sets: when
-  // the link is missing, that array is left as it was and the link reported.
+  // the link holds no domain, that array is left as it was and the link
+  // reported; the others are sized all the same.
   void SizeArrays();
   void IndexSets(const TQ_AssignmentStep& step);
   void Assignments(const TQ_AssignmentStep& step);
@@ -54,10 +55,6 @@ class MORVANE_API TQ_DISTRIBUTION3D : public TQ_Generated<TQ_DISTRIBUTION3D, TQ_
 
   // The distribution as its equations read it.
   morvane::eqn::DistributionView<3> View();
-
-  // The domain of a link, or null when none is attached (or the object
-  // attached is not a domain).
-  static TQ_DOMAIN* LinkedDomain(const TQ_External<TQ_DOMAIN>& link);
 
   TQ_External<TQ_DOMAIN> XDOMAIN;
   TQ_External<TQ_DOMAIN> YDOMAIN;
@@ -126,12 +123,4 @@ class MORVANE_API TQ_DISTRIBUTION3D : public TQ_Generated<TQ_DISTRIBUTION3D, TQ_
   TQ_INTEGERSET TQ_IDXDYDZ_SET1;
   TQ_INTEGERSET TQ_IDXDYDZ_SET2;
   TQ_INTEGERSET TQ_IDXDYDZ_SET3;
-
- private:
-  // Reports, through the host, each of the three links that has no domain
-  // (`work` names what cannot be done without it); true when all three have
-  // one.
-  bool DomainsAttached(const char* work) const;
-  // Reports that `link` has no domain, so that `work` cannot be done.
-  void ReportNoDomain(const TQ_External<TQ_DOMAIN>& link, const char* work) const;
 };

@@ -298,30 +298,6 @@ TEST(Distribution1DFrames, GroupsFollowTheHostsRunningGroup) {
 
 // ---- A distribution that cannot place its equations ----
 
-TEST(Distribution1DErrors, MissingDomainLinkIsReportedAndNothingIsDeclaredOrEmitted) {
-    Road road(RoadSetup{}, false);
-    EXPECT_FALSE(road.cycle());
-    EXPECT_TRUE(anyErrorContains(road, "XDOMAIN has no domain attached")) << road.errors();
-    EXPECT_TRUE(road.emitted().empty());
-    for (const TQ_DeclaredEquation& e : road.host.Declared()) EXPECT_NE(e.owner, road.distribution);
-    // Called directly, both frames return the code.
-    road.host.ClearErrors();
-    EXPECT_EQ(road.distribution->SetUpEquations(), TQ_DISTRIBUTION1D::kNoDomain);
-    EXPECT_EQ(road.host.Errors().size(), 1u);
-    int* rowsCursor = nullptr;
-    int* colsCursor = nullptr;
-    road.host.BeginEmission(0, rowsCursor, colsCursor);
-    EXPECT_EQ(road.distribution->JacPattern(rowsCursor, colsCursor, nullptr), TQ_DISTRIBUTION1D::kNoDomain);
-    EXPECT_TRUE(road.emitted().empty());
-    EXPECT_EQ(road.distribution->LocalNonZeroCount, 0);
-    // Once linked, the same objects run the whole cycle.
-    std::string error;
-    ASSERT_TRUE(road.distribution->XDOMAIN.Attach(road.domain, &error)) << error;
-    road.host.ClearErrors();
-    EXPECT_TRUE(road.cycle()) << road.errors();
-    EXPECT_FALSE(road.emitted().empty());
-}
-
 TEST(Distribution1DErrors, SectionsShorterThanTheStencilAreReported) {
     struct Case {
         const char* method;

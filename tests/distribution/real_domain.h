@@ -63,7 +63,7 @@ inline RoadSetup everyFamily(const std::string& method) {
 // A domain "X" and a distribution "D" made by the factories and handed to a fresh executive.
 class Road {
 public:
-    explicit Road(const RoadSetup& setup = RoadSetup{}, bool link = true) : host(TQ_Executive::Instance()) {
+    explicit Road(const RoadSetup& setup = RoadSetup{}) : host(TQ_Executive::Instance()) {
         host.Reset();
         host.EnableLog(false);
         domain = dynamic_cast<TQ_DOMAIN*>(DOMAINFactory());
@@ -73,9 +73,7 @@ public:
         std::string error;
         EXPECT_TRUE(host.AddObject("X", domain, &error)) << error;
         EXPECT_TRUE(host.AddObject("D", distribution, &error)) << error;
-        if (link) {
-            EXPECT_TRUE(distribution->XDOMAIN.Attach(domain, &error)) << error;
-        }
+        EXPECT_TRUE(distribution->XDOMAIN.Attach(domain, &error)) << error;
         fix("X.DISCRETIZATIONMETHOD", TQ_Value(setup.method.c_str(), 0u, 0u, 0));
         fix("X.NUMSECTIONS", TQ_Value(setup.sections, 0u, 0u, 0));
         if (setup.domainOrder != 1) fix("X.HIGHESTORDERDERIVATIVE", TQ_Value(setup.domainOrder, 0u, 0u, 0));
