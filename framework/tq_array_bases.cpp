@@ -180,6 +180,13 @@ void TQ_KeyedArrayBase::CreateMissingArrayElement(const char* text) {
 
 // ---- TQ_BASE_KEYS ---------------------------------------------------------------
 
+// The base keeps the address of the index-value sets, which are built after it; it reads them
+// only once they are (TypeIndexValues, and every later call). Clang warns of the address taken
+// before construction.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wuninitialized"
+#endif
 template <class... Kinds>
 TQ_BASE_KEYS<Kinds...>::TQ_BASE_KEYS() : TQ_KeyedArrayBase(kDimensions, kKinds, IndexValues.data()) {
   TypeIndexValues();
@@ -188,6 +195,9 @@ TQ_BASE_KEYS<Kinds...>::TQ_BASE_KEYS() : TQ_KeyedArrayBase(kDimensions, kKinds, 
 template <class... Kinds>
 TQ_BASE_KEYS<Kinds...>::TQ_BASE_KEYS(const TQ_BASE_KEYS& other)
     : TQ_KeyedArrayBase(other, IndexValues.data()), IndexValues(other.IndexValues) {}
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
 template <class... Kinds>
 TQ_BASE_KEYS<Kinds...>& TQ_BASE_KEYS<Kinds...>::operator=(const TQ_BASE_KEYS& other) {
