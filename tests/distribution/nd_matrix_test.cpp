@@ -1,0 +1,293 @@
+// The equations of the two- and three-dimensional distributions over methods, orders used,
+// highest orders, integral selections and section counts: declared and emitted equations agree,
+// each stands in its block's group, a count finds their number and terms without a walk of every
+// node, and what they amount to follows from the mathematics: one first-derivative equation per
+// node tuple and axis, one equation per node tuple for every integral that is needed (its start
+// where one of its own coordinates is 0), second derivatives and junctions where the
+// discretization puts them, and every row reading along its own axis only.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstddef>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "test_grid_nd.h"
+
+namespace morvane::eqn::testing {
+namespace {
+
+constexpr std::int32_t kGroupBase = 40;
+
+// Counts per node tuple of a grid.
+template <std::size_t D>
+class TupleCounts {
+public:
+    explicit TupleCounts(const GridND<D>& g) {
+        std::size_t size = 1;
+        for (std::size_t a = 0; a < D; ++a) {
+            extent_[a] = g.endNode(static_cast<int>(a)) + 1;
+            size *= static_cast<std::size_t>(extent_[a]);
+        }
+        count_.assign(size, 0);
+    }
+    int& operator[](const std::array<std::int32_t, D>& at) {
+        std::size_t k = 0;
+        for (std::size_t a = 0; a < D; ++a) {
+            if (at[a] < 0 || at[a] >= extent_[a]) throw std::out_of_range("node tuple outside the grid");
+            k = k * static_cast<std::size_t>(extent_[a]) + static_cast<std::size_t>(at[a]);
+        }
+        return count_[k];
+    }
+    bool operator==(const TupleCounts& other) const { return count_ == other.count_; }
+
+    // Adds one to every tuple whose coordinate along each axis is in that axis's set.
+    void addProduct(const std::array<std::vector<std::int32_t>, D>& sets) {
+        std::array<std::int32_t, D> at{};
+        addFrom(sets, at, 0);
+    }
+    // The tuples counted other than once, for a failure message.
+    std::string describe(const TupleCounts& expected) const {
+        std::string out;
+        int shown = 0;
+        for (std::size_t k = 0; k < count_.size() && shown < 6; ++k) {
+            if (count_[k] == expected.count_[k]) continue;
+            std::string tuple;
+            for (std::size_t a = D, rest = k; a-- > 0; rest /= static_cast<std::size_t>(extent_[a])) {
+                tuple = std::to_string(rest % static_cast<std::size_t>(extent_[a])) + (a + 1 < D ? "," : "") + tuple;
+            }
+            out += " [(" + tuple + "): " + std::to_string(count_[k]) + " equations, expected " + std::to_string(expected.count_[k]) + "]";
+            ++shown;
+        }
+        return out;
+    }
+
+private:
+    void addFrom(const std::array<std::vector<std::int32_t>, D>& sets, std::array<std::int32_t, D>& at, std::size_t a) {
+        if (a == D) {
+            ++(*this)[at];
+            return;
+        }
+        for (std::int32_t k : sets[a]) {
+            at[a] = k;
+            addFrom(sets, at, a + 1);
+        }
+    }
+
+    std::array<std::int32_t, D> extent_{};
+    std::vector<int> count_;
+};
+
+std::vector<std::int32_t> span(std::int32_t lo, std::int32_t hi) {
+    std::vector<std::int32_t> out;
+    for (std::int32_t k = lo; k <= hi; ++k) out.push_back(k);
+    return out;
+}
+
+// The nodes where a junction row stands on an axis: the first node of every section but the
+// first (differences), or of every element but the one at node 0 (collocation).
+std::vector<std::int32_t> junctionNodes(const Grid1D& g) {
+    std::vector<std::int32_t> out;
+    for (std::size_t s = 0; s < g.sections.size(); ++s) {
+        const Section& sec = g.sections[s];
+        if (!isCollocation(upperCase(g.methodText))) {
+            if (s > 0) out.push_back(sec.base);
+            continue;
+        }
+        for (int e = 0; e < sec.elements; ++e) {
+            const std::int32_t j = sec.base + e * (g.polyPoints + 1);
+            if (j != 0) out.push_back(j);
+        }
+    }
+    return out;
+}
+
+// Every check of the file on one grid. The methods of the grid must all be among the ten.
+template <std::size_t D>
+void expectConsistent(GridND<D>& g, const std::string& where) {
+    using Dist = DistributionOf<D>;
+    const auto d = declare(g, kGroupBase);
+    const auto e = emit(g, kGroupBase);
+    ASSERT_EQ(d.equations.size(), e.equations.size()) << where;
+    const PlanSize size = countEquations(Dist::plan(), g);
+    EXPECT_EQ(size.equations, double(d.equations.size())) << where;
+    EXPECT_EQ(size.terms, double(d.termCount())) << where;
+
+    std::vector<TupleCounts<D>> subjects(Dist::kArrays, TupleCounts<D>(g));
+    std::vector<TupleCounts<D>> junctions(D, TupleCounts<D>(g));
+    for (std::size_t k = 0; k < e.equations.size(); ++k) {
+        const EquationND<D>& q = e.equations[k];
+        EXPECT_EQ(d.equations[k].row, q.row) << where << " equation " << k;
+        EXPECT_EQ(d.equations[k].group, q.group) << where << " equation " << k;
+        const std::vector<GridTerm<D>> terms = q.terms();
+        ASSERT_EQ(d.equations[k].terms(), terms) << where << " equation " << k;
+        std::size_t at = 0;  // every emitted program is exactly one expression
+        EXPECT_NO_THROW(evaluate(q.program, at, [](const GridTerm<D>&) { return 1.0; })) << where;
+        EXPECT_EQ(at, q.program.size()) << where;
+
+        const RowInfo& row = rowInfo<D>(q.row);
+        EXPECT_EQ(q.group, kGroupBase + row.group) << where << " " << q.name;
+        const GridTerm<D>& subject = terms.at(0);
+        ASSERT_EQ(subject.array, row.subject) << where << " " << q.name;
+        // A row reads along its own axis only: every other coordinate is its subject's.
+        for (const GridTerm<D>& t : terms) {
+            if (t.isElementLength()) {
+                EXPECT_EQ(t.axis, row.axis) << where << " " << q.name;
+                continue;
+            }
+            for (std::size_t a = 0; a < D; ++a) {
+                if (static_cast<int>(a) != row.axis) {
+                    EXPECT_EQ(t.at[a], subject.at[a]) << where << " " << q.name;
+                }
+            }
+        }
+        if (row.junction()) {
+            ++junctions[static_cast<std::size_t>(row.axis)][subject.at];
+            continue;
+        }
+        ++subjects[subject.array][subject.at];
+        // An integral's equation is its start exactly where one of its own coordinates is 0.
+        if (isIntegralArray<D>(subject.array)) {
+            bool onFace = false;
+            for (std::size_t a = 0; a < D; ++a) {
+                onFace = onFace || (Dist::kParts[subject.array][a] == Along::Integral && subject.at[a] == 0);
+            }
+            EXPECT_EQ(row.start, onFace) << where << " " << q.name << " at " << nameOf(subject);
+        }
+    }
+
+    std::array<std::vector<std::int32_t>, D> every;
+    for (std::size_t a = 0; a < D; ++a) every[a] = span(0, g.endNode(static_cast<int>(a)));
+    for (std::uint8_t array = 0; array < Dist::kArrays; ++array) {
+        TupleCounts<D> expected(g);
+        if (isIntegralArray<D>(array)) {
+            bool selected = false;
+            for (const std::string& s : Dist::selectorsOf(array)) selected = selected || g.integrals.count(s) != 0;
+            if (selected) expected.addProduct(every);
+        }
+        for (std::size_t a = 0; a < D; ++a) {
+            const Grid1D& axis = g.axes[a];
+            if (array == Dist::kFirst[a] && axis.orderUsed_ >= 1) expected.addProduct(every);
+            if (array == Dist::kSecond[a] && axis.orderUsed_ >= 2) {
+                // At the inner nodes of the sections (of the elements, for collocation), for the
+                // other axes' nodes 0, INTERIOR and ENDNODE.
+                std::array<std::vector<std::int32_t>, D> sets;
+                for (std::size_t b = 0; b < D; ++b) sets[b] = b == a ? axis.domainInterior(2) : g.boundary(static_cast<int>(b));
+                expected.addProduct(sets);
+            }
+        }
+        EXPECT_TRUE(subjects[array] == expected)
+            << where << ": " << Dist::kNames[array] << subjects[array].describe(expected);
+    }
+    for (std::size_t a = 0; a < D; ++a) {
+        // Junctions join sections (or elements, with the highest order 2), for the nodes
+        // 1 .. ENDNODE-1 of an axis after theirs and the INTERIOR of an axis before it.
+        const Grid1D& axis = g.axes[a];
+        TupleCounts<D> expected(g);
+        const bool joined = axis.orderUsed_ >= 2 && (!isCollocation(upperCase(axis.methodText)) || axis.highestOrder_ == 2);
+        if (joined) {
+            std::array<std::vector<std::int32_t>, D> sets;
+            for (std::size_t b = 0; b < D; ++b) {
+                if (b == a) {
+                    sets[b] = junctionNodes(axis);
+                } else if (b > a) {
+                    sets[b] = span(1, g.endNode(static_cast<int>(b)) - 1);
+                } else {
+                    sets[b] = g.interior(static_cast<int>(b));
+                }
+            }
+            expected.addProduct(sets);
+        }
+        EXPECT_TRUE(junctions[a] == expected) << where << ": junctions along " << kAxisNames[a] << junctions[a].describe(expected);
+    }
+}
+
+// One or two sections of a few elements each, long enough for every method's stencils.
+AxisSetup axisOf(const char* method, int sections, int used, int highest, bool small) {
+    std::vector<int> elements = small && pointsOf(method) > 1 ? std::vector<int>{1} : std::vector<int>{2};
+    if (sections == 2) elements.push_back(1);
+    return AxisSetup{method, elements, used, highest};
+}
+
+std::string describeCase(const std::vector<AxisSetup>& axes, const std::set<std::string>& integrals) {
+    std::string out;
+    for (std::size_t a = 0; a < axes.size(); ++a) {
+        out += std::string(1, kAxisNames[a]) + " " + axes[a].method + " sections " + std::to_string(axes[a].elements.size()) +
+               " used " + std::to_string(axes[a].used) + " highest " + std::to_string(axes[a].highest) + "; ";
+    }
+    out += "integrals";
+    for (const std::string& s : integrals) out += " " + s;
+    return out;
+}
+
+// Every method pair; for each, a share of the settings (orders used, highest order, integral
+// selection, sections per axis), chosen so that every setting meets every method on either axis.
+TEST(DeclaredAndEmitted2D, AgreeAndCoverEveryNodeOverMethodPairsOrdersSelectionsAndSections) {
+    constexpr int kShare = 6;
+    const auto selections = DistributionOf<2>::selections();
+    const int settings = 3 * 3 * 2 * static_cast<int>(selections.size()) * 2 * 2;
+    int cases = 0;
+    for (int mx = 0; mx < 10; ++mx) {
+        for (int my = 0; my < 10; ++my) {
+            for (int s = 0; s < settings; ++s) {
+                if ((s + 5 * mx + my) % kShare != 0) continue;
+                int rest = s;
+                const int ux = rest % 3;
+                rest /= 3;
+                const int uy = rest % 3;
+                rest /= 3;
+                const int highest = 1 + rest % 2;
+                rest /= 2;
+                const std::set<std::string>& integrals = selections[static_cast<std::size_t>(rest % 5)];
+                rest /= 5;
+                const int sx = 1 + rest % 2;
+                const int sy = 1 + rest / 2;
+                const std::array<AxisSetup, 2> axes = {axisOf(kMethods[mx], sx, ux, highest, false),
+                                                       axisOf(kMethods[my], sy, uy, highest, false)};
+                GridND<2> g = makeGrid<2>(axes, integrals);
+                expectConsistent(g, describeCase({axes.begin(), axes.end()}, integrals));
+                ++cases;
+            }
+        }
+    }
+    EXPECT_EQ(cases, 100 * settings / kShare);
+}
+
+// Every method on every axis (the same method on all three), and mixed triples; for each, a
+// share of the settings.
+TEST(DeclaredAndEmitted3D, AgreeAndCoverEveryNodeOverMethodTriplesOrdersSelectionsAndSections) {
+    constexpr int kShare = 97;
+    const auto selections = DistributionOf<3>::selections();
+    const int nSelections = static_cast<int>(selections.size());
+    const int settings = 27 * 2 * nSelections * 8;
+    std::vector<std::array<int, 3>> triples;
+    for (int m = 0; m < 10; ++m) triples.push_back({m, m, m});
+    for (int m = 0; m < 10; ++m) triples.push_back({m, (m + 3) % 10, (m + 7) % 10});
+    int cases = 0;
+    for (std::size_t t = 0; t < triples.size(); ++t) {
+        for (int s = static_cast<int>(t) % kShare; s < settings; s += kShare) {
+            int rest = s;
+            std::array<int, 3> used{};
+            for (int& u : used) {
+                u = rest % 3;
+                rest /= 3;
+            }
+            const int highest = 1 + rest % 2;
+            rest /= 2;
+            const std::set<std::string>& integrals = selections[static_cast<std::size_t>(rest % nSelections)];
+            rest /= nSelections;
+            std::array<AxisSetup, 3> axes;
+            for (std::size_t a = 0; a < 3; ++a) {
+                axes[a] = axisOf(kMethods[triples[t][a]], 1 + (rest >> a) % 2, used[a], highest, true);
+            }
+            GridND<3> g = makeGrid<3>(axes, integrals);
+            expectConsistent(g, describeCase({axes.begin(), axes.end()}, integrals));
+            ++cases;
+        }
+    }
+    EXPECT_GE(cases, 20 * (settings / kShare));
+}
+
+}  // namespace
+}  // namespace morvane::eqn::testing
