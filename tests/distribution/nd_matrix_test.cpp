@@ -59,7 +59,8 @@ public:
             for (std::size_t a = D, rest = k; a-- > 0; rest /= static_cast<std::size_t>(extent_[a])) {
                 tuple = std::to_string(rest % static_cast<std::size_t>(extent_[a])) + (a + 1 < D ? "," : "") + tuple;
             }
-            out += " [(" + tuple + "): " + std::to_string(count_[k]) + " equations, expected " + std::to_string(expected.count_[k]) + "]";
+            out += " [(" + tuple + "): " + std::to_string(count_[k]) + " equations, expected " +
+                   std::to_string(expected.count_[k]) + "]";
             ++shown;
         }
         return out;
@@ -148,7 +149,9 @@ void expectConsistent(GridND<D>& g, const std::string& where) {
         // A row reads along its own axis only: every other coordinate is its subject's.
         for (const GridTerm<D>& t : terms) {
             bool along = t.isElementLength() ? t.axis == row.axis : true;
-            for (std::size_t a = 0; a < D && !t.isElementLength(); ++a) along = along && (static_cast<int>(a) == row.axis || t.at[a] == subject.at[a]);
+            for (std::size_t a = 0; a < D && !t.isElementLength(); ++a) {
+                along = along && (static_cast<int>(a) == row.axis || t.at[a] == subject.at[a]);
+            }
             if (!along) fault(q, "reads " + nameOf(t) + " off its axis");
         }
         if (row.junction()) {
@@ -162,7 +165,9 @@ void expectConsistent(GridND<D>& g, const std::string& where) {
             for (std::size_t a = 0; a < D; ++a) {
                 onFace = onFace || (Dist::kParts[subject.array][a] == Along::Integral && subject.at[a] == 0);
             }
-            if (row.start != onFace) fault(q, row.start ? "starts an integral off its faces" : "is no start on an integral's face");
+            if (row.start != onFace) {
+                fault(q, row.start ? "starts an integral off its faces" : "is no start on an integral's face");
+            }
         }
     }
     EXPECT_EQ(faults, 0) << where;
@@ -209,7 +214,8 @@ void expectConsistent(GridND<D>& g, const std::string& where) {
             }
             expected.addProduct(sets);
         }
-        EXPECT_TRUE(junctions[a] == expected) << where << ": junctions along " << kAxisNames[a] << junctions[a].describe(expected);
+        EXPECT_TRUE(junctions[a] == expected)
+            << where << ": junctions along " << kAxisNames[a] << junctions[a].describe(expected);
     }
 }
 
@@ -264,12 +270,34 @@ TEST(DeclaredAndEmitted3D, AgreeAndCoverEveryNodeOverMethodTriplesOrdersSelectio
             const std::set<std::string>& integrals = selections[static_cast<std::size_t>((k + 2 * t) % 9)];
             const int highest = 1 + (k + t) % 2;
             const int sections = (3 * k + t) % 8;
+            const std::array<int, 3>& methods = triples[static_cast<std::size_t>(t)];
             std::array<AxisSetup, 3> axes;
             for (std::size_t a = 0; a < 3; ++a) {
-                axes[a] = axisOf(kMethods[triples[static_cast<std::size_t>(t)][a]], 1 + (sections >> a) % 2, used[a], highest, true);
+                axes[a] = axisOf(kMethods[methods[a]], 1 + (sections >> a) % 2, used[a], highest, true);
             }
             GridND<3> g = makeGrid<3>(axes, integrals);
             expectConsistent(g, describeCase({axes.begin(), axes.end()}, integrals));
+        }
+    }
+}
+
+// The loops over another axis's INTERIOR and {0} ∪ INTERIOR ∪ {ENDNODE} walk the set the domain
+// holds, whatever it holds: sets made by hand, empty, or holding 0 and ENDNODE themselves.
+TEST(DeclaredAndEmitted2D3D, LoopsFollowAnInteriorSetByHand) {
+    const std::vector<std::vector<std::int32_t>> sets = {{}, {2}, {1, 3, 4}, {0, 2, 6}};
+    for (const std::vector<std::int32_t>& interior : sets) {
+        for (std::size_t axis = 0; axis < 3; ++axis) {
+            std::array<AxisSetup, 3> axes = {axisOf("CFD2", 2, 2, 2, false), axisOf("OCFE2", 2, 2, 2, false),
+                                             axisOf("BFD1", 2, 2, 2, false)};
+            axes[axis].elements = {2, 1};  // six intervals on every method
+            if (pointsOf(axes[axis].method) == 0) axes[axis].elements = {4, 2};
+            axes[axis].interior = interior;
+            GridND<3> g3 = makeGrid<3>(axes, DistributionOf<3>::selections().back());
+            const std::string byHand = std::string(", INTERIOR by hand on ") + kAxisNames[axis];
+            expectConsistent(g3, describeCase({axes.begin(), axes.end()}, g3.integrals) + byHand);
+            if (axis == 2) continue;
+            GridND<2> g2 = makeGrid<2>({axes[0], axes[1]}, DistributionOf<2>::selections().back());
+            expectConsistent(g2, describeCase({axes[0], axes[1]}, g2.integrals) + byHand);
         }
     }
 }

@@ -71,7 +71,8 @@ std::vector<std::string> expandWord(const std::string& word) {
     const std::string inside = word.substr(open + 1, close - open - 1);
     std::vector<std::string> options;
     if (const std::size_t dots = inside.find(".."); dots != std::string::npos) {
-        for (int k = std::stoi(inside.substr(0, dots)); k <= std::stoi(inside.substr(dots + 2)); ++k) options.push_back(std::to_string(k));
+        const int last = std::stoi(inside.substr(dots + 2));
+        for (int k = std::stoi(inside.substr(0, dots)); k <= last; ++k) options.push_back(std::to_string(k));
     } else {
         std::istringstream list(inside);
         for (std::string o; std::getline(list, o, ',');) options.push_back(o);
@@ -134,8 +135,8 @@ const AxisSetup kQuiet = ax("BFD1", {2}, 0, 1);
 const std::set<std::string> kAll3D = {"idx", "idy", "idz", "idxdy", "idxdz", "idydz", "idxdydz"};
 
 const std::vector<Worked> kWorked2D = {
-    {.name = "no method of the ten, no integral", .axes = {ax("XYZ", {2}, 2, 2), ax("ABC", {2}, 2, 2)}, .rows = "", .equations = 0,
-     .terms = 0},
+    {.name = "no method of the ten, no integral", .axes = {ax("XYZ", {2}, 2, 2), ax("ABC", {2}, 2, 2)}, .rows = "",
+     .equations = 0, .terms = 0},
     {.name = "CFD4 x, OCFE2 y", .axes = {ax("CFD4", {1}, 1, 1), ax("OCFE2", {1}, 1, 1)}, .groups = "14 19"},
     {.name = "CFD4 x, BFD1 y", .axes = {ax("CFD4", {1}, 1, 1), ax("BFD1", {2}, 1, 1)}, .groups = "5 14"},
     {.name = "BFD2 x, BFD1 y", .axes = {ax("BFD2", {2}, 2, 2), ax("BFD1", {2}, 2, 2)}, .groups = "5 6"},
@@ -199,10 +200,10 @@ const std::vector<Worked> kWorked3D = {
     {.name = "BFD1 x, CFD4 y, OCFE3 z", .axes = {ax("BFD1", {2}, 1, 1), ax("CFD4", {1}, 1, 1), ax("OCFE3", {1}, 1, 1)},
      .order = Order::Counts, .rows = "13x20 14x40 (157-161)x12 (306-309)x15", .equations = 180, .terms = 1008,
      .groups = "8 24 34"},
-    {.name = "BFD1 x block, one section", .axes = {ax("BFD1", {2}, 2, 1), kQuiet, kQuiet}, .integrals = {"idx"}, .order = Order::Counts,
-     .rows = "13x9 14x18 15x9 16x0 17x18", .equations = 54, .terms = 225, .scope = {13, 17}},
-    {.name = "BFD1 x block, one section: starts", .axes = {ax("BFD1", {2}, 2, 1), kQuiet, kQuiet}, .integrals = {"idx"}, .order = Order::Counts,
-     .rows = "1x9", .scope = {1, 12}},
+    {.name = "BFD1 x block, one section", .axes = {ax("BFD1", {2}, 2, 1), kQuiet, kQuiet}, .integrals = {"idx"},
+     .order = Order::Counts, .rows = "13x9 14x18 15x9 16x0 17x18", .equations = 54, .terms = 225, .scope = {13, 17}},
+    {.name = "BFD1 x block, one section: starts", .axes = {ax("BFD1", {2}, 2, 1), kQuiet, kQuiet}, .integrals = {"idx"},
+     .order = Order::Counts, .rows = "1x9", .scope = {1, 12}},
     {.name = "BFD1 x block, two sections", .axes = {ax("BFD1", {2, 2}, 2, 2), ax("BFD1", {3}, 0, 2), ax("BFD1", {3}, 0, 2)},
      .order = Order::Counts, .rows = "13x16 14x64 15x32 16x4", .scope = {13, 17}},
     {.name = "BFD2 x block", .axes = {ax("BFD2", {2}, 1, 1), ax("BFD1", {4}, 0, 1), ax("BFD1", {4}, 0, 1)}, .integrals = {"idx"},
@@ -275,7 +276,8 @@ void expectWorked(const Worked& c) {
         if (d.what == Detail::Terms) {
             EXPECT_EQ(firstTerms[d.row], expected) << "TQ_Eqn" << d.row;
         } else {
-            EXPECT_EQ(stream ? subjects[d.row] : sorted(subjects[d.row]), stream ? expected : sorted(expected)) << "TQ_Eqn" << d.row;
+            EXPECT_EQ(stream ? subjects[d.row] : sorted(subjects[d.row]), stream ? expected : sorted(expected))
+                << "TQ_Eqn" << d.row;
         }
     }
 }
@@ -295,9 +297,9 @@ template <std::size_t D>
 std::map<std::string, std::vector<int>> termsPerMethod(int& rows, int& terms) {
     std::map<std::string, std::vector<int>> out;
     // An integral start has one term.
-    rows = static_cast<int>(DistributionOf<D>::spec().starts.size());
+    rows = static_cast<int>(DistributionOf<D>::description().starts.size());
     terms = rows;
-    for (const BlockSpec& b : DistributionOf<D>::spec().blocks) {
+    for (const BlockSpec& b : DistributionOf<D>::description().blocks) {
         int sum = 0;
         for (const RowSpec& r : b.rows) sum += r.formula->termCount;
         out[b.method].push_back(sum);
@@ -332,7 +334,9 @@ TEST(Tables, TermsOfTheThreeDimensionalRows) {
         for (const BlockSpec& b : d3::kSpec.blocks) {
             if (std::string(b.method) != m.method) continue;
             ++blocks;
-            for (const RowSpec& r : b.rows) EXPECT_EQ(r.formula->termCount, m.sixTerms.count(r.number) ? 6 : m.others) << "TQ_Eqn" << r.number;
+            for (const RowSpec& r : b.rows) {
+                EXPECT_EQ(r.formula->termCount, m.sixTerms.count(r.number) ? 6 : m.others) << "TQ_Eqn" << r.number;
+            }
         }
         EXPECT_EQ(blocks, 3) << m.method;
     }
