@@ -17,19 +17,42 @@
 
 namespace morvane::eqn::testing {
 
-// The highest polynomial degree row k is exact for: its formula's, as the catalogue states it.
-inline int exactDegree(int row) {
+// The formula of row k of the one-dimensional table.
+inline const Formula& formulaOfRow(int row) {
     for (const BlockSpec& b : d1::kBlocks) {
         for (const RowSpec& r : b.rows) {
-            if (r.number == row) return r.formula->degree;
+            if (r.number == row) return *r.formula;
         }
     }
     ADD_FAILURE() << "no row " << row;
-    return 0;
+    return formulas::integral_start;
 }
 
+// The highest polynomial degree row k is exact for: its formula's, as the catalogue states it.
+inline int exactDegree(int row) { return formulaOfRow(row).degree; }
+
 // Collocation constants are stored to five decimals; difference constants are exact.
-inline double tolerance(int row) { return row >= 61 ? 1e-4 : 1e-11; }
+inline double toleranceOf(const Formula& f) {
+    return formulas::placeOf(&f) >= formulas::placeOf(&formulas::ocfe2_d1_b) ? 1e-4 : 1e-11;
+}
+inline double tolerance(int row) { return toleranceOf(formulaOfRow(row)); }
+
+// Checks one equation against polynomials of degree 0 .. degree+1 along its axis:
+// residualOfDegree(n) evaluates it for such a polynomial. Up to the degree the residual stays
+// within the tolerance of the sum of its terms' magnitudes; one degree above it is clearly not
+// zero.
+template <class Residual>
+void expectExactUpToDegree(const std::string& where, int degree, double tolerance, Residual residualOfDegree) {
+    for (int n = 0; n <= degree + 1; ++n) {
+        const Value r = residualOfDegree(n);
+        const double limit = tolerance * r.magnitude;
+        if (n <= degree) {
+            EXPECT_LE(std::fabs(r.value), limit) << where << ", degree " << n;
+        } else {
+            EXPECT_GT(std::fabs(r.value), 10 * limit) << where << " is exact for degree " << n;
+        }
+    }
+}
 
 // The middle of the nodes an equation reads.
 inline double middleOf(const Grid1D& g, const Equation& e) {
@@ -79,18 +102,8 @@ void expectPolynomialExactness(const std::string& label, const std::string& meth
         // Polynomials centred on the equation's stencil, so that its terms stay of the size of
         // h^n. (Above the formula's degree the residual does not depend on the centre.)
         const double c = middleOf(g, e);
-        const int degree = exactDegree(e.row);
-        for (int n = 0; n <= degree + 1; ++n) {
-            const Value r = residualOf(k, monomial(n, c));
-            const double limit = tolerance(e.row) * r.magnitude;
-            if (n <= degree) {
-                EXPECT_LE(std::fabs(r.value), limit)
-                    << label << " " << e.name << " at node " << e.terms()[0].index << ", degree " << n;
-            } else {
-                EXPECT_GT(std::fabs(r.value), 10 * limit)
-                    << label << " " << e.name << " at node " << e.terms()[0].index << " is exact for degree " << n;
-            }
-        }
+        expectExactUpToDegree(label + " " + e.name + " at node " + std::to_string(e.terms()[0].index), exactDegree(e.row),
+                              tolerance(e.row), [&](int n) { return residualOf(k, monomial(n, c)); });
         ++checked[e.row];
     }
     // Every row of the block was met (junction rows included).

@@ -8,63 +8,16 @@
 #include <tuple>
 #include <vector>
 
-#include "test_grid.h"
+#include "test_grid_nd.h"
 
 namespace morvane::eqn::testing {
 namespace {
 
 enum Array2D : std::uint8_t { kV, kDX, kDY, kIX, kIXY };
 
-struct Term2D {
-    std::uint8_t array;
-    std::int32_t x;
-    std::int32_t y;
-    friend bool operator==(const Term2D&, const Term2D&) = default;
-};
-
-// Two grids, one per axis; the interior set of an axis is its nodes 1 .. ENDNODE-1.
-struct Grid2D {
-    using Coord = std::array<std::int32_t, 2>;
-    using Handle = Term2D;
-    static constexpr auto kInterior = static_cast<std::int32_t>(AxisSet::Interior);
-
-    std::array<Grid1D, 2> axes;
-    std::string integrals = "idxdy";
-
-    const char* method(int axis) { return axes[axis].method(0); }
-    bool integralSelected(const char* selector) { return integrals == selector; }
-    std::int32_t orderUsed(int axis) const { return axes[axis].orderUsed_; }
-    std::int32_t highestOrder(int axis) const { return axes[axis].highestOrder_; }
-    std::int32_t numSections(int axis) const { return axes[axis].numSections(0); }
-    std::int32_t numPolyPoints(int axis) const { return axes[axis].polyPoints; }
-    std::int32_t base(int axis, std::int32_t s) const { return axes[axis].base(0, s); }
-    std::int32_t nodeCount(int axis, std::int32_t s) const { return axes[axis].nodeCount(0, s); }
-    std::int32_t numElements(int axis, std::int32_t s) const { return axes[axis].numElements(0, s); }
-    std::int32_t endNode(int axis) const { return axes[axis].endNode(); }
-    template <class Visit>
-    void forEachInSet(int axis, AxisSet set, Visit&& visit, bool firstOnly) const {
-        EXPECT_EQ(set, AxisSet::Interior);
-        for (std::int32_t k = 1; k < endNode(axis); ++k) {
-            visit(k);
-            if (firstOnly) return;
-        }
-    }
-    Handle elementLength(int axis, std::int32_t s) const { return {static_cast<std::uint8_t>(100 + axis), s, 0}; }
-    Handle variable(std::uint8_t array, const Coord& at) const { return {array, at[0], at[1]}; }
-};
-
-struct Recorded {
-    static constexpr SinkMode kMode = SinkMode::Emit;
-    std::vector<std::pair<int, std::vector<Term2D>>> equations;
-    Recorded& equation(int row, const char*, std::int32_t) {
-        equations.push_back({row, {}});
-        return *this;
-    }
-    void op(Op) {}
-    void constant(std::int32_t) {}
-    void constant(double) {}
-    void term(Term2D t) { equations.back().second.push_back(t); }
-};
+using Term2D = GridTerm<2>;
+Term2D at(std::uint8_t array, std::int32_t x, std::int32_t y) { return Term2D{array, {x, y}, 0, 0}; }
+Term2D elementLength(int axis, std::int32_t s) { return Term2D{Term2D::kElementLength, {}, axis, s}; }
 
 // Builds a plan at run time: open() a step, close() it when its body is complete.
 class PlanWriter {
@@ -126,7 +79,7 @@ TEST(OtherAxes, TwoDimensionalRowsReuseTheCatalogue) {
         // y block junction: for s; when s != 1; for x in INTERIOR of x.
         const std::size_t s = w.open(w.step(Step::ForSections, 1));
         const std::size_t later = w.open(w.step(Step::IfLaterSection, 1));
-        const std::size_t x = w.open(w.step(Step::ForAxisSet, 0, Grid2D::kInterior));
+        const std::size_t x = w.open(w.step(Step::ForAxisSet, 0, static_cast<std::int32_t>(AxisSet::Interior)));
         w.row(13, 1, formulas::d1_forward2_b, yBlock);
         w.close(x);
         w.close(later);
@@ -147,34 +100,41 @@ TEST(OtherAxes, TwoDimensionalRowsReuseTheCatalogue) {
         w.close(g);
     }
 
-    Grid2D grid{{Grid1D::make("bfd1", {2}), Grid1D::make("BFD1", {1, 1})}};  // E_X = 2, E_Y = 2
-    Recorded out;
-    walkPlan(w.nodes, grid, out, 0);
+    // E_X = 2 (INTERIOR {1}), E_Y = 2.
+    GridND<2> grid;
+    grid.axes = {Grid1D::make("bfd1", {2}), Grid1D::make("BFD1", {1, 1})};
+    grid.integrals = {"idxdy"};
+    auto recorded = [&] {
+        Recorder<SinkMode::Emit, Term2D> out;
+        walkPlan(w.nodes, grid, out, 0);
+        std::vector<std::pair<int, std::vector<Term2D>>> equations;
+        for (const auto& e : out.equations) equations.push_back({e.row, e.terms()});
+        return equations;
+    };
 
     using Row = std::pair<int, std::vector<Term2D>>;
-    const Term2D hx{100, 1, 0};
-    const Term2D hy1{101, 1, 0};
-    const Term2D hy2{101, 2, 0};
+    const Term2D hx = elementLength(0, 1);
+    const Term2D hy1 = elementLength(1, 1);
+    const Term2D hy2 = elementLength(1, 2);
     std::vector<Row> expected;
     for (std::int32_t y = 0; y <= 2; ++y) {
-        expected.push_back({5, {{kDX, 0, y}, hx, {kV, 0, y}, {kV, 1, y}}});
-        expected.push_back({6, {{kDX, 1, y}, hx, {kV, 0, y}, {kV, 1, y}}});
-        expected.push_back({6, {{kDX, 2, y}, hx, {kV, 1, y}, {kV, 2, y}}});
+        expected.push_back({5, {at(kDX, 0, y), hx, at(kV, 0, y), at(kV, 1, y)}});
+        expected.push_back({6, {at(kDX, 1, y), hx, at(kV, 0, y), at(kV, 1, y)}});
+        expected.push_back({6, {at(kDX, 2, y), hx, at(kV, 1, y), at(kV, 2, y)}});
     }
-    expected.push_back({13, {{kDY, 1, 1}, hy2, {kV, 1, 1}, {kV, 1, 2}}});  // section 2 of y starts at node 1
+    expected.push_back({13, {at(kDY, 1, 1), hy2, at(kV, 1, 1), at(kV, 1, 2)}});  // section 2 of y starts at node 1
     for (std::int32_t x = 1; x <= 2; ++x) {
-        expected.push_back({15, {{kIXY, x, 1}, hy1, {kIX, x, 0}, {kIX, x, 1}}});
-        expected.push_back({15, {{kIXY, x, 2}, hy2, {kIX, x, 1}, {kIX, x, 2}}});
+        expected.push_back({15, {at(kIXY, x, 1), hy1, at(kIX, x, 0), at(kIX, x, 1)}});
+        expected.push_back({15, {at(kIXY, x, 2), hy2, at(kIX, x, 1), at(kIX, x, 2)}});
     }
-    EXPECT_EQ(out.equations, expected);
+    EXPECT_EQ(recorded(), expected);
 
     // Without any selected integral the cross integral goes; a method of another name drops the x rows.
-    grid.integrals = "None";
+    grid.integrals = {"None"};
     grid.axes[0].methodText = "CFD4";
-    Recorded fewer;
-    walkPlan(w.nodes, grid, fewer, 0);
-    ASSERT_EQ(fewer.equations.size(), 1u);
-    EXPECT_EQ(fewer.equations[0].first, 13);
+    const auto fewer = recorded();
+    ASSERT_EQ(fewer.size(), 1u);
+    EXPECT_EQ(fewer[0].first, 13);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -30,6 +31,10 @@ inline int pointsOf(const std::string& method) {
     return 0;
 }
 inline bool isCollocation(const std::string& method) { return method.rfind("OCFE", 0) == 0; }
+inline std::string upperCase(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
 
 // Collocation fractions of the domain, as the domain assigns them.
 inline std::vector<double> collocationFractions(const std::string& method) {
@@ -102,6 +107,24 @@ public:
 
     std::int32_t endNode() const { return static_cast<std::int32_t>(x.size()) - 1; }
 
+    // The INTERIOR set the domain gives this grid for its HIGHESTORDERDERIVATIVE, ascending: below
+    // 2 the nodes 1 .. ENDNODE-1; at 2 the inner nodes of every section, less the element
+    // boundaries of a collocation method.
+    std::vector<std::int32_t> domainInterior(int domainOrder) const {
+        std::vector<std::int32_t> out;
+        if (domainOrder < 2) {
+            for (std::int32_t k = 1; k < endNode(); ++k) out.push_back(k);
+            return out;
+        }
+        for (const Section& s : sections) {
+            for (std::int32_t k = s.base + 1; k < s.base + s.nodeCount; ++k) {
+                if (isCollocation(upperCase(methodText)) && (k - s.base) % (polyPoints + 1) == 0) continue;
+                out.push_back(k);
+            }
+        }
+        return out;
+    }
+
     // ---- The context the walker reads ----
     const char* method(int) {
         ++methodReads;
@@ -125,50 +148,61 @@ public:
 
 // ---- Recording sinks ----
 
-struct Entry {
+// One item of a recorded program; Term is the grid's term type (TermRef over one axis).
+template <class Term>
+struct BasicEntry {
     ItemKind kind = ItemKind::Operator;
     Op op = Op::Root;
     std::int32_t ivalue = 0;
     double dvalue = 0.0;
-    TermRef term{};
+    Term term{};
 };
 
-struct Equation {
+template <class Term>
+struct BasicEquation {
     int row = 0;
     std::string name;
     std::int32_t group = 0;
-    std::vector<Entry> program;   // emitted: the whole program; declared: the terms only
-    std::vector<TermRef> terms() const {
-        std::vector<TermRef> out;
-        for (const Entry& e : program) {
+    std::vector<BasicEntry<Term>> program;   // emitted: the whole program; declared: the terms only
+    std::vector<Term> terms() const {
+        std::vector<Term> out;
+        for (const BasicEntry<Term>& e : program) {
             if (e.kind == ItemKind::Term) out.push_back(e.term);
         }
         return out;
     }
 };
 
-// An emitted program as text: operator codes, "i:<int>", "d:<double>", and terms as
-// VALUE(k), DDX(k), D2DX2(k), IDX(k) or h(s).
-inline std::vector<std::string> render(const Equation& e) {
-    static const char* const arrays[] = {"VALUE", "DDX", "D2DX2", "IDX", "h"};
+using Entry = BasicEntry<TermRef>;
+using Equation = BasicEquation<TermRef>;
+
+// An emitted program as text: operator codes, "i:<int>", "d:<double>", and terms as termName
+// names them.
+template <class Term, class Name>
+std::vector<std::string> render(const BasicEquation<Term>& e, Name termName) {
     std::vector<std::string> out;
-    for (const Entry& x : e.program) {
+    for (const BasicEntry<Term>& x : e.program) {
         switch (x.kind) {
             case ItemKind::Operator: out.push_back(std::to_string(static_cast<int>(x.op))); break;
             case ItemKind::IntConst: out.push_back("i:" + std::to_string(x.ivalue)); break;
             case ItemKind::DoubleConst: out.push_back("d:" + std::to_string(x.dvalue)); break;
-            case ItemKind::Term:
-                out.push_back(std::string(arrays[x.term.array]) + "(" + std::to_string(x.term.index) + ")");
-                break;
+            case ItemKind::Term: out.push_back(termName(x.term)); break;
         }
     }
     return out;
 }
 
-template <SinkMode Mode>
+// Terms over one axis as VALUE(k), DDX(k), D2DX2(k), IDX(k) or h(s).
+inline std::string nameOf(const TermRef& t) {
+    static const char* const arrays[] = {"VALUE", "DDX", "D2DX2", "IDX", "h"};
+    return std::string(arrays[t.array]) + "(" + std::to_string(t.index) + ")";
+}
+inline std::vector<std::string> render(const Equation& e) { return render(e, [](const TermRef& t) { return nameOf(t); }); }
+
+template <SinkMode Mode, class Term = TermRef>
 struct Recorder {
     static constexpr SinkMode kMode = Mode;
-    std::vector<Equation> equations;
+    std::vector<BasicEquation<Term>> equations;
     Recorder& equation(int row, const char* name, std::int32_t group) {
         equations.push_back({row, name, group, {}});
         return *this;
@@ -176,10 +210,10 @@ struct Recorder {
     void op(Op o) { equations.back().program.push_back({ItemKind::Operator, o, 0, 0.0, {}}); }
     void constant(std::int32_t v) { equations.back().program.push_back({ItemKind::IntConst, Op::Root, v, 0.0, {}}); }
     void constant(double v) { equations.back().program.push_back({ItemKind::DoubleConst, Op::Root, 0, v, {}}); }
-    void term(TermRef t) { equations.back().program.push_back({ItemKind::Term, Op::Root, 0, 0.0, t}); }
+    void term(Term t) { equations.back().program.push_back({ItemKind::Term, Op::Root, 0, 0.0, t}); }
     std::size_t termCount() const {
         std::size_t n = 0;
-        for (const Equation& e : equations) n += e.terms().size();
+        for (const BasicEquation<Term>& e : equations) n += e.terms().size();
         return n;
     }
 };
@@ -208,9 +242,11 @@ struct Value {
 
 using Lookup = std::function<double(const TermRef&)>;
 
-inline Value evaluate(const std::vector<Entry>& program, std::size_t& at, const Lookup& lookup) {
+// lookup(term) gives a term's value.
+template <class Term, class TermLookup>
+Value evaluate(const std::vector<BasicEntry<Term>>& program, std::size_t& at, const TermLookup& lookup) {
     if (at >= program.size()) throw std::runtime_error("program ends inside an operator");
-    const Entry& e = program[at++];
+    const BasicEntry<Term>& e = program[at++];
     switch (e.kind) {
         case ItemKind::IntConst: return {double(e.ivalue), std::fabs(double(e.ivalue))};
         case ItemKind::DoubleConst: return {e.dvalue, std::fabs(e.dvalue)};
@@ -237,7 +273,8 @@ inline Value evaluate(const std::vector<Entry>& program, std::size_t& at, const 
 }
 
 // Evaluates a whole program; throws when it is not exactly one expression.
-inline Value evaluate(const std::vector<Entry>& program, const Lookup& lookup) {
+template <class Term, class TermLookup>
+Value evaluate(const std::vector<BasicEntry<Term>>& program, const TermLookup& lookup) {
     std::size_t at = 0;
     const Value v = evaluate(program, at, lookup);
     if (at != program.size()) throw std::runtime_error("program holds more than one expression");
@@ -273,6 +310,23 @@ inline Field monomial(int n, double c) {
                  [=](double x) { return n * pw(x - c, n - 1); },
                  [=](double x) { return n * (n - 1) * pw(x - c, n - 2); },
                  [=](double x) { return pw(x - c, n + 1) / (n + 1); }};
+}
+
+// The polynomial c[0] + c[1] x + c[2] x^2 + ... with its derivatives and antiderivative.
+inline Field polynomial(std::vector<double> c) {
+    auto sum = [c](double x, int derivative) {
+        double total = 0.0;
+        for (std::size_t k = 0; k < c.size(); ++k) {
+            const int n = static_cast<int>(k);
+            double factor = c[k];
+            for (int d = 0; d < derivative; ++d) factor *= n - d;
+            if (derivative < 0) factor /= n + 1;
+            if (n - derivative >= 0) total += factor * std::pow(x, n - derivative);
+        }
+        return total;
+    };
+    return Field{[=](double x) { return sum(x, 0); }, [=](double x) { return sum(x, 1); }, [=](double x) { return sum(x, 2); },
+                 [=](double x) { return sum(x, -1); }};
 }
 
 inline const char* const kMethods[] = {"BFD1", "BFD2", "FFD1", "FFD2", "CFD2", "CFD4", "UBFD4", "OCFE2", "OCFE3", "OCFE4"};
