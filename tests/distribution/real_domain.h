@@ -60,12 +60,53 @@ inline RoadSetup everyFamily(const std::string& method) {
     return setup;
 }
 
-// A domain "X" and a distribution "D" made by the factories and handed to a fresh executive.
-class Road {
+// What every road through the host has: a fresh executive (made fresh again when the road
+// ends), the user's way of fixing a value, the cycle and what it reported.
+class HostRoad {
 public:
-    explicit Road(const RoadSetup& setup = RoadSetup{}, bool link = true) : host(TQ_Executive::Instance()) {
+    HostRoad() : host(TQ_Executive::Instance()) {
         host.Reset();
         host.EnableLog(false);
+    }
+    ~HostRoad() { host.Reset(); }
+    HostRoad(const HostRoad&) = delete;
+    HostRoad& operator=(const HostRoad&) = delete;
+
+    // Fixes the property at `path` as a user does: the value stands whatever is assigned.
+    void fix(const std::string& path, const TQ_Value& value) {
+        std::string error;
+        TQ_Containable* item = host.FindByPath(path, true, &error);
+        ASSERT_NE(item, nullptr) << path << ": " << error;
+        auto* property = dynamic_cast<TQ_VarParamProp*>(item);
+        ASSERT_NE(property, nullptr) << path << " holds no value";
+        ASSERT_EQ(property->Fix(value, &error), TQ_ASSIGN_DONE) << path << ": " << error;
+    }
+
+    // The host's whole cycle; true when every phase succeeded.
+    bool cycle() { return host.RunCycle(); }
+
+    std::string errors() const {
+        std::string all;
+        for (const std::string& e : host.Errors()) all += e + "\n";
+        return all;
+    }
+    bool errorMentions(const std::string& text) const { return errors().find(text) != std::string::npos; }
+
+    // The equations `owner` emitted in the last cycle, in order.
+    std::vector<const TQ_EmittedEquation*> emittedBy(const TQ_ModelType* owner) const {
+        std::vector<const TQ_EmittedEquation*> out;
+        for (const TQ_EmittedEquation& e : host.Emitted())
+            if (e.owner == owner) out.push_back(&e);
+        return out;
+    }
+
+    TQ_Executive& host;
+};
+
+// A domain "X" and a distribution "D" made by the factories and handed to a fresh executive.
+class Road : public HostRoad {
+public:
+    explicit Road(const RoadSetup& setup = RoadSetup{}, bool link = true) {
         domain = dynamic_cast<TQ_DOMAIN*>(DOMAINFactory());
         distribution = dynamic_cast<TQ_DISTRIBUTION1D*>(DISTRIBUTION1DFactory());
         EXPECT_NE(domain, nullptr);
@@ -86,36 +127,8 @@ public:
         if (setup.highestOrder >= 0) fix("D.HIGHESTORDERXDERIVATIVE", TQ_Value(setup.highestOrder, 0u, 0u, 0));
         if (setup.idx) fix("D.INTEGRALS", TQ_Value("idx", 0u, 0u, 0));
     }
-    ~Road() { host.Reset(); }
-    Road(const Road&) = delete;
-    Road& operator=(const Road&) = delete;
-
-    // Fixes the property at `path` as a user does: the value stands whatever is assigned.
-    void fix(const std::string& path, const TQ_Value& value) {
-        std::string error;
-        TQ_Containable* item = host.FindByPath(path, true, &error);
-        ASSERT_NE(item, nullptr) << path << ": " << error;
-        auto* property = dynamic_cast<TQ_VarParamProp*>(item);
-        ASSERT_NE(property, nullptr) << path << " holds no value";
-        ASSERT_EQ(property->Fix(value, &error), TQ_ASSIGN_DONE) << path << ": " << error;
-    }
-
-    // The host's whole cycle; true when every phase succeeded.
-    bool cycle() { return host.RunCycle(); }
-
-    std::string errors() const {
-        std::string all;
-        for (const std::string& e : host.Errors()) all += e + "\n";
-        return all;
-    }
-
     // The equations the distribution emitted in the last cycle, in order.
-    std::vector<const TQ_EmittedEquation*> emitted() const {
-        std::vector<const TQ_EmittedEquation*> out;
-        for (const TQ_EmittedEquation& e : host.Emitted())
-            if (e.owner == distribution) out.push_back(&e);
-        return out;
-    }
+    std::vector<const TQ_EmittedEquation*> emitted() const { return emittedBy(distribution); }
 
     // The grid the domain computed, read from its properties: method, sections, points and the
     // coordinate of every node.
@@ -199,7 +212,6 @@ public:
         return out;
     }
 
-    TQ_Executive& host;
     TQ_DOMAIN* domain = nullptr;
     TQ_DISTRIBUTION1D* distribution = nullptr;
 };
