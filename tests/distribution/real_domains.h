@@ -75,7 +75,8 @@ inline int formulaDegree(int axes, int row) {
 }
 
 // One axis: its domain's method (fixed unless empty), the node counts of its sections (fixed by
-// hand) and the domain's HIGHESTORDERDERIVATIVE (fixed when not 1).
+// hand; when none are given the domain divides itself) and the domain's HIGHESTORDERDERIVATIVE
+// (fixed when not 1).
 struct AxisSetup {
     std::string method = "BFD1";
     std::vector<int> nodeCounts{4};
@@ -142,12 +143,14 @@ struct RoadEquation {
     std::vector<TermInfo> terms;
 };
 
-// Every element an array of any of the host's objects holds outside the sets its dimensions are
-// declared over, by path; every element of an array with a dimension not declared at all.
-inline std::vector<std::string> elementsOutsideTheirSets(TQ_Executive& host) {
+// Every element an array of `only` (or, when null, of any of the host's objects) holds outside
+// the sets its dimensions are declared over, by path; every element of an array with a dimension
+// not declared at all.
+inline std::vector<std::string> elementsOutsideTheirSets(TQ_Executive& host, const TQ_ModelType* only = nullptr) {
     std::vector<std::string> outside;
     for (int i = 0; i < host.ObjectCount(); ++i) {
         TQ_ModelType* object = host.ObjectAt(i);
+        if (only != nullptr && object != only) continue;
         for (int k = 0; k < object->PropertyCount(); ++k) {
             TQ_Containable* property = object->PropertyAt(k).property;
             if (auto* link = dynamic_cast<TQ_VirtualBase*>(property)) property = link->CurrentLink();
@@ -252,7 +255,7 @@ public:
             const AxisSetup& axis = setup.axes[static_cast<std::size_t>(a)];
             const std::string name = kAxisNames[a];
             if (!axis.method.empty()) fix(name + ".DISCRETIZATIONMETHOD", TQ_Value(axis.method.c_str(), 0u, 0u, 0));
-            fix(name + ".NUMSECTIONS", TQ_Value(static_cast<int>(axis.nodeCounts.size()), 0u, 0u, 0));
+            if (!axis.nodeCounts.empty()) fix(name + ".NUMSECTIONS", TQ_Value(static_cast<int>(axis.nodeCounts.size()), 0u, 0u, 0));
             if (axis.order != 1) fix(name + ".HIGHESTORDERDERIVATIVE", TQ_Value(axis.order, 0u, 0u, 0));
             for (std::size_t s = 0; s < axis.nodeCounts.size(); ++s)
                 fix(name + ".SECTION(" + std::to_string(s + 1) + ").NODECOUNT", TQ_Value(axis.nodeCounts[s], 0u, 0u, 0));
