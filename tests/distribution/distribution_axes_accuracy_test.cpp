@@ -25,13 +25,20 @@ Field positiveLinear() {
 // f(x, y, z) = the product of one factor per axis. Its first and second derivatives along an
 // axis, and its integrals over each interval (from node k-1 to node k; nothing at node 0) along
 // the axes of an integral, as the arrays hold them.
+// The coordinates of every node of every axis, as the domains placed them.
+using Nodes = std::array<std::vector<double>, 3>;
+
+Nodes nodesOf(const AxesRoad& road) {
+    Nodes nodes;
+    for (int a = 0; a < road.axes; ++a)
+        for (int k = 0; k <= road.domains[a]->ENDNODE.v(); ++k) nodes[static_cast<std::size_t>(a)].push_back(road.coordinate(a, k));
+    return nodes;
+}
+
 class SeparableField {
 public:
-    SeparableField(const AxesRoad& road, std::array<Field, 3> factors) : factors_(std::move(factors)) {
-        for (int a = 0; a < road.axes; ++a)
-            for (int k = 0; k <= road.domains[a]->ENDNODE.v(); ++k) nodes_[a].push_back(road.coordinate(a, k));
-        axes_ = road.axes;
-    }
+    SeparableField(const Nodes& nodes, int axes, std::array<Field, 3> factors)
+        : factors_(std::move(factors)), nodes_(nodes), axes_(axes) {}
 
     double at(const ArrayInfo& array, const TermInfo& t) const {
         double value = 1.0;
@@ -58,14 +65,17 @@ public:
 
 private:
     std::array<Field, 3> factors_;
-    std::array<std::vector<double>, 3> nodes_;
-    int axes_ = 0;
+    const Nodes& nodes_;
+    int axes_;
 };
 
 void expectResidualsVanishUpToTheirDegree(const AxesRoad& road, const std::string& where) {
     const Numbering& numbering = road.numbering();
     const std::vector<ArrayInfo> arrays = road.arrays();
     const auto terms = road.termMap();
+    const Nodes nodes = nodesOf(road);
+    // An integral on the face where it starts holds nothing, whatever the field.
+    const SeparableField cubic(nodes, road.axes, {monomial(3, 0.3), monomial(3, 0.4), monomial(3, 0.2)});
     auto valuesOf = [&](const SeparableField& field) {
         return [&terms, &arrays, &field](const TQ_VarParam& term) {
             const TermInfo& t = terms.at(&term);
@@ -76,8 +86,6 @@ void expectResidualsVanishUpToTheirDegree(const AxesRoad& road, const std::strin
     for (const RoadEquation& e : road.equations()) {
         const std::string at = where + ", " + e.name;
         if (e.row <= numbering.starts) {
-            // An integral on the face where it starts holds nothing, whatever the field.
-            const SeparableField cubic(road, {monomial(3, 0.3), monomial(3, 0.4), monomial(3, 0.2)});
             EXPECT_EQ(residualOf(road.host, *e.emitted, valuesOf(cubic)).value, 0.0) << at;
             ++checked[e.row];
             continue;
@@ -93,14 +101,14 @@ void expectResidualsVanishUpToTheirDegree(const AxesRoad& road, const std::strin
         double hi = -1e300;
         for (const TermInfo& t : e.terms) {
             if (t.array < 0) continue;
-            const double x = road.coordinate(axis, t.at[static_cast<std::size_t>(axis)]);
+            const double x = nodes[static_cast<std::size_t>(axis)].at(static_cast<std::size_t>(t.at[static_cast<std::size_t>(axis)]));
             lo = std::min(lo, x);
             hi = std::max(hi, x);
         }
         for (int n = 0; n <= degree + 1; ++n) {
             std::array<Field, 3> factors{positiveLinear(), positiveLinear(), positiveLinear()};
             factors[static_cast<std::size_t>(axis)] = monomial(n, 0.5 * (lo + hi));
-            const SeparableField field(road, factors);
+            const SeparableField field(nodes, road.axes, factors);
             const Value r = residualOf(road.host, *e.emitted, valuesOf(field));
             const double limit = tolerance * r.magnitude;
             if (n <= degree) {
