@@ -7,6 +7,9 @@
 // equation.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <map>
 #include <set>
 #include <string>

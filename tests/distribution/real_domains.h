@@ -14,9 +14,8 @@
 #include <array>
 #include <cctype>
 #include <cstdint>
-#include <functional>
 #include <cstdlib>
-#include <map>
+#include <functional>
 #include <span>
 #include <string>
 #include <unordered_map>
