@@ -69,6 +69,17 @@ void ReportStencil(const TQ_Containable* model, const char* link, const TQ_DOMAI
   ReportDistributionError(message);
 }
 
+void ReportUnfilledSection(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int32_t section,
+                           std::int64_t intervals, std::int64_t elements, std::int64_t perElement) {
+  char message[512];
+  std::snprintf(message, sizeof message,
+                "%s: section %d of the domain %s (%s) has %lld intervals but NUMELEMENTS %lld of %lld intervals each: "
+                "the elements do not fill the section, and the nodes they leave out would have no equations",
+                NameOf(model), static_cast<int>(section), NameOf(&domain), link, static_cast<long long>(intervals),
+                static_cast<long long>(elements), static_cast<long long>(perElement));
+  ReportDistributionError(message);
+}
+
 void ReportTooLarge(const TQ_Containable* model, int count, const PlanSize& size) {
   char message[512];
   std::snprintf(message, sizeof message,

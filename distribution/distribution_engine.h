@@ -3,8 +3,9 @@
 //
 // A model hands the engine a view of itself (its domains, orders, INTEGRALS and arrays) and its
 // plan. Before any equation is declared or emitted every axis is checked: its link must hold a
-// domain, every section must lie inside the domain's nodes, the INTERIOR set too, and no equation
-// may read a node outside its own section (a section shorter than the method's stencil). A model
+// domain, every section must lie inside the domain's nodes, the INTERIOR set too, no equation may
+// read a node outside its own section (a section shorter than the method's stencil), and the
+// elements of every section must fill it (a node they leave out would have no equations). A model
 // that fails the check declares and emits nothing and returns a negative count; while declaring,
 // the host is told why, naming the link or the domain.
 //
@@ -31,8 +32,9 @@ namespace morvane::eqn {
 
 // What the equation phases return when the distribution cannot place its equations.
 inline constexpr int kNoDomain = -1;      // a domain link has no domain attached (ExecuteAssignments too)
-inline constexpr int kGridTooShort = -2;  // a section is shorter than the method's stencil, or a
-                                          // section or the interior lies outside the domain's nodes
+inline constexpr int kGridTooShort = -2;  // a section is shorter than the method's stencil or not
+                                          // filled by its elements, or a section or the interior
+                                          // lies outside the domain's nodes
 inline constexpr int kTooLarge = -3;      // the equations or their non-zeros would not fit the
                                           // host's 32-bit counts
 
@@ -79,6 +81,8 @@ void ReportInteriorOutside(const TQ_Containable* model, const char* link, const 
                            std::int64_t high, std::int64_t end);
 void ReportStencil(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, const char* method,
                    const StencilFault& fault);
+void ReportUnfilledSection(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int32_t section,
+                           std::int64_t intervals, std::int64_t elements, std::int64_t perElement);
 void ReportTooLarge(const TQ_Containable* model, int count, const PlanSize& size);
 }  // namespace detail
 
@@ -135,6 +139,25 @@ int CheckDomains(const DistributionView<D>& view, std::span<const PlanNode> plan
             detail::ReportStencil(view.model, view.links[a], *view.domains[a], context.method(fault.axis), fault);
         }
         return kGridTooShort;
+    }
+    // The elements of a section (NUMPOLYPOINTS + 1 intervals each) fill it: the domain places
+    // nodes element by element and the element rows run element by element, so a node past the
+    // last element would have neither a coordinate nor the equations of its derivatives and
+    // integrals. The domain's own node counts always fill; a count fixed by hand may not.
+    for (std::size_t a = 0; a < D; ++a) {
+        const int axis = static_cast<int>(a);
+        const std::int64_t perElement = std::int64_t{context.numPolyPoints(axis)} + 1;
+        const std::int32_t sections = context.numSections(axis);
+        for (std::int32_t s = 1; s <= sections; ++s) {
+            const std::int64_t intervals = context.nodeCount(axis, s);
+            const std::int64_t elements = context.numElements(axis, s);
+            if (elements * perElement != intervals) {
+                if (report)
+                    detail::ReportUnfilledSection(view.model, view.links[a], *view.domains[a], s, intervals, elements,
+                                                  perElement);
+                return kGridTooShort;
+            }
+        }
     }
     return 0;
 }

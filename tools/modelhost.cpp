@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "modelhost_run.h"
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
   app.add_option("--domain-type", domainType, "Type of the domain made from the options")
       ->check(CLI::IsMember({"DOMAIN", "LENGTHDOMAIN", "ANGLEDOMAIN"}));
   app.add_option("--method", methods,
-                 "Discretization method of the domain; one per axis (x, y, z) for a distribution over more")
+                 "Discretization method of the domain; one per axis (x, y, z), or one for all")
       ->delimiter(',');
   app.add_option("--sections", sections, "Number of sections of the domain; one per axis, or one for all")
       ->check(CLI::PositiveNumber)
@@ -62,7 +63,8 @@ int main(int argc, char** argv) {
       ->delimiter(',');
   app.add_option("--length", length, "Length of the domain (of each domain)");
   app.add_option("--distribution", distribution,
-                 "Distribution type laid over the domains: DISTRIBUTION1D, DISTRIBUTION2D or DISTRIBUTION3D");
+                 "Distribution type laid over the domains: DISTRIBUTION1D, DISTRIBUTION2D or DISTRIBUTION3D")
+      ->transform(CLI::IsMember({"DISTRIBUTION1D", "DISTRIBUTION2D", "DISTRIBUTION3D"}, CLI::ignore_case));
   app.add_option("--integrals", integrals, "Integrals of the distribution (idx, idy, idz, idxdy, idxdz, idydz, idxdydz)")
       ->delimiter(',');
   app.add_flag("--print-default-config", showDefault, "Print the built-in configuration and exit");
@@ -107,10 +109,13 @@ int main(int argc, char** argv) {
     std::size_t axes = 1;
     if (distribution == "DISTRIBUTION2D") axes = 2;
     if (distribution == "DISTRIBUTION3D") axes = 3;
-    for (std::size_t given : {methods.size(), sections.size(), orders.size()}) {
-      if (given > axes) {
-        std::cerr << "modelhost: " << given << " values given for an option of " << axes << " domain"
-                  << (axes == 1 ? "" : "s") << " (choose the distribution with --distribution)\n";
+    const std::pair<const char*, std::size_t> given[] = {
+        {"--method", methods.size()}, {"--sections", sections.size()}, {"--order", orders.size()}};
+    for (const auto& [option, count] : given) {
+      if (count > 1 && count != axes) {
+        std::cerr << "modelhost: " << option << " takes one value for every domain or one value per domain, but "
+                  << count << " were given for " << axes << " domain" << (axes == 1 ? "" : "s")
+                  << " (choose the distribution with --distribution)\n";
         return 1;
       }
     }
@@ -119,12 +124,9 @@ int main(int argc, char** argv) {
     json links = json::object();
     for (std::size_t a = 0; a < axes; ++a) {
       json domain = {{"name", kAxisNames[a]}, {"type", domainType}, {"fix", json::object()}};
-      if (!methods.empty() && (methods.size() == 1 || a < methods.size()))
-        domain["fix"]["DISCRETIZATIONMETHOD"] = valueFor(methods, a);
-      if (!sections.empty() && (sections.size() == 1 || a < sections.size()))
-        domain["fix"]["NUMSECTIONS"] = valueFor(sections, a);
-      if (!orders.empty() && (orders.size() == 1 || a < orders.size()) && valueFor(orders, a) != 0)
-        domain["fix"]["HIGHESTORDERDERIVATIVE"] = valueFor(orders, a);
+      if (!methods.empty()) domain["fix"]["DISCRETIZATIONMETHOD"] = valueFor(methods, a);
+      if (!sections.empty()) domain["fix"]["NUMSECTIONS"] = valueFor(sections, a);
+      if (!orders.empty()) domain["fix"]["HIGHESTORDERDERIVATIVE"] = valueFor(orders, a);
       if (length != 0.0) domain["fix"]["LENGTH"] = length;
       configuration["objects"].push_back(domain);
       links[std::string(1, "XYZ"[a]) + "DOMAIN"] = kAxisNames[a];

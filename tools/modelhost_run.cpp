@@ -18,6 +18,22 @@ namespace {
 
 const char* const kDomainId = "Model DOMAIN\tV7.1";
 
+// Sets are listed member by member up to this many members. A larger one (bad input can make a
+// range of two thousand million nodes) is given by its size and its first and last members, so
+// that the report stays small enough to write.
+constexpr int kMostListedMembers = 100000;
+
+std::string MemberText(const SUValue& set, int position) {
+  return set.HoldsStrings() ? "\"" + std::string(set.StringAt(position)) + "\"" : std::to_string(set.IntegerAt(position));
+}
+
+// A set as text: "{1,2,3}", or "{1,...,2147483647} (2147483647 members)".
+std::string SetText(const SUValue& set) {
+  const int size = set.SetSize();
+  if (size <= kMostListedMembers) return set.ToString();
+  return "{" + MemberText(set, 0) + ",...," + MemberText(set, size - 1) + "} (" + std::to_string(size) + " members)";
+}
+
 std::string Printable(const char* text) {
   std::string out = text ? text : "";
   for (char& c : out)
@@ -43,6 +59,10 @@ ojson ValueOf(const TQ_VarParamProp& property) {
     case TQ_ValueKind::Set: {
       ojson members = ojson::array();
       const TQ_SetValue& set = value.Set();
+      if (set.SetSize() > kMostListedMembers) {
+        const auto member = [&set](int p) { return set.HoldsStrings() ? ojson(set.String(p)) : ojson(set.Integer(p)); };
+        return ojson{{"size", set.SetSize()}, {"first", member(0)}, {"last", member(set.SetSize() - 1)}};
+      }
       for (int p = 0; p < set.SetSize(); ++p) {
         if (set.HoldsStrings())
           members.push_back(set.String(p));
@@ -323,7 +343,7 @@ void Run::WriteText(std::ostream& out) const {
         out << "\n";
       }
       if (auto* interior = dynamic_cast<TQ_Set*>(host.FindByPath(name + ".INTERIOR", false, &why)))
-        out << "  INTERIOR " << interior->v().ToString() << "\n";
+        out << "  INTERIOR " << SetText(interior->v()) << "\n";
     }
     for (const TQ_EmittedEquation& equation : host.Emitted()) {
       if (equation.owner != object) continue;

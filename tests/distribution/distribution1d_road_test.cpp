@@ -329,6 +329,24 @@ TEST(Distribution1DErrors, SectionsShorterThanTheStencilAreReported) {
     }
 }
 
+TEST(Distribution1DErrors, SectionsTheirElementsDoNotFillAreReported) {
+    const struct {
+        const char* method;
+        std::vector<int> nodeCounts;
+        const char* message;
+    } cases[] = {
+        {"OCFE3", {4, 3}, "section 1 of the domain X (XDOMAIN) has 4 intervals but NUMELEMENTS 1 of 3 intervals each"},
+        {"CFD4", {4, 5}, "section 2 of the domain X (XDOMAIN) has 5 intervals but NUMELEMENTS 1 of 4 intervals each"},
+    };
+    for (const auto& c : cases) {
+        Road road(sectionsOf(c.method, c.nodeCounts, -1, true));
+        EXPECT_FALSE(road.cycle()) << c.method;
+        EXPECT_TRUE(anyErrorContains(road, c.message)) << road.errors();
+        EXPECT_TRUE(road.emitted().empty()) << c.method;
+        EXPECT_EQ(road.distribution->SetUpEquations(), TQ_DISTRIBUTION1D::kGridTooShort) << c.method;
+    }
+}
+
 TEST(Distribution1DErrors, SectionsOutsideTheDomainsNodesAreReported) {
     Road road;
     road.fix("X.ENDNODE", TQ_Value(3, 0u, 0u, 0));

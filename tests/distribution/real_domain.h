@@ -60,33 +60,17 @@ inline RoadSetup everyFamily(const std::string& method) {
     return setup;
 }
 
-// A domain "X" and a distribution "D" made by the factories and handed to a fresh executive.
-class Road {
+// What every road through the host has: a fresh executive (made fresh again when the road
+// ends), the user's way of fixing a value, the cycle and what it reported.
+class HostRoad {
 public:
-    explicit Road(const RoadSetup& setup = RoadSetup{}) : host(TQ_Executive::Instance()) {
+    HostRoad() : host(TQ_Executive::Instance()) {
         host.Reset();
         host.EnableLog(false);
-        domain = dynamic_cast<TQ_DOMAIN*>(DOMAINFactory());
-        distribution = dynamic_cast<TQ_DISTRIBUTION1D*>(DISTRIBUTION1DFactory());
-        EXPECT_NE(domain, nullptr);
-        EXPECT_NE(distribution, nullptr);
-        std::string error;
-        EXPECT_TRUE(host.AddObject("X", domain, &error)) << error;
-        EXPECT_TRUE(host.AddObject("D", distribution, &error)) << error;
-        EXPECT_TRUE(distribution->XDOMAIN.Attach(domain, &error)) << error;
-        fix("X.DISCRETIZATIONMETHOD", TQ_Value(setup.method.c_str(), 0u, 0u, 0));
-        fix("X.NUMSECTIONS", TQ_Value(setup.sections, 0u, 0u, 0));
-        if (setup.domainOrder != 1) fix("X.HIGHESTORDERDERIVATIVE", TQ_Value(setup.domainOrder, 0u, 0u, 0));
-        if (setup.spacing > 0.0) fix("X.SPACINGPREFERENCE", TQ_Value(setup.spacing, 0u, 0u, 0));
-        for (std::size_t s = 0; s < setup.nodeCounts.size(); ++s)
-            fix("X.SECTION(" + std::to_string(s + 1) + ").NODECOUNT", TQ_Value(setup.nodeCounts[s], 0u, 0u, 0));
-        if (setup.orderUsed >= 0) fix("D.HIGHESTORDERXDERIVATIVEUSED", TQ_Value(setup.orderUsed, 0u, 0u, 0));
-        if (setup.highestOrder >= 0) fix("D.HIGHESTORDERXDERIVATIVE", TQ_Value(setup.highestOrder, 0u, 0u, 0));
-        if (setup.idx) fix("D.INTEGRALS", TQ_Value("idx", 0u, 0u, 0));
     }
-    ~Road() { host.Reset(); }
-    Road(const Road&) = delete;
-    Road& operator=(const Road&) = delete;
+    ~HostRoad() { host.Reset(); }
+    HostRoad(const HostRoad&) = delete;
+    HostRoad& operator=(const HostRoad&) = delete;
 
     // Fixes the property at `path` as a user does: the value stands whatever is assigned.
     void fix(const std::string& path, const TQ_Value& value) {
@@ -106,14 +90,43 @@ public:
         for (const std::string& e : host.Errors()) all += e + "\n";
         return all;
     }
+    bool errorMentions(const std::string& text) const { return errors().find(text) != std::string::npos; }
 
-    // The equations the distribution emitted in the last cycle, in order.
-    std::vector<const TQ_EmittedEquation*> emitted() const {
+    // The equations `owner` emitted in the last cycle, in order.
+    std::vector<const TQ_EmittedEquation*> emittedBy(const TQ_ModelType* owner) const {
         std::vector<const TQ_EmittedEquation*> out;
         for (const TQ_EmittedEquation& e : host.Emitted())
-            if (e.owner == distribution) out.push_back(&e);
+            if (e.owner == owner) out.push_back(&e);
         return out;
     }
+
+    TQ_Executive& host;
+};
+
+// A domain "X" and a distribution "D" made by the factories and handed to a fresh executive.
+class Road : public HostRoad {
+public:
+    explicit Road(const RoadSetup& setup = RoadSetup{}) {
+        domain = dynamic_cast<TQ_DOMAIN*>(DOMAINFactory());
+        distribution = dynamic_cast<TQ_DISTRIBUTION1D*>(DISTRIBUTION1DFactory());
+        EXPECT_NE(domain, nullptr);
+        EXPECT_NE(distribution, nullptr);
+        std::string error;
+        EXPECT_TRUE(host.AddObject("X", domain, &error)) << error;
+        EXPECT_TRUE(host.AddObject("D", distribution, &error)) << error;
+        EXPECT_TRUE(distribution->XDOMAIN.Attach(domain, &error)) << error;
+        fix("X.DISCRETIZATIONMETHOD", TQ_Value(setup.method.c_str(), 0u, 0u, 0));
+        fix("X.NUMSECTIONS", TQ_Value(setup.sections, 0u, 0u, 0));
+        if (setup.domainOrder != 1) fix("X.HIGHESTORDERDERIVATIVE", TQ_Value(setup.domainOrder, 0u, 0u, 0));
+        if (setup.spacing > 0.0) fix("X.SPACINGPREFERENCE", TQ_Value(setup.spacing, 0u, 0u, 0));
+        for (std::size_t s = 0; s < setup.nodeCounts.size(); ++s)
+            fix("X.SECTION(" + std::to_string(s + 1) + ").NODECOUNT", TQ_Value(setup.nodeCounts[s], 0u, 0u, 0));
+        if (setup.orderUsed >= 0) fix("D.HIGHESTORDERXDERIVATIVEUSED", TQ_Value(setup.orderUsed, 0u, 0u, 0));
+        if (setup.highestOrder >= 0) fix("D.HIGHESTORDERXDERIVATIVE", TQ_Value(setup.highestOrder, 0u, 0u, 0));
+        if (setup.idx) fix("D.INTEGRALS", TQ_Value("idx", 0u, 0u, 0));
+    }
+    // The equations the distribution emitted in the last cycle, in order.
+    std::vector<const TQ_EmittedEquation*> emitted() const { return emittedBy(distribution); }
 
     // The grid the domain computed, read from its properties: method, sections, points and the
     // coordinate of every node.
@@ -197,7 +210,6 @@ public:
         return out;
     }
 
-    TQ_Executive& host;
     TQ_DOMAIN* domain = nullptr;
     TQ_DISTRIBUTION1D* distribution = nullptr;
 };

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <array>
-#include <set>
+#include <cctype>
 #include <cstdio>
+#include <climits>
+#include <set>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -84,6 +86,8 @@ void ExpectOneLineError(const Outcome& outcome, const std::string& fragment) {
 
 extern "C" TQ_ModelType* DOMAINFactory();
 extern "C" TQ_ModelType* DISTRIBUTION1DFactory();
+extern "C" TQ_ModelType* DISTRIBUTION2DFactory();
+extern "C" TQ_ModelType* DISTRIBUTION3DFactory();
 
 struct Counts {
   std::size_t equations;
@@ -91,29 +95,44 @@ struct Counts {
   std::size_t groups;
 };
 
-// The library's own answer for a domain and a distribution over it, made in
-// this process through the factories and the host's cycle.
-Counts LibraryCounts(const char* method, int sections, int order, bool integrals) {
+// The library's own answer for a distribution over one domain per axis (as
+// many as methods are given), made in this process through the factories
+// and the host's cycle. Each domain takes its method and its number of
+// sections, and its order when one is given; the distribution its integrals.
+Counts LibraryCountsOver(const std::vector<std::string>& methods, const std::vector<int>& sections,
+                         const std::vector<int>& orders, const std::vector<std::string>& integrals) {
   TQ_Executive& host = TQ_Executive::Instance();
   host.Reset();
   std::string error;
-  TQ_ModelType* domain = DOMAINFactory();
-  TQ_ModelType* distribution = DISTRIBUTION1DFactory();
-  EXPECT_TRUE(host.AddObject("X", domain, &error)) << error;
+  const std::size_t axes = methods.size();
+  std::vector<TQ_ModelType*> domains;
+  for (std::size_t a = 0; a < axes; ++a) {
+    domains.push_back(DOMAINFactory());
+    EXPECT_TRUE(host.AddObject(std::string(1, "XYZ"[a]), domains.back(), &error)) << error;
+  }
+  TQ_ModelType* distribution =
+      axes == 1 ? DISTRIBUTION1DFactory() : axes == 2 ? DISTRIBUTION2DFactory() : DISTRIBUTION3DFactory();
   EXPECT_TRUE(host.AddObject("D", distribution, &error)) << error;
   auto fix = [&](const std::string& path, const TQ_Value& value) {
     auto* property = dynamic_cast<TQ_VarParamProp*>(host.FindByPath(path, true, &error));
     ASSERT_NE(property, nullptr) << error;
     EXPECT_EQ(property->Fix(value, &error), TQ_ASSIGN_DONE) << error;
   };
-  fix("X.DISCRETIZATIONMETHOD", TQ_Value(method, 0u, 0u, 0));
-  fix("X.NUMSECTIONS", TQ_Value(sections, 0u, 0u, 0));
-  fix("X.HIGHESTORDERDERIVATIVE", TQ_Value(order, 0u, 0u, 0));
-  if (integrals) fix("D.INTEGRALS", TQ_Value("idx", 0u, 0u, 0));
-  auto* link = dynamic_cast<TQ_ExternalBase*>(host.FindByPath("D.XDOMAIN", false, &error));
-  EXPECT_NE(link, nullptr);
-  if (link) {
-    EXPECT_TRUE(link->Attach(domain, &error)) << error;
+  for (std::size_t a = 0; a < axes; ++a) {
+    const std::string name(1, "XYZ"[a]);
+    fix(name + ".DISCRETIZATIONMETHOD", TQ_Value(methods[a].c_str(), 0u, 0u, 0));
+    fix(name + ".NUMSECTIONS", TQ_Value(sections[a], 0u, 0u, 0));
+    if (!orders.empty()) fix(name + ".HIGHESTORDERDERIVATIVE", TQ_Value(orders[a], 0u, 0u, 0));
+    auto* link = dynamic_cast<TQ_ExternalBase*>(host.FindByPath("D." + name + "DOMAIN", false, &error));
+    EXPECT_NE(link, nullptr);
+    if (link) {
+      EXPECT_TRUE(link->Attach(domains[a], &error)) << error;
+    }
+  }
+  if (!integrals.empty()) {
+    TQ_SetValue selected;
+    for (const std::string& selector : integrals) selected += selector.c_str();
+    fix("D.INTEGRALS", TQ_Value(selected, 0u, 0u, 0));
   }
   EXPECT_TRUE(host.RunCycle());
   std::set<int> groups;
@@ -121,6 +140,31 @@ Counts LibraryCounts(const char* method, int sections, int order, bool integrals
   Counts counts{host.Emitted().size(), host.PatternEntriesWritten(), groups.size()};
   host.Reset();
   return counts;
+}
+
+Counts LibraryCounts(const char* method, int sections, int order, bool integrals) {
+  return LibraryCountsOver({method}, {sections}, {order}, integrals ? std::vector<std::string>{"idx"}
+                                                                    : std::vector<std::string>{});
+}
+
+// The terms of an equation's text ("DDX(0,1)*X.SECTION(1).ELEMENTLENGTH+...")
+// that are not a section's element length, each with the number of its
+// indices: every name in capitals directly followed by a parenthesis.
+std::vector<std::pair<std::string, int>> IndexedTerms(const std::string& infix) {
+  std::vector<std::pair<std::string, int>> terms;
+  for (std::size_t open = infix.find('('); open != std::string::npos; open = infix.find('(', open + 1)) {
+    std::size_t start = open;
+    while (start > 0 && (std::isupper(static_cast<unsigned char>(infix[start - 1])) ||
+                         std::isdigit(static_cast<unsigned char>(infix[start - 1])) || infix[start - 1] == '.'))
+      --start;
+    const std::size_t close = infix.find(')', open);
+    if (start == open || close == std::string::npos || !std::isupper(static_cast<unsigned char>(infix[start]))) continue;
+    const std::string name = infix.substr(start, open - start);
+    if (name.find("SECTION") != std::string::npos) continue;
+    const std::string indices = infix.substr(open + 1, close - open - 1);
+    terms.push_back({name + "(" + indices + ")", static_cast<int>(std::count(indices.begin(), indices.end(), ',')) + 1});
+  }
+  return terms;
 }
 
 json Summary(const Outcome& outcome) { return json::parse(outcome.lines().back()); }
@@ -286,4 +330,162 @@ TEST_F(ModelHostProgram, AFailedCycleSaysSoAfterItsReport) {
   ASSERT_FALSE(lines.empty());
   EXPECT_FALSE(lines.back()["errors"].empty());
   EXPECT_NE(run.err.find("XDOMAIN"), std::string::npos) << run.err;
+}
+
+namespace {
+
+// A run over two or three domains from the options, and the same objects as
+// the library makes them.
+struct AxesCase {
+  std::vector<std::string> args;
+  std::vector<std::string> methods;
+  std::vector<int> sections;
+  std::vector<int> orders;  // empty: left to the domains
+  std::vector<std::string> integrals;
+};
+
+const AxesCase kAxesCases[] = {
+    {{"--distribution", "DISTRIBUTION2D", "--method", "CFD4,OCFE2", "--sections", "2", "--order", "2", "--integrals",
+      "idx,idy,idxdy"},
+     {"CFD4", "OCFE2"}, {2, 2}, {2, 2}, {"idx", "idy", "idxdy"}},
+    {{"--distribution", "DISTRIBUTION2D", "--method", "OCFE2", "--sections", "1,2", "--order", "0,2"},
+     {"OCFE2", "OCFE2"}, {1, 2}, {0, 2}, {}},
+    {{"--distribution", "distribution3d", "--method", "BFD1,OCFE3,UBFD4", "--integrals", "idxdydz"},
+     {"BFD1", "OCFE3", "UBFD4"}, {1, 1, 1}, {}, {"idxdydz"}},
+    {{"--distribution", "DISTRIBUTION3D", "--method", "OCFE2", "--order", "2,1,2", "--integrals", "idz,idxdy"},
+     {"OCFE2", "OCFE2", "OCFE2"}, {1, 1, 1}, {2, 1, 2}, {"idz", "idxdy"}},
+};
+
+// Every term of every equation of D, in its text and in its program, names
+// one index per domain.
+void ExpectIndicesPerAxis(const Outcome& text, const std::vector<json>& lines, int axes, const std::string& where) {
+  std::size_t equations = 0;
+  for (const json& line : lines) {
+    if (line["kind"] != "equation") continue;
+    ++equations;
+    for (const json& item : line["program"]) {
+      if (item[0] != "var") continue;
+      const std::string path = item[1];
+      if (path.find(".SECTION(") != std::string::npos) continue;
+      // "D.NAME(i,j,k)": a distribution's element, one index per domain.
+      const std::size_t open = path.find('(');
+      ASSERT_TRUE(path.rfind("D.", 0) == 0 && open != std::string::npos && path.back() == ')') << where << ": " << path;
+      const std::string indices = path.substr(open + 1, path.size() - open - 2);
+      EXPECT_EQ(indices.find_first_not_of("-0123456789,"), std::string::npos) << where << ": " << path;
+      EXPECT_EQ(std::count(indices.begin(), indices.end(), ','), axes - 1) << where << ": " << path;
+    }
+  }
+  std::size_t textEquations = 0;
+  for (const std::string& line : text.lines()) {
+    const std::size_t residual = line.find("): ");
+    if (line.find("] TQ_Eqn") == std::string::npos || residual == std::string::npos) continue;
+    ++textEquations;
+    const auto terms = IndexedTerms(line.substr(residual + 3));
+    EXPECT_FALSE(terms.empty()) << where << ": " << line;
+    for (const auto& [term, indices] : terms) EXPECT_EQ(indices, axes) << where << ": " << term << " in " << line;
+  }
+  EXPECT_GT(equations, 0u) << where;
+  EXPECT_EQ(textEquations, equations) << where;
+}
+
+}  // namespace
+
+TEST_F(ModelHostProgram, TwoAndThreeDomainsFromTheOptionsReportWhatTheLibraryProduces) {
+  for (const AxesCase& c : kAxesCases) {
+    const std::string where = c.args[1] + " " + c.args[3];
+    std::vector<std::string> args = c.args;
+    Outcome text = RunTool(args);
+    ASSERT_EQ(text.status, 0) << where << ": " << text.err;
+    args.push_back("--format");
+    args.push_back("jsonl");
+    Outcome run = RunTool(args);
+    ASSERT_EQ(run.status, 0) << where << ": " << run.err;
+    std::vector<json> lines = JsonLines(run);
+    Counts want = LibraryCountsOver(c.methods, c.sections, c.orders, c.integrals);
+    json got = Summary(run);
+    EXPECT_EQ(got["objects"], c.methods.size() + 1) << where;
+    EXPECT_EQ(got["equations"], want.equations) << where;
+    EXPECT_EQ(got["nonzeros"], want.nonZeros) << where;
+    EXPECT_EQ(got["groups"], want.groups) << where;
+    EXPECT_TRUE(got["declared_matches_emitted"].get<bool>()) << where;
+    ExpectIndicesPerAxis(text, lines, static_cast<int>(c.methods.size()), where);
+  }
+}
+
+TEST_F(ModelHostProgram, AConfigurationFileOverTwoOrThreeDomainsRunsAsTheOptions) {
+  const struct {
+    std::vector<std::string> args;
+    const char* configuration;
+  } cases[] = {
+      {kAxesCases[0].args, R"({"objects": [
+        {"name": "X", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "CFD4", "NUMSECTIONS": 2, "HIGHESTORDERDERIVATIVE": 2}},
+        {"name": "Y", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "OCFE2", "NUMSECTIONS": 2, "HIGHESTORDERDERIVATIVE": 2}},
+        {"name": "D", "type": "DISTRIBUTION2D", "links": {"XDOMAIN": "X", "YDOMAIN": "Y"},
+         "fix": {"INTEGRALS": ["idx", "idy", "idxdy"]}}]})"},
+      {kAxesCases[2].args, R"({"objects": [
+        {"name": "X", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "BFD1"}},
+        {"name": "Y", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "OCFE3"}},
+        {"name": "Z", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "UBFD4"}},
+        {"name": "D", "type": "distribution3d", "links": {"ZDOMAIN": "Z", "YDOMAIN": "Y", "XDOMAIN": "X"},
+         "fix": {"INTEGRALS": ["idxdydz"]}}]})"},
+  };
+  // The JSON lines hold every object, value and equation of the run.
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"--format", "jsonl"});
+    Outcome options = RunTool(args);
+    Outcome file = RunTool({"--format", "jsonl"}, c.configuration);
+    ASSERT_EQ(file.status, 0) << file.err;
+    EXPECT_EQ(file.out, options.out) << c.args[1];
+  }
+}
+
+TEST_F(ModelHostProgram, ThePrintedDefaultConfigurationRunsAsTheDefault) {
+  Outcome printed = RunTool({"--print-default-config"});
+  ASSERT_EQ(printed.status, 0);
+  for (const char* format : {"text", "jsonl"}) {
+    Outcome defaults = RunTool({"--format", format});
+    Outcome file = RunTool({"--format", format}, printed.out);
+    ASSERT_EQ(file.status, 0) << file.err;
+    EXPECT_EQ(file.out, defaults.out) << format;
+  }
+}
+
+TEST_F(ModelHostProgram, OptionsThatDoNotFitTheDistributionsDomainsAreRefused) {
+  ExpectOneLineError(RunTool({"--method", "CFD4,OCFE2"}),
+                     "--method takes one value for every domain or one value per domain, but 2 were given for 1 domain");
+  ExpectOneLineError(RunTool({"--distribution", "DISTRIBUTION2D", "--method", "CFD4,OCFE2,BFD1"}),
+                     "--method takes one value for every domain or one value per domain, but 3 were given for 2 domains");
+  ExpectOneLineError(RunTool({"--distribution", "DISTRIBUTION3D", "--sections", "1,2"}),
+                     "--sections takes one value for every domain or one value per domain, but 2 were given for 3 domains");
+  ExpectOneLineError(RunTool({"--distribution", "DISTRIBUTION2D", "--order", "1,2,2"}), "--order takes one value");
+  ExpectOneLineError(RunTool({"--config", "x.json", "--distribution", "DISTRIBUTION2D"}), "cannot be combined");
+  // A type that is no distribution, or an order out of range, is refused by the option itself.
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--distribution", "GENERICMODEL"},
+                                               std::vector<std::string>{"--distribution", "DISTRIBUTION4D"},
+                                               std::vector<std::string>{"--order", "3"}}) {
+    Outcome run = RunTool(args);
+    EXPECT_NE(run.status, 0) << args[1];
+    EXPECT_TRUE(run.out.empty()) << run.out;
+    EXPECT_NE(run.err.find(args[0]), std::string::npos) << run.err;
+  }
+}
+
+TEST_F(ModelHostProgram, AHugeSetIsReportedByItsSizeAndEnds) {
+  // Elements of two thousand million points: the domain keeps what fits, the
+  // distribution refuses the grid, and the set of the points is written short.
+  const char* const configuration = R"({"objects": [
+      {"name": "X", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "OCFE3", "NUMPOLYPOINTS": 2147483647}},
+      {"name": "D", "type": "DISTRIBUTION2D", "links": {"XDOMAIN": "X", "YDOMAIN": "X"}}]})";
+  Outcome jsonl = RunTool({"--format", "jsonl"}, configuration);
+  EXPECT_EQ(jsonl.status, 2) << jsonl.err;
+  bool points = false;
+  for (const json& line : JsonLines(jsonl))
+    if (line["kind"] == "value" && line["path"] == "X.TQ_POLYPOINT_SET1")
+      points = line["value"] == json({{"size", INT_MAX}, {"first", 1}, {"last", INT_MAX}});
+  EXPECT_TRUE(points);
+  EXPECT_NE(jsonl.err.find("shorter than the discretization method's stencil"), std::string::npos) << jsonl.err;
+  Outcome text = RunTool({}, configuration);
+  EXPECT_EQ(text.status, 2) << text.err;
+  EXPECT_EQ(text.out.rfind("objects 2, equations 0", 0), 0u) << text.out;
 }
