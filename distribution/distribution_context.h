@@ -16,7 +16,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <cstdio>
 #include <type_traits>
 #include <utility>
 
@@ -210,9 +210,10 @@ private:
     }
 
     [[noreturn, gnu::noinline]] void refuseArray(std::uint8_t array) const {
-        const std::string message = "equation names array " + std::to_string(array) + " of a distribution that holds " +
-                                    std::to_string(view_.arrayCount);
-        throw TQ_ArrayElementError(message.c_str());
+        char message[96];
+        std::snprintf(message, sizeof message, "equation names array %d of a distribution that holds %d", array,
+                      view_.arrayCount);
+        throw TQ_ArrayElementError(message);
     }
 
     // The section last looked up on an axis is found inline; another one is looked up by a call.

@@ -63,9 +63,11 @@ void ReportInteriorOutside(const TQ_Containable* model, const char* link, const 
 
 void ReportStencil(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, const char* method,
                    const StencilFault& fault) {
+  char what[384];
+  describe(fault, what, sizeof what);
   char message[768];
   std::snprintf(message, sizeof message, "%s: method \"%s\" of the domain %s (%s): %s", NameOf(model),
-                method != nullptr ? method : "", NameOf(&domain), link, describe(fault).c_str());
+                method != nullptr ? method : "", NameOf(&domain), link, what);
   ReportDistributionError(message);
 }
 

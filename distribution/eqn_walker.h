@@ -59,6 +59,7 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <span>
 #include <string>
@@ -188,12 +189,18 @@ struct StencilFault {
     std::int64_t last = 0;
 };
 
-inline std::string describe(const StencilFault& f) {
-    if (!f.found) return {};
-    return std::string(equationName(f.row)) + " of section " + std::to_string(f.section) + " (axis " +
-           std::to_string(f.axis) + ") reads node " + std::to_string(f.index) + ", outside the section's nodes " +
-           std::to_string(f.first) + " to " + std::to_string(f.last) +
-           ": the section is shorter than the discretization method's stencil";
+// The fault in words, written into `out` (cut to `size` bytes; empty when there is none). (Into
+// the caller's buffer: a library string must not be made by the runtime's heap and freed by the
+// library's, or the reverse.)
+inline void describe(const StencilFault& f, char* out, std::size_t size) {
+    if (size == 0) return;
+    out[0] = '\0';
+    if (!f.found) return;
+    std::snprintf(out, size,
+                  "%s of section %d (axis %d) reads node %lld, outside the section's nodes %lld to %lld: the section is "
+                  "shorter than the discretization method's stencil",
+                  equationName(f.row), static_cast<int>(f.section), f.axis, static_cast<long long>(f.index),
+                  static_cast<long long>(f.first), static_cast<long long>(f.last));
 }
 
 // What a Count walk finds: equations and their variable and parameter terms.

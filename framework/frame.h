@@ -6,9 +6,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "morvane_api.h"
@@ -52,6 +54,20 @@ struct RuntimeAllocator {
 template <typename T>
 using vector = std::vector<T, RuntimeAllocator<T>>;
 using string = std::basic_string<char, std::char_traits<char>, RuntimeAllocator<char>>;
+
+// A number in decimal, as a library string (std::to_string's string would be
+// made on the runtime's heap and freed by the library's operators).
+template <typename N>
+string Text(N number) {
+  char digits[32];
+  if constexpr (std::is_floating_point_v<N>)
+    std::snprintf(digits, sizeof digits, "%g", static_cast<double>(number));
+  else if constexpr (std::is_signed_v<N>)
+    std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(number));
+  else
+    std::snprintf(digits, sizeof digits, "%llu", static_cast<unsigned long long>(number));
+  return string(digits);
+}
 
 // The allocation the library's global operators make: the host heap, with
 // nothing added around the block.

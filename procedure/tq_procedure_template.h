@@ -181,7 +181,7 @@ class MORVANE_API TQ_ProcedureTemplate : public Base {
   bool ElementListComplete() const;
   void ReleaseCallArrays();
   void CopyFields(const TQ_ProcedureTemplate& source);
-  void Refuse(const std::string& message) const { this->ProcedureError(message.c_str()); }
+  void Refuse(const morvane::string& message) const { this->ProcedureError(message.c_str()); }
   template <class Owner>
   int CountEquations(Owner* owner, int group, int& eqnCount);
   template <class Owner>
@@ -306,20 +306,20 @@ template <class Proc, int inputs, int outputs, int dims, class Base, int n>
 void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::SetArg(bool byReference) {
   const int next = m_nArg + 1;
   if (next >= TotalArgs()) {
-    Refuse("argument " + std::to_string(next) + " declared, but the procedure takes " +
-           std::to_string(TotalArgs()) + " arguments (0 to " + std::to_string(TotalArgs() - 1) + "); refused");
+    Refuse("argument " + morvane::Text(next) + " declared, but the procedure takes " +
+           morvane::Text(TotalArgs()) + " arguments (0 to " + morvane::Text(TotalArgs() - 1) + "); refused");
     return;
   }
   if (m_nArg >= 0 && m_nElementsLeft != 0) {
-    Refuse("argument " + std::to_string(next) + " opened while argument " + std::to_string(m_nArg) +
+    Refuse("argument " + morvane::Text(next) + " opened while argument " + morvane::Text(m_nArg) +
            (m_nElementsLeft < 0 ? " still lacks dimension sizes"
-                                : " still lacks " + std::to_string(m_nElementsLeft) + " element variables") +
+                                : " still lacks " + morvane::Text(m_nElementsLeft) + " element variables") +
            "; refused");
     return;
   }
   const int dimensions = Proc::Dimensions(next);
   if (dimensions < 0) {
-    Refuse("argument " + std::to_string(next) + " has " + std::to_string(dimensions) +
+    Refuse("argument " + morvane::Text(next) + " has " + morvane::Text(dimensions) +
            " dimensions in the procedure's table; refused");
     return;
   }
@@ -327,7 +327,7 @@ void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::SetArg(bool byR
   if (m_bConstructing && dimensions == 0) {
     scalarWords = (static_cast<std::uint32_t>(this->TypeSize(Proc::Type(next))) + 7u) >> 3;
     if (m_nWords + scalarWords > std::numeric_limits<std::int32_t>::max()) {
-      Refuse("argument " + std::to_string(next) + " would make the argument buffer too long; refused");
+      Refuse("argument " + morvane::Text(next) + " would make the argument buffer too long; refused");
       return;
     }
   }
@@ -353,15 +353,15 @@ void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::SetArg(bool byR
 template <class Proc, int inputs, int outputs, int dims, class Base, int n>
 void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::SetDimensionSize(int size) {
   if (!m_bConstructing) return;
-  const std::string where = "dimension size " + std::to_string(size) + " of argument " + std::to_string(m_nArg);
+  const morvane::string where = "dimension size " + morvane::Text(size) + " of argument " + morvane::Text(m_nArg);
   if (m_nArg < 0) {
-    Refuse("dimension size " + std::to_string(size) + " given before any argument; refused");
+    Refuse("dimension size " + morvane::Text(size) + " given before any argument; refused");
     return;
   }
   if (m_nDimsLeft <= 0) {
     const int dimensions = Proc::Dimensions(m_nArg);
     Refuse(where + (dimensions == 0 ? ": the argument is a scalar"
-                                    : ": the argument has its " + std::to_string(dimensions) + " sizes already") +
+                                    : ": the argument has its " + morvane::Text(dimensions) + " sizes already") +
            "; refused");
     return;
   }
@@ -370,7 +370,7 @@ void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::SetDimensionSiz
     return;
   }
   if (m_nDimIndex >= dims) {
-    Refuse(where + ": the procedure declares " + std::to_string(dims) + " dimension sizes in all; refused");
+    Refuse(where + ": the procedure declares " + morvane::Text(dims) + " dimension sizes in all; refused");
     return;
   }
   const std::int64_t elements = static_cast<std::int64_t>(m_nArrayElements) * size;
@@ -404,7 +404,7 @@ void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::Element(TQ_VarP
     Refuse("element variable given before any argument; refused");
     return;
   }
-  const std::string where = "element variable of argument " + std::to_string(m_nArg);
+  const morvane::string where = "element variable of argument " + morvane::Text(m_nArg);
   if (m_nElementsLeft < 0) {
     Refuse(where + " given before the argument's dimension sizes; refused");
     return;
@@ -477,13 +477,13 @@ template <class Proc, int inputs, int outputs, int dims, class Base, int n>
 bool TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::OpenArgument(Declared kind) {
   const int next = m_nArg + 1;
   if (kind != Declared::Open && next >= 0 && next < TotalArgs()) {
-    const std::string where = "argument " + std::to_string(next);
+    const morvane::string where = "argument " + morvane::Text(next);
     if (kind == Declared::Constant && next >= InputArgs()) {
       Refuse(where + " is an output: an output takes variables, not a constant; refused");
       return false;
     }
     if (Proc::Dimensions(next) != 0) {
-      Refuse(where + " is an array of " + std::to_string(Proc::Dimensions(next)) +
+      Refuse(where + " is an array of " + morvane::Text(Proc::Dimensions(next)) +
              " dimensions: declare it with Argument(), its sizes and its element variables; refused");
       return false;
     }
@@ -540,12 +540,12 @@ template <class Proc, int inputs, int outputs, int dims, class Base, int n>
 void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::LastArgument() {
   if (!m_bConstructing) return;
   if (m_nArg != TotalArgs() - 1 || m_nElementsLeft != 0) {
-    const std::string lacking =
+    const morvane::string lacking =
         m_nArg != TotalArgs() - 1
-            ? std::to_string(m_nArg + 1) + " of " + std::to_string(TotalArgs()) + " arguments declared"
-            : "argument " + std::to_string(m_nArg) +
+            ? morvane::Text(m_nArg + 1) + " of " + morvane::Text(TotalArgs()) + " arguments declared"
+            : "argument " + morvane::Text(m_nArg) +
                   (m_nElementsLeft < 0 ? " lacks dimension sizes"
-                                       : " lacks " + std::to_string(m_nElementsLeft) + " element variables");
+                                       : " lacks " + morvane::Text(m_nElementsLeft) + " element variables");
     Refuse("LastArgument: the construction pass is incomplete (" + lacking + "); the layout is not handed over");
     return;
   }
@@ -565,8 +565,8 @@ template <class Proc, int inputs, int outputs, int dims, class Base, int n>
 bool TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::ValidArgument(int argument,
                                                                               const char* what) const {
   if (argument >= 0 && argument < TotalArgs()) return true;
-  Refuse(std::string(what) + ": argument " + std::to_string(argument) + " does not exist (0 to " +
-         std::to_string(TotalArgs() - 1) + ")");
+  Refuse(morvane::string(what) + ": argument " + morvane::Text(argument) + " does not exist (0 to " +
+         morvane::Text(TotalArgs() - 1) + ")");
   return false;
 }
 
@@ -627,7 +627,7 @@ void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::InitializeCStri
     const std::uint32_t stringWords = (count * stride + 7) >> 3;
     const std::int64_t slot = GetOffset(i);
     if (slot < 0 || slot + tableWords + stringWords > static_cast<std::uint32_t>(this->m_nArgWords)) {
-      Refuse("InitializeCStrings: the string array of argument " + std::to_string(i) +
+      Refuse("InitializeCStrings: the string array of argument " + morvane::Text(i) +
              " lies outside the argument buffer; its table is not written");
       continue;
     }
@@ -710,8 +710,8 @@ void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CreateEquations
     dimension += Proc::Dimensions(argument);
   }
   if (outputElements != this->m_nOutputElements) {
-    Refuse("CreateEquationsAndSetGroup: the outputs' sizes give " + std::to_string(outputElements) +
-           " elements, the element list holds " + std::to_string(this->m_nOutputElements) + "; refused");
+    Refuse("CreateEquationsAndSetGroup: the outputs' sizes give " + morvane::Text(outputElements) +
+           " elements, the element list holds " + morvane::Text(this->m_nOutputElements) + "; refused");
     return;
   }
 
@@ -733,7 +733,7 @@ void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CreateEquations
       TQ_ProcedureEquationType* equation =
           new TQ_ProcedureEquationType(this, number, eqnArg3, owner, name, eqnCount, eqnArg7, suffix);
       if (equation == nullptr) {
-        Refuse(std::string("CreateEquationsAndSetGroup: no memory for the equation object of output ") + suffix +
+        Refuse(morvane::string("CreateEquationsAndSetGroup: no memory for the equation object of output ") + suffix +
                "; the remaining equations and the procedure call are not registered");
         throw std::bad_alloc();
       }
@@ -769,21 +769,21 @@ void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CreateEquations
 
 template <class Proc, int inputs, int outputs, int dims, class Base, int n>
 int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::RefuseUnlessCallable() {
-  const auto refuse = [this](const std::string& why) {
+  const auto refuse = [this](const morvane::string& why) {
     return this->RefuseCall(("call refused: " + why + "; the routine is not called").c_str());
   };
   if (m_bConstructing || !this->LayoutFinalised())
     return refuse("the argument layout is not final (no LastArgument has ended the construction pass)");
   if (!ElementListComplete()) return refuse("the binding pass has not listed every element variable");
   if (this->m_nOutputValues != this->m_nOutputElements)
-    return refuse("the host counts " + std::to_string(this->m_nOutputValues) + " output values, the element list " +
-                  std::to_string(this->m_nOutputElements) + " output elements");
+    return refuse("the host counts " + morvane::Text(this->m_nOutputValues) + " output values, the element list " +
+                  morvane::Text(this->m_nOutputElements) + " output elements");
   const std::int64_t product = static_cast<std::int64_t>(this->m_nOutputElements) * this->m_nInputValues;
   if (this->m_nDerivatives != product ||
       (product > 0 && (this->m_pDerivatives == nullptr || this->m_pDerivCache == nullptr)))
-    return refuse("the derivative count " + std::to_string(this->m_nDerivatives) + " is not " +
-                  std::to_string(this->m_nOutputElements) + " output elements times " +
-                  std::to_string(this->m_nInputValues) + " input values, or the host has no derivative arrays");
+    return refuse("the derivative count " + morvane::Text(this->m_nDerivatives) + " is not " +
+                  morvane::Text(this->m_nOutputElements) + " output elements times " +
+                  morvane::Text(this->m_nInputValues) + " input values, or the host has no derivative arrays");
   if (static_cast<std::int64_t>(GetOffset(InputArgs())) + this->m_nOutputValues > this->m_nArgWords)
     return refuse("the output values lie outside the argument buffer");
   return 0;

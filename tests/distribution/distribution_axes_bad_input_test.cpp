@@ -120,7 +120,7 @@ TEST(DistributionAxesBadInput, SectionsThatCannotCarryTheMethodAreNamedWithTheir
 TEST(DistributionAxesBadInput, AnUnknownMethodGivesNoBlockAlongItsAxisAndNoError) {
     for (int axes : {2, 3}) {
         for (int unknown = 0; unknown < axes; ++unknown) {
-            const std::string where = std::to_string(axes) + " axes, unknown along " + kAxisNames[unknown];
+            const std::string where = std::to_string(axes) + " axes, unknown along " + kDomainNames[unknown];
             std::vector<RoadAxisSetup> setups(static_cast<std::size_t>(axes), smallAxis("OCFE2", 2));
             setups[static_cast<std::size_t>(unknown)].method.clear();  // left to the domain
             AxesSetup setup = axesOf(setups);

@@ -31,7 +31,7 @@
 
 namespace morvane::eqn::testing {
 
-inline constexpr const char* kAxisNames[] = {"X", "Y", "Z"};
+inline constexpr const char* kDomainNames[] = {"X", "Y", "Z"};
 
 // How the equations of a distribution over `axes` axes are numbered and grouped: its
 // integral-start equations 1 .. starts, then one block per method and axis (block D*m + a for
@@ -236,7 +236,7 @@ public:
         std::string error;
         for (int a = 0; a < axes; ++a) {
             domains[a] = dynamic_cast<TQ_DOMAIN*>(DOMAINFactory());
-            EXPECT_TRUE(host.AddObject(kAxisNames[a], domains[a], &error)) << error;
+            EXPECT_TRUE(host.AddObject(kDomainNames[a], domains[a], &error)) << error;
         }
         if (axes == 2) {
             d2 = dynamic_cast<TQ_DISTRIBUTION2D*>(DISTRIBUTION2DFactory());
@@ -252,7 +252,7 @@ public:
                 EXPECT_TRUE(link(a).Attach(domains[a], &error)) << error;
             }
             const RoadAxisSetup& axis = setup.axes[static_cast<std::size_t>(a)];
-            const std::string name = kAxisNames[a];
+            const std::string name = kDomainNames[a];
             if (!axis.method.empty()) fix(name + ".DISCRETIZATIONMETHOD", TQ_Value(axis.method.c_str(), 0u, 0u, 0));
             if (!axis.nodeCounts.empty()) fix(name + ".NUMSECTIONS", TQ_Value(static_cast<int>(axis.nodeCounts.size()), 0u, 0u, 0));
             if (axis.order != 1) fix(name + ".HIGHESTORDERDERIVATIVE", TQ_Value(axis.order, 0u, 0u, 0));

@@ -15,6 +15,13 @@
 
 namespace morvane::eqn::testing {
 
+// A stencil fault in words.
+inline std::string describe(const StencilFault& f) {
+    char text[512];
+    eqn::describe(f, text, sizeof text);
+    return text;
+}
+
 // A variable or parameter term: array 0..3 (VALUE, DDX, D2DX2, IDX) with a node index, or the
 // element length of a section.
 struct TermRef {

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "distribution_engine.h"
 #include "test_grid.h"
 
 namespace morvane::eqn::testing {
@@ -404,6 +405,36 @@ TEST(StencilCheck, SectionsShorterThanTheStencilAreFound) {
         EXPECT_GT(f.index, 2147483647LL);
     }
     EXPECT_EQ(describe(StencilFault{}), "");
+}
+
+// ---- The size a model may have ----
+
+// The host counts equations and pattern positions in 32 bits: the running count with the model's
+// equations, and the model's non-zeros, must each stay at most 2^31-1; sizes beyond 2^53 (where a
+// double no longer tells neighbours apart) are refused all the same.
+TEST(SizeCheck, EquationsAndNonZerosMustFitTheHostsCounts) {
+    constexpr double kMost = 2147483647.0;
+    const struct {
+        int before;
+        double equations;
+        double terms;
+        bool fits;
+    } cases[] = {
+        {0, 0, 0, true},
+        {0, kMost, kMost, true},
+        {1, kMost - 1, 4, true},
+        {1, kMost, 4, false},
+        {0, 10, kMost + 1, false},
+        {2147483647, 0, 0, true},
+        {2147483647, 1, 1, false},
+        {0, 6440067000.0, 25760268000.0, false},
+        {0, 1e300, 1e300, false},
+        {-1, 0, 0, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FitsHostCounts(c.before, PlanSize{c.equations, c.terms}), c.fits)
+            << c.before << " + " << c.equations << " equations, " << c.terms << " non-zeros";
+    }
 }
 
 }  // namespace
