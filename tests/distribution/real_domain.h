@@ -60,6 +60,31 @@ inline RoadSetup everyFamily(const std::string& method) {
     return setup;
 }
 
+// A host program item as an entry of a recorded program; `term` names a variable or parameter
+// item.
+inline Entry entryOf(const TQ_ProgramItem& item, TermRef term) {
+    Entry entry;
+    switch (item.kind) {
+        case TQ_ProgramItem::Op:
+            entry.kind = ItemKind::Operator;
+            entry.op = static_cast<Op>(item.code);
+            break;
+        case TQ_ProgramItem::Integer:
+            entry.kind = ItemKind::IntConst;
+            entry.ivalue = item.code;
+            break;
+        case TQ_ProgramItem::Real:
+            entry.kind = ItemKind::DoubleConst;
+            entry.dvalue = item.real;
+            break;
+        case TQ_ProgramItem::Term:
+            entry.kind = ItemKind::Term;
+            entry.term = term;
+            break;
+    }
+    return entry;
+}
+
 // What every road through the host has: a fresh executive (made fresh again when the road
 // ends), the user's way of fixing a value, the cycle and what it reported.
 class HostRoad {
@@ -175,28 +200,13 @@ public:
         out.group = e.group - distribution->FirstGroup;
         for (std::uint32_t k = 0; k < e.itemCount; ++k) {
             const TQ_ProgramItem& item = host.Items()[e.firstItem + k];
-            Entry entry;
-            switch (item.kind) {
-                case TQ_ProgramItem::Op:
-                    entry.kind = ItemKind::Operator;
-                    entry.op = static_cast<Op>(item.code);
-                    break;
-                case TQ_ProgramItem::Integer:
-                    entry.kind = ItemKind::IntConst;
-                    entry.ivalue = item.code;
-                    break;
-                case TQ_ProgramItem::Real:
-                    entry.kind = ItemKind::DoubleConst;
-                    entry.dvalue = item.real;
-                    break;
-                case TQ_ProgramItem::Term: {
-                    entry.kind = ItemKind::Term;
-                    const auto found = terms.find(item.term);
-                    EXPECT_NE(found, terms.end()) << out.name << ": a term outside the distribution's arrays";
-                    entry.term = found == terms.end() ? TermRef{99, -1} : found->second;
-                    break;
-                }
+            TermRef term{};
+            if (item.kind == TQ_ProgramItem::Term) {
+                const auto found = terms.find(item.term);
+                EXPECT_NE(found, terms.end()) << out.name << ": a term outside the distribution's arrays";
+                term = found == terms.end() ? TermRef{99, -1} : found->second;
             }
+            const Entry entry = entryOf(item, term);
             out.program.push_back(entry);
         }
         return out;

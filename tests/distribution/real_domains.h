@@ -199,27 +199,8 @@ inline Value residualOf(const TQ_Executive& host, const TQ_EmittedEquation& e,
     std::vector<const TQ_VarParam*> terms;
     for (std::uint32_t k = 0; k < e.itemCount; ++k) {
         const TQ_ProgramItem& item = host.Items()[e.firstItem + k];
-        Entry entry;
-        switch (item.kind) {
-            case TQ_ProgramItem::Op:
-                entry.kind = ItemKind::Operator;
-                entry.op = static_cast<Op>(item.code);
-                break;
-            case TQ_ProgramItem::Integer:
-                entry.kind = ItemKind::IntConst;
-                entry.ivalue = item.code;
-                break;
-            case TQ_ProgramItem::Real:
-                entry.kind = ItemKind::DoubleConst;
-                entry.dvalue = item.real;
-                break;
-            case TQ_ProgramItem::Term:
-                entry.kind = ItemKind::Term;
-                entry.term = TermRef{0, static_cast<std::int32_t>(terms.size())};
-                terms.push_back(item.term);
-                break;
-        }
-        program.push_back(entry);
+        program.push_back(entryOf(item, TermRef{0, static_cast<std::int32_t>(terms.size())}));
+        if (item.kind == TQ_ProgramItem::Term) terms.push_back(item.term);
     }
     const Value recorded = evaluate(program, [&](const TermRef& t) { return value(*terms[static_cast<std::size_t>(t.index)]); });
     bool ok = false;
