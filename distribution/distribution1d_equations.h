@@ -36,15 +36,15 @@ using enum Runs;
 // rows, integrals; every row reads along x through the four arrays.
 enum : std::uint8_t { kFirst, kSecond, kIntegral };
 inline constexpr Binding kArrays = bind(kValue, kDdx, kD2dx2, kIdx);
-inline constexpr FamilySpec kFamilies[] = {
+inline constexpr FamilyEntry kFamilies[] = {
     first(loops(), kArrays),
     second(loops(), loops(), GuardAt::BeforeLoops, kArrays),
     integral(selectors("idx"), loops(), kArrays),
 };
 
-inline constexpr StartSpec kStarts[] = {{1, 1, selectors("idx"), 0, kIdx, loops()}};
+inline constexpr StartRow kStarts[] = {{1, 1, selectors("idx"), 0, kIdx, loops()}};
 
-inline constexpr RowSpec kBfd1[] = {
+inline constexpr RowEntry kBfd1[] = {
     once(2, kFirst, FirstSection, F::d1_forward2_b),
     nodes(3, kFirst, "b+1", "b+N", F::d1_backward2_i),
     nodes(4, kSecond, "b+1", "b+N-1", F::d2_central3_i),
@@ -52,7 +52,7 @@ inline constexpr RowSpec kBfd1[] = {
     nodes(6, kIntegral, "b", "b+N-1", F::integral_trapezoid_i),
 };
 
-inline constexpr RowSpec kBfd2[] = {
+inline constexpr RowEntry kBfd2[] = {
     once(7, kFirst, FirstSection, F::d1_forward3_b),
     once(8, kFirst, EverySection, F::d1_central3_b1),
     nodes(9, kFirst, "b+2", "b+N", F::d1_backward3_i),
@@ -62,7 +62,7 @@ inline constexpr RowSpec kBfd2[] = {
     once(13, kIntegral, Element, F::integral_parabola_j2),
 };
 
-inline constexpr RowSpec kFfd1[] = {
+inline constexpr RowEntry kFfd1[] = {
     once(14, kFirst, FirstSection, F::d1_forward2_b),
     nodes(15, kFirst, "b+1", "b+N-1", F::d1_forward2_i),
     once(16, kFirst, EverySection, F::d1_backward2_end),
@@ -71,7 +71,7 @@ inline constexpr RowSpec kFfd1[] = {
     nodes(19, kIntegral, "b", "b+N-1", F::integral_trapezoid_i),
 };
 
-inline constexpr RowSpec kFfd2[] = {
+inline constexpr RowEntry kFfd2[] = {
     once(20, kFirst, FirstSection, F::d1_forward3_b),
     nodes(21, kFirst, "b+1", "b+N-2", F::d1_forward3_i),
     once(22, kFirst, EverySection, F::d1_central3_end1),
@@ -82,7 +82,7 @@ inline constexpr RowSpec kFfd2[] = {
     once(27, kIntegral, Element, F::integral_parabola_j2),
 };
 
-inline constexpr RowSpec kCfd2[] = {
+inline constexpr RowEntry kCfd2[] = {
     once(28, kFirst, FirstSection, F::d1_forward3_b),
     nodes(29, kFirst, "b+1", "b+N-1", F::d1_central3_i),
     once(30, kFirst, EverySection, F::d1_backward3_end),
@@ -92,7 +92,7 @@ inline constexpr RowSpec kCfd2[] = {
     once(34, kIntegral, Element, F::integral_parabola_j2),
 };
 
-inline constexpr RowSpec kCfd4[] = {
+inline constexpr RowEntry kCfd4[] = {
     once(35, kFirst, FirstSection, F::d1_five_b),
     once(36, kFirst, EverySection, F::d1_five_b1),
     nodes(37, kFirst, "b+2", "b+N-2", F::d1_five_central_i),
@@ -108,7 +108,7 @@ inline constexpr RowSpec kCfd4[] = {
     once(47, kIntegral, Element, F::integral_quartic_j4),
 };
 
-inline constexpr RowSpec kUbfd4[] = {
+inline constexpr RowEntry kUbfd4[] = {
     once(48, kFirst, FirstSection, F::d1_five_b),
     once(49, kFirst, EverySection, F::d1_five_b1),
     once(50, kFirst, EverySection, F::d1_five_central_b2),
@@ -124,7 +124,7 @@ inline constexpr RowSpec kUbfd4[] = {
     once(60, kIntegral, Element, F::integral_quartic_j4),
 };
 
-inline constexpr RowSpec kOcfe2[] = {
+inline constexpr RowEntry kOcfe2[] = {
     once(61, kFirst, FirstSection, F::ocfe2_d1_b),
     once(62, kFirst, Element, F::ocfe2_d1_j1),
     once(63, kFirst, Element, F::ocfe2_d1_j2),
@@ -134,7 +134,7 @@ inline constexpr RowSpec kOcfe2[] = {
     once(67, kIntegral, Element, F::ocfe2_integral_j2),
 };
 
-inline constexpr RowSpec kOcfe3[] = {
+inline constexpr RowEntry kOcfe3[] = {
     once(68, kFirst, FirstSection, F::ocfe3_d1_b),
     once(69, kFirst, Element, F::ocfe3_d1_j1),
     once(70, kFirst, Element, F::ocfe3_d1_j2),
@@ -147,7 +147,7 @@ inline constexpr RowSpec kOcfe3[] = {
     once(77, kIntegral, Element, F::ocfe3_integral_j3),
 };
 
-inline constexpr RowSpec kOcfe4[] = {
+inline constexpr RowEntry kOcfe4[] = {
     once(78, kFirst, FirstSection, F::ocfe4_d1_b),
     once(79, kFirst, Element, F::ocfe4_d1_j1),
     once(80, kFirst, Element, F::ocfe4_d1_j2),
@@ -166,7 +166,7 @@ inline constexpr RowSpec kOcfe4[] = {
 // The method blocks in the order in which they are tested.
 inline constexpr auto kDifferences = Nesting::SectionsInFamilies;
 inline constexpr auto kCollocation = Nesting::FamiliesInSections;
-inline constexpr BlockSpec kBlocks[] = {
+inline constexpr MethodBlock kBlocks[] = {
     {"BFD1", 0, 2, kDifferences, kFamilies, kBfd1},   {"BFD2", 0, 3, kDifferences, kFamilies, kBfd2},
     {"FFD1", 0, 4, kDifferences, kFamilies, kFfd1},   {"FFD2", 0, 5, kDifferences, kFamilies, kFfd2},
     {"CFD2", 0, 6, kDifferences, kFamilies, kCfd2},   {"CFD4", 0, 7, kDifferences, kFamilies, kCfd4},
@@ -178,10 +178,10 @@ inline constexpr BlockSpec kBlocks[] = {
 
 using table::kBlocks;
 
-inline constexpr DistributionSpec kSpec{1, 4, table::kStarts, table::kBlocks};
+inline constexpr DistributionTable kTable{1, 4, table::kStarts, table::kBlocks};
 
 namespace detail {
-inline constexpr auto kPlan = buildPlan<kSpec>();
+inline constexpr auto kPlan = buildPlan<kTable>();
 }  // namespace detail
 
 // The plan of all 90 rows.

@@ -47,7 +47,7 @@ using enum GuardAt;
 // The families of a block, by index.
 enum : std::uint8_t { kFirst, kSecond, kIntegral, kCross };
 
-inline constexpr StartSpec kStarts[] = {
+inline constexpr StartRow kStarts[] = {
     {1, 1, selectors("idx", "idxdy"), X, kIdx, loops(along(Y, Nodes))},
     {2, 2, selectors("idy"), Y, kIdy, loops(along(X, Nodes))},
     {3, 3, selectors("idxdy"), X, kIdxdy, loops(along(Y, Nodes))},
@@ -55,12 +55,12 @@ inline constexpr StartSpec kStarts[] = {
 };
 
 // "BFD1" along x (group 4).
-inline constexpr FamilySpec kBfd1XFamilies[] = {
+inline constexpr FamilyEntry kBfd1XFamilies[] = {
     first(loops(along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
     second(loops(along(Y, Boundary)), loops(along(Y, Inner)), InsideLoops, bind(kValue, kDdx, kD2dx2, kUnbound)),
     integral(selectors("idx", "idxdy"), loops(along(Y, Nodes)), bind(kValue, kUnbound, kUnbound, kIdx)),
 };
-inline constexpr RowSpec kBfd1XRows[] = {
+inline constexpr RowEntry kBfd1XRows[] = {
     once(5, kFirst, FirstSection, F::d1_forward2_b),
     nodes(6, kFirst, "b+1", "b+N", F::d1_backward2_i),
     nodes(7, kSecond, "b+1", "b+N-1", F::d2_central3_i),
@@ -69,13 +69,13 @@ inline constexpr RowSpec kBfd1XRows[] = {
 };
 
 // "BFD1" along y (group 5).
-inline constexpr FamilySpec kBfd1YFamilies[] = {
+inline constexpr FamilyEntry kBfd1YFamilies[] = {
     first(loops(along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
     second(loops(along(X, Boundary)), loops(along(X, Interior)), BeforeLoops, bind(kValue, kDdy, kD2dy2, kUnbound)),
     integral(selectors("idy"), loops(along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
     integral(selectors("idxdy"), loops(along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
-inline constexpr RowSpec kBfd1YRows[] = {
+inline constexpr RowEntry kBfd1YRows[] = {
     once(10, kFirst, FirstSection, F::d1_forward2_b),
     nodes(11, kFirst, "b+1", "b+N", F::d1_backward2_i),
     nodes(12, kSecond, "b+1", "b+N-1", F::d2_central3_i),
@@ -85,12 +85,12 @@ inline constexpr RowSpec kBfd1YRows[] = {
 };
 
 // "BFD2" along x (group 6).
-inline constexpr FamilySpec kBfd2XFamilies[] = {
+inline constexpr FamilyEntry kBfd2XFamilies[] = {
     first(loops(along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
     second(loops(along(Y, Boundary)), loops(along(Y, Inner)), InsideLoops, bind(kValue, kDdx, kD2dx2, kUnbound)),
     integral(selectors("idx", "idxdy"), loops(along(Y, Nodes)), bind(kValue, kUnbound, kUnbound, kIdx)),
 };
-inline constexpr RowSpec kBfd2XRows[] = {
+inline constexpr RowEntry kBfd2XRows[] = {
     once(16, kFirst, FirstSection, F::d1_forward3_b),
     once(17, kFirst, EverySection, F::d1_central3_b1),
     nodes(18, kFirst, "b+2", "b+N", F::d1_backward3_i),
@@ -101,13 +101,13 @@ inline constexpr RowSpec kBfd2XRows[] = {
 };
 
 // "BFD2" along y (group 7).
-inline constexpr FamilySpec kBfd2YFamilies[] = {
+inline constexpr FamilyEntry kBfd2YFamilies[] = {
     first(loops(along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
     second(loops(along(X, Boundary)), loops(along(X, Interior)), BeforeLoops, bind(kValue, kDdy, kD2dy2, kUnbound)),
     integral(selectors("idy"), loops(along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
     integral(selectors("idxdy"), loops(along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
-inline constexpr RowSpec kBfd2YRows[] = {
+inline constexpr RowEntry kBfd2YRows[] = {
     once(23, kFirst, FirstSection, F::d1_forward3_b),
     once(24, kFirst, EverySection, F::d1_central3_b1),
     nodes(25, kFirst, "b+2", "b+N", F::d1_backward3_i),
@@ -120,12 +120,12 @@ inline constexpr RowSpec kBfd2YRows[] = {
 };
 
 // "FFD1" along x (group 8).
-inline constexpr FamilySpec kFfd1XFamilies[] = {
+inline constexpr FamilyEntry kFfd1XFamilies[] = {
     first(loops(along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
     second(loops(along(Y, Boundary)), loops(along(Y, Inner)), InsideLoops, bind(kValue, kDdx, kD2dx2, kUnbound)),
     integral(selectors("idx", "idxdy"), loops(along(Y, Nodes)), bind(kValue, kUnbound, kUnbound, kIdx)),
 };
-inline constexpr RowSpec kFfd1XRows[] = {
+inline constexpr RowEntry kFfd1XRows[] = {
     once(32, kFirst, FirstSection, F::d1_forward2_b),
     nodes(33, kFirst, "b+1", "b+N-1", F::d1_forward2_i),
     once(34, kFirst, EverySection, F::d1_backward2_end),
@@ -135,13 +135,13 @@ inline constexpr RowSpec kFfd1XRows[] = {
 };
 
 // "FFD1" along y (group 9).
-inline constexpr FamilySpec kFfd1YFamilies[] = {
+inline constexpr FamilyEntry kFfd1YFamilies[] = {
     first(loops(along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
     second(loops(along(X, Boundary)), loops(along(X, Interior)), BeforeLoops, bind(kValue, kDdy, kD2dy2, kUnbound)),
     integral(selectors("idy"), loops(along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
     integral(selectors("idxdy"), loops(along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
-inline constexpr RowSpec kFfd1YRows[] = {
+inline constexpr RowEntry kFfd1YRows[] = {
     once(38, kFirst, FirstSection, F::d1_forward2_b),
     nodes(39, kFirst, "b+1", "b+N-1", F::d1_forward2_i),
     once(40, kFirst, EverySection, F::d1_backward2_end),
@@ -152,12 +152,12 @@ inline constexpr RowSpec kFfd1YRows[] = {
 };
 
 // "FFD2" along x (group 10).
-inline constexpr FamilySpec kFfd2XFamilies[] = {
+inline constexpr FamilyEntry kFfd2XFamilies[] = {
     first(loops(along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
     second(loops(along(Y, Boundary)), loops(along(Y, Inner)), InsideLoops, bind(kValue, kDdx, kD2dx2, kUnbound)),
     integral(selectors("idx", "idxdy"), loops(along(Y, Nodes)), bind(kValue, kUnbound, kUnbound, kIdx)),
 };
-inline constexpr RowSpec kFfd2XRows[] = {
+inline constexpr RowEntry kFfd2XRows[] = {
     once(45, kFirst, FirstSection, F::d1_forward3_b),
     nodes(46, kFirst, "b+1", "b+N-2", F::d1_forward3_i),
     once(47, kFirst, EverySection, F::d1_central3_end1),
@@ -169,13 +169,13 @@ inline constexpr RowSpec kFfd2XRows[] = {
 };
 
 // "FFD2" along y (group 11).
-inline constexpr FamilySpec kFfd2YFamilies[] = {
+inline constexpr FamilyEntry kFfd2YFamilies[] = {
     first(loops(along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
     second(loops(along(X, Boundary)), loops(along(X, Interior)), BeforeLoops, bind(kValue, kDdy, kD2dy2, kUnbound)),
     integral(selectors("idy"), loops(along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
     integral(selectors("idxdy"), loops(along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
-inline constexpr RowSpec kFfd2YRows[] = {
+inline constexpr RowEntry kFfd2YRows[] = {
     once(53, kFirst, FirstSection, F::d1_forward3_b),
     nodes(54, kFirst, "b+1", "b+N-2", F::d1_forward3_i),
     once(55, kFirst, EverySection, F::d1_central3_end1),
@@ -189,12 +189,12 @@ inline constexpr RowSpec kFfd2YRows[] = {
 };
 
 // "CFD2" along x (group 12).
-inline constexpr FamilySpec kCfd2XFamilies[] = {
+inline constexpr FamilyEntry kCfd2XFamilies[] = {
     first(loops(along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
     second(loops(along(Y, Boundary)), loops(along(Y, Inner)), InsideLoops, bind(kValue, kDdx, kD2dx2, kUnbound)),
     integral(selectors("idx", "idxdy"), loops(along(Y, Nodes)), bind(kValue, kUnbound, kUnbound, kIdx)),
 };
-inline constexpr RowSpec kCfd2XRows[] = {
+inline constexpr RowEntry kCfd2XRows[] = {
     once(63, kFirst, FirstSection, F::d1_forward3_b),
     nodes(64, kFirst, "b+1", "b+N-1", F::d1_central3_i),
     once(65, kFirst, EverySection, F::d1_backward3_end),
@@ -205,13 +205,13 @@ inline constexpr RowSpec kCfd2XRows[] = {
 };
 
 // "CFD2" along y (group 13).
-inline constexpr FamilySpec kCfd2YFamilies[] = {
+inline constexpr FamilyEntry kCfd2YFamilies[] = {
     first(loops(along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
     second(loops(along(X, Boundary)), loops(along(X, Interior)), BeforeLoops, bind(kValue, kDdy, kD2dy2, kUnbound)),
     integral(selectors("idy"), loops(along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
     integral(selectors("idxdy"), loops(along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
-inline constexpr RowSpec kCfd2YRows[] = {
+inline constexpr RowEntry kCfd2YRows[] = {
     once(70, kFirst, FirstSection, F::d1_forward3_b),
     nodes(71, kFirst, "b+1", "b+N-1", F::d1_central3_i),
     once(72, kFirst, EverySection, F::d1_backward3_end),
@@ -224,12 +224,12 @@ inline constexpr RowSpec kCfd2YRows[] = {
 };
 
 // "CFD4" along x (group 14).
-inline constexpr FamilySpec kCfd4XFamilies[] = {
+inline constexpr FamilyEntry kCfd4XFamilies[] = {
     first(loops(along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
     second(loops(along(Y, Boundary)), loops(along(Y, Inner)), InsideLoops, bind(kValue, kDdx, kD2dx2, kUnbound)),
     integral(selectors("idx", "idxdy"), loops(along(Y, Nodes)), bind(kValue, kUnbound, kUnbound, kIdx)),
 };
-inline constexpr RowSpec kCfd4XRows[] = {
+inline constexpr RowEntry kCfd4XRows[] = {
     once(79, kFirst, FirstSection, F::d1_five_b),
     once(80, kFirst, EverySection, F::d1_five_b1),
     nodes(81, kFirst, "b+2", "b+N-2", F::d1_five_central_i),
@@ -246,13 +246,13 @@ inline constexpr RowSpec kCfd4XRows[] = {
 };
 
 // "CFD4" along y (group 15).
-inline constexpr FamilySpec kCfd4YFamilies[] = {
+inline constexpr FamilyEntry kCfd4YFamilies[] = {
     first(loops(along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
     second(loops(along(X, Boundary)), loops(along(X, Interior)), BeforeLoops, bind(kValue, kDdy, kD2dy2, kUnbound)),
     integral(selectors("idy"), loops(along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
     integral(selectors("idxdy"), loops(along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
-inline constexpr RowSpec kCfd4YRows[] = {
+inline constexpr RowEntry kCfd4YRows[] = {
     once(92, kFirst, FirstSection, F::d1_five_b),
     once(93, kFirst, EverySection, F::d1_five_b1),
     nodes(94, kFirst, "b+2", "b+N-2", F::d1_five_central_i),
@@ -273,12 +273,12 @@ inline constexpr RowSpec kCfd4YRows[] = {
 };
 
 // "UBFD4" along x (group 16).
-inline constexpr FamilySpec kUbfd4XFamilies[] = {
+inline constexpr FamilyEntry kUbfd4XFamilies[] = {
     first(loops(along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
     second(loops(along(Y, Boundary)), loops(along(Y, Inner)), InsideLoops, bind(kValue, kDdx, kD2dx2, kUnbound)),
     integral(selectors("idx", "idxdy"), loops(along(Y, Nodes)), bind(kValue, kUnbound, kUnbound, kIdx)),
 };
-inline constexpr RowSpec kUbfd4XRows[] = {
+inline constexpr RowEntry kUbfd4XRows[] = {
     once(109, kFirst, FirstSection, F::d1_five_b),
     once(110, kFirst, EverySection, F::d1_five_b1),
     once(111, kFirst, EverySection, F::d1_five_central_b2),
@@ -295,13 +295,13 @@ inline constexpr RowSpec kUbfd4XRows[] = {
 };
 
 // "UBFD4" along y (group 17).
-inline constexpr FamilySpec kUbfd4YFamilies[] = {
+inline constexpr FamilyEntry kUbfd4YFamilies[] = {
     first(loops(along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
     second(loops(along(X, Boundary)), loops(along(X, Interior)), BeforeLoops, bind(kValue, kDdy, kD2dy2, kUnbound)),
     integral(selectors("idy"), loops(along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
     integral(selectors("idxdy"), loops(along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
-inline constexpr RowSpec kUbfd4YRows[] = {
+inline constexpr RowEntry kUbfd4YRows[] = {
     once(122, kFirst, FirstSection, F::d1_five_b),
     once(123, kFirst, EverySection, F::d1_five_b1),
     once(124, kFirst, EverySection, F::d1_five_central_b2),
@@ -322,12 +322,12 @@ inline constexpr RowSpec kUbfd4YRows[] = {
 };
 
 // "OCFE2" along x (group 18): the junction row after the second derivative of its element.
-inline constexpr FamilySpec kOcfe2XFamilies[] = {
+inline constexpr FamilyEntry kOcfe2XFamilies[] = {
     first(loops(along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
     second(loops(along(Y, Boundary)), loops(along(Y, Inner)), InsideLoops, bind(kValue, kDdx, kD2dx2, kUnbound)),
     integral(selectors("idx", "idxdy"), loops(along(Y, Nodes)), bind(kValue, kUnbound, kUnbound, kIdx)),
 };
-inline constexpr RowSpec kOcfe2XRows[] = {
+inline constexpr RowEntry kOcfe2XRows[] = {
     once(139, kFirst, FirstSection, F::ocfe2_d1_b),
     once(140, kFirst, Element, F::ocfe2_d1_j1),
     once(141, kFirst, Element, F::ocfe2_d1_j2),
@@ -338,13 +338,13 @@ inline constexpr RowSpec kOcfe2XRows[] = {
 };
 
 // "OCFE2" along y (group 19): the junction row before the second derivative of its element.
-inline constexpr FamilySpec kOcfe2YFamilies[] = {
+inline constexpr FamilyEntry kOcfe2YFamilies[] = {
     first(loops(along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
     second(loops(along(X, Boundary)), loops(along(X, Interior)), BeforeLoops, bind(kValue, kDdy, kD2dy2, kUnbound)),
     integral(selectors("idy"), loops(along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
     integral(selectors("idxdy"), loops(along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
-inline constexpr RowSpec kOcfe2YRows[] = {
+inline constexpr RowEntry kOcfe2YRows[] = {
     once(146, kFirst, FirstSection, F::ocfe2_d1_b),
     once(147, kFirst, Element, F::ocfe2_d1_j1),
     once(148, kFirst, Element, F::ocfe2_d1_j2),
@@ -357,12 +357,12 @@ inline constexpr RowSpec kOcfe2YRows[] = {
 };
 
 // "OCFE3" along x (group 20): the junction row before the second derivatives of its element.
-inline constexpr FamilySpec kOcfe3XFamilies[] = {
+inline constexpr FamilyEntry kOcfe3XFamilies[] = {
     first(loops(along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
     second(loops(along(Y, Boundary)), loops(along(Y, Inner)), BeforeLoops, bind(kValue, kDdx, kD2dx2, kUnbound)),
     integral(selectors("idx", "idxdy"), loops(along(Y, Nodes)), bind(kValue, kUnbound, kUnbound, kIdx)),
 };
-inline constexpr RowSpec kOcfe3XRows[] = {
+inline constexpr RowEntry kOcfe3XRows[] = {
     once(155, kFirst, FirstSection, F::ocfe3_d1_b),
     once(156, kFirst, Element, F::ocfe3_d1_j1),
     once(157, kFirst, Element, F::ocfe3_d1_j2),
@@ -376,13 +376,13 @@ inline constexpr RowSpec kOcfe3XRows[] = {
 };
 
 // "OCFE3" along y (group 21): the junction row after the second derivatives of its element.
-inline constexpr FamilySpec kOcfe3YFamilies[] = {
+inline constexpr FamilyEntry kOcfe3YFamilies[] = {
     first(loops(along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
     second(loops(along(X, Boundary)), loops(along(X, Interior)), BeforeLoops, bind(kValue, kDdy, kD2dy2, kUnbound)),
     integral(selectors("idy"), loops(along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
     integral(selectors("idxdy"), loops(along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
-inline constexpr RowSpec kOcfe3YRows[] = {
+inline constexpr RowEntry kOcfe3YRows[] = {
     once(165, kFirst, FirstSection, F::ocfe3_d1_b),
     once(166, kFirst, Element, F::ocfe3_d1_j1),
     once(167, kFirst, Element, F::ocfe3_d1_j2),
@@ -399,12 +399,12 @@ inline constexpr RowSpec kOcfe3YRows[] = {
 };
 
 // "OCFE4" along x (group 22): the junction row before the second derivatives of its element.
-inline constexpr FamilySpec kOcfe4XFamilies[] = {
+inline constexpr FamilyEntry kOcfe4XFamilies[] = {
     first(loops(along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
     second(loops(along(Y, Boundary)), loops(along(Y, Inner)), BeforeLoops, bind(kValue, kDdx, kD2dx2, kUnbound)),
     integral(selectors("idx", "idxdy"), loops(along(Y, Nodes)), bind(kValue, kUnbound, kUnbound, kIdx)),
 };
-inline constexpr RowSpec kOcfe4XRows[] = {
+inline constexpr RowEntry kOcfe4XRows[] = {
     once(178, kFirst, FirstSection, F::ocfe4_d1_b),
     once(179, kFirst, Element, F::ocfe4_d1_j1),
     once(180, kFirst, Element, F::ocfe4_d1_j2),
@@ -421,13 +421,13 @@ inline constexpr RowSpec kOcfe4XRows[] = {
 };
 
 // "OCFE4" along y (group 23): the junction row after the second derivatives of its element.
-inline constexpr FamilySpec kOcfe4YFamilies[] = {
+inline constexpr FamilyEntry kOcfe4YFamilies[] = {
     first(loops(along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
     second(loops(along(X, Boundary)), loops(along(X, Interior)), BeforeLoops, bind(kValue, kDdy, kD2dy2, kUnbound)),
     integral(selectors("idy"), loops(along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
     integral(selectors("idxdy"), loops(along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
-inline constexpr RowSpec kOcfe4YRows[] = {
+inline constexpr RowEntry kOcfe4YRows[] = {
     once(191, kFirst, FirstSection, F::ocfe4_d1_b),
     once(192, kFirst, Element, F::ocfe4_d1_j1),
     once(193, kFirst, Element, F::ocfe4_d1_j2),
@@ -448,7 +448,7 @@ inline constexpr RowSpec kOcfe4YRows[] = {
 };
 
 // The method blocks in the order in which they are tested.
-inline constexpr BlockSpec kBlocks[] = {
+inline constexpr MethodBlock kBlocks[] = {
     {"BFD1", X, 4, Nesting::SectionsInFamilies, kBfd1XFamilies, kBfd1XRows},
     {"BFD1", Y, 5, Nesting::SectionsInFamilies, kBfd1YFamilies, kBfd1YRows},
     {"BFD2", X, 6, Nesting::SectionsInFamilies, kBfd2XFamilies, kBfd2XRows},
@@ -473,10 +473,10 @@ inline constexpr BlockSpec kBlocks[] = {
 
 }  // namespace table
 
-inline constexpr DistributionSpec kSpec{2, 8, table::kStarts, table::kBlocks};
+inline constexpr DistributionTable kTable{2, 8, table::kStarts, table::kBlocks};
 
 namespace detail {
-inline constexpr auto kPlan = buildPlan<kSpec>();
+inline constexpr auto kPlan = buildPlan<kTable>();
 }  // namespace detail
 
 // The plan of all 207 rows.

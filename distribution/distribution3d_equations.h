@@ -65,7 +65,7 @@ using enum GuardAt;
 enum : std::uint8_t { kFirst, kSecond, kIntegral, kCross, kCross2, kCross3 };
 
 // The integral starts: op1(I(0)) along the integral's axis, for every node of the loops.
-inline constexpr StartSpec kStarts[] = {
+inline constexpr StartRow kStarts[] = {
     {1, 1, selectors("idx", "idxdy", "idxdz", "idxdydz"), X, kIdx, loops(along(Y, Nodes), along(Z, Nodes))},
     {2, 2, selectors("idy", "idydz"), Y, kIdy, loops(along(X, Nodes), along(Z, Nodes))},
     {3, 3, selectors("idz"), Z, kIdz, loops(along(X, Nodes), along(Y, Nodes))},
@@ -81,14 +81,14 @@ inline constexpr StartSpec kStarts[] = {
 };
 
 // "BFD1" along x (group 8, rows 13 to 17).
-inline constexpr FamilySpec kBfd1XFamilies[] = {
+inline constexpr FamilyEntry kBfd1XFamilies[] = {
     first(loops(along(Z, Nodes), along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
     second(loops(along(Z, Boundary), along(Y, Boundary)), loops(along(Z, Inner), along(Y, Inner)), BeforeLoops,
            bind(kValue, kDdx, kD2dx2, kUnbound)),
     integral(selectors("idx", "idxdy", "idxdz", "idxdydz"), loops(along(Z, Nodes), along(Y, Nodes)),
              bind(kValue, kUnbound, kUnbound, kIdx)),
 };
-inline constexpr RowSpec kBfd1XRows[] = {
+inline constexpr RowEntry kBfd1XRows[] = {
     once(13, kFirst, FirstSection, F::d1_forward2_b),
     nodes(14, kFirst, "b+1", "b+N", F::d1_backward2_i),
     nodes(15, kSecond, "b+1", "b+N-1", F::d2_central3_i),
@@ -97,7 +97,7 @@ inline constexpr RowSpec kBfd1XRows[] = {
 };
 
 // "BFD1" along y (group 9, rows 18 to 23).
-inline constexpr FamilySpec kBfd1YFamilies[] = {
+inline constexpr FamilyEntry kBfd1YFamilies[] = {
     first(loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
     second(loops(along(X, Boundary), along(Z, Boundary)), loops(along(X, Interior), along(Z, Inner)), BeforeLoops,
            bind(kValue, kDdy, kD2dy2, kUnbound)),
@@ -106,7 +106,7 @@ inline constexpr FamilySpec kBfd1YFamilies[] = {
     integral(selectors("idxdy", "idxdydz"), loops(along(Z, Nodes), along(X, FromOne)),
              bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
-inline constexpr RowSpec kBfd1YRows[] = {
+inline constexpr RowEntry kBfd1YRows[] = {
     once(18, kFirst, FirstSection, F::d1_forward2_b),
     nodes(19, kFirst, "b+1", "b+N", F::d1_backward2_i),
     nodes(20, kSecond, "b+1", "b+N-1", F::d2_central3_i),
@@ -116,7 +116,7 @@ inline constexpr RowSpec kBfd1YRows[] = {
 };
 
 // "BFD1" along z (group 10, rows 24 to 31).
-inline constexpr FamilySpec kBfd1ZFamilies[] = {
+inline constexpr FamilyEntry kBfd1ZFamilies[] = {
     first(loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kDdz, kUnbound, kUnbound)),
     second(loops(along(X, Boundary), along(Y, Boundary)), loops(along(X, Interior), along(Y, Interior)), BeforeLoops,
            bind(kValue, kDdz, kD2dz2, kUnbound)),
@@ -129,7 +129,7 @@ inline constexpr FamilySpec kBfd1ZFamilies[] = {
     integral(selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)),
              bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
 };
-inline constexpr RowSpec kBfd1ZRows[] = {
+inline constexpr RowEntry kBfd1ZRows[] = {
     once(24, kFirst, FirstSection, F::d1_forward2_b),
     nodes(25, kFirst, "b+1", "b+N", F::d1_backward2_i),
     nodes(26, kSecond, "b+1", "b+N-1", F::d2_central3_i),
@@ -141,14 +141,14 @@ inline constexpr RowSpec kBfd1ZRows[] = {
 };
 
 // "BFD2" along x (group 11, rows 32 to 38).
-inline constexpr FamilySpec kBfd2XFamilies[] = {
+inline constexpr FamilyEntry kBfd2XFamilies[] = {
     first(loops(along(Z, Nodes), along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
     second(loops(along(Y, Boundary), along(Z, Boundary)), loops(along(Y, Inner), along(Z, Inner)), BeforeLoops,
            bind(kValue, kDdx, kD2dx2, kUnbound)),
     integral(selectors("idx", "idxdy", "idxdz", "idxdydz"), loops(along(Z, Nodes), along(Y, Nodes)),
              bind(kValue, kUnbound, kUnbound, kIdx)),
 };
-inline constexpr RowSpec kBfd2XRows[] = {
+inline constexpr RowEntry kBfd2XRows[] = {
     once(32, kFirst, FirstSection, F::d1_forward3_b),
     once(33, kFirst, EverySection, F::d1_central3_b1),
     nodes(34, kFirst, "b+2", "b+N", F::d1_backward3_i),
@@ -159,7 +159,7 @@ inline constexpr RowSpec kBfd2XRows[] = {
 };
 
 // "BFD2" along y (group 12, rows 39 to 47).
-inline constexpr FamilySpec kBfd2YFamilies[] = {
+inline constexpr FamilyEntry kBfd2YFamilies[] = {
     first(loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
     second(loops(along(X, Boundary), along(Z, Boundary)), loops(along(X, Interior), along(Z, Inner)), BeforeLoops,
            bind(kValue, kDdy, kD2dy2, kUnbound)),
@@ -168,7 +168,7 @@ inline constexpr FamilySpec kBfd2YFamilies[] = {
     integral(selectors("idxdy", "idxdydz"), loops(along(Z, Nodes), along(X, FromOne)),
              bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
-inline constexpr RowSpec kBfd2YRows[] = {
+inline constexpr RowEntry kBfd2YRows[] = {
     once(39, kFirst, FirstSection, F::d1_forward3_b),
     once(40, kFirst, EverySection, F::d1_central3_b1),
     nodes(41, kFirst, "b+2", "b+N", F::d1_backward3_i),
@@ -181,7 +181,7 @@ inline constexpr RowSpec kBfd2YRows[] = {
 };
 
 // "BFD2" along z (group 13, rows 48 to 60).
-inline constexpr FamilySpec kBfd2ZFamilies[] = {
+inline constexpr FamilyEntry kBfd2ZFamilies[] = {
     first(loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kDdz, kUnbound, kUnbound)),
     second(loops(along(X, Boundary), along(Y, Boundary)), loops(along(X, Interior), along(Y, Interior)), BeforeLoops,
            bind(kValue, kDdz, kD2dz2, kUnbound)),
@@ -194,7 +194,7 @@ inline constexpr FamilySpec kBfd2ZFamilies[] = {
     integral(selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)),
              bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
 };
-inline constexpr RowSpec kBfd2ZRows[] = {
+inline constexpr RowEntry kBfd2ZRows[] = {
     once(48, kFirst, FirstSection, F::d1_forward3_b),
     once(49, kFirst, EverySection, F::d1_central3_b1),
     nodes(50, kFirst, "b+2", "b+N", F::d1_backward3_i),
@@ -211,14 +211,14 @@ inline constexpr RowSpec kBfd2ZRows[] = {
 };
 
 // "FFD1" along x (group 14, rows 61 to 66).
-inline constexpr FamilySpec kFfd1XFamilies[] = {
+inline constexpr FamilyEntry kFfd1XFamilies[] = {
     first(loops(along(Z, Nodes), along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
     second(loops(along(Z, Boundary), along(Y, Boundary)), loops(along(Z, Inner), along(Y, Inner)), BeforeLoops,
            bind(kValue, kDdx, kD2dx2, kUnbound)),
     integral(selectors("idx", "idxdy", "idxdz", "idxdydz"), loops(along(Z, Nodes), along(Y, Nodes)),
              bind(kValue, kUnbound, kUnbound, kIdx)),
 };
-inline constexpr RowSpec kFfd1XRows[] = {
+inline constexpr RowEntry kFfd1XRows[] = {
     once(61, kFirst, FirstSection, F::d1_forward2_b),
     nodes(62, kFirst, "b+1", "b+N-1", F::d1_forward2_i),
     once(63, kFirst, EverySection, F::d1_backward2_end),
@@ -228,7 +228,7 @@ inline constexpr RowSpec kFfd1XRows[] = {
 };
 
 // "FFD1" along y (group 15, rows 67 to 73).
-inline constexpr FamilySpec kFfd1YFamilies[] = {
+inline constexpr FamilyEntry kFfd1YFamilies[] = {
     first(loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
     second(loops(along(X, Boundary), along(Z, Boundary)), loops(along(X, Interior), along(Z, Inner)), BeforeLoops,
            bind(kValue, kDdy, kD2dy2, kUnbound)),
@@ -237,7 +237,7 @@ inline constexpr FamilySpec kFfd1YFamilies[] = {
     integral(selectors("idxdy", "idxdydz"), loops(along(Z, Nodes), along(X, FromOne)),
              bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
-inline constexpr RowSpec kFfd1YRows[] = {
+inline constexpr RowEntry kFfd1YRows[] = {
     once(67, kFirst, FirstSection, F::d1_forward2_b),
     nodes(68, kFirst, "b+1", "b+N-1", F::d1_forward2_i),
     once(69, kFirst, EverySection, F::d1_backward2_end),
@@ -248,7 +248,7 @@ inline constexpr RowSpec kFfd1YRows[] = {
 };
 
 // "FFD1" along z (group 16, rows 74 to 82).
-inline constexpr FamilySpec kFfd1ZFamilies[] = {
+inline constexpr FamilyEntry kFfd1ZFamilies[] = {
     first(loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kDdz, kUnbound, kUnbound)),
     second(loops(along(X, Boundary), along(Y, Boundary)), loops(along(X, Interior), along(Y, Interior)), BeforeLoops,
            bind(kValue, kDdz, kD2dz2, kUnbound)),
@@ -261,7 +261,7 @@ inline constexpr FamilySpec kFfd1ZFamilies[] = {
     integral(selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)),
              bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
 };
-inline constexpr RowSpec kFfd1ZRows[] = {
+inline constexpr RowEntry kFfd1ZRows[] = {
     once(74, kFirst, FirstSection, F::d1_forward2_b),
     nodes(75, kFirst, "b+1", "b+N-1", F::d1_forward2_i),
     once(76, kFirst, EverySection, F::d1_backward2_end),
@@ -274,14 +274,14 @@ inline constexpr RowSpec kFfd1ZRows[] = {
 };
 
 // "FFD2" along x (group 17, rows 83 to 90).
-inline constexpr FamilySpec kFfd2XFamilies[] = {
+inline constexpr FamilyEntry kFfd2XFamilies[] = {
     first(loops(along(Z, Nodes), along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
     second(loops(along(Y, Boundary), along(Z, Boundary)), loops(along(Y, Inner), along(Z, Inner)), BeforeLoops,
            bind(kValue, kDdx, kD2dx2, kUnbound)),
     integral(selectors("idx", "idxdy", "idxdz", "idxdydz"), loops(along(Z, Nodes), along(Y, Nodes)),
              bind(kValue, kUnbound, kUnbound, kIdx)),
 };
-inline constexpr RowSpec kFfd2XRows[] = {
+inline constexpr RowEntry kFfd2XRows[] = {
     once(83, kFirst, FirstSection, F::d1_forward3_b),
     nodes(84, kFirst, "b+1", "b+N-2", F::d1_forward3_i),
     once(85, kFirst, EverySection, F::d1_central3_end1),
@@ -293,7 +293,7 @@ inline constexpr RowSpec kFfd2XRows[] = {
 };
 
 // "FFD2" along y (group 18, rows 91 to 100).
-inline constexpr FamilySpec kFfd2YFamilies[] = {
+inline constexpr FamilyEntry kFfd2YFamilies[] = {
     first(loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
     second(loops(along(X, Boundary), along(Z, Boundary)), loops(along(X, Interior), along(Z, Inner)), BeforeLoops,
            bind(kValue, kDdy, kD2dy2, kUnbound)),
@@ -302,7 +302,7 @@ inline constexpr FamilySpec kFfd2YFamilies[] = {
     integral(selectors("idxdy", "idxdydz"), loops(along(Z, Nodes), along(X, FromOne)),
              bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
-inline constexpr RowSpec kFfd2YRows[] = {
+inline constexpr RowEntry kFfd2YRows[] = {
     once(91, kFirst, FirstSection, F::d1_forward3_b),
     nodes(92, kFirst, "b+1", "b+N-2", F::d1_forward3_i),
     once(93, kFirst, EverySection, F::d1_central3_end1),
@@ -316,7 +316,7 @@ inline constexpr RowSpec kFfd2YRows[] = {
 };
 
 // "FFD2" along z (group 19, rows 101 to 114).
-inline constexpr FamilySpec kFfd2ZFamilies[] = {
+inline constexpr FamilyEntry kFfd2ZFamilies[] = {
     first(loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kDdz, kUnbound, kUnbound)),
     second(loops(along(X, Boundary), along(Y, Boundary)), loops(along(X, Interior), along(Y, Interior)), BeforeLoops,
            bind(kValue, kDdz, kD2dz2, kUnbound)),
@@ -329,7 +329,7 @@ inline constexpr FamilySpec kFfd2ZFamilies[] = {
     integral(selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)),
              bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
 };
-inline constexpr RowSpec kFfd2ZRows[] = {
+inline constexpr RowEntry kFfd2ZRows[] = {
     once(101, kFirst, FirstSection, F::d1_forward3_b),
     nodes(102, kFirst, "b+1", "b+N-2", F::d1_forward3_i),
     once(103, kFirst, EverySection, F::d1_central3_end1),
@@ -347,14 +347,14 @@ inline constexpr RowSpec kFfd2ZRows[] = {
 };
 
 // "CFD2" along x (group 20, rows 115 to 121).
-inline constexpr FamilySpec kCfd2XFamilies[] = {
+inline constexpr FamilyEntry kCfd2XFamilies[] = {
     first(loops(along(Z, Nodes), along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
     second(loops(along(Y, Boundary), along(Z, Boundary)), loops(along(Y, Inner), along(Z, Inner)), BeforeLoops,
            bind(kValue, kDdx, kD2dx2, kUnbound)),
     integral(selectors("idx", "idxdy", "idxdz", "idxdydz"), loops(along(Z, Nodes), along(Y, Nodes)),
              bind(kValue, kUnbound, kUnbound, kIdx)),
 };
-inline constexpr RowSpec kCfd2XRows[] = {
+inline constexpr RowEntry kCfd2XRows[] = {
     once(115, kFirst, FirstSection, F::d1_forward3_b),
     nodes(116, kFirst, "b+1", "b+N-1", F::d1_central3_i),
     once(117, kFirst, EverySection, F::d1_backward3_end),
@@ -365,7 +365,7 @@ inline constexpr RowSpec kCfd2XRows[] = {
 };
 
 // "CFD2" along y (group 21, rows 122 to 130).
-inline constexpr FamilySpec kCfd2YFamilies[] = {
+inline constexpr FamilyEntry kCfd2YFamilies[] = {
     first(loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
     second(loops(along(X, Boundary), along(Z, Boundary)), loops(along(X, Interior), along(Z, Inner)), BeforeLoops,
            bind(kValue, kDdy, kD2dy2, kUnbound)),
@@ -374,7 +374,7 @@ inline constexpr FamilySpec kCfd2YFamilies[] = {
     integral(selectors("idxdy", "idxdydz"), loops(along(Z, Nodes), along(X, FromOne)),
              bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
-inline constexpr RowSpec kCfd2YRows[] = {
+inline constexpr RowEntry kCfd2YRows[] = {
     once(122, kFirst, FirstSection, F::d1_forward3_b),
     nodes(123, kFirst, "b+1", "b+N-1", F::d1_central3_i),
     once(124, kFirst, EverySection, F::d1_backward3_end),
@@ -387,7 +387,7 @@ inline constexpr RowSpec kCfd2YRows[] = {
 };
 
 // "CFD2" along z (group 22, rows 131 to 143).
-inline constexpr FamilySpec kCfd2ZFamilies[] = {
+inline constexpr FamilyEntry kCfd2ZFamilies[] = {
     first(loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kDdz, kUnbound, kUnbound)),
     second(loops(along(X, Boundary), along(Y, Boundary)), loops(along(X, Interior), along(Y, Interior)), BeforeLoops,
            bind(kValue, kDdz, kD2dz2, kUnbound)),
@@ -400,7 +400,7 @@ inline constexpr FamilySpec kCfd2ZFamilies[] = {
     integral(selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)),
              bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
 };
-inline constexpr RowSpec kCfd2ZRows[] = {
+inline constexpr RowEntry kCfd2ZRows[] = {
     once(131, kFirst, FirstSection, F::d1_forward3_b),
     nodes(132, kFirst, "b+1", "b+N-1", F::d1_central3_i),
     once(133, kFirst, EverySection, F::d1_backward3_end),
@@ -417,14 +417,14 @@ inline constexpr RowSpec kCfd2ZRows[] = {
 };
 
 // "CFD4" along x (group 23, rows 144 to 156).
-inline constexpr FamilySpec kCfd4XFamilies[] = {
+inline constexpr FamilyEntry kCfd4XFamilies[] = {
     first(loops(along(Z, Nodes), along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
     second(loops(along(Y, Boundary), along(Z, Boundary)), loops(along(Y, Inner), along(Z, Inner)), BeforeLoops,
            bind(kValue, kDdx, kD2dx2, kUnbound)),
     integral(selectors("idx", "idxdy", "idxdz", "idxdydz"), loops(along(Z, Nodes), along(Y, Nodes)),
              bind(kValue, kUnbound, kUnbound, kIdx)),
 };
-inline constexpr RowSpec kCfd4XRows[] = {
+inline constexpr RowEntry kCfd4XRows[] = {
     once(144, kFirst, FirstSection, F::d1_five_b),
     once(145, kFirst, EverySection, F::d1_five_b1),
     nodes(146, kFirst, "b+2", "b+N-2", F::d1_five_central_i),
@@ -441,7 +441,7 @@ inline constexpr RowSpec kCfd4XRows[] = {
 };
 
 // "CFD4" along y (group 24, rows 157 to 173).
-inline constexpr FamilySpec kCfd4YFamilies[] = {
+inline constexpr FamilyEntry kCfd4YFamilies[] = {
     first(loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
     second(loops(along(X, Boundary), along(Z, Boundary)), loops(along(X, Interior), along(Z, Inner)), BeforeLoops,
            bind(kValue, kDdy, kD2dy2, kUnbound)),
@@ -450,7 +450,7 @@ inline constexpr FamilySpec kCfd4YFamilies[] = {
     integral(selectors("idxdy", "idxdydz"), loops(along(Z, Nodes), along(X, FromOne)),
              bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
-inline constexpr RowSpec kCfd4YRows[] = {
+inline constexpr RowEntry kCfd4YRows[] = {
     once(157, kFirst, FirstSection, F::d1_five_b),
     once(158, kFirst, EverySection, F::d1_five_b1),
     nodes(159, kFirst, "b+2", "b+N-2", F::d1_five_central_i),
@@ -471,7 +471,7 @@ inline constexpr RowSpec kCfd4YRows[] = {
 };
 
 // "CFD4" along z (group 25, rows 174 to 198).
-inline constexpr FamilySpec kCfd4ZFamilies[] = {
+inline constexpr FamilyEntry kCfd4ZFamilies[] = {
     first(loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kDdz, kUnbound, kUnbound)),
     second(loops(along(X, Boundary), along(Y, Boundary)), loops(along(X, Interior), along(Y, Interior)), BeforeLoops,
            bind(kValue, kDdz, kD2dz2, kUnbound)),
@@ -484,7 +484,7 @@ inline constexpr FamilySpec kCfd4ZFamilies[] = {
     integral(selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)),
              bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
 };
-inline constexpr RowSpec kCfd4ZRows[] = {
+inline constexpr RowEntry kCfd4ZRows[] = {
     once(174, kFirst, FirstSection, F::d1_five_b),
     once(175, kFirst, EverySection, F::d1_five_b1),
     nodes(176, kFirst, "b+2", "b+N-2", F::d1_five_central_i),
@@ -513,14 +513,14 @@ inline constexpr RowSpec kCfd4ZRows[] = {
 };
 
 // "UBFD4" along x (group 26, rows 199 to 211).
-inline constexpr FamilySpec kUbfd4XFamilies[] = {
+inline constexpr FamilyEntry kUbfd4XFamilies[] = {
     first(loops(along(Y, Nodes), along(Z, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
     second(loops(along(Y, Boundary), along(Z, Boundary)), loops(along(Y, Inner), along(Z, Inner)), BeforeLoops,
            bind(kValue, kDdx, kD2dx2, kUnbound)),
     integral(selectors("idx", "idxdy", "idxdz", "idxdydz"), loops(along(Z, Nodes), along(Y, Nodes)),
              bind(kValue, kUnbound, kUnbound, kIdx)),
 };
-inline constexpr RowSpec kUbfd4XRows[] = {
+inline constexpr RowEntry kUbfd4XRows[] = {
     once(199, kFirst, FirstSection, F::d1_five_b),
     once(200, kFirst, EverySection, F::d1_five_b1),
     once(201, kFirst, EverySection, F::d1_five_central_b2),
@@ -537,7 +537,7 @@ inline constexpr RowSpec kUbfd4XRows[] = {
 };
 
 // "UBFD4" along y (group 27, rows 212 to 228).
-inline constexpr FamilySpec kUbfd4YFamilies[] = {
+inline constexpr FamilyEntry kUbfd4YFamilies[] = {
     first(loops(along(X, Nodes), along(Z, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
     second(loops(along(X, Boundary), along(Z, Boundary)), loops(along(X, Interior), along(Z, Inner)), BeforeLoops,
            bind(kValue, kDdy, kD2dy2, kUnbound)),
@@ -546,7 +546,7 @@ inline constexpr FamilySpec kUbfd4YFamilies[] = {
     integral(selectors("idxdy", "idxdydz"), loops(along(Z, Nodes), along(X, FromOne)),
              bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
-inline constexpr RowSpec kUbfd4YRows[] = {
+inline constexpr RowEntry kUbfd4YRows[] = {
     once(212, kFirst, FirstSection, F::d1_five_b),
     once(213, kFirst, EverySection, F::d1_five_b1),
     once(214, kFirst, EverySection, F::d1_five_central_b2),
@@ -567,7 +567,7 @@ inline constexpr RowSpec kUbfd4YRows[] = {
 };
 
 // "UBFD4" along z (group 28, rows 229 to 253).
-inline constexpr FamilySpec kUbfd4ZFamilies[] = {
+inline constexpr FamilyEntry kUbfd4ZFamilies[] = {
     first(loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kDdz, kUnbound, kUnbound)),
     second(loops(along(X, Boundary), along(Y, Boundary)), loops(along(X, Interior), along(Y, Interior)), BeforeLoops,
            bind(kValue, kDdz, kD2dz2, kUnbound)),
@@ -580,7 +580,7 @@ inline constexpr FamilySpec kUbfd4ZFamilies[] = {
     integral(selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)),
              bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
 };
-inline constexpr RowSpec kUbfd4ZRows[] = {
+inline constexpr RowEntry kUbfd4ZRows[] = {
     once(229, kFirst, FirstSection, F::d1_five_b),
     once(230, kFirst, EverySection, F::d1_five_b1),
     once(231, kFirst, EverySection, F::d1_five_central_b2),
@@ -609,14 +609,14 @@ inline constexpr RowSpec kUbfd4ZRows[] = {
 };
 
 // "OCFE2" along x (group 29, rows 254 to 260).
-inline constexpr FamilySpec kOcfe2XFamilies[] = {
+inline constexpr FamilyEntry kOcfe2XFamilies[] = {
     first(loops(along(Z, Nodes), along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
     second(loops(along(Y, Boundary), along(Z, Boundary)), loops(along(Y, Inner), along(Z, Inner)), BeforeLoops,
            bind(kValue, kDdx, kD2dx2, kUnbound)),
     integral(selectors("idx", "idxdy", "idxdz", "idxdydz"), loops(along(Z, Nodes), along(Y, Nodes)),
              bind(kValue, kUnbound, kUnbound, kIdx)),
 };
-inline constexpr RowSpec kOcfe2XRows[] = {
+inline constexpr RowEntry kOcfe2XRows[] = {
     once(254, kFirst, FirstSection, F::ocfe2_d1_b),
     once(255, kFirst, Element, F::ocfe2_d1_j1),
     once(256, kFirst, Element, F::ocfe2_d1_j2),
@@ -627,7 +627,7 @@ inline constexpr RowSpec kOcfe2XRows[] = {
 };
 
 // "OCFE2" along y (group 30, rows 261 to 269).
-inline constexpr FamilySpec kOcfe2YFamilies[] = {
+inline constexpr FamilyEntry kOcfe2YFamilies[] = {
     first(loops(along(X, Nodes), along(Z, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
     second(loops(along(X, Boundary), along(Z, Boundary)), loops(along(X, Interior), along(Z, Inner)), BeforeLoops,
            bind(kValue, kDdy, kD2dy2, kUnbound)),
@@ -636,7 +636,7 @@ inline constexpr FamilySpec kOcfe2YFamilies[] = {
     integral(selectors("idxdy", "idxdydz"), loops(along(Z, Nodes), along(X, FromOne)),
              bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
-inline constexpr RowSpec kOcfe2YRows[] = {
+inline constexpr RowEntry kOcfe2YRows[] = {
     once(261, kFirst, FirstSection, F::ocfe2_d1_b),
     once(262, kFirst, Element, F::ocfe2_d1_j1),
     once(263, kFirst, Element, F::ocfe2_d1_j2),
@@ -649,7 +649,7 @@ inline constexpr RowSpec kOcfe2YRows[] = {
 };
 
 // "OCFE2" along z (group 31, rows 270 to 282).
-inline constexpr FamilySpec kOcfe2ZFamilies[] = {
+inline constexpr FamilyEntry kOcfe2ZFamilies[] = {
     first(loops(along(X, Nodes), along(Y, Nodes)), bind(kValue, kDdz, kUnbound, kUnbound)),
     second(loops(along(X, Boundary), along(Y, Boundary)), loops(along(X, Interior), along(Y, Interior)), BeforeLoops,
            bind(kValue, kDdz, kD2dz2, kUnbound)),
@@ -662,7 +662,7 @@ inline constexpr FamilySpec kOcfe2ZFamilies[] = {
     integral(selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)),
              bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
 };
-inline constexpr RowSpec kOcfe2ZRows[] = {
+inline constexpr RowEntry kOcfe2ZRows[] = {
     once(270, kFirst, FirstSection, F::ocfe2_d1_b),
     once(271, kFirst, Element, F::ocfe2_d1_j1),
     once(272, kFirst, Element, F::ocfe2_d1_j2),
@@ -679,14 +679,14 @@ inline constexpr RowSpec kOcfe2ZRows[] = {
 };
 
 // "OCFE3" along x (group 32, rows 283 to 292).
-inline constexpr FamilySpec kOcfe3XFamilies[] = {
+inline constexpr FamilyEntry kOcfe3XFamilies[] = {
     first(loops(along(Y, Nodes), along(Z, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
     second(loops(along(Y, Boundary), along(Z, Boundary)), loops(along(Y, Inner), along(Z, Inner)), BeforeLoops,
            bind(kValue, kDdx, kD2dx2, kUnbound)),
     integral(selectors("idx", "idxdy", "idxdz", "idxdydz"), loops(along(Z, Nodes), along(Y, Nodes)),
              bind(kValue, kUnbound, kUnbound, kIdx)),
 };
-inline constexpr RowSpec kOcfe3XRows[] = {
+inline constexpr RowEntry kOcfe3XRows[] = {
     once(283, kFirst, FirstSection, F::ocfe3_d1_b),
     once(284, kFirst, Element, F::ocfe3_d1_j1),
     once(285, kFirst, Element, F::ocfe3_d1_j2),
@@ -700,7 +700,7 @@ inline constexpr RowSpec kOcfe3XRows[] = {
 };
 
 // "OCFE3" along y (group 33, rows 293 to 305).
-inline constexpr FamilySpec kOcfe3YFamilies[] = {
+inline constexpr FamilyEntry kOcfe3YFamilies[] = {
     first(loops(along(X, Nodes), along(Z, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
     second(loops(along(X, Boundary), along(Z, Boundary)), loops(along(X, Interior), along(Z, Inner)), BeforeLoops,
            bind(kValue, kDdy, kD2dy2, kUnbound)),
@@ -709,7 +709,7 @@ inline constexpr FamilySpec kOcfe3YFamilies[] = {
     integral(selectors("idxdy", "idxdydz"), loops(along(Z, Nodes), along(X, FromOne)),
              bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
-inline constexpr RowSpec kOcfe3YRows[] = {
+inline constexpr RowEntry kOcfe3YRows[] = {
     once(293, kFirst, FirstSection, F::ocfe3_d1_b),
     once(294, kFirst, Element, F::ocfe3_d1_j1),
     once(295, kFirst, Element, F::ocfe3_d1_j2),
@@ -726,7 +726,7 @@ inline constexpr RowSpec kOcfe3YRows[] = {
 };
 
 // "OCFE3" along z (group 34, rows 306 to 324).
-inline constexpr FamilySpec kOcfe3ZFamilies[] = {
+inline constexpr FamilyEntry kOcfe3ZFamilies[] = {
     first(loops(along(X, Nodes), along(Y, Nodes)), bind(kValue, kDdz, kUnbound, kUnbound)),
     second(loops(along(X, Boundary), along(Y, Boundary)), loops(along(X, Interior), along(Y, Interior)), BeforeLoops,
            bind(kValue, kDdz, kD2dz2, kUnbound)),
@@ -739,7 +739,7 @@ inline constexpr FamilySpec kOcfe3ZFamilies[] = {
     integral(selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)),
              bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
 };
-inline constexpr RowSpec kOcfe3ZRows[] = {
+inline constexpr RowEntry kOcfe3ZRows[] = {
     once(306, kFirst, FirstSection, F::ocfe3_d1_b),
     once(307, kFirst, Element, F::ocfe3_d1_j1),
     once(308, kFirst, Element, F::ocfe3_d1_j2),
@@ -762,14 +762,14 @@ inline constexpr RowSpec kOcfe3ZRows[] = {
 };
 
 // "OCFE4" along x (group 35, rows 325 to 337).
-inline constexpr FamilySpec kOcfe4XFamilies[] = {
+inline constexpr FamilyEntry kOcfe4XFamilies[] = {
     first(loops(along(Y, Nodes), along(Z, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
     second(loops(along(Y, Boundary), along(Z, Boundary)), loops(along(Y, Inner), along(Z, Inner)), BeforeLoops,
            bind(kValue, kDdx, kD2dx2, kUnbound)),
     integral(selectors("idx", "idxdy", "idxdz", "idxdydz"), loops(along(Z, Nodes), along(Y, Nodes)),
              bind(kValue, kUnbound, kUnbound, kIdx)),
 };
-inline constexpr RowSpec kOcfe4XRows[] = {
+inline constexpr RowEntry kOcfe4XRows[] = {
     once(325, kFirst, FirstSection, F::ocfe4_d1_b),
     once(326, kFirst, Element, F::ocfe4_d1_j1),
     once(327, kFirst, Element, F::ocfe4_d1_j2),
@@ -786,7 +786,7 @@ inline constexpr RowSpec kOcfe4XRows[] = {
 };
 
 // "OCFE4" along y (group 36, rows 338 to 354).
-inline constexpr FamilySpec kOcfe4YFamilies[] = {
+inline constexpr FamilyEntry kOcfe4YFamilies[] = {
     first(loops(along(X, Nodes), along(Z, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
     second(loops(along(X, Boundary), along(Z, Boundary)), loops(along(X, Interior), along(Z, Inner)), BeforeLoops,
            bind(kValue, kDdy, kD2dy2, kUnbound)),
@@ -795,7 +795,7 @@ inline constexpr FamilySpec kOcfe4YFamilies[] = {
     integral(selectors("idxdy", "idxdydz"), loops(along(Z, Nodes), along(X, FromOne)),
              bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
-inline constexpr RowSpec kOcfe4YRows[] = {
+inline constexpr RowEntry kOcfe4YRows[] = {
     once(338, kFirst, FirstSection, F::ocfe4_d1_b),
     once(339, kFirst, Element, F::ocfe4_d1_j1),
     once(340, kFirst, Element, F::ocfe4_d1_j2),
@@ -816,7 +816,7 @@ inline constexpr RowSpec kOcfe4YRows[] = {
 };
 
 // "OCFE4" along z (group 37, rows 355 to 379).
-inline constexpr FamilySpec kOcfe4ZFamilies[] = {
+inline constexpr FamilyEntry kOcfe4ZFamilies[] = {
     first(loops(along(X, Nodes), along(Y, Nodes)), bind(kValue, kDdz, kUnbound, kUnbound)),
     second(loops(along(X, Boundary), along(Y, Boundary)), loops(along(X, Interior), along(Y, Interior)), BeforeLoops,
            bind(kValue, kDdz, kD2dz2, kUnbound)),
@@ -829,7 +829,7 @@ inline constexpr FamilySpec kOcfe4ZFamilies[] = {
     integral(selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)),
              bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
 };
-inline constexpr RowSpec kOcfe4ZRows[] = {
+inline constexpr RowEntry kOcfe4ZRows[] = {
     once(355, kFirst, FirstSection, F::ocfe4_d1_b),
     once(356, kFirst, Element, F::ocfe4_d1_j1),
     once(357, kFirst, Element, F::ocfe4_d1_j2),
@@ -858,7 +858,7 @@ inline constexpr RowSpec kOcfe4ZRows[] = {
 };
 
 // The method blocks in the order in which they are tested.
-inline constexpr BlockSpec kBlocks[] = {
+inline constexpr MethodBlock kBlocks[] = {
     {"BFD1", X, 8, Nesting::SectionsInFamilies, kBfd1XFamilies, kBfd1XRows},
     {"BFD1", Y, 9, Nesting::SectionsInFamilies, kBfd1YFamilies, kBfd1YRows},
     {"BFD1", Z, 10, Nesting::SectionsInFamilies, kBfd1ZFamilies, kBfd1ZRows},
@@ -893,10 +893,10 @@ inline constexpr BlockSpec kBlocks[] = {
 
 }  // namespace table
 
-inline constexpr DistributionSpec kSpec{3, 14, table::kStarts, table::kBlocks};
+inline constexpr DistributionTable kTable{3, 14, table::kStarts, table::kBlocks};
 
 namespace detail {
-inline constexpr auto kPlan = buildPlan<kSpec>();
+inline constexpr auto kPlan = buildPlan<kTable>();
 }  // namespace detail
 
 // The plan of all 379 rows.

@@ -43,15 +43,15 @@ public:
     // With out == nullptr the builder only counts the steps.
     constexpr PlanBuilder(PlanNode* out, std::size_t capacity) : out_(out), capacity_(capacity) {}
 
-    constexpr void build(const DistributionSpec& spec) {
-        spec_ = &spec;
+    constexpr void build(const DistributionTable& table) {
+        table_ = &table;
         int expected = 1;
         std::size_t guardAt = 0;
         bool guardOpen = false;
-        for (std::size_t k = 0; k < spec.starts.size(); ++k) {
-            const StartSpec& start = spec.starts[k];
+        for (std::size_t k = 0; k < table.starts.size(); ++k) {
+            const StartRow& start = table.starts[k];
             if (start.number != expected++) fail(start.number);
-            if (!guardOpen || !sameSelectors(start.selectors, spec.starts[k - 1].selectors)) {
+            if (!guardOpen || !sameSelectors(start.selectors, table.starts[k - 1].selectors)) {
                 if (guardOpen) close(guardAt);
                 guardAt = open(integralGuard(start.selectors));
                 guardOpen = true;
@@ -62,8 +62,8 @@ public:
             closeLoops(loops, start.loops);
         }
         if (guardOpen) close(guardAt);
-        for (const BlockSpec& block : spec.blocks) {
-            for (const RowSpec& r : block.rows) {
+        for (const MethodBlock& block : table.blocks) {
+            for (const RowEntry& r : block.rows) {
                 if (r.number != expected++) fail(r.number);
             }
             addBlock(block);
@@ -77,7 +77,7 @@ private:
     PlanNode* out_;
     std::size_t capacity_;
     std::size_t size_ = 0;
-    const DistributionSpec* spec_ = nullptr;
+    const DistributionTable* table_ = nullptr;
 
     static void fail(int where) { distribution_description_is_inconsistent(where); }
 
@@ -121,7 +121,7 @@ private:
         std::uint32_t seen = 1u << rowAxis;
         for (std::size_t k = 0; k < loops.count; ++k) {
             const AxisLoop& l = loops.loop[k];
-            if (l.axis >= spec_->axes || (seen & (1u << l.axis)) != 0) fail(where);
+            if (l.axis >= table_->axes || (seen & (1u << l.axis)) != 0) fail(where);
             seen |= 1u << l.axis;
             PlanNode n;
             n.axis = l.axis;
@@ -149,7 +149,7 @@ private:
             }
             open(n);
         }
-        if (seen != (1u << spec_->axes) - 1) fail(where);
+        if (seen != (1u << table_->axes) - 1) fail(where);
         return first;
     }
     constexpr void closeLoops(std::size_t first, const Loops& loops) {
@@ -163,7 +163,7 @@ private:
             const Item& term = f.term(t);
             if (term.role == Role::Step) continue;
             const std::uint8_t array = binding.arrays[static_cast<std::size_t>(term.role)];
-            if (array == kUnbound || array >= spec_->arrays) fail(number);
+            if (array == kUnbound || array >= table_->arrays) fail(number);
         }
         PlanNode n = step(Step::Row, axis, group);
         n.row = number;
@@ -172,7 +172,7 @@ private:
         push(n);
     }
 
-    constexpr PlanNode familyGuard(const FamilySpec& f, std::uint8_t axis) const {
+    constexpr PlanNode familyGuard(const FamilyEntry& f, std::uint8_t axis) const {
         switch (f.kind) {
             case FamilyKind::First: return step(Step::IfOrderAbove, axis, 0);
             case FamilyKind::Second: return step(Step::IfOrderAbove, axis, 1);
@@ -182,15 +182,15 @@ private:
         return integralGuard(f.selectors);
     }
 
-    static constexpr bool isElementRow(const RowSpec& r) { return r.runs == Runs::Element || r.runs == Runs::Junction; }
-    static constexpr bool isJunctionRow(const RowSpec& r) { return r.runs == Runs::LaterSections || r.runs == Runs::Junction; }
+    static constexpr bool isElementRow(const RowEntry& r) { return r.runs == Runs::Element || r.runs == Runs::Junction; }
+    static constexpr bool isJunctionRow(const RowEntry& r) { return r.runs == Runs::LaterSections || r.runs == Runs::Junction; }
 
-    constexpr void addBlockRow(const BlockSpec& block, const RowSpec& r) {
+    constexpr void addBlockRow(const MethodBlock& block, const RowEntry& r) {
         addRow(r.number, block.group, block.axis, block.families[r.family].binding, *r.formula, 1);
     }
 
     // A row that runs once per section, or in its own node loop.
-    constexpr void addSectionRow(const BlockSpec& block, const RowSpec& r) {
+    constexpr void addSectionRow(const MethodBlock& block, const RowEntry& r) {
         switch (r.runs) {
             case Runs::FirstSection:
             case Runs::LaterSections: {
@@ -226,8 +226,8 @@ private:
 
     // The rows of family f inside one section (and, for a collocation second-derivative family,
     // inside one element), in table order.
-    constexpr void addSectionRows(const BlockSpec& block, std::uint8_t family) {
-        const FamilySpec& f = block.families[family];
+    constexpr void addSectionRows(const MethodBlock& block, std::uint8_t family) {
+        const FamilyEntry& f = block.families[family];
         const auto rows = block.rows;
         std::size_t k = 0;
         while (k < rows.size() && rows[k].family != family) ++k;
@@ -289,10 +289,10 @@ private:
         if (collocation) closeElements(e);
     }
 
-    constexpr void addBlock(const BlockSpec& block) {
-        if (block.axis >= spec_->axes || block.families.empty()) fail(0);
+    constexpr void addBlock(const MethodBlock& block) {
+        if (block.axis >= table_->axes || block.families.empty()) fail(0);
         for (std::size_t k = 0; k < block.rows.size(); ++k) {
-            const RowSpec& r = block.rows[k];
+            const RowEntry& r = block.rows[k];
             if (r.family >= block.families.size() || (k > 0 && r.family < block.rows[k - 1].family)) fail(r.number);
         }
         const std::size_t method = open(step(Step::IfMethod, block.axis));
@@ -309,7 +309,7 @@ private:
             close(s);
         } else {
             for (std::uint8_t f = 0; f < families; ++f) {
-                const FamilySpec& family = block.families[f];
+                const FamilyEntry& family = block.families[f];
                 const std::size_t g = open(familyGuard(family, block.axis));
                 std::size_t l = 0;
                 if (family.kind != FamilyKind::Second) l = openLoops(family.loops, block.axis, 0);
@@ -327,9 +327,9 @@ private:
 }  // namespace detail
 
 // The number of steps the plan of a description holds.
-consteval std::size_t planSize(const DistributionSpec& spec) {
+consteval std::size_t planSize(const DistributionTable& table) {
     detail::PlanBuilder counter(nullptr, 1u << 16);
-    counter.build(spec);
+    counter.build(table);
     return counter.size();
 }
 
@@ -340,11 +340,11 @@ struct Plan {
 };
 
 // The plan of a description, made when the library is built.
-template <const DistributionSpec& Spec>
-consteval Plan<planSize(Spec)> buildPlan() {
-    Plan<planSize(Spec)> plan;
+template <const DistributionTable& Table>
+consteval Plan<planSize(Table)> buildPlan() {
+    Plan<planSize(Table)> plan;
     detail::PlanBuilder builder(plan.nodes.data(), plan.nodes.size());
-    builder.build(Spec);
+    builder.build(Table);
     return plan;
 }
 

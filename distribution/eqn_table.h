@@ -89,7 +89,7 @@ enum class FamilyKind : std::uint8_t {
 // or inside the innermost of them (tested on every pass). Both declare the same equations.
 enum class GuardAt : std::uint8_t { BeforeLoops, InsideLoops };
 
-struct FamilySpec {
+struct FamilyEntry {
     FamilyKind kind = FamilyKind::First;
     Selectors selectors{};      // Integral
     Loops loops{};              // First, Integral: outside the section loop; Second: around the
@@ -99,12 +99,12 @@ struct FamilySpec {
     Binding binding{};
 };
 
-consteval FamilySpec first(Loops other, Binding b) { return FamilySpec{FamilyKind::First, {}, other, {}, GuardAt::BeforeLoops, b}; }
-consteval FamilySpec second(Loops boundary, Loops junction, GuardAt guard, Binding b) {
-    return FamilySpec{FamilyKind::Second, {}, boundary, junction, guard, b};
+consteval FamilyEntry first(Loops other, Binding b) { return FamilyEntry{FamilyKind::First, {}, other, {}, GuardAt::BeforeLoops, b}; }
+consteval FamilyEntry second(Loops boundary, Loops junction, GuardAt guard, Binding b) {
+    return FamilyEntry{FamilyKind::Second, {}, boundary, junction, guard, b};
 }
-consteval FamilySpec integral(Selectors s, Loops other, Binding b) {
-    return FamilySpec{FamilyKind::Integral, s, other, {}, GuardAt::BeforeLoops, b};
+consteval FamilyEntry integral(Selectors s, Loops other, Binding b) {
+    return FamilyEntry{FamilyKind::Integral, s, other, {}, GuardAt::BeforeLoops, b};
 }
 
 // Where a row runs inside its family's section loop.
@@ -117,7 +117,7 @@ enum class Runs : std::uint8_t {
     Junction,       // per element, when j != 0 and the axis's highest order is 2 (collocation)
 };
 
-struct RowSpec {
+struct RowEntry {
     std::uint16_t number = 0;
     std::uint8_t family = 0;  // index into its block's families
     Runs runs = Runs::EverySection;
@@ -126,27 +126,27 @@ struct RowSpec {
     const Formula* formula = nullptr;
 };
 
-consteval RowSpec once(std::uint16_t n, std::uint8_t family, Runs r, const Formula& f) { return RowSpec{n, family, r, {}, {}, &f}; }
-consteval RowSpec nodes(std::uint16_t n, std::uint8_t family, std::string_view lo, std::string_view hi, const Formula& f) {
-    return RowSpec{n, family, Runs::Nodes, index(lo), index(hi), &f};
+consteval RowEntry once(std::uint16_t n, std::uint8_t family, Runs r, const Formula& f) { return RowEntry{n, family, r, {}, {}, &f}; }
+consteval RowEntry nodes(std::uint16_t n, std::uint8_t family, std::string_view lo, std::string_view hi, const Formula& f) {
+    return RowEntry{n, family, Runs::Nodes, index(lo), index(hi), &f};
 }
 
 // How a block nests its section loop: inside each family (the other axes' loops between), or
 // around all of its families (the one-dimensional collocation blocks).
 enum class Nesting : std::uint8_t { SectionsInFamilies, FamiliesInSections };
 
-struct BlockSpec {
+struct MethodBlock {
     const char* method = nullptr;
     std::uint8_t axis = 0;
     std::int32_t group = 0;
     Nesting nesting = Nesting::SectionsInFamilies;
-    std::span<const FamilySpec> families{};
-    std::span<const RowSpec> rows{};
+    std::span<const FamilyEntry> families{};
+    std::span<const RowEntry> rows{};
 };
 
 // An integral-start row: op1(I(0)) along its axis, for every pass of its loops over the other
 // axes. Consecutive start rows with the same selectors share one guard.
-struct StartSpec {
+struct StartRow {
     std::uint16_t number = 0;
     std::int32_t group = 0;
     Selectors selectors{};
@@ -155,11 +155,11 @@ struct StartSpec {
     Loops loops{};
 };
 
-struct DistributionSpec {
+struct DistributionTable {
     std::uint8_t axes = 1;
     std::uint8_t arrays = 0;
-    std::span<const StartSpec> starts{};
-    std::span<const BlockSpec> blocks{};
+    std::span<const StartRow> starts{};
+    std::span<const MethodBlock> blocks{};
 };
 
 }  // namespace morvane::eqn

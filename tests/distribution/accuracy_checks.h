@@ -19,8 +19,8 @@ namespace morvane::eqn::testing {
 
 // The formula of row k of the one-dimensional table.
 inline const Formula& formulaOfRow(int row) {
-    for (const BlockSpec& b : d1::kBlocks) {
-        for (const RowSpec& r : b.rows) {
+    for (const MethodBlock& b : d1::kBlocks) {
+        for (const RowEntry& r : b.rows) {
             if (r.number == row) return *r.formula;
         }
     }
@@ -107,9 +107,9 @@ void expectPolynomialExactness(const std::string& label, const std::string& meth
         ++checked[e.row];
     }
     // Every row of the block was met (junction rows included).
-    for (const BlockSpec& b : d1::kBlocks) {
+    for (const MethodBlock& b : d1::kBlocks) {
         if (std::string(b.method) != method) continue;
-        for (const RowSpec& r : b.rows) EXPECT_GT(checked[r.number], 0) << label << " TQ_Eqn" << r.number;
+        for (const RowEntry& r : b.rows) EXPECT_GT(checked[r.number], 0) << label << " TQ_Eqn" << r.number;
     }
 }
 
@@ -156,9 +156,9 @@ void expectConvergence(const std::string& label, const Levels& plan, Make make) 
     }
     // Every first-derivative row of the block, junction rows included, was measured.
     int firstDerivativeRows = 0;
-    for (const BlockSpec& b : d1::kBlocks) {
+    for (const MethodBlock& b : d1::kBlocks) {
         if (std::string(b.method) != plan.method) continue;
-        for (const RowSpec& r : b.rows) firstDerivativeRows += r.formula->term(0).role == Role::Derivative ? 1 : 0;
+        for (const RowEntry& r : b.rows) firstDerivativeRows += r.formula->term(0).role == Role::Derivative ? 1 : 0;
     }
     EXPECT_EQ(static_cast<int>(errors.size()), firstDerivativeRows) << label;
     for (const auto& [row, errs] : errors) {

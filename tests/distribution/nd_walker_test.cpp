@@ -299,9 +299,9 @@ std::map<std::string, std::vector<int>> termsPerMethod(int& rows, int& terms) {
     // An integral start has one term.
     rows = static_cast<int>(DistributionOf<D>::description().starts.size());
     terms = rows;
-    for (const BlockSpec& b : DistributionOf<D>::description().blocks) {
+    for (const MethodBlock& b : DistributionOf<D>::description().blocks) {
         int sum = 0;
-        for (const RowSpec& r : b.rows) sum += r.formula->termCount;
+        for (const RowEntry& r : b.rows) sum += r.formula->termCount;
         out[b.method].push_back(sum);
         rows += static_cast<int>(b.rows.size());
         terms += sum;
@@ -331,10 +331,10 @@ TEST(Tables, TermsOfTheThreeDimensionalRows) {
     const Terms expected[] = {{"OCFE3", {}, 6}, {"UBFD4", {201, 214, 231}, 7}, {"OCFE4", {327, 340, 357}, 7}};
     for (const Terms& m : expected) {
         int blocks = 0;
-        for (const BlockSpec& b : d3::kSpec.blocks) {
+        for (const MethodBlock& b : d3::kTable.blocks) {
             if (std::string(b.method) != m.method) continue;
             ++blocks;
-            for (const RowSpec& r : b.rows) {
+            for (const RowEntry& r : b.rows) {
                 EXPECT_EQ(r.formula->termCount, m.sixTerms.count(r.number) ? 6 : m.others) << "TQ_Eqn" << r.number;
             }
         }

@@ -64,10 +64,10 @@ struct Numbering {
 // The polynomial degree equation `row` of a distribution over `axes` axes is exact for, as its
 // formula in the catalogue states it.
 inline int formulaDegree(int axes, int row) {
-    const std::span<const BlockSpec> blocks = axes == 2 ? std::span<const BlockSpec>(d2::table::kBlocks)
-                                                        : std::span<const BlockSpec>(d3::table::kBlocks);
-    for (const BlockSpec& b : blocks)
-        for (const RowSpec& r : b.rows)
+    const std::span<const MethodBlock> blocks = axes == 2 ? std::span<const MethodBlock>(d2::table::kBlocks)
+                                                        : std::span<const MethodBlock>(d3::table::kBlocks);
+    for (const MethodBlock& b : blocks)
+        for (const RowEntry& r : b.rows)
             if (r.number == row) return r.formula->degree;
     ADD_FAILURE() << "no equation " << row << " over " << axes << " axes";
     return 0;

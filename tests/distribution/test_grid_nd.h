@@ -47,7 +47,7 @@ template <>
 struct DistributionOf<2> {
     static constexpr std::size_t kArrays = 8;
     static std::span<const PlanNode> plan() { return d2::plan(); }
-    static constexpr const DistributionSpec& description() { return d2::kSpec; }
+    static constexpr const DistributionTable& description() { return d2::kTable; }
     static constexpr std::array<const char*, kArrays> kNames = {"VALUE", "DDX",  "DDY", "D2DX2",
                                                                 "D2DY2", "IDX", "IDY", "IDXDY"};
     static constexpr std::array<std::array<Along, 2>, kArrays> kParts = {{
@@ -81,7 +81,7 @@ template <>
 struct DistributionOf<3> {
     static constexpr std::size_t kArrays = 14;
     static std::span<const PlanNode> plan() { return d3::plan(); }
-    static constexpr const DistributionSpec& description() { return d3::kSpec; }
+    static constexpr const DistributionTable& description() { return d3::kTable; }
     static constexpr std::array<const char*, kArrays> kNames = {"VALUE", "DDX", "DDY",   "DDZ",   "D2DX2", "D2DY2", "D2DZ2",
                                                                 "IDX",   "IDY", "IDZ",   "IDXDY", "IDXDZ", "IDYDZ", "IDXDYDZ"};
     static constexpr std::array<std::array<Along, 3>, kArrays> kParts = {{
@@ -241,7 +241,7 @@ struct RowInfo {
     std::int32_t group = 0;
     const Formula* formula = nullptr;
     bool start = false;         // an integral-start row
-    const BlockSpec* block = nullptr;
+    const MethodBlock* block = nullptr;
     Runs runs = Runs::EverySection;
     FamilyKind kind = FamilyKind::First;
     std::uint8_t subject = 0;   // the array of its first term
@@ -253,8 +253,8 @@ template <std::size_t D>
 const std::map<int, RowInfo>& rowsOf() {
     static const std::map<int, RowInfo> rows = [] {
         std::map<int, RowInfo> out;
-        const DistributionSpec& description = DistributionOf<D>::description();
-        for (const StartSpec& s : description.starts) {
+        const DistributionTable& description = DistributionOf<D>::description();
+        for (const StartRow& s : description.starts) {
             RowInfo r;
             r.number = s.number;
             r.axis = s.axis;
@@ -265,8 +265,8 @@ const std::map<int, RowInfo>& rowsOf() {
             r.subject = s.array;
             out[r.number] = r;
         }
-        for (const BlockSpec& b : description.blocks) {
-            for (const RowSpec& row : b.rows) {
+        for (const MethodBlock& b : description.blocks) {
+            for (const RowEntry& row : b.rows) {
                 RowInfo r;
                 r.number = row.number;
                 r.axis = b.axis;

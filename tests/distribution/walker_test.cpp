@@ -28,18 +28,18 @@ std::vector<int> rowNumbers(const Emitted& out) {
     return r;
 }
 
-const BlockSpec* blockOf(int row) {
-    for (const BlockSpec& b : d1::kBlocks) {
-        for (const RowSpec& r : b.rows) {
+const MethodBlock* blockOf(int row) {
+    for (const MethodBlock& b : d1::kBlocks) {
+        for (const RowEntry& r : b.rows) {
             if (r.number == row) return &b;
         }
     }
     return nullptr;
 }
-const RowSpec* rowEntry(int row) {
-    const BlockSpec* b = blockOf(row);
+const RowEntry* rowEntry(int row) {
+    const MethodBlock* b = blockOf(row);
     if (b == nullptr) return nullptr;
-    for (const RowSpec& r : b->rows) {
+    for (const RowEntry& r : b->rows) {
         if (r.number == row) return &r;
     }
     return nullptr;
@@ -199,7 +199,7 @@ TEST(Guards, DerivativeOrderUsedSelectsTheFamilies) {
             bool first = false;
             bool second = false;
             for (const Equation& e : emit(g).equations) {
-                const RowSpec* r = rowEntry(e.row);
+                const RowEntry* r = rowEntry(e.row);
                 if (r == nullptr) continue;
                 first = first || r->family == d1::table::kFirst;
                 second = second || r->family == d1::table::kSecond;
@@ -214,7 +214,7 @@ TEST(Guards, OneSectionHasNoJunctionRows) {
     for (const char* method : kMethods) {
         Grid1D g = Grid1D::make(method, {3});
         for (const Equation& e : emit(g).equations) {
-            const RowSpec* r = rowEntry(e.row);
+            const RowEntry* r = rowEntry(e.row);
             if (r == nullptr) continue;
             EXPECT_NE(r->runs, Runs::LaterSections) << method << " TQ_Eqn" << e.row;
             // A collocation junction stands at element starts other than node 0 only.
@@ -233,7 +233,7 @@ TEST(Guards, IntegralSelectionAndWhereItIsRead) {
         int integralRows = 0;
         for (const Equation& e : emit(g).equations) {
             start = start || e.row == 1;
-            const RowSpec* r = rowEntry(e.row);
+            const RowEntry* r = rowEntry(e.row);
             integralRows += (r != nullptr && r->family == d1::table::kIntegral) ? 1 : 0;
         }
         EXPECT_TRUE(start) << method;
@@ -245,7 +245,7 @@ TEST(Guards, IntegralSelectionAndWhereItIsRead) {
 
         g.idx = false;
         for (const Equation& e : emit(g).equations) {
-            const RowSpec* r = rowEntry(e.row);
+            const RowEntry* r = rowEntry(e.row);
             EXPECT_NE(e.row, 1);
             EXPECT_TRUE(r != nullptr && r->family != d1::table::kIntegral) << method << " TQ_Eqn" << e.row;
         }
@@ -297,7 +297,7 @@ TEST(DeclaredAndEmitted, AgreeForEveryMethodOrderSelectionAndSectionCount) {
                                 ++integral[subject];
                                 continue;
                             }
-                            const RowSpec* r = rowEntry(q.row);
+                            const RowEntry* r = rowEntry(q.row);
                             ASSERT_NE(r, nullptr);
                             EXPECT_EQ(q.group, kGroupBase + blockOf(q.row)->group) << where;
                             const bool junction = r->runs == Runs::LaterSections || r->runs == Runs::Junction;
