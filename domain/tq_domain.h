@@ -85,9 +85,10 @@ class MORVANE_API TQ_DOMAIN : public TQ_Generated<TQ_DOMAIN, TQ_ModelTypeEx2> {
   double SumOfNodeCounts(std::int64_t last);
   // The grid statements, in the order they run.
   void AssignMethod(const TQ_AssignmentStep& step);
-  void AssignSection(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, int sections);
-  void AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i);
-  void AssignNodeValues(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i);
+  // `nodesBefore` is Sigma25416536(i), the node counts of the sections before section i.v().
+  void AssignSection(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, int sections, double nodesBefore);
+  void AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, double nodesBefore);
+  void AssignNodeValues(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, bool& fractionsChecked);
   // Reports a problem with the domain's input through the host.
   void ReportProblem(const char* what, int section = 0);
 };

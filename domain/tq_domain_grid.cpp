@@ -26,6 +26,11 @@
 // - Node numbers stay below 2^31 - 1, so that the host can count the node
 //   set: a section whose nodes would go beyond gets the whole elements that
 //   fit.
+// - Values outside their range are reported and the grid is built from them
+//   as they are: a negative LENGTH, a section whose LENGTH and
+//   SPACINGPREFERENCE give a negative number of intervals (it takes the
+//   minimum node count), a HIGHESTORDERDERIVATIVE outside 0 to 2, a POLYPOINT
+//   fraction not strictly between 0 and 1.
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -143,16 +148,30 @@ void TQ_DOMAIN::Assignments(const TQ_AssignmentStep& step) {
   else
     ReportProblem("NUMSECTIONS is below 1; the domain has no sections");
   if (!std::isfinite((*LENGTH).v())) ReportProblem("LENGTH is not a finite number");
+  if ((*LENGTH).v() < 0.0) ReportProblem("LENGTH is negative; a domain's extent is 0 or more");
 
   AssignMethod(step);
   if (NUMPOLYPOINTS.v() < 0) ReportProblem("NUMPOLYPOINTS is negative; it is taken as 0");
 
   step.Assign(HIGHESTORDERDERIVATIVE, 1, 24);
+  if (HIGHESTORDERDERIVATIVE.v() < 0 || HIGHESTORDERDERIVATIVE.v() > 2) {
+    char what[160];
+    std::snprintf(what, sizeof what, "HIGHESTORDERDERIVATIVE is %d; the derivative orders are 0, 1 and 2",
+                  HIGHESTORDERDERIVATIVE.v());
+    ReportProblem(what);
+  }
   if (sections >= 1) step.Assign(*Section(1).LOCATION, 0.0, 25);
 
   {
+    // The node counts of the sections before the current one, summed as the loop goes, in the
+    // order Sigma25416536 sums them: each section's count is final once its turn is over, so
+    // the sum is the same and the sections take linear time, not quadratic.
+    double before = 0.0;
     TQ_IntegerSetIter i(Range(1, NUMSECTIONS.v()));
-    while (i.Next()) AssignSection(step, i, NUMSECTIONS.v());
+    while (i.Next()) {
+      AssignSection(step, i, NUMSECTIONS.v(), before);
+      before += static_cast<double>(Section(i.v()).NODECOUNT.v());
+    }
   }
 
   step.Assign(INTERIOR, UnionFn115369808(), 41);
@@ -161,8 +180,9 @@ void TQ_DOMAIN::Assignments(const TQ_AssignmentStep& step) {
   step.Assign(ENDNODE, TruncToInt(Sigma115374720()), 43);
 
   if (NUMSECTIONS.v() >= 1) step.Assign((*VALUE)(0), (*Section(1).LOCATION).v(), 44);
+  bool fractionsChecked = false;
   TQ_IntegerSetIter i(Range(1, NUMSECTIONS.v()));
-  while (i.Next()) AssignNodeValues(step, i);
+  while (i.Next()) AssignNodeValues(step, i, fractionsChecked);
 }
 
 // MINNODECOUNT, NUMPOLYPOINTS and POLYPOINT of the method; a name outside the
@@ -178,7 +198,8 @@ void TQ_DOMAIN::AssignMethod(const TQ_AssignmentStep& step) {
 
 // One section: its start, spacing, length, node count, first node, spacing
 // used, elements, element length and interior nodes.
-void TQ_DOMAIN::AssignSection(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, int sections) {
+void TQ_DOMAIN::AssignSection(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, int sections,
+                              double nodesBefore) {
   const int s = i.v();
   TQ_SECTIONDATAMODEL& section = Section(s);
   // The LOCATION of every section after the first is assigned by the
@@ -195,10 +216,10 @@ void TQ_DOMAIN::AssignSection(const TQ_AssignmentStep& step, TQ_IntegerSetIter& 
     step.Assign(section.LENGTH, ((*LENGTH).v() + (*Section(1).LOCATION).v()) - (*section.LOCATION).v(), 28);
   }
 
-  AssignNodeCount(step, i);
+  AssignNodeCount(step, i, nodesBefore);
 
   if (s > 1)
-    step.Assign(section.BASE, TruncToInt(Sigma25416536(i)), 32);
+    step.Assign(section.BASE, TruncToInt(nodesBefore), 32);
   else
     step.Assign(section.BASE, 0, 33);
   step.Assign(*section.SPACINGUSED, section.LENGTH.v() / static_cast<double>(section.NODECOUNT.v()), 34);
@@ -221,7 +242,7 @@ void TQ_DOMAIN::AssignSection(const TQ_AssignmentStep& step, TQ_IntegerSetIter& 
 // NODECOUNT: LENGTH / SPACINGPREFERENCE rounded to whole intervals (n); n
 // rounded up to whole elements when it reaches MINNODECOUNT (#31), else the
 // minimum (#30).
-void TQ_DOMAIN::AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i) {
+void TQ_DOMAIN::AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, double nodesBefore) {
   const int s = i.v();
   TQ_SECTIONDATAMODEL& section = Section(s);
   const double spacing = (*section.SPACINGPREFERENCE).v();
@@ -232,6 +253,14 @@ void TQ_DOMAIN::AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter
     ReportProblem("LENGTH / SPACINGPREFERENCE is not a finite number of node intervals; "
                   "the section takes MINNODECOUNT",
                   s);
+  else if (quotient < 0.0) {
+    char what[200];
+    std::snprintf(what, sizeof what,
+                  "LENGTH %g / SPACINGPREFERENCE %g is a negative number of node intervals; "
+                  "the section takes MINNODECOUNT",
+                  section.LENGTH.v(), spacing);
+    ReportProblem(what, s);
+  }
   const int n = RoundToInt(quotient);
   const int minimum = MINNODECOUNT.v();
   const bool reachesMinimum = sized && n >= minimum;
@@ -241,8 +270,7 @@ void TQ_DOMAIN::AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter
   const std::int64_t points = PolyPoints();
   std::int64_t count =
       std::int64_t{TruncToInt(static_cast<double>(wanted + points) / static_cast<double>(points + 1))} * (points + 1);
-  const double before = s > 1 ? Sigma25416536(i) : 0.0;
-  const double room = static_cast<double>(kLastNode) - (before > 0.0 ? before : 0.0);
+  const double room = static_cast<double>(kLastNode) - (nodesBefore > 0.0 ? nodesBefore : 0.0);
   if (static_cast<double>(count) > room) {
     ReportProblem("the node numbers would pass 2147483646; the section keeps the whole elements that fit", s);
     count = room <= 0.0 ? 0 : static_cast<std::int64_t>(room) / (points + 1) * (points + 1);
@@ -251,8 +279,10 @@ void TQ_DOMAIN::AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter
 }
 
 // The coordinates of the nodes after the first node of section i.v(): each
-// element's inner points, then its right-hand boundary.
-void TQ_DOMAIN::AssignNodeValues(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i) {
+// element's inner points, then its right-hand boundary. The first element met
+// in the domain has its point fractions checked (`fractionsChecked` is then
+// set): each lies inside the element, strictly between 0 and 1.
+void TQ_DOMAIN::AssignNodeValues(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, bool& fractionsChecked) {
   TQ_SECTIONDATAMODEL& section = Section(i.v());
   TQ_IntegerSetIter e(Range(1, section.NUMELEMENTS.v()));
   while (e.Next()) {
@@ -274,12 +304,19 @@ void TQ_DOMAIN::AssignNodeValues(const TQ_AssignmentStep& step, TQ_IntegerSetIte
     TQ_IntegerSetIter p(Range(1, points));
     while (p.Next()) {
       const double fraction = POLYPOINT(p.v()).v();
+      if (!fractionsChecked && !(fraction > 0.0 && fraction < 1.0)) {
+        char what[200];
+        std::snprintf(what, sizeof what, "POLYPOINT(%d) is %g; a point lies inside its element, between 0 and 1",
+                      p.v(), fraction);
+        ReportProblem(what);
+      }
       TQ_REALPARAMETER& node = (*VALUE)(static_cast<int>(first + p.v()));
       if (higherOrder)
         step.Assign(node, spread * (length * ((fraction + element) + (-1.0))) + start, 45);
       else
         step.Assign(node, length * ((fraction + element) + (-1.0)) + start, 47);
     }
+    fractionsChecked = true;
     TQ_REALPARAMETER& node = (*VALUE)(static_cast<int>(boundary));
     if (higherOrder)
       step.Assign(node, spread * (length * element) + start, 46);

@@ -1,8 +1,13 @@
 // Input from which the domain cannot build the grid the method asks for: a
 // section count below 1, zero or non-finite spacings and lengths, fixed
 // minimum node counts and point counts that do not tile a section, node
-// numbers beyond the 32-bit range. Each gets a reported error and a grid in
-// which every node from 0 to ENDNODE has its coordinate.
+// numbers beyond the 32-bit range, values outside their range. Each gets a
+// reported error and a grid in which every node from 0 to ENDNODE has its
+// coordinate.
+#include <algorithm>
+#include <chrono>
+#include <functional>
+
 #include "domain_support.h"
 
 using namespace domaintest;
@@ -162,14 +167,64 @@ TEST_F(GridBadInput, MinimumOfZeroStillGivesEverySectionOneElement) {
   }
 }
 
-TEST_F(GridBadInput, NegativeSpacingTakesTheMinimumQuietly) {
+TEST_F(GridBadInput, NegativeSpacingIsReportedAndTakesTheMinimum) {
   TQ_DOMAIN& d = Make<TQ_DOMAIN>();
   Fix(*d.SPACINGPREFERENCE, -0.125);  // n = -8
   Run(d);
-  EXPECT_TRUE(Errors().empty());
+  EXPECT_TRUE(ErrorMentions(
+      "domain D, section 1: LENGTH 1 / SPACINGPREFERENCE -0.125 is a negative number of node intervals"));
   EXPECT_EQ(S(d, 1).NODECOUNT.v(), 2);
   EXPECT_EQ(NumbersFor(&S(d, 1).NODECOUNT), std::vector<int>{30});
   ExpectTiledGrid(d);
+}
+
+TEST_F(GridBadInput, ValuesOutsideTheirRangeAreReportedOnce) {
+  // Each value on its own; the grid is still built from it.
+  const struct {
+    const char* what;
+    std::function<void(TQ_DOMAIN&)> fix;
+    const char* fragment;
+  } cases[] = {
+      {"a negative length", [](TQ_DOMAIN& d) { Fix(*d.LENGTH, -2.0); }, "domain D: LENGTH is negative"},
+      {"a negative section length", [](TQ_DOMAIN& d) { Fix(S(d, 1).LENGTH, -1.0); },
+       "section 1: LENGTH -1 / SPACINGPREFERENCE 0.0625 is a negative number of node intervals"},
+      {"an order of 3", [](TQ_DOMAIN& d) { Fix(d.HIGHESTORDERDERIVATIVE, 3); },
+       "domain D: HIGHESTORDERDERIVATIVE is 3; the derivative orders are 0, 1 and 2"},
+      {"an order of -1", [](TQ_DOMAIN& d) { Fix(d.HIGHESTORDERDERIVATIVE, -1); }, "HIGHESTORDERDERIVATIVE is -1"},
+      {"a point at the element's end", [](TQ_DOMAIN& d) {
+         Fix(d.DISCRETIZATIONMETHOD, "OCFE3");
+         Fix(d.POLYPOINT(2), 1.0);
+       }, "domain D: POLYPOINT(2) is 1; a point lies inside its element, between 0 and 1"},
+      {"a point before the element", [](TQ_DOMAIN& d) {
+         Fix(d.DISCRETIZATIONMETHOD, "CFD4");
+         Fix(d.POLYPOINT(1), -0.25);
+       }, "POLYPOINT(1) is -0.25"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fresh();
+    TQ_DOMAIN& d = Make<TQ_DOMAIN>();
+    Configure(d, "BFD1", 2, 1);
+    c.fix(d);
+    Run(d);
+    std::size_t reports = 0;
+    for (const std::string& e : Errors()) reports += e.find(c.fragment) != std::string::npos ? 1 : 0;
+    EXPECT_EQ(reports, 1u) << ::testing::PrintToString(Errors());
+    EXPECT_EQ(Errors().size(), 1u) << ::testing::PrintToString(Errors());
+  }
+  // The values at the ends of their ranges pass without a word.
+  Fresh();
+  TQ_DOMAIN& d = Make<TQ_DOMAIN>();
+  Configure(d, "OCFE4", 2, 2);
+  Fix(d.POLYPOINT(1), 0.001);
+  Fix(d.POLYPOINT(3), 0.999);
+  Run(d);
+  EXPECT_TRUE(Errors().empty()) << ::testing::PrintToString(Errors());
+  Fresh();
+  TQ_DOMAIN& flat = Make<TQ_DOMAIN>();
+  Fix(flat.HIGHESTORDERDERIVATIVE, 0);
+  Run(flat);
+  EXPECT_TRUE(Errors().empty()) << ::testing::PrintToString(Errors());
 }
 
 TEST_F(GridBadInput, NegativePointCountIsTakenAsZero) {
@@ -215,6 +270,27 @@ TEST_F(GridBadInput, FixedElementCountPastTheNodeRangeStopsAtItsEnd) {
   for (int k = INT32_MAX - 4; k <= INT32_MAX - 1; ++k) EXPECT_TRUE(NodeAssigned(d, k)) << k;
   EXPECT_FALSE(NodeAssigned(d, INT32_MAX));
   EXPECT_EQ((*d.VALUE).ElementCount(), 5);  // node 0 and the four up to the last node number
+}
+
+TEST_F(GridBadInput, ManySectionsTakeTimeInProportionToTheirNumber) {
+  // Sixteen times the sections take about sixteen times as long (the best of three runs each);
+  // a cost that grows with the square of the number would take about 256 times.
+  const auto seconds = [this](int sections) {
+    double best = 1e9;
+    for (int run = 0; run < 3; ++run) {
+      Fresh();
+      TQ_DOMAIN& d = Make<TQ_DOMAIN>();
+      Fix(d.NUMSECTIONS, sections);
+      const auto start = std::chrono::steady_clock::now();
+      Run(d);
+      best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+      EXPECT_EQ(d.ENDNODE.v(), 8 * sections);
+    }
+    return best;
+  };
+  const double few = seconds(1000);
+  const double many = seconds(16000);
+  EXPECT_LT(many, 64 * few) << few << " s for 1000 sections, " << many << " s for 16000";
 }
 
 }  // namespace
