@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 
 namespace morvane::eqn {
 
@@ -91,7 +92,87 @@ void ReportTooLarge(const TQ_Containable* model, int count, const PlanSize& size
   ReportDistributionError(message);
 }
 
+void ReportEndNode(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int64_t end,
+                   const char* work) {
+  char message[512];
+  std::snprintf(message, sizeof message,
+                "%s: the domain %s (%s) has ENDNODE %lld: index sets over the nodes 0 to ENDNODE would not fit the "
+                "host's 32-bit integers (ENDNODE must lie within -%lld to %lld); %s",
+                NameOf(model), NameOf(&domain), link, static_cast<long long>(end),
+                static_cast<long long>(kMostEndNode), static_cast<long long>(kMostEndNode), work);
+  ReportDistributionError(message);
+}
+
 }  // namespace detail
+
+bool EndNodesFit(const TQ_Containable& owner, std::initializer_list<const TQ_External<TQ_DOMAIN>*> links,
+                 const char* work) {
+  bool fit = true;
+  for (const TQ_External<TQ_DOMAIN>* link : links) {
+    const TQ_DOMAIN* domain = LinkedDomain(*link);
+    if (domain == nullptr) continue;
+    const std::int64_t end = domain->ENDNODE.v();
+    if (EndNodeFits(end)) continue;
+    fit = false;
+    detail::ReportEndNode(&owner, NameOf(link), *domain, end, work);
+  }
+  return fit;
+}
+
+std::span<const char* const> IntegralNames(std::size_t axes) {
+  static const char* const kNames[] = {"idx", "idy", "idxdy", "idz", "idxdz", "idydz", "idxdydz"};
+  // One axis: idx; two: and idy, idxdy; three: all seven.
+  const std::size_t count = axes <= 1 ? 1 : axes == 2 ? 3 : 7;
+  return {kNames, count};
+}
+
+int CheckParameters(const TQ_Containable* model, std::span<TQ_INTEGERPARAMETER* const> orders,
+                    std::span<TQ_INTEGERPARAMETER* const> ordersUsed, const TQ_STRINGSET& integrals,
+                    std::size_t axes, bool report) {
+  char message[768];
+  for (std::size_t a = 0; a < axes && a < 3; ++a) {
+    const char letter = "XYZ"[a];
+    for (const bool used : {false, true}) {
+      const TQ_INTEGERPARAMETER* order = (used ? ordersUsed : orders)[a];
+      if (order == nullptr || (order->v() >= 0 && order->v() <= 2)) continue;
+      if (report) {
+        std::snprintf(message, sizeof message,
+                      "%s: HIGHESTORDER%cDERIVATIVE%s is %d; the derivative orders are 0, 1 and 2; its equations are "
+                      "not declared",
+                      NameOf(model), letter, used ? "USED" : "", order->v());
+        ReportDistributionError(message);
+      }
+      return kBadParameter;
+    }
+  }
+  const TQ_SetValue& selected = integrals.v();
+  const std::span<const char* const> names = IntegralNames(axes);
+  for (int p = 0; p < selected.SetSize(); ++p) {
+    char member[64];
+    const char* name = member;
+    if (selected.HoldsStrings())
+      name = selected.StringAt(p);
+    else
+      std::snprintf(member, sizeof member, "%d", selected.IntegerAt(p));
+    bool known = std::strcmp(name, "None") == 0;
+    for (const char* integral : names) known = known || std::strcmp(name, integral) == 0;
+    if (known) continue;
+    if (report) {
+      char list[64] = "";
+      for (const char* integral : names) {
+        std::strncat(list, list[0] != 0 ? ", " : "", sizeof list - std::strlen(list) - 1);
+        std::strncat(list, integral, sizeof list - std::strlen(list) - 1);
+      }
+      std::snprintf(message, sizeof message,
+                    "%s: INTEGRALS holds \"%.200s\", which is none of the integrals it computes (%s) nor \"None\"; "
+                    "its equations are not declared",
+                    NameOf(model), name, list);
+      ReportDistributionError(message);
+    }
+    return kBadParameter;
+  }
+  return 0;
+}
 
 bool FitsHostCounts(int count, const PlanSize& size) {
   constexpr double kMost = INT_MAX;

@@ -33,10 +33,13 @@ namespace morvane::eqn {
 // What the equation phases return when the distribution cannot place its equations.
 inline constexpr int kNoDomain = -1;      // a domain link has no domain attached (ExecuteAssignments too)
 inline constexpr int kGridTooShort = -2;  // a section is shorter than the method's stencil or not
-                                          // filled by its elements, or a section or the interior
-                                          // lies outside the domain's nodes
+                                          // filled by its elements, a section or the interior
+                                          // lies outside the domain's nodes, or ENDNODE is too
+                                          // far from 0 for the host's integers (EndNodeFits)
 inline constexpr int kTooLarge = -3;      // the equations or their non-zeros would not fit the
                                           // host's 32-bit counts
+inline constexpr int kBadParameter = -4;  // a derivative order outside 0 to 2, or an INTEGRALS
+                                          // name the distribution does not compute
 
 // Hands the host the reason why a distribution declares no equations.
 void ReportDistributionError(const char* message);
@@ -55,17 +58,38 @@ TQ_DOMAIN* LinkedDomain(const TQ_External<TQ_DOMAIN>& link);
 bool DomainsAttached(const TQ_Containable& owner, std::initializer_list<const TQ_External<TQ_DOMAIN>*> links,
                      const char* work);
 
-// ExecuteAssignments0 of a distribution over `links`. With every domain attached: the generated
-// work (the parent's assignments, then this level's index sets and assignments; the parent's
-// status is the result). Otherwise every missing link is reported, the parent's assignments alone
-// are made, nothing of this level is handed to the host, and the result is kNoDomain.
+// The farthest a domain's ENDNODE may lie from 0. The index sets run over 0 .. ENDNODE, and an
+// integral that is not selected over 0 .. -ENDNODE: both bounds, and the number of members (at
+// most 2^31 - 1, which the host counts in a signed 32-bit integer), must fit the host's integers.
+inline constexpr std::int64_t kMostEndNode = INT32_MAX - 1;
+
+// Whether ENDNODE lies within -kMostEndNode .. kMostEndNode.
+inline bool EndNodeFits(std::int64_t end) { return end >= -kMostEndNode && end <= kMostEndNode; }
+
+// Whether every domain's ENDNODE fits (EndNodeFits); reports each that does not, naming the owner,
+// the link and the domain, and what cannot be done (`work`).
+bool EndNodesFit(const TQ_Containable& owner, std::initializer_list<const TQ_External<TQ_DOMAIN>*> links,
+                 const char* work);
+
+// ExecuteAssignments0 of a distribution over `links`. With every domain attached and its nodes
+// countable: the generated work (the parent's assignments, then this level's index sets and
+// assignments; the parent's status is the result). Otherwise every missing link, or every domain
+// whose ENDNODE does not fit (EndNodeFits), is reported, the parent's assignments alone are
+// made, nothing of this level is handed to the host, and the result is kNoDomain or
+// kGridTooShort.
 template <class Model>
 long AssignOverDomains(Model& model, std::initializer_list<const TQ_External<TQ_DOMAIN>*> links, int level, int pass,
                        long status) {
-    if (DomainsAttached(model, links, "the distribution's index sets and assignments cannot be computed"))
-        return model.TQ_Generated<Model, TQ_ModelTypeEx2>::ExecuteAssignments0(level, pass, status);
-    model.TQ_ModelTypeEx2::ExecuteAssignments(level - 1, pass);
-    return kNoDomain;
+    constexpr const char* kWork = "the distribution's index sets and assignments cannot be computed";
+    if (!DomainsAttached(model, links, kWork)) {
+        model.TQ_ModelTypeEx2::ExecuteAssignments(level - 1, pass);
+        return kNoDomain;
+    }
+    if (!EndNodesFit(model, links, kWork)) {
+        model.TQ_ModelTypeEx2::ExecuteAssignments(level - 1, pass);
+        return kGridTooShort;
+    }
+    return model.TQ_Generated<Model, TQ_ModelTypeEx2>::ExecuteAssignments0(level, pass, status);
 }
 
 // The INTERIOR set of the domain `link` holds, which sizes a dimension of the array named `array`;
@@ -84,11 +108,23 @@ void ReportStencil(const TQ_Containable* model, const char* link, const TQ_DOMAI
 void ReportUnfilledSection(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int32_t section,
                            std::int64_t intervals, std::int64_t elements, std::int64_t perElement);
 void ReportTooLarge(const TQ_Containable* model, int count, const PlanSize& size);
+void ReportEndNode(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int64_t end,
+                   const char* work);
 }  // namespace detail
 
 // Whether `count` equations before this model's and the model's own fit the host's 32-bit
 // equation count and its pattern positions.
 bool FitsHostCounts(int count, const PlanSize& size);
+
+// The integral names a distribution over `axes` axes computes, besides "None", which selects none.
+std::span<const char* const> IntegralNames(std::size_t axes);
+
+// 0 when the model's derivative orders lie in 0 .. 2 and INTEGRALS names only the integrals it
+// computes (or "None"); otherwise kBadParameter, with the first fault handed to the host when
+// `report` is set.
+int CheckParameters(const TQ_Containable* model, std::span<TQ_INTEGERPARAMETER* const> orders,
+                    std::span<TQ_INTEGERPARAMETER* const> ordersUsed, const TQ_STRINGSET& integrals,
+                    std::size_t axes, bool report);
 
 // 0 when every axis can carry the plan's equations; otherwise the negative code, with the reason
 // handed to the host when `report` is set.
@@ -105,9 +141,14 @@ int CheckDomains(const DistributionView<D>& view, std::span<const PlanNode> plan
     for (std::size_t a = 0; a < D; ++a) {
         const int axis = static_cast<int>(a);
         const TQ_DOMAIN& domain = *view.domains[a];
+        // The index sets over the nodes can be counted in the host's 32-bit integers.
+        const std::int64_t end = context.endNode(axis);
+        if (!EndNodeFits(end)) {
+            if (report) detail::ReportEndNode(view.model, view.links[a], domain, end, "its equations are not declared");
+            return kGridTooShort;
+        }
         // Every section, and every interior node, lies inside the domain's nodes 0 .. ENDNODE (the
         // arrays' index sets), so that no equation reaches an element outside them.
-        const std::int64_t end = context.endNode(axis);
         const std::int32_t sections = context.numSections(axis);
         for (std::int32_t s = 1; s <= sections; ++s) {
             const std::int64_t first = context.base(axis, s);
@@ -167,7 +208,9 @@ int CheckDomains(const DistributionView<D>& view, std::span<const PlanNode> plan
 // is counted before a single element is looked up, so an oversized model allocates nothing.
 template <Access kAccess, std::size_t D>
 int CheckModel(const DistributionView<D>& view, std::span<const PlanNode> plan, int count, bool report) {
-    const int fault = CheckDomains<kAccess>(view, plan, report);
+    int fault = CheckDomains<kAccess>(view, plan, report);
+    if (fault < 0) return fault;
+    fault = CheckParameters(view.model, view.order, view.orderUsed, *view.integrals, D, report);
     if (fault < 0) return fault;
     DistributionContext<kAccess, D> context(view);
     const PlanSize size = countEquations(plan, context);

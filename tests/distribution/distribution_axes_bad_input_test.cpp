@@ -1,9 +1,9 @@
 // Bad input to the two- and three-dimensional distributions, through the host: a domain link left
 // empty, domains whose sections cannot carry their method's equations, a method name the
-// distribution does not know, derivative orders out of range and integral selectors it does not
-// know. Each gives a clear error and a negative SetUpEquations result, or the equations of the
-// input it stands for; none crashes, and no array of the distribution is left holding an element
-// outside its sets.
+// distribution does not know, derivative orders outside 0 to 2, integral names it does not
+// compute and a last node too far out for the host's integers. Each gives a clear error and a
+// negative SetUpEquations result, or the equations of the input it stands for; none crashes, and
+// no array of the distribution is left holding an element outside its sets.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -124,7 +124,7 @@ TEST(DistributionAxesBadInput, AnUnknownMethodGivesNoBlockAlongItsAxisAndNoError
             std::vector<RoadAxisSetup> setups(static_cast<std::size_t>(axes), smallAxis("OCFE2", 2));
             setups[static_cast<std::size_t>(unknown)].method.clear();  // left to the domain
             AxesSetup setup = axesOf(setups);
-            setup.integrals = {"idx", "idy", "idz"};
+            setup.integrals = axes == 2 ? std::vector<std::string>{"idx", "idy"} : std::vector<std::string>{"idx", "idy", "idz"};
             AxesRoad road(setup);
             // The domain's method changes once the assignments are made, to a name no block has.
             ASSERT_TRUE(road.host.RunAssignments(TQ_Executive::CycleOptions())) << where << ": " << road.errors();
@@ -147,81 +147,64 @@ TEST(DistributionAxesBadInput, AnUnknownMethodGivesNoBlockAlongItsAxisAndNoError
     }
 }
 
-// The equations of a road, with every value fixed as given.
-std::vector<std::string> streamOf(const AxesSetup& setup, const std::string& where) {
-    AxesRoad road(setup);
-    EXPECT_TRUE(road.cycle()) << where << ": " << road.errors();
-    EXPECT_TRUE(road.host.Errors().empty()) << where << ": " << road.errors();
-    std::string difference;
-    EXPECT_TRUE(road.host.DeclaredMatchesEmitted(&difference)) << where << ": " << difference;
-    EXPECT_EQ(elementsOutsideTheirSets(road.host, road.distribution), std::vector<std::string>{}) << where;
-    return road.stream();
-}
-
-TEST(DistributionAxesBadInput, OrdersOutOfRangeGiveTheEquationsOfTheOrderTheyStandFor) {
-    // An order is fixed on the model ("HO", "USED") or on the domain ("DOMAIN") of one axis; the
-    // equations are those of the in-range inputs beside it. (The collocation junction equations
-    // stand only where the model's own order is 2.)
+TEST(DistributionAxesBadInput, OrdersOutsideZeroToTwoAndUnknownIntegralsAreRefused) {
+    // An order fixed on the model, or an INTEGRALS name the distribution does not compute (names
+    // are exact; "None" selects none): one report naming it, and no equation of the model.
     const struct {
-        const char* what;
-        int value;
-        int domainOrder;        // of the reference's domain
-        int order, used;        // fixed on the reference's model; -1: left to the assignments
+        int axes;
+        std::vector<std::pair<std::string, int>> fixes;
+        std::vector<std::string> integrals;
+        std::string fragment;
     } cases[] = {
-        {"HO", 3, 1, 1, 2},          {"HO", INT_MAX, 1, 1, 2},      {"HO", -1, 1, 1, 0},     {"HO", INT_MIN, 1, 1, 0},
-        {"USED", 3, 1, -1, 2},       {"USED", INT_MAX, 1, -1, 2},   {"USED", -7, 1, -1, 0},  {"USED", INT_MIN, 1, -1, 0},
-        {"DOMAIN", 3, 2, 1, 2},      {"DOMAIN", INT_MAX, 2, 1, 2},  {"DOMAIN", -1, 1, 1, 0}, {"DOMAIN", INT_MIN, 1, 1, 0},
+        {2, {{"D.HIGHESTORDERXDERIVATIVE", 3}}, {}, "D: HIGHESTORDERXDERIVATIVE is 3; the derivative orders are 0, 1 and 2"},
+        {2, {{"D.HIGHESTORDERYDERIVATIVEUSED", -1}}, {}, "D: HIGHESTORDERYDERIVATIVEUSED is -1"},
+        {3, {{"D.HIGHESTORDERZDERIVATIVEUSED", INT_MIN}}, {}, "D: HIGHESTORDERZDERIVATIVEUSED is -2147483648"},
+        {3, {{"D.HIGHESTORDERYDERIVATIVE", INT_MAX}}, {}, "D: HIGHESTORDERYDERIVATIVE is 2147483647"},
+        {2, {}, {"idx", "idz"}, "D: INTEGRALS holds \"idz\", which is none of the integrals it computes (idx, idy, idxdy)"},
+        {2, {}, {"IDX"}, "INTEGRALS holds \"IDX\""},
+        {3, {}, {"None", "idxdydzdw"}, "INTEGRALS holds \"idxdydzdw\", which is none of the integrals it computes "
+                                        "(idx, idy, idxdy, idz, idxdz, idydz, idxdydz) nor \"None\""},
+        {3, {}, {""}, "INTEGRALS holds \"\""},
     };
+    for (const auto& c : cases) {
+        const std::string where = std::to_string(c.axes) + " axes: " + c.fragment;
+        AxesSetup setup = axesOf(std::vector<RoadAxisSetup>(static_cast<std::size_t>(c.axes), smallAxis("OCFE2", 2)));
+        setup.fixes = c.fixes;
+        setup.integrals = c.integrals;
+        AxesRoad road(setup);
+        expectRefused(road, kBadParameter, {c.fragment}, where);
+    }
+    // Every name the distribution computes, with "None", is taken.
     for (int axes : {2, 3}) {
-        for (int axis = 0; axis < axes; ++axis) {
-            // Collocation of two elements along the axis under test; first-order domains.
-            std::vector<RoadAxisSetup> base;
-            for (int a = 0; a < axes; ++a) base.push_back({a == axis ? "OCFE3" : a % 2 ? "CFD4" : "BFD2", {}, 1});
-            for (int a = 0; a < axes; ++a) base[static_cast<std::size_t>(a)].nodeCounts = smallSections(base[static_cast<std::size_t>(a)].method, 1);
-            const std::string letter(1, "XYZ"[axis]);
-            const std::string order = "D.HIGHESTORDER" + letter + "DERIVATIVE";
-            const std::string used = order + "USED";
-            const std::vector<std::string> unfixed = streamOf(axesOf(base), "in range");
-            for (const auto& c : cases) {
-                const std::string where = std::to_string(axes) + " axes, " + c.what + " " + std::to_string(c.value) + " along " + letter;
-                AxesSetup bad = axesOf(base);
-                if (std::string(c.what) == "DOMAIN") {
-                    bad.axes[static_cast<std::size_t>(axis)].order = c.value;
-                } else {
-                    bad.fixes = {{std::string(c.what) == "HO" ? order : used, c.value}};
-                }
-                AxesSetup reference = axesOf(base);
-                reference.axes[static_cast<std::size_t>(axis)].order = c.domainOrder;
-                if (c.order >= 0) reference.fixes.push_back({order, c.order});
-                reference.fixes.push_back({used, c.used});
-                const std::vector<std::string> expected = streamOf(reference, where + " (its reference)");
-                EXPECT_EQ(streamOf(bad, where), expected) << where;
-                EXPECT_NE(expected, unfixed) << where << ": the reference is the unfixed road";
-            }
-        }
+        AxesSetup setup = axesOf(std::vector<RoadAxisSetup>(static_cast<std::size_t>(axes), smallAxis("OCFE2", 2)));
+        setup.integrals = {"None"};
+        for (const char* name : IntegralNames(static_cast<std::size_t>(axes))) setup.integrals.push_back(name);
+        AxesRoad road(setup);
+        EXPECT_TRUE(road.cycle()) << axes << " axes: " << road.errors();
     }
 }
 
-TEST(DistributionAxesBadInput, UnknownIntegralSelectorsAreIgnored) {
-    const std::string longSelector(300, 'i');
-    const struct {
-        int axes;
-        std::vector<std::string> given;
-        std::vector<std::string> known;  // empty: INTEGRALS left to its default
-    } cases[] = {
-        {2, {"idx", "idz", "bogus", ""}, {"idx"}},
-        {2, {"idydz", longSelector}, {}},
-        {3, {"idw", "idxdydzdw", "idydz"}, {"idydz"}},
-        {3, {"None", "IDX?", "x"}, {}},
-    };
-    for (const auto& c : cases) {
-        const std::string where = std::to_string(c.axes) + " axes, " + c.given.front();
-        std::vector<RoadAxisSetup> axes(static_cast<std::size_t>(c.axes), smallAxis("OCFE2", 2));
-        AxesSetup bad = axesOf(axes);
-        bad.integrals = c.given;
-        AxesSetup reference = axesOf(axes);
-        reference.integrals = c.known;
-        EXPECT_EQ(streamOf(bad, where), streamOf(reference, where + " (its reference)")) << where;
+TEST(DistributionAxesBadInput, AnEndNodeBeyondTheHostsIntegersIsRefusedBeforeAnySetIsMade) {
+    // ENDNODE fixed where 0 .. ENDNODE, or an unselected integral's 0 .. -ENDNODE, would not fit
+    // the host's integers: named in the assignments, which hand over no set, and when declaring.
+    for (int axes : {2, 3}) {
+        for (const int end : {INT_MIN, -INT_MAX, INT_MAX}) {
+            const std::string where = std::to_string(axes) + " axes, ENDNODE " + std::to_string(end);
+            AxesSetup setup = axesOf(std::vector<RoadAxisSetup>(static_cast<std::size_t>(axes), smallAxis("BFD1", 2)));
+            setup.fixes = {{"Y.ENDNODE", end}};
+            AxesRoad road(setup);
+            const std::string fragment = "D: the domain Y (YDOMAIN) has ENDNODE " + std::to_string(end) +
+                                         ": index sets over the nodes 0 to ENDNODE would not fit the host's 32-bit "
+                                         "integers (ENDNODE must lie within -2147483646 to 2147483646)";
+            road.host.EnableLog(true);
+            EXPECT_EQ(road.distribution->ExecuteAssignments(10, 1), kGridTooShort) << where;
+            road.host.EnableLog(false);
+            for (const TQ_LogEntry& entry : road.host.Log()) EXPECT_NE(entry.target->Owner(), road.distribution) << where;
+            EXPECT_TRUE(road.errorMentions(fragment + "; the distribution's index sets and assignments cannot be computed"))
+                << where << ": " << road.errors();
+            road.host.ClearErrors();
+            expectRefused(road, kGridTooShort, {fragment + "; its equations are not declared"}, where);
+        }
     }
 }
 
