@@ -4,6 +4,7 @@
 // SetDims, SetUpEquations, JacPattern) and shows what the library produced.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
   bool showDefault = false;
 
   app.add_option("--library", library, "Model library file or name (default: Morvane230_1 beside this program)");
-  app.add_option("--config", configFile, "Configuration file (JSON)");
+  CLI::Option* configOption = app.add_option("--config", configFile, "Configuration file (JSON)");
   app.add_option("--format", format, "Output format")->check(CLI::IsMember({"text", "jsonl"}));
   app.add_option("--domain-type", domainType, "Type of the domain made from the options")
       ->check(CLI::IsMember({"DOMAIN", "LENGTHDOMAIN", "ANGLEDOMAIN"}));
@@ -84,21 +85,34 @@ int main(int argc, char** argv) {
   std::string error;
   bool fromOptions = !methods.empty() || !sections.empty() || !orders.empty() || length != 0.0 ||
                      !distribution.empty() || !integrals.empty() || domainType != "DOMAIN";
-  if (!configFile.empty()) {
+  if (configOption->count() > 0) {
     if (fromOptions) {
       std::cerr << "modelhost: --config cannot be combined with the domain and distribution options\n";
       return 1;
     }
+    if (configFile.empty()) {
+      std::cerr << "modelhost: --config was given an empty file name\n";
+      return 1;
+    }
+    std::error_code code;
+    if (std::filesystem::is_directory(configFile, code)) {
+      std::cerr << "modelhost: " << configFile << " is a directory, not a configuration file\n";
+      return 1;
+    }
     std::ifstream in(configFile, std::ios::binary);
-    if (!in) {
+    std::stringstream text;
+    if (in) text << in.rdbuf();
+    if (!in || in.bad()) {
       std::cerr << "modelhost: cannot read configuration file " << configFile << "\n";
       return 1;
     }
-    std::stringstream text;
-    text << in.rdbuf();
     try {
       configuration = json::parse(text.str());
-    } catch (const json::parse_error& e) {
+    } catch (const json::out_of_range& e) {
+      // A number beyond the range of a double ("1e400").
+      std::cerr << "modelhost: " << configFile << " holds a number too large for a double: " << e.what() << "\n";
+      return 1;
+    } catch (const json::exception& e) {
       std::cerr << "modelhost: " << configFile << " is not valid JSON: " << e.what() << "\n";
       return 1;
     }
@@ -149,6 +163,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   bool ok = run.Cycle();
+  if (!run.BadInput().empty()) {
+    std::cerr << "modelhost: " << run.BadInput() << "\n";
+    return 1;
+  }
   if (format == "jsonl")
     run.WriteJsonLines(std::cout);
   else

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <ostream>
 #include <set>
@@ -101,6 +102,23 @@ void WalkValues(TQ_Containable* item, const std::string& path, std::set<const TQ
   }
 }
 
+bool HoldsNul(const std::string& text) { return text.find('\0') != std::string::npos; }
+
+// A text for a message, with control characters (a NUL among them) shown as \u escapes.
+std::string Shown(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) < 0x20) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+      out += escape;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string Number(double value) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%.10g", value);
@@ -155,6 +173,10 @@ bool Run::CreateObject(const json& entry, std::string& error) {
   }
   std::string name = entry["name"];
   std::string type = entry["type"];
+  if (HoldsNul(name)) {
+    error = "the object name \"" + Shown(name) + "\" holds a NUL character";
+    return false;
+  }
   for (char& c : type) {
     if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') {
       error = "unknown type \"" + std::string(entry["type"]) + "\"";
@@ -195,6 +217,11 @@ bool Run::LinkObject(const std::string& name, const json& links, std::string& er
       error = name + "." + it.key() + ": a link names an object by a text";
       return false;
     }
+    if (HoldsNul(it.key()) || HoldsNul(it.value().get_ref<const std::string&>())) {
+      error = "the link \"" + Shown(name + "." + it.key()) + "\": \"" + Shown(it.value().get<std::string>()) +
+              "\" holds a NUL character";
+      return false;
+    }
     std::string why;
     TQ_Containable* property = host.FindByPath(name + "." + it.key(), false, &why);
     if (property == nullptr) {
@@ -220,31 +247,54 @@ bool Run::LinkObject(const std::string& name, const json& links, std::string& er
 }
 
 namespace {
+// A JSON integer as a 32-bit one. An unsigned number is compared as such, so
+// that one above the 64-bit signed range does not wrap round to a negative.
+bool ToInt32(const json& given, int& out) {
+  if (given.is_number_unsigned()) {
+    const auto n = given.get<unsigned long long>();
+    if (n > static_cast<unsigned long long>(INT_MAX)) return false;
+    out = static_cast<int>(n);
+    return true;
+  }
+  const long long n = given.get<long long>();
+  if (n < INT_MIN || n > INT_MAX) return false;
+  out = static_cast<int>(n);
+  return true;
+}
+
 bool ToValue(const json& given, TQ_Value& value, std::string& why) {
   if (given.is_boolean()) {
     value = TQ_Value(given.get<bool>() ? 1 : 0, 0u, 0u, 0);
   } else if (given.is_number_integer()) {
-    long long n = given.get<long long>();
-    if (n < INT_MIN || n > INT_MAX) {
-      why = "an integer outside the 32-bit range";
+    int n = 0;
+    if (!ToInt32(given, n)) {
+      why = "the integer " + given.dump() + " lies outside the 32-bit range";
       return false;
     }
-    value = TQ_Value(static_cast<int>(n), 0u, 0u, 0);
+    value = TQ_Value(n, 0u, 0u, 0);
   } else if (given.is_number_float()) {
     value = TQ_Value(given.get<double>(), 0u, 0u, 0);
   } else if (given.is_string()) {
+    if (HoldsNul(given.get_ref<const std::string&>())) {
+      why = "the text \"" + Shown(given.get<std::string>()) + "\" holds a NUL character";
+      return false;
+    }
     value = TQ_Value(given.get<std::string>().c_str(), 0u, 0u, 0);
   } else if (given.is_array()) {
     TQ_SetValue set;
     bool strings = !given.empty() && given[0].is_string();
     for (const json& member : given) {
+      int n = 0;
       if (strings && member.is_string()) {
+        if (HoldsNul(member.get_ref<const std::string&>())) {
+          why = "the set member \"" + Shown(member.get<std::string>()) + "\" holds a NUL character";
+          return false;
+        }
         set += member.get<std::string>().c_str();
-      } else if (!strings && member.is_number_integer() && member.get<long long>() >= INT_MIN &&
-                 member.get<long long>() <= INT_MAX) {
-        set += static_cast<int>(member.get<long long>());
+      } else if (!strings && member.is_number_integer() && ToInt32(member, n)) {
+        set += n;
       } else {
-        why = "a set whose members are not all texts or all integers";
+        why = "a set whose members are not all texts or all integers within the 32-bit range";
         return false;
       }
     }
@@ -266,6 +316,10 @@ bool Run::FixValues(const std::string& name, const json& fixes, std::string& err
   TQ_Executive& host = TQ_Executive::Instance();
   for (auto it = fixes.begin(); it != fixes.end(); ++it) {
     std::string path = name + "." + it.key();
+    if (HoldsNul(path)) {
+      error = "the property path \"" + Shown(path) + "\" holds a NUL character";
+      return false;
+    }
     std::string why;
     TQ_Containable* target = host.FindByPath(path, true, &why);
     if (target == nullptr) {
@@ -282,13 +336,65 @@ bool Run::FixValues(const std::string& name, const json& fixes, std::string& err
       error = path + ": " + why;
       return false;
     }
+    if (path.find('(') != std::string::npos) m_fixedInArrays.push_back(path);
+  }
+  return true;
+}
+
+namespace {
+// The array `element` belongs to when it is an element of one, else null.
+TQ_Matrix* ArrayHolding(const TQ_Containable* element) { return dynamic_cast<TQ_Matrix*>(element->Owner()); }
+
+// The set of `array`'s index sets that does not hold the key of `element` along its dimension;
+// null when every one holds it (or the array has no declared set there).
+const TQ_Set* SetWithoutKey(const TQ_Matrix& array, const TQ_Containable* element) {
+  unsigned int slot = 0;
+  while (slot < array.ElementVector.Elements() && array.ElementVector[slot] != element) ++slot;
+  if (slot == array.ElementVector.Elements()) return nullptr;
+  // Slots run row-major over the index values present, the last dimension fastest.
+  for (int d = array.Dimensions(); d-- > 0;) {
+    const TQ_SetValue& values = array.IndexValuesOf(d);
+    const auto count = static_cast<unsigned int>(values.SetSize());
+    if (count == 0) return nullptr;
+    const auto at = static_cast<int>(slot % count);
+    slot /= count;
+    const TQ_Set* declared = array.DeclaredSet(d);
+    if (declared == nullptr) continue;
+    int position = 0;
+    const bool inside = values.HoldsStrings() ? declared->v().SetContains(values.StringAt(at), position) != 0
+                                              : declared->v().SetContains(values.IntegerAt(at), position) != 0;
+    if (!inside) return declared;
+  }
+  return nullptr;
+}
+}  // namespace
+
+bool Run::FixedElementsInsideTheirSets(std::string& error) const {
+  TQ_Executive& host = TQ_Executive::Instance();
+  for (const std::string& path : m_fixedInArrays) {
+    std::string why;
+    const TQ_Containable* item = host.FindByPath(path, false, &why);
+    for (; item != nullptr && item->Owner() != nullptr; item = item->Owner()) {
+      const TQ_Matrix* array = ArrayHolding(item);
+      if (array == nullptr) continue;
+      if (const TQ_Set* set = SetWithoutKey(*array, item)) {
+        error = path + " is fixed, but the element " + host.PathOf(item) + " lies outside the index set " +
+                host.PathOf(set) + " " + SetText(set->v()) + " of " + host.PathOf(array) +
+                " once the assignments have run";
+        return false;
+      }
+    }
   }
   return true;
 }
 
 bool Run::Cycle() {
   TQ_Executive& host = TQ_Executive::Instance();
-  bool ok = host.RunCycle();
+  bool ok = host.RunAssignments(TQ_Executive::CycleOptions());
+  ok = host.RunSetDims() && ok;
+  if (!FixedElementsInsideTheirSets(m_badInput)) return false;
+  ok = host.RunSetUpEquations() && ok;
+  ok = host.RunJacPattern() && ok;
   m_matches = host.DeclaredMatchesEmitted(&m_difference);
   if (!m_matches) {
     host.ReportError("declared and emitted equations differ: " + m_difference);

@@ -31,8 +31,14 @@ class Run {
   bool Configure(const nlohmann::json& configuration, std::string& error);
 
   // Runs ExecuteAssignments, SetDims, SetUpEquations and JacPattern. False
-  // when a phase failed or any model reported an error.
+  // when a phase failed or any model reported an error. After SetDims, every
+  // array element on the path of a value the configuration fixed must lie in
+  // its array's index sets; one that does not is bad input: the cycle stops
+  // there and BadInput() names the element and the set.
   bool Cycle();
+
+  // Why the configuration was found bad during the cycle; empty when it was not.
+  const std::string& BadInput() const { return m_badInput; }
 
   void WriteText(std::ostream& out) const;
   void WriteJsonLines(std::ostream& out) const;
@@ -43,10 +49,16 @@ class Run {
   bool CreateObject(const nlohmann::json& entry, std::string& error);
   bool LinkObject(const std::string& name, const nlohmann::json& links, std::string& error);
   bool FixValues(const std::string& name, const nlohmann::json& fixes, std::string& error);
+  // False, with the reason in `error`, when an array element on the path of a
+  // fixed value lies outside its array's index sets.
+  bool FixedElementsInsideTheirSets(std::string& error) const;
 
   TQ_LibraryLoader m_loader;
   TQ_ModelLibrary m_models;
   std::vector<std::string> m_errors;
+  // The paths of the fixed values that pass through an array element.
+  std::vector<std::string> m_fixedInArrays;
+  std::string m_badInput;
   bool m_matches = false;
   std::string m_difference;
 };

@@ -489,3 +489,77 @@ TEST_F(ModelHostProgram, AHugeSetIsReportedByItsSizeAndEnds) {
   EXPECT_EQ(text.status, 2) << text.err;
   EXPECT_EQ(text.out.rfind("objects 2, equations 0", 0), 0u) << text.out;
 }
+
+TEST_F(ModelHostProgram, BadInputFoundAnywhereGetsOneLineAndStatusOne) {
+  const std::string dir = ::testing::TempDir();
+  const struct {
+    std::vector<std::string> args;
+    const char* configuration;  // written to a file and given with --config when not empty
+    const char* fragment;
+  } cases[] = {
+      {{}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"LENGTH": 1e400}}]})",
+       "holds a number too large for a double"},
+      {{}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 18446744073709551615}}]})",
+       "X.NUMSECTIONS: the integer 18446744073709551615 lies outside the 32-bit range"},
+      {{}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 9223372036854775808}}]})",
+       "the integer 9223372036854775808 lies outside the 32-bit range"},
+      {{}, R"({"objects": [{"name": "D", "type": "DISTRIBUTION1D", "fix": {"INTEGRALS": [1, 4294967297]}}]})",
+       "not all texts or all integers within the 32-bit range"},
+      {{}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS\u0000X": 2}}]})",
+       "the property path \"X.NUMSECTIONS\\u0000X\" holds a NUL character"},
+      {{}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "CFD4\u0000"}}]})",
+       "X.DISCRETIZATIONMETHOD: the text \"CFD4\\u0000\" holds a NUL character"},
+      {{}, R"({"objects": [{"name": "D", "type": "DISTRIBUTION1D", "fix": {"INTEGRALS": ["idx\u0000y"]}}]})",
+       "the set member \"idx\\u0000y\" holds a NUL character"},
+      {{}, R"({"objects": [{"name": "X", "type": "DOMAIN"},
+                           {"name": "D", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "X\u0000Y"}}]})",
+       "holds a NUL character"},
+      {{"--config", ""}, "", "--config was given an empty file name"},
+      {{"--config", dir}, "", "is a directory, not a configuration file"},
+      // Elements fixed outside the sets the assignments settle on.
+      {{}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"SECTION(0).LOCATION": 0.5}}]})",
+       "X.SECTION(0).LOCATION is fixed, but the element X.SECTION(0) lies outside the index set X.TQ_SECTION_SET1 {1}"},
+      {{}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 2, "SECTION(-1).LENGTH": 0.5}}]})",
+       "the element X.SECTION(-1) lies outside the index set X.TQ_SECTION_SET1 {1,2}"},
+      {{}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 3, "SECTION(4).LENGTH": 0.5}}]})",
+       "the element X.SECTION(4) lies outside the index set X.TQ_SECTION_SET1 {1,2,3}"},
+      {{}, R"j({"objects": [{"name": "X", "type": "DOMAIN"},
+          {"name": "D", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "X"}, "fix": {"VALUE(100000000)": 1.0}}]})j",
+       "D.VALUE(100000000) is fixed, but the element D.VALUE(100000000) lies outside the index set D.TQ_VALUE_SET1 "
+       "{0,1,2,3,4,5,6,7,8}"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fragment);
+    ExpectOneLineError(RunTool(c.args, c.configuration), c.fragment);
+  }
+  // An element fixed before the assignments make it stays valid.
+  Outcome later = RunTool({"--format", "jsonl"}, R"({"objects": [{"name": "X", "type": "DOMAIN",
+      "fix": {"SECTION(3).SPACINGPREFERENCE": 0.05, "NUMSECTIONS": 3}}]})");
+  EXPECT_EQ(later.status, 0) << later.err;
+  EXPECT_NE(later.out.find(R"("path":"X.SECTION(3).SPACINGPREFERENCE","value":0.05)"), std::string::npos);
+}
+
+TEST_F(ModelHostProgram, ValuesTheModelsRefuseGiveStatusTwoAndTheirReason) {
+  const struct {
+    const char* fix;  // of the domain X
+    const char* distributionFix;
+    const char* fragment;
+  } cases[] = {
+      {R"("LENGTH": -1.0)", "{}", "domain X: LENGTH is negative"},
+      {R"("SPACINGPREFERENCE": -0.5)", "{}", "SPACINGPREFERENCE -0.5 is a negative number of node intervals"},
+      {R"("HIGHESTORDERDERIVATIVE": 3)", "{}", "domain X: HIGHESTORDERDERIVATIVE is 3"},
+      {"", R"({"INTEGRALS": ["idx", "idy"]})",
+       "D: INTEGRALS holds \"idy\", which is none of the integrals it computes (idx) nor \"None\""},
+      {"", R"({"HIGHESTORDERXDERIVATIVEUSED": -1})", "D: HIGHESTORDERXDERIVATIVEUSED is -1"},
+      {R"("ENDNODE": -2147483648)", "{}", "D: the domain X (XDOMAIN) has ENDNODE -2147483648"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fragment);
+    const std::string configuration = std::string(R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {)") + c.fix +
+                                      R"(}}, {"name": "D", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "X"},
+                                      "fix": )" + c.distributionFix + "}]}";
+    Outcome run = RunTool({}, configuration);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_NE(run.err.find(c.fragment), std::string::npos) << run.err;
+  }
+}
