@@ -24,7 +24,8 @@ inline int OrderFactor(int order, int threshold) { return order > threshold ? 1 
 // two-dimensional distribution hands no node there (Empty), as it does for
 // any bound below lo; the one- and three-dimensional distributions hand the
 // pair as it is, so that the host makes of it the one member lo (OneMember).
-// Only an ENDNODE fixed at INT_MIN reaches it.
+// Only an ENDNODE fixed at INT_MIN would reach it, and the distributions refuse
+// such a last node before they build a set (EndNodeFits, distribution_engine.h).
 enum class LeastBound { Empty, OneMember };
 
 // The nodes lo .. factor·end. The product is formed in 64 bits and kept
