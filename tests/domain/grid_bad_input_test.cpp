@@ -5,7 +5,6 @@
 // reported error and a grid in which every node from 0 to ENDNODE has its
 // coordinate.
 #include <algorithm>
-#include <chrono>
 #include <functional>
 
 #include "domain_support.h"
@@ -270,27 +269,6 @@ TEST_F(GridBadInput, FixedElementCountPastTheNodeRangeStopsAtItsEnd) {
   for (int k = INT32_MAX - 4; k <= INT32_MAX - 1; ++k) EXPECT_TRUE(NodeAssigned(d, k)) << k;
   EXPECT_FALSE(NodeAssigned(d, INT32_MAX));
   EXPECT_EQ((*d.VALUE).ElementCount(), 5);  // node 0 and the four up to the last node number
-}
-
-TEST_F(GridBadInput, ManySectionsTakeTimeInProportionToTheirNumber) {
-  // Sixteen times the sections take about sixteen times as long (the best of three runs each);
-  // a cost that grows with the square of the number would take about 256 times.
-  const auto seconds = [this](int sections) {
-    double best = 1e9;
-    for (int run = 0; run < 3; ++run) {
-      Fresh();
-      TQ_DOMAIN& d = Make<TQ_DOMAIN>();
-      Fix(d.NUMSECTIONS, sections);
-      const auto start = std::chrono::steady_clock::now();
-      Run(d);
-      best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-      EXPECT_EQ(d.ENDNODE.v(), 8 * sections);
-    }
-    return best;
-  };
-  const double few = seconds(1000);
-  const double many = seconds(16000);
-  EXPECT_LT(many, 64 * few) << few << " s for 1000 sections, " << many << " s for 16000";
 }
 
 }  // namespace
