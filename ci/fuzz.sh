@@ -60,7 +60,7 @@ for target in "${targets[@]}"; do
   if [ "$code" -ne 0 ] || [ -n "$faults" ]; then
     status=1
     echo "fuzz: $target failed; its report:" >&2
-    grep -E -A30 '^==[0-9]+==ERROR|runtime error|deadly signal' "$work/log" | head -n 60 >&2 || tail -n 40 "$work/log" >&2
+    grep -E -A30 '^==[0-9]+== ?ERROR|runtime error' "$work/log" | head -n 60 >&2 || tail -n 40 "$work/log" >&2
     for input in $faults; do show "$input"; done
   else
     runs=$(grep -oE '^#[0-9]+' "$work/log" | tail -n 1 | tr -d '#')
