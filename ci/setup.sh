@@ -7,8 +7,9 @@ command -v cmake >/dev/null || need+=(cmake)
 command -v g++ >/dev/null || need+=(g++)
 command -v make >/dev/null || need+=(make)
 command -v clang++ >/dev/null || need+=(clang)
-# Clang's sanitizer runtimes.
-compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.asan-x86_64.a" >/dev/null || need+=(libclang-rt-dev)
+# Clang's sanitizer runtimes and libFuzzer (one package holds both).
+compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.asan-x86_64.a" >/dev/null &&
+  compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null || need+=(libclang-rt-dev)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 [ -f /usr/include/gmock/gmock.h ] || need+=(libgmock-dev)
 [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Runs every test: the native build, the native build under AddressSanitizer
-# and UndefinedBehaviorSanitizer, and the 32-bit Windows build under wine.
+# Runs every test: the native build (GCC), a Clang build, the native build
+# under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzz targets for a
+# bounded time each, and the 32-bit Windows build under wine. Each step's time
+# is shown.
 #
-#   ci/test.sh            all three
+#   ci/test.sh            all of them
 #   ci/test.sh native     the native build only
 set -euo pipefail
 
@@ -21,16 +23,31 @@ run_native() {
   ctest --test-dir "$dir" -j"$jobs" --output-on-failure
 }
 
+step_start=$SECONDS
+step() {
+  [ "$step_start" -lt "$SECONDS" ] && echo "   ($((SECONDS - step_start))s)"
+  step_start=$SECONDS
+  echo "== $*"
+}
+
 mkdir -p "$root/build-ci"
-echo "== native build and tests"
+step "native build and tests"
 run_native "$root/build-ci/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_WERROR=ON
 [ "$what" = native ] && exit 0
 
+step "Clang build (Release) and tests"
+CC=clang CXX=clang++ run_native "$root/build-ci/clang" -DCMAKE_BUILD_TYPE=Release -DMORVANE_WERROR=ON \
+  -DMORVANE_BUILD_BENCH=OFF
+
 # The sanitized build uses Clang, so that every change is built by both compilers.
-echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer (Clang)"
+step "tests under AddressSanitizer and UndefinedBehaviorSanitizer (Clang)"
 CC=clang CXX=clang++ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_native "$root/build-ci/sanitize" -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=ON -DMORVANE_WERROR=ON \
   -DMORVANE_BUILD_BENCH=OFF -DMORVANE_BUILD_TOOLS=ON
 
-echo "== 32-bit Windows build, tests under wine"
+step "fuzz targets"
+"$root/ci/fuzz.sh" "$root/build-ci/fuzz"
+
+step "32-bit Windows build, tests under wine"
 "$root/ci/windows.sh" "$root/build-ci/windows"
+step "done"
