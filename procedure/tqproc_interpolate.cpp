@@ -13,21 +13,6 @@ TQProc_INTERPOLATE& TQProc_INTERPOLATE::operator=(const TQProc_INTERPOLATE& sour
 
 TQProc_INTERPOLATE::~TQProc_INTERPOLATE() = default;
 
-bool TQProc_INTERPOLATE::IsVariableInput(int i) {
-  static bool bIsVar[5] = {false, false, false, false, false};
-  return bIsVar[i];
-}
-
-int TQProc_INTERPOLATE::Dimensions(int i) {
-  static unsigned char nDims[5] = {0, 1, 1, 0, 0};
-  return nDims[i];
-}
-
-int TQProc_INTERPOLATE::Type(int i) {
-  static unsigned char iTypes[5] = {4, 4, 4, 2, 4};
-  return iTypes[i];
-}
-
 bool TQProc_INTERPOLATE::ReturnsDerivatives() { return true; }
 
 void TQProc_INTERPOLATE::CreateDerivatives() { HandleDerivatives(false); }
