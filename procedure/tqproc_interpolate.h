@@ -10,7 +10,7 @@
 #include "frame.h"
 #include "tq_procedure_template.h"
 
-class TQProc_INTERPOLATE;
+class MORVANE_API TQProc_INTERPOLATE;
 
 using TQ_INTERPOLATEProcedureBase = TQ_ProcedureTemplate<TQProc_INTERPOLATE, 4, 1, 2, TQ_ProcedureType_C, 4>;
 
