@@ -1128,7 +1128,18 @@ int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::Jacobian(double*
     position += this->m_nOutputValues * (this->m_nSolverInputs + 1);
     return result;
   }
-  if (this->m_pDerivCache == nullptr) this->m_pDerivCache = NewDerivativeCache();
+  if (this->m_pDerivCache == nullptr) {
+    this->m_pDerivCache = NewDerivativeCache();
+    // A new cache holds no derivatives yet (those of an earlier call had
+    // nowhere to go): they are made again for it, by the routine or by
+    // differences, rather than zeros replayed.
+    if (this->m_pDerivCache != nullptr) {
+      if (Proc::ReturnsDerivatives())
+        this->ForgetLastCall();
+      else
+        m_bEvaluated = true;
+    }
+  }
   result = CallFn(TQ_ProcedureType::CallJacobian, true);
   if (result >= 0 && !Proc::ReturnsDerivatives() && m_bEvaluated) return FiniteDifferences(values, position, result);
 
