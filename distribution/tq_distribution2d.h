@@ -24,9 +24,10 @@ class MORVANE_API TQ_DISTRIBUTION2D : public TQ_Generated<TQ_DISTRIBUTION2D, TQ_
 
  public:
 
-  // ExecuteAssignments0 (declared with the class): the generated assignment work when both domains are attached; else the
-  // missing links reported, nothing of this level handed to the host and
-  // morvane::eqn::kNoDomain (morvane::eqn::AssignOverDomains).
+  // ExecuteAssignments0 (declared with the class): the generated assignment
+  // work when both domains are attached; else the missing links reported,
+  // nothing of this level handed to the host and morvane::eqn::kNoDomain
+  // (morvane::eqn::AssignOverDomains).
 
   // Steps of the generated pattern (TQ_Generated).
   void RegisterProperties();

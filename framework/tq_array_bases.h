@@ -12,7 +12,8 @@
 //
 // The work is written once, for any number and kind of dimensions
 // (TQ_KeyedArrayBase); TQ_BASE_KEYS gives it the typed members of one key
-// shape, and the 28 named classes at the end are those shapes.
+// shape, and the 28 named classes at the end are those shapes: each holds its
+// index values and gives every member under its own name.
 #pragma once
 
 #include <array>
