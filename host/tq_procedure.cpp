@@ -213,8 +213,7 @@ void TQ_ProcedureType::CopyFrom(const TQ_ProcedureType& other) {
     ReleaseDerivatives();
     refused = true;
   }
-  // A cache the heap refuses is made again by the copy's Jacobian.
-  if (other.m_pDerivCache != nullptr && m_pDerivCache == nullptr) refused = true;
+  // A cache the heap refuses is no loss: the copy's Jacobian makes it again.
   if (refused) TQ_Executive::Instance().ReportError("copy of a procedure: the host heap refused its arrays");
 }
 
