@@ -86,4 +86,4 @@ int TQ_DISTRIBUTION1D::EmitEquations(int*& rows, int*& cols, TQ_EquationType**, 
   return morvane::eqn::EmitEquations(*this, View(), morvane::eqn::d1::plan(), FirstGroup, rows, cols, count);
 }
 
-MORVANE_GENERATED_CLASS_DEFINITION(TQ_DISTRIBUTION1D, TQ_ModelTypeEx2, "Model DISTRIBUTION1D\tV7.1");
+MORVANE_GENERATED_CLASS_DEFINITION_OWN_ASSIGNMENTS(TQ_DISTRIBUTION1D, TQ_ModelTypeEx2, "Model DISTRIBUTION1D\tV7.1");

@@ -20,8 +20,6 @@ class MORVANE_API TQ_DISTRIBUTION1D : public TQ_Generated<TQ_DISTRIBUTION1D, TQ_
   MORVANE_GENERATED_CLASS(TQ_DISTRIBUTION1D)  // "Model DISTRIBUTION1D\tV7.1"
 
  public:
-  TQ_DISTRIBUTION1D& operator=(const TQ_DISTRIBUTION1D& other) = default;
-
   // What ExecuteAssignments (kNoDomain alone), SetUpEquations and
   // JacPattern return when the distribution cannot do its work (the host has
   // been told why).
@@ -30,10 +28,9 @@ class MORVANE_API TQ_DISTRIBUTION1D : public TQ_Generated<TQ_DISTRIBUTION1D, TQ_
                                                                      // method's stencil, or lies outside
                                                                      // the domain's nodes
 
-  // The generated assignment work when XDOMAIN holds a domain; else the link
-  // reported, nothing of this level handed to the host and kNoDomain
-  // (morvane::eqn::AssignOverDomains).
-  long ExecuteAssignments0(int level, int pass, long status);
+  // ExecuteAssignments0 (declared with the class): the generated assignment
+  // work when XDOMAIN holds a domain; else the link reported, nothing of this
+  // level handed to the host and kNoDomain (morvane::eqn::AssignOverDomains).
 
   // Steps of the generated pattern (TQ_Generated).
   void RegisterProperties();
@@ -68,4 +65,6 @@ class MORVANE_API TQ_DISTRIBUTION1D : public TQ_Generated<TQ_DISTRIBUTION1D, TQ_
   TQ_ARRAY_I<TQ_REALVARIABLE, TQ_REALVARIABLE> IDX;
   TQ_INTEGERSET TQ_IDX_SET1;
 
+
+  MORVANE_GENERATED_COUNTERS
 };

@@ -142,4 +142,4 @@ int TQ_DISTRIBUTION2D::EmitEquations(int*& rows, int*& cols, TQ_EquationType**, 
   return morvane::eqn::EmitEquations(*this, View(), morvane::eqn::d2::plan(), FirstGroup, rows, cols, count);
 }
 
-MORVANE_GENERATED_CLASS_DEFINITION(TQ_DISTRIBUTION2D, TQ_ModelTypeEx2, "Model DISTRIBUTION2D\tV7.1");
+MORVANE_GENERATED_CLASS_DEFINITION_OWN_ASSIGNMENTS(TQ_DISTRIBUTION2D, TQ_ModelTypeEx2, "Model DISTRIBUTION2D\tV7.1");

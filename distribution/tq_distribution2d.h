@@ -23,12 +23,11 @@ class MORVANE_API TQ_DISTRIBUTION2D : public TQ_Generated<TQ_DISTRIBUTION2D, TQ_
   MORVANE_GENERATED_CLASS(TQ_DISTRIBUTION2D)  // "Model DISTRIBUTION2D\tV7.1"
 
  public:
-  TQ_DISTRIBUTION2D& operator=(const TQ_DISTRIBUTION2D& other) = default;
 
-  // The generated assignment work when both domains are attached; else the
-  // missing links reported, nothing of this level handed to the host and
-  // morvane::eqn::kNoDomain (morvane::eqn::AssignOverDomains).
-  long ExecuteAssignments0(int level, int pass, long status);
+  // ExecuteAssignments0 (declared with the class): the generated assignment
+  // work when both domains are attached; else the missing links reported,
+  // nothing of this level handed to the host and morvane::eqn::kNoDomain
+  // (morvane::eqn::AssignOverDomains).
 
   // Steps of the generated pattern (TQ_Generated).
   void RegisterProperties();
@@ -85,4 +84,6 @@ class MORVANE_API TQ_DISTRIBUTION2D : public TQ_Generated<TQ_DISTRIBUTION2D, TQ_
   TQ_ARRAY_II<TQ_REALVARIABLE, TQ_REALVARIABLE> IDXDY;
   TQ_INTEGERSET TQ_IDXDY_SET1;
   TQ_INTEGERSET TQ_IDXDY_SET2;
+
+  MORVANE_GENERATED_COUNTERS
 };

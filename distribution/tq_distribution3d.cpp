@@ -215,4 +215,4 @@ int TQ_DISTRIBUTION3D::EmitEquations(int*& rows, int*& cols, TQ_EquationType**, 
   return morvane::eqn::EmitEquations(*this, View(), morvane::eqn::d3::plan(), FirstGroup, rows, cols, count);
 }
 
-MORVANE_GENERATED_CLASS_DEFINITION(TQ_DISTRIBUTION3D, TQ_ModelTypeEx2, "Model DISTRIBUTION3D\tV7.1");
+MORVANE_GENERATED_CLASS_DEFINITION_OWN_ASSIGNMENTS(TQ_DISTRIBUTION3D, TQ_ModelTypeEx2, "Model DISTRIBUTION3D\tV7.1");

@@ -24,16 +24,14 @@ class MORVANE_API TQ_DISTRIBUTION3D : public TQ_Generated<TQ_DISTRIBUTION3D, TQ_
   MORVANE_GENERATED_CLASS(TQ_DISTRIBUTION3D)  // "Model DISTRIBUTION3D\tV7.1"
 
  public:
-  TQ_DISTRIBUTION3D& operator=(const TQ_DISTRIBUTION3D& other) = default;
-
   // What ExecuteAssignments, SetUpEquations and JacPattern return when a
   // domain link has no domain attached (the host has been told which).
   static constexpr int kNoDomain = morvane::eqn::kNoDomain;
 
-  // The generated assignment work when the three domains are attached; else
-  // the missing links reported, nothing of this level handed to the host and
-  // kNoDomain (morvane::eqn::AssignOverDomains).
-  long ExecuteAssignments0(int level, int pass, long status);
+  // ExecuteAssignments0 (declared with the class): the generated assignment
+  // work when the three domains are attached; else the missing links reported,
+  // nothing of this level handed to the host and kNoDomain
+  // (morvane::eqn::AssignOverDomains).
 
   // Steps of the generated pattern (TQ_Generated).
   void RegisterProperties();
@@ -123,4 +121,6 @@ class MORVANE_API TQ_DISTRIBUTION3D : public TQ_Generated<TQ_DISTRIBUTION3D, TQ_
   TQ_INTEGERSET TQ_IDXDYDZ_SET1;
   TQ_INTEGERSET TQ_IDXDYDZ_SET2;
   TQ_INTEGERSET TQ_IDXDYDZ_SET3;
+
+  MORVANE_GENERATED_COUNTERS
 };

@@ -91,15 +91,21 @@ class MORVANE_API TQ_DOMAIN : public TQ_Generated<TQ_DOMAIN, TQ_ModelTypeEx2> {
   void AssignNodeValues(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, bool& fractionsChecked);
   // Reports a problem with the domain's input through the host.
   void ReportProblem(const char* what, int section = 0);
+
+  MORVANE_GENERATED_COUNTERS
 };
 
 // The domain kinds: a TQ_DOMAIN in all but the type id.
 class MORVANE_API TQ_LENGTHDOMAIN : public TQ_Generated<TQ_LENGTHDOMAIN, TQ_DOMAIN> {
   MORVANE_GENERATED_CLASS(TQ_LENGTHDOMAIN)
+
+  MORVANE_GENERATED_COUNTERS
 };
 
 class MORVANE_API TQ_ANGLEDOMAIN : public TQ_Generated<TQ_ANGLEDOMAIN, TQ_DOMAIN> {
   MORVANE_GENERATED_CLASS(TQ_ANGLEDOMAIN)
+
+  MORVANE_GENERATED_COUNTERS
 };
 
 // Conversions of the grid from a real to a signed 32-bit integer. A value

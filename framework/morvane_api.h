@@ -16,5 +16,16 @@
 // makes is exported with its vtable and its members. Members are defined
 // outside the class body, so that the Windows build exports them too.
 
+// An inline member function of an exported class that is exported, with its
+// function-local statics, although the build hides inline functions: it is
+// emitted wherever it is defined, even where every call is inlined. A
+// Windows DLL exports the inline members of an exported class once they are
+// emitted.
+#if defined(_WIN32)
+#  define MORVANE_INLINE_EXPORT __attribute__((used))
+#else
+#  define MORVANE_INLINE_EXPORT __attribute__((visibility("default"), used))
+#endif
+
 // Exported data and functions with plain (unmangled) names.
 #define MORVANE_EXTERN_C extern "C" MORVANE_API

@@ -180,31 +180,16 @@ void TQ_KeyedArrayBase::CreateMissingArrayElement(const char* text) {
 
 // ---- TQ_BASE_KEYS ---------------------------------------------------------------
 
-// The base keeps the address of the index-value sets, which are built after it; it reads them
-// only once they are (TypeIndexValues, and every later call). Clang warns of the address taken
-// before construction.
-#if defined(__clang__)
-#pragma clang diagnostic push
-#pragma clang diagnostic ignored "-Wuninitialized"
-#endif
 template <class... Kinds>
-TQ_BASE_KEYS<Kinds...>::TQ_BASE_KEYS() : TQ_KeyedArrayBase(kDimensions, kKinds, IndexValues.data()) {
-  TypeIndexValues();
-}
+TQ_BASE_KEYS<Kinds...>::TQ_BASE_KEYS(TQ_SetValue* values) : TQ_KeyedArrayBase(kDimensions, kKinds, values) {}
 
 template <class... Kinds>
-TQ_BASE_KEYS<Kinds...>::TQ_BASE_KEYS(const TQ_BASE_KEYS& other)
-    : TQ_KeyedArrayBase(other, IndexValues.data()), IndexValues(other.IndexValues) {}
-#if defined(__clang__)
-#pragma clang diagnostic pop
-#endif
+TQ_BASE_KEYS<Kinds...>::TQ_BASE_KEYS(const TQ_BASE_KEYS& other, TQ_SetValue* values)
+    : TQ_KeyedArrayBase(other, values) {}
 
 template <class... Kinds>
 TQ_BASE_KEYS<Kinds...>& TQ_BASE_KEYS<Kinds...>::operator=(const TQ_BASE_KEYS& other) {
-  if (this != &other) {
-    TQ_KeyedArrayBase::operator=(other);
-    for (int k = 0; k < kDimensions; ++k) IndexValues[k] = other.IndexValues[k];
-  }
+  TQ_KeyedArrayBase::operator=(other);
   return *this;
 }
 
@@ -234,11 +219,39 @@ TQ_Type* TQ_BASE_KEYS<Kinds...>::Find(typename Kinds::Key... keys) {
   return FindKeys(all);
 }
 
-#define MORVANE_DEFINE_ARRAY_BASE(NAME, ...)                      \
-  template class TQ_BASE_KEYS<__VA_ARGS__>;                       \
-  NAME::NAME() = default;                                         \
-  NAME::NAME(const NAME& other) = default;                        \
-  NAME& NAME::operator=(const NAME& other) = default;             \
-  NAME::~NAME() = default;
+// The base keeps the address of the index-value sets, which are built after it; it reads them
+// only once they are (TypeIndexValues, and every later call). Clang warns of the address taken
+// before construction.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wuninitialized"
+#endif
+#define MORVANE_DEFINE_ARRAY_BASE(NAME, ...)                                                     \
+  template class TQ_BASE_KEYS<__VA_ARGS__>;                                                      \
+  NAME::NAME() : TQ_BASE_KEYS(IndexValues.data()), IndexValues() { TypeIndexValues(); }         \
+  NAME::NAME(const NAME& other)                                                                  \
+      : TQ_BASE_KEYS(other, IndexValues.data()), IndexValues(other.IndexValues) {}               \
+  NAME& NAME::operator=(const NAME& other) {                                                     \
+    if (this != &other) {                                                                        \
+      TQ_BASE_KEYS::operator=(other);                                                            \
+      for (std::size_t k = 0; k < IndexValues.size(); ++k) IndexValues[k] = other.IndexValues[k]; \
+    }                                                                                            \
+    return *this;                                                                                \
+  }                                                                                              \
+  NAME::~NAME() = default;                                                                       \
+  void NAME::SetDim(MORVANE_ARRAY_SETS(__VA_ARGS__)) {                                           \
+    TQ_BASE_KEYS::SetDim(MORVANE_ARRAY_SET_NAMES(__VA_ARGS__));                                  \
+  }                                                                                              \
+  void NAME::BuildIndexString(MORVANE_ARRAY_KEYS(__VA_ARGS__)) {                                 \
+    TQ_BASE_KEYS::BuildIndexString(MORVANE_ARRAY_KEY_NAMES(__VA_ARGS__));                        \
+  }                                                                                              \
+  TQ_Type* NAME::Find(MORVANE_ARRAY_KEYS(__VA_ARGS__)) {                                         \
+    return TQ_BASE_KEYS::Find(MORVANE_ARRAY_KEY_NAMES(__VA_ARGS__));                             \
+  }                                                                                              \
+  void NAME::CreateMissingArrayElement(const char* text) { TQ_KeyedArrayBase::CreateMissingArrayElement(text); } \
+  int NAME::NewElements() { return TQ_KeyedArrayBase::NewElements(); }
 MORVANE_ARRAY_BASE_SHAPES(MORVANE_DEFINE_ARRAY_BASE)
 #undef MORVANE_DEFINE_ARRAY_BASE
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif

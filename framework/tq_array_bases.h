@@ -12,7 +12,8 @@
 //
 // The work is written once, for any number and kind of dimensions
 // (TQ_KeyedArrayBase); TQ_BASE_KEYS gives it the typed members of one key
-// shape, and the 28 named classes at the end are those shapes.
+// shape, and the 28 named classes at the end are those shapes: each holds its
+// index values and gives every member under its own name.
 #pragma once
 
 #include <array>
@@ -85,19 +86,15 @@ class MORVANE_API TQ_KeyedArrayBase : public TQ_Matrix {
 template <class Kind>
 using TQ_SetOfKind = TQ_Set;
 
-// The array base of one key shape: `Kinds` are TQ_IntegerKey or
-// TQ_StringKey, dimension 0 first.
+// The shared implementation of one key shape: `Kinds` are TQ_IntegerKey or
+// TQ_StringKey, dimension 0 first. The named class over it holds the index
+// values and gives each member under its own name.
 template <class... Kinds>
 class MORVANE_API TQ_BASE_KEYS : public TQ_KeyedArrayBase {
   static_assert(sizeof...(Kinds) >= 1 && sizeof...(Kinds) <= kMaxDimensions);
 
  public:
   static constexpr int kDimensions = static_cast<int>(sizeof...(Kinds));
-
-  TQ_BASE_KEYS();
-  TQ_BASE_KEYS(const TQ_BASE_KEYS& other);
-  TQ_BASE_KEYS& operator=(const TQ_BASE_KEYS& other);
-  ~TQ_BASE_KEYS() override;
 
   // Records the index set of each dimension and registers the array as
   // depending on them; a second call replaces the first.
@@ -109,8 +106,13 @@ class MORVANE_API TQ_BASE_KEYS : public TQ_KeyedArrayBase {
   // could not be made.
   TQ_Type* Find(typename Kinds::Key... keys);
 
-  // The index values present in each dimension, in dimension order.
-  std::array<TQ_SetValue, sizeof...(Kinds)> IndexValues;
+ protected:
+  // `values`: the named class's index-value sets, one per dimension, which
+  // are built after this base (the named class types them once they are).
+  explicit TQ_BASE_KEYS(TQ_SetValue* values);
+  TQ_BASE_KEYS(const TQ_BASE_KEYS& other, TQ_SetValue* values);
+  TQ_BASE_KEYS& operator=(const TQ_BASE_KEYS& other);
+  ~TQ_BASE_KEYS() override;
 
  private:
   static constexpr bool kKinds[sizeof...(Kinds)] = {Kinds::kString...};
@@ -147,13 +149,48 @@ class MORVANE_API TQ_BASE_KEYS : public TQ_KeyedArrayBase {
   X(TQ_BASE_SSSI, TQ_StringKey, TQ_StringKey, TQ_StringKey, TQ_IntegerKey)    \
   X(TQ_BASE_SSSS, TQ_StringKey, TQ_StringKey, TQ_StringKey, TQ_StringKey)
 
-#define MORVANE_DECLARE_ARRAY_BASE(NAME, ...)           \
-  class MORVANE_API NAME : public TQ_BASE_KEYS<__VA_ARGS__> { \
-   public:                                             \
-    NAME();                                            \
-    NAME(const NAME& other);                           \
-    NAME& operator=(const NAME& other);                \
-    ~NAME() override;                                  \
+// The parameter lists of the named classes, from their kinds: a key is an
+// `int` for an I dimension and a `const char*` for an S dimension; every
+// dimension's set is a TQ_Set.
+#define MORVANE_KEY_TQ_IntegerKey int
+#define MORVANE_KEY_TQ_StringKey const char*
+#define MORVANE_KEYS_2(A, B) MORVANE_KEY_##A k0, MORVANE_KEY_##B k1
+#define MORVANE_KEYS_3(A, B, C) MORVANE_KEYS_2(A, B), MORVANE_KEY_##C k2
+#define MORVANE_KEYS_4(A, B, C, D) MORVANE_KEYS_3(A, B, C), MORVANE_KEY_##D k3
+#define MORVANE_KEY_NAMES_2 k0, k1
+#define MORVANE_KEY_NAMES_3 k0, k1, k2
+#define MORVANE_KEY_NAMES_4 k0, k1, k2, k3
+#define MORVANE_SETS_2 TQ_Set& s0, TQ_Set& s1
+#define MORVANE_SETS_3 TQ_Set& s0, TQ_Set& s1, TQ_Set& s2
+#define MORVANE_SETS_4 TQ_Set& s0, TQ_Set& s1, TQ_Set& s2, TQ_Set& s3
+#define MORVANE_SET_NAMES_2 s0, s1
+#define MORVANE_SET_NAMES_3 s0, s1, s2
+#define MORVANE_SET_NAMES_4 s0, s1, s2, s3
+#define MORVANE_KIND_COUNT_(A, B, C, D, N, ...) N
+#define MORVANE_KIND_COUNT(...) MORVANE_KIND_COUNT_(__VA_ARGS__, 4, 3, 2, 1, 0)
+#define MORVANE_CONCAT_(A, B) A##B
+#define MORVANE_CONCAT(A, B) MORVANE_CONCAT_(A, B)
+#define MORVANE_ARRAY_KEYS(...) MORVANE_CONCAT(MORVANE_KEYS_, MORVANE_KIND_COUNT(__VA_ARGS__))(__VA_ARGS__)
+#define MORVANE_ARRAY_KEY_NAMES(...) MORVANE_CONCAT(MORVANE_KEY_NAMES_, MORVANE_KIND_COUNT(__VA_ARGS__))
+#define MORVANE_ARRAY_SETS(...) MORVANE_CONCAT(MORVANE_SETS_, MORVANE_KIND_COUNT(__VA_ARGS__))
+#define MORVANE_ARRAY_SET_NAMES(...) MORVANE_CONCAT(MORVANE_SET_NAMES_, MORVANE_KIND_COUNT(__VA_ARGS__))
+
+// A named array base: its index values, and every member under its own name
+// (each forwards to the shared implementation).
+#define MORVANE_DECLARE_ARRAY_BASE(NAME, ...)                                  \
+  class MORVANE_API NAME : public TQ_BASE_KEYS<__VA_ARGS__> {                  \
+   public:                                                                    \
+    NAME();                                                                   \
+    NAME(const NAME& other);                                                  \
+    NAME& operator=(const NAME& other);                                       \
+    ~NAME() override;                                                         \
+    void SetDim(MORVANE_ARRAY_SETS(__VA_ARGS__));                             \
+    void BuildIndexString(MORVANE_ARRAY_KEYS(__VA_ARGS__));                   \
+    TQ_Type* Find(MORVANE_ARRAY_KEYS(__VA_ARGS__));                           \
+    void CreateMissingArrayElement(const char* text) override;                \
+    int NewElements() override;                                               \
+    /* The index values present in each dimension, in dimension order. */     \
+    std::array<TQ_SetValue, MORVANE_KIND_COUNT(__VA_ARGS__)> IndexValues;     \
   };
 MORVANE_ARRAY_BASE_SHAPES(MORVANE_DECLARE_ARRAY_BASE)
 #undef MORVANE_DECLARE_ARRAY_BASE

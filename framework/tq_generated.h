@@ -26,6 +26,8 @@
 //     int EmitEquations(int*& rows, int*& cols, TQ_EquationType** types, int count);
 //
 //     TQ_STRINGPARAMETER USERNOTES{true};            // members, in declaration order
+//
+//     MORVANE_GENERATED_COUNTERS                     // the level's three counters, last
 //   };
 //
 // and in its .cpp
@@ -33,11 +35,14 @@
 //   MORVANE_GENERATED_CLASS_DEFINITION(TQ_EXAMPLE, TQ_ModelTypeEx2, "Model EXAMPLE\tV7.1");
 //
 // which defines the type id, the constructor (members built in declaration
-// order, then Construct() when the flag is set) and the destructor, and
-// exports the shared part with the class.
+// order, then Construct() when the flag is set), the destructor, the
+// assignment (the parent's, then the members in declaration order, the
+// counters last) and, under the class's own name, every member of the shared
+// part, each forwarding to it.
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "morvane_api.h"
 #include "tq_support.h"
@@ -125,11 +130,6 @@ class MORVANE_API TQ_Generated : public Parent {
   int DeclareEquations(int count) { return count; }
   int EmitEquations(int*&, int*&, TQ_EquationType**, int count) { return count; }
 
-  // This level's counters (a derived level has its own three).
-  std::int32_t FirstGroup = 0;         // the host's group number when this level declared
-  std::int32_t LocalEqnCount = 0;      // equations this level adds
-  std::int32_t LocalNonZeroCount = 0;  // pattern entries this level's equations add
-
  protected:
   // A generated parent is built without registering its properties (this class's Construct()
   // registers them, the parent's first); a host parent by its default constructor. (Templates,
@@ -141,6 +141,7 @@ class MORVANE_API TQ_Generated : public Parent {
     requires(!TQ_Generated<Self, P>::kParentGenerated)
   TQ_Generated() : Parent() {}
   TQ_Generated(const TQ_Generated&) = default;
+  // The parent's part only: the class's members and counters follow it.
   TQ_Generated& operator=(const TQ_Generated&) = default;
   ~TQ_Generated() override = default;
 
@@ -155,7 +156,23 @@ class MORVANE_API TQ_Generated : public Parent {
 
  private:
   Self& self() { return static_cast<Self&>(*this); }
+  // The class level's own counters (MORVANE_GENERATED_COUNTERS, after its
+  // members); a level that lacks them would write its parent's.
+  static constexpr void CheckCounters() {
+    static_assert(std::is_same_v<decltype(&Self::FirstGroup), std::int32_t Self::*> &&
+                      std::is_same_v<decltype(&Self::LocalEqnCount), std::int32_t Self::*> &&
+                      std::is_same_v<decltype(&Self::LocalNonZeroCount), std::int32_t Self::*>,
+                  "a generated class ends with MORVANE_GENERATED_COUNTERS");
+  }
 };
+
+// At the end of a generated class's body: the level's three counters, after
+// its members, so that its assignment copies them last.
+#define MORVANE_GENERATED_COUNTERS                                                  \
+ public:                                                                            \
+  std::int32_t FirstGroup = 0;        /* the host's group number when this level declared */ \
+  std::int32_t LocalEqnCount = 0;     /* equations this level adds */                \
+  std::int32_t LocalNonZeroCount = 0; /* pattern entries this level's equations add */
 
 template <class Self, class Parent>
 Self& TQ_Generated<Self, Parent>::operator*() {
@@ -209,13 +226,15 @@ template <class Self, class Parent>
 int TQ_Generated<Self, Parent>::SetUpEquations() {
   const int parentCount = Parent::SetUpEquations();
   if (parentCount < 0) return parentCount;
-  FirstGroup = TQ_ModelType::m_stLastGroup;
-  LocalEqnCount = 0;
+  CheckCounters();
+  Self& level = self();
+  level.FirstGroup = TQ_ModelType::m_stLastGroup;
+  level.LocalEqnCount = 0;
   const int count = self().DeclareEquations(parentCount);
   // A class that cannot place its equations declares none and says so with a negative count
   // (it has told the host why).
   if (count < 0) return count;
-  LocalEqnCount = count - parentCount;
+  level.LocalEqnCount = count - parentCount;
   return this->SetLocalEqnCount(count);
 }
 
@@ -225,7 +244,8 @@ int TQ_Generated<Self, Parent>::JacPattern(int*& rows, int*& cols, TQ_EquationTy
   int count = Parent::JacPattern(rows, cols, types);
   int* const start = rows;
   count = self().EmitEquations(rows, cols, types, count);
-  LocalNonZeroCount = static_cast<std::int32_t>(rows - start);
+  CheckCounters();
+  self().LocalNonZeroCount = static_cast<std::int32_t>(rows - start);
   return count;
 }
 
@@ -239,21 +259,58 @@ int TQ_Generated<Self, Parent>::Residuals(double*, int, int) {
   return 0;
 }
 
-// In the body of a generated class: what every generated class declares,
-// the type id (kind word, name, TAB, version), the constructor (registers
-// the properties when the flag is set) and the destructor.
-#define MORVANE_GENERATED_CLASS(NAME)    \
- public:                                 \
-  static const char* TQ_ContainerId();   \
-  explicit NAME(bool construct = true);  \
-  ~NAME() override;
+// In the body of a generated class: what every generated class declares
+// under its own name, the type id (kind word, name, TAB, version), the
+// constructor (registers the properties when the flag is set), the
+// destructor, the assignment and the members of the shared part.
+#define MORVANE_GENERATED_CLASS(NAME)                                            \
+ public:                                                                         \
+  static const char* TQ_ContainerId();                                           \
+  explicit NAME(bool construct = true);                                          \
+  NAME& operator=(const NAME& other);                                            \
+  ~NAME() override;                                                              \
+  NAME& operator*();                                                             \
+  void Construct();                                                              \
+  long ExecuteAssignments0(int level, int pass, long status);                    \
+  void SetDims() override;                                                       \
+  const char* TQ_DefaultDESCRIPTION() const override;                            \
+  bool ContainerDerivesFrom(const char* id) override;                            \
+  int JacPattern(int*& rows, int*& cols, TQ_EquationType** types) override;      \
+  int Jacobian(double* values, int a, int b) override;                           \
+  int Residuals(double* values, int a, int b) override;                          \
+  long ExecuteAssignments(int level, int pass) override;                         \
+  int SetUpEquations() override;
 
 // In the class's .cpp: the definitions of what MORVANE_GENERATED_CLASS
-// declares, and the export of the shared part with the class.
-#define MORVANE_GENERATED_CLASS_DEFINITION(NAME, PARENT, TYPE_ID) \
-  const char* NAME::TQ_ContainerId() { return TYPE_ID; }          \
-  NAME::NAME(bool construct) {                                    \
-    if (construct) Construct();                                   \
-  }                                                               \
-  NAME::~NAME() = default;                                        \
+// declares, each member of the shared part forwarding to it, and the export
+// of the shared part with the class. A class with an ExecuteAssignments0 of
+// its own uses MORVANE_GENERATED_CLASS_DEFINITION_OWN_ASSIGNMENTS.
+#define MORVANE_GENERATED_CLASS_DEFINITION_OWN_ASSIGNMENTS(NAME, PARENT, TYPE_ID)                       \
+  const char* NAME::TQ_ContainerId() { return TYPE_ID; }                                                \
+  NAME::NAME(bool construct) {                                                                          \
+    if (construct) Construct();                                                                         \
+  }                                                                                                     \
+  NAME& NAME::operator=(const NAME& other) = default;                                                   \
+  NAME::~NAME() = default;                                                                              \
+  NAME& NAME::operator*() { return TQ_Generated<NAME, PARENT>::operator*(); }                           \
+  void NAME::Construct() { TQ_Generated<NAME, PARENT>::Construct(); }                                   \
+  void NAME::SetDims() { TQ_Generated<NAME, PARENT>::SetDims(); }                                       \
+  const char* NAME::TQ_DefaultDESCRIPTION() const { return TQ_Generated<NAME, PARENT>::TQ_DefaultDESCRIPTION(); } \
+  bool NAME::ContainerDerivesFrom(const char* id) { return TQ_Generated<NAME, PARENT>::ContainerDerivesFrom(id); } \
+  int NAME::JacPattern(int*& rows, int*& cols, TQ_EquationType** types) {                               \
+    return TQ_Generated<NAME, PARENT>::JacPattern(rows, cols, types);                                   \
+  }                                                                                                     \
+  int NAME::Jacobian(double* values, int a, int b) { return TQ_Generated<NAME, PARENT>::Jacobian(values, a, b); } \
+  int NAME::Residuals(double* values, int a, int b) { return TQ_Generated<NAME, PARENT>::Residuals(values, a, b); } \
+  long NAME::ExecuteAssignments(int level, int pass) {                                                  \
+    return TQ_Generated<NAME, PARENT>::ExecuteAssignments(level, pass);                                 \
+  }                                                                                                     \
+  int NAME::SetUpEquations() { return TQ_Generated<NAME, PARENT>::SetUpEquations(); }                   \
   template class TQ_Generated<NAME, PARENT>
+
+#define MORVANE_GENERATED_CLASS_DEFINITION(NAME, PARENT, TYPE_ID)                  \
+  MORVANE_GENERATED_CLASS_DEFINITION_OWN_ASSIGNMENTS(NAME, PARENT, TYPE_ID);        \
+  long NAME::ExecuteAssignments0(int level, int pass, long status) {               \
+    return TQ_Generated<NAME, PARENT>::ExecuteAssignments0(level, pass, status);   \
+  }                                                                                \
+  static_assert(true)

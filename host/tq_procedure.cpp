@@ -209,11 +209,11 @@ void TQ_ProcedureType::CopyFrom(const TQ_ProcedureType& other) {
     m_nInputRoom = 0;
     refused = true;
   }
-  if ((other.m_pDerivatives != nullptr && m_pDerivatives == nullptr) ||
-      (other.m_pDerivCache != nullptr && m_pDerivCache == nullptr)) {
+  if (other.m_pDerivatives != nullptr && m_pDerivatives == nullptr) {
     ReleaseDerivatives();
     refused = true;
   }
+  // A cache the heap refuses is no loss: the copy's Jacobian makes it again.
   if (refused) TQ_Executive::Instance().ReportError("copy of a procedure: the host heap refused its arrays");
 }
 
@@ -305,18 +305,21 @@ void TQ_ProcedureType_C::HandleDerivatives(bool negate) {
       return;
     }
     if (count == 0) return;
+    // The derivative array only: the procedure's Jacobian makes the cache.
     m_pDerivatives = NewBlock<double>(count);
-    m_pDerivCache = NewBlock<double>(count);
-    if (m_pDerivatives == nullptr || m_pDerivCache == nullptr) {
-      ReleaseDerivatives();
-      ProcedureError("HandleDerivatives: the host heap refused the derivative arrays");
+    if (m_pDerivatives == nullptr) {
+      ProcedureError("HandleDerivatives: the host heap refused the derivative array");
       return;
     }
     m_nDerivatives = static_cast<std::int32_t>(count);
     m_nDerivativeRoom = m_nDerivatives;
     return;
   }
-  if (m_pDerivatives == nullptr || m_pDerivCache == nullptr) return;
+  if (m_pDerivatives == nullptr) return;
+  // Derivatives that come before any Jacobian made the cache go into one
+  // made here; a heap that refuses it leaves the Jacobian to try again.
+  if (m_pDerivCache == nullptr) m_pDerivCache = NewBlock<double>(m_nDerivativeRoom);
+  if (m_pDerivCache == nullptr) return;
   // Never past the arrays as made, whatever the count says now.
   const std::int32_t count = m_nDerivatives < m_nDerivativeRoom ? m_nDerivatives : m_nDerivativeRoom;
   for (std::int32_t k = 0; k < count; ++k) m_pDerivCache[k] = -m_pDerivatives[k];
@@ -365,10 +368,22 @@ void TQ_ModelExtensions::AddProcExpression(TQ_ProcedureType* procedure, int numb
   TQ_Executive::Instance().EmitProcExpression(ExtensionOwner(), procedure, number, row, name);
 }
 
+namespace {
+// A procedure's call is registered once its arguments are bound and before
+// the host first has its inputs packed: under the C convention its string
+// array inputs get their character-pointer tables now.
+void PrepareCall(TQ_ProcedureType* procedure) {
+  auto* convention = dynamic_cast<TQ_ProcedureType_C*>(procedure);
+  if (convention != nullptr && !convention->IsFortran()) convention->InitializeCStrings();
+}
+}  // namespace
+
 void TQ_ModelTypeEx::AddProcCall(TQ_ProcedureType* procedure, int group) {
+  PrepareCall(procedure);
   TQ_Executive::Instance().EmitProcCall(this, procedure, group);
 }
 
 void TQ_StructureTypeEx::AddProcCall(TQ_ProcedureType* procedure, int group) {
+  PrepareCall(procedure);
   TQ_Executive::Instance().EmitProcCall(this, procedure, group);
 }

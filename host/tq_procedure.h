@@ -288,7 +288,8 @@ class VEKEXP_API TQ_ProcedureType : public TQ_PtrVectorObject {
 
   // ---- shared with the procedure template, in the object's order ----------
   double* m_pArgBuffer;       // packed argument buffer, m_nArgWords words
-  double* m_pDerivCache;      // derivatives as the Jacobian hands them on
+  double* m_pDerivCache;      // derivatives as the Jacobian hands them on (the Jacobian
+                              // makes it; the host releases it)
   double* m_pDerivatives;     // derivatives as the routine returns them
   double* m_pHostReals;       // the host's real block handed to the routine
   std::int32_t m_nHostInteger;
@@ -350,9 +351,10 @@ class VEKEXP_API TQ_ProcedureType_C : public TQ_ProcedureType {
   void FinalizeConstruction(int outputOffset, int words);
 
   // false (end of the construction pass, counts still set): sizes the
-  // derivative array and cache at one entry per pair of output element and
-  // input value, zeroed. true (after a values-and-derivatives call): the
-  // cache takes the derivative array negated, entry by entry.
+  // derivative array at one entry per pair of output element and input
+  // value, zeroed. true (after a values-and-derivatives call): the cache
+  // takes the derivative array negated, entry by entry; a cache that no
+  // Jacobian has made yet is made here, zeroed, when the heap gives it.
   void HandleDerivatives(bool negate);
 
   // A string argument's field at `destination` (TypeSize(5) bytes) takes

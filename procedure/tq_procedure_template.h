@@ -51,7 +51,8 @@ class MORVANE_API TQ_ProcedureTemplate : public Base {
   TQ_ProcedureTemplate();
   // A copy stands where its source stood in the declaration; it owns none of
   // the source's call arrays (rows, columns, saved outputs) and builds its own
-  // when it needs them.
+  // when it needs them. The character pointers of its string array inputs
+  // point into its own buffer (as after assignment).
   TQ_ProcedureTemplate(const TQ_ProcedureTemplate& source);
   // Releases the target's call arrays and takes the source's state.
   TQ_ProcedureTemplate& operator=(const TQ_ProcedureTemplate& source);
@@ -180,6 +181,7 @@ class MORVANE_API TQ_ProcedureTemplate : public Base {
   // The binding pass has filled the element list the host supplied.
   bool ElementListComplete() const;
   void ReleaseCallArrays();
+  double* NewDerivativeCache() const;
   void CopyFields(const TQ_ProcedureTemplate& source);
   void Refuse(const morvane::string& message) const { this->ProcedureError(message.c_str()); }
   template <class Owner>
@@ -252,6 +254,9 @@ template <class Proc, int inputs, int outputs, int dims, class Base, int n>
 TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::TQ_ProcedureTemplate(const TQ_ProcedureTemplate& source)
     : Base(source), m_pBaseOutputs(nullptr), m_pRows(nullptr), m_pCols(nullptr) {
   CopyFields(source);
+  // The host copied the source's buffer with its character pointers, which
+  // point into the source's buffer: they are pointed at the copy's own.
+  TQ_ProcedureTemplate::InitializeCStrings();
 }
 
 template <class Proc, int inputs, int outputs, int dims, class Base, int n>
@@ -261,6 +266,7 @@ TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::operator=(const TQ_P
     Base::operator=(source);
     ReleaseCallArrays();
     CopyFields(source);
+    TQ_ProcedureTemplate::InitializeCStrings();
   }
   return *this;
 }
@@ -778,12 +784,13 @@ int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::RefuseUnlessCall
   if (this->m_nOutputValues != this->m_nOutputElements)
     return refuse("the host counts " + morvane::Text(this->m_nOutputValues) + " output values, the element list " +
                   morvane::Text(this->m_nOutputElements) + " output elements");
+  // The derivative array is the routine's to write into; the derivative
+  // cache is not needed here (the Jacobian makes it).
   const std::int64_t product = static_cast<std::int64_t>(this->m_nOutputElements) * this->m_nInputValues;
-  if (this->m_nDerivatives != product ||
-      (product > 0 && (this->m_pDerivatives == nullptr || this->m_pDerivCache == nullptr)))
+  if (this->m_nDerivatives != product || (product > 0 && this->m_pDerivatives == nullptr))
     return refuse("the derivative count " + morvane::Text(this->m_nDerivatives) + " is not " +
                   morvane::Text(this->m_nOutputElements) + " output elements times " +
-                  morvane::Text(this->m_nInputValues) + " input values, or the host has no derivative arrays");
+                  morvane::Text(this->m_nInputValues) + " input values, or the host has no derivative array");
   if (static_cast<std::int64_t>(GetOffset(InputArgs())) + this->m_nOutputValues > this->m_nArgWords)
     return refuse("the output values lie outside the argument buffer");
   return 0;
@@ -1060,18 +1067,21 @@ int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CallFn(TQ_Proced
   int result = this->EnsureCompatibleDLLLoaded(n);
   if (result < 0) return result;
   {
-    // The property-call bracket closes whichever way the invocation ends.
+    // The property-call bracket: its begin and its end are each guarded by a
+    // question of their own to the procedure's component list name (the
+    // routine may change it), and the end comes whichever way the invocation
+    // ends.
     struct PropertiesBracket {
-      TQ_COMPONENTLISTNAME* list;
-      explicit PropertiesBracket(TQ_COMPONENTLISTNAME* opened) : list(opened) {
-        if (list != nullptr) list->BeginPropertiesCall();
+      const TQ_ProcedureTemplate& procedure;
+      explicit PropertiesBracket(const TQ_ProcedureTemplate& owner) : procedure(owner) {
+        if (TQ_COMPONENTLISTNAME* list = procedure.ComponentListName()) list->BeginPropertiesCall();
       }
       PropertiesBracket(const PropertiesBracket&) = delete;
       PropertiesBracket& operator=(const PropertiesBracket&) = delete;
       ~PropertiesBracket() {
-        if (list != nullptr) list->EndPropertiesCall();
+        if (TQ_COMPONENTLISTNAME* list = procedure.ComponentListName()) list->EndPropertiesCall();
       }
-    } bracket(this->ComponentListName());
+    } bracket(*this);
 
     MakeRowsAndColumns();
     // A routine the host does not have is not called: the failure flag
@@ -1118,6 +1128,18 @@ int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::Jacobian(double*
     position += this->m_nOutputValues * (this->m_nSolverInputs + 1);
     return result;
   }
+  if (this->m_pDerivCache == nullptr) {
+    this->m_pDerivCache = NewDerivativeCache();
+    // A new cache holds no derivatives yet (those of an earlier call had
+    // nowhere to go): they are made again for it, by the routine or by
+    // differences, rather than zeros replayed.
+    if (this->m_pDerivCache != nullptr) {
+      if (Proc::ReturnsDerivatives())
+        this->ForgetLastCall();
+      else
+        m_bEvaluated = true;
+    }
+  }
   result = CallFn(TQ_ProcedureType::CallJacobian, true);
   if (result >= 0 && !Proc::ReturnsDerivatives() && m_bEvaluated) return FiniteDifferences(values, position, result);
 
@@ -1136,6 +1158,20 @@ int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::Jacobian(double*
                });
   }
   return result;
+}
+
+// The derivative cache: one derivative per input value of each output
+// element, on the host heap (the host base holds it and releases it), 0.0
+// until derivatives reach it. Null when there is nothing to hold or the heap
+// refuses it; a later Jacobian asks again.
+template <class Proc, int inputs, int outputs, int dims, class Base, int n>
+double* TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::NewDerivativeCache() const {
+  const std::int64_t count = static_cast<std::int64_t>(this->m_nInputValues) * this->m_nOutputElements;
+  if (count <= 0 || static_cast<std::uint64_t>(count) > 0xFFFFFFFFu / sizeof(double)) return nullptr;
+  const std::size_t bytes = static_cast<std::size_t>(count) * sizeof(double);
+  void* block = morvane::HostNew(bytes);
+  if (block != nullptr) std::memset(block, 0, bytes);
+  return static_cast<double*>(block);
 }
 
 // The derivative of a residual from the change `d` of an output over the

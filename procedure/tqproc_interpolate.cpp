@@ -13,21 +13,6 @@ TQProc_INTERPOLATE& TQProc_INTERPOLATE::operator=(const TQProc_INTERPOLATE& sour
 
 TQProc_INTERPOLATE::~TQProc_INTERPOLATE() = default;
 
-bool TQProc_INTERPOLATE::IsVariableInput(int i) {
-  static bool bIsVar[5] = {false, false, false, false, false};
-  return bIsVar[i];
-}
-
-int TQProc_INTERPOLATE::Dimensions(int i) {
-  static unsigned char nDims[5] = {0, 1, 1, 0, 0};
-  return nDims[i];
-}
-
-int TQProc_INTERPOLATE::Type(int i) {
-  static unsigned char iTypes[5] = {4, 4, 4, 2, 4};
-  return iTypes[i];
-}
-
 bool TQProc_INTERPOLATE::ReturnsDerivatives() { return true; }
 
 void TQProc_INTERPOLATE::CreateDerivatives() { HandleDerivatives(false); }
@@ -39,3 +24,19 @@ const char* TQProc_INTERPOLATE::ProcedureName() const { return "INTERP"; }
 const char* TQProc_INTERPOLATE::DLLName() const { return "TQSysLib"; }
 
 int TQProc_INTERPOLATE::Precall(bool flag) { return CallFn(CallPrecall, flag); }
+
+#if defined(_WIN32)
+// The argument tables' accessors are inline, and a DLL exports neither the
+// inline members of an exported class nor their statics by itself: the
+// linker is told to export them, in the directive section the compiler uses
+// for every exported name.
+__asm__(
+    ".section .drectve\n"
+    "\t.ascii \" -export:\\\"_ZN18TQProc_INTERPOLATE15IsVariableInputEi\\\"\"\n"
+    "\t.ascii \" -export:\\\"_ZN18TQProc_INTERPOLATE10DimensionsEi\\\"\"\n"
+    "\t.ascii \" -export:\\\"_ZN18TQProc_INTERPOLATE4TypeEi\\\"\"\n"
+    "\t.ascii \" -export:\\\"_ZZN18TQProc_INTERPOLATE15IsVariableInputEiE6bIsVar\\\",data\"\n"
+    "\t.ascii \" -export:\\\"_ZZN18TQProc_INTERPOLATE10DimensionsEiE5nDims\\\",data\"\n"
+    "\t.ascii \" -export:\\\"_ZZN18TQProc_INTERPOLATE4TypeEiE6iTypes\\\",data\"\n"
+    "\t.text\n");
+#endif

@@ -10,7 +10,7 @@
 #include "frame.h"
 #include "tq_procedure_template.h"
 
-class TQProc_INTERPOLATE;
+class MORVANE_API TQProc_INTERPOLATE;
 
 using TQ_INTERPOLATEProcedureBase = TQ_ProcedureTemplate<TQProc_INTERPOLATE, 4, 1, 2, TQ_ProcedureType_C, 4>;
 
@@ -27,11 +27,24 @@ class MORVANE_API TQProc_INTERPOLATE : public TQ_INTERPOLATEProcedureBase {
   TQProc_INTERPOLATE& operator=(const TQProc_INTERPOLATE& source);
   ~TQProc_INTERPOLATE() override;
 
-  // The argument tables: per argument, its variable-input flag, its number
-  // of array dimensions and its type code.
-  static bool IsVariableInput(int i);
-  static int Dimensions(int i);
-  static int Type(int i);
+  // The argument tables: per argument, its variable-input flag (bIsVar), its
+  // number of array dimensions (nDims) and its type code (iTypes). Each table
+  // lives inside its accessor and is exported under its own name, in
+  // writable data, for the host and the models that use the procedure; the
+  // accessors are defined here so that the tables are (a function's own
+  // statics are exported only with an inline function).
+  MORVANE_INLINE_EXPORT static bool IsVariableInput(int i) {
+    static bool bIsVar[5] = {false, false, false, false, false};
+    return bIsVar[i];
+  }
+  MORVANE_INLINE_EXPORT static int Dimensions(int i) {
+    static unsigned char nDims[5] = {0, 1, 1, 0, 0};
+    return nDims[i];
+  }
+  MORVANE_INLINE_EXPORT static int Type(int i) {
+    static unsigned char iTypes[5] = {4, 4, 4, 2, 4};
+    return iTypes[i];
+  }
   // INTERP returns its own derivatives.
   static bool ReturnsDerivatives();
 

@@ -1,10 +1,26 @@
 #include "tq_parameters.h"
 
-TQ_ANGLEPARAMETER::~TQ_ANGLEPARAMETER() = default;
-TQ_LENGTHPARAMETER::~TQ_LENGTHPARAMETER() = default;
-TQ_DISCRETIZATIONMETHODPARAM::~TQ_DISCRETIZATIONMETHODPARAM() = default;
-TQ_NUMSECTIONSPARAM::~TQ_NUMSECTIONSPARAM() = default;
-TQ_POLYPOINTSPARAM::~TQ_POLYPOINTSPARAM() = default;
+// The host base is built with its flag clear; the system attributes are set
+// up here, once the type's own defaults are reachable.
+#define MORVANE_PARAMETER_TYPE_DEFINITIONS(NAME, BASE)        \
+  NAME::NAME(bool init) : BASE(false) {                      \
+    if (init) InitializeSystemAttributes();                  \
+  }                                                          \
+  NAME::NAME(const NAME& other) : BASE(other) {}             \
+  NAME& NAME::operator=(const NAME& other) {                 \
+    BASE::operator=(other);                                  \
+    return *this;                                            \
+  }                                                          \
+  NAME::~NAME() = default;                                   \
+  NAME& NAME::operator*() { return *this; }
+
+MORVANE_PARAMETER_TYPE_DEFINITIONS(TQ_ANGLEPARAMETER, TQ_REALPARAMETER)
+MORVANE_PARAMETER_TYPE_DEFINITIONS(TQ_LENGTHPARAMETER, TQ_REALPARAMETER)
+MORVANE_PARAMETER_TYPE_DEFINITIONS(TQ_DISCRETIZATIONMETHODPARAM, TQ_STRINGPARAMETER)
+MORVANE_PARAMETER_TYPE_DEFINITIONS(TQ_NUMSECTIONSPARAM, TQ_INTEGERPARAMETER)
+MORVANE_PARAMETER_TYPE_DEFINITIONS(TQ_POLYPOINTSPARAM, TQ_INTEGERPARAMETER)
+
+#undef MORVANE_PARAMETER_TYPE_DEFINITIONS
 
 int TQ_ANGLEPARAMETER::TQ_PQCol() const { return 0; }
 int TQ_ANGLEPARAMETER::TQ_PQRow() const { return 0; }

@@ -6,26 +6,20 @@
 #include "morvane_api.h"
 #include "vekexp.h"
 
-// One definition for the five: construction with the initialise flag (the
-// host base is built with its flag clear; the system attributes are set up
-// here, once the type's own defaults are reachable), the copy operations and
-// the dereference.
-#define MORVANE_PARAMETER_TYPE_MEMBERS(NAME, BASE)          \
- public:                                                   \
-  explicit NAME(bool init = true) : BASE(false) {          \
-    if (init) InitializeSystemAttributes();                \
-  }                                                        \
-  NAME(const NAME& other) : BASE(other) {}                 \
-  NAME& operator=(const NAME& other) {                     \
-    BASE::operator=(other);                                \
-    return *this;                                          \
-  }                                                        \
-  ~NAME() override;                                        \
-  NAME& operator*() { return *this; }
+// What the five declare alike: construction with the initialise flag, the
+// copy operations and the dereference. They are defined in tq_parameters.cpp,
+// so that each is exported under the type's own name.
+#define MORVANE_PARAMETER_TYPE_MEMBERS(NAME)   \
+ public:                                      \
+  explicit NAME(bool init = true);            \
+  NAME(const NAME& other);                    \
+  NAME& operator=(const NAME& other);         \
+  ~NAME() override;                           \
+  NAME& operator*();
 
 // A real parameter of physical quantity "Angle".
 class MORVANE_API TQ_ANGLEPARAMETER : public TQ_REALPARAMETER {
-  MORVANE_PARAMETER_TYPE_MEMBERS(TQ_ANGLEPARAMETER, TQ_REALPARAMETER)
+  MORVANE_PARAMETER_TYPE_MEMBERS(TQ_ANGLEPARAMETER)
   int TQ_PQCol() const override;
   int TQ_PQRow() const override;
   TQ_Value* TQ_DefaultPHYSICALQUANTITY() const override;
@@ -33,7 +27,7 @@ class MORVANE_API TQ_ANGLEPARAMETER : public TQ_REALPARAMETER {
 
 // A real parameter of physical quantity "Length".
 class MORVANE_API TQ_LENGTHPARAMETER : public TQ_REALPARAMETER {
-  MORVANE_PARAMETER_TYPE_MEMBERS(TQ_LENGTHPARAMETER, TQ_REALPARAMETER)
+  MORVANE_PARAMETER_TYPE_MEMBERS(TQ_LENGTHPARAMETER)
   int TQ_PQCol() const override;
   int TQ_PQRow() const override;
   TQ_Value* TQ_DefaultPHYSICALQUANTITY() const override;
@@ -41,21 +35,21 @@ class MORVANE_API TQ_LENGTHPARAMETER : public TQ_REALPARAMETER {
 
 // The discretization method: one of the ten method names, "BFD1" by default.
 class MORVANE_API TQ_DISCRETIZATIONMETHODPARAM : public TQ_STRINGPARAMETER {
-  MORVANE_PARAMETER_TYPE_MEMBERS(TQ_DISCRETIZATIONMETHODPARAM, TQ_STRINGPARAMETER)
+  MORVANE_PARAMETER_TYPE_MEMBERS(TQ_DISCRETIZATIONMETHODPARAM)
   TQ_Value* TQ_DefaultVALUE() const override;
   TQ_Value* TQ_DefaultVALID() const override;
 };
 
 // A number of sections: at least 1, 1 by default.
 class MORVANE_API TQ_NUMSECTIONSPARAM : public TQ_INTEGERPARAMETER {
-  MORVANE_PARAMETER_TYPE_MEMBERS(TQ_NUMSECTIONSPARAM, TQ_INTEGERPARAMETER)
+  MORVANE_PARAMETER_TYPE_MEMBERS(TQ_NUMSECTIONSPARAM)
   TQ_Value* TQ_DefaultVALUE() const override;
   TQ_Value* TQ_DefaultLOWER() const override;
 };
 
 // A number of points inside an element: at least 0, 0 by default.
 class MORVANE_API TQ_POLYPOINTSPARAM : public TQ_INTEGERPARAMETER {
-  MORVANE_PARAMETER_TYPE_MEMBERS(TQ_POLYPOINTSPARAM, TQ_INTEGERPARAMETER)
+  MORVANE_PARAMETER_TYPE_MEMBERS(TQ_POLYPOINTSPARAM)
   TQ_Value* TQ_DefaultVALUE() const override;
   TQ_Value* TQ_DefaultLOWER() const override;
 };

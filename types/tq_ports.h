@@ -10,6 +10,8 @@
 // The control-signal port: no members of its own.
 class MORVANE_API TQ_CONTROLPORT : public TQ_Generated<TQ_CONTROLPORT, TQ_PortTypeEx> {
   MORVANE_GENERATED_CLASS(TQ_CONTROLPORT)
+
+  MORVANE_GENERATED_COUNTERS
 };
 
 // The generic port: whether it is connected and linked, and its component
@@ -25,11 +27,15 @@ class MORVANE_API TQ_GENERICPORT : public TQ_Generated<TQ_GENERICPORT, TQ_PortTy
   TQ_FalseLOGICALPARAMETER ISCONNECTED{true};
   TQ_FalseLOGICALPARAMETER ISLINKED{true};
   TQ_COMPONENTLISTNAME COMPONENTLIST;
+
+  MORVANE_GENERATED_COUNTERS
 };
 
 // The end of a generic connection: no members of its own.
 class MORVANE_API TQ_CONNECTIONPORT : public TQ_Generated<TQ_CONNECTIONPORT, TQ_PortTypeEx> {
   MORVANE_GENERATED_CLASS(TQ_CONNECTIONPORT)
+
+  MORVANE_GENERATED_COUNTERS
 };
 
 // Multiports: input (MI), output (MO) and input-output (MIO) over each port

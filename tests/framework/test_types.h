@@ -59,6 +59,8 @@ class TQ_TESTPORT : public TQ_Generated<TQ_TESTPORT, TQ_PortTypeEx> {
   }
   void RegisterProperties() { Register(LINKED, "LINKED"); }
   TQ_FalseLOGICALPARAMETER LINKED{true};
+
+  MORVANE_GENERATED_COUNTERS
 };
 
 // A model type with an array and its index set, a port, a link and a
@@ -116,6 +118,8 @@ class TQ_TESTMODEL : public TQ_Generated<TQ_TESTMODEL, TQ_ModelTypeEx2> {
 
   static inline int built = 0;
   static inline int destroyed = 0;
+
+  MORVANE_GENERATED_COUNTERS
 };
 
 // A model over the test model: one member and one assignment of its own.
@@ -129,6 +133,8 @@ class TQ_TESTDERIVED : public TQ_Generated<TQ_TESTDERIVED, TQ_TESTMODEL> {
   // #1 NOTE := "derived".
   void Assignments(const TQ_AssignmentStep& step) { step.Assign(NOTE, "derived", 1); }
   TQ_STRINGPARAMETER NOTE{true};
+
+  MORVANE_GENERATED_COUNTERS
 };
 
 // A model that answers for the test model's type id without being one.
@@ -138,6 +144,8 @@ class TQ_IMPOSTOR : public TQ_Generated<TQ_IMPOSTOR, TQ_ModelTypeEx2> {
   explicit TQ_IMPOSTOR(bool construct = true) {
     if (construct) Construct();
   }
+
+  MORVANE_GENERATED_COUNTERS
 };
 
 // A structure type for the global-structure reference.
@@ -149,6 +157,8 @@ class TQ_TESTSTRUCTURE : public TQ_Generated<TQ_TESTSTRUCTURE, TQ_StructureTypeE
   }
   void RegisterProperties() { Register(NOTES, "NOTES"); }
   TQ_STRINGPARAMETER NOTES{true};
+
+  MORVANE_GENERATED_COUNTERS
 };
 
 // The registered property names of an object, in order.

@@ -230,6 +230,53 @@ TEST_F(CallCycleTest, TheComponentListBracketsEachCallOfTheRoutine) {
   TakeErrors();
 }
 
+// The end of the bracket asks for the component list name afresh: a name
+// the routine takes away gets no end, one it gives gets the end alone.
+TEST_F(CallCycleTest, TheEndOfTheBracketAsksForTheComponentListAfresh) {
+  RoutineStage& stage = Stage();
+  Model& model = MakeModel();
+  TQ_COMPONENTLISTNAME first, second;
+  model.procedure.SetComponentListName(&first);
+  stage.act = [&](std::int32_t*, double*, std::int32_t*, std::int32_t*, std::int32_t*, double*,
+                  std::int32_t* failure) {
+    model.procedure.SetComponentListName(&second);
+    *failure = 0;
+  };
+  HostResiduals();
+  EXPECT_EQ(first.OpenPropertiesCalls(), 1) << "begun, and not ended through a name now gone";
+  EXPECT_EQ(first.PropertiesCallCount(), 1);
+  EXPECT_EQ(second.PropertiesCallCount(), 0);
+  EXPECT_NE(TakeErrors().find("without an open BeginPropertiesCall"), std::string::npos)
+      << "the end went to the name the routine left";
+}
+
+// Without a derivative cache (the heap refuses it) the pre-call and the
+// residuals are made as ever, and the Jacobian writes 1.0 and 0.0 and
+// returns the call's status; the next Jacobian makes the cache and has the
+// routine fill it, not zeros replayed.
+TEST_F(CallCycleTest, WithoutADerivativeCacheTheJacobianWritesOnesAndZeros) {
+  RoutineStage& stage = Stage();
+  Model& model = MakeModel();
+  EXPECT_EQ(model.procedure.Cache(), nullptr) << "no Jacobian yet";
+  TQ_HeapStats::FailAllocations(1000);
+  EXPECT_EQ(model.procedure.Precall(true), 0);
+  const std::vector<double> residuals = HostResiduals();
+  const std::vector<double> row = HostJacobian();
+  TQ_HeapStats::FailAllocations(0);
+  EXPECT_EQ(model.procedure.Cache(), nullptr);
+  ASSERT_EQ(residuals.size(), 1u);
+  EXPECT_DOUBLE_EQ(residuals[0], model.Y.Real() - model.Expected().y);
+  std::vector<double> unit(10, 0.0);
+  unit[0] = 1.0;
+  EXPECT_EQ(row, unit);
+  EXPECT_EQ(stage.seen.size(), 2u) << "the pre-call and one evaluation";
+
+  ExpectRow(HostJacobian(), ExpectedRow(model));
+  EXPECT_NE(model.procedure.Cache(), nullptr);
+  EXPECT_EQ(stage.seen.size(), 3u);
+  EXPECT_TRUE(TakeErrors().empty());
+}
+
 // The decision on the call type: follow-up calls, and types outside 0 to 4,
 // which run only when packing finds a change or the changed flag stands.
 TEST_F(CallCycleTest, FollowUpAndUnknownCallTypes) {

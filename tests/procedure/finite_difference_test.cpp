@@ -236,13 +236,13 @@ TEST_F(FiniteDifferenceTest, AnExcludedInputGetsAZeroColumnAndNoCall) {
   EXPECT_TRUE(controller.ChangedVariables().empty()) << "perturbations are not write-backs";
 }
 
-// The cache starts zeroed, and a pass whose perturbed evaluation failed
+// The first Jacobian makes the cache, and a pass whose perturbed evaluation failed
 // leaves no unwritten value in the rows or the cache and is not replayed:
 // the next Jacobian at the point differences again.
 TEST_F(FiniteDifferenceTest, AFailedPerturbationIsNotReplayedAsSuccess) {
   RoutineStage& stage = Watching();
   Finite model;
-  EXPECT_EQ(Entries(model.procedure.Cache(), 10), std::vector<double>(10, 0.0));
+  EXPECT_EQ(model.procedure.Cache(), nullptr) << "no Jacobian yet";
   int calls = 0;
   stage.act = [&calls](std::int32_t* type, double* buffer, std::int32_t* offsets, std::int32_t* outputs,
                        std::int32_t* count, double* derivatives, std::int32_t* failure) {

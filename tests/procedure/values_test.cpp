@@ -2,6 +2,8 @@
 // the character-pointer tables of string array inputs.
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <utility>
 #include <type_traits>
 
 #include "procedure_support.h"
@@ -156,6 +158,51 @@ TEST_F(ValuesTest, CharacterPointerTablesPointAtTheirStrings) {
   std::vector<unsigned char> once(bytes, bytes + length);
   p.InitializeCStrings();
   EXPECT_EQ(std::memcmp(bytes, once.data(), length), 0);
+  EXPECT_TRUE(Errors().empty());
+}
+
+// The host fills the tables when it registers the procedure's call, before
+// it has the inputs packed; a copy, and an object assigned from it, point
+// their tables into their own buffers, which stay right once the source is
+// gone.
+TEST_F(ValuesTest, TablesAreFilledAtRegistrationAndACopyPointsIntoItsOwnBuffer) {
+  using StringsProbe = Probe<StringsProc>;
+  // Entry k of argument `argument`'s table, and the address of its string
+  // k, in the buffer of `p`.
+  auto entry = [](StringsProbe& p, int argument, int k) {
+    char* pointer = nullptr;
+    std::memcpy(&pointer, p.BufferBytes() + 8 * p.GetOffset(argument) + k * TQ_CHARPOINTER_BYTES,
+                TQ_CHARPOINTER_BYTES);
+    return pointer;
+  };
+  auto field = [](StringsProbe& p, int argument, int count, int k) {
+    const int tableWords = static_cast<int>((count * TQ_CHARPOINTER_BYTES + 7) >> 3);
+    return reinterpret_cast<char*>(p.BufferBytes() + 8 * (p.GetOffset(argument) + tableWords) +
+                                   k * TQ_PROCEDURE_STRING_BYTES);
+  };
+  // Inputs 0 and 2 are string arrays of 3 and 2 x 3 strings.
+  auto expectOwnTables = [&](StringsProbe& p) {
+    for (const auto& [argument, count] : {std::pair{0, 3}, std::pair{2, 6}})
+      for (int k = 0; k < count; ++k)
+        EXPECT_EQ(entry(p, argument, k), field(p, argument, count, k)) << "argument " << argument << " entry " << k;
+  };
+
+  StringsVariables v;
+  auto source = std::make_unique<StringsProbe>(false);
+  DeclareStrings(*source, v, {3, 2, {2, 3}, {2, 2}, 1});
+  ASSERT_TRUE(Errors().empty());
+  EXPECT_EQ(entry(*source, 0, 0), nullptr) << "nothing fills the table before the call is registered";
+  OwnerModel owner;
+  owner.AddProcCall(source.get(), 1);
+  expectOwnTables(*source);
+
+  StringsProbe copy(*source);
+  StringsProbe assigned(false);
+  assigned = *source;
+  ASSERT_NE(copy.BufferBytes(), source->BufferBytes());
+  source.reset();
+  expectOwnTables(copy);
+  expectOwnTables(assigned);
   EXPECT_TRUE(Errors().empty());
 }
 

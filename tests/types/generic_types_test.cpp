@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "export_table.h"
@@ -147,6 +148,17 @@ TEST_F(GenericTypeTest, ControlSignalLevelsEachReportNoEquations) {
   EXPECT_EQ(signal.JacPattern(rows, cols, nullptr), 2);
   EXPECT_EQ(signal.LocalNonZeroCount, 0);
   EXPECT_EQ(parentLevel.LocalNonZeroCount, 0);
+
+  // Assignment copies each level's three counters.
+  signal.FirstGroup = 9;
+  signal.LocalEqnCount = 3;
+  parentLevel.LocalNonZeroCount = 5;
+  TQ_CONTROLSIGNAL copy;
+  EXPECT_EQ(&(copy = signal), &copy);
+  const TQ_GENERICCONTROLSIGNAL& copyParent = copy;
+  EXPECT_EQ(std::tuple(copy.FirstGroup, copy.LocalEqnCount, copy.LocalNonZeroCount), std::tuple(9, 3, 0));
+  EXPECT_EQ(std::tuple(copyParent.FirstGroup, copyParent.LocalEqnCount, copyParent.LocalNonZeroCount),
+            std::tuple(4, 0, 5));
 }
 
 TEST_F(GenericTypeTest, GenericTypesRunThroughTheHostsCycle) {

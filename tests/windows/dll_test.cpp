@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "../content/content_check.h"
+#include "../export/required_exports.h"
 
 namespace {
 
@@ -185,6 +186,39 @@ TEST_F(LibraryTest, CreatableTypesExportAllFourUnderPlainNames) {
   RecordProperty("creatable_types_exported", types_present);
   for (const char* built : {"DISTRIBUTION1D", "DISTRIBUTION3D", "DOMAIN", "GENERICMODEL"})
     EXPECT_TRUE(exported.count(std::string(built) + "Factory")) << built << " is built and exported";
+}
+
+// Every export of the required list is in the DLL's export directory;
+// INTERPOLATE's argument tables lie in a writable section and hold their
+// entries.
+TEST_F(LibraryTest, ExportsEverythingTheRequiredListNames) {
+  std::set<std::string> exported;
+  std::map<std::string, std::string> byName;
+  for (const auto& name : ExportNames(Image(), Directory(IMAGE_DIRECTORY_ENTRY_EXPORT))) {
+    const std::string demangled = required_exports::Demangled(name);
+    exported.insert(demangled);
+    byName[demangled] = name;
+  }
+  for (const std::string& missing : required_exports::Missing(exported)) ADD_FAILURE() << "not exported: " << missing;
+
+  const IMAGE_SECTION_HEADER* sections = IMAGE_FIRST_SECTION(Headers());
+  auto writable = [&](const void* address) {
+    const auto rva = static_cast<DWORD>(static_cast<const unsigned char*>(address) - Image());
+    for (WORD s = 0; s < Headers()->FileHeader.NumberOfSections; ++s)
+      if (rva >= sections[s].VirtualAddress && rva < sections[s].VirtualAddress + sections[s].Misc.VirtualSize)
+        return (sections[s].Characteristics & IMAGE_SCN_MEM_WRITE) != 0;
+    return false;
+  };
+  for (const required_exports::ArgumentTable& table : required_exports::kArgumentTables) {
+    SCOPED_TRACE(table.symbol);
+    const auto found = byName.find(required_exports::Compact(table.symbol));
+    ASSERT_NE(found, byName.end());
+    const auto* entries = reinterpret_cast<const unsigned char*>(GetProcAddress(module_, found->second.c_str()));
+    ASSERT_NE(entries, nullptr);
+    EXPECT_TRUE(writable(entries)) << "in a read-only section";
+    EXPECT_EQ(std::vector<unsigned char>(entries, entries + 5),
+              std::vector<unsigned char>(table.entries, table.entries + 5));
+  }
 }
 
 TEST_F(LibraryTest, FrameInternalsAreNotExported) {
