@@ -34,8 +34,10 @@ class Run {
   // when a phase failed or any model reported an error.
   bool Cycle();
 
-  void WriteText(std::ostream& out) const;
-  void WriteJsonLines(std::ostream& out) const;
+  // The report, written as it is produced; with `summaryOnly` only its
+  // summary (the first line of the text, the last line of the JSON lines).
+  void WriteText(std::ostream& out, bool summaryOnly = false) const;
+  void WriteJsonLines(std::ostream& out, bool summaryOnly = false) const;
 
   const std::vector<std::string>& Errors() const { return m_errors; }
 
