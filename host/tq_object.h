@@ -128,7 +128,10 @@ class VEKEXP_API TQ_Containable : public TQ_Update {
 
  private:
   TQ_Containable* m_owner;
-  std::string* m_name;
+  // Held in the object: the names of array elements are short and stay in it, with no block of
+  // their own. Made, changed and destroyed only by this class's own (out-of-line) code, so that
+  // its text is always on the host's heap.
+  std::string m_name;
   std::string* m_description;
   std::vector<TQ_PropertyRecord>* m_properties;
   int m_direction;
