@@ -374,7 +374,7 @@ std::string TQ_Executive::PathOf(const TQ_Containable* item) const {
     const TQ_Containable* at = chain[k];
     const TQ_Containable* owner = at->Owner();
     const char* name = at->Name();
-    if (owner != nullptr && dynamic_cast<const TQ_Matrix*>(owner) != nullptr) {
+    if (owner != nullptr && owner->IsArrayContainer()) {
       path += '(';
       path += name;
       path += ')';
@@ -792,7 +792,7 @@ std::string TQ_Executive::Infix(const TQ_EmittedEquation& equation, bool fullPat
           path += ')';
         } else {
           path = PathOf(item.term);
-          if (owner != nullptr && dynamic_cast<const TQ_Matrix*>(owner) != nullptr && owner->Owner() != nullptr &&
+          if (owner != nullptr && owner->IsArrayContainer() &&
               path.size() > std::strlen(item.term->Name()) + 2) {
             lastOwner = owner;
             lastOwnerPath = path.substr(0, path.size() - std::strlen(item.term->Name()) - 2);

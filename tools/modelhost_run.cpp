@@ -196,7 +196,7 @@ class PathCache {
         for (const TQ_Containable* up = owner; up != nullptr && depth < 64; up = up->Owner()) ++depth;
         it->second.usable = depth < 63;
         it->second.path = m_host.PathOf(owner);
-        it->second.array = dynamic_cast<const TQ_Matrix*>(owner) != nullptr;
+        it->second.array = owner->IsArrayContainer();
       }
       m_lastOwner = owner;
       m_last = &it->second;
