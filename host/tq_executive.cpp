@@ -773,6 +773,7 @@ std::string TQ_Executive::Infix(const TQ_EmittedEquation& equation, bool fullPat
   // Each entry: the text and its precedence (1 plus/minus, 2 times/divide,
   // 3 an atom).
   std::vector<std::pair<std::string, int>> stack;
+  stack.reserve(16);
   const TQ_Containable* lastOwner = nullptr;
   std::string lastOwnerPath;
   bool ok = true;
@@ -812,24 +813,35 @@ std::string TQ_Executive::Infix(const TQ_EmittedEquation& equation, bool fullPat
     }
     if (operands == 1) {
       std::string& operand = stack.back().first;
-      operand = std::string(code == EOp_Root ? "op1(" : "sq(") + operand + ")";
+      operand.insert(0, code == EOp_Root ? "op1(" : "sq(");
+      operand += ')';
       stack.back().second = 3;
       continue;
     }
-    const char* symbol = code == EOp_Plus ? "+" : code == EOp_Minus ? "-" : code == EOp_Times ? "*" : "/";
+    const char symbol = code == EOp_Plus ? '+' : code == EOp_Minus ? '-' : code == EOp_Times ? '*' : '/';
     const int precedence = (code == EOp_Plus || code == EOp_Minus) ? 1 : 2;
     std::pair<std::string, int> left = std::move(stack.back());
     stack.pop_back();
     std::pair<std::string, int>& right = stack.back();
     // Operators group from the left: a right operand of the same precedence
-    // needs its parentheses, a left one does not.
-    std::string text = left.second < precedence ? "(" + left.first + ")" : std::move(left.first);
+    // needs its parentheses, a left one does not. The text is made once, at
+    // its full length.
+    const bool leftParentheses = left.second < precedence;
+    const bool rightParentheses = right.second <= precedence;
+    std::string text;
+    text.reserve(left.first.size() + right.first.size() + 5);
+    if (leftParentheses) text += '(';
+    text += left.first;
+    if (leftParentheses) text += ')';
     text += symbol;
-    text += right.second <= precedence ? "(" + right.first + ")" : right.first;
-    right = {std::move(text), precedence};
+    if (rightParentheses) text += '(';
+    text += right.first;
+    if (rightParentheses) text += ')';
+    right.first = std::move(text);
+    right.second = precedence;
   }
   if (stack.size() != 1) ok = false;
-  const std::string text = stack.empty() ? std::string() : stack.back().first;
+  std::string text = stack.empty() ? std::string() : std::move(stack.back().first);
   return ok ? text : text + malformed;
 }
 
