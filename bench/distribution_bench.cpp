@@ -30,7 +30,10 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "export_table.h"
@@ -63,6 +66,8 @@ struct Figures {
   double hostCalls = 0.0;        // seconds per run of the host calls alone
   double storeBytes = 0.0;
   double elementBytes = 0.0;
+  std::int64_t elements = 0;     // array elements the first cycle made
+  double freshMemory = 0.0;      // seconds to write as many bytes of fresh memory as it took
 };
 
 std::vector<Figures>& Results() {
@@ -197,6 +202,47 @@ double Baseline(std::vector<TQ_ProgramItem>& buffer) {
   return SecondsSince(start);
 }
 
+// The elements of the arrays under `item` (the domains' nodes and sections, the distribution's
+// variables): virtual properties are followed to what they stand for, links are not; each
+// element counts once.
+std::int64_t CountElements(TQ_Containable* item, std::unordered_set<const TQ_Containable*>& seen) {
+  std::int64_t count = 0;
+  if (item == nullptr || !seen.insert(item).second) return 0;
+  if (auto* array = dynamic_cast<TQ_Matrix*>(item)) {
+    for (unsigned int slot = 0; slot < array->ElementVector.Elements(); ++slot)
+      if (TQ_Type* element = array->ElementVector[slot]) count += 1 + CountElements(element, seen);
+    return count;
+  }
+  for (int p = 0; p < item->PropertyCount(); ++p) {
+    TQ_Containable* property = item->PropertyAt(p).property;
+    if (dynamic_cast<TQ_ExternalBase*>(property) != nullptr) continue;
+    if (auto* link = dynamic_cast<TQ_VirtualBase*>(property)) property = link->CurrentLink();
+    count += CountElements(property, seen);
+  }
+  return count;
+}
+
+std::int64_t CountElements(TQ_Executive& host) {
+  std::unordered_set<const TQ_Containable*> seen;
+  std::int64_t count = 0;
+  for (int i = 0; i < host.ObjectCount(); ++i) count += CountElements(host.ObjectAt(i), seen);
+  return count;
+}
+
+// Writes `bytes` of memory just taken from the heap: the least the first cycle's growth of the
+// host heap and the equation store costs, since every page of it is new to the process then.
+double FreshMemory(std::size_t bytes) {
+  const Clock::time_point start = Clock::now();
+  auto* memory = static_cast<unsigned char*>(std::malloc(bytes));
+  if (memory == nullptr) return 0.0;
+  std::memset(memory, 1, bytes);
+  benchmark::DoNotOptimize(memory);
+  benchmark::ClobberMemory();
+  const double seconds = SecondsSince(start);
+  std::free(memory);
+  return seconds;
+}
+
 // One benchmark: a distribution over `axes` domains of `state.range(0)` node intervals each.
 void BM_DistributionCycle(benchmark::State& state, const char* label, int axes, const char* method,
                           const char* integrals) {
@@ -216,6 +262,8 @@ void BM_DistributionCycle(benchmark::State& state, const char* label, int axes, 
   f.nonZeros = static_cast<std::int64_t>(host.DeclaredNonZeros().size());
   f.items = static_cast<std::int64_t>(host.Items().size());
   f.storeBytes = static_cast<double>(host.StoreBytes());
+  f.elements = CountElements(host);
+  f.freshMemory = FreshMemory(static_cast<std::size_t>(f.elementBytes + f.storeBytes));
   std::vector<TQ_ProgramItem> buffer(static_cast<std::size_t>(f.items));
 
   int runs = 0;
@@ -258,6 +306,8 @@ void BM_DistributionCycle(benchmark::State& state, const char* label, int axes, 
   state.counters["eq/calls"] = f.equationPhases / f.hostCalls;
   state.counters["store_B/item"] = f.storeBytes / items;
   state.counters["elements_MB"] = f.elementBytes / 1e6;
+  state.counters["B/element"] = f.elementBytes / static_cast<double>(f.elements);
+  state.counters["first/cycle"] = f.firstCycle / f.cycle;
   // Google Benchmark may run a benchmark more than once; the last run's figures stand.
   for (Figures& kept : Results()) {
     if (kept.method == f.method && kept.axes == f.axes && kept.nodes == f.nodes) {
@@ -304,20 +354,26 @@ BENCHMARK_CAPTURE(BM_DistributionCycle, CFD4xCFD4xCFD4, "CFD4^3", 3, "CFD4", k3D
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
+// "1st/cyc" is the first cycle against a later one; "fresh s" the time to write as many bytes
+// of memory new to the process as the first cycle took (host heap and equation store), which no
+// first cycle can go below; "(1st-fr)/cyc" the first cycle less that, against a later one.
 void PrintTable() {
   std::fflush(stdout);
-  std::printf("\n%-11s %4s %8s %9s %9s %10s | %8s %8s %8s %8s %8s | %7s %7s %7s %7s | %8s %9s %9s\n", "method", "axes",
-              "nodes", "equations", "nonzeros", "items", "eq ns/it", "(setup)", "cyc ns/it", "calls ns", "base ns",
-              "eq/base", "cyc/base", "cal/base", "eq/cal", "store B/it", "elements MB", "1st cyc s");
+  std::printf("\n%-11s %4s %8s %9s %9s %10s | %8s %8s %8s %8s %8s | %7s %7s %7s %7s | %8s %9s %9s %7s | %9s %7s %7s %9s\n",
+              "method", "axes", "nodes", "equations", "nonzeros", "items", "eq ns/it", "(setup)", "cyc ns/it",
+              "calls ns", "base ns", "eq/base", "cyc/base", "cal/base", "eq/cal", "store B/it", "elements MB",
+              "elements", "B/elem", "1st cyc s", "fresh s", "1st/cyc", "(1st-fr)/cyc");
   for (const Figures& f : Results()) {
     const double items = static_cast<double>(f.items);
-    std::printf("%-11s %4d %8lld %9lld %9lld %10lld | %8.2f %8.2f %8.2f %8.2f %8.2f | %7.2f %7.2f %7.2f %7.2f | %8.1f %9.1f %9.3f\n",
+    std::printf("%-11s %4d %8lld %9lld %9lld %10lld | %8.2f %8.2f %8.2f %8.2f %8.2f | %7.2f %7.2f %7.2f %7.2f | %8.1f %9.1f "
+                "%9lld %7.1f | %9.3f %7.3f %7.2f %9.2f\n",
                 f.method.c_str(), f.axes, static_cast<long long>(f.nodes), static_cast<long long>(f.equations),
                 static_cast<long long>(f.nonZeros), static_cast<long long>(f.items), f.equationPhases * 1e9 / items,
                 f.setUp * 1e9 / items, f.cycle * 1e9 / items, f.hostCalls * 1e9 / items, f.baseline * 1e9 / items,
                 f.equationPhases / f.baseline, f.cycle / f.baseline, f.hostCalls / f.baseline,
-                f.equationPhases / f.hostCalls, f.storeBytes / items,
-                f.elementBytes / 1e6, f.firstCycle);
+                f.equationPhases / f.hostCalls, f.storeBytes / items, f.elementBytes / 1e6,
+                static_cast<long long>(f.elements), f.elementBytes / static_cast<double>(f.elements), f.firstCycle, f.freshMemory, f.firstCycle / f.cycle,
+                (f.firstCycle - f.freshMemory) / f.cycle);
   }
 }
 

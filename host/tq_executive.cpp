@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -221,6 +222,15 @@ constinit ItemStateHolder g_itemState;
 struct TQ_Executive::Impl {
   std::vector<std::string> objectNames;
   std::vector<TQ_ModelType*> objects;
+  // The index of each object by its name with ASCII letters in upper case: names are found
+  // without regard to letter case, in one look-up however many objects there are.
+  std::unordered_map<std::string, std::size_t> objectsByName;
+  static std::string NameKey(const std::string& name) {
+    std::string key = name;
+    for (char& c : key)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return key;
+  }
 
   int declaredRunning = 0;
 
@@ -314,6 +324,7 @@ void TQ_Executive::Reset() {
   std::vector<TQ_ModelType*> objects;
   objects.swap(m->objects);
   m->objectNames.clear();
+  m->objectsByName.clear();
   for (auto it = objects.rbegin(); it != objects.rend(); ++it) (*it)->Release();
   Impl* fresh = new Impl;
   delete m;
@@ -336,15 +347,15 @@ bool TQ_Executive::AddObject(const std::string& name, TQ_ModelType* object, std:
       return fail("object name \"" + name + "\" may hold only letters, digits and '_'");
   if (FindObject(name) != nullptr) return fail("an object named \"" + name + "\" exists already");
   object->SetObjectName(name.c_str());
+  m->objectsByName.emplace(Impl::NameKey(name), m->objects.size());
   m->objectNames.push_back(name);
   m->objects.push_back(object);
   return true;
 }
 
 TQ_ModelType* TQ_Executive::FindObject(const std::string& name) const {
-  for (std::size_t i = 0; i < m->objects.size(); ++i)
-    if (SUValue::CompareCI(m->objectNames[i].c_str(), name.c_str()) == 0) return m->objects[i];
-  return nullptr;
+  const auto found = m->objectsByName.find(Impl::NameKey(name));
+  return found != m->objectsByName.end() ? m->objects[found->second] : nullptr;
 }
 
 int TQ_Executive::ObjectCount() const { return static_cast<int>(m->objects.size()); }
@@ -353,18 +364,24 @@ const std::string& TQ_Executive::ObjectNameAt(int index) const { return m->objec
 
 std::string TQ_Executive::PathOf(const TQ_Containable* item) const {
   if (item == nullptr) return "(none)";
+  // The items from this one up to its object (at most 64 of them), then their names from the
+  // object down: an array's element as "(keys)", any other property as ".NAME".
+  std::array<const TQ_Containable*, 64> chain;
+  std::size_t depth = 0;
+  for (const TQ_Containable* up = item; up != nullptr && depth < chain.size(); up = up->Owner()) chain[depth++] = up;
   std::string path;
-  int guard = 0;
-  while (item != nullptr && guard++ < 64) {
-    const TQ_Containable* owner = item->Owner();
-    std::string name = item->Name();
-    if (owner != nullptr && dynamic_cast<const TQ_Matrix*>(owner) != nullptr) {
-      path = "(" + name + ")" + path;
+  for (std::size_t k = depth; k-- > 0;) {
+    const TQ_Containable* at = chain[k];
+    const TQ_Containable* owner = at->Owner();
+    const char* name = at->Name();
+    if (owner != nullptr && owner->IsArrayContainer()) {
+      path += '(';
+      path += name;
+      path += ')';
     } else {
-      if (name.empty()) name = "(unnamed)";
-      path = owner ? "." + name + path : name + path;
+      if (owner != nullptr) path += '.';
+      path += *name != '\0' ? name : "(unnamed)";
     }
-    item = owner;
   }
   return path;
 }
@@ -672,25 +689,37 @@ bool TQ_Executive::DeclaredMatchesEmitted(std::string* difference) const {
   if (state.declared.size() != state.emitted.size())
     return differ(std::to_string(state.declared.size()) + " equations declared, " +
                   std::to_string(state.emitted.size()) + " emitted");
+  // The equation's name goes into a message only when it parts.
+  const auto where = [&](std::size_t e) {
+    return "equation " + std::to_string(e) + " (" + EquationName(state.emitted[e]) + ")";
+  };
   for (std::size_t e = 0; e < state.declared.size(); ++e) {
     const TQ_DeclaredEquation& d = state.declared[e];
     const TQ_EmittedEquation& x = state.emitted[e];
-    std::string where = "equation " + std::to_string(e) + " (" + EquationName(x) + ")";
-    if (d.owner != x.owner) return differ(where + ": declared and emitted by different models");
+    if (d.owner != x.owner) return differ(where(e) + ": declared and emitted by different models");
     if (d.group != x.group)
-      return differ(where + ": group declared " + std::to_string(d.group) + ", emitted " + std::to_string(x.group));
-    std::vector<const TQ_VarParam*> terms;
+      return differ(where(e) + ": group declared " + std::to_string(d.group) + ", emitted " + std::to_string(x.group));
+    // The terms in program order against the declared non-zeros in theirs.
+    std::size_t terms = 0;
     for (std::uint32_t i = 0; i < x.itemCount; ++i) {
       const TQ_ProgramItem& item = state.items[x.firstItem + i];
-      if (item.kind == TQ_ProgramItem::Term) terms.push_back(item.term);
+      if (item.kind != TQ_ProgramItem::Term) continue;
+      if (terms < d.nonZeroCount && item.term != state.declaredNonZeros[d.firstNonZero + terms]) {
+        // A count that differs is the fault to report, as it is when the terms run out first.
+        std::size_t all = terms;
+        for (std::uint32_t j = i; j < x.itemCount; ++j) all += state.items[x.firstItem + j].kind == TQ_ProgramItem::Term;
+        if (all != d.nonZeroCount) break;
+        return differ(where(e) + ": term " + std::to_string(terms) + " declared as " +
+                      PathOf(state.declaredNonZeros[d.firstNonZero + terms]) + ", emitted as " + PathOf(item.term));
+      }
+      ++terms;
     }
-    if (terms.size() != d.nonZeroCount)
-      return differ(where + ": " + std::to_string(d.nonZeroCount) + " non-zeros declared, " +
-                    std::to_string(terms.size()) + " terms emitted");
-    for (std::size_t t = 0; t < terms.size(); ++t)
-      if (terms[t] != state.declaredNonZeros[d.firstNonZero + t])
-        return differ(where + ": term " + std::to_string(t) + " declared as " +
-                      PathOf(state.declaredNonZeros[d.firstNonZero + t]) + ", emitted as " + PathOf(terms[t]));
+    if (terms != d.nonZeroCount) {
+      std::size_t all = 0;
+      for (std::uint32_t i = 0; i < x.itemCount; ++i) all += state.items[x.firstItem + i].kind == TQ_ProgramItem::Term;
+      return differ(where(e) + ": " + std::to_string(d.nonZeroCount) + " non-zeros declared, " + std::to_string(all) +
+                    " terms emitted");
+    }
   }
   return true;
 }
@@ -702,13 +731,28 @@ namespace {
 // leaves exactly one entry. No recursion, so that no program, however deep
 // or malformed, can exhaust the stack.
 
-// The shortest text that reads back as the same double, with ".0" added
-// where it would otherwise read as an integer ("2.5", "-3.0", "1e-07").
+// The shortest text that reads back as the same double, as "%.*g" writes it with the fewest
+// digits that do, with ".0" added where it would otherwise read as an integer ("2.5", "-3.0",
+// "1e-07").
 std::string RealText(double value) {
   char buffer[64];
-  for (int digits = 1; digits <= 17; ++digits) {
-    std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
-    if (std::strtod(buffer, nullptr) == value || std::isnan(value)) break;
+  if (std::isfinite(value)) {
+    // Fewer digits than the shortest round-trip text has never read back. With that many the
+    // nearest decimal, which "%.*g" writes, nearly always does; where it does not (a power of two,
+    // whose neighbours lie at unequal distances), one digit more is tried, as many as needed.
+    const std::to_chars_result shortest = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    int digits = 0;
+    for (const char* c = buffer; c != shortest.ptr && *c != 'e'; ++c) digits += *c >= '0' && *c <= '9';
+    for (;; ++digits) {
+      const std::to_chars_result general =
+          std::to_chars(buffer, buffer + sizeof buffer - 1, value, std::chars_format::general, digits);
+      *general.ptr = '\0';
+      double back = 0.0;
+      std::from_chars(buffer, general.ptr, back);
+      if (back == value || digits >= 17) break;
+    }
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%.1g", value);
   }
   std::string text = buffer;
   if (text.find_first_of(".eEn") == std::string::npos) text += ".0";
@@ -729,6 +773,9 @@ std::string TQ_Executive::Infix(const TQ_EmittedEquation& equation, bool fullPat
   // Each entry: the text and its precedence (1 plus/minus, 2 times/divide,
   // 3 an atom).
   std::vector<std::pair<std::string, int>> stack;
+  stack.reserve(16);
+  const TQ_Containable* lastOwner = nullptr;
+  std::string lastOwnerPath;
   bool ok = true;
   for (std::size_t i = end; ok && i-- > begin;) {
     const TQ_ProgramItem& item = State().items[i];
@@ -736,7 +783,22 @@ std::string TQ_Executive::Infix(const TQ_EmittedEquation& equation, bool fullPat
       case TQ_ProgramItem::Integer: stack.emplace_back(std::to_string(item.code), 3); continue;
       case TQ_ProgramItem::Real: stack.emplace_back(RealText(item.real), 3); continue;
       case TQ_ProgramItem::Term: {
-        std::string path = PathOf(item.term);
+        // Terms of one equation name few arrays: the path up to the term's owner is made once.
+        const TQ_Containable* owner = item.term->Owner();
+        std::string path;
+        if (owner != nullptr && owner == lastOwner) {
+          path = lastOwnerPath;
+          path += '(';
+          path += item.term->Name();
+          path += ')';
+        } else {
+          path = PathOf(item.term);
+          if (owner != nullptr && owner->IsArrayContainer() &&
+              path.size() > std::strlen(item.term->Name()) + 2) {
+            lastOwner = owner;
+            lastOwnerPath = path.substr(0, path.size() - std::strlen(item.term->Name()) - 2);
+          }
+        }
         if (!prefix.empty() && path.compare(0, prefix.size(), prefix) == 0) path.erase(0, prefix.size());
         stack.emplace_back(std::move(path), 3);
         continue;
@@ -751,24 +813,35 @@ std::string TQ_Executive::Infix(const TQ_EmittedEquation& equation, bool fullPat
     }
     if (operands == 1) {
       std::string& operand = stack.back().first;
-      operand = std::string(code == EOp_Root ? "op1(" : "sq(") + operand + ")";
+      operand.insert(0, code == EOp_Root ? "op1(" : "sq(");
+      operand += ')';
       stack.back().second = 3;
       continue;
     }
-    const char* symbol = code == EOp_Plus ? "+" : code == EOp_Minus ? "-" : code == EOp_Times ? "*" : "/";
+    const char symbol = code == EOp_Plus ? '+' : code == EOp_Minus ? '-' : code == EOp_Times ? '*' : '/';
     const int precedence = (code == EOp_Plus || code == EOp_Minus) ? 1 : 2;
     std::pair<std::string, int> left = std::move(stack.back());
     stack.pop_back();
     std::pair<std::string, int>& right = stack.back();
     // Operators group from the left: a right operand of the same precedence
-    // needs its parentheses, a left one does not.
-    std::string text = left.second < precedence ? "(" + left.first + ")" : std::move(left.first);
+    // needs its parentheses, a left one does not. The text is made once, at
+    // its full length.
+    const bool leftParentheses = left.second < precedence;
+    const bool rightParentheses = right.second <= precedence;
+    std::string text;
+    text.reserve(left.first.size() + right.first.size() + 5);
+    if (leftParentheses) text += '(';
+    text += left.first;
+    if (leftParentheses) text += ')';
     text += symbol;
-    text += right.second <= precedence ? "(" + right.first + ")" : right.first;
-    right = {std::move(text), precedence};
+    if (rightParentheses) text += '(';
+    text += right.first;
+    if (rightParentheses) text += ')';
+    right.first = std::move(text);
+    right.second = precedence;
   }
   if (stack.size() != 1) ok = false;
-  const std::string text = stack.empty() ? std::string() : stack.back().first;
+  std::string text = stack.empty() ? std::string() : std::move(stack.back().first);
   return ok ? text : text + malformed;
 }
 

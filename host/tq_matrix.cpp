@@ -97,7 +97,9 @@ TQ_Matrix::TQ_Matrix(int dimensions, TQ_SetValue* indexValues)
       m_dimensions(dimensions),
       m_indexValues(indexValues),
       m_pendingName(new std::string),
-      m_pendingParts(0) {}
+      m_pendingParts(0) {
+  m_arrayContainer = true;
+}
 
 // The copy's index-value sets stand at the same place in the copy as the
 // source's stand in the source, since both are of one class.
@@ -111,6 +113,7 @@ TQ_Matrix::TQ_Matrix(const TQ_Matrix& other)
                                                     reinterpret_cast<const char*>(&other)))),
       m_pendingName(new std::string),
       m_pendingParts(0) {
+  m_arrayContainer = true;
   for (int d = 0; d < m_dimensions; ++d) {
     DeclaredSets[d] = other.DeclaredSets[d];
     if (DeclaredSets[d]) DeclaredSets[d]->AddDependent(this);

@@ -42,7 +42,7 @@ TQ_Update::~TQ_Update() = default;
 
 TQ_Containable::TQ_Containable()
     : m_owner(nullptr),
-      m_name(new std::string),
+      m_name(),
       m_description(nullptr),
       m_properties(nullptr),
       m_direction(0),
@@ -52,7 +52,7 @@ TQ_Containable::TQ_Containable()
 TQ_Containable::TQ_Containable(const TQ_Containable& other)
     : TQ_Update(other),
       m_owner(nullptr),
-      m_name(new std::string),
+      m_name(),
       m_description(nullptr),
       m_properties(nullptr),
       m_direction(other.m_direction),
@@ -70,15 +70,14 @@ TQ_Containable& TQ_Containable::operator=(const TQ_Containable& other) {
 }
 
 TQ_Containable::~TQ_Containable() {
-  delete m_name;
   delete m_description;
   delete m_properties;
 }
 
-const char* TQ_Containable::Name() const { return m_name->c_str(); }
+const char* TQ_Containable::Name() const { return m_name.c_str(); }
 const char* TQ_Containable::Description() const { return m_description ? m_description->c_str() : nullptr; }
 
-void TQ_Containable::SetObjectName(const char* name) { *m_name = name ? name : ""; }
+void TQ_Containable::SetObjectName(const char* name) { m_name = name ? name : ""; }
 
 // The list of properties is made when the first one is registered: most
 // objects (array elements, parameters) own none.
@@ -97,20 +96,20 @@ TQ_Containable* TQ_Containable::FindProperty(const char* name) const {
 
 void TQ_Containable::RegisterWith(TQ_Containable* owner, const char* name, const char* description,
                                   int direction, bool flag) {
-  *m_name = name ? name : "";
+  m_name = name ? name : "";
   delete m_description;
   m_description = description ? new std::string(description) : nullptr;
   m_direction = direction;
   m_owner = owner;
   if (owner != nullptr) {
     if (owner->m_properties == nullptr) owner->m_properties = new std::vector<TQ_PropertyRecord>;
-    owner->m_properties->push_back(TQ_PropertyRecord{this, m_name->c_str(), Description(), direction, flag});
+    owner->m_properties->push_back(TQ_PropertyRecord{this, m_name.c_str(), Description(), direction, flag});
   }
 }
 
 void TQ_Containable::SetIdentity(TQ_Containable* owner, const char* name) {
   m_owner = owner;
-  *m_name = name ? name : "";
+  m_name = name ? name : "";
 }
 
 // ---- TQ_VarParamProp -----------------------------------------------------------

@@ -114,6 +114,10 @@ class VEKEXP_API TQ_Containable : public TQ_Update {
   // By name, letter case ignored; null when there is none.
   TQ_Containable* FindProperty(const char* name) const;
 
+  // True for an array (TQ_Matrix), whose elements are named by their keys: a test without a
+  // dynamic_cast, for naming paths.
+  bool IsArrayContainer() const { return m_arrayContainer; }
+
   // Export and port marks.
   bool IsToBeExported() const { return m_toBeExported; }
   TQ_HostPortType HostPortTypeValue() const { return m_hostPortType; }
@@ -128,12 +132,18 @@ class VEKEXP_API TQ_Containable : public TQ_Update {
 
  private:
   TQ_Containable* m_owner;
-  std::string* m_name;
+  // Held in the object: the names of array elements are short and stay in it, with no block of
+  // their own. Made, changed and destroyed only by this class's own (out-of-line) code, so that
+  // its text is always on the host's heap.
+  std::string m_name;
   std::string* m_description;
   std::vector<TQ_PropertyRecord>* m_properties;
   int m_direction;
   TQ_HostPortType m_hostPortType;
   bool m_toBeExported;  // last: a derived class's first small members share its word
+  bool m_arrayContainer = false;
+
+  friend class TQ_Matrix;  // marks itself an array
 };
 
 // Something that holds a value the host can assign, fix and read.

@@ -355,6 +355,14 @@ int SUValue::CompareCI(const char* a, const char* b) {
   }
 }
 
+int SUValue::RunCount() const { return m_impl->strings ? 0 : static_cast<int>(m_impl->runs.size()); }
+
+void SUValue::RunAt(int run, int& lo, int& hi) const {
+  const Impl::Run& r = m_impl->runs.at(static_cast<std::size_t>(run));
+  lo = r.lo;
+  hi = r.hi;
+}
+
 std::string SUValue::ToString() const {
   std::string out = "{";
   int n = SetSize();

@@ -42,6 +42,11 @@ class VEKEXP_API SUValue {
   int IntegerAt(int position) const;
   const char* StringAt(int position) const;
 
+  // An integer set as its runs of consecutive members, in ascending order:
+  // run `run` holds lo..hi. A set of strings has none.
+  int RunCount() const;
+  void RunAt(int run, int& lo, int& hi) const;
+
   SUValue& operator+=(int member);            // adds one member
   SUValue& operator+=(const char* member);    // adds one member
   SUValue& operator+=(const SUValue& other);  // union

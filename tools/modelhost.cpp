@@ -47,6 +47,7 @@ int main(int argc, char** argv) {
   std::string distribution;
   std::vector<std::string> integrals;
   bool showDefault = false;
+  bool summaryOnly = false;
 
   app.add_option("--library", library, "Model library file or name (default: Morvane230_1 beside this program)");
   CLI::Option* configOption = app.add_option("--config", configFile, "Configuration file (JSON)");
@@ -68,6 +69,7 @@ int main(int argc, char** argv) {
       ->transform(CLI::IsMember({"DISTRIBUTION1D", "DISTRIBUTION2D", "DISTRIBUTION3D"}, CLI::ignore_case));
   app.add_option("--integrals", integrals, "Integrals of the distribution (idx, idy, idz, idxdy, idxdz, idydz, idxdydz)")
       ->delimiter(',');
+  app.add_flag("--summary", summaryOnly, "Write only the summary of the run (the figures, no objects or equations)");
   app.add_flag("--print-default-config", showDefault, "Print the built-in configuration and exit");
 
   try {
@@ -168,9 +170,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (format == "jsonl")
-    run.WriteJsonLines(std::cout);
+    run.WriteJsonLines(std::cout, summaryOnly);
   else
-    run.WriteText(std::cout);
+    run.WriteText(std::cout, summaryOnly);
   for (const std::string& message : run.Errors()) std::cerr << "modelhost: " << message << "\n";
   return ok ? 0 : 2;
 }

@@ -40,8 +40,10 @@ class Run {
   // Why the configuration was found bad during the cycle; empty when it was not.
   const std::string& BadInput() const { return m_badInput; }
 
-  void WriteText(std::ostream& out) const;
-  void WriteJsonLines(std::ostream& out) const;
+  // The report, written as it is produced; with `summaryOnly` only its
+  // summary (the first line of the text, the last line of the JSON lines).
+  void WriteText(std::ostream& out, bool summaryOnly = false) const;
+  void WriteJsonLines(std::ostream& out, bool summaryOnly = false) const;
 
   const std::vector<std::string>& Errors() const { return m_errors; }
 

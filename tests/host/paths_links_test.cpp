@@ -2,6 +2,7 @@
 // one type, virtual properties that stand for a linked object or make a
 // default one on first use, and references to global structures by name.
 #include <string>
+#include <vector>
 
 #include "host_fixture.h"
 
@@ -76,6 +77,26 @@ TEST_F(Paths, ObjectsAreFoundByNameWithoutLetterCase) {
   EXPECT_EQ(Host().FindObject("X"), nullptr);
   EXPECT_EQ(Host().ObjectCount(), 2);
   EXPECT_EQ(Host().ObjectNameAt(1), "H");
+}
+
+TEST_F(Paths, ManyObjectsAreEachFoundByTheirOwnNameInEitherCase) {
+  // Names that differ only in their digits or in letter case; a reset forgets them all.
+  std::vector<TQ_ModelType*> made;
+  for (int i = 0; i < 5000; ++i) made.push_back(Add<TwoEquationModel>(("Obj_" + std::to_string(i)).c_str()));
+  for (int i = 0; i < 5000; i += 7) {
+    EXPECT_EQ(Host().FindObject("OBJ_" + std::to_string(i)), made[static_cast<std::size_t>(i)]);
+    EXPECT_EQ(Host().FindObject("obj_" + std::to_string(i)), made[static_cast<std::size_t>(i)]);
+  }
+  EXPECT_EQ(Host().FindObject("Obj_5000"), nullptr);
+  EXPECT_EQ(Host().FindObject("Obj_0 "), nullptr);
+  auto* spare = new TwoEquationModel;
+  spare->AddRef();
+  EXPECT_FALSE(Host().AddObject("OBJ_4999", spare));
+  spare->Release();
+  EXPECT_EQ(Host().ObjectCount(), 5002);
+  Host().Reset();
+  EXPECT_EQ(Host().FindObject("Obj_1"), nullptr);
+  EXPECT_EQ(Host().FindObject("H"), nullptr);
 }
 
 TEST_F(Paths, AddObjectRefusesBadNamesAndTakesNothingOver) {

@@ -152,6 +152,37 @@ TEST(SetAlgebra, UnionJoinsRangesAndSingleMembers) {
   EXPECT_EQ(s, TQ_IntSetValue(1, 7));
 }
 
+TEST(SetRuns, AreTheMaximalRangesOfConsecutiveMembers) {
+  // Built in any order, by members and ranges, the runs are the set's maximal ranges, ascending
+  // and apart by at least one non-member; together they hold every member once.
+  const std::vector<std::pair<std::vector<std::pair<int, int>>, std::vector<std::pair<int, int>>>> cases = {
+      {{}, {}},
+      {{{5, 5}}, {{5, 5}}},
+      {{{1, 3}, {5, 7}}, {{1, 3}, {5, 7}}},
+      {{{5, 7}, {1, 3}, {4, 4}}, {{1, 7}}},
+      {{{10, 20}, {-5, -1}, {0, 0}, {22, 22}}, {{-5, 0}, {10, 20}, {22, 22}}},
+      {{{INT_MIN, INT_MIN + 1}, {INT_MAX - 1, INT_MAX}}, {{INT_MIN, INT_MIN + 1}, {INT_MAX - 1, INT_MAX}}},
+  };
+  for (const auto& [added, runs] : cases) {
+    TQ_IntSetValue set(1, 0);
+    for (const auto& [lo, hi] : added) set += TQ_IntSetValue(lo, hi);
+    ASSERT_EQ(set.RunCount(), static_cast<int>(runs.size()));
+    long long members = 0;
+    for (int r = 0; r < set.RunCount(); ++r) {
+      int lo = 0, hi = 0;
+      set.RunAt(r, lo, hi);
+      EXPECT_EQ(std::make_pair(lo, hi), runs[static_cast<std::size_t>(r)]);
+      int position = -1;
+      EXPECT_EQ(set.SetContains(lo, position), 1);
+      EXPECT_EQ(position, members);
+      members += static_cast<long long>(hi) - lo + 1;
+    }
+    EXPECT_EQ(members, set.SetSize());
+  }
+  // A set of texts has no runs.
+  EXPECT_EQ(TQ_StrSetValue("a\"b\"").RunCount(), 0);
+}
+
 TEST(SetAlgebra, SingleMembersBuildTheSameSetAsARange) {
   // An empty range with members added is how a model makes {j}.
   TQ_IntSetValue built(1, 0);

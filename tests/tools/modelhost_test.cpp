@@ -9,6 +9,7 @@
 #include <climits>
 #include <set>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -562,4 +563,90 @@ TEST_F(ModelHostProgram, ValuesTheModelsRefuseGiveStatusTwoAndTheirReason) {
     EXPECT_EQ(run.status, 2) << run.err;
     EXPECT_NE(run.err.find(c.fragment), std::string::npos) << run.err;
   }
+}
+
+TEST_F(ModelHostProgram, JsonLinesAreWrittenAsTheJsonLibraryWritesThem) {
+  // Each line, read and written again by the JSON library, keeps every byte: the same key order,
+  // the shortest reals, the same escapes (texts with quotes, backslashes, control characters and
+  // UTF-8 among them).
+  const char* const notes = R"({"objects": [
+      {"name": "M", "type": "GENERICMODEL", "fix": {"USERNOTES": "a \"b\" \\ c\td\u0001\n\u00e9\u20ac"}},
+      {"name": "X", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "OCFE3", "NUMSECTIONS": 3, "LENGTH": 0.3}},
+      {"name": "D", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "X"}, "fix": {"INTEGRALS": ["idx"]}}]})";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> runs = {
+      {{"--format", "jsonl"}, ""},
+      {{"--format", "jsonl"}, notes},
+      {{"--format", "jsonl", "--distribution", "DISTRIBUTION3D", "--method", "BFD1,OCFE3,UBFD4", "--sections", "1,2,1",
+        "--integrals", "idx,idxdy,idxdydz"},
+       ""}};
+  for (const auto& [args, configuration] : runs) {
+    Outcome run = RunTool(args, configuration);
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::size_t values = 0;
+    for (const std::string& line : run.lines()) {
+      EXPECT_EQ(nlohmann::ordered_json::parse(line).dump(), line);
+      values += line.rfind("{\"kind\":\"value\"", 0) == 0;
+    }
+    EXPECT_GT(values, 0u);
+  }
+}
+
+TEST_F(ModelHostProgram, TheSummaryAloneIsTheSummaryOfTheFullReport) {
+  // A run that succeeds and one that fails (its errors are in the summary).
+  const char* const failing = R"({"objects": [
+      {"name": "X", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "OCFE3", "NUMPOLYPOINTS": 2147483647}},
+      {"name": "D", "type": "DISTRIBUTION2D", "links": {"XDOMAIN": "X", "YDOMAIN": "X"}}]})";
+  for (const char* configuration : {"", failing}) {
+    for (const char* format : {"text", "jsonl"}) {
+      Outcome full = RunTool({"--format", format}, configuration);
+      Outcome summary = RunTool({"--format", format, "--summary"}, configuration);
+      EXPECT_EQ(summary.status, full.status) << format;
+      EXPECT_EQ(summary.err, full.err) << format;
+      const std::vector<std::string> lines = full.lines();
+      ASSERT_FALSE(lines.empty());
+      const std::string expected = std::string(format) == "text" ? lines.front() : lines.back();
+      EXPECT_EQ(summary.out, expected + "\n") << format;
+    }
+  }
+}
+
+TEST_F(ModelHostProgram, ALargeIntegerSetIsWrittenByItsRuns) {
+  // The smallest input with a set past the listing limit of 100,000 members in more than one run:
+  // two sections of about 102,000 nodes under CFD4 with second derivatives. Each section's interior
+  // is one run, the domain's interior two (with second derivatives the node the sections share is
+  // no interior node).
+  const char* const configuration = R"({"objects": [
+      {"name": "X", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "CFD4", "NUMSECTIONS": 2,
+                                            "HIGHESTORDERDERIVATIVE": 2, "SPACINGPREFERENCE": 4.9e-6}}]})";
+  Outcome jsonl = RunTool({"--format", "jsonl"}, configuration);
+  ASSERT_EQ(jsonl.status, 0) << jsonl.err;
+  std::map<std::string, json> values;
+  std::size_t longest = 0;
+  for (const std::string& line : jsonl.lines()) {
+    json parsed = json::parse(line);
+    if (parsed["kind"] == "value" && parsed["path"].get<std::string>().find("VALUE(") == std::string::npos) {
+      values[parsed["path"]] = parsed["value"];
+      longest = std::max(longest, line.size());
+    }
+  }
+  ASSERT_TRUE(values.count("X.ENDNODE") && values.count("X.SECTION(2).BASE") && values.count("X.INTERIOR"));
+  const int end = values["X.ENDNODE"];
+  const int shared = values["X.SECTION(2).BASE"];
+  ASSERT_GT(shared, 100001);
+  ASSERT_GT(end - shared, 100001);
+  EXPECT_EQ(values["X.INTERIOR"], json({{"size", end - 2},
+                                        {"first", 1},
+                                        {"last", end - 1},
+                                        {"runs", {{1, shared - 1}, {shared + 1, end - 1}}}}));
+  EXPECT_EQ(values["X.SECTION(1).INTERIOR"], json({{"size", shared - 1}, {"first", 1}, {"last", shared - 1}}));
+  EXPECT_EQ(values["X.TQ_VALUE_SET1"], json({{"size", end + 1}, {"first", 0}, {"last", end}}));
+  // Nothing but the node values grows with the members.
+  EXPECT_LT(longest, 200u);
+
+  Outcome text = RunTool({}, configuration);
+  ASSERT_EQ(text.status, 0) << text.err;
+  const std::string interior = "  INTERIOR {1,...," + std::to_string(shared - 1) + "," + std::to_string(shared + 1) +
+                               ",...," + std::to_string(end - 1) + "} (" + std::to_string(end - 2) + " members)";
+  const std::vector<std::string> lines = text.lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), interior), lines.end()) << interior;
 }
