@@ -108,14 +108,8 @@ int main(int argc, char** argv) {
       std::cerr << "modelhost: cannot read configuration file " << configFile << "\n";
       return 1;
     }
-    try {
-      configuration = json::parse(text.str());
-    } catch (const json::out_of_range& e) {
-      // A number beyond the range of a double ("1e400").
-      std::cerr << "modelhost: " << configFile << " holds a number too large for a double: " << e.what() << "\n";
-      return 1;
-    } catch (const json::exception& e) {
-      std::cerr << "modelhost: " << configFile << " is not valid JSON: " << e.what() << "\n";
+    if (!modelhost::ParseConfiguration(text.str(), configFile, configuration, error)) {
+      std::cerr << "modelhost: " << error << "\n";
       return 1;
     }
   } else if (fromOptions) {

@@ -20,6 +20,20 @@ using ojson = nlohmann::ordered_json;
 
 namespace modelhost {
 
+bool ParseConfiguration(std::string_view text, const std::string& source, nlohmann::json& configuration,
+                        std::string& error) {
+  try {
+    configuration = nlohmann::json::parse(text);
+    return true;
+  } catch (const nlohmann::json::out_of_range& e) {
+    error = source + " holds a number too large for a double: " + e.what();
+  } catch (const nlohmann::json::exception& e) {
+    error = source + " is not valid JSON: " + e.what();
+  }
+  return false;
+}
+
+
 namespace {
 
 const char* const kDomainId = "Model DOMAIN\tV7.1";

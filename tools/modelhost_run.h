@@ -5,12 +5,19 @@
 #include <iosfwd>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tq_loader.h"
 #include "tq_model_library.h"
 
 namespace modelhost {
+
+// Reads a configuration from its JSON text. False, with a one-line reason in
+// `error` naming `source`, when the text is not JSON or holds a number beyond
+// the range of a double ("1e400").
+bool ParseConfiguration(std::string_view text, const std::string& source, nlohmann::json& configuration,
+                        std::string& error);
 
 class Run {
  public:
