@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tq_executive.h"
+#include "tq_memory_gate.h"
 
 // ---- TQ_LongPtrVectorOwnsData ---------------------------------------------------
 
@@ -51,7 +52,7 @@ void TQ_LongPtrVectorOwnsData::Reserve(unsigned int capacity) {
   // The size in bytes, counted where it cannot wrap: with 32-bit addresses
   // 2^30 slots and more do not fit, and are refused as memory the heap has not.
   const unsigned long long bytes = static_cast<unsigned long long>(sizeof(TQ_Type*)) * grown;
-  if (bytes > SIZE_MAX) throw std::bad_alloc();
+  if (bytes > SIZE_MAX || !TQ_AllocationGateAllows(static_cast<std::size_t>(bytes))) throw std::bad_alloc();
   void* slots = std::realloc(m_slots, static_cast<std::size_t>(bytes));
   if (slots == nullptr) throw std::bad_alloc();
   m_slots = static_cast<TQ_Type**>(slots);
@@ -201,13 +202,15 @@ TQ_Type* TQ_Matrix::AddElement() {
                      ") could not be made");
     return nullptr;
   }
+  // Stored before it is named: naming takes memory, and should it fail the
+  // element is still the array's to destroy.
+  TQ_Type*& slot = ElementVector[static_cast<unsigned int>(ElementOffset)];
+  delete slot;
+  slot = element;
   element->SetIdentity(this, m_pendingName->c_str());
   if (Direction() != TQ_DIR_NONE) element->SetDirection(Direction());
   if (!IsToBeExported()) element->UnsetIsToBeExported();
   if (HostPortTypeValue() != 0) element->HostPortType(HostPortTypeValue());
-  TQ_Type*& slot = ElementVector[static_cast<unsigned int>(ElementOffset)];
-  delete slot;
-  slot = element;
   return element;
 }
 
@@ -359,10 +362,12 @@ bool TQ_Matrix::PrepareSlot(int position) {
     return *this;                                                                           \
   }                                                                                         \
   Class::~Class() = default;                                                                \
+  /* The set learns of the array first: should that fail (memory), the array */           \
+  /* is left with no set that does not know it. */                                          \
   void Class::SetDim(TQ_Set& set) {                                                         \
+    set.AddDependent(this);                                                                 \
     CancelDependenceOnDeclaredSets();                                                       \
     DeclaredSets[0] = &set;                                                                 \
-    set.AddDependent(this);                                                                 \
   }                                                                                         \
   TQ_Type* Class::Search(Key key) {                                                         \
     int position = 0;                                                                       \

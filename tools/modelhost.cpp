@@ -3,6 +3,7 @@
 // fixes their parameters, links them, runs the model cycle (ExecuteAssignments,
 // SetDims, SetUpEquations, JacPattern) and shows what the library produced.
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -31,9 +32,24 @@ const char* const kDefaultConfiguration = R"({
   ]
 })";
 
+int RunProgram(int argc, char** argv);
+
 }  // namespace
 
+// Memory that runs out anywhere ends the run with a message and status 2, as
+// a model that reported an error does; writing the message asks for none.
 int main(int argc, char** argv) {
+  try {
+    return RunProgram(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fputs("modelhost: out of memory\n", stderr);
+    return 2;
+  }
+}
+
+namespace {
+
+int RunProgram(int argc, char** argv) {
   CLI::App app{"Runs the model library as the host executive does and shows what it produced."};
   std::string library;
   std::string configFile;
@@ -46,6 +62,7 @@ int main(int argc, char** argv) {
   std::string distribution;
   std::vector<std::string> integrals;
   bool showDefault = false;
+  std::uint64_t memoryBudget = 0;
 
   app.add_option("--library", library, "Model library file or name (default: Morvane230_1 beside this program)");
   app.add_option("--config", configFile, "Configuration file (JSON)");
@@ -67,6 +84,10 @@ int main(int argc, char** argv) {
       ->transform(CLI::IsMember({"DISTRIBUTION1D", "DISTRIBUTION2D", "DISTRIBUTION3D"}, CLI::ignore_case));
   app.add_option("--integrals", integrals, "Integrals of the distribution (idx, idy, idz, idxdy, idxdz, idydz, idxdydz)")
       ->delimiter(',');
+  app.add_option("--memory-budget", memoryBudget,
+                 "Most memory the models' elements and equations may take (bytes, or with a unit: 512MB, 8GB); "
+                 "default: the machine's memory")
+      ->transform(CLI::AsSizeValue(false));
   app.add_flag("--print-default-config", showDefault, "Print the built-in configuration and exit");
 
   try {
@@ -143,6 +164,9 @@ int main(int argc, char** argv) {
     configuration = json::parse(kDefaultConfiguration);
   }
 
+  if (memoryBudget > 0)
+    TQ_SizeBudget::SetLimit(memoryBudget > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX
+                                                                                : static_cast<std::int64_t>(memoryBudget));
   modelhost::Run run;
   if (!run.LoadLibrary(library, error) || !run.Configure(configuration, error)) {
     std::cerr << "modelhost: " << error << "\n";
@@ -156,3 +180,5 @@ int main(int argc, char** argv) {
   for (const std::string& message : run.Errors()) std::cerr << "modelhost: " << message << "\n";
   return ok ? 0 : 2;
 }
+
+}  // namespace

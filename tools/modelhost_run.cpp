@@ -120,6 +120,15 @@ bool Run::LoadLibrary(const std::string& library, std::string& error) {
 }
 
 bool Run::Configure(const json& configuration, std::string& error) {
+  try {
+    return ConfigureObjects(configuration, error);
+  } catch (const std::bad_alloc&) {
+    error = "out of memory";  // short enough to need no memory of its own
+    return false;
+  }
+}
+
+bool Run::ConfigureObjects(const json& configuration, std::string& error) {
   if (!configuration.is_object() || !configuration.contains("objects") || !configuration["objects"].is_array()) {
     error = "the configuration must be an object with an array \"objects\"";
     return false;
@@ -289,12 +298,21 @@ bool Run::FixValues(const std::string& name, const json& fixes, std::string& err
 bool Run::Cycle() {
   TQ_Executive& host = TQ_Executive::Instance();
   bool ok = host.RunCycle();
-  m_matches = host.DeclaredMatchesEmitted(&m_difference);
-  if (!m_matches) {
-    host.ReportError("declared and emitted equations differ: " + m_difference);
+  try {
+    m_matches = host.DeclaredMatchesEmitted(&m_difference);
+    if (!m_matches) {
+      host.ReportError("declared and emitted equations differ: " + m_difference);
+      ok = false;
+    }
+    m_errors = host.Errors();
+  } catch (const std::bad_alloc&) {
+    // The host's messages stay where they are, and Errors() says so.
+    m_matches = false;
+    host.ReportError("the equations could not be compared: out of memory");
+    m_errors.clear();
+    m_lostErrors = true;
     ok = false;
   }
-  m_errors = host.Errors();
   // A model that met bad input reports it and goes on with a defined result;
   // the run still counts as failed.
   return ok && m_errors.empty();

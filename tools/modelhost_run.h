@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tq_executive.h"
 #include "tq_loader.h"
 #include "tq_model_library.h"
 
@@ -37,9 +38,14 @@ class Run {
   void WriteText(std::ostream& out) const;
   void WriteJsonLines(std::ostream& out) const;
 
-  const std::vector<std::string>& Errors() const { return m_errors; }
+  // The messages of the last cycle (the host's own, should copying them
+  // have failed for want of memory).
+  const std::vector<std::string>& Errors() const {
+    return m_lostErrors ? TQ_Executive::Instance().Errors() : m_errors;
+  }
 
  private:
+  bool ConfigureObjects(const nlohmann::json& configuration, std::string& error);
   bool CreateObject(const nlohmann::json& entry, std::string& error);
   bool LinkObject(const std::string& name, const nlohmann::json& links, std::string& error);
   bool FixValues(const std::string& name, const nlohmann::json& fixes, std::string& error);
@@ -47,6 +53,7 @@ class Run {
   TQ_LibraryLoader m_loader;
   TQ_ModelLibrary m_models;
   std::vector<std::string> m_errors;
+  bool m_lostErrors = false;
   bool m_matches = false;
   std::string m_difference;
 };
