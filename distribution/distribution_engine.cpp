@@ -91,6 +91,13 @@ void ReportTooLarge(const TQ_Containable* model, int count, const PlanSize& size
   ReportDistributionError(message);
 }
 
+bool AdmitSize(const TQ_Containable* model, const char* what, double elements, double bytes, double nonZeros,
+               bool report) {
+  char who[256];
+  std::snprintf(who, sizeof who, "%s: %s", NameOf(model), what);
+  return TQ_SizeBudget::Admit(who, elements, bytes, nonZeros, report);
+}
+
 }  // namespace detail
 
 bool FitsHostCounts(int count, const PlanSize& size) {

@@ -141,10 +141,12 @@ std::int64_t TQ_SizeBudget::MachineMemory() {
   return memory > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<std::int64_t>(memory);
 }
 
+// By default the models may take three quarters of the machine's memory: the
+// rest is left to the programs' code, the runtime's heap and the system.
 std::int64_t TQ_SizeBudget::Limit() {
   if (g_budget > 0) return g_budget;
   const std::int64_t machine = MachineMemory();
-  return machine > 0 ? machine : INT64_MAX;
+  return machine > 0 ? machine / 4 * 3 : INT64_MAX;
 }
 
 void TQ_SizeBudget::SetLimit(std::int64_t bytes) { g_budget = bytes > 0 ? bytes : 0; }
@@ -159,11 +161,13 @@ bool TQ_SizeBudget::Admit(const char* what, double elements, double elementBytes
   const double limit = static_cast<double>(Limit());
   if (held + wanted <= limit) return true;
   if (report) {
+    char equations[64] = "";
+    if (nonZeros > 0.0) std::snprintf(equations, sizeof equations, " and %.0f non-zeros", nonZeros);
     char message[640];
     std::snprintf(message, sizeof message,
-                  "%s: %.0f elements and %.0f non-zeros would take about %.2f GB, with the %.2f GB the host holds "
-                  "more than the size budget of %.2f GB; refused",
-                  what != nullptr ? what : "", elements, nonZeros, Gigabytes(wanted), Gigabytes(held),
+                  "%s: %.0f elements%s would take about %.2f GB; with the %.2f GB the host holds, that is more than "
+                  "the size budget of %.2f GB; refused",
+                  what != nullptr ? what : "", elements, equations, Gigabytes(wanted), Gigabytes(held),
                   Gigabytes(limit));
     TQ_Executive::Instance().ReportError(static_cast<const char*>(message));
   }

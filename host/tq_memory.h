@@ -27,8 +27,8 @@ struct VEKEXP_API TQ_HeapStats {
 // equations take. A model asks before it makes its elements, and is refused,
 // with a message that gives the size and the limit, when they would not fit.
 struct VEKEXP_API TQ_SizeBudget {
-  // The limit in bytes. Unless set, the machine's memory (MachineMemory), or
-  // no limit when that is unknown.
+  // The limit in bytes. Unless set, three quarters of the machine's memory
+  // (MachineMemory), or no limit when that is unknown.
   static std::int64_t Limit();
   // Sets the limit in bytes; 0 or less restores the default.
   static void SetLimit(std::int64_t bytes);

@@ -86,7 +86,7 @@ int RunProgram(int argc, char** argv) {
       ->delimiter(',');
   app.add_option("--memory-budget", memoryBudget,
                  "Most memory the models' elements and equations may take (bytes, or with a unit: 512MB, 8GB); "
-                 "default: the machine's memory")
+                 "default: three quarters of the machine's memory")
       ->transform(CLI::AsSizeValue(false));
   app.add_flag("--print-default-config", showDefault, "Print the built-in configuration and exit");
 
