@@ -173,10 +173,18 @@ int RunProgram(int argc, char** argv) {
     return 1;
   }
   bool ok = run.Cycle();
-  if (format == "jsonl")
-    run.WriteJsonLines(std::cout);
-  else
-    run.WriteText(std::cout);
+  // Memory that runs out while the report is written still leaves the
+  // cycle's messages to be given.
+  try {
+    if (format == "jsonl")
+      run.WriteJsonLines(std::cout);
+    else
+      run.WriteText(std::cout);
+  } catch (const std::bad_alloc&) {
+    std::cout.flush();
+    std::fputs("modelhost: out of memory while writing the report\n", stderr);
+    ok = false;
+  }
   for (const std::string& message : run.Errors()) std::cerr << "modelhost: " << message << "\n";
   return ok ? 0 : 2;
 }
