@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "tq_executive.h"
@@ -94,28 +95,47 @@ bool TQ_LongPtrVectorOwnsData::AddNullEntries(int position, int count, int strid
 
 TQ_Matrix::TQ_Matrix(int dimensions, TQ_SetValue* indexValues)
     : ElementOffset(0),
-      DeclaredSets(new TQ_Set*[static_cast<std::size_t>(dimensions > 0 ? dimensions : 1)]()),
+      DeclaredSets(nullptr),
       m_dimensions(dimensions),
       m_indexValues(indexValues),
-      m_pendingName(new std::string),
-      m_pendingParts(0) {}
+      m_pendingName(nullptr),
+      m_pendingParts(0) {
+  MakeTables();
+}
 
 // The copy's index-value sets stand at the same place in the copy as the
 // source's stand in the source, since both are of one class.
 TQ_Matrix::TQ_Matrix(const TQ_Matrix& other)
     : TQ_Type(other),
       ElementOffset(0),
-      DeclaredSets(new TQ_Set*[static_cast<std::size_t>(other.m_dimensions > 0 ? other.m_dimensions : 1)]()),
+      DeclaredSets(nullptr),
       m_dimensions(other.m_dimensions),
       m_indexValues(reinterpret_cast<TQ_SetValue*>(reinterpret_cast<char*>(this) +
                                                    (reinterpret_cast<const char*>(other.m_indexValues) -
                                                     reinterpret_cast<const char*>(&other)))),
-      m_pendingName(new std::string),
+      m_pendingName(nullptr),
       m_pendingParts(0) {
-  for (int d = 0; d < m_dimensions; ++d) {
-    DeclaredSets[d] = other.DeclaredSets[d];
-    if (DeclaredSets[d]) DeclaredSets[d]->AddDependent(this);
+  MakeTables();
+  try {
+    for (int d = 0; d < m_dimensions; ++d) {
+      if (other.DeclaredSets[d]) other.DeclaredSets[d]->AddDependent(this);
+      DeclaredSets[d] = other.DeclaredSets[d];
+    }
+  } catch (...) {
+    // A copy that cannot be made leaves no set naming it, and nothing of its own.
+    CancelDependenceOnDeclaredSets();
+    delete[] DeclaredSets;
+    delete m_pendingName;
+    throw;
   }
+}
+
+// Made in the constructors' bodies: should the second fail for want of
+// memory, the first is released.
+void TQ_Matrix::MakeTables() {
+  std::unique_ptr<TQ_Set*[]> sets(new TQ_Set*[static_cast<std::size_t>(m_dimensions > 0 ? m_dimensions : 1)]());
+  m_pendingName = new std::string;
+  DeclaredSets = sets.release();
 }
 
 // Elements are not copied: they belong to one array. The index values are
@@ -126,9 +146,10 @@ TQ_Matrix& TQ_Matrix::operator=(const TQ_Matrix& other) {
   CancelDependenceOnDeclaredSets();
   ElementVector.DestroyAll();
   ElementOffset = 0;
+  // Each set learns of the array before the array names it.
   for (int d = 0; d < m_dimensions && d < other.m_dimensions; ++d) {
+    if (other.DeclaredSets[d]) other.DeclaredSets[d]->AddDependent(this);
     DeclaredSets[d] = other.DeclaredSets[d];
-    if (DeclaredSets[d]) DeclaredSets[d]->AddDependent(this);
   }
   return *this;
 }
