@@ -239,6 +239,25 @@ struct TQ_Executive::Impl {
   Impl& operator=(const Impl&) = delete;
   ~Impl() { ReleaseProcedureRecords(nullptr); }
 
+  // Forgets everything, as a fresh Impl would hold nothing; asks for no memory.
+  void Forget() noexcept {
+    ReleaseProcedureRecords(nullptr);
+    objectNames.clear();
+    objects.clear();
+    declaredRunning = 0;
+    names.clear();
+    nameIds.clear();
+    unsized.clear();
+    summaries.clear();
+    errors.clear();
+    logOn = false;
+    log.clear();
+    rootSetUp.reset();
+    rootJac.reset();
+    localEqn.reset();
+    rootStatus = 0;
+  }
+
   // Releases the type objects and forgets the procedure records of one
   // model, or of every model when `model` is null.
   void ReleaseProcedureRecords(const TQ_ModelType* model) {
@@ -330,9 +349,19 @@ void TQ_Executive::Reset() {
   objects.swap(m->objects);
   m->objectNames.clear();
   for (auto it = objects.rbegin(); it != objects.rend(); ++it) (*it)->Release();
-  Impl* fresh = new Impl;
-  delete m;
-  m = fresh;
+  // A fresh Impl; without the memory for one (Reset runs in destructors, and
+  // must not fail) the present one is emptied in place.
+  Impl* fresh = nullptr;
+  try {
+    fresh = new Impl;
+  } catch (const std::bad_alloc&) {
+  }
+  if (fresh != nullptr) {
+    delete m;
+    m = fresh;
+  } else {
+    m->Forget();
+  }
   State() = ItemState();
   TQ_ModelType::m_stLastGroup = 0;
 }
