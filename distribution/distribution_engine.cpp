@@ -103,6 +103,13 @@ void ReportEndNode(const TQ_Containable* model, const char* link, const TQ_DOMAI
   ReportDistributionError(message);
 }
 
+bool AdmitSize(const TQ_Containable* model, const char* what, double elements, double bytes, double nonZeros,
+               bool report) {
+  char who[256];
+  std::snprintf(who, sizeof who, "%s: %s", NameOf(model), what);
+  return TQ_SizeBudget::Admit(who, elements, bytes, nonZeros, report);
+}
+
 }  // namespace detail
 
 bool EndNodesFit(const TQ_Containable& owner, std::initializer_list<const TQ_External<TQ_DOMAIN>*> links,

@@ -37,7 +37,8 @@ inline constexpr int kGridTooShort = -2;  // a section is shorter than the metho
                                           // lies outside the domain's nodes, or ENDNODE is too
                                           // far from 0 for the host's integers (EndNodeFits)
 inline constexpr int kTooLarge = -3;      // the equations or their non-zeros would not fit the
-                                          // host's 32-bit counts
+                                          // host's 32-bit counts, or its elements and equations
+                                          // the host's size budget
 inline constexpr int kBadParameter = -4;  // a derivative order outside 0 to 2, or an INTEGRALS
                                           // name the distribution does not compute
 
@@ -110,6 +111,10 @@ void ReportUnfilledSection(const TQ_Containable* model, const char* link, const 
 void ReportTooLarge(const TQ_Containable* model, int count, const PlanSize& size);
 void ReportEndNode(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int64_t end,
                    const char* work);
+// Whether `elements` new elements of `bytes` in all and `nonZeros` non-zeros fit the host's size
+// budget; the host reports a refusal (naming the model and `what`) when `report` is set.
+bool AdmitSize(const TQ_Containable* model, const char* what, double elements, double bytes, double nonZeros,
+               bool report);
 }  // namespace detail
 
 // Whether `count` equations before this model's and the model's own fit the host's 32-bit
@@ -138,6 +143,19 @@ int CheckDomains(const DistributionView<D>& view, std::span<const PlanNode> plan
     }
     if (!attached) return kNoDomain;
     DistributionContext<kAccess, D> context(view);
+    // The checks read every section of every domain, and a section the domain has not made is made
+    // when read: those still missing must fit the host's size budget first (a domain that was
+    // refused its sections has none).
+    double sections = 0.0;
+    for (std::size_t a = 0; a < D; ++a) {
+        const double missing = double(context.numSections(static_cast<int>(a))) -
+                               double((*view.domains[a]->SECTION).ElementCount());
+        if (missing > 0.0) sections += missing;
+    }
+    if (sections > 0.0 &&
+        !detail::AdmitSize(view.model, "the missing sections of its domains", sections, sections * kSectionBytes, 0.0,
+                           report))
+        return kTooLarge;
     for (std::size_t a = 0; a < D; ++a) {
         const int axis = static_cast<int>(a);
         const TQ_DOMAIN& domain = *view.domains[a];
@@ -218,6 +236,18 @@ int CheckModel(const DistributionView<D>& view, std::span<const PlanNode> plan, 
         if (report) detail::ReportTooLarge(view.model, count, size);
         return kTooLarge;
     }
+    // The elements the equations will look up and the arrays lack yet, with the equations
+    // themselves, within the host's size budget.
+    double elements = 0.0;
+    double bytes = 0.0;
+    for (std::size_t k = 0; k < view.arrayCount; ++k) {
+        const ArrayRef<D>& ref = view.arrays[k];
+        const double missing = double(ref.array->DeclaredElementCount()) - double(ref.array->ElementCount());
+        if (missing <= 0.0) continue;
+        elements += missing;
+        bytes += missing * double(ref.elementBytes);
+    }
+    if (!detail::AdmitSize(view.model, "its arrays and equations", elements, bytes, size.terms, report)) return kTooLarge;
     return 0;
 }
 

@@ -85,12 +85,23 @@ class MORVANE_API TQ_DOMAIN : public TQ_Generated<TQ_DOMAIN, TQ_ModelTypeEx2> {
   double SumOfNodeCounts(std::int64_t last);
   // The grid statements, in the order they run.
   void AssignMethod(const TQ_AssignmentStep& step);
-  // `nodesBefore` is Sigma25416536(i), the node counts of the sections before section i.v().
-  void AssignSection(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, int sections, double nodesBefore);
-  void AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, double nodesBefore);
+  // `nodesBefore` is Sigma25416536(i), the node counts of the sections before section i.v();
+  // `placed` counts the nodes the sections so far place, for the size budget.
+  void AssignSection(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, int sections, double nodesBefore,
+                     double& placed);
+  void AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, double nodesBefore, double& placed);
   void AssignNodeValues(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, bool& fractionsChecked);
   // Reports a problem with the domain's input through the host.
   void ReportProblem(const char* what, int section = 0);
+  // The domain's name for a message, "(unnamed)" when it has none.
+  const char* DomainName() const;
+  // Whether the sections the SECTION array lacks of `sections` fit the
+  // host's size budget; the host reports a refusal.
+  bool SectionsFit(int sections);
+  // The elements whose nodes the domain places in a section of `nodeCount`
+  // intervals: its NUMELEMENTS, but no more than the intervals hold (a
+  // NUMELEMENTS fixed beyond them would place nodes past the section).
+  std::int64_t ElementsPlaced(TQ_SECTIONDATAMODEL& section, std::int64_t nodeCount);
 
   MORVANE_GENERATED_COUNTERS
 };
@@ -107,6 +118,10 @@ class MORVANE_API TQ_ANGLEDOMAIN : public TQ_Generated<TQ_ANGLEDOMAIN, TQ_DOMAIN
 
   MORVANE_GENERATED_COUNTERS
 };
+
+// The host memory a section takes with the objects of its properties, as the
+// size budget counts it.
+inline constexpr double kSectionBytes = 2.0 * sizeof(TQ_SECTIONDATAMODEL);
 
 // Conversions of the grid from a real to a signed 32-bit integer. A value
 // that is not a number gives 0; values beyond the 32-bit range saturate at

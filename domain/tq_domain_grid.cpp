@@ -121,9 +121,13 @@ std::int64_t TQ_DOMAIN::PolyPoints() {
   return points < 0 ? 0 : points;
 }
 
-void TQ_DOMAIN::ReportProblem(const char* what, int section) {
+const char* TQ_DOMAIN::DomainName() const {
   const char* name = Name();
-  if (name == nullptr || *name == 0) name = "(unnamed)";
+  return name == nullptr || *name == 0 ? "(unnamed)" : name;
+}
+
+void TQ_DOMAIN::ReportProblem(const char* what, int section) {
+  const char* name = DomainName();
   char message[400];
   if (section > 0)
     std::snprintf(message, sizeof message, "domain %s, section %d: %s", name, section, what);
@@ -160,6 +164,13 @@ void TQ_DOMAIN::Assignments(const TQ_AssignmentStep& step) {
                   HIGHESTORDERDERIVATIVE.v());
     ReportProblem(what);
   }
+  if (sections >= 1 && !SectionsFit(sections)) {
+    // Refused its sections, the domain makes none: the grid of a domain
+    // without sections.
+    step.Assign(INTERIOR, Range(1, 0), 42);
+    step.Assign(ENDNODE, 0, 43);
+    return;
+  }
   if (sections >= 1) step.Assign(*Section(1).LOCATION, 0.0, 25);
 
   {
@@ -167,9 +178,10 @@ void TQ_DOMAIN::Assignments(const TQ_AssignmentStep& step) {
     // order Sigma25416536 sums them: each section's count is final once its turn is over, so
     // the sum is the same and the sections take linear time, not quadratic.
     double before = 0.0;
+    double placed = 0.0;  // the nodes the sections so far place, as the size budget counts them
     TQ_IntegerSetIter i(Range(1, NUMSECTIONS.v()));
     while (i.Next()) {
-      AssignSection(step, i, NUMSECTIONS.v(), before);
+      AssignSection(step, i, NUMSECTIONS.v(), before, placed);
       before += static_cast<double>(Section(i.v()).NODECOUNT.v());
     }
   }
@@ -199,7 +211,7 @@ void TQ_DOMAIN::AssignMethod(const TQ_AssignmentStep& step) {
 // One section: its start, spacing, length, node count, first node, spacing
 // used, elements, element length and interior nodes.
 void TQ_DOMAIN::AssignSection(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, int sections,
-                              double nodesBefore) {
+                              double nodesBefore, double& placed) {
   const int s = i.v();
   TQ_SECTIONDATAMODEL& section = Section(s);
   // The LOCATION of every section after the first is assigned by the
@@ -216,7 +228,7 @@ void TQ_DOMAIN::AssignSection(const TQ_AssignmentStep& step, TQ_IntegerSetIter& 
     step.Assign(section.LENGTH, ((*LENGTH).v() + (*Section(1).LOCATION).v()) - (*section.LOCATION).v(), 28);
   }
 
-  AssignNodeCount(step, i, nodesBefore);
+  AssignNodeCount(step, i, nodesBefore, placed);
 
   if (s > 1)
     step.Assign(section.BASE, TruncToInt(nodesBefore), 32);
@@ -242,7 +254,8 @@ void TQ_DOMAIN::AssignSection(const TQ_AssignmentStep& step, TQ_IntegerSetIter& 
 // NODECOUNT: LENGTH / SPACINGPREFERENCE rounded to whole intervals (n); n
 // rounded up to whole elements when it reaches MINNODECOUNT (#31), else the
 // minimum (#30).
-void TQ_DOMAIN::AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, double nodesBefore) {
+void TQ_DOMAIN::AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, double nodesBefore,
+                                double& placed) {
   const int s = i.v();
   TQ_SECTIONDATAMODEL& section = Section(s);
   const double spacing = (*section.SPACINGPREFERENCE).v();
@@ -275,7 +288,38 @@ void TQ_DOMAIN::AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter
     ReportProblem("the node numbers would pass 2147483646; the section keeps the whole elements that fit", s);
     count = room <= 0.0 ? 0 : static_cast<std::int64_t>(room) / (points + 1) * (points + 1);
   }
+  // The nodes the section's elements place, each with its VALUE element, and
+  // those of the sections before it must fit the host's size budget; refused,
+  // the section keeps one element.
+  const double perElement = static_cast<double>(points + 1);
+  const double elements = static_cast<double>(ElementsPlaced(section, count));
+  const double missing =
+      placed + elements * perElement + 1.0 - static_cast<double>((*VALUE).ElementVector.Elements());
+  if (missing > 0.0 && elements > 1.0) {
+    char who[256];
+    std::snprintf(who, sizeof who, "domain %s, section %d: the nodes of the sections up to it", DomainName(), s);
+    if (!TQ_SizeBudget::Admit(who, missing, missing * sizeof(TQ_REALPARAMETER), 0.0, true)) {
+      ReportProblem("the section keeps one element", s);
+      count = points + 1;
+    }
+  }
+  placed += static_cast<double>(ElementsPlaced(section, count)) * perElement;
   step.Assign(section.NODECOUNT, static_cast<int>(count), reachesMinimum ? 31 : 30);
+}
+
+std::int64_t TQ_DOMAIN::ElementsPlaced(TQ_SECTIONDATAMODEL& section, std::int64_t nodeCount) {
+  const std::int64_t held = nodeCount > 0 ? nodeCount / (PolyPoints() + 1) : 0;
+  if (!section.NUMELEMENTS.IsFixed()) return held;
+  const std::int64_t fixed = section.NUMELEMENTS.v();
+  return fixed < 0 ? 0 : fixed < held ? fixed : held;
+}
+
+bool TQ_DOMAIN::SectionsFit(int sections) {
+  const double missing = static_cast<double>(sections) - static_cast<double>((*SECTION).ElementVector.Elements());
+  if (missing <= 0.0) return true;
+  char who[256];
+  std::snprintf(who, sizeof who, "domain %s: NUMSECTIONS %d", DomainName(), sections);
+  return TQ_SizeBudget::Admit(who, missing, missing * kSectionBytes, 0.0, true);
 }
 
 // The coordinates of the nodes after the first node of section i.v(): each
@@ -284,7 +328,10 @@ void TQ_DOMAIN::AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter
 // set): each lies inside the element, strictly between 0 and 1.
 void TQ_DOMAIN::AssignNodeValues(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, bool& fractionsChecked) {
   TQ_SECTIONDATAMODEL& section = Section(i.v());
-  TQ_IntegerSetIter e(Range(1, section.NUMELEMENTS.v()));
+  const std::int64_t elements = ElementsPlaced(section, section.NODECOUNT.v());
+  if (section.NUMELEMENTS.v() > elements)
+    ReportProblem("NUMELEMENTS is more than the section's NODECOUNT holds; the elements beyond are left out", i.v());
+  TQ_IntegerSetIter e(Range(1, elements));
   while (e.Next()) {
     const std::int64_t points = PolyPoints();
     const std::int64_t base = section.BASE.v();
@@ -341,7 +388,8 @@ double TQ_DOMAIN::Sigma115374720() { return SumOfNodeCounts(NUMSECTIONS.v()); }
 TQ_SetValue& TQ_DOMAIN::UnionFn115365376(TQ_IntegerSetIter& i) {
   static TQ_SetValue result(TQ_SET_ANY);
   Union all(result);
-  TQ_IntegerSetIter e(Range(1, Section(i.v()).NUMELEMENTS.v()));
+  TQ_SECTIONDATAMODEL& section = Section(i.v());
+  TQ_IntegerSetIter e(Range(1, ElementsPlaced(section, section.NODECOUNT.v())));
   while (e.Next()) {
     const std::int64_t points = PolyPoints();
     const std::int64_t start = std::int64_t{Section(i.v()).BASE.v()} + (std::int64_t{e.v()} - 1) * (points + 1);

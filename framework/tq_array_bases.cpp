@@ -45,12 +45,18 @@ bool TQ_KeyedArrayBase::VectorMatchesIndexValues() const {
   return slots == 0 || slots == CombinationCount();
 }
 
+// The sets learn of the array first: should that fail (memory), the array is
+// left with no set that does not know it.
 void TQ_KeyedArrayBase::SetDimensions(TQ_Set* const* sets) {
-  CancelDependenceOnDeclaredSets();
-  for (int k = 0; k < m_count; ++k) {
-    DeclaredSets[k] = sets[k];
-    sets[k]->AddDependent(this);
+  int told = 0;
+  try {
+    for (; told < m_count; ++told) sets[told]->AddDependent(this);
+  } catch (...) {
+    for (int k = 0; k < told; ++k) sets[k]->RemoveDependent(this);
+    throw;
   }
+  CancelDependenceOnDeclaredSets();
+  for (int k = 0; k < m_count; ++k) DeclaredSets[k] = sets[k];
 }
 
 void TQ_KeyedArrayBase::IndexStringOf(const TQ_IndexKey* keys) {

@@ -244,10 +244,30 @@ struct TQ_Executive::Impl {
   std::vector<TQ_ProcCall> procCalls;
   std::vector<std::pair<const TQ_ModelType*, TQ_EquationType*>> adoptedTypes;
 
-  Impl() = default;
+  Impl() { errors.reserve(8); }
   Impl(const Impl&) = delete;
   Impl& operator=(const Impl&) = delete;
   ~Impl() { ReleaseProcedureRecords(nullptr); }
+
+  // Forgets everything, as a fresh Impl would hold nothing; asks for no memory.
+  void Forget() noexcept {
+    ReleaseProcedureRecords(nullptr);
+    objectNames.clear();
+    objectsByName.clear();
+    objects.clear();
+    declaredRunning = 0;
+    names.clear();
+    nameIds.clear();
+    unsized.clear();
+    summaries.clear();
+    errors.clear();
+    logOn = false;
+    log.clear();
+    rootSetUp.reset();
+    rootJac.reset();
+    localEqn.reset();
+    rootStatus = 0;
+  }
 
   // Releases the type objects and forgets the procedure records of one
   // model, or of every model when `model` is null.
@@ -272,7 +292,22 @@ struct TQ_Executive::Impl {
   }
 
   std::vector<TQ_ModelSummary> summaries;
+  // The messages. There is always room for one more entry, and when a
+  // message cannot be stored (memory ran out) a fixed one takes that room,
+  // whose text is short enough to need no memory of its own: a failure is
+  // never lost, and reporting it never fails.
   std::vector<std::string> errors;
+  static constexpr const char* kOutOfMemory = "out of memory";
+  void StoreError(const char* message) noexcept {
+    try {
+      if (errors.capacity() < errors.size() + 2) errors.reserve(2 * errors.size() + 8);
+      errors.emplace_back(message);
+      return;
+    } catch (...) {
+    }
+    if (errors.size() < errors.capacity() && (errors.empty() || errors.back() != kOutOfMemory))
+      errors.emplace_back(kOutOfMemory);
+  }
   bool logOn = false;
   std::vector<TQ_LogEntry> log;
 
@@ -326,9 +361,19 @@ void TQ_Executive::Reset() {
   m->objectNames.clear();
   m->objectsByName.clear();
   for (auto it = objects.rbegin(); it != objects.rend(); ++it) (*it)->Release();
-  Impl* fresh = new Impl;
-  delete m;
-  m = fresh;
+  // A fresh Impl; without the memory for one (Reset runs in destructors, and
+  // must not fail) the present one is emptied in place.
+  Impl* fresh = nullptr;
+  try {
+    fresh = new Impl;
+  } catch (const std::bad_alloc&) {
+  }
+  if (fresh != nullptr) {
+    delete m;
+    m = fresh;
+  } else {
+    m->Forget();
+  }
   State() = ItemState();
   TQ_ModelType::m_stLastGroup = 0;
 }
@@ -340,17 +385,32 @@ bool TQ_Executive::AddObject(const std::string& name, TQ_ModelType* object, std:
     if (error) *error = why;
     return false;
   };
-  if (object == nullptr) return fail("no object to add under the name \"" + name + "\"");
-  if (name.empty()) return fail("an object needs a name");
-  for (char c : name)
-    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_'))
-      return fail("object name \"" + name + "\" may hold only letters, digits and '_'");
-  if (FindObject(name) != nullptr) return fail("an object named \"" + name + "\" exists already");
-  object->SetObjectName(name.c_str());
-  m->objectsByName.emplace(Impl::NameKey(name), m->objects.size());
-  m->objectNames.push_back(name);
-  m->objects.push_back(object);
-  return true;
+  // Refused for want of memory, the object stays with the caller, as with
+  // any refusal: everything that takes memory comes before it is kept.
+  try {
+    if (object == nullptr) return fail("no object to add under the name \"" + name + "\"");
+    if (name.empty()) return fail("an object needs a name");
+    for (char c : name)
+      if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_'))
+        return fail("object name \"" + name + "\" may hold only letters, digits and '_'");
+    if (FindObject(name) != nullptr) return fail("an object named \"" + name + "\" exists already");
+    std::string kept = name;
+    m->objectNames.reserve(m->objectNames.size() + 1);
+    m->objects.reserve(m->objects.size() + 1);
+    auto entry = m->objectsByName.emplace(Impl::NameKey(name), m->objects.size()).first;
+    try {
+      object->SetObjectName(name.c_str());
+    } catch (...) {
+      m->objectsByName.erase(entry);
+      throw;
+    }
+    m->objectNames.push_back(std::move(kept));
+    m->objects.push_back(object);
+    return true;
+  } catch (const std::bad_alloc&) {
+    if (error) *error = "out of memory";  // short enough to need no memory of its own
+    return false;
+  }
 }
 
 TQ_ModelType* TQ_Executive::FindObject(const std::string& name) const {
@@ -477,14 +537,30 @@ TQ_Containable* TQ_Executive::FindByPath(const std::string& path, bool create, s
 // ---- the model cycle ----------------------------------------------------------------
 
 namespace {
+// Reports a failure of `phase` of `object` (null for the host's own work)
+// without asking for memory of its own: when memory ran out, building a
+// message could fail again.
+void ReportFailure(TQ_Executive& host, const std::string* object, const char* phase, const char* why) noexcept {
+  char message[512];
+  if (object != nullptr)
+    std::snprintf(message, sizeof message, "%s: %s: %s", object->c_str(), phase, why);
+  else
+    std::snprintf(message, sizeof message, "host: %s: %s", phase, why);
+  host.ReportError(static_cast<const char*>(message));
+}
+
+// Runs `call`, a step of the cycle; an exception from it (the model's code,
+// or the host's calls the model made) is reported and the step fails.
 template <typename Call>
-bool Guarded(TQ_Executive& host, const std::string& what, Call call) {
+bool Guarded(TQ_Executive& host, const std::string* object, const char* phase, Call call) noexcept {
   try {
     return call();
+  } catch (const std::bad_alloc&) {
+    ReportFailure(host, object, phase, "out of memory");
   } catch (const std::exception& e) {
-    host.ReportError(what + ": " + e.what());
+    ReportFailure(host, object, phase, e.what());
   } catch (...) {
-    host.ReportError(what + ": unknown failure");
+    ReportFailure(host, object, phase, "unknown failure");
   }
   return false;
 }
@@ -502,7 +578,7 @@ bool TQ_Executive::RunAssignments(const CycleOptions& options) {
   bool ok = true;
   for (std::size_t i = 0; i < m->objects.size(); ++i) {
     TQ_ModelType* object = m->objects[i];
-    ok = Guarded(*this, m->objectNames[i] + ": ExecuteAssignments", [&] {
+    ok = Guarded(*this, &m->objectNames[i], "ExecuteAssignments", [&] {
            long status = object->ExecuteAssignments(options.level, static_cast<int>(options.pass));
            if (status < 0) ReportError(m->objectNames[i] + ": ExecuteAssignments returned " + std::to_string(status));
            return status >= 0;
@@ -536,11 +612,15 @@ std::string DeclaredSizes(const TQ_Matrix& array) {
 }  // namespace
 
 bool TQ_Executive::RunSetDims() {
+  return Guarded(*this, nullptr, "SetDims", [&] { return SizeArrays(); });
+}
+
+bool TQ_Executive::SizeArrays() {
   m->unsized.clear();
   bool ok = true;
   for (std::size_t i = 0; i < m->objects.size(); ++i) {
     TQ_ModelType* object = m->objects[i];
-    ok = Guarded(*this, m->objectNames[i] + ": SetDims", [&] {
+    ok = Guarded(*this, &m->objectNames[i], "SetDims", [&] {
            object->SetDims();
            return true;
          }) && ok;
@@ -563,6 +643,10 @@ bool TQ_Executive::RunSetDims() {
 }
 
 bool TQ_Executive::RunSetUpEquations() {
+  return Guarded(*this, nullptr, "SetUpEquations", [&] { return DeclareAll(); });
+}
+
+bool TQ_Executive::DeclareAll() {
   ItemState& state = State();
   state.declared.clear();
   state.nonZeroCountsFrom = 0;
@@ -579,7 +663,7 @@ bool TQ_Executive::RunSetUpEquations() {
       ReportError(m->objectNames[i] + ": SetUpEquations not called: its arrays are too large to hold");
       ok = false;
     } else {
-      ok = Guarded(*this, m->objectNames[i] + ": SetUpEquations", [&] {
+      ok = Guarded(*this, &m->objectNames[i], "SetUpEquations", [&] {
              int result = object->SetUpEquations();
              if (result < 0) {
                ReportError(m->objectNames[i] + ": SetUpEquations failed with code " + std::to_string(result));
@@ -601,6 +685,10 @@ bool TQ_Executive::RunSetUpEquations() {
 }
 
 bool TQ_Executive::RunJacPattern() {
+  return Guarded(*this, nullptr, "JacPattern", [&] { return EmitAll(); });
+}
+
+bool TQ_Executive::EmitAll() {
   int* rows = nullptr;
   int* cols = nullptr;
   BeginEmission(State().declaredNonZeros.size(), rows, cols);
@@ -617,7 +705,7 @@ bool TQ_Executive::RunJacPattern() {
       ReportError(m->objectNames[i] + ": JacPattern not called: its arrays are too large to hold");
       ok = false;
     } else {
-      ok = Guarded(*this, m->objectNames[i] + ": JacPattern", [&] {
+      ok = Guarded(*this, &m->objectNames[i], "JacPattern", [&] {
              int result = object->JacPattern(rows, cols, nullptr);
              if (result < 0) {
                ReportError(m->objectNames[i] + ": JacPattern failed with code " + std::to_string(result));
@@ -880,8 +968,8 @@ double TQ_Executive::Evaluate(const TQ_EmittedEquation& equation,
 
 // ---- messages and log ------------------------------------------------------------------
 
-void TQ_Executive::ReportError(const std::string& message) { m->errors.push_back(message); }
-void TQ_Executive::ReportError(const char* message) { m->errors.emplace_back(message ? message : ""); }
+void TQ_Executive::ReportError(const std::string& message) noexcept { m->StoreError(message.c_str()); }
+void TQ_Executive::ReportError(const char* message) noexcept { m->StoreError(message ? message : ""); }
 const std::vector<std::string>& TQ_Executive::Errors() const { return m->errors; }
 void TQ_Executive::ClearErrors() { m->errors.clear(); }
 
@@ -1218,11 +1306,22 @@ void TQ_Executive::BeginEmission(std::size_t nonZeros, int*& rows, int*& cols) {
   state.itemCountsFrom = 0;
   state.items.clear();
   state.CloseEquation();
-  state.emitted.reserve(state.declared.size());
-  state.items.reserve(nonZeros * 2 + 16);
-  // Sized only: entries are set to -1 as the terms pass them or when read.
-  state.rows.resize(nonZeros);
-  state.cols.resize(nonZeros);
+  try {
+    state.emitted.reserve(state.declared.size());
+    state.items.reserve(nonZeros * 2 + 16);
+    // Sized only: entries are set to -1 as the terms pass them or when read.
+    state.rows.resize(nonZeros);
+    state.cols.resize(nonZeros);
+  } catch (...) {
+    // No pattern arrays rather than two that differ, with cursors into
+    // memory one of them has left.
+    state.rows.clear();
+    state.cols.clear();
+    state.nextRow = state.rows.data();
+    state.nextCol = state.cols.data();
+    state.writtenBesides = 0;
+    throw;
+  }
   state.nextRow = state.rows.data();
   state.nextCol = state.cols.data();
   state.writtenBesides = 0;

@@ -87,7 +87,8 @@ class VEKEXP_API TQ_Executive {
 
   // ---- objects -----------------------------------------------------------
   // Takes over the reference a factory returned. Refused when the name is
-  // empty, malformed or taken, or the object is null.
+  // empty, malformed or taken, or the object is null, or memory runs out; a
+  // refused object stays with the caller.
   bool AddObject(const std::string& name, TQ_ModelType* object, std::string* error = nullptr);
   TQ_ModelType* FindObject(const std::string& name) const;
   int ObjectCount() const;
@@ -162,10 +163,12 @@ class VEKEXP_API TQ_Executive {
   int ProcedureTermCount(const TQ_ProcedureType* procedure) const;
 
   // ---- messages ----------------------------------------------------------
-  void ReportError(const std::string& message);
+  // Never fails: a message that cannot be stored for want of memory leaves
+  // "out of memory" in its place.
+  void ReportError(const std::string& message) noexcept;
   // The same for callers that build their message without std::string (the
   // model library, whose allocation is the host heap's).
-  void ReportError(const char* message);
+  void ReportError(const char* message) noexcept;
   const std::vector<std::string>& Errors() const;
   void ClearErrors();
 
@@ -216,6 +219,11 @@ class VEKEXP_API TQ_Executive {
  private:
   TQ_Executive();
   ~TQ_Executive();
+  // The bodies of RunSetDims, RunSetUpEquations and RunJacPattern, which
+  // report any failure of the host's own work (memory) as a failed phase.
+  bool SizeArrays();
+  bool DeclareAll();
+  bool EmitAll();
   // True when `equation` is the one `model` is emitting; else reports it.
   bool IsBeingEmitted(const TQ_ModelType* model, int equation);
   // True when an item for `equation` from `caller` (a model or its

@@ -142,10 +142,12 @@ TQ_Type* TQ_VirtualBase::MakeDefaultLink() {
   // The default object is the property's: the property holds its first
   // reference (there is no object stood for yet), and it goes with the last.
   object->AddRef();
-  if (!object->IsRegistered() && object->Owner() == nullptr) object->SetIdentity(Owner(), Name());
   m_link = object;
   m_default = true;
   m_holdsReference = true;
+  // Named once held: naming takes memory, and should it fail the object is
+  // still the property's to release.
+  if (!object->IsRegistered() && object->Owner() == nullptr) object->SetIdentity(Owner(), Name());
   return object;
 }
 

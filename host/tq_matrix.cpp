@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "tq_executive.h"
+#include "tq_memory_gate.h"
 
 // ---- TQ_LongPtrVectorOwnsData ---------------------------------------------------
 
@@ -51,7 +53,7 @@ void TQ_LongPtrVectorOwnsData::Reserve(unsigned int capacity) {
   // The size in bytes, counted where it cannot wrap: with 32-bit addresses
   // 2^30 slots and more do not fit, and are refused as memory the heap has not.
   const unsigned long long bytes = static_cast<unsigned long long>(sizeof(TQ_Type*)) * grown;
-  if (bytes > SIZE_MAX) throw std::bad_alloc();
+  if (bytes > SIZE_MAX || !TQ_AllocationGateAllows(static_cast<std::size_t>(bytes))) throw std::bad_alloc();
   void* slots = std::realloc(m_slots, static_cast<std::size_t>(bytes));
   if (slots == nullptr) throw std::bad_alloc();
   m_slots = static_cast<TQ_Type**>(slots);
@@ -93,12 +95,13 @@ bool TQ_LongPtrVectorOwnsData::AddNullEntries(int position, int count, int strid
 
 TQ_Matrix::TQ_Matrix(int dimensions, TQ_SetValue* indexValues)
     : ElementOffset(0),
-      DeclaredSets(new TQ_Set*[static_cast<std::size_t>(dimensions > 0 ? dimensions : 1)]()),
+      DeclaredSets(nullptr),
       m_dimensions(dimensions),
       m_indexValues(indexValues),
-      m_pendingName(new std::string),
+      m_pendingName(nullptr),
       m_pendingParts(0) {
   m_arrayContainer = true;
+  MakeTables();
 }
 
 // The copy's index-value sets stand at the same place in the copy as the
@@ -106,18 +109,35 @@ TQ_Matrix::TQ_Matrix(int dimensions, TQ_SetValue* indexValues)
 TQ_Matrix::TQ_Matrix(const TQ_Matrix& other)
     : TQ_Type(other),
       ElementOffset(0),
-      DeclaredSets(new TQ_Set*[static_cast<std::size_t>(other.m_dimensions > 0 ? other.m_dimensions : 1)]()),
+      DeclaredSets(nullptr),
       m_dimensions(other.m_dimensions),
       m_indexValues(reinterpret_cast<TQ_SetValue*>(reinterpret_cast<char*>(this) +
                                                    (reinterpret_cast<const char*>(other.m_indexValues) -
                                                     reinterpret_cast<const char*>(&other)))),
-      m_pendingName(new std::string),
+      m_pendingName(nullptr),
       m_pendingParts(0) {
   m_arrayContainer = true;
-  for (int d = 0; d < m_dimensions; ++d) {
-    DeclaredSets[d] = other.DeclaredSets[d];
-    if (DeclaredSets[d]) DeclaredSets[d]->AddDependent(this);
+  MakeTables();
+  try {
+    for (int d = 0; d < m_dimensions; ++d) {
+      if (other.DeclaredSets[d]) other.DeclaredSets[d]->AddDependent(this);
+      DeclaredSets[d] = other.DeclaredSets[d];
+    }
+  } catch (...) {
+    // A copy that cannot be made leaves no set naming it, and nothing of its own.
+    CancelDependenceOnDeclaredSets();
+    delete[] DeclaredSets;
+    delete m_pendingName;
+    throw;
   }
+}
+
+// Made in the constructors' bodies: should the second fail for want of
+// memory, the first is released.
+void TQ_Matrix::MakeTables() {
+  std::unique_ptr<TQ_Set*[]> sets(new TQ_Set*[static_cast<std::size_t>(m_dimensions > 0 ? m_dimensions : 1)]());
+  m_pendingName = new std::string;
+  DeclaredSets = sets.release();
 }
 
 // Elements are not copied: they belong to one array. The index values are
@@ -128,9 +148,10 @@ TQ_Matrix& TQ_Matrix::operator=(const TQ_Matrix& other) {
   CancelDependenceOnDeclaredSets();
   ElementVector.DestroyAll();
   ElementOffset = 0;
+  // Each set learns of the array before the array names it.
   for (int d = 0; d < m_dimensions && d < other.m_dimensions; ++d) {
+    if (other.DeclaredSets[d]) other.DeclaredSets[d]->AddDependent(this);
     DeclaredSets[d] = other.DeclaredSets[d];
-    if (DeclaredSets[d]) DeclaredSets[d]->AddDependent(this);
   }
   return *this;
 }
@@ -204,13 +225,15 @@ TQ_Type* TQ_Matrix::AddElement() {
                      ") could not be made");
     return nullptr;
   }
+  // Stored before it is named: naming takes memory, and should it fail the
+  // element is still the array's to destroy.
+  TQ_Type*& slot = ElementVector[static_cast<unsigned int>(ElementOffset)];
+  delete slot;
+  slot = element;
   element->SetIdentity(this, m_pendingName->c_str());
   if (Direction() != TQ_DIR_NONE) element->SetDirection(Direction());
   if (!IsToBeExported()) element->UnsetIsToBeExported();
   if (HostPortTypeValue() != 0) element->HostPortType(HostPortTypeValue());
-  TQ_Type*& slot = ElementVector[static_cast<unsigned int>(ElementOffset)];
-  delete slot;
-  slot = element;
   return element;
 }
 
@@ -362,10 +385,12 @@ bool TQ_Matrix::PrepareSlot(int position) {
     return *this;                                                                           \
   }                                                                                         \
   Class::~Class() = default;                                                                \
+  /* The set learns of the array first: should that fail (memory), the array */           \
+  /* is left with no set that does not know it. */                                          \
   void Class::SetDim(TQ_Set& set) {                                                         \
+    set.AddDependent(this);                                                                 \
     CancelDependenceOnDeclaredSets();                                                       \
     DeclaredSets[0] = &set;                                                                 \
-    set.AddDependent(this);                                                                 \
   }                                                                                         \
   TQ_Type* Class::Search(Key key) {                                                         \
     int position = 0;                                                                       \

@@ -110,6 +110,8 @@ class VEKEXP_API TQ_Matrix : public TQ_Type {
   bool PrepareSlot(int position);
 
  private:
+  // Makes DeclaredSets (all null) and the pending name.
+  void MakeTables();
   int m_dimensions;
   TQ_SetValue* m_indexValues;
   std::string* m_pendingName;

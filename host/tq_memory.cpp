@@ -1,8 +1,20 @@
 #include "tq_memory.h"
 
+#include "tq_memory_gate.h"
+
+#include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <cstddef>
+
+#if defined(_WIN32)
+#  include <windows.h>
+#else
+#  include <sys/resource.h>
+#  include <unistd.h>
+#endif
+
+#include "tq_executive.h"
 
 namespace {
 // Every block is aligned for any type, whatever alignment the C library's
@@ -48,7 +60,13 @@ Heap& TheHeap() {
 // Whether `size` bytes and `extra` more can be asked of the system at all.
 bool FitsWithHeader(std::size_t size, std::size_t extra) { return size <= static_cast<std::size_t>(-1) - extra; }
 
+TQ_AllocationGate g_gate = nullptr;
+
 }  // namespace
+
+void TQ_SetAllocationGate(TQ_AllocationGate gate) { g_gate = gate; }
+
+bool TQ_AllocationGateAllows(std::size_t size) { return g_gate == nullptr || g_gate(size); }
 
 void* MyAllocate(unsigned int size) {
   Heap& heap = TheHeap();
@@ -60,6 +78,7 @@ void* MyAllocate(unsigned int size) {
       return nullptr;
     }
   }
+  if (!TQ_AllocationGateAllows(size)) return nullptr;
   const std::size_t extra = sizeof(BlockHeader) + kAlignment - 1;
   // (Only a 32-bit build can meet a size that leaves no room for the header.)
   if (!FitsWithHeader(size, extra)) return nullptr;
@@ -102,3 +121,74 @@ void TQ_HeapStats::FailAllocations(int count, int skip) {
 }
 
 int TQ_HeapStats::PendingFailures() { return TheHeap().failures; }
+
+// ---- the size budget ---------------------------------------------------------------
+
+namespace {
+std::int64_t g_budget = 0;  // 0: the default
+
+// What an element takes beside its object: the heap's header and alignment,
+// its slot in the array's element vector and its name (a string object and,
+// for a long key, its text).
+constexpr double kBytesBesideElement = 96.0;
+// What the equation store takes per non-zero, declared and emitted: the
+// declared term, the pattern entries and about three program items with
+// the equations' share, as measured over the discretization methods.
+constexpr double kStoreBytesPerNonZero = 100.0;
+
+double Gigabytes(double bytes) { return bytes / (1024.0 * 1024.0 * 1024.0); }
+}  // namespace
+
+std::int64_t TQ_SizeBudget::MachineMemory() {
+  std::uint64_t memory = 0;
+#if defined(_WIN32)
+  MEMORYSTATUSEX status{};
+  status.dwLength = sizeof status;
+  if (GlobalMemoryStatusEx(&status)) {
+    memory = status.ullTotalPhys;
+    if (status.ullTotalVirtual < memory) memory = status.ullTotalVirtual;
+  }
+#else
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long pageSize = sysconf(_SC_PAGESIZE);
+  if (pages > 0 && pageSize > 0) memory = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+  rlimit limit{};
+  if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+      static_cast<std::uint64_t>(limit.rlim_cur) < memory)
+    memory = static_cast<std::uint64_t>(limit.rlim_cur);
+#endif
+  return memory > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<std::int64_t>(memory);
+}
+
+// By default the models may take three quarters of the machine's memory: the
+// rest is left to the programs' code, the runtime's heap and the system.
+std::int64_t TQ_SizeBudget::Limit() {
+  if (g_budget > 0) return g_budget;
+  const std::int64_t machine = MachineMemory();
+  return machine > 0 ? machine / 4 * 3 : INT64_MAX;
+}
+
+void TQ_SizeBudget::SetLimit(std::int64_t bytes) { g_budget = bytes > 0 ? bytes : 0; }
+
+double TQ_SizeBudget::Estimate(double elements, double elementBytes, double nonZeros) {
+  return elementBytes + elements * kBytesBesideElement + nonZeros * kStoreBytesPerNonZero;
+}
+
+bool TQ_SizeBudget::Admit(const char* what, double elements, double elementBytes, double nonZeros, bool report) {
+  const double wanted = Estimate(elements, elementBytes, nonZeros);
+  const double held = static_cast<double>(TheHeap().liveBytes);
+  const double limit = static_cast<double>(Limit());
+  if (held + wanted <= limit) return true;
+  if (report) {
+    char equations[64] = "";
+    if (nonZeros > 0.0) std::snprintf(equations, sizeof equations, " and %.0f non-zeros", nonZeros);
+    char message[640];
+    std::snprintf(message, sizeof message,
+                  "%s: %.0f elements%s would take about %.2f GB; with the %.2f GB the host holds, that is more than "
+                  "the size budget of %.2f GB; refused",
+                  what != nullptr ? what : "", elements, equations, Gigabytes(wanted), Gigabytes(held),
+                  Gigabytes(limit));
+    TQ_Executive::Instance().ReportError(static_cast<const char*>(message));
+  }
+  return false;
+}

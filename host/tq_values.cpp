@@ -527,17 +527,20 @@ TQ_Value& TQ_Value::operator=(const TQ_Value& other) {
 
 TQ_Value::~TQ_Value() { Release(); }
 
+// The value takes the other's kind only once its text or set is copied: a
+// copy that fails for want of memory leaves it empty, not holding a text or
+// set it does not own.
 void TQ_Value::CopyFrom(const TQ_Value& other) {
-  m_kind = other.m_kind;
-  m_pass = other.m_pass;
-  m_level = other.m_level;
-  m_number = other.m_number;
-  switch (m_kind) {
+  switch (other.m_kind) {
     case TQ_ValueKind::Text: m_text = CopyText(other.m_text); break;
     case TQ_ValueKind::Set: m_set = new TQ_SetValue(*other.m_set); break;
     case TQ_ValueKind::Real: m_real = other.m_real; break;
     default: m_int = other.m_int; break;
   }
+  m_kind = other.m_kind;
+  m_pass = other.m_pass;
+  m_level = other.m_level;
+  m_number = other.m_number;
 }
 
 void TQ_Value::Release() {

@@ -3,6 +3,7 @@
 // fixes their parameters, links them, runs the model cycle (ExecuteAssignments,
 // SetDims, SetUpEquations, JacPattern) and shows what the library produced.
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -32,9 +33,24 @@ const char* const kDefaultConfiguration = R"({
   ]
 })";
 
+int RunProgram(int argc, char** argv);
+
 }  // namespace
 
+// Memory that runs out anywhere ends the run with a message and status 2, as
+// a model that reported an error does; writing the message asks for none.
 int main(int argc, char** argv) {
+  try {
+    return RunProgram(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fputs("modelhost: out of memory\n", stderr);
+    return 2;
+  }
+}
+
+namespace {
+
+int RunProgram(int argc, char** argv) {
   CLI::App app{"Runs the model library as the host executive does and shows what it produced."};
   std::string library;
   std::string configFile;
@@ -48,6 +64,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> integrals;
   bool showDefault = false;
   bool summaryOnly = false;
+  std::uint64_t memoryBudget = 0;
 
   app.add_option("--library", library, "Model library file or name (default: Morvane230_1 beside this program)");
   CLI::Option* configOption = app.add_option("--config", configFile, "Configuration file (JSON)");
@@ -70,6 +87,10 @@ int main(int argc, char** argv) {
   app.add_option("--integrals", integrals, "Integrals of the distribution (idx, idy, idz, idxdy, idxdz, idydz, idxdydz)")
       ->delimiter(',');
   app.add_flag("--summary", summaryOnly, "Write only the summary of the run (the figures, no objects or equations)");
+  app.add_option("--memory-budget", memoryBudget,
+                 "Most memory the models' elements and equations may take (bytes, or with a unit: 512MB, 8GB); "
+                 "default: three quarters of the machine's memory")
+      ->transform(CLI::AsSizeValue(false));
   app.add_flag("--print-default-config", showDefault, "Print the built-in configuration and exit");
 
   try {
@@ -153,6 +174,9 @@ int main(int argc, char** argv) {
     configuration = json::parse(kDefaultConfiguration);
   }
 
+  if (memoryBudget > 0)
+    TQ_SizeBudget::SetLimit(memoryBudget > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX
+                                                                                : static_cast<std::int64_t>(memoryBudget));
   modelhost::Run run;
   if (!run.LoadLibrary(library, error) || !run.Configure(configuration, error)) {
     std::cerr << "modelhost: " << error << "\n";
@@ -163,10 +187,20 @@ int main(int argc, char** argv) {
     std::cerr << "modelhost: " << run.BadInput() << "\n";
     return 1;
   }
-  if (format == "jsonl")
-    run.WriteJsonLines(std::cout, summaryOnly);
-  else
-    run.WriteText(std::cout, summaryOnly);
+  // Memory that runs out while the report is written still leaves the
+  // cycle's messages to be given.
+  try {
+    if (format == "jsonl")
+      run.WriteJsonLines(std::cout, summaryOnly);
+    else
+      run.WriteText(std::cout, summaryOnly);
+  } catch (const std::bad_alloc&) {
+    std::cout.flush();
+    std::fputs("modelhost: out of memory while writing the report\n", stderr);
+    ok = false;
+  }
   for (const std::string& message : run.Errors()) std::cerr << "modelhost: " << message << "\n";
   return ok ? 0 : 2;
 }
+
+}  // namespace

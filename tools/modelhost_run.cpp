@@ -388,6 +388,15 @@ bool Run::LoadLibrary(const std::string& library, std::string& error) {
 }
 
 bool Run::Configure(const json& configuration, std::string& error) {
+  try {
+    return ConfigureObjects(configuration, error);
+  } catch (const std::bad_alloc&) {
+    error = "out of memory";  // short enough to need no memory of its own
+    return false;
+  }
+}
+
+bool Run::ConfigureObjects(const json& configuration, std::string& error) {
   if (!configuration.is_object() || !configuration.contains("objects") || !configuration["objects"].is_array()) {
     error = "the configuration must be an object with an array \"objects\"";
     return false;
@@ -642,15 +651,31 @@ bool Run::Cycle() {
   TQ_Executive& host = TQ_Executive::Instance();
   bool ok = host.RunAssignments(TQ_Executive::CycleOptions());
   ok = host.RunSetDims() && ok;
-  if (!FixedElementsInsideTheirSets(m_badInput)) return false;
+  try {
+    if (!FixedElementsInsideTheirSets(m_badInput)) return false;
+  } catch (const std::bad_alloc&) {
+    host.ReportError("the fixed elements could not be checked: out of memory");
+    m_errors.clear();
+    m_lostErrors = true;
+    return false;
+  }
   ok = host.RunSetUpEquations() && ok;
   ok = host.RunJacPattern() && ok;
-  m_matches = host.DeclaredMatchesEmitted(&m_difference);
-  if (!m_matches) {
-    host.ReportError("declared and emitted equations differ: " + m_difference);
+  try {
+    m_matches = host.DeclaredMatchesEmitted(&m_difference);
+    if (!m_matches) {
+      host.ReportError("declared and emitted equations differ: " + m_difference);
+      ok = false;
+    }
+    m_errors = host.Errors();
+  } catch (const std::bad_alloc&) {
+    // The host's messages stay where they are, and Errors() says so.
+    m_matches = false;
+    host.ReportError("the equations could not be compared: out of memory");
+    m_errors.clear();
+    m_lostErrors = true;
     ok = false;
   }
-  m_errors = host.Errors();
   // A model that met bad input reports it and goes on with a defined result;
   // the run still counts as failed.
   return ok && m_errors.empty();

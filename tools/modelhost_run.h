@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tq_executive.h"
 #include "tq_loader.h"
 #include "tq_model_library.h"
 
@@ -52,9 +53,14 @@ class Run {
   void WriteText(std::ostream& out, bool summaryOnly = false) const;
   void WriteJsonLines(std::ostream& out, bool summaryOnly = false) const;
 
-  const std::vector<std::string>& Errors() const { return m_errors; }
+  // The messages of the last cycle (the host's own, should copying them
+  // have failed for want of memory).
+  const std::vector<std::string>& Errors() const {
+    return m_lostErrors ? TQ_Executive::Instance().Errors() : m_errors;
+  }
 
  private:
+  bool ConfigureObjects(const nlohmann::json& configuration, std::string& error);
   bool CreateObject(const nlohmann::json& entry, std::string& error);
   bool LinkObject(const std::string& name, const nlohmann::json& links, std::string& error);
   bool FixValues(const std::string& name, const nlohmann::json& fixes, std::string& error);
@@ -68,6 +74,7 @@ class Run {
   // The paths of the fixed values that pass through an array element.
   std::vector<std::string> m_fixedInArrays;
   std::string m_badInput;
+  bool m_lostErrors = false;
   bool m_matches = false;
   std::string m_difference;
 };

@@ -650,3 +650,18 @@ TEST_F(ModelHostProgram, ALargeIntegerSetIsWrittenByItsRuns) {
   const std::vector<std::string> lines = text.lines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), interior), lines.end()) << interior;
 }
+
+TEST_F(ModelHostProgram, AModelBeyondTheSizeBudgetIsRefusedWithItsSizeAndTheLimit) {
+  // A hundred million nodes against a budget of 64 MB: refused before they are made, quickly,
+  // with the size and the limit, as a model that reported an error. The same under the default
+  // budget of a small model runs.
+  const char* const configuration = R"({"objects": [
+      {"name": "X", "type": "DOMAIN", "fix": {"SPACINGPREFERENCE": 1e-8}},
+      {"name": "D", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "X"}}]})";
+  Outcome refused = RunTool({"--memory-budget", "64MB"}, configuration);
+  EXPECT_EQ(refused.status, 2) << refused.err;
+  EXPECT_NE(refused.err.find("100000001 elements would take about"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("the size budget of 0.06 GB"), std::string::npos) << refused.err;
+  EXPECT_EQ(RunTool({"--memory-budget", "64MB"}).status, 0);
+  EXPECT_NE(RunTool({"--memory-budget", "lots"}).status, 0);
+}
