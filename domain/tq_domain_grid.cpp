@@ -328,9 +328,26 @@ bool TQ_DOMAIN::SectionsFit(int sections) {
 // set): each lies inside the element, strictly between 0 and 1.
 void TQ_DOMAIN::AssignNodeValues(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, bool& fractionsChecked) {
   TQ_SECTIONDATAMODEL& section = Section(i.v());
-  const std::int64_t elements = ElementsPlaced(section, section.NODECOUNT.v());
+  std::int64_t elements = ElementsPlaced(section, section.NODECOUNT.v());
   if (section.NUMELEMENTS.v() > elements)
     ReportProblem("NUMELEMENTS is more than the section's NODECOUNT holds; the elements beyond are left out", i.v());
+  // A NODECOUNT fixed by hand was not the count the size budget admitted while the node counts
+  // were assigned: its nodes must fit the budget before they are made; refused, the section keeps
+  // one element.
+  if (section.NODECOUNT.IsFixed() && elements > 1) {
+    const double perElement = static_cast<double>(PolyPoints() + 1);
+    const double missing = static_cast<double>(section.BASE.v()) + static_cast<double>(elements) * perElement + 1.0 -
+                           static_cast<double>((*VALUE).ElementVector.Elements());
+    if (missing > 0.0) {
+      char who[256];
+      std::snprintf(who, sizeof who, "domain %s, section %d: the nodes of its NODECOUNT %d", DomainName(), i.v(),
+                    section.NODECOUNT.v());
+      if (!TQ_SizeBudget::Admit(who, missing, missing * sizeof(TQ_REALPARAMETER), 0.0, true)) {
+        ReportProblem("the section keeps one element", i.v());
+        elements = 1;
+      }
+    }
+  }
   TQ_IntegerSetIter e(Range(1, elements));
   while (e.Next()) {
     const std::int64_t points = PolyPoints();

@@ -710,22 +710,36 @@ void Run::WriteText(std::ostream& out, bool summaryOnly) const {
     out << "\n" << name << ": " << Printable(object->TQ_DefaultDESCRIPTION()) << "\n";
     if (object->ContainerDerivesFrom(kDomainId)) {
       std::string why;
-      auto integer = [&](const std::string& path) {
-        auto* p = dynamic_cast<TQ_INTEGERPARAMETER*>(host.FindByPath(path, false, &why));
+      // The sections the domain made, each read through its own properties. A domain that was
+      // refused its sections made none, whatever NUMSECTIONS says: the listing ends at the first
+      // section not made.
+      // A property may be a virtual one, which stands for the object it links to.
+      auto find = [](const TQ_Type* section, const char* property) {
+        TQ_Containable* p = section->FindProperty(property);
+        if (auto* link = dynamic_cast<TQ_VirtualBase*>(p)) p = link->VirtualLink();
+        return p;
+      };
+      auto integer = [&](const TQ_Type* section, const char* property) {
+        auto* p = dynamic_cast<TQ_INTEGERPARAMETER*>(find(section, property));
         return p ? std::to_string(p->v()) : std::string("?");
       };
-      auto real = [&](const std::string& path) {
-        auto* p = dynamic_cast<TQ_REALPARAMETER*>(host.FindByPath(path, false, &why));
+      auto real = [&](const TQ_Type* section, const char* property) {
+        auto* p = dynamic_cast<TQ_REALPARAMETER*>(find(section, property));
         return p ? Number(p->v()) : std::string("?");
       };
       auto* sections = dynamic_cast<TQ_INTEGERPARAMETER*>(host.FindByPath(name + ".NUMSECTIONS", false, &why));
-      int count = sections ? sections->v() : 0;
+      auto* sectionArray = dynamic_cast<TQ_Matrix*>(host.FindByPath(name + ".SECTION", false, &why));
+      int count = sections && sectionArray ? sections->v() : 0;
       for (int s = 1; s <= count; ++s) {
-        std::string section = name + ".SECTION(" + std::to_string(s) + ")";
-        out << "  section " << s << ": BASE " << integer(section + ".BASE") << ", NODECOUNT "
-            << integer(section + ".NODECOUNT") << ", NUMELEMENTS " << integer(section + ".NUMELEMENTS")
-            << ", SPACINGUSED " << real(section + ".SPACINGUSED") << ", ELEMENTLENGTH "
-            << real(section + ".ELEMENTLENGTH") << "\n";
+        const TQ_Type* section = sectionArray->ElementByText(std::to_string(s).c_str());
+        if (section == nullptr) {
+          out << "  sections " << s << " to " << count << ": not made\n";
+          break;
+        }
+        out << "  section " << s << ": BASE " << integer(section, "BASE") << ", NODECOUNT "
+            << integer(section, "NODECOUNT") << ", NUMELEMENTS " << integer(section, "NUMELEMENTS")
+            << ", SPACINGUSED " << real(section, "SPACINGUSED") << ", ELEMENTLENGTH "
+            << real(section, "ELEMENTLENGTH") << "\n";
       }
       if (auto* nodes = dynamic_cast<TQ_Matrix*>(host.FindByPath(name + ".VALUE", false, &why))) {
         line = "  nodes:";

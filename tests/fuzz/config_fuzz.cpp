@@ -12,16 +12,21 @@
 #include <string>
 
 #include "modelhost_run.h"
+#include "tq_memory.h"
 #include "vekexp.h"
 
 namespace {
 
 constexpr std::size_t kMostEquationsReported = 500;
+// The size budget of the fuzzing session: a model the fuzzer makes large is refused before its
+// elements are made, as a user's would be on a small machine, rather than running out of time.
+constexpr std::int64_t kFuzzBudgetBytes = std::int64_t{256} << 20;
 
 modelhost::Run* TheRun() {
   // One library load for the whole fuzzing session; every input starts from
   // an empty executive.
   static modelhost::Run* run = [] {
+    TQ_SizeBudget::SetLimit(kFuzzBudgetBytes);
     auto* made = new modelhost::Run;
     std::string error;
     if (!made->LoadLibrary("", error)) {

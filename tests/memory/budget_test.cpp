@@ -1,7 +1,7 @@
 // The size budget: a model whose elements or equations would not fit is refused before they are
 // made, with a message that gives the size and the limit, and the cycle fails; a model that fits
 // runs as before. Each case is the smallest input that reaches one refusal: the nodes of a
-// section (from its spacing or its minimum node count), the sections of a domain, and the
+// section (from its spacing, its minimum node count or a node count fixed by hand), the sections of a domain, and the
 // elements of a distribution whose domains fit; and a NUMELEMENTS fixed beyond its section, whose
 // elements the domain does not place.
 #include <gtest/gtest.h>
@@ -60,6 +60,11 @@ TEST_F(SizeBudget, RefusesWhatWouldNotFitBeforeMakingIt) {
        1,
        {"domain X, section 1: the nodes of the sections up to it: 2147483001 elements", "size budget",
         "the section keeps one element"}},
+      {"nodes from a node count fixed by hand",
+       {{"SECTION(1).NODECOUNT", 2000000000}},
+       1,
+       {"domain X, section 1: the nodes of its NODECOUNT 2000000000: 2000000000 elements", "size budget",
+        "domain X, section 1: the section keeps one element"}},
       {"elements beyond the nodes of their section",
        {{"SECTION(1).NUMELEMENTS", 2147483647}},
        1,

@@ -664,4 +664,13 @@ TEST_F(ModelHostProgram, AModelBeyondTheSizeBudgetIsRefusedWithItsSizeAndTheLimi
   EXPECT_NE(refused.err.find("the size budget of 0.06 GB"), std::string::npos) << refused.err;
   EXPECT_EQ(RunTool({"--memory-budget", "64MB"}).status, 0);
   EXPECT_NE(RunTool({"--memory-budget", "lots"}).status, 0);
+
+  // A domain refused its sections makes none: both reports stay short, whatever NUMSECTIONS says.
+  const char* const sections = R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 2147483647}}]})";
+  for (const char* format : {"text", "jsonl"}) {
+    Outcome run = RunTool({"--format", format}, sections);
+    EXPECT_EQ(run.status, 2) << format << ": " << run.err;
+    EXPECT_NE(run.err.find("NUMSECTIONS 2147483647: 2147483647 elements"), std::string::npos) << run.err;
+    EXPECT_LT(run.out.size(), 4096u) << format;
+  }
 }
