@@ -299,7 +299,10 @@ TEST_F(FiniteDifferenceTest, AVariableIsRestoredTheWayItsValueStands) {
     Row(model, fail ? TQ_PROC_ROUTINE_FAILED : 0);
     std::vector<double> assigned;
     for (const TQ_LogEntry& entry : host.Log())
-      if (entry.target == &model.X) assigned.push_back(entry.value.Real());
+      if (entry.target == &model.X) {
+        assigned.push_back(entry.value.Real());
+        EXPECT_EQ(entry.value.Level(), 1048576000u) << "the procedures' level word, unchanged";
+      }
     EXPECT_EQ(assigned, (std::vector<double>{0.25 + 1e-6, 0.25}));
     EXPECT_TRUE(model.X.IsDefaultAssignment());
     EXPECT_EQ(model.X.Real(), 0.25);

@@ -88,7 +88,13 @@ TEST_F(WriteBackTest, ChangedSolverVariablesOfVariableInputsTakeTheRoutinesValue
   EXPECT_EQ(d.n.Integer(), -7);
   EXPECT_EQ(controller.ChangedVariables(), (std::vector<TQ_VarParam*>{&d.x, &d.a[1], &d.n}));
   std::vector<const TQ_Containable*> assigned;
-  for (const TQ_LogEntry& entry : TQ_Executive::Instance().Log()) assigned.push_back(entry.target);
+  for (const TQ_LogEntry& entry : TQ_Executive::Instance().Log()) {
+    assigned.push_back(entry.target);
+    // The host receives the procedures' level word unchanged, pass and number 0.
+    EXPECT_EQ(entry.value.Level(), 1048576000u);
+    EXPECT_EQ(entry.value.Pass(), 0u);
+    EXPECT_EQ(entry.value.Number(), 0);
+  }
   EXPECT_EQ(assigned, (std::vector<const TQ_Containable*>{&d.a[1]}));
   EXPECT_EQ(d.p.ArgCursor(), 0);
   EXPECT_EQ(d.p.DimIndex(), 0);
