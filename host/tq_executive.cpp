@@ -868,16 +868,19 @@ class InfixFrames {
   void Pop() { --depth_; }
   void Clear() { depth_ = 0; }
   void Push(const InfixFrame& frame) {
-    if (depth_ == capacity_) {
-      if (frames_ == inPlace_.data()) heap_.assign(inPlace_.begin(), inPlace_.end());
-      heap_.resize(2 * capacity_);
-      frames_ = heap_.data();
-      capacity_ = heap_.size();
-    }
+    if (depth_ == capacity_) Grow();
     frames_[depth_++] = frame;
   }
 
  private:
+  // Doubles the room, moving the frames to the heap the first time.
+  [[gnu::noinline]] void Grow() {
+    if (frames_ == inPlace_.data()) heap_.assign(inPlace_.begin(), inPlace_.end());
+    heap_.resize(2 * capacity_);
+    frames_ = heap_.data();
+    capacity_ = heap_.size();
+  }
+
   std::array<InfixFrame, 64> inPlace_;
   std::vector<InfixFrame> heap_;
   InfixFrame* frames_ = inPlace_.data();
