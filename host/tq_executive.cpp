@@ -813,16 +813,16 @@ bool TQ_Executive::DeclaredMatchesEmitted(std::string* difference) const {
 }
 
 namespace {
-// A program is read from its last item to its first with a stack of operands:
-// a constant or term is pushed; an operator takes its operands from the top
-// (the first operand on top) and pushes its result. A well-formed program
-// leaves exactly one entry. No recursion, so that no program, however deep
-// or malformed, can exhaust the stack.
+// Evaluate reads a program from its last item to its first with a stack of
+// operands: a constant or term is pushed; an operator takes its operands from
+// the top (the first operand on top) and pushes its result. A well-formed
+// program leaves exactly one entry. No recursion, so that no program, however
+// deep or malformed, can exhaust the stack.
 
-// The shortest text that reads back as the same double, as "%.*g" writes it with the fewest
-// digits that do, with ".0" added where it would otherwise read as an integer ("2.5", "-3.0",
-// "1e-07").
-std::string RealText(double value) {
+// Appends the shortest text that reads back as the same double, as "%.*g" writes it with the
+// fewest digits that do, with ".0" added where it would otherwise read as an integer ("2.5",
+// "-3.0", "1e-07").
+void AppendRealText(std::string& out, double value) {
   char buffer[64];
   if (std::isfinite(value)) {
     // Fewer digits than the shortest round-trip text has never read back. With that many the
@@ -842,95 +842,202 @@ std::string RealText(double value) {
   } else {
     std::snprintf(buffer, sizeof buffer, "%.1g", value);
   }
-  std::string text = buffer;
-  if (text.find_first_of(".eEn") == std::string::npos) text += ".0";
-  return text;
+  const std::size_t length = std::strlen(buffer);
+  out.append(buffer, length);
+  if (std::strpbrk(buffer, ".eEn") == nullptr) out += ".0";
 }
 
 bool IsBinary(int code) { return code == EOp_Plus || code == EOp_Minus || code == EOp_Times || code == EOp_Divide; }
 bool IsUnary(int code) { return code == EOp_Root || code == EOp_Square; }
+
+// An operator whose text is being written: a unary form waits for its one
+// operand, a binary operator for its left operand and then its right one.
+struct InfixFrame {
+  char symbol;              // '+', '-', '*', '/'; 0 for a unary form
+  std::int8_t precedence;   // 1 plus/minus, 2 times/divide
+  bool right;               // the left operand is written; the right one is due
+  bool parentheses;         // the operator's text stands in parentheses
+};
+
+// The frames of the operators being written, in place up to a depth that
+// formulas do not reach and on the heap beyond it.
+class InfixFrames {
+ public:
+  std::size_t Depth() const { return depth_; }
+  InfixFrame& Top() { return frames_[depth_ - 1]; }
+  void Pop() { --depth_; }
+  void Clear() { depth_ = 0; }
+  void Push(const InfixFrame& frame) {
+    if (depth_ == capacity_) Grow();
+    frames_[depth_++] = frame;
+  }
+
+ private:
+  // Doubles the room, moving the frames to the heap the first time.
+  [[gnu::noinline]] void Grow() {
+    if (frames_ == inPlace_.data()) heap_.assign(inPlace_.begin(), inPlace_.end());
+    heap_.resize(2 * capacity_);
+    frames_ = heap_.data();
+    capacity_ = heap_.size();
+  }
+
+  std::array<InfixFrame, 64> inPlace_;
+  std::vector<InfixFrame> heap_;
+  InfixFrame* frames_ = inPlace_.data();
+  std::size_t capacity_ = inPlace_.size();
+  std::size_t depth_ = 0;
+};
 }  // namespace
 
-std::string TQ_Executive::Infix(const TQ_EmittedEquation& equation, bool fullPaths) const {
-  const std::string malformed = "  [malformed program]";
-  State().SettleItemCount();
+// A prefix program "op left right" reads in infix as "left op right", so one
+// forward walk writes the text in order: an operator opens a frame, an operand
+// that completes closes the frames it finishes. An operand's parentheses
+// depend only on the slot it fills and its own first item (a binary
+// operator's precedence; a constant, term or unary form never needs them), so
+// they are written when the operand starts. No recursion, so that no program,
+// however deep, can exhaust the stack.
+void TQ_Executive::AppendInfix(std::string& out, const TQ_EmittedEquation& equation, bool fullPaths) const {
+  static const char malformed[] = "  [malformed program]";
+  ItemState& state = State();
+  state.SettleItemCount();
   const std::size_t begin = equation.firstItem;
   const std::size_t end = begin + equation.itemCount;
-  if (end > State().items.size()) return malformed;
+  if (end > state.items.size()) {
+    out += malformed;
+    return;
+  }
+  const TQ_ProgramItem* const items = state.items.data();
   const std::string prefix = !fullPaths && equation.owner != nullptr ? PathOf(equation.owner) + "." : "";
-  // Each entry: the text and its precedence (1 plus/minus, 2 times/divide,
-  // 3 an atom).
-  std::vector<std::pair<std::string, int>> stack;
-  stack.reserve(16);
+  // The number of leading bytes of `path` that the owner's prefix takes off.
+  const auto stripped = [&](const std::string& path) -> std::size_t {
+    return !prefix.empty() && path.compare(0, prefix.size(), prefix) == 0 ? prefix.size() : 0;
+  };
+
+  // Terms of one equation name few arrays: the path up to the term's owner is
+  // made once, with how much of it the prefix takes off when that is decided
+  // by the owner's path alone (npos when the prefix reaches past it).
   const TQ_Containable* lastOwner = nullptr;
   std::string lastOwnerPath;
-  bool ok = true;
-  for (std::size_t i = end; ok && i-- > begin;) {
-    const TQ_ProgramItem& item = State().items[i];
-    switch (item.kind) {
-      case TQ_ProgramItem::Integer: stack.emplace_back(std::to_string(item.code), 3); continue;
-      case TQ_ProgramItem::Real: stack.emplace_back(RealText(item.real), 3); continue;
-      case TQ_ProgramItem::Term: {
-        // Terms of one equation name few arrays: the path up to the term's owner is made once.
-        const TQ_Containable* owner = item.term->Owner();
-        std::string path;
-        if (owner != nullptr && owner == lastOwner) {
-          path = lastOwnerPath;
-          path += '(';
-          path += item.term->Name();
-          path += ')';
-        } else {
-          path = PathOf(item.term);
-          if (owner != nullptr && owner->IsArrayContainer() &&
-              path.size() > std::strlen(item.term->Name()) + 2) {
-            lastOwner = owner;
-            lastOwnerPath = path.substr(0, path.size() - std::strlen(item.term->Name()) - 2);
-          }
+  std::size_t lastOwnerSkip = 0;
+  const auto writeTerm = [&](const TQ_VarParam* term) {
+    const TQ_Containable* owner = term->Owner();
+    const char* name = term->Name();
+    const std::size_t nameLength = std::strlen(name);
+    if (owner != nullptr && owner == lastOwner) {
+      const std::size_t at = out.size();
+      out.append(lastOwnerPath, lastOwnerSkip == std::string::npos ? 0 : lastOwnerSkip, std::string::npos);
+      out += '(';
+      out.append(name, nameLength);
+      out += ')';
+      if (lastOwnerSkip == std::string::npos && !prefix.empty() && out.compare(at, prefix.size(), prefix) == 0)
+        out.erase(at, prefix.size());
+      return;
+    }
+    const std::string path = PathOf(term);
+    if (owner != nullptr && owner->IsArrayContainer() && path.size() > nameLength + 2) {
+      lastOwner = owner;
+      lastOwnerPath.assign(path, 0, path.size() - nameLength - 2);
+      lastOwnerSkip = prefix.size() > lastOwnerPath.size() ? std::string::npos : stripped(lastOwnerPath);
+    }
+    out.append(path, stripped(path), std::string::npos);
+  };
+
+  // Writes the one expression that starts at item `at` and moves `at` past
+  // it. False at an unknown operator or where the items end first.
+  InfixFrames frames;
+  const auto writeExpression = [&](std::size_t& at) -> bool {
+    frames.Clear();
+    while (at < end) {
+      const TQ_ProgramItem& item = items[at++];
+      switch (item.kind) {
+        case TQ_ProgramItem::Integer: {
+          char buffer[16];
+          const std::to_chars_result written = std::to_chars(buffer, buffer + sizeof buffer, item.code);
+          out.append(buffer, written.ptr);
+          break;
         }
-        if (!prefix.empty() && path.compare(0, prefix.size(), prefix) == 0) path.erase(0, prefix.size());
-        stack.emplace_back(std::move(path), 3);
-        continue;
+        case TQ_ProgramItem::Real: AppendRealText(out, item.real); break;
+        case TQ_ProgramItem::Term: writeTerm(item.term); break;
+        case TQ_ProgramItem::Op: {
+          const int code = item.code;
+          if (IsUnary(code)) {
+            out += code == EOp_Root ? "op1(" : "sq(";
+            frames.Push({0, 3, false, false});
+            continue;
+          }
+          if (!IsBinary(code)) return false;
+          const char symbol = code == EOp_Plus ? '+' : code == EOp_Minus ? '-' : code == EOp_Times ? '*' : '/';
+          const std::int8_t precedence = (code == EOp_Plus || code == EOp_Minus) ? 1 : 2;
+          // Operators group from the left: a right operand of the same
+          // precedence needs its parentheses, a left one only when lower.
+          bool parentheses = false;
+          if (frames.Depth() > 0 && frames.Top().symbol != 0) {
+            const InfixFrame& parent = frames.Top();
+            parentheses = parent.right ? precedence <= parent.precedence : precedence < parent.precedence;
+          }
+          if (parentheses) out += '(';
+          frames.Push({symbol, precedence, false, parentheses});
+          continue;
+        }
       }
-      case TQ_ProgramItem::Op: break;
+      // An operand is complete: close the operators it finishes, up to one
+      // that now waits for its right operand.
+      for (;;) {
+        if (frames.Depth() == 0) return true;
+        InfixFrame& top = frames.Top();
+        if (top.symbol == 0) {
+          out += ')';
+        } else if (!top.right) {
+          out += top.symbol;
+          top.right = true;
+          break;
+        } else if (top.parentheses) {
+          out += ')';
+        }
+        frames.Pop();
+      }
     }
-    const int code = item.code;
-    const std::size_t operands = IsUnary(code) ? 1 : IsBinary(code) ? 2 : 0;
-    if (operands == 0 || stack.size() < operands) {
-      ok = false;
-      break;
-    }
-    if (operands == 1) {
-      std::string& operand = stack.back().first;
-      operand.insert(0, code == EOp_Root ? "op1(" : "sq(");
-      operand += ')';
-      stack.back().second = 3;
+    return false;
+  };
+
+  const std::size_t start = out.size();
+  std::size_t at = begin;
+  if (writeExpression(at) && at == end) return;
+
+  // Malformed: the text is what reading from the last item back makes of it,
+  // the whole expression at the point where that reading stops (an unknown
+  // operator, one short of operands, or more than one expression at the
+  // first item), followed by the mark. Counting the operands finds that point.
+  out.resize(start);
+  std::size_t operands = 0;
+  std::size_t from = std::string::npos;
+  bool stopped = false;
+  for (std::size_t i = end; i-- > begin;) {
+    const TQ_ProgramItem& item = items[i];
+    if (item.kind != TQ_ProgramItem::Op) {
+      ++operands;
       continue;
     }
-    const char symbol = code == EOp_Plus ? '+' : code == EOp_Minus ? '-' : code == EOp_Times ? '*' : '/';
-    const int precedence = (code == EOp_Plus || code == EOp_Minus) ? 1 : 2;
-    std::pair<std::string, int> left = std::move(stack.back());
-    stack.pop_back();
-    std::pair<std::string, int>& right = stack.back();
-    // Operators group from the left: a right operand of the same precedence
-    // needs its parentheses, a left one does not. The text is made once, at
-    // its full length.
-    const bool leftParentheses = left.second < precedence;
-    const bool rightParentheses = right.second <= precedence;
-    std::string text;
-    text.reserve(left.first.size() + right.first.size() + 5);
-    if (leftParentheses) text += '(';
-    text += left.first;
-    if (leftParentheses) text += ')';
-    text += symbol;
-    if (rightParentheses) text += '(';
-    text += right.first;
-    if (rightParentheses) text += ')';
-    right.first = std::move(text);
-    right.second = precedence;
+    const std::size_t takes = IsUnary(item.code) ? 1 : IsBinary(item.code) ? 2 : 0;
+    if (takes == 0 || operands < takes) {
+      if (operands > 0) from = i + 1;
+      stopped = true;
+      break;
+    }
+    operands -= takes - 1;
   }
-  if (stack.size() != 1) ok = false;
-  std::string text = stack.empty() ? std::string() : std::move(stack.back().first);
-  return ok ? text : text + malformed;
+  if (!stopped && operands > 0) from = begin;
+  if (from != std::string::npos) {
+    at = from;
+    writeExpression(at);
+  }
+  out += malformed;
+}
+
+std::string TQ_Executive::Infix(const TQ_EmittedEquation& equation, bool fullPaths) const {
+  std::string text;
+  AppendInfix(text, equation, fullPaths);
+  return text;
 }
 
 double TQ_Executive::Evaluate(const TQ_EmittedEquation& equation,

@@ -141,8 +141,12 @@ class VEKEXP_API TQ_Executive {
   bool DeclaredMatchesEmitted(std::string* difference = nullptr) const;
 
   // The residual as an infix formula; terms are named by path relative to
-  // the equation's model ("DDX(3)"), or by full path.
+  // the equation's model ("DDX(3)"), or by full path. A malformed program
+  // ends in "  [malformed program]".
   std::string Infix(const TQ_EmittedEquation& equation, bool fullPaths = false) const;
+  // The same text appended to `out`, for a writer that builds its lines in
+  // one buffer.
+  void AppendInfix(std::string& out, const TQ_EmittedEquation& equation, bool fullPaths = false) const;
   // Evaluates the residual. Terms read their current value unless `value`
   // supplies one. `ok` is false for a malformed program or an unknown code.
   double Evaluate(const TQ_EmittedEquation& equation,

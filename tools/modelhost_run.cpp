@@ -760,7 +760,8 @@ void Run::WriteText(std::ostream& out, bool summaryOnly) const {
       if (equation.owner != object) continue;
       line.append("  [").append(std::to_string(index)).append("] ").append(host.EquationName(equation));
       line.append(" (group ").append(std::to_string(equation.group)).append("): ");
-      line.append(host.Infix(equation)).append(" = 0\n");
+      host.AppendInfix(line, equation);
+      line.append(" = 0\n");
       if (line.size() >= (1u << 16)) flush();
     }
     flush();
