@@ -129,7 +129,7 @@ void TQ_DOMAIN::ReportProblem(const char* what, int section) {
     std::snprintf(message, sizeof message, "domain %s, section %d: %s", name, section, what);
   else
     std::snprintf(message, sizeof message, "domain %s: %s", name, what);
-  TQ_Executive::Instance().ReportError(message);
+  TQ_ReportError(message);
 }
 
 // ---- index sets and assignments ----------------------------------------------------

@@ -16,6 +16,7 @@
 #include "host_test.h"
 #include "tq_domain.h"
 #include "handed_values.h"
+#include "tq_executive.h"
 #include "vekexp.h"
 
 namespace domaintest {

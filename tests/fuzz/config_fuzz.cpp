@@ -12,6 +12,7 @@
 #include <string>
 
 #include "modelhost_run.h"
+#include "tq_executive.h"
 #include "vekexp.h"
 
 namespace {
