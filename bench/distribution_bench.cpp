@@ -38,6 +38,7 @@
 
 #include "export_table.h"
 #include "tq_domain.h"
+#include "tq_executive.h"
 #include "vekexp.h"
 
 // The factories, as the export table defines them.

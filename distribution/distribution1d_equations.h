@@ -21,6 +21,7 @@
 #include "eqn_formula_catalogue.h"
 #include "eqn_plan.h"
 #include "eqn_table.h"
+#include "tq_methods.h"
 
 namespace morvane::eqn::d1 {
 
@@ -163,15 +164,19 @@ inline constexpr RowEntry kOcfe4[] = {
     once(90, kIntegral, Element, F::ocfe4_integral_j4),
 };
 
+// The block of a method: a collocation method nests its families inside its sections, any other
+// method its sections inside its families.
+consteval MethodBlock block(const char* method, std::int32_t group, std::span<const RowEntry> rows) {
+    const TQ_MethodFacts* facts = FindDiscretizationMethod(method);
+    const Nesting nesting = facts != nullptr && facts->collocation ? Nesting::FamiliesInSections : Nesting::SectionsInFamilies;
+    return MethodBlock{method, 0, group, nesting, kFamilies, rows};
+}
+
 // The method blocks in the order in which they are tested.
-inline constexpr auto kDifferences = Nesting::SectionsInFamilies;
-inline constexpr auto kCollocation = Nesting::FamiliesInSections;
 inline constexpr MethodBlock kBlocks[] = {
-    {"BFD1", 0, 2, kDifferences, kFamilies, kBfd1},   {"BFD2", 0, 3, kDifferences, kFamilies, kBfd2},
-    {"FFD1", 0, 4, kDifferences, kFamilies, kFfd1},   {"FFD2", 0, 5, kDifferences, kFamilies, kFfd2},
-    {"CFD2", 0, 6, kDifferences, kFamilies, kCfd2},   {"CFD4", 0, 7, kDifferences, kFamilies, kCfd4},
-    {"UBFD4", 0, 8, kDifferences, kFamilies, kUbfd4}, {"OCFE2", 0, 9, kCollocation, kFamilies, kOcfe2},
-    {"OCFE3", 0, 10, kCollocation, kFamilies, kOcfe3}, {"OCFE4", 0, 11, kCollocation, kFamilies, kOcfe4},
+    block("BFD1", 2, kBfd1),   block("BFD2", 3, kBfd2),   block("FFD1", 4, kFfd1),    block("FFD2", 5, kFfd2),
+    block("CFD2", 6, kCfd2),   block("CFD4", 7, kCfd4),   block("UBFD4", 8, kUbfd4),  block("OCFE2", 9, kOcfe2),
+    block("OCFE3", 10, kOcfe3), block("OCFE4", 11, kOcfe4),
 };
 
 }  // namespace table

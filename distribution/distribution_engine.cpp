@@ -6,8 +6,6 @@
 
 namespace morvane::eqn {
 
-void ReportDistributionError(const char* message) { TQ_Executive::Instance().ReportError(message); }
-
 const char* NameOf(const TQ_Containable* item) {
   const char* name = item != nullptr ? item->Name() : nullptr;
   return name != nullptr && *name != 0 ? name : "(unnamed)";
@@ -39,7 +37,7 @@ namespace detail {
 void ReportNoDomain(const TQ_Containable* model, const char* link, const char* work) {
   char message[512];
   std::snprintf(message, sizeof message, "%s: %s has no domain attached; %s", NameOf(model), link, work);
-  ReportDistributionError(message);
+  TQ_ReportError(message);
 }
 
 void ReportSectionOutside(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int32_t section,
@@ -49,7 +47,7 @@ void ReportSectionOutside(const TQ_Containable* model, const char* link, const T
                 "%s: section %d of the domain %s (%s) covers the nodes %lld to %lld, outside the domain's nodes 0 to %lld",
                 NameOf(model), static_cast<int>(section), NameOf(&domain), link, static_cast<long long>(first),
                 static_cast<long long>(last), static_cast<long long>(end));
-  ReportDistributionError(message);
+  TQ_ReportError(message);
 }
 
 void ReportInteriorOutside(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int64_t low,
@@ -59,7 +57,7 @@ void ReportInteriorOutside(const TQ_Containable* model, const char* link, const 
                 "%s: the interior nodes %lld to %lld of the domain %s (%s) lie outside the domain's nodes 0 to %lld",
                 NameOf(model), static_cast<long long>(low), static_cast<long long>(high), NameOf(&domain), link,
                 static_cast<long long>(end));
-  ReportDistributionError(message);
+  TQ_ReportError(message);
 }
 
 void ReportStencil(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, const char* method,
@@ -69,7 +67,7 @@ void ReportStencil(const TQ_Containable* model, const char* link, const TQ_DOMAI
   char message[768];
   std::snprintf(message, sizeof message, "%s: method \"%s\" of the domain %s (%s): %s", NameOf(model),
                 method != nullptr ? method : "", NameOf(&domain), link, what);
-  ReportDistributionError(message);
+  TQ_ReportError(message);
 }
 
 void ReportUnfilledSection(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int32_t section,
@@ -80,7 +78,7 @@ void ReportUnfilledSection(const TQ_Containable* model, const char* link, const 
                 "the elements do not fill the section, and the nodes they leave out would have no equations",
                 NameOf(model), static_cast<int>(section), NameOf(&domain), link, static_cast<long long>(intervals),
                 static_cast<long long>(elements), static_cast<long long>(perElement));
-  ReportDistributionError(message);
+  TQ_ReportError(message);
 }
 
 void ReportTooLarge(const TQ_Containable* model, int count, const PlanSize& size) {
@@ -89,7 +87,7 @@ void ReportTooLarge(const TQ_Containable* model, int count, const PlanSize& size
                 "%s: the distribution would add %.0f equations with %.0f non-zeros to the %d before it, more than the "
                 "host's counts hold (at most %d of each); its equations are not declared",
                 NameOf(model), size.equations, size.terms, count, INT_MAX);
-  ReportDistributionError(message);
+  TQ_ReportError(message);
 }
 
 void ReportEndNode(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int64_t end,
@@ -100,7 +98,7 @@ void ReportEndNode(const TQ_Containable* model, const char* link, const TQ_DOMAI
                 "host's 32-bit integers (ENDNODE must lie within -%lld to %lld); %s",
                 NameOf(model), NameOf(&domain), link, static_cast<long long>(end),
                 static_cast<long long>(kMostEndNode), static_cast<long long>(kMostEndNode), work);
-  ReportDistributionError(message);
+  TQ_ReportError(message);
 }
 
 bool AdmitSize(const TQ_Containable* model, const char* what, double elements, double bytes, double nonZeros,
@@ -147,7 +145,7 @@ int CheckParameters(const TQ_Containable* model, std::span<TQ_INTEGERPARAMETER* 
                       "%s: HIGHESTORDER%cDERIVATIVE%s is %d; the derivative orders are 0, 1 and 2; its equations are "
                       "not declared",
                       NameOf(model), letter, used ? "USED" : "", order->v());
-        ReportDistributionError(message);
+        TQ_ReportError(message);
       }
       return kBadParameter;
     }
@@ -174,7 +172,7 @@ int CheckParameters(const TQ_Containable* model, std::span<TQ_INTEGERPARAMETER* 
                     "%s: INTEGRALS holds \"%.200s\", which is none of the integrals it computes (%s) nor \"None\"; "
                     "its equations are not declared",
                     NameOf(model), name, list);
-      ReportDistributionError(message);
+      TQ_ReportError(message);
     }
     return kBadParameter;
   }

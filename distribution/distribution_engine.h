@@ -42,9 +42,6 @@ inline constexpr int kTooLarge = -3;      // the equations or their non-zeros wo
 inline constexpr int kBadParameter = -4;  // a derivative order outside 0 to 2, or an INTEGRALS
                                           // name the distribution does not compute
 
-// Hands the host the reason why a distribution declares no equations.
-void ReportDistributionError(const char* message);
-
 // The name of an object for a message: its own, or "(unnamed)".
 const char* NameOf(const TQ_Containable* item);
 

@@ -18,8 +18,14 @@
 //     the family's loops over the other axes; junction rows inside the junction loops, under the
 //     junction guard (s != 1 for the differences; j != 0 and highest order == 2 for collocation,
 //     whose whole family runs inside the element loop), placed before or inside those loops.
+// The method blocks follow the method table (tq_methods.h): one block for every method along every
+// axis, in the table's order, axis by axis; the second-derivative family of a collocation method
+// runs in its elements, that of any other method in its node loops; every row reads within the
+// method's reach, an element row inside its element (j .. j + points + 1), and the widest row of a
+// block spans the whole reach, the fewest intervals the domain gives a section.
 // A description that breaks a rule the walker relies on (rows out of order, a formula outside the
-// catalogue or with an unbound role, a row whose other axes are not all looped) stops the build.
+// catalogue or with an unbound role, a row whose other axes are not all looped, a block that
+// disagrees with the method table) stops the build.
 #pragma once
 
 #include <array>
@@ -30,6 +36,7 @@
 #include "eqn_formula_catalogue.h"
 #include "eqn_table.h"
 #include "eqn_walker.h"
+#include "tq_methods.h"
 
 namespace morvane::eqn {
 
@@ -62,7 +69,12 @@ public:
             closeLoops(loops, start.loops);
         }
         if (guardOpen) close(guardAt);
-        for (const MethodBlock& block : table.blocks) {
+        if (table.blocks.size() != kDiscretizationMethodCount * table.axes) fail(0);
+        for (std::size_t k = 0; k < table.blocks.size(); ++k) {
+            const MethodBlock& block = table.blocks[k];
+            if (std::string_view(block.method) != kDiscretizationMethods[k / table.axes].name || std::size_t{block.axis} != k % table.axes) {
+                fail(0);
+            }
             for (const RowEntry& r : block.rows) {
                 if (r.number != expected++) fail(r.number);
             }
@@ -78,6 +90,7 @@ private:
     std::size_t capacity_;
     std::size_t size_ = 0;
     const DistributionTable* table_ = nullptr;
+    const TQ_MethodFacts* method_ = nullptr;  // of the block being added
 
     static void fail(int where) { distribution_description_is_inconsistent(where); }
 
@@ -249,7 +262,7 @@ private:
             return;
         }
 
-        const bool collocation = isElementRow(rows[k]);
+        const bool collocation = method_->collocation;
         std::size_t e = 0;
         if (collocation) e = openElements(block.axis);
         while (k < end) {
@@ -289,8 +302,51 @@ private:
         if (collocation) closeElements(e);
     }
 
+    // The nodes a row reads along its axis, as offsets from the one origin of its index.
+    struct Reach {
+        Origin origin = Origin::Zero;
+        std::int32_t lo = 0;
+        std::int32_t hi = 0;
+    };
+    static constexpr Reach reachOf(const RowEntry& r) {
+        Reach reach;
+        bool first = true;
+        for (std::size_t t = 0; t < r.formula->termCount; ++t) {
+            const Item& term = r.formula->term(t);
+            if (term.role == Role::Step) continue;
+            if (first) {
+                reach = Reach{term.index.origin, term.index.offset, term.index.offset};
+                first = false;
+            } else if (term.index.origin != reach.origin) {
+                fail(r.number);
+            }
+            reach.lo = term.index.offset < reach.lo ? term.index.offset : reach.lo;
+            reach.hi = term.index.offset > reach.hi ? term.index.offset : reach.hi;
+        }
+        return reach;
+    }
+
+    // Every row within the method's reach, element rows inside their element, and the widest row
+    // spanning the whole reach.
+    constexpr void checkReach(const MethodBlock& block) const {
+        std::int32_t widest = 0;
+        for (const RowEntry& r : block.rows) {
+            const Reach reach = reachOf(r);
+            const std::int32_t span = reach.hi - reach.lo;
+            if (span > method_->reach) fail(r.number);
+            if (span > widest) widest = span;
+            if (isElementRow(r) && (reach.origin != Origin::Element || reach.lo < 0 || reach.hi > method_->points + 1)) {
+                fail(r.number);
+            }
+        }
+        if (widest != method_->reach) fail(0);
+    }
+
     constexpr void addBlock(const MethodBlock& block) {
         if (block.axis >= table_->axes || block.families.empty()) fail(0);
+        method_ = FindDiscretizationMethod(block.method);
+        if (method_ == nullptr) fail(0);
+        checkReach(block);
         for (std::size_t k = 0; k < block.rows.size(); ++k) {
             const RowEntry& r = block.rows[k];
             if (r.family >= block.families.size() || (k > 0 && r.family < block.rows[k - 1].family)) fail(r.number);

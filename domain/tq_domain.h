@@ -10,9 +10,9 @@
 // BASE_i .. BASE_i + NODECOUNT_i, and consecutive sections share their
 // junction node. Each section is cut into elements of NUMPOLYPOINTS + 1
 // intervals: for the collocation form (NUMPOLYPOINTS not 0 and the method
-// none of the higher-order difference methods "BFD2", "FFD2", "CFD2", "CFD4",
-// "UBFD4") the points lie at the POLYPOINT fractions of each element,
-// otherwise the nodes are evenly spaced.
+// none of the difference methods with points of their own, tq_methods.h) the
+// points lie at the POLYPOINT fractions of each element, otherwise the nodes
+// are evenly spaced.
 #pragma once
 
 #include <cstdint>

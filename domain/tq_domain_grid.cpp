@@ -36,6 +36,7 @@
 #include <cstdio>
 
 #include "tq_domain.h"
+#include "tq_methods.h"
 
 namespace {
 
@@ -55,35 +56,9 @@ TQ_IntSetValue Range(std::int64_t lo, std::int64_t hi) {
   return TQ_IntSetValue(static_cast<int>(lo), static_cast<int>(hi));
 }
 
-// What a discretization method assigns: its minimum node count, its number
-// of points inside an element with their fractions, and whether it is one
-// of the higher-order difference methods, whose nodes are evenly spaced.
-struct MethodRow {
-  const char* name;
-  int minNumber;     // statement that assigns MINNODECOUNT
-  int minNodes;
-  int pointsNumber;  // statement that assigns NUMPOLYPOINTS (0: none); point p follows as pointsNumber + p
-  int points;
-  double fractions[3];
-  bool higherOrder;
-};
-
-constexpr MethodRow kMethods[] = {
-    {"BFD1", 6, 2, 0, 0, {}, false},
-    {"FFD1", 6, 2, 0, 0, {}, false},
-    {"BFD2", 6, 2, 11, 1, {0.5}, true},
-    {"FFD2", 6, 2, 11, 1, {0.5}, true},
-    {"CFD2", 6, 2, 11, 1, {0.5}, true},
-    {"OCFE2", 6, 2, 9, 1, {0.5}, false},
-    {"OCFE3", 7, 3, 13, 2, {0.21132, 0.78868}, false},
-    {"OCFE4", 8, 4, 16, 3, {0.1127, 0.5, 0.8873}, false},
-    {"CFD4", 8, 4, 20, 3, {0.25, 0.5, 0.75}, true},
-    {"UBFD4", 8, 4, 20, 3, {0.25, 0.5, 0.75}, true},
-};
-
 // The row of a method name, letter case ignored; null for any other name.
-const MethodRow* FindMethod(const char* method) {
-  for (const MethodRow& row : kMethods)
+const TQ_MethodFacts* FindMethod(const char* method) {
+  for (const TQ_MethodFacts& row : kDiscretizationMethods)
     if (SUValue::CompareCI(method, row.name) == 0) return &row;
   return nullptr;
 }
@@ -105,9 +80,12 @@ class Union {
   int m_pieces = 0;
 };
 
+// The higher-order difference methods: evenly spaced nodes with points
+// inside their elements. BFD1 and FFD1 have no points of their own; given
+// points, they take the collocation form.
 bool IsHigherOrder(const char* method) {
-  const MethodRow* row = FindMethod(method);
-  return row != nullptr && row->higherOrder;
+  const TQ_MethodFacts* row = FindMethod(method);
+  return row != nullptr && !row->collocation && row->points > 0;
 }
 
 }  // namespace
@@ -133,7 +111,7 @@ void TQ_DOMAIN::ReportProblem(const char* what, int section) {
     std::snprintf(message, sizeof message, "domain %s, section %d: %s", name, section, what);
   else
     std::snprintf(message, sizeof message, "domain %s: %s", name, what);
-  TQ_Executive::Instance().ReportError(message);
+  TQ_ReportError(message);
 }
 
 // ---- index sets and assignments ----------------------------------------------------
@@ -200,12 +178,13 @@ void TQ_DOMAIN::Assignments(const TQ_AssignmentStep& step) {
 // MINNODECOUNT, NUMPOLYPOINTS and POLYPOINT of the method; a name outside the
 // ten assigns none of them.
 void TQ_DOMAIN::AssignMethod(const TQ_AssignmentStep& step) {
-  if (const MethodRow* row = FindMethod(DISCRETIZATIONMETHOD.v()))
-    step.Assign(MINNODECOUNT, row->minNodes, row->minNumber);
-  const MethodRow* row = FindMethod(DISCRETIZATIONMETHOD.v());
-  if (row == nullptr || row->pointsNumber == 0) return;
-  step.Assign(NUMPOLYPOINTS, row->points, row->pointsNumber);
-  for (int p = 1; p <= row->points; ++p) step.Assign(POLYPOINT(p), row->fractions[p - 1], row->pointsNumber + p);
+  if (const TQ_MethodFacts* row = FindMethod(DISCRETIZATIONMETHOD.v()))
+    step.Assign(MINNODECOUNT, row->reach, row->reachStatement);
+  const TQ_MethodFacts* row = FindMethod(DISCRETIZATIONMETHOD.v());
+  if (row == nullptr || row->pointsStatement == 0) return;
+  step.Assign(NUMPOLYPOINTS, row->points, row->pointsStatement);
+  for (int p = 1; p <= row->points; ++p)
+    step.Assign(POLYPOINT(p), row->fractions[p - 1], row->pointsStatement + p);
 }
 
 // One section: its start, spacing, length, node count, first node, spacing

@@ -28,7 +28,7 @@ void TQ_KeyedArrayBase::Refuse(const char* what) const {
   char message[256];
   const char* name = Name();
   std::snprintf(message, sizeof message, "array %s: %s", name != nullptr && *name ? name : "(unnamed)", what);
-  TQ_Executive::Instance().ReportError(message);
+  TQ_ReportError(message);
 }
 
 std::int64_t TQ_KeyedArrayBase::CombinationCount() const {

@@ -78,7 +78,7 @@ TQ_Type* TQ_MULTIPORT<T>::GetPort(int& index, bool) {
 template <class T>
 TQ_PortType* TQ_MULTIPORT<T>::CreateConnectionPort(const char* name, unsigned int n) {
   if (name == nullptr) {
-    TQ_Executive::Instance().ReportError("multiport: a connection needs a name; none made");
+    TQ_ReportError("multiport: a connection needs a name; none made");
     return nullptr;
   }
   CONNECTION.SetDirection(Direction());

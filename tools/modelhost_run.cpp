@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "tq_executive.h"
 #include "vekexp.h"
 
 using nlohmann::json;

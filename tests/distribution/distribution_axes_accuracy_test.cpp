@@ -157,8 +157,8 @@ void expectResidualsVanishUpToTheirDegree(const AxesRoad& road, const std::strin
     for (int row = 1; row <= numbering.starts; ++row) EXPECT_GT(checked[row], 0) << where << ", TQ_Eqn" << row;
     for (int a = 0; a < road.axes; ++a) {
         int method = 0;
-        while (method < 10 && road.domains[a]->DISCRETIZATIONMETHOD.v() != std::string(kMethods[method])) ++method;
-        ASSERT_LT(method, 10) << where;
+        while (method < kMethodCount && road.domains[a]->DISCRETIZATIONMETHOD.v() != std::string(kMethods[method])) ++method;
+        ASSERT_LT(method, kMethodCount) << where;
         const auto [first, end] = numbering.rowsOf(method * road.axes + a);
         for (int row = first; row < end; ++row) EXPECT_GT(checked[row], 0) << where << ", TQ_Eqn" << row;
     }
@@ -171,11 +171,11 @@ TEST(DistributionAxesAccuracy, EveryResidualVanishesUpToItsDegreeAndNotAbove) {
                                                                                         "idxdz", "idydz", "idxdydz"};
         // Method m along x, m+1 along y (and m+2 along z): each method once along each axis, over
         // two sections of different node counts, so that every row meets its own section's h.
-        for (int m = 0; m < 10; ++m) {
+        for (int m = 0; m < kMethodCount; ++m) {
             AxesSetup setup{{}, integrals};
             std::string where;
             for (int a = 0; a < axes; ++a) {
-                const char* method = kMethods[(m + a) % 10];
+                const char* method = kMethods[(m + a) % kMethodCount];
                 setup.axes.push_back(smallAxis(method, 2));
                 where += std::string(a == 0 ? "" : " x ") + method;
             }

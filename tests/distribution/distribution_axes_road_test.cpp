@@ -27,7 +27,7 @@ bool sameIgnoringCase(const std::string& a, const std::string& b) {
 }
 
 int methodIndex(const std::string& method) {
-    for (int m = 0; m < 10; ++m)
+    for (int m = 0; m < kMethodCount; ++m)
         if (sameIgnoringCase(method, kMethods[m])) return m;
     return -1;
 }
@@ -188,8 +188,8 @@ TEST(Distribution3DRoad, EveryMethodOnEveryAxisAndMixedTriples) {
     };
     std::vector<Triple> triples;
     // Each method once on each axis, over two sections.
-    for (int m = 0; m < 10; ++m)
-        triples.push_back({{kMethods[m], kMethods[(m + 3) % 10], kMethods[(m + 7) % 10]}, {2, 2, 2}});
+    for (int m = 0; m < kMethodCount; ++m)
+        triples.push_back({{kMethods[m], kMethods[(m + 3) % kMethodCount], kMethods[(m + 7) % kMethodCount]}, {2, 2, 2}});
     // Methods as a user may write them, and axes of one section beside axes of two.
     triples.push_back({{"cfd4", "Ocfe3", "bfd1"}, {1, 2, 1}});
     triples.push_back({{"OCFE4", "UBFD4", "FFD2"}, {2, 1, 2}});

@@ -242,13 +242,13 @@ std::string describeCase(const std::vector<AxisSetup>& axes, const std::set<std:
 // every selection and every section count.
 TEST(DeclaredAndEmitted2D, AgreeAndCoverEveryNodeOverMethodPairsOrdersSelectionsAndSections) {
     const auto selections = DistributionOf<2>::selections();
-    for (int p = 0; p < 100; ++p) {
+    for (int p = 0; p < kMethodCount * kMethodCount; ++p) {
         for (int k = 0; k < 9; ++k) {
             for (int highest : {1, 2}) {
                 const std::set<std::string>& integrals = selections[static_cast<std::size_t>((k + p + 3 * highest) % 5)];
                 const int sections = (k + 2 * p + highest) % 4;
-                const std::array<AxisSetup, 2> axes = {axisOf(kMethods[p / 10], 1 + sections % 2, k % 3, highest, false),
-                                                       axisOf(kMethods[p % 10], 1 + sections / 2, k / 3, highest, false)};
+                const std::array<AxisSetup, 2> axes = {axisOf(kMethods[p / kMethodCount], 1 + sections % 2, k % 3, highest, false),
+                                                       axisOf(kMethods[p % kMethodCount], 1 + sections / 2, k / 3, highest, false)};
                 GridND<2> g = makeGrid<2>(axes, integrals);
                 expectConsistent(g, describeCase({axes.begin(), axes.end()}, integrals));
             }
@@ -262,8 +262,8 @@ TEST(DeclaredAndEmitted2D, AgreeAndCoverEveryNodeOverMethodPairsOrdersSelections
 TEST(DeclaredAndEmitted3D, AgreeAndCoverEveryNodeOverMethodTriplesOrdersSelectionsAndSections) {
     const auto selections = DistributionOf<3>::selections();
     std::vector<std::array<int, 3>> triples;
-    for (int m = 0; m < 10; ++m) triples.push_back({m, m, m});
-    for (int m = 0; m < 10; ++m) triples.push_back({m, (m + 3) % 10, (m + 7) % 10});
+    for (int m = 0; m < kMethodCount; ++m) triples.push_back({m, m, m});
+    for (int m = 0; m < kMethodCount; ++m) triples.push_back({m, (m + 3) % kMethodCount, (m + 7) % kMethodCount});
     for (int t = 0; t < static_cast<int>(triples.size()); ++t) {
         for (int k = 0; k < 27; ++k) {
             const std::array<int, 3> used = {k % 3, k / 3 % 3, k / 9};

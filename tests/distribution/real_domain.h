@@ -18,6 +18,7 @@
 #include "test_grid.h"
 #include "tq_distribution1d.h"
 #include "tq_domain.h"
+#include "tq_executive.h"
 #include "vekexp.h"
 
 // The factories, as the export table defines them.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "distribution1d_equations.h"
+#include "tq_methods.h"
 
 namespace morvane::eqn::testing {
 
@@ -31,24 +32,26 @@ struct TermRef {
     friend bool operator==(const TermRef&, const TermRef&) = default;
 };
 
+// What the method table says of a method as written (letter case counts): its points inside an
+// element, whether it is a collocation method (none of either for a name outside the table), and
+// the fractions at which the domain places its collocation points.
 inline int pointsOf(const std::string& method) {
-    if (method == "BFD2" || method == "FFD2" || method == "CFD2" || method == "OCFE2") return 1;
-    if (method == "OCFE3") return 2;
-    if (method == "OCFE4" || method == "CFD4" || method == "UBFD4") return 3;
-    return 0;
+    const TQ_MethodFacts* facts = FindDiscretizationMethod(method);
+    return facts != nullptr ? facts->points : 0;
 }
-inline bool isCollocation(const std::string& method) { return method.rfind("OCFE", 0) == 0; }
+inline bool isCollocation(const std::string& method) {
+    const TQ_MethodFacts* facts = FindDiscretizationMethod(method);
+    return facts != nullptr && facts->collocation;
+}
 inline std::string upperCase(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return text;
 }
 
-// Collocation fractions of the domain, as the domain assigns them.
 inline std::vector<double> collocationFractions(const std::string& method) {
-    if (method == "OCFE2") return {0.5};
-    if (method == "OCFE3") return {0.21132, 0.78868};
-    if (method == "OCFE4") return {0.1127, 0.5, 0.8873};
-    return {};
+    if (!isCollocation(method)) return {};
+    const TQ_MethodFacts& facts = *FindDiscretizationMethod(method);
+    return std::vector<double>(facts.fractions, facts.fractions + facts.points);
 }
 
 struct Section {
@@ -336,6 +339,12 @@ inline Field polynomial(std::vector<double> c) {
                  [=](double x) { return sum(x, -1); }};
 }
 
-inline const char* const kMethods[] = {"BFD1", "BFD2", "FFD1", "FFD2", "CFD2", "CFD4", "UBFD4", "OCFE2", "OCFE3", "OCFE4"};
+// The method names in the order in which the distributions test them (their blocks' order).
+inline constexpr std::array<const char*, kDiscretizationMethodCount> kMethods = [] {
+    std::array<const char*, kDiscretizationMethodCount> names{};
+    for (std::size_t m = 0; m < names.size(); ++m) names[m] = kDiscretizationMethods[m].name;
+    return names;
+}();
+inline constexpr int kMethodCount = static_cast<int>(kMethods.size());
 
 }  // namespace morvane::eqn::testing

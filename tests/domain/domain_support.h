@@ -16,13 +16,16 @@
 #include "host_test.h"
 #include "tq_domain.h"
 #include "handed_values.h"
+#include "tq_executive.h"
 #include "vekexp.h"
 
 namespace domaintest {
 
 // The method table as the domain is to apply it: minimum node count, points
 // inside an element, their fractions, and whether the nodes are evenly
-// spaced (every method but the collocation ones).
+// spaced (every method but the collocation ones). Written out here, apart
+// from the library's own table, so that the grid is checked against facts
+// stated independently of it.
 struct MethodFacts {
   const char* name;
   int minNodes;

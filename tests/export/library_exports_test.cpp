@@ -18,6 +18,7 @@
 #include "tq_distribution2d.h"
 #include "tq_distribution3d.h"
 #include "tq_domain.h"
+#include "tq_executive.h"
 #include "tq_generic_types.h"
 #include "tq_model_library.h"
 #include "tq_parameters.h"

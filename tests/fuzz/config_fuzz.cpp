@@ -12,6 +12,7 @@
 #include <string>
 
 #include "modelhost_run.h"
+#include "tq_executive.h"
 #include "tq_memory.h"
 #include "vekexp.h"
 

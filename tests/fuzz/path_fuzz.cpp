@@ -12,6 +12,7 @@
 
 #include "tq_distribution2d.h"
 #include "tq_domain.h"
+#include "tq_executive.h"
 #include "tq_support.h"
 #include "tq_typed_arrays.h"
 #include "vekexp.h"

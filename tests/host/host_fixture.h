@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "set_printers.h"
+#include "tq_executive.h"
 #include "vekexp.h"
 
 class HostTest : public ::testing::Test {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tq_executive.h"
 #include "vekexp.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tq_executive.h"
 #include "tq_procedure_template.h"
 #include "tqproc_interpolate.h"
 #include "vekexp.h"

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "tq_executive.h"
 #include "vekexp.h"
 
 struct Handed {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "host_test.h"
+#include "tq_executive.h"
 #include "tq_generic_types.h"
 #include "tq_domain.h"
 #include "vekexp.h"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host_test.h"
+#include "tq_executive.h"
 #include "vekexp.h"
 
 using StandardTypeTest = HostTest;
