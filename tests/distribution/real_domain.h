@@ -19,6 +19,7 @@
 #include "tq_distribution1d.h"
 #include "tq_domain.h"
 #include "vekexp.h"
+#include "tq_executive_testing.h"
 
 // The factories, as the export table defines them.
 #define MORVANE_DECLARE_FACTORY(NAME) extern "C" TQ_ModelType* NAME##Factory();
@@ -91,7 +92,7 @@ class HostRoad {
 public:
     HostRoad() : host(TQ_Executive::Instance()) {
         host.Reset();
-        host.EnableLog(false);
+        TQ_ExecutiveTesting::EnableLog(host, false);
     }
     ~HostRoad() { host.Reset(); }
     HostRoad(const HostRoad&) = delete;
