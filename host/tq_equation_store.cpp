@@ -362,9 +362,8 @@ bool TQ_EquationStore::IsBeingEmitted(const TQ_ModelType* model, int equation) {
 }
 
 namespace {
-// What a caller of the item calls is compared with: the open equation's model
-// for a model, its expression interface for an interface.
-[[gnu::always_inline]] inline const void* OpenKey(const TQ_ModelType*) { return State().openOwner; }
+// What a caller of the item calls is compared with: the open equation's
+// expression interface for an interface.
 [[gnu::always_inline]] inline const void* OpenKey(const TQ_ModelExtensions*) { return State().openExpressions; }
 }  // namespace
 
@@ -394,10 +393,6 @@ void TQ_EquationStore::ForgetExpressions(const TQ_ModelExtensions* expressions) 
 // The same for an operator or constant, taking its parts in the order the
 // models' calls have them, so that their common case hands its arguments on
 // as they stand.
-[[gnu::noinline]] void TQ_EquationStore::AppendValueChecked(const TQ_ModelType* model, std::int32_t code, int equation,
-                                                        TQ_ProgramItem::Kind kind, double real) {
-  AppendItemChecked(model, equation, MakeItem(kind, code, real));
-}
 [[gnu::noinline]] void TQ_EquationStore::AppendValueChecked(const TQ_ModelExtensions* expressions, std::int32_t code,
                                                         int equation, TQ_ProgramItem::Kind kind, double real) {
   if (AppendItemChecked(expressions->m_model, equation, MakeItem(kind, code, real))) RememberExpressions(expressions);

@@ -142,8 +142,6 @@ class TQ_EquationStore {
   // (with a message) when `equation` is not the equation being emitted by
   // `model`.
   static bool AppendItemChecked(const TQ_ModelType* model, int equation, TQ_ProgramItem item);
-  static void AppendValueChecked(const TQ_ModelType* model, std::int32_t code, int equation, TQ_ProgramItem::Kind kind,
-                                 double real);
   static void AppendValueChecked(const TQ_ModelExtensions* expressions, std::int32_t code, int equation,
                                  TQ_ProgramItem::Kind kind, double real);
   // True when the term's item went in (its non-zero may still be refused).
