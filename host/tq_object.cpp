@@ -493,7 +493,7 @@ void TQ_Container::InitialiseInternalIndexSet(TQ_Set& set, TQ_Value* value, int 
 
 TQ_ModelExtensions::TQ_ModelExtensions(TQ_ModelType* model) : m_model(model) {}
 // The executive may know this interface as its model's; it forgets it.
-TQ_ModelExtensions::~TQ_ModelExtensions() { TQ_Executive::ForgetExpressions(this); }
+TQ_ModelExtensions::~TQ_ModelExtensions() { TQ_EquationStore::ForgetExpressions(this); }
 
 int TQ_ModelExtensions::Compatibility() { return 6; }
 // The emission calls are defined with the executive (tq_executive.cpp).

@@ -362,7 +362,7 @@ class VEKEXP_API TQ_ModelExtensions {
   TQ_ModelType* ExtensionOwner() const { return m_model; }
 
  private:
-  friend class TQ_Executive;
+  friend class TQ_EquationStore;
   TQ_ModelType* m_model;
 };
 

@@ -10,6 +10,7 @@
 
 #include "handed_values.h"
 #include "real_domain.h"
+#include "tq_executive_testing.h"
 
 namespace morvane::eqn::testing {
 namespace {
@@ -95,7 +96,7 @@ TEST(Distribution1DModel, TypeIdAndDerivation) {
 
 std::vector<Handed> handedBy(const Road& road) {
     std::vector<Handed> out;
-    for (const TQ_LogEntry& e : road.host.Log()) {
+    for (const TQ_LogEntry& e : TQ_ExecutiveTesting::Log(road.host)) {
         if (e.target == nullptr || e.target->Owner() != road.distribution) continue;
         out.push_back(HandedFrom(e));
         EXPECT_EQ(e.value.Pass(), 1u);
@@ -106,9 +107,9 @@ std::vector<Handed> handedBy(const Road& road) {
 
 // Runs the road's cycle with the log on and returns what the distribution handed over.
 std::vector<Handed> cycleLogged(Road& road) {
-    road.host.EnableLog(true);
+    TQ_ExecutiveTesting::EnableLog(road.host, true);
     EXPECT_TRUE(road.cycle()) << road.errors();
-    road.host.EnableLog(false);
+    TQ_ExecutiveTesting::EnableLog(road.host, false);
     return handedBy(road);
 }
 
@@ -258,9 +259,9 @@ TEST(Distribution1DIndexSets, LastNodeBoundsTheIntegralSet) {
         // ENDNODE held at 0: [0 .. 0] whatever INTEGRALS holds.
         Road road;
         road.fix("X.ENDNODE", TQ_Value(0, 0u, 0u, 0));
-        road.host.EnableLog(true);
+        TQ_ExecutiveTesting::EnableLog(road.host, true);
         road.host.RunAssignments(TQ_Executive::CycleOptions());
-        road.host.EnableLog(false);
+        TQ_ExecutiveTesting::EnableLog(road.host, false);
         const std::vector<Handed> handed = handedBy(road);
         EXPECT_EQ(finalSet(handed, road.distribution->TQ_IDX_SET1), span(0, 0));
         EXPECT_EQ(finalSet(handed, road.distribution->TQ_VALUE_SET1), span(0, 0));
@@ -269,14 +270,14 @@ TEST(Distribution1DIndexSets, LastNodeBoundsTheIntegralSet) {
 
 TEST(Distribution1DIndexSets, ParentStatusIsReturnedUnexamined) {
     Road road;
-    road.host.SetRootAssignmentStatus(-7);
-    road.host.EnableLog(true);
+    TQ_ExecutiveTesting::SetRootAssignmentStatus(road.host, -7);
+    TQ_ExecutiveTesting::EnableLog(road.host, true);
     EXPECT_EQ(road.distribution->ExecuteAssignments(3, 2), -7);
-    road.host.EnableLog(false);
-    road.host.SetRootAssignmentStatus(0);
+    TQ_ExecutiveTesting::EnableLog(road.host, false);
+    TQ_ExecutiveTesting::SetRootAssignmentStatus(road.host, 0);
     // The sets and assignments ran all the same, with the given pass and level.
     int count = 0;
-    for (const TQ_LogEntry& e : road.host.Log()) {
+    for (const TQ_LogEntry& e : TQ_ExecutiveTesting::Log(road.host)) {
         if (e.target == nullptr || e.target->Owner() != road.distribution) continue;
         EXPECT_EQ(e.value.Pass(), 2u);
         EXPECT_EQ(e.value.Level(), 3u);

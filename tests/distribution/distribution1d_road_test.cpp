@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "real_domain.h"
+#include "tq_executive_testing.h"
 
 namespace morvane::eqn::testing {
 namespace {
@@ -64,13 +65,13 @@ TEST(Distribution1DStreams, IntegralStartIsOpOneOnIdxZeroAtTheParentsCount) {
     Road road(setup);
     ASSERT_TRUE(road.cycle()) << road.errors();
     // The distribution's JacPattern on its own, after a parent that reports 5 equations.
-    road.host.SetRootJacResult(5);
+    TQ_ExecutiveTesting::SetRootJacResult(road.host, 5);
     int* rowsCursor = nullptr;
     int* colsCursor = nullptr;
-    road.host.BeginEmission(road.host.DeclaredNonZeros().size(), rowsCursor, colsCursor);
+    TQ_ExecutiveTesting::BeginEmission(road.host, road.host.DeclaredNonZeros().size(), rowsCursor, colsCursor);
     int* const start = rowsCursor;
     const int result = road.distribution->JacPattern(rowsCursor, colsCursor, nullptr);
-    road.host.SetRootJacResult(std::nullopt);
+    TQ_ExecutiveTesting::SetRootJacResult(road.host, std::nullopt);
     const auto emitted = road.emitted();
     ASSERT_FALSE(emitted.empty());
     EXPECT_EQ(result, 5 + static_cast<int>(emitted.size()));
@@ -130,12 +131,12 @@ TEST(Distribution1DStreams, Bfd1SectionsOfThreeAndTwoIntervals) {
     // TQ_Eqn5 stands for section 2's first node.
     EXPECT_EQ(equations[10].terms().at(0).index, 3);
     // SetLocalEqnCount receives the parent's count plus 16, and its answer is the result.
-    road.host.SetRootSetUpResult(5);
+    TQ_ExecutiveTesting::SetRootSetUpResult(road.host, 5);
     EXPECT_EQ(road.distribution->SetUpEquations(), 21);
-    road.host.SetLocalEqnCountResult(99);
+    TQ_ExecutiveTesting::SetLocalEqnCountResult(road.host, 99);
     EXPECT_EQ(road.distribution->SetUpEquations(), 99);
-    road.host.SetLocalEqnCountResult(std::nullopt);
-    road.host.SetRootSetUpResult(std::nullopt);
+    TQ_ExecutiveTesting::SetLocalEqnCountResult(road.host, std::nullopt);
+    TQ_ExecutiveTesting::SetRootSetUpResult(road.host, std::nullopt);
     EXPECT_EQ(road.distribution->LocalEqnCount, 16);
 }
 
@@ -252,9 +253,9 @@ TEST(Distribution1DFrames, NegativeParentEndsSetUpEquationsAtOnce) {
     road.distribution->FirstGroup = 123;
     road.distribution->LocalEqnCount = 456;
     const std::size_t declaredBefore = road.host.Declared().size();
-    road.host.SetRootSetUpResult(-1);
+    TQ_ExecutiveTesting::SetRootSetUpResult(road.host, -1);
     EXPECT_EQ(road.distribution->SetUpEquations(), -1);
-    road.host.SetRootSetUpResult(std::nullopt);
+    TQ_ExecutiveTesting::SetRootSetUpResult(road.host, std::nullopt);
     EXPECT_EQ(road.distribution->FirstGroup, 123);
     EXPECT_EQ(road.distribution->LocalEqnCount, 456);
     EXPECT_EQ(road.host.Declared().size(), declaredBefore);
@@ -265,13 +266,13 @@ TEST(Distribution1DFrames, NegativeParentEndsJacPatternWithNothingEmitted) {
     setup.idx = true;
     Road road(setup);
     ASSERT_TRUE(road.cycle()) << road.errors();
-    road.host.SetRootJacResult(-4);
+    TQ_ExecutiveTesting::SetRootJacResult(road.host, -4);
     int* rowsCursor = nullptr;
     int* colsCursor = nullptr;
-    road.host.BeginEmission(road.host.DeclaredNonZeros().size(), rowsCursor, colsCursor);
+    TQ_ExecutiveTesting::BeginEmission(road.host, road.host.DeclaredNonZeros().size(), rowsCursor, colsCursor);
     int* const start = rowsCursor;
     EXPECT_EQ(road.distribution->JacPattern(rowsCursor, colsCursor, nullptr), -4);
-    road.host.SetRootJacResult(std::nullopt);
+    TQ_ExecutiveTesting::SetRootJacResult(road.host, std::nullopt);
     EXPECT_EQ(rowsCursor, start);
     EXPECT_TRUE(road.emitted().empty());
     EXPECT_EQ(road.distribution->LocalNonZeroCount, 0);
@@ -322,7 +323,7 @@ TEST(Distribution1DErrors, SectionsShorterThanTheStencilAreReported) {
         EXPECT_EQ(road.distribution->SetUpEquations(), TQ_DISTRIBUTION1D::kGridTooShort) << c.method;
         int* rowsCursor = nullptr;
         int* colsCursor = nullptr;
-        road.host.BeginEmission(0, rowsCursor, colsCursor);
+        TQ_ExecutiveTesting::BeginEmission(road.host, 0, rowsCursor, colsCursor);
         EXPECT_EQ(road.distribution->JacPattern(rowsCursor, colsCursor, nullptr), TQ_DISTRIBUTION1D::kGridTooShort)
             << c.method;
         EXPECT_TRUE(road.emitted().empty()) << c.method;

@@ -13,6 +13,7 @@
 #include "handed_values.h"
 #include "real_domain.h"
 #include "tq_distribution2d.h"
+#include "tq_executive_testing.h"
 
 namespace morvane::eqn::testing {
 namespace {
@@ -101,15 +102,15 @@ public:
     }
     // The assignment phase with the log on; what the distribution handed over, in order.
     std::vector<Handed> assignLogged() {
-        host.ClearLog();
-        host.EnableLog(true);
+        TQ_ExecutiveTesting::ClearLog(host);
+        TQ_ExecutiveTesting::EnableLog(host, true);
         EXPECT_TRUE(host.RunAssignments(TQ_Executive::CycleOptions())) << errors();
-        host.EnableLog(false);
+        TQ_ExecutiveTesting::EnableLog(host, false);
         return handed();
     }
     std::vector<Handed> handed() const {
         std::vector<Handed> out;
-        for (const TQ_LogEntry& e : host.Log())
+        for (const TQ_LogEntry& e : TQ_ExecutiveTesting::Log(host))
             if (e.target != nullptr && e.target->Owner() == d) out.push_back(HandedFrom(e));
         return out;
     }
@@ -245,10 +246,10 @@ TEST(Distribution2DIndexSets, NumbersCarryPassThenLevelThroughBothSweeps) {
     setup.yOrder = 1;
     Road2D road(setup);
     ASSERT_TRUE(road.host.RunAssignments(TQ_Executive::CycleOptions())) << road.errors();
-    road.host.ClearLog();
-    road.host.EnableLog(true);
+    TQ_ExecutiveTesting::ClearLog(road.host);
+    TQ_ExecutiveTesting::EnableLog(road.host, true);
     EXPECT_EQ(road.d->ExecuteAssignments(3, 1), 0);
-    road.host.EnableLog(false);
+    TQ_ExecutiveTesting::EnableLog(road.host, false);
     const std::vector<Handed> handed = road.handed();
     const auto targets = road.targets();
     ASSERT_EQ(handed.size(), 15u + 7u + 15u);

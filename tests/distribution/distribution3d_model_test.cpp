@@ -15,6 +15,7 @@
 #include "handed_values.h"
 #include "real_domain.h"
 #include "tq_distribution3d.h"
+#include "tq_executive_testing.h"
 
 namespace {
 
@@ -52,12 +53,12 @@ public:
 
     // Runs the assignments with the log on; what D handed over, in order.
     std::vector<Handed> assign(TQ_Executive::CycleOptions options = {}) {
-        host.ClearLog();
-        host.EnableLog(true);
+        TQ_ExecutiveTesting::ClearLog(host);
+        TQ_ExecutiveTesting::EnableLog(host, true);
         host.RunAssignments(options);
-        host.EnableLog(false);
+        TQ_ExecutiveTesting::EnableLog(host, false);
         std::vector<Handed> out;
-        for (const TQ_LogEntry& e : host.Log())
+        for (const TQ_LogEntry& e : TQ_ExecutiveTesting::Log(host))
             if (e.target != nullptr && e.target->Owner() == d) out.push_back(HandedFrom(e));
         return out;
     }
@@ -224,13 +225,13 @@ TEST(Distribution3DIndexSets, HandsFortySetsInTwoSweepsAroundTheAssignments) {
     EXPECT_STREQ(handed[46].value.Text(), "None");
 
     // The parent's status is the result, unexamined: the sets are handed all the same.
-    road.host.SetRootAssignmentStatus(-7);
-    road.host.EnableLog(true);
-    road.host.ClearLog();
+    TQ_ExecutiveTesting::SetRootAssignmentStatus(road.host, -7);
+    TQ_ExecutiveTesting::EnableLog(road.host, true);
+    TQ_ExecutiveTesting::ClearLog(road.host);
     EXPECT_EQ(road.d->ExecuteAssignments(10, 1), -7);
-    road.host.EnableLog(false);
-    road.host.SetRootAssignmentStatus(0);
-    EXPECT_EQ(road.host.Log().size(), handed.size());
+    TQ_ExecutiveTesting::EnableLog(road.host, false);
+    TQ_ExecutiveTesting::SetRootAssignmentStatus(road.host, 0);
+    EXPECT_EQ(TQ_ExecutiveTesting::Log(road.host).size(), handed.size());
 }
 
 // A user's fix: an integer, a text, or (with `set`) the integer set the text lists.

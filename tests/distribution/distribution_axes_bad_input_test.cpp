@@ -12,6 +12,7 @@
 
 #include "distribution_engine.h"
 #include "real_domains.h"
+#include "tq_executive_testing.h"
 
 namespace morvane::eqn::testing {
 namespace {
@@ -40,7 +41,7 @@ void expectRefused(AxesRoad& road, int code, const std::vector<std::string>& fra
     for (const std::string& fragment : fragments) EXPECT_TRUE(road.errorMentions(fragment)) << where << ": " << road.errors();
     int* rows = nullptr;
     int* cols = nullptr;
-    road.host.BeginEmission(0, rows, cols);
+    TQ_ExecutiveTesting::BeginEmission(road.host, 0, rows, cols);
     EXPECT_EQ(road.distribution->JacPattern(rows, cols, nullptr), code) << where;
     EXPECT_TRUE(road.emittedBy(road.distribution).empty()) << where;
     EXPECT_EQ(road.localNonZeroCount(), 0) << where;
@@ -196,10 +197,10 @@ TEST(DistributionAxesBadInput, AnEndNodeBeyondTheHostsIntegersIsRefusedBeforeAny
             const std::string fragment = "D: the domain Y (YDOMAIN) has ENDNODE " + std::to_string(end) +
                                          ": index sets over the nodes 0 to ENDNODE would not fit the host's 32-bit "
                                          "integers (ENDNODE must lie within -2147483646 to 2147483646)";
-            road.host.EnableLog(true);
+            TQ_ExecutiveTesting::EnableLog(road.host, true);
             EXPECT_EQ(road.distribution->ExecuteAssignments(10, 1), kGridTooShort) << where;
-            road.host.EnableLog(false);
-            for (const TQ_LogEntry& entry : road.host.Log()) EXPECT_NE(entry.target->Owner(), road.distribution) << where;
+            TQ_ExecutiveTesting::EnableLog(road.host, false);
+            for (const TQ_LogEntry& entry : TQ_ExecutiveTesting::Log(road.host)) EXPECT_NE(entry.target->Owner(), road.distribution) << where;
             EXPECT_TRUE(road.errorMentions(fragment + "; the distribution's index sets and assignments cannot be computed"))
                 << where << ": " << road.errors();
             road.host.ClearErrors();

@@ -16,6 +16,7 @@
 #include "tq_domain.h"
 #include "tq_executive.h"
 #include "vekexp.h"
+#include "tq_executive_testing.h"
 
 // The factories, as the export table defines them.
 #define MORVANE_DECLARE_FACTORY(NAME) extern "C" TQ_ModelType* NAME##Factory();
@@ -129,11 +130,11 @@ TEST(DistributionLinks, MissingDomainsAreReportedInEveryPhaseAndNothingIsHandedO
             expected.push_back("D: SetUpEquations failed with code -1");
             expected.push_back("D: JacPattern failed with code -1");
 
-            road.host.EnableLog(true);
+            TQ_ExecutiveTesting::EnableLog(road.host, true);
             EXPECT_FALSE(road.host.RunCycle());
-            road.host.EnableLog(false);
+            TQ_ExecutiveTesting::EnableLog(road.host, false);
             EXPECT_EQ(road.host.Errors(), expected) << road.errors();
-            for (const TQ_LogEntry& e : road.host.Log())
+            for (const TQ_LogEntry& e : TQ_ExecutiveTesting::Log(road.host))
                 EXPECT_NE(e.target->Owner(), road.d) << "handed to the host: " << e.target->Name();
             for (const TQ_DeclaredEquation& e : road.host.Declared()) EXPECT_NE(e.owner, road.d);
             for (const TQ_EmittedEquation& e : road.host.Emitted()) EXPECT_NE(e.owner, road.d);
@@ -163,7 +164,7 @@ TEST(DistributionLinks, MissingDomainsAreReportedInEveryPhaseAndNothingIsHandedO
             EXPECT_EQ(road.d->SetUpEquations(), morvane::eqn::kNoDomain);
             int* rows = nullptr;
             int* cols = nullptr;
-            road.host.BeginEmission(0, rows, cols);
+            TQ_ExecutiveTesting::BeginEmission(road.host, 0, rows, cols);
             int* const start = rows;
             EXPECT_EQ(road.d->JacPattern(rows, cols, nullptr), morvane::eqn::kNoDomain);
             EXPECT_EQ(rows, start);

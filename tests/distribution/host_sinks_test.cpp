@@ -12,6 +12,7 @@
 #include "eqn_host_sinks.h"
 #include "test_grid.h"
 #include "tq_executive.h"
+#include "tq_executive_testing.h"
 
 namespace morvane::eqn::testing {
 namespace {
@@ -144,12 +145,12 @@ TEST_F(HostSinks, DeclaredAndEmittedAgreeAndResidualsVanishThroughTheHost) {
 
 TEST_F(HostSinks, EmissionNumbersEquationsFromTheParentsCount) {
     TQ_Executive& host = TQ_Executive::Instance();
-    host.SetRootJacResult(7);
+    TQ_ExecutiveTesting::SetRootJacResult(host, 7);
     EquationModel& model = add(Grid1D::make("BFD1", {2}));
     ASSERT_TRUE(host.RunSetUpEquations());
     int* rows = nullptr;
     int* cols = nullptr;
-    host.BeginEmission(host.DeclaredNonZeros().size(), rows, cols);
+    TQ_ExecutiveTesting::BeginEmission(host, host.DeclaredNonZeros().size(), rows, cols);
     int* const start = rows;
     const int result = model.JacPattern(rows, cols, nullptr);
     // TQ_Eqn1, TQ_Eqn2, TQ_Eqn3 twice, TQ_Eqn4 once, TQ_Eqn6 twice: 7 equations after the parent's 7.
@@ -158,7 +159,7 @@ TEST_F(HostSinks, EmissionNumbersEquationsFromTheParentsCount) {
     ASSERT_FALSE(host.Emitted().empty());
     EXPECT_STREQ(host.EquationName(host.Emitted().front()), "TQ_Eqn1");
     EXPECT_EQ(host.PatternRows().front(), 7);  // the first equation's index is the parent's count
-    host.SetRootJacResult(std::nullopt);
+    TQ_ExecutiveTesting::SetRootJacResult(host, std::nullopt);
 }
 
 }  // namespace

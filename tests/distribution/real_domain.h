@@ -20,6 +20,7 @@
 #include "tq_domain.h"
 #include "tq_executive.h"
 #include "vekexp.h"
+#include "tq_executive_testing.h"
 
 // The factories, as the export table defines them.
 #define MORVANE_DECLARE_FACTORY(NAME) extern "C" TQ_ModelType* NAME##Factory();
@@ -92,7 +93,7 @@ class HostRoad {
 public:
     HostRoad() : host(TQ_Executive::Instance()) {
         host.Reset();
-        host.EnableLog(false);
+        TQ_ExecutiveTesting::EnableLog(host, false);
     }
     ~HostRoad() { host.Reset(); }
     HostRoad(const HostRoad&) = delete;

@@ -7,6 +7,7 @@
 
 #include "domain_support.h"
 #include "tq_instances.h"
+#include "tq_executive_testing.h"
 
 using namespace domaintest;
 
@@ -149,7 +150,7 @@ TEST_F(DomainModel, AssignmentsHandOverEveryValueWithItsNumberPassAndLevel) {
   // pass 3 on a fresh domain.
   TQ_DOMAIN& d = Make<TQ_DOMAIN>();
   Configure(d, "OCFE2", 2, 2);
-  TQ_Executive::Instance().ClearLog();
+  TQ_ExecutiveTesting::ClearLog(TQ_Executive::Instance());
   EXPECT_EQ(d.ExecuteAssignments(7, 3), 0);
   ASSERT_TRUE(Errors().empty());
 
@@ -273,7 +274,7 @@ TEST_F(DomainModel, EachMethodAssignsItsValuesUnderItsOwnNumbers) {
 
 TEST_F(DomainModel, AssignmentsReturnTheParentsStatusUnexamined) {
   TQ_DOMAIN& d = Make<TQ_DOMAIN>();
-  TQ_Executive::Instance().SetRootAssignmentStatus(-4);
+  TQ_ExecutiveTesting::SetRootAssignmentStatus(TQ_Executive::Instance(), -4);
   EXPECT_EQ(Run(d), -4);
   EXPECT_EQ(d.ENDNODE.v(), 8);
 }
@@ -283,8 +284,8 @@ TEST_F(DomainModel, LengthAndAngleDomainsRunTheGridOneLevelDown) {
   TQ_ANGLEDOMAIN& angle = Make<TQ_ANGLEDOMAIN>("A");
   for (TQ_DOMAIN* d : {static_cast<TQ_DOMAIN*>(&length), static_cast<TQ_DOMAIN*>(&angle)}) {
     SCOPED_TRACE(d->TQ_DefaultDESCRIPTION());
-    TQ_Executive::Instance().ClearLog();
-    TQ_Executive::Instance().SetRootAssignmentStatus(-2);
+    TQ_ExecutiveTesting::ClearLog(TQ_Executive::Instance());
+    TQ_ExecutiveTesting::SetRootAssignmentStatus(TQ_Executive::Instance(), -2);
     Configure(*d, "CFD4", 2, 1);
     EXPECT_EQ(d->ExecuteAssignments(7, 3), -2);
     const std::vector<Handed> handed = HandedValues();
@@ -304,7 +305,7 @@ TEST_F(DomainModel, LengthAndAngleDomainsRunTheGridOneLevelDown) {
 
 TEST_F(DomainModel, SectionsOwnAssignmentsChangeNothing) {
   TQ_SECTIONDATAMODEL& s = Make<TQ_SECTIONDATAMODEL>("S");
-  TQ_Executive::Instance().SetRootAssignmentStatus(-6);
+  TQ_ExecutiveTesting::SetRootAssignmentStatus(TQ_Executive::Instance(), -6);
   EXPECT_EQ(s.ExecuteAssignments(4, 2), -6);
   EXPECT_TRUE(HandedValues().empty());
   for (TQ_VarParamProp* p : std::initializer_list<TQ_VarParamProp*>{&s.LENGTH, &s.NODECOUNT, &s.BASE,
@@ -327,10 +328,10 @@ TEST_F(DomainModel, DomainsAndSectionsDeclareAndEmitNoEquations) {
   EXPECT_EQ(static_cast<TQ_DOMAIN&>(length).LocalEqnCount, 0);
   EXPECT_EQ(s.LocalEqnCount, 0);
   EXPECT_EQ(s.LocalNonZeroCount, 0);
-  host.SetRootSetUpResult(-3);
+  TQ_ExecutiveTesting::SetRootSetUpResult(host, -3);
   EXPECT_EQ(d.SetUpEquations(), -3);
   EXPECT_EQ(length.SetUpEquations(), -3);
-  host.SetRootSetUpResult(std::nullopt);
+  TQ_ExecutiveTesting::SetRootSetUpResult(host, std::nullopt);
 }
 
 // ---- array sizing ----------------------------------------------------------------------------

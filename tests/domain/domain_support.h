@@ -18,6 +18,7 @@
 #include "handed_values.h"
 #include "tq_executive.h"
 #include "vekexp.h"
+#include "tq_executive_testing.h"
 
 namespace domaintest {
 
@@ -84,7 +85,7 @@ class DomainTest : public HostTest {
   // Releases every object, forgets the log and the errors, and logs anew.
   static void Fresh() {
     TQ_Executive::Instance().Reset();
-    TQ_Executive::Instance().EnableLog(true);
+    TQ_ExecutiveTesting::EnableLog(TQ_Executive::Instance(), true);
   }
 
   // A new object of the type, referenced and held by the executive under the
@@ -131,7 +132,7 @@ class DomainTest : public HostTest {
   // The values handed over so far (index sets and assignments), in order.
   static std::vector<Handed> HandedValues() {
     std::vector<Handed> handed;
-    for (const TQ_LogEntry& entry : TQ_Executive::Instance().Log())
+    for (const TQ_LogEntry& entry : TQ_ExecutiveTesting::Log(TQ_Executive::Instance()))
       handed.push_back(HandedFrom(entry));
     return handed;
   }

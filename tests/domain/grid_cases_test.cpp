@@ -3,6 +3,7 @@
 // boundary, two sections, a method name outside the ten, the conversions and
 // the shared results of the set functions.
 #include "domain_support.h"
+#include "tq_executive_testing.h"
 
 using namespace domaintest;
 
@@ -155,7 +156,7 @@ TEST_F(GridCases, TwoSectionsAreDividedEquallyOnTheFirstCall) {
     Configure(d, "BFD1", 2, order);
     for (int call = 1; call <= 2; ++call) {
       SCOPED_TRACE(call);
-      TQ_Executive::Instance().ClearLog();
+      TQ_ExecutiveTesting::ClearLog(TQ_Executive::Instance());
       Run(d);
       EXPECT_EQ(Location(d, 1), 0.0);
       EXPECT_EQ(Location(d, 2), 0.5);

@@ -7,6 +7,7 @@
 
 #include "test_types.h"
 #include "tq_parameters.h"
+#include "tq_executive_testing.h"
 
 namespace {
 
@@ -271,13 +272,13 @@ TEST_F(MultiportTest, ExportMarkingGoesToTheConnectionArray) {
 
 TEST_F(MultiportTest, RepeatedNameAssignsTheSetAgainAndFindsTheSamePort) {
   TQ_MULTIPORT<TQ_TESTPORT>* port = Make();
-  TQ_Executive::Instance().EnableLog(true);
+  TQ_ExecutiveTesting::EnableLog(TQ_Executive::Instance(), true);
   TQ_PortType* first = port->CreateConnectionPort("a", 7);
   TQ_PortType* again = port->CreateConnectionPort("a", 7);
   EXPECT_EQ(first, again);
   EXPECT_EQ(port->ConnectionNames.v().SetSize(), 1);
   int assignments = 0;
-  for (const TQ_LogEntry& entry : TQ_Executive::Instance().Log())
+  for (const TQ_LogEntry& entry : TQ_ExecutiveTesting::Log(TQ_Executive::Instance()))
     if (entry.kind == TQ_LogEntry::Assignment && entry.target == &port->ConnectionNames) {
       ++assignments;
       EXPECT_EQ(entry.value.Level(), 7u);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "test_types.h"
+#include "tq_executive_testing.h"
 
 namespace {
 
@@ -115,7 +116,7 @@ std::ostream& operator<<(std::ostream& out, const Handed& h) {
 
 std::vector<Handed> HandedValues() {
   std::vector<Handed> handed;
-  for (const TQ_LogEntry& e : TQ_Executive::Instance().Log())
+  for (const TQ_LogEntry& e : TQ_ExecutiveTesting::Log(TQ_Executive::Instance()))
     handed.push_back(Handed{e.kind, e.target, e.value.Number(), e.value.Level(), e.value.Pass(),
                             e.kind == TQ_LogEntry::IndexSet ? e.sweep : -1, e.value.ToString()});
   return handed;
@@ -123,8 +124,8 @@ std::vector<Handed> HandedValues() {
 
 TEST_F(GeneratedPatternTest, TwoSweepsNumberIndexSetsThenAssignments) {
   TQ_TESTMODEL model;
-  TQ_Executive::Instance().EnableLog(true);
-  TQ_Executive::Instance().SetRootAssignmentStatus(17);
+  TQ_ExecutiveTesting::EnableLog(TQ_Executive::Instance(), true);
+  TQ_ExecutiveTesting::SetRootAssignmentStatus(TQ_Executive::Instance(), 17);
   EXPECT_EQ(model.ExecuteAssignments(10, 2), 17);
 
   const auto S = TQ_LogEntry::IndexSet;
@@ -146,7 +147,7 @@ TEST_F(GeneratedPatternTest, ConditionalAssignmentRunsWhenItsConditionHolds) {
   TQ_TESTMODEL model;
   std::string error;
   ASSERT_EQ(model.COUNT.Fix(TQ_Value(8, 0u, 0u, 0), &error), TQ_ASSIGN_DONE) << error;
-  TQ_Executive::Instance().EnableLog(true);
+  TQ_ExecutiveTesting::EnableLog(TQ_Executive::Instance(), true);
   model.ExecuteAssignments(3, 1);
   std::vector<int> numbers;
   for (const Handed& h : HandedValues()) numbers.push_back(h.number);
@@ -156,8 +157,8 @@ TEST_F(GeneratedPatternTest, ConditionalAssignmentRunsWhenItsConditionHolds) {
 
 TEST_F(GeneratedPatternTest, DerivedLevelRunsItsParentOneLevelLower) {
   TQ_TESTDERIVED derived;
-  TQ_Executive::Instance().EnableLog(true);
-  TQ_Executive::Instance().SetRootAssignmentStatus(-4);
+  TQ_ExecutiveTesting::EnableLog(TQ_Executive::Instance(), true);
+  TQ_ExecutiveTesting::SetRootAssignmentStatus(TQ_Executive::Instance(), -4);
   EXPECT_EQ(derived.ExecuteAssignments(10, 5), -4) << "a failing status passes through both levels";
 
   std::vector<Handed> handed = HandedValues();
@@ -217,13 +218,13 @@ TEST_F(GeneratedPatternTest, SetUpEquationsReturnsWhatSetLocalEqnCountReturns) {
   TQ_Executive& host = TQ_Executive::Instance();
   TQ_TESTDERIVED derived;
   TQ_TESTPORT port;
-  host.SetRootSetUpResult(5);
+  TQ_ExecutiveTesting::SetRootSetUpResult(host, 5);
   EXPECT_EQ(port.SetUpEquations(), 5) << "no equations: the parent's count";
   EXPECT_EQ(port.LocalEqnCount, 0);
   EXPECT_EQ(derived.SetUpEquations(), 6);
   // Each level reports its own running count; with the host answering 40,
   // the derived level starts from the parent level's answer.
-  host.SetLocalEqnCountResult(40);
+  TQ_ExecutiveTesting::SetLocalEqnCountResult(host, 40);
   EXPECT_EQ(derived.SetUpEquations(), 40);
   EXPECT_EQ(static_cast<TQ_TESTMODEL&>(derived).LocalEqnCount, 1);
   EXPECT_EQ(derived.LocalEqnCount, 0);
@@ -233,14 +234,14 @@ TEST_F(GeneratedPatternTest, NegativeSetUpResultPassesThroughEveryLevelUntouched
   TQ_Executive& host = TQ_Executive::Instance();
   TQ_TESTDERIVED derived;
   TQ_ModelType::m_stLastGroup = 6;
-  host.SetRootSetUpResult(3);
+  TQ_ExecutiveTesting::SetRootSetUpResult(host, 3);
   derived.SetUpEquations();
   TQ_TESTMODEL& parentLevel = derived;
   ASSERT_EQ(parentLevel.FirstGroup, 6);
   ASSERT_EQ(derived.FirstGroup, 6);
 
   TQ_ModelType::m_stLastGroup = 9;
-  host.SetRootSetUpResult(-7);
+  TQ_ExecutiveTesting::SetRootSetUpResult(host, -7);
   EXPECT_EQ(derived.SetUpEquations(), -7);
   EXPECT_EQ(parentLevel.FirstGroup, 6) << "not rewritten";
   EXPECT_EQ(parentLevel.LocalEqnCount, 1);
@@ -253,9 +254,9 @@ TEST_F(GeneratedPatternTest, JacPatternReturnsTheParentsResultUntested) {
   TQ_TESTPORT port;
   int* rows = nullptr;
   int* cols = nullptr;
-  host.SetRootJacResult(-3);
+  TQ_ExecutiveTesting::SetRootJacResult(host, -3);
   EXPECT_EQ(port.JacPattern(rows, cols, nullptr), -3);
-  host.SetRootJacResult(12);
+  TQ_ExecutiveTesting::SetRootJacResult(host, 12);
   EXPECT_EQ(port.JacPattern(rows, cols, nullptr), 12);
   EXPECT_EQ(port.LocalNonZeroCount, 0);
   EXPECT_EQ(port.Residuals(nullptr, 0, 0), 0);

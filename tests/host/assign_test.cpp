@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host_fixture.h"
+#include "tq_executive_testing.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ class Assignments : public HostTest {
  protected:
   void SetUp() override {
     HostTest::SetUp();
-    Host().EnableLog(true);
+    TQ_ExecutiveTesting::EnableLog(Host(), true);
     N.AddProperty(&owner, "N", nullptr, TQ_DIR_NONE, false);
     L.AddProperty(&owner, "L", nullptr, TQ_DIR_NONE, false);
     M.AddProperty(&owner, "M", nullptr, TQ_DIR_NONE, false);
@@ -35,8 +36,8 @@ TEST_F(Assignments, ADefaultTakesEffectAndIsReadableAtOnce) {
   EXPECT_EQ(N.v(), 4);
   EXPECT_EQ(N.fv(), 4);
 
-  ASSERT_EQ(Host().Log().size(), 1u);
-  const TQ_LogEntry& entry = Host().Log()[0];
+  ASSERT_EQ(TQ_ExecutiveTesting::Log(Host()).size(), 1u);
+  const TQ_LogEntry& entry = TQ_ExecutiveTesting::Log(Host())[0];
   EXPECT_EQ(entry.kind, TQ_LogEntry::Assignment);
   EXPECT_EQ(entry.target, &N);
   EXPECT_EQ(entry.value.Integer(), 4);
@@ -52,9 +53,9 @@ TEST_F(Assignments, ALaterDefaultReplacesAnEarlierOne) {
   N.Assign(&first);
   N.Assign(&second);
   EXPECT_EQ(N.v(), 7);
-  ASSERT_EQ(Host().Log().size(), 2u);
-  EXPECT_EQ(Host().Log()[0].value.Number(), 1);
-  EXPECT_EQ(Host().Log()[1].value.Number(), 2);
+  ASSERT_EQ(TQ_ExecutiveTesting::Log(Host()).size(), 2u);
+  EXPECT_EQ(TQ_ExecutiveTesting::Log(Host())[0].value.Number(), 1);
+  EXPECT_EQ(TQ_ExecutiveTesting::Log(Host())[1].value.Number(), 2);
 }
 
 TEST_F(Assignments, AFixedValueStaysAndTheStatusSaysSo) {
@@ -63,9 +64,9 @@ TEST_F(Assignments, AFixedValueStaysAndTheStatusSaysSo) {
   EXPECT_EQ(N.Assign(&offered), TQ_ASSIGN_KEPT_FIXED);
   EXPECT_EQ(N.v(), 12);
   EXPECT_TRUE(N.IsFixed());
-  ASSERT_EQ(Host().Log().size(), 1u);
-  EXPECT_EQ(Host().Log()[0].status, TQ_ASSIGN_KEPT_FIXED);
-  EXPECT_EQ(Host().Log()[0].value.Integer(), 4) << "the log keeps what the library offered";
+  ASSERT_EQ(TQ_ExecutiveTesting::Log(Host()).size(), 1u);
+  EXPECT_EQ(TQ_ExecutiveTesting::Log(Host())[0].status, TQ_ASSIGN_KEPT_FIXED);
+  EXPECT_EQ(TQ_ExecutiveTesting::Log(Host())[0].value.Integer(), 4) << "the log keeps what the library offered";
 
   N.Unfix();
   TQ_Value later(5, 1u, 9u, 4);
@@ -81,7 +82,7 @@ TEST_F(Assignments, TheHostKeepsItsOwnCopyOfTheValue) {
   }
   text[0] = 'X';
   EXPECT_STREQ(M.v(), "CFD4");
-  EXPECT_STREQ(Host().Log()[0].value.Text(), "CFD4");
+  EXPECT_STREQ(TQ_ExecutiveTesting::Log(Host())[0].value.Text(), "CFD4");
 }
 
 TEST_F(Assignments, ValuesOfAnotherKindAreConvertedOrRefused) {
@@ -96,7 +97,7 @@ TEST_F(Assignments, ValuesOfAnotherKindAreConvertedOrRefused) {
 
   EXPECT_EQ(N.Assign(nullptr), TQ_ASSIGN_REFUSED);
   EXPECT_EQ(N.v(), 3);
-  EXPECT_EQ(Host().Log().back().status, TQ_ASSIGN_REFUSED);
+  EXPECT_EQ(TQ_ExecutiveTesting::Log(Host()).back().status, TQ_ASSIGN_REFUSED);
 }
 
 TEST_F(Assignments, ATextGivenToAStringSetStandsForItsMembers) {
@@ -161,9 +162,9 @@ TEST_F(Assignments, AnIndexSetTakesItsValuePerSweepAndIsLogged) {
   owner.InitialiseInternalIndexSet(TQ_SET1, &sweep1, 1);
   EXPECT_EQ(TQ_SET1.fv(), TQ_IntSetValue(1, 3));
 
-  ASSERT_EQ(Host().Log().size(), 2u);
+  ASSERT_EQ(TQ_ExecutiveTesting::Log(Host()).size(), 2u);
   for (int sweep = 0; sweep < 2; ++sweep) {
-    const TQ_LogEntry& entry = Host().Log()[static_cast<std::size_t>(sweep)];
+    const TQ_LogEntry& entry = TQ_ExecutiveTesting::Log(Host())[static_cast<std::size_t>(sweep)];
     EXPECT_EQ(entry.kind, TQ_LogEntry::IndexSet);
     EXPECT_EQ(entry.target, &TQ_SET1);
     EXPECT_EQ(entry.sweep, sweep);
@@ -196,20 +197,20 @@ TEST_F(Assignments, AnIndexSetGivenAValueItCannotHoldReportsAndKeepsItsValue) {
   EXPECT_EQ(TQ_SET1.v(), TQ_IntSetValue(0, 2));
 
   // Every value handed over is recorded, the refused ones as refused.
-  ASSERT_EQ(Host().Log().size(), 4u);
-  EXPECT_EQ(Host().Log()[0].status, TQ_ASSIGN_DONE);
+  ASSERT_EQ(TQ_ExecutiveTesting::Log(Host()).size(), 4u);
+  EXPECT_EQ(TQ_ExecutiveTesting::Log(Host())[0].status, TQ_ASSIGN_DONE);
   for (std::size_t i = 1; i < 4; ++i) {
-    EXPECT_EQ(Host().Log()[i].kind, TQ_LogEntry::IndexSet);
-    EXPECT_EQ(Host().Log()[i].status, TQ_ASSIGN_REFUSED) << i;
+    EXPECT_EQ(TQ_ExecutiveTesting::Log(Host())[i].kind, TQ_LogEntry::IndexSet);
+    EXPECT_EQ(TQ_ExecutiveTesting::Log(Host())[i].status, TQ_ASSIGN_REFUSED) << i;
   }
-  EXPECT_EQ(Host().Log()[2].value.Number(), 3);
+  EXPECT_EQ(TQ_ExecutiveTesting::Log(Host())[2].value.Number(), 3);
 }
 
 TEST_F(Assignments, TheLogRecordsNothingWhenSwitchedOff) {
-  Host().EnableLog(false);
+  TQ_ExecutiveTesting::EnableLog(Host(), false);
   TQ_Value four(4, 1u, 9u, 3);
   N.Assign(&four);
-  EXPECT_TRUE(Host().Log().empty());
+  EXPECT_TRUE(TQ_ExecutiveTesting::Log(Host()).empty());
   EXPECT_EQ(N.v(), 4);
 }
 

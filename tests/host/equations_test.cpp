@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host_fixture.h"
+#include "tq_executive_testing.h"
 
 namespace {
 
@@ -110,14 +111,14 @@ TEST_F(ModelCycle, MissingEquationsAreADifferenceToo) {
 
 TEST_F(ModelCycle, ANegativeSetUpResultIsPassedOnAndReported) {
   auto* model = Add<TwoEquationModel>("M");
-  Host().SetRootSetUpResult(-3);
+  TQ_ExecutiveTesting::SetRootSetUpResult(Host(), -3);
   EXPECT_FALSE(Host().RunSetUpEquations());
   EXPECT_TRUE(ErrorMentions("M: SetUpEquations failed with code -3")) << AllErrors();
   EXPECT_EQ(model->FirstGroup, -1) << "a failing parent leaves the model's counters alone";
   EXPECT_TRUE(Host().Declared().empty());
   EXPECT_EQ(TQ_ModelType::m_stLastGroup, 0);
 
-  Host().SetRootSetUpResult(std::nullopt);
+  TQ_ExecutiveTesting::SetRootSetUpResult(Host(), std::nullopt);
   Host().ClearErrors();
   EXPECT_TRUE(Host().RunSetUpEquations()) << AllErrors();
   EXPECT_EQ(Host().Declared().size(), 2u);
@@ -125,7 +126,7 @@ TEST_F(ModelCycle, ANegativeSetUpResultIsPassedOnAndReported) {
 
 TEST_F(ModelCycle, TheLocalCountResultIsWhatSetUpEquationsReturns) {
   Add<TwoEquationModel>("M");
-  Host().SetLocalEqnCountResult(-8);
+  TQ_ExecutiveTesting::SetLocalEqnCountResult(Host(), -8);
   EXPECT_FALSE(Host().RunSetUpEquations());
   EXPECT_TRUE(ErrorMentions("code -8")) << AllErrors();
 }
@@ -149,13 +150,13 @@ TEST_F(ModelCycle, AssignmentsRunWithTheCycleLevelAndPass) {
     TQ_INTEGERSET TQ_SET1;
   };
   auto* model = Add<Assigning>("M");
-  Host().EnableLog(true);
+  TQ_ExecutiveTesting::EnableLog(Host(), true);
   TQ_Executive::CycleOptions options;
   options.level = 6;
   options.pass = 3;
   ASSERT_TRUE(Host().RunAssignments(options)) << AllErrors();
 
-  const auto& log = Host().Log();
+  const auto& log = TQ_ExecutiveTesting::Log(Host());
   ASSERT_EQ(log.size(), 3u);
   EXPECT_EQ(log[0].kind, TQ_LogEntry::IndexSet);
   EXPECT_EQ(log[0].sweep, 0);
@@ -172,7 +173,7 @@ TEST_F(ModelCycle, AssignmentsRunWithTheCycleLevelAndPass) {
   EXPECT_EQ(model->H.v(), 0.5);
   EXPECT_EQ(model->TQ_SET1.v(), TQ_IntSetValue(0, 3));
 
-  Host().SetRootAssignmentStatus(-1);
+  TQ_ExecutiveTesting::SetRootAssignmentStatus(Host(), -1);
   EXPECT_FALSE(Host().RunAssignments(options));
   EXPECT_TRUE(ErrorMentions("ExecuteAssignments returned -1")) << AllErrors();
 }
@@ -218,7 +219,7 @@ TEST_F(ModelCycle, OneBufferRewrittenWithLongerShorterAndEqualTextsKeepsEachName
   auto* model = Add<TwoEquationModel>("M");
   int* rows = nullptr;
   int* cols = nullptr;
-  Host().BeginEmission(0, rows, cols);
+  TQ_ExecutiveTesting::BeginEmission(Host(), 0, rows, cols);
   char buffer[16];
   // Texts that are prefixes of one another, given in turn at one address.
   const std::vector<std::string> texts = {"TQ_Eqn1", "TQ_Eqn12", "TQ_Eqn1", "TQ_Eqn", "", "TQ_Eqn1", "TQ_Eqn2"};
@@ -338,13 +339,13 @@ TEST_F(ModelCycle, EntriesNoTermWroteReadAsMinusOneWhereverTheCursorsWent) {
   int* cols = nullptr;
   // A longer emission first, so that the arrays hold entries of an earlier
   // one.
-  Host().BeginEmission(8, rows, cols);
+  TQ_ExecutiveTesting::BeginEmission(Host(), 8, rows, cols);
   int n = 0;
   model->AddEquation("E", n, 1);
   for (int k = 0; k < 8; ++k) model->AddTerm(model->H, rows, cols, 0);
   ASSERT_EQ(Host().PatternEntriesWritten(), 8);
 
-  Host().BeginEmission(6, rows, cols);
+  TQ_ExecutiveTesting::BeginEmission(Host(), 6, rows, cols);
   int* const rowStart = rows;
   int* const colStart = cols;
   n = 3;
@@ -387,7 +388,7 @@ TEST_F(ModelCycle, EntriesNoTermWroteReadAsMinusOneWhereverTheCursorsWent) {
   EXPECT_EQ(Host().PatternRows(), (std::vector<int>{3, -1, -1, 3, 3, 3}));
 
   // A fresh emission shows nothing of the last one.
-  Host().BeginEmission(3, rows, cols);
+  TQ_ExecutiveTesting::BeginEmission(Host(), 3, rows, cols);
   EXPECT_EQ(Host().PatternEntriesWritten(), 0);
   EXPECT_EQ(Host().PatternRows(), (std::vector<int>{-1, -1, -1}));
   EXPECT_EQ(Host().PatternColumns(), (std::vector<int>{-1, -1, -1}));
@@ -409,7 +410,7 @@ TEST_F(ModelCycle, AddTermRefusesCursorsOutsideTheHostsArrays) {
   Host().RunSetUpEquations();
   int* rows = nullptr;
   int* cols = nullptr;
-  Host().BeginEmission(Host().DeclaredNonZeros().size(), rows, cols);
+  TQ_ExecutiveTesting::BeginEmission(Host(), Host().DeclaredNonZeros().size(), rows, cols);
   int n = 0;
   model->AddEquation("E", n, 1);
   int mine[2] = {-7, -7};
@@ -433,7 +434,7 @@ TEST_F(ModelCycle, ProgramItemsForAnEquationNotBeingEmittedAreRefused) {
   auto* model = Add<TwoEquationModel>("M");
   int* rows = nullptr;
   int* cols = nullptr;
-  Host().BeginEmission(4, rows, cols);
+  TQ_ExecutiveTesting::BeginEmission(Host(), 4, rows, cols);
   model->AddOp(EOp_Plus, 0);  // before any AddEquation
   EXPECT_TRUE(ErrorMentions("not the equation being emitted")) << AllErrors();
   int n = 0;
@@ -453,7 +454,7 @@ TEST_F(ModelCycle, ItemsAreTakenFromAnyInterfaceOfTheEmittingModelOnly) {
   auto* b = Add<TwoEquationModel>("B");
   int* rows = nullptr;
   int* cols = nullptr;
-  Host().BeginEmission(0, rows, cols);
+  TQ_ExecutiveTesting::BeginEmission(Host(), 0, rows, cols);
   int n = 0;
   a->AddEquation("E", n, 1);
   a->AddOp(EOp_Root, 0);
@@ -537,7 +538,7 @@ class Programs : public HostTest {
     m->B.SetNumericValue(5.0);
     m->C.SetNumericValue(-2.0);
     m->H.SetNumericValue(0.5);
-    Host().BeginEmission(64, rows, cols);
+    TQ_ExecutiveTesting::BeginEmission(Host(), 64, rows, cols);
   }
   // Starts a new equation; items go to it through Op/Int/Real/Term.
   void Begin() { m->AddEquation("E", count, 1); }
@@ -678,7 +679,7 @@ TEST_F(Programs, MalformedProgramsAndUnknownCodesAreReportedNotFollowed) {
 }
 
 TEST_F(Programs, AnOperatorChainTooDeepToFollowIsMalformedNotACrash) {
-  Host().BeginEmission(1, rows, cols);
+  TQ_ExecutiveTesting::BeginEmission(Host(), 1, rows, cols);
   count = 0;
   Begin();
   for (int k = 0; k < 1000000; ++k) Op(19);

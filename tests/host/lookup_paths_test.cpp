@@ -10,6 +10,7 @@
 
 #include "tq_executive.h"
 #include "vekexp.h"
+#include "tq_executive_testing.h"
 
 namespace {
 
@@ -105,11 +106,11 @@ TEST(Emission, ItemsAndCursorsOutsideTheOpenEquationAreRefused) {
   model->AddRef();
   ASSERT_TRUE(host.AddObject("M", model));
   TQ_REALVARIABLE x(true);
-  host.DeclareEquation(model, 1);
-  host.DeclareNonZero(model, x);
+  TQ_ExecutiveTesting::DeclareEquation(host, model, 1);
+  TQ_ExecutiveTesting::DeclareNonZero(host, model, x);
   int* rows = nullptr;
   int* cols = nullptr;
-  host.BeginEmission(1, rows, cols);
+  TQ_ExecutiveTesting::BeginEmission(host, 1, rows, cols);
   int count = 0;
   model->AddOp(EOp_Root, 0);  // before any equation
   EXPECT_EQ(host.Errors().size(), 1u);

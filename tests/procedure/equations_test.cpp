@@ -1,6 +1,7 @@
 // The procedure's output equations: counted in the owner's SetUpEquations,
 // created in its JacPattern, for a model and for a structure as owner.
 #include "procedure_support.h"
+#include "tq_executive_testing.h"
 
 namespace {
 
@@ -252,7 +253,7 @@ TYPED_TEST(EquationsTest, RefusedEquationObjectIsNotUsed) {
   TQ_Executive& host = TQ_Executive::Instance();
   int* rows = nullptr;
   int* cols = nullptr;
-  host.BeginEmission(6, rows, cols);
+  TQ_ExecutiveTesting::BeginEmission(host, 6, rows, cols);
   int eqnCount = 0;
   TQ_HeapStats::FailAllocations(1, 1);  // the second equation object
   EXPECT_THROW(p.CreateEquationsAndSetGroup(0, 0, rows, cols, eqnCount, &owner, "S", 0), std::bad_alloc);
@@ -273,7 +274,7 @@ TEST(ProcedureHost, NullEquationObjectIsReportedAndCounted) {
   OwnerModel owner;
   int* rows = nullptr;
   int* cols = nullptr;
-  host.BeginEmission(0, rows, cols);
+  TQ_ExecutiveTesting::BeginEmission(host, 0, rows, cols);
   int count = 3;
   owner.AddEquation(static_cast<TQ_EquationType*>(nullptr), count, 1);
   EXPECT_EQ(count, 4);

@@ -6,6 +6,7 @@
 #include <bit>
 
 #include "call_support.h"
+#include "tq_executive_testing.h"
 
 namespace {
 
@@ -285,12 +286,12 @@ TEST_F(FiniteDifferenceTest, AVariableIsRestoredTheWayItsValueStands) {
   ASSERT_EQ(model.X.Assign(&guess), TQ_ASSIGN_DONE);
   ASSERT_TRUE(model.X.IsDefaultAssignment());
   TQ_Executive& host = TQ_Executive::Instance();
-  host.EnableLog(true);
+  TQ_ExecutiveTesting::EnableLog(host, true);
   for (bool fail : {false, true}) {
     SCOPED_TRACE(fail ? "failing" : "succeeding");
     // A changed input makes the point new, so that the pass runs.
     model.B[0].SetCurrentValue(fail ? 2.5 : 2.0);
-    host.ClearLog();
+    TQ_ExecutiveTesting::ClearLog(host);
     int calls = 0;
     stage.act = nullptr;
     if (fail)
@@ -298,7 +299,7 @@ TEST_F(FiniteDifferenceTest, AVariableIsRestoredTheWayItsValueStands) {
                            std::int32_t* failure) { *failure = ++calls == 2 ? 4 : 0; };
     Row(model, fail ? TQ_PROC_ROUTINE_FAILED : 0);
     std::vector<double> assigned;
-    for (const TQ_LogEntry& entry : host.Log())
+    for (const TQ_LogEntry& entry : TQ_ExecutiveTesting::Log(host))
       if (entry.target == &model.X) {
         assigned.push_back(entry.value.Real());
         EXPECT_EQ(entry.value.Level(), 1048576000u) << "the procedures' level word, unchanged";
@@ -310,7 +311,7 @@ TEST_F(FiniteDifferenceTest, AVariableIsRestoredTheWayItsValueStands) {
     EXPECT_EQ(model.B[0].Real(), fail ? 2.5 : 2.0);
     TakeErrors();
   }
-  host.EnableLog(false);
+  TQ_ExecutiveTesting::EnableLog(host, false);
 }
 
 // An exception in a perturbed evaluation leaves no variable perturbed and

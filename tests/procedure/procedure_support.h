@@ -16,6 +16,7 @@
 #include "tq_procedure_template.h"
 #include "tqproc_interpolate.h"
 #include "vekexp.h"
+#include "tq_executive_testing.h"
 
 // Reads and, where a test needs it, sets the protected state of a procedure
 // object of class P.
@@ -265,7 +266,7 @@ int CreateEquations(P& p, Owner* owner, int nonZeros, int firstRow, int group = 
                     int arg3 = 0, int arg7 = 0) {
   int* rows = nullptr;
   int* cols = nullptr;
-  TQ_Executive::Instance().BeginEmission(static_cast<std::size_t>(nonZeros), rows, cols);
+  TQ_ExecutiveTesting::BeginEmission(TQ_Executive::Instance(), static_cast<std::size_t>(nonZeros), rows, cols);
   int count = firstRow;
   p.CreateEquationsAndSetGroup(group, arg3, rows, cols, count, owner, name, arg7);
   return count;

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "procedure_support.h"
+#include "tq_executive_testing.h"
 
 namespace {
 
@@ -221,7 +222,7 @@ TEST_F(ProtocolTest, EquationsNeedACompleteDeclaration) {
 
   int* rows = nullptr;
   int* cols = nullptr;
-  TQ_Executive::Instance().BeginEmission(2, rows, cols);
+  TQ_ExecutiveTesting::BeginEmission(TQ_Executive::Instance(), 2, rows, cols);
   count = 0;
   ExpectRefused(p, [&] { p.CreateEquationsAndSetGroup(0, 0, rows, cols, count, &owner, "P", 0); },
                 "before the binding pass has listed every element variable");

@@ -2,6 +2,7 @@
 // n as variable inputs, and a procedure with variable string inputs, each
 // called through a routine that changes its inputs in the buffer.
 #include "call_support.h"
+#include "tq_executive_testing.h"
 
 // A named namespace: the procedure template is an exported class template, and
 // on Windows every instance of it needs argument types with external linkage.
@@ -74,7 +75,7 @@ TEST_F(WriteBackTest, ChangedSolverVariablesOfVariableInputsTakeTheRoutinesValue
   TwinDeclaration d;
   TQ_IncrementalUpdate controller;
   d.p.SetUpdateController(&controller);
-  TQ_Executive::Instance().EnableLog(true);
+  TQ_ExecutiveTesting::EnableLog(TQ_Executive::Instance(), true);
   RoutineWrites({{0, 1.25}, {2, 7.5}, {3, 9.0}, {4, 99.0}}, -7);
   ASSERT_EQ(d.Residuals(), 0) << TakeErrors();
 
@@ -88,7 +89,7 @@ TEST_F(WriteBackTest, ChangedSolverVariablesOfVariableInputsTakeTheRoutinesValue
   EXPECT_EQ(d.n.Integer(), -7);
   EXPECT_EQ(controller.ChangedVariables(), (std::vector<TQ_VarParam*>{&d.x, &d.a[1], &d.n}));
   std::vector<const TQ_Containable*> assigned;
-  for (const TQ_LogEntry& entry : TQ_Executive::Instance().Log()) {
+  for (const TQ_LogEntry& entry : TQ_ExecutiveTesting::Log(TQ_Executive::Instance())) {
     assigned.push_back(entry.target);
     // The host receives the procedures' level word unchanged, pass and number 0.
     EXPECT_EQ(entry.value.Level(), 1048576000u);
@@ -107,8 +108,8 @@ TEST_F(WriteBackTest, ChangedSolverVariablesOfVariableInputsTakeTheRoutinesValue
   ASSERT_EQ(d.Residuals(), 0);
   EXPECT_EQ(RoutineStage::Current().seen.size(), calls + 1);
   EXPECT_TRUE(controller.ChangedVariables().empty());
-  EXPECT_EQ(TQ_Executive::Instance().Log().size(), 1u);
-  TQ_Executive::Instance().EnableLog(false);
+  EXPECT_EQ(TQ_ExecutiveTesting::Log(TQ_Executive::Instance()).size(), 1u);
+  TQ_ExecutiveTesting::EnableLog(TQ_Executive::Instance(), false);
   EXPECT_EQ(TakeErrors(), "");
 }
 

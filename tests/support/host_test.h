@@ -10,6 +10,7 @@
 
 #include "tq_executive.h"
 #include "vekexp.h"
+#include "tq_executive_testing.h"
 
 class HostTest : public ::testing::Test {
  protected:
@@ -21,12 +22,12 @@ class HostTest : public ::testing::Test {
   static void Restore() {
     TQ_HeapStats::FailAllocations(0);
     TQ_Executive& host = TQ_Executive::Instance();
-    host.SetRootSetUpResult(std::nullopt);
-    host.SetRootJacResult(std::nullopt);
-    host.SetLocalEqnCountResult(std::nullopt);
-    host.SetRootAssignmentStatus(0);
-    host.EnableLog(false);
-    host.ClearLog();
+    TQ_ExecutiveTesting::SetRootSetUpResult(host, std::nullopt);
+    TQ_ExecutiveTesting::SetRootJacResult(host, std::nullopt);
+    TQ_ExecutiveTesting::SetLocalEqnCountResult(host, std::nullopt);
+    TQ_ExecutiveTesting::SetRootAssignmentStatus(host, 0);
+    TQ_ExecutiveTesting::EnableLog(host, false);
+    TQ_ExecutiveTesting::ClearLog(host);
     host.Reset();
     TQ_ModelType::m_stLastGroup = 0;
   }

@@ -10,6 +10,7 @@
 #include "export_table.h"
 #include "tq_generic_types.h"
 #include "types_support.h"
+#include "tq_executive_testing.h"
 
 // The factories, as the export table defines them.
 #define MORVANE_DECLARE_FACTORY(NAME) extern "C" TQ_ModelType* NAME##Factory();
@@ -126,7 +127,7 @@ TEST_F(GenericTypeTest, ControlSignalLevelsEachReportNoEquations) {
   TQ_GENERICCONTROLSIGNAL& parentLevel = signal;
   TQ_Executive& host = TQ_Executive::Instance();
   TQ_ModelType::m_stLastGroup = 4;
-  host.SetRootSetUpResult(11);
+  TQ_ExecutiveTesting::SetRootSetUpResult(host, 11);
   EXPECT_EQ(signal.SetUpEquations(), 11);
   EXPECT_EQ(signal.LocalEqnCount, 0);
   EXPECT_EQ(parentLevel.LocalEqnCount, 0);
@@ -134,17 +135,17 @@ TEST_F(GenericTypeTest, ControlSignalLevelsEachReportNoEquations) {
   EXPECT_EQ(parentLevel.FirstGroup, 4);
 
   TQ_ModelType::m_stLastGroup = 8;
-  host.SetRootSetUpResult(-6);
+  TQ_ExecutiveTesting::SetRootSetUpResult(host, -6);
   EXPECT_EQ(signal.SetUpEquations(), -6) << "through both levels unchanged";
   EXPECT_EQ(signal.FirstGroup, 4);
   EXPECT_EQ(parentLevel.FirstGroup, 4);
   TQ_ModelType::m_stLastGroup = 0;
 
-  host.SetRootAssignmentStatus(-1);
+  TQ_ExecutiveTesting::SetRootAssignmentStatus(host, -1);
   EXPECT_EQ(signal.ExecuteAssignments(5, 1), -1);
   int* rows = nullptr;
   int* cols = nullptr;
-  host.SetRootJacResult(2);
+  TQ_ExecutiveTesting::SetRootJacResult(host, 2);
   EXPECT_EQ(signal.JacPattern(rows, cols, nullptr), 2);
   EXPECT_EQ(signal.LocalNonZeroCount, 0);
   EXPECT_EQ(parentLevel.LocalNonZeroCount, 0);

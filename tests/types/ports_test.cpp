@@ -6,6 +6,7 @@
 #include "tq_instances.h"
 #include "tq_ports.h"
 #include "types_support.h"
+#include "tq_executive_testing.h"
 
 namespace {
 
@@ -58,16 +59,16 @@ TEST_F(PortTest, PortsAnswerForTheirOwnIdOnly) {
 
 TEST_F(PortTest, PortsHaveNoEquationsOrAssignments) {
   TQ_GENERICPORT port;
-  TQ_Executive::Instance().SetRootSetUpResult(3);
+  TQ_ExecutiveTesting::SetRootSetUpResult(TQ_Executive::Instance(), 3);
   EXPECT_EQ(port.SetUpEquations(), 3);
   EXPECT_EQ(port.LocalEqnCount, 0);
-  TQ_Executive::Instance().SetRootSetUpResult(-2);
+  TQ_ExecutiveTesting::SetRootSetUpResult(TQ_Executive::Instance(), -2);
   EXPECT_EQ(port.SetUpEquations(), -2);
-  TQ_Executive::Instance().SetRootAssignmentStatus(9);
+  TQ_ExecutiveTesting::SetRootAssignmentStatus(TQ_Executive::Instance(), 9);
   EXPECT_EQ(port.ExecuteAssignments(4, 1), 9);
   int* rows = nullptr;
   int* cols = nullptr;
-  TQ_Executive::Instance().SetRootJacResult(5);
+  TQ_ExecutiveTesting::SetRootJacResult(TQ_Executive::Instance(), 5);
   EXPECT_EQ(port.JacPattern(rows, cols, nullptr), 5);
   EXPECT_EQ(port.LocalNonZeroCount, 0);
   EXPECT_EQ(port.Residuals(nullptr, 0, 0), 0);

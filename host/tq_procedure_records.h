@@ -1,0 +1,50 @@
+// What the models registered for their procedures while emitting: the
+// programs of the procedures' output equations, the calls, and the equation
+// type objects the host took over. Part of the executive, which owns the
+// records and calls the procedures from them (tq_exec_procedures.cpp).
+#pragma once
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "tq_object.h"
+
+// The program of a procedure's output equation, as AddProcExpression gave it.
+struct TQ_ProcExpression {
+  const TQ_ModelType* owner;
+  const TQ_ProcedureType* procedure;
+  std::int32_t number;   // the equation's number within the procedure call
+  std::int32_t row;      // the equation's index
+  std::uint32_t name;    // into the name table
+};
+
+// A procedure call a model registered after its output equations.
+struct TQ_ProcCall {
+  const TQ_ModelType* owner;
+  const TQ_ProcedureType* procedure;  // null for a call without outputs
+  std::int32_t group;
+};
+
+class TQ_ProcedureRecords {
+ public:
+  TQ_ProcedureRecords() = default;
+  TQ_ProcedureRecords(const TQ_ProcedureRecords&) = delete;
+  TQ_ProcedureRecords& operator=(const TQ_ProcedureRecords&) = delete;
+  ~TQ_ProcedureRecords() { Release(nullptr); }
+
+  const std::vector<TQ_ProcExpression>& Expressions() const { return expressions_; }
+  const std::vector<TQ_ProcCall>& Calls() const { return calls_; }
+  void AddExpression(const TQ_ProcExpression& expression) { expressions_.push_back(expression); }
+  void AddCall(const TQ_ProcCall& call) { calls_.push_back(call); }
+  // Takes over the type object of an equation `model` emitted.
+  void Adopt(const TQ_ModelType* model, TQ_EquationType* type) { adoptedTypes_.emplace_back(model, type); }
+  // Releases the type objects and forgets the records of one model, or of
+  // every model when `model` is null.
+  void Release(const TQ_ModelType* model);
+
+ private:
+  std::vector<TQ_ProcExpression> expressions_;
+  std::vector<TQ_ProcCall> calls_;
+  std::vector<std::pair<const TQ_ModelType*, TQ_EquationType*>> adoptedTypes_;
+};

@@ -1,0 +1,172 @@
+#include "tq_registry.h"
+
+#include <array>
+#include <cctype>
+
+#include "tq_links.h"
+#include "tq_matrix.h"
+
+std::string TQ_Registry::NameKey(const std::string& name) {
+  std::string key = name;
+  for (char& c : key)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return key;
+}
+
+bool TQ_Registry::Add(const std::string& name, TQ_ModelType* object, std::string* error) {
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  // Refused for want of memory, the object stays with the caller, as with
+  // any refusal: everything that takes memory comes before it is kept.
+  try {
+    if (object == nullptr) return fail("no object to add under the name \"" + name + "\"");
+    if (name.empty()) return fail("an object needs a name");
+    for (char c : name)
+      if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_'))
+        return fail("object name \"" + name + "\" may hold only letters, digits and '_'");
+    if (Find(name) != nullptr) return fail("an object named \"" + name + "\" exists already");
+    std::string kept = name;
+    names_.reserve(names_.size() + 1);
+    objects_.reserve(objects_.size() + 1);
+    auto entry = indexByName_.emplace(NameKey(name), objects_.size()).first;
+    try {
+      object->SetObjectName(name.c_str());
+    } catch (...) {
+      indexByName_.erase(entry);
+      throw;
+    }
+    names_.push_back(std::move(kept));
+    objects_.push_back(object);
+    return true;
+  } catch (const std::bad_alloc&) {
+    if (error) *error = "out of memory";  // short enough to need no memory of its own
+    return false;
+  }
+}
+
+TQ_ModelType* TQ_Registry::Find(const std::string& name) const {
+  const auto found = indexByName_.find(NameKey(name));
+  return found != indexByName_.end() ? objects_[found->second] : nullptr;
+}
+
+std::string TQ_Registry::PathOf(const TQ_Containable* item) {
+  if (item == nullptr) return "(none)";
+  // The items from this one up to its object (at most 64 of them), then their names from the
+  // object down: an array's element as "(keys)", any other property as ".NAME".
+  std::array<const TQ_Containable*, 64> chain;
+  std::size_t depth = 0;
+  for (const TQ_Containable* up = item; up != nullptr && depth < chain.size(); up = up->Owner()) chain[depth++] = up;
+  std::string path;
+  for (std::size_t k = depth; k-- > 0;) {
+    const TQ_Containable* at = chain[k];
+    const TQ_Containable* owner = at->Owner();
+    const char* name = at->Name();
+    if (owner != nullptr && owner->IsArrayContainer()) {
+      path += '(';
+      path += name;
+      path += ')';
+    } else {
+      if (owner != nullptr) path += '.';
+      path += *name != '\0' ? name : "(unnamed)";
+    }
+  }
+  return path;
+}
+
+namespace {
+// Splits "A.B(1,2).C" into its segments, leaving dots inside parentheses
+// or quotes alone.
+bool SplitPath(const std::string& path, std::vector<std::string>& parts) {
+  std::string current;
+  int depth = 0;
+  bool quoted = false;
+  for (char c : path) {
+    if (c == '"') quoted = !quoted;
+    if (!quoted && c == '(') ++depth;
+    if (!quoted && c == ')') --depth;
+    if (depth < 0) return false;
+    if (c == '.' && depth == 0 && !quoted) {
+      if (current.empty()) return false;
+      parts.push_back(current);
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  if (depth != 0 || quoted || current.empty()) return false;
+  parts.push_back(current);
+  return true;
+}
+
+// The keys between an index's parentheses: something other than blanks, and
+// no parenthesis outside quotes ("1)(2" is two indices, not one).
+bool WellFormedKeys(const std::string& keys) {
+  if (keys.find_first_not_of(" \t") == std::string::npos) return false;
+  bool quoted = false;
+  for (char c : keys) {
+    if (c == '"') quoted = !quoted;
+    if (!quoted && (c == '(' || c == ')')) return false;
+  }
+  return !quoted;
+}
+}  // namespace
+
+TQ_Containable* TQ_Registry::FindByPath(const std::string& path, bool create, std::string* error) const {
+  auto fail = [&](const std::string& why) -> TQ_Containable* {
+    if (error) *error = why;
+    return nullptr;
+  };
+  std::vector<std::string> parts;
+  if (!SplitPath(path, parts)) return fail("malformed path \"" + path + "\"");
+  TQ_Containable* current = Find(parts[0]);
+  if (current == nullptr) return fail("no object named \"" + parts[0] + "\"");
+  try {
+    for (std::size_t k = 1; k < parts.size(); ++k) {
+      const std::string& part = parts[k];
+      std::string name = part;
+      std::string keys;
+      std::size_t open = part.find('(');
+      if (open != std::string::npos) {
+        name = part.substr(0, open);
+        keys = part.substr(open + 1, part.size() - open - 2);
+        if (part.back() != ')' || !WellFormedKeys(keys)) return fail("malformed index in \"" + part + "\"");
+      }
+      TQ_Containable* property = current->FindProperty(name.c_str());
+      if (property == nullptr) return fail("\"" + PathOf(current) + "\" has no property " + name);
+      bool last = k + 1 == parts.size();
+      if (auto* link = dynamic_cast<TQ_VirtualBase*>(property)) {
+        property = link->VirtualLink();
+      } else if (auto* external = dynamic_cast<TQ_ExternalBase*>(property)) {
+        if (!last || !keys.empty()) {
+          property = external->ExternalLink();
+          if (property == nullptr) return fail("link " + PathOf(external) + " has no object attached");
+        }
+      }
+      if (!keys.empty()) {
+        auto* array = dynamic_cast<TQ_Matrix*>(property);
+        if (array == nullptr) return fail(PathOf(property) + " is not an array");
+        TQ_Type* element = array->ElementByText(keys.c_str());
+        if (element == nullptr && create) {
+          array->CreateMissingArrayElement((keys + ")").c_str());
+          element = array->ElementByText(keys.c_str());
+        }
+        if (element == nullptr) return fail(PathOf(array) + " has no element (" + keys + ")");
+        property = element;
+      }
+      current = property;
+    }
+  } catch (const std::exception& e) {
+    return fail(e.what());
+  }
+  return current;
+}
+
+std::vector<TQ_ModelType*> TQ_Registry::TakeObjects() {
+  std::vector<TQ_ModelType*> objects;
+  objects.swap(objects_);
+  names_.clear();
+  indexByName_.clear();
+  return objects;
+}

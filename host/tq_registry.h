@@ -1,0 +1,46 @@
+// The registry: the problem's objects under their names, and the paths that
+// name objects and properties ("D.VALUE(3)", "X.SECTION(2).BASE"). Part of
+// the executive, which owns the registry and answers for it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "tq_object.h"
+
+class TQ_Registry {
+ public:
+  TQ_Registry() = default;
+  TQ_Registry(const TQ_Registry&) = delete;
+  TQ_Registry& operator=(const TQ_Registry&) = delete;
+
+  // Takes over the reference a factory returned. Refused when the name is
+  // empty, malformed or taken, or the object is null, or memory runs out; a
+  // refused object stays with the caller.
+  bool Add(const std::string& name, TQ_ModelType* object, std::string* error);
+  // The object of a name, found without regard to letter case.
+  TQ_ModelType* Find(const std::string& name) const;
+  std::size_t Count() const { return objects_.size(); }
+  TQ_ModelType* At(std::size_t index) const { return objects_[index]; }
+  const std::string& NameAt(std::size_t index) const { return names_[index]; }
+  // Hands the objects over in the order they were added, and forgets them.
+  std::vector<TQ_ModelType*> TakeObjects();
+
+  // The full path of an object or property.
+  static std::string PathOf(const TQ_Containable* item);
+  // Follows a path from the registry's objects. Virtual properties and links
+  // are followed to what they stand for; array elements are found, and made
+  // when `create` is set. Null with a message in `error` when the path leads
+  // nowhere.
+  TQ_Containable* FindByPath(const std::string& path, bool create, std::string* error) const;
+
+ private:
+  std::vector<std::string> names_;
+  std::vector<TQ_ModelType*> objects_;
+  // The index of each object by its name with ASCII letters in upper case: names are found
+  // without regard to letter case, in one look-up however many objects there are.
+  std::unordered_map<std::string, std::size_t> indexByName_;
+  static std::string NameKey(const std::string& name);
+};
