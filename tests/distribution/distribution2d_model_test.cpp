@@ -12,7 +12,7 @@
 
 #include "handed_values.h"
 #include "real_domain.h"
-#include "tq_distribution2d.h"
+#include "distribution/tq_distribution2d.h"
 
 namespace morvane::eqn::testing {
 namespace {

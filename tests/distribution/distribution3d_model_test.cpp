@@ -14,7 +14,7 @@
 
 #include "handed_values.h"
 #include "real_domain.h"
-#include "tq_distribution3d.h"
+#include "distribution/tq_distribution3d.h"
 
 namespace {
 

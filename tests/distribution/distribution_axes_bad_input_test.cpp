@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "distribution_engine.h"
+#include "distribution/distribution_engine.h"
 #include "real_domains.h"
 
 namespace morvane::eqn::testing {

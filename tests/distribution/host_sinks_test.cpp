@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "eqn_host_sinks.h"
+#include "distribution/eqn_host_sinks.h"
 #include "test_grid.h"
-#include "tq_executive.h"
+#include "host/tq_executive.h"
 
 namespace morvane::eqn::testing {
 namespace {

@@ -6,7 +6,7 @@
 #include <tuple>
 
 #include "domain_support.h"
-#include "tq_instances.h"
+#include "framework/tq_instances.h"
 
 using namespace domaintest;
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "test_types.h"
-#include "tq_parameters.h"
+#include "types/tq_parameters.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tq_executive.h"
-#include "vekexp.h"
+#include "host/tq_executive.h"
+#include "host/vekexp.h"
 
 class HostTest : public ::testing::Test {
  protected:

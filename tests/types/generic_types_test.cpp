@@ -7,8 +7,8 @@
 #include <tuple>
 #include <vector>
 
-#include "export_table.h"
-#include "tq_generic_types.h"
+#include "library/export_table.h"
+#include "types/tq_generic_types.h"
 #include "types_support.h"
 
 // The factories, as the export table defines them.

@@ -3,8 +3,8 @@
 
 #include <typeinfo>
 
-#include "tq_instances.h"
-#include "tq_ports.h"
+#include "framework/tq_instances.h"
+#include "types/tq_ports.h"
 #include "types_support.h"
 
 namespace {
