@@ -36,10 +36,10 @@
 #include <unordered_set>
 #include <vector>
 
-#include "export_table.h"
-#include "tq_domain.h"
-#include "tq_executive.h"
-#include "vekexp.h"
+#include "library/export_table.h"
+#include "domain/tq_domain.h"
+#include "host/tq_executive.h"
+#include "host/vekexp.h"
 
 // The factories, as the export table defines them.
 #define MORVANE_DECLARE_FACTORY(NAME) extern "C" TQ_ModelType* NAME##Factory();

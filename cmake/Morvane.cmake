@@ -40,3 +40,22 @@ if(MINGW)
     file(COPY ${path} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
   endforeach()
 endif()
+
+# morvane_include_root(<target> <folder>)
+# Gives <target>, and every target that links it, the include root
+# ${PROJECT_BINARY_DIR}/layers/<folder>, which holds one entry: <folder>, a
+# link to the source folder. Headers are named through their folder
+# ("domain/tq_domain.h"), and a target finds only the folders of the targets
+# it links, its own among them: a header of a layer it does not link is not
+# found, and the include fails to compile.
+function(morvane_include_root target folder)
+  set(root ${PROJECT_BINARY_DIR}/layers/${folder})
+  if(NOT IS_SYMLINK ${root}/${folder})
+    file(MAKE_DIRECTORY ${root})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${root}/${folder} RESULT result SYMBOLIC)
+    if(NOT result EQUAL 0)
+      message(FATAL_ERROR "Cannot link ${root}/${folder} to the folder ${folder}: ${result}")
+    endif()
+  endif()
+  target_include_directories(${target} PUBLIC ${root})
+endfunction()

@@ -18,10 +18,10 @@
 #include <cstdint>
 #include <span>
 
-#include "eqn_formula_catalogue.h"
-#include "eqn_plan.h"
-#include "eqn_table.h"
-#include "tq_methods.h"
+#include "distribution/eqn_formula_catalogue.h"
+#include "distribution/eqn_plan.h"
+#include "distribution/eqn_table.h"
+#include "domain/tq_methods.h"
 
 namespace morvane::eqn::d1 {
 

@@ -24,9 +24,9 @@
 #include <cstdint>
 #include <span>
 
-#include "eqn_formula_catalogue.h"
-#include "eqn_plan.h"
-#include "eqn_table.h"
+#include "distribution/eqn_formula_catalogue.h"
+#include "distribution/eqn_plan.h"
+#include "distribution/eqn_table.h"
 
 namespace morvane::eqn::d3 {
 

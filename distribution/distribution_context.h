@@ -20,13 +20,13 @@
 #include <type_traits>
 #include <utility>
 
-#include "distribution_sets.h"
-#include "eqn_table.h"
-#include "frame.h"
-#include "tq_domain.h"
-#include "tq_support.h"
-#include "tq_typed_arrays.h"
-#include "vekexp.h"
+#include "distribution/distribution_sets.h"
+#include "distribution/eqn_table.h"
+#include "framework/frame.h"
+#include "domain/tq_domain.h"
+#include "framework/tq_support.h"
+#include "framework/tq_typed_arrays.h"
+#include "host/vekexp.h"
 
 namespace morvane::eqn {
 

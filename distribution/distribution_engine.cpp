@@ -1,4 +1,4 @@
-#include "distribution_engine.h"
+#include "distribution/distribution_engine.h"
 
 #include <climits>
 #include <cstdio>

@@ -19,14 +19,14 @@
 #include <initializer_list>
 #include <span>
 
-#include "distribution_context.h"
-#include "eqn_host_sinks.h"
-#include "eqn_walker.h"
-#include "morvane_api.h"
-#include "tq_domain.h"
-#include "tq_external.h"
-#include "tq_generated.h"
-#include "vekexp.h"
+#include "distribution/distribution_context.h"
+#include "distribution/eqn_host_sinks.h"
+#include "distribution/eqn_walker.h"
+#include "framework/morvane_api.h"
+#include "domain/tq_domain.h"
+#include "framework/tq_external.h"
+#include "framework/tq_generated.h"
+#include "host/vekexp.h"
 
 namespace morvane::eqn {
 

@@ -1,10 +1,10 @@
-#include "distribution_sets.h"
+#include "distribution/distribution_sets.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdint>
 
-#include "frame.h"
+#include "framework/frame.h"
 
 namespace morvane::distribution {
 

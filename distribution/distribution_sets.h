@@ -9,9 +9,9 @@
 #include <initializer_list>
 #include <span>
 
-#include "tq_domain.h"
-#include "tq_generated.h"
-#include "vekexp.h"
+#include "domain/tq_domain.h"
+#include "framework/tq_generated.h"
+#include "host/vekexp.h"
 
 namespace morvane::distribution {
 

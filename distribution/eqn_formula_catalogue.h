@@ -15,7 +15,7 @@
 #include <iterator>
 #include <type_traits>
 
-#include "eqn_formula.h"
+#include "distribution/eqn_formula.h"
 
 namespace morvane::eqn::formulas {
 

@@ -9,8 +9,8 @@
 
 #include <cstdint>
 
-#include "eqn_walker.h"
-#include "tq_object.h"
+#include "distribution/eqn_walker.h"
+#include "host/tq_object.h"
 
 namespace morvane::eqn {
 

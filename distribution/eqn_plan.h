@@ -33,10 +33,10 @@
 #include <cstdint>
 #include <span>
 
-#include "eqn_formula_catalogue.h"
-#include "eqn_table.h"
-#include "eqn_walker.h"
-#include "tq_methods.h"
+#include "distribution/eqn_formula_catalogue.h"
+#include "distribution/eqn_table.h"
+#include "distribution/eqn_walker.h"
+#include "domain/tq_methods.h"
 
 namespace morvane::eqn {
 

@@ -22,8 +22,8 @@
 #include <span>
 #include <string_view>
 
-#include "eqn_formula.h"
-#include "eqn_formula_catalogue.h"
+#include "distribution/eqn_formula.h"
+#include "distribution/eqn_formula_catalogue.h"
 
 namespace morvane::eqn {
 

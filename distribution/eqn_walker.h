@@ -68,9 +68,9 @@
 #include <type_traits>
 #include <utility>
 
-#include "eqn_formula.h"
-#include "eqn_formula_catalogue.h"
-#include "eqn_table.h"
+#include "distribution/eqn_formula.h"
+#include "distribution/eqn_formula_catalogue.h"
+#include "distribution/eqn_table.h"
 
 namespace morvane::eqn {
 

@@ -1,9 +1,9 @@
-#include "tq_distribution1d.h"
+#include "distribution/tq_distribution1d.h"
 
-#include "distribution1d_equations.h"
-#include "distribution_engine.h"
-#include "distribution_sets.h"
-#include "frame.h"
+#include "distribution/distribution1d_equations.h"
+#include "distribution/distribution_engine.h"
+#include "distribution/distribution_sets.h"
+#include "framework/frame.h"
 
 namespace dist = morvane::distribution;
 

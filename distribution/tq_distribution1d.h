@@ -5,16 +5,16 @@
 
 #include <cstdint>
 
-#include "distribution_context.h"
-#include "distribution_engine.h"
-#include "morvane_api.h"
-#include "tq_domain.h"
-#include "tq_external.h"
-#include "tq_generated.h"
-#include "tq_ports.h"
-#include "tq_typed_arrays.h"
-#include "tq_virtual.h"
-#include "vekexp.h"
+#include "distribution/distribution_context.h"
+#include "distribution/distribution_engine.h"
+#include "framework/morvane_api.h"
+#include "domain/tq_domain.h"
+#include "framework/tq_external.h"
+#include "framework/tq_generated.h"
+#include "types/tq_ports.h"
+#include "framework/tq_typed_arrays.h"
+#include "framework/tq_virtual.h"
+#include "host/vekexp.h"
 
 class MORVANE_API TQ_DISTRIBUTION1D : public TQ_Generated<TQ_DISTRIBUTION1D, TQ_ModelTypeEx2> {
   MORVANE_GENERATED_CLASS(TQ_DISTRIBUTION1D)  // "Model DISTRIBUTION1D\tV7.1"

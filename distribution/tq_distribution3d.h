@@ -6,16 +6,16 @@
 
 #include <cstdint>
 
-#include "distribution_context.h"
-#include "distribution_engine.h"
-#include "morvane_api.h"
-#include "tq_domain.h"
-#include "tq_external.h"
-#include "tq_generated.h"
-#include "tq_ports.h"
-#include "tq_typed_arrays.h"
-#include "tq_virtual.h"
-#include "vekexp.h"
+#include "distribution/distribution_context.h"
+#include "distribution/distribution_engine.h"
+#include "framework/morvane_api.h"
+#include "domain/tq_domain.h"
+#include "framework/tq_external.h"
+#include "framework/tq_generated.h"
+#include "types/tq_ports.h"
+#include "framework/tq_typed_arrays.h"
+#include "framework/tq_virtual.h"
+#include "host/vekexp.h"
 
 using TQ_VARIABLEARRAY3 = TQ_ARRAY_III<TQ_REALVARIABLE, TQ_REALVARIABLE>;
 using TQ_DERIVATIVEARRAY3 = TQ_ARRAY_III<TQ_PARTIALDERIVATIVE, TQ_PARTIALDERIVATIVE>;

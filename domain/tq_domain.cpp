@@ -1,4 +1,4 @@
-#include "tq_domain.h"
+#include "domain/tq_domain.h"
 
 #include <cmath>
 

@@ -17,14 +17,14 @@
 
 #include <cstdint>
 
-#include "morvane_api.h"
-#include "tq_generated.h"
-#include "tq_parameters.h"
-#include "tq_ports.h"
-#include "tq_section.h"
-#include "tq_typed_arrays.h"
-#include "tq_virtual.h"
-#include "vekexp.h"
+#include "framework/morvane_api.h"
+#include "framework/tq_generated.h"
+#include "types/tq_parameters.h"
+#include "types/tq_ports.h"
+#include "domain/tq_section.h"
+#include "framework/tq_typed_arrays.h"
+#include "framework/tq_virtual.h"
+#include "host/vekexp.h"
 
 using TQ_SECTIONARRAY = TQ_ARRAY_I<TQ_SECTIONDATAMODEL, TQ_SECTIONDATAMODEL>;
 using TQ_REALPARAMETERARRAY = TQ_ARRAY_I<TQ_REALPARAMETER, TQ_REALPARAMETER>;

@@ -35,8 +35,8 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "tq_domain.h"
-#include "tq_methods.h"
+#include "domain/tq_domain.h"
+#include "domain/tq_methods.h"
 
 namespace {
 

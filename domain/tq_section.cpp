@@ -1,4 +1,4 @@
-#include "tq_section.h"
+#include "domain/tq_section.h"
 
 MORVANE_GENERATED_CLASS_DEFINITION(TQ_SECTIONDATAMODEL, TQ_GENERICMODEL, "Model SECTIONDATAMODEL\tV7.1");
 

@@ -4,12 +4,12 @@
 // NODECOUNT, BASE, NUMELEMENTS and ELEMENTLENGTH.
 #pragma once
 
-#include "morvane_api.h"
-#include "tq_external.h"
-#include "tq_generated.h"
-#include "tq_generic_types.h"
-#include "tq_virtual.h"
-#include "vekexp.h"
+#include "framework/morvane_api.h"
+#include "framework/tq_external.h"
+#include "framework/tq_generated.h"
+#include "types/tq_generic_types.h"
+#include "framework/tq_virtual.h"
+#include "host/vekexp.h"
 
 class MORVANE_API TQ_SECTIONDATAMODEL : public TQ_Generated<TQ_SECTIONDATAMODEL, TQ_GENERICMODEL> {
   MORVANE_GENERATED_CLASS(TQ_SECTIONDATAMODEL)

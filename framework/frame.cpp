@@ -1,3 +1,3 @@
-#include "frame.h"
+#include "framework/frame.h"
 
 int StringInSet(const char* text, const SUValue& set) { return set >= text; }

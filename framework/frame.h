@@ -13,8 +13,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "morvane_api.h"
-#include "vekexp.h"
+#include "framework/morvane_api.h"
+#include "host/vekexp.h"
 
 // 1 when `text` is a member of `set`, 0 otherwise (the host's answer).
 int StringInSet(const char* text, const SUValue& set);

@@ -1,4 +1,4 @@
-#include "tq_array_bases.h"
+#include "framework/tq_array_bases.h"
 
 #include <climits>
 #include <cstdio>

@@ -19,8 +19,8 @@
 #include <array>
 #include <cstdint>
 
-#include "morvane_api.h"
-#include "vekexp.h"
+#include "framework/morvane_api.h"
+#include "host/vekexp.h"
 
 // The kinds of dimension.
 struct MORVANE_API TQ_IntegerKey {

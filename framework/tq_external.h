@@ -4,9 +4,9 @@
 // declared for and the typed dereference.
 #pragma once
 
-#include "morvane_api.h"
-#include "tq_support.h"
-#include "vekexp.h"
+#include "framework/morvane_api.h"
+#include "framework/tq_support.h"
+#include "host/vekexp.h"
 
 template <class T>
 class MORVANE_API TQ_External : public TQ_ExternalBase {

@@ -44,9 +44,9 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "morvane_api.h"
-#include "tq_support.h"
-#include "vekexp.h"
+#include "framework/morvane_api.h"
+#include "framework/tq_support.h"
+#include "host/vekexp.h"
 
 // One sweep of a class level's ExecuteAssignments0: hands values to the host
 // carrying `pass`, `level` and the statement's number.

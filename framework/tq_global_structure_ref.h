@@ -3,9 +3,9 @@
 // dummy instances of T and tells whether a structure is compatible with T.
 #pragma once
 
-#include "morvane_api.h"
-#include "tq_support.h"
-#include "vekexp.h"
+#include "framework/morvane_api.h"
+#include "framework/tq_support.h"
+#include "host/vekexp.h"
 
 template <class T>
 class MORVANE_API TQ_GLOBALSTRUCTUREREFNAME : public TQ_GlobalStructureRefBase {

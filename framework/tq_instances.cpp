@@ -1,18 +1,8 @@
-// Every template instance the library exports, with its whole member
-// interface. A new element type adds its lines here.
-#include "tq_instances.h"
-
-#include "tq_domain.h"
-#include "tq_generic_types.h"
-#include "tq_parameters.h"
-#include "tq_ports.h"
-
-// Links and virtual properties over the parameter types.
-MORVANE_LINK_INSTANCES(TQ_ANGLEPARAMETER);
-MORVANE_LINK_INSTANCES(TQ_LENGTHPARAMETER);
-MORVANE_LINK_INSTANCES(TQ_DISCRETIZATIONMETHODPARAM);
-MORVANE_LINK_INSTANCES(TQ_NUMSECTIONSPARAM);
-MORVANE_LINK_INSTANCES(TQ_POLYPOINTSPARAM);
+// The template instances over the host's property types that the library
+// exports, with their whole member interface. The instances over the types'
+// and the domain's classes are listed in those folders (types/tq_types_instances.cpp,
+// domain/tq_domain_instances.cpp), as each distribution lists its own.
+#include "framework/tq_instances.h"
 
 // Typed arrays over the host's property types, each with its link and
 // virtual property.
@@ -23,35 +13,3 @@ MORVANE_ARRAY_INSTANCES(TQ_ARRAY_II, TQ_PARTIALDERIVATIVE);
 MORVANE_ARRAY_INSTANCES(TQ_ARRAY_II, TQ_REALVARIABLE);
 MORVANE_ARRAY_INSTANCES(TQ_ARRAY_III, TQ_PARTIALDERIVATIVE);
 MORVANE_ARRAY_INSTANCES(TQ_ARRAY_III, TQ_REALVARIABLE);
-
-// Links and virtual properties over the ports and the generic types.
-MORVANE_LINK_INSTANCES(TQ_CONTROLPORT);
-MORVANE_LINK_INSTANCES(TQ_GENERICPORT);
-MORVANE_LINK_INSTANCES(TQ_CONNECTIONPORT);
-MORVANE_LINK_INSTANCES(TQ_GENERICMODEL);
-MORVANE_LINK_INSTANCES(TQ_GENERICSTRUCTURE);
-MORVANE_LINK_INSTANCES(TQ_GENERICSTREAM);
-MORVANE_LINK_INSTANCES(TQ_GENERICCONTROLSIGNAL);
-MORVANE_LINK_INSTANCES(TQ_GENERICCONNECTION);
-MORVANE_LINK_INSTANCES(TQ_CONTROLSIGNAL);
-MORVANE_LINK_INSTANCES(TQ_CONNECTION);
-
-// The multiports over the three ports, with their connection arrays, and the
-// links and virtual properties over the nine multiport classes.
-MORVANE_MULTIPORT_INSTANCES(TQ_CONTROLPORT);
-MORVANE_MULTIPORT_INSTANCES(TQ_GENERICPORT);
-MORVANE_MULTIPORT_INSTANCES(TQ_CONNECTIONPORT);
-#define MORVANE_MULTIPORT_CLASS_LINKS(NAME, PORT) MORVANE_LINK_INSTANCES(NAME);
-MORVANE_MULTIPORT_CLASSES(MORVANE_MULTIPORT_CLASS_LINKS)
-#undef MORVANE_MULTIPORT_CLASS_LINKS
-
-// The global-structure reference over the generic structure.
-MORVANE_GLOBALSTRUCTUREREF_INSTANCE(TQ_GENERICSTRUCTURE);
-
-// Links and virtual properties over the section and the three domain
-// classes, and the section array with its link and virtual property.
-MORVANE_LINK_INSTANCES(TQ_SECTIONDATAMODEL);
-MORVANE_LINK_INSTANCES(TQ_DOMAIN);
-MORVANE_LINK_INSTANCES(TQ_LENGTHDOMAIN);
-MORVANE_LINK_INSTANCES(TQ_ANGLEDOMAIN);
-MORVANE_ARRAY_INSTANCES(TQ_ARRAY_I, TQ_SECTIONDATAMODEL);

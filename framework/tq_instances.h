@@ -1,14 +1,16 @@
-// How the library's template instances are exported: one line per instance
-// in tq_instances.cpp, which lists them all.
+// How the library's template instances are exported: one line per instance,
+// in the folder of the instance's type (framework/tq_instances.cpp,
+// types/tq_types_instances.cpp, domain/tq_domain_instances.cpp,
+// distribution/tq_distribution*_instances.cpp).
 #pragma once
 
-#include "morvane_api.h"
-#include "tq_external.h"
-#include "tq_generated.h"
-#include "tq_global_structure_ref.h"
-#include "tq_multiport.h"
-#include "tq_typed_arrays.h"
-#include "tq_virtual.h"
+#include "framework/morvane_api.h"
+#include "framework/tq_external.h"
+#include "framework/tq_generated.h"
+#include "framework/tq_global_structure_ref.h"
+#include "framework/tq_multiport.h"
+#include "framework/tq_typed_arrays.h"
+#include "framework/tq_virtual.h"
 
 // The link TQ_External<T> and the virtual property TQ_Virtual<T> over T.
 #define MORVANE_LINK_INSTANCES(...)                  \

@@ -4,9 +4,9 @@
 // dimensioned by the host base's set of connection names.
 #pragma once
 
-#include "morvane_api.h"
-#include "tq_typed_arrays.h"
-#include "vekexp.h"
+#include "framework/morvane_api.h"
+#include "framework/tq_typed_arrays.h"
+#include "host/vekexp.h"
 
 template <class T>
 class MORVANE_API TQ_MULTIPORT : public TQ_MULTIPORT_BaseType {

@@ -1,4 +1,4 @@
-#include "tq_support.h"
+#include "framework/tq_support.h"
 
 #include <cstdio>
 

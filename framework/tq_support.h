@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <type_traits>
 
-#include "morvane_api.h"
-#include "vekexp.h"
+#include "framework/morvane_api.h"
+#include "host/vekexp.h"
 
 // Thrown when an array lookup cannot hand out an element because the
 // element could not be made (its allocation was refused): the models use the

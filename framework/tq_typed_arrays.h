@@ -5,10 +5,10 @@
 // type.
 #pragma once
 
-#include "morvane_api.h"
-#include "tq_array_bases.h"
-#include "tq_support.h"
-#include "vekexp.h"
+#include "framework/morvane_api.h"
+#include "framework/tq_array_bases.h"
+#include "framework/tq_support.h"
+#include "host/vekexp.h"
 
 // One definition for the four: NAME over BASE, looked up with the keys
 // PARAMS, passed on to the base's Find as ARGS.

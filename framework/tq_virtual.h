@@ -9,9 +9,9 @@
 // then on; when no default can be made the host throws TQ_LinkError.
 #pragma once
 
-#include "morvane_api.h"
-#include "tq_support.h"
-#include "vekexp.h"
+#include "framework/morvane_api.h"
+#include "framework/tq_support.h"
+#include "host/vekexp.h"
 
 template <class T>
 class MORVANE_API TQ_Virtual : public TQ_VirtualBase {

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <new>
 
-#include "frame.h"
+#include "framework/frame.h"
 
 void* operator new(std::size_t size) { return morvane::HostNew(size); }
 void* operator new[](std::size_t size) { return morvane::HostNew(size); }

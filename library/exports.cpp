@@ -3,14 +3,14 @@
 // (unmangled) names.
 #include <cstdint>
 
-#include "export_table.h"
-#include "morvane_api.h"
-#include "tq_distribution1d.h"
-#include "tq_distribution2d.h"
-#include "tq_distribution3d.h"
-#include "tq_domain.h"
-#include "tq_generic_types.h"
-#include "tq_support.h"
+#include "library/export_table.h"
+#include "framework/morvane_api.h"
+#include "distribution/tq_distribution1d.h"
+#include "distribution/tq_distribution2d.h"
+#include "distribution/tq_distribution3d.h"
+#include "domain/tq_domain.h"
+#include "types/tq_generic_types.h"
+#include "framework/tq_support.h"
 
 // <NAME>Factory: a new object of the type with its first reference, or null
 // (with nothing constructed) when the host heap refuses the allocation.

@@ -46,7 +46,7 @@
 #include <cstdint>
 #include <string>
 
-#include "frame.h"
+#include "framework/frame.h"
 
 static_assert(sizeof(int) == 4, "procedure arguments hand 32-bit integers to the routine");
 
@@ -339,10 +339,10 @@ void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CopyFields(cons
 // ---- the members of each concern ------------------------------------------------------------
 
 #define TQ_PROCEDURE_TEMPLATE_PARTS
-#include "tq_procedure_layout.h"
-#include "tq_procedure_equations.h"
-#include "tq_procedure_packing.h"
-#include "tq_procedure_writeback.h"
-#include "tq_procedure_call.h"
-#include "tq_procedure_jacobian.h"
+#include "procedure/tq_procedure_layout.h"
+#include "procedure/tq_procedure_equations.h"
+#include "procedure/tq_procedure_packing.h"
+#include "procedure/tq_procedure_writeback.h"
+#include "procedure/tq_procedure_call.h"
+#include "procedure/tq_procedure_jacobian.h"
 #undef TQ_PROCEDURE_TEMPLATE_PARTS

@@ -1,4 +1,4 @@
-#include "tqproc_interpolate.h"
+#include "procedure/tqproc_interpolate.h"
 
 template class TQ_ProcedureTemplate<TQProc_INTERPOLATE, 4, 1, 2, TQ_ProcedureType_C, 4>;
 

@@ -7,8 +7,8 @@
 // declares them, a's before b's.
 #pragma once
 
-#include "frame.h"
-#include "tq_procedure_template.h"
+#include "framework/frame.h"
+#include "procedure/tq_procedure_template.h"
 
 class MORVANE_API TQProc_INTERPOLATE;
 

@@ -13,8 +13,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "tq_executive.h"
-#include "vekexp.h"
+#include "host/tq_executive.h"
+#include "host/vekexp.h"
 
 using nlohmann::json;
 using ojson = nlohmann::ordered_json;

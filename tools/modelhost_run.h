@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "tq_executive.h"
-#include "tq_loader.h"
-#include "tq_model_library.h"
+#include "host/tq_executive.h"
+#include "host/tq_loader.h"
+#include "host/tq_model_library.h"
 
 namespace modelhost {
 

@@ -1,4 +1,4 @@
-#include "tq_generic_types.h"
+#include "types/tq_generic_types.h"
 
 MORVANE_GENERATED_CLASS_DEFINITION(TQ_GENERICMODEL, TQ_ModelTypeEx2, "Model GENERICMODEL\tV7.1");
 

@@ -2,10 +2,10 @@
 // creatable building blocks without equations.
 #pragma once
 
-#include "morvane_api.h"
-#include "tq_generated.h"
-#include "tq_ports.h"
-#include "vekexp.h"
+#include "framework/morvane_api.h"
+#include "framework/tq_generated.h"
+#include "types/tq_ports.h"
+#include "host/vekexp.h"
 
 // A general-purpose model: user notes, a component list and a control input
 // and output. The base of the section model.

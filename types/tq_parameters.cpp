@@ -1,4 +1,4 @@
-#include "tq_parameters.h"
+#include "types/tq_parameters.h"
 
 // The host base is built with its flag clear; the system attributes are set
 // up here, once the type's own defaults are reachable.

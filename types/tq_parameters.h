@@ -3,8 +3,8 @@
 // its operation, built on first use and shared by every object of the type.
 #pragma once
 
-#include "morvane_api.h"
-#include "vekexp.h"
+#include "framework/morvane_api.h"
+#include "host/vekexp.h"
 
 // What the five declare alike: construction with the initialise flag, the
 // copy operations and the dereference. They are defined in tq_parameters.cpp,

@@ -1,4 +1,4 @@
-#include "tq_ports.h"
+#include "types/tq_ports.h"
 
 MORVANE_GENERATED_CLASS_DEFINITION(TQ_CONTROLPORT, TQ_PortTypeEx, "Port CONTROLPORT\tV7.1");
 

@@ -2,10 +2,10 @@
 // output and input-output multiports.
 #pragma once
 
-#include "morvane_api.h"
-#include "tq_generated.h"
-#include "tq_multiport.h"
-#include "vekexp.h"
+#include "framework/morvane_api.h"
+#include "framework/tq_generated.h"
+#include "framework/tq_multiport.h"
+#include "host/vekexp.h"
 
 // The control-signal port: no members of its own.
 class MORVANE_API TQ_CONTROLPORT : public TQ_Generated<TQ_CONTROLPORT, TQ_PortTypeEx> {

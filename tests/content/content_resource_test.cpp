@@ -1,5 +1,5 @@
 // The content bytes linked into the library on systems without PE resources.
-#include "content_resource.h"
+#include "library/content_resource.h"
 
 #include "content_check.h"
 

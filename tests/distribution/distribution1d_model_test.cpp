@@ -10,7 +10,7 @@
 
 #include "handed_values.h"
 #include "real_domain.h"
-#include "tq_executive_testing.h"
+#include "host/tq_executive_testing.h"
 
 namespace morvane::eqn::testing {
 namespace {

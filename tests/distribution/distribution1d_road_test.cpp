@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "real_domain.h"
-#include "tq_executive_testing.h"
+#include "host/tq_executive_testing.h"
 
 namespace morvane::eqn::testing {
 namespace {

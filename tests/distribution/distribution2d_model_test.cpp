@@ -12,8 +12,8 @@
 
 #include "handed_values.h"
 #include "real_domain.h"
-#include "tq_distribution2d.h"
-#include "tq_executive_testing.h"
+#include "distribution/tq_distribution2d.h"
+#include "host/tq_executive_testing.h"
 
 namespace morvane::eqn::testing {
 namespace {

@@ -14,8 +14,8 @@
 
 #include "handed_values.h"
 #include "real_domain.h"
-#include "tq_distribution3d.h"
-#include "tq_executive_testing.h"
+#include "distribution/tq_distribution3d.h"
+#include "host/tq_executive_testing.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "distribution_engine.h"
+#include "distribution/distribution_engine.h"
 #include "real_domains.h"
-#include "tq_executive_testing.h"
+#include "host/tq_executive_testing.h"
 
 namespace morvane::eqn::testing {
 namespace {

@@ -11,12 +11,12 @@
 #include <utility>
 #include <vector>
 
-#include "distribution_engine.h"
-#include "export_table.h"
-#include "tq_domain.h"
-#include "tq_executive.h"
-#include "vekexp.h"
-#include "tq_executive_testing.h"
+#include "distribution/distribution_engine.h"
+#include "library/export_table.h"
+#include "domain/tq_domain.h"
+#include "host/tq_executive.h"
+#include "host/vekexp.h"
+#include "host/tq_executive_testing.h"
 
 // The factories, as the export table defines them.
 #define MORVANE_DECLARE_FACTORY(NAME) extern "C" TQ_ModelType* NAME##Factory();

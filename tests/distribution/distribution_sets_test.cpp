@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "distribution_sets.h"
+#include "distribution/distribution_sets.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "distribution1d_equations.h"
+#include "distribution/distribution1d_equations.h"
 
 namespace morvane::eqn {
 namespace {

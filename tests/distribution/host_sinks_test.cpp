@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "eqn_host_sinks.h"
+#include "distribution/eqn_host_sinks.h"
 #include "test_grid.h"
-#include "tq_executive.h"
-#include "tq_executive_testing.h"
+#include "host/tq_executive.h"
+#include "host/tq_executive_testing.h"
 
 namespace morvane::eqn::testing {
 namespace {

@@ -22,12 +22,12 @@
 #include <utility>
 #include <vector>
 
-#include "distribution2d_equations.h"
-#include "distribution3d_equations.h"
+#include "distribution/distribution2d_equations.h"
+#include "distribution/distribution3d_equations.h"
 #include "real_domain.h"
 #include "test_grid.h"
-#include "tq_distribution2d.h"
-#include "tq_distribution3d.h"
+#include "distribution/tq_distribution2d.h"
+#include "distribution/tq_distribution3d.h"
 
 namespace morvane::eqn::testing {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "distribution1d_equations.h"
-#include "tq_methods.h"
+#include "distribution/distribution1d_equations.h"
+#include "domain/tq_methods.h"
 
 namespace morvane::eqn::testing {
 

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "distribution2d_equations.h"
-#include "distribution3d_equations.h"
+#include "distribution/distribution2d_equations.h"
+#include "distribution/distribution3d_equations.h"
 #include "test_grid.h"
 
 namespace morvane::eqn::testing {

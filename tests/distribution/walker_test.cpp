@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "distribution_engine.h"
+#include "distribution/distribution_engine.h"
 #include "test_grid.h"
 
 namespace morvane::eqn::testing {

@@ -6,8 +6,8 @@
 #include <tuple>
 
 #include "domain_support.h"
-#include "tq_instances.h"
-#include "tq_executive_testing.h"
+#include "framework/tq_instances.h"
+#include "host/tq_executive_testing.h"
 
 using namespace domaintest;
 

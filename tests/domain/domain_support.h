@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "host_test.h"
-#include "tq_domain.h"
+#include "domain/tq_domain.h"
 #include "handed_values.h"
-#include "tq_executive.h"
-#include "vekexp.h"
-#include "tq_executive_testing.h"
+#include "host/tq_executive.h"
+#include "host/vekexp.h"
+#include "host/tq_executive_testing.h"
 
 namespace domaintest {
 

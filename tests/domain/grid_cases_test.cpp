@@ -3,7 +3,7 @@
 // boundary, two sections, a method name outside the ten, the conversions and
 // the shared results of the set functions.
 #include "domain_support.h"
-#include "tq_executive_testing.h"
+#include "host/tq_executive_testing.h"
 
 using namespace domaintest;
 

@@ -12,18 +12,18 @@
 #include <string>
 #include <vector>
 
-#include "export_table.h"
+#include "library/export_table.h"
 #include "required_exports.h"
-#include "tq_distribution1d.h"
-#include "tq_distribution2d.h"
-#include "tq_distribution3d.h"
-#include "tq_domain.h"
-#include "tq_executive.h"
-#include "tq_generic_types.h"
-#include "tq_model_library.h"
-#include "tq_parameters.h"
-#include "tq_ports.h"
-#include "vekexp.h"
+#include "distribution/tq_distribution1d.h"
+#include "distribution/tq_distribution2d.h"
+#include "distribution/tq_distribution3d.h"
+#include "domain/tq_domain.h"
+#include "host/tq_executive.h"
+#include "types/tq_generic_types.h"
+#include "host/tq_model_library.h"
+#include "types/tq_parameters.h"
+#include "types/tq_ports.h"
+#include "host/vekexp.h"
 
 #if !defined(_WIN32)
 #include <elf.h>

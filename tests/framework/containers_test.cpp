@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "test_types.h"
-#include "tq_parameters.h"
-#include "tq_executive_testing.h"
+#include "types/tq_parameters.h"
+#include "host/tq_executive_testing.h"
 
 namespace {
 

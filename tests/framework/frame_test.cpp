@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "frame.h"
+#include "framework/frame.h"
 
 namespace {
 

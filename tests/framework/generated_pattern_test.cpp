@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "test_types.h"
-#include "tq_executive_testing.h"
+#include "host/tq_executive_testing.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "test_types.h"
-#include "tq_parameters.h"
+#include "types/tq_parameters.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "host_test.h"
-#include "tq_executive.h"
-#include "tq_instances.h"
-#include "vekexp.h"
+#include "host/tq_executive.h"
+#include "framework/tq_instances.h"
+#include "host/vekexp.h"
 
 // An element that counts how often it was built, and with which flag.
 class CountedElement : public TQ_INTEGERPARAMETER {

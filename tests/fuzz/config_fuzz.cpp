@@ -12,9 +12,9 @@
 #include <string>
 
 #include "modelhost_run.h"
-#include "tq_executive.h"
-#include "tq_memory.h"
-#include "vekexp.h"
+#include "host/tq_executive.h"
+#include "host/tq_memory.h"
+#include "host/vekexp.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "tq_distribution2d.h"
-#include "tq_domain.h"
-#include "tq_executive.h"
-#include "tq_support.h"
-#include "tq_typed_arrays.h"
-#include "vekexp.h"
+#include "distribution/tq_distribution2d.h"
+#include "domain/tq_domain.h"
+#include "host/tq_executive.h"
+#include "framework/tq_support.h"
+#include "framework/tq_typed_arrays.h"
+#include "host/vekexp.h"
 
 namespace {
 

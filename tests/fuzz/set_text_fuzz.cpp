@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "vekexp.h"
+#include "host/vekexp.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "host_fixture.h"
-#include "tq_executive_testing.h"
+#include "host/tq_executive_testing.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host_fixture.h"
-#include "tq_executive_testing.h"
+#include "host/tq_executive_testing.h"
 
 namespace {
 

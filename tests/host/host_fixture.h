@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "set_printers.h"
-#include "tq_executive.h"
-#include "vekexp.h"
+#include "host/tq_executive.h"
+#include "host/vekexp.h"
 
 class HostTest : public ::testing::Test {
  protected:

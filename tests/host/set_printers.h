@@ -3,7 +3,7 @@
 
 #include <ostream>
 
-#include "tq_values.h"
+#include "host/tq_values.h"
 
 inline void PrintTo(const SUValue& set, std::ostream* out) { *out << set.ToString(); }
 inline void PrintTo(const TQ_SetValue& set, std::ostream* out) { *out << set.ToString(); }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "host_fixture.h"
-#include "tq_values.h"
+#include "host/tq_values.h"
 
 namespace {
 

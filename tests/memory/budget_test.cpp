@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "modelhost_run.h"
-#include "vekexp.h"
+#include "host/vekexp.h"
 
 namespace {
 

@@ -32,8 +32,8 @@
 #include <vector>
 
 #include "modelhost_run.h"
-#include "tq_memory_gate.h"
-#include "vekexp.h"
+#include "host/tq_memory_gate.h"
+#include "host/vekexp.h"
 
 namespace {
 

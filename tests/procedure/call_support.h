@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "procedure_support.h"
-#include "tq_loader.h"
+#include "host/tq_loader.h"
 
 #if defined(_WIN32)
 inline const char* const kTQSysLibFile = "TQSysLib.dll";

@@ -1,7 +1,7 @@
 // The procedure's output equations: counted in the owner's SetUpEquations,
 // created in its JacPattern, for a model and for a structure as owner.
 #include "procedure_support.h"
-#include "tq_executive_testing.h"
+#include "host/tq_executive_testing.h"
 
 namespace {
 

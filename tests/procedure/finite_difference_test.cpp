@@ -6,7 +6,7 @@
 #include <bit>
 
 #include "call_support.h"
-#include "tq_executive_testing.h"
+#include "host/tq_executive_testing.h"
 
 namespace {
 

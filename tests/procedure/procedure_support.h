@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "tq_executive.h"
-#include "tq_procedure_template.h"
-#include "tqproc_interpolate.h"
-#include "vekexp.h"
-#include "tq_executive_testing.h"
+#include "host/tq_executive.h"
+#include "procedure/tq_procedure_template.h"
+#include "procedure/tqproc_interpolate.h"
+#include "host/vekexp.h"
+#include "host/tq_executive_testing.h"
 
 // Reads and, where a test needs it, sets the protected state of a procedure
 // object of class P.

@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "procedure_support.h"
-#include "tq_executive_testing.h"
+#include "host/tq_executive_testing.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // n as variable inputs, and a procedure with variable string inputs, each
 // called through a routine that changes its inputs in the buffer.
 #include "call_support.h"
-#include "tq_executive_testing.h"
+#include "host/tq_executive_testing.h"
 
 // A named namespace: the procedure template is an exported class template, and
 // on Windows every instance of it needs argument types with external linkage.

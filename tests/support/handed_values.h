@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "tq_executive.h"
-#include "vekexp.h"
+#include "host/tq_executive.h"
+#include "host/vekexp.h"
 
 struct Handed {
   bool indexSet;

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "tq_executive.h"
-#include "vekexp.h"
-#include "tq_executive_testing.h"
+#include "host/tq_executive.h"
+#include "host/vekexp.h"
+#include "host/tq_executive_testing.h"
 
 class HostTest : public ::testing::Test {
  protected:

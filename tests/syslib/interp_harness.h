@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tq_loader.h"
+#include "host/tq_loader.h"
 #include "tqsyslib.h"
 
 // TQSysLib loaded by name (the build puts it beside the test program) and

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "interp_harness.h"
-#include "tq_loader.h"
+#include "host/tq_loader.h"
 #include "tqsyslib.h"
 
 namespace fs = std::filesystem;

@@ -18,10 +18,10 @@
 #include <vector>
 
 #include "host_test.h"
-#include "tq_executive.h"
-#include "tq_generic_types.h"
-#include "tq_domain.h"
-#include "vekexp.h"
+#include "host/tq_executive.h"
+#include "types/tq_generic_types.h"
+#include "domain/tq_domain.h"
+#include "host/vekexp.h"
 
 using nlohmann::json;
 

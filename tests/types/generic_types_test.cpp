@@ -7,10 +7,10 @@
 #include <tuple>
 #include <vector>
 
-#include "export_table.h"
-#include "tq_generic_types.h"
+#include "library/export_table.h"
+#include "types/tq_generic_types.h"
 #include "types_support.h"
-#include "tq_executive_testing.h"
+#include "host/tq_executive_testing.h"
 
 // The factories, as the export table defines them.
 #define MORVANE_DECLARE_FACTORY(NAME) extern "C" TQ_ModelType* NAME##Factory();

@@ -2,9 +2,9 @@
 // type ids they answer with and the default objects they make.
 #include <gtest/gtest.h>
 
-#include "tq_generic_types.h"
-#include "tq_instances.h"
-#include "tq_ports.h"
+#include "types/tq_generic_types.h"
+#include "framework/tq_instances.h"
+#include "types/tq_ports.h"
 #include "types_support.h"
 
 namespace {

@@ -3,10 +3,10 @@
 
 #include <typeinfo>
 
-#include "tq_instances.h"
-#include "tq_ports.h"
+#include "framework/tq_instances.h"
+#include "types/tq_ports.h"
 #include "types_support.h"
-#include "tq_executive_testing.h"
+#include "host/tq_executive_testing.h"
 
 namespace {
 

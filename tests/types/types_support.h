@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "host_test.h"
-#include "tq_executive.h"
-#include "vekexp.h"
+#include "host/tq_executive.h"
+#include "host/vekexp.h"
 
 using StandardTypeTest = HostTest;
 
