@@ -59,16 +59,16 @@ struct Figures {
   std::int64_t equations = 0;
   std::int64_t nonZeros = 0;
   std::int64_t items = 0;
-  double firstCycle = 0.0;       // seconds, the elements made on the way
-  double equationPhases = 0.0;   // seconds per run
-  double setUp = 0.0;            // of which SetUpEquations, seconds per run
-  double cycle = 0.0;            // seconds per run
-  double baseline = 0.0;         // seconds per run
-  double hostCalls = 0.0;        // seconds per run of the host calls alone
+  double firstCycle = 0.0;      // seconds, the elements made on the way
+  double equationPhases = 0.0;  // seconds per run
+  double setUp = 0.0;           // of which SetUpEquations, seconds per run
+  double cycle = 0.0;           // seconds per run
+  double baseline = 0.0;        // seconds per run
+  double hostCalls = 0.0;       // seconds per run of the host calls alone
   double storeBytes = 0.0;
   double elementBytes = 0.0;
-  std::int64_t elements = 0;     // array elements the first cycle made
-  double freshMemory = 0.0;      // seconds to write as many bytes of fresh memory as it took
+  std::int64_t elements = 0;  // array elements the first cycle made
+  double freshMemory = 0.0;   // seconds to write as many bytes of fresh memory as it took
 };
 
 std::vector<Figures>& Results() {
@@ -245,8 +245,8 @@ double FreshMemory(std::size_t bytes) {
 }
 
 // One benchmark: a distribution over `axes` domains of `state.range(0)` node intervals each.
-void BM_DistributionCycle(benchmark::State& state, const char* label, int axes, const char* method,
-                          const char* integrals) {
+void BM_DistributionCycle(
+    benchmark::State& state, const char* label, int axes, const char* method, const char* integrals) {
   TQ_Executive& host = TQ_Executive::Instance();
   Figures f;
   f.method = label;
@@ -338,20 +338,27 @@ BENCHMARK_CAPTURE(BM_DistributionCycle, OCFE4, "OCFE4", 1, "OCFE4", k1DIntegrals
     ->Unit(benchmark::kMillisecond);
 // Two axes: 100^2, 316^2 and 1000^2 nodes (rounded to whole elements by the domains).
 BENCHMARK_CAPTURE(BM_DistributionCycle, CFD4xCFD4, "CFD4^2", 2, "CFD4", k2DIntegrals)
-    ->Arg(100)->Arg(316)->Arg(1000)
+    ->Arg(100)
+    ->Arg(316)
+    ->Arg(1000)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_DistributionCycle, OCFE4xOCFE4, "OCFE4^2", 2, "OCFE4", k2DIntegrals)
-    ->Arg(100)->Arg(316)->Arg(1000)
+    ->Arg(100)
+    ->Arg(316)
+    ->Arg(1000)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 // Three axes (CFD4 needs whole elements of four intervals: 52 = 13 elements).
 BENCHMARK_CAPTURE(BM_DistributionCycle, BFD1xBFD1xBFD1, "BFD1^3", 3, "BFD1", k3DIntegrals)
-    ->Arg(20)->Arg(50)->Arg(100)
+    ->Arg(20)
+    ->Arg(50)
+    ->Arg(100)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_DistributionCycle, CFD4xCFD4xCFD4, "CFD4^3", 3, "CFD4", k3DIntegrals)
-    ->Arg(20)->Arg(52)
+    ->Arg(20)
+    ->Arg(52)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
@@ -360,21 +367,59 @@ BENCHMARK_CAPTURE(BM_DistributionCycle, CFD4xCFD4xCFD4, "CFD4^3", 3, "CFD4", k3D
 // first cycle can go below; "(1st-fr)/cyc" the first cycle less that, against a later one.
 void PrintTable() {
   std::fflush(stdout);
-  std::printf("\n%-11s %4s %8s %9s %9s %10s | %8s %8s %8s %8s %8s | %7s %7s %7s %7s | %8s %9s %9s %7s | %9s %7s %7s %9s\n",
-              "method", "axes", "nodes", "equations", "nonzeros", "items", "eq ns/it", "(setup)", "cyc ns/it",
-              "calls ns", "base ns", "eq/base", "cyc/base", "cal/base", "eq/cal", "store B/it", "elements MB",
-              "elements", "B/elem", "1st cyc s", "fresh s", "1st/cyc", "(1st-fr)/cyc");
+  std::printf(
+      "\n%-11s %4s %8s %9s %9s %10s | %8s %8s %8s %8s %8s | %7s %7s %7s %7s | %8s %9s %9s %7s | %9s %7s %7s %9s\n",
+      "method",
+      "axes",
+      "nodes",
+      "equations",
+      "nonzeros",
+      "items",
+      "eq ns/it",
+      "(setup)",
+      "cyc ns/it",
+      "calls ns",
+      "base ns",
+      "eq/base",
+      "cyc/base",
+      "cal/base",
+      "eq/cal",
+      "store B/it",
+      "elements MB",
+      "elements",
+      "B/elem",
+      "1st cyc s",
+      "fresh s",
+      "1st/cyc",
+      "(1st-fr)/cyc");
   for (const Figures& f : Results()) {
     const double items = static_cast<double>(f.items);
-    std::printf("%-11s %4d %8lld %9lld %9lld %10lld | %8.2f %8.2f %8.2f %8.2f %8.2f | %7.2f %7.2f %7.2f %7.2f | %8.1f %9.1f "
-                "%9lld %7.1f | %9.3f %7.3f %7.2f %9.2f\n",
-                f.method.c_str(), f.axes, static_cast<long long>(f.nodes), static_cast<long long>(f.equations),
-                static_cast<long long>(f.nonZeros), static_cast<long long>(f.items), f.equationPhases * 1e9 / items,
-                f.setUp * 1e9 / items, f.cycle * 1e9 / items, f.hostCalls * 1e9 / items, f.baseline * 1e9 / items,
-                f.equationPhases / f.baseline, f.cycle / f.baseline, f.hostCalls / f.baseline,
-                f.equationPhases / f.hostCalls, f.storeBytes / items, f.elementBytes / 1e6,
-                static_cast<long long>(f.elements), f.elementBytes / static_cast<double>(f.elements), f.firstCycle, f.freshMemory, f.firstCycle / f.cycle,
-                (f.firstCycle - f.freshMemory) / f.cycle);
+    std::printf(
+        "%-11s %4d %8lld %9lld %9lld %10lld | %8.2f %8.2f %8.2f %8.2f %8.2f | %7.2f %7.2f %7.2f %7.2f | %8.1f %9.1f "
+        "%9lld %7.1f | %9.3f %7.3f %7.2f %9.2f\n",
+        f.method.c_str(),
+        f.axes,
+        static_cast<long long>(f.nodes),
+        static_cast<long long>(f.equations),
+        static_cast<long long>(f.nonZeros),
+        static_cast<long long>(f.items),
+        f.equationPhases * 1e9 / items,
+        f.setUp * 1e9 / items,
+        f.cycle * 1e9 / items,
+        f.hostCalls * 1e9 / items,
+        f.baseline * 1e9 / items,
+        f.equationPhases / f.baseline,
+        f.cycle / f.baseline,
+        f.hostCalls / f.baseline,
+        f.equationPhases / f.hostCalls,
+        f.storeBytes / items,
+        f.elementBytes / 1e6,
+        static_cast<long long>(f.elements),
+        f.elementBytes / static_cast<double>(f.elements),
+        f.firstCycle,
+        f.freshMemory,
+        f.firstCycle / f.cycle,
+        (f.firstCycle - f.freshMemory) / f.cycle);
   }
 }
 

@@ -167,16 +167,24 @@ inline constexpr RowEntry kOcfe4[] = {
 // The block of a method: a collocation method nests its families inside its sections, any other
 // method its sections inside its families.
 consteval MethodBlock block(const char* method, std::int32_t group, std::span<const RowEntry> rows) {
-    const TQ_MethodFacts* facts = FindDiscretizationMethod(method);
-    const Nesting nesting = facts != nullptr && facts->collocation ? Nesting::FamiliesInSections : Nesting::SectionsInFamilies;
-    return MethodBlock{method, 0, group, nesting, kFamilies, rows};
+  const TQ_MethodFacts* facts = FindDiscretizationMethod(method);
+  const Nesting nesting =
+      facts != nullptr && facts->collocation ? Nesting::FamiliesInSections : Nesting::SectionsInFamilies;
+  return MethodBlock{method, 0, group, nesting, kFamilies, rows};
 }
 
 // The method blocks in the order in which they are tested.
 inline constexpr MethodBlock kBlocks[] = {
-    block("BFD1", 2, kBfd1),   block("BFD2", 3, kBfd2),   block("FFD1", 4, kFfd1),    block("FFD2", 5, kFfd2),
-    block("CFD2", 6, kCfd2),   block("CFD4", 7, kCfd4),   block("UBFD4", 8, kUbfd4),  block("OCFE2", 9, kOcfe2),
-    block("OCFE3", 10, kOcfe3), block("OCFE4", 11, kOcfe4),
+    block("BFD1", 2, kBfd1),
+    block("BFD2", 3, kBfd2),
+    block("FFD1", 4, kFfd1),
+    block("FFD2", 5, kFfd2),
+    block("CFD2", 6, kCfd2),
+    block("CFD4", 7, kCfd4),
+    block("UBFD4", 8, kUbfd4),
+    block("OCFE2", 9, kOcfe2),
+    block("OCFE3", 10, kOcfe3),
+    block("OCFE4", 11, kOcfe4),
 };
 
 }  // namespace table
@@ -195,13 +203,13 @@ inline constexpr std::span<const PlanNode> plan() { return detail::kPlan.steps()
 // Declares (SinkMode::Declare) or emits (SinkMode::Emit) the distribution's own equations.
 template <class Context, class Sink>
 void walkEquations(Context& context, Sink& sink, std::int32_t groupBase) {
-    walkPlan(plan(), context, sink, groupBase);
+  walkPlan(plan(), context, sink, groupBase);
 }
 
 // The first equation that would read outside its section, for the context's current grid.
 template <class Context>
 StencilFault checkEquationStencils(Context& context) {
-    return checkStencils(plan(), context);
+  return checkStencils(plan(), context);
 }
 
 }  // namespace morvane::eqn::d1

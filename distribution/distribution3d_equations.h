@@ -31,20 +31,20 @@
 namespace morvane::eqn::d3 {
 
 enum Array : std::uint8_t {
-    kValue,
-    kDdx,
-    kDdy,
-    kDdz,
-    kD2dx2,
-    kD2dy2,
-    kD2dz2,
-    kIdx,
-    kIdy,
-    kIdz,
-    kIdxdy,
-    kIdxdz,
-    kIdydz,
-    kIdxdydz,
+  kValue,
+  kDdx,
+  kDdy,
+  kDdz,
+  kD2dx2,
+  kD2dy2,
+  kD2dz2,
+  kIdx,
+  kIdy,
+  kIdz,
+  kIdxdy,
+  kIdxdz,
+  kIdydz,
+  kIdxdydz,
 };
 
 inline constexpr std::uint8_t X = 0;
@@ -83,9 +83,12 @@ inline constexpr StartRow kStarts[] = {
 // "BFD1" along x (group 8, rows 13 to 17).
 inline constexpr FamilyEntry kBfd1XFamilies[] = {
     first(loops(along(Z, Nodes), along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
-    second(loops(along(Z, Boundary), along(Y, Boundary)), loops(along(Z, Inner), along(Y, Inner)), BeforeLoops,
+    second(loops(along(Z, Boundary), along(Y, Boundary)),
+           loops(along(Z, Inner), along(Y, Inner)),
+           BeforeLoops,
            bind(kValue, kDdx, kD2dx2, kUnbound)),
-    integral(selectors("idx", "idxdy", "idxdz", "idxdydz"), loops(along(Z, Nodes), along(Y, Nodes)),
+    integral(selectors("idx", "idxdy", "idxdz", "idxdydz"),
+             loops(along(Z, Nodes), along(Y, Nodes)),
              bind(kValue, kUnbound, kUnbound, kIdx)),
 };
 inline constexpr RowEntry kBfd1XRows[] = {
@@ -99,11 +102,14 @@ inline constexpr RowEntry kBfd1XRows[] = {
 // "BFD1" along y (group 9, rows 18 to 23).
 inline constexpr FamilyEntry kBfd1YFamilies[] = {
     first(loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary), along(Z, Boundary)), loops(along(X, Interior), along(Z, Inner)), BeforeLoops,
+    second(loops(along(X, Boundary), along(Z, Boundary)),
+           loops(along(X, Interior), along(Z, Inner)),
+           BeforeLoops,
            bind(kValue, kDdy, kD2dy2, kUnbound)),
-    integral(selectors("idy", "idydz"), loops(along(Z, Nodes), along(X, Nodes)),
-             bind(kValue, kUnbound, kUnbound, kIdy)),
-    integral(selectors("idxdy", "idxdydz"), loops(along(Z, Nodes), along(X, FromOne)),
+    integral(
+        selectors("idy", "idydz"), loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
+    integral(selectors("idxdy", "idxdydz"),
+             loops(along(Z, Nodes), along(X, FromOne)),
              bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
 inline constexpr RowEntry kBfd1YRows[] = {
@@ -118,16 +124,15 @@ inline constexpr RowEntry kBfd1YRows[] = {
 // "BFD1" along z (group 10, rows 24 to 31).
 inline constexpr FamilyEntry kBfd1ZFamilies[] = {
     first(loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kDdz, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary), along(Y, Boundary)), loops(along(X, Interior), along(Y, Interior)), BeforeLoops,
+    second(loops(along(X, Boundary), along(Y, Boundary)),
+           loops(along(X, Interior), along(Y, Interior)),
+           BeforeLoops,
            bind(kValue, kDdz, kD2dz2, kUnbound)),
-    integral(selectors("idz"), loops(along(Y, Nodes), along(X, Nodes)),
-             bind(kValue, kUnbound, kUnbound, kIdz)),
-    integral(selectors("idxdz"), loops(along(Y, Nodes), along(X, FromOne)),
-             bind(kIdx, kUnbound, kUnbound, kIdxdz)),
-    integral(selectors("idydz"), loops(along(Y, FromOne), along(X, Nodes)),
-             bind(kIdy, kUnbound, kUnbound, kIdydz)),
-    integral(selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)),
-             bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
+    integral(selectors("idz"), loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdz)),
+    integral(selectors("idxdz"), loops(along(Y, Nodes), along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdz)),
+    integral(selectors("idydz"), loops(along(Y, FromOne), along(X, Nodes)), bind(kIdy, kUnbound, kUnbound, kIdydz)),
+    integral(
+        selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)), bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
 };
 inline constexpr RowEntry kBfd1ZRows[] = {
     once(24, kFirst, FirstSection, F::d1_forward2_b),
@@ -143,9 +148,12 @@ inline constexpr RowEntry kBfd1ZRows[] = {
 // "BFD2" along x (group 11, rows 32 to 38).
 inline constexpr FamilyEntry kBfd2XFamilies[] = {
     first(loops(along(Z, Nodes), along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
-    second(loops(along(Y, Boundary), along(Z, Boundary)), loops(along(Y, Inner), along(Z, Inner)), BeforeLoops,
+    second(loops(along(Y, Boundary), along(Z, Boundary)),
+           loops(along(Y, Inner), along(Z, Inner)),
+           BeforeLoops,
            bind(kValue, kDdx, kD2dx2, kUnbound)),
-    integral(selectors("idx", "idxdy", "idxdz", "idxdydz"), loops(along(Z, Nodes), along(Y, Nodes)),
+    integral(selectors("idx", "idxdy", "idxdz", "idxdydz"),
+             loops(along(Z, Nodes), along(Y, Nodes)),
              bind(kValue, kUnbound, kUnbound, kIdx)),
 };
 inline constexpr RowEntry kBfd2XRows[] = {
@@ -161,11 +169,14 @@ inline constexpr RowEntry kBfd2XRows[] = {
 // "BFD2" along y (group 12, rows 39 to 47).
 inline constexpr FamilyEntry kBfd2YFamilies[] = {
     first(loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary), along(Z, Boundary)), loops(along(X, Interior), along(Z, Inner)), BeforeLoops,
+    second(loops(along(X, Boundary), along(Z, Boundary)),
+           loops(along(X, Interior), along(Z, Inner)),
+           BeforeLoops,
            bind(kValue, kDdy, kD2dy2, kUnbound)),
-    integral(selectors("idy", "idydz"), loops(along(Z, Nodes), along(X, Nodes)),
-             bind(kValue, kUnbound, kUnbound, kIdy)),
-    integral(selectors("idxdy", "idxdydz"), loops(along(Z, Nodes), along(X, FromOne)),
+    integral(
+        selectors("idy", "idydz"), loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
+    integral(selectors("idxdy", "idxdydz"),
+             loops(along(Z, Nodes), along(X, FromOne)),
              bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
 inline constexpr RowEntry kBfd2YRows[] = {
@@ -183,16 +194,15 @@ inline constexpr RowEntry kBfd2YRows[] = {
 // "BFD2" along z (group 13, rows 48 to 60).
 inline constexpr FamilyEntry kBfd2ZFamilies[] = {
     first(loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kDdz, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary), along(Y, Boundary)), loops(along(X, Interior), along(Y, Interior)), BeforeLoops,
+    second(loops(along(X, Boundary), along(Y, Boundary)),
+           loops(along(X, Interior), along(Y, Interior)),
+           BeforeLoops,
            bind(kValue, kDdz, kD2dz2, kUnbound)),
-    integral(selectors("idz"), loops(along(Y, Nodes), along(X, Nodes)),
-             bind(kValue, kUnbound, kUnbound, kIdz)),
-    integral(selectors("idxdz"), loops(along(Y, Nodes), along(X, FromOne)),
-             bind(kIdx, kUnbound, kUnbound, kIdxdz)),
-    integral(selectors("idydz"), loops(along(Y, FromOne), along(X, Nodes)),
-             bind(kIdy, kUnbound, kUnbound, kIdydz)),
-    integral(selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)),
-             bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
+    integral(selectors("idz"), loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdz)),
+    integral(selectors("idxdz"), loops(along(Y, Nodes), along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdz)),
+    integral(selectors("idydz"), loops(along(Y, FromOne), along(X, Nodes)), bind(kIdy, kUnbound, kUnbound, kIdydz)),
+    integral(
+        selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)), bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
 };
 inline constexpr RowEntry kBfd2ZRows[] = {
     once(48, kFirst, FirstSection, F::d1_forward3_b),
@@ -213,9 +223,12 @@ inline constexpr RowEntry kBfd2ZRows[] = {
 // "FFD1" along x (group 14, rows 61 to 66).
 inline constexpr FamilyEntry kFfd1XFamilies[] = {
     first(loops(along(Z, Nodes), along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
-    second(loops(along(Z, Boundary), along(Y, Boundary)), loops(along(Z, Inner), along(Y, Inner)), BeforeLoops,
+    second(loops(along(Z, Boundary), along(Y, Boundary)),
+           loops(along(Z, Inner), along(Y, Inner)),
+           BeforeLoops,
            bind(kValue, kDdx, kD2dx2, kUnbound)),
-    integral(selectors("idx", "idxdy", "idxdz", "idxdydz"), loops(along(Z, Nodes), along(Y, Nodes)),
+    integral(selectors("idx", "idxdy", "idxdz", "idxdydz"),
+             loops(along(Z, Nodes), along(Y, Nodes)),
              bind(kValue, kUnbound, kUnbound, kIdx)),
 };
 inline constexpr RowEntry kFfd1XRows[] = {
@@ -230,11 +243,14 @@ inline constexpr RowEntry kFfd1XRows[] = {
 // "FFD1" along y (group 15, rows 67 to 73).
 inline constexpr FamilyEntry kFfd1YFamilies[] = {
     first(loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary), along(Z, Boundary)), loops(along(X, Interior), along(Z, Inner)), BeforeLoops,
+    second(loops(along(X, Boundary), along(Z, Boundary)),
+           loops(along(X, Interior), along(Z, Inner)),
+           BeforeLoops,
            bind(kValue, kDdy, kD2dy2, kUnbound)),
-    integral(selectors("idy", "idydz"), loops(along(Z, Nodes), along(X, Nodes)),
-             bind(kValue, kUnbound, kUnbound, kIdy)),
-    integral(selectors("idxdy", "idxdydz"), loops(along(Z, Nodes), along(X, FromOne)),
+    integral(
+        selectors("idy", "idydz"), loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
+    integral(selectors("idxdy", "idxdydz"),
+             loops(along(Z, Nodes), along(X, FromOne)),
              bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
 inline constexpr RowEntry kFfd1YRows[] = {
@@ -250,16 +266,15 @@ inline constexpr RowEntry kFfd1YRows[] = {
 // "FFD1" along z (group 16, rows 74 to 82).
 inline constexpr FamilyEntry kFfd1ZFamilies[] = {
     first(loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kDdz, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary), along(Y, Boundary)), loops(along(X, Interior), along(Y, Interior)), BeforeLoops,
+    second(loops(along(X, Boundary), along(Y, Boundary)),
+           loops(along(X, Interior), along(Y, Interior)),
+           BeforeLoops,
            bind(kValue, kDdz, kD2dz2, kUnbound)),
-    integral(selectors("idz"), loops(along(Y, Nodes), along(X, Nodes)),
-             bind(kValue, kUnbound, kUnbound, kIdz)),
-    integral(selectors("idxdz"), loops(along(Y, Nodes), along(X, FromOne)),
-             bind(kIdx, kUnbound, kUnbound, kIdxdz)),
-    integral(selectors("idydz"), loops(along(Y, FromOne), along(X, Nodes)),
-             bind(kIdy, kUnbound, kUnbound, kIdydz)),
-    integral(selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)),
-             bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
+    integral(selectors("idz"), loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdz)),
+    integral(selectors("idxdz"), loops(along(Y, Nodes), along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdz)),
+    integral(selectors("idydz"), loops(along(Y, FromOne), along(X, Nodes)), bind(kIdy, kUnbound, kUnbound, kIdydz)),
+    integral(
+        selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)), bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
 };
 inline constexpr RowEntry kFfd1ZRows[] = {
     once(74, kFirst, FirstSection, F::d1_forward2_b),
@@ -276,9 +291,12 @@ inline constexpr RowEntry kFfd1ZRows[] = {
 // "FFD2" along x (group 17, rows 83 to 90).
 inline constexpr FamilyEntry kFfd2XFamilies[] = {
     first(loops(along(Z, Nodes), along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
-    second(loops(along(Y, Boundary), along(Z, Boundary)), loops(along(Y, Inner), along(Z, Inner)), BeforeLoops,
+    second(loops(along(Y, Boundary), along(Z, Boundary)),
+           loops(along(Y, Inner), along(Z, Inner)),
+           BeforeLoops,
            bind(kValue, kDdx, kD2dx2, kUnbound)),
-    integral(selectors("idx", "idxdy", "idxdz", "idxdydz"), loops(along(Z, Nodes), along(Y, Nodes)),
+    integral(selectors("idx", "idxdy", "idxdz", "idxdydz"),
+             loops(along(Z, Nodes), along(Y, Nodes)),
              bind(kValue, kUnbound, kUnbound, kIdx)),
 };
 inline constexpr RowEntry kFfd2XRows[] = {
@@ -295,11 +313,14 @@ inline constexpr RowEntry kFfd2XRows[] = {
 // "FFD2" along y (group 18, rows 91 to 100).
 inline constexpr FamilyEntry kFfd2YFamilies[] = {
     first(loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary), along(Z, Boundary)), loops(along(X, Interior), along(Z, Inner)), BeforeLoops,
+    second(loops(along(X, Boundary), along(Z, Boundary)),
+           loops(along(X, Interior), along(Z, Inner)),
+           BeforeLoops,
            bind(kValue, kDdy, kD2dy2, kUnbound)),
-    integral(selectors("idy", "idydz"), loops(along(Z, Nodes), along(X, Nodes)),
-             bind(kValue, kUnbound, kUnbound, kIdy)),
-    integral(selectors("idxdy", "idxdydz"), loops(along(Z, Nodes), along(X, FromOne)),
+    integral(
+        selectors("idy", "idydz"), loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
+    integral(selectors("idxdy", "idxdydz"),
+             loops(along(Z, Nodes), along(X, FromOne)),
              bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
 inline constexpr RowEntry kFfd2YRows[] = {
@@ -318,16 +339,15 @@ inline constexpr RowEntry kFfd2YRows[] = {
 // "FFD2" along z (group 19, rows 101 to 114).
 inline constexpr FamilyEntry kFfd2ZFamilies[] = {
     first(loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kDdz, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary), along(Y, Boundary)), loops(along(X, Interior), along(Y, Interior)), BeforeLoops,
+    second(loops(along(X, Boundary), along(Y, Boundary)),
+           loops(along(X, Interior), along(Y, Interior)),
+           BeforeLoops,
            bind(kValue, kDdz, kD2dz2, kUnbound)),
-    integral(selectors("idz"), loops(along(Y, Nodes), along(X, Nodes)),
-             bind(kValue, kUnbound, kUnbound, kIdz)),
-    integral(selectors("idxdz"), loops(along(Y, Nodes), along(X, FromOne)),
-             bind(kIdx, kUnbound, kUnbound, kIdxdz)),
-    integral(selectors("idydz"), loops(along(Y, FromOne), along(X, Nodes)),
-             bind(kIdy, kUnbound, kUnbound, kIdydz)),
-    integral(selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)),
-             bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
+    integral(selectors("idz"), loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdz)),
+    integral(selectors("idxdz"), loops(along(Y, Nodes), along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdz)),
+    integral(selectors("idydz"), loops(along(Y, FromOne), along(X, Nodes)), bind(kIdy, kUnbound, kUnbound, kIdydz)),
+    integral(
+        selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)), bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
 };
 inline constexpr RowEntry kFfd2ZRows[] = {
     once(101, kFirst, FirstSection, F::d1_forward3_b),
@@ -349,9 +369,12 @@ inline constexpr RowEntry kFfd2ZRows[] = {
 // "CFD2" along x (group 20, rows 115 to 121).
 inline constexpr FamilyEntry kCfd2XFamilies[] = {
     first(loops(along(Z, Nodes), along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
-    second(loops(along(Y, Boundary), along(Z, Boundary)), loops(along(Y, Inner), along(Z, Inner)), BeforeLoops,
+    second(loops(along(Y, Boundary), along(Z, Boundary)),
+           loops(along(Y, Inner), along(Z, Inner)),
+           BeforeLoops,
            bind(kValue, kDdx, kD2dx2, kUnbound)),
-    integral(selectors("idx", "idxdy", "idxdz", "idxdydz"), loops(along(Z, Nodes), along(Y, Nodes)),
+    integral(selectors("idx", "idxdy", "idxdz", "idxdydz"),
+             loops(along(Z, Nodes), along(Y, Nodes)),
              bind(kValue, kUnbound, kUnbound, kIdx)),
 };
 inline constexpr RowEntry kCfd2XRows[] = {
@@ -367,11 +390,14 @@ inline constexpr RowEntry kCfd2XRows[] = {
 // "CFD2" along y (group 21, rows 122 to 130).
 inline constexpr FamilyEntry kCfd2YFamilies[] = {
     first(loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary), along(Z, Boundary)), loops(along(X, Interior), along(Z, Inner)), BeforeLoops,
+    second(loops(along(X, Boundary), along(Z, Boundary)),
+           loops(along(X, Interior), along(Z, Inner)),
+           BeforeLoops,
            bind(kValue, kDdy, kD2dy2, kUnbound)),
-    integral(selectors("idy", "idydz"), loops(along(Z, Nodes), along(X, Nodes)),
-             bind(kValue, kUnbound, kUnbound, kIdy)),
-    integral(selectors("idxdy", "idxdydz"), loops(along(Z, Nodes), along(X, FromOne)),
+    integral(
+        selectors("idy", "idydz"), loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
+    integral(selectors("idxdy", "idxdydz"),
+             loops(along(Z, Nodes), along(X, FromOne)),
              bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
 inline constexpr RowEntry kCfd2YRows[] = {
@@ -389,16 +415,15 @@ inline constexpr RowEntry kCfd2YRows[] = {
 // "CFD2" along z (group 22, rows 131 to 143).
 inline constexpr FamilyEntry kCfd2ZFamilies[] = {
     first(loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kDdz, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary), along(Y, Boundary)), loops(along(X, Interior), along(Y, Interior)), BeforeLoops,
+    second(loops(along(X, Boundary), along(Y, Boundary)),
+           loops(along(X, Interior), along(Y, Interior)),
+           BeforeLoops,
            bind(kValue, kDdz, kD2dz2, kUnbound)),
-    integral(selectors("idz"), loops(along(Y, Nodes), along(X, Nodes)),
-             bind(kValue, kUnbound, kUnbound, kIdz)),
-    integral(selectors("idxdz"), loops(along(Y, Nodes), along(X, FromOne)),
-             bind(kIdx, kUnbound, kUnbound, kIdxdz)),
-    integral(selectors("idydz"), loops(along(Y, FromOne), along(X, Nodes)),
-             bind(kIdy, kUnbound, kUnbound, kIdydz)),
-    integral(selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)),
-             bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
+    integral(selectors("idz"), loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdz)),
+    integral(selectors("idxdz"), loops(along(Y, Nodes), along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdz)),
+    integral(selectors("idydz"), loops(along(Y, FromOne), along(X, Nodes)), bind(kIdy, kUnbound, kUnbound, kIdydz)),
+    integral(
+        selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)), bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
 };
 inline constexpr RowEntry kCfd2ZRows[] = {
     once(131, kFirst, FirstSection, F::d1_forward3_b),
@@ -419,9 +444,12 @@ inline constexpr RowEntry kCfd2ZRows[] = {
 // "CFD4" along x (group 23, rows 144 to 156).
 inline constexpr FamilyEntry kCfd4XFamilies[] = {
     first(loops(along(Z, Nodes), along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
-    second(loops(along(Y, Boundary), along(Z, Boundary)), loops(along(Y, Inner), along(Z, Inner)), BeforeLoops,
+    second(loops(along(Y, Boundary), along(Z, Boundary)),
+           loops(along(Y, Inner), along(Z, Inner)),
+           BeforeLoops,
            bind(kValue, kDdx, kD2dx2, kUnbound)),
-    integral(selectors("idx", "idxdy", "idxdz", "idxdydz"), loops(along(Z, Nodes), along(Y, Nodes)),
+    integral(selectors("idx", "idxdy", "idxdz", "idxdydz"),
+             loops(along(Z, Nodes), along(Y, Nodes)),
              bind(kValue, kUnbound, kUnbound, kIdx)),
 };
 inline constexpr RowEntry kCfd4XRows[] = {
@@ -443,11 +471,14 @@ inline constexpr RowEntry kCfd4XRows[] = {
 // "CFD4" along y (group 24, rows 157 to 173).
 inline constexpr FamilyEntry kCfd4YFamilies[] = {
     first(loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary), along(Z, Boundary)), loops(along(X, Interior), along(Z, Inner)), BeforeLoops,
+    second(loops(along(X, Boundary), along(Z, Boundary)),
+           loops(along(X, Interior), along(Z, Inner)),
+           BeforeLoops,
            bind(kValue, kDdy, kD2dy2, kUnbound)),
-    integral(selectors("idy", "idydz"), loops(along(Z, Nodes), along(X, Nodes)),
-             bind(kValue, kUnbound, kUnbound, kIdy)),
-    integral(selectors("idxdy", "idxdydz"), loops(along(Z, Nodes), along(X, FromOne)),
+    integral(
+        selectors("idy", "idydz"), loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
+    integral(selectors("idxdy", "idxdydz"),
+             loops(along(Z, Nodes), along(X, FromOne)),
              bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
 inline constexpr RowEntry kCfd4YRows[] = {
@@ -473,16 +504,15 @@ inline constexpr RowEntry kCfd4YRows[] = {
 // "CFD4" along z (group 25, rows 174 to 198).
 inline constexpr FamilyEntry kCfd4ZFamilies[] = {
     first(loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kDdz, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary), along(Y, Boundary)), loops(along(X, Interior), along(Y, Interior)), BeforeLoops,
+    second(loops(along(X, Boundary), along(Y, Boundary)),
+           loops(along(X, Interior), along(Y, Interior)),
+           BeforeLoops,
            bind(kValue, kDdz, kD2dz2, kUnbound)),
-    integral(selectors("idz"), loops(along(Y, Nodes), along(X, Nodes)),
-             bind(kValue, kUnbound, kUnbound, kIdz)),
-    integral(selectors("idxdz"), loops(along(Y, Nodes), along(X, FromOne)),
-             bind(kIdx, kUnbound, kUnbound, kIdxdz)),
-    integral(selectors("idydz"), loops(along(Y, FromOne), along(X, Nodes)),
-             bind(kIdy, kUnbound, kUnbound, kIdydz)),
-    integral(selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)),
-             bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
+    integral(selectors("idz"), loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdz)),
+    integral(selectors("idxdz"), loops(along(Y, Nodes), along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdz)),
+    integral(selectors("idydz"), loops(along(Y, FromOne), along(X, Nodes)), bind(kIdy, kUnbound, kUnbound, kIdydz)),
+    integral(
+        selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)), bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
 };
 inline constexpr RowEntry kCfd4ZRows[] = {
     once(174, kFirst, FirstSection, F::d1_five_b),
@@ -515,9 +545,12 @@ inline constexpr RowEntry kCfd4ZRows[] = {
 // "UBFD4" along x (group 26, rows 199 to 211).
 inline constexpr FamilyEntry kUbfd4XFamilies[] = {
     first(loops(along(Y, Nodes), along(Z, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
-    second(loops(along(Y, Boundary), along(Z, Boundary)), loops(along(Y, Inner), along(Z, Inner)), BeforeLoops,
+    second(loops(along(Y, Boundary), along(Z, Boundary)),
+           loops(along(Y, Inner), along(Z, Inner)),
+           BeforeLoops,
            bind(kValue, kDdx, kD2dx2, kUnbound)),
-    integral(selectors("idx", "idxdy", "idxdz", "idxdydz"), loops(along(Z, Nodes), along(Y, Nodes)),
+    integral(selectors("idx", "idxdy", "idxdz", "idxdydz"),
+             loops(along(Z, Nodes), along(Y, Nodes)),
              bind(kValue, kUnbound, kUnbound, kIdx)),
 };
 inline constexpr RowEntry kUbfd4XRows[] = {
@@ -539,11 +572,14 @@ inline constexpr RowEntry kUbfd4XRows[] = {
 // "UBFD4" along y (group 27, rows 212 to 228).
 inline constexpr FamilyEntry kUbfd4YFamilies[] = {
     first(loops(along(X, Nodes), along(Z, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary), along(Z, Boundary)), loops(along(X, Interior), along(Z, Inner)), BeforeLoops,
+    second(loops(along(X, Boundary), along(Z, Boundary)),
+           loops(along(X, Interior), along(Z, Inner)),
+           BeforeLoops,
            bind(kValue, kDdy, kD2dy2, kUnbound)),
-    integral(selectors("idy", "idydz"), loops(along(Z, Nodes), along(X, Nodes)),
-             bind(kValue, kUnbound, kUnbound, kIdy)),
-    integral(selectors("idxdy", "idxdydz"), loops(along(Z, Nodes), along(X, FromOne)),
+    integral(
+        selectors("idy", "idydz"), loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
+    integral(selectors("idxdy", "idxdydz"),
+             loops(along(Z, Nodes), along(X, FromOne)),
              bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
 inline constexpr RowEntry kUbfd4YRows[] = {
@@ -569,51 +605,41 @@ inline constexpr RowEntry kUbfd4YRows[] = {
 // "UBFD4" along z (group 28, rows 229 to 253).
 inline constexpr FamilyEntry kUbfd4ZFamilies[] = {
     first(loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kDdz, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary), along(Y, Boundary)), loops(along(X, Interior), along(Y, Interior)), BeforeLoops,
+    second(loops(along(X, Boundary), along(Y, Boundary)),
+           loops(along(X, Interior), along(Y, Interior)),
+           BeforeLoops,
            bind(kValue, kDdz, kD2dz2, kUnbound)),
-    integral(selectors("idz"), loops(along(Y, Nodes), along(X, Nodes)),
-             bind(kValue, kUnbound, kUnbound, kIdz)),
-    integral(selectors("idxdz"), loops(along(Y, Nodes), along(X, FromOne)),
-             bind(kIdx, kUnbound, kUnbound, kIdxdz)),
-    integral(selectors("idydz"), loops(along(Y, FromOne), along(X, Nodes)),
-             bind(kIdy, kUnbound, kUnbound, kIdydz)),
-    integral(selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)),
-             bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
+    integral(selectors("idz"), loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdz)),
+    integral(selectors("idxdz"), loops(along(Y, Nodes), along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdz)),
+    integral(selectors("idydz"), loops(along(Y, FromOne), along(X, Nodes)), bind(kIdy, kUnbound, kUnbound, kIdydz)),
+    integral(
+        selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)), bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
 };
 inline constexpr RowEntry kUbfd4ZRows[] = {
-    once(229, kFirst, FirstSection, F::d1_five_b),
-    once(230, kFirst, EverySection, F::d1_five_b1),
-    once(231, kFirst, EverySection, F::d1_five_central_b2),
-    nodes(232, kFirst, "b+3", "b+N-1", F::d1_five_upwind_i),
-    once(233, kFirst, EverySection, F::d1_five_end),
-    once(234, kSecond, EverySection, F::d2_five_b1),
-    once(235, kSecond, EverySection, F::d2_five_central_b2),
-    nodes(236, kSecond, "b+3", "b+N-1", F::d2_five_upwind_i),
-    once(237, kSecond, LaterSections, F::d1_five_b),
-    once(238, kIntegral, Element, F::integral_quartic_j1),
-    once(239, kIntegral, Element, F::integral_quartic_j2),
-    once(240, kIntegral, Element, F::integral_quartic_j3),
-    once(241, kIntegral, Element, F::integral_quartic_j4),
-    once(242, kCross, Element, F::integral_quartic_j1),
-    once(243, kCross, Element, F::integral_quartic_j2),
-    once(244, kCross, Element, F::integral_quartic_j3),
-    once(245, kCross, Element, F::integral_quartic_j4),
-    once(246, kCross2, Element, F::integral_quartic_j1),
-    once(247, kCross2, Element, F::integral_quartic_j2),
-    once(248, kCross2, Element, F::integral_quartic_j3),
-    once(249, kCross2, Element, F::integral_quartic_j4),
-    once(250, kCross3, Element, F::integral_quartic_j1),
-    once(251, kCross3, Element, F::integral_quartic_j2),
-    once(252, kCross3, Element, F::integral_quartic_j3),
+    once(229, kFirst, FirstSection, F::d1_five_b),           once(230, kFirst, EverySection, F::d1_five_b1),
+    once(231, kFirst, EverySection, F::d1_five_central_b2),  nodes(232, kFirst, "b+3", "b+N-1", F::d1_five_upwind_i),
+    once(233, kFirst, EverySection, F::d1_five_end),         once(234, kSecond, EverySection, F::d2_five_b1),
+    once(235, kSecond, EverySection, F::d2_five_central_b2), nodes(236, kSecond, "b+3", "b+N-1", F::d2_five_upwind_i),
+    once(237, kSecond, LaterSections, F::d1_five_b),         once(238, kIntegral, Element, F::integral_quartic_j1),
+    once(239, kIntegral, Element, F::integral_quartic_j2),   once(240, kIntegral, Element, F::integral_quartic_j3),
+    once(241, kIntegral, Element, F::integral_quartic_j4),   once(242, kCross, Element, F::integral_quartic_j1),
+    once(243, kCross, Element, F::integral_quartic_j2),      once(244, kCross, Element, F::integral_quartic_j3),
+    once(245, kCross, Element, F::integral_quartic_j4),      once(246, kCross2, Element, F::integral_quartic_j1),
+    once(247, kCross2, Element, F::integral_quartic_j2),     once(248, kCross2, Element, F::integral_quartic_j3),
+    once(249, kCross2, Element, F::integral_quartic_j4),     once(250, kCross3, Element, F::integral_quartic_j1),
+    once(251, kCross3, Element, F::integral_quartic_j2),     once(252, kCross3, Element, F::integral_quartic_j3),
     once(253, kCross3, Element, F::integral_quartic_j4),
 };
 
 // "OCFE2" along x (group 29, rows 254 to 260).
 inline constexpr FamilyEntry kOcfe2XFamilies[] = {
     first(loops(along(Z, Nodes), along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
-    second(loops(along(Y, Boundary), along(Z, Boundary)), loops(along(Y, Inner), along(Z, Inner)), BeforeLoops,
+    second(loops(along(Y, Boundary), along(Z, Boundary)),
+           loops(along(Y, Inner), along(Z, Inner)),
+           BeforeLoops,
            bind(kValue, kDdx, kD2dx2, kUnbound)),
-    integral(selectors("idx", "idxdy", "idxdz", "idxdydz"), loops(along(Z, Nodes), along(Y, Nodes)),
+    integral(selectors("idx", "idxdy", "idxdz", "idxdydz"),
+             loops(along(Z, Nodes), along(Y, Nodes)),
              bind(kValue, kUnbound, kUnbound, kIdx)),
 };
 inline constexpr RowEntry kOcfe2XRows[] = {
@@ -629,11 +655,14 @@ inline constexpr RowEntry kOcfe2XRows[] = {
 // "OCFE2" along y (group 30, rows 261 to 269).
 inline constexpr FamilyEntry kOcfe2YFamilies[] = {
     first(loops(along(X, Nodes), along(Z, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary), along(Z, Boundary)), loops(along(X, Interior), along(Z, Inner)), BeforeLoops,
+    second(loops(along(X, Boundary), along(Z, Boundary)),
+           loops(along(X, Interior), along(Z, Inner)),
+           BeforeLoops,
            bind(kValue, kDdy, kD2dy2, kUnbound)),
-    integral(selectors("idy", "idydz"), loops(along(Z, Nodes), along(X, Nodes)),
-             bind(kValue, kUnbound, kUnbound, kIdy)),
-    integral(selectors("idxdy", "idxdydz"), loops(along(Z, Nodes), along(X, FromOne)),
+    integral(
+        selectors("idy", "idydz"), loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
+    integral(selectors("idxdy", "idxdydz"),
+             loops(along(Z, Nodes), along(X, FromOne)),
              bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
 inline constexpr RowEntry kOcfe2YRows[] = {
@@ -651,16 +680,15 @@ inline constexpr RowEntry kOcfe2YRows[] = {
 // "OCFE2" along z (group 31, rows 270 to 282).
 inline constexpr FamilyEntry kOcfe2ZFamilies[] = {
     first(loops(along(X, Nodes), along(Y, Nodes)), bind(kValue, kDdz, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary), along(Y, Boundary)), loops(along(X, Interior), along(Y, Interior)), BeforeLoops,
+    second(loops(along(X, Boundary), along(Y, Boundary)),
+           loops(along(X, Interior), along(Y, Interior)),
+           BeforeLoops,
            bind(kValue, kDdz, kD2dz2, kUnbound)),
-    integral(selectors("idz"), loops(along(Y, Nodes), along(X, Nodes)),
-             bind(kValue, kUnbound, kUnbound, kIdz)),
-    integral(selectors("idxdz"), loops(along(Y, Nodes), along(X, FromOne)),
-             bind(kIdx, kUnbound, kUnbound, kIdxdz)),
-    integral(selectors("idydz"), loops(along(Y, FromOne), along(X, Nodes)),
-             bind(kIdy, kUnbound, kUnbound, kIdydz)),
-    integral(selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)),
-             bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
+    integral(selectors("idz"), loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdz)),
+    integral(selectors("idxdz"), loops(along(Y, Nodes), along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdz)),
+    integral(selectors("idydz"), loops(along(Y, FromOne), along(X, Nodes)), bind(kIdy, kUnbound, kUnbound, kIdydz)),
+    integral(
+        selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)), bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
 };
 inline constexpr RowEntry kOcfe2ZRows[] = {
     once(270, kFirst, FirstSection, F::ocfe2_d1_b),
@@ -681,9 +709,12 @@ inline constexpr RowEntry kOcfe2ZRows[] = {
 // "OCFE3" along x (group 32, rows 283 to 292).
 inline constexpr FamilyEntry kOcfe3XFamilies[] = {
     first(loops(along(Y, Nodes), along(Z, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
-    second(loops(along(Y, Boundary), along(Z, Boundary)), loops(along(Y, Inner), along(Z, Inner)), BeforeLoops,
+    second(loops(along(Y, Boundary), along(Z, Boundary)),
+           loops(along(Y, Inner), along(Z, Inner)),
+           BeforeLoops,
            bind(kValue, kDdx, kD2dx2, kUnbound)),
-    integral(selectors("idx", "idxdy", "idxdz", "idxdydz"), loops(along(Z, Nodes), along(Y, Nodes)),
+    integral(selectors("idx", "idxdy", "idxdz", "idxdydz"),
+             loops(along(Z, Nodes), along(Y, Nodes)),
              bind(kValue, kUnbound, kUnbound, kIdx)),
 };
 inline constexpr RowEntry kOcfe3XRows[] = {
@@ -702,11 +733,14 @@ inline constexpr RowEntry kOcfe3XRows[] = {
 // "OCFE3" along y (group 33, rows 293 to 305).
 inline constexpr FamilyEntry kOcfe3YFamilies[] = {
     first(loops(along(X, Nodes), along(Z, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary), along(Z, Boundary)), loops(along(X, Interior), along(Z, Inner)), BeforeLoops,
+    second(loops(along(X, Boundary), along(Z, Boundary)),
+           loops(along(X, Interior), along(Z, Inner)),
+           BeforeLoops,
            bind(kValue, kDdy, kD2dy2, kUnbound)),
-    integral(selectors("idy", "idydz"), loops(along(Z, Nodes), along(X, Nodes)),
-             bind(kValue, kUnbound, kUnbound, kIdy)),
-    integral(selectors("idxdy", "idxdydz"), loops(along(Z, Nodes), along(X, FromOne)),
+    integral(
+        selectors("idy", "idydz"), loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
+    integral(selectors("idxdy", "idxdydz"),
+             loops(along(Z, Nodes), along(X, FromOne)),
              bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
 inline constexpr RowEntry kOcfe3YRows[] = {
@@ -728,45 +762,38 @@ inline constexpr RowEntry kOcfe3YRows[] = {
 // "OCFE3" along z (group 34, rows 306 to 324).
 inline constexpr FamilyEntry kOcfe3ZFamilies[] = {
     first(loops(along(X, Nodes), along(Y, Nodes)), bind(kValue, kDdz, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary), along(Y, Boundary)), loops(along(X, Interior), along(Y, Interior)), BeforeLoops,
+    second(loops(along(X, Boundary), along(Y, Boundary)),
+           loops(along(X, Interior), along(Y, Interior)),
+           BeforeLoops,
            bind(kValue, kDdz, kD2dz2, kUnbound)),
-    integral(selectors("idz"), loops(along(Y, Nodes), along(X, Nodes)),
-             bind(kValue, kUnbound, kUnbound, kIdz)),
-    integral(selectors("idxdz"), loops(along(Y, Nodes), along(X, FromOne)),
-             bind(kIdx, kUnbound, kUnbound, kIdxdz)),
-    integral(selectors("idydz"), loops(along(Y, FromOne), along(X, Nodes)),
-             bind(kIdy, kUnbound, kUnbound, kIdydz)),
-    integral(selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)),
-             bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
+    integral(selectors("idz"), loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdz)),
+    integral(selectors("idxdz"), loops(along(Y, Nodes), along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdz)),
+    integral(selectors("idydz"), loops(along(Y, FromOne), along(X, Nodes)), bind(kIdy, kUnbound, kUnbound, kIdydz)),
+    integral(
+        selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)), bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
 };
 inline constexpr RowEntry kOcfe3ZRows[] = {
-    once(306, kFirst, FirstSection, F::ocfe3_d1_b),
-    once(307, kFirst, Element, F::ocfe3_d1_j1),
-    once(308, kFirst, Element, F::ocfe3_d1_j2),
-    once(309, kFirst, Element, F::ocfe3_d1_j3),
-    once(310, kSecond, Element, F::ocfe3_d2_j1),
-    once(311, kSecond, Element, F::ocfe3_d2_j2),
-    once(312, kSecond, Junction, F::ocfe3_d1_j),
-    once(313, kIntegral, Element, F::ocfe3_integral_j1),
-    once(314, kIntegral, Element, F::ocfe3_integral_j2),
-    once(315, kIntegral, Element, F::ocfe3_integral_j3),
-    once(316, kCross, Element, F::ocfe3_integral_j1),
-    once(317, kCross, Element, F::ocfe3_integral_j2),
-    once(318, kCross, Element, F::ocfe3_integral_j3),
-    once(319, kCross2, Element, F::ocfe3_integral_j1),
-    once(320, kCross2, Element, F::ocfe3_integral_j2),
-    once(321, kCross2, Element, F::ocfe3_integral_j3),
-    once(322, kCross3, Element, F::ocfe3_integral_j1),
-    once(323, kCross3, Element, F::ocfe3_integral_j2),
+    once(306, kFirst, FirstSection, F::ocfe3_d1_b),      once(307, kFirst, Element, F::ocfe3_d1_j1),
+    once(308, kFirst, Element, F::ocfe3_d1_j2),          once(309, kFirst, Element, F::ocfe3_d1_j3),
+    once(310, kSecond, Element, F::ocfe3_d2_j1),         once(311, kSecond, Element, F::ocfe3_d2_j2),
+    once(312, kSecond, Junction, F::ocfe3_d1_j),         once(313, kIntegral, Element, F::ocfe3_integral_j1),
+    once(314, kIntegral, Element, F::ocfe3_integral_j2), once(315, kIntegral, Element, F::ocfe3_integral_j3),
+    once(316, kCross, Element, F::ocfe3_integral_j1),    once(317, kCross, Element, F::ocfe3_integral_j2),
+    once(318, kCross, Element, F::ocfe3_integral_j3),    once(319, kCross2, Element, F::ocfe3_integral_j1),
+    once(320, kCross2, Element, F::ocfe3_integral_j2),   once(321, kCross2, Element, F::ocfe3_integral_j3),
+    once(322, kCross3, Element, F::ocfe3_integral_j1),   once(323, kCross3, Element, F::ocfe3_integral_j2),
     once(324, kCross3, Element, F::ocfe3_integral_j3),
 };
 
 // "OCFE4" along x (group 35, rows 325 to 337).
 inline constexpr FamilyEntry kOcfe4XFamilies[] = {
     first(loops(along(Y, Nodes), along(Z, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
-    second(loops(along(Y, Boundary), along(Z, Boundary)), loops(along(Y, Inner), along(Z, Inner)), BeforeLoops,
+    second(loops(along(Y, Boundary), along(Z, Boundary)),
+           loops(along(Y, Inner), along(Z, Inner)),
+           BeforeLoops,
            bind(kValue, kDdx, kD2dx2, kUnbound)),
-    integral(selectors("idx", "idxdy", "idxdz", "idxdydz"), loops(along(Z, Nodes), along(Y, Nodes)),
+    integral(selectors("idx", "idxdy", "idxdz", "idxdydz"),
+             loops(along(Z, Nodes), along(Y, Nodes)),
              bind(kValue, kUnbound, kUnbound, kIdx)),
 };
 inline constexpr RowEntry kOcfe4XRows[] = {
@@ -788,11 +815,14 @@ inline constexpr RowEntry kOcfe4XRows[] = {
 // "OCFE4" along y (group 36, rows 338 to 354).
 inline constexpr FamilyEntry kOcfe4YFamilies[] = {
     first(loops(along(X, Nodes), along(Z, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary), along(Z, Boundary)), loops(along(X, Interior), along(Z, Inner)), BeforeLoops,
+    second(loops(along(X, Boundary), along(Z, Boundary)),
+           loops(along(X, Interior), along(Z, Inner)),
+           BeforeLoops,
            bind(kValue, kDdy, kD2dy2, kUnbound)),
-    integral(selectors("idy", "idydz"), loops(along(Z, Nodes), along(X, Nodes)),
-             bind(kValue, kUnbound, kUnbound, kIdy)),
-    integral(selectors("idxdy", "idxdydz"), loops(along(Z, Nodes), along(X, FromOne)),
+    integral(
+        selectors("idy", "idydz"), loops(along(Z, Nodes), along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
+    integral(selectors("idxdy", "idxdydz"),
+             loops(along(Z, Nodes), along(X, FromOne)),
              bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
 inline constexpr RowEntry kOcfe4YRows[] = {
@@ -818,42 +848,29 @@ inline constexpr RowEntry kOcfe4YRows[] = {
 // "OCFE4" along z (group 37, rows 355 to 379).
 inline constexpr FamilyEntry kOcfe4ZFamilies[] = {
     first(loops(along(X, Nodes), along(Y, Nodes)), bind(kValue, kDdz, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary), along(Y, Boundary)), loops(along(X, Interior), along(Y, Interior)), BeforeLoops,
+    second(loops(along(X, Boundary), along(Y, Boundary)),
+           loops(along(X, Interior), along(Y, Interior)),
+           BeforeLoops,
            bind(kValue, kDdz, kD2dz2, kUnbound)),
-    integral(selectors("idz"), loops(along(Y, Nodes), along(X, Nodes)),
-             bind(kValue, kUnbound, kUnbound, kIdz)),
-    integral(selectors("idxdz"), loops(along(Y, Nodes), along(X, FromOne)),
-             bind(kIdx, kUnbound, kUnbound, kIdxdz)),
-    integral(selectors("idydz"), loops(along(Y, FromOne), along(X, Nodes)),
-             bind(kIdy, kUnbound, kUnbound, kIdydz)),
-    integral(selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)),
-             bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
+    integral(selectors("idz"), loops(along(Y, Nodes), along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdz)),
+    integral(selectors("idxdz"), loops(along(Y, Nodes), along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdz)),
+    integral(selectors("idydz"), loops(along(Y, FromOne), along(X, Nodes)), bind(kIdy, kUnbound, kUnbound, kIdydz)),
+    integral(
+        selectors("idxdydz"), loops(along(Y, FromOne), along(X, FromOne)), bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
 };
 inline constexpr RowEntry kOcfe4ZRows[] = {
-    once(355, kFirst, FirstSection, F::ocfe4_d1_b),
-    once(356, kFirst, Element, F::ocfe4_d1_j1),
-    once(357, kFirst, Element, F::ocfe4_d1_j2),
-    once(358, kFirst, Element, F::ocfe4_d1_j3),
-    once(359, kFirst, Element, F::ocfe4_d1_j4),
-    once(360, kSecond, Element, F::ocfe4_d2_j1),
-    once(361, kSecond, Element, F::ocfe4_d2_j2),
-    once(362, kSecond, Element, F::ocfe4_d2_j3),
-    once(363, kSecond, Junction, F::ocfe4_d1_j),
-    once(364, kIntegral, Element, F::ocfe4_integral_j1),
-    once(365, kIntegral, Element, F::ocfe4_integral_j2),
-    once(366, kIntegral, Element, F::ocfe4_integral_j3),
-    once(367, kIntegral, Element, F::ocfe4_integral_j4),
-    once(368, kCross, Element, F::ocfe4_integral_j1),
-    once(369, kCross, Element, F::ocfe4_integral_j2),
-    once(370, kCross, Element, F::ocfe4_integral_j3),
-    once(371, kCross, Element, F::ocfe4_integral_j4),
-    once(372, kCross2, Element, F::ocfe4_integral_j1),
-    once(373, kCross2, Element, F::ocfe4_integral_j2),
-    once(374, kCross2, Element, F::ocfe4_integral_j3),
-    once(375, kCross2, Element, F::ocfe4_integral_j4),
-    once(376, kCross3, Element, F::ocfe4_integral_j1),
-    once(377, kCross3, Element, F::ocfe4_integral_j2),
-    once(378, kCross3, Element, F::ocfe4_integral_j3),
+    once(355, kFirst, FirstSection, F::ocfe4_d1_b),      once(356, kFirst, Element, F::ocfe4_d1_j1),
+    once(357, kFirst, Element, F::ocfe4_d1_j2),          once(358, kFirst, Element, F::ocfe4_d1_j3),
+    once(359, kFirst, Element, F::ocfe4_d1_j4),          once(360, kSecond, Element, F::ocfe4_d2_j1),
+    once(361, kSecond, Element, F::ocfe4_d2_j2),         once(362, kSecond, Element, F::ocfe4_d2_j3),
+    once(363, kSecond, Junction, F::ocfe4_d1_j),         once(364, kIntegral, Element, F::ocfe4_integral_j1),
+    once(365, kIntegral, Element, F::ocfe4_integral_j2), once(366, kIntegral, Element, F::ocfe4_integral_j3),
+    once(367, kIntegral, Element, F::ocfe4_integral_j4), once(368, kCross, Element, F::ocfe4_integral_j1),
+    once(369, kCross, Element, F::ocfe4_integral_j2),    once(370, kCross, Element, F::ocfe4_integral_j3),
+    once(371, kCross, Element, F::ocfe4_integral_j4),    once(372, kCross2, Element, F::ocfe4_integral_j1),
+    once(373, kCross2, Element, F::ocfe4_integral_j2),   once(374, kCross2, Element, F::ocfe4_integral_j3),
+    once(375, kCross2, Element, F::ocfe4_integral_j4),   once(376, kCross3, Element, F::ocfe4_integral_j1),
+    once(377, kCross3, Element, F::ocfe4_integral_j2),   once(378, kCross3, Element, F::ocfe4_integral_j3),
     once(379, kCross3, Element, F::ocfe4_integral_j4),
 };
 

@@ -32,8 +32,8 @@ namespace morvane::eqn {
 
 // Which of the host's accessors a walk reads through.
 enum class Access : std::uint8_t {
-    Variable,  // v(): ExecuteAssignments and SetUpEquations
-    Constant,  // fv(): JacPattern
+  Variable,  // v(): ExecuteAssignments and SetUpEquations
+  Constant,  // fv(): JacPattern
 };
 
 // The index base of an array over D integer dimensions.
@@ -44,8 +44,8 @@ using ArrayBase = std::conditional_t<D == 1, TQ_BASE_I, std::conditional_t<D == 
 // variable or parameter term), with the size of its elements.
 template <std::size_t D>
 struct ArrayRef {
-    ArrayBase<D>* array = nullptr;
-    std::size_t elementBytes = 0;
+  ArrayBase<D>* array = nullptr;
+  std::size_t elementBytes = 0;
 };
 
 // The element type of a typed array.
@@ -53,7 +53,7 @@ template <class Array>
 struct ElementOf;
 template <template <class, class> class Array, class T, class U>
 struct ElementOf<Array<T, U>> {
-    using type = T;
+  using type = T;
 };
 
 inline constexpr std::size_t kMaxArrays = 16;
@@ -63,246 +63,250 @@ inline constexpr std::size_t kMaxArrays = 16;
 // INTEGRALS; its arrays in the numbering of its equation table.
 template <std::size_t D>
 struct DistributionView {
-    const TQ_Containable* model = nullptr;
-    std::array<TQ_DOMAIN*, D> domains{};
-    std::array<const char*, D> links{};
-    std::array<TQ_INTEGERPARAMETER*, D> order{};
-    std::array<TQ_INTEGERPARAMETER*, D> orderUsed{};
-    TQ_STRINGSET* integrals = nullptr;
-    std::array<ArrayRef<D>, kMaxArrays> arrays{};
-    std::uint8_t arrayCount = 0;
+  const TQ_Containable* model = nullptr;
+  std::array<TQ_DOMAIN*, D> domains{};
+  std::array<const char*, D> links{};
+  std::array<TQ_INTEGERPARAMETER*, D> order{};
+  std::array<TQ_INTEGERPARAMETER*, D> orderUsed{};
+  TQ_STRINGSET* integrals = nullptr;
+  std::array<ArrayRef<D>, kMaxArrays> arrays{};
+  std::uint8_t arrayCount = 0;
 
-    // Appends an array; the arrays are numbered in the order they are added.
-    template <class Array>
-    void add(Array& array) {
-        using T = typename ElementOf<Array>::type;
-        static_assert(std::is_base_of_v<TQ_VarParam, T> && std::is_base_of_v<ArrayBase<D>, Array>);
-        if (arrayCount < kMaxArrays) arrays[arrayCount++] = ArrayRef<D>{&array, sizeof(T)};
-    }
+  // Appends an array; the arrays are numbered in the order they are added.
+  template <class Array>
+  void add(Array& array) {
+    using T = typename ElementOf<Array>::type;
+    static_assert(std::is_base_of_v<TQ_VarParam, T> && std::is_base_of_v<ArrayBase<D>, Array>);
+    if (arrayCount < kMaxArrays) arrays[arrayCount++] = ArrayRef<D>{&array, sizeof(T)};
+  }
 };
 
 template <Access kAccess, std::size_t D>
 class DistributionContext {
-public:
-    using Coord = std::array<std::int32_t, D>;
-    using Handle = TQ_VarParam*;
-    using Section = TQ_SECTIONDATAMODEL;
+ public:
+  using Coord = std::array<std::int32_t, D>;
+  using Handle = TQ_VarParam*;
+  using Section = TQ_SECTIONDATAMODEL;
 
-    // Every domain of the view must be attached.
-    explicit DistributionContext(const DistributionView<D>& view) : view_(view) {
-        for (std::size_t a = 0; a < D; ++a) sections_[a] = &*view.domains[a]->SECTION;
-        if constexpr (kAccess == Access::Constant) {
-            std::size_t bytes = 0;
-            for (std::size_t k = 0; k < view.arrayCount; ++k) {
-                bytes += std::size_t{view.arrays[k].array->ElementVector.Elements()} * view.arrays[k].elementBytes;
-            }
-            readsAhead_ = bytes > kCacheBytes;
-        }
+  // Every domain of the view must be attached.
+  explicit DistributionContext(const DistributionView<D>& view) : view_(view) {
+    for (std::size_t a = 0; a < D; ++a) sections_[a] = &*view.domains[a]->SECTION;
+    if constexpr (kAccess == Access::Constant) {
+      std::size_t bytes = 0;
+      for (std::size_t k = 0; k < view.arrayCount; ++k) {
+        bytes += std::size_t{view.arrays[k].array->ElementVector.Elements()} * view.arrays[k].elementBytes;
+      }
+      readsAhead_ = bytes > kCacheBytes;
     }
+  }
 
-    const char* method(int a) { return read(domain(a).DISCRETIZATIONMETHOD); }
-    bool integralSelected(const char* selector) { return StringInSet(selector, read(*view_.integrals)) != 0; }
-    std::int32_t orderUsed(int a) { return read(*view_.orderUsed[axis(a)]); }
-    std::int32_t highestOrder(int a) { return read(*view_.order[axis(a)]); }
-    std::int32_t numSections(int a) { return read(domain(a).NUMSECTIONS); }
-    std::int32_t numPolyPoints(int a) { return read(domain(a).NUMPOLYPOINTS); }
-    std::int32_t endNode(int a) { return read(domain(a).ENDNODE); }
+  const char* method(int a) { return read(domain(a).DISCRETIZATIONMETHOD); }
+  bool integralSelected(const char* selector) { return StringInSet(selector, read(*view_.integrals)) != 0; }
+  std::int32_t orderUsed(int a) { return read(*view_.orderUsed[axis(a)]); }
+  std::int32_t highestOrder(int a) { return read(*view_.order[axis(a)]); }
+  std::int32_t numSections(int a) { return read(domain(a).NUMSECTIONS); }
+  std::int32_t numPolyPoints(int a) { return read(domain(a).NUMPOLYPOINTS); }
+  std::int32_t endNode(int a) { return read(domain(a).ENDNODE); }
 
-    std::int32_t base(int a, std::int32_t s) { return read(section(a, s).BASE); }
-    std::int32_t nodeCount(int a, std::int32_t s) { return read(section(a, s).NODECOUNT); }
-    std::int32_t numElements(int a, std::int32_t s) { return read(section(a, s).NUMELEMENTS); }
-    // The section's element length is a parameter term of the equations.
-    Handle elementLength(int a, std::int32_t s) { return &section(a, s).ELEMENTLENGTH; }
+  std::int32_t base(int a, std::int32_t s) { return read(section(a, s).BASE); }
+  std::int32_t nodeCount(int a, std::int32_t s) { return read(section(a, s).NODECOUNT); }
+  std::int32_t numElements(int a, std::int32_t s) { return read(section(a, s).NUMELEMENTS); }
+  // The section's element length is a parameter term of the equations.
+  Handle elementLength(int a, std::int32_t s) { return &section(a, s).ELEMENTLENGTH; }
 
-    // The members of an axis's set, ascending: its domain's INTERIOR, or {0} ∪ INTERIOR ∪
-    // {ENDNODE}, built as the distributions' index sets build it.
-    template <class Visit>
-    void forEachInSet(int a, AxisSet set, Visit&& visit, bool firstOnly) {
-        const TQ_SetValue& interior = read(domain(a).INTERIOR);
-        if (set == AxisSet::Interior) {
-            visitMembers(interior, visit, firstOnly);
-        } else {
-            visitMembers(morvane::distribution::BoundaryAndInteriorNodes(interior, endNode(a)), visit, firstOnly);
-        }
+  // The members of an axis's set, ascending: its domain's INTERIOR, or {0} ∪ INTERIOR ∪
+  // {ENDNODE}, built as the distributions' index sets build it.
+  template <class Visit>
+  void forEachInSet(int a, AxisSet set, Visit&& visit, bool firstOnly) {
+    const TQ_SetValue& interior = read(domain(a).INTERIOR);
+    if (set == AxisSet::Interior) {
+      visitMembers(interior, visit, firstOnly);
+    } else {
+      visitMembers(morvane::distribution::BoundaryAndInteriorNodes(interior, endNode(a)), visit, firstOnly);
     }
+  }
 
-    [[gnu::always_inline]] Handle variable(std::uint8_t array, const Coord& at) {
-        const ArrayRef<D>& ref = arrayRef(array);
-        if constexpr (D > 1) {
-            if (TQ_Type* known = slots_[array].find(*ref.array, at)) [[likely]] return static_cast<TQ_VarParam*>(known);
-        }
-        const unsigned int slots = ref.array->ElementVector.Elements();
-        TQ_Type* found = [&]<std::size_t... K>(std::index_sequence<K...>) {
-            return ref.array->Find(at[K]...);
-        }(std::make_index_sequence<D>{});
-        if (found == nullptr) [[unlikely]] morvane::ThrowMissingElement(*ref.array);
-        // A lookup that added index values added slots and moved the others; one that only made
-        // a missing element moved nothing.
-        if constexpr (D > 1) {
-            if (ref.array->ElementVector.Elements() != slots) slots_[array].forget();
-        }
-        return static_cast<TQ_VarParam*>(found);
+  [[gnu::always_inline]] Handle variable(std::uint8_t array, const Coord& at) {
+    const ArrayRef<D>& ref = arrayRef(array);
+    if constexpr (D > 1) {
+      if (TQ_Type* known = slots_[array].find(*ref.array, at)) [[likely]]
+        return static_cast<TQ_VarParam*>(known);
     }
-
-    // Asks the processor, while emitting, for the element of an array that a walk names soon.
-    // The host reads every element an equation names (its column), and each element is an object
-    // of its own on the host heap: on a large grid an element not read lately costs a trip to
-    // memory, and the walk would wait for one after another. A hint only: an element that does
-    // not exist yet is not made, nothing is changed, and what the walk names and emits stays as
-    // it is. Declaring reads nothing ahead.
-    // (Inlined into the walk: see EquationWalker::readAhead.)
-    // Worth it only when the elements do not stay in the processor's caches anyway.
-    bool readsAhead() const { return readsAhead_; }
-
-    [[gnu::always_inline]] void readAhead(std::uint8_t array, const Coord& at) {
-        if constexpr (kAccess == Access::Constant) {
-            const ArrayRef<D>& ref = arrayRef(array);
-            const TQ_Type* next = nullptr;
-            if constexpr (D == 1) {
-                const unsigned int slot = ref.array->SlotOf(at[0]);
-                if (slot >= ref.array->ElementVector.Elements()) return;
-                next = ref.array->ElementVector[slot];
-            } else {
-                next = slots_[array].find(*ref.array, at);
-            }
-            if (next == nullptr) return;
-            constexpr std::uintptr_t kLine = 64;
-            const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(next) & ~(kLine - 1);
-            const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(next) + ref.elementBytes - 1;
-            for (std::uintptr_t line = first; line <= last; line += kLine) __builtin_prefetch(reinterpret_cast<const void*>(line));
-        }
+    const unsigned int slots = ref.array->ElementVector.Elements();
+    TQ_Type* found = [&]<std::size_t... K>(std::index_sequence<K...>) { return ref.array->Find(at[K]...); }
+    (std::make_index_sequence<D>{});
+    if (found == nullptr) [[unlikely]]
+      morvane::ThrowMissingElement(*ref.array);
+    // A lookup that added index values added slots and moved the others; one that only made
+    // a missing element moved nothing.
+    if constexpr (D > 1) {
+      if (ref.array->ElementVector.Elements() != slots) slots_[array].forget();
     }
+    return static_cast<TQ_VarParam*>(found);
+  }
 
-private:
-    template <class Property>
-    static decltype(auto) read(Property& property) {
-        if constexpr (kAccess == Access::Constant) {
-            return property.fv();
-        } else {
-            return property.v();
-        }
+  // Asks the processor, while emitting, for the element of an array that a walk names soon.
+  // The host reads every element an equation names (its column), and each element is an object
+  // of its own on the host heap: on a large grid an element not read lately costs a trip to
+  // memory, and the walk would wait for one after another. A hint only: an element that does
+  // not exist yet is not made, nothing is changed, and what the walk names and emits stays as
+  // it is. Declaring reads nothing ahead.
+  // (Inlined into the walk: see EquationWalker::readAhead.)
+  // Worth it only when the elements do not stay in the processor's caches anyway.
+  bool readsAhead() const { return readsAhead_; }
+
+  [[gnu::always_inline]] void readAhead(std::uint8_t array, const Coord& at) {
+    if constexpr (kAccess == Access::Constant) {
+      const ArrayRef<D>& ref = arrayRef(array);
+      const TQ_Type* next = nullptr;
+      if constexpr (D == 1) {
+        const unsigned int slot = ref.array->SlotOf(at[0]);
+        if (slot >= ref.array->ElementVector.Elements()) return;
+        next = ref.array->ElementVector[slot];
+      } else {
+        next = slots_[array].find(*ref.array, at);
+      }
+      if (next == nullptr) return;
+      constexpr std::uintptr_t kLine = 64;
+      const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(next) & ~(kLine - 1);
+      const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(next) + ref.elementBytes - 1;
+      for (std::uintptr_t line = first; line <= last; line += kLine)
+        __builtin_prefetch(reinterpret_cast<const void*>(line));
     }
+  }
 
-    template <class Visit>
-    static void visitMembers(const SUValue& set, Visit& visit, bool firstOnly) {
-        const int size = set.SetSize();
-        for (int k = 0; k < size; ++k) {
-            visit(std::int64_t{set.IntegerAt(k)});
-            if (firstOnly) return;
-        }
+ private:
+  template <class Property>
+  static decltype(auto) read(Property& property) {
+    if constexpr (kAccess == Access::Constant) {
+      return property.fv();
+    } else {
+      return property.v();
     }
+  }
 
-    // (With one axis the axis is always 0, whatever the walk passes.)
-    static constexpr std::size_t axis(int a) {
-        if constexpr (D == 1) {
-            return 0;
-        } else {
-            return static_cast<std::size_t>(a);
-        }
+  template <class Visit>
+  static void visitMembers(const SUValue& set, Visit& visit, bool firstOnly) {
+    const int size = set.SetSize();
+    for (int k = 0; k < size; ++k) {
+      visit(std::int64_t{set.IntegerAt(k)});
+      if (firstOnly) return;
     }
+  }
 
-    TQ_DOMAIN& domain(int a) const { return *view_.domains[axis(a)]; }
-
-    // An array number the distribution does not hold is refused, never read as another array.
-    [[gnu::always_inline]] const ArrayRef<D>& arrayRef(std::uint8_t array) const {
-        if (array >= view_.arrayCount) [[unlikely]] refuseArray(array);
-        return view_.arrays[array];
+  // (With one axis the axis is always 0, whatever the walk passes.)
+  static constexpr std::size_t axis(int a) {
+    if constexpr (D == 1) {
+      return 0;
+    } else {
+      return static_cast<std::size_t>(a);
     }
+  }
 
-    [[noreturn, gnu::noinline]] void refuseArray(std::uint8_t array) const {
-        char message[96];
-        std::snprintf(message, sizeof message, "equation names array %d of a distribution that holds %d", array,
-                      view_.arrayCount);
-        throw TQ_ArrayElementError(message);
+  TQ_DOMAIN& domain(int a) const { return *view_.domains[axis(a)]; }
+
+  // An array number the distribution does not hold is refused, never read as another array.
+  [[gnu::always_inline]] const ArrayRef<D>& arrayRef(std::uint8_t array) const {
+    if (array >= view_.arrayCount) [[unlikely]]
+      refuseArray(array);
+    return view_.arrays[array];
+  }
+
+  [[noreturn, gnu::noinline]] void refuseArray(std::uint8_t array) const {
+    char message[96];
+    std::snprintf(
+        message, sizeof message, "equation names array %d of a distribution that holds %d", array, view_.arrayCount);
+    throw TQ_ArrayElementError(message);
+  }
+
+  // The section last looked up on an axis is found inline; another one is looked up by a call.
+  [[gnu::always_inline]] Section& section(int a, std::int32_t s) {
+    const std::size_t k = axis(a);
+    if (s == cachedIndex_[k] && cached_[k] != nullptr) [[likely]]
+      return *cached_[k];
+    return lookUpSection(k, s);
+  }
+
+  [[gnu::noinline]] Section& lookUpSection(std::size_t k, std::int32_t s) {
+    cached_[k] = &(*sections_[k])(s);
+    cachedIndex_[k] = s;
+    return *cached_[k];
+  }
+
+  // Where the element of D indices stands in an array's element vector, found without asking
+  // the array: per dimension the position of each index value present (the values are sorted,
+  // so a dense run needs only its first value), and the slot row-major, the last dimension
+  // fastest, as the array keeps its elements. Learnt from the array when first asked and
+  // forgotten whenever a lookup through the array may have changed its index values; an
+  // element not yet made, or an index the array does not hold, is left to the array's own
+  // lookup (which makes what is missing).
+  class SlotIndex {
+   public:
+    TQ_Type* find(ArrayBase<D>& array, const Coord& at) {
+      if (!known_) learn(array);
+      std::size_t slot = 0;
+      for (std::size_t k = 0; k < D; ++k) {
+        const Dimension& d = dims_[k];
+        const std::uint32_t offset = static_cast<std::uint32_t>(at[k]) - static_cast<std::uint32_t>(d.first);
+        if (offset >= d.span) return nullptr;
+        const std::int32_t position = d.positions.empty() ? static_cast<std::int32_t>(offset) : d.positions[offset];
+        if (position < 0) return nullptr;
+        slot = slot * d.size + static_cast<std::size_t>(position);
+      }
+      return slot < slots_ ? array.ElementVector[static_cast<unsigned int>(slot)] : nullptr;
     }
+    void forget() { known_ = false; }
 
-    // The section last looked up on an axis is found inline; another one is looked up by a call.
-    [[gnu::always_inline]] Section& section(int a, std::int32_t s) {
-        const std::size_t k = axis(a);
-        if (s == cachedIndex_[k] && cached_[k] != nullptr) [[likely]] return *cached_[k];
-        return lookUpSection(k, s);
-    }
-
-    [[gnu::noinline]] Section& lookUpSection(std::size_t k, std::int32_t s) {
-        cached_[k] = &(*sections_[k])(s);
-        cachedIndex_[k] = s;
-        return *cached_[k];
-    }
-
-    // Where the element of D indices stands in an array's element vector, found without asking
-    // the array: per dimension the position of each index value present (the values are sorted,
-    // so a dense run needs only its first value), and the slot row-major, the last dimension
-    // fastest, as the array keeps its elements. Learnt from the array when first asked and
-    // forgotten whenever a lookup through the array may have changed its index values; an
-    // element not yet made, or an index the array does not hold, is left to the array's own
-    // lookup (which makes what is missing).
-    class SlotIndex {
-    public:
-        TQ_Type* find(ArrayBase<D>& array, const Coord& at) {
-            if (!known_) learn(array);
-            std::size_t slot = 0;
-            for (std::size_t k = 0; k < D; ++k) {
-                const Dimension& d = dims_[k];
-                const std::uint32_t offset = static_cast<std::uint32_t>(at[k]) - static_cast<std::uint32_t>(d.first);
-                if (offset >= d.span) return nullptr;
-                const std::int32_t position = d.positions.empty() ? static_cast<std::int32_t>(offset) : d.positions[offset];
-                if (position < 0) return nullptr;
-                slot = slot * d.size + static_cast<std::size_t>(position);
-            }
-            return slot < slots_ ? array.ElementVector[static_cast<unsigned int>(slot)] : nullptr;
-        }
-        void forget() { known_ = false; }
-
-    private:
-        struct Dimension {
-            std::int32_t first = 0;
-            std::uint32_t span = 0;  // 0: nothing is found through this index
-            std::size_t size = 0;
-            morvane::vector<std::int32_t> positions;  // empty for a dense run
-        };
-
-        void learn(ArrayBase<D>& array) {
-            known_ = true;
-            slots_ = 0;
-            std::size_t combinations = 1;
-            for (std::size_t k = 0; k < D; ++k) {
-                Dimension& d = dims_[k];
-                const TQ_SetValue& values = array.IndexValues[k];
-                const int size = values.SetSize();
-                d = Dimension{};
-                if (size <= 0) return;
-                d.first = values.Integer(0);
-                const std::int64_t span = std::int64_t{values.Integer(size - 1)} - d.first + 1;
-                // Index values spread far wider than they are many are left to the array.
-                if (span < size || span > std::int64_t{4} * size + 64) return;
-                d.size = static_cast<std::size_t>(size);
-                if (span != size) {
-                    d.positions.assign(static_cast<std::size_t>(span), -1);
-                    for (int p = 0; p < size; ++p) d.positions[static_cast<std::size_t>(values.Integer(p) - d.first)] = p;
-                }
-                d.span = static_cast<std::uint32_t>(span);
-                combinations *= d.size;
-            }
-            // Only an element vector of one slot per combination is read directly.
-            if (combinations == array.ElementVector.Elements()) {
-                slots_ = combinations;
-            } else {
-                for (Dimension& d : dims_) d.span = 0;
-            }
-        }
-
-        std::array<Dimension, D> dims_{};
-        std::size_t slots_ = 0;
-        bool known_ = false;
+   private:
+    struct Dimension {
+      std::int32_t first = 0;
+      std::uint32_t span = 0;  // 0: nothing is found through this index
+      std::size_t size = 0;
+      morvane::vector<std::int32_t> positions;  // empty for a dense run
     };
 
-    const DistributionView<D>& view_;
-    std::array<SlotIndex, kMaxArrays> slots_{};
-    std::array<TQ_SECTIONARRAY*, D> sections_{};
-    static constexpr std::size_t kCacheBytes = std::size_t{4} << 20;
-    bool readsAhead_ = false;
-    std::array<Section*, D> cached_{};
-    std::array<std::int32_t, D> cachedIndex_{};
+    void learn(ArrayBase<D>& array) {
+      known_ = true;
+      slots_ = 0;
+      std::size_t combinations = 1;
+      for (std::size_t k = 0; k < D; ++k) {
+        Dimension& d = dims_[k];
+        const TQ_SetValue& values = array.IndexValues[k];
+        const int size = values.SetSize();
+        d = Dimension{};
+        if (size <= 0) return;
+        d.first = values.Integer(0);
+        const std::int64_t span = std::int64_t{values.Integer(size - 1)} - d.first + 1;
+        // Index values spread far wider than they are many are left to the array.
+        if (span < size || span > std::int64_t{4} * size + 64) return;
+        d.size = static_cast<std::size_t>(size);
+        if (span != size) {
+          d.positions.assign(static_cast<std::size_t>(span), -1);
+          for (int p = 0; p < size; ++p) d.positions[static_cast<std::size_t>(values.Integer(p) - d.first)] = p;
+        }
+        d.span = static_cast<std::uint32_t>(span);
+        combinations *= d.size;
+      }
+      // Only an element vector of one slot per combination is read directly.
+      if (combinations == array.ElementVector.Elements()) {
+        slots_ = combinations;
+      } else {
+        for (Dimension& d : dims_) d.span = 0;
+      }
+    }
+
+    std::array<Dimension, D> dims_{};
+    std::size_t slots_ = 0;
+    bool known_ = false;
+  };
+
+  const DistributionView<D>& view_;
+  std::array<SlotIndex, kMaxArrays> slots_{};
+  std::array<TQ_SECTIONARRAY*, D> sections_{};
+  static constexpr std::size_t kCacheBytes = std::size_t{4} << 20;
+  bool readsAhead_ = false;
+  std::array<Section*, D> cached_{};
+  std::array<std::int32_t, D> cachedIndex_{};
 };
 
 }  // namespace morvane::eqn

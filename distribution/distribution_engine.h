@@ -53,7 +53,8 @@ TQ_DOMAIN* LinkedDomain(const TQ_External<TQ_DOMAIN>& link);
 
 // Reports each of `links` that holds no domain, naming the owner and the link ("D: YDOMAIN has no
 // domain attached; " and `work`, what cannot be done without it); true when every link holds one.
-bool DomainsAttached(const TQ_Containable& owner, std::initializer_list<const TQ_External<TQ_DOMAIN>*> links,
+bool DomainsAttached(const TQ_Containable& owner,
+                     std::initializer_list<const TQ_External<TQ_DOMAIN>*> links,
                      const char* work);
 
 // The farthest a domain's ENDNODE may lie from 0. The index sets run over 0 .. ENDNODE, and an
@@ -66,7 +67,8 @@ inline bool EndNodeFits(std::int64_t end) { return end >= -kMostEndNode && end <
 
 // Whether every domain's ENDNODE fits (EndNodeFits); reports each that does not, naming the owner,
 // the link and the domain, and what cannot be done (`work`).
-bool EndNodesFit(const TQ_Containable& owner, std::initializer_list<const TQ_External<TQ_DOMAIN>*> links,
+bool EndNodesFit(const TQ_Containable& owner,
+                 std::initializer_list<const TQ_External<TQ_DOMAIN>*> links,
                  const char* work);
 
 // ExecuteAssignments0 of a distribution over `links`. With every domain attached and its nodes
@@ -76,18 +78,18 @@ bool EndNodesFit(const TQ_Containable& owner, std::initializer_list<const TQ_Ext
 // made, nothing of this level is handed to the host, and the result is kNoDomain or
 // kGridTooShort.
 template <class Model>
-long AssignOverDomains(Model& model, std::initializer_list<const TQ_External<TQ_DOMAIN>*> links, int level, int pass,
-                       long status) {
-    constexpr const char* kWork = "the distribution's index sets and assignments cannot be computed";
-    if (!DomainsAttached(model, links, kWork)) {
-        model.TQ_ModelTypeEx2::ExecuteAssignments(level - 1, pass);
-        return kNoDomain;
-    }
-    if (!EndNodesFit(model, links, kWork)) {
-        model.TQ_ModelTypeEx2::ExecuteAssignments(level - 1, pass);
-        return kGridTooShort;
-    }
-    return model.TQ_Generated<Model, TQ_ModelTypeEx2>::ExecuteAssignments0(level, pass, status);
+long AssignOverDomains(
+    Model& model, std::initializer_list<const TQ_External<TQ_DOMAIN>*> links, int level, int pass, long status) {
+  constexpr const char* kWork = "the distribution's index sets and assignments cannot be computed";
+  if (!DomainsAttached(model, links, kWork)) {
+    model.TQ_ModelTypeEx2::ExecuteAssignments(level - 1, pass);
+    return kNoDomain;
+  }
+  if (!EndNodesFit(model, links, kWork)) {
+    model.TQ_ModelTypeEx2::ExecuteAssignments(level - 1, pass);
+    return kGridTooShort;
+  }
+  return model.TQ_Generated<Model, TQ_ModelTypeEx2>::ExecuteAssignments0(level, pass, status);
 }
 
 // The INTERIOR set of the domain `link` holds, which sizes a dimension of the array named `array`;
@@ -97,21 +99,38 @@ TQ_INTEGERSET* InteriorSizing(const TQ_Containable& owner, const TQ_External<TQ_
 
 namespace detail {
 void ReportNoDomain(const TQ_Containable* model, const char* link, const char* work);
-void ReportSectionOutside(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int32_t section,
-                          std::int64_t first, std::int64_t last, std::int64_t end);
-void ReportInteriorOutside(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int64_t low,
-                           std::int64_t high, std::int64_t end);
-void ReportStencil(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, const char* method,
+void ReportSectionOutside(const TQ_Containable* model,
+                          const char* link,
+                          const TQ_DOMAIN& domain,
+                          std::int32_t section,
+                          std::int64_t first,
+                          std::int64_t last,
+                          std::int64_t end);
+void ReportInteriorOutside(const TQ_Containable* model,
+                           const char* link,
+                           const TQ_DOMAIN& domain,
+                           std::int64_t low,
+                           std::int64_t high,
+                           std::int64_t end);
+void ReportStencil(const TQ_Containable* model,
+                   const char* link,
+                   const TQ_DOMAIN& domain,
+                   const char* method,
                    const StencilFault& fault);
-void ReportUnfilledSection(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int32_t section,
-                           std::int64_t intervals, std::int64_t elements, std::int64_t perElement);
+void ReportUnfilledSection(const TQ_Containable* model,
+                           const char* link,
+                           const TQ_DOMAIN& domain,
+                           std::int32_t section,
+                           std::int64_t intervals,
+                           std::int64_t elements,
+                           std::int64_t perElement);
 void ReportTooLarge(const TQ_Containable* model, int count, const PlanSize& size);
-void ReportEndNode(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int64_t end,
-                   const char* work);
+void ReportEndNode(
+    const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int64_t end, const char* work);
 // Whether `elements` new elements of `bytes` in all and `nonZeros` non-zeros fit the host's size
 // budget; the host reports a refusal (naming the model and `what`) when `report` is set.
-bool AdmitSize(const TQ_Containable* model, const char* what, double elements, double bytes, double nonZeros,
-               bool report);
+bool AdmitSize(
+    const TQ_Containable* model, const char* what, double elements, double bytes, double nonZeros, bool report);
 }  // namespace detail
 
 // Whether `count` equations before this model's and the model's own fit the host's 32-bit
@@ -124,98 +143,105 @@ std::span<const char* const> IntegralNames(std::size_t axes);
 // 0 when the model's derivative orders lie in 0 .. 2 and INTEGRALS names only the integrals it
 // computes (or "None"); otherwise kBadParameter, with the first fault handed to the host when
 // `report` is set.
-int CheckParameters(const TQ_Containable* model, std::span<TQ_INTEGERPARAMETER* const> orders,
-                    std::span<TQ_INTEGERPARAMETER* const> ordersUsed, const TQ_STRINGSET& integrals,
-                    std::size_t axes, bool report);
+int CheckParameters(const TQ_Containable* model,
+                    std::span<TQ_INTEGERPARAMETER* const> orders,
+                    std::span<TQ_INTEGERPARAMETER* const> ordersUsed,
+                    const TQ_STRINGSET& integrals,
+                    std::size_t axes,
+                    bool report);
 
 // 0 when every axis can carry the plan's equations; otherwise the negative code, with the reason
 // handed to the host when `report` is set.
 template <Access kAccess, std::size_t D>
 int CheckDomains(const DistributionView<D>& view, std::span<const PlanNode> plan, bool report) {
-    bool attached = true;
-    for (std::size_t a = 0; a < D; ++a) {
-        if (view.domains[a] != nullptr) continue;
-        attached = false;
-        if (report) detail::ReportNoDomain(view.model, view.links[a], "the distribution's equations cannot be placed");
+  bool attached = true;
+  for (std::size_t a = 0; a < D; ++a) {
+    if (view.domains[a] != nullptr) continue;
+    attached = false;
+    if (report) detail::ReportNoDomain(view.model, view.links[a], "the distribution's equations cannot be placed");
+  }
+  if (!attached) return kNoDomain;
+  DistributionContext<kAccess, D> context(view);
+  // The checks read every section of every domain, and a section the domain has not made is made
+  // when read: those still missing must fit the host's size budget first (a domain that was
+  // refused its sections has none).
+  double sections = 0.0;
+  for (std::size_t a = 0; a < D; ++a) {
+    const double missing =
+        double(context.numSections(static_cast<int>(a))) - double((*view.domains[a]->SECTION).ElementCount());
+    if (missing > 0.0) sections += missing;
+  }
+  if (sections > 0.0 &&
+      !detail::AdmitSize(
+          view.model, "the missing sections of its domains", sections, sections * kSectionBytes, 0.0, report))
+    return kTooLarge;
+  for (std::size_t a = 0; a < D; ++a) {
+    const int axis = static_cast<int>(a);
+    const TQ_DOMAIN& domain = *view.domains[a];
+    // The index sets over the nodes can be counted in the host's 32-bit integers.
+    const std::int64_t end = context.endNode(axis);
+    if (!EndNodeFits(end)) {
+      if (report) detail::ReportEndNode(view.model, view.links[a], domain, end, "its equations are not declared");
+      return kGridTooShort;
     }
-    if (!attached) return kNoDomain;
-    DistributionContext<kAccess, D> context(view);
-    // The checks read every section of every domain, and a section the domain has not made is made
-    // when read: those still missing must fit the host's size budget first (a domain that was
-    // refused its sections has none).
-    double sections = 0.0;
-    for (std::size_t a = 0; a < D; ++a) {
-        const double missing = double(context.numSections(static_cast<int>(a))) -
-                               double((*view.domains[a]->SECTION).ElementCount());
-        if (missing > 0.0) sections += missing;
-    }
-    if (sections > 0.0 &&
-        !detail::AdmitSize(view.model, "the missing sections of its domains", sections, sections * kSectionBytes, 0.0,
-                           report))
-        return kTooLarge;
-    for (std::size_t a = 0; a < D; ++a) {
-        const int axis = static_cast<int>(a);
-        const TQ_DOMAIN& domain = *view.domains[a];
-        // The index sets over the nodes can be counted in the host's 32-bit integers.
-        const std::int64_t end = context.endNode(axis);
-        if (!EndNodeFits(end)) {
-            if (report) detail::ReportEndNode(view.model, view.links[a], domain, end, "its equations are not declared");
-            return kGridTooShort;
-        }
-        // Every section, and every interior node, lies inside the domain's nodes 0 .. ENDNODE (the
-        // arrays' index sets), so that no equation reaches an element outside them.
-        const std::int32_t sections = context.numSections(axis);
-        for (std::int32_t s = 1; s <= sections; ++s) {
-            const std::int64_t first = context.base(axis, s);
-            const std::int64_t last = first + context.nodeCount(axis, s);
-            if (first < 0 || last < first || last > end) {
-                if (report) detail::ReportSectionOutside(view.model, view.links[a], domain, s, first, last, end);
-                return kGridTooShort;
-            }
-        }
-        if constexpr (D > 1) {
-            std::int64_t low = 0;
-            std::int64_t high = 0;
-            bool any = false;
-            context.forEachInSet(axis, AxisSet::Interior, [&](std::int64_t v) {
-                low = any ? std::min(low, v) : v;
-                high = any ? std::max(high, v) : v;
-                any = true;
-            }, false);
-            if (any && (low < 0 || high > end)) {
-                if (report) detail::ReportInteriorOutside(view.model, view.links[a], domain, low, high, end);
-                return kGridTooShort;
-            }
-        }
-    }
-    const StencilFault fault = checkStencils(plan, context);
-    if (fault.found) {
-        if (report) {
-            const auto a = static_cast<std::size_t>(fault.axis);
-            detail::ReportStencil(view.model, view.links[a], *view.domains[a], context.method(fault.axis), fault);
-        }
+    // Every section, and every interior node, lies inside the domain's nodes 0 .. ENDNODE (the
+    // arrays' index sets), so that no equation reaches an element outside them.
+    const std::int32_t sections = context.numSections(axis);
+    for (std::int32_t s = 1; s <= sections; ++s) {
+      const std::int64_t first = context.base(axis, s);
+      const std::int64_t last = first + context.nodeCount(axis, s);
+      if (first < 0 || last < first || last > end) {
+        if (report) detail::ReportSectionOutside(view.model, view.links[a], domain, s, first, last, end);
         return kGridTooShort;
+      }
     }
-    // The elements of a section (NUMPOLYPOINTS + 1 intervals each) fill it: the domain places
-    // nodes element by element and the element rows run element by element, so a node past the
-    // last element would have neither a coordinate nor the equations of its derivatives and
-    // integrals. The domain's own node counts always fill; a count fixed by hand may not.
-    for (std::size_t a = 0; a < D; ++a) {
-        const int axis = static_cast<int>(a);
-        const std::int64_t perElement = std::int64_t{context.numPolyPoints(axis)} + 1;
-        const std::int32_t sections = context.numSections(axis);
-        for (std::int32_t s = 1; s <= sections; ++s) {
-            const std::int64_t intervals = context.nodeCount(axis, s);
-            const std::int64_t elements = context.numElements(axis, s);
-            if (elements * perElement != intervals) {
-                if (report)
-                    detail::ReportUnfilledSection(view.model, view.links[a], *view.domains[a], s, intervals, elements,
-                                                  perElement);
-                return kGridTooShort;
-            }
-        }
+    if constexpr (D > 1) {
+      std::int64_t low = 0;
+      std::int64_t high = 0;
+      bool any = false;
+      context.forEachInSet(
+          axis,
+          AxisSet::Interior,
+          [&](std::int64_t v) {
+            low = any ? std::min(low, v) : v;
+            high = any ? std::max(high, v) : v;
+            any = true;
+          },
+          false);
+      if (any && (low < 0 || high > end)) {
+        if (report) detail::ReportInteriorOutside(view.model, view.links[a], domain, low, high, end);
+        return kGridTooShort;
+      }
     }
-    return 0;
+  }
+  const StencilFault fault = checkStencils(plan, context);
+  if (fault.found) {
+    if (report) {
+      const auto a = static_cast<std::size_t>(fault.axis);
+      detail::ReportStencil(view.model, view.links[a], *view.domains[a], context.method(fault.axis), fault);
+    }
+    return kGridTooShort;
+  }
+  // The elements of a section (NUMPOLYPOINTS + 1 intervals each) fill it: the domain places
+  // nodes element by element and the element rows run element by element, so a node past the
+  // last element would have neither a coordinate nor the equations of its derivatives and
+  // integrals. The domain's own node counts always fill; a count fixed by hand may not.
+  for (std::size_t a = 0; a < D; ++a) {
+    const int axis = static_cast<int>(a);
+    const std::int64_t perElement = std::int64_t{context.numPolyPoints(axis)} + 1;
+    const std::int32_t sections = context.numSections(axis);
+    for (std::int32_t s = 1; s <= sections; ++s) {
+      const std::int64_t intervals = context.nodeCount(axis, s);
+      const std::int64_t elements = context.numElements(axis, s);
+      if (elements * perElement != intervals) {
+        if (report)
+          detail::ReportUnfilledSection(
+              view.model, view.links[a], *view.domains[a], s, intervals, elements, perElement);
+        return kGridTooShort;
+      }
+    }
+  }
+  return 0;
 }
 
 // 0 when the domains can carry the plan's equations and their number fits the host's counts;
@@ -223,56 +249,64 @@ int CheckDomains(const DistributionView<D>& view, std::span<const PlanNode> plan
 // is counted before a single element is looked up, so an oversized model allocates nothing.
 template <Access kAccess, std::size_t D>
 int CheckModel(const DistributionView<D>& view, std::span<const PlanNode> plan, int count, bool report) {
-    int fault = CheckDomains<kAccess>(view, plan, report);
-    if (fault < 0) return fault;
-    fault = CheckParameters(view.model, view.order, view.orderUsed, *view.integrals, D, report);
-    if (fault < 0) return fault;
-    DistributionContext<kAccess, D> context(view);
-    const PlanSize size = countEquations(plan, context);
-    if (!FitsHostCounts(count, size)) {
-        if (report) detail::ReportTooLarge(view.model, count, size);
-        return kTooLarge;
-    }
-    // The elements the equations will look up and the arrays lack yet, with the equations
-    // themselves, within the host's size budget.
-    double elements = 0.0;
-    double bytes = 0.0;
-    for (std::size_t k = 0; k < view.arrayCount; ++k) {
-        const ArrayRef<D>& ref = view.arrays[k];
-        const double missing = double(ref.array->DeclaredElementCount()) - double(ref.array->ElementCount());
-        if (missing <= 0.0) continue;
-        elements += missing;
-        bytes += missing * double(ref.elementBytes);
-    }
-    if (!detail::AdmitSize(view.model, "its arrays and equations", elements, bytes, size.terms, report)) return kTooLarge;
-    return 0;
+  int fault = CheckDomains<kAccess>(view, plan, report);
+  if (fault < 0) return fault;
+  fault = CheckParameters(view.model, view.order, view.orderUsed, *view.integrals, D, report);
+  if (fault < 0) return fault;
+  DistributionContext<kAccess, D> context(view);
+  const PlanSize size = countEquations(plan, context);
+  if (!FitsHostCounts(count, size)) {
+    if (report) detail::ReportTooLarge(view.model, count, size);
+    return kTooLarge;
+  }
+  // The elements the equations will look up and the arrays lack yet, with the equations
+  // themselves, within the host's size budget.
+  double elements = 0.0;
+  double bytes = 0.0;
+  for (std::size_t k = 0; k < view.arrayCount; ++k) {
+    const ArrayRef<D>& ref = view.arrays[k];
+    const double missing = double(ref.array->DeclaredElementCount()) - double(ref.array->ElementCount());
+    if (missing <= 0.0) continue;
+    elements += missing;
+    bytes += missing * double(ref.elementBytes);
+  }
+  if (!detail::AdmitSize(view.model, "its arrays and equations", elements, bytes, size.terms, report)) return kTooLarge;
+  return 0;
 }
 
 // SetUpEquations' part: declares every equation with its group and non-zeros; returns the
 // running count after them, or a negative code when the domains cannot carry them.
 template <std::size_t D>
-int DeclareEquations(TQ_ModelType& model, const DistributionView<D>& view, std::span<const PlanNode> plan,
-                     std::int32_t firstGroup, int count) {
-    const int fault = CheckModel<Access::Variable>(view, plan, count, true);
-    if (fault < 0) return fault;
-    DistributionContext<Access::Variable, D> context(view);
-    HostDeclaration sink(model, count);
-    walkPlan(plan, context, sink, firstGroup);
-    return sink.count();
+int DeclareEquations(TQ_ModelType& model,
+                     const DistributionView<D>& view,
+                     std::span<const PlanNode> plan,
+                     std::int32_t firstGroup,
+                     int count) {
+  const int fault = CheckModel<Access::Variable>(view, plan, count, true);
+  if (fault < 0) return fault;
+  DistributionContext<Access::Variable, D> context(view);
+  HostDeclaration sink(model, count);
+  walkPlan(plan, context, sink, firstGroup);
+  return sink.count();
 }
 
 // JacPattern's part: emits every equation; a negative count (the parent's failure) or domains
 // that cannot carry the equations end the call with nothing emitted and a negative result.
 template <std::size_t D>
-int EmitEquations(TQ_ModelTypeEx& model, const DistributionView<D>& view, std::span<const PlanNode> plan,
-                  std::int32_t firstGroup, int*& rows, int*& cols, int count) {
-    if (count < 0) return count;
-    const int fault = CheckModel<Access::Constant>(view, plan, count, false);
-    if (fault < 0) return fault;
-    DistributionContext<Access::Constant, D> context(view);
-    HostEmission sink(model, count, rows, cols);
-    walkPlan(plan, context, sink, firstGroup);
-    return count;
+int EmitEquations(TQ_ModelTypeEx& model,
+                  const DistributionView<D>& view,
+                  std::span<const PlanNode> plan,
+                  std::int32_t firstGroup,
+                  int*& rows,
+                  int*& cols,
+                  int count) {
+  if (count < 0) return count;
+  const int fault = CheckModel<Access::Constant>(view, plan, count, false);
+  if (fault < 0) return fault;
+  DistributionContext<Access::Constant, D> context(view);
+  HostEmission sink(model, count, rows, cols);
+  walkPlan(plan, context, sink, firstGroup);
+  return count;
 }
 
 }  // namespace morvane::eqn

@@ -44,8 +44,7 @@ TQ_IntSetValue BoundaryAndInteriorNodes(const TQ_DOMAIN& domain) {
 
 int AssignDerivativeOrders(const TQ_AssignmentStep& step, std::span<const AxisOrders> axes, int first) {
   const int count = static_cast<int>(axes.size());
-  for (int a = 0; a < count; ++a)
-    step.Assign(axes[a].order, axes[a].domain.HIGHESTORDERDERIVATIVE.v(), first + a);
+  for (int a = 0; a < count; ++a) step.Assign(axes[a].order, axes[a].domain.HIGHESTORDERDERIVATIVE.v(), first + a);
   for (int a = 0; a < count; ++a) step.Assign(axes[a].used, axes[a].order.v(), first + count + a);
   for (int a = 0; a < count; ++a) {
     if (axes[a].domain.HIGHESTORDERDERIVATIVE.v() == 2 && axes[a].order.v() == 1)

@@ -35,8 +35,7 @@ TQ_IntSetValue NodeRange(int lo, int factor, int end, LeastBound least = LeastBo
 
 // lo .. factor·end intersected with `nodes` (SUValue::operator*=): the
 // second-derivative range cut to the nodes where such equations stand.
-TQ_IntSetValue NodeRangeWithin(int lo, int factor, int end, const SUValue& nodes,
-                               LeastBound least = LeastBound::Empty);
+TQ_IntSetValue NodeRangeWithin(int lo, int factor, int end, const SUValue& nodes, LeastBound least = LeastBound::Empty);
 
 // 1 when INTEGRALS holds one of `selectors`, else 0. They are tested in
 // the order given, and the first member found ends the test.

@@ -40,21 +40,21 @@ inline constexpr std::size_t kArrayRoles = 4;
 enum class Origin : std::uint8_t { Zero, Base, End, Node, Element };
 
 struct Index {
-    Origin origin = Origin::Zero;
-    std::int32_t offset = 0;
-    friend constexpr bool operator==(const Index&, const Index&) = default;
+  Origin origin = Origin::Zero;
+  std::int32_t offset = 0;
+  friend constexpr bool operator==(const Index&, const Index&) = default;
 };
 
 enum class ItemKind : std::uint8_t { Operator, IntConst, DoubleConst, Term };
 
 // One element of a prefix program.
 struct Item {
-    ItemKind kind = ItemKind::Operator;
-    Op op = Op::Root;           // Operator
-    Role role = Role::Value;    // Term
-    Index index{};              // Term (unused for Role::Step)
-    std::int32_t ivalue = 0;    // IntConst
-    double dvalue = 0.0;        // DoubleConst
+  ItemKind kind = ItemKind::Operator;
+  Op op = Op::Root;         // Operator
+  Role role = Role::Value;  // Term
+  Index index{};            // Term (unused for Role::Step)
+  std::int32_t ivalue = 0;  // IntConst
+  double dvalue = 0.0;      // DoubleConst
 };
 
 inline constexpr std::size_t kMaxItems = 32;
@@ -63,332 +63,336 @@ inline constexpr std::size_t kMaxTerms = 16;
 // A compiled formula: the prefix program and, apart, the positions of its variable and parameter
 // terms in stream order (what a structure declaration walks).
 struct Formula {
-    std::array<Item, kMaxItems> items{};
-    std::array<std::uint8_t, kMaxTerms> terms{};
-    std::uint8_t itemCount = 0;
-    std::uint8_t termCount = 0;
-    std::uint8_t degree = 0;  // of the polynomials it is exact for (stated in the catalogue)
-    std::string_view text{};
+  std::array<Item, kMaxItems> items{};
+  std::array<std::uint8_t, kMaxTerms> terms{};
+  std::uint8_t itemCount = 0;
+  std::uint8_t termCount = 0;
+  std::uint8_t degree = 0;  // of the polynomials it is exact for (stated in the catalogue)
+  std::string_view text{};
 
-    constexpr const Item& term(std::size_t k) const { return items[terms[k]]; }
-    constexpr int stepTerms() const {
-        int n = 0;
-        for (std::size_t k = 0; k < termCount; ++k) n += term(k).role == Role::Step ? 1 : 0;
-        return n;
-    }
+  constexpr const Item& term(std::size_t k) const { return items[terms[k]]; }
+  constexpr int stepTerms() const {
+    int n = 0;
+    for (std::size_t k = 0; k < termCount; ++k) n += term(k).role == Role::Step ? 1 : 0;
+    return n;
+  }
 };
 
 // Why a formula text was rejected.
 enum class FormulaError : std::uint8_t {
-    None,
-    UnexpectedCharacter,
-    UnexpectedEnd,
-    TrailingText,
-    MissingClosingParenthesis,
-    RedundantParentheses,
-    BadLiteral,          // a literal the compiler could not round exactly, or malformed
-    UnitCoefficient,     // a written coefficient of 1
-    BadIndex,            // an index other than 0, b, b+N, i, j with offsets
-    RepeatedTerm,        // the same element named twice in one formula
-    TooLong,             // more items or terms than a formula holds
+  None,
+  UnexpectedCharacter,
+  UnexpectedEnd,
+  TrailingText,
+  MissingClosingParenthesis,
+  RedundantParentheses,
+  BadLiteral,       // a literal the compiler could not round exactly, or malformed
+  UnitCoefficient,  // a written coefficient of 1
+  BadIndex,         // an index other than 0, b, b+N, i, j with offsets
+  RepeatedTerm,     // the same element named twice in one formula
+  TooLong,          // more items or terms than a formula holds
 };
 
 struct ParsedFormula {
-    Formula formula{};
-    FormulaError error = FormulaError::None;
-    std::size_t position = 0;  // where in the text the error was found
+  Formula formula{};
+  FormulaError error = FormulaError::None;
+  std::size_t position = 0;  // where in the text the error was found
 };
 
 namespace detail {
 
 struct TreeNode {
-    ItemKind kind = ItemKind::Operator;
-    Op op = Op::Root;
-    Role role = Role::Value;
-    Index index{};
-    std::int32_t ivalue = 0;
-    double dvalue = 0.0;
-    std::int16_t left = -1;
-    std::int16_t right = -1;
-    bool parenthesised = false;
+  ItemKind kind = ItemKind::Operator;
+  Op op = Op::Root;
+  Role role = Role::Value;
+  Index index{};
+  std::int32_t ivalue = 0;
+  double dvalue = 0.0;
+  std::int16_t left = -1;
+  std::int16_t right = -1;
+  bool parenthesised = false;
 };
 
 constexpr int precedence(Op op) {
-    switch (op) {
-        case Op::Plus:
-        case Op::Minus: return 1;
-        case Op::Times:
-        case Op::Divide: return 2;
-        default: return 3;
-    }
+  switch (op) {
+    case Op::Plus:
+    case Op::Minus:
+      return 1;
+    case Op::Times:
+    case Op::Divide:
+      return 2;
+    default:
+      return 3;
+  }
 }
 
 constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 class FormulaParser {
-public:
-    constexpr explicit FormulaParser(std::string_view text) : text_(text) {}
+ public:
+  constexpr explicit FormulaParser(std::string_view text) : text_(text) {}
 
-    constexpr ParsedFormula run() {
-        ParsedFormula out;
-        out.formula.text = text_;
-        const int root = expression();
-        if (!failed() && pos_ != text_.size()) fail(FormulaError::TrailingText);
-        if (!failed() && nodes_[root].parenthesised) fail(FormulaError::RedundantParentheses);
-        if (!failed()) flatten(root, out.formula);
-        if (!failed()) checkRepeatedTerms(out.formula);
-        out.error = error_;
-        out.position = errorPos_;
-        return out;
+  constexpr ParsedFormula run() {
+    ParsedFormula out;
+    out.formula.text = text_;
+    const int root = expression();
+    if (!failed() && pos_ != text_.size()) fail(FormulaError::TrailingText);
+    if (!failed() && nodes_[root].parenthesised) fail(FormulaError::RedundantParentheses);
+    if (!failed()) flatten(root, out.formula);
+    if (!failed()) checkRepeatedTerms(out.formula);
+    out.error = error_;
+    out.position = errorPos_;
+    return out;
+  }
+
+ private:
+  static constexpr std::size_t kMaxNodes = 64;
+
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  std::array<TreeNode, kMaxNodes> nodes_{};
+  std::size_t nodeCount_ = 0;
+  FormulaError error_ = FormulaError::None;
+  std::size_t errorPos_ = 0;
+
+  constexpr bool failed() const { return error_ != FormulaError::None; }
+  constexpr int fail(FormulaError e) {
+    if (!failed()) {
+      error_ = e;
+      errorPos_ = pos_;
     }
+    return 0;
+  }
+  constexpr char peek() const { return pos_ < text_.size() ? text_[pos_] : '\0'; }
+  constexpr bool startsWith(std::string_view word) const { return text_.substr(pos_, word.size()) == word; }
 
-private:
-    static constexpr std::size_t kMaxNodes = 64;
+  constexpr int add(const TreeNode& n) {
+    if (nodeCount_ == kMaxNodes) return fail(FormulaError::TooLong);
+    nodes_[nodeCount_] = n;
+    return static_cast<int>(nodeCount_++);
+  }
 
-    std::string_view text_;
-    std::size_t pos_ = 0;
-    std::array<TreeNode, kMaxNodes> nodes_{};
-    std::size_t nodeCount_ = 0;
-    FormulaError error_ = FormulaError::None;
-    std::size_t errorPos_ = 0;
-
-    constexpr bool failed() const { return error_ != FormulaError::None; }
-    constexpr int fail(FormulaError e) {
-        if (!failed()) {
-            error_ = e;
-            errorPos_ = pos_;
-        }
-        return 0;
+  // A parenthesised operand is needed only where the tree differs from the plain reading.
+  constexpr void checkOperand(int child, Op parent, bool isRight) {
+    const TreeNode& c = nodes_[child];
+    if (!c.parenthesised) return;
+    bool needed = false;
+    if (c.kind == ItemKind::Operator &&
+        (c.op == Op::Plus || c.op == Op::Minus || c.op == Op::Times || c.op == Op::Divide)) {
+      needed = isRight ? precedence(c.op) <= precedence(parent) : precedence(c.op) < precedence(parent);
     }
-    constexpr char peek() const { return pos_ < text_.size() ? text_[pos_] : '\0'; }
-    constexpr bool startsWith(std::string_view word) const { return text_.substr(pos_, word.size()) == word; }
+    if (!needed) fail(FormulaError::RedundantParentheses);
+  }
 
-    constexpr int add(const TreeNode& n) {
-        if (nodeCount_ == kMaxNodes) return fail(FormulaError::TooLong);
-        nodes_[nodeCount_] = n;
-        return static_cast<int>(nodeCount_++);
+  constexpr void checkNotUnit(int child) {
+    const TreeNode& c = nodes_[child];
+    if ((c.kind == ItemKind::IntConst && c.ivalue == 1) || (c.kind == ItemKind::DoubleConst && c.dvalue == 1.0)) {
+      fail(FormulaError::UnitCoefficient);
     }
+  }
 
-    // A parenthesised operand is needed only where the tree differs from the plain reading.
-    constexpr void checkOperand(int child, Op parent, bool isRight) {
-        const TreeNode& c = nodes_[child];
-        if (!c.parenthesised) return;
-        bool needed = false;
-        if (c.kind == ItemKind::Operator && (c.op == Op::Plus || c.op == Op::Minus || c.op == Op::Times || c.op == Op::Divide)) {
-            needed = isRight ? precedence(c.op) <= precedence(parent) : precedence(c.op) < precedence(parent);
-        }
-        if (!needed) fail(FormulaError::RedundantParentheses);
+  constexpr int binary(Op op, int left, int right) {
+    checkOperand(left, op, false);
+    checkOperand(right, op, true);
+    if (op == Op::Times) {
+      checkNotUnit(left);
+      checkNotUnit(right);
     }
+    TreeNode n;
+    n.kind = ItemKind::Operator;
+    n.op = op;
+    n.left = static_cast<std::int16_t>(left);
+    n.right = static_cast<std::int16_t>(right);
+    return add(n);
+  }
 
-    constexpr void checkNotUnit(int child) {
-        const TreeNode& c = nodes_[child];
-        if ((c.kind == ItemKind::IntConst && c.ivalue == 1) || (c.kind == ItemKind::DoubleConst && c.dvalue == 1.0)) {
-            fail(FormulaError::UnitCoefficient);
-        }
+  constexpr int expression() {
+    int left = product();
+    while (!failed() && (peek() == '+' || peek() == '-')) {
+      const Op op = peek() == '+' ? Op::Plus : Op::Minus;
+      ++pos_;
+      const int right = product();
+      if (failed()) break;
+      left = binary(op, left, right);
     }
+    return left;
+  }
 
-    constexpr int binary(Op op, int left, int right) {
-        checkOperand(left, op, false);
-        checkOperand(right, op, true);
-        if (op == Op::Times) {
-            checkNotUnit(left);
-            checkNotUnit(right);
-        }
-        TreeNode n;
-        n.kind = ItemKind::Operator;
-        n.op = op;
-        n.left = static_cast<std::int16_t>(left);
-        n.right = static_cast<std::int16_t>(right);
-        return add(n);
+  constexpr int product() {
+    int left = primary();
+    while (!failed() && (peek() == '*' || peek() == '/')) {
+      const Op op = peek() == '*' ? Op::Times : Op::Divide;
+      ++pos_;
+      const int right = primary();
+      if (failed()) break;
+      left = binary(op, left, right);
     }
+    return left;
+  }
 
-    constexpr int expression() {
-        int left = product();
-        while (!failed() && (peek() == '+' || peek() == '-')) {
-            const Op op = peek() == '+' ? Op::Plus : Op::Minus;
-            ++pos_;
-            const int right = product();
-            if (failed()) break;
-            left = binary(op, left, right);
-        }
-        return left;
+  constexpr int unary(Op op) {
+    const int arg = expression();
+    if (failed()) return 0;
+    if (peek() != ')') return fail(FormulaError::MissingClosingParenthesis);
+    ++pos_;
+    if (nodes_[arg].parenthesised) return fail(FormulaError::RedundantParentheses);
+    TreeNode n;
+    n.kind = ItemKind::Operator;
+    n.op = op;
+    n.left = static_cast<std::int16_t>(arg);
+    return add(n);
+  }
+
+  constexpr int primary() {
+    const char c = peek();
+    if (c == '\0') return fail(FormulaError::UnexpectedEnd);
+    if (c == '(') {
+      ++pos_;
+      const int inner = expression();
+      if (failed()) return 0;
+      if (peek() != ')') return fail(FormulaError::MissingClosingParenthesis);
+      ++pos_;
+      nodes_[inner].parenthesised = true;
+      return inner;
     }
-
-    constexpr int product() {
-        int left = primary();
-        while (!failed() && (peek() == '*' || peek() == '/')) {
-            const Op op = peek() == '*' ? Op::Times : Op::Divide;
-            ++pos_;
-            const int right = primary();
-            if (failed()) break;
-            left = binary(op, left, right);
-        }
-        return left;
+    if (isDigit(c) || (c == '-' && pos_ + 1 < text_.size() && isDigit(text_[pos_ + 1]))) return literal();
+    if (startsWith("sq(")) {
+      pos_ += 3;
+      return unary(Op::Square);
     }
+    if (startsWith("op1(")) {
+      pos_ += 4;
+      return unary(Op::Root);
+    }
+    if (c == 'h') {
+      ++pos_;
+      TreeNode n;
+      n.kind = ItemKind::Term;
+      n.role = Role::Step;
+      return add(n);
+    }
+    if (startsWith("D2(")) return term(Role::SecondDerivative, 3);
+    if (startsWith("D(")) return term(Role::Derivative, 2);
+    if (startsWith("V(")) return term(Role::Value, 2);
+    if (startsWith("I(")) return term(Role::Integral, 2);
+    return fail(FormulaError::UnexpectedCharacter);
+  }
 
-    constexpr int unary(Op op) {
-        const int arg = expression();
-        if (failed()) return 0;
-        if (peek() != ')') return fail(FormulaError::MissingClosingParenthesis);
+  constexpr int literal() {
+    const bool negative = peek() == '-';
+    if (negative) ++pos_;
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int fraction = -1;  // digits after the point, -1 without a point
+    while (isDigit(peek()) || peek() == '.') {
+      if (peek() == '.') {
+        if (fraction >= 0) return fail(FormulaError::BadLiteral);
+        fraction = 0;
+      } else {
+        if (mantissa != 0 || peek() != '0') ++digits;  // leading zeros are not significant
+        if (digits > 17) return fail(FormulaError::BadLiteral);
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(peek() - '0');
+        if (fraction >= 0) ++fraction;
+      }
+      ++pos_;
+    }
+    if (fraction == 0) return fail(FormulaError::BadLiteral);  // "3." is not written
+    TreeNode n;
+    if (fraction < 0) {
+      if (mantissa > 0x7fffffffULL) return fail(FormulaError::BadLiteral);
+      n.kind = ItemKind::IntConst;
+      n.ivalue = static_cast<std::int32_t>(mantissa) * (negative ? -1 : 1);
+      return add(n);
+    }
+    // Exact conversion: an integer below 2^53 divided by a power of ten up to 10^22 (both
+    // exact doubles) gives the nearest double in one correctly rounded division.
+    if (mantissa >= (std::uint64_t{1} << 53) || fraction > 22) return fail(FormulaError::BadLiteral);
+    double scale = 1.0;
+    for (int k = 0; k < fraction; ++k) scale *= 10.0;
+    n.kind = ItemKind::DoubleConst;
+    n.dvalue = static_cast<double>(mantissa) / scale * (negative ? -1.0 : 1.0);
+    return add(n);
+  }
+
+  constexpr int term(Role role, std::size_t openLength) {
+    pos_ += openLength;
+    Index index;
+    if (peek() == '0') {
+      ++pos_;
+    } else if (peek() == 'b') {
+      ++pos_;
+      index.origin = Origin::Base;
+      if (startsWith("+N")) {
+        pos_ += 2;
+        index.origin = Origin::End;
+      }
+    } else if (peek() == 'i') {
+      ++pos_;
+      index.origin = Origin::Node;
+    } else if (peek() == 'j') {
+      ++pos_;
+      index.origin = Origin::Element;
+    } else {
+      return fail(FormulaError::BadIndex);
+    }
+    while (peek() == '+' || peek() == '-') {
+      const int sign = peek() == '+' ? 1 : -1;
+      ++pos_;
+      if (!isDigit(peek())) return fail(FormulaError::BadIndex);
+      int value = 0;
+      while (isDigit(peek())) {
+        value = value * 10 + (peek() - '0');
+        if (value > 1000) return fail(FormulaError::BadIndex);
         ++pos_;
-        if (nodes_[arg].parenthesised) return fail(FormulaError::RedundantParentheses);
-        TreeNode n;
-        n.kind = ItemKind::Operator;
-        n.op = op;
-        n.left = static_cast<std::int16_t>(arg);
-        return add(n);
+      }
+      index.offset += sign * value;
     }
+    if (index.origin == Origin::Zero && index.offset != 0) return fail(FormulaError::BadIndex);
+    if (peek() != ')') return fail(FormulaError::BadIndex);
+    ++pos_;
+    TreeNode n;
+    n.kind = ItemKind::Term;
+    n.role = role;
+    n.index = index;
+    return add(n);
+  }
 
-    constexpr int primary() {
-        const char c = peek();
-        if (c == '\0') return fail(FormulaError::UnexpectedEnd);
-        if (c == '(') {
-            ++pos_;
-            const int inner = expression();
-            if (failed()) return 0;
-            if (peek() != ')') return fail(FormulaError::MissingClosingParenthesis);
-            ++pos_;
-            nodes_[inner].parenthesised = true;
-            return inner;
-        }
-        if (isDigit(c) || (c == '-' && pos_ + 1 < text_.size() && isDigit(text_[pos_ + 1]))) return literal();
-        if (startsWith("sq(")) {
-            pos_ += 3;
-            return unary(Op::Square);
-        }
-        if (startsWith("op1(")) {
-            pos_ += 4;
-            return unary(Op::Root);
-        }
-        if (c == 'h') {
-            ++pos_;
-            TreeNode n;
-            n.kind = ItemKind::Term;
-            n.role = Role::Step;
-            return add(n);
-        }
-        if (startsWith("D2(")) return term(Role::SecondDerivative, 3);
-        if (startsWith("D(")) return term(Role::Derivative, 2);
-        if (startsWith("V(")) return term(Role::Value, 2);
-        if (startsWith("I(")) return term(Role::Integral, 2);
-        return fail(FormulaError::UnexpectedCharacter);
+  constexpr void flatten(int at, Formula& f) {
+    if (failed()) return;
+    if (f.itemCount == kMaxItems) {
+      fail(FormulaError::TooLong);
+      return;
     }
+    const TreeNode& n = nodes_[at];
+    Item& item = f.items[f.itemCount];
+    item.kind = n.kind;
+    item.op = n.op;
+    item.role = n.role;
+    item.index = n.index;
+    item.ivalue = n.ivalue;
+    item.dvalue = n.dvalue;
+    if (n.kind == ItemKind::Term) {
+      if (f.termCount == kMaxTerms) {
+        fail(FormulaError::TooLong);
+        return;
+      }
+      f.terms[f.termCount++] = f.itemCount;
+    }
+    ++f.itemCount;
+    if (n.left >= 0) flatten(n.left, f);
+    if (n.right >= 0) flatten(n.right, f);
+  }
 
-    constexpr int literal() {
-        const bool negative = peek() == '-';
-        if (negative) ++pos_;
-        std::uint64_t mantissa = 0;
-        int digits = 0;
-        int fraction = -1;  // digits after the point, -1 without a point
-        while (isDigit(peek()) || peek() == '.') {
-            if (peek() == '.') {
-                if (fraction >= 0) return fail(FormulaError::BadLiteral);
-                fraction = 0;
-            } else {
-                if (mantissa != 0 || peek() != '0') ++digits;  // leading zeros are not significant
-                if (digits > 17) return fail(FormulaError::BadLiteral);
-                mantissa = mantissa * 10 + static_cast<std::uint64_t>(peek() - '0');
-                if (fraction >= 0) ++fraction;
-            }
-            ++pos_;
+  constexpr void checkRepeatedTerms(const Formula& f) {
+    for (std::size_t a = 0; a < f.termCount; ++a) {
+      for (std::size_t b = a + 1; b < f.termCount; ++b) {
+        if (f.term(a).role == f.term(b).role && f.term(a).index == f.term(b).index) {
+          fail(FormulaError::RepeatedTerm);
+          return;
         }
-        if (fraction == 0) return fail(FormulaError::BadLiteral);  // "3." is not written
-        TreeNode n;
-        if (fraction < 0) {
-            if (mantissa > 0x7fffffffULL) return fail(FormulaError::BadLiteral);
-            n.kind = ItemKind::IntConst;
-            n.ivalue = static_cast<std::int32_t>(mantissa) * (negative ? -1 : 1);
-            return add(n);
-        }
-        // Exact conversion: an integer below 2^53 divided by a power of ten up to 10^22 (both
-        // exact doubles) gives the nearest double in one correctly rounded division.
-        if (mantissa >= (std::uint64_t{1} << 53) || fraction > 22) return fail(FormulaError::BadLiteral);
-        double scale = 1.0;
-        for (int k = 0; k < fraction; ++k) scale *= 10.0;
-        n.kind = ItemKind::DoubleConst;
-        n.dvalue = static_cast<double>(mantissa) / scale * (negative ? -1.0 : 1.0);
-        return add(n);
+      }
     }
-
-    constexpr int term(Role role, std::size_t openLength) {
-        pos_ += openLength;
-        Index index;
-        if (peek() == '0') {
-            ++pos_;
-        } else if (peek() == 'b') {
-            ++pos_;
-            index.origin = Origin::Base;
-            if (startsWith("+N")) {
-                pos_ += 2;
-                index.origin = Origin::End;
-            }
-        } else if (peek() == 'i') {
-            ++pos_;
-            index.origin = Origin::Node;
-        } else if (peek() == 'j') {
-            ++pos_;
-            index.origin = Origin::Element;
-        } else {
-            return fail(FormulaError::BadIndex);
-        }
-        while (peek() == '+' || peek() == '-') {
-            const int sign = peek() == '+' ? 1 : -1;
-            ++pos_;
-            if (!isDigit(peek())) return fail(FormulaError::BadIndex);
-            int value = 0;
-            while (isDigit(peek())) {
-                value = value * 10 + (peek() - '0');
-                if (value > 1000) return fail(FormulaError::BadIndex);
-                ++pos_;
-            }
-            index.offset += sign * value;
-        }
-        if (index.origin == Origin::Zero && index.offset != 0) return fail(FormulaError::BadIndex);
-        if (peek() != ')') return fail(FormulaError::BadIndex);
-        ++pos_;
-        TreeNode n;
-        n.kind = ItemKind::Term;
-        n.role = role;
-        n.index = index;
-        return add(n);
-    }
-
-    constexpr void flatten(int at, Formula& f) {
-        if (failed()) return;
-        if (f.itemCount == kMaxItems) {
-            fail(FormulaError::TooLong);
-            return;
-        }
-        const TreeNode& n = nodes_[at];
-        Item& item = f.items[f.itemCount];
-        item.kind = n.kind;
-        item.op = n.op;
-        item.role = n.role;
-        item.index = n.index;
-        item.ivalue = n.ivalue;
-        item.dvalue = n.dvalue;
-        if (n.kind == ItemKind::Term) {
-            if (f.termCount == kMaxTerms) {
-                fail(FormulaError::TooLong);
-                return;
-            }
-            f.terms[f.termCount++] = f.itemCount;
-        }
-        ++f.itemCount;
-        if (n.left >= 0) flatten(n.left, f);
-        if (n.right >= 0) flatten(n.right, f);
-    }
-
-    constexpr void checkRepeatedTerms(const Formula& f) {
-        for (std::size_t a = 0; a < f.termCount; ++a) {
-            for (std::size_t b = a + 1; b < f.termCount; ++b) {
-                if (f.term(a).role == f.term(b).role && f.term(a).index == f.term(b).index) {
-                    fail(FormulaError::RepeatedTerm);
-                    return;
-                }
-            }
-        }
-    }
+  }
 };
 
 // Called only when a catalogue formula is malformed: not a constant expression, so the build
@@ -402,25 +406,25 @@ constexpr ParsedFormula parseFormula(std::string_view text) { return detail::For
 
 // Parses a catalogue formula while the library is built; a malformed text fails the build.
 consteval Formula formula(std::string_view text, std::uint8_t degree = 0) {
-    const ParsedFormula parsed = parseFormula(text);
-    if (parsed.error != FormulaError::None) detail::malformed_formula_in_catalogue(parsed.error, parsed.position);
-    Formula f = parsed.formula;
-    f.degree = degree;
-    return f;
+  const ParsedFormula parsed = parseFormula(text);
+  if (parsed.error != FormulaError::None) detail::malformed_formula_in_catalogue(parsed.error, parsed.position);
+  Formula f = parsed.formula;
+  f.degree = degree;
+  return f;
 }
 
 // Parses a symbolic index such as "b+N-1" or "i" (loop bounds of the row tables).
 consteval Index index(std::string_view text) {
-    std::string_view wrapped = text;  // reuse the term parser on "V(<text>)"
-    std::array<char, 40> buffer{};
-    if (wrapped.size() + 3 > buffer.size()) detail::malformed_formula_in_catalogue(FormulaError::BadIndex, 0);
-    buffer[0] = 'V';
-    buffer[1] = '(';
-    for (std::size_t k = 0; k < wrapped.size(); ++k) buffer[k + 2] = wrapped[k];
-    buffer[wrapped.size() + 2] = ')';
-    const ParsedFormula parsed = parseFormula(std::string_view(buffer.data(), wrapped.size() + 3));
-    if (parsed.error != FormulaError::None) detail::malformed_formula_in_catalogue(parsed.error, parsed.position);
-    return parsed.formula.items[0].index;
+  std::string_view wrapped = text;  // reuse the term parser on "V(<text>)"
+  std::array<char, 40> buffer{};
+  if (wrapped.size() + 3 > buffer.size()) detail::malformed_formula_in_catalogue(FormulaError::BadIndex, 0);
+  buffer[0] = 'V';
+  buffer[1] = '(';
+  for (std::size_t k = 0; k < wrapped.size(); ++k) buffer[k + 2] = wrapped[k];
+  buffer[wrapped.size() + 2] = ')';
+  const ParsedFormula parsed = parseFormula(std::string_view(buffer.data(), wrapped.size() + 3));
+  if (parsed.error != FormulaError::None) detail::malformed_formula_in_catalogue(parsed.error, parsed.position);
+  return parsed.formula.items[0].index;
 }
 
 }  // namespace morvane::eqn

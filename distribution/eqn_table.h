@@ -31,22 +31,22 @@ inline constexpr std::size_t kMaxAxes = 3;
 
 // The set a loop over another axis runs over.
 enum class AxisSet : std::uint8_t {
-    Nodes,     // 0 .. ENDNODE
-    FromOne,   // 1 .. ENDNODE
-    Inner,     // 1 .. ENDNODE-1
-    Boundary,  // {0} ∪ INTERIOR ∪ {ENDNODE}
-    Interior,  // the domain's INTERIOR set itself
+  Nodes,     // 0 .. ENDNODE
+  FromOne,   // 1 .. ENDNODE
+  Inner,     // 1 .. ENDNODE-1
+  Boundary,  // {0} ∪ INTERIOR ∪ {ENDNODE}
+  Interior,  // the domain's INTERIOR set itself
 };
 
 struct AxisLoop {
-    std::uint8_t axis = 0;
-    AxisSet set = AxisSet::Nodes;
+  std::uint8_t axis = 0;
+  AxisSet set = AxisSet::Nodes;
 };
 
 // Loops over other axes, outermost first.
 struct Loops {
-    std::array<AxisLoop, kMaxAxes - 1> loop{};
-    std::uint8_t count = 0;
+  std::array<AxisLoop, kMaxAxes - 1> loop{};
+  std::uint8_t count = 0;
 };
 
 consteval AxisLoop along(std::uint8_t axis, AxisSet set) { return AxisLoop{axis, set}; }
@@ -57,32 +57,32 @@ consteval Loops loops(AxisLoop a, AxisLoop b) { return Loops{{a, b}, 2}; }
 // Integral selectors of a guard, tested in order until one is in INTEGRALS.
 inline constexpr std::size_t kMaxSelectors = 4;
 struct Selectors {
-    std::array<const char*, kMaxSelectors> text{};
-    std::uint8_t count = 0;
+  std::array<const char*, kMaxSelectors> text{};
+  std::uint8_t count = 0;
 };
 
 template <class... T>
 consteval Selectors selectors(T... text) {
-    static_assert(sizeof...(T) >= 1 && sizeof...(T) <= kMaxSelectors);
-    return Selectors{{text...}, static_cast<std::uint8_t>(sizeof...(T))};
+  static_assert(sizeof...(T) >= 1 && sizeof...(T) <= kMaxSelectors);
+  return Selectors{{text...}, static_cast<std::uint8_t>(sizeof...(T))};
 }
 
 // Which array of the distribution each array role of a formula (V, D, D2, I) stands for;
 // kUnbound where the family's formulas have no such role.
 inline constexpr std::uint8_t kUnbound = 0xff;
 struct Binding {
-    std::array<std::uint8_t, kArrayRoles> arrays{kUnbound, kUnbound, kUnbound, kUnbound};
-    friend constexpr bool operator==(const Binding&, const Binding&) = default;
+  std::array<std::uint8_t, kArrayRoles> arrays{kUnbound, kUnbound, kUnbound, kUnbound};
+  friend constexpr bool operator==(const Binding&, const Binding&) = default;
 };
 
 consteval Binding bind(std::uint8_t value, std::uint8_t derivative, std::uint8_t second, std::uint8_t integral) {
-    return Binding{{value, derivative, second, integral}};
+  return Binding{{value, derivative, second, integral}};
 }
 
 enum class FamilyKind : std::uint8_t {
-    First,     // under "order used > 0"
-    Second,    // under "order used > 1": second derivatives, then the junction rows
-    Integral,  // under its selectors (single-axis and cross integrals alike)
+  First,     // under "order used > 0"
+  Second,    // under "order used > 1": second derivatives, then the junction rows
+  Integral,  // under its selectors (single-axis and cross integrals alike)
 };
 
 // Where the guard of the junction rows stands against their loops: before them (tested once),
@@ -90,45 +90,50 @@ enum class FamilyKind : std::uint8_t {
 enum class GuardAt : std::uint8_t { BeforeLoops, InsideLoops };
 
 struct FamilyEntry {
-    FamilyKind kind = FamilyKind::First;
-    Selectors selectors{};      // Integral
-    Loops loops{};              // First, Integral: outside the section loop; Second: around the
-                                // second-derivative rows, inside the section (and element) loops
-    Loops junction{};           // Second: around the junction rows
-    GuardAt junctionGuard = GuardAt::BeforeLoops;
-    Binding binding{};
+  FamilyKind kind = FamilyKind::First;
+  Selectors selectors{};  // Integral
+  Loops loops{};          // First, Integral: outside the section loop; Second: around the
+                          // second-derivative rows, inside the section (and element) loops
+  Loops junction{};       // Second: around the junction rows
+  GuardAt junctionGuard = GuardAt::BeforeLoops;
+  Binding binding{};
 };
 
-consteval FamilyEntry first(Loops other, Binding b) { return FamilyEntry{FamilyKind::First, {}, other, {}, GuardAt::BeforeLoops, b}; }
+consteval FamilyEntry first(Loops other, Binding b) {
+  return FamilyEntry{FamilyKind::First, {}, other, {}, GuardAt::BeforeLoops, b};
+}
 consteval FamilyEntry second(Loops boundary, Loops junction, GuardAt guard, Binding b) {
-    return FamilyEntry{FamilyKind::Second, {}, boundary, junction, guard, b};
+  return FamilyEntry{FamilyKind::Second, {}, boundary, junction, guard, b};
 }
 consteval FamilyEntry integral(Selectors s, Loops other, Binding b) {
-    return FamilyEntry{FamilyKind::Integral, s, other, {}, GuardAt::BeforeLoops, b};
+  return FamilyEntry{FamilyKind::Integral, s, other, {}, GuardAt::BeforeLoops, b};
 }
 
 // Where a row runs inside its family's section loop.
 enum class Runs : std::uint8_t {
-    FirstSection,   // once, in section 1
-    LaterSections,  // once in every section but the first (the junction rows of the differences)
-    EverySection,   // once per section
-    Nodes,          // i = lo .. hi
-    Element,        // once per element, at its first node j
-    Junction,       // per element, when j != 0 and the axis's highest order is 2 (collocation)
+  FirstSection,   // once, in section 1
+  LaterSections,  // once in every section but the first (the junction rows of the differences)
+  EverySection,   // once per section
+  Nodes,          // i = lo .. hi
+  Element,        // once per element, at its first node j
+  Junction,       // per element, when j != 0 and the axis's highest order is 2 (collocation)
 };
 
 struct RowEntry {
-    std::uint16_t number = 0;
-    std::uint8_t family = 0;  // index into its block's families
-    Runs runs = Runs::EverySection;
-    Index lo{};
-    Index hi{};
-    const Formula* formula = nullptr;
+  std::uint16_t number = 0;
+  std::uint8_t family = 0;  // index into its block's families
+  Runs runs = Runs::EverySection;
+  Index lo{};
+  Index hi{};
+  const Formula* formula = nullptr;
 };
 
-consteval RowEntry once(std::uint16_t n, std::uint8_t family, Runs r, const Formula& f) { return RowEntry{n, family, r, {}, {}, &f}; }
-consteval RowEntry nodes(std::uint16_t n, std::uint8_t family, std::string_view lo, std::string_view hi, const Formula& f) {
-    return RowEntry{n, family, Runs::Nodes, index(lo), index(hi), &f};
+consteval RowEntry once(std::uint16_t n, std::uint8_t family, Runs r, const Formula& f) {
+  return RowEntry{n, family, r, {}, {}, &f};
+}
+consteval RowEntry nodes(
+    std::uint16_t n, std::uint8_t family, std::string_view lo, std::string_view hi, const Formula& f) {
+  return RowEntry{n, family, Runs::Nodes, index(lo), index(hi), &f};
 }
 
 // How a block nests its section loop: inside each family (the other axes' loops between), or
@@ -136,30 +141,30 @@ consteval RowEntry nodes(std::uint16_t n, std::uint8_t family, std::string_view 
 enum class Nesting : std::uint8_t { SectionsInFamilies, FamiliesInSections };
 
 struct MethodBlock {
-    const char* method = nullptr;
-    std::uint8_t axis = 0;
-    std::int32_t group = 0;
-    Nesting nesting = Nesting::SectionsInFamilies;
-    std::span<const FamilyEntry> families{};
-    std::span<const RowEntry> rows{};
+  const char* method = nullptr;
+  std::uint8_t axis = 0;
+  std::int32_t group = 0;
+  Nesting nesting = Nesting::SectionsInFamilies;
+  std::span<const FamilyEntry> families{};
+  std::span<const RowEntry> rows{};
 };
 
 // An integral-start row: op1(I(0)) along its axis, for every pass of its loops over the other
 // axes. Consecutive start rows with the same selectors share one guard.
 struct StartRow {
-    std::uint16_t number = 0;
-    std::int32_t group = 0;
-    Selectors selectors{};
-    std::uint8_t axis = 0;
-    std::uint8_t array = 0;
-    Loops loops{};
+  std::uint16_t number = 0;
+  std::int32_t group = 0;
+  Selectors selectors{};
+  std::uint8_t axis = 0;
+  std::uint8_t array = 0;
+  Loops loops{};
 };
 
 struct DistributionTable {
-    std::uint8_t axes = 1;
-    std::uint8_t arrays = 0;
-    std::span<const StartRow> starts{};
-    std::span<const MethodBlock> blocks{};
+  std::uint8_t axes = 1;
+  std::uint8_t arrays = 0;
+  std::span<const StartRow> starts{};
+  std::span<const MethodBlock> blocks{};
 };
 
 }  // namespace morvane::eqn

@@ -75,58 +75,58 @@
 namespace morvane::eqn {
 
 enum class Step : std::uint8_t {
-    IfIntegral,             // selectors: tested in order until one is in INTEGRALS
-    IfMethod,               // text: the method name, compared ignoring case
-    IfOrderAbove,           // the axis's order used > value
-    IfFirstSection,         // s == 1
-    IfLaterSection,         // s != 1
-    IfElementStartNonZero,  // j != 0
-    IfHighestOrderIs,       // the axis's highest order == value
-    ForSections,            // s = 1 .. NUMSECTIONS
-    ForNodes,               // i = lo .. hi
-    ForElements,            // e = 1 .. NUMELEMENTS of section s
-    ForElementStart,        // j in { BASE + (e-1)*(NUMPOLYPOINTS+1) }
-    ForAxisRange,           // another axis's index over lo .. hi (an End bound counts from that axis's ENDNODE)
-    ForAxisSet,             // another axis's index over the set `value` names (AxisSet::Boundary or Interior)
-    Row,
+  IfIntegral,             // selectors: tested in order until one is in INTEGRALS
+  IfMethod,               // text: the method name, compared ignoring case
+  IfOrderAbove,           // the axis's order used > value
+  IfFirstSection,         // s == 1
+  IfLaterSection,         // s != 1
+  IfElementStartNonZero,  // j != 0
+  IfHighestOrderIs,       // the axis's highest order == value
+  ForSections,            // s = 1 .. NUMSECTIONS
+  ForNodes,               // i = lo .. hi
+  ForElements,            // e = 1 .. NUMELEMENTS of section s
+  ForElementStart,        // j in { BASE + (e-1)*(NUMPOLYPOINTS+1) }
+  ForAxisRange,           // another axis's index over lo .. hi (an End bound counts from that axis's ENDNODE)
+  ForAxisSet,             // another axis's index over the set `value` names (AxisSet::Boundary or Interior)
+  Row,
 };
 
 struct PlanNode {
-    Step step = Step::Row;
-    std::uint8_t axis = 0;
-    std::uint16_t end = 0;        // index one past the last step of this step's body
-    std::int32_t value = 0;       // bound of an order test; group offset of a row
-    std::uint16_t row = 0;        // catalogue number of a row
-    Index lo{};                   // node range
-    Index hi{};
-    const char* text = nullptr;   // method name
-    Selectors selectors{};        // of an integral test
-    const Formula* formula = nullptr;
-    Binding binding{};
-    std::uint32_t reads = 0;      // of a node or element loop: the arrays its rows read (bit per array)
+  Step step = Step::Row;
+  std::uint8_t axis = 0;
+  std::uint16_t end = 0;   // index one past the last step of this step's body
+  std::int32_t value = 0;  // bound of an order test; group offset of a row
+  std::uint16_t row = 0;   // catalogue number of a row
+  Index lo{};              // node range
+  Index hi{};
+  const char* text = nullptr;  // method name
+  Selectors selectors{};       // of an integral test
+  const Formula* formula = nullptr;
+  Binding binding{};
+  std::uint32_t reads = 0;  // of a node or element loop: the arrays its rows read (bit per array)
 };
 
 // Gives every node and element loop of a plan the arrays that the rows in its body read, so
 // that a walk can ask for their next elements ahead (see EquationWalker::readAhead).
 constexpr void noteLoopReads(std::span<PlanNode> plan) {
-    for (std::size_t n = 0; n < plan.size(); ++n) {
-        PlanNode& loop = plan[n];
-        if (loop.step != Step::ForNodes && loop.step != Step::ForElementStart) continue;
-        loop.reads = 0;
-        for (std::size_t k = n + 1; k < loop.end && k < plan.size(); ++k) {
-            const PlanNode& row = plan[k];
-            if (row.step != Step::Row) continue;
-            // (A plan built while the library is built always names a formula; comparing the
-            // address of one with null is not a constant expression under every compiler mode.)
-            if (!std::is_constant_evaluated() && row.formula == nullptr) continue;
-            for (std::size_t t = 0; t < row.formula->termCount; ++t) {
-                const Item& term = row.formula->term(t);
-                if (term.role == Role::Step) continue;
-                const std::uint8_t array = row.binding.arrays[static_cast<std::size_t>(term.role)];
-                if (array < 32) loop.reads |= std::uint32_t{1} << array;  // (kUnbound never stands for a read)
-            }
-        }
+  for (std::size_t n = 0; n < plan.size(); ++n) {
+    PlanNode& loop = plan[n];
+    if (loop.step != Step::ForNodes && loop.step != Step::ForElementStart) continue;
+    loop.reads = 0;
+    for (std::size_t k = n + 1; k < loop.end && k < plan.size(); ++k) {
+      const PlanNode& row = plan[k];
+      if (row.step != Step::Row) continue;
+      // (A plan built while the library is built always names a formula; comparing the
+      // address of one with null is not a constant expression under every compiler mode.)
+      if (!std::is_constant_evaluated() && row.formula == nullptr) continue;
+      for (std::size_t t = 0; t < row.formula->termCount; ++t) {
+        const Item& term = row.formula->term(t);
+        if (term.role == Role::Step) continue;
+        const std::uint8_t array = row.binding.arrays[static_cast<std::size_t>(term.role)];
+        if (array < 32) loop.reads |= std::uint32_t{1} << array;  // (kUnbound never stands for a read)
+      }
     }
+  }
 }
 
 enum class SinkMode : std::uint8_t { Declare, Emit, Check, Count };
@@ -137,483 +137,499 @@ inline constexpr int kMaxEquationNumber = 999;
 
 namespace detail {
 struct NameTable {
-    std::array<char, (kMaxEquationNumber + 1) * 10> chars{};
-    std::array<std::uint16_t, kMaxEquationNumber + 1> offset{};
+  std::array<char, (kMaxEquationNumber + 1) * 10> chars{};
+  std::array<std::uint16_t, kMaxEquationNumber + 1> offset{};
 };
 consteval NameTable makeNameTable() {
-    NameTable t;
-    std::size_t at = 0;
-    for (int k = 1; k <= kMaxEquationNumber; ++k) {
-        t.offset[static_cast<std::size_t>(k)] = static_cast<std::uint16_t>(at);
-        for (char c : std::string_view("TQ_Eqn")) t.chars[at++] = c;
-        char digits[4] = {};
-        int n = 0;
-        for (int v = k; v > 0; v /= 10) digits[n++] = static_cast<char>('0' + v % 10);
-        while (n > 0) t.chars[at++] = digits[--n];
-        t.chars[at++] = '\0';
-    }
-    return t;
+  NameTable t;
+  std::size_t at = 0;
+  for (int k = 1; k <= kMaxEquationNumber; ++k) {
+    t.offset[static_cast<std::size_t>(k)] = static_cast<std::uint16_t>(at);
+    for (char c : std::string_view("TQ_Eqn")) t.chars[at++] = c;
+    char digits[4] = {};
+    int n = 0;
+    for (int v = k; v > 0; v /= 10) digits[n++] = static_cast<char>('0' + v % 10);
+    while (n > 0) t.chars[at++] = digits[--n];
+    t.chars[at++] = '\0';
+  }
+  return t;
 }
 inline constexpr NameTable kNames = makeNameTable();
 }  // namespace detail
 
 // The name under which row k is registered: "TQ_Eqn" and k in decimal.
 constexpr const char* equationName(int k) {
-    return (k >= 1 && k <= kMaxEquationNumber) ? detail::kNames.chars.data() + detail::kNames.offset[static_cast<std::size_t>(k)]
-                                               : "";
+  return (k >= 1 && k <= kMaxEquationNumber)
+             ? detail::kNames.chars.data() + detail::kNames.offset[static_cast<std::size_t>(k)]
+             : "";
 }
 
 // Method names are compared ignoring (ASCII) case.
 constexpr bool equalsIgnoreCase(std::string_view a, const char* b) {
-    if (b == nullptr) return false;
-    std::size_t k = 0;
-    for (; k < a.size(); ++k) {
-        char x = a[k];
-        char y = b[k];
-        if (y == '\0') return false;
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return b[k] == '\0';
+  if (b == nullptr) return false;
+  std::size_t k = 0;
+  for (; k < a.size(); ++k) {
+    char x = a[k];
+    char y = b[k];
+    if (y == '\0') return false;
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return b[k] == '\0';
 }
 
 // The first equation whose stencil leaves its section, found by a Check walk.
 struct StencilFault {
-    bool found = false;
-    int row = 0;                  // catalogue number
-    int axis = 0;
-    std::int32_t section = 0;
-    std::int64_t index = 0;       // the node the equation would read
-    std::int64_t first = 0;       // the section's nodes first .. last
-    std::int64_t last = 0;
+  bool found = false;
+  int row = 0;  // catalogue number
+  int axis = 0;
+  std::int32_t section = 0;
+  std::int64_t index = 0;  // the node the equation would read
+  std::int64_t first = 0;  // the section's nodes first .. last
+  std::int64_t last = 0;
 };
 
 // The fault in words, written into `out` (cut to `size` bytes; empty when there is none). (Into
 // the caller's buffer: a library string must not be made by the runtime's heap and freed by the
 // library's, or the reverse.)
 inline void describe(const StencilFault& f, char* out, std::size_t size) {
-    if (size == 0) return;
-    out[0] = '\0';
-    if (!f.found) return;
-    std::snprintf(out, size,
-                  "%s of section %d (axis %d) reads node %lld, outside the section's nodes %lld to %lld: the section is "
-                  "shorter than the discretization method's stencil",
-                  equationName(f.row), static_cast<int>(f.section), f.axis, static_cast<long long>(f.index),
-                  static_cast<long long>(f.first), static_cast<long long>(f.last));
+  if (size == 0) return;
+  out[0] = '\0';
+  if (!f.found) return;
+  std::snprintf(out,
+                size,
+                "%s of section %d (axis %d) reads node %lld, outside the section's nodes %lld to %lld: the section is "
+                "shorter than the discretization method's stencil",
+                equationName(f.row),
+                static_cast<int>(f.section),
+                f.axis,
+                static_cast<long long>(f.index),
+                static_cast<long long>(f.first),
+                static_cast<long long>(f.last));
 }
 
 // What a Count walk finds: equations and their variable and parameter terms.
 struct PlanSize {
-    double equations = 0;
-    double terms = 0;
+  double equations = 0;
+  double terms = 0;
 };
 
 // Runs a plan against a context, handing equations to a sink.
 template <class Context, class Sink>
 class EquationWalker {
-public:
-    using Coord = typename Context::Coord;
-    using Handle = typename Context::Handle;
+ public:
+  using Coord = typename Context::Coord;
+  using Handle = typename Context::Handle;
 
-    EquationWalker(Context& context, Sink& sink, std::int32_t groupBase) : ctx_(context), sink_(sink), groupBase_(groupBase) {}
+  EquationWalker(Context& context, Sink& sink, std::int32_t groupBase)
+      : ctx_(context), sink_(sink), groupBase_(groupBase) {}
 
-    void run(std::span<const PlanNode> plan) {
-        base_ = plan.data();
-        Env env{};
-        walk(plan.data(), plan.data() + plan.size(), env);
+  void run(std::span<const PlanNode> plan) {
+    base_ = plan.data();
+    Env env{};
+    walk(plan.data(), plan.data() + plan.size(), env);
+  }
+
+  // The first stencil fault found by a Check walk.
+  const StencilFault& fault() const { return fault_; }
+  // What a Count walk counted.
+  const PlanSize& size() const { return size_; }
+
+ private:
+  static constexpr bool kCheck = Sink::kMode == SinkMode::Check;
+  static constexpr bool kCount = Sink::kMode == SinkMode::Count;
+
+  // Loop values are kept wide, so that a Check walk over nonsense section values reports the
+  // node it would reach instead of a wrapped one.
+  struct Env {
+    std::int32_t s = 0;
+    std::int64_t i = 0;
+    std::int64_t e = 0;
+    std::int64_t j = 0;
+    Coord other{};  // indices along the other axes, set by their loops
+  };
+
+  Context& ctx_;
+  Sink& sink_;
+  std::int32_t groupBase_;
+  const PlanNode* base_ = nullptr;
+  StencilFault fault_{};
+  PlanSize size_{};
+  double weight_ = 1.0;  // Count: the passes the current body stands for
+
+  // Count: runs body once, with the loop's first member, for all `members` of the loop.
+  template <class Body>
+  void weighted(double members, std::int64_t first, Body&& body) {
+    if (members <= 0) return;
+    const double saved = weight_;
+    weight_ *= members;
+    body(first);
+    weight_ = saved;
+  }
+
+  // Runs body for v = lo .. hi; a Check walk visits only the first and the last member, which
+  // bound every index of the body (all indices move with the loop value one for one).
+  template <class Body>
+  static void range(std::int64_t lo, std::int64_t hi, Body&& body) {
+    if constexpr (kCheck) {
+      if (lo <= hi) body(lo);
+      if (lo < hi) body(hi);
+    } else {
+      for (std::int64_t v = lo; v <= hi; ++v) body(v);
     }
+  }
 
-    // The first stencil fault found by a Check walk.
-    const StencilFault& fault() const { return fault_; }
-    // What a Count walk counted.
-    const PlanSize& size() const { return size_; }
+  static constexpr std::size_t kAxes = std::tuple_size_v<Coord>;
 
-private:
-    static constexpr bool kCheck = Sink::kMode == SinkMode::Check;
-    static constexpr bool kCount = Sink::kMode == SinkMode::Count;
-
-    // Loop values are kept wide, so that a Check walk over nonsense section values reports the
-    // node it would reach instead of a wrapped one.
-    struct Env {
-        std::int32_t s = 0;
-        std::int64_t i = 0;
-        std::int64_t e = 0;
-        std::int64_t j = 0;
-        Coord other{};  // indices along the other axes, set by their loops
-    };
-
-    Context& ctx_;
-    Sink& sink_;
-    std::int32_t groupBase_;
-    const PlanNode* base_ = nullptr;
-    StencilFault fault_{};
-    PlanSize size_{};
-    double weight_ = 1.0;  // Count: the passes the current body stands for
-
-    // Count: runs body once, with the loop's first member, for all `members` of the loop.
-    template <class Body>
-    void weighted(double members, std::int64_t first, Body&& body) {
-        if (members <= 0) return;
-        const double saved = weight_;
-        weight_ *= members;
-        body(first);
-        weight_ = saved;
+  // A bound of a loop over another axis: a constant, or (origin End) that axis's ENDNODE plus
+  // the offset.
+  std::int64_t axisBound(const Index& bound, int axis) {
+    if constexpr (kAxes > 1) {
+      if (bound.origin == Origin::End) return std::int64_t{ctx_.endNode(axis)} + bound.offset;
     }
+    return bound.offset;
+  }
 
-    // Runs body for v = lo .. hi; a Check walk visits only the first and the last member, which
-    // bound every index of the body (all indices move with the loop value one for one).
-    template <class Body>
-    static void range(std::int64_t lo, std::int64_t hi, Body&& body) {
-        if constexpr (kCheck) {
-            if (lo <= hi) body(lo);
-            if (lo < hi) body(hi);
-        } else {
-            for (std::int64_t v = lo; v <= hi; ++v) body(v);
+  std::int64_t indexValue(const Index& index, int axis, const Env& env) {
+    switch (index.origin) {
+      case Origin::Zero:
+        return index.offset;
+      case Origin::Base:
+        return std::int64_t{ctx_.base(axis, env.s)} + index.offset;
+      case Origin::End:
+        return std::int64_t{ctx_.base(axis, env.s)} + ctx_.nodeCount(axis, env.s) + index.offset;
+      case Origin::Node:
+        return env.i + index.offset;
+      case Origin::Element:
+        return env.j + index.offset;
+    }
+    return 0;
+  }
+
+  // ---- Rows: the code of each catalogue formula, compiled when the library is built ----
+  //
+  // For the formula at place P of the catalogue, rowOf<P> hands the sink the equation, then (declaring) its terms or
+  // (emitting) its whole program, item by item, as straight code: the item kinds, operators,
+  // constants and index origins are fixed in it; only the loop values, the section and the
+  // row's arrays are read as it runs. The terms are looked up first, all together, before the
+  // program goes to the sink.
+
+  template <std::size_t P>
+  void rowOf(const PlanNode& row, const Env& loops) {
+    decltype(auto) out = sink_.equation(row.row, equationName(row.row), groupBase_ + row.value);
+    // The row's arrays and the loop values, read once: the lookups store into the host's
+    // arrays, after which anything read through a byte or a reference would be read again.
+    const Binding binding = row.binding;
+    const Env env = loops;
+    constexpr std::size_t kTerms = formulas::kCatalogue[P].termCount;
+    constexpr std::size_t kItems = formulas::kCatalogue[P].itemCount;
+    std::array<Handle, kTerms> handles;
+    [&]<std::size_t... K>(std::index_sequence<K...>) { ((handles[K] = termOf<P, K>(row.axis, binding, env)), ...); }
+    (std::make_index_sequence<kTerms>{});
+    if constexpr (Sink::kMode == SinkMode::Emit) {
+      [&]<std::size_t... K>(std::index_sequence<K...>) { (item<P, K>(out, handles), ...); }
+      (std::make_index_sequence<kItems>{});
+    } else {
+      for (const Handle& h : handles) out.term(h);
+    }
+  }
+
+  // Term K of F: the section's element length, or the element its index names in the array
+  // its role stands for on this row.
+  template <std::size_t P, std::size_t K>
+  [[gnu::always_inline]] Handle termOf(int axis, const Binding& binding, const Env& env) {
+    constexpr const Item& it = formulas::kCatalogue[P].term(K);
+    if constexpr (it.role == Role::Step) {
+      return ctx_.elementLength(axis, env.s);
+    } else {
+      return ctx_.variable(binding.arrays[static_cast<std::size_t>(it.role)], indexOf<it.index>(axis, env));
+    }
+  }
+
+  // Where an index of a row points.
+  template <Index I>
+  [[gnu::always_inline]] Coord indexOf(int axis, const Env& env) {
+    Coord at = env.other;
+    std::int64_t k = I.offset;
+    if constexpr (I.origin == Origin::Base) {
+      k += ctx_.base(axis, env.s);
+    } else if constexpr (I.origin == Origin::End) {
+      k += std::int64_t{ctx_.base(axis, env.s)} + ctx_.nodeCount(axis, env.s);
+    } else if constexpr (I.origin == Origin::Node) {
+      k += env.i;
+    } else if constexpr (I.origin == Origin::Element) {
+      k += env.j;
+    }
+    at[static_cast<std::size_t>(axis)] = static_cast<std::int32_t>(k);
+    return at;
+  }
+
+  // The number of terms before item K of F: the place of item K's handle.
+  template <std::size_t P, std::size_t K>
+  static constexpr std::size_t termBefore() {
+    std::size_t n = 0;
+    for (std::size_t k = 0; k < K; ++k) n += formulas::kCatalogue[P].items[k].kind == ItemKind::Term ? 1 : 0;
+    return n;
+  }
+
+  template <std::size_t P, std::size_t K, class Out, std::size_t N>
+  [[gnu::always_inline]] static void item(Out& out, const std::array<Handle, N>& handles) {
+    constexpr const Item& it = formulas::kCatalogue[P].items[K];
+    if constexpr (it.kind == ItemKind::Operator) {
+      out.op(it.op);
+    } else if constexpr (it.kind == ItemKind::IntConst) {
+      out.constant(it.ivalue);
+    } else if constexpr (it.kind == ItemKind::DoubleConst) {
+      out.constant(it.dvalue);
+    } else {
+      out.term(handles[termBefore<P, K>()]);
+    }
+  }
+
+  using RowCode = void (EquationWalker::*)(const PlanNode&, const Env&);
+  static constexpr std::array<RowCode, formulas::kCatalogueSize> kRowCode =
+      []<std::size_t... P>(std::index_sequence<P...>) {
+    return std::array<RowCode, formulas::kCatalogueSize>{&EquationWalker::rowOf<P>...};
+  }
+  (std::make_index_sequence<formulas::kCatalogueSize>{});
+
+  void checkRow(const PlanNode& row, const Env& env) {
+    if (fault_.found) return;
+    const Formula& f = *row.formula;
+    for (std::size_t k = 0; k < f.termCount; ++k) {
+      const Item& item = f.term(k);
+      if (item.role == Role::Step) continue;
+      const std::int64_t at = indexValue(item.index, row.axis, env);
+      std::int64_t first = 0;
+      std::int64_t last = std::numeric_limits<std::int32_t>::max();
+      if (env.s != 0) {
+        first = ctx_.base(row.axis, env.s);
+        last = first + ctx_.nodeCount(row.axis, env.s);
+      }
+      if (at < first || at > last || at < 0 || at > std::numeric_limits<std::int32_t>::max()) {
+        fault_ = StencilFault{true, row.row, row.axis, env.s, at, first, last};
+        return;
+      }
+    }
+  }
+
+  // A row whose formula is not one of the catalogue's has no code and hands nothing on (the
+  // library's plans are checked for this when they are built).
+  static RowCode rowCode(const PlanNode& row) {
+    const std::size_t place = formulas::placeOf(row.formula);
+    return place < formulas::kCatalogueSize ? kRowCode[place] : nullptr;
+  }
+
+  void emitRow(const PlanNode& row, const Env& env) {
+    if (const RowCode code = rowCode(row)) [[likely]]
+      (this->*code)(row, env);
+  }
+
+  // ---- Reading ahead ----
+  //
+  // A context that can read ahead (while emitting) is told, at every step of a node or element
+  // loop, of the elements its rows will read a few steps later: the walk moves up its loops,
+  // one node or one element at a time. Node loops look kNodesAhead nodes ahead, element loops
+  // kElementsAhead elements (every node of that element). Only a hint to the context: nothing
+  // of what the walk names or hands on depends on it.
+  static constexpr std::int64_t kNodesAhead = 16;
+  static constexpr std::int64_t kElementsAhead = 4;
+  static constexpr std::int64_t kMostNodesPerStep = 8;  // an element's nodes beyond these are not asked for
+  static constexpr bool kReadsAhead = Sink::kMode == SinkMode::Emit && requires(Context & c, const Coord& at) {
+    { c.readsAhead() } -> std::convertible_to<bool>;
+    c.readAhead(std::uint8_t{0}, at);
+  };
+
+  // (Inlined into the loop: a function that only reads memory and asks for lines may be judged
+  // to do nothing, and its calls dropped, by the optimiser.)
+  [[gnu::always_inline]] void readAhead(const PlanNode& loop, const Env& env, std::int64_t first, std::int64_t count) {
+    if constexpr (kReadsAhead) {
+      if (!ctx_.readsAhead()) return;
+      count = std::min(count, kMostNodesPerStep);
+      if (first < 0 || first + count > std::numeric_limits<std::int32_t>::max()) return;
+      Coord at = env.other;
+      for (std::uint32_t arrays = loop.reads; arrays != 0; arrays &= arrays - 1) {
+        const auto array = static_cast<std::uint8_t>(std::countr_zero(arrays));
+        for (std::int64_t k = first; k < first + count; ++k) {
+          at[loop.axis] = static_cast<std::int32_t>(k);
+          ctx_.readAhead(array, at);
         }
+      }
     }
+  }
 
-    static constexpr std::size_t kAxes = std::tuple_size_v<Coord>;
+  bool anySelected(const Selectors& selectors) {
+    for (std::size_t k = 0; k < selectors.count; ++k) {
+      if (ctx_.integralSelected(selectors.text[k])) return true;
+    }
+    return false;
+  }
 
-    // A bound of a loop over another axis: a constant, or (origin End) that axis's ENDNODE plus
-    // the offset.
-    std::int64_t axisBound(const Index& bound, int axis) {
-        if constexpr (kAxes > 1) {
-            if (bound.origin == Origin::End) return std::int64_t{ctx_.endNode(axis)} + bound.offset;
+  void walk(const PlanNode* first, const PlanNode* last, Env& env) {
+    for (const PlanNode* n = first; n < last;) {
+      const PlanNode* body = n + 1;
+      const PlanNode* next = base_ + n->end;
+      const int axis = n->axis;
+      switch (n->step) {
+        case Step::IfIntegral:
+          if (anySelected(n->selectors)) walk(body, next, env);
+          break;
+        case Step::IfMethod:
+          if (equalsIgnoreCase(n->text, ctx_.method(axis))) walk(body, next, env);
+          break;
+        case Step::IfOrderAbove:
+          if (ctx_.orderUsed(axis) > n->value) walk(body, next, env);
+          break;
+        case Step::IfFirstSection:
+          if (env.s == 1) walk(body, next, env);
+          break;
+        case Step::IfLaterSection:
+          if (env.s != 1) walk(body, next, env);
+          break;
+        case Step::IfElementStartNonZero:
+          if (env.j != 0) walk(body, next, env);
+          break;
+        case Step::IfHighestOrderIs:
+          if (ctx_.highestOrder(axis) == n->value) walk(body, next, env);
+          break;
+        case Step::ForSections: {
+          const std::int32_t count = ctx_.numSections(axis);
+          for (std::int32_t s = 1; s <= count; ++s) {
+            env.s = s;
+            walk(body, next, env);
+          }
+          break;
         }
-        return bound.offset;
-    }
-
-    std::int64_t indexValue(const Index& index, int axis, const Env& env) {
-        switch (index.origin) {
-            case Origin::Zero: return index.offset;
-            case Origin::Base: return std::int64_t{ctx_.base(axis, env.s)} + index.offset;
-            case Origin::End: return std::int64_t{ctx_.base(axis, env.s)} + ctx_.nodeCount(axis, env.s) + index.offset;
-            case Origin::Node: return env.i + index.offset;
-            case Origin::Element: return env.j + index.offset;
-        }
-        return 0;
-    }
-
-    // ---- Rows: the code of each catalogue formula, compiled when the library is built ----
-    //
-    // For the formula at place P of the catalogue, rowOf<P> hands the sink the equation, then (declaring) its terms or
-    // (emitting) its whole program, item by item, as straight code: the item kinds, operators,
-    // constants and index origins are fixed in it; only the loop values, the section and the
-    // row's arrays are read as it runs. The terms are looked up first, all together, before the
-    // program goes to the sink.
-
-    template <std::size_t P>
-    void rowOf(const PlanNode& row, const Env& loops) {
-        decltype(auto) out = sink_.equation(row.row, equationName(row.row), groupBase_ + row.value);
-        // The row's arrays and the loop values, read once: the lookups store into the host's
-        // arrays, after which anything read through a byte or a reference would be read again.
-        const Binding binding = row.binding;
-        const Env env = loops;
-        constexpr std::size_t kTerms = formulas::kCatalogue[P].termCount;
-        constexpr std::size_t kItems = formulas::kCatalogue[P].itemCount;
-        std::array<Handle, kTerms> handles;
-        [&]<std::size_t... K>(std::index_sequence<K...>) {
-            ((handles[K] = termOf<P, K>(row.axis, binding, env)), ...);
-        }(std::make_index_sequence<kTerms>{});
-        if constexpr (Sink::kMode == SinkMode::Emit) {
-            [&]<std::size_t... K>(std::index_sequence<K...>) {
-                (item<P, K>(out, handles), ...);
-            }(std::make_index_sequence<kItems>{});
-        } else {
-            for (const Handle& h : handles) out.term(h);
-        }
-    }
-
-    // Term K of F: the section's element length, or the element its index names in the array
-    // its role stands for on this row.
-    template <std::size_t P, std::size_t K>
-    [[gnu::always_inline]] Handle termOf(int axis, const Binding& binding, const Env& env) {
-        constexpr const Item& it = formulas::kCatalogue[P].term(K);
-        if constexpr (it.role == Role::Step) {
-            return ctx_.elementLength(axis, env.s);
-        } else {
-            return ctx_.variable(binding.arrays[static_cast<std::size_t>(it.role)], indexOf<it.index>(axis, env));
-        }
-    }
-
-    // Where an index of a row points.
-    template <Index I>
-    [[gnu::always_inline]] Coord indexOf(int axis, const Env& env) {
-        Coord at = env.other;
-        std::int64_t k = I.offset;
-        if constexpr (I.origin == Origin::Base) {
-            k += ctx_.base(axis, env.s);
-        } else if constexpr (I.origin == Origin::End) {
-            k += std::int64_t{ctx_.base(axis, env.s)} + ctx_.nodeCount(axis, env.s);
-        } else if constexpr (I.origin == Origin::Node) {
-            k += env.i;
-        } else if constexpr (I.origin == Origin::Element) {
-            k += env.j;
-        }
-        at[static_cast<std::size_t>(axis)] = static_cast<std::int32_t>(k);
-        return at;
-    }
-
-    // The number of terms before item K of F: the place of item K's handle.
-    template <std::size_t P, std::size_t K>
-    static constexpr std::size_t termBefore() {
-        std::size_t n = 0;
-        for (std::size_t k = 0; k < K; ++k) n += formulas::kCatalogue[P].items[k].kind == ItemKind::Term ? 1 : 0;
-        return n;
-    }
-
-    template <std::size_t P, std::size_t K, class Out, std::size_t N>
-    [[gnu::always_inline]] static void item(Out& out, const std::array<Handle, N>& handles) {
-        constexpr const Item& it = formulas::kCatalogue[P].items[K];
-        if constexpr (it.kind == ItemKind::Operator) {
-            out.op(it.op);
-        } else if constexpr (it.kind == ItemKind::IntConst) {
-            out.constant(it.ivalue);
-        } else if constexpr (it.kind == ItemKind::DoubleConst) {
-            out.constant(it.dvalue);
-        } else {
-            out.term(handles[termBefore<P, K>()]);
-        }
-    }
-
-    using RowCode = void (EquationWalker::*)(const PlanNode&, const Env&);
-    static constexpr std::array<RowCode, formulas::kCatalogueSize> kRowCode =
-        []<std::size_t... P>(std::index_sequence<P...>) {
-            return std::array<RowCode, formulas::kCatalogueSize>{&EquationWalker::rowOf<P>...};
-        }(std::make_index_sequence<formulas::kCatalogueSize>{});
-
-    void checkRow(const PlanNode& row, const Env& env) {
-        if (fault_.found) return;
-        const Formula& f = *row.formula;
-        for (std::size_t k = 0; k < f.termCount; ++k) {
-            const Item& item = f.term(k);
-            if (item.role == Role::Step) continue;
-            const std::int64_t at = indexValue(item.index, row.axis, env);
-            std::int64_t first = 0;
-            std::int64_t last = std::numeric_limits<std::int32_t>::max();
-            if (env.s != 0) {
-                first = ctx_.base(row.axis, env.s);
-                last = first + ctx_.nodeCount(row.axis, env.s);
+        case Step::ForNodes: {
+          if constexpr (kCount) {
+            const std::int64_t lo = indexValue(n->lo, axis, env);
+            weighted(double(indexValue(n->hi, axis, env)) - double(lo) + 1, lo, [&](std::int64_t v) {
+              env.i = v;
+              walk(body, next, env);
+            });
+            break;
+          }
+          // A loop over one row (the common case) runs the row's code directly.
+          RowCode single = nullptr;
+          if constexpr (!kCheck && !kCount) {
+            if (next == body + 1 && body->step == Step::Row) single = rowCode(*body);
+          }
+          range(indexValue(n->lo, axis, env), indexValue(n->hi, axis, env), [&](std::int64_t v) {
+            env.i = v;
+            readAhead(*n, env, v + kNodesAhead, 1);
+            if (single != nullptr) {
+              (this->*single)(*body, env);
+            } else {
+              walk(body, next, env);
             }
-            if (at < first || at > last || at < 0 || at > std::numeric_limits<std::int32_t>::max()) {
-                fault_ = StencilFault{true, row.row, row.axis, env.s, at, first, last};
-                return;
+          });
+          break;
+        }
+        case Step::ForElements: {
+          auto visit = [&](std::int64_t v) {
+            env.e = v;
+            walk(body, next, env);
+          };
+          const std::int32_t elements = ctx_.numElements(axis, env.s);
+          if constexpr (kCount) {
+            // Only the first element can start at node 0 (j == 0 is tested).
+            weighted(elements >= 1 ? 1 : 0, 1, visit);
+            weighted(double(elements) - 1, 2, visit);
+          } else {
+            range(1, elements, visit);
+          }
+          break;
+        }
+        case Step::ForElementStart: {
+          const std::int64_t stride = std::int64_t{ctx_.numPolyPoints(axis)} + 1;
+          env.j = std::int64_t{ctx_.base(axis, env.s)} + (env.e - 1) * stride;
+          readAhead(*n, env, env.j + kElementsAhead * stride, stride);
+          walk(body, next, env);
+          break;
+        }
+        case Step::ForAxisRange:
+        case Step::ForAxisSet:
+          if constexpr (kAxes > 1) {
+            auto visit = [&](std::int64_t v) {
+              env.other[static_cast<std::size_t>(axis)] = static_cast<std::int32_t>(v);
+              walk(body, next, env);
+            };
+            if constexpr (kCount) {
+              if (n->step == Step::ForAxisRange) {
+                const std::int64_t lo = axisBound(n->lo, axis);
+                weighted(double(axisBound(n->hi, axis)) - double(lo) + 1, lo, visit);
+              } else {
+                double members = 0;
+                std::int64_t first = 0;
+                ctx_.forEachInSet(
+                    axis,
+                    static_cast<AxisSet>(n->value),
+                    [&](std::int64_t v) {
+                      if (members == 0) first = v;
+                      members += 1;
+                    },
+                    false);
+                weighted(members, first, visit);
+              }
+            } else if (n->step == Step::ForAxisRange) {
+              range(axisBound(n->lo, axis), axisBound(n->hi, axis), visit);
+            } else {
+              // A Check walk needs one member: the body's indices along its own axis do
+              // not depend on the other axes' values.
+              ctx_.forEachInSet(axis, static_cast<AxisSet>(n->value), visit, kCheck);
             }
-        }
+          }
+          break;
+        case Step::Row:
+          if constexpr (kCheck) {
+            checkRow(*n, env);
+          } else if constexpr (kCount) {
+            size_.equations += weight_;
+            size_.terms += weight_ * (n->formula != nullptr ? n->formula->termCount : 0);
+          } else {
+            emitRow(*n, env);
+          }
+          break;
+      }
+      n = next;
     }
-
-    // A row whose formula is not one of the catalogue's has no code and hands nothing on (the
-    // library's plans are checked for this when they are built).
-    static RowCode rowCode(const PlanNode& row) {
-        const std::size_t place = formulas::placeOf(row.formula);
-        return place < formulas::kCatalogueSize ? kRowCode[place] : nullptr;
-    }
-
-    void emitRow(const PlanNode& row, const Env& env) {
-        if (const RowCode code = rowCode(row)) [[likely]] (this->*code)(row, env);
-    }
-
-    // ---- Reading ahead ----
-    //
-    // A context that can read ahead (while emitting) is told, at every step of a node or element
-    // loop, of the elements its rows will read a few steps later: the walk moves up its loops,
-    // one node or one element at a time. Node loops look kNodesAhead nodes ahead, element loops
-    // kElementsAhead elements (every node of that element). Only a hint to the context: nothing
-    // of what the walk names or hands on depends on it.
-    static constexpr std::int64_t kNodesAhead = 16;
-    static constexpr std::int64_t kElementsAhead = 4;
-    static constexpr std::int64_t kMostNodesPerStep = 8;  // an element's nodes beyond these are not asked for
-    static constexpr bool kReadsAhead = Sink::kMode == SinkMode::Emit && requires(Context& c, const Coord& at) {
-        { c.readsAhead() } -> std::convertible_to<bool>;
-        c.readAhead(std::uint8_t{0}, at);
-    };
-
-    // (Inlined into the loop: a function that only reads memory and asks for lines may be judged
-    // to do nothing, and its calls dropped, by the optimiser.)
-    [[gnu::always_inline]] void readAhead(const PlanNode& loop, const Env& env, std::int64_t first, std::int64_t count) {
-        if constexpr (kReadsAhead) {
-            if (!ctx_.readsAhead()) return;
-            count = std::min(count, kMostNodesPerStep);
-            if (first < 0 || first + count > std::numeric_limits<std::int32_t>::max()) return;
-            Coord at = env.other;
-            for (std::uint32_t arrays = loop.reads; arrays != 0; arrays &= arrays - 1) {
-                const auto array = static_cast<std::uint8_t>(std::countr_zero(arrays));
-                for (std::int64_t k = first; k < first + count; ++k) {
-                    at[loop.axis] = static_cast<std::int32_t>(k);
-                    ctx_.readAhead(array, at);
-                }
-            }
-        }
-    }
-
-    bool anySelected(const Selectors& selectors) {
-        for (std::size_t k = 0; k < selectors.count; ++k) {
-            if (ctx_.integralSelected(selectors.text[k])) return true;
-        }
-        return false;
-    }
-
-    void walk(const PlanNode* first, const PlanNode* last, Env& env) {
-        for (const PlanNode* n = first; n < last;) {
-            const PlanNode* body = n + 1;
-            const PlanNode* next = base_ + n->end;
-            const int axis = n->axis;
-            switch (n->step) {
-                case Step::IfIntegral:
-                    if (anySelected(n->selectors)) walk(body, next, env);
-                    break;
-                case Step::IfMethod:
-                    if (equalsIgnoreCase(n->text, ctx_.method(axis))) walk(body, next, env);
-                    break;
-                case Step::IfOrderAbove:
-                    if (ctx_.orderUsed(axis) > n->value) walk(body, next, env);
-                    break;
-                case Step::IfFirstSection:
-                    if (env.s == 1) walk(body, next, env);
-                    break;
-                case Step::IfLaterSection:
-                    if (env.s != 1) walk(body, next, env);
-                    break;
-                case Step::IfElementStartNonZero:
-                    if (env.j != 0) walk(body, next, env);
-                    break;
-                case Step::IfHighestOrderIs:
-                    if (ctx_.highestOrder(axis) == n->value) walk(body, next, env);
-                    break;
-                case Step::ForSections: {
-                    const std::int32_t count = ctx_.numSections(axis);
-                    for (std::int32_t s = 1; s <= count; ++s) {
-                        env.s = s;
-                        walk(body, next, env);
-                    }
-                    break;
-                }
-                case Step::ForNodes: {
-                    if constexpr (kCount) {
-                        const std::int64_t lo = indexValue(n->lo, axis, env);
-                        weighted(double(indexValue(n->hi, axis, env)) - double(lo) + 1, lo, [&](std::int64_t v) {
-                            env.i = v;
-                            walk(body, next, env);
-                        });
-                        break;
-                    }
-                    // A loop over one row (the common case) runs the row's code directly.
-                    RowCode single = nullptr;
-                    if constexpr (!kCheck && !kCount) {
-                        if (next == body + 1 && body->step == Step::Row) single = rowCode(*body);
-                    }
-                    range(indexValue(n->lo, axis, env), indexValue(n->hi, axis, env), [&](std::int64_t v) {
-                        env.i = v;
-                        readAhead(*n, env, v + kNodesAhead, 1);
-                        if (single != nullptr) {
-                            (this->*single)(*body, env);
-                        } else {
-                            walk(body, next, env);
-                        }
-                    });
-                    break;
-                }
-                case Step::ForElements: {
-                    auto visit = [&](std::int64_t v) {
-                        env.e = v;
-                        walk(body, next, env);
-                    };
-                    const std::int32_t elements = ctx_.numElements(axis, env.s);
-                    if constexpr (kCount) {
-                        // Only the first element can start at node 0 (j == 0 is tested).
-                        weighted(elements >= 1 ? 1 : 0, 1, visit);
-                        weighted(double(elements) - 1, 2, visit);
-                    } else {
-                        range(1, elements, visit);
-                    }
-                    break;
-                }
-                case Step::ForElementStart: {
-                    const std::int64_t stride = std::int64_t{ctx_.numPolyPoints(axis)} + 1;
-                    env.j = std::int64_t{ctx_.base(axis, env.s)} + (env.e - 1) * stride;
-                    readAhead(*n, env, env.j + kElementsAhead * stride, stride);
-                    walk(body, next, env);
-                    break;
-                }
-                case Step::ForAxisRange:
-                case Step::ForAxisSet:
-                    if constexpr (kAxes > 1) {
-                        auto visit = [&](std::int64_t v) {
-                            env.other[static_cast<std::size_t>(axis)] = static_cast<std::int32_t>(v);
-                            walk(body, next, env);
-                        };
-                        if constexpr (kCount) {
-                            if (n->step == Step::ForAxisRange) {
-                                const std::int64_t lo = axisBound(n->lo, axis);
-                                weighted(double(axisBound(n->hi, axis)) - double(lo) + 1, lo, visit);
-                            } else {
-                                double members = 0;
-                                std::int64_t first = 0;
-                                ctx_.forEachInSet(axis, static_cast<AxisSet>(n->value), [&](std::int64_t v) {
-                                    if (members == 0) first = v;
-                                    members += 1;
-                                }, false);
-                                weighted(members, first, visit);
-                            }
-                        } else if (n->step == Step::ForAxisRange) {
-                            range(axisBound(n->lo, axis), axisBound(n->hi, axis), visit);
-                        } else {
-                            // A Check walk needs one member: the body's indices along its own axis do
-                            // not depend on the other axes' values.
-                            ctx_.forEachInSet(axis, static_cast<AxisSet>(n->value), visit, kCheck);
-                        }
-                    }
-                    break;
-                case Step::Row:
-                    if constexpr (kCheck) {
-                        checkRow(*n, env);
-                    } else if constexpr (kCount) {
-                        size_.equations += weight_;
-                        size_.terms += weight_ * (n->formula != nullptr ? n->formula->termCount : 0);
-                    } else {
-                        emitRow(*n, env);
-                    }
-                    break;
-            }
-            n = next;
-        }
-    }
+  }
 };
 
 // A sink for Check walks: the walker makes no calls on it.
 struct StencilCheck {
-    static constexpr SinkMode kMode = SinkMode::Check;
+  static constexpr SinkMode kMode = SinkMode::Check;
 };
 
 // A sink for Count walks: the walker makes no calls on it.
 struct SizeCount {
-    static constexpr SinkMode kMode = SinkMode::Count;
+  static constexpr SinkMode kMode = SinkMode::Count;
 };
 
 template <class Context, class Sink>
 void walkPlan(std::span<const PlanNode> plan, Context& context, Sink& sink, std::int32_t groupBase) {
-    EquationWalker<Context, Sink>(context, sink, groupBase).run(plan);
+  EquationWalker<Context, Sink>(context, sink, groupBase).run(plan);
 }
 
 // Walks a plan without emitting and returns the first equation that would read a node outside
 // its own section (none when the grid is long enough for every stencil).
 template <class Context>
 StencilFault checkStencils(std::span<const PlanNode> plan, Context& context) {
-    StencilCheck none;
-    EquationWalker<Context, StencilCheck> walker(context, none, 0);
-    walker.run(plan);
-    return walker.fault();
+  StencilCheck none;
+  EquationWalker<Context, StencilCheck> walker(context, none, 0);
+  walker.run(plan);
+  return walker.fault();
 }
 
 // The equations and terms (non-zeros) a walk of the plan would hand on for the context's
 // current values, without handing anything on.
 template <class Context>
 PlanSize countEquations(std::span<const PlanNode> plan, Context& context) {
-    SizeCount none;
-    EquationWalker<Context, SizeCount> walker(context, none, 0);
-    walker.run(plan);
-    return walker.size();
+  SizeCount none;
+  EquationWalker<Context, SizeCount> walker(context, none, 0);
+  walker.run(plan);
+  return walker.size();
 }
 
 }  // namespace morvane::eqn

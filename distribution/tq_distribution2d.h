@@ -23,7 +23,6 @@ class MORVANE_API TQ_DISTRIBUTION2D : public TQ_Generated<TQ_DISTRIBUTION2D, TQ_
   MORVANE_GENERATED_CLASS(TQ_DISTRIBUTION2D)  // "Model DISTRIBUTION2D\tV7.1"
 
  public:
-
   // ExecuteAssignments0 (declared with the class): the generated assignment
   // work when both domains are attached; else the missing links reported,
   // nothing of this level handed to the host and morvane::eqn::kNoDomain

@@ -24,8 +24,8 @@ void TQ_DISTRIBUTION3D::RegisterProperties() {
   Register(HIGHESTORDERXDERIVATIVEUSED, "HIGHESTORDERXDERIVATIVEUSED");
   Register(HIGHESTORDERYDERIVATIVEUSED, "HIGHESTORDERYDERIVATIVEUSED");
   Register(HIGHESTORDERZDERIVATIVEUSED, "HIGHESTORDERZDERIVATIVEUSED");
-  Register(INTEGRALS, "INTEGRALS",
-           "Integrals to be calculated. Valid values: idx, idy, idz, idxdy, idxdz, idydz, idxdydz");
+  Register(
+      INTEGRALS, "INTEGRALS", "Integrals to be calculated. Valid values: idx, idy, idz, idxdy, idxdz, idydz, idxdydz");
   Register(TQ_DDX_SET1, "TQ_DDX_SET1");
   Register(TQ_DDX_SET2, "TQ_DDX_SET2");
   Register(TQ_DDX_SET3, "TQ_DDX_SET3");
@@ -145,14 +145,15 @@ void TQ_DISTRIBUTION3D::IndexSets(const TQ_AssignmentStep& step) {
   const TQ_IntSetValue boundaryY = dist::BoundaryAndInteriorNodes(y);
   const TQ_IntSetValue boundaryZ = dist::BoundaryAndInteriorNodes(z);
   step.IndexSet(TQ_D2DX2_SET1,
-                asExpression(dist::NodeRangeWithin(1, dist::OrderFactor(usedX, 1), endX, x.INTERIOR.v(), kLeast)), 13);
+                asExpression(dist::NodeRangeWithin(1, dist::OrderFactor(usedX, 1), endX, x.INTERIOR.v(), kLeast)),
+                13);
   step.IndexSet(TQ_D2DX2_SET2, asExpression(boundaryY), 14);
   step.IndexSet(TQ_D2DX2_SET3, asExpression(boundaryZ), 15);
-  step.IndexSet(TQ_D2DY2_SET1,
-                asExpression(dist::NodeRangeWithin(0, dist::OrderFactor(usedY, 1), endX, boundaryX, kLeast)), 16);
+  step.IndexSet(
+      TQ_D2DY2_SET1, asExpression(dist::NodeRangeWithin(0, dist::OrderFactor(usedY, 1), endX, boundaryX, kLeast)), 16);
   step.IndexSet(TQ_D2DY2_SET3, asExpression(boundaryZ), 17);
-  step.IndexSet(TQ_D2DZ2_SET1,
-                asExpression(dist::NodeRangeWithin(0, dist::OrderFactor(usedZ, 1), endX, boundaryX, kLeast)), 18);
+  step.IndexSet(
+      TQ_D2DZ2_SET1, asExpression(dist::NodeRangeWithin(0, dist::OrderFactor(usedZ, 1), endX, boundaryX, kLeast)), 18);
   step.IndexSet(TQ_D2DZ2_SET2, asExpression(boundaryY), 19);
   // #20-40 the integrals: every x node when the integral is selected, by its
   // own selector or by one of an integral built on it, else [0 .. -ENDNODE];
@@ -194,8 +195,8 @@ void TQ_DISTRIBUTION3D::Assignments(const TQ_AssignmentStep& step) {
 morvane::eqn::DistributionView<3> TQ_DISTRIBUTION3D::View() {
   morvane::eqn::DistributionView<3> view;
   view.model = this;
-  view.domains = {morvane::eqn::LinkedDomain(XDOMAIN), morvane::eqn::LinkedDomain(YDOMAIN),
-                  morvane::eqn::LinkedDomain(ZDOMAIN)};
+  view.domains = {
+      morvane::eqn::LinkedDomain(XDOMAIN), morvane::eqn::LinkedDomain(YDOMAIN), morvane::eqn::LinkedDomain(ZDOMAIN)};
   view.links = {"XDOMAIN", "YDOMAIN", "ZDOMAIN"};
   view.order = {&HIGHESTORDERXDERIVATIVE, &HIGHESTORDERYDERIVATIVE, &HIGHESTORDERZDERIVATIVE};
   view.orderUsed = {&HIGHESTORDERXDERIVATIVEUSED, &HIGHESTORDERYDERIVATIVEUSED, &HIGHESTORDERZDERIVATIVEUSED};

@@ -87,8 +87,8 @@ class MORVANE_API TQ_DOMAIN : public TQ_Generated<TQ_DOMAIN, TQ_ModelTypeEx2> {
   void AssignMethod(const TQ_AssignmentStep& step);
   // `nodesBefore` is Sigma25416536(i), the node counts of the sections before section i.v();
   // `placed` counts the nodes the sections so far place, for the size budget.
-  void AssignSection(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, int sections, double nodesBefore,
-                     double& placed);
+  void AssignSection(
+      const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, int sections, double nodesBefore, double& placed);
   void AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, double nodesBefore, double& placed);
   void AssignNodeValues(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, bool& fractionsChecked);
   // Reports a problem with the domain's input through the host.

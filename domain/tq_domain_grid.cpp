@@ -138,7 +138,9 @@ void TQ_DOMAIN::Assignments(const TQ_AssignmentStep& step) {
   step.Assign(HIGHESTORDERDERIVATIVE, 1, 24);
   if (HIGHESTORDERDERIVATIVE.v() < 0 || HIGHESTORDERDERIVATIVE.v() > 2) {
     char what[160];
-    std::snprintf(what, sizeof what, "HIGHESTORDERDERIVATIVE is %d; the derivative orders are 0, 1 and 2",
+    std::snprintf(what,
+                  sizeof what,
+                  "HIGHESTORDERDERIVATIVE is %d; the derivative orders are 0, 1 and 2",
                   HIGHESTORDERDERIVATIVE.v());
     ReportProblem(what);
   }
@@ -183,14 +185,13 @@ void TQ_DOMAIN::AssignMethod(const TQ_AssignmentStep& step) {
   const TQ_MethodFacts* row = FindMethod(DISCRETIZATIONMETHOD.v());
   if (row == nullptr || row->pointsStatement == 0) return;
   step.Assign(NUMPOLYPOINTS, row->points, row->pointsStatement);
-  for (int p = 1; p <= row->points; ++p)
-    step.Assign(POLYPOINT(p), row->fractions[p - 1], row->pointsStatement + p);
+  for (int p = 1; p <= row->points; ++p) step.Assign(POLYPOINT(p), row->fractions[p - 1], row->pointsStatement + p);
 }
 
 // One section: its start, spacing, length, node count, first node, spacing
 // used, elements, element length and interior nodes.
-void TQ_DOMAIN::AssignSection(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, int sections,
-                              double nodesBefore, double& placed) {
+void TQ_DOMAIN::AssignSection(
+    const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, int sections, double nodesBefore, double& placed) {
   const int s = i.v();
   TQ_SECTIONDATAMODEL& section = Section(s);
   // The LOCATION of every section after the first is assigned by the
@@ -198,10 +199,10 @@ void TQ_DOMAIN::AssignSection(const TQ_AssignmentStep& step, TQ_IntegerSetIter& 
   step.Assign(*section.SPACINGPREFERENCE, (*SPACINGPREFERENCE).v(), 27);
   if (s != sections) {
     TQ_SECTIONDATAMODEL& next = Section(s + 1);
-    step.Assign(*next.LOCATION,
-                ((*LENGTH).v() * static_cast<double>(s)) / static_cast<double>(NUMSECTIONS.v()) +
-                    (*Section(1).LOCATION).v(),
-                26);
+    step.Assign(
+        *next.LOCATION,
+        ((*LENGTH).v() * static_cast<double>(s)) / static_cast<double>(NUMSECTIONS.v()) + (*Section(1).LOCATION).v(),
+        26);
     step.Assign(section.LENGTH, (*next.LOCATION).v() - (*section.LOCATION).v(), 29);
   } else {
     step.Assign(section.LENGTH, ((*LENGTH).v() + (*Section(1).LOCATION).v()) - (*section.LOCATION).v(), 28);
@@ -215,7 +216,8 @@ void TQ_DOMAIN::AssignSection(const TQ_AssignmentStep& step, TQ_IntegerSetIter& 
     step.Assign(section.BASE, 0, 33);
   step.Assign(*section.SPACINGUSED, section.LENGTH.v() / static_cast<double>(section.NODECOUNT.v()), 34);
   step.Assign(section.NUMELEMENTS,
-              TruncToInt(static_cast<double>(section.NODECOUNT.v()) / static_cast<double>(PolyPoints() + 1)), 35);
+              TruncToInt(static_cast<double>(section.NODECOUNT.v()) / static_cast<double>(PolyPoints() + 1)),
+              35);
 
   if (CollocationForm())
     step.Assign(section.ELEMENTLENGTH, (*section.SPACINGUSED).v() * static_cast<double>(PolyPoints() + 1), 37);
@@ -233,7 +235,9 @@ void TQ_DOMAIN::AssignSection(const TQ_AssignmentStep& step, TQ_IntegerSetIter& 
 // NODECOUNT: LENGTH / SPACINGPREFERENCE rounded to whole intervals (n); n
 // rounded up to whole elements when it reaches MINNODECOUNT (#31), else the
 // minimum (#30).
-void TQ_DOMAIN::AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, double nodesBefore,
+void TQ_DOMAIN::AssignNodeCount(const TQ_AssignmentStep& step,
+                                TQ_IntegerSetIter& i,
+                                double nodesBefore,
                                 double& placed) {
   const int s = i.v();
   TQ_SECTIONDATAMODEL& section = Section(s);
@@ -242,15 +246,18 @@ void TQ_DOMAIN::AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter
   const bool sized =
       std::isfinite(spacing) && spacing != 0.0 && std::isfinite(quotient) && std::fabs(quotient) < kIntMax;
   if (!sized)
-    ReportProblem("LENGTH / SPACINGPREFERENCE is not a finite number of node intervals; "
-                  "the section takes MINNODECOUNT",
-                  s);
+    ReportProblem(
+        "LENGTH / SPACINGPREFERENCE is not a finite number of node intervals; "
+        "the section takes MINNODECOUNT",
+        s);
   else if (quotient < 0.0) {
     char what[200];
-    std::snprintf(what, sizeof what,
+    std::snprintf(what,
+                  sizeof what,
                   "LENGTH %g / SPACINGPREFERENCE %g is a negative number of node intervals; "
                   "the section takes MINNODECOUNT",
-                  section.LENGTH.v(), spacing);
+                  section.LENGTH.v(),
+                  spacing);
     ReportProblem(what, s);
   }
   const int n = RoundToInt(quotient);
@@ -272,8 +279,7 @@ void TQ_DOMAIN::AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter
   // the section keeps one element.
   const double perElement = static_cast<double>(points + 1);
   const double elements = static_cast<double>(ElementsPlaced(section, count));
-  const double missing =
-      placed + elements * perElement + 1.0 - static_cast<double>((*VALUE).ElementVector.Elements());
+  const double missing = placed + elements * perElement + 1.0 - static_cast<double>((*VALUE).ElementVector.Elements());
   if (missing > 0.0 && elements > 1.0) {
     char who[256];
     std::snprintf(who, sizeof who, "domain %s, section %d: the nodes of the sections up to it", DomainName(), s);
@@ -319,7 +325,11 @@ void TQ_DOMAIN::AssignNodeValues(const TQ_AssignmentStep& step, TQ_IntegerSetIte
                            static_cast<double>((*VALUE).ElementVector.Elements());
     if (missing > 0.0) {
       char who[256];
-      std::snprintf(who, sizeof who, "domain %s, section %d: the nodes of its NODECOUNT %d", DomainName(), i.v(),
+      std::snprintf(who,
+                    sizeof who,
+                    "domain %s, section %d: the nodes of its NODECOUNT %d",
+                    DomainName(),
+                    i.v(),
                     section.NODECOUNT.v());
       if (!TQ_SizeBudget::Admit(who, missing, missing * sizeof(TQ_REALPARAMETER), 0.0, true)) {
         ReportProblem("the section keeps one element", i.v());
@@ -349,8 +359,11 @@ void TQ_DOMAIN::AssignNodeValues(const TQ_AssignmentStep& step, TQ_IntegerSetIte
       const double fraction = POLYPOINT(p.v()).v();
       if (!fractionsChecked && !(fraction > 0.0 && fraction < 1.0)) {
         char what[200];
-        std::snprintf(what, sizeof what, "POLYPOINT(%d) is %g; a point lies inside its element, between 0 and 1",
-                      p.v(), fraction);
+        std::snprintf(what,
+                      sizeof what,
+                      "POLYPOINT(%d) is %g; a point lies inside its element, between 0 and 1",
+                      p.v(),
+                      fraction);
         ReportProblem(what);
       }
       TQ_REALPARAMETER& node = (*VALUE)(static_cast<int>(first + p.v()));

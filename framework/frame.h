@@ -46,9 +46,13 @@ struct RuntimeAllocator {
   }
   void deallocate(T* block, std::size_t) noexcept { std::free(block); }
   template <typename U>
-  bool operator==(const RuntimeAllocator<U>&) const noexcept { return true; }
+  bool operator==(const RuntimeAllocator<U>&) const noexcept {
+    return true;
+  }
   template <typename U>
-  bool operator!=(const RuntimeAllocator<U>&) const noexcept { return false; }
+  bool operator!=(const RuntimeAllocator<U>&) const noexcept {
+    return false;
+  }
 };
 
 template <typename T>

@@ -2,13 +2,13 @@
 #pragma once
 
 #if defined(_WIN32)
-#  if defined(MORVANE_BUILDING)
-#    define MORVANE_API __declspec(dllexport)
-#  else
-#    define MORVANE_API __declspec(dllimport)
-#  endif
+#if defined(MORVANE_BUILDING)
+#define MORVANE_API __declspec(dllexport)
 #else
-#  define MORVANE_API __attribute__((visibility("default")))
+#define MORVANE_API __declspec(dllimport)
+#endif
+#else
+#define MORVANE_API __attribute__((visibility("default")))
 #endif
 
 // Class templates of the library are declared with MORVANE_API: each instance
@@ -22,9 +22,9 @@
 // Windows DLL exports the inline members of an exported class once they are
 // emitted.
 #if defined(_WIN32)
-#  define MORVANE_INLINE_EXPORT __attribute__((used))
+#define MORVANE_INLINE_EXPORT __attribute__((used))
 #else
-#  define MORVANE_INLINE_EXPORT __attribute__((visibility("default"), used))
+#define MORVANE_INLINE_EXPORT __attribute__((visibility("default"), used))
 #endif
 
 // Exported data and functions with plain (unmangled) names.

@@ -149,7 +149,8 @@ int TQ_KeyedArrayBase::NewElements() {
     if (ElementVector[static_cast<unsigned int>(ElementOffset)] == nullptr) {
       TQ_IndexKey keys[kMaxDimensions];
       for (int d = 0; d < m_count; ++d)
-        keys[d] = m_kinds[d] ? TQ_IndexKey{0, m_values[d].String(j[d])} : TQ_IndexKey{m_values[d].Integer(j[d]), nullptr};
+        keys[d] =
+            m_kinds[d] ? TQ_IndexKey{0, m_values[d].String(j[d])} : TQ_IndexKey{m_values[d].Integer(j[d]), nullptr};
       IndexStringOf(keys);
       AddElement();
       ++created;
@@ -232,29 +233,26 @@ TQ_Type* TQ_BASE_KEYS<Kinds...>::Find(typename Kinds::Key... keys) {
 #pragma clang diagnostic push
 #pragma clang diagnostic ignored "-Wuninitialized"
 #endif
-#define MORVANE_DEFINE_ARRAY_BASE(NAME, ...)                                                     \
-  template class TQ_BASE_KEYS<__VA_ARGS__>;                                                      \
-  NAME::NAME() : TQ_BASE_KEYS(IndexValues.data()), IndexValues() { TypeIndexValues(); }         \
-  NAME::NAME(const NAME& other)                                                                  \
-      : TQ_BASE_KEYS(other, IndexValues.data()), IndexValues(other.IndexValues) {}               \
-  NAME& NAME::operator=(const NAME& other) {                                                     \
-    if (this != &other) {                                                                        \
-      TQ_BASE_KEYS::operator=(other);                                                            \
-      for (std::size_t k = 0; k < IndexValues.size(); ++k) IndexValues[k] = other.IndexValues[k]; \
-    }                                                                                            \
-    return *this;                                                                                \
-  }                                                                                              \
-  NAME::~NAME() = default;                                                                       \
-  void NAME::SetDim(MORVANE_ARRAY_SETS(__VA_ARGS__)) {                                           \
-    TQ_BASE_KEYS::SetDim(MORVANE_ARRAY_SET_NAMES(__VA_ARGS__));                                  \
-  }                                                                                              \
-  void NAME::BuildIndexString(MORVANE_ARRAY_KEYS(__VA_ARGS__)) {                                 \
-    TQ_BASE_KEYS::BuildIndexString(MORVANE_ARRAY_KEY_NAMES(__VA_ARGS__));                        \
-  }                                                                                              \
-  TQ_Type* NAME::Find(MORVANE_ARRAY_KEYS(__VA_ARGS__)) {                                         \
-    return TQ_BASE_KEYS::Find(MORVANE_ARRAY_KEY_NAMES(__VA_ARGS__));                             \
-  }                                                                                              \
-  void NAME::CreateMissingArrayElement(const char* text) { TQ_KeyedArrayBase::CreateMissingArrayElement(text); } \
+#define MORVANE_DEFINE_ARRAY_BASE(NAME, ...)                                                                         \
+  template class TQ_BASE_KEYS<__VA_ARGS__>;                                                                          \
+  NAME::NAME() : TQ_BASE_KEYS(IndexValues.data()), IndexValues() { TypeIndexValues(); }                              \
+  NAME::NAME(const NAME& other) : TQ_BASE_KEYS(other, IndexValues.data()), IndexValues(other.IndexValues) {}         \
+  NAME& NAME::operator=(const NAME& other) {                                                                         \
+    if (this != &other) {                                                                                            \
+      TQ_BASE_KEYS::operator=(other);                                                                                \
+      for (std::size_t k = 0; k < IndexValues.size(); ++k) IndexValues[k] = other.IndexValues[k];                    \
+    }                                                                                                                \
+    return *this;                                                                                                    \
+  }                                                                                                                  \
+  NAME::~NAME() = default;                                                                                           \
+  void NAME::SetDim(MORVANE_ARRAY_SETS(__VA_ARGS__)) { TQ_BASE_KEYS::SetDim(MORVANE_ARRAY_SET_NAMES(__VA_ARGS__)); } \
+  void NAME::BuildIndexString(MORVANE_ARRAY_KEYS(__VA_ARGS__)) {                                                     \
+    TQ_BASE_KEYS::BuildIndexString(MORVANE_ARRAY_KEY_NAMES(__VA_ARGS__));                                            \
+  }                                                                                                                  \
+  TQ_Type* NAME::Find(MORVANE_ARRAY_KEYS(__VA_ARGS__)) {                                                             \
+    return TQ_BASE_KEYS::Find(MORVANE_ARRAY_KEY_NAMES(__VA_ARGS__));                                                 \
+  }                                                                                                                  \
+  void NAME::CreateMissingArrayElement(const char* text) { TQ_KeyedArrayBase::CreateMissingArrayElement(text); }     \
   int NAME::NewElements() { return TQ_KeyedArrayBase::NewElements(); }
 MORVANE_ARRAY_BASE_SHAPES(MORVANE_DEFINE_ARRAY_BASE)
 #undef MORVANE_DEFINE_ARRAY_BASE

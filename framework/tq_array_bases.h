@@ -119,19 +119,19 @@ class MORVANE_API TQ_BASE_KEYS : public TQ_KeyedArrayBase {
 };
 
 // The 28 array bases, one per key shape: X(name, kinds...).
-#define MORVANE_ARRAY_BASE_SHAPES(X)                                      \
-  X(TQ_BASE_II, TQ_IntegerKey, TQ_IntegerKey)                             \
-  X(TQ_BASE_IS, TQ_IntegerKey, TQ_StringKey)                              \
-  X(TQ_BASE_SI, TQ_StringKey, TQ_IntegerKey)                              \
-  X(TQ_BASE_SS, TQ_StringKey, TQ_StringKey)                               \
-  X(TQ_BASE_III, TQ_IntegerKey, TQ_IntegerKey, TQ_IntegerKey)             \
-  X(TQ_BASE_IIS, TQ_IntegerKey, TQ_IntegerKey, TQ_StringKey)              \
-  X(TQ_BASE_ISI, TQ_IntegerKey, TQ_StringKey, TQ_IntegerKey)              \
-  X(TQ_BASE_ISS, TQ_IntegerKey, TQ_StringKey, TQ_StringKey)               \
-  X(TQ_BASE_SII, TQ_StringKey, TQ_IntegerKey, TQ_IntegerKey)              \
-  X(TQ_BASE_SIS, TQ_StringKey, TQ_IntegerKey, TQ_StringKey)               \
-  X(TQ_BASE_SSI, TQ_StringKey, TQ_StringKey, TQ_IntegerKey)               \
-  X(TQ_BASE_SSS, TQ_StringKey, TQ_StringKey, TQ_StringKey)                \
+#define MORVANE_ARRAY_BASE_SHAPES(X)                                          \
+  X(TQ_BASE_II, TQ_IntegerKey, TQ_IntegerKey)                                 \
+  X(TQ_BASE_IS, TQ_IntegerKey, TQ_StringKey)                                  \
+  X(TQ_BASE_SI, TQ_StringKey, TQ_IntegerKey)                                  \
+  X(TQ_BASE_SS, TQ_StringKey, TQ_StringKey)                                   \
+  X(TQ_BASE_III, TQ_IntegerKey, TQ_IntegerKey, TQ_IntegerKey)                 \
+  X(TQ_BASE_IIS, TQ_IntegerKey, TQ_IntegerKey, TQ_StringKey)                  \
+  X(TQ_BASE_ISI, TQ_IntegerKey, TQ_StringKey, TQ_IntegerKey)                  \
+  X(TQ_BASE_ISS, TQ_IntegerKey, TQ_StringKey, TQ_StringKey)                   \
+  X(TQ_BASE_SII, TQ_StringKey, TQ_IntegerKey, TQ_IntegerKey)                  \
+  X(TQ_BASE_SIS, TQ_StringKey, TQ_IntegerKey, TQ_StringKey)                   \
+  X(TQ_BASE_SSI, TQ_StringKey, TQ_StringKey, TQ_IntegerKey)                   \
+  X(TQ_BASE_SSS, TQ_StringKey, TQ_StringKey, TQ_StringKey)                    \
   X(TQ_BASE_IIII, TQ_IntegerKey, TQ_IntegerKey, TQ_IntegerKey, TQ_IntegerKey) \
   X(TQ_BASE_IIIS, TQ_IntegerKey, TQ_IntegerKey, TQ_IntegerKey, TQ_StringKey)  \
   X(TQ_BASE_IISI, TQ_IntegerKey, TQ_IntegerKey, TQ_StringKey, TQ_IntegerKey)  \
@@ -160,9 +160,9 @@ class MORVANE_API TQ_BASE_KEYS : public TQ_KeyedArrayBase {
 #define MORVANE_KEY_NAMES_2 k0, k1
 #define MORVANE_KEY_NAMES_3 k0, k1, k2
 #define MORVANE_KEY_NAMES_4 k0, k1, k2, k3
-#define MORVANE_SETS_2 TQ_Set& s0, TQ_Set& s1
-#define MORVANE_SETS_3 TQ_Set& s0, TQ_Set& s1, TQ_Set& s2
-#define MORVANE_SETS_4 TQ_Set& s0, TQ_Set& s1, TQ_Set& s2, TQ_Set& s3
+#define MORVANE_SETS_2 TQ_Set &s0, TQ_Set &s1
+#define MORVANE_SETS_3 TQ_Set &s0, TQ_Set &s1, TQ_Set &s2
+#define MORVANE_SETS_4 TQ_Set &s0, TQ_Set &s1, TQ_Set &s2, TQ_Set &s3
 #define MORVANE_SET_NAMES_2 s0, s1
 #define MORVANE_SET_NAMES_3 s0, s1, s2
 #define MORVANE_SET_NAMES_4 s0, s1, s2, s3
@@ -177,20 +177,20 @@ class MORVANE_API TQ_BASE_KEYS : public TQ_KeyedArrayBase {
 
 // A named array base: its index values, and every member under its own name
 // (each forwards to the shared implementation).
-#define MORVANE_DECLARE_ARRAY_BASE(NAME, ...)                                  \
-  class MORVANE_API NAME : public TQ_BASE_KEYS<__VA_ARGS__> {                  \
-   public:                                                                    \
-    NAME();                                                                   \
-    NAME(const NAME& other);                                                  \
-    NAME& operator=(const NAME& other);                                       \
-    ~NAME() override;                                                         \
-    void SetDim(MORVANE_ARRAY_SETS(__VA_ARGS__));                             \
-    void BuildIndexString(MORVANE_ARRAY_KEYS(__VA_ARGS__));                   \
-    TQ_Type* Find(MORVANE_ARRAY_KEYS(__VA_ARGS__));                           \
-    void CreateMissingArrayElement(const char* text) override;                \
-    int NewElements() override;                                               \
-    /* The index values present in each dimension, in dimension order. */     \
-    std::array<TQ_SetValue, MORVANE_KIND_COUNT(__VA_ARGS__)> IndexValues;     \
+#define MORVANE_DECLARE_ARRAY_BASE(NAME, ...)                             \
+  class MORVANE_API NAME : public TQ_BASE_KEYS<__VA_ARGS__> {             \
+   public:                                                                \
+    NAME();                                                               \
+    NAME(const NAME& other);                                              \
+    NAME& operator=(const NAME& other);                                   \
+    ~NAME() override;                                                     \
+    void SetDim(MORVANE_ARRAY_SETS(__VA_ARGS__));                         \
+    void BuildIndexString(MORVANE_ARRAY_KEYS(__VA_ARGS__));               \
+    TQ_Type* Find(MORVANE_ARRAY_KEYS(__VA_ARGS__));                       \
+    void CreateMissingArrayElement(const char* text) override;            \
+    int NewElements() override;                                           \
+    /* The index values present in each dimension, in dimension order. */ \
+    std::array<TQ_SetValue, MORVANE_KIND_COUNT(__VA_ARGS__)> IndexValues; \
   };
 MORVANE_ARRAY_BASE_SHAPES(MORVANE_DECLARE_ARRAY_BASE)
 #undef MORVANE_DECLARE_ARRAY_BASE

@@ -135,11 +135,9 @@ class MORVANE_API TQ_Generated : public Parent {
   // registers them, the parent's first); a host parent by its default constructor. (Templates,
   // so that an explicit instantiation of the class makes only the one that applies.)
   template <class P = Parent>
-    requires TQ_Generated<Self, P>::kParentGenerated
-  TQ_Generated() : Parent(false) {}
+  requires TQ_Generated<Self, P>::kParentGenerated TQ_Generated() : Parent(false) {}
   template <class P = Parent>
-    requires(!TQ_Generated<Self, P>::kParentGenerated)
-  TQ_Generated() : Parent() {}
+  requires(!TQ_Generated<Self, P>::kParentGenerated) TQ_Generated() : Parent() {}
   TQ_Generated(const TQ_Generated&) = default;
   // The parent's part only: the class's members and counters follow it.
   TQ_Generated& operator=(const TQ_Generated&) = default;
@@ -149,7 +147,9 @@ class MORVANE_API TQ_Generated : public Parent {
   // member's own AddProperty (a link's, a virtual property's or the host
   // type's) is used. Returns what AddProperty returned, for marks.
   template <class Member>
-  auto Register(Member& member, const char* name, const char* description = nullptr,
+  auto Register(Member& member,
+                const char* name,
+                const char* description = nullptr,
                 TQ_Direction direction = TQ_DIR_NONE) {
     return member.AddProperty(this, name, description, direction, false);
   }
@@ -168,10 +168,10 @@ class MORVANE_API TQ_Generated : public Parent {
 
 // At the end of a generated class's body: the level's three counters, after
 // its members, so that its assignment copies them last.
-#define MORVANE_GENERATED_COUNTERS                                                  \
- public:                                                                            \
+#define MORVANE_GENERATED_COUNTERS                                                           \
+ public:                                                                                     \
   std::int32_t FirstGroup = 0;        /* the host's group number when this level declared */ \
-  std::int32_t LocalEqnCount = 0;     /* equations this level adds */                \
+  std::int32_t LocalEqnCount = 0;     /* equations this level adds */                        \
   std::int32_t LocalNonZeroCount = 0; /* pattern entries this level's equations add */
 
 template <class Self, class Parent>
@@ -263,54 +263,54 @@ int TQ_Generated<Self, Parent>::Residuals(double*, int, int) {
 // under its own name, the type id (kind word, name, TAB, version), the
 // constructor (registers the properties when the flag is set), the
 // destructor, the assignment and the members of the shared part.
-#define MORVANE_GENERATED_CLASS(NAME)                                            \
- public:                                                                         \
-  static const char* TQ_ContainerId();                                           \
-  explicit NAME(bool construct = true);                                          \
-  NAME& operator=(const NAME& other);                                            \
-  ~NAME() override;                                                              \
-  NAME& operator*();                                                             \
-  void Construct();                                                              \
-  long ExecuteAssignments0(int level, int pass, long status);                    \
-  void SetDims() override;                                                       \
-  const char* TQ_DefaultDESCRIPTION() const override;                            \
-  bool ContainerDerivesFrom(const char* id) override;                            \
-  int JacPattern(int*& rows, int*& cols, TQ_EquationType** types) override;      \
-  int Jacobian(double* values, int a, int b) override;                           \
-  int Residuals(double* values, int a, int b) override;                          \
-  long ExecuteAssignments(int level, int pass) override;                         \
+#define MORVANE_GENERATED_CLASS(NAME)                                       \
+ public:                                                                    \
+  static const char* TQ_ContainerId();                                      \
+  explicit NAME(bool construct = true);                                     \
+  NAME& operator=(const NAME& other);                                       \
+  ~NAME() override;                                                         \
+  NAME& operator*();                                                        \
+  void Construct();                                                         \
+  long ExecuteAssignments0(int level, int pass, long status);               \
+  void SetDims() override;                                                  \
+  const char* TQ_DefaultDESCRIPTION() const override;                       \
+  bool ContainerDerivesFrom(const char* id) override;                       \
+  int JacPattern(int*& rows, int*& cols, TQ_EquationType** types) override; \
+  int Jacobian(double* values, int a, int b) override;                      \
+  int Residuals(double* values, int a, int b) override;                     \
+  long ExecuteAssignments(int level, int pass) override;                    \
   int SetUpEquations() override;
 
 // In the class's .cpp: the definitions of what MORVANE_GENERATED_CLASS
 // declares, each member of the shared part forwarding to it, and the export
 // of the shared part with the class. A class with an ExecuteAssignments0 of
 // its own uses MORVANE_GENERATED_CLASS_DEFINITION_OWN_ASSIGNMENTS.
-#define MORVANE_GENERATED_CLASS_DEFINITION_OWN_ASSIGNMENTS(NAME, PARENT, TYPE_ID)                       \
-  const char* NAME::TQ_ContainerId() { return TYPE_ID; }                                                \
-  NAME::NAME(bool construct) {                                                                          \
-    if (construct) Construct();                                                                         \
-  }                                                                                                     \
-  NAME& NAME::operator=(const NAME& other) = default;                                                   \
-  NAME::~NAME() = default;                                                                              \
-  NAME& NAME::operator*() { return TQ_Generated<NAME, PARENT>::operator*(); }                           \
-  void NAME::Construct() { TQ_Generated<NAME, PARENT>::Construct(); }                                   \
-  void NAME::SetDims() { TQ_Generated<NAME, PARENT>::SetDims(); }                                       \
-  const char* NAME::TQ_DefaultDESCRIPTION() const { return TQ_Generated<NAME, PARENT>::TQ_DefaultDESCRIPTION(); } \
-  bool NAME::ContainerDerivesFrom(const char* id) { return TQ_Generated<NAME, PARENT>::ContainerDerivesFrom(id); } \
-  int NAME::JacPattern(int*& rows, int*& cols, TQ_EquationType** types) {                               \
-    return TQ_Generated<NAME, PARENT>::JacPattern(rows, cols, types);                                   \
-  }                                                                                                     \
-  int NAME::Jacobian(double* values, int a, int b) { return TQ_Generated<NAME, PARENT>::Jacobian(values, a, b); } \
+#define MORVANE_GENERATED_CLASS_DEFINITION_OWN_ASSIGNMENTS(NAME, PARENT, TYPE_ID)                                   \
+  const char* NAME::TQ_ContainerId() { return TYPE_ID; }                                                            \
+  NAME::NAME(bool construct) {                                                                                      \
+    if (construct) Construct();                                                                                     \
+  }                                                                                                                 \
+  NAME& NAME::operator=(const NAME& other) = default;                                                               \
+  NAME::~NAME() = default;                                                                                          \
+  NAME& NAME::operator*() { return TQ_Generated<NAME, PARENT>::operator*(); }                                       \
+  void NAME::Construct() { TQ_Generated<NAME, PARENT>::Construct(); }                                               \
+  void NAME::SetDims() { TQ_Generated<NAME, PARENT>::SetDims(); }                                                   \
+  const char* NAME::TQ_DefaultDESCRIPTION() const { return TQ_Generated<NAME, PARENT>::TQ_DefaultDESCRIPTION(); }   \
+  bool NAME::ContainerDerivesFrom(const char* id) { return TQ_Generated<NAME, PARENT>::ContainerDerivesFrom(id); }  \
+  int NAME::JacPattern(int*& rows, int*& cols, TQ_EquationType** types) {                                           \
+    return TQ_Generated<NAME, PARENT>::JacPattern(rows, cols, types);                                               \
+  }                                                                                                                 \
+  int NAME::Jacobian(double* values, int a, int b) { return TQ_Generated<NAME, PARENT>::Jacobian(values, a, b); }   \
   int NAME::Residuals(double* values, int a, int b) { return TQ_Generated<NAME, PARENT>::Residuals(values, a, b); } \
-  long NAME::ExecuteAssignments(int level, int pass) {                                                  \
-    return TQ_Generated<NAME, PARENT>::ExecuteAssignments(level, pass);                                 \
-  }                                                                                                     \
-  int NAME::SetUpEquations() { return TQ_Generated<NAME, PARENT>::SetUpEquations(); }                   \
+  long NAME::ExecuteAssignments(int level, int pass) {                                                              \
+    return TQ_Generated<NAME, PARENT>::ExecuteAssignments(level, pass);                                             \
+  }                                                                                                                 \
+  int NAME::SetUpEquations() { return TQ_Generated<NAME, PARENT>::SetUpEquations(); }                               \
   template class TQ_Generated<NAME, PARENT>
 
-#define MORVANE_GENERATED_CLASS_DEFINITION(NAME, PARENT, TYPE_ID)                  \
-  MORVANE_GENERATED_CLASS_DEFINITION_OWN_ASSIGNMENTS(NAME, PARENT, TYPE_ID);        \
-  long NAME::ExecuteAssignments0(int level, int pass, long status) {               \
-    return TQ_Generated<NAME, PARENT>::ExecuteAssignments0(level, pass, status);   \
-  }                                                                                \
+#define MORVANE_GENERATED_CLASS_DEFINITION(NAME, PARENT, TYPE_ID)                \
+  MORVANE_GENERATED_CLASS_DEFINITION_OWN_ASSIGNMENTS(NAME, PARENT, TYPE_ID);     \
+  long NAME::ExecuteAssignments0(int level, int pass, long status) {             \
+    return TQ_Generated<NAME, PARENT>::ExecuteAssignments0(level, pass, status); \
+  }                                                                              \
   static_assert(true)

@@ -13,18 +13,18 @@
 #include "framework/tq_virtual.h"
 
 // The link TQ_External<T> and the virtual property TQ_Virtual<T> over T.
-#define MORVANE_LINK_INSTANCES(...)                  \
+#define MORVANE_LINK_INSTANCES(...)        \
   template class TQ_External<__VA_ARGS__>; \
   template class TQ_Virtual<__VA_ARGS__>
 
 // The typed array ARRAY<T, T>, with the link and the virtual property over it.
-#define MORVANE_ARRAY_INSTANCES(ARRAY, T)    \
-  template class ARRAY<T, T>; \
+#define MORVANE_ARRAY_INSTANCES(ARRAY, T) \
+  template class ARRAY<T, T>;             \
   MORVANE_LINK_INSTANCES(ARRAY<T, T>)
 
 // The multiport over the port type T with its connection array (and the
 // link and virtual property over that array).
-#define MORVANE_MULTIPORT_INSTANCES(T)   \
+#define MORVANE_MULTIPORT_INSTANCES(T)    \
   MORVANE_ARRAY_INSTANCES(TQ_ARRAY_S, T); \
   template class TQ_MULTIPORT<T>
 

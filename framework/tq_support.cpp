@@ -34,8 +34,7 @@ void ThrowLinkError(const TQ_Containable& via, const char* what) {
 
 void ThrowMissingElement(const TQ_Containable& array) {
   char message[256];
-  std::snprintf(message, sizeof message, "array %s: the element could not be made (allocation refused)",
-                NameOf(array));
+  std::snprintf(message, sizeof message, "array %s: the element could not be made (allocation refused)", NameOf(array));
   throw TQ_ArrayElementError(message);
 }
 

@@ -17,47 +17,47 @@
 // that Find returns is handed out as a reference. When it could not be made,
 // operator() throws TQ_ArrayElementError instead of forming a reference from
 // nothing (the host has reported the refused allocation already).
-#define MORVANE_TYPED_ARRAY(NAME, BASE, PARAMS, ARGS)                  \
-  template <class T, class U = T>                                    \
-  class MORVANE_API NAME : public BASE {                              \
-   public:                                                            \
-    NAME();                                                           \
-    NAME(const NAME& other);                                          \
-    NAME& operator=(const NAME& other);                               \
-    ~NAME() override;                                                 \
-    NAME& operator*();                                                \
-    NAME& v();                                                        \
-    T& operator() PARAMS;                                             \
-    TQ_Type* NewElement() override;                                   \
-  };                                                                  \
-  template <class T, class U>                                         \
-  NAME<T, U>::NAME() = default;                                       \
-  template <class T, class U>                                         \
-  NAME<T, U>::NAME(const NAME& other) : BASE(other) {}                \
-  template <class T, class U>                                         \
-  NAME<T, U>& NAME<T, U>::operator=(const NAME& other) {              \
-    BASE::operator=(other);                                           \
-    return *this;                                                     \
-  }                                                                   \
-  template <class T, class U>                                         \
-  NAME<T, U>::~NAME() = default;                                      \
-  template <class T, class U>                                         \
-  NAME<T, U>& NAME<T, U>::operator*() {                               \
-    return *this;                                                     \
-  }                                                                   \
-  template <class T, class U>                                         \
-  NAME<T, U>& NAME<T, U>::v() {                                       \
-    return *this;                                                     \
-  }                                                                   \
-  template <class T, class U>                                         \
-  T& NAME<T, U>::operator() PARAMS {                                  \
-    TQ_Type* element = this->Find ARGS;                               \
-    if (element == nullptr) morvane::ThrowMissingElement(*this);      \
-    return static_cast<T&>(*element);                                 \
-  }                                                                   \
-  template <class T, class U>                                         \
-  TQ_Type* NAME<T, U>::NewElement() {                                 \
-    return morvane::MakeForHost<T>();                                 \
+#define MORVANE_TYPED_ARRAY(NAME, BASE, PARAMS, ARGS)            \
+  template <class T, class U = T>                                \
+  class MORVANE_API NAME : public BASE {                         \
+   public:                                                       \
+    NAME();                                                      \
+    NAME(const NAME& other);                                     \
+    NAME& operator=(const NAME& other);                          \
+    ~NAME() override;                                            \
+    NAME& operator*();                                           \
+    NAME& v();                                                   \
+    T& operator() PARAMS;                                        \
+    TQ_Type* NewElement() override;                              \
+  };                                                             \
+  template <class T, class U>                                    \
+  NAME<T, U>::NAME() = default;                                  \
+  template <class T, class U>                                    \
+  NAME<T, U>::NAME(const NAME& other) : BASE(other) {}           \
+  template <class T, class U>                                    \
+  NAME<T, U>& NAME<T, U>::operator=(const NAME& other) {         \
+    BASE::operator=(other);                                      \
+    return *this;                                                \
+  }                                                              \
+  template <class T, class U>                                    \
+  NAME<T, U>::~NAME() = default;                                 \
+  template <class T, class U>                                    \
+  NAME<T, U>& NAME<T, U>::operator*() {                          \
+    return *this;                                                \
+  }                                                              \
+  template <class T, class U>                                    \
+  NAME<T, U>& NAME<T, U>::v() {                                  \
+    return *this;                                                \
+  }                                                              \
+  template <class T, class U>                                    \
+  T& NAME<T, U>::operator() PARAMS {                             \
+    TQ_Type* element = this->Find ARGS;                          \
+    if (element == nullptr) morvane::ThrowMissingElement(*this); \
+    return static_cast<T&>(*element);                            \
+  }                                                              \
+  template <class T, class U>                                    \
+  TQ_Type* NAME<T, U>::NewElement() {                            \
+    return morvane::MakeForHost<T>();                            \
   }
 
 MORVANE_TYPED_ARRAY(TQ_ARRAY_I, TQ_BASE_I, (int k0), (k0))

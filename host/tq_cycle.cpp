@@ -43,11 +43,16 @@ bool TQ_ModelCycle::RunAssignments(const TQ_CycleOptions& options) {
   bool ok = true;
   for (std::size_t i = 0; i < registry_.Count(); ++i) {
     TQ_ModelType* object = registry_.At(i);
-    ok = Guarded(messages_, &registry_.NameAt(i), "ExecuteAssignments", [&] {
-           long status = object->ExecuteAssignments(options.level, static_cast<int>(options.pass));
-           if (status < 0) messages_.Report(registry_.NameAt(i) + ": ExecuteAssignments returned " + std::to_string(status));
-           return status >= 0;
-         }) && ok;
+    ok = Guarded(messages_,
+                 &registry_.NameAt(i),
+                 "ExecuteAssignments",
+                 [&] {
+                   long status = object->ExecuteAssignments(options.level, static_cast<int>(options.pass));
+                   if (status < 0)
+                     messages_.Report(registry_.NameAt(i) + ": ExecuteAssignments returned " + std::to_string(status));
+                   return status >= 0;
+                 }) &&
+         ok;
   }
   return ok;
 }
@@ -85,21 +90,27 @@ bool TQ_ModelCycle::SizeArrays() {
   bool ok = true;
   for (std::size_t i = 0; i < registry_.Count(); ++i) {
     TQ_ModelType* object = registry_.At(i);
-    ok = Guarded(messages_, &registry_.NameAt(i), "SetDims", [&] {
-           object->SetDims();
-           return true;
-         }) && ok;
+    ok = Guarded(messages_,
+                 &registry_.NameAt(i),
+                 "SetDims",
+                 [&] {
+                   object->SetDims();
+                   return true;
+                 }) &&
+         ok;
     // Every array must hold all the elements its index sets call for; an
     // object with one that cannot goes no further in the cycle.
     for (TQ_Matrix* array : ArraysOf(*object)) {
       const std::int64_t elements = array->DeclaredElementCount();
       if (elements <= TQ_Matrix::kMaxElements) continue;
       std::string sets;
-      for (int d = 0; d < array->Dimensions(); ++d) sets += (d > 0 ? ", " : "") + TQ_Registry::PathOf(array->DeclaredSet(d));
-      messages_.Report(registry_.NameAt(i) + ": SetDims: array " + TQ_Registry::PathOf(array) + " over " + sets + " calls for " +
-                  DeclaredSizes(*array) + " = " + (elements == INT64_MAX ? "at least " : "") +
-                  std::to_string(elements) + " elements, more than the " + std::to_string(TQ_Matrix::kMaxElements) +
-                  " an array can hold; its model's equations are not set up");
+      for (int d = 0; d < array->Dimensions(); ++d)
+        sets += (d > 0 ? ", " : "") + TQ_Registry::PathOf(array->DeclaredSet(d));
+      messages_.Report(registry_.NameAt(i) + ": SetDims: array " + TQ_Registry::PathOf(array) + " over " + sets +
+                       " calls for " + DeclaredSizes(*array) + " = " + (elements == INT64_MAX ? "at least " : "") +
+                       std::to_string(elements) + " elements, more than the " +
+                       std::to_string(TQ_Matrix::kMaxElements) +
+                       " an array can hold; its model's equations are not set up");
       if (!Unsized(object)) unsized_.push_back(object);
       ok = false;
     }
@@ -119,20 +130,26 @@ bool TQ_ModelCycle::DeclareAll() {
   bool ok = true;
   for (std::size_t i = 0; i < registry_.Count(); ++i) {
     TQ_ModelType* object = registry_.At(i);
-    TQ_ModelSummary summary{object, static_cast<int>(TQ_EquationStore::DeclaredCount()), 0, 0, 0, TQ_ModelType::m_stLastGroup, 0};
+    TQ_ModelSummary summary{
+        object, static_cast<int>(TQ_EquationStore::DeclaredCount()), 0, 0, 0, TQ_ModelType::m_stLastGroup, 0};
     if (Unsized(object)) {
       messages_.Report(registry_.NameAt(i) + ": SetUpEquations not called: its arrays are too large to hold");
       ok = false;
     } else {
-      ok = Guarded(messages_, &registry_.NameAt(i), "SetUpEquations", [&] {
-             int result = object->SetUpEquations();
-             if (result < 0) {
-               messages_.Report(registry_.NameAt(i) + ": SetUpEquations failed with code " + std::to_string(result));
-               return false;
-             }
-             declaredRunning_ = result;
-             return true;
-           }) && ok;
+      ok = Guarded(messages_,
+                   &registry_.NameAt(i),
+                   "SetUpEquations",
+                   [&] {
+                     int result = object->SetUpEquations();
+                     if (result < 0) {
+                       messages_.Report(registry_.NameAt(i) + ": SetUpEquations failed with code " +
+                                        std::to_string(result));
+                       return false;
+                     }
+                     declaredRunning_ = result;
+                     return true;
+                   }) &&
+           ok;
     }
     summary.declaredCount = static_cast<int>(TQ_EquationStore::DeclaredCount()) - summary.firstDeclared;
     int lastGroup = TQ_ModelType::m_stLastGroup;
@@ -156,7 +173,8 @@ bool TQ_ModelCycle::EmitAll() {
   BeginEmission(TQ_EquationStore::DeclaredNonZeros().size(), rows, cols);
   if (summaries_.size() != registry_.Count()) {
     summaries_.clear();
-    for (std::size_t i = 0; i < registry_.Count(); ++i) summaries_.push_back(TQ_ModelSummary{registry_.At(i), 0, 0, 0, 0, 0, 0});
+    for (std::size_t i = 0; i < registry_.Count(); ++i)
+      summaries_.push_back(TQ_ModelSummary{registry_.At(i), 0, 0, 0, 0, 0, 0});
   }
   bool ok = true;
   for (std::size_t i = 0; i < registry_.Count(); ++i) {
@@ -167,14 +185,19 @@ bool TQ_ModelCycle::EmitAll() {
       messages_.Report(registry_.NameAt(i) + ": JacPattern not called: its arrays are too large to hold");
       ok = false;
     } else {
-      ok = Guarded(messages_, &registry_.NameAt(i), "JacPattern", [&] {
-             int result = object->JacPattern(rows, cols, nullptr);
-             if (result < 0) {
-               messages_.Report(registry_.NameAt(i) + ": JacPattern failed with code " + std::to_string(result));
-               return false;
-             }
-             return true;
-           }) && ok;
+      ok =
+          Guarded(messages_,
+                  &registry_.NameAt(i),
+                  "JacPattern",
+                  [&] {
+                    int result = object->JacPattern(rows, cols, nullptr);
+                    if (result < 0) {
+                      messages_.Report(registry_.NameAt(i) + ": JacPattern failed with code " + std::to_string(result));
+                      return false;
+                    }
+                    return true;
+                  }) &&
+          ok;
     }
     summary.emittedCount = static_cast<int>(TQ_EquationStore::EmittedCount()) - summary.firstEmitted;
   }

@@ -19,12 +19,12 @@ struct TQ_CycleOptions {
 // What one model contributed in the last cycle.
 struct TQ_ModelSummary {
   const TQ_ModelType* model;
-  int firstDeclared;     // index of its first declared equation
+  int firstDeclared;  // index of its first declared equation
   int declaredCount;
   int firstEmitted;
   int emittedCount;
-  int firstGroup;        // m_stLastGroup before its SetUpEquations
-  int lastGroup;         // m_stLastGroup after it
+  int firstGroup;  // m_stLastGroup before its SetUpEquations
+  int lastGroup;   // m_stLastGroup after it
 };
 
 class TQ_ModelCycle {

@@ -107,8 +107,11 @@ struct ItemState {
   // stale; counting their contents is left to here so that each declaration
   // or equation is its own entry only, and each non-zero or item one store.
   template <typename Entry>
-  static void SettleCounts(std::vector<Entry>& entries, std::uint32_t Entry::*first, std::uint32_t Entry::*count,
-                           std::size_t contents, std::size_t& from) {
+  static void SettleCounts(std::vector<Entry>& entries,
+                           std::uint32_t Entry::*first,
+                           std::uint32_t Entry::*count,
+                           std::size_t contents,
+                           std::size_t& from) {
     if (entries.empty()) return;
     for (std::size_t e = from; e + 1 < entries.size(); ++e)
       entries[e].*count = entries[e + 1].*first - entries[e].*first;
@@ -116,12 +119,14 @@ struct ItemState {
     from = entries.size() - 1;
   }
   void SettleNonZeroCount() {
-    SettleCounts(declared, &TQ_DeclaredEquation::firstNonZero, &TQ_DeclaredEquation::nonZeroCount,
-                 declaredNonZeros.size(), nonZeroCountsFrom);
+    SettleCounts(declared,
+                 &TQ_DeclaredEquation::firstNonZero,
+                 &TQ_DeclaredEquation::nonZeroCount,
+                 declaredNonZeros.size(),
+                 nonZeroCountsFrom);
   }
   void SettleItemCount() {
-    SettleCounts(emitted, &TQ_EmittedEquation::firstItem, &TQ_EmittedEquation::itemCount, items.size(),
-                 itemCountsFrom);
+    SettleCounts(emitted, &TQ_EmittedEquation::firstItem, &TQ_EmittedEquation::itemCount, items.size(), itemCountsFrom);
   }
 
   // Opens a declaration for `model`; the last one closes.
@@ -139,8 +144,8 @@ struct ItemState {
 
   // Opens equation `count` for `model`, raising the count; the last one
   // closes. Items from no model are refused.
-  [[gnu::always_inline]] void OpenEquation(const TQ_ModelType* model, std::uint32_t name, int& count, int group,
-                                           const TQ_EquationType* type) {
+  [[gnu::always_inline]] void OpenEquation(
+      const TQ_ModelType* model, std::uint32_t name, int& count, int group, const TQ_EquationType* type) {
     emitted.push_back(kBlankEquation);  // then its fields, as in OpenDeclaration
     TQ_EmittedEquation& equation = emitted.back();
     equation.owner = model;
@@ -219,7 +224,8 @@ constinit ItemStateHolder g_itemState;
 namespace {
 // The refusals of the per-item calls, kept out of the calls' own code: the
 // messages are built only when needed.
-[[gnu::cold, gnu::noinline]] void RefuseNonZero(TQ_Executive& host, const TQ_ModelType* model,
+[[gnu::cold, gnu::noinline]] void RefuseNonZero(TQ_Executive& host,
+                                                const TQ_ModelType* model,
                                                 const TQ_VarParam& term) {
   host.ReportError(host.PathOf(model) + ": non-zero " + host.PathOf(&term) + " declared outside any equation");
 }
@@ -242,9 +248,14 @@ std::ptrdiff_t CursorIndex(const int* cursor, const int* array, std::size_t size
 
 // A term whose cursors do not stand at one entry inside the pattern arrays:
 // cursors outside them, or both at the end (one term more than declared).
-[[gnu::cold, gnu::noinline]] void RefuseCursors(TQ_Executive& host, const TQ_ModelType* model, const TQ_VarParam& term,
-                                                int equation, const int* rows, const int* cols,
-                                                const std::vector<int>& rowArray, const std::vector<int>& colArray) {
+[[gnu::cold, gnu::noinline]] void RefuseCursors(TQ_Executive& host,
+                                                const TQ_ModelType* model,
+                                                const TQ_VarParam& term,
+                                                int equation,
+                                                const int* rows,
+                                                const int* cols,
+                                                const std::vector<int>& rowArray,
+                                                const std::vector<int>& colArray) {
   const std::size_t size = rowArray.size();
   const std::ptrdiff_t r = CursorIndex(rows, rowArray.data(), size);
   const std::ptrdiff_t c = CursorIndex(cols, colArray.data(), colArray.size());
@@ -310,8 +321,8 @@ TQ_ProgramItem TermItem(TQ_VarParam& term) {
   terms.push_back(&term);
 }
 
-[[gnu::noinline]] void TQ_EquationStore::EmitEquationChecked(const TQ_ModelType* model, const char* name, int& count,
-                                                         int group, const TQ_EquationType* type) {
+[[gnu::noinline]] void TQ_EquationStore::EmitEquationChecked(
+    const TQ_ModelType* model, const char* name, int& count, int group, const TQ_EquationType* type) {
   const std::uint32_t id = TQ_Executive::Instance().Store().InternName(name);
   State().OpenEquation(model, id, count, group, type);
 }
@@ -327,9 +338,8 @@ TQ_ProgramItem TermItem(TQ_VarParam& term) {
 // equation opens under the name the address had, and the text is compared
 // last, with only the text to keep across the comparison: a text that has
 // changed renames the equation.
-[[gnu::always_inline]] inline void TQ_EquationStore::EmitEquationFrom(const TQ_ModelType* model, const char* name,
-                                                                  int& count, int group,
-                                                                  const TQ_EquationType* type) {
+[[gnu::always_inline]] inline void TQ_EquationStore::EmitEquationFrom(
+    const TQ_ModelType* model, const char* name, int& count, int group, const TQ_EquationType* type) {
   ItemState& state = State();
   const ItemState::RecentName& recent = state.RecentSlot(name);
   if (recent.text != name || state.emitted.size() == state.emitted.capacity()) [[unlikely]]
@@ -353,7 +363,9 @@ bool TQ_EquationStore::IsBeingEmitted(const TQ_ModelType* model, int equation) {
 
 // Appends a program item to the open equation, making room first when there
 // is none; false when the item is refused.
-[[gnu::noinline]] bool TQ_EquationStore::AppendItemChecked(const TQ_ModelType* model, int equation, TQ_ProgramItem item) {
+[[gnu::noinline]] bool TQ_EquationStore::AppendItemChecked(const TQ_ModelType* model,
+                                                           int equation,
+                                                           TQ_ProgramItem item) {
   if (!IsBeingEmitted(model, equation)) return false;
   ItemState& state = State();
   if (state.items.size() == state.items.capacity()) state.GrowItems();
@@ -393,14 +405,14 @@ void TQ_EquationStore::ForgetExpressions(const TQ_ModelExtensions* expressions) 
 // The same for an operator or constant, taking its parts in the order the
 // models' calls have them, so that their common case hands its arguments on
 // as they stand.
-[[gnu::noinline]] void TQ_EquationStore::AppendValueChecked(const TQ_ModelExtensions* expressions, std::int32_t code,
-                                                        int equation, TQ_ProgramItem::Kind kind, double real) {
+[[gnu::noinline]] void TQ_EquationStore::AppendValueChecked(
+    const TQ_ModelExtensions* expressions, std::int32_t code, int equation, TQ_ProgramItem::Kind kind, double real) {
   if (AppendItemChecked(expressions->m_model, equation, MakeItem(kind, code, real))) RememberExpressions(expressions);
 }
 
 template <typename Caller>
-[[gnu::always_inline]] inline void TQ_EquationStore::AppendItemFrom(const Caller* caller, std::int32_t code, int equation,
-                                                                TQ_ProgramItem::Kind kind, double real) {
+[[gnu::always_inline]] inline void TQ_EquationStore::AppendItemFrom(
+    const Caller* caller, std::int32_t code, int equation, TQ_ProgramItem::Kind kind, double real) {
   if (!AppendsInPlace(caller, equation)) [[unlikely]]
     return AppendValueChecked(caller, code, equation, kind, real);
   State().AppendItem(MakeItem(kind, code, real));
@@ -409,7 +421,8 @@ template <typename Caller>
 // The non-zero of a term just appended goes into the pattern only through
 // cursors that stand inside the host's arrays, at the same entry of both.
 // Entries passed over are set to -1 first.
-void TQ_EquationStore::RecordNonZero(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation) {
+void TQ_EquationStore::RecordNonZero(
+    const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation) {
   ItemState& state = State();
   const std::ptrdiff_t entry = state.CursorEntry(rows, cols);
   if (entry < 0) {
@@ -426,22 +439,22 @@ void TQ_EquationStore::RecordNonZero(const TQ_ModelType* model, TQ_VarParam& ter
 
 // A term: the item first (refused, or after making room), then its non-zero.
 // True when the item went in.
-[[gnu::noinline]] bool TQ_EquationStore::EmitTermChecked(const TQ_ModelType* model, TQ_VarParam& term, int*& rows,
-                                                     int*& cols, int equation) {
+[[gnu::noinline]] bool TQ_EquationStore::EmitTermChecked(
+    const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation) {
   if (!AppendItemChecked(model, equation, TermItem(term))) return false;
   RecordNonZero(model, term, rows, cols, equation);
   return true;
 }
-[[gnu::noinline]] void TQ_EquationStore::EmitTermChecked(const TQ_ModelExtensions* expressions, TQ_VarParam& term,
-                                                     int*& rows, int*& cols, int equation) {
+[[gnu::noinline]] void TQ_EquationStore::EmitTermChecked(
+    const TQ_ModelExtensions* expressions, TQ_VarParam& term, int*& rows, int*& cols, int equation) {
   if (EmitTermChecked(expressions->m_model, term, rows, cols, equation)) RememberExpressions(expressions);
 }
 
 // The common case of a term also has its cursors at the next entry of the
 // pattern arrays.
 template <typename Caller>
-[[gnu::always_inline]] inline void TQ_EquationStore::EmitTermFrom(const Caller* caller, TQ_VarParam& term, int*& rows,
-                                                              int*& cols, int equation) {
+[[gnu::always_inline]] inline void TQ_EquationStore::EmitTermFrom(
+    const Caller* caller, TQ_VarParam& term, int*& rows, int*& cols, int equation) {
   ItemState& state = State();
   // The cursors and the column are read before anything is written: a write
   // through one cursor could otherwise change what the others read.
@@ -460,11 +473,9 @@ template <typename Caller>
 }
 
 void TQ_EquationStore::DeclareEquation(const TQ_ModelType* model, int group) { DeclareEquationFrom(model, group); }
-void TQ_EquationStore::DeclareNonZero(const TQ_ModelType* model, TQ_VarParam& term) {
-  DeclareNonZeroFrom(model, term);
-}
-void TQ_EquationStore::EmitEquation(const TQ_ModelType* model, const char* name, int& count, int group,
-                                    const TQ_EquationType* type) {
+void TQ_EquationStore::DeclareNonZero(const TQ_ModelType* model, TQ_VarParam& term) { DeclareNonZeroFrom(model, term); }
+void TQ_EquationStore::EmitEquation(
+    const TQ_ModelType* model, const char* name, int& count, int group, const TQ_EquationType* type) {
   EmitEquationFrom(model, name, count, group, type);
 }
 
@@ -625,7 +636,8 @@ bool TQ_EquationStore::DeclaredMatchesEmitted(std::string* difference) const {
       if (terms < d.nonZeroCount && item.term != state.declaredNonZeros[d.firstNonZero + terms]) {
         // A count that differs is the fault to report, as it is when the terms run out first.
         std::size_t all = terms;
-        for (std::uint32_t j = i; j < x.itemCount; ++j) all += state.items[x.firstItem + j].kind == TQ_ProgramItem::Term;
+        for (std::uint32_t j = i; j < x.itemCount; ++j)
+          all += state.items[x.firstItem + j].kind == TQ_ProgramItem::Term;
         if (all != d.nonZeroCount) break;
         return differ(where(e) + ": term " + std::to_string(terms) + " declared as " +
                       TQ_Registry::PathOf(state.declaredNonZeros[d.firstNonZero + terms]) + ", emitted as " +
@@ -667,4 +679,3 @@ bool TQ_EquationStore::DeclaredMatchesEmitted(std::string* difference) const {
 [[gnu::flatten]] void TQ_ModelExtensions::AddTerm(TQ_VarParam& term, int*& rows, int*& cols, int equation) {
   TQ_EquationStore::EmitTermFrom(this, term, rows, cols, equation);
 }
-

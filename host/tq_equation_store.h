@@ -38,11 +38,11 @@ struct TQ_DeclaredEquation {
 // An equation as JacPattern emitted it.
 struct TQ_EmittedEquation {
   const TQ_ModelType* owner;
-  std::uint32_t name;          // into the name table
+  std::uint32_t name;  // into the name table
   std::int32_t group;
-  std::uint32_t firstItem;     // into Items()
+  std::uint32_t firstItem;  // into Items()
   std::uint32_t itemCount;
-  const TQ_EquationType* type; // null for plain equations
+  const TQ_EquationType* type;  // null for plain equations
 };
 
 // The contents of the store (declarations, equations, items, pattern) live in
@@ -108,7 +108,8 @@ class TQ_EquationStore {
   static void AppendInfix(std::string& out, const TQ_EmittedEquation& equation, bool fullPaths);
   // Evaluates the residual. Terms read their current value unless `value`
   // supplies one. `ok` is false for a malformed program or an unknown code.
-  static double Evaluate(const TQ_EmittedEquation& equation, const std::function<double(const TQ_VarParam&)>& value,
+  static double Evaluate(const TQ_EmittedEquation& equation,
+                         const std::function<double(const TQ_VarParam&)>& value,
                          bool* ok);
 
  private:
@@ -126,28 +127,28 @@ class TQ_EquationStore {
   static void RecordNonZero(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation);
   static void DeclareEquationFrom(const TQ_ModelType* model, int group);
   static void DeclareNonZeroFrom(const TQ_ModelType* model, TQ_VarParam& term);
-  static void EmitEquationFrom(const TQ_ModelType* model, const char* name, int& count, int group,
-                               const TQ_EquationType* type);
+  static void EmitEquationFrom(
+      const TQ_ModelType* model, const char* name, int& count, int group, const TQ_EquationType* type);
   template <typename Caller>
-  static void AppendItemFrom(const Caller* caller, std::int32_t code, int equation, TQ_ProgramItem::Kind kind,
-                             double real);
+  static void AppendItemFrom(
+      const Caller* caller, std::int32_t code, int equation, TQ_ProgramItem::Kind kind, double real);
   template <typename Caller>
   static void EmitTermFrom(const Caller* caller, TQ_VarParam& term, int*& rows, int*& cols, int equation);
   static void DeclareEquationChecked(const TQ_ModelType* model, int group);
   static void DeclareNonZeroChecked(const TQ_ModelType* model, TQ_VarParam& term);
-  static void EmitEquationChecked(const TQ_ModelType* model, const char* name, int& count, int group,
-                                  const TQ_EquationType* type);
+  static void EmitEquationChecked(
+      const TQ_ModelType* model, const char* name, int& count, int group, const TQ_EquationType* type);
   static void RenameOpenEquation(const char* name);
   // Appends an item to the open equation, making room when needed; false
   // (with a message) when `equation` is not the equation being emitted by
   // `model`.
   static bool AppendItemChecked(const TQ_ModelType* model, int equation, TQ_ProgramItem item);
-  static void AppendValueChecked(const TQ_ModelExtensions* expressions, std::int32_t code, int equation,
-                                 TQ_ProgramItem::Kind kind, double real);
+  static void AppendValueChecked(
+      const TQ_ModelExtensions* expressions, std::int32_t code, int equation, TQ_ProgramItem::Kind kind, double real);
   // True when the term's item went in (its non-zero may still be refused).
   static bool EmitTermChecked(const TQ_ModelType* model, TQ_VarParam& term, int*& rows, int*& cols, int equation);
-  static void EmitTermChecked(const TQ_ModelExtensions* expressions, TQ_VarParam& term, int*& rows, int*& cols,
-                              int equation);
+  static void EmitTermChecked(
+      const TQ_ModelExtensions* expressions, TQ_VarParam& term, int*& rows, int*& cols, int equation);
   // The expression interface an item just came through, for the next items
   // of its model; and one about to be destroyed, forgotten.
   static void RememberExpressions(const TQ_ModelExtensions* expressions);

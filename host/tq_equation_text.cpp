@@ -25,7 +25,8 @@ void AppendRealText(std::string& out, double value) {
     // Fewer digits than the shortest round-trip text has never read back. With that many the
     // nearest decimal, which "%.*g" writes, nearly always does; where it does not (a power of two,
     // whose neighbours lie at unequal distances), one digit more is tried, as many as needed.
-    const std::to_chars_result shortest = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    const std::to_chars_result shortest =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
     int digits = 0;
     for (const char* c = buffer; c != shortest.ptr && *c != 'e'; ++c) digits += *c >= '0' && *c <= '9';
     for (;; ++digits) {
@@ -50,10 +51,10 @@ bool IsUnary(int code) { return code == EOp_Root || code == EOp_Square; }
 // An operator whose text is being written: a unary form waits for its one
 // operand, a binary operator for its left operand and then its right one.
 struct InfixFrame {
-  char symbol;              // '+', '-', '*', '/'; 0 for a unary form
-  std::int8_t precedence;   // 1 plus/minus, 2 times/divide
-  bool right;               // the left operand is written; the right one is due
-  bool parentheses;         // the operator's text stands in parentheses
+  char symbol;             // '+', '-', '*', '/'; 0 for a unary form
+  std::int8_t precedence;  // 1 plus/minus, 2 times/divide
+  bool right;              // the left operand is written; the right one is due
+  bool parentheses;        // the operator's text stands in parentheses
 };
 
 // The frames of the operators being written, in place up to a depth that
@@ -153,8 +154,12 @@ void TQ_EquationStore::AppendInfix(std::string& out, const TQ_EmittedEquation& e
           out.append(buffer, written.ptr);
           break;
         }
-        case TQ_ProgramItem::Real: AppendRealText(out, item.real); break;
-        case TQ_ProgramItem::Term: writeTerm(item.term); break;
+        case TQ_ProgramItem::Real:
+          AppendRealText(out, item.real);
+          break;
+        case TQ_ProgramItem::Term:
+          writeTerm(item.term);
+          break;
         case TQ_ProgramItem::Op: {
           const int code = item.code;
           if (IsUnary(code)) {
@@ -232,7 +237,8 @@ void TQ_EquationStore::AppendInfix(std::string& out, const TQ_EmittedEquation& e
 }
 
 double TQ_EquationStore::Evaluate(const TQ_EmittedEquation& equation,
-                                  const std::function<double(const TQ_VarParam&)>& value, bool* ok) {
+                                  const std::function<double(const TQ_VarParam&)>& value,
+                                  bool* ok) {
   Emitted();  // writes the item counts
   const std::vector<TQ_ProgramItem>& allItems = Items();
   const std::size_t begin = equation.firstItem;
@@ -242,10 +248,17 @@ double TQ_EquationStore::Evaluate(const TQ_EmittedEquation& equation,
   for (std::size_t i = end; good && i-- > begin;) {
     const TQ_ProgramItem& item = allItems[i];
     switch (item.kind) {
-      case TQ_ProgramItem::Integer: stack.push_back(item.code); continue;
-      case TQ_ProgramItem::Real: stack.push_back(item.real); continue;
-      case TQ_ProgramItem::Term: stack.push_back(value ? value(*item.term) : item.term->NumericValue()); continue;
-      case TQ_ProgramItem::Op: break;
+      case TQ_ProgramItem::Integer:
+        stack.push_back(item.code);
+        continue;
+      case TQ_ProgramItem::Real:
+        stack.push_back(item.real);
+        continue;
+      case TQ_ProgramItem::Term:
+        stack.push_back(value ? value(*item.term) : item.term->NumericValue());
+        continue;
+      case TQ_ProgramItem::Op:
+        break;
     }
     const int code = item.code;
     const std::size_t operands = IsUnary(code) ? 1 : IsBinary(code) ? 2 : 0;

@@ -66,12 +66,18 @@ int RequestEach(TQ_Executive& host, std::vector<double>& values, const char* wha
 
 int TQ_Executive::ProcedureResiduals(std::vector<double>& residuals) {
   return RequestEach(
-      *this, residuals, "Residuals", [](const TQ_ProcedureType* p) { return p->OutputValueCount(); },
+      *this,
+      residuals,
+      "Residuals",
+      [](const TQ_ProcedureType* p) { return p->OutputValueCount(); },
       [](TQ_ProcedureType* p, double* values, int& position) { return p->Residuals(values, position); });
 }
 
 int TQ_Executive::ProcedureJacobian(std::vector<double>& entries) {
   return RequestEach(
-      *this, entries, "Jacobian", [this](const TQ_ProcedureType* p) { return ProcedureTermCount(p); },
+      *this,
+      entries,
+      "Jacobian",
+      [this](const TQ_ProcedureType* p) { return ProcedureTermCount(p); },
       [](TQ_ProcedureType* p, double* values, int& position) { return p->Jacobian(values, position); });
 }

@@ -33,7 +33,8 @@ TQ_Executive* g_executive = nullptr;
 [[gnu::noinline, gnu::cold]] void TQ_Executive::Create() { g_executive = new TQ_Executive; }
 
 TQ_Executive& TQ_Executive::Instance() {
-  if (g_executive == nullptr) [[unlikely]] Create();
+  if (g_executive == nullptr) [[unlikely]]
+    Create();
   return *g_executive;
 }
 
@@ -106,9 +107,7 @@ const std::vector<TQ_ModelSummary>& TQ_Executive::Summaries() const { return m->
 // ---- the stores ---------------------------------------------------------------------
 
 const std::vector<TQ_DeclaredEquation>& TQ_Executive::Declared() const { return TQ_EquationStore::Declared(); }
-const std::vector<TQ_VarParam*>& TQ_Executive::DeclaredNonZeros() const {
-  return TQ_EquationStore::DeclaredNonZeros();
-}
+const std::vector<TQ_VarParam*>& TQ_Executive::DeclaredNonZeros() const { return TQ_EquationStore::DeclaredNonZeros(); }
 const std::vector<TQ_EmittedEquation>& TQ_Executive::Emitted() const { return TQ_EquationStore::Emitted(); }
 const std::vector<TQ_ProgramItem>& TQ_Executive::Items() const { return TQ_EquationStore::Items(); }
 const char* TQ_Executive::EquationName(const TQ_EmittedEquation& equation) const {
@@ -135,7 +134,8 @@ std::string TQ_Executive::Infix(const TQ_EmittedEquation& equation, bool fullPat
   return text;
 }
 double TQ_Executive::Evaluate(const TQ_EmittedEquation& equation,
-                              const std::function<double(const TQ_VarParam&)>& value, bool* ok) const {
+                              const std::function<double(const TQ_VarParam&)>& value,
+                              bool* ok) const {
   return TQ_EquationStore::Evaluate(equation, value, ok);
 }
 
@@ -150,8 +150,7 @@ void TQ_Executive::LogAssignment(const TQ_Containable* target, const TQ_Value& v
   m->values.Assignment(target, value, status);
 }
 
-void TQ_Executive::LogIndexSet(const TQ_Containable* target, const TQ_Value& value, int sweep,
-                               TQ_AssignStatus status) {
+void TQ_Executive::LogIndexSet(const TQ_Containable* target, const TQ_Value& value, int sweep, TQ_AssignStatus status) {
   m->values.IndexSet(target, value, sweep, status);
 }
 
@@ -167,8 +166,8 @@ int TQ_Executive::RootJacPattern() const {
 
 int TQ_Executive::LocalEqnCount(const TQ_ModelType*, int count) { return m->localEqn ? *m->localEqn : count; }
 
-void TQ_Executive::EmitEquation(const TQ_ModelType* model, const char* name, int& count, int group,
-                                const TQ_EquationType* type) {
+void TQ_Executive::EmitEquation(
+    const TQ_ModelType* model, const char* name, int& count, int group, const TQ_EquationType* type) {
   m->store.EmitEquation(model, name, count, group, type);
 }
 
@@ -183,8 +182,8 @@ void TQ_Executive::AdoptEquationType(const TQ_ModelType* model, TQ_EquationType*
   if (type != nullptr) m->procedures.Adopt(model, type);
 }
 
-void TQ_Executive::EmitProcExpression(const TQ_ModelType* model, const TQ_ProcedureType* procedure, int number,
-                                      int row, const char* name) {
+void TQ_Executive::EmitProcExpression(
+    const TQ_ModelType* model, const TQ_ProcedureType* procedure, int number, int row, const char* name) {
   if (!TQ_EquationStore::IsBeingEmitted(model, row)) return;
   if (procedure == nullptr) {
     ReportError(PathOf(model) + ": procedure program for equation " + std::to_string(row) + " names no procedure");

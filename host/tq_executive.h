@@ -117,15 +117,14 @@ class VEKEXP_API TQ_Executive {
   int RootSetUpEquations() const;
   int RootJacPattern() const;
   int LocalEqnCount(const TQ_ModelType* model, int count);
-  void EmitEquation(const TQ_ModelType* model, const char* name, int& count, int group,
-                    const TQ_EquationType* type);
+  void EmitEquation(const TQ_ModelType* model, const char* name, int& count, int group, const TQ_EquationType* type);
   // Forgets the equations and procedure records of `model`.
   void ResetExpressionsOf(const TQ_ModelType* model);
   // Takes over the type object of the equation the model just emitted; it is
   // released with the model's expressions.
   void AdoptEquationType(const TQ_ModelType* model, TQ_EquationType* type);
-  void EmitProcExpression(const TQ_ModelType* model, const TQ_ProcedureType* procedure, int number,
-                          int row, const char* name);
+  void EmitProcExpression(
+      const TQ_ModelType* model, const TQ_ProcedureType* procedure, int number, int row, const char* name);
   void EmitProcCall(const TQ_ModelType* model, const TQ_ProcedureType* procedure, int group);
   long RootAssignmentStatus() const;
   void LogAssignment(const TQ_Containable* target, const TQ_Value& value, TQ_AssignStatus status);

@@ -62,8 +62,8 @@ TQ_ExternalBase& TQ_ExternalBase::operator=(const TQ_ExternalBase& other) {
 
 TQ_ExternalBase::~TQ_ExternalBase() { DropReference(m_link, m_holdsReference); }
 
-TQ_ExternalBase* TQ_ExternalBase::AddProperty(TQ_Containable* owner, const char* name, const char* description,
-                                              TQ_Direction direction, bool flag) {
+TQ_ExternalBase* TQ_ExternalBase::AddProperty(
+    TQ_Containable* owner, const char* name, const char* description, TQ_Direction direction, bool flag) {
   RegisterWith(owner, name, description, direction, flag);
   return this;
 }
@@ -108,7 +108,10 @@ TQ_VirtualBase::TQ_VirtualBase(TQ_Type*)
 
 // A copy or an assignment shares the object the source stands for.
 TQ_VirtualBase::TQ_VirtualBase(const TQ_VirtualBase& other)
-    : TQ_STRINGPARAMETER(other), m_link(other.m_link), m_default(false), m_holdsReference(TakeReference(other.m_link)) {}
+    : TQ_STRINGPARAMETER(other),
+      m_link(other.m_link),
+      m_default(false),
+      m_holdsReference(TakeReference(other.m_link)) {}
 
 TQ_VirtualBase& TQ_VirtualBase::operator=(const TQ_VirtualBase& other) {
   if (this != &other) {
@@ -128,8 +131,8 @@ void TQ_VirtualBase::Hold(TQ_Type* object, bool isDefault) {
   m_holdsReference = held;
 }
 
-TQ_Type* TQ_VirtualBase::AddProperty(TQ_Containable* owner, const char* name, const char* description,
-                                     TQ_Direction direction, bool flag) {
+TQ_Type* TQ_VirtualBase::AddProperty(
+    TQ_Containable* owner, const char* name, const char* description, TQ_Direction direction, bool flag) {
   RegisterWith(owner, name, description, direction, flag);
   return this;
 }

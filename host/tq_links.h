@@ -24,8 +24,8 @@ class VEKEXP_API TQ_ExternalBase : public TQ_Containable {
   TQ_ExternalBase& operator=(const TQ_ExternalBase& other);
   ~TQ_ExternalBase() override;
 
-  TQ_ExternalBase* AddProperty(TQ_Containable* owner, const char* name, const char* description,
-                               TQ_Direction direction, bool flag);
+  TQ_ExternalBase* AddProperty(
+      TQ_Containable* owner, const char* name, const char* description, TQ_Direction direction, bool flag);
   // The attached object, null when none.
   TQ_Containable* ExternalLink() const { return m_link; }
   // The attached object; throws TQ_LinkError naming the link when none is.
@@ -52,8 +52,8 @@ class VEKEXP_API TQ_VirtualBase : public TQ_STRINGPARAMETER {
   TQ_VirtualBase& operator=(const TQ_VirtualBase& other);
   ~TQ_VirtualBase() override;
 
-  TQ_Type* AddProperty(TQ_Containable* owner, const char* name, const char* description,
-                       TQ_Direction direction, bool flag);
+  TQ_Type* AddProperty(
+      TQ_Containable* owner, const char* name, const char* description, TQ_Direction direction, bool flag);
   // The object the property stands for: the linked one, or else, made on
   // first use, the default object from NewDefaultVirtual, which the property
   // then owns. Throws TQ_LinkError when there is neither.

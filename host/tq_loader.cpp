@@ -7,16 +7,16 @@
 #include <system_error>
 
 #if defined(_WIN32)
-#  ifndef WIN32_LEAN_AND_MEAN
-#    define WIN32_LEAN_AND_MEAN
-#  endif
-#  ifndef NOMINMAX
-#    define NOMINMAX
-#  endif
-#  include <windows.h>
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #else
-#  include <dlfcn.h>
-#  include <link.h>
+#include <dlfcn.h>
+#include <link.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -28,16 +28,19 @@ namespace {
 std::string LastSystemMessage() {
   const DWORD code = GetLastError();
   char* text = nullptr;
-  const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-          FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message = length != 0 && text != nullptr
-                            ? std::string(text, length)
-                            : "system error " + std::to_string(code);
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr,
+                     code,
+                     0,
+                     reinterpret_cast<char*>(&text),
+                     0,
+                     nullptr);
+  std::string message =
+      length != 0 && text != nullptr ? std::string(text, length) : "system error " + std::to_string(code);
   if (text != nullptr) LocalFree(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                              message.back() == ' ' || message.back() == '.'))
+  while (!message.empty() &&
+         (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' || message.back() == '.'))
     message.pop_back();
   return message;
 }
@@ -63,15 +66,13 @@ std::string ModulePath(HMODULE module) {
   return std::string(buffer, length);
 }
 
-std::string PlatformPathOf(void* handle) {
-  return ModulePath(reinterpret_cast<HMODULE>(handle));
-}
+std::string PlatformPathOf(void* handle) { return ModulePath(reinterpret_cast<HMODULE>(handle)); }
 
 std::string ModulePathAt(const void* address) {
   HMODULE module = nullptr;
-  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          static_cast<LPCSTR>(address), &module))
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          static_cast<LPCSTR>(address),
+                          &module))
     return {};
   return ModulePath(module);
 }
@@ -104,9 +105,7 @@ TQ_ProcAddress PlatformSymbol(void* handle, const char* symbol, std::string& mes
 
 std::string PlatformPathOf(void* handle) {
   link_map* map = nullptr;
-  if (dlinfo(handle, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr ||
-      map->l_name == nullptr)
-    return {};
+  if (dlinfo(handle, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr || map->l_name == nullptr) return {};
   return map->l_name;
 }
 
@@ -151,8 +150,7 @@ std::string FileKey(const std::string& file) {
   return absolute.lexically_normal().make_preferred().string();
 }
 
-TQ_LibraryRef Held(const std::map<std::string, std::weak_ptr<TQ_LoadedLibrary>>& held,
-                   const std::string& key) {
+TQ_LibraryRef Held(const std::map<std::string, std::weak_ptr<TQ_LoadedLibrary>>& held, const std::string& key) {
   const auto found = held.find(key);
   return found == held.end() ? nullptr : found->second.lock();
 }
@@ -164,16 +162,14 @@ TQ_LoadedLibrary::TQ_LoadedLibrary(std::string name, std::string path, void* han
 
 TQ_LoadedLibrary::~TQ_LoadedLibrary() { PlatformClose(m_handle); }
 
-TQ_ProcAddress TQ_LoadedLibrary::FindFunction(const std::string& symbol,
-                                              std::string& error) const {
+TQ_ProcAddress TQ_LoadedLibrary::FindFunction(const std::string& symbol, std::string& error) const {
   if (symbol.empty()) {
     error = "cannot resolve an empty symbol name in library \"" + m_path + "\"";
     return nullptr;
   }
   std::string message;
   const TQ_ProcAddress address = PlatformSymbol(m_handle, symbol.c_str(), message);
-  if (address == nullptr)
-    error = "symbol \"" + symbol + "\" not found in library \"" + m_path + "\": " + message;
+  if (address == nullptr) error = "symbol \"" + symbol + "\" not found in library \"" + m_path + "\": " + message;
   return address;
 }
 
@@ -185,9 +181,7 @@ void TQ_LibraryLoader::SetUserDirectories(std::vector<std::string> directories) 
   m_userDirectories = std::move(directories);
 }
 
-void TQ_LibraryLoader::SetModelLibraryDirectory(std::string directory) {
-  m_modelDirectory = std::move(directory);
-}
+void TQ_LibraryLoader::SetModelLibraryDirectory(std::string directory) { m_modelDirectory = std::move(directory); }
 
 std::vector<std::string> TQ_LibraryLoader::SearchDirectories() const {
   std::vector<std::string> candidates = m_userDirectories;
@@ -223,8 +217,7 @@ std::string TQ_LibraryLoader::ModuleDirectoryOf(const void* address) {
   return (ec ? fs::path(path) : absolute).lexically_normal().parent_path().make_preferred().string();
 }
 
-TQ_LibraryRef TQ_LibraryLoader::Open(const std::string& name, const std::string& file,
-                                     std::string& error) {
+TQ_LibraryRef TQ_LibraryLoader::Open(const std::string& name, const std::string& file, std::string& error) {
   if (TQ_LibraryRef held = Held(m_byFile, file)) return held;
   std::string message;
   void* handle = PlatformOpen(file, message);

@@ -111,9 +111,9 @@ TQ_Matrix::TQ_Matrix(const TQ_Matrix& other)
       ElementOffset(0),
       DeclaredSets(nullptr),
       m_dimensions(other.m_dimensions),
-      m_indexValues(reinterpret_cast<TQ_SetValue*>(reinterpret_cast<char*>(this) +
-                                                   (reinterpret_cast<const char*>(other.m_indexValues) -
-                                                    reinterpret_cast<const char*>(&other)))),
+      m_indexValues(reinterpret_cast<TQ_SetValue*>(
+          reinterpret_cast<char*>(this) +
+          (reinterpret_cast<const char*>(other.m_indexValues) - reinterpret_cast<const char*>(&other)))),
       m_pendingName(nullptr),
       m_pendingParts(0) {
   m_arrayContainer = true;
@@ -374,82 +374,78 @@ bool TQ_Matrix::PrepareSlot(int position) {
 // KeysReplaced follows an assignment of the index values, KeyAdded the
 // insertion of `key` at `position`, NoteKeys every search.
 #define TQ_BASE_1D(Class, TypeCode, Key, KeyAt, ReadKey, Search, KeysReplaced, KeyAdded, NoteKeys) \
-  Class::Class() : TQ_Matrix(1, m_values) { m_values[0].ResetType(TypeCode); }               \
-  Class::Class(const Class& other) : TQ_Matrix(other) { m_values[0] = other.m_values[0]; }    \
-  Class& Class::operator=(const Class& other) {                                             \
-    if (this != &other) {                                                                   \
-      TQ_Matrix::operator=(other);                                                          \
-      m_values[0] = other.m_values[0];                                                      \
-      KeysReplaced                                                                          \
-    }                                                                                       \
-    return *this;                                                                           \
-  }                                                                                         \
-  Class::~Class() = default;                                                                \
-  /* The set learns of the array first: should that fail (memory), the array */           \
-  /* is left with no set that does not know it. */                                          \
-  void Class::SetDim(TQ_Set& set) {                                                         \
-    set.AddDependent(this);                                                                 \
-    CancelDependenceOnDeclaredSets();                                                       \
-    DeclaredSets[0] = &set;                                                                 \
-  }                                                                                         \
-  TQ_Type* Class::Search(Key key) {                                                         \
-    int position = 0;                                                                       \
-    const bool present = m_values[0].SetContains(key, position) != 0;                      \
-    /* An element that exists: the vector, when not empty, has one slot per index value. */ \
-    if (present && static_cast<unsigned int>(position) < ElementVector.Elements()) {         \
-      if (TQ_Type* element = ElementVector[static_cast<unsigned int>(position)]) {           \
-        ElementOffset = position;                                                           \
-        return element;                                                                     \
-      }                                                                                     \
-    }                                                                                       \
-    if (!present) {                                                                         \
-      m_values[0].SetAddAtOffset(key, position);                                            \
-      KeyAdded                                                                              \
-      if (ElementVector.Elements() != 0)                                                    \
-        ElementVector.AddNullEntries(position, m_values[0].SetSize() - 1, 1);               \
-    }                                                                                       \
-    if (!PrepareSlot(position)) {                                                           \
-      NoteKeys                                                                              \
-      return nullptr;                                                                       \
-    }                                                                                       \
-    TQ_Type* element = ElementVector[static_cast<unsigned int>(position)];                  \
-    if (element == nullptr) {                                                               \
-      AddIndexToString(key, 0);                                                             \
-      element = AddElement();                                                               \
-    }                                                                                       \
-    NoteKeys                                                                                \
-    return element;                                                                         \
-  }                                                                                         \
-  int Class::NewElements() {                                                                \
-    int size = m_values[0].SetSize();                                                       \
-    if (size == 0 || !PrepareSlot(size - 1)) return 0;                                      \
-    int created = 0;                                                                        \
-    for (int position = size - 1; position >= 0; --position) {                              \
-      ElementOffset = position;                                                             \
-      if (ElementVector[static_cast<unsigned int>(position)] == nullptr) {                  \
-        AddIndexToString(m_values[0].KeyAt(position), 0);                                   \
-        AddElement();                                                                       \
-        ++created;                                                                          \
-      }                                                                                     \
-    }                                                                                       \
-    return created;                                                                         \
-  }                                                                                         \
-  void Class::CreateMissingArrayElement(const char* text) {                                 \
-    const char* cursor = text;                                                              \
-    ReadKey                                                                                 \
+  Class::Class() : TQ_Matrix(1, m_values) { m_values[0].ResetType(TypeCode); }                     \
+  Class::Class(const Class& other) : TQ_Matrix(other) { m_values[0] = other.m_values[0]; }         \
+  Class& Class::operator=(const Class& other) {                                                    \
+    if (this != &other) {                                                                          \
+      TQ_Matrix::operator=(other);                                                                 \
+      m_values[0] = other.m_values[0];                                                             \
+      KeysReplaced                                                                                 \
+    }                                                                                              \
+    return *this;                                                                                  \
+  }                                                                                                \
+  Class::~Class() = default;                                                                       \
+  /* The set learns of the array first: should that fail (memory), the array */                    \
+  /* is left with no set that does not know it. */                                                 \
+  void Class::SetDim(TQ_Set& set) {                                                                \
+    set.AddDependent(this);                                                                        \
+    CancelDependenceOnDeclaredSets();                                                              \
+    DeclaredSets[0] = &set;                                                                        \
+  }                                                                                                \
+  TQ_Type* Class::Search(Key key) {                                                                \
+    int position = 0;                                                                              \
+    const bool present = m_values[0].SetContains(key, position) != 0;                              \
+    /* An element that exists: the vector, when not empty, has one slot per index value. */        \
+    if (present && static_cast<unsigned int>(position) < ElementVector.Elements()) {               \
+      if (TQ_Type* element = ElementVector[static_cast<unsigned int>(position)]) {                 \
+        ElementOffset = position;                                                                  \
+        return element;                                                                            \
+      }                                                                                            \
+    }                                                                                              \
+    if (!present) {                                                                                \
+      m_values[0].SetAddAtOffset(key, position);                                                   \
+      KeyAdded if (ElementVector.Elements() != 0)                                                  \
+          ElementVector.AddNullEntries(position, m_values[0].SetSize() - 1, 1);                    \
+    }                                                                                              \
+    if (!PrepareSlot(position)) {                                                                  \
+      NoteKeys return nullptr;                                                                     \
+    }                                                                                              \
+    TQ_Type* element = ElementVector[static_cast<unsigned int>(position)];                         \
+    if (element == nullptr) {                                                                      \
+      AddIndexToString(key, 0);                                                                    \
+      element = AddElement();                                                                      \
+    }                                                                                              \
+    NoteKeys return element;                                                                       \
+  }                                                                                                \
+  int Class::NewElements() {                                                                       \
+    int size = m_values[0].SetSize();                                                              \
+    if (size == 0 || !PrepareSlot(size - 1)) return 0;                                             \
+    int created = 0;                                                                               \
+    for (int position = size - 1; position >= 0; --position) {                                     \
+      ElementOffset = position;                                                                    \
+      if (ElementVector[static_cast<unsigned int>(position)] == nullptr) {                         \
+        AddIndexToString(m_values[0].KeyAt(position), 0);                                          \
+        AddElement();                                                                              \
+        ++created;                                                                                 \
+      }                                                                                            \
+    }                                                                                              \
+    return created;                                                                                \
+  }                                                                                                \
+  void Class::CreateMissingArrayElement(const char* text) {                                        \
+    const char* cursor = text;                                                                     \
+    ReadKey                                                                                        \
   }
 
 // Integer keys: Find itself (inline) finds an element that exists by its
 // offset in a dense run of keys, FindOrCreate by the key slot table;
 // SearchOrCreate searches.
-TQ_BASE_1D(TQ_BASE_I, TQ_SET_INTEGER, int, Integer,
-           int key = 0; if (ReadIndex(cursor, key, ')')) Find(key);,
-           SearchOrCreate,
-           ForgetKeys();,
-           m_keySlots.KeyInserted(m_values[0], key, static_cast<unsigned int>(position));,
-           NoteKeys();)
-TQ_BASE_1D(TQ_BASE_S, TQ_SET_STRING, const char*, String,
-           char key[128]; if (ReadIndex(cursor, key, sizeof key, ')')) Find(key);, Find, , , )
+TQ_BASE_1D(TQ_BASE_I, TQ_SET_INTEGER, int, Integer, int key = 0; if (ReadIndex(cursor, key, ')')) Find(key);
+           , SearchOrCreate, ForgetKeys();
+           , m_keySlots.KeyInserted(m_values[0], key, static_cast<unsigned int>(position));
+           , NoteKeys();)
+TQ_BASE_1D(TQ_BASE_S, TQ_SET_STRING, const char*, String, char key[128];
+           if (ReadIndex(cursor, key, sizeof key, ')')) Find(key);
+           , Find, , , )
 
 TQ_Type* TQ_BASE_I::FindOrCreate(int key) {
   if (TQ_Type* existing = ExistingAt(m_keySlots.SlotOf(key))) return existing;

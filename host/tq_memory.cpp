@@ -8,10 +8,10 @@
 #include <cstddef>
 
 #if defined(_WIN32)
-#  include <windows.h>
+#include <windows.h>
 #else
-#  include <sys/resource.h>
-#  include <unistd.h>
+#include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 #include "tq_executive.h"
@@ -183,10 +183,15 @@ bool TQ_SizeBudget::Admit(const char* what, double elements, double elementBytes
     char equations[64] = "";
     if (nonZeros > 0.0) std::snprintf(equations, sizeof equations, " and %.0f non-zeros", nonZeros);
     char message[640];
-    std::snprintf(message, sizeof message,
+    std::snprintf(message,
+                  sizeof message,
                   "%s: %.0f elements%s would take about %.2f GB; with the %.2f GB the host holds, that is more than "
                   "the size budget of %.2f GB; refused",
-                  what != nullptr ? what : "", elements, equations, Gigabytes(wanted), Gigabytes(held),
+                  what != nullptr ? what : "",
+                  elements,
+                  equations,
+                  Gigabytes(wanted),
+                  Gigabytes(held),
                   Gigabytes(limit));
     TQ_Executive::Instance().ReportError(static_cast<const char*>(message));
   }

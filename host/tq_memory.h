@@ -14,9 +14,9 @@ VEKEXP_API void MyFree(void* pointer);
 
 // Heap statistics and fault injection, for tests and tools.
 struct VEKEXP_API TQ_HeapStats {
-  static std::int64_t LiveBlocks();       // blocks handed out and not yet freed
-  static std::int64_t TotalAllocations(); // successful MyAllocate calls so far
-  static std::int64_t TotalFrees();       // MyFree calls with a non-null pointer
+  static std::int64_t LiveBlocks();        // blocks handed out and not yet freed
+  static std::int64_t TotalAllocations();  // successful MyAllocate calls so far
+  static std::int64_t TotalFrees();        // MyFree calls with a non-null pointer
   static std::int64_t LiveBytes();
   // The next `skip` allocations succeed, then the `count` after them fail.
   static void FailAllocations(int count, int skip = 0);

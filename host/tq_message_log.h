@@ -35,7 +35,7 @@ struct TQ_LogEntry {
   Kind kind;
   const TQ_Containable* target;
   TQ_Value value;
-  int sweep;               // index sets only
+  int sweep;  // index sets only
   TQ_AssignStatus status;
 };
 

@@ -22,8 +22,11 @@ bool TQ_ModelLibrary::Load(TQ_LibraryLoader& loader, const std::string& file, st
   return true;
 }
 
-void* TQ_ModelLibrary::FindExport(const std::string& typeName, const std::string& prefix, const std::string& suffix,
-                                  bool function, std::string& error) const {
+void* TQ_ModelLibrary::FindExport(const std::string& typeName,
+                                  const std::string& prefix,
+                                  const std::string& suffix,
+                                  bool function,
+                                  std::string& error) const {
   if (!IsTypeName(typeName)) {
     error = "\"" + typeName + "\" is not a type name (letters, digits and '_')";
     return nullptr;
@@ -34,10 +37,9 @@ void* TQ_ModelLibrary::FindExport(const std::string& typeName, const std::string
   }
   const std::string symbol = prefix + typeName + suffix;
   std::string why;
-  void* address = function ? reinterpret_cast<void*>(m_library->FindFunction(symbol, why))
-                           : m_library->FindData(symbol, why);
-  if (address == nullptr)
-    error = "model library \"" + m_library->Path() + "\" has no type " + typeName + ": " + why;
+  void* address =
+      function ? reinterpret_cast<void*>(m_library->FindFunction(symbol, why)) : m_library->FindData(symbol, why);
+  if (address == nullptr) error = "model library \"" + m_library->Path() + "\" has no type " + typeName + ": " + why;
   return address;
 }
 

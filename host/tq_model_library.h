@@ -41,8 +41,11 @@ class VEKEXP_API TQ_ModelLibrary {
   TQ_ModelType* Create(const std::string& typeName, std::string& error) const;
 
  private:
-  void* FindExport(const std::string& typeName, const std::string& prefix, const std::string& suffix,
-                   bool function, std::string& error) const;
+  void* FindExport(const std::string& typeName,
+                   const std::string& prefix,
+                   const std::string& suffix,
+                   bool function,
+                   std::string& error) const;
 
   TQ_LibraryRef m_library;
 };

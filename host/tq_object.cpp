@@ -94,8 +94,8 @@ TQ_Containable* TQ_Containable::FindProperty(const char* name) const {
   return nullptr;
 }
 
-void TQ_Containable::RegisterWith(TQ_Containable* owner, const char* name, const char* description,
-                                  int direction, bool flag) {
+void TQ_Containable::RegisterWith(
+    TQ_Containable* owner, const char* name, const char* description, int direction, bool flag) {
   m_name = name ? name : "";
   delete m_description;
   m_description = description ? new std::string(description) : nullptr;
@@ -146,9 +146,10 @@ bool TQ_VarParamProp::Accepts(const TQ_Value& value, std::string* why) const {
   // A real property takes an integer; an integer property takes a real that
   // is a whole number within the 32-bit range (a procedure writes integers
   // back through reals).
-  bool fits = want == have || (want == TQ_ValueKind::Real && have == TQ_ValueKind::Integer) ||
-              (want == TQ_ValueKind::Integer && have == TQ_ValueKind::Real && value.Real() == std::trunc(value.Real()) &&
-               value.Real() >= -2147483648.0 && value.Real() <= 2147483647.0);
+  bool fits =
+      want == have || (want == TQ_ValueKind::Real && have == TQ_ValueKind::Integer) ||
+      (want == TQ_ValueKind::Integer && have == TQ_ValueKind::Real && value.Real() == std::trunc(value.Real()) &&
+       value.Real() >= -2147483648.0 && value.Real() <= 2147483647.0);
   if (!fits && why) *why = "a value of the wrong kind";
   return fits;
 }
@@ -195,8 +196,8 @@ void TQ_VarParamProp::SetCurrentValue(double value) {
     return;
   }
   if (m_fixed) {
-    host.ReportError(host.PathOf(this) + ": the user fixed its value; the current value " + TQ_Value(value, 0u).ToString() +
-                     " is not taken");
+    host.ReportError(host.PathOf(this) + ": the user fixed its value; the current value " +
+                     TQ_Value(value, 0u).ToString() + " is not taken");
     return;
   }
   StoreValue(kind == TQ_ValueKind::Integer ? TQ_Value(TQ_Value(value, 0u).Integer(), 0u) : TQ_Value(value, 0u));
@@ -258,8 +259,8 @@ TQ_Type::TQ_Type(const TQ_Type& other) = default;
 TQ_Type& TQ_Type::operator=(const TQ_Type& other) = default;
 TQ_Type::~TQ_Type() = default;
 
-TQ_Type* TQ_Type::AddProperty(TQ_Containable* owner, const char* name, const char* description,
-                              TQ_Direction direction, bool flag) {
+TQ_Type* TQ_Type::AddProperty(
+    TQ_Containable* owner, const char* name, const char* description, TQ_Direction direction, bool flag) {
   RegisterWith(owner, name, description, direction, flag);
   return this;
 }
@@ -386,9 +387,7 @@ double TQ_VarParam::TQ_LOWERValue() const {
   return BoundAsReal(LowerBound(), -std::numeric_limits<double>::infinity());
 }
 
-double TQ_VarParam::TQ_UPPERValue() const {
-  return BoundAsReal(UpperBound(), std::numeric_limits<double>::infinity());
-}
+double TQ_VarParam::TQ_UPPERValue() const { return BoundAsReal(UpperBound(), std::numeric_limits<double>::infinity()); }
 
 void TQ_VarParam::SetNumericValue(double value) {
   if (ValueKind() == TQ_ValueKind::Integer)
@@ -449,8 +448,7 @@ bool TQ_VarParam::Accepts(const TQ_Value& value, std::string* why) const {
     // compare them.
     const TQ_SetValue& valid = validSet.Set();
     bool found = false;
-    for (int p = 0; p < valid.SetSize() && !found; ++p)
-      found = SUValue::CompareCI(valid.String(p), value.Text()) == 0;
+    for (int p = 0; p < valid.SetSize() && !found; ++p) found = SUValue::CompareCI(valid.String(p), value.Text()) == 0;
     if (!found) {
       if (why) *why = "a value outside the valid set " + valid.ToString();
       return false;

@@ -29,16 +29,16 @@ typedef int TQ_HostPortType;
 
 // Result of an assignment through the host.
 enum TQ_AssignStatus : int {
-  TQ_ASSIGN_REFUSED = -1,  // no value given, or a value of the wrong kind
-  TQ_ASSIGN_DONE = 0,      // the value now stands
-  TQ_ASSIGN_KEPT_FIXED = 1 // the user fixed the value; it stays
+  TQ_ASSIGN_REFUSED = -1,   // no value given, or a value of the wrong kind
+  TQ_ASSIGN_DONE = 0,       // the value now stands
+  TQ_ASSIGN_KEPT_FIXED = 1  // the user fixed the value; it stays
 };
 
 // Operator codes of equation programs.
 enum EOp : int {
-  EOp_Root = 1,     // one operand: the residual is that operand
+  EOp_Root = 1,  // one operand: the residual is that operand
   EOp_Plus = 19,
-  EOp_Minus = 20,   // first operand less second
+  EOp_Minus = 20,  // first operand less second
   EOp_Times = 21,
   EOp_Divide = 22,  // first operand by second
   EOp_Square = 40,  // one operand
@@ -84,7 +84,7 @@ struct TQ_PropertyRecord {
   const char* name;         // the text the owner registered (kept by the property)
   const char* description;  // null when none was given
   int direction;
-  bool flag;                // the trailing flag of AddProperty
+  bool flag;  // the trailing flag of AddProperty
 };
 
 // Something that can be a named property of an owner, and an owner of
@@ -92,7 +92,7 @@ struct TQ_PropertyRecord {
 class VEKEXP_API TQ_Containable : public TQ_Update {
  public:
   TQ_Containable();
-  TQ_Containable(const TQ_Containable& other);  // copies no registration
+  TQ_Containable(const TQ_Containable& other);             // copies no registration
   TQ_Containable& operator=(const TQ_Containable& other);  // keeps its own registration
   ~TQ_Containable() override;
 
@@ -124,8 +124,7 @@ class VEKEXP_API TQ_Containable : public TQ_Update {
 
  protected:
   // Registers this object as property `name` of `owner`.
-  void RegisterWith(TQ_Containable* owner, const char* name, const char* description,
-                    int direction, bool flag);
+  void RegisterWith(TQ_Containable* owner, const char* name, const char* description, int direction, bool flag);
   void SetExportMark(bool exported) { m_toBeExported = exported; }
   void SetHostPortTypeValue(TQ_HostPortType type) { m_hostPortType = type; }
   void SetDirectionCode(int direction) { m_direction = direction; }
@@ -213,8 +212,8 @@ class VEKEXP_API TQ_Type : public TQ_VarParamProp {
   ~TQ_Type() override;
 
   // Registers this object as a property of `owner` and returns it.
-  TQ_Type* AddProperty(TQ_Containable* owner, const char* name, const char* description,
-                       TQ_Direction direction, bool flag);
+  TQ_Type* AddProperty(
+      TQ_Containable* owner, const char* name, const char* description, TQ_Direction direction, bool flag);
 
   virtual TQ_Type* UnsetIsToBeExported();
   virtual TQ_Type* HostPortType(TQ_HostPortType type);

@@ -51,12 +51,18 @@ bool g_alwaysCall = false;
 
 const char* CallTypeName(TQ_ProcedureType::CallType type) {
   switch (type) {
-    case TQ_ProcedureType::CallNone: return "none";
-    case TQ_ProcedureType::CallValues: return "values";
-    case TQ_ProcedureType::CallPrecall: return "precall";
-    case TQ_ProcedureType::CallFollowUp: return "follow-up";
-    case TQ_ProcedureType::CallJacobian: return "Jacobian";
-    case TQ_ProcedureType::CallValuesAndDerivatives: return "values and derivatives";
+    case TQ_ProcedureType::CallNone:
+      return "none";
+    case TQ_ProcedureType::CallValues:
+      return "values";
+    case TQ_ProcedureType::CallPrecall:
+      return "precall";
+    case TQ_ProcedureType::CallFollowUp:
+      return "follow-up";
+    case TQ_ProcedureType::CallJacobian:
+      return "Jacobian";
+    case TQ_ProcedureType::CallValuesAndDerivatives:
+      return "values and derivatives";
   }
   return "unknown";
 }
@@ -104,8 +110,7 @@ void TQ_ProcedureLibraries::SetModelLibraryDirectory(std::string directory) {
   Libraries().modelDirectory = std::move(directory);
 }
 
-void TQ_ProcedureLibraries::Register(const std::string& library, const std::string& routine,
-                                     TQ_Procedure13 address) {
+void TQ_ProcedureLibraries::Register(const std::string& library, const std::string& routine, TQ_Procedure13 address) {
   if (address == nullptr)
     Libraries().registered.erase(KeyOf(library, routine));
   else
@@ -147,9 +152,10 @@ int TQ_ProcedureType::EnsureCompatibleDLLLoaded(int compatibility) {
     return status;
   };
   if (compatibility != TQ_PROCEDURE_INTERFACE)
-    return fail(TQ_PROC_INCOMPATIBLE, "the call asks for interface level " + std::to_string(compatibility) +
-                                          "; this host calls routines of level " +
-                                          std::to_string(TQ_PROCEDURE_INTERFACE) + " (sixteen pointers) only");
+    return fail(TQ_PROC_INCOMPATIBLE,
+                "the call asks for interface level " + std::to_string(compatibility) +
+                    "; this host calls routines of level " + std::to_string(TQ_PROCEDURE_INTERFACE) +
+                    " (sixteen pointers) only");
   if (library.empty() || routine.empty())
     return fail(TQ_PROC_LIBRARY_MISSING, "a procedure needs the names of its library and its routine");
 
@@ -167,9 +173,9 @@ int TQ_ProcedureType::EnsureCompatibleDLLLoaded(int compatibility) {
   }
 
   libraries.loader.SetUserDirectories(libraries.userDirectories);
-  libraries.loader.SetModelLibraryDirectory(
-      !libraries.modelDirectory.empty() ? libraries.modelDirectory
-                                        : TQ_LibraryLoader::ModuleDirectoryOf(&typeid(*this)));
+  libraries.loader.SetModelLibraryDirectory(!libraries.modelDirectory.empty()
+                                                ? libraries.modelDirectory
+                                                : TQ_LibraryLoader::ModuleDirectoryOf(&typeid(*this)));
   std::string error;
   TQ_LibraryRef file = libraries.loader.LoadByName(library, error);
   if (!file) return fail(TQ_PROC_LIBRARY_MISSING, error);
@@ -210,13 +216,14 @@ int TQ_ProcedureType::CheckIFailAndOutputs(int failure, CallType type, bool repo
     return TQ_PROC_ROUTINE_FAILED;
   }
   if (failure != 0) return fail(TQ_PROC_ROUTINE_FAILED, call + " failed with code " + std::to_string(failure));
-  if ((type == CallValues || type == CallValuesAndDerivatives) && m_pArgBuffer != nullptr &&
-      m_nOutputOffset >= 0 && static_cast<std::int64_t>(m_nOutputOffset) + m_nOutputValues <= m_nArgWords) {
+  if ((type == CallValues || type == CallValuesAndDerivatives) && m_pArgBuffer != nullptr && m_nOutputOffset >= 0 &&
+      static_cast<std::int64_t>(m_nOutputOffset) + m_nOutputValues <= m_nArgWords) {
     for (std::int32_t k = 0; k < m_nOutputValues; ++k) {
       const double value = m_pArgBuffer[m_nOutputOffset + k];
       if (!std::isfinite(value))
-        return fail(TQ_PROC_BAD_OUTPUT, call + " reported success, but its output value " + std::to_string(k + 1) +
-                                            " is " + TQ_Value(value, 0u).ToString() + ", not a finite number");
+        return fail(TQ_PROC_BAD_OUTPUT,
+                    call + " reported success, but its output value " + std::to_string(k + 1) + " is " +
+                        TQ_Value(value, 0u).ToString() + ", not a finite number");
     }
   }
   m_lastCall = type;
@@ -251,8 +258,8 @@ namespace {
 // variables at the cursor, each compared with its entry of `width` bytes
 // and written only where it differs.
 template <typename Entry, class Read, class Differs>
-void PackEntries(unsigned char* entries, std::int64_t count, TQ_VarParam**& cursor, bool& changed, Read read,
-                 Differs differs) {
+void PackEntries(
+    unsigned char* entries, std::int64_t count, TQ_VarParam**& cursor, bool& changed, Read read, Differs differs) {
   for (std::int64_t k = 0; k < count; ++k, entries += sizeof(Entry)) {
     const Entry value = read(**cursor++);
     Entry stored;
@@ -269,12 +276,16 @@ void PackEntries(unsigned char* entries, std::int64_t count, TQ_VarParam**& curs
 bool TQ_ProcedureType::PackIntegerArray(int* destination, int dimensions, const int* sizes) {
   const std::int64_t count = ElementCount(dimensions, sizes);
   if (count < 0 || !InsideBuffer(destination, count * 4) || !CursorHasInputs(count)) {
-    ProcedureError("PackIntegerArray: the array's entries or element variables lie outside the procedure's; "
-                   "nothing packed");
+    ProcedureError(
+        "PackIntegerArray: the array's entries or element variables lie outside the procedure's; "
+        "nothing packed");
     return m_bChanged;
   }
   PackEntries<std::int32_t>(
-      reinterpret_cast<unsigned char*>(destination), count, m_ppCursor, m_bChanged,
+      reinterpret_cast<unsigned char*>(destination),
+      count,
+      m_ppCursor,
+      m_bChanged,
       [](const TQ_VarParam& v) { return static_cast<std::int32_t>(v.Integer()); },
       [](std::int32_t stored, std::int32_t value) { return stored != value; });
   return m_bChanged;
@@ -283,14 +294,19 @@ bool TQ_ProcedureType::PackIntegerArray(int* destination, int dimensions, const 
 bool TQ_ProcedureType::PackRealArray(double* destination, int dimensions, const int* sizes) {
   const std::int64_t count = ElementCount(dimensions, sizes);
   if (count < 0 || !InsideBuffer(destination, count * 8) || !CursorHasInputs(count)) {
-    ProcedureError("PackRealArray: the array's entries or element variables lie outside the procedure's; "
-                   "nothing packed");
+    ProcedureError(
+        "PackRealArray: the array's entries or element variables lie outside the procedure's; "
+        "nothing packed");
     return m_bChanged;
   }
   // IEEE comparison: a NaN always differs, -0 equals +0.
   PackEntries<double>(
-      reinterpret_cast<unsigned char*>(destination), count, m_ppCursor, m_bChanged,
-      [](const TQ_VarParam& v) { return v.Real(); }, [](double stored, double value) { return !(stored == value); });
+      reinterpret_cast<unsigned char*>(destination),
+      count,
+      m_ppCursor,
+      m_bChanged,
+      [](const TQ_VarParam& v) { return v.Real(); },
+      [](double stored, double value) { return !(stored == value); });
   return m_bChanged;
 }
 
@@ -328,8 +344,9 @@ bool TQ_ProcedureType_C::PackStringArray(char* destination, int dimensions, cons
   const std::int64_t tableBytes =
       IsFortran() || count < 0 ? 0 : ((count * static_cast<std::int64_t>(TQ_CHARPOINTER_BYTES) + 7) / 8) * 8;
   if (count < 0 || !InsideBuffer(destination, tableBytes + count * width) || !CursorHasInputs(count)) {
-    ProcedureError("PackStringArray: the array's fields or element variables lie outside the procedure's; "
-                   "nothing packed");
+    ProcedureError(
+        "PackStringArray: the array's fields or element variables lie outside the procedure's; "
+        "nothing packed");
     return m_bChanged;
   }
   char* field = destination + tableBytes;

@@ -242,10 +242,14 @@ void TQ_ProcedureType::SetMode(bool fortran, int base) {
 int TQ_ProcedureType::TypeSize(int typeCode) const {
   switch (typeCode) {
     case 2:
-    case 3: return 4;
-    case 4: return 8;
-    case 5: return TQ_PROCEDURE_STRING_BYTES;
-    default: return 0;
+    case 3:
+      return 4;
+    case 4:
+      return 8;
+    case 5:
+      return TQ_PROCEDURE_STRING_BYTES;
+    default:
+      return 0;
   }
 }
 
@@ -327,8 +331,13 @@ void TQ_ProcedureType_C::HandleDerivatives(bool negate) {
 
 // ---- TQ_ProcedureEquationType ---------------------------------------------------------------
 
-TQ_ProcedureEquationType::TQ_ProcedureEquationType(TQ_ProcedureType* procedure, int number, int arg3,
-                                                   TQ_Containable* owner, const char* name, int row, int arg7,
+TQ_ProcedureEquationType::TQ_ProcedureEquationType(TQ_ProcedureType* procedure,
+                                                   int number,
+                                                   int arg3,
+                                                   TQ_Containable* owner,
+                                                   const char* name,
+                                                   int row,
+                                                   int arg7,
                                                    const char* suffix)
     : m_procedure(procedure),
       m_number(number),

@@ -30,9 +30,9 @@ inline constexpr std::uint32_t TQ_CHARPOINTER_BYTES = sizeof(char*);
 // Calling convention of external routines: __stdcall in the 32-bit Windows
 // build, the platform's own elsewhere.
 #if defined(_WIN32)
-#  define TQ_ROUTINE_CALL __stdcall
+#define TQ_ROUTINE_CALL __stdcall
 #else
-#  define TQ_ROUTINE_CALL
+#define TQ_ROUTINE_CALL
 #endif
 
 // An external routine as a procedure calls it: sixteen pointers, in order the
@@ -41,20 +41,32 @@ inline constexpr std::uint32_t TQ_CHARPOINTER_BYTES = sizeof(char*);
 // outputs' offsets, the host integer cell, the host real block, the host
 // integer value, the derivative count, the derivatives' rows and columns,
 // a scratch integer, the derivative array and the failure flag.
-typedef void(TQ_ROUTINE_CALL* TQ_Procedure13)(std::int32_t*, double*, std::int32_t*, double*, std::int32_t*,
-                                              std::int32_t*, std::int32_t*, std::int32_t*, double*,
-                                              std::int32_t*, std::int32_t*, std::int32_t*, std::int32_t*,
-                                              std::int32_t*, double*, std::int32_t*);
+typedef void(TQ_ROUTINE_CALL* TQ_Procedure13)(std::int32_t*,
+                                              double*,
+                                              std::int32_t*,
+                                              double*,
+                                              std::int32_t*,
+                                              std::int32_t*,
+                                              std::int32_t*,
+                                              std::int32_t*,
+                                              double*,
+                                              std::int32_t*,
+                                              std::int32_t*,
+                                              std::int32_t*,
+                                              std::int32_t*,
+                                              std::int32_t*,
+                                              double*,
+                                              std::int32_t*);
 
 // Negative statuses of a procedure call, as the host's services return them.
 enum TQ_ProcedureStatus : int {
   TQ_PROC_OK = 0,
-  TQ_PROC_LIBRARY_MISSING = -1,   // the library cannot be found or loaded
-  TQ_PROC_ROUTINE_MISSING = -2,   // the library has no such routine
-  TQ_PROC_INCOMPATIBLE = -3,      // the call asks for an interface the host does not have
-  TQ_PROC_ROUTINE_FAILED = -4,    // the routine set its failure flag
-  TQ_PROC_BAD_OUTPUT = -5,        // the routine reported success with an output that is not a number
-  TQ_PROC_REFUSED = -6,           // the procedure's state does not allow the call
+  TQ_PROC_LIBRARY_MISSING = -1,  // the library cannot be found or loaded
+  TQ_PROC_ROUTINE_MISSING = -2,  // the library has no such routine
+  TQ_PROC_INCOMPATIBLE = -3,     // the call asks for an interface the host does not have
+  TQ_PROC_ROUTINE_FAILED = -4,   // the routine set its failure flag
+  TQ_PROC_BAD_OUTPUT = -5,       // the routine reported success with an output that is not a number
+  TQ_PROC_REFUSED = -6,          // the procedure's state does not allow the call
 };
 
 // The interface level of the sixteen-pointer call; EnsureCompatibleDLLLoaded
@@ -67,7 +79,7 @@ inline constexpr int TQ_PROCEDURE_INTERFACE = 4;
 struct DLLFunction {
   std::string library;
   std::string routine;
-  TQ_LibraryRef file;              // null for a registered routine
+  TQ_LibraryRef file;  // null for a registered routine
   TQ_Procedure13 address = nullptr;
 };
 
@@ -287,14 +299,14 @@ class VEKEXP_API TQ_ProcedureType : public TQ_PtrVectorObject {
   bool CursorHasInputs(std::int64_t count) const;
 
   // ---- shared with the procedure template, in the object's order ----------
-  double* m_pArgBuffer;       // packed argument buffer, m_nArgWords words
-  double* m_pDerivCache;      // derivatives as the Jacobian hands them on (the Jacobian
-                              // makes it; the host releases it)
-  double* m_pDerivatives;     // derivatives as the routine returns them
-  double* m_pHostReals;       // the host's real block handed to the routine
+  double* m_pArgBuffer;    // packed argument buffer, m_nArgWords words
+  double* m_pDerivCache;   // derivatives as the Jacobian hands them on (the Jacobian
+                           // makes it; the host releases it)
+  double* m_pDerivatives;  // derivatives as the routine returns them
+  double* m_pHostReals;    // the host's real block handed to the routine
   std::int32_t m_nHostInteger;
   std::int32_t m_nDerivatives;  // entries of the two derivative arrays
-  DLLFunction* m_pRoutine;    // the loaded routine (call side)
+  DLLFunction* m_pRoutine;      // the loaded routine (call side)
   std::int32_t m_nHostCell;
   std::int32_t m_nSolverInputs;
   std::int32_t m_nInputElements;
@@ -375,8 +387,14 @@ class VEKEXP_API TQ_ProcedureEquationType : public TQ_EquationType {
   // it, its name, its index as the owner counts (before AddEquation), a
   // second value the host keeps (`arg7`) and the name's suffix ("[1]",
   // "[2_3]"). The texts are copied.
-  TQ_ProcedureEquationType(TQ_ProcedureType* procedure, int number, int arg3, TQ_Containable* owner,
-                           const char* name, int row, int arg7, const char* suffix);
+  TQ_ProcedureEquationType(TQ_ProcedureType* procedure,
+                           int number,
+                           int arg3,
+                           TQ_Containable* owner,
+                           const char* name,
+                           int row,
+                           int arg7,
+                           const char* suffix);
   ~TQ_ProcedureEquationType() override;
 
   TQ_ProcedureType* Procedure() const { return m_procedure; }

@@ -14,9 +14,9 @@
 struct TQ_ProcExpression {
   const TQ_ModelType* owner;
   const TQ_ProcedureType* procedure;
-  std::int32_t number;   // the equation's number within the procedure call
-  std::int32_t row;      // the equation's index
-  std::uint32_t name;    // into the name table
+  std::int32_t number;  // the equation's number within the procedure call
+  std::int32_t row;     // the equation's index
+  std::uint32_t name;   // into the name table
 };
 
 // A procedure call a model registered after its output equations.

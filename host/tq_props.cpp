@@ -6,12 +6,12 @@
 // Each parameter kind holds an initial value of its own kind, so that a
 // property read before any assignment gives 0, 0.0, "" or false.
 
-#define TQ_PROPERTY_SPECIALS(Class, Base)                                   \
-  Class::Class(const Class& other) = default;                             \
-  Class& Class::operator=(const Class& other) {                           \
-    Base::operator=(other);                                               \
-    return *this;                                                         \
-  }                                                                       \
+#define TQ_PROPERTY_SPECIALS(Class, Base)       \
+  Class::Class(const Class& other) = default;   \
+  Class& Class::operator=(const Class& other) { \
+    Base::operator=(other);                     \
+    return *this;                               \
+  }                                             \
   Class::~Class() = default;
 
 TQ_REALPARAMETER::TQ_REALPARAMETER(bool init) {
@@ -93,10 +93,11 @@ bool TQ_Set::Accepts(const TQ_Value& given, std::string* why) const {
     return false;
   }
   const TQ_SetValue& set = value.Set();
-  bool kindFits = set.SetSize() == 0 || m_empty.Type() == TQ_SET_ANY ||
-                  (m_empty.Type() == TQ_SET_STRING) == set.HoldsStrings();
-  if (!kindFits && why) *why = m_empty.Type() == TQ_SET_STRING ? "a set of integers where strings belong"
-                                                              : "a set of strings where integers belong";
+  bool kindFits =
+      set.SetSize() == 0 || m_empty.Type() == TQ_SET_ANY || (m_empty.Type() == TQ_SET_STRING) == set.HoldsStrings();
+  if (!kindFits && why)
+    *why = m_empty.Type() == TQ_SET_STRING ? "a set of integers where strings belong"
+                                           : "a set of strings where integers belong";
   return kindFits;
 }
 

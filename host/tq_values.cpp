@@ -48,7 +48,10 @@ struct SUValue::Impl {
     std::size_t lo = 0, hi = runs.size();
     while (lo < hi) {
       std::size_t mid = (lo + hi) / 2;
-      if (runs[mid].hi < value) lo = mid + 1; else hi = mid;
+      if (runs[mid].hi < value)
+        lo = mid + 1;
+      else
+        hi = mid;
     }
     return lo;
   }
@@ -145,14 +148,18 @@ struct SUValue::Impl {
     std::size_t lo = 0, hi = runs.size();
     while (hi - lo > 1) {
       std::size_t mid = (lo + hi) / 2;
-      if (runs[mid].before <= position) lo = mid; else hi = mid;
+      if (runs[mid].before <= position)
+        lo = mid;
+      else
+        hi = mid;
     }
     return runs[lo].lo + (position - runs[lo].before);
   }
 
   bool ContainsText(const char* value, int& position) const {
-    auto it = std::lower_bound(texts.begin(), texts.end(), value,
-                               [](const std::string& a, const char* b) { return std::strcmp(a.c_str(), b) < 0; });
+    auto it = std::lower_bound(texts.begin(), texts.end(), value, [](const std::string& a, const char* b) {
+      return std::strcmp(a.c_str(), b) < 0;
+    });
     position = static_cast<int>(it - texts.begin());
     return it != texts.end() && *it == value;
   }
@@ -308,7 +315,10 @@ SUValue& SUValue::operator*=(const SUValue& other) {
     int lo = std::max(a.runs[i].lo, b.runs[j].lo);
     int hi = std::min(a.runs[i].hi, b.runs[j].hi);
     if (lo <= hi) result.push_back(Impl::Run{lo, hi, 0});
-    if (a.runs[i].hi < b.runs[j].hi) ++i; else ++j;
+    if (a.runs[i].hi < b.runs[j].hi)
+      ++i;
+    else
+      ++j;
   }
   a.runs.swap(result);
   a.Renumber(0);
@@ -332,8 +342,7 @@ bool SUValue::operator==(const SUValue& other) const {
   if (m_impl->strings) return m_impl->texts == other.m_impl->texts;
   if (m_impl->runs.size() != other.m_impl->runs.size()) return false;
   for (std::size_t r = 0; r < m_impl->runs.size(); ++r)
-    if (m_impl->runs[r].lo != other.m_impl->runs[r].lo || m_impl->runs[r].hi != other.m_impl->runs[r].hi)
-      return false;
+    if (m_impl->runs[r].lo != other.m_impl->runs[r].lo || m_impl->runs[r].hi != other.m_impl->runs[r].hi) return false;
   return true;
 }
 
@@ -532,10 +541,18 @@ TQ_Value::~TQ_Value() { Release(); }
 // set it does not own.
 void TQ_Value::CopyFrom(const TQ_Value& other) {
   switch (other.m_kind) {
-    case TQ_ValueKind::Text: m_text = CopyText(other.m_text); break;
-    case TQ_ValueKind::Set: m_set = new TQ_SetValue(*other.m_set); break;
-    case TQ_ValueKind::Real: m_real = other.m_real; break;
-    default: m_int = other.m_int; break;
+    case TQ_ValueKind::Text:
+      m_text = CopyText(other.m_text);
+      break;
+    case TQ_ValueKind::Set:
+      m_set = new TQ_SetValue(*other.m_set);
+      break;
+    case TQ_ValueKind::Real:
+      m_real = other.m_real;
+      break;
+    default:
+      m_int = other.m_int;
+      break;
   }
   m_kind = other.m_kind;
   m_pass = other.m_pass;
@@ -573,26 +590,35 @@ const TQ_SetValue& TQ_Value::Set() const {
 bool TQ_Value::operator==(const TQ_Value& other) const {
   if (m_kind != other.m_kind) return false;
   switch (m_kind) {
-    case TQ_ValueKind::None: return true;
-    case TQ_ValueKind::Integer: return m_int == other.m_int;
-    case TQ_ValueKind::Real: return m_real == other.m_real;
-    case TQ_ValueKind::Text: return std::strcmp(m_text, other.m_text) == 0;
-    case TQ_ValueKind::Set: return *m_set == *other.m_set;
+    case TQ_ValueKind::None:
+      return true;
+    case TQ_ValueKind::Integer:
+      return m_int == other.m_int;
+    case TQ_ValueKind::Real:
+      return m_real == other.m_real;
+    case TQ_ValueKind::Text:
+      return std::strcmp(m_text, other.m_text) == 0;
+    case TQ_ValueKind::Set:
+      return *m_set == *other.m_set;
   }
   return false;
 }
 
 std::string TQ_Value::ToString() const {
   switch (m_kind) {
-    case TQ_ValueKind::None: return "(none)";
-    case TQ_ValueKind::Integer: return std::to_string(m_int);
+    case TQ_ValueKind::None:
+      return "(none)";
+    case TQ_ValueKind::Integer:
+      return std::to_string(m_int);
     case TQ_ValueKind::Real: {
       char buffer[64];
       std::snprintf(buffer, sizeof buffer, "%.17g", m_real);
       return buffer;
     }
-    case TQ_ValueKind::Text: return std::string("\"") + m_text + "\"";
-    case TQ_ValueKind::Set: return m_set->ToString();
+    case TQ_ValueKind::Text:
+      return std::string("\"") + m_text + "\"";
+    case TQ_ValueKind::Set:
+      return m_set->ToString();
   }
   return "";
 }

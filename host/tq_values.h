@@ -147,14 +147,10 @@ class VEKEXP_API TQ_Value {
   // Readers convert between integer and real (real to integer truncates);
   // a value of another kind reads as 0, 0.0, "" or the empty set.
   int Integer() const {
-    return m_kind == TQ_ValueKind::Integer ? m_int
-           : m_kind == TQ_ValueKind::Real  ? RealToInteger(m_real)
-                                           : 0;
+    return m_kind == TQ_ValueKind::Integer ? m_int : m_kind == TQ_ValueKind::Real ? RealToInteger(m_real) : 0;
   }
   double Real() const {
-    return m_kind == TQ_ValueKind::Real      ? m_real
-           : m_kind == TQ_ValueKind::Integer ? static_cast<double>(m_int)
-                                             : 0.0;
+    return m_kind == TQ_ValueKind::Real ? m_real : m_kind == TQ_ValueKind::Integer ? static_cast<double>(m_int) : 0.0;
   }
   const char* Text() const;
   const TQ_SetValue& Set() const;
@@ -181,8 +177,8 @@ class VEKEXP_API TQ_Value {
   union {
     int m_int;
     double m_real;
-    char* m_text;          // owned, allocated by the host
-    TQ_SetValue* m_set;    // owned, allocated by the host
+    char* m_text;        // owned, allocated by the host
+    TQ_SetValue* m_set;  // owned, allocated by the host
   };
 };
 

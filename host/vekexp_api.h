@@ -2,11 +2,11 @@
 #pragma once
 
 #if defined(_WIN32)
-#  if defined(VEKEXP_BUILDING)
-#    define VEKEXP_API __declspec(dllexport)
-#  else
-#    define VEKEXP_API __declspec(dllimport)
-#  endif
+#if defined(VEKEXP_BUILDING)
+#define VEKEXP_API __declspec(dllexport)
 #else
-#  define VEKEXP_API __attribute__((visibility("default")))
+#define VEKEXP_API __declspec(dllimport)
+#endif
+#else
+#define VEKEXP_API __attribute__((visibility("default")))
 #endif

@@ -18,15 +18,15 @@
 // zero at load; the library never reads or writes it.
 // _Compatibility<NAME>: 6. _JacData<NAME>: a block whose first value is 22;
 // the library never reads it.
-#define MORVANE_EXPORT_TYPE(NAME)                                                   \
-  extern "C" {                                                                      \
+#define MORVANE_EXPORT_TYPE(NAME)                                                            \
+  extern "C" {                                                                               \
   MORVANE_API TQ_ModelType* NAME##Factory() { return morvane::MakeReferenced<TQ_##NAME>(); } \
-  MORVANE_API void* NAME##PropertyInfo() {                                          \
-    static std::int32_t cell;                                                       \
-    return &cell;                                                                   \
-  }                                                                                 \
-  MORVANE_API std::int32_t _Compatibility##NAME = MORVANE_COMPATIBILITY;             \
-  MORVANE_API std::int32_t _JacData##NAME[1] = {MORVANE_JACDATA_HEAD};               \
+  MORVANE_API void* NAME##PropertyInfo() {                                                   \
+    static std::int32_t cell;                                                                \
+    return &cell;                                                                            \
+  }                                                                                          \
+  MORVANE_API std::int32_t _Compatibility##NAME = MORVANE_COMPATIBILITY;                     \
+  MORVANE_API std::int32_t _JacData##NAME[1] = {MORVANE_JACDATA_HEAD};                       \
   }
 
 MORVANE_CREATABLE_TYPES(MORVANE_EXPORT_TYPE)

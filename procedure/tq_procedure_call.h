@@ -91,12 +91,14 @@ int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CallFn(TQ_Proced
       if (this->LastCall(Call::CallFollowUp) || this->LastCall(Call::CallNone)) return 0;
       this->m_bChanged = true;
       break;
-    default: break;
+    default:
+      break;
   }
 
   PackInputVars();
   if (this->m_ppCursor != this->m_ppElements + this->m_nInputElements)
-    return this->RefuseCall("call refused: packing did not take every input element variable; the routine is not called");
+    return this->RefuseCall(
+        "call refused: packing did not take every input element variable; the routine is not called");
   if (!this->m_bChanged) return 0;
   // From here until the host judges the call, the buffer's outputs are not
   // those of its inputs, whichever way the call ends.
@@ -133,10 +135,22 @@ int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CallFn(TQ_Proced
     // A routine the host does not have is not called: the failure flag
     // keeps its 1, and the host's judgement fails the call.
     if (const TQ_Procedure13 routine = this->GetProcedure13Address(this->m_pRoutine))
-      routine(&callType, this->m_pArgBuffer, m_aDimSizes.data(), this->m_pArgBuffer,
-              m_aDimSizes.data() + m_nFirstOutputDim, const_cast<std::int32_t*>(GetOffsets(0)),
-              const_cast<std::int32_t*>(GetOffsets(InputArgs())), &this->m_nHostCell, this->m_pHostReals,
-              &hostValue, &this->m_nDerivatives, m_pRows, m_pCols, &scratch, this->m_pDerivatives, &failure);
+      routine(&callType,
+              this->m_pArgBuffer,
+              m_aDimSizes.data(),
+              this->m_pArgBuffer,
+              m_aDimSizes.data() + m_nFirstOutputDim,
+              const_cast<std::int32_t*>(GetOffsets(0)),
+              const_cast<std::int32_t*>(GetOffsets(InputArgs())),
+              &this->m_nHostCell,
+              this->m_pHostReals,
+              &hostValue,
+              &this->m_nDerivatives,
+              m_pRows,
+              m_pCols,
+              &scratch,
+              this->m_pDerivatives,
+              &failure);
   }
   result = this->CheckIFailAndOutputs(failure, effective, flag);
   if (result < 0) return result;
@@ -163,4 +177,3 @@ int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::Residuals(double
   for (std::int32_t k = 0; k < this->m_nOutputValues; ++k) values[position++] = element[k]->Real() - words[k];
   return result;
 }
-

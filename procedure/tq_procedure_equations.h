@@ -16,8 +16,7 @@
 
 template <class Proc, int inputs, int outputs, int dims, class Base, int n>
 template <class Owner>
-int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CountEquations(Owner* owner, int group,
-                                                                              int& eqnCount) {
+int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CountEquations(Owner* owner, int group, int& eqnCount) {
   if (owner == nullptr) {
     Refuse("NZAndEqnContribution without an owner; refused");
     return 0;
@@ -38,22 +37,22 @@ int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CountEquations(O
 
 template <class Proc, int inputs, int outputs, int dims, class Base, int n>
 int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::NZAndEqnContribution(TQ_ModelTypeEx* owner,
-                                                                                    int group, int& eqnCount) {
+                                                                                     int group,
+                                                                                     int& eqnCount) {
   return CountEquations(owner, group, eqnCount);
 }
 
 template <class Proc, int inputs, int outputs, int dims, class Base, int n>
 int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::NZAndEqnContribution(TQ_StructureTypeEx* owner,
-                                                                                    int group, int& eqnCount) {
+                                                                                     int group,
+                                                                                     int& eqnCount) {
   return CountEquations(owner, group, eqnCount);
 }
 
 template <class Proc, int inputs, int outputs, int dims, class Base, int n>
 template <class Owner>
-void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CreateEquations(Owner* owner, int group, int eqnArg3,
-                                                                                int*& rows, int*& cols,
-                                                                                int& eqnCount, const char* name,
-                                                                                int eqnArg7) {
+void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CreateEquations(
+    Owner* owner, int group, int eqnArg3, int*& rows, int*& cols, int& eqnCount, const char* name, int eqnArg7) {
   if (owner == nullptr) {
     Refuse("CreateEquationsAndSetGroup without an owner; refused");
     return;
@@ -110,16 +109,25 @@ void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CreateEquations
 }
 
 template <class Proc, int inputs, int outputs, int dims, class Base, int n>
-void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CreateEquationsAndSetGroup(
-    int group, int eqnArg3, int*& rows, int*& cols, int& eqnCount, TQ_ModelTypeEx* owner, const char* name,
-    int eqnArg7) {
+void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CreateEquationsAndSetGroup(int group,
+                                                                                            int eqnArg3,
+                                                                                            int*& rows,
+                                                                                            int*& cols,
+                                                                                            int& eqnCount,
+                                                                                            TQ_ModelTypeEx* owner,
+                                                                                            const char* name,
+                                                                                            int eqnArg7) {
   CreateEquations(owner, group, eqnArg3, rows, cols, eqnCount, name, eqnArg7);
 }
 
 template <class Proc, int inputs, int outputs, int dims, class Base, int n>
-void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CreateEquationsAndSetGroup(
-    int group, int eqnArg3, int*& rows, int*& cols, int& eqnCount, TQ_StructureTypeEx* owner, const char* name,
-    int eqnArg7) {
+void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CreateEquationsAndSetGroup(int group,
+                                                                                            int eqnArg3,
+                                                                                            int*& rows,
+                                                                                            int*& cols,
+                                                                                            int& eqnCount,
+                                                                                            TQ_StructureTypeEx* owner,
+                                                                                            const char* name,
+                                                                                            int eqnArg7) {
   CreateEquations(owner, group, eqnArg3, rows, cols, eqnCount, name, eqnArg7);
 }
-

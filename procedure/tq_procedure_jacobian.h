@@ -83,7 +83,8 @@ inline double TQ_DifferenceQuotient(double d, double h) {
 }
 
 template <class Proc, int inputs, int outputs, int dims, class Base, int n>
-int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::FiniteDifferences(double* values, int& position,
+int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::FiniteDifferences(double* values,
+                                                                                  int& position,
                                                                                   int result) {
   const std::int32_t rows = this->m_nOutputValues;
   const std::int64_t width = static_cast<std::int64_t>(this->m_nSolverInputs) + 1;
@@ -110,85 +111,86 @@ int TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::FiniteDifference
   // 2-12. One perturbed evaluation per solver-variable input element.
   TQ_Value holder(0.0, TQ_PROCEDURE_ASSIGNMENT_LEVEL);
   std::int64_t column = 0;
-  WalkInputs([](int) {}, [&](int, std::int64_t, std::int64_t, std::int32_t element) {
-    if (m_abSolverInput[static_cast<std::size_t>(element)] == 0) return;
-    TQ_VarParam& variable = *this->m_ppElements[element];
-    const std::int64_t c = column++;
-    if (TQ_IncrementalUpdate* controller = this->UpdateController())
-      if (!controller->IsUpdated(variable)) {
-        setColumn(c, 0.0);
-        return;
-      }
+  WalkInputs([](int) {},
+             [&](int, std::int64_t, std::int64_t, std::int32_t element) {
+               if (m_abSolverInput[static_cast<std::size_t>(element)] == 0) return;
+               TQ_VarParam& variable = *this->m_ppElements[element];
+               const std::int64_t c = column++;
+               if (TQ_IncrementalUpdate* controller = this->UpdateController())
+                 if (!controller->IsUpdated(variable)) {
+                   setColumn(c, 0.0);
+                   return;
+                 }
 
-    const double x = variable.Real();
-    double h = std::fabs(x) > 1.0 ? std::fabs(x) * 1e-6 : 1e-6;
-    const double upper = variable.TQ_UPPERValue();
-    const double lower = variable.TQ_LOWERValue();
-    const auto rejected = [&](double v) { return lower > v || upper < v; };
-    double v = x + h;
-    if (rejected(v)) {
-      h = -h;
-      v = x + h;
-      if (rejected(v)) {
-        const double dU = upper - x;
-        const double dL = x - lower;
-        if (dL > dU || !(dL <= dU)) {
-          v = lower;
-          h = lower - x;
-        } else {
-          v = upper;
-          h = upper - x;
-        }
-      }
-    }
-    // A step of zero (both bounds at the value) has no quotient.
-    if (h == 0.0) {
-      setColumn(c, 0.0);
-      return;
-    }
+               const double x = variable.Real();
+               double h = std::fabs(x) > 1.0 ? std::fabs(x) * 1e-6 : 1e-6;
+               const double upper = variable.TQ_UPPERValue();
+               const double lower = variable.TQ_LOWERValue();
+               const auto rejected = [&](double v) { return lower > v || upper < v; };
+               double v = x + h;
+               if (rejected(v)) {
+                 h = -h;
+                 v = x + h;
+                 if (rejected(v)) {
+                   const double dU = upper - x;
+                   const double dL = x - lower;
+                   if (dL > dU || !(dL <= dU)) {
+                     v = lower;
+                     h = lower - x;
+                   } else {
+                     v = upper;
+                     h = upper - x;
+                   }
+                 }
+               }
+               // A step of zero (both bounds at the value) has no quotient.
+               if (h == 0.0) {
+                 setColumn(c, 0.0);
+                 return;
+               }
 
-    // The variable is set, and restored, the way its value stands: by
-    // default assignment or as its current value; an exception on the way
-    // restores it too.
-    struct Perturbation {
-      TQ_VarParam& variable;
-      double x;
-      TQ_Value& holder;
-      bool active = true;
-      Perturbation(TQ_VarParam& v, double value, TQ_Value& h) : variable(v), x(value), holder(h) {}
-      Perturbation(const Perturbation&) = delete;
-      Perturbation& operator=(const Perturbation&) = delete;
-      void Restore() {
-        if (active) WriteVariable(variable, x, holder);
-        active = false;
-      }
-      ~Perturbation() { Restore(); }
-    } perturbation(variable, x, holder);
-    WriteVariable(variable, v, holder);
-    const bool moved = !(variable.Real() == x);
-    int status = 0;
-    bool ran = false;
-    if (moved) {
-      status = CallFn(TQ_ProcedureType::CallValues, true);
-      ran = status >= 0 && this->m_bChanged;
-    }
-    perturbation.Restore();
+               // The variable is set, and restored, the way its value stands: by
+               // default assignment or as its current value; an exception on the way
+               // restores it too.
+               struct Perturbation {
+                 TQ_VarParam& variable;
+                 double x;
+                 TQ_Value& holder;
+                 bool active = true;
+                 Perturbation(TQ_VarParam& v, double value, TQ_Value& h) : variable(v), x(value), holder(h) {}
+                 Perturbation(const Perturbation&) = delete;
+                 Perturbation& operator=(const Perturbation&) = delete;
+                 void Restore() {
+                   if (active) WriteVariable(variable, x, holder);
+                   active = false;
+                 }
+                 ~Perturbation() { Restore(); }
+               } perturbation(variable, x, holder);
+               WriteVariable(variable, v, holder);
+               const bool moved = !(variable.Real() == x);
+               int status = 0;
+               bool ran = false;
+               if (moved) {
+                 status = CallFn(TQ_ProcedureType::CallValues, true);
+                 ran = status >= 0 && this->m_bChanged;
+               }
+               perturbation.Restore();
 
-    if (status < 0) {
-      if (result >= 0) result = status;
-      setColumn(c, 0.0);
-      return;
-    }
-    // A perturbation that did not reach the variable, or that packing did
-    // not see, gives no difference to divide.
-    if (!moved || !ran) {
-      setColumn(c, 0.0);
-      return;
-    }
-    const double* words = OutputWords();
-    for (std::int32_t row = 0; row < rows; ++row)
-      values[index0 + row * width + 1 + c] = TQ_DifferenceQuotient(words[row] - m_pBaseOutputs[row], h);
-  });
+               if (status < 0) {
+                 if (result >= 0) result = status;
+                 setColumn(c, 0.0);
+                 return;
+               }
+               // A perturbation that did not reach the variable, or that packing did
+               // not see, gives no difference to divide.
+               if (!moved || !ran) {
+                 setColumn(c, 0.0);
+                 return;
+               }
+               const double* words = OutputWords();
+               for (std::int32_t row = 0; row < rows; ++row)
+                 values[index0 + row * width + 1 + c] = TQ_DifferenceQuotient(words[row] - m_pBaseOutputs[row], h);
+             });
 
   // 13. The output variables' coefficients; the index passes the rows.
   writeUnitRows();

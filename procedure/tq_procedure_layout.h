@@ -19,8 +19,8 @@ template <class Proc, int inputs, int outputs, int dims, class Base, int n>
 void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::SetArg(bool byReference) {
   const int next = m_nArg + 1;
   if (next >= TotalArgs()) {
-    Refuse("argument " + morvane::Text(next) + " declared, but the procedure takes " +
-           morvane::Text(TotalArgs()) + " arguments (0 to " + morvane::Text(TotalArgs() - 1) + "); refused");
+    Refuse("argument " + morvane::Text(next) + " declared, but the procedure takes " + morvane::Text(TotalArgs()) +
+           " arguments (0 to " + morvane::Text(TotalArgs() - 1) + "); refused");
     return;
   }
   if (m_nArg >= 0 && m_nElementsLeft != 0) {
@@ -57,9 +57,9 @@ void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::SetArg(bool byR
     if (m_nArg == InputArgs()) m_nFirstOutputDim = m_nDimIndex;
     m_nElementsLeft = dimensions != 0 ? -1 : byReference ? 1 : 0;
   } else {
-    m_nElementsLeft = dimensions != 0
-                          ? static_cast<std::int32_t>(RecordedElements(m_nArg, DimensionPosition(m_nArg)))
-                          : byReference ? 1 : 0;
+    m_nElementsLeft = dimensions != 0 ? static_cast<std::int32_t>(RecordedElements(m_nArg, DimensionPosition(m_nArg)))
+                      : byReference   ? 1
+                                      : 0;
   }
 }
 
@@ -73,8 +73,9 @@ void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::SetDimensionSiz
   }
   if (m_nDimsLeft <= 0) {
     const int dimensions = Proc::Dimensions(m_nArg);
-    Refuse(where + (dimensions == 0 ? ": the argument is a scalar"
-                                    : ": the argument has its " + morvane::Text(dimensions) + " sizes already") +
+    Refuse(where +
+           (dimensions == 0 ? ": the argument is a scalar"
+                            : ": the argument has its " + morvane::Text(dimensions) + " sizes already") +
            "; refused");
     return;
   }
@@ -123,9 +124,9 @@ void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::Element(TQ_VarP
     return;
   }
   if (m_nElementsLeft == 0) {
-    Refuse(where + (m_abByReference[static_cast<std::size_t>(m_nArg)]
-                        ? ": the argument has all its elements already"
-                        : ": the argument is a constant") +
+    Refuse(where +
+           (m_abByReference[static_cast<std::size_t>(m_nArg)] ? ": the argument has all its elements already"
+                                                              : ": the argument is a constant") +
            "; refused");
     return;
   }
@@ -275,8 +276,7 @@ void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::LastArgument() 
 // ---- argument values -------------------------------------------------------------------------
 
 template <class Proc, int inputs, int outputs, int dims, class Base, int n>
-bool TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::ValidArgument(int argument,
-                                                                              const char* what) const {
+bool TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::ValidArgument(int argument, const char* what) const {
   if (argument >= 0 && argument < TotalArgs()) return true;
   Refuse(morvane::string(what) + ": argument " + morvane::Text(argument) + " does not exist (0 to " +
          morvane::Text(TotalArgs() - 1) + ")");
@@ -305,10 +305,9 @@ bool TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::ByReference(int
 
 template <class Proc, int inputs, int outputs, int dims, class Base, int n>
 std::int64_t TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::RecordedElements(int argument,
-                                                                                         int dimension) const {
+                                                                                          int dimension) const {
   std::int64_t count = 1;
-  for (int d = 0; d < Proc::Dimensions(argument); ++d)
-    count *= m_aDimSizes[static_cast<std::size_t>(dimension + d)];
+  for (int d = 0; d < Proc::Dimensions(argument); ++d) count *= m_aDimSizes[static_cast<std::size_t>(dimension + d)];
   return count;
 }
 
@@ -374,7 +373,7 @@ bool TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::CountsComplete(
 template <class Proc, int inputs, int outputs, int dims, class Base, int n>
 template <class OnConstant, class OnElement>
 void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::WalkInputs(OnConstant constant,
-                                                                           OnElement element) const {
+                                                                            OnElement element) const {
   int dimension = 0;
   std::int32_t position = 0;
   for (int i = 0; i < InputArgs(); ++i) {
@@ -387,4 +386,3 @@ void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::WalkInputs(OnCo
     for (std::int64_t k = 0; k < count && position < this->m_nInputElements; ++k) element(i, k, count, position++);
   }
 }
-

@@ -48,18 +48,18 @@ bool TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::PackVal(const c
 // through the host's array packer, which takes its elements from the cursor.
 // An element the list does not have is not read; the check after packing
 // refuses the call.
-#define TQ_PROCEDURE_PACK_VARIABLE(Accessor, ArrayPacker, Entry)                                     \
-  const int dimensions = Proc::Dimensions(m_nArg);                                                   \
-  if (dimensions == 0) {                                                                             \
-    if (!this->CursorHasInputs(1)) {                                                                 \
-      ++m_nArg;                                                                                      \
-      return this->m_bChanged;                                                                       \
-    }                                                                                                \
-    return PackVal((*this->m_ppCursor++)->Accessor());                                               \
-  }                                                                                                  \
-  const int argument = m_nArg++;                                                                     \
+#define TQ_PROCEDURE_PACK_VARIABLE(Accessor, ArrayPacker, Entry)                                             \
+  const int dimensions = Proc::Dimensions(m_nArg);                                                           \
+  if (dimensions == 0) {                                                                                     \
+    if (!this->CursorHasInputs(1)) {                                                                         \
+      ++m_nArg;                                                                                              \
+      return this->m_bChanged;                                                                               \
+    }                                                                                                        \
+    return PackVal((*this->m_ppCursor++)->Accessor());                                                       \
+  }                                                                                                          \
+  const int argument = m_nArg++;                                                                             \
   this->ArrayPacker(reinterpret_cast<Entry*>(Slot(argument)), dimensions, m_aDimSizes.data() + m_nDimIndex); \
-  m_nDimIndex += dimensions;                                                                         \
+  m_nDimIndex += dimensions;                                                                                 \
   return this->m_bChanged;
 
 template <class Proc, int inputs, int outputs, int dims, class Base, int n>
@@ -89,9 +89,15 @@ void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::PackInputVars()
     const bool byReference = m_abByReference[static_cast<std::size_t>(i)];
     switch (Proc::Type(i)) {
       case 2:
-      case 3: byReference ? PackVarInteger() : PackVal(GetIntegerArg(i)); break;
-      case 4: byReference ? PackVarReal() : PackVal(GetRealArg(i)); break;
-      case 5: byReference ? PackVarString() : PackVal(GetStringArg(i)); break;
+      case 3:
+        byReference ? PackVarInteger() : PackVal(GetIntegerArg(i));
+        break;
+      case 4:
+        byReference ? PackVarReal() : PackVal(GetRealArg(i));
+        break;
+      case 5:
+        byReference ? PackVarString() : PackVal(GetStringArg(i));
+        break;
       default:
         // Nothing is packed for a type the routine has no layout for; its
         // element variables and sizes are passed over, so that the
@@ -114,4 +120,3 @@ void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::PackOutputVars(
   for (std::int32_t k = 0; k < this->m_nOutputValues; ++k) words[k] = element[k]->Real();
   this->m_ppCursor = element + this->m_nOutputValues;
 }
-

@@ -115,10 +115,22 @@ class MORVANE_API TQ_ProcedureTemplate : public Base {
   int NZAndEqnContribution(TQ_StructureTypeEx* owner, int group, int& eqnCount);
   // In the owner's JacPattern: one equation per output element, its terms the
   // output element and every solver-variable input element, then the call.
-  void CreateEquationsAndSetGroup(int group, int eqnArg3, int*& rows, int*& cols, int& eqnCount,
-                                  TQ_ModelTypeEx* owner, const char* name, int eqnArg7);
-  void CreateEquationsAndSetGroup(int group, int eqnArg3, int*& rows, int*& cols, int& eqnCount,
-                                  TQ_StructureTypeEx* owner, const char* name, int eqnArg7);
+  void CreateEquationsAndSetGroup(int group,
+                                  int eqnArg3,
+                                  int*& rows,
+                                  int*& cols,
+                                  int& eqnCount,
+                                  TQ_ModelTypeEx* owner,
+                                  const char* name,
+                                  int eqnArg7);
+  void CreateEquationsAndSetGroup(int group,
+                                  int eqnArg3,
+                                  int*& rows,
+                                  int*& cols,
+                                  int& eqnCount,
+                                  TQ_StructureTypeEx* owner,
+                                  const char* name,
+                                  int eqnArg7);
 
   // ==== packing (tq_procedure_packing.h) ================================================
   // Packing of the inputs into the packed argument buffer; each packer
@@ -157,21 +169,21 @@ class MORVANE_API TQ_ProcedureTemplate : public Base {
 
  protected:
   // ---- the template's fields, in declaration order -----------------------------
-  std::int32_t m_nArrayElements;   // elements of the current array: product of its sizes so far
-  std::int32_t m_nDimsLeft;        // dimension sizes of the current argument still to come
-  std::int32_t m_nDimIndex;        // dimension sizes recorded (next free entry)
-  std::int32_t m_nFirstOutputDim;  // entry where the outputs' sizes begin
-  std::array<std::int32_t, dims + 1> m_aDimSizes;  // every size; the last entry spare, 0
-  std::int32_t m_nArg;             // current argument, -1 before the first
-  std::int32_t m_nWords;           // words of the buffer laid out so far
+  std::int32_t m_nArrayElements;                          // elements of the current array: product of its sizes so far
+  std::int32_t m_nDimsLeft;                               // dimension sizes of the current argument still to come
+  std::int32_t m_nDimIndex;                               // dimension sizes recorded (next free entry)
+  std::int32_t m_nFirstOutputDim;                         // entry where the outputs' sizes begin
+  std::array<std::int32_t, dims + 1> m_aDimSizes;         // every size; the last entry spare, 0
+  std::int32_t m_nArg;                                    // current argument, -1 before the first
+  std::int32_t m_nWords;                                  // words of the buffer laid out so far
   std::array<std::int32_t, inputs + outputs> m_aOffsets;  // word offset + base index
-  double* m_pBaseOutputs;          // outputs at unperturbed inputs (call side), owned
-  bool m_bConstructing;            // the construction pass is running
+  double* m_pBaseOutputs;                                 // outputs at unperturbed inputs (call side), owned
+  bool m_bConstructing;                                   // the construction pass is running
   std::array<bool, inputs + outputs> m_abByReference;
   std::array<ConstProcValue, inputs + outputs> m_aConstValues;
-  std::int32_t* m_pRows;           // derivative entries' rows (call side), owned
-  std::int32_t* m_pCols;           // derivative entries' columns (call side), owned
-  bool m_bEvaluated;               // the routine ran for the current inputs
+  std::int32_t* m_pRows;  // derivative entries' rows (call side), owned
+  std::int32_t* m_pCols;  // derivative entries' columns (call side), owned
+  bool m_bEvaluated;      // the routine ran for the current inputs
 
   // ---- bookkeeping of the protocol ---------------------------------------------------
   // Element variables the current argument still takes; -1 while its
@@ -215,12 +227,14 @@ class MORVANE_API TQ_ProcedureTemplate : public Base {
   template <class Owner>
   int CountEquations(Owner* owner, int group, int& eqnCount);
   template <class Owner>
-  void CreateEquations(Owner* owner, int group, int eqnArg3, int*& rows, int*& cols, int& eqnCount,
-                       const char* name, int eqnArg7);
+  void CreateEquations(
+      Owner* owner, int group, int eqnArg3, int*& rows, int*& cols, int& eqnCount, const char* name, int eqnArg7);
 
   // ---- packing ------------------------------------------------------------------------------
   // The slot of argument `argument` as bytes.
-  unsigned char* Slot(int argument) { return reinterpret_cast<unsigned char*>(this->m_pArgBuffer + GetOffset(argument)); }
+  unsigned char* Slot(int argument) {
+    return reinterpret_cast<unsigned char*>(this->m_pArgBuffer + GetOffset(argument));
+  }
   double* OutputWords() { return this->m_pArgBuffer + GetOffset(InputArgs()); }
 
   // ---- the call of the routine --------------------------------------------------------------

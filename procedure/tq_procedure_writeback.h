@@ -25,8 +25,9 @@ inline constexpr unsigned TQ_PROCEDURE_ASSIGNMENT_LEVEL = 1048576000u;
 
 template <class Proc, int inputs, int outputs, int dims, class Base, int n>
 template <typename Value>
-void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::WriteVariable(TQ_VarParam& variable, Value value,
-                                                                              TQ_Value& holder) {
+void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::WriteVariable(TQ_VarParam& variable,
+                                                                               Value value,
+                                                                               TQ_Value& holder) {
   if (variable.IsDefaultAssignment()) {
     holder.ResetValue(value);
     variable.Assign(&holder);
@@ -47,51 +48,51 @@ void TQ_ProcedureTemplate<Proc, inputs, outputs, dims, Base, n>::UnpackInputVars
   this->m_ppCursor = this->m_ppElements;
   TQ_Value holder(0.0, TQ_PROCEDURE_ASSIGNMENT_LEVEL);
   const std::size_t width = static_cast<std::size_t>(this->TypeSize(5));
-  WalkInputs([](int) {},
-             [&](int i, std::int64_t k, std::int64_t count, std::int32_t position) {
-               this->m_ppCursor = this->m_ppElements + position + 1;
-               if (!Proc::IsVariableInput(i)) return;
-               TQ_VarParam& variable = *this->m_ppElements[position];
-               const bool solver = m_abSolverInput[static_cast<std::size_t>(position)] != 0;
-               const unsigned char* slot = Slot(i);
-               switch (Proc::Type(i)) {
-                 case 2:
-                 case 3: {
-                   std::int32_t entry;
-                   std::memcpy(&entry, slot + 4 * k, sizeof entry);
-                   if (!solver || variable.Integer() == entry) return;
-                   WriteVariable(variable, static_cast<double>(entry), holder);
-                   break;
-                 }
-                 case 4: {
-                   double entry;
-                   std::memcpy(&entry, slot + 8 * k, sizeof entry);
-                   if (!solver || variable.Real() == entry) return;
-                   WriteVariable(variable, entry, holder);
-                   break;
-                 }
-                 case 5: {
-                   const std::int64_t table =
-                       Proc::Dimensions(i) != 0 && !this->IsFortran()
-                           ? ((count * static_cast<std::int64_t>(TQ_CHARPOINTER_BYTES) + 7) / 8) * 8
-                           : 0;
-                   char text[TQ_PROCEDURE_STRING_BYTES + 1] = {};
-                   const char* entry = reinterpret_cast<const char*>(slot + table) + k * static_cast<std::int64_t>(width);
-                   for (std::size_t c = 0; c < width && c < TQ_PROCEDURE_STRING_BYTES && entry[c] != '\0'; ++c)
-                     text[c] = entry[c];
-                   for (std::size_t c = TQ_PROCEDURE_STRING_BYTES; c > 0 && (text[c - 1] == ' ' || text[c - 1] == '\0'); --c)
-                     text[c - 1] = '\0';
-                   if (text[0] == '\0' || !solver) return;
-                   const char* current = variable.String();
-                   if (current != nullptr && std::strcmp(current, text) == 0) return;
-                   WriteVariable(variable, static_cast<const char*>(text), holder);
-                   break;
-                 }
-                 default: return;
-               }
-               Notify(variable);
-             });
+  WalkInputs(
+      [](int) {},
+      [&](int i, std::int64_t k, std::int64_t count, std::int32_t position) {
+        this->m_ppCursor = this->m_ppElements + position + 1;
+        if (!Proc::IsVariableInput(i)) return;
+        TQ_VarParam& variable = *this->m_ppElements[position];
+        const bool solver = m_abSolverInput[static_cast<std::size_t>(position)] != 0;
+        const unsigned char* slot = Slot(i);
+        switch (Proc::Type(i)) {
+          case 2:
+          case 3: {
+            std::int32_t entry;
+            std::memcpy(&entry, slot + 4 * k, sizeof entry);
+            if (!solver || variable.Integer() == entry) return;
+            WriteVariable(variable, static_cast<double>(entry), holder);
+            break;
+          }
+          case 4: {
+            double entry;
+            std::memcpy(&entry, slot + 8 * k, sizeof entry);
+            if (!solver || variable.Real() == entry) return;
+            WriteVariable(variable, entry, holder);
+            break;
+          }
+          case 5: {
+            const std::int64_t table = Proc::Dimensions(i) != 0 && !this->IsFortran()
+                                           ? ((count * static_cast<std::int64_t>(TQ_CHARPOINTER_BYTES) + 7) / 8) * 8
+                                           : 0;
+            char text[TQ_PROCEDURE_STRING_BYTES + 1] = {};
+            const char* entry = reinterpret_cast<const char*>(slot + table) + k * static_cast<std::int64_t>(width);
+            for (std::size_t c = 0; c < width && c < TQ_PROCEDURE_STRING_BYTES && entry[c] != '\0'; ++c)
+              text[c] = entry[c];
+            for (std::size_t c = TQ_PROCEDURE_STRING_BYTES; c > 0 && (text[c - 1] == ' ' || text[c - 1] == '\0'); --c)
+              text[c - 1] = '\0';
+            if (text[0] == '\0' || !solver) return;
+            const char* current = variable.String();
+            if (current != nullptr && std::strcmp(current, text) == 0) return;
+            WriteVariable(variable, static_cast<const char*>(text), holder);
+            break;
+          }
+          default:
+            return;
+        }
+        Notify(variable);
+      });
   m_nDimIndex = 0;
   m_nArg = 0;
 }
-

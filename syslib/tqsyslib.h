@@ -35,15 +35,15 @@
 #include <cstdint>
 
 #if defined(_WIN32)
-#  if defined(TQSysLib_EXPORTS)
-#    define TQSYSLIB_API __declspec(dllexport)
-#  else
-#    define TQSYSLIB_API __declspec(dllimport)
-#  endif
-#  define TQSYSLIB_CALL __stdcall
+#if defined(TQSysLib_EXPORTS)
+#define TQSYSLIB_API __declspec(dllexport)
 #else
-#  define TQSYSLIB_API __attribute__((visibility("default")))
-#  define TQSYSLIB_CALL
+#define TQSYSLIB_API __declspec(dllimport)
+#endif
+#define TQSYSLIB_CALL __stdcall
+#else
+#define TQSYSLIB_API __attribute__((visibility("default")))
+#define TQSYSLIB_CALL
 #endif
 
 // Values INTERP leaves in the failure flag.
@@ -68,19 +68,16 @@ enum TQSysLibStatus : int32_t {
 };
 
 // The routine's sixteen pointers, in order.
-#define TQSYSLIB_INTERP_PARAMETERS                                            \
-  int32_t *callType, double *inputs, int32_t *inputDims, double *outputs,   \
-      int32_t *outputDims, int32_t *inputOffsets, int32_t *outputOffsets,   \
-      int32_t *hostIntegerCell, double *hostReals, int32_t *hostInteger,    \
-      int32_t *derivativeCount, int32_t *derivativeRows,                    \
-      int32_t *derivativeColumns, int32_t *scratch, double *derivatives,    \
-      int32_t *failureFlag
+#define TQSYSLIB_INTERP_PARAMETERS                                                                                    \
+  int32_t *callType, double *inputs, int32_t *inputDims, double *outputs, int32_t *outputDims, int32_t *inputOffsets, \
+      int32_t *outputOffsets, int32_t *hostIntegerCell, double *hostReals, int32_t *hostInteger,                      \
+      int32_t *derivativeCount, int32_t *derivativeRows, int32_t *derivativeColumns, int32_t *scratch,                \
+      double *derivatives, int32_t *failureFlag
 
 extern "C" {
 
 // Type of the routine as the host resolves it.
-typedef void(TQSYSLIB_CALL *TQInterpRoutine)(TQSYSLIB_INTERP_PARAMETERS);
+typedef void(TQSYSLIB_CALL* TQInterpRoutine)(TQSYSLIB_INTERP_PARAMETERS);
 
 TQSYSLIB_API void TQSYSLIB_CALL INTERP(TQSYSLIB_INTERP_PARAMETERS);
-
 }

@@ -71,8 +71,7 @@ int RunProgram(int argc, char** argv) {
   app.add_option("--format", format, "Output format")->check(CLI::IsMember({"text", "jsonl"}));
   app.add_option("--domain-type", domainType, "Type of the domain made from the options")
       ->check(CLI::IsMember({"DOMAIN", "LENGTHDOMAIN", "ANGLEDOMAIN"}));
-  app.add_option("--method", methods,
-                 "Discretization method of the domain; one per axis (x, y, z), or one for all")
+  app.add_option("--method", methods, "Discretization method of the domain; one per axis (x, y, z), or one for all")
       ->delimiter(',');
   app.add_option("--sections", sections, "Number of sections of the domain; one per axis, or one for all")
       ->check(CLI::PositiveNumber)
@@ -81,13 +80,16 @@ int RunProgram(int argc, char** argv) {
       ->check(CLI::Range(0, 2))
       ->delimiter(',');
   app.add_option("--length", length, "Length of the domain (of each domain)");
-  app.add_option("--distribution", distribution,
+  app.add_option("--distribution",
+                 distribution,
                  "Distribution type laid over the domains: DISTRIBUTION1D, DISTRIBUTION2D or DISTRIBUTION3D")
       ->transform(CLI::IsMember({"DISTRIBUTION1D", "DISTRIBUTION2D", "DISTRIBUTION3D"}, CLI::ignore_case));
-  app.add_option("--integrals", integrals, "Integrals of the distribution (idx, idy, idz, idxdy, idxdz, idydz, idxdydz)")
+  app.add_option(
+         "--integrals", integrals, "Integrals of the distribution (idx, idy, idz, idxdy, idxdz, idydz, idxdydz)")
       ->delimiter(',');
   app.add_flag("--summary", summaryOnly, "Write only the summary of the run (the figures, no objects or equations)");
-  app.add_option("--memory-budget", memoryBudget,
+  app.add_option("--memory-budget",
+                 memoryBudget,
                  "Most memory the models' elements and equations may take (bytes, or with a unit: 512MB, 8GB); "
                  "default: three quarters of the machine's memory")
       ->transform(CLI::AsSizeValue(false));
@@ -175,8 +177,8 @@ int RunProgram(int argc, char** argv) {
   }
 
   if (memoryBudget > 0)
-    TQ_SizeBudget::SetLimit(memoryBudget > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX
-                                                                                : static_cast<std::int64_t>(memoryBudget));
+    TQ_SizeBudget::SetLimit(
+        memoryBudget > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<std::int64_t>(memoryBudget));
   modelhost::Run run;
   if (!run.LoadLibrary(library, error) || !run.Configure(configuration, error)) {
     std::cerr << "modelhost: " << error << "\n";

@@ -21,7 +21,9 @@ using ojson = nlohmann::ordered_json;
 
 namespace modelhost {
 
-bool ParseConfiguration(std::string_view text, const std::string& source, nlohmann::json& configuration,
+bool ParseConfiguration(std::string_view text,
+                        const std::string& source,
+                        nlohmann::json& configuration,
                         std::string& error) {
   try {
     configuration = nlohmann::json::parse(text);
@@ -33,7 +35,6 @@ bool ParseConfiguration(std::string_view text, const std::string& source, nlohma
   }
   return false;
 }
-
 
 namespace {
 
@@ -48,7 +49,8 @@ const char* const kDomainId = "Model DOMAIN\tV7.1";
 constexpr int kMostListedMembers = 100000;
 
 std::string MemberText(const SUValue& set, int position) {
-  return set.HoldsStrings() ? "\"" + std::string(set.StringAt(position)) + "\"" : std::to_string(set.IntegerAt(position));
+  return set.HoldsStrings() ? "\"" + std::string(set.StringAt(position)) + "\""
+                            : std::to_string(set.IntegerAt(position));
 }
 
 // A set as text: "{1,2,3}", or for a large one its runs, "{1,...,5,9,...,2147483647} (2147483644
@@ -165,13 +167,27 @@ class JsonWriter {
     Char('"');
     for (char c : text) {
       switch (c) {
-        case '"': Raw("\\\""); break;
-        case '\\': Raw("\\\\"); break;
-        case '\b': Raw("\\b"); break;
-        case '\t': Raw("\\t"); break;
-        case '\n': Raw("\\n"); break;
-        case '\f': Raw("\\f"); break;
-        case '\r': Raw("\\r"); break;
+        case '"':
+          Raw("\\\"");
+          break;
+        case '\\':
+          Raw("\\\\");
+          break;
+        case '\b':
+          Raw("\\b");
+          break;
+        case '\t':
+          Raw("\\t");
+          break;
+        case '\n':
+          Raw("\\n");
+          break;
+        case '\f':
+          Raw("\\f");
+          break;
+        case '\r':
+          Raw("\\r");
+          break;
         default:
           if (static_cast<unsigned char>(c) < 0x20) {
             char escape[8];
@@ -290,11 +306,20 @@ bool WriteValueLine(JsonWriter& json, const std::string& path, const TQ_VarParam
   if (held == TQ_ValueKind::None || (held == TQ_ValueKind::Real && !std::isfinite(value.Real()))) return false;
   json.Raw("{\"kind\":\"value\",\"path\":").String(path).Raw(",\"value\":");
   switch (held) {
-    case TQ_ValueKind::Integer: json.Integer(value.Integer()); break;
-    case TQ_ValueKind::Real: json.Real(value.Real()); break;
-    case TQ_ValueKind::Text: json.String(value.Text()); break;
-    case TQ_ValueKind::Set: WriteSet(json, value.Set()); break;
-    case TQ_ValueKind::None: break;
+    case TQ_ValueKind::Integer:
+      json.Integer(value.Integer());
+      break;
+    case TQ_ValueKind::Real:
+      json.Real(value.Real());
+      break;
+    case TQ_ValueKind::Text:
+      json.String(value.Text());
+      break;
+    case TQ_ValueKind::Set:
+      WriteSet(json, value.Set());
+      break;
+    case TQ_ValueKind::None:
+      break;
   }
   json.Char('}').EndLine();
   return true;
@@ -306,11 +331,15 @@ bool WriteValueLine(JsonWriter& json, const std::string& path, const TQ_VarParam
 // not followed. Sets are the properties of kind Set, arrays those that say IsAnArray(), virtual
 // properties are texts: only those are looked at more closely.
 template <typename Visit>
-void WalkValues(TQ_Containable* item, std::string& path, std::unordered_set<const TQ_Containable*>& seen,
+void WalkValues(TQ_Containable* item,
+                std::string& path,
+                std::unordered_set<const TQ_Containable*>& seen,
                 const Visit& visit);
 
 template <typename Visit>
-void WalkElements(TQ_Matrix& array, std::string& path, std::unordered_set<const TQ_Containable*>& seen,
+void WalkElements(TQ_Matrix& array,
+                  std::string& path,
+                  std::unordered_set<const TQ_Containable*>& seen,
                   const Visit& visit) {
   const std::size_t length = path.size();
   for (unsigned int slot = 0; slot < array.ElementVector.Elements(); ++slot) {
@@ -322,7 +351,8 @@ void WalkElements(TQ_Matrix& array, std::string& path, std::unordered_set<const 
     } else if (seen.insert(element).second) {
       // An element with no properties of its own: only its value.
       const TQ_ValueKind kind = element->ValueKind();
-      if (kind != TQ_ValueKind::None && (kind != TQ_ValueKind::Text || dynamic_cast<TQ_VirtualBase*>(element) == nullptr))
+      if (kind != TQ_ValueKind::None &&
+          (kind != TQ_ValueKind::Text || dynamic_cast<TQ_VirtualBase*>(element) == nullptr))
         visit(path, *element, kind);
     }
     path.resize(length);
@@ -330,7 +360,9 @@ void WalkElements(TQ_Matrix& array, std::string& path, std::unordered_set<const 
 }
 
 template <typename Visit>
-void WalkValues(TQ_Containable* item, std::string& path, std::unordered_set<const TQ_Containable*>& seen,
+void WalkValues(TQ_Containable* item,
+                std::string& path,
+                std::unordered_set<const TQ_Containable*>& seen,
                 const Visit& visit) {
   if (item == nullptr || !seen.insert(item).second) return;
   if (auto* array = dynamic_cast<TQ_Matrix*>(item)) {
@@ -738,9 +770,8 @@ void Run::WriteText(std::ostream& out, bool summaryOnly) const {
           break;
         }
         out << "  section " << s << ": BASE " << integer(section, "BASE") << ", NODECOUNT "
-            << integer(section, "NODECOUNT") << ", NUMELEMENTS " << integer(section, "NUMELEMENTS")
-            << ", SPACINGUSED " << real(section, "SPACINGUSED") << ", ELEMENTLENGTH "
-            << real(section, "ELEMENTLENGTH") << "\n";
+            << integer(section, "NODECOUNT") << ", NUMELEMENTS " << integer(section, "NUMELEMENTS") << ", SPACINGUSED "
+            << real(section, "SPACINGUSED") << ", ELEMENTLENGTH " << real(section, "ELEMENTLENGTH") << "\n";
       }
       if (auto* nodes = dynamic_cast<TQ_Matrix*>(host.FindByPath(name + ".VALUE", false, &why))) {
         line = "  nodes:";
@@ -782,10 +813,9 @@ void Run::WriteJsonLines(std::ostream& out, bool summaryOnly) const {
     std::string path;
     for (int i = 0; i < host.ObjectCount(); ++i) {
       path = host.ObjectNameAt(i);
-      WalkValues(host.ObjectAt(i), path, seen,
-                 [&](const std::string& at, const TQ_VarParamProp& p, TQ_ValueKind kind) {
-                   WriteValueLine(json, at, p, kind);
-                 });
+      WalkValues(host.ObjectAt(i), path, seen, [&](const std::string& at, const TQ_VarParamProp& p, TQ_ValueKind kind) {
+        WriteValueLine(json, at, p, kind);
+      });
     }
     const auto& emitted = host.Emitted();
     const auto& declared = host.Declared();
@@ -800,16 +830,25 @@ void Run::WriteJsonLines(std::ostream& out, bool summaryOnly) const {
         owner = host.PathOf(equation.owner);
         ownerOf = equation.owner;
       }
-      json.Raw("{\"kind\":\"equation\",\"object\":").String(owner).Raw(",\"index\":").Integer(static_cast<long long>(e));
+      json.Raw("{\"kind\":\"equation\",\"object\":")
+          .String(owner)
+          .Raw(",\"index\":")
+          .Integer(static_cast<long long>(e));
       json.Raw(",\"name\":").String(host.EquationName(equation)).Raw(",\"group\":").Integer(equation.group);
       json.Raw(",\"program\":[");
       for (std::uint32_t k = 0; k < equation.itemCount; ++k) {
         const TQ_ProgramItem& item = items[equation.firstItem + k];
         if (k > 0) json.Char(',');
         switch (item.kind) {
-          case TQ_ProgramItem::Op: json.Raw("[\"op\",").Integer(item.code); break;
-          case TQ_ProgramItem::Integer: json.Raw("[\"int\",").Integer(item.code); break;
-          case TQ_ProgramItem::Real: json.Raw("[\"real\",").Real(item.real); break;
+          case TQ_ProgramItem::Op:
+            json.Raw("[\"op\",").Integer(item.code);
+            break;
+          case TQ_ProgramItem::Integer:
+            json.Raw("[\"int\",").Integer(item.code);
+            break;
+          case TQ_ProgramItem::Real:
+            json.Raw("[\"real\",").Real(item.real);
+            break;
           case TQ_ProgramItem::Term:
             json.Raw("[\"var\",");
             paths.Write(json, item.term);
@@ -830,13 +869,13 @@ void Run::WriteJsonLines(std::ostream& out, bool summaryOnly) const {
     }
   }
   ojson summary = {{"kind", "summary"},
-                  {"objects", host.ObjectCount()},
-                  {"equations", host.Emitted().size()},
-                  {"declared_equations", host.Declared().size()},
-                  {"nonzeros", host.PatternEntriesWritten()},
-                  {"groups", GroupsUsed(host)},
-                  {"declared_matches_emitted", m_matches},
-                  {"errors", m_errors}};
+                   {"objects", host.ObjectCount()},
+                   {"equations", host.Emitted().size()},
+                   {"declared_equations", host.Declared().size()},
+                   {"nonzeros", host.PatternEntriesWritten()},
+                   {"groups", GroupsUsed(host)},
+                   {"declared_matches_emitted", m_matches},
+                   {"errors", m_errors}};
   json.Raw(summary.dump()).EndLine();
 }
 

@@ -17,7 +17,9 @@ namespace modelhost {
 // Reads a configuration from its JSON text. False, with a one-line reason in
 // `error` naming `source`, when the text is not JSON or holds a number beyond
 // the range of a double ("1e400").
-bool ParseConfiguration(std::string_view text, const std::string& source, nlohmann::json& configuration,
+bool ParseConfiguration(std::string_view text,
+                        const std::string& source,
+                        nlohmann::json& configuration,
                         std::string& error);
 
 class Run {
@@ -55,9 +57,7 @@ class Run {
 
   // The messages of the last cycle (the host's own, should copying them
   // have failed for want of memory).
-  const std::vector<std::string>& Errors() const {
-    return m_lostErrors ? TQ_Executive::Instance().Errors() : m_errors;
-  }
+  const std::vector<std::string>& Errors() const { return m_lostErrors ? TQ_Executive::Instance().Errors() : m_errors; }
 
  private:
   bool ConfigureObjects(const nlohmann::json& configuration, std::string& error);

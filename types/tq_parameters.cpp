@@ -2,16 +2,16 @@
 
 // The host base is built with its flag clear; the system attributes are set
 // up here, once the type's own defaults are reachable.
-#define MORVANE_PARAMETER_TYPE_DEFINITIONS(NAME, BASE)        \
-  NAME::NAME(bool init) : BASE(false) {                      \
-    if (init) InitializeSystemAttributes();                  \
-  }                                                          \
-  NAME::NAME(const NAME& other) : BASE(other) {}             \
-  NAME& NAME::operator=(const NAME& other) {                 \
-    BASE::operator=(other);                                  \
-    return *this;                                            \
-  }                                                          \
-  NAME::~NAME() = default;                                   \
+#define MORVANE_PARAMETER_TYPE_DEFINITIONS(NAME, BASE) \
+  NAME::NAME(bool init) : BASE(false) {                \
+    if (init) InitializeSystemAttributes();            \
+  }                                                    \
+  NAME::NAME(const NAME& other) : BASE(other) {}       \
+  NAME& NAME::operator=(const NAME& other) {           \
+    BASE::operator=(other);                            \
+    return *this;                                      \
+  }                                                    \
+  NAME::~NAME() = default;                             \
   NAME& NAME::operator*() { return *this; }
 
 MORVANE_PARAMETER_TYPE_DEFINITIONS(TQ_ANGLEPARAMETER, TQ_REALPARAMETER)

@@ -9,12 +9,12 @@
 // What the five declare alike: construction with the initialise flag, the
 // copy operations and the dereference. They are defined in tq_parameters.cpp,
 // so that each is exported under the type's own name.
-#define MORVANE_PARAMETER_TYPE_MEMBERS(NAME)   \
- public:                                      \
-  explicit NAME(bool init = true);            \
-  NAME(const NAME& other);                    \
-  NAME& operator=(const NAME& other);         \
-  ~NAME() override;                           \
+#define MORVANE_PARAMETER_TYPE_MEMBERS(NAME) \
+ public:                                     \
+  explicit NAME(bool init = true);           \
+  NAME(const NAME& other);                   \
+  NAME& operator=(const NAME& other);        \
+  ~NAME() override;                          \
   NAME& operator*();
 
 // A real parameter of physical quantity "Angle".

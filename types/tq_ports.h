@@ -41,26 +41,26 @@ class MORVANE_API TQ_CONNECTIONPORT : public TQ_Generated<TQ_CONNECTIONPORT, TQ_
 // Multiports: input (MI), output (MO) and input-output (MIO) over each port
 // type. They differ only in their class; the direction is the one their
 // owner registers them with.
-#define MORVANE_MULTIPORT_CLASS(NAME, PORT)         \
+#define MORVANE_MULTIPORT_CLASS(NAME, PORT)            \
   class MORVANE_API NAME : public TQ_MULTIPORT<PORT> { \
-   public:                                          \
-    NAME();                                         \
-    NAME(const NAME&) = delete;                     \
-    NAME& operator=(const NAME& other);             \
-    ~NAME() override;                               \
-    NAME& operator*();                              \
+   public:                                             \
+    NAME();                                            \
+    NAME(const NAME&) = delete;                        \
+    NAME& operator=(const NAME& other);                \
+    ~NAME() override;                                  \
+    NAME& operator*();                                 \
   };
 
 // The nine multiport classes: X(class, port type).
-#define MORVANE_MULTIPORT_CLASSES(X)             \
-  X(TQ_TQ_MICONTROLPORT, TQ_CONTROLPORT)         \
-  X(TQ_TQ_MOCONTROLPORT, TQ_CONTROLPORT)         \
-  X(TQ_TQ_MIOCONTROLPORT, TQ_CONTROLPORT)        \
-  X(TQ_TQ_MIGENERICPORT, TQ_GENERICPORT)         \
-  X(TQ_TQ_MOGENERICPORT, TQ_GENERICPORT)         \
-  X(TQ_TQ_MIOGENERICPORT, TQ_GENERICPORT)        \
-  X(TQ_TQ_MICONNECTIONPORT, TQ_CONNECTIONPORT)   \
-  X(TQ_TQ_MOCONNECTIONPORT, TQ_CONNECTIONPORT)   \
+#define MORVANE_MULTIPORT_CLASSES(X)           \
+  X(TQ_TQ_MICONTROLPORT, TQ_CONTROLPORT)       \
+  X(TQ_TQ_MOCONTROLPORT, TQ_CONTROLPORT)       \
+  X(TQ_TQ_MIOCONTROLPORT, TQ_CONTROLPORT)      \
+  X(TQ_TQ_MIGENERICPORT, TQ_GENERICPORT)       \
+  X(TQ_TQ_MOGENERICPORT, TQ_GENERICPORT)       \
+  X(TQ_TQ_MIOGENERICPORT, TQ_GENERICPORT)      \
+  X(TQ_TQ_MICONNECTIONPORT, TQ_CONNECTIONPORT) \
+  X(TQ_TQ_MOCONNECTIONPORT, TQ_CONNECTIONPORT) \
   X(TQ_TQ_MIOCONNECTIONPORT, TQ_CONNECTIONPORT)
 
 MORVANE_MULTIPORT_CLASSES(MORVANE_MULTIPORT_CLASS)

@@ -3,6 +3,4 @@
 
 #include "content_check.h"
 
-TEST(ContentResource, LibraryCarriesTheFourLinesExactly) {
-  ExpectContentResource(LibraryContentResource());
-}
+TEST(ContentResource, LibraryCarriesTheFourLinesExactly) { ExpectContentResource(LibraryContentResource()); }

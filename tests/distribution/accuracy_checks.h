@@ -19,13 +19,13 @@ namespace morvane::eqn::testing {
 
 // The formula of row k of the one-dimensional table.
 inline const Formula& formulaOfRow(int row) {
-    for (const MethodBlock& b : d1::kBlocks) {
-        for (const RowEntry& r : b.rows) {
-            if (r.number == row) return *r.formula;
-        }
+  for (const MethodBlock& b : d1::kBlocks) {
+    for (const RowEntry& r : b.rows) {
+      if (r.number == row) return *r.formula;
     }
-    ADD_FAILURE() << "no row " << row;
-    return formulas::integral_start;
+  }
+  ADD_FAILURE() << "no row " << row;
+  return formulas::integral_start;
 }
 
 // The highest polynomial degree row k is exact for: its formula's, as the catalogue states it.
@@ -33,7 +33,7 @@ inline int exactDegree(int row) { return formulaOfRow(row).degree; }
 
 // Collocation constants are stored to five decimals; difference constants are exact.
 inline double toleranceOf(const Formula& f) {
-    return formulas::placeOf(&f) >= formulas::placeOf(&formulas::ocfe2_d1_b) ? 1e-4 : 1e-11;
+  return formulas::placeOf(&f) >= formulas::placeOf(&formulas::ocfe2_d1_b) ? 1e-4 : 1e-11;
 }
 inline double tolerance(int row) { return toleranceOf(formulaOfRow(row)); }
 
@@ -43,27 +43,27 @@ inline double tolerance(int row) { return toleranceOf(formulaOfRow(row)); }
 // zero.
 template <class Residual>
 void expectExactUpToDegree(const std::string& where, int degree, double tolerance, Residual residualOfDegree) {
-    for (int n = 0; n <= degree + 1; ++n) {
-        const Value r = residualOfDegree(n);
-        const double limit = tolerance * r.magnitude;
-        if (n <= degree) {
-            EXPECT_LE(std::fabs(r.value), limit) << where << ", degree " << n;
-        } else {
-            EXPECT_GT(std::fabs(r.value), 10 * limit) << where << " is exact for degree " << n;
-        }
+  for (int n = 0; n <= degree + 1; ++n) {
+    const Value r = residualOfDegree(n);
+    const double limit = tolerance * r.magnitude;
+    if (n <= degree) {
+      EXPECT_LE(std::fabs(r.value), limit) << where << ", degree " << n;
+    } else {
+      EXPECT_GT(std::fabs(r.value), 10 * limit) << where << " is exact for degree " << n;
     }
+  }
 }
 
 // The middle of the nodes an equation reads.
 inline double middleOf(const Grid1D& g, const Equation& e) {
-    double lo = 1e300;
-    double hi = -1e300;
-    for (const TermRef& t : e.terms()) {
-        if (t.array == TermRef::kElementLength) continue;
-        lo = std::min(lo, g.x.at(static_cast<std::size_t>(t.index)));
-        hi = std::max(hi, g.x.at(static_cast<std::size_t>(t.index)));
-    }
-    return 0.5 * (lo + hi);
+  double lo = 1e300;
+  double hi = -1e300;
+  for (const TermRef& t : e.terms()) {
+    if (t.array == TermRef::kElementLength) continue;
+    lo = std::min(lo, g.x.at(static_cast<std::size_t>(t.index)));
+    hi = std::max(hi, g.x.at(static_cast<std::size_t>(t.index)));
+  }
+  return 0.5 * (lo + hi);
 }
 
 // The error in DDX that a first-derivative equation implies where VALUE holds f exactly: the
@@ -73,16 +73,18 @@ inline double middleOf(const Grid1D& g, const Equation& e) {
 // bounds), and without the tangent that rounding would hide the truncation error of the
 // collocation formulas on all but the coarsest grids.
 inline double derivativeError(const Grid1D& g, const Equation& e, const Field& f) {
-    const TermRef subject = e.terms().at(0);
-    const double xr = g.x.at(static_cast<std::size_t>(subject.index));
-    const double f0 = f.f(xr);
-    const double f1 = f.df(xr);
-    const Field local{[=](double x) { return f.f(x) - f0 - f1 * (x - xr); }, [=](double x) { return f.df(x) - f1; }, f.d2f,
-                      [](double) { return 0.0; }};
-    const Lookup exact = lookupOf(g, local);
-    const double r0 = evaluate(e.program, exact).value;
-    const double r1 = evaluate(e.program, [&](const TermRef& t) { return exact(t) + (t == subject ? 1.0 : 0.0); }).value;
-    return std::fabs(r0 / (r1 - r0));
+  const TermRef subject = e.terms().at(0);
+  const double xr = g.x.at(static_cast<std::size_t>(subject.index));
+  const double f0 = f.f(xr);
+  const double f1 = f.df(xr);
+  const Field local{[=](double x) { return f.f(x) - f0 - f1 * (x - xr); },
+                    [=](double x) { return f.df(x) - f1; },
+                    f.d2f,
+                    [](double) { return 0.0; }};
+  const Lookup exact = lookupOf(g, local);
+  const double r0 = evaluate(e.program, exact).value;
+  const double r1 = evaluate(e.program, [&](const TermRef& t) { return exact(t) + (t == subject ? 1.0 : 0.0); }).value;
+  return std::fabs(r0 / (r1 - r0));
 }
 
 // Checks every equation against polynomials (x - c)^n, c in the middle of its stencil, for n
@@ -90,27 +92,32 @@ inline double derivativeError(const Grid1D& g, const Equation& e, const Field& f
 // magnitudes) and one degree above (clearly not zero). residualOf(k, field) evaluates equation
 // k for VALUE, DDX, D2DX2 and IDX holding the field. Every row of the method's block must occur.
 template <class Residual>
-void expectPolynomialExactness(const std::string& label, const std::string& method, const Grid1D& g,
-                               const std::vector<Equation>& equations, Residual residualOf) {
-    std::map<int, int> checked;
-    for (std::size_t k = 0; k < equations.size(); ++k) {
-        const Equation& e = equations[k];
-        if (e.row == 1) {  // the integral start holds IDX(0) = 0 for any function
-            for (int n = 0; n <= 6; ++n) EXPECT_EQ(residualOf(k, monomial(n, 0.3)).value, 0.0) << label;
-            continue;
-        }
-        // Polynomials centred on the equation's stencil, so that its terms stay of the size of
-        // h^n. (Above the formula's degree the residual does not depend on the centre.)
-        const double c = middleOf(g, e);
-        expectExactUpToDegree(label + " " + e.name + " at node " + std::to_string(e.terms()[0].index), exactDegree(e.row),
-                              tolerance(e.row), [&](int n) { return residualOf(k, monomial(n, c)); });
-        ++checked[e.row];
+void expectPolynomialExactness(const std::string& label,
+                               const std::string& method,
+                               const Grid1D& g,
+                               const std::vector<Equation>& equations,
+                               Residual residualOf) {
+  std::map<int, int> checked;
+  for (std::size_t k = 0; k < equations.size(); ++k) {
+    const Equation& e = equations[k];
+    if (e.row == 1) {  // the integral start holds IDX(0) = 0 for any function
+      for (int n = 0; n <= 6; ++n) EXPECT_EQ(residualOf(k, monomial(n, 0.3)).value, 0.0) << label;
+      continue;
     }
-    // Every row of the block was met (junction rows included).
-    for (const MethodBlock& b : d1::kBlocks) {
-        if (std::string(b.method) != method) continue;
-        for (const RowEntry& r : b.rows) EXPECT_GT(checked[r.number], 0) << label << " TQ_Eqn" << r.number;
-    }
+    // Polynomials centred on the equation's stencil, so that its terms stay of the size of
+    // h^n. (Above the formula's degree the residual does not depend on the centre.)
+    const double c = middleOf(g, e);
+    expectExactUpToDegree(label + " " + e.name + " at node " + std::to_string(e.terms()[0].index),
+                          exactDegree(e.row),
+                          tolerance(e.row),
+                          [&](int n) { return residualOf(k, monomial(n, c)); });
+    ++checked[e.row];
+  }
+  // Every row of the block was met (junction rows included).
+  for (const MethodBlock& b : d1::kBlocks) {
+    if (std::string(b.method) != method) continue;
+    for (const RowEntry& r : b.rows) EXPECT_GT(checked[r.number], 0) << label << " TQ_Eqn" << r.number;
+  }
 }
 
 // Refinement levels of a convergence check: elements per unit-length section at the coarsest
@@ -119,23 +126,33 @@ void expectPolynomialExactness(const std::string& label, const std::string& meth
 // still far above the level at which the five-decimal constants stop it (about 1e-6 of f' for
 // OCFE4).
 struct Levels {
-    const char* method;
-    int coarse;
-    int count;
+  const char* method;
+  int coarse;
+  int count;
 };
-inline const Levels kConvergenceLevels[] = {{"BFD1", 16, 3}, {"BFD2", 8, 3}, {"FFD1", 16, 3}, {"FFD2", 8, 3},
-                                            {"CFD2", 8, 3},  {"CFD4", 4, 3},  {"UBFD4", 4, 3}, {"OCFE2", 8, 3},
-                                            {"OCFE3", 2, 3}, {"OCFE4", 4, 2}};
+inline const Levels kConvergenceLevels[] = {{"BFD1", 16, 3},
+                                            {"BFD2", 8, 3},
+                                            {"FFD1", 16, 3},
+                                            {"FFD2", 8, 3},
+                                            {"CFD2", 8, 3},
+                                            {"CFD4", 4, 3},
+                                            {"UBFD4", 4, 3},
+                                            {"OCFE2", 8, 3},
+                                            {"OCFE3", 2, 3},
+                                            {"OCFE4", 4, 2}};
 
 // The smooth function a method's convergence is measured on.
 inline Field convergenceField(const std::string& method) {
-    if (isCollocation(method)) {
-        return Field{[](double x) { return std::sin(1.0 + 2.0 * x); }, [](double x) { return 2.0 * std::cos(1.0 + 2.0 * x); },
-                     [](double x) { return -4.0 * std::sin(1.0 + 2.0 * x); },
-                     [](double x) { return -0.5 * std::cos(1.0 + 2.0 * x); }};
-    }
-    return Field{[](double x) { return std::exp(1.5 * x); }, [](double x) { return 1.5 * std::exp(1.5 * x); },
-                 [](double x) { return 2.25 * std::exp(1.5 * x); }, [](double x) { return std::exp(1.5 * x) / 1.5; }};
+  if (isCollocation(method)) {
+    return Field{[](double x) { return std::sin(1.0 + 2.0 * x); },
+                 [](double x) { return 2.0 * std::cos(1.0 + 2.0 * x); },
+                 [](double x) { return -4.0 * std::sin(1.0 + 2.0 * x); },
+                 [](double x) { return -0.5 * std::cos(1.0 + 2.0 * x); }};
+  }
+  return Field{[](double x) { return std::exp(1.5 * x); },
+               [](double x) { return 1.5 * std::exp(1.5 * x); },
+               [](double x) { return 2.25 * std::exp(1.5 * x); },
+               [](double x) { return std::exp(1.5 * x) / 1.5; }};
 }
 
 // Measures, level by level, the largest DDX error of every first-derivative row and checks that
@@ -143,33 +160,33 @@ inline Field convergenceField(const std::string& method) {
 // equations over it.
 template <class Make>
 void expectConvergence(const std::string& label, const Levels& plan, Make make) {
-    const Field f = convergenceField(plan.method);
-    std::map<int, std::vector<double>> errors;  // row -> largest error per level
-    for (int level = 0; level < plan.count; ++level) {
-        const std::pair<Grid1D, std::vector<Equation>> made = make(plan.coarse << level);
-        std::map<int, double> worst;
-        for (const Equation& e : made.second) {
-            if (e.terms().at(0).array != d1::kDdx) continue;
-            worst[e.row] = std::max(worst[e.row], derivativeError(made.first, e, f));
-        }
-        for (const auto& [row, err] : worst) errors[row].push_back(err);
+  const Field f = convergenceField(plan.method);
+  std::map<int, std::vector<double>> errors;  // row -> largest error per level
+  for (int level = 0; level < plan.count; ++level) {
+    const std::pair<Grid1D, std::vector<Equation>> made = make(plan.coarse << level);
+    std::map<int, double> worst;
+    for (const Equation& e : made.second) {
+      if (e.terms().at(0).array != d1::kDdx) continue;
+      worst[e.row] = std::max(worst[e.row], derivativeError(made.first, e, f));
     }
-    // Every first-derivative row of the block, junction rows included, was measured.
-    int firstDerivativeRows = 0;
-    for (const MethodBlock& b : d1::kBlocks) {
-        if (std::string(b.method) != plan.method) continue;
-        for (const RowEntry& r : b.rows) firstDerivativeRows += r.formula->term(0).role == Role::Derivative ? 1 : 0;
+    for (const auto& [row, err] : worst) errors[row].push_back(err);
+  }
+  // Every first-derivative row of the block, junction rows included, was measured.
+  int firstDerivativeRows = 0;
+  for (const MethodBlock& b : d1::kBlocks) {
+    if (std::string(b.method) != plan.method) continue;
+    for (const RowEntry& r : b.rows) firstDerivativeRows += r.formula->term(0).role == Role::Derivative ? 1 : 0;
+  }
+  EXPECT_EQ(static_cast<int>(errors.size()), firstDerivativeRows) << label;
+  for (const auto& [row, errs] : errors) {
+    ASSERT_EQ(static_cast<int>(errs.size()), plan.count) << label << " TQ_Eqn" << row;
+    const int order = exactDegree(row);
+    for (int k = 0; k + 1 < plan.count; ++k) {
+      const double observed = std::log2(errs[k] / errs[k + 1]);
+      EXPECT_NEAR(observed, order, 0.35) << label << " TQ_Eqn" << row << " between levels " << k << " and " << k + 1
+                                         << " (errors " << errs[k] << ", " << errs[k + 1] << ")";
     }
-    EXPECT_EQ(static_cast<int>(errors.size()), firstDerivativeRows) << label;
-    for (const auto& [row, errs] : errors) {
-        ASSERT_EQ(static_cast<int>(errs.size()), plan.count) << label << " TQ_Eqn" << row;
-        const int order = exactDegree(row);
-        for (int k = 0; k + 1 < plan.count; ++k) {
-            const double observed = std::log2(errs[k] / errs[k + 1]);
-            EXPECT_NEAR(observed, order, 0.35) << label << " TQ_Eqn" << row << " between levels " << k << " and " << k + 1
-                                               << " (errors " << errs[k] << ", " << errs[k + 1] << ")";
-        }
-    }
+  }
 }
 
 }  // namespace morvane::eqn::testing

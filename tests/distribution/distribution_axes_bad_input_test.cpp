@@ -18,195 +18,249 @@ namespace morvane::eqn::testing {
 namespace {
 
 AxesSetup axesOf(std::vector<RoadAxisSetup> axes, unsigned links = 7u) {
-    AxesSetup setup{std::move(axes)};
-    setup.links = links;
-    return setup;
+  AxesSetup setup{std::move(axes)};
+  setup.links = links;
+  return setup;
 }
 
 // What a distribution that cannot place its equations leaves: the host told why, and that its
 // SetUpEquations failed; nothing of it declared or emitted; asked again, both equation phases
 // answer `code` with nothing emitted.
 void expectRefused(AxesRoad& road, int code, const std::vector<std::string>& fragments, const std::string& where) {
-    EXPECT_FALSE(road.cycle()) << where;
-    for (const std::string& fragment : fragments) EXPECT_TRUE(road.errorMentions(fragment)) << where << ": " << road.errors();
-    EXPECT_TRUE(road.errorMentions("D: SetUpEquations failed with code " + std::to_string(code))) << where << ": " << road.errors();
-    for (const TQ_DeclaredEquation& e : road.host.Declared()) EXPECT_NE(e.owner, road.distribution) << where;
-    EXPECT_TRUE(road.emittedBy(road.distribution).empty()) << where;
-    EXPECT_EQ(elementsOutsideTheirSets(road.host, road.distribution), std::vector<std::string>{}) << where;
+  EXPECT_FALSE(road.cycle()) << where;
+  for (const std::string& fragment : fragments)
+    EXPECT_TRUE(road.errorMentions(fragment)) << where << ": " << road.errors();
+  EXPECT_TRUE(road.errorMentions("D: SetUpEquations failed with code " + std::to_string(code)))
+      << where << ": " << road.errors();
+  for (const TQ_DeclaredEquation& e : road.host.Declared()) EXPECT_NE(e.owner, road.distribution) << where;
+  EXPECT_TRUE(road.emittedBy(road.distribution).empty()) << where;
+  EXPECT_EQ(elementsOutsideTheirSets(road.host, road.distribution), std::vector<std::string>{}) << where;
 
-    road.host.ClearErrors();
-    EXPECT_EQ(road.distribution->SetUpEquations(), code) << where;
-    // One report: of each empty link, or of the one fault of the grid.
-    ASSERT_EQ(road.host.Errors().size(), code == kNoDomain ? fragments.size() : 1u) << where << ": " << road.errors();
-    for (const std::string& fragment : fragments) EXPECT_TRUE(road.errorMentions(fragment)) << where << ": " << road.errors();
-    int* rows = nullptr;
-    int* cols = nullptr;
-    TQ_ExecutiveTesting::BeginEmission(road.host, 0, rows, cols);
-    EXPECT_EQ(road.distribution->JacPattern(rows, cols, nullptr), code) << where;
-    EXPECT_TRUE(road.emittedBy(road.distribution).empty()) << where;
-    EXPECT_EQ(road.localNonZeroCount(), 0) << where;
+  road.host.ClearErrors();
+  EXPECT_EQ(road.distribution->SetUpEquations(), code) << where;
+  // One report: of each empty link, or of the one fault of the grid.
+  ASSERT_EQ(road.host.Errors().size(), code == kNoDomain ? fragments.size() : 1u) << where << ": " << road.errors();
+  for (const std::string& fragment : fragments)
+    EXPECT_TRUE(road.errorMentions(fragment)) << where << ": " << road.errors();
+  int* rows = nullptr;
+  int* cols = nullptr;
+  TQ_ExecutiveTesting::BeginEmission(road.host, 0, rows, cols);
+  EXPECT_EQ(road.distribution->JacPattern(rows, cols, nullptr), code) << where;
+  EXPECT_TRUE(road.emittedBy(road.distribution).empty()) << where;
+  EXPECT_EQ(road.localNonZeroCount(), 0) << where;
 }
 
 TEST(DistributionAxesBadInput, AnEmptyDomainLinkIsNamed) {
-    const struct {
-        int axes;
-        unsigned links;
-    } cases[] = {{2, 2u}, {2, 1u}, {2, 0u}, {3, 6u}, {3, 5u}, {3, 3u}, {3, 0u}};
-    static const char* const kLinks[] = {"XDOMAIN", "YDOMAIN", "ZDOMAIN"};
-    for (const auto& c : cases) {
-        const std::string where = std::to_string(c.axes) + " axes, links " + std::to_string(c.links);
-        std::vector<RoadAxisSetup> axes(static_cast<std::size_t>(c.axes), smallAxis("CFD4", 2));
-        AxesRoad road(axesOf(axes, c.links));
-        // The equation phases name every empty link, in axis order.
-        std::vector<std::string> named;
-        for (int a = 0; a < c.axes; ++a)
-            if ((c.links & (1u << a)) == 0)
-                named.push_back(std::string("D: ") + kLinks[a] +
-                                " has no domain attached; the distribution's equations cannot be placed");
-        expectRefused(road, kNoDomain, named, where);
-        // Once linked, the same objects run the whole cycle.
-        std::string error;
-        for (int a = 0; a < c.axes; ++a)
-            if ((c.links & (1u << a)) == 0) {
-                EXPECT_TRUE(road.link(a).Attach(road.domains[a], &error)) << error;
-            }
-        road.host.ClearErrors();
-        EXPECT_TRUE(road.cycle()) << where << ": " << road.errors();
-        EXPECT_FALSE(road.emittedBy(road.distribution).empty()) << where;
-    }
+  const struct {
+    int axes;
+    unsigned links;
+  } cases[] = {{2, 2u}, {2, 1u}, {2, 0u}, {3, 6u}, {3, 5u}, {3, 3u}, {3, 0u}};
+  static const char* const kLinks[] = {"XDOMAIN", "YDOMAIN", "ZDOMAIN"};
+  for (const auto& c : cases) {
+    const std::string where = std::to_string(c.axes) + " axes, links " + std::to_string(c.links);
+    std::vector<RoadAxisSetup> axes(static_cast<std::size_t>(c.axes), smallAxis("CFD4", 2));
+    AxesRoad road(axesOf(axes, c.links));
+    // The equation phases name every empty link, in axis order.
+    std::vector<std::string> named;
+    for (int a = 0; a < c.axes; ++a)
+      if ((c.links & (1u << a)) == 0)
+        named.push_back(std::string("D: ") + kLinks[a] +
+                        " has no domain attached; the distribution's equations cannot be placed");
+    expectRefused(road, kNoDomain, named, where);
+    // Once linked, the same objects run the whole cycle.
+    std::string error;
+    for (int a = 0; a < c.axes; ++a)
+      if ((c.links & (1u << a)) == 0) {
+        EXPECT_TRUE(road.link(a).Attach(road.domains[a], &error)) << error;
+      }
+    road.host.ClearErrors();
+    EXPECT_TRUE(road.cycle()) << where << ": " << road.errors();
+    EXPECT_FALSE(road.emittedBy(road.distribution).empty()) << where;
+  }
 }
 
 TEST(DistributionAxesBadInput, SectionsThatCannotCarryTheMethodAreNamedWithTheirDomainAndLink) {
-    const struct {
-        int axes;
-        int axis;  // the axis whose domain is at fault; the others are sound
-        RoadAxisSetup bad;
-        std::vector<std::pair<std::string, int>> fixes;
-        std::vector<std::string> fragments;
-    } cases[] = {
-        // A second section of two intervals under rows that reach four.
-        {2, 1, {"CFD4", {4, 2}, 2}, {}, {"method \"CFD4\" of the domain Y (YDOMAIN)", "shorter than the discretization method's stencil"}},
-        {3, 2, {"UBFD4", {3}, 2}, {}, {"method \"UBFD4\" of the domain Z (ZDOMAIN)", "shorter than the discretization method's stencil"}},
-        // Elements of two intervals under collocation rows that reach four.
-        {3, 0, {"OCFE4", {4}, 2}, {{"X.NUMPOLYPOINTS", 1}}, {"of the domain X (XDOMAIN)", "shorter than the discretization method's stencil"}},
-        // Sections beyond the domain's last node.
-        {2, 0, {"BFD1", {4, 4}, 2}, {{"X.ENDNODE", 5}},
-         {"section 2 of the domain X (XDOMAIN) covers the nodes 4 to 8, outside the domain's nodes 0 to 5"}},
-        {3, 1, {"BFD2", {4, 4}, 2}, {{"Y.SECTION(2).BASE", 9}},
-         {"section 2 of the domain Y (YDOMAIN) covers the nodes 9 to 13, outside the domain's nodes 0 to 8"}},
-        {3, 2, {"BFD1", {4}, 2}, {{"Z.SECTION(1).BASE", -2}},
-         {"section 1 of the domain Z (ZDOMAIN) covers the nodes -2 to 2, outside the domain's nodes 0 to 4"}},
-        // Elements so long that no section holds one.
-        {2, 0, {"OCFE3", {}, 2}, {{"X.NUMPOLYPOINTS", INT_MAX}}, {"of the domain X (XDOMAIN)", "shorter than the discretization method's stencil"}},
-        // Sections that their elements do not fill.
-        {2, 1, {"OCFE3", {4, 3}, 2}, {},
-         {"section 1 of the domain Y (YDOMAIN) has 4 intervals but NUMELEMENTS 1 of 3 intervals each: the elements do not fill the section"}},
-        {3, 2, {"CFD4", {5}, 2}, {}, {"section 1 of the domain Z (ZDOMAIN) has 5 intervals but NUMELEMENTS 1 of 4 intervals each"}},
-        {3, 0, {"OCFE3", {9}, 2}, {{"X.SECTION(1).NUMELEMENTS", -3}},
-         {"section 1 of the domain X (XDOMAIN) has 9 intervals but NUMELEMENTS -3 of 3 intervals each"}},
-        {3, 1, {"OCFE2", {6}, 2}, {{"Y.SECTION(1).NUMELEMENTS", 2}},
-         {"section 1 of the domain Y (YDOMAIN) has 6 intervals but NUMELEMENTS 2 of 2 intervals each"}},
-    };
-    for (const auto& c : cases) {
-        const std::string where = std::to_string(c.axes) + " axes, " + c.bad.method + " on axis " + std::to_string(c.axis);
-        std::vector<RoadAxisSetup> axes(static_cast<std::size_t>(c.axes), smallAxis("BFD2", 2));
-        axes[static_cast<std::size_t>(c.axis)] = c.bad;
-        AxesSetup setup = axesOf(axes);
-        setup.fixes = c.fixes;
-        AxesRoad road(setup);
-        expectRefused(road, kGridTooShort, c.fragments, where);
-    }
+  const struct {
+    int axes;
+    int axis;  // the axis whose domain is at fault; the others are sound
+    RoadAxisSetup bad;
+    std::vector<std::pair<std::string, int>> fixes;
+    std::vector<std::string> fragments;
+  } cases[] = {
+      // A second section of two intervals under rows that reach four.
+      {2,
+       1,
+       {"CFD4", {4, 2}, 2},
+       {},
+       {"method \"CFD4\" of the domain Y (YDOMAIN)", "shorter than the discretization method's stencil"}},
+      {3,
+       2,
+       {"UBFD4", {3}, 2},
+       {},
+       {"method \"UBFD4\" of the domain Z (ZDOMAIN)", "shorter than the discretization method's stencil"}},
+      // Elements of two intervals under collocation rows that reach four.
+      {3,
+       0,
+       {"OCFE4", {4}, 2},
+       {{"X.NUMPOLYPOINTS", 1}},
+       {"of the domain X (XDOMAIN)", "shorter than the discretization method's stencil"}},
+      // Sections beyond the domain's last node.
+      {2,
+       0,
+       {"BFD1", {4, 4}, 2},
+       {{"X.ENDNODE", 5}},
+       {"section 2 of the domain X (XDOMAIN) covers the nodes 4 to 8, outside the domain's nodes 0 to 5"}},
+      {3,
+       1,
+       {"BFD2", {4, 4}, 2},
+       {{"Y.SECTION(2).BASE", 9}},
+       {"section 2 of the domain Y (YDOMAIN) covers the nodes 9 to 13, outside the domain's nodes 0 to 8"}},
+      {3,
+       2,
+       {"BFD1", {4}, 2},
+       {{"Z.SECTION(1).BASE", -2}},
+       {"section 1 of the domain Z (ZDOMAIN) covers the nodes -2 to 2, outside the domain's nodes 0 to 4"}},
+      // Elements so long that no section holds one.
+      {2,
+       0,
+       {"OCFE3", {}, 2},
+       {{"X.NUMPOLYPOINTS", INT_MAX}},
+       {"of the domain X (XDOMAIN)", "shorter than the discretization method's stencil"}},
+      // Sections that their elements do not fill.
+      {2,
+       1,
+       {"OCFE3", {4, 3}, 2},
+       {},
+       {"section 1 of the domain Y (YDOMAIN) has 4 intervals but NUMELEMENTS 1 of 3 intervals each: the elements do "
+        "not fill the section"}},
+      {3,
+       2,
+       {"CFD4", {5}, 2},
+       {},
+       {"section 1 of the domain Z (ZDOMAIN) has 5 intervals but NUMELEMENTS 1 of 4 intervals each"}},
+      {3,
+       0,
+       {"OCFE3", {9}, 2},
+       {{"X.SECTION(1).NUMELEMENTS", -3}},
+       {"section 1 of the domain X (XDOMAIN) has 9 intervals but NUMELEMENTS -3 of 3 intervals each"}},
+      {3,
+       1,
+       {"OCFE2", {6}, 2},
+       {{"Y.SECTION(1).NUMELEMENTS", 2}},
+       {"section 1 of the domain Y (YDOMAIN) has 6 intervals but NUMELEMENTS 2 of 2 intervals each"}},
+  };
+  for (const auto& c : cases) {
+    const std::string where = std::to_string(c.axes) + " axes, " + c.bad.method + " on axis " + std::to_string(c.axis);
+    std::vector<RoadAxisSetup> axes(static_cast<std::size_t>(c.axes), smallAxis("BFD2", 2));
+    axes[static_cast<std::size_t>(c.axis)] = c.bad;
+    AxesSetup setup = axesOf(axes);
+    setup.fixes = c.fixes;
+    AxesRoad road(setup);
+    expectRefused(road, kGridTooShort, c.fragments, where);
+  }
 }
 
 TEST(DistributionAxesBadInput, AnUnknownMethodGivesNoBlockAlongItsAxisAndNoError) {
-    for (int axes : {2, 3}) {
-        for (int unknown = 0; unknown < axes; ++unknown) {
-            const std::string where = std::to_string(axes) + " axes, unknown along " + kDomainNames[unknown];
-            std::vector<RoadAxisSetup> setups(static_cast<std::size_t>(axes), smallAxis("OCFE2", 2));
-            setups[static_cast<std::size_t>(unknown)].method.clear();  // left to the domain
-            AxesSetup setup = axesOf(setups);
-            setup.integrals = axes == 2 ? std::vector<std::string>{"idx", "idy"} : std::vector<std::string>{"idx", "idy", "idz"};
-            AxesRoad road(setup);
-            // The domain's method changes once the assignments are made, to a name no block has.
-            ASSERT_TRUE(road.host.RunAssignments(TQ_Executive::CycleOptions())) << where << ": " << road.errors();
-            road.domains[unknown]->DISCRETIZATIONMETHOD.SetCurrentValue("RK4");
-            EXPECT_TRUE(road.host.RunSetDims()) << where;
-            EXPECT_TRUE(road.host.RunSetUpEquations()) << where;
-            EXPECT_TRUE(road.host.RunJacPattern()) << where;
-            EXPECT_TRUE(road.host.Errors().empty()) << where << ": " << road.errors();
-            std::string difference;
-            EXPECT_TRUE(road.host.DeclaredMatchesEmitted(&difference)) << where << ": " << difference;
-            EXPECT_EQ(elementsOutsideTheirSets(road.host, road.distribution), std::vector<std::string>{}) << where;
-            // The other axes' blocks are there; no block runs along the unknown axis.
-            std::vector<int> perAxis(static_cast<std::size_t>(axes), 0);
-            for (const RoadEquation& e : road.equations()) {
-                const int block = road.numbering().blockOf(e.row);
-                if (block >= 0) ++perAxis[static_cast<std::size_t>(block % axes)];
-            }
-            for (int a = 0; a < axes; ++a) EXPECT_EQ(perAxis[static_cast<std::size_t>(a)] == 0, a == unknown) << where << ", axis " << a;
-        }
+  for (int axes : {2, 3}) {
+    for (int unknown = 0; unknown < axes; ++unknown) {
+      const std::string where = std::to_string(axes) + " axes, unknown along " + kDomainNames[unknown];
+      std::vector<RoadAxisSetup> setups(static_cast<std::size_t>(axes), smallAxis("OCFE2", 2));
+      setups[static_cast<std::size_t>(unknown)].method.clear();  // left to the domain
+      AxesSetup setup = axesOf(setups);
+      setup.integrals =
+          axes == 2 ? std::vector<std::string>{"idx", "idy"} : std::vector<std::string>{"idx", "idy", "idz"};
+      AxesRoad road(setup);
+      // The domain's method changes once the assignments are made, to a name no block has.
+      ASSERT_TRUE(road.host.RunAssignments(TQ_Executive::CycleOptions())) << where << ": " << road.errors();
+      road.domains[unknown]->DISCRETIZATIONMETHOD.SetCurrentValue("RK4");
+      EXPECT_TRUE(road.host.RunSetDims()) << where;
+      EXPECT_TRUE(road.host.RunSetUpEquations()) << where;
+      EXPECT_TRUE(road.host.RunJacPattern()) << where;
+      EXPECT_TRUE(road.host.Errors().empty()) << where << ": " << road.errors();
+      std::string difference;
+      EXPECT_TRUE(road.host.DeclaredMatchesEmitted(&difference)) << where << ": " << difference;
+      EXPECT_EQ(elementsOutsideTheirSets(road.host, road.distribution), std::vector<std::string>{}) << where;
+      // The other axes' blocks are there; no block runs along the unknown axis.
+      std::vector<int> perAxis(static_cast<std::size_t>(axes), 0);
+      for (const RoadEquation& e : road.equations()) {
+        const int block = road.numbering().blockOf(e.row);
+        if (block >= 0) ++perAxis[static_cast<std::size_t>(block % axes)];
+      }
+      for (int a = 0; a < axes; ++a)
+        EXPECT_EQ(perAxis[static_cast<std::size_t>(a)] == 0, a == unknown) << where << ", axis " << a;
     }
+  }
 }
 
 TEST(DistributionAxesBadInput, OrdersOutsideZeroToTwoAndUnknownIntegralsAreRefused) {
-    // An order fixed on the model, or an INTEGRALS name the distribution does not compute (names
-    // are exact; "None" selects none): one report naming it, and no equation of the model.
-    const struct {
-        int axes;
-        std::vector<std::pair<std::string, int>> fixes;
-        std::vector<std::string> integrals;
-        std::string fragment;
-    } cases[] = {
-        {2, {{"D.HIGHESTORDERXDERIVATIVE", 3}}, {}, "D: HIGHESTORDERXDERIVATIVE is 3; the derivative orders are 0, 1 and 2"},
-        {2, {{"D.HIGHESTORDERYDERIVATIVEUSED", -1}}, {}, "D: HIGHESTORDERYDERIVATIVEUSED is -1"},
-        {3, {{"D.HIGHESTORDERZDERIVATIVEUSED", INT_MIN}}, {}, "D: HIGHESTORDERZDERIVATIVEUSED is -2147483648"},
-        {3, {{"D.HIGHESTORDERYDERIVATIVE", INT_MAX}}, {}, "D: HIGHESTORDERYDERIVATIVE is 2147483647"},
-        {2, {}, {"idx", "idz"}, "D: INTEGRALS holds \"idz\", which is none of the integrals it computes (idx, idy, idxdy)"},
-        {2, {}, {"IDX"}, "INTEGRALS holds \"IDX\""},
-        {3, {}, {"None", "idxdydzdw"}, "INTEGRALS holds \"idxdydzdw\", which is none of the integrals it computes "
-                                        "(idx, idy, idxdy, idz, idxdz, idydz, idxdydz) nor \"None\""},
-        {3, {}, {""}, "INTEGRALS holds \"\""},
-    };
-    for (const auto& c : cases) {
-        const std::string where = std::to_string(c.axes) + " axes: " + c.fragment;
-        AxesSetup setup = axesOf(std::vector<RoadAxisSetup>(static_cast<std::size_t>(c.axes), smallAxis("OCFE2", 2)));
-        setup.fixes = c.fixes;
-        setup.integrals = c.integrals;
-        AxesRoad road(setup);
-        expectRefused(road, kBadParameter, {c.fragment}, where);
-    }
-    // Every name the distribution computes, with "None", is taken.
-    for (int axes : {2, 3}) {
-        AxesSetup setup = axesOf(std::vector<RoadAxisSetup>(static_cast<std::size_t>(axes), smallAxis("OCFE2", 2)));
-        setup.integrals = {"None"};
-        for (const char* name : IntegralNames(static_cast<std::size_t>(axes))) setup.integrals.push_back(name);
-        AxesRoad road(setup);
-        EXPECT_TRUE(road.cycle()) << axes << " axes: " << road.errors();
-    }
+  // An order fixed on the model, or an INTEGRALS name the distribution does not compute (names
+  // are exact; "None" selects none): one report naming it, and no equation of the model.
+  const struct {
+    int axes;
+    std::vector<std::pair<std::string, int>> fixes;
+    std::vector<std::string> integrals;
+    std::string fragment;
+  } cases[] = {
+      {2,
+       {{"D.HIGHESTORDERXDERIVATIVE", 3}},
+       {},
+       "D: HIGHESTORDERXDERIVATIVE is 3; the derivative orders are 0, 1 and 2"},
+      {2, {{"D.HIGHESTORDERYDERIVATIVEUSED", -1}}, {}, "D: HIGHESTORDERYDERIVATIVEUSED is -1"},
+      {3, {{"D.HIGHESTORDERZDERIVATIVEUSED", INT_MIN}}, {}, "D: HIGHESTORDERZDERIVATIVEUSED is -2147483648"},
+      {3, {{"D.HIGHESTORDERYDERIVATIVE", INT_MAX}}, {}, "D: HIGHESTORDERYDERIVATIVE is 2147483647"},
+      {2,
+       {},
+       {"idx", "idz"},
+       "D: INTEGRALS holds \"idz\", which is none of the integrals it computes (idx, idy, idxdy)"},
+      {2, {}, {"IDX"}, "INTEGRALS holds \"IDX\""},
+      {3,
+       {},
+       {"None", "idxdydzdw"},
+       "INTEGRALS holds \"idxdydzdw\", which is none of the integrals it computes "
+       "(idx, idy, idxdy, idz, idxdz, idydz, idxdydz) nor \"None\""},
+      {3, {}, {""}, "INTEGRALS holds \"\""},
+  };
+  for (const auto& c : cases) {
+    const std::string where = std::to_string(c.axes) + " axes: " + c.fragment;
+    AxesSetup setup = axesOf(std::vector<RoadAxisSetup>(static_cast<std::size_t>(c.axes), smallAxis("OCFE2", 2)));
+    setup.fixes = c.fixes;
+    setup.integrals = c.integrals;
+    AxesRoad road(setup);
+    expectRefused(road, kBadParameter, {c.fragment}, where);
+  }
+  // Every name the distribution computes, with "None", is taken.
+  for (int axes : {2, 3}) {
+    AxesSetup setup = axesOf(std::vector<RoadAxisSetup>(static_cast<std::size_t>(axes), smallAxis("OCFE2", 2)));
+    setup.integrals = {"None"};
+    for (const char* name : IntegralNames(static_cast<std::size_t>(axes))) setup.integrals.push_back(name);
+    AxesRoad road(setup);
+    EXPECT_TRUE(road.cycle()) << axes << " axes: " << road.errors();
+  }
 }
 
 TEST(DistributionAxesBadInput, AnEndNodeBeyondTheHostsIntegersIsRefusedBeforeAnySetIsMade) {
-    // ENDNODE fixed where 0 .. ENDNODE, or an unselected integral's 0 .. -ENDNODE, would not fit
-    // the host's integers: named in the assignments, which hand over no set, and when declaring.
-    for (int axes : {2, 3}) {
-        for (const int end : {INT_MIN, -INT_MAX, INT_MAX}) {
-            const std::string where = std::to_string(axes) + " axes, ENDNODE " + std::to_string(end);
-            AxesSetup setup = axesOf(std::vector<RoadAxisSetup>(static_cast<std::size_t>(axes), smallAxis("BFD1", 2)));
-            setup.fixes = {{"Y.ENDNODE", end}};
-            AxesRoad road(setup);
-            const std::string fragment = "D: the domain Y (YDOMAIN) has ENDNODE " + std::to_string(end) +
-                                         ": index sets over the nodes 0 to ENDNODE would not fit the host's 32-bit "
-                                         "integers (ENDNODE must lie within -2147483646 to 2147483646)";
-            TQ_ExecutiveTesting::EnableLog(road.host, true);
-            EXPECT_EQ(road.distribution->ExecuteAssignments(10, 1), kGridTooShort) << where;
-            TQ_ExecutiveTesting::EnableLog(road.host, false);
-            for (const TQ_LogEntry& entry : TQ_ExecutiveTesting::Log(road.host)) EXPECT_NE(entry.target->Owner(), road.distribution) << where;
-            EXPECT_TRUE(road.errorMentions(fragment + "; the distribution's index sets and assignments cannot be computed"))
-                << where << ": " << road.errors();
-            road.host.ClearErrors();
-            expectRefused(road, kGridTooShort, {fragment + "; its equations are not declared"}, where);
-        }
+  // ENDNODE fixed where 0 .. ENDNODE, or an unselected integral's 0 .. -ENDNODE, would not fit
+  // the host's integers: named in the assignments, which hand over no set, and when declaring.
+  for (int axes : {2, 3}) {
+    for (const int end : {INT_MIN, -INT_MAX, INT_MAX}) {
+      const std::string where = std::to_string(axes) + " axes, ENDNODE " + std::to_string(end);
+      AxesSetup setup = axesOf(std::vector<RoadAxisSetup>(static_cast<std::size_t>(axes), smallAxis("BFD1", 2)));
+      setup.fixes = {{"Y.ENDNODE", end}};
+      AxesRoad road(setup);
+      const std::string fragment = "D: the domain Y (YDOMAIN) has ENDNODE " + std::to_string(end) +
+                                   ": index sets over the nodes 0 to ENDNODE would not fit the host's 32-bit "
+                                   "integers (ENDNODE must lie within -2147483646 to 2147483646)";
+      TQ_ExecutiveTesting::EnableLog(road.host, true);
+      EXPECT_EQ(road.distribution->ExecuteAssignments(10, 1), kGridTooShort) << where;
+      TQ_ExecutiveTesting::EnableLog(road.host, false);
+      for (const TQ_LogEntry& entry : TQ_ExecutiveTesting::Log(road.host))
+        EXPECT_NE(entry.target->Owner(), road.distribution) << where;
+      EXPECT_TRUE(road.errorMentions(fragment + "; the distribution's index sets and assignments cannot be computed"))
+          << where << ": " << road.errors();
+      road.host.ClearErrors();
+      expectRefused(road, kGridTooShort, {fragment + "; its equations are not declared"}, where);
     }
+  }
 }
 
 }  // namespace

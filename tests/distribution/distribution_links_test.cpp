@@ -31,16 +31,16 @@ constexpr const char* kAxes[] = {"X", "Y", "Z"};
 // A dimension of an array that a domain's INTERIOR set sizes; every other dimension k of an
 // array A is sized by the distribution's own set TQ_A_SETk.
 struct InteriorDimension {
-    const char* array;
-    int dimension;
-    int axis;
+  const char* array;
+  int dimension;
+  int axis;
 };
 
 struct Model {
-    const char* type;
-    TQ_ModelType* (*factory)();
-    int axes;
-    std::vector<InteriorDimension> interiors;
+  const char* type;
+  TQ_ModelType* (*factory)();
+  int axes;
+  std::vector<InteriorDimension> interiors;
 };
 
 const Model kModels[] = {
@@ -53,134 +53,133 @@ const Model kModels[] = {
 // the factories and held by a fresh executive; D's links attached where `attached` has the
 // axis's bit.
 class Road {
-public:
-    Road(const Model& model, unsigned attached) : host(TQ_Executive::Instance()) {
-        host.Reset();
-        std::string error;
-        for (int a = 0; a < model.axes; ++a) {
-            domain[a] = dynamic_cast<TQ_DOMAIN*>(DOMAINFactory());
-            EXPECT_TRUE(host.AddObject(kAxes[a], domain[a], &error)) << error;
-            fix(std::string(kAxes[a]) + ".SECTION(1).NODECOUNT", 4 - a);
-        }
-        d = model.factory();
-        EXPECT_TRUE(host.AddObject("D", d, &error)) << error;
-        for (int a = 0; a < model.axes; ++a)
-            if ((attached & (1u << a)) != 0) attach(a);
+ public:
+  Road(const Model& model, unsigned attached) : host(TQ_Executive::Instance()) {
+    host.Reset();
+    std::string error;
+    for (int a = 0; a < model.axes; ++a) {
+      domain[a] = dynamic_cast<TQ_DOMAIN*>(DOMAINFactory());
+      EXPECT_TRUE(host.AddObject(kAxes[a], domain[a], &error)) << error;
+      fix(std::string(kAxes[a]) + ".SECTION(1).NODECOUNT", 4 - a);
     }
-    ~Road() { host.Reset(); }
-    Road(const Road&) = delete;
-    Road& operator=(const Road&) = delete;
+    d = model.factory();
+    EXPECT_TRUE(host.AddObject("D", d, &error)) << error;
+    for (int a = 0; a < model.axes; ++a)
+      if ((attached & (1u << a)) != 0) attach(a);
+  }
+  ~Road() { host.Reset(); }
+  Road(const Road&) = delete;
+  Road& operator=(const Road&) = delete;
 
-    void fix(const std::string& path, int value) {
-        std::string error;
-        auto* property = dynamic_cast<TQ_VarParamProp*>(host.FindByPath(path, true, &error));
-        ASSERT_NE(property, nullptr) << path << ": " << error;
-        ASSERT_EQ(property->Fix(TQ_Value(value, 0u, 0u, 0), &error), TQ_ASSIGN_DONE) << path << ": " << error;
-    }
-    TQ_ExternalBase& link(int axis) const { return *dynamic_cast<TQ_ExternalBase*>(d->FindProperty(kLinks[axis])); }
-    void attach(int axis) {
-        std::string error;
-        EXPECT_TRUE(link(axis).Attach(domain[axis], &error)) << error;
-    }
+  void fix(const std::string& path, int value) {
+    std::string error;
+    auto* property = dynamic_cast<TQ_VarParamProp*>(host.FindByPath(path, true, &error));
+    ASSERT_NE(property, nullptr) << path << ": " << error;
+    ASSERT_EQ(property->Fix(TQ_Value(value, 0u, 0u, 0), &error), TQ_ASSIGN_DONE) << path << ": " << error;
+  }
+  TQ_ExternalBase& link(int axis) const { return *dynamic_cast<TQ_ExternalBase*>(d->FindProperty(kLinks[axis])); }
+  void attach(int axis) {
+    std::string error;
+    EXPECT_TRUE(link(axis).Attach(domain[axis], &error)) << error;
+  }
 
-    // D's arrays, by name: the array itself or the one its virtual property stands for.
-    std::vector<std::pair<std::string, const TQ_Matrix*>> arrays() const {
-        std::vector<std::pair<std::string, const TQ_Matrix*>> out;
-        for (int k = 0; k < d->PropertyCount(); ++k) {
-            TQ_Containable* property = d->PropertyAt(k).property;
-            const std::string name = property->Name();
-            if (auto* linked = dynamic_cast<TQ_VirtualBase*>(property)) property = linked->CurrentLink();
-            if (auto* array = dynamic_cast<const TQ_Matrix*>(property)) out.emplace_back(name, array);
-        }
-        return out;
+  // D's arrays, by name: the array itself or the one its virtual property stands for.
+  std::vector<std::pair<std::string, const TQ_Matrix*>> arrays() const {
+    std::vector<std::pair<std::string, const TQ_Matrix*>> out;
+    for (int k = 0; k < d->PropertyCount(); ++k) {
+      TQ_Containable* property = d->PropertyAt(k).property;
+      const std::string name = property->Name();
+      if (auto* linked = dynamic_cast<TQ_VirtualBase*>(property)) property = linked->CurrentLink();
+      if (auto* array = dynamic_cast<const TQ_Matrix*>(property)) out.emplace_back(name, array);
     }
+    return out;
+  }
 
-    std::string errors() const {
-        std::string all;
-        for (const std::string& e : host.Errors()) all += e + "\n";
-        return all;
-    }
+  std::string errors() const {
+    std::string all;
+    for (const std::string& e : host.Errors()) all += e + "\n";
+    return all;
+  }
 
-    TQ_Executive& host;
-    TQ_DOMAIN* domain[3] = {};
-    TQ_ModelType* d = nullptr;
+  TQ_Executive& host;
+  TQ_DOMAIN* domain[3] = {};
+  TQ_ModelType* d = nullptr;
 };
 
 TEST(DistributionLinks, MissingDomainsAreReportedInEveryPhaseAndNothingIsHandedOrPlaced) {
-    for (const Model& model : kModels) {
-        const unsigned all = (1u << model.axes) - 1;
-        for (unsigned attached = 0; attached < all; ++attached) {
-            SCOPED_TRACE(std::string(model.type) + ", links attached " + std::to_string(attached));
-            Road road(model, attached);
-            const auto missing = [&](int axis) { return (attached & (1u << axis)) == 0; };
+  for (const Model& model : kModels) {
+    const unsigned all = (1u << model.axes) - 1;
+    for (unsigned attached = 0; attached < all; ++attached) {
+      SCOPED_TRACE(std::string(model.type) + ", links attached " + std::to_string(attached));
+      Road road(model, attached);
+      const auto missing = [&](int axis) { return (attached & (1u << axis)) == 0; };
 
-            // What the host is told, phase by phase: every missing link by name, and each phase's
-            // failure; nothing else (a thrown exception would add the host's own report of it).
-            std::vector<std::string> expected;
-            const auto noDomain = [&](int axis, const std::string& work) {
-                expected.push_back(std::string("D: ") + kLinks[axis] + " has no domain attached; " + work);
-            };
-            for (int a = 0; a < model.axes; ++a)
-                if (missing(a)) noDomain(a, "the distribution's index sets and assignments cannot be computed");
-            expected.push_back("D: ExecuteAssignments returned -1");
-            for (const InteriorDimension& i : model.interiors)
-                if (missing(i.axis)) noDomain(i.axis, std::string(i.array) + " cannot be sized");
-            for (int a = 0; a < model.axes; ++a)
-                if (missing(a)) noDomain(a, "the distribution's equations cannot be placed");
-            expected.push_back("D: SetUpEquations failed with code -1");
-            expected.push_back("D: JacPattern failed with code -1");
+      // What the host is told, phase by phase: every missing link by name, and each phase's
+      // failure; nothing else (a thrown exception would add the host's own report of it).
+      std::vector<std::string> expected;
+      const auto noDomain = [&](int axis, const std::string& work) {
+        expected.push_back(std::string("D: ") + kLinks[axis] + " has no domain attached; " + work);
+      };
+      for (int a = 0; a < model.axes; ++a)
+        if (missing(a)) noDomain(a, "the distribution's index sets and assignments cannot be computed");
+      expected.push_back("D: ExecuteAssignments returned -1");
+      for (const InteriorDimension& i : model.interiors)
+        if (missing(i.axis)) noDomain(i.axis, std::string(i.array) + " cannot be sized");
+      for (int a = 0; a < model.axes; ++a)
+        if (missing(a)) noDomain(a, "the distribution's equations cannot be placed");
+      expected.push_back("D: SetUpEquations failed with code -1");
+      expected.push_back("D: JacPattern failed with code -1");
 
-            TQ_ExecutiveTesting::EnableLog(road.host, true);
-            EXPECT_FALSE(road.host.RunCycle());
-            TQ_ExecutiveTesting::EnableLog(road.host, false);
-            EXPECT_EQ(road.host.Errors(), expected) << road.errors();
-            for (const TQ_LogEntry& e : TQ_ExecutiveTesting::Log(road.host))
-                EXPECT_NE(e.target->Owner(), road.d) << "handed to the host: " << e.target->Name();
-            for (const TQ_DeclaredEquation& e : road.host.Declared()) EXPECT_NE(e.owner, road.d);
-            for (const TQ_EmittedEquation& e : road.host.Emitted()) EXPECT_NE(e.owner, road.d);
+      TQ_ExecutiveTesting::EnableLog(road.host, true);
+      EXPECT_FALSE(road.host.RunCycle());
+      TQ_ExecutiveTesting::EnableLog(road.host, false);
+      EXPECT_EQ(road.host.Errors(), expected) << road.errors();
+      for (const TQ_LogEntry& e : TQ_ExecutiveTesting::Log(road.host))
+        EXPECT_NE(e.target->Owner(), road.d) << "handed to the host: " << e.target->Name();
+      for (const TQ_DeclaredEquation& e : road.host.Declared()) EXPECT_NE(e.owner, road.d);
+      for (const TQ_EmittedEquation& e : road.host.Emitted()) EXPECT_NE(e.owner, road.d);
 
-            // SetDims sized every array by its own sets, and a dimension sized by a domain's
-            // INTERIOR where the link holds the domain; an array that needs a missing domain's
-            // INTERIOR is left unsized.
-            const auto arrays = road.arrays();
-            ASSERT_FALSE(arrays.empty());
-            for (const auto& [name, array] : arrays) {
-                bool unsized = false;
-                for (const InteriorDimension& i : model.interiors)
-                    unsized = unsized || (name == i.array && missing(i.axis));
-                for (int k = 0; k < array->Dimensions(); ++k) {
-                    SCOPED_TRACE(name + " dimension " + std::to_string(k));
-                    const TQ_Containable* expectedSet =
-                        road.d->FindProperty(("TQ_" + name + "_SET" + std::to_string(k + 1)).c_str());
-                    for (const InteriorDimension& i : model.interiors)
-                        if (name == i.array && k == i.dimension) expectedSet = &road.domain[i.axis]->INTERIOR;
-                    EXPECT_EQ(array->DeclaredSet(k), unsized ? nullptr : expectedSet);
-                }
-            }
-
-            // Called directly, each phase answers the same way, once more.
-            road.host.ClearErrors();
-            EXPECT_EQ(road.d->ExecuteAssignments(10, 1), morvane::eqn::kNoDomain);
-            EXPECT_EQ(road.d->SetUpEquations(), morvane::eqn::kNoDomain);
-            int* rows = nullptr;
-            int* cols = nullptr;
-            TQ_ExecutiveTesting::BeginEmission(road.host, 0, rows, cols);
-            int* const start = rows;
-            EXPECT_EQ(road.d->JacPattern(rows, cols, nullptr), morvane::eqn::kNoDomain);
-            EXPECT_EQ(rows, start);
-            EXPECT_TRUE(road.host.Emitted().empty());
-            const auto reports = static_cast<std::size_t>(model.axes - std::popcount(attached));
-            EXPECT_EQ(road.host.Errors().size(), 2 * reports) << road.errors();
-
-            // Linked, the same objects run the whole cycle.
-            for (int a = 0; a < model.axes; ++a)
-                if (missing(a)) road.attach(a);
-            road.host.ClearErrors();
-            EXPECT_TRUE(road.host.RunCycle()) << road.errors();
-            EXPECT_TRUE(road.host.Errors().empty()) << road.errors();
-            EXPECT_FALSE(road.host.Emitted().empty());
+      // SetDims sized every array by its own sets, and a dimension sized by a domain's
+      // INTERIOR where the link holds the domain; an array that needs a missing domain's
+      // INTERIOR is left unsized.
+      const auto arrays = road.arrays();
+      ASSERT_FALSE(arrays.empty());
+      for (const auto& [name, array] : arrays) {
+        bool unsized = false;
+        for (const InteriorDimension& i : model.interiors) unsized = unsized || (name == i.array && missing(i.axis));
+        for (int k = 0; k < array->Dimensions(); ++k) {
+          SCOPED_TRACE(name + " dimension " + std::to_string(k));
+          const TQ_Containable* expectedSet =
+              road.d->FindProperty(("TQ_" + name + "_SET" + std::to_string(k + 1)).c_str());
+          for (const InteriorDimension& i : model.interiors)
+            if (name == i.array && k == i.dimension) expectedSet = &road.domain[i.axis]->INTERIOR;
+          EXPECT_EQ(array->DeclaredSet(k), unsized ? nullptr : expectedSet);
         }
+      }
+
+      // Called directly, each phase answers the same way, once more.
+      road.host.ClearErrors();
+      EXPECT_EQ(road.d->ExecuteAssignments(10, 1), morvane::eqn::kNoDomain);
+      EXPECT_EQ(road.d->SetUpEquations(), morvane::eqn::kNoDomain);
+      int* rows = nullptr;
+      int* cols = nullptr;
+      TQ_ExecutiveTesting::BeginEmission(road.host, 0, rows, cols);
+      int* const start = rows;
+      EXPECT_EQ(road.d->JacPattern(rows, cols, nullptr), morvane::eqn::kNoDomain);
+      EXPECT_EQ(rows, start);
+      EXPECT_TRUE(road.host.Emitted().empty());
+      const auto reports = static_cast<std::size_t>(model.axes - std::popcount(attached));
+      EXPECT_EQ(road.host.Errors().size(), 2 * reports) << road.errors();
+
+      // Linked, the same objects run the whole cycle.
+      for (int a = 0; a < model.axes; ++a)
+        if (missing(a)) road.attach(a);
+      road.host.ClearErrors();
+      EXPECT_TRUE(road.host.RunCycle()) << road.errors();
+      EXPECT_TRUE(road.host.Errors().empty()) << road.errors();
+      EXPECT_FALSE(road.host.Emitted().empty());
     }
+  }
 }
 
 }  // namespace

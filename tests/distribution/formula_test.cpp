@@ -13,145 +13,163 @@ namespace morvane::eqn {
 namespace {
 
 std::string indexText(const Index& ix) {
-    std::string s;
-    switch (ix.origin) {
-        case Origin::Zero: s = "0"; break;
-        case Origin::Base: s = "b"; break;
-        case Origin::End: s = "b+N"; break;
-        case Origin::Node: s = "i"; break;
-        case Origin::Element: s = "j"; break;
-    }
-    if (ix.offset > 0) s += "+" + std::to_string(ix.offset);
-    if (ix.offset < 0) s += std::to_string(ix.offset);
-    return s;
+  std::string s;
+  switch (ix.origin) {
+    case Origin::Zero:
+      s = "0";
+      break;
+    case Origin::Base:
+      s = "b";
+      break;
+    case Origin::End:
+      s = "b+N";
+      break;
+    case Origin::Node:
+      s = "i";
+      break;
+    case Origin::Element:
+      s = "j";
+      break;
+  }
+  if (ix.offset > 0) s += "+" + std::to_string(ix.offset);
+  if (ix.offset < 0) s += std::to_string(ix.offset);
+  return s;
 }
 
 std::string termText(const Item& it) {
-    static const char* const names[] = {"V", "D", "D2", "I"};
-    if (it.role == Role::Step) return "h";
-    return std::string(names[static_cast<int>(it.role)]) + "(" + indexText(it.index) + ")";
+  static const char* const names[] = {"V", "D", "D2", "I"};
+  if (it.role == Role::Step) return "h";
+  return std::string(names[static_cast<int>(it.role)]) + "(" + indexText(it.index) + ")";
 }
 
 // The program as text: operator codes as numbers, integer constants as "i:<v>", doubles as
 // "d:<v>", terms as written in formulas.
 std::vector<std::string> stream(const Formula& f) {
-    std::vector<std::string> out;
-    for (std::size_t k = 0; k < f.itemCount; ++k) {
-        const Item& it = f.items[k];
-        switch (it.kind) {
-            case ItemKind::Operator: out.push_back(std::to_string(static_cast<int>(it.op))); break;
-            case ItemKind::IntConst: out.push_back("i:" + std::to_string(it.ivalue)); break;
-            case ItemKind::DoubleConst: {
-                char buf[40];
-                std::snprintf(buf, sizeof buf, "d:%.17g", it.dvalue);
-                out.push_back(buf);
-                break;
-            }
-            case ItemKind::Term: out.push_back(termText(it)); break;
-        }
+  std::vector<std::string> out;
+  for (std::size_t k = 0; k < f.itemCount; ++k) {
+    const Item& it = f.items[k];
+    switch (it.kind) {
+      case ItemKind::Operator:
+        out.push_back(std::to_string(static_cast<int>(it.op)));
+        break;
+      case ItemKind::IntConst:
+        out.push_back("i:" + std::to_string(it.ivalue));
+        break;
+      case ItemKind::DoubleConst: {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "d:%.17g", it.dvalue);
+        out.push_back(buf);
+        break;
+      }
+      case ItemKind::Term:
+        out.push_back(termText(it));
+        break;
     }
-    return out;
+  }
+  return out;
 }
 
 using Stream = std::vector<std::string>;
 
 double firstDouble(const Formula& f) {
-    for (std::size_t k = 0; k < f.itemCount; ++k) {
-        if (f.items[k].kind == ItemKind::DoubleConst) return f.items[k].dvalue;
-    }
-    return 0.0;
+  for (std::size_t k = 0; k < f.itemCount; ++k) {
+    if (f.items[k].kind == ItemKind::DoubleConst) return f.items[k].dvalue;
+  }
+  return 0.0;
 }
 
 TEST(FormulaProgram, WorkedStreamsOfTheCatalogue) {
-    EXPECT_EQ(stream(formulas::integral_start), (Stream{"1", "I(0)"}));
-    EXPECT_EQ(stream(formulas::d1_forward2_b), (Stream{"19", "21", "D(b)", "h", "20", "V(b)", "V(b+1)"}));
-    EXPECT_EQ(stream(formulas::ocfe2_d1_j2),
-              (Stream{"20", "21", "D(j+2)", "h", "19", "20", "V(j)", "21", "d:4", "V(j+1)", "21", "d:3", "V(j+2)"}));
-    EXPECT_EQ(stream(formulas::ocfe2_d1_b),
-              (Stream{"19", "21", "D(b)", "h", "20", "V(b+2)", "19", "21", "d:-3", "V(b)", "21", "d:4", "V(b+1)"}));
+  EXPECT_EQ(stream(formulas::integral_start), (Stream{"1", "I(0)"}));
+  EXPECT_EQ(stream(formulas::d1_forward2_b), (Stream{"19", "21", "D(b)", "h", "20", "V(b)", "V(b+1)"}));
+  EXPECT_EQ(stream(formulas::ocfe2_d1_j2),
+            (Stream{"20", "21", "D(j+2)", "h", "19", "20", "V(j)", "21", "d:4", "V(j+1)", "21", "d:3", "V(j+2)"}));
+  EXPECT_EQ(stream(formulas::ocfe2_d1_b),
+            (Stream{"19", "21", "D(b)", "h", "20", "V(b+2)", "19", "21", "d:-3", "V(b)", "21", "d:4", "V(b+1)"}));
 }
 
 TEST(FormulaProgram, IntegerAndDoubleLiteralsAndSigns) {
-    // 2*(D(b)*h)+(V(b+2)-(-3*V(b)+4*V(b+1))): integer terms, the sign inside the literal.
-    EXPECT_EQ(stream(formulas::d1_forward3_b), (Stream{"19", "21", "i:2", "21", "D(b)", "h", "20", "V(b+2)", "19", "21",
-                                                       "i:-3", "V(b)", "21", "i:4", "V(b+1)"}));
-    // Equal precedence groups from the left: ((V(i-1) - 2*V(i)) + V(i+1)).
-    EXPECT_EQ(stream(formulas::d2_central3_i), (Stream{"20", "21", "D2(i)", "40", "h", "19", "20", "V(i-1)", "21", "i:2",
-                                                       "V(i)", "V(i+1)"}));
-    // The named constants are the doubles nearest to 1/12 and 1/720.
-    EXPECT_EQ(firstDouble(formulas::integral_parabola_j1), 1.0 / 12.0);
-    EXPECT_EQ(firstDouble(formulas::integral_quartic_j1), 1.0 / 720.0);
-    // Five-decimal constants are the nearest doubles of the text.
-    EXPECT_EQ(firstDouble(formulas::ocfe4_d1_j1), -5.32379);
-    EXPECT_EQ(firstDouble(formulas::ocfe4_d2_j1), 53.2379);
-    EXPECT_EQ(firstDouble(formulas::ocfe2_integral_j2), -0.04166);
+  // 2*(D(b)*h)+(V(b+2)-(-3*V(b)+4*V(b+1))): integer terms, the sign inside the literal.
+  EXPECT_EQ(
+      stream(formulas::d1_forward3_b),
+      (Stream{
+          "19", "21", "i:2", "21", "D(b)", "h", "20", "V(b+2)", "19", "21", "i:-3", "V(b)", "21", "i:4", "V(b+1)"}));
+  // Equal precedence groups from the left: ((V(i-1) - 2*V(i)) + V(i+1)).
+  EXPECT_EQ(stream(formulas::d2_central3_i),
+            (Stream{"20", "21", "D2(i)", "40", "h", "19", "20", "V(i-1)", "21", "i:2", "V(i)", "V(i+1)"}));
+  // The named constants are the doubles nearest to 1/12 and 1/720.
+  EXPECT_EQ(firstDouble(formulas::integral_parabola_j1), 1.0 / 12.0);
+  EXPECT_EQ(firstDouble(formulas::integral_quartic_j1), 1.0 / 720.0);
+  // Five-decimal constants are the nearest doubles of the text.
+  EXPECT_EQ(firstDouble(formulas::ocfe4_d1_j1), -5.32379);
+  EXPECT_EQ(firstDouble(formulas::ocfe4_d2_j1), 53.2379);
+  EXPECT_EQ(firstDouble(formulas::ocfe2_integral_j2), -0.04166);
 }
 
 TEST(FormulaProgram, DeclaredTermsAreTheProgramsTermsInOrder) {
-    const Formula& f = formulas::integral_quartic_j2;
-    std::vector<std::string> fromProgram;
-    for (const std::string& s : stream(f)) {
-        if (s.find('(') != std::string::npos || s == "h") fromProgram.push_back(s);
-    }
-    std::vector<std::string> fromTerms;
-    for (std::size_t k = 0; k < f.termCount; ++k) fromTerms.push_back(termText(f.term(k)));
-    EXPECT_EQ(fromTerms, fromProgram);
-    EXPECT_EQ(fromTerms, (Stream{"I(j+2)", "h", "V(j)", "V(j+1)", "V(j+2)", "V(j+3)", "V(j+4)"}));
+  const Formula& f = formulas::integral_quartic_j2;
+  std::vector<std::string> fromProgram;
+  for (const std::string& s : stream(f)) {
+    if (s.find('(') != std::string::npos || s == "h") fromProgram.push_back(s);
+  }
+  std::vector<std::string> fromTerms;
+  for (std::size_t k = 0; k < f.termCount; ++k) fromTerms.push_back(termText(f.term(k)));
+  EXPECT_EQ(fromTerms, fromProgram);
+  EXPECT_EQ(fromTerms, (Stream{"I(j+2)", "h", "V(j)", "V(j+1)", "V(j+2)", "V(j+3)", "V(j+4)"}));
 }
 
 TEST(FormulaProgram, MalformedTextsAreRejected) {
-    struct Case {
-        const char* text;
-        FormulaError error;
-    };
-    const Case cases[] = {
-        {"(D(b)*h)+V(b)", FormulaError::RedundantParentheses},
-        {"D(b)*(h)", FormulaError::RedundantParentheses},
-        {"V(b)+(V(b+1)*V(b+2))", FormulaError::RedundantParentheses},
-        {"(V(b)-V(b+1))", FormulaError::RedundantParentheses},
-        {"sq((h))", FormulaError::RedundantParentheses},
-        {"1*V(b)", FormulaError::UnitCoefficient},
-        {"V(b)-1.0*V(b+1)", FormulaError::UnitCoefficient},
-        {"V(k)", FormulaError::BadIndex},
-        {"V(b+M)", FormulaError::BadIndex},
-        {"V(0+1)", FormulaError::BadIndex},
-        {"V(i", FormulaError::BadIndex},
-        {"V(b)-V(b)", FormulaError::RepeatedTerm},
-        {"D(b)*h+h", FormulaError::RepeatedTerm},
-        {"D(b)*(h+V(b)", FormulaError::MissingClosingParenthesis},
-        {"V(b))", FormulaError::TrailingText},
-        {"V(b)+", FormulaError::UnexpectedEnd},
-        {"-V(b)", FormulaError::UnexpectedCharacter},
-        {"X(b)", FormulaError::UnexpectedCharacter},
-        {"V(b) + V(b+1)", FormulaError::TrailingText},
-        {"0.12345678901234567*V(b)", FormulaError::BadLiteral},
-        {"3.*V(b)", FormulaError::BadLiteral},
-        {"1.2.3*V(b)", FormulaError::BadLiteral},
-        {"99999999999*V(b)", FormulaError::BadLiteral},
-    };
-    for (const Case& c : cases) {
-        const ParsedFormula p = parseFormula(c.text);
-        EXPECT_EQ(p.error, c.error) << c.text;
-    }
-    // Needed parentheses are accepted: a right operand of equal precedence, a sum under a product.
-    for (const char* ok : {"V(b)-(V(b+1)+V(b+2))", "V(b)/(2*V(b+1))", "(V(b)+V(b+1))*h", "2*(D(b)*h)"}) {
-        EXPECT_EQ(parseFormula(ok).error, FormulaError::None) << ok;
-    }
+  struct Case {
+    const char* text;
+    FormulaError error;
+  };
+  const Case cases[] = {
+      {"(D(b)*h)+V(b)", FormulaError::RedundantParentheses},
+      {"D(b)*(h)", FormulaError::RedundantParentheses},
+      {"V(b)+(V(b+1)*V(b+2))", FormulaError::RedundantParentheses},
+      {"(V(b)-V(b+1))", FormulaError::RedundantParentheses},
+      {"sq((h))", FormulaError::RedundantParentheses},
+      {"1*V(b)", FormulaError::UnitCoefficient},
+      {"V(b)-1.0*V(b+1)", FormulaError::UnitCoefficient},
+      {"V(k)", FormulaError::BadIndex},
+      {"V(b+M)", FormulaError::BadIndex},
+      {"V(0+1)", FormulaError::BadIndex},
+      {"V(i", FormulaError::BadIndex},
+      {"V(b)-V(b)", FormulaError::RepeatedTerm},
+      {"D(b)*h+h", FormulaError::RepeatedTerm},
+      {"D(b)*(h+V(b)", FormulaError::MissingClosingParenthesis},
+      {"V(b))", FormulaError::TrailingText},
+      {"V(b)+", FormulaError::UnexpectedEnd},
+      {"-V(b)", FormulaError::UnexpectedCharacter},
+      {"X(b)", FormulaError::UnexpectedCharacter},
+      {"V(b) + V(b+1)", FormulaError::TrailingText},
+      {"0.12345678901234567*V(b)", FormulaError::BadLiteral},
+      {"3.*V(b)", FormulaError::BadLiteral},
+      {"1.2.3*V(b)", FormulaError::BadLiteral},
+      {"99999999999*V(b)", FormulaError::BadLiteral},
+  };
+  for (const Case& c : cases) {
+    const ParsedFormula p = parseFormula(c.text);
+    EXPECT_EQ(p.error, c.error) << c.text;
+  }
+  // Needed parentheses are accepted: a right operand of equal precedence, a sum under a product.
+  for (const char* ok : {"V(b)-(V(b+1)+V(b+2))", "V(b)/(2*V(b+1))", "(V(b)+V(b+1))*h", "2*(D(b)*h)"}) {
+    EXPECT_EQ(parseFormula(ok).error, FormulaError::None) << ok;
+  }
 }
 
 TEST(EquationNames, AreTheRowNumbersInDecimal) {
-    EXPECT_STREQ(equationName(1), "TQ_Eqn1");
-    EXPECT_STREQ(equationName(90), "TQ_Eqn90");
-    EXPECT_STREQ(equationName(379), "TQ_Eqn379");
-    EXPECT_STREQ(equationName(0), "");
-    EXPECT_STREQ(equationName(kMaxEquationNumber + 1), "");
+  EXPECT_STREQ(equationName(1), "TQ_Eqn1");
+  EXPECT_STREQ(equationName(90), "TQ_Eqn90");
+  EXPECT_STREQ(equationName(379), "TQ_Eqn379");
+  EXPECT_STREQ(equationName(0), "");
+  EXPECT_STREQ(equationName(kMaxEquationNumber + 1), "");
 }
 
 // The distribution's list of non-zeros per equation, in declaration order.
 struct NonZeroRow {
-    int row;
-    int group;
-    const char* terms;
+  int row;
+  int group;
+  const char* terms;
 };
 const NonZeroRow kNonZeros[] = {
     {1, 1, "I(0)"},
@@ -247,60 +265,71 @@ const NonZeroRow kNonZeros[] = {
 };
 
 struct TableRow {
-    int group = 0;
-    const Formula* formula = nullptr;
+  int group = 0;
+  const Formula* formula = nullptr;
 };
 
 std::map<int, TableRow> rowsOfPlan() {
-    std::map<int, TableRow> rows;
-    for (const PlanNode& n : d1::plan()) {
-        if (n.step != Step::Row) continue;
-        EXPECT_EQ(rows.count(n.row), 0u) << "row " << n.row << " stands twice in the plan";
-        rows[n.row] = {n.value, n.formula};
-    }
-    return rows;
+  std::map<int, TableRow> rows;
+  for (const PlanNode& n : d1::plan()) {
+    if (n.step != Step::Row) continue;
+    EXPECT_EQ(rows.count(n.row), 0u) << "row " << n.row << " stands twice in the plan";
+    rows[n.row] = {n.value, n.formula};
+  }
+  return rows;
 }
 
 TEST(RowTable, TermsAndGroupsMatchTheListOfNonZeros) {
-    const auto rows = rowsOfPlan();
-    ASSERT_EQ(rows.size(), 90u);
-    std::size_t nonZeros = 0;
-    std::map<int, int> rowsPerGroup;
-    for (const NonZeroRow& expected : kNonZeros) {
-        ASSERT_EQ(rows.count(expected.row), 1u) << expected.row;
-        const TableRow& r = rows.at(expected.row);
-        EXPECT_EQ(r.group, expected.group) << "TQ_Eqn" << expected.row;
-        std::string terms;
-        for (std::size_t k = 0; k < r.formula->termCount; ++k) terms += (k ? ", " : "") + termText(r.formula->term(k));
-        EXPECT_EQ(terms, expected.terms) << "TQ_Eqn" << expected.row;
-        nonZeros += r.formula->termCount;
-        ++rowsPerGroup[r.group];
-    }
-    EXPECT_EQ(nonZeros, 518u);
-    EXPECT_EQ(rowsPerGroup, (std::map<int, int>{{1, 1}, {2, 5}, {3, 7}, {4, 6}, {5, 8}, {6, 7}, {7, 13}, {8, 13}, {9, 7}, {10, 10}, {11, 13}}));
+  const auto rows = rowsOfPlan();
+  ASSERT_EQ(rows.size(), 90u);
+  std::size_t nonZeros = 0;
+  std::map<int, int> rowsPerGroup;
+  for (const NonZeroRow& expected : kNonZeros) {
+    ASSERT_EQ(rows.count(expected.row), 1u) << expected.row;
+    const TableRow& r = rows.at(expected.row);
+    EXPECT_EQ(r.group, expected.group) << "TQ_Eqn" << expected.row;
+    std::string terms;
+    for (std::size_t k = 0; k < r.formula->termCount; ++k) terms += (k ? ", " : "") + termText(r.formula->term(k));
+    EXPECT_EQ(terms, expected.terms) << "TQ_Eqn" << expected.row;
+    nonZeros += r.formula->termCount;
+    ++rowsPerGroup[r.group];
+  }
+  EXPECT_EQ(nonZeros, 518u);
+  EXPECT_EQ(rowsPerGroup,
+            (std::map<int, int>{
+                {1, 1}, {2, 5}, {3, 7}, {4, 6}, {5, 8}, {6, 7}, {7, 13}, {8, 13}, {9, 7}, {10, 10}, {11, 13}}));
 }
 
 TEST(RowTable, CollocationRowsUseDoubleConstantsAndBareValuesWhereWeightIsOne) {
-    // VALUE terms without a coefficient: exactly these, in the collocation rows.
-    const std::set<std::pair<int, std::string>> bare = {
-        {61, "V(b+2)"}, {62, "V(j)"}, {62, "V(j+2)"}, {63, "V(j)"},   {64, "V(j+2)"}, {68, "V(b+3)"},
-        {71, "V(j)"},   {72, "V(j+3)"}, {78, "V(b+4)"}, {82, "V(j)"}, {83, "V(j+4)"}};
-    std::set<std::pair<int, std::string>> found;
-    for (const auto& [row, r] : rowsOfPlan()) {
-        if (row < 61) continue;
-        const Formula& f = *r.formula;
-        for (std::size_t k = 0; k < f.itemCount; ++k) {
-            const Item& it = f.items[k];
-            EXPECT_NE(it.kind, ItemKind::IntConst) << "TQ_Eqn" << row;
-            if (it.kind == ItemKind::Term && it.role == Role::Value && (k == 0 || f.items[k - 1].kind != ItemKind::DoubleConst)) {
-                found.insert({row, termText(it)});
-            }
-        }
-        if (row == 80) {
-            for (std::size_t k = 0; k < f.termCount; ++k) EXPECT_NE(termText(f.term(k)), "V(j+2)");
-        }
+  // VALUE terms without a coefficient: exactly these, in the collocation rows.
+  const std::set<std::pair<int, std::string>> bare = {{61, "V(b+2)"},
+                                                      {62, "V(j)"},
+                                                      {62, "V(j+2)"},
+                                                      {63, "V(j)"},
+                                                      {64, "V(j+2)"},
+                                                      {68, "V(b+3)"},
+                                                      {71, "V(j)"},
+                                                      {72, "V(j+3)"},
+                                                      {78, "V(b+4)"},
+                                                      {82, "V(j)"},
+                                                      {83, "V(j+4)"}};
+  std::set<std::pair<int, std::string>> found;
+  for (const auto& [row, r] : rowsOfPlan()) {
+    if (row < 61) continue;
+    const Formula& f = *r.formula;
+    for (std::size_t k = 0; k < f.itemCount; ++k) {
+      const Item& it = f.items[k];
+      EXPECT_NE(it.kind, ItemKind::IntConst) << "TQ_Eqn" << row;
+      if (it.kind == ItemKind::Term && it.role == Role::Value &&
+          (k == 0 || f.items[k - 1].kind != ItemKind::DoubleConst)) {
+        found.insert({row, termText(it)});
+      }
     }
-    EXPECT_EQ(found, bare);
+    if (row == 80) {
+      for (std::size_t k = 0; k < f.termCount; ++k) EXPECT_NE(termText(f.term(k)), "V(j+2)");
+    }
+  }
+  EXPECT_EQ(found, bare);
 }
 
 }  // namespace

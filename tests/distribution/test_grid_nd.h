@@ -27,13 +27,13 @@ inline constexpr char kAxisNames[] = "xyz";
 // section.
 template <std::size_t D>
 struct GridTerm {
-    static constexpr std::uint8_t kElementLength = 0xff;
-    std::uint8_t array = 0;
-    std::array<std::int32_t, D> at{};
-    int axis = 0;              // of an element length
-    std::int32_t section = 0;  // of an element length
-    bool isElementLength() const { return array == kElementLength; }
-    friend bool operator==(const GridTerm&, const GridTerm&) = default;
+  static constexpr std::uint8_t kElementLength = 0xff;
+  std::uint8_t array = 0;
+  std::array<std::int32_t, D> at{};
+  int axis = 0;              // of an element length
+  std::int32_t section = 0;  // of an element length
+  bool isElementLength() const { return array == kElementLength; }
+  friend bool operator==(const GridTerm&, const GridTerm&) = default;
 };
 
 // What an array holds along each of its axes.
@@ -45,176 +45,207 @@ struct DistributionOf;
 
 template <>
 struct DistributionOf<2> {
-    static constexpr std::size_t kArrays = 8;
-    static std::span<const PlanNode> plan() { return d2::plan(); }
-    static constexpr const DistributionTable& description() { return d2::kTable; }
-    static constexpr std::array<const char*, kArrays> kNames = {"VALUE", "DDX",  "DDY", "D2DX2",
-                                                                "D2DY2", "IDX", "IDY", "IDXDY"};
-    static constexpr std::array<std::array<Along, 2>, kArrays> kParts = {{
-        {Along::Value, Along::Value},
-        {Along::Derivative, Along::Value},
-        {Along::Value, Along::Derivative},
-        {Along::Second, Along::Value},
-        {Along::Value, Along::Second},
-        {Along::Integral, Along::Value},
-        {Along::Value, Along::Integral},
-        {Along::Integral, Along::Integral},
-    }};
-    static constexpr std::array<std::uint8_t, 2> kFirst = {d2::kDdx, d2::kDdy};
-    static constexpr std::array<std::uint8_t, 2> kSecond = {d2::kD2dx2, d2::kD2dy2};
-    // The selectors under which an integral array gets its equations: its own, and those of the
-    // integrals built from it (IDXDY integrates IDX along y).
-    static std::vector<std::string> selectorsOf(std::uint8_t array) {
-        switch (array) {
-            case d2::kIdx: return {"idx", "idxdy"};
-            case d2::kIdy: return {"idy"};
-            case d2::kIdxdy: return {"idxdy"};
-            default: return {};
-        }
+  static constexpr std::size_t kArrays = 8;
+  static std::span<const PlanNode> plan() { return d2::plan(); }
+  static constexpr const DistributionTable& description() { return d2::kTable; }
+  static constexpr std::array<const char*, kArrays> kNames = {
+      "VALUE", "DDX", "DDY", "D2DX2", "D2DY2", "IDX", "IDY", "IDXDY"};
+  static constexpr std::array<std::array<Along, 2>, kArrays> kParts = {{
+      {Along::Value, Along::Value},
+      {Along::Derivative, Along::Value},
+      {Along::Value, Along::Derivative},
+      {Along::Second, Along::Value},
+      {Along::Value, Along::Second},
+      {Along::Integral, Along::Value},
+      {Along::Value, Along::Integral},
+      {Along::Integral, Along::Integral},
+  }};
+  static constexpr std::array<std::uint8_t, 2> kFirst = {d2::kDdx, d2::kDdy};
+  static constexpr std::array<std::uint8_t, 2> kSecond = {d2::kD2dx2, d2::kD2dy2};
+  // The selectors under which an integral array gets its equations: its own, and those of the
+  // integrals built from it (IDXDY integrates IDX along y).
+  static std::vector<std::string> selectorsOf(std::uint8_t array) {
+    switch (array) {
+      case d2::kIdx:
+        return {"idx", "idxdy"};
+      case d2::kIdy:
+        return {"idy"};
+      case d2::kIdxdy:
+        return {"idxdy"};
+      default:
+        return {};
     }
-    static std::vector<std::set<std::string>> selections() {
-        return {{"None"}, {"idx"}, {"idy"}, {"idxdy"}, {"idx", "idy", "idxdy"}};
-    }
+  }
+  static std::vector<std::set<std::string>> selections() {
+    return {{"None"}, {"idx"}, {"idy"}, {"idxdy"}, {"idx", "idy", "idxdy"}};
+  }
 };
 
 template <>
 struct DistributionOf<3> {
-    static constexpr std::size_t kArrays = 14;
-    static std::span<const PlanNode> plan() { return d3::plan(); }
-    static constexpr const DistributionTable& description() { return d3::kTable; }
-    static constexpr std::array<const char*, kArrays> kNames = {"VALUE", "DDX", "DDY",   "DDZ",   "D2DX2", "D2DY2", "D2DZ2",
-                                                                "IDX",   "IDY", "IDZ",   "IDXDY", "IDXDZ", "IDYDZ", "IDXDYDZ"};
-    static constexpr std::array<std::array<Along, 3>, kArrays> kParts = {{
-        {Along::Value, Along::Value, Along::Value},
-        {Along::Derivative, Along::Value, Along::Value},
-        {Along::Value, Along::Derivative, Along::Value},
-        {Along::Value, Along::Value, Along::Derivative},
-        {Along::Second, Along::Value, Along::Value},
-        {Along::Value, Along::Second, Along::Value},
-        {Along::Value, Along::Value, Along::Second},
-        {Along::Integral, Along::Value, Along::Value},
-        {Along::Value, Along::Integral, Along::Value},
-        {Along::Value, Along::Value, Along::Integral},
-        {Along::Integral, Along::Integral, Along::Value},
-        {Along::Integral, Along::Value, Along::Integral},
-        {Along::Value, Along::Integral, Along::Integral},
-        {Along::Integral, Along::Integral, Along::Integral},
-    }};
-    static constexpr std::array<std::uint8_t, 3> kFirst = {d3::kDdx, d3::kDdy, d3::kDdz};
-    static constexpr std::array<std::uint8_t, 3> kSecond = {d3::kD2dx2, d3::kD2dy2, d3::kD2dz2};
-    // IDXDY and IDXDZ integrate IDX along y and z, IDYDZ integrates IDY along z, IDXDYDZ
-    // integrates IDXDY along z.
-    static std::vector<std::string> selectorsOf(std::uint8_t array) {
-        switch (array) {
-            case d3::kIdx: return {"idx", "idxdy", "idxdz", "idxdydz"};
-            case d3::kIdy: return {"idy", "idydz"};
-            case d3::kIdz: return {"idz"};
-            case d3::kIdxdy: return {"idxdy", "idxdydz"};
-            case d3::kIdxdz: return {"idxdz"};
-            case d3::kIdydz: return {"idydz"};
-            case d3::kIdxdydz: return {"idxdydz"};
-            default: return {};
-        }
+  static constexpr std::size_t kArrays = 14;
+  static std::span<const PlanNode> plan() { return d3::plan(); }
+  static constexpr const DistributionTable& description() { return d3::kTable; }
+  static constexpr std::array<const char*, kArrays> kNames = {"VALUE",
+                                                              "DDX",
+                                                              "DDY",
+                                                              "DDZ",
+                                                              "D2DX2",
+                                                              "D2DY2",
+                                                              "D2DZ2",
+                                                              "IDX",
+                                                              "IDY",
+                                                              "IDZ",
+                                                              "IDXDY",
+                                                              "IDXDZ",
+                                                              "IDYDZ",
+                                                              "IDXDYDZ"};
+  static constexpr std::array<std::array<Along, 3>, kArrays> kParts = {{
+      {Along::Value, Along::Value, Along::Value},
+      {Along::Derivative, Along::Value, Along::Value},
+      {Along::Value, Along::Derivative, Along::Value},
+      {Along::Value, Along::Value, Along::Derivative},
+      {Along::Second, Along::Value, Along::Value},
+      {Along::Value, Along::Second, Along::Value},
+      {Along::Value, Along::Value, Along::Second},
+      {Along::Integral, Along::Value, Along::Value},
+      {Along::Value, Along::Integral, Along::Value},
+      {Along::Value, Along::Value, Along::Integral},
+      {Along::Integral, Along::Integral, Along::Value},
+      {Along::Integral, Along::Value, Along::Integral},
+      {Along::Value, Along::Integral, Along::Integral},
+      {Along::Integral, Along::Integral, Along::Integral},
+  }};
+  static constexpr std::array<std::uint8_t, 3> kFirst = {d3::kDdx, d3::kDdy, d3::kDdz};
+  static constexpr std::array<std::uint8_t, 3> kSecond = {d3::kD2dx2, d3::kD2dy2, d3::kD2dz2};
+  // IDXDY and IDXDZ integrate IDX along y and z, IDYDZ integrates IDY along z, IDXDYDZ
+  // integrates IDXDY along z.
+  static std::vector<std::string> selectorsOf(std::uint8_t array) {
+    switch (array) {
+      case d3::kIdx:
+        return {"idx", "idxdy", "idxdz", "idxdydz"};
+      case d3::kIdy:
+        return {"idy", "idydz"};
+      case d3::kIdz:
+        return {"idz"};
+      case d3::kIdxdy:
+        return {"idxdy", "idxdydz"};
+      case d3::kIdxdz:
+        return {"idxdz"};
+      case d3::kIdydz:
+        return {"idydz"};
+      case d3::kIdxdydz:
+        return {"idxdydz"};
+      default:
+        return {};
     }
-    static std::vector<std::set<std::string>> selections() {
-        return {{"None"}, {"idx"}, {"idy"}, {"idz"}, {"idxdy"}, {"idxdz"}, {"idydz"}, {"idxdydz"},
-                {"idx", "idy", "idz", "idxdy", "idxdz", "idydz", "idxdydz"}};
-    }
+  }
+  static std::vector<std::set<std::string>> selections() {
+    return {{"None"},
+            {"idx"},
+            {"idy"},
+            {"idz"},
+            {"idxdy"},
+            {"idxdz"},
+            {"idydz"},
+            {"idxdydz"},
+            {"idx", "idy", "idz", "idxdy", "idxdz", "idydz", "idxdydz"}};
+  }
 };
 
 template <std::size_t D>
 inline bool isIntegralArray(std::uint8_t array) {
-    const auto& parts = DistributionOf<D>::kParts[array];
-    return std::find(parts.begin(), parts.end(), Along::Integral) != parts.end();
+  const auto& parts = DistributionOf<D>::kParts[array];
+  return std::find(parts.begin(), parts.end(), Along::Integral) != parts.end();
 }
 
 // Terms as VALUE(1,2), D2DY2(0,3,1), ... and an element length as hx(1) (axis x, section 1).
 template <std::size_t D>
 std::string nameOf(const GridTerm<D>& t) {
-    if (t.isElementLength()) return std::string("h") + kAxisNames[t.axis] + "(" + std::to_string(t.section) + ")";
-    std::string out = std::string(DistributionOf<D>::kNames.at(t.array)) + "(";
-    for (std::size_t a = 0; a < D; ++a) out += (a > 0 ? "," : "") + std::to_string(t.at[a]);
-    return out + ")";
+  if (t.isElementLength()) return std::string("h") + kAxisNames[t.axis] + "(" + std::to_string(t.section) + ")";
+  std::string out = std::string(DistributionOf<D>::kNames.at(t.array)) + "(";
+  for (std::size_t a = 0; a < D; ++a) out += (a > 0 ? "," : "") + std::to_string(t.at[a]);
+  return out + ")";
 }
 
 // A distribution over D axes: one grid per axis (its method, sections, order used and highest
 // order), its INTERIOR set (the domain's, or one set by hand) and the integral selection.
 template <std::size_t D>
 class GridND {
-public:
-    using Coord = std::array<std::int32_t, D>;
-    using Handle = GridTerm<D>;
+ public:
+  using Coord = std::array<std::int32_t, D>;
+  using Handle = GridTerm<D>;
 
-    std::array<Grid1D, D> axes;
-    std::set<std::string> integrals = {"None"};
-    std::array<std::optional<std::vector<std::int32_t>>, D> interiorByHand;
+  std::array<Grid1D, D> axes;
+  std::set<std::string> integrals = {"None"};
+  std::array<std::optional<std::vector<std::int32_t>>, D> interiorByHand;
 
-    // INTERIOR of an axis: set by hand, or the domain's for the axis's highest order.
-    std::vector<std::int32_t> interior(int a) const {
-        const auto k = static_cast<std::size_t>(a);
-        return interiorByHand[k] ? *interiorByHand[k] : axes[k].domainInterior(axes[k].highestOrder_);
-    }
-    // {0} ∪ INTERIOR ∪ {ENDNODE}, ascending.
-    std::vector<std::int32_t> boundary(int a) const {
-        std::vector<std::int32_t> out = interior(a);
-        out.push_back(0);
-        out.push_back(endNode(a));
-        std::sort(out.begin(), out.end());
-        out.erase(std::unique(out.begin(), out.end()), out.end());
-        return out;
-    }
+  // INTERIOR of an axis: set by hand, or the domain's for the axis's highest order.
+  std::vector<std::int32_t> interior(int a) const {
+    const auto k = static_cast<std::size_t>(a);
+    return interiorByHand[k] ? *interiorByHand[k] : axes[k].domainInterior(axes[k].highestOrder_);
+  }
+  // {0} ∪ INTERIOR ∪ {ENDNODE}, ascending.
+  std::vector<std::int32_t> boundary(int a) const {
+    std::vector<std::int32_t> out = interior(a);
+    out.push_back(0);
+    out.push_back(endNode(a));
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+  }
 
-    // ---- The context the walker reads ----
-    const char* method(int a) { return axes[static_cast<std::size_t>(a)].method(0); }
-    bool integralSelected(const char* selector) { return integrals.count(selector) != 0; }
-    std::int32_t orderUsed(int a) const { return axis(a).orderUsed_; }
-    std::int32_t highestOrder(int a) const { return axis(a).highestOrder_; }
-    std::int32_t numSections(int a) const { return axis(a).numSections(0); }
-    std::int32_t numPolyPoints(int a) const { return axis(a).polyPoints; }
-    std::int32_t base(int a, std::int32_t s) const { return axis(a).base(0, s); }
-    std::int32_t nodeCount(int a, std::int32_t s) const { return axis(a).nodeCount(0, s); }
-    std::int32_t numElements(int a, std::int32_t s) const { return axis(a).numElements(0, s); }
-    std::int32_t endNode(int a) const { return axis(a).endNode(); }
-    Handle elementLength(int a, std::int32_t s) const { return Handle{Handle::kElementLength, {}, a, s}; }
-    Handle variable(std::uint8_t array, const Coord& at) const {
-        if (array >= DistributionOf<D>::kArrays) throw std::out_of_range("no array " + std::to_string(array));
-        return Handle{array, at, 0, 0};
+  // ---- The context the walker reads ----
+  const char* method(int a) { return axes[static_cast<std::size_t>(a)].method(0); }
+  bool integralSelected(const char* selector) { return integrals.count(selector) != 0; }
+  std::int32_t orderUsed(int a) const { return axis(a).orderUsed_; }
+  std::int32_t highestOrder(int a) const { return axis(a).highestOrder_; }
+  std::int32_t numSections(int a) const { return axis(a).numSections(0); }
+  std::int32_t numPolyPoints(int a) const { return axis(a).polyPoints; }
+  std::int32_t base(int a, std::int32_t s) const { return axis(a).base(0, s); }
+  std::int32_t nodeCount(int a, std::int32_t s) const { return axis(a).nodeCount(0, s); }
+  std::int32_t numElements(int a, std::int32_t s) const { return axis(a).numElements(0, s); }
+  std::int32_t endNode(int a) const { return axis(a).endNode(); }
+  Handle elementLength(int a, std::int32_t s) const { return Handle{Handle::kElementLength, {}, a, s}; }
+  Handle variable(std::uint8_t array, const Coord& at) const {
+    if (array >= DistributionOf<D>::kArrays) throw std::out_of_range("no array " + std::to_string(array));
+    return Handle{array, at, 0, 0};
+  }
+  template <class Visit>
+  void forEachInSet(int a, AxisSet set, Visit&& visit, bool firstOnly) const {
+    const std::vector<std::int32_t> members = set == AxisSet::Interior ? interior(a) : boundary(a);
+    for (std::int32_t k : members) {
+      visit(std::int64_t{k});
+      if (firstOnly) return;
     }
-    template <class Visit>
-    void forEachInSet(int a, AxisSet set, Visit&& visit, bool firstOnly) const {
-        const std::vector<std::int32_t> members = set == AxisSet::Interior ? interior(a) : boundary(a);
-        for (std::int32_t k : members) {
-            visit(std::int64_t{k});
-            if (firstOnly) return;
-        }
-    }
+  }
 
-private:
-    const Grid1D& axis(int a) const { return axes[static_cast<std::size_t>(a)]; }
+ private:
+  const Grid1D& axis(int a) const { return axes[static_cast<std::size_t>(a)]; }
 };
 
 // How a test sets up one axis: its method, its elements per section (Grid1D::make), its order
 // used and highest order, and its INTERIOR when not the domain's.
 struct AxisSetup {
-    const char* method = "BFD1";
-    std::vector<int> elements;
-    int used = 0;
-    int highest = 1;
-    std::vector<double> lengths = {};
-    std::optional<std::vector<std::int32_t>> interior = std::nullopt;
+  const char* method = "BFD1";
+  std::vector<int> elements;
+  int used = 0;
+  int highest = 1;
+  std::vector<double> lengths = {};
+  std::optional<std::vector<std::int32_t>> interior = std::nullopt;
 };
 
 template <std::size_t D>
 GridND<D> makeGrid(const std::array<AxisSetup, D>& setup, std::set<std::string> integrals) {
-    GridND<D> g;
-    for (std::size_t a = 0; a < D; ++a) {
-        g.axes[a] = Grid1D::make(setup[a].method, setup[a].elements, setup[a].lengths);
-        g.axes[a].orderUsed_ = setup[a].used;
-        g.axes[a].highestOrder_ = setup[a].highest;
-        g.interiorByHand[a] = setup[a].interior;
-    }
-    g.integrals = std::move(integrals);
-    return g;
+  GridND<D> g;
+  for (std::size_t a = 0; a < D; ++a) {
+    g.axes[a] = Grid1D::make(setup[a].method, setup[a].elements, setup[a].lengths);
+    g.axes[a].orderUsed_ = setup[a].used;
+    g.axes[a].highestOrder_ = setup[a].highest;
+    g.interiorByHand[a] = setup[a].interior;
+  }
+  g.integrals = std::move(integrals);
+  return g;
 }
 
 template <std::size_t D>
@@ -222,74 +253,74 @@ using EquationND = BasicEquation<GridTerm<D>>;
 
 template <std::size_t D>
 Recorder<SinkMode::Emit, GridTerm<D>> emit(GridND<D>& g, std::int32_t groupBase = 0) {
-    Recorder<SinkMode::Emit, GridTerm<D>> out;
-    walkPlan(DistributionOf<D>::plan(), g, out, groupBase);
-    return out;
+  Recorder<SinkMode::Emit, GridTerm<D>> out;
+  walkPlan(DistributionOf<D>::plan(), g, out, groupBase);
+  return out;
 }
 template <std::size_t D>
 Recorder<SinkMode::Declare, GridTerm<D>> declare(GridND<D>& g, std::int32_t groupBase = 0) {
-    Recorder<SinkMode::Declare, GridTerm<D>> out;
-    walkPlan(DistributionOf<D>::plan(), g, out, groupBase);
-    return out;
+  Recorder<SinkMode::Declare, GridTerm<D>> out;
+  walkPlan(DistributionOf<D>::plan(), g, out, groupBase);
+  return out;
 }
 
 // ---- Where each row of a table stands ----
 
 struct RowInfo {
-    int number = 0;
-    int axis = 0;               // the axis it reads along
-    std::int32_t group = 0;
-    const Formula* formula = nullptr;
-    bool start = false;         // an integral-start row
-    const MethodBlock* block = nullptr;
-    Runs runs = Runs::EverySection;
-    FamilyKind kind = FamilyKind::First;
-    std::uint8_t subject = 0;   // the array of its first term
+  int number = 0;
+  int axis = 0;  // the axis it reads along
+  std::int32_t group = 0;
+  const Formula* formula = nullptr;
+  bool start = false;  // an integral-start row
+  const MethodBlock* block = nullptr;
+  Runs runs = Runs::EverySection;
+  FamilyKind kind = FamilyKind::First;
+  std::uint8_t subject = 0;  // the array of its first term
 
-    bool junction() const { return !start && (runs == Runs::LaterSections || runs == Runs::Junction); }
+  bool junction() const { return !start && (runs == Runs::LaterSections || runs == Runs::Junction); }
 };
 
 template <std::size_t D>
 const std::map<int, RowInfo>& rowsOf() {
-    static const std::map<int, RowInfo> rows = [] {
-        std::map<int, RowInfo> out;
-        const DistributionTable& description = DistributionOf<D>::description();
-        for (const StartRow& s : description.starts) {
-            RowInfo r;
-            r.number = s.number;
-            r.axis = s.axis;
-            r.group = s.group;
-            r.formula = &formulas::integral_start;
-            r.start = true;
-            r.kind = FamilyKind::Integral;
-            r.subject = s.array;
-            out[r.number] = r;
-        }
-        for (const MethodBlock& b : description.blocks) {
-            for (const RowEntry& row : b.rows) {
-                RowInfo r;
-                r.number = row.number;
-                r.axis = b.axis;
-                r.group = b.group;
-                r.formula = row.formula;
-                r.block = &b;
-                r.runs = row.runs;
-                r.kind = b.families[row.family].kind;
-                r.subject = b.families[row.family].binding.arrays[static_cast<std::size_t>(row.formula->term(0).role)];
-                out[r.number] = r;
-            }
-        }
-        return out;
-    }();
-    return rows;
+  static const std::map<int, RowInfo> rows = [] {
+    std::map<int, RowInfo> out;
+    const DistributionTable& description = DistributionOf<D>::description();
+    for (const StartRow& s : description.starts) {
+      RowInfo r;
+      r.number = s.number;
+      r.axis = s.axis;
+      r.group = s.group;
+      r.formula = &formulas::integral_start;
+      r.start = true;
+      r.kind = FamilyKind::Integral;
+      r.subject = s.array;
+      out[r.number] = r;
+    }
+    for (const MethodBlock& b : description.blocks) {
+      for (const RowEntry& row : b.rows) {
+        RowInfo r;
+        r.number = row.number;
+        r.axis = b.axis;
+        r.group = b.group;
+        r.formula = row.formula;
+        r.block = &b;
+        r.runs = row.runs;
+        r.kind = b.families[row.family].kind;
+        r.subject = b.families[row.family].binding.arrays[static_cast<std::size_t>(row.formula->term(0).role)];
+        out[r.number] = r;
+      }
+    }
+    return out;
+  }();
+  return rows;
 }
 
 template <std::size_t D>
 const RowInfo& rowInfo(int row) {
-    const auto& rows = rowsOf<D>();
-    const auto found = rows.find(row);
-    if (found == rows.end()) throw std::out_of_range("no row " + std::to_string(row));
-    return found->second;
+  const auto& rows = rowsOf<D>();
+  const auto found = rows.find(row);
+  if (found == rows.end()) throw std::out_of_range("no row " + std::to_string(row));
+  return found->second;
 }
 
 // ---- Values on the grid ----
@@ -299,27 +330,33 @@ const RowInfo& rowInfo(int row) {
 // node 0) at the element's node on that axis; an element length is its section's.
 template <std::size_t D>
 auto lookupOf(const GridND<D>& g, const std::array<Field, D>& factors) {
-    return [&g, factors](const GridTerm<D>& t) -> double {
-        if (t.isElementLength()) return g.axes[static_cast<std::size_t>(t.axis)].section(t.section).elementLength;
-        if (t.array >= DistributionOf<D>::kArrays) throw std::out_of_range("unknown array");
-        double product = 1.0;
-        for (std::size_t a = 0; a < D; ++a) {
-            const Grid1D& axis = g.axes[a];
-            const std::int32_t k = t.at[a];
-            if (k < 0 || k > axis.endNode()) throw std::out_of_range("node outside the grid");
-            const double x = axis.x[static_cast<std::size_t>(k)];
-            const Field& f = factors[a];
-            switch (DistributionOf<D>::kParts[t.array][a]) {
-                case Along::Value: product *= f.f(x); break;
-                case Along::Derivative: product *= f.df(x); break;
-                case Along::Second: product *= f.d2f(x); break;
-                case Along::Integral:
-                    product *= k == 0 ? 0.0 : f.antiderivative(x) - f.antiderivative(axis.x[static_cast<std::size_t>(k - 1)]);
-                    break;
-            }
-        }
-        return product;
-    };
+  return [&g, factors](const GridTerm<D>& t) -> double {
+    if (t.isElementLength()) return g.axes[static_cast<std::size_t>(t.axis)].section(t.section).elementLength;
+    if (t.array >= DistributionOf<D>::kArrays) throw std::out_of_range("unknown array");
+    double product = 1.0;
+    for (std::size_t a = 0; a < D; ++a) {
+      const Grid1D& axis = g.axes[a];
+      const std::int32_t k = t.at[a];
+      if (k < 0 || k > axis.endNode()) throw std::out_of_range("node outside the grid");
+      const double x = axis.x[static_cast<std::size_t>(k)];
+      const Field& f = factors[a];
+      switch (DistributionOf<D>::kParts[t.array][a]) {
+        case Along::Value:
+          product *= f.f(x);
+          break;
+        case Along::Derivative:
+          product *= f.df(x);
+          break;
+        case Along::Second:
+          product *= f.d2f(x);
+          break;
+        case Along::Integral:
+          product *= k == 0 ? 0.0 : f.antiderivative(x) - f.antiderivative(axis.x[static_cast<std::size_t>(k - 1)]);
+          break;
+      }
+    }
+    return product;
+  };
 }
 
 }  // namespace morvane::eqn::testing

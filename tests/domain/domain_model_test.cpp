@@ -308,8 +308,8 @@ TEST_F(DomainModel, SectionsOwnAssignmentsChangeNothing) {
   TQ_ExecutiveTesting::SetRootAssignmentStatus(TQ_Executive::Instance(), -6);
   EXPECT_EQ(s.ExecuteAssignments(4, 2), -6);
   EXPECT_TRUE(HandedValues().empty());
-  for (TQ_VarParamProp* p : std::initializer_list<TQ_VarParamProp*>{&s.LENGTH, &s.NODECOUNT, &s.BASE,
-                                                                    &s.NUMELEMENTS, &s.ELEMENTLENGTH, &s.INTERIOR})
+  for (TQ_VarParamProp* p : std::initializer_list<TQ_VarParamProp*>{
+           &s.LENGTH, &s.NODECOUNT, &s.BASE, &s.NUMELEMENTS, &s.ELEMENTLENGTH, &s.INTERIOR})
     EXPECT_FALSE(p->HasValue()) << p->Name();
 }
 

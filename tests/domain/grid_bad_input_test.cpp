@@ -170,8 +170,8 @@ TEST_F(GridBadInput, NegativeSpacingIsReportedAndTakesTheMinimum) {
   TQ_DOMAIN& d = Make<TQ_DOMAIN>();
   Fix(*d.SPACINGPREFERENCE, -0.125);  // n = -8
   Run(d);
-  EXPECT_TRUE(ErrorMentions(
-      "domain D, section 1: LENGTH 1 / SPACINGPREFERENCE -0.125 is a negative number of node intervals"));
+  EXPECT_TRUE(
+      ErrorMentions("domain D, section 1: LENGTH 1 / SPACINGPREFERENCE -0.125 is a negative number of node intervals"));
   EXPECT_EQ(S(d, 1).NODECOUNT.v(), 2);
   EXPECT_EQ(NumbersFor(&S(d, 1).NODECOUNT), std::vector<int>{30});
   ExpectTiledGrid(d);
@@ -185,19 +185,25 @@ TEST_F(GridBadInput, ValuesOutsideTheirRangeAreReportedOnce) {
     const char* fragment;
   } cases[] = {
       {"a negative length", [](TQ_DOMAIN& d) { Fix(*d.LENGTH, -2.0); }, "domain D: LENGTH is negative"},
-      {"a negative section length", [](TQ_DOMAIN& d) { Fix(S(d, 1).LENGTH, -1.0); },
+      {"a negative section length",
+       [](TQ_DOMAIN& d) { Fix(S(d, 1).LENGTH, -1.0); },
        "section 1: LENGTH -1 / SPACINGPREFERENCE 0.0625 is a negative number of node intervals"},
-      {"an order of 3", [](TQ_DOMAIN& d) { Fix(d.HIGHESTORDERDERIVATIVE, 3); },
+      {"an order of 3",
+       [](TQ_DOMAIN& d) { Fix(d.HIGHESTORDERDERIVATIVE, 3); },
        "domain D: HIGHESTORDERDERIVATIVE is 3; the derivative orders are 0, 1 and 2"},
       {"an order of -1", [](TQ_DOMAIN& d) { Fix(d.HIGHESTORDERDERIVATIVE, -1); }, "HIGHESTORDERDERIVATIVE is -1"},
-      {"a point at the element's end", [](TQ_DOMAIN& d) {
+      {"a point at the element's end",
+       [](TQ_DOMAIN& d) {
          Fix(d.DISCRETIZATIONMETHOD, "OCFE3");
          Fix(d.POLYPOINT(2), 1.0);
-       }, "domain D: POLYPOINT(2) is 1; a point lies inside its element, between 0 and 1"},
-      {"a point before the element", [](TQ_DOMAIN& d) {
+       },
+       "domain D: POLYPOINT(2) is 1; a point lies inside its element, between 0 and 1"},
+      {"a point before the element",
+       [](TQ_DOMAIN& d) {
          Fix(d.DISCRETIZATIONMETHOD, "CFD4");
          Fix(d.POLYPOINT(1), -0.25);
-       }, "POLYPOINT(1) is -0.25"},
+       },
+       "POLYPOINT(1) is -0.25"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -44,8 +44,7 @@ TEST_P(GridInvariants, Hold) {
     EXPECT_DOUBLE_EQ(Location(d, i), static_cast<double>(i - 1) / sections);
     EXPECT_NEAR(s.LENGTH.v(), 1.0 / sections, kTolerance);
     EXPECT_NEAR(SpacingUsed(d, i) * s.NODECOUNT.v(), s.LENGTH.v(), kTolerance);
-    EXPECT_NEAR(s.ELEMENTLENGTH.v(), facts.collocation ? SpacingUsed(d, i) * spread : SpacingUsed(d, i),
-                kTolerance);
+    EXPECT_NEAR(s.ELEMENTLENGTH.v(), facts.collocation ? SpacingUsed(d, i) * spread : SpacingUsed(d, i), kTolerance);
     total += s.NODECOUNT.v();
   }
   EXPECT_EQ(d.ENDNODE.v(), total);
@@ -117,7 +116,9 @@ std::vector<GridCase> AllCases() {
   return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryMethod, GridInvariants, ::testing::ValuesIn(AllCases()),
+INSTANTIATE_TEST_SUITE_P(EveryMethod,
+                         GridInvariants,
+                         ::testing::ValuesIn(AllCases()),
                          [](const ::testing::TestParamInfo<GridCase>& info) {
                            return std::get<0>(info.param) + "_" + std::to_string(std::get<1>(info.param)) +
                                   "sections_order" + std::to_string(std::get<2>(info.param));

@@ -57,10 +57,20 @@ std::vector<Creatable> CreatableTypes() {
 }
 
 // The 14 names the host may create; the table holds those built so far.
-const std::set<std::string> kHostCreatable{
-    "ANGLEDOMAIN", "CONNECTION", "CONTROLSIGNAL", "DISTRIBUTION1D", "DISTRIBUTION2D", "DISTRIBUTION3D",
-    "DOMAIN", "GENERICCONNECTION", "GENERICCONTROLSIGNAL", "GENERICMODEL", "GENERICSTREAM",
-    "GENERICSTRUCTURE", "LENGTHDOMAIN", "SECTIONDATAMODEL"};
+const std::set<std::string> kHostCreatable{"ANGLEDOMAIN",
+                                           "CONNECTION",
+                                           "CONTROLSIGNAL",
+                                           "DISTRIBUTION1D",
+                                           "DISTRIBUTION2D",
+                                           "DISTRIBUTION3D",
+                                           "DOMAIN",
+                                           "GENERICCONNECTION",
+                                           "GENERICCONTROLSIGNAL",
+                                           "GENERICMODEL",
+                                           "GENERICSTREAM",
+                                           "GENERICSTRUCTURE",
+                                           "LENGTHDOMAIN",
+                                           "SECTIONDATAMODEL"};
 
 class LibraryExportsTest : public ::testing::Test {
  protected:
@@ -103,9 +113,20 @@ TEST_F(LibraryExportsTest, TableHoldsTheGenericTypesAndOnlyHostCreatableNames) {
     EXPECT_TRUE(kHostCreatable.count(type.name)) << type.name << " is not a type the host creates";
     EXPECT_TRUE(names.insert(type.name).second) << type.name << " listed twice";
   }
-  for (const char* name : {"GENERICMODEL", "GENERICSTRUCTURE", "GENERICSTREAM", "GENERICCONTROLSIGNAL",
-                           "CONTROLSIGNAL", "GENERICCONNECTION", "CONNECTION", "SECTIONDATAMODEL", "DOMAIN",
-                           "LENGTHDOMAIN", "ANGLEDOMAIN", "DISTRIBUTION1D", "DISTRIBUTION2D", "DISTRIBUTION3D"})
+  for (const char* name : {"GENERICMODEL",
+                           "GENERICSTRUCTURE",
+                           "GENERICSTREAM",
+                           "GENERICCONTROLSIGNAL",
+                           "CONTROLSIGNAL",
+                           "GENERICCONNECTION",
+                           "CONNECTION",
+                           "SECTIONDATAMODEL",
+                           "DOMAIN",
+                           "LENGTHDOMAIN",
+                           "ANGLEDOMAIN",
+                           "DISTRIBUTION1D",
+                           "DISTRIBUTION2D",
+                           "DISTRIBUTION3D"})
     EXPECT_TRUE(names.count(name)) << name;
 }
 
@@ -237,8 +258,8 @@ std::vector<DynamicSymbol> ExportedSymbols(const std::string& file) {
           ELF64_ST_VISIBILITY(symbol.st_other) != STV_DEFAULT ||
           (binding != STB_GLOBAL && binding != STB_WEAK && binding != STB_GNU_UNIQUE))
         continue;
-      symbols.push_back({image.data() + names.sh_offset + symbol.st_name,
-                         (section(symbol.st_shndx).sh_flags & SHF_WRITE) != 0});
+      symbols.push_back(
+          {image.data() + names.sh_offset + symbol.st_name, (section(symbol.st_shndx).sh_flags & SHF_WRITE) != 0});
     }
   }
   return symbols;

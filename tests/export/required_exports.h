@@ -25,11 +25,23 @@ inline const std::vector<std::string> kArrayBases = {
     "TQ_BASE_SIIS", "TQ_BASE_SISI", "TQ_BASE_SISS", "TQ_BASE_SSII", "TQ_BASE_SSIS", "TQ_BASE_SSSI", "TQ_BASE_SSSS"};
 
 // The 17 generated model, port and structure classes.
-inline const std::vector<std::string> kGeneratedClasses = {
-    "TQ_CONTROLPORT",   "TQ_GENERICPORT",    "TQ_CONNECTIONPORT", "TQ_GENERICMODEL",     "TQ_GENERICSTRUCTURE",
-    "TQ_GENERICSTREAM", "TQ_GENERICCONTROLSIGNAL", "TQ_GENERICCONNECTION", "TQ_CONTROLSIGNAL", "TQ_CONNECTION",
-    "TQ_SECTIONDATAMODEL", "TQ_DOMAIN",      "TQ_LENGTHDOMAIN",   "TQ_ANGLEDOMAIN",      "TQ_DISTRIBUTION1D",
-    "TQ_DISTRIBUTION2D", "TQ_DISTRIBUTION3D"};
+inline const std::vector<std::string> kGeneratedClasses = {"TQ_CONTROLPORT",
+                                                           "TQ_GENERICPORT",
+                                                           "TQ_CONNECTIONPORT",
+                                                           "TQ_GENERICMODEL",
+                                                           "TQ_GENERICSTRUCTURE",
+                                                           "TQ_GENERICSTREAM",
+                                                           "TQ_GENERICCONTROLSIGNAL",
+                                                           "TQ_GENERICCONNECTION",
+                                                           "TQ_CONTROLSIGNAL",
+                                                           "TQ_CONNECTION",
+                                                           "TQ_SECTIONDATAMODEL",
+                                                           "TQ_DOMAIN",
+                                                           "TQ_LENGTHDOMAIN",
+                                                           "TQ_ANGLEDOMAIN",
+                                                           "TQ_DISTRIBUTION1D",
+                                                           "TQ_DISTRIBUTION2D",
+                                                           "TQ_DISTRIBUTION3D"};
 
 // The five parameter types, each with the defaults it overrides.
 struct ParameterType {
@@ -49,17 +61,27 @@ inline const std::vector<ParameterType> kParameterTypes = {
 inline std::vector<std::string> LinkedTypes() {
   std::vector<std::string> types = kGeneratedClasses;
   for (const ParameterType& parameter : kParameterTypes) types.push_back(parameter.name);
-  for (const char* array :
-       {"TQ_ARRAY_I<TQ_REALPARAMETER, TQ_REALPARAMETER>", "TQ_ARRAY_I<TQ_SECTIONDATAMODEL, TQ_SECTIONDATAMODEL>",
-        "TQ_ARRAY_I<TQ_PARTIALDERIVATIVE, TQ_PARTIALDERIVATIVE>", "TQ_ARRAY_I<TQ_REALVARIABLE, TQ_REALVARIABLE>",
-        "TQ_ARRAY_II<TQ_PARTIALDERIVATIVE, TQ_PARTIALDERIVATIVE>", "TQ_ARRAY_II<TQ_REALVARIABLE, TQ_REALVARIABLE>",
-        "TQ_ARRAY_III<TQ_PARTIALDERIVATIVE, TQ_PARTIALDERIVATIVE>", "TQ_ARRAY_III<TQ_REALVARIABLE, TQ_REALVARIABLE>",
-        "TQ_ARRAY_S<TQ_CONTROLPORT, TQ_CONTROLPORT>", "TQ_ARRAY_S<TQ_GENERICPORT, TQ_GENERICPORT>",
-        "TQ_ARRAY_S<TQ_CONNECTIONPORT, TQ_CONNECTIONPORT>"})
+  for (const char* array : {"TQ_ARRAY_I<TQ_REALPARAMETER, TQ_REALPARAMETER>",
+                            "TQ_ARRAY_I<TQ_SECTIONDATAMODEL, TQ_SECTIONDATAMODEL>",
+                            "TQ_ARRAY_I<TQ_PARTIALDERIVATIVE, TQ_PARTIALDERIVATIVE>",
+                            "TQ_ARRAY_I<TQ_REALVARIABLE, TQ_REALVARIABLE>",
+                            "TQ_ARRAY_II<TQ_PARTIALDERIVATIVE, TQ_PARTIALDERIVATIVE>",
+                            "TQ_ARRAY_II<TQ_REALVARIABLE, TQ_REALVARIABLE>",
+                            "TQ_ARRAY_III<TQ_PARTIALDERIVATIVE, TQ_PARTIALDERIVATIVE>",
+                            "TQ_ARRAY_III<TQ_REALVARIABLE, TQ_REALVARIABLE>",
+                            "TQ_ARRAY_S<TQ_CONTROLPORT, TQ_CONTROLPORT>",
+                            "TQ_ARRAY_S<TQ_GENERICPORT, TQ_GENERICPORT>",
+                            "TQ_ARRAY_S<TQ_CONNECTIONPORT, TQ_CONNECTIONPORT>"})
     types.push_back(array);
-  for (const char* multiport : {"TQ_TQ_MICONTROLPORT", "TQ_TQ_MOCONTROLPORT", "TQ_TQ_MIOCONTROLPORT",
-                                "TQ_TQ_MIGENERICPORT", "TQ_TQ_MOGENERICPORT", "TQ_TQ_MIOGENERICPORT",
-                                "TQ_TQ_MICONNECTIONPORT", "TQ_TQ_MOCONNECTIONPORT", "TQ_TQ_MIOCONNECTIONPORT"})
+  for (const char* multiport : {"TQ_TQ_MICONTROLPORT",
+                                "TQ_TQ_MOCONTROLPORT",
+                                "TQ_TQ_MIOCONTROLPORT",
+                                "TQ_TQ_MIGENERICPORT",
+                                "TQ_TQ_MOGENERICPORT",
+                                "TQ_TQ_MIOGENERICPORT",
+                                "TQ_TQ_MICONNECTIONPORT",
+                                "TQ_TQ_MOCONNECTIONPORT",
+                                "TQ_TQ_MIOCONNECTIONPORT"})
     types.push_back(multiport);
   return types;
 }
@@ -76,7 +98,8 @@ inline const std::vector<ArgumentTable> kArgumentTables = {
     {"TQProc_INTERPOLATE::IsVariableInput(int)::bIsVar", {0, 0, 0, 0, 0}}};
 
 // The procedure template instance of INTERPOLATE, as the demangler names it.
-inline const std::string kProcedureTemplate = "TQ_ProcedureTemplate<TQProc_INTERPOLATE, 4, 1, 2, TQ_ProcedureType_C, 4>";
+inline const std::string kProcedureTemplate =
+    "TQ_ProcedureTemplate<TQProc_INTERPOLATE, 4, 1, 2, TQ_ProcedureType_C, 4>";
 
 // The whole list.
 inline std::vector<std::string> All() {
@@ -91,54 +114,101 @@ inline std::vector<std::string> All() {
       keys += std::string(keys.empty() ? "" : ", ") + (kind == 'I' ? "int" : "char const*");
       sets += std::string(sets.empty() ? "" : ", ") + "TQ_Set&";
     }
-    add(base, {base + "()", base + "(" + base + " const&)", "operator=(" + base + " const&)", "~" + base + "()",
-               "SetDim(" + sets + ")", "BuildIndexString(" + keys + ")", "Find(" + keys + ")",
-               "CreateMissingArrayElement(char const*)", "NewElements()"});
+    add(base,
+        {base + "()",
+         base + "(" + base + " const&)",
+         "operator=(" + base + " const&)",
+         "~" + base + "()",
+         "SetDim(" + sets + ")",
+         "BuildIndexString(" + keys + ")",
+         "Find(" + keys + ")",
+         "CreateMissingArrayElement(char const*)",
+         "NewElements()"});
     symbols.push_back("vtable for " + base);
   }
 
   for (const std::string& type : kGeneratedClasses) {
-    add(type, {"TQ_ContainerId()", type + "(bool)", "~" + type + "()", "operator=(" + type + " const&)",
-               "operator*()", "Construct()", "ExecuteAssignments0(int, int, long)", "SetDims()",
-               "TQ_DefaultDESCRIPTION() const", "ContainerDerivesFrom(char const*)",
-               "JacPattern(int*&, int*&, TQ_EquationType**)", "Jacobian(double*, int, int)",
-               "Residuals(double*, int, int)", "ExecuteAssignments(int, int)", "SetUpEquations()"});
+    add(type,
+        {"TQ_ContainerId()",
+         type + "(bool)",
+         "~" + type + "()",
+         "operator=(" + type + " const&)",
+         "operator*()",
+         "Construct()",
+         "ExecuteAssignments0(int, int, long)",
+         "SetDims()",
+         "TQ_DefaultDESCRIPTION() const",
+         "ContainerDerivesFrom(char const*)",
+         "JacPattern(int*&, int*&, TQ_EquationType**)",
+         "Jacobian(double*, int, int)",
+         "Residuals(double*, int, int)",
+         "ExecuteAssignments(int, int)",
+         "SetUpEquations()"});
     symbols.push_back("vtable for " + type);
   }
-  for (const char* type : {"TQ_GENERICMODEL", "TQ_GENERICSTRUCTURE", "TQ_GENERICPORT"})
-    add(type, {"ComponentList()"});
+  for (const char* type : {"TQ_GENERICMODEL", "TQ_GENERICSTRUCTURE", "TQ_GENERICPORT"}) add(type, {"ComponentList()"});
   add("TQ_GENERICPORT", {"IsConnected()"});
 
   for (const ParameterType& parameter : kParameterTypes) {
     const std::string& type = parameter.name;
-    add(type, {type + "(bool)", type + "(" + type + " const&)", "operator=(" + type + " const&)", "operator*()",
-               "~" + type + "()"});
+    add(type,
+        {type + "(bool)",
+         type + "(" + type + " const&)",
+         "operator=(" + type + " const&)",
+         "operator*()",
+         "~" + type + "()"});
     for (const std::string& member : parameter.overrides) symbols.push_back(type + "::" + member);
     symbols.push_back("vtable for " + type);
   }
 
   for (const std::string& type : LinkedTypes()) {
     const std::string external = "TQ_External<" + type + ">";
-    add(external, {"TQ_External()", "TQ_External(" + external + " const&)", "~TQ_External()",
-                   "operator=(" + external + " const&)", "operator*() const", "ExternalTypeName()"});
+    add(external,
+        {"TQ_External()",
+         "TQ_External(" + external + " const&)",
+         "~TQ_External()",
+         "operator=(" + external + " const&)",
+         "operator*() const",
+         "ExternalTypeName()"});
     const std::string virtualProperty = "TQ_Virtual<" + type + ">";
-    add(virtualProperty, {"TQ_Virtual()", "~TQ_Virtual()", "operator=(" + virtualProperty + " const&)", "operator*()",
-                          "NewDefaultVirtual()", "VirtualBaseType()"});
+    add(virtualProperty,
+        {"TQ_Virtual()",
+         "~TQ_Virtual()",
+         "operator=(" + virtualProperty + " const&)",
+         "operator*()",
+         "NewDefaultVirtual()",
+         "VirtualBaseType()"});
     symbols.push_back("vtable for " + external);
     symbols.push_back("vtable for " + virtualProperty);
   }
 
   add("TQProc_INTERPOLATE",
-      {"TQProc_INTERPOLATE(bool, int)", "TQProc_INTERPOLATE(TQProc_INTERPOLATE const&)",
-       "operator=(TQProc_INTERPOLATE const&)", "~TQProc_INTERPOLATE()", "IsVariableInput(int)", "Dimensions(int)",
-       "Type(int)", "ReturnsDerivatives()", "CreateDerivatives()", "NegateDerivatives()", "ProcedureName() const",
-       "DLLName() const", "Precall(bool)"});
+      {"TQProc_INTERPOLATE(bool, int)",
+       "TQProc_INTERPOLATE(TQProc_INTERPOLATE const&)",
+       "operator=(TQProc_INTERPOLATE const&)",
+       "~TQProc_INTERPOLATE()",
+       "IsVariableInput(int)",
+       "Dimensions(int)",
+       "Type(int)",
+       "ReturnsDerivatives()",
+       "CreateDerivatives()",
+       "NegateDerivatives()",
+       "ProcedureName() const",
+       "DLLName() const",
+       "Precall(bool)"});
   for (const ArgumentTable& table : kArgumentTables) symbols.push_back(table.symbol);
-  add(kProcedureTemplate, {"TQ_ProcedureTemplate()", "TQ_ProcedureTemplate(" + kProcedureTemplate + " const&)",
-                           "operator=(" + kProcedureTemplate + " const&)", "~TQ_ProcedureTemplate()",
-                           "InitializeCStrings()", "GetIntegerArg(int) const", "GetRealArg(int) const",
-                           "GetStringArg(int) const", "ByReference(int) const", "Jacobian(double*, int&)",
-                           "Residuals(double*, int&)"});
+  add(kProcedureTemplate,
+      {"TQ_ProcedureTemplate()",
+       "TQ_ProcedureTemplate(" + kProcedureTemplate + " const&)",
+       "operator=(" + kProcedureTemplate + " const&)",
+       "~TQ_ProcedureTemplate()",
+       "InitializeCStrings()",
+       "GetIntegerArg(int) const",
+       "GetRealArg(int) const",
+       "GetStringArg(int) const",
+       "ByReference(int) const",
+       "Jacobian(double*, int&)",
+       "Residuals(double*, int&)"});
   symbols.push_back("vtable for TQProc_INTERPOLATE");
   symbols.push_back("vtable for " + kProcedureTemplate);
   return symbols;

@@ -328,7 +328,7 @@ TEST_F(ArrayBaseTest, SelfAssignmentKeepsEverything) {
 TEST_F(ArrayBaseTest, VectorOutOfStepWithIndexValuesIsRefused) {
   RecordingArray<TQ_BASE_II> array;
   array.Find(1, 1);
-  array.Find(2, 2);  // 4 slots
+  array.Find(2, 2);           // 4 slots
   array.IndexValues[1] += 3;  // 6 combinations now, the vector still 4
   const std::size_t errors = Errors().size();
   EXPECT_EQ(array.NewElements(), 0);

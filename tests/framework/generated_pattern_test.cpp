@@ -110,15 +110,20 @@ struct Handed {
 };
 
 std::ostream& operator<<(std::ostream& out, const Handed& h) {
-  return out << (h.kind == TQ_LogEntry::IndexSet ? "set " : "assign ") << h.number << " level " << h.level
-             << " pass " << h.pass << " sweep " << h.sweep << " " << h.value;
+  return out << (h.kind == TQ_LogEntry::IndexSet ? "set " : "assign ") << h.number << " level " << h.level << " pass "
+             << h.pass << " sweep " << h.sweep << " " << h.value;
 }
 
 std::vector<Handed> HandedValues() {
   std::vector<Handed> handed;
   for (const TQ_LogEntry& e : TQ_ExecutiveTesting::Log(TQ_Executive::Instance()))
-    handed.push_back(Handed{e.kind, e.target, e.value.Number(), e.value.Level(), e.value.Pass(),
-                            e.kind == TQ_LogEntry::IndexSet ? e.sweep : -1, e.value.ToString()});
+    handed.push_back(Handed{e.kind,
+                            e.target,
+                            e.value.Number(),
+                            e.value.Level(),
+                            e.value.Pass(),
+                            e.kind == TQ_LogEntry::IndexSet ? e.sweep : -1,
+                            e.value.ToString()});
   return handed;
 }
 

@@ -63,8 +63,9 @@ TEST_F(ParameterTypeTest, MethodSetHoldsTheTenNamesInOrder) {
   const TQ_Value* valid = method.TQ_DefaultVALID();
   ASSERT_NE(valid, nullptr);
   ASSERT_EQ(valid->Kind(), TQ_ValueKind::Set);
-  EXPECT_EQ(Members(valid->Set()), (std::vector<std::string>{"BFD1", "BFD2", "CFD2", "CFD4", "FFD1", "FFD2", "OCFE2",
-                                                              "OCFE3", "OCFE4", "UBFD4"}));
+  EXPECT_EQ(
+      Members(valid->Set()),
+      (std::vector<std::string>{"BFD1", "BFD2", "CFD2", "CFD4", "FFD1", "FFD2", "OCFE2", "OCFE3", "OCFE4", "UBFD4"}));
   EXPECT_STREQ(method.TQ_DefaultVALUE()->Text(), "BFD1");
   EXPECT_STREQ(method.v(), "BFD1");
   EXPECT_EQ(method.Fix(TQ_Value("ocfe3", 0u, 0u, 0)), TQ_ASSIGN_DONE) << "names are compared without case";
@@ -136,7 +137,8 @@ TEST_F(ParameterTypeTest, BoundsAndValidSetAreTheTypesDefaultsAndOnlyTheyTakeRoo
   auto* sections = new TQ_NUMSECTIONSPARAM;
   ASSERT_NE(sections, nullptr);
   ASSERT_FALSE(Errors().empty());
-  EXPECT_NE(Errors().back().find("refused the block for its bounds and valid set"), std::string::npos) << Errors().back();
+  EXPECT_NE(Errors().back().find("refused the block for its bounds and valid set"), std::string::npos)
+      << Errors().back();
   EXPECT_FALSE(sections->SystemAttributesInitialised());
   EXPECT_EQ(sections->v(), 1);
   EXPECT_EQ(sections->Fix(TQ_Value(0, 0u, 0u, 0)), TQ_ASSIGN_DONE) << "no lower bound was kept";

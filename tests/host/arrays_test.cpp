@@ -45,8 +45,7 @@ TEST_F(ArrayStorage, ANewFirstIndexValueShiftsEveryElementByARow) {
   TQ_LongPtrVectorOwnsData vector;
   std::vector<TQ_Type*> e = Fill(vector, 6);
   ASSERT_TRUE(vector.AddNullEntries(0, 2, 3));
-  EXPECT_EQ(Slots(vector),
-            (std::vector<TQ_Type*>{nullptr, nullptr, nullptr, e[0], e[1], e[2], e[3], e[4], e[5]}));
+  EXPECT_EQ(Slots(vector), (std::vector<TQ_Type*>{nullptr, nullptr, nullptr, e[0], e[1], e[2], e[3], e[4], e[5]}));
 }
 
 TEST_F(ArrayStorage, ANewLastIndexValueOpensAColumnInEveryRow) {
@@ -55,8 +54,8 @@ TEST_F(ArrayStorage, ANewLastIndexValueOpensAColumnInEveryRow) {
   ASSERT_TRUE(vector.AddNullEntries(1, 3, 1));  // between the first and second value
   EXPECT_EQ(Slots(vector), (std::vector<TQ_Type*>{e[0], nullptr, e[1], e[2], e[3], nullptr, e[4], e[5]}));
   ASSERT_TRUE(vector.AddNullEntries(4, 4, 1));  // after the last one
-  EXPECT_EQ(Slots(vector), (std::vector<TQ_Type*>{e[0], nullptr, e[1], e[2], nullptr, e[3], nullptr, e[4],
-                                                  e[5], nullptr}));
+  EXPECT_EQ(Slots(vector),
+            (std::vector<TQ_Type*>{e[0], nullptr, e[1], e[2], nullptr, e[3], nullptr, e[4], e[5], nullptr}));
 }
 
 TEST_F(ArrayStorage, AMiddleDimensionOfThreeGrowsInsideEachBlock) {
@@ -64,8 +63,9 @@ TEST_F(ArrayStorage, AMiddleDimensionOfThreeGrowsInsideEachBlock) {
   TQ_LongPtrVectorOwnsData vector;
   std::vector<TQ_Type*> e = Fill(vector, 8);
   ASSERT_TRUE(vector.AddNullEntries(1, 2, 2));
-  EXPECT_EQ(Slots(vector), (std::vector<TQ_Type*>{e[0], e[1], nullptr, nullptr, e[2], e[3], e[4], e[5], nullptr,
-                                                  nullptr, e[6], e[7]}));
+  EXPECT_EQ(
+      Slots(vector),
+      (std::vector<TQ_Type*>{e[0], e[1], nullptr, nullptr, e[2], e[3], e[4], e[5], nullptr, nullptr, e[6], e[7]}));
 }
 
 TEST_F(ArrayStorage, ArgumentsThatDoNotDescribeTheVectorChangeNothing) {

@@ -25,8 +25,7 @@ TEST_F(ModelCycle, DeclaresAndEmitsEquationByEquation) {
   ASSERT_EQ(Host().Declared().size(), 2u);
   EXPECT_EQ(Host().Declared()[0].group, 1);
   EXPECT_EQ(Host().Declared()[1].group, 2);
-  EXPECT_EQ(Host().DeclaredNonZeros(),
-            (std::vector<TQ_VarParam*>{&model->X, &model->Y, &model->Y, &model->H}));
+  EXPECT_EQ(Host().DeclaredNonZeros(), (std::vector<TQ_VarParam*>{&model->X, &model->Y, &model->Y, &model->H}));
 
   ASSERT_EQ(Host().Emitted().size(), 2u);
   EXPECT_STREQ(Host().EquationName(Host().Emitted()[0]), "TQ_Eqn1");
@@ -561,13 +560,41 @@ TEST_F(Programs, EveryOperatorCodeEvaluatesAndPrints) {
     double value;
   };
   std::vector<Expect> expected;
-  Begin(); Op(1); Term(m->A);                          expected.push_back({"op1(A)", 3.0});
-  Begin(); Op(19); Term(m->A); Int(2);                 expected.push_back({"A+2", 5.0});
-  Begin(); Op(20); Term(m->A); Term(m->B);             expected.push_back({"A-B", -2.0});
-  Begin(); Op(21); Term(m->B); Term(m->C);             expected.push_back({"B*C", -10.0});
-  Begin(); Op(22); Term(m->A); Term(m->H);             expected.push_back({"A/H", 6.0});
-  Begin(); Op(40); Term(m->C);                         expected.push_back({"sq(C)", 4.0});
-  Begin(); Op(1); Op(40); Op(19); Term(m->A); Real(1); expected.push_back({"op1(sq(A+1.0))", 16.0});
+  Begin();
+  Op(1);
+  Term(m->A);
+  expected.push_back({"op1(A)", 3.0});
+  Begin();
+  Op(19);
+  Term(m->A);
+  Int(2);
+  expected.push_back({"A+2", 5.0});
+  Begin();
+  Op(20);
+  Term(m->A);
+  Term(m->B);
+  expected.push_back({"A-B", -2.0});
+  Begin();
+  Op(21);
+  Term(m->B);
+  Term(m->C);
+  expected.push_back({"B*C", -10.0});
+  Begin();
+  Op(22);
+  Term(m->A);
+  Term(m->H);
+  expected.push_back({"A/H", 6.0});
+  Begin();
+  Op(40);
+  Term(m->C);
+  expected.push_back({"sq(C)", 4.0});
+  Begin();
+  Op(1);
+  Op(40);
+  Op(19);
+  Term(m->A);
+  Real(1);
+  expected.push_back({"op1(sq(A+1.0))", 16.0});
   ASSERT_EQ(Host().Emitted().size(), expected.size());
   for (std::size_t e = 0; e < expected.size(); ++e) {
     bool ok = false;
@@ -579,21 +606,51 @@ TEST_F(Programs, EveryOperatorCodeEvaluatesAndPrints) {
 }
 
 TEST_F(Programs, ParenthesesStandWhereTheTreeDiffersFromLeftToRightReading) {
-  Begin(); Op(20); Op(20); Term(m->A); Term(m->B); Term(m->C);
+  Begin();
+  Op(20);
+  Op(20);
+  Term(m->A);
+  Term(m->B);
+  Term(m->C);
   EXPECT_EQ(Host().Infix(Last()), "A-B-C");
   EXPECT_DOUBLE_EQ(Value(), 0.0);
-  Begin(); Op(20); Term(m->A); Op(20); Term(m->B); Term(m->C);
+  Begin();
+  Op(20);
+  Term(m->A);
+  Op(20);
+  Term(m->B);
+  Term(m->C);
   EXPECT_EQ(Host().Infix(Last()), "A-(B-C)");
   EXPECT_DOUBLE_EQ(Value(), -4.0);
-  Begin(); Op(19); Term(m->A); Op(21); Term(m->B); Term(m->C);
+  Begin();
+  Op(19);
+  Term(m->A);
+  Op(21);
+  Term(m->B);
+  Term(m->C);
   EXPECT_EQ(Host().Infix(Last()), "A+B*C");
-  Begin(); Op(21); Op(19); Term(m->A); Term(m->B); Term(m->C);
+  Begin();
+  Op(21);
+  Op(19);
+  Term(m->A);
+  Term(m->B);
+  Term(m->C);
   EXPECT_EQ(Host().Infix(Last()), "(A+B)*C");
   EXPECT_DOUBLE_EQ(Value(), -16.0);
-  Begin(); Op(22); Term(m->A); Op(21); Term(m->B); Term(m->C);
+  Begin();
+  Op(22);
+  Term(m->A);
+  Op(21);
+  Term(m->B);
+  Term(m->C);
   EXPECT_EQ(Host().Infix(Last()), "A/(B*C)");
   EXPECT_DOUBLE_EQ(Value(), -0.3);
-  Begin(); Op(22); Op(21); Term(m->A); Term(m->B); Term(m->C);
+  Begin();
+  Op(22);
+  Op(21);
+  Term(m->A);
+  Term(m->B);
+  Term(m->C);
   EXPECT_EQ(Host().Infix(Last()), "A*B/C");
 }
 
@@ -602,32 +659,51 @@ TEST_F(Programs, AFormulaOfTheCollocationTablesPrintsAsWritten) {
   // V(b) = C, V(b+1) = A.
   Begin();
   Op(19);
-  Op(21); Term(m->A); Term(m->H);
-  Op(20); Term(m->B);
+  Op(21);
+  Term(m->A);
+  Term(m->H);
+  Op(20);
+  Term(m->B);
   Op(19);
-  Op(21); Real(-3.0); Term(m->C);
-  Op(21); Real(4.0); Term(m->A);
+  Op(21);
+  Real(-3.0);
+  Term(m->C);
+  Op(21);
+  Real(4.0);
+  Term(m->A);
   EXPECT_EQ(Host().Infix(Last()), "A*H+(B-(-3.0*C+4.0*A))");
   EXPECT_DOUBLE_EQ(Value(), 1.5 + (5.0 - (6.0 + 12.0)));
 
   // Constants print in their shortest exact form.
   Begin();
-  Op(20); Term(m->A); Op(21); Term(m->H); Op(21); Real(0.20833); Term(m->B);
+  Op(20);
+  Term(m->A);
+  Op(21);
+  Term(m->H);
+  Op(21);
+  Real(0.20833);
+  Term(m->B);
   EXPECT_EQ(Host().Infix(Last()), "A-H*(0.20833*B)");
   Begin();
-  Op(21); Real(1e-7); Real(-2.5e10);
+  Op(21);
+  Real(1e-7);
+  Real(-2.5e10);
   EXPECT_EQ(Host().Infix(Last()), "1e-07*-2.5e+10");
 }
 
 TEST_F(Programs, ItemCountsReadMidEquationFollowLaterItems) {
-  Begin(); Op(19); Term(m->A);
+  Begin();
+  Op(19);
+  Term(m->A);
   EXPECT_EQ(Last().itemCount, 2u);
   const TQ_EmittedEquation& held = Last();
   Int(2);
   EXPECT_EQ(Host().Infix(held), "A+2") << "a reader sees the items added since";
   EXPECT_DOUBLE_EQ(Host().Evaluate(held), 5.0);
   EXPECT_EQ(Last().itemCount, 3u);
-  Begin(); Op(1); Term(m->B);
+  Begin();
+  Op(1);
+  Term(m->B);
   Begin();
   ASSERT_EQ(Host().Emitted().size(), 3u);
   EXPECT_EQ(Host().Emitted()[0].itemCount, 3u);
@@ -641,9 +717,15 @@ TEST_F(Programs, ItemCountsReadMidEquationFollowLaterItems) {
 }
 
 TEST_F(Programs, TermsReadTheValuesTheCallerSupplies) {
-  Begin(); Op(20); Op(21); Term(m->A); Term(m->B); Term(m->H);
+  Begin();
+  Op(20);
+  Op(21);
+  Term(m->A);
+  Term(m->B);
+  Term(m->H);
   bool ok = false;
-  double r = Host().Evaluate(Last(), [&](const TQ_VarParam& v) { return &v == &m->A ? 2.0 : 10.0; }, &ok);
+  double r = Host().Evaluate(
+      Last(), [&](const TQ_VarParam& v) { return &v == &m->A ? 2.0 : 10.0; }, &ok);
   EXPECT_TRUE(ok);
   EXPECT_DOUBLE_EQ(r, 2.0 * 10.0 - 10.0);
 }
@@ -667,9 +749,12 @@ TEST_F(Programs, MalformedProgramsAndUnknownCodesAreReportedNotFollowed) {
   for (const Case& c : cases) {
     Begin();
     for (int item : c.items) {
-      if (item == -1) Term(m->A);
-      else if (item == -2) Int(7);
-      else Op(item);
+      if (item == -1)
+        Term(m->A);
+      else if (item == -2)
+        Int(7);
+      else
+        Op(item);
     }
     bool ok = true;
     Host().Evaluate(Last(), {}, &ok);

@@ -88,9 +88,7 @@ class TwoEquationModel : public TQ_ModelTypeEx2 {
   }
 
   const char* TQ_DefaultDESCRIPTION() const override { return "Model TWOEQUATION\tV7.1"; }
-  bool ContainerDerivesFrom(const char* id) override {
-    return SUValue::CompareCI(id, "Model TWOEQUATION\tV7.1") == 0;
-  }
+  bool ContainerDerivesFrom(const char* id) override { return SUValue::CompareCI(id, "Model TWOEQUATION\tV7.1") == 0; }
 
   int SetUpEquations() override {
     int n = TQ_ModelTypeEx2::SetUpEquations();

@@ -88,8 +88,10 @@ TEST_F(Limits, APropertyWithoutBoundsOrValidSetHoldsNoBlock) {
             bytes + static_cast<std::int64_t>(sizeof(TQ_REALVARIABLE) + sizeof(TQ_PARTIALDERIVATIVE) +
                                               sizeof(TQ_INTEGERPARAMETER) + sizeof(TQ_STRINGPARAMETER)));
 
-  for (const TQ_VarParam* p : {static_cast<TQ_VarParam*>(variable), static_cast<TQ_VarParam*>(derivative),
-                               static_cast<TQ_VarParam*>(parameter), static_cast<TQ_VarParam*>(text)}) {
+  for (const TQ_VarParam* p : {static_cast<TQ_VarParam*>(variable),
+                               static_cast<TQ_VarParam*>(derivative),
+                               static_cast<TQ_VarParam*>(parameter),
+                               static_cast<TQ_VarParam*>(text)}) {
     EXPECT_EQ(p->LowerBound().Kind(), TQ_ValueKind::None);
     EXPECT_EQ(p->UpperBound().Kind(), TQ_ValueKind::None);
     EXPECT_EQ(p->ValidSet().Kind(), TQ_ValueKind::None);

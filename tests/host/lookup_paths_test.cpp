@@ -37,7 +37,8 @@ TEST(ArrayLookup, ElementsStayWithTheirKeysWhereverKeysAreAdded) {
   EXPECT_EQ(array.ElementCount(), 13);
   for (int k : {0, 4, 5, 9, 14, 25}) {
     EXPECT_EQ(array.Find(k), made[static_cast<std::size_t>(k)]) << k;
-    EXPECT_EQ(array.ElementVector[static_cast<unsigned int>(array.ElementOffset)], made[static_cast<std::size_t>(k)]) << k;
+    EXPECT_EQ(array.ElementVector[static_cast<unsigned int>(array.ElementOffset)], made[static_cast<std::size_t>(k)])
+        << k;
   }
   // Filling the gaps makes the keys dense again.
   for (int k = 1; k <= 25; ++k)
@@ -69,8 +70,8 @@ TEST(SetUnion, RangesAddedInAnyOrderGiveTheirUnion) {
   set += TQ_IntSetValue(4, 5);
   set += TQ_IntSetValue(8, 9);
   EXPECT_EQ(Keys(set), (std::vector<int>{1, 2, 4, 5, 8, 9}));
-  set += TQ_IntSetValue(3, 3);  // joins the first two runs
-  set += TQ_IntSetValue(9, 12);  // overlaps the last
+  set += TQ_IntSetValue(3, 3);    // joins the first two runs
+  set += TQ_IntSetValue(9, 12);   // overlaps the last
   set += TQ_IntSetValue(13, 13);  // touches it
   EXPECT_EQ(Keys(set), (std::vector<int>{1, 2, 3, 4, 5, 8, 9, 10, 11, 12, 13}));
   set += TQ_IntSetValue(-2, 0);

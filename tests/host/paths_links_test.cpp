@@ -188,8 +188,7 @@ TEST_F(Paths, VirtualPropertiesAreFollowedToWhatTheyStandFor) {
   EXPECT_EQ(holder->SUB.made, 1);
 
   EXPECT_EQ(Find("H.NODEF.X"), nullptr);
-  EXPECT_NE(error.find("H.NODEF has nothing linked and no default object could be made"), std::string::npos)
-      << error;
+  EXPECT_NE(error.find("H.NODEF has nothing linked and no default object could be made"), std::string::npos) << error;
 }
 
 TEST_F(Paths, ArrayElementsAreFoundByKeyAndMadeOnRequest) {
@@ -212,13 +211,21 @@ TEST_F(Paths, BadPathsGiveClearErrors) {
     const char* path;
     const char* message;
   };
-  for (const Case& c : {Case{"", "malformed path"}, Case{"H..N", "malformed path"}, Case{"H.", "malformed path"},
-                        Case{"H.N(", "malformed path"}, Case{"H.N)", "malformed path"},
-                        Case{"H.S(\"a)", "malformed path"}, Case{"Q.N", "no object named \"Q\""},
-                        Case{"H.NOPE", "\"H\" has no property NOPE"}, Case{"H.N(1)", "H.N is not an array"},
-                        Case{"H.N.X", "\"H.N\" has no property X"}, Case{"H.VALUE()", "malformed index"},
-                        Case{"H.VALUE(1)x", "malformed index"}, Case{"H.VALUE(1)(2)", "malformed index"},
-                        Case{"H.VALUE(1,2)", "has no element (1,2)"}, Case{"H.VALUE(x)", "has no element (x)"}}) {
+  for (const Case& c : {Case{"", "malformed path"},
+                        Case{"H..N", "malformed path"},
+                        Case{"H.", "malformed path"},
+                        Case{"H.N(", "malformed path"},
+                        Case{"H.N)", "malformed path"},
+                        Case{"H.S(\"a)", "malformed path"},
+                        Case{"Q.N", "no object named \"Q\""},
+                        Case{"H.NOPE", "\"H\" has no property NOPE"},
+                        Case{"H.N(1)", "H.N is not an array"},
+                        Case{"H.N.X", "\"H.N\" has no property X"},
+                        Case{"H.VALUE()", "malformed index"},
+                        Case{"H.VALUE(1)x", "malformed index"},
+                        Case{"H.VALUE(1)(2)", "malformed index"},
+                        Case{"H.VALUE(1,2)", "has no element (1,2)"},
+                        Case{"H.VALUE(x)", "has no element (x)"}}) {
     EXPECT_EQ(Find(c.path, true), nullptr) << c.path;
     EXPECT_NE(error.find(c.message), std::string::npos) << c.path << ": " << error;
   }
@@ -338,8 +345,7 @@ TEST_F(Paths, ADefaultThatCannotBeMadeIsALinkErrorAndCanBeMadeLater) {
     holder->SUB.VirtualLink();
     ADD_FAILURE() << "no TQ_LinkError";
   } catch (const TQ_LinkError& e) {
-    EXPECT_NE(std::string(e.what()).find("virtual property H.SUB has nothing linked"), std::string::npos)
-        << e.what();
+    EXPECT_NE(std::string(e.what()).find("virtual property H.SUB has nothing linked"), std::string::npos) << e.what();
   }
   EXPECT_EQ(holder->SUB.CurrentLink(), nullptr);
   EXPECT_NE(holder->SUB.VirtualLink(), nullptr);
@@ -368,8 +374,7 @@ TEST_F(Paths, AGlobalStructureReferenceResolvesItsNameAmongTheObjects) {
     holder->GS.Dereference();
     ADD_FAILURE() << "no TQ_LinkError";
   } catch (const TQ_LinkError& e) {
-    EXPECT_NE(std::string(e.what()).find("global structure \"NOPE\" named by H.GS does not exist"),
-              std::string::npos)
+    EXPECT_NE(std::string(e.what()).find("global structure \"NOPE\" named by H.GS does not exist"), std::string::npos)
         << e.what();
   }
 }

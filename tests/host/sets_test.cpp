@@ -148,7 +148,7 @@ TEST(SetAlgebra, UnionJoinsRangesAndSingleMembers) {
   EXPECT_EQ(Members(s), (Ints{1, 2, 3, 4, 5, 6, 7}));
   EXPECT_EQ(s, TQ_IntSetValue(1, 7));
   s += TQ_IntSetValue(9, 8);  // an empty range adds nothing
-  s += s;                      // nor does the set itself
+  s += s;                     // nor does the set itself
   EXPECT_EQ(s, TQ_IntSetValue(1, 7));
 }
 
@@ -409,8 +409,7 @@ TEST(StringSetText, TheMethodLiteralGivesTenNamesAndNoEmptyOne) {
   ASSERT_EQ(std::strlen(methods), 54u);
   TQ_StrSetValue set(methods);
   EXPECT_EQ(set.SetSize(), 10);
-  EXPECT_EQ(Names(set), (Strings{"BFD1", "BFD2", "CFD2", "CFD4", "FFD1", "FFD2", "OCFE2", "OCFE3", "OCFE4",
-                                 "UBFD4"}));
+  EXPECT_EQ(Names(set), (Strings{"BFD1", "BFD2", "CFD2", "CFD4", "FFD1", "FFD2", "OCFE2", "OCFE3", "OCFE4", "UBFD4"}));
   EXPECT_EQ((set >= ""), 0);
 }
 

@@ -119,17 +119,17 @@ json Road(const std::string& method, int axes) {
   }
   json integrals = json::array();
   for (const char* integral : kIntegrals[axes - 1]) integrals.push_back(integral);
-  objects.push_back({{"name", "D"}, {"type", kDistributions[axes - 1]}, {"links", links},
-                     {"fix", {{"INTEGRALS", integrals}}}});
+  objects.push_back(
+      {{"name", "D"}, {"type", kDistributions[axes - 1]}, {"links", links}, {"fix", {{"INTEGRALS", integrals}}}});
   return {{"objects", objects}};
 }
 
 struct Outcome {
-  bool ok = false;          // the road claimed success
-  bool failed = false;      // an allocation on the road was made to fail
-  bool failedAfter = false; // one was made to fail after it, as the run was taken down
+  bool ok = false;               // the road claimed success
+  bool failed = false;           // an allocation on the road was made to fail
+  bool failedAfter = false;      // one was made to fail after it, as the run was taken down
   std::int64_t allocations = 0;  // on the road and after it
-  std::string message;      // the refusal of the configuration, or the first error of the cycle
+  std::string message;           // the refusal of the configuration, or the first error of the cycle
   std::int64_t heapChange = 0;
 };
 
@@ -202,8 +202,8 @@ TEST_P(AllocationSweep, EveryRunEndsInACleanError) {
   const std::int64_t total = again.allocations;
 
   const bool full = std::getenv("MORVANE_SWEEP_FULL") != nullptr;
-  const std::int64_t samples = std::clamp(kAllocationsPerRoad / std::max<std::int64_t>(total, 1), kFewestSamples,
-                                          kMostSamples);
+  const std::int64_t samples =
+      std::clamp(kAllocationsPerRoad / std::max<std::int64_t>(total, 1), kFewestSamples, kMostSamples);
   const std::int64_t stride =
       full || total <= kEveryUpTo ? 1 : std::max<std::int64_t>(1, (total - kEveryUpTo) / samples);
   const std::int64_t offset = stride > 1 ? (c.axes * 7 + static_cast<std::int64_t>(c.method.size()) * 3) % stride : 0;
@@ -231,7 +231,9 @@ TEST_P(AllocationSweep, EveryRunEndsInACleanError) {
   RecordProperty("runs", std::to_string(runs));
 }
 
-INSTANTIATE_TEST_SUITE_P(Roads, AllocationSweep, ::testing::ValuesIn(Cases()),
+INSTANTIATE_TEST_SUITE_P(Roads,
+                         AllocationSweep,
+                         ::testing::ValuesIn(Cases()),
                          [](const ::testing::TestParamInfo<SweepCase>& info) {
                            return info.param.method + "_" + std::to_string(info.param.axes) + "D";
                          });

@@ -237,8 +237,7 @@ TEST_F(CallCycleTest, TheEndOfTheBracketAsksForTheComponentListAfresh) {
   Model& model = MakeModel();
   TQ_COMPONENTLISTNAME first, second;
   model.procedure.SetComponentListName(&first);
-  stage.act = [&](std::int32_t*, double*, std::int32_t*, std::int32_t*, std::int32_t*, double*,
-                  std::int32_t* failure) {
+  stage.act = [&](std::int32_t*, double*, std::int32_t*, std::int32_t*, std::int32_t*, double*, std::int32_t* failure) {
     model.procedure.SetComponentListName(&second);
     *failure = 0;
   };

@@ -232,25 +232,30 @@ class InterpolateModel : public TQ_ModelTypeEx2 {
 // What a registered routine saw of one call.
 struct SeenCall {
   std::int32_t callType;
-  bool sameBuffer;          // pointers 2 and 4
+  bool sameBuffer;  // pointers 2 and 4
   std::int32_t derivativeCount;
   std::vector<std::int32_t> rows, columns;  // empty when handed null
-  std::int32_t scratch;     // as the routine found it
+  std::int32_t scratch;                     // as the routine found it
   std::int32_t failureOnEntry;
-  std::vector<std::int32_t> inputOffsets;   // four
+  std::vector<std::int32_t> inputOffsets;  // four
   std::int32_t outputOffset;
   std::int32_t dims[2];
-  std::vector<double> buffer;               // as the routine found it
-  std::vector<double> derivatives;          // as the routine found them
-  int openBrackets;                         // of the watched component list
+  std::vector<double> buffer;       // as the routine found it
+  std::vector<double> derivatives;  // as the routine found them
+  int openBrackets;                 // of the watched component list
 };
 
 // The routine that the test registers: records each call, then does what
 // the test sets (by default it passes the call on to INTERP).
 struct RoutineStage {
   std::vector<SeenCall> seen;
-  std::function<void(std::int32_t* callType, double* buffer, std::int32_t* offsets, std::int32_t* outputOffsets,
-                     std::int32_t* derivativeCount, double* derivatives, std::int32_t* failure)>
+  std::function<void(std::int32_t* callType,
+                     double* buffer,
+                     std::int32_t* offsets,
+                     std::int32_t* outputOffsets,
+                     std::int32_t* derivativeCount,
+                     double* derivatives,
+                     std::int32_t* failure)>
       act;
   int wordsToRecord = 0;
   const TQ_COMPONENTLISTNAME* watched = nullptr;
@@ -267,17 +272,36 @@ struct RoutineStage {
   }
 };
 
-extern "C" inline void TQ_ROUTINE_CALL StageRoutine(std::int32_t* callType, double* inputs, std::int32_t* inputDims,
-                                                    double* outputs, std::int32_t* outputDims,
-                                                    std::int32_t* inputOffsets, std::int32_t* outputOffsets,
-                                                    std::int32_t* hostCell, double* hostReals,
-                                                    std::int32_t* hostInteger, std::int32_t* derivativeCount,
-                                                    std::int32_t* rows, std::int32_t* columns,
-                                                    std::int32_t* scratch, double* derivatives,
+extern "C" inline void TQ_ROUTINE_CALL StageRoutine(std::int32_t* callType,
+                                                    double* inputs,
+                                                    std::int32_t* inputDims,
+                                                    double* outputs,
+                                                    std::int32_t* outputDims,
+                                                    std::int32_t* inputOffsets,
+                                                    std::int32_t* outputOffsets,
+                                                    std::int32_t* hostCell,
+                                                    double* hostReals,
+                                                    std::int32_t* hostInteger,
+                                                    std::int32_t* derivativeCount,
+                                                    std::int32_t* rows,
+                                                    std::int32_t* columns,
+                                                    std::int32_t* scratch,
+                                                    double* derivatives,
                                                     std::int32_t* failure) {
   RoutineStage& stage = RoutineStage::Current();
-  SeenCall call{*callType, inputs == outputs, *derivativeCount, {}, {}, *scratch, *failure, {}, *outputOffsets,
-                {inputDims[0], inputDims[1]}, {}, {}, stage.watched ? stage.watched->OpenPropertiesCalls() : -1};
+  SeenCall call{*callType,
+                inputs == outputs,
+                *derivativeCount,
+                {},
+                {},
+                *scratch,
+                *failure,
+                {},
+                *outputOffsets,
+                {inputDims[0], inputDims[1]},
+                {},
+                {},
+                stage.watched ? stage.watched->OpenPropertiesCalls() : -1};
   if (derivatives != nullptr) call.derivatives.assign(derivatives, derivatives + *derivativeCount);
   if (rows != nullptr && columns != nullptr) {
     call.rows.assign(rows, rows + *derivativeCount);
@@ -291,8 +315,22 @@ extern "C" inline void TQ_ROUTINE_CALL StageRoutine(std::int32_t* callType, doub
     stage.act(callType, inputs, inputOffsets, outputOffsets, derivativeCount, derivatives, failure);
     return;
   }
-  RealInterp()(callType, inputs, inputDims, outputs, outputDims, inputOffsets, outputOffsets, hostCell, hostReals,
-               hostInteger, derivativeCount, rows, columns, scratch, derivatives, failure);
+  RealInterp()(callType,
+               inputs,
+               inputDims,
+               outputs,
+               outputDims,
+               inputOffsets,
+               outputOffsets,
+               hostCell,
+               hostReals,
+               hostInteger,
+               derivativeCount,
+               rows,
+               columns,
+               scratch,
+               derivatives,
+               failure);
 }
 
 // ---- the fixture -----------------------------------------------------------------------------

@@ -87,7 +87,8 @@ TEST_F(FiniteDifferenceTest, MatchesTheAnalyticJacobianAwayFromTheKnots) {
     EXPECT_FALSE(finite.procedure.Evaluated());
     // The cache holds the rows' derivatives; N's slot stays 0.
     std::vector<double> cache = Entries(finite.procedure.Cache(), 10);
-    EXPECT_EQ(std::vector<double>(cache.begin(), cache.begin() + 9), std::vector<double>(actual.begin() + 1, actual.end()));
+    EXPECT_EQ(std::vector<double>(cache.begin(), cache.begin() + 9),
+              std::vector<double>(actual.begin() + 1, actual.end()));
     EXPECT_EQ(cache[9], 0.0);
   }
   EXPECT_EQ(TakeErrors(), "");
@@ -206,7 +207,7 @@ TEST_F(FiniteDifferenceTest, TheQuotientIsClampedWhileTheStepIsSmall) {
   const double inf = std::numeric_limits<double>::infinity();
   const Case cases[] = {
       {{0.0, 0.0, 1e308, 1e308}, -1e-7, inf, -kLimit},  // forward, the output rises
-      {{1e308, 1e308, 0.0, 0.0}, 5e-7, 5e-7, kLimit},    // backward, the output rises
+      {{1e308, 1e308, 0.0, 0.0}, 5e-7, 5e-7, kLimit},   // backward, the output rises
   };
   for (const Case& c : cases) {
     Finite model;
@@ -245,16 +246,35 @@ TEST_F(FiniteDifferenceTest, AFailedPerturbationIsNotReplayedAsSuccess) {
   Finite model;
   EXPECT_EQ(model.procedure.Cache(), nullptr) << "no Jacobian yet";
   int calls = 0;
-  stage.act = [&calls](std::int32_t* type, double* buffer, std::int32_t* offsets, std::int32_t* outputs,
-                       std::int32_t* count, double* derivatives, std::int32_t* failure) {
+  stage.act = [&calls](std::int32_t* type,
+                       double* buffer,
+                       std::int32_t* offsets,
+                       std::int32_t* outputs,
+                       std::int32_t* count,
+                       double* derivatives,
+                       std::int32_t* failure) {
     if (++calls == 3) {  // base, X, then A(1)
       *failure = 9;
       return;
     }
     std::int32_t dims[2] = {4, 4};
     std::int32_t cell = 0, value = 0, scratch = 0;
-    RealInterp()(type, buffer, dims, buffer, dims, offsets, outputs, &cell, nullptr, &value, count, nullptr,
-                 nullptr, &scratch, derivatives, failure);
+    RealInterp()(type,
+                 buffer,
+                 dims,
+                 buffer,
+                 dims,
+                 offsets,
+                 outputs,
+                 &cell,
+                 nullptr,
+                 &value,
+                 count,
+                 nullptr,
+                 nullptr,
+                 &scratch,
+                 derivatives,
+                 failure);
   };
   const std::vector<double> failed = Row(model, TQ_PROC_ROUTINE_FAILED);
   EXPECT_NE(TakeErrors().find("failed with code 9"), std::string::npos);
@@ -295,8 +315,11 @@ TEST_F(FiniteDifferenceTest, AVariableIsRestoredTheWayItsValueStands) {
     int calls = 0;
     stage.act = nullptr;
     if (fail)
-      stage.act = [&calls](std::int32_t*, double*, std::int32_t*, std::int32_t*, std::int32_t*, double*,
-                           std::int32_t* failure) { *failure = ++calls == 2 ? 4 : 0; };
+      stage.act =
+          [&calls](
+              std::int32_t*, double*, std::int32_t*, std::int32_t*, std::int32_t*, double*, std::int32_t* failure) {
+            *failure = ++calls == 2 ? 4 : 0;
+          };
     Row(model, fail ? TQ_PROC_ROUTINE_FAILED : 0);
     std::vector<double> assigned;
     for (const TQ_LogEntry& entry : TQ_ExecutiveTesting::Log(host))
@@ -322,8 +345,8 @@ TEST_F(FiniteDifferenceTest, AnExceptionLeavesNothingPerturbed) {
   TQ_COMPONENTLISTNAME list;
   model.procedure.SetComponentListName(&list);
   int calls = 0;
-  stage.act = [&calls](std::int32_t*, double*, std::int32_t*, std::int32_t*, std::int32_t*, double*,
-                       std::int32_t* failure) {
+  stage.act = [&calls](
+                  std::int32_t*, double*, std::int32_t*, std::int32_t*, std::int32_t*, double*, std::int32_t* failure) {
     if (++calls == 4) throw std::runtime_error("routine broke down");
     *failure = 0;
   };

@@ -49,17 +49,24 @@ TEST_F(InterpolateLayoutTest, WorkedSequenceWithVariableXAndConstantK) {
   InterpolateProbe p(false, 0);
   InterpolateVariables v;
   ExpectState(p, {"start", -1, 0, 0, 0, 0, 0, 0});
-  Walk(p, {
-              {[&] { p.Argument(v.x); }, {"Argument(x)", 0, 1, 0, 1, 1, 0, 1}},
-              {[&] { p.Argument(); }, {"Argument()", 1, 1, 0, 1, 1, 0, 1}},
-              {[&] { p.SetDimensionSize(5); }, {"SetDimensionSize(5)", 1, 6, 1, 1, 1, 0, 1}},
-              {[&] { for (auto& e : v.a) p.Element(e); }, {"Element(a1..a5)", 1, 6, 1, 6, 6, 0, 1}},
-              {[&] { p.Argument(); }, {"Argument()", 2, 6, 1, 6, 6, 0, 1}},
-              {[&] { p.SetDimensionSize(3); }, {"SetDimensionSize(3)", 2, 9, 2, 6, 6, 0, 1}},
-              {[&] { for (auto& e : v.b) p.Element(e); }, {"Element(b1..b3)", 2, 9, 2, 9, 9, 0, 1}},
-              {[&] { p.Argument(7); }, {"Argument(k)", 3, 10, 2, 9, 10, 0, 1}},
-              {[&] { p.Argument(v.y); }, {"Argument(y)", 4, 11, 2, 9, 10, 1, 1}},
-          });
+  Walk(p,
+       {
+           {[&] { p.Argument(v.x); }, {"Argument(x)", 0, 1, 0, 1, 1, 0, 1}},
+           {[&] { p.Argument(); }, {"Argument()", 1, 1, 0, 1, 1, 0, 1}},
+           {[&] { p.SetDimensionSize(5); }, {"SetDimensionSize(5)", 1, 6, 1, 1, 1, 0, 1}},
+           {[&] {
+              for (auto& e : v.a) p.Element(e);
+            },
+            {"Element(a1..a5)", 1, 6, 1, 6, 6, 0, 1}},
+           {[&] { p.Argument(); }, {"Argument()", 2, 6, 1, 6, 6, 0, 1}},
+           {[&] { p.SetDimensionSize(3); }, {"SetDimensionSize(3)", 2, 9, 2, 6, 6, 0, 1}},
+           {[&] {
+              for (auto& e : v.b) p.Element(e);
+            },
+            {"Element(b1..b3)", 2, 9, 2, 9, 9, 0, 1}},
+           {[&] { p.Argument(7); }, {"Argument(k)", 3, 10, 2, 9, 10, 0, 1}},
+           {[&] { p.Argument(v.y); }, {"Argument(y)", 4, 11, 2, 9, 10, 1, 1}},
+       });
   const int offsets[5] = {0, 1, 6, 9, 10};
   const bool byReference[5] = {true, true, true, false, true};
   for (int i = 0; i < 5; ++i) {
@@ -80,20 +87,15 @@ TEST_F(InterpolateLayoutTest, WorkedSequenceWithVariableXAndConstantK) {
   EXPECT_EQ(p.ArgumentWords(), 11);
 
   // Binding pass: the same calls list the variables.
-  Walk(p, {
-              {[&] { p.Argument(v.x); }, {"bind Argument(x)", 0, 11, 2, 1, 1, 0, 1}},
-              {[&] {
-                 DeclareArray(p, {5}, v.a);
-               },
-               {"bind a", 1, 11, 2, 6, 6, 0, 1}},
-              {[&] {
-                 DeclareArray(p, {3}, v.b);
-               },
-               {"bind b", 2, 11, 2, 9, 9, 0, 1}},
-              {[&] { p.Argument(7); }, {"bind Argument(k)", 3, 11, 2, 9, 10, 0, 1}},
-              {[&] { p.Argument(v.y); }, {"bind Argument(y)", 4, 11, 2, 9, 10, 1, 1}},
-              {[&] { p.LastArgument(); }, {"bind LastArgument()", 4, 11, 2, 9, 10, 1, 1}},
-          });
+  Walk(p,
+       {
+           {[&] { p.Argument(v.x); }, {"bind Argument(x)", 0, 11, 2, 1, 1, 0, 1}},
+           {[&] { DeclareArray(p, {5}, v.a); }, {"bind a", 1, 11, 2, 6, 6, 0, 1}},
+           {[&] { DeclareArray(p, {3}, v.b); }, {"bind b", 2, 11, 2, 9, 9, 0, 1}},
+           {[&] { p.Argument(7); }, {"bind Argument(k)", 3, 11, 2, 9, 10, 0, 1}},
+           {[&] { p.Argument(v.y); }, {"bind Argument(y)", 4, 11, 2, 9, 10, 1, 1}},
+           {[&] { p.LastArgument(); }, {"bind LastArgument()", 4, 11, 2, 9, 10, 1, 1}},
+       });
   std::vector<TQ_VarParam*> expected{&v.x};
   for (auto& e : v.a) expected.push_back(&e);
   for (auto& e : v.b) expected.push_back(&e);
@@ -112,19 +114,14 @@ TEST_F(InterpolateLayoutTest, ConstantXAndVariableK) {
   InterpolateProbe p(false, 0);
   TQ_REALVARIABLE a[5], b[3], y;
   TQ_INTEGERPARAMETER k;
-  Walk(p, {
-              {[&] { p.Argument(2.5); }, {"Argument(2.5)", 0, 1, 0, 0, 1, 0, 0}},
-              {[&] {
-                 DeclareArray(p, {5}, a);
-               },
-               {"a", 1, 6, 1, 5, 6, 0, 5}},
-              {[&] {
-                 DeclareArray(p, {3}, b);
-               },
-               {"b", 2, 9, 2, 8, 9, 0, 8}},
-              {[&] { p.Argument(k); }, {"Argument(k)", 3, 10, 2, 9, 10, 0, 8}},
-              {[&] { p.Argument(y); }, {"Argument(y)", 4, 11, 2, 9, 10, 1, 8}},
-          });
+  Walk(p,
+       {
+           {[&] { p.Argument(2.5); }, {"Argument(2.5)", 0, 1, 0, 0, 1, 0, 0}},
+           {[&] { DeclareArray(p, {5}, a); }, {"a", 1, 6, 1, 5, 6, 0, 5}},
+           {[&] { DeclareArray(p, {3}, b); }, {"b", 2, 9, 2, 8, 9, 0, 8}},
+           {[&] { p.Argument(k); }, {"Argument(k)", 3, 10, 2, 9, 10, 0, 8}},
+           {[&] { p.Argument(y); }, {"Argument(y)", 4, 11, 2, 9, 10, 1, 8}},
+       });
   const bool byReference[5] = {false, true, true, true, true};
   for (int i = 0; i < 5; ++i) EXPECT_EQ(p.ByReference(i), byReference[i]) << "argument " << i;
   EXPECT_DOUBLE_EQ(p.GetRealArg(0), 2.5);
@@ -308,7 +305,9 @@ TEST_P(StringLayoutTest, ThreeStringsTakeTheirWords) {
 #endif
 }
 
-INSTANTIATE_TEST_SUITE_P(Conventions, StringLayoutTest, ::testing::Values(false, true),
+INSTANTIATE_TEST_SUITE_P(Conventions,
+                         StringLayoutTest,
+                         ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return info.param ? std::string("Fortran") : std::string("C");
                          });

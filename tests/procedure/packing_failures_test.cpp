@@ -241,11 +241,11 @@ TEST_F(FailureTest, CountsThatDisagreeAreRefused) {
 // negated past the arrays.
 TEST_F(FailureTest, ARoutineThatChangesTheDerivativeCountFails) {
   InterpolateModel<> model(false, 0);
-  Stage().act = [](std::int32_t*, double*, std::int32_t*, std::int32_t*, std::int32_t* count, double*,
-                   std::int32_t* failure) {
-    *count = 1000;
-    *failure = 0;
-  };
+  Stage().act =
+      [](std::int32_t*, double*, std::int32_t*, std::int32_t*, std::int32_t* count, double*, std::int32_t* failure) {
+        *count = 1000;
+        *failure = 0;
+      };
   double value;
   int position = 0;
   EXPECT_EQ(model.procedure.Residuals(&value, position), TQ_PROC_ROUTINE_FAILED);

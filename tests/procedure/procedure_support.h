@@ -76,8 +76,7 @@ class RecordingBase : public TQ_ProcedureType_C {
 };
 
 // The INTERPOLATE tables over the recording base.
-class RecordedInterpolate
-    : public TQ_ProcedureTemplate<RecordedInterpolate, 4, 1, 2, RecordingBase, 4> {
+class RecordedInterpolate : public TQ_ProcedureTemplate<RecordedInterpolate, 4, 1, 2, RecordingBase, 4> {
  public:
   static int Dimensions(int i) { return TQProc_INTERPOLATE::Dimensions(i); }
   static int Type(int i) { return TQProc_INTERPOLATE::Type(i); }
@@ -262,8 +261,8 @@ void DeclareInterpolate(P& procedure, InterpolateVariables& v, int k) {
 // procedure create its equations, the owner's count standing at `firstRow`;
 // returns the count afterwards.
 template <class P, class Owner>
-int CreateEquations(P& p, Owner* owner, int nonZeros, int firstRow, int group = 0, const char* name = "P",
-                    int arg3 = 0, int arg7 = 0) {
+int CreateEquations(
+    P& p, Owner* owner, int nonZeros, int firstRow, int group = 0, const char* name = "P", int arg3 = 0, int arg7 = 0) {
   int* rows = nullptr;
   int* cols = nullptr;
   TQ_ExecutiveTesting::BeginEmission(TQ_Executive::Instance(), static_cast<std::size_t>(nonZeros), rows, cols);

@@ -66,30 +66,41 @@ TEST_F(ProtocolTest, ArgumentsBeyondTheCountAreRefusedInEveryPass) {
   p.Argument(1);
   p.Argument(v.y);
   ASSERT_TRUE(Errors().empty());
-  ExpectRefused(p, [&] { p.Argument(2.0); }, "argument 5 declared, but the procedure takes 5 arguments");
-  ExpectRefused(p, [&] { p.Argument(extra); }, "argument 5 declared");
-  ExpectRefused(p, [&] { p.Argument(); }, "argument 5 declared");
-  ExpectRefused(p, [&] { p.SetArg(true); }, "argument 5 declared");
+  ExpectRefused(
+      p, [&] { p.Argument(2.0); }, "argument 5 declared, but the procedure takes 5 arguments");
+  ExpectRefused(
+      p, [&] { p.Argument(extra); }, "argument 5 declared");
+  ExpectRefused(
+      p, [&] { p.Argument(); }, "argument 5 declared");
+  ExpectRefused(
+      p, [&] { p.SetArg(true); }, "argument 5 declared");
   p.LastArgument();
 
   // The binding pass, then a further pass: refused, the list unchanged.
   DeclareInterpolate(p, v, 1);
   ASSERT_TRUE(Errors().empty());
-  ExpectRefused(p, [&] { p.Argument(extra); }, "argument 5 declared");
-  ExpectRefused(p, [&] { p.Element(extra); }, "the argument has all its elements already");
+  ExpectRefused(
+      p, [&] { p.Argument(extra); }, "argument 5 declared");
+  ExpectRefused(
+      p, [&] { p.Element(extra); }, "the argument has all its elements already");
 }
 
 TEST_F(ProtocolTest, DimensionSizesOutsideTheArgumentsAreRefused) {
   InterpolateProbe p(false, 0);
   InterpolateVariables v;
-  ExpectRefused(p, [&] { p.SetDimensionSize(2); }, "given before any argument");
+  ExpectRefused(
+      p, [&] { p.SetDimensionSize(2); }, "given before any argument");
   p.Argument(v.x);
-  ExpectRefused(p, [&] { p.SetDimensionSize(2); }, "the argument is a scalar");
+  ExpectRefused(
+      p, [&] { p.SetDimensionSize(2); }, "the argument is a scalar");
   p.Argument();
-  ExpectRefused(p, [&] { p.SetDimensionSize(-1); }, "a size is not negative");
-  ExpectRefused(p, [&] { p.SetDimensionSize(std::numeric_limits<int>::max()); }, "too large for the argument buffer");
+  ExpectRefused(
+      p, [&] { p.SetDimensionSize(-1); }, "a size is not negative");
+  ExpectRefused(
+      p, [&] { p.SetDimensionSize(std::numeric_limits<int>::max()); }, "too large for the argument buffer");
   p.SetDimensionSize(5);
-  ExpectRefused(p, [&] { p.SetDimensionSize(1); }, "the argument has its 1 sizes already");
+  ExpectRefused(
+      p, [&] { p.SetDimensionSize(1); }, "the argument has its 1 sizes already");
   for (auto& e : v.a) p.Element(e);
   DeclareArray(p, {3}, v.b);
   p.Argument(2);
@@ -105,7 +116,8 @@ TEST_F(ProtocolTest, SizeTableCapacityIsKept) {
   Probe<OverDimensionedProc> p;
   p.Argument();
   p.SetDimensionSize(2);
-  ExpectRefused(p, [&] { p.SetDimensionSize(3); }, "the procedure declares 1 dimension sizes in all");
+  ExpectRefused(
+      p, [&] { p.SetDimensionSize(3); }, "the procedure declares 1 dimension sizes in all");
   EXPECT_EQ(p.DimCapacity(), 2);
   EXPECT_EQ(p.DimSize(1), 0);
 }
@@ -114,14 +126,18 @@ TEST_F(ProtocolTest, ElementVariablesOutsideTheirArgumentsAreRefused) {
   InterpolateProbe p(false, 0);
   InterpolateVariables v;
   TQ_REALPARAMETER extra;
-  ExpectRefused(p, [&] { p.Element(extra); }, "element variable given before any argument");
+  ExpectRefused(
+      p, [&] { p.Element(extra); }, "element variable given before any argument");
   p.Argument(2.0);
-  ExpectRefused(p, [&] { p.Element(extra); }, "the argument is a constant");
+  ExpectRefused(
+      p, [&] { p.Element(extra); }, "the argument is a constant");
   p.Argument();
-  ExpectRefused(p, [&] { p.Element(extra); }, "before the argument's dimension sizes");
+  ExpectRefused(
+      p, [&] { p.Element(extra); }, "before the argument's dimension sizes");
   p.SetDimensionSize(5);
   for (auto& e : v.a) p.Element(e);
-  ExpectRefused(p, [&] { p.Element(extra); }, "the argument has all its elements already");
+  ExpectRefused(
+      p, [&] { p.Element(extra); }, "the argument has all its elements already");
   EXPECT_EQ(p.InputElements(), 5);
 }
 
@@ -130,22 +146,28 @@ TEST_F(ProtocolTest, DeclarationsOfTheWrongKindAreRefused) {
   InterpolateVariables v;
   p.Argument(v.x);
   // Argument 1 is an array: neither a constant nor a scalar variable.
-  ExpectRefused(p, [&] { p.Argument(1.0); }, "argument 1 is an array of 1 dimensions");
-  ExpectRefused(p, [&] { p.Argument(v.a[0]); }, "argument 1 is an array of 1 dimensions");
+  ExpectRefused(
+      p, [&] { p.Argument(1.0); }, "argument 1 is an array of 1 dimensions");
+  ExpectRefused(
+      p, [&] { p.Argument(v.a[0]); }, "argument 1 is an array of 1 dimensions");
   p.Argument();
   p.SetDimensionSize(5);
   for (int i = 0; i < 3; ++i) p.Element(v.a[i]);
   // The next argument waits for the elements still due.
-  ExpectRefused(p, [&] { p.Argument(); }, "argument 1 still lacks 2 element variables");
+  ExpectRefused(
+      p, [&] { p.Argument(); }, "argument 1 still lacks 2 element variables");
   for (int i = 3; i < 5; ++i) p.Element(v.a[i]);
   p.Argument();
-  ExpectRefused(p, [&] { p.Argument(); }, "argument 2 still lacks dimension sizes");
+  ExpectRefused(
+      p, [&] { p.Argument(); }, "argument 2 still lacks dimension sizes");
   p.SetDimensionSize(3);
   for (auto& e : v.b) p.Element(e);
   p.Argument(3);
   // Argument 4 is the output: it takes a variable, not a constant.
-  ExpectRefused(p, [&] { p.Argument(1.0); }, "argument 4 is an output");
-  ExpectRefused(p, [&] { p.Argument("text"); }, "argument 4 is an output");
+  ExpectRefused(
+      p, [&] { p.Argument(1.0); }, "argument 4 is an output");
+  ExpectRefused(
+      p, [&] { p.Argument("text"); }, "argument 4 is an output");
   p.Argument(v.y);
   p.LastArgument();
   EXPECT_TRUE(Errors().empty());
@@ -157,14 +179,16 @@ TEST_F(ProtocolTest, IncompleteConstructionPassIsNotHandedOver) {
   InterpolateVariables v;
   p.Argument(v.x);
   DeclareArray(p, {5}, v.a);
-  ExpectRefused(p, [&] { p.LastArgument(); }, "2 of 5 arguments declared");
+  ExpectRefused(
+      p, [&] { p.LastArgument(); }, "2 of 5 arguments declared");
   EXPECT_EQ(p.ArgumentBuffer(), nullptr);
   p.Argument();
   p.SetDimensionSize(3);
   p.Element(v.b[0]);
   p.Argument();  // refused: argument 2 lacks elements
   EXPECT_TRUE(OneErrorWith("still lacks 2 element variables"));
-  ExpectRefused(p, [&] { p.LastArgument(); }, "3 of 5 arguments declared");
+  ExpectRefused(
+      p, [&] { p.LastArgument(); }, "3 of 5 arguments declared");
   p.Element(v.b[1]);
   p.Element(v.b[2]);
   p.Argument(1);
@@ -186,7 +210,8 @@ TEST_F(ProtocolTest, BindingPassCannotOverrunTheElementList) {
   p.Argument();
   p.SetDimensionSize(50);  // ignored: the sizes of the construction pass stand
   for (auto& e : v.a) p.Element(e);
-  ExpectRefused(p, [&] { p.Element(v.a[0]); }, "the argument has all its elements already");
+  ExpectRefused(
+      p, [&] { p.Element(v.a[0]); }, "the argument has all its elements already");
   p.Argument();
   for (auto& e : v.b) p.Element(e);
   // k, a constant in the construction pass, given as a variable now: the list
@@ -208,7 +233,8 @@ TEST_F(ProtocolTest, EquationsNeedACompleteDeclaration) {
   OwnerModel owner;
   int count = 0;
   p.Argument(v.x);
-  ExpectRefused(p, [&] { EXPECT_EQ(p.NZAndEqnContribution(&owner, 0, count), 0); }, "before a pass");
+  ExpectRefused(
+      p, [&] { EXPECT_EQ(p.NZAndEqnContribution(&owner, 0, count), 0); }, "before a pass");
   EXPECT_EQ(count, 0);
   EXPECT_TRUE(TQ_Executive::Instance().Declared().empty());
   DeclareArray(p, {5}, v.a);
@@ -224,12 +250,15 @@ TEST_F(ProtocolTest, EquationsNeedACompleteDeclaration) {
   int* cols = nullptr;
   TQ_ExecutiveTesting::BeginEmission(TQ_Executive::Instance(), 2, rows, cols);
   count = 0;
-  ExpectRefused(p, [&] { p.CreateEquationsAndSetGroup(0, 0, rows, cols, count, &owner, "P", 0); },
-                "before the binding pass has listed every element variable");
-  ExpectRefused(p, [&] { p.NZAndEqnContribution(&owner, 0, count); }, "before a pass");
+  ExpectRefused(
+      p,
+      [&] { p.CreateEquationsAndSetGroup(0, 0, rows, cols, count, &owner, "P", 0); },
+      "before the binding pass has listed every element variable");
+  ExpectRefused(
+      p, [&] { p.NZAndEqnContribution(&owner, 0, count); }, "before a pass");
   p.Argument(v.x);
-  ExpectRefused(p, [&] { p.CreateEquationsAndSetGroup(0, 0, rows, cols, count, &owner, "P", 0); },
-                "before the binding pass");
+  ExpectRefused(
+      p, [&] { p.CreateEquationsAndSetGroup(0, 0, rows, cols, count, &owner, "P", 0); }, "before the binding pass");
   EXPECT_TRUE(TQ_Executive::Instance().Emitted().empty());
   EXPECT_TRUE(TQ_Executive::Instance().ProcCalls().empty());
   EXPECT_EQ(count, 0);
@@ -237,7 +266,8 @@ TEST_F(ProtocolTest, EquationsNeedACompleteDeclaration) {
   DeclareInterpolate(p, v, 1);  // x again is refused; the pass goes on from argument 1
   EXPECT_TRUE(OneErrorWith("argument 1 is an array"));
   ExpectRefused(
-      p, [&] { p.CreateEquationsAndSetGroup(0, 0, rows, cols, count, static_cast<TQ_ModelTypeEx*>(nullptr), "P", 0); },
+      p,
+      [&] { p.CreateEquationsAndSetGroup(0, 0, rows, cols, count, static_cast<TQ_ModelTypeEx*>(nullptr), "P", 0); },
       "without an owner");
 }
 

@@ -171,8 +171,7 @@ TEST_F(ValuesTest, TablesAreFilledAtRegistrationAndACopyPointsIntoItsOwnBuffer) 
   // k, in the buffer of `p`.
   auto entry = [](StringsProbe& p, int argument, int k) {
     char* pointer = nullptr;
-    std::memcpy(&pointer, p.BufferBytes() + 8 * p.GetOffset(argument) + k * TQ_CHARPOINTER_BYTES,
-                TQ_CHARPOINTER_BYTES);
+    std::memcpy(&pointer, p.BufferBytes() + 8 * p.GetOffset(argument) + k * TQ_CHARPOINTER_BYTES, TQ_CHARPOINTER_BYTES);
     return pointer;
   };
   auto field = [](StringsProbe& p, int argument, int count, int k) {

@@ -36,7 +36,7 @@ struct TwinDeclaration {
       a[k].SetCurrentValue(table[k]);
       b[k].SetCurrentValue(table[k] * 10.0);
     }
-    a[1].Assign(&guess);  // a default assignment: written back by assignment
+    a[1].Assign(&guess);          // a default assignment: written back by assignment
     a[2].Fix(TQ_Value(2.0, 0u));  // no solver variable
     n.SetCurrentValue(3.0);
     x.SetCurrentValue(0.5);
@@ -61,8 +61,13 @@ class WriteBackTest : public CallTest {
   // The routine's changes: it writes `entries` (word, value) into the buffer
   // and the integer `n` into n's word, leaves y = 0 and succeeds.
   static void RoutineWrites(std::vector<std::pair<int, double>> entries, std::int32_t n) {
-    Stage().act = [entries, n](std::int32_t*, double* buffer, std::int32_t*, std::int32_t* outputs, std::int32_t*,
-                               double*, std::int32_t* failure) {
+    Stage().act = [entries, n](std::int32_t*,
+                               double* buffer,
+                               std::int32_t*,
+                               std::int32_t* outputs,
+                               std::int32_t*,
+                               double*,
+                               std::int32_t* failure) {
       for (const auto& [word, value] : entries) buffer[word] = value;
       std::memcpy(&buffer[7], &n, sizeof n);
       buffer[*outputs] = 0.0;
@@ -137,11 +142,11 @@ TEST_F(WriteBackTest, NothingIsWrittenBackAfterAFailurePrecallOrWhenTheHostSaysN
   TwinDeclaration d;
   TQ_IncrementalUpdate controller;
   d.p.SetUpdateController(&controller);
-  Stage().act = [](std::int32_t*, double* buffer, std::int32_t*, std::int32_t*, std::int32_t*, double*,
-                   std::int32_t* failure) {
-    buffer[0] = 42.0;
-    *failure = 6;
-  };
+  Stage().act =
+      [](std::int32_t*, double* buffer, std::int32_t*, std::int32_t*, std::int32_t*, double*, std::int32_t* failure) {
+        buffer[0] = 42.0;
+        *failure = 6;
+      };
   EXPECT_EQ(d.Residuals(), TQ_PROC_ROUTINE_FAILED);
   EXPECT_EQ(d.x.Real(), 0.5);
   TakeErrors();
@@ -195,10 +200,22 @@ struct StringEntries {
   }
 };
 
-extern "C" void TQ_ROUTINE_CALL WriteStrings(std::int32_t*, double* buffer, std::int32_t* dims, double*,
-                                             std::int32_t*, std::int32_t* offsets, std::int32_t* outputOffsets,
-                                             std::int32_t*, double*, std::int32_t*, std::int32_t*, std::int32_t*,
-                                             std::int32_t*, std::int32_t*, double*, std::int32_t* failure) {
+extern "C" void TQ_ROUTINE_CALL WriteStrings(std::int32_t*,
+                                             double* buffer,
+                                             std::int32_t* dims,
+                                             double*,
+                                             std::int32_t*,
+                                             std::int32_t* offsets,
+                                             std::int32_t* outputOffsets,
+                                             std::int32_t*,
+                                             double*,
+                                             std::int32_t*,
+                                             std::int32_t*,
+                                             std::int32_t*,
+                                             std::int32_t*,
+                                             std::int32_t*,
+                                             double*,
+                                             std::int32_t* failure) {
   char* array = reinterpret_cast<char*>(buffer + offsets[0]);
   if (!StringEntries::Fortran()) array += ((dims[0] * TQ_CHARPOINTER_BYTES + 7) / 8) * 8;
   char* scalar = reinterpret_cast<char*>(buffer + offsets[1]);
@@ -230,8 +247,8 @@ TEST_F(WriteBackTest, StringEntriesAreTrimmedAndWrittenToTheirOwnVariables) {
     }
     p.InitializeCStrings();
     const std::string forty(40, 'x');
-    StringEntries::Fields() = {"abc" + std::string(37, ' '), "  lead", std::string("ab\0cd", 5), forty,
-                               std::string(40, ' ')};
+    StringEntries::Fields() = {
+        "abc" + std::string(37, ' '), "  lead", std::string("ab\0cd", 5), forty, std::string(40, ' ')};
     TQ_IncrementalUpdate controller;
     p.SetUpdateController(&controller);
     double value;

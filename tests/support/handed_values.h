@@ -17,6 +17,6 @@ struct Handed {
 };
 
 inline Handed HandedFrom(const TQ_LogEntry& entry) {
-  return Handed{entry.kind == TQ_LogEntry::IndexSet, entry.target, entry.value.Number(),
-                entry.sweep, entry.value, entry.status};
+  return Handed{
+      entry.kind == TQ_LogEntry::IndexSet, entry.target, entry.value.Number(), entry.sweep, entry.value, entry.status};
 }

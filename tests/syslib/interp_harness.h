@@ -22,8 +22,7 @@ inline TQInterpRoutine LoadedInterp() {
   static TQ_LibraryLoader loader;
   static std::string error;
   static TQ_LibraryRef library = loader.LoadByName("TQSysLib", error);
-  static TQInterpRoutine routine =
-      library ? library->Function<TQInterpRoutine>("INTERP", error) : nullptr;
+  static TQInterpRoutine routine = library ? library->Function<TQInterpRoutine>("INTERP", error) : nullptr;
   if (routine == nullptr) ADD_FAILURE() << error;
   return routine;
 }
@@ -45,8 +44,7 @@ struct PackedCall {
   int32_t hostCell = 7, hostValue = 11, scratch = 13;
   std::vector<double> hostReals{0.0, 0.0};
 
-  PackedCall(int32_t p_, int32_t q_, int32_t base_ = 0, int32_t gap = 0)
-      : p(p_), q(q_), base(base_), dims{p_, q_, 0} {
+  PackedCall(int32_t p_, int32_t q_, int32_t base_ = 0, int32_t gap = 0) : p(p_), q(q_), base(base_), dims{p_, q_, 0} {
     const int32_t words[5] = {1, p, q, 1, 1};
     int32_t next = 0;
     for (int i = 0; i < 5; ++i) {
@@ -89,9 +87,22 @@ struct PackedCall {
     if (routine == nullptr) return -1;
     int32_t type = callType;
     int32_t failure = 1;
-    routine(&type, buffer.data(), dims, buffer.data(), dims + 2, offsets, offsets + 4, &hostCell,
-            hostReals.data(), &hostValue, &derivativeCount, rows.data(), columns.data(), &scratch,
-            derivatives.data(), &failure);
+    routine(&type,
+            buffer.data(),
+            dims,
+            buffer.data(),
+            dims + 2,
+            offsets,
+            offsets + 4,
+            &hostCell,
+            hostReals.data(),
+            &hostValue,
+            &derivativeCount,
+            rows.data(),
+            columns.data(),
+            &scratch,
+            derivatives.data(),
+            &failure);
     return failure;
   }
 

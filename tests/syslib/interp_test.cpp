@@ -100,8 +100,7 @@ TEST(InterpDerivatives, MatchCentralDifferencesOfTheValues) {
     ASSERT_EQ(call.derivativeCount, 13);
     for (int32_t j = 0; j < 1 + call.p + call.q; ++j) {
       const double expected = CentralDifference(call, j, 1e-6);
-      EXPECT_NEAR(derivatives[j], expected, 1e-6 * (1.0 + std::fabs(expected)))
-          << "x = " << x << ", input value " << j;
+      EXPECT_NEAR(derivatives[j], expected, 1e-6 * (1.0 + std::fabs(expected))) << "x = " << x << ", input value " << j;
     }
     EXPECT_EQ(derivatives[12], 0.0) << "the derivative with respect to n";
     EXPECT_EQ(derivatives[13], -99.0) << "past the derivative count";
@@ -113,10 +112,16 @@ TEST(InterpDerivatives, OnlyTheSegmentsTwoKnotsContribute) {
   PackedCall call = StandardTable();
   call.Word(0) = 2.0;  // segment from knot 2 (1.0) to knot 3 (3.0), t = 0.5, slope -0.5
   ASSERT_EQ(call.Run(kValuesAndDerivatives), TQSYSLIB_OK);
-  const std::vector<double> expected{-0.5,                    // x
-                                     0.0, 0.25, 0.25, 0.0,    // a
-                                     0.0, 0.5, 0.5, 0.0,      // b
-                                     0.0};                    // n
+  const std::vector<double> expected{-0.5,  // x
+                                     0.0,
+                                     0.25,
+                                     0.25,
+                                     0.0,  // a
+                                     0.0,
+                                     0.5,
+                                     0.5,
+                                     0.0,   // b
+                                     0.0};  // n
   for (size_t j = 0; j < expected.size(); ++j)
     EXPECT_DOUBLE_EQ(call.derivatives[j], expected[j]) << "input value " << j;
 }
@@ -128,7 +133,7 @@ TEST(InterpDerivatives, AtAnInnerKnotTheSegmentToTheRightApplies) {
   EXPECT_DOUBLE_EQ(call.derivatives[0], 2.0);
   EXPECT_DOUBLE_EQ(call.derivatives[7], 1.0);  // b_3
   EXPECT_DOUBLE_EQ(call.derivatives[8], 0.0);  // b_4
-  call.Word(0) = 6.0;  // the last knot belongs to the last segment
+  call.Word(0) = 6.0;                          // the last knot belongs to the last segment
   ASSERT_EQ(call.Run(kValuesAndDerivatives), TQSYSLIB_OK);
   EXPECT_DOUBLE_EQ(call.derivatives[0], 2.0);
   EXPECT_DOUBLE_EQ(call.derivatives[8], 1.0);
@@ -138,10 +143,22 @@ TEST(InterpDerivatives, RowAndColumnArraysMayBeAbsent) {
   PackedCall call = StandardTable();
   call.Word(0) = 0.5;
   int32_t type = kValuesAndDerivatives, failure = 1;
-  LoadedInterp()(&type, call.buffer.data(), call.dims, call.buffer.data(), call.dims + 2,
-                 call.offsets, call.offsets + 4, &call.hostCell, call.hostReals.data(),
-                 &call.hostValue, &call.derivativeCount, nullptr, nullptr, &call.scratch,
-                 call.derivatives.data(), &failure);
+  LoadedInterp()(&type,
+                 call.buffer.data(),
+                 call.dims,
+                 call.buffer.data(),
+                 call.dims + 2,
+                 call.offsets,
+                 call.offsets + 4,
+                 &call.hostCell,
+                 call.hostReals.data(),
+                 &call.hostValue,
+                 &call.derivativeCount,
+                 nullptr,
+                 nullptr,
+                 &call.scratch,
+                 call.derivatives.data(),
+                 &failure);
   ASSERT_EQ(failure, TQSYSLIB_OK);
   EXPECT_DOUBLE_EQ(call.derivatives[0], 2.0);
 }
@@ -270,23 +287,61 @@ TEST(InterpFailures, InconsistentLayout) {
   {
     PackedCall call = StandardTable();
     int32_t type = kValues, failure = 1;
-    LoadedInterp()(&type, nullptr, call.dims, nullptr, call.dims + 2, call.offsets,
-                   call.offsets + 4, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                   nullptr, nullptr, &failure);
+    LoadedInterp()(&type,
+                   nullptr,
+                   call.dims,
+                   nullptr,
+                   call.dims + 2,
+                   call.offsets,
+                   call.offsets + 4,
+                   nullptr,
+                   nullptr,
+                   nullptr,
+                   nullptr,
+                   nullptr,
+                   nullptr,
+                   nullptr,
+                   nullptr,
+                   &failure);
     EXPECT_EQ(failure, TQSYSLIB_FAIL_LAYOUT);
     failure = 1;
-    LoadedInterp()(nullptr, call.buffer.data(), call.dims, call.buffer.data(), call.dims + 2,
-                   call.offsets, call.offsets + 4, nullptr, nullptr, nullptr, nullptr, nullptr,
-                   nullptr, nullptr, nullptr, &failure);
+    LoadedInterp()(nullptr,
+                   call.buffer.data(),
+                   call.dims,
+                   call.buffer.data(),
+                   call.dims + 2,
+                   call.offsets,
+                   call.offsets + 4,
+                   nullptr,
+                   nullptr,
+                   nullptr,
+                   nullptr,
+                   nullptr,
+                   nullptr,
+                   nullptr,
+                   nullptr,
+                   &failure);
     EXPECT_EQ(failure, TQSYSLIB_FAIL_LAYOUT);
     EXPECT_EQ(call.Y(), -12345.0);
     // Without a failure flag there is nothing to report to; the call must
     // still return without touching anything.
     type = kValuesAndDerivatives;
-    LoadedInterp()(&type, call.buffer.data(), call.dims, call.buffer.data(), call.dims + 2,
-                   call.offsets, call.offsets + 4, nullptr, nullptr, nullptr,
-                   &call.derivativeCount, call.rows.data(), call.columns.data(), nullptr,
-                   call.derivatives.data(), nullptr);
+    LoadedInterp()(&type,
+                   call.buffer.data(),
+                   call.dims,
+                   call.buffer.data(),
+                   call.dims + 2,
+                   call.offsets,
+                   call.offsets + 4,
+                   nullptr,
+                   nullptr,
+                   nullptr,
+                   &call.derivativeCount,
+                   call.rows.data(),
+                   call.columns.data(),
+                   nullptr,
+                   call.derivatives.data(),
+                   nullptr);
     EXPECT_EQ(call.Y(), -12345.0);
   }
 }
@@ -375,8 +430,7 @@ TEST(InterpBuffer, NeverWritesAnInputOrTheHostsValues) {
       std::vector<unsigned char> before(call.buffer.size() * 8);
       std::memcpy(before.data(), call.buffer.data(), before.size());
       const std::vector<int32_t> rows = call.rows, columns = call.columns;
-      const int32_t offsets[5] = {call.offsets[0], call.offsets[1], call.offsets[2],
-                                  call.offsets[3], call.offsets[4]};
+      const int32_t offsets[5] = {call.offsets[0], call.offsets[1], call.offsets[2], call.offsets[3], call.offsets[4]};
       call.Run(type);
       std::vector<unsigned char> after(call.buffer.size() * 8);
       std::memcpy(after.data(), call.buffer.data(), after.size());

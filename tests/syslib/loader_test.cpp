@@ -30,8 +30,7 @@ class ScratchDirectory {
   ScratchDirectory() {
     static std::atomic<int> counter{0};
     const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    m_path = fs::temp_directory_path() /
-             ("tqloader_" + std::string(info->name()) + "_" + std::to_string(counter++));
+    m_path = fs::temp_directory_path() / ("tqloader_" + std::string(info->name()) + "_" + std::to_string(counter++));
     fs::remove_all(m_path);
     fs::create_directories(m_path);
   }
@@ -117,8 +116,7 @@ TEST(LoaderByName, PlatformFileNameForms) {
   EXPECT_EQ(TQ_LibraryLoader::FileNames("TQSysLib"), std::vector<std::string>{"TQSysLib.dll"});
   EXPECT_EQ(TQ_LibraryLoader::FileNames("TQSysLib.DLL"), std::vector<std::string>{"TQSysLib.DLL"});
 #else
-  EXPECT_EQ(TQ_LibraryLoader::FileNames("TQSysLib"),
-            (std::vector<std::string>{"TQSysLib.so", "libTQSysLib.so"}));
+  EXPECT_EQ(TQ_LibraryLoader::FileNames("TQSysLib"), (std::vector<std::string>{"TQSysLib.so", "libTQSysLib.so"}));
   EXPECT_EQ(TQ_LibraryLoader::FileNames("TQSysLib.so"), std::vector<std::string>{"TQSysLib.so"});
 #endif
 }
@@ -204,9 +202,7 @@ TEST(LoaderReports, AMissingLibraryNamesTheLibraryAndEveryFileTried) {
   EXPECT_NE(error.find("\"NoSuchRoutineLibrary\""), std::string::npos) << error;
   for (const std::string& file : TQ_LibraryLoader::FileNames("NoSuchRoutineLibrary")) {
     EXPECT_NE(error.find((directory.Path() / file).string()), std::string::npos) << error;
-    EXPECT_NE(error.find((fs::path(TQ_LibraryLoader::ModuleDirectory()) / file).string()),
-              std::string::npos)
-        << error;
+    EXPECT_NE(error.find((fs::path(TQ_LibraryLoader::ModuleDirectory()) / file).string()), std::string::npos) << error;
   }
   EXPECT_NE(error.find("platform search path"), std::string::npos) << error;
 }

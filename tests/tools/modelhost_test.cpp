@@ -52,8 +52,7 @@ Outcome RunTool(const std::vector<std::string>& args, const std::string& configu
   static int counter = 0;
   // CTest runs each test case as a process of its own, several at once: the
   // process id keeps their files apart.
-  std::string stem = ::testing::TempDir() + "modelhost_" + std::to_string(getpid()) + "_" +
-                     std::to_string(++counter);
+  std::string stem = ::testing::TempDir() + "modelhost_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
   std::string command = std::string("'") + MODELHOST_PROGRAM + "'";
   if (!configuration.empty()) {
     std::ofstream(stem + ".json") << configuration;
@@ -101,8 +100,10 @@ struct Counts {
 // many as methods are given), made in this process through the factories
 // and the host's cycle. Each domain takes its method and its number of
 // sections, and its order when one is given; the distribution its integrals.
-Counts LibraryCountsOver(const std::vector<std::string>& methods, const std::vector<int>& sections,
-                         const std::vector<int>& orders, const std::vector<std::string>& integrals) {
+Counts LibraryCountsOver(const std::vector<std::string>& methods,
+                         const std::vector<int>& sections,
+                         const std::vector<int>& orders,
+                         const std::vector<std::string>& integrals) {
   TQ_Executive& host = TQ_Executive::Instance();
   host.Reset();
   std::string error;
@@ -112,8 +113,9 @@ Counts LibraryCountsOver(const std::vector<std::string>& methods, const std::vec
     domains.push_back(DOMAINFactory());
     EXPECT_TRUE(host.AddObject(std::string(1, "XYZ"[a]), domains.back(), &error)) << error;
   }
-  TQ_ModelType* distribution =
-      axes == 1 ? DISTRIBUTION1DFactory() : axes == 2 ? DISTRIBUTION2DFactory() : DISTRIBUTION3DFactory();
+  TQ_ModelType* distribution = axes == 1   ? DISTRIBUTION1DFactory()
+                               : axes == 2 ? DISTRIBUTION2DFactory()
+                                           : DISTRIBUTION3DFactory();
   EXPECT_TRUE(host.AddObject("D", distribution, &error)) << error;
   auto fix = [&](const std::string& path, const TQ_Value& value) {
     auto* property = dynamic_cast<TQ_VarParamProp*>(host.FindByPath(path, true, &error));
@@ -145,8 +147,8 @@ Counts LibraryCountsOver(const std::vector<std::string>& methods, const std::vec
 }
 
 Counts LibraryCounts(const char* method, int sections, int order, bool integrals) {
-  return LibraryCountsOver({method}, {sections}, {order}, integrals ? std::vector<std::string>{"idx"}
-                                                                    : std::vector<std::string>{});
+  return LibraryCountsOver(
+      {method}, {sections}, {order}, integrals ? std::vector<std::string>{"idx"} : std::vector<std::string>{});
 }
 
 // The terms of an equation's text ("DDX(0,1)*X.SECTION(1).ELEMENTLENGTH+...")
@@ -160,11 +162,13 @@ std::vector<std::pair<std::string, int>> IndexedTerms(const std::string& infix) 
                          std::isdigit(static_cast<unsigned char>(infix[start - 1])) || infix[start - 1] == '.'))
       --start;
     const std::size_t close = infix.find(')', open);
-    if (start == open || close == std::string::npos || !std::isupper(static_cast<unsigned char>(infix[start]))) continue;
+    if (start == open || close == std::string::npos || !std::isupper(static_cast<unsigned char>(infix[start])))
+      continue;
     const std::string name = infix.substr(start, open - start);
     if (name.find("SECTION") != std::string::npos) continue;
     const std::string indices = infix.substr(open + 1, close - open - 1);
-    terms.push_back({name + "(" + indices + ")", static_cast<int>(std::count(indices.begin(), indices.end(), ',')) + 1});
+    terms.push_back(
+        {name + "(" + indices + ")", static_cast<int>(std::count(indices.begin(), indices.end(), ',')) + 1});
   }
   return terms;
 }
@@ -230,8 +234,9 @@ TEST_F(ModelHostProgram, BadInputGetsOneLineAndANonZeroStatus) {
   ExpectOneLineError(RunTool({}, R"({"objects": [{"name": "M", "type": "GENERICMODEL"},
                                                  {"name": "M", "type": "GENERICMODEL"}]})"),
                      "exists already");
-  ExpectOneLineError(RunTool({}, R"({"objects": [{"name": "M", "type": "GENERICMODEL", "links": {"USERNOTES": "Q"}}]})"),
-                     "no object named");
+  ExpectOneLineError(
+      RunTool({}, R"({"objects": [{"name": "M", "type": "GENERICMODEL", "links": {"USERNOTES": "Q"}}]})"),
+      "no object named");
   ExpectOneLineError(RunTool({}, R"({"objects": [{"name": "M", "type": "GENERICMODEL", "colour": 1}]})"),
                      "unknown key");
   ExpectOneLineError(RunTool({"--config", "/nonexistent/modelhost.json"}), "cannot read");
@@ -255,9 +260,17 @@ TEST_F(ModelHostProgram, DefaultAndOptionRunsReportWhatTheLibraryProduces) {
     bool integrals;
   };
   const Case cases[] = {
-      {{"--method", "OCFE3", "--sections", "3", "--order", "2", "--distribution", "DISTRIBUTION1D"}, "OCFE3", 3, 2, false},
+      {{"--method", "OCFE3", "--sections", "3", "--order", "2", "--distribution", "DISTRIBUTION1D"},
+       "OCFE3",
+       3,
+       2,
+       false},
       {{"--method", "BFD2", "--sections", "2", "--integrals", "idx"}, "BFD2", 2, 1, true},
-      {{"--method", "UBFD4", "--domain-type", "LENGTHDOMAIN", "--distribution", "DISTRIBUTION1D"}, "UBFD4", 1, 1, false},
+      {{"--method", "UBFD4", "--domain-type", "LENGTHDOMAIN", "--distribution", "DISTRIBUTION1D"},
+       "UBFD4",
+       1,
+       1,
+       false},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = c.args;
@@ -280,20 +293,22 @@ TEST_F(ModelHostProgram, EquationLinesCarryTheProgramBesideItsDeclaration) {
   auto first = std::find_if(lines.begin(), lines.end(), [](const json& l) { return l["kind"] == "equation"; });
   ASSERT_NE(first, lines.end());
   // D(b)*h+(V(b)-V(b+1)) in the first section, written by hand.
-  json program = json::array({json::array({"op", 19}), json::array({"op", 21}), json::array({"var", "D.DDX(0)"}),
-                              json::array({"var", "X.SECTION(1).ELEMENTLENGTH"}), json::array({"op", 20}),
-                              json::array({"var", "D.VALUE(0)"}), json::array({"var", "D.VALUE(1)"})});
+  json program = json::array({json::array({"op", 19}),
+                              json::array({"op", 21}),
+                              json::array({"var", "D.DDX(0)"}),
+                              json::array({"var", "X.SECTION(1).ELEMENTLENGTH"}),
+                              json::array({"op", 20}),
+                              json::array({"var", "D.VALUE(0)"}),
+                              json::array({"var", "D.VALUE(1)"})});
   EXPECT_EQ((*first)["name"], "TQ_Eqn2");
   EXPECT_EQ((*first)["program"], program);
-  EXPECT_EQ((*first)["declared"],
-            json::array({"D.DDX(0)", "X.SECTION(1).ELEMENTLENGTH", "D.VALUE(0)", "D.VALUE(1)"}));
+  EXPECT_EQ((*first)["declared"], json::array({"D.DDX(0)", "X.SECTION(1).ELEMENTLENGTH", "D.VALUE(0)", "D.VALUE(1)"}));
   EXPECT_EQ((*first)["group"], (*first)["declared_group"]);
   EXPECT_EQ((*first)["index"], 0);
 
   bool elementLength = false;
   for (const json& line : lines)
-    if (line["kind"] == "value" && line["path"] == "X.SECTION(1).ELEMENTLENGTH")
-      elementLength = line["value"] == 0.125;
+    if (line["kind"] == "value" && line["path"] == "X.SECTION(1).ELEMENTLENGTH") elementLength = line["value"] == 0.125;
   EXPECT_TRUE(elementLength);
 
   Outcome text = RunTool({"--method", "BFD1", "--distribution", "DISTRIBUTION1D"});
@@ -306,8 +321,9 @@ TEST_F(ModelHostProgram, EquationLinesCarryTheProgramBesideItsDeclaration) {
 TEST_F(ModelHostProgram, ValuesOutOfRangeAndBadLinksAreRefused) {
   ExpectOneLineError(RunTool({}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 0}}]})"),
                      "lower bound");
-  ExpectOneLineError(RunTool({}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "RK4"}}]})"),
-                     "valid set");
+  ExpectOneLineError(
+      RunTool({}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "RK4"}}]})"),
+      "valid set");
   ExpectOneLineError(RunTool({}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 1.5}}]})"),
                      "wrong kind");
   ExpectOneLineError(RunTool({}, R"({"objects": [{"name": "M", "type": "GENERICMODEL"},
@@ -347,15 +363,35 @@ struct AxesCase {
 };
 
 const AxesCase kAxesCases[] = {
-    {{"--distribution", "DISTRIBUTION2D", "--method", "CFD4,OCFE2", "--sections", "2", "--order", "2", "--integrals",
+    {{"--distribution",
+      "DISTRIBUTION2D",
+      "--method",
+      "CFD4,OCFE2",
+      "--sections",
+      "2",
+      "--order",
+      "2",
+      "--integrals",
       "idx,idy,idxdy"},
-     {"CFD4", "OCFE2"}, {2, 2}, {2, 2}, {"idx", "idy", "idxdy"}},
+     {"CFD4", "OCFE2"},
+     {2, 2},
+     {2, 2},
+     {"idx", "idy", "idxdy"}},
     {{"--distribution", "DISTRIBUTION2D", "--method", "OCFE2", "--sections", "1,2", "--order", "0,2"},
-     {"OCFE2", "OCFE2"}, {1, 2}, {0, 2}, {}},
+     {"OCFE2", "OCFE2"},
+     {1, 2},
+     {0, 2},
+     {}},
     {{"--distribution", "distribution3d", "--method", "BFD1,OCFE3,UBFD4", "--integrals", "idxdydz"},
-     {"BFD1", "OCFE3", "UBFD4"}, {1, 1, 1}, {}, {"idxdydz"}},
+     {"BFD1", "OCFE3", "UBFD4"},
+     {1, 1, 1},
+     {},
+     {"idxdydz"}},
     {{"--distribution", "DISTRIBUTION3D", "--method", "OCFE2", "--order", "2,1,2", "--integrals", "idz,idxdy"},
-     {"OCFE2", "OCFE2", "OCFE2"}, {1, 1, 1}, {2, 1, 2}, {"idz", "idxdy"}},
+     {"OCFE2", "OCFE2", "OCFE2"},
+     {1, 1, 1},
+     {2, 1, 2},
+     {"idz", "idxdy"}},
 };
 
 // Every term of every equation of D, in its text and in its program, names
@@ -454,12 +490,15 @@ TEST_F(ModelHostProgram, ThePrintedDefaultConfigurationRunsAsTheDefault) {
 }
 
 TEST_F(ModelHostProgram, OptionsThatDoNotFitTheDistributionsDomainsAreRefused) {
-  ExpectOneLineError(RunTool({"--method", "CFD4,OCFE2"}),
-                     "--method takes one value for every domain or one value per domain, but 2 were given for 1 domain");
-  ExpectOneLineError(RunTool({"--distribution", "DISTRIBUTION2D", "--method", "CFD4,OCFE2,BFD1"}),
-                     "--method takes one value for every domain or one value per domain, but 3 were given for 2 domains");
-  ExpectOneLineError(RunTool({"--distribution", "DISTRIBUTION3D", "--sections", "1,2"}),
-                     "--sections takes one value for every domain or one value per domain, but 2 were given for 3 domains");
+  ExpectOneLineError(
+      RunTool({"--method", "CFD4,OCFE2"}),
+      "--method takes one value for every domain or one value per domain, but 2 were given for 1 domain");
+  ExpectOneLineError(
+      RunTool({"--distribution", "DISTRIBUTION2D", "--method", "CFD4,OCFE2,BFD1"}),
+      "--method takes one value for every domain or one value per domain, but 3 were given for 2 domains");
+  ExpectOneLineError(
+      RunTool({"--distribution", "DISTRIBUTION3D", "--sections", "1,2"}),
+      "--sections takes one value for every domain or one value per domain, but 2 were given for 3 domains");
   ExpectOneLineError(RunTool({"--distribution", "DISTRIBUTION2D", "--order", "1,2,2"}), "--order takes one value");
   ExpectOneLineError(RunTool({"--config", "x.json", "--distribution", "DISTRIBUTION2D"}), "cannot be combined");
   // A type that is no distribution, or an order out of range, is refused by the option itself.
@@ -499,33 +538,45 @@ TEST_F(ModelHostProgram, BadInputFoundAnywhereGetsOneLineAndStatusOne) {
     const char* configuration;  // written to a file and given with --config when not empty
     const char* fragment;
   } cases[] = {
-      {{}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"LENGTH": 1e400}}]})",
+      {{},
+       R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"LENGTH": 1e400}}]})",
        "holds a number too large for a double"},
-      {{}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 18446744073709551615}}]})",
+      {{},
+       R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 18446744073709551615}}]})",
        "X.NUMSECTIONS: the integer 18446744073709551615 lies outside the 32-bit range"},
-      {{}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 9223372036854775808}}]})",
+      {{},
+       R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 9223372036854775808}}]})",
        "the integer 9223372036854775808 lies outside the 32-bit range"},
-      {{}, R"({"objects": [{"name": "D", "type": "DISTRIBUTION1D", "fix": {"INTEGRALS": [1, 4294967297]}}]})",
+      {{},
+       R"({"objects": [{"name": "D", "type": "DISTRIBUTION1D", "fix": {"INTEGRALS": [1, 4294967297]}}]})",
        "not all texts or all integers within the 32-bit range"},
-      {{}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS\u0000X": 2}}]})",
+      {{},
+       R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS\u0000X": 2}}]})",
        "the property path \"X.NUMSECTIONS\\u0000X\" holds a NUL character"},
-      {{}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "CFD4\u0000"}}]})",
+      {{},
+       R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "CFD4\u0000"}}]})",
        "X.DISCRETIZATIONMETHOD: the text \"CFD4\\u0000\" holds a NUL character"},
-      {{}, R"({"objects": [{"name": "D", "type": "DISTRIBUTION1D", "fix": {"INTEGRALS": ["idx\u0000y"]}}]})",
+      {{},
+       R"({"objects": [{"name": "D", "type": "DISTRIBUTION1D", "fix": {"INTEGRALS": ["idx\u0000y"]}}]})",
        "the set member \"idx\\u0000y\" holds a NUL character"},
-      {{}, R"({"objects": [{"name": "X", "type": "DOMAIN"},
+      {{},
+       R"({"objects": [{"name": "X", "type": "DOMAIN"},
                            {"name": "D", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "X\u0000Y"}}]})",
        "holds a NUL character"},
       {{"--config", ""}, "", "--config was given an empty file name"},
       {{"--config", dir}, "", "is a directory, not a configuration file"},
       // Elements fixed outside the sets the assignments settle on.
-      {{}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"SECTION(0).LOCATION": 0.5}}]})",
+      {{},
+       R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"SECTION(0).LOCATION": 0.5}}]})",
        "X.SECTION(0).LOCATION is fixed, but the element X.SECTION(0) lies outside the index set X.TQ_SECTION_SET1 {1}"},
-      {{}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 2, "SECTION(-1).LENGTH": 0.5}}]})",
+      {{},
+       R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 2, "SECTION(-1).LENGTH": 0.5}}]})",
        "the element X.SECTION(-1) lies outside the index set X.TQ_SECTION_SET1 {1,2}"},
-      {{}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 3, "SECTION(4).LENGTH": 0.5}}]})",
+      {{},
+       R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 3, "SECTION(4).LENGTH": 0.5}}]})",
        "the element X.SECTION(4) lies outside the index set X.TQ_SECTION_SET1 {1,2,3}"},
-      {{}, R"j({"objects": [{"name": "X", "type": "DOMAIN"},
+      {{},
+       R"j({"objects": [{"name": "X", "type": "DOMAIN"},
           {"name": "D", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "X"}, "fix": {"VALUE(100000000)": 1.0}}]})j",
        "D.VALUE(100000000) is fixed, but the element D.VALUE(100000000) lies outside the index set D.TQ_VALUE_SET1 "
        "{0,1,2,3,4,5,6,7,8}"},
@@ -550,7 +601,8 @@ TEST_F(ModelHostProgram, ValuesTheModelsRefuseGiveStatusTwoAndTheirReason) {
       {R"("LENGTH": -1.0)", "{}", "domain X: LENGTH is negative"},
       {R"("SPACINGPREFERENCE": -0.5)", "{}", "SPACINGPREFERENCE -0.5 is a negative number of node intervals"},
       {R"("HIGHESTORDERDERIVATIVE": 3)", "{}", "domain X: HIGHESTORDERDERIVATIVE is 3"},
-      {"", R"({"INTEGRALS": ["idx", "idy"]})",
+      {"",
+       R"({"INTEGRALS": ["idx", "idy"]})",
        "D: INTEGRALS holds \"idy\", which is none of the integrals it computes (idx) nor \"None\""},
       {"", R"({"HIGHESTORDERXDERIVATIVEUSED": -1})", "D: HIGHESTORDERXDERIVATIVEUSED is -1"},
       {R"("ENDNODE": -2147483648)", "{}", "D: the domain X (XDOMAIN) has ENDNODE -2147483648"},
@@ -559,7 +611,8 @@ TEST_F(ModelHostProgram, ValuesTheModelsRefuseGiveStatusTwoAndTheirReason) {
     SCOPED_TRACE(c.fragment);
     const std::string configuration = std::string(R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {)") + c.fix +
                                       R"(}}, {"name": "D", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "X"},
-                                      "fix": )" + c.distributionFix + "}]}";
+                                      "fix": )" +
+                                      c.distributionFix + "}]}";
     Outcome run = RunTool({}, configuration);
     EXPECT_EQ(run.status, 2) << run.err;
     EXPECT_NE(run.err.find(c.fragment), std::string::npos) << run.err;
@@ -574,12 +627,19 @@ TEST_F(ModelHostProgram, JsonLinesAreWrittenAsTheJsonLibraryWritesThem) {
       {"name": "M", "type": "GENERICMODEL", "fix": {"USERNOTES": "a \"b\" \\ c\td\u0001\n\u00e9\u20ac"}},
       {"name": "X", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "OCFE3", "NUMSECTIONS": 3, "LENGTH": 0.3}},
       {"name": "D", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "X"}, "fix": {"INTEGRALS": ["idx"]}}]})";
-  const std::vector<std::pair<std::vector<std::string>, std::string>> runs = {
-      {{"--format", "jsonl"}, ""},
-      {{"--format", "jsonl"}, notes},
-      {{"--format", "jsonl", "--distribution", "DISTRIBUTION3D", "--method", "BFD1,OCFE3,UBFD4", "--sections", "1,2,1",
-        "--integrals", "idx,idxdy,idxdydz"},
-       ""}};
+  const std::vector<std::pair<std::vector<std::string>, std::string>> runs = {{{"--format", "jsonl"}, ""},
+                                                                              {{"--format", "jsonl"}, notes},
+                                                                              {{"--format",
+                                                                                "jsonl",
+                                                                                "--distribution",
+                                                                                "DISTRIBUTION3D",
+                                                                                "--method",
+                                                                                "BFD1,OCFE3,UBFD4",
+                                                                                "--sections",
+                                                                                "1,2,1",
+                                                                                "--integrals",
+                                                                                "idx,idxdy,idxdydz"},
+                                                                               ""}};
   for (const auto& [args, configuration] : runs) {
     Outcome run = RunTool(args, configuration);
     ASSERT_EQ(run.status, 0) << run.err;
@@ -635,10 +695,9 @@ TEST_F(ModelHostProgram, ALargeIntegerSetIsWrittenByItsRuns) {
   const int shared = values["X.SECTION(2).BASE"];
   ASSERT_GT(shared, 100001);
   ASSERT_GT(end - shared, 100001);
-  EXPECT_EQ(values["X.INTERIOR"], json({{"size", end - 2},
-                                        {"first", 1},
-                                        {"last", end - 1},
-                                        {"runs", {{1, shared - 1}, {shared + 1, end - 1}}}}));
+  EXPECT_EQ(
+      values["X.INTERIOR"],
+      json({{"size", end - 2}, {"first", 1}, {"last", end - 1}, {"runs", {{1, shared - 1}, {shared + 1, end - 1}}}}));
   EXPECT_EQ(values["X.SECTION(1).INTERIOR"], json({{"size", shared - 1}, {"first", 1}, {"last", shared - 1}}));
   EXPECT_EQ(values["X.TQ_VALUE_SET1"], json({{"size", end + 1}, {"first", 0}, {"last", end}}));
   // Nothing but the node values grows with the members.

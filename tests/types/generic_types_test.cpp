@@ -45,8 +45,9 @@ class GenericTypeTest : public StandardTypeTest {
 
 TEST_F(GenericTypeTest, GenericModelRegistersNotesListAndUnexportedSignals) {
   auto& model = Made<TQ_GENERICMODEL>(GENERICMODELFactory);
-  EXPECT_EQ(RegisteredProperties(model), (List{Plain("USERNOTES"), Plain("COMPONENTLIST"),
-                                               Unexported("INPUTSIGNAL", 4), Unexported("OUTPUTSIGNAL", 8)}));
+  EXPECT_EQ(
+      RegisteredProperties(model),
+      (List{Plain("USERNOTES"), Plain("COMPONENTLIST"), Unexported("INPUTSIGNAL", 4), Unexported("OUTPUTSIGNAL", 8)}));
   EXPECT_EQ(model.PropertyAt(2).property, &model.INPUTSIGNAL);
   EXPECT_TRUE(model.USERNOTES.SystemAttributesInitialised());
   EXPECT_EQ(static_cast<TQ_ModelType&>(model).ComponentList(), &model.COMPONENTLIST);
@@ -62,8 +63,11 @@ TEST_F(GenericTypeTest, GenericStructureRegistersNotesAndList) {
 TEST_F(GenericTypeTest, GenericStreamRegistersFourUnexportedControlPorts) {
   auto& stream = Made<TQ_GENERICSTREAM>(GENERICSTREAMFactory);
   EXPECT_EQ(RegisteredProperties(stream),
-            (List{Plain("USERNOTES"), Plain("COMPONENTLIST"), Unexported("TQ_UNCONNECTABLEINPUT", 4),
-                  Unexported("TQ_UNCONNECTABLEOUTPUT", 8), Unexported("INPUTSIGNAL", 4),
+            (List{Plain("USERNOTES"),
+                  Plain("COMPONENTLIST"),
+                  Unexported("TQ_UNCONNECTABLEINPUT", 4),
+                  Unexported("TQ_UNCONNECTABLEOUTPUT", 8),
+                  Unexported("INPUTSIGNAL", 4),
                   Unexported("OUTPUTSIGNAL", 8)}));
   EXPECT_EQ(static_cast<TQ_ModelType&>(stream).ComponentList(), nullptr) << "the host's own answer";
 }
@@ -164,9 +168,12 @@ TEST_F(GenericTypeTest, ControlSignalLevelsEachReportNoEquations) {
 
 TEST_F(GenericTypeTest, GenericTypesRunThroughTheHostsCycle) {
   TQ_Executive& host = TQ_Executive::Instance();
-  const std::vector<TQ_ModelType* (*)()> factories{GENERICMODELFactory, GENERICSTRUCTUREFactory,
-                                                   GENERICSTREAMFactory, GENERICCONTROLSIGNALFactory,
-                                                   CONTROLSIGNALFactory, GENERICCONNECTIONFactory,
+  const std::vector<TQ_ModelType* (*)()> factories{GENERICMODELFactory,
+                                                   GENERICSTRUCTUREFactory,
+                                                   GENERICSTREAMFactory,
+                                                   GENERICCONTROLSIGNALFactory,
+                                                   CONTROLSIGNALFactory,
+                                                   GENERICCONNECTIONFactory,
                                                    CONNECTIONFactory};
   int n = 0;
   for (auto factory : factories) ASSERT_TRUE(host.AddObject("O" + std::to_string(n++), factory()));
@@ -178,8 +185,12 @@ TEST_F(GenericTypeTest, GenericTypesRunThroughTheHostsCycle) {
 
 TEST_F(GenericTypeTest, RefusedFactoryAllocationMakesNothing) {
   const std::int64_t live = TQ_HeapStats::LiveBlocks();
-  for (auto factory : {GENERICMODELFactory, GENERICSTRUCTUREFactory, GENERICSTREAMFactory,
-                       GENERICCONTROLSIGNALFactory, CONTROLSIGNALFactory, GENERICCONNECTIONFactory,
+  for (auto factory : {GENERICMODELFactory,
+                       GENERICSTRUCTUREFactory,
+                       GENERICSTREAMFactory,
+                       GENERICCONTROLSIGNALFactory,
+                       CONTROLSIGNALFactory,
+                       GENERICCONNECTIONFactory,
                        CONNECTIONFactory}) {
     TQ_HeapStats::FailAllocations(1);
     EXPECT_EQ(factory(), nullptr);

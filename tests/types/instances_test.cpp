@@ -37,10 +37,14 @@ TEST_F(InstanceTest, LinksOverArraysAndMultiportsNameTheHostBase) {
   EXPECT_EQ((TypeNameOf<TQ_ARRAY_S<TQ_CONTROLPORT, TQ_CONTROLPORT>>()), TQ_Matrix::TQ_ContainerId());
   EXPECT_EQ((TypeNameOf<TQ_ARRAY_S<TQ_GENERICPORT, TQ_GENERICPORT>>()), TQ_Matrix::TQ_ContainerId());
   EXPECT_EQ((TypeNameOf<TQ_ARRAY_S<TQ_CONNECTIONPORT, TQ_CONNECTIONPORT>>()), TQ_Matrix::TQ_ContainerId());
-  for (const char* id : {TypeNameOf<TQ_TQ_MICONTROLPORT>(), TypeNameOf<TQ_TQ_MOCONTROLPORT>(),
-                         TypeNameOf<TQ_TQ_MIOCONTROLPORT>(), TypeNameOf<TQ_TQ_MIGENERICPORT>(),
-                         TypeNameOf<TQ_TQ_MOGENERICPORT>(), TypeNameOf<TQ_TQ_MIOGENERICPORT>(),
-                         TypeNameOf<TQ_TQ_MICONNECTIONPORT>(), TypeNameOf<TQ_TQ_MOCONNECTIONPORT>(),
+  for (const char* id : {TypeNameOf<TQ_TQ_MICONTROLPORT>(),
+                         TypeNameOf<TQ_TQ_MOCONTROLPORT>(),
+                         TypeNameOf<TQ_TQ_MIOCONTROLPORT>(),
+                         TypeNameOf<TQ_TQ_MIGENERICPORT>(),
+                         TypeNameOf<TQ_TQ_MOGENERICPORT>(),
+                         TypeNameOf<TQ_TQ_MIOGENERICPORT>(),
+                         TypeNameOf<TQ_TQ_MICONNECTIONPORT>(),
+                         TypeNameOf<TQ_TQ_MOCONNECTIONPORT>(),
                          TypeNameOf<TQ_TQ_MIOCONNECTIONPORT>()})
     EXPECT_EQ(id, TQ_MULTIPORT_BaseType::TQ_ContainerId());
 }

@@ -36,8 +36,11 @@ inline std::vector<Registered> RegisteredProperties(const TQ_Containable& owner)
     const TQ_PropertyRecord& record = owner.PropertyAt(i);
     EXPECT_FALSE(record.flag) << record.name << ": registered with the trailing flag false";
     EXPECT_EQ(record.property->Owner(), &owner) << record.name;
-    list.push_back(Registered{record.name, record.direction, record.description != nullptr,
-                              record.property->IsToBeExported(), record.property->HostPortTypeValue()});
+    list.push_back(Registered{record.name,
+                              record.direction,
+                              record.description != nullptr,
+                              record.property->IsToBeExported(),
+                              record.property->HostPortTypeValue()});
   }
   return list;
 }

@@ -43,9 +43,7 @@ class LibraryTest : public ::testing::Test {
     auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(Image());
     return reinterpret_cast<const IMAGE_NT_HEADERS32*>(Image() + dos->e_lfanew);
   }
-  static const IMAGE_DATA_DIRECTORY& Directory(int which) {
-    return Headers()->OptionalHeader.DataDirectory[which];
-  }
+  static const IMAGE_DATA_DIRECTORY& Directory(int which) { return Headers()->OptionalHeader.DataDirectory[which]; }
 
   static std::wstring ModulePath() {
     std::wstring path(MAX_PATH, L'\0');
@@ -72,12 +70,10 @@ TEST_F(LibraryTest, IsA32BitWindowsDll) {
 
 // The names a module imports from one system library, read from its import
 // directory.
-std::set<std::string> ImportedNames(const unsigned char* image, const IMAGE_DATA_DIRECTORY& dir,
-                                    const char* library) {
+std::set<std::string> ImportedNames(const unsigned char* image, const IMAGE_DATA_DIRECTORY& dir, const char* library) {
   std::set<std::string> names;
   if (dir.VirtualAddress == 0) return names;
-  for (auto d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image + dir.VirtualAddress);
-       d->Name != 0; ++d) {
+  for (auto d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image + dir.VirtualAddress); d->Name != 0; ++d) {
     if (lstrcmpiA(reinterpret_cast<const char*>(image + d->Name), library) != 0) continue;
     auto thunk = reinterpret_cast<const IMAGE_THUNK_DATA32*>(
         image + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
@@ -139,10 +135,20 @@ std::vector<std::string> ExportNames(const unsigned char* image, const IMAGE_DAT
 // The types the host creates by name; each one that the library holds comes
 // with all four of its exports.
 constexpr std::array<const char*, 14> kCreatableTypes = {
-    "ANGLEDOMAIN",        "CONNECTION",       "CONTROLSIGNAL",        "DISTRIBUTION1D",
-    "DISTRIBUTION2D",     "DISTRIBUTION3D",   "DOMAIN",               "GENERICCONNECTION",
-    "GENERICCONTROLSIGNAL", "GENERICMODEL",   "GENERICSTREAM",        "GENERICSTRUCTURE",
-    "LENGTHDOMAIN",       "SECTIONDATAMODEL",
+    "ANGLEDOMAIN",
+    "CONNECTION",
+    "CONTROLSIGNAL",
+    "DISTRIBUTION1D",
+    "DISTRIBUTION2D",
+    "DISTRIBUTION3D",
+    "DOMAIN",
+    "GENERICCONNECTION",
+    "GENERICCONTROLSIGNAL",
+    "GENERICMODEL",
+    "GENERICSTREAM",
+    "GENERICSTRUCTURE",
+    "LENGTHDOMAIN",
+    "SECTIONDATAMODEL",
 };
 
 TEST_F(LibraryTest, CreatableTypesExportAllFourUnderPlainNames) {
@@ -152,8 +158,8 @@ TEST_F(LibraryTest, CreatableTypesExportAllFourUnderPlainNames) {
   int types_present = 0;
   for (const char* type : kCreatableTypes) {
     const std::string name = type;
-    const std::array<std::string, 4> symbols = {name + "Factory", name + "PropertyInfo",
-                                                "_Compatibility" + name, "_JacData" + name};
+    const std::array<std::string, 4> symbols = {
+        name + "Factory", name + "PropertyInfo", "_Compatibility" + name, "_JacData" + name};
     int present = 0;
     for (const auto& symbol : symbols) present += exported.count(symbol) ? 1 : 0;
     if (present == 0) continue;
@@ -163,16 +169,14 @@ TEST_F(LibraryTest, CreatableTypesExportAllFourUnderPlainNames) {
     for (const auto& symbol : symbols) {
       EXPECT_NE(GetProcAddress(module_, symbol.c_str()), nullptr) << symbol;
     }
-    if (auto compatibility = reinterpret_cast<const std::int32_t*>(
-            GetProcAddress(module_, symbols[2].c_str()))) {
+    if (auto compatibility = reinterpret_cast<const std::int32_t*>(GetProcAddress(module_, symbols[2].c_str()))) {
       EXPECT_EQ(*compatibility, 6);
     }
-    if (auto jac_data = reinterpret_cast<const std::int32_t*>(
-            GetProcAddress(module_, symbols[3].c_str()))) {
+    if (auto jac_data = reinterpret_cast<const std::int32_t*>(GetProcAddress(module_, symbols[3].c_str()))) {
       EXPECT_EQ(jac_data[0], 22);
     }
-    if (auto info = reinterpret_cast<void* (*)()>(
-            reinterpret_cast<void (*)()>(GetProcAddress(module_, symbols[1].c_str())))) {
+    if (auto info =
+            reinterpret_cast<void* (*)()>(reinterpret_cast<void (*)()>(GetProcAddress(module_, symbols[1].c_str())))) {
       void* cell = info();
       ASSERT_NE(cell, nullptr);
       EXPECT_EQ(info(), cell) << "the same cell on every call";
@@ -225,8 +229,8 @@ TEST_F(LibraryTest, FrameInternalsAreNotExported) {
   EXPECT_EQ(GetProcAddress(module_, "NOSUCHTYPEFactory"), nullptr);
   for (const auto& name : ExportNames(Image(), Directory(IMAGE_DIRECTORY_ENTRY_EXPORT))) {
     EXPECT_EQ(name.find("StringInSet"), std::string::npos) << name;
-    EXPECT_FALSE(name.starts_with("_Znw") || name.starts_with("_Zna") ||
-                 name.starts_with("_Zdl") || name.starts_with("_Zda"))
+    EXPECT_FALSE(name.starts_with("_Znw") || name.starts_with("_Zna") || name.starts_with("_Zdl") ||
+                 name.starts_with("_Zda"))
         << "allocation operator exported: " << name;
   }
 }
@@ -236,8 +240,8 @@ TEST_F(LibraryTest, FrameInternalsAreNotExported) {
 TEST_F(LibraryTest, AllocationGoesToTheHostHeap) {
   const auto& imports = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
   for (const auto& name : ImportedNames(Image(), imports, "libstdc++-6.dll")) {
-    EXPECT_FALSE(name.starts_with("_Znw") || name.starts_with("_Zna") ||
-                 name.starts_with("_Zdl") || name.starts_with("_Zda"))
+    EXPECT_FALSE(name.starts_with("_Znw") || name.starts_with("_Zna") || name.starts_with("_Zdl") ||
+                 name.starts_with("_Zda"))
         << "allocation operator taken from the runtime: " << name;
   }
   const auto host = ImportedNames(Image(), imports, "vekexp.dll");
@@ -255,8 +259,10 @@ TEST_F(LibraryTest, AllocationGoesToTheHostHeap) {
 
 // The language entries and their code pages of one resource, read from the
 // image's resource directory (type and name given as strings).
-std::map<WORD, DWORD> ResourceLanguages(const unsigned char* image, const IMAGE_DATA_DIRECTORY& dir,
-                                        const std::wstring& type, const std::wstring& name) {
+std::map<WORD, DWORD> ResourceLanguages(const unsigned char* image,
+                                        const IMAGE_DATA_DIRECTORY& dir,
+                                        const std::wstring& type,
+                                        const std::wstring& name) {
   std::map<WORD, DWORD> languages;
   if (dir.VirtualAddress == 0) return languages;
   const unsigned char* base = image + dir.VirtualAddress;
@@ -299,8 +305,7 @@ TEST_F(LibraryTest, ContentResourceHoldsTheNinetyNineBytes) {
 }
 
 TEST_F(LibraryTest, ContentResourceIsBritishEnglishInCodePage1252) {
-  const auto languages = ResourceLanguages(Image(), Directory(IMAGE_DIRECTORY_ENTRY_RESOURCE),
-                                           L"CONTENT", L"XML");
+  const auto languages = ResourceLanguages(Image(), Directory(IMAGE_DIRECTORY_ENTRY_RESOURCE), L"CONTENT", L"XML");
   ASSERT_EQ(languages.size(), 1u);
   EXPECT_EQ(languages.begin()->first, 2057);
   EXPECT_EQ(languages.begin()->second, 1252u);
@@ -364,8 +369,7 @@ TEST_F(VersionBlockTest, FixedPartCarriesTheVersionNumbers) {
 TEST_F(VersionBlockTest, OneTranslationBritishEnglishUnicode) {
   WORD* pairs = nullptr;
   UINT length = 0;
-  ASSERT_TRUE(VerQueryValueW(block_.data(), L"\\VarFileInfo\\Translation",
-                             reinterpret_cast<void**>(&pairs), &length));
+  ASSERT_TRUE(VerQueryValueW(block_.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&pairs), &length));
   ASSERT_EQ(length, 2 * sizeof(WORD));
   EXPECT_EQ(pairs[0], 0x0809);
   EXPECT_EQ(pairs[1], 1200);
@@ -373,11 +377,16 @@ TEST_F(VersionBlockTest, OneTranslationBritishEnglishUnicode) {
 
 TEST_F(VersionBlockTest, StringTableHoldsTheNamesAndVersions) {
   const std::pair<const wchar_t*, const wchar_t*> expected[] = {
-      {L"FileDescription", L"Morvane230_1"}, {L"InternalName", L"Morvane230_1"},
-      {L"ProductName", L"Morvane230_1"},     {L"OriginalFilename", L"Morvane230_1.dll"},
-      {L"FileVersion", L"23, 0, 0, 19"},     {L"ProductVersion", L"23, 0, 0, 0"},
-      {L"CompanyName", L""},                 {L"LegalTrademarks", L""},
-      {L"PrivateBuild", L""},                {L"SpecialBuild", L""},
+      {L"FileDescription", L"Morvane230_1"},
+      {L"InternalName", L"Morvane230_1"},
+      {L"ProductName", L"Morvane230_1"},
+      {L"OriginalFilename", L"Morvane230_1.dll"},
+      {L"FileVersion", L"23, 0, 0, 19"},
+      {L"ProductVersion", L"23, 0, 0, 0"},
+      {L"CompanyName", L""},
+      {L"LegalTrademarks", L""},
+      {L"PrivateBuild", L""},
+      {L"SpecialBuild", L""},
   };
   for (const auto& [key, value] : expected) {
     std::wstring got;
