@@ -31,6 +31,9 @@ step() {
 }
 
 mkdir -p "$root/build-ci"
+step "style of the sources"
+"$root/ci/format.sh"
+
 step "native build and tests"
 run_native "$root/build-ci/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_WERROR=ON
 [ "$what" = native ] && exit 0
