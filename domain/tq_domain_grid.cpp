@@ -170,6 +170,17 @@ void TQ_DOMAIN::Assignments(const TQ_AssignmentStep& step) {
   if (HIGHESTORDERDERIVATIVE.v() < 2)
     step.Assign(INTERIOR, Range(1, static_cast<std::int64_t>(TruncToInt(Sigma115370720())) - 1), 42);
   step.Assign(ENDNODE, TruncToInt(Sigma115374720()), 43);
+  // A fixed ENDNODE keeps its value; one the sections do not end at leaves nodes that no section
+  // holds (and no equation), or sections past the domain's end.
+  if (ENDNODE.IsFixed() && ENDNODE.v() != TruncToInt(Sigma115374720())) {
+    char what[200];
+    std::snprintf(what,
+                  sizeof what,
+                  "ENDNODE is fixed at %d, but the sections end at node %d",
+                  ENDNODE.v(),
+                  TruncToInt(Sigma115374720()));
+    ReportProblem(what);
+  }
 
   if (NUMSECTIONS.v() >= 1) step.Assign((*VALUE)(0), (*Section(1).LOCATION).v(), 44);
   bool fractionsChecked = false;

@@ -204,6 +204,9 @@ TEST_F(GridBadInput, ValuesOutsideTheirRangeAreReportedOnce) {
          Fix(d.POLYPOINT(1), -0.25);
        },
        "POLYPOINT(1) is -0.25"},
+      {"an ENDNODE past the sections' end",
+       [](TQ_DOMAIN& d) { Fix(d.ENDNODE, 2147483646); },
+       "domain D: ENDNODE is fixed at 2147483646, but the sections end at node"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
