@@ -24,9 +24,18 @@
 // part of the equation phases' time that no distribution can remove while every program item
 // and non-zero is a call into the host.
 //
+// A third reference, "replay": the distribution's own host calls made again, with the same
+// arguments in the same order (each declared equation and its non-zeros, each emitted equation
+// by its name and group and its program items, naming the same element objects), from a record
+// taken of the store, by a model that does nothing else. Beside "host calls", which always name
+// one variable, it adds what the host does with the calls the distribution actually makes: it
+// reads every element an equation names, on a large grid a trip to memory. What the equation
+// phases take beyond it is the library's own walk.
+//
 //   bench_distribution [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -34,6 +43,7 @@
 #include <cstring>
 #include <string>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "library/export_table.h"
@@ -65,6 +75,7 @@ struct Figures {
   double cycle = 0.0;           // seconds per run
   double baseline = 0.0;        // seconds per run
   double hostCalls = 0.0;       // seconds per run of the host calls alone
+  double replay = 0.0;          // seconds per run of the distribution's own calls made again
   double storeBytes = 0.0;
   double elementBytes = 0.0;
   std::int64_t elements = 0;  // array elements the first cycle made
@@ -186,6 +197,117 @@ double HostCalls(TQ_Executive& host, std::int64_t nonZeros, std::int64_t items, 
   return seconds / runs;
 }
 
+// A model that makes the host calls recorded from the store again, with the same arguments in
+// the same order, and times its own two phases. It is added beside the distribution, after it:
+// its groups follow the distribution's.
+class Replay final : public TQ_ModelTypeEx2 {
+ public:
+  explicit Replay(TQ_Executive& host) : expressions_(*this) {
+    const std::vector<TQ_DeclaredEquation>& declared = host.Declared();
+    const std::vector<TQ_VarParam*>& nonZeros = host.DeclaredNonZeros();
+    int lowest = declared.empty() ? 0 : declared.front().group;
+    for (const TQ_DeclaredEquation& e : declared) {
+      lowest = std::min(lowest, static_cast<int>(e.group));
+      declared_.push_back({e.group, e.nonZeroCount});
+    }
+    firstGroup_ = lowest;
+    nonZeros_.assign(nonZeros.begin(), nonZeros.end());
+    for (const TQ_EmittedEquation& e : host.Emitted()) emitted_.push_back({host.EquationName(e), e.group, e.itemCount});
+    items_.assign(host.Items().begin(), host.Items().end());
+  }
+
+  int SetUpEquations() override {
+    const Clock::time_point start = Clock::now();
+    const int parent = TQ_ModelType::SetUpEquations();
+    if (parent < 0) return parent;
+    shift_ = m_stLastGroup + 1 - firstGroup_;
+    TQ_VarParam* const* term = nonZeros_.data();
+    for (const Declared& e : declared_) {
+      SetGroupLimits(e.group + shift_);
+      for (std::uint32_t k = 0; k < e.nonZeros; ++k) AddNonZero(**term++);
+    }
+    const int count = SetLocalEqnCount(parent + static_cast<int>(declared_.size()));
+    seconds_ += SecondsSince(start);
+    return count;
+  }
+
+  int JacPattern(int*& rows, int*& cols, TQ_EquationType** types) override {
+    const Clock::time_point start = Clock::now();
+    ResetExpressions();
+    int count = TQ_ModelType::JacPattern(rows, cols, types);
+    const TQ_ProgramItem* item = items_.data();
+    for (const Emitted& e : emitted_) {
+      AddEquation(e.name, count, e.group + shift_);
+      const int index = count - 1;
+      for (const TQ_ProgramItem* end = item + e.items; item < end; ++item) {
+        switch (item->kind) {
+          case TQ_ProgramItem::Op:
+            expressions_.AddOp(static_cast<EOp>(item->code), index);
+            break;
+          case TQ_ProgramItem::Integer:
+            expressions_.AddTerm(static_cast<int>(item->code), index);
+            break;
+          case TQ_ProgramItem::Real:
+            expressions_.AddTerm(item->real, index);
+            break;
+          case TQ_ProgramItem::Term:
+            expressions_.AddTerm(*item->term, rows, cols, index);
+            break;
+        }
+      }
+    }
+    seconds_ += SecondsSince(start);
+    return count;
+  }
+
+  // Seconds both phases took since the last call, and starts again.
+  double TakeSeconds() { return std::exchange(seconds_, 0.0); }
+
+ private:
+  struct Declared {
+    std::int32_t group;
+    std::uint32_t nonZeros;
+  };
+  struct Emitted {
+    const char* name;
+    std::int32_t group;
+    std::uint32_t items;
+  };
+  TQ_ModelExtensions& expressions_;
+  std::vector<Declared> declared_;
+  std::vector<TQ_VarParam*> nonZeros_;
+  std::vector<Emitted> emitted_;
+  std::vector<TQ_ProgramItem> items_;
+  int firstGroup_ = 0;  // the lowest group recorded
+  int shift_ = 0;       // from a recorded group to the one declared and emitted again
+  double seconds_ = 0.0;
+};
+
+// Times the distribution's own calls made again by a Replay beside it, `runs` times; seconds
+// per run of the replay's two phases. The executive holds the distribution's cycle and its
+// first figures: `items` program items.
+double ReplayCalls(TQ_Executive& host, std::int64_t items, int runs) {
+  auto* replay = new Replay(host);
+  replay->AddRef();
+  std::string error;
+  if (!host.AddObject("R", replay, &error)) {
+    std::fprintf(stderr, "cannot add the replay: %s\n", error.c_str());
+    std::abort();
+  }
+  // A first, untimed run, as for the host calls: the store grows to hold both.
+  double seconds = 0.0;
+  for (int run = -1; run < runs; ++run) {
+    bool ok = host.RunSetUpEquations();
+    ok = host.RunJacPattern() && ok;
+    Check(host, ok, "the replay");
+    const double taken = replay->TakeSeconds();
+    if (run >= 0) seconds += taken;
+  }
+  // The replay declared and emitted what the distribution did, again.
+  if (static_cast<std::int64_t>(host.Items().size()) != 2 * items || !host.DeclaredMatchesEmitted()) std::abort();
+  return seconds / runs;
+}
+
 // Writes `count` program items into a buffer sized beforehand: the least any equation store
 // does per item.
 double Baseline(std::vector<TQ_ProgramItem>& buffer) {
@@ -290,6 +412,7 @@ void BM_DistributionCycle(
   f.cycle /= runs;
   f.baseline /= runs;
   if (static_cast<std::int64_t>(host.Items().size()) != f.items) std::abort();
+  f.replay = ReplayCalls(host, f.items, runs);
   f.hostCalls = HostCalls(host, f.nonZeros, f.items, runs);
 
   const double items = static_cast<double>(f.items);
@@ -305,6 +428,8 @@ void BM_DistributionCycle(
   state.counters["ns/item_calls"] = f.hostCalls * 1e9 / items;
   state.counters["calls/base"] = f.hostCalls / f.baseline;
   state.counters["eq/calls"] = f.equationPhases / f.hostCalls;
+  state.counters["ns/item_replay"] = f.replay * 1e9 / items;
+  state.counters["eq/replay"] = f.equationPhases / f.replay;
   state.counters["store_B/item"] = f.storeBytes / items;
   state.counters["elements_MB"] = f.elementBytes / 1e6;
   state.counters["B/element"] = f.elementBytes / static_cast<double>(f.elements);
@@ -368,7 +493,8 @@ BENCHMARK_CAPTURE(BM_DistributionCycle, CFD4xCFD4xCFD4, "CFD4^3", 3, "CFD4", k3D
 void PrintTable() {
   std::fflush(stdout);
   std::printf(
-      "\n%-11s %4s %8s %9s %9s %10s | %8s %8s %8s %8s %8s | %7s %7s %7s %7s | %8s %9s %9s %7s | %9s %7s %7s %9s\n",
+      "\n%-11s %4s %8s %9s %9s %10s | %8s %8s %8s %8s %8s %8s | %7s %7s %7s %7s %7s | %8s %9s %9s %7s | %9s %7s %7s "
+      "%9s\n",
       "method",
       "axes",
       "nodes",
@@ -379,11 +505,13 @@ void PrintTable() {
       "(setup)",
       "cyc ns/it",
       "calls ns",
+      "replay ns",
       "base ns",
       "eq/base",
       "cyc/base",
       "cal/base",
       "eq/cal",
+      "eq/rep",
       "store B/it",
       "elements MB",
       "elements",
@@ -395,8 +523,8 @@ void PrintTable() {
   for (const Figures& f : Results()) {
     const double items = static_cast<double>(f.items);
     std::printf(
-        "%-11s %4d %8lld %9lld %9lld %10lld | %8.2f %8.2f %8.2f %8.2f %8.2f | %7.2f %7.2f %7.2f %7.2f | %8.1f %9.1f "
-        "%9lld %7.1f | %9.3f %7.3f %7.2f %9.2f\n",
+        "%-11s %4d %8lld %9lld %9lld %10lld | %8.2f %8.2f %8.2f %8.2f %8.2f %8.2f | %7.2f %7.2f %7.2f %7.2f %7.2f | "
+        "%8.1f %9.1f %9lld %7.1f | %9.3f %7.3f %7.2f %9.2f\n",
         f.method.c_str(),
         f.axes,
         static_cast<long long>(f.nodes),
@@ -407,11 +535,13 @@ void PrintTable() {
         f.setUp * 1e9 / items,
         f.cycle * 1e9 / items,
         f.hostCalls * 1e9 / items,
+        f.replay * 1e9 / items,
         f.baseline * 1e9 / items,
         f.equationPhases / f.baseline,
         f.cycle / f.baseline,
         f.hostCalls / f.baseline,
         f.equationPhases / f.hostCalls,
+        f.equationPhases / f.replay,
         f.storeBytes / items,
         f.elementBytes / 1e6,
         static_cast<long long>(f.elements),
