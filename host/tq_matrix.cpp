@@ -1,6 +1,7 @@
 #include "tq_matrix.h"
 
 #include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -199,7 +200,10 @@ void TQ_Matrix::ForgetDeclaredSet(TQ_Set* set) {
 void TQ_Matrix::AddIndexToString(int index, int position) {
   if (position == 0) m_pendingName->clear();
   if (position > 0) *m_pendingName += ',';
-  *m_pendingName += std::to_string(index);
+  // Written in place: no string of its own per index (this runs for every element made).
+  char digits[16];
+  const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, index);
+  m_pendingName->append(digits, static_cast<std::size_t>(written.ptr - digits));
   m_pendingParts = position + 1;
 }
 
