@@ -72,6 +72,13 @@ bool TQ_LongPtrVectorOwnsData::AddNullEntries(int position, int count, int strid
   }
   const unsigned long long block = static_cast<unsigned long long>(count) * static_cast<unsigned long long>(stride);
   if (position > count || block == 0 || m_count % block != 0) return false;
+  // One dimension, a slot at the end (an array made in ascending order of its keys).
+  if (stride == 1 && block == m_count && position == count) {
+    if (m_count >= 0x7FFFFFFFu) return false;
+    Reserve(m_count + 1);
+    m_slots[m_count++] = nullptr;
+    return true;
+  }
   const unsigned long long blocks = m_count / block;
   const unsigned long long grownCount = m_count + blocks * static_cast<unsigned long long>(stride);
   if (grownCount > 0x7FFFFFFFull) return false;

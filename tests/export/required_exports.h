@@ -17,6 +17,23 @@
 
 namespace required_exports {
 
+// The 14 types the host creates by name; each one the library holds is exported
+// with its factory and type tables.
+inline const std::vector<std::string> kHostCreatableTypes = {"ANGLEDOMAIN",
+                                                             "CONNECTION",
+                                                             "CONTROLSIGNAL",
+                                                             "DISTRIBUTION1D",
+                                                             "DISTRIBUTION2D",
+                                                             "DISTRIBUTION3D",
+                                                             "DOMAIN",
+                                                             "GENERICCONNECTION",
+                                                             "GENERICCONTROLSIGNAL",
+                                                             "GENERICMODEL",
+                                                             "GENERICSTREAM",
+                                                             "GENERICSTRUCTURE",
+                                                             "LENGTHDOMAIN",
+                                                             "SECTIONDATAMODEL"};
+
 // The 28 array bases: the letters after TQ_BASE_ are the kinds of their keys.
 inline const std::vector<std::string> kArrayBases = {
     "TQ_BASE_II",   "TQ_BASE_IS",   "TQ_BASE_SI",   "TQ_BASE_SS",   "TQ_BASE_III",  "TQ_BASE_IIS",  "TQ_BASE_ISI",

@@ -132,31 +132,12 @@ std::vector<std::string> ExportNames(const unsigned char* image, const IMAGE_DAT
   return names;
 }
 
-// The types the host creates by name; each one that the library holds comes
-// with all four of its exports.
-constexpr std::array<const char*, 14> kCreatableTypes = {
-    "ANGLEDOMAIN",
-    "CONNECTION",
-    "CONTROLSIGNAL",
-    "DISTRIBUTION1D",
-    "DISTRIBUTION2D",
-    "DISTRIBUTION3D",
-    "DOMAIN",
-    "GENERICCONNECTION",
-    "GENERICCONTROLSIGNAL",
-    "GENERICMODEL",
-    "GENERICSTREAM",
-    "GENERICSTRUCTURE",
-    "LENGTHDOMAIN",
-    "SECTIONDATAMODEL",
-};
-
 TEST_F(LibraryTest, CreatableTypesExportAllFourUnderPlainNames) {
   const std::vector<std::string> names = ExportNames(Image(), Directory(IMAGE_DIRECTORY_ENTRY_EXPORT));
   const std::set<std::string> exported(names.begin(), names.end());
   std::set<void*> cells;
   int types_present = 0;
-  for (const char* type : kCreatableTypes) {
+  for (const std::string& type : required_exports::kHostCreatableTypes) {
     const std::string name = type;
     const std::array<std::string, 4> symbols = {
         name + "Factory", name + "PropertyInfo", "_Compatibility" + name, "_JacData" + name};
