@@ -91,13 +91,11 @@ class DistributionContext {
   // Every domain of the view must be attached.
   explicit DistributionContext(const DistributionView<D>& view) : view_(view) {
     for (std::size_t a = 0; a < D; ++a) sections_[a] = &*view.domains[a]->SECTION;
-    if constexpr (kAccess == Access::Constant) {
-      std::size_t bytes = 0;
-      for (std::size_t k = 0; k < view.arrayCount; ++k) {
-        bytes += std::size_t{view.arrays[k].array->ElementVector.Elements()} * view.arrays[k].elementBytes;
-      }
-      readsAhead_ = bytes > kCacheBytes;
+    std::size_t bytes = 0;
+    for (std::size_t k = 0; k < view.arrayCount; ++k) {
+      bytes += std::size_t{view.arrays[k].array->ElementVector.Elements()} * view.arrays[k].elementBytes;
     }
+    readsAhead_ = bytes > kCacheBytes;
   }
 
   const char* method(int a) { return read(domain(a).DISCRETIZATIONMETHOD); }
@@ -150,22 +148,24 @@ class DistributionContext {
   // of its own on the host heap: on a large grid an element not read lately costs a trip to
   // memory, and the walk would wait for one after another. A hint only: an element that does
   // not exist yet is not made, nothing is changed, and what the walk names and emits stays as
-  // it is. Declaring reads nothing ahead.
+  // it is. Declaring reads no element ahead, only slots (readSlotAhead).
   // (Inlined into the walk: see EquationWalker::readAhead.)
   // Worth it only when the elements do not stay in the processor's caches anyway.
   bool readsAhead() const { return readsAhead_; }
 
+  // The same hint one step earlier: the slot of the array's element vector that holds the
+  // element's address, which readAhead and every lookup read (an element vector over more
+  // than one axis is read at a stride of a whole row or plane, each slot on a line of its own).
+  [[gnu::always_inline]] void readSlotAhead(std::uint8_t array, const Coord& at) {
+    if (TQ_Type* const* slot = slotOf(array, at)) __builtin_prefetch(slot);
+  }
+
   [[gnu::always_inline]] void readAhead(std::uint8_t array, const Coord& at) {
     if constexpr (kAccess == Access::Constant) {
       const ArrayRef<D>& ref = arrayRef(array);
-      const TQ_Type* next = nullptr;
-      if constexpr (D == 1) {
-        const unsigned int slot = ref.array->SlotOf(at[0]);
-        if (slot >= ref.array->ElementVector.Elements()) return;
-        next = ref.array->ElementVector[slot];
-      } else {
-        next = slots_[array].find(*ref.array, at);
-      }
+      TQ_Type* const* slot = slotOf(array, at);
+      if (slot == nullptr) return;
+      const TQ_Type* next = *slot;
       if (next == nullptr) return;
       constexpr std::uintptr_t kLine = 64;
       const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(next) & ~(kLine - 1);
@@ -212,6 +212,19 @@ class DistributionContext {
     return view_.arrays[array];
   }
 
+  // Where the address of an array's element stands in its element vector, worked out without
+  // reading the vector; null when the element is not found that way.
+  [[gnu::always_inline]] TQ_Type* const* slotOf(std::uint8_t array, const Coord& at) {
+    const ArrayRef<D>& ref = arrayRef(array);
+    if constexpr (D == 1) {
+      const unsigned int slot = ref.array->SlotOf(at[0]);
+      if (slot >= ref.array->ElementVector.Elements()) return nullptr;
+      return &ref.array->ElementVector[slot];
+    } else {
+      return slots_[array].slotOf(*ref.array, at);
+    }
+  }
+
   [[noreturn, gnu::noinline]] void refuseArray(std::uint8_t array) const {
     char message[96];
     std::snprintf(
@@ -243,6 +256,10 @@ class DistributionContext {
   class SlotIndex {
    public:
     TQ_Type* find(ArrayBase<D>& array, const Coord& at) {
+      TQ_Type* const* slot = slotOf(array, at);
+      return slot != nullptr ? *slot : nullptr;
+    }
+    TQ_Type* const* slotOf(ArrayBase<D>& array, const Coord& at) {
       if (!known_) learn(array);
       std::size_t slot = 0;
       for (std::size_t k = 0; k < D; ++k) {
@@ -253,7 +270,7 @@ class DistributionContext {
         if (position < 0) return nullptr;
         slot = slot * d.size + static_cast<std::size_t>(position);
       }
-      return slot < slots_ ? array.ElementVector[static_cast<unsigned int>(slot)] : nullptr;
+      return slot < slots_ ? &array.ElementVector[static_cast<unsigned int>(slot)] : nullptr;
     }
     void forget() { known_ = false; }
 

@@ -44,6 +44,7 @@
 // and, optionally, while emitting:
 //   bool readsAhead();                                         // whether to tell it (a large grid)
 //   void readAhead(std::uint8_t array, const Coord& index);    // a hint: that element is named soon
+//   void readSlotAhead(std::uint8_t array, const Coord& index);  // and, earlier, where its address is
 //
 // Sink requirements: static constexpr SinkMode kMode;
 //   W equation(int row, const char* name, std::int32_t group);   // opens an equation
@@ -428,32 +429,48 @@ class EquationWalker {
 
   // ---- Reading ahead ----
   //
-  // A context that can read ahead (while emitting) is told, at every step of a node or element
-  // loop, of the elements its rows will read a few steps later: the walk moves up its loops,
+  // A context that can read ahead is told, at every step of a node or element loop, of the
+  // elements its rows will read a few steps later (while declaring, of where their addresses
+  // stand, as that is all a declaration reads): the walk moves up its loops,
   // one node or one element at a time. Node loops look kNodesAhead nodes ahead, element loops
   // kElementsAhead elements (every node of that element). Only a hint to the context: nothing
   // of what the walk names or hands on depends on it.
   static constexpr std::int64_t kNodesAhead = 16;
   static constexpr std::int64_t kElementsAhead = 4;
   static constexpr std::int64_t kMostNodesPerStep = 8;  // an element's nodes beyond these are not asked for
-  static constexpr bool kReadsAhead = Sink::kMode == SinkMode::Emit && requires(Context & c, const Coord& at) {
+  // Declaring reads no element, only the slots that hold their addresses: it asks for those alone.
+  static constexpr bool kReadsAhead =
+      (Sink::kMode == SinkMode::Emit || Sink::kMode == SinkMode::Declare) && requires(Context & c, const Coord& at) {
     { c.readsAhead() } -> std::convertible_to<bool>;
     c.readAhead(std::uint8_t{0}, at);
+    c.readSlotAhead(std::uint8_t{0}, at);
   };
 
   // (Inlined into the loop: a function that only reads memory and asks for lines may be judged
   // to do nothing, and its calls dropped, by the optimiser.)
-  [[gnu::always_inline]] void readAhead(const PlanNode& loop, const Env& env, std::int64_t first, std::int64_t count) {
+  // The elements are asked for `ahead` nodes on, and the slots that hold their addresses (which
+  // the context reads to find them) twice as far on, so that reading a slot seldom waits.
+  [[gnu::always_inline]] void readAhead(
+      const PlanNode& loop, const Env& env, std::int64_t next, std::int64_t ahead, std::int64_t count) {
     if constexpr (kReadsAhead) {
       if (!ctx_.readsAhead()) return;
       count = std::min(count, kMostNodesPerStep);
-      if (first < 0 || first + count > std::numeric_limits<std::int32_t>::max()) return;
+      const std::int64_t first = next + ahead;
+      const std::int64_t further = first + ahead;
+      if (first < 0 || further + count > std::numeric_limits<std::int32_t>::max()) return;
       Coord at = env.other;
       for (std::uint32_t arrays = loop.reads; arrays != 0; arrays &= arrays - 1) {
         const auto array = static_cast<std::uint8_t>(std::countr_zero(arrays));
-        for (std::int64_t k = first; k < first + count; ++k) {
-          at[loop.axis] = static_cast<std::int32_t>(k);
-          ctx_.readAhead(array, at);
+        for (std::int64_t k = 0; k < count; ++k) {
+          if constexpr (Sink::kMode == SinkMode::Emit) {
+            at[loop.axis] = static_cast<std::int32_t>(further + k);
+            ctx_.readSlotAhead(array, at);
+            at[loop.axis] = static_cast<std::int32_t>(first + k);
+            ctx_.readAhead(array, at);
+          } else {
+            at[loop.axis] = static_cast<std::int32_t>(first + k);
+            ctx_.readSlotAhead(array, at);
+          }
         }
       }
     }
@@ -517,7 +534,7 @@ class EquationWalker {
           }
           range(indexValue(n->lo, axis, env), indexValue(n->hi, axis, env), [&](std::int64_t v) {
             env.i = v;
-            readAhead(*n, env, v + kNodesAhead, 1);
+            readAhead(*n, env, v, kNodesAhead, 1);
             if (single != nullptr) {
               (this->*single)(*body, env);
             } else {
@@ -544,7 +561,7 @@ class EquationWalker {
         case Step::ForElementStart: {
           const std::int64_t stride = std::int64_t{ctx_.numPolyPoints(axis)} + 1;
           env.j = std::int64_t{ctx_.base(axis, env.s)} + (env.e - 1) * stride;
-          readAhead(*n, env, env.j + kElementsAhead * stride, stride);
+          readAhead(*n, env, env.j, kElementsAhead * stride, stride);
           walk(body, next, env);
           break;
         }

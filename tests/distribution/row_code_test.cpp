@@ -84,16 +84,23 @@ struct ReadingAhead : Grid1D {
   int calls = 0;
   bool large = true;
   bool readsAhead() const { return large; }
+  std::set<std::pair<std::uint8_t, std::int32_t>> slotsAsked;
   void readAhead(std::uint8_t array, const Coord& at) {
     ++calls;
     asked.insert({array, at[0]});
+  }
+  // The slot of an element is asked for before the element itself.
+  int slotCalls = 0;
+  void readSlotAhead(std::uint8_t array, const Coord& at) {
+    ++slotCalls;
+    slotsAsked.insert({array, at[0]});
   }
 };
 
 TEST(ReadAhead, EveryElementALoopNamesIsAskedFor) {
   for (const char* method : {"CFD4", "BFD1", "OCFE2", "OCFE4", "UBFD4"}) {
     SCOPED_TRACE(method);
-    const Grid1D plain = Grid1D::make(method, {40});
+    const Grid1D plain = Grid1D::make(method, {80});
     ReadingAhead grid;
     static_cast<Grid1D&>(grid) = plain;
     Grid1D copy = plain;
@@ -109,24 +116,37 @@ TEST(ReadAhead, EveryElementALoopNamesIsAskedFor) {
     // Every variable named from node 24 on (past the start of every loop and the reach of
     // the first rows' stencils) was asked for; nothing below node 0 ever was.
     std::size_t checked = 0;
+    std::size_t slotsChecked = 0;
     for (const Equation& e : told.equations) {
       for (const TermRef& t : e.terms()) {
         if (t.array == TermRef::kElementLength || t.index < 24) continue;
         ++checked;
         EXPECT_TRUE(grid.asked.count({t.array, t.index}))
             << "row " << e.row << " array " << int(t.array) << " node " << t.index;
+        // Slots are asked for twice as far ahead: from node 56 on, past that distance too.
+        if (t.index >= 56) {
+          ++slotsChecked;
+          EXPECT_TRUE(grid.slotsAsked.count({t.array, t.index}))
+              << "slot of row " << e.row << " array " << int(t.array) << " node " << t.index;
+        }
       }
     }
     EXPECT_GT(checked, 100u);
+    EXPECT_GT(slotsChecked, 50u);
     EXPECT_GE(grid.asked.begin()->second, 0);
 
-    // Declaring reads nothing ahead, and neither does emitting on a grid the context finds small.
-    grid.calls = 0;
+    // Declaring reads no element ahead, only the slots that hold their addresses; a grid the
+    // context finds small reads nothing ahead.
+    grid.calls = grid.slotCalls = 0;
     declare(grid);
     EXPECT_EQ(grid.calls, 0);
+    EXPECT_GT(grid.slotCalls, 0);
     grid.large = false;
+    grid.slotCalls = 0;
     emit(grid);
+    declare(grid);
     EXPECT_EQ(grid.calls, 0);
+    EXPECT_EQ(grid.slotCalls, 0);
   }
 }
 
