@@ -33,7 +33,7 @@ inline int exactDegree(int row) { return formulaOfRow(row).degree; }
 
 // Collocation constants are stored to five decimals; difference constants are exact.
 inline double toleranceOf(const Formula& f) {
-  return formulas::placeOf(&f) >= formulas::placeOf(&formulas::ocfe2_d1_b) ? 1e-4 : 1e-11;
+  return formulas::PlaceOf(&f) >= formulas::PlaceOf(&formulas::ocfe2_d1_b) ? 1e-4 : 1e-11;
 }
 inline double tolerance(int row) { return toleranceOf(formulaOfRow(row)); }
 
@@ -175,7 +175,7 @@ void expectConvergence(const std::string& label, const Levels& plan, Make make) 
   int firstDerivativeRows = 0;
   for (const MethodBlock& b : d1::kBlocks) {
     if (std::string(b.method) != plan.method) continue;
-    for (const RowEntry& r : b.rows) firstDerivativeRows += r.formula->term(0).role == Role::Derivative ? 1 : 0;
+    for (const RowEntry& r : b.rows) firstDerivativeRows += r.formula->Term(0).role == Role::Derivative ? 1 : 0;
   }
   EXPECT_EQ(static_cast<int>(errors.size()), firstDerivativeRows) << label;
   for (const auto& [row, errs] : errors) {

@@ -17,7 +17,7 @@ enum Array2D : std::uint8_t { kV, kDX, kDY, kIX, kIXY };
 
 using Term2D = GridTerm<2>;
 Term2D at(std::uint8_t array, std::int32_t x, std::int32_t y) { return Term2D{array, {x, y}, 0, 0}; }
-Term2D elementLength(int axis, std::int32_t s) { return Term2D{Term2D::kElementLength, {}, axis, s}; }
+Term2D ElementLength(int axis, std::int32_t s) { return Term2D{Term2D::kElementLength, {}, axis, s}; }
 
 // Builds a plan at run time: open() a step, close() it when its body is complete.
 class PlanWriter {
@@ -106,16 +106,16 @@ TEST(OtherAxes, TwoDimensionalRowsReuseTheCatalogue) {
   grid.integrals = {"idxdy"};
   auto recorded = [&] {
     Recorder<SinkMode::Emit, Term2D> out;
-    walkPlan(w.nodes, grid, out, 0);
+    WalkPlan(w.nodes, grid, out, 0);
     std::vector<std::pair<int, std::vector<Term2D>>> equations;
     for (const auto& e : out.equations) equations.push_back({e.row, e.terms()});
     return equations;
   };
 
   using Row = std::pair<int, std::vector<Term2D>>;
-  const Term2D hx = elementLength(0, 1);
-  const Term2D hy1 = elementLength(1, 1);
-  const Term2D hy2 = elementLength(1, 2);
+  const Term2D hx = ElementLength(0, 1);
+  const Term2D hy1 = ElementLength(1, 1);
+  const Term2D hy2 = ElementLength(1, 2);
   std::vector<Row> expected;
   for (std::int32_t y = 0; y <= 2; ++y) {
     expected.push_back({5, {at(kDX, 0, y), hx, at(kV, 0, y), at(kV, 1, y)}});

@@ -112,7 +112,7 @@ TEST(FormulaProgram, DeclaredTermsAreTheProgramsTermsInOrder) {
     if (s.find('(') != std::string::npos || s == "h") fromProgram.push_back(s);
   }
   std::vector<std::string> fromTerms;
-  for (std::size_t k = 0; k < f.termCount; ++k) fromTerms.push_back(termText(f.term(k)));
+  for (std::size_t k = 0; k < f.termCount; ++k) fromTerms.push_back(termText(f.Term(k)));
   EXPECT_EQ(fromTerms, fromProgram);
   EXPECT_EQ(fromTerms, (Stream{"I(j+2)", "h", "V(j)", "V(j+1)", "V(j+2)", "V(j+3)", "V(j+4)"}));
 }
@@ -148,21 +148,21 @@ TEST(FormulaProgram, MalformedTextsAreRejected) {
       {"99999999999*V(b)", FormulaError::BadLiteral},
   };
   for (const Case& c : cases) {
-    const ParsedFormula p = parseFormula(c.text);
+    const ParsedFormula p = ParseFormula(c.text);
     EXPECT_EQ(p.error, c.error) << c.text;
   }
   // Needed parentheses are accepted: a right operand of equal precedence, a sum under a product.
   for (const char* ok : {"V(b)-(V(b+1)+V(b+2))", "V(b)/(2*V(b+1))", "(V(b)+V(b+1))*h", "2*(D(b)*h)"}) {
-    EXPECT_EQ(parseFormula(ok).error, FormulaError::None) << ok;
+    EXPECT_EQ(ParseFormula(ok).error, FormulaError::None) << ok;
   }
 }
 
 TEST(EquationNames, AreTheRowNumbersInDecimal) {
-  EXPECT_STREQ(equationName(1), "TQ_Eqn1");
-  EXPECT_STREQ(equationName(90), "TQ_Eqn90");
-  EXPECT_STREQ(equationName(379), "TQ_Eqn379");
-  EXPECT_STREQ(equationName(0), "");
-  EXPECT_STREQ(equationName(kMaxEquationNumber + 1), "");
+  EXPECT_STREQ(RowEquationName(1), "TQ_Eqn1");
+  EXPECT_STREQ(RowEquationName(90), "TQ_Eqn90");
+  EXPECT_STREQ(RowEquationName(379), "TQ_Eqn379");
+  EXPECT_STREQ(RowEquationName(0), "");
+  EXPECT_STREQ(RowEquationName(kMaxEquationNumber + 1), "");
 }
 
 // The distribution's list of non-zeros per equation, in declaration order.
@@ -271,7 +271,7 @@ struct TableRow {
 
 std::map<int, TableRow> rowsOfPlan() {
   std::map<int, TableRow> rows;
-  for (const PlanNode& n : d1::plan()) {
+  for (const PlanNode& n : d1::EquationPlan()) {
     if (n.step != Step::Row) continue;
     EXPECT_EQ(rows.count(n.row), 0u) << "row " << n.row << " stands twice in the plan";
     rows[n.row] = {n.value, n.formula};
@@ -289,7 +289,7 @@ TEST(RowTable, TermsAndGroupsMatchTheListOfNonZeros) {
     const TableRow& r = rows.at(expected.row);
     EXPECT_EQ(r.group, expected.group) << "TQ_Eqn" << expected.row;
     std::string terms;
-    for (std::size_t k = 0; k < r.formula->termCount; ++k) terms += (k ? ", " : "") + termText(r.formula->term(k));
+    for (std::size_t k = 0; k < r.formula->termCount; ++k) terms += (k ? ", " : "") + termText(r.formula->Term(k));
     EXPECT_EQ(terms, expected.terms) << "TQ_Eqn" << expected.row;
     nonZeros += r.formula->termCount;
     ++rowsPerGroup[r.group];
@@ -326,7 +326,7 @@ TEST(RowTable, CollocationRowsUseDoubleConstantsAndBareValuesWhereWeightIsOne) {
       }
     }
     if (row == 80) {
-      for (std::size_t k = 0; k < f.termCount; ++k) EXPECT_NE(termText(f.term(k)), "V(j+2)");
+      for (std::size_t k = 0; k < f.termCount; ++k) EXPECT_NE(termText(f.Term(k)), "V(j+2)");
     }
   }
   EXPECT_EQ(found, bare);

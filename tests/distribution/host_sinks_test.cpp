@@ -26,18 +26,18 @@ struct HostGridContext {
   std::vector<TQ_VarParam>& arrays;   // VALUE, DDX, D2DX2, IDX, one block of nodes each
   std::vector<TQ_VarParam>& lengths;  // ELEMENTLENGTH per section
 
-  const char* method(int axis) { return grid.method(axis); }
-  bool integralSelected(const char* selector) { return grid.integralSelected(selector); }
-  std::int32_t orderUsed(int axis) const { return grid.orderUsed(axis); }
-  std::int32_t highestOrder(int axis) const { return grid.highestOrder(axis); }
-  std::int32_t numSections(int axis) const { return grid.numSections(axis); }
-  std::int32_t numPolyPoints(int axis) const { return grid.numPolyPoints(axis); }
-  std::int32_t base(int axis, std::int32_t s) const { return grid.base(axis, s); }
-  std::int32_t nodeCount(int axis, std::int32_t s) const { return grid.nodeCount(axis, s); }
-  std::int32_t numElements(int axis, std::int32_t s) const { return grid.numElements(axis, s); }
-  Handle elementLength(int, std::int32_t s) const { return &lengths.at(static_cast<std::size_t>(s - 1)); }
-  Handle variable(std::uint8_t array, const Coord& at) const {
-    const std::size_t nodes = static_cast<std::size_t>(grid.endNode()) + 1;
+  const char* Method(int axis) { return grid.Method(axis); }
+  bool SelectsIntegral(const char* selector) { return grid.SelectsIntegral(selector); }
+  std::int32_t OrderUsed(int axis) const { return grid.OrderUsed(axis); }
+  std::int32_t HighestOrder(int axis) const { return grid.HighestOrder(axis); }
+  std::int32_t NumSections(int axis) const { return grid.NumSections(axis); }
+  std::int32_t NumPolyPoints(int axis) const { return grid.NumPolyPoints(axis); }
+  std::int32_t Base(int axis, std::int32_t s) const { return grid.Base(axis, s); }
+  std::int32_t NodeCount(int axis, std::int32_t s) const { return grid.NodeCount(axis, s); }
+  std::int32_t NumElements(int axis, std::int32_t s) const { return grid.NumElements(axis, s); }
+  Handle ElementLength(int, std::int32_t s) const { return &lengths.at(static_cast<std::size_t>(s - 1)); }
+  Handle Variable(std::uint8_t array, const Coord& at) const {
+    const std::size_t nodes = static_cast<std::size_t>(grid.EndNode()) + 1;
     return &arrays.at(array * nodes + static_cast<std::size_t>(at[0]));
   }
 };
@@ -47,7 +47,7 @@ class EquationModel final : public TQ_ModelTypeEx2 {
  public:
   explicit EquationModel(const Grid1D& g)
       : grid(g),
-        arrays(4 * (static_cast<std::size_t>(g.endNode()) + 1)),
+        arrays(4 * (static_cast<std::size_t>(g.EndNode()) + 1)),
         lengths(g.sections.size()),
         context{grid, arrays, lengths} {}
 
@@ -56,21 +56,21 @@ class EquationModel final : public TQ_ModelTypeEx2 {
     if (parent < 0) return parent;
     firstGroup = m_stLastGroup;
     HostDeclaration sink(*this, parent);
-    d1::walkEquations(context, sink, firstGroup);
-    return SetLocalEqnCount(sink.count());
+    d1::WalkEquations(context, sink, firstGroup);
+    return SetLocalEqnCount(sink.Count());
   }
 
   int JacPattern(int*& rows, int*& cols, TQ_EquationType** types) override {
     ResetExpressions();
     int count = TQ_ModelType::JacPattern(rows, cols, types);
     HostEmission sink(*this, count, rows, cols);
-    d1::walkEquations(context, sink, firstGroup);
+    d1::WalkEquations(context, sink, firstGroup);
     return count;
   }
 
   // The grid value that a host term stands for.
   double valueOf(const TQ_VarParam& term, const Field& f) const {
-    const std::size_t nodes = static_cast<std::size_t>(grid.endNode()) + 1;
+    const std::size_t nodes = static_cast<std::size_t>(grid.EndNode()) + 1;
     if (&term >= lengths.data() && &term < lengths.data() + lengths.size()) {
       return grid.sections[static_cast<std::size_t>(&term - lengths.data())].elementLength;
     }

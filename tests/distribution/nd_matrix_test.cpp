@@ -29,7 +29,7 @@ class TupleCounts {
   explicit TupleCounts(const GridND<D>& g) {
     std::size_t size = 1;
     for (std::size_t a = 0; a < D; ++a) {
-      extent_[a] = g.endNode(static_cast<int>(a)) + 1;
+      extent_[a] = g.EndNode(static_cast<int>(a)) + 1;
       size *= static_cast<std::size_t>(extent_[a]);
     }
     count_.assign(size, 0);
@@ -50,7 +50,7 @@ class TupleCounts {
     addFrom(sets, at, 0);
   }
   // The tuples counted other than once, for a failure message.
-  std::string describe(const TupleCounts& expected) const {
+  std::string Describe(const TupleCounts& expected) const {
     std::string out;
     int shown = 0;
     for (std::size_t k = 0; k < count_.size() && shown < 6; ++k) {
@@ -113,7 +113,7 @@ void expectConsistent(GridND<D>& g, const std::string& where) {
   const auto d = declare(g, kGroupBase);
   const auto e = emit(g, kGroupBase);
   ASSERT_EQ(d.equations.size(), e.equations.size()) << where;
-  const PlanSize size = countEquations(Dist::plan(), g);
+  const PlanSize size = MeasurePlan(Dist::EquationPlan(), g);
   EXPECT_EQ(size.equations, double(d.equations.size())) << where;
   EXPECT_EQ(size.terms, double(d.termCount())) << where;
 
@@ -173,7 +173,7 @@ void expectConsistent(GridND<D>& g, const std::string& where) {
   EXPECT_EQ(faults, 0) << where;
 
   std::array<std::vector<std::int32_t>, D> every;
-  for (std::size_t a = 0; a < D; ++a) every[a] = span(0, g.endNode(static_cast<int>(a)));
+  for (std::size_t a = 0; a < D; ++a) every[a] = span(0, g.EndNode(static_cast<int>(a)));
   for (std::uint8_t array = 0; array < Dist::kArrays; ++array) {
     TupleCounts<D> expected(g);
     if (isIntegralArray<D>(array)) {
@@ -193,7 +193,7 @@ void expectConsistent(GridND<D>& g, const std::string& where) {
       }
     }
     EXPECT_TRUE(subjects[array] == expected)
-        << where << ": " << Dist::kNames[array] << subjects[array].describe(expected);
+        << where << ": " << Dist::kNames[array] << subjects[array].Describe(expected);
   }
   for (std::size_t a = 0; a < D; ++a) {
     // Junctions join sections (or elements, with the highest order 2), for the nodes
@@ -207,7 +207,7 @@ void expectConsistent(GridND<D>& g, const std::string& where) {
         if (b == a) {
           sets[b] = junctionNodes(axis);
         } else if (b > a) {
-          sets[b] = span(1, g.endNode(static_cast<int>(b)) - 1);
+          sets[b] = span(1, g.EndNode(static_cast<int>(b)) - 1);
         } else {
           sets[b] = g.interior(static_cast<int>(b));
         }
@@ -215,7 +215,7 @@ void expectConsistent(GridND<D>& g, const std::string& where) {
       expected.addProduct(sets);
     }
     EXPECT_TRUE(junctions[a] == expected)
-        << where << ": junctions along " << kAxisNames[a] << junctions[a].describe(expected);
+        << where << ": junctions along " << kAxisNames[a] << junctions[a].Describe(expected);
   }
 }
 

@@ -379,7 +379,7 @@ void expectWorked(const Worked& c) {
     }
   }
   // A count finds the whole walk's size without walking every node.
-  const PlanSize size = countEquations(DistributionOf<D>::plan(), g);
+  const PlanSize size = MeasurePlan(DistributionOf<D>::EquationPlan(), g);
   EXPECT_EQ(size.equations, double(out.equations.size()));
   EXPECT_EQ(size.terms, double(out.termCount()));
   const bool stream = c.order == Order::Stream;
@@ -536,13 +536,13 @@ TEST(StencilCheck2D3D, GridsBuiltLikeTheDomainsPass) {
     for (const char* my : kMethods) {
       for (const std::vector<int>& layout : {std::vector<int>{1}, std::vector<int>{2, 1}}) {
         GridND<2> g = makeGrid<2>({ax(mx, layout, 2, 2), ax(my, layout, 2, 2)}, {"idx", "idy", "idxdy"});
-        const StencilFault f = checkStencils(d2::plan(), g);
-        EXPECT_FALSE(f.found) << mx << " " << my << ": " << describe(f);
+        const StencilFault f = CheckStencils(d2::EquationPlan(), g);
+        EXPECT_FALSE(f.found) << mx << " " << my << ": " << Describe(f);
       }
     }
     GridND<3> g = makeGrid<3>({ax(mx, {1, 2}, 2, 2), ax(mx, {2}, 2, 2), ax(mx, {1}, 2, 2)}, kAll3D);
-    const StencilFault f = checkStencils(d3::plan(), g);
-    EXPECT_FALSE(f.found) << mx << ": " << describe(f);
+    const StencilFault f = CheckStencils(d3::EquationPlan(), g);
+    EXPECT_FALSE(f.found) << mx << ": " << Describe(f);
   }
 }
 
@@ -558,12 +558,12 @@ void expectShortSectionFound(const char* method, int axis) {
   Section& second = g.axes[static_cast<std::size_t>(axis)].sections[1];
   second.nodeCount = pointsOf(method);
   second.elements = 1;
-  const StencilFault f = checkStencils(DistributionOf<D>::plan(), g);
+  const StencilFault f = CheckStencils(DistributionOf<D>::EquationPlan(), g);
   ASSERT_TRUE(f.found) << method << " axis " << axis;
   EXPECT_EQ(f.axis, axis) << method;
-  EXPECT_EQ(rowInfo<D>(f.row).axis, axis) << method << " " << describe(f);
-  EXPECT_EQ(f.section, 2) << method << " " << describe(f);
-  EXPECT_NE(describe(f).find("(axis " + std::to_string(axis) + ")"), std::string::npos) << describe(f);
+  EXPECT_EQ(rowInfo<D>(f.row).axis, axis) << method << " " << Describe(f);
+  EXPECT_EQ(f.section, 2) << method << " " << Describe(f);
+  EXPECT_NE(Describe(f).find("(axis " + std::to_string(axis) + ")"), std::string::npos) << Describe(f);
 }
 
 TEST(StencilCheck2D3D, ShortSectionsAreFoundOnTheirAxis) {

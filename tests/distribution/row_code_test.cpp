@@ -13,13 +13,13 @@ namespace morvane::eqn::testing {
 namespace {
 
 TEST(RowCode, EveryFormulaHasItsPlaceInTheCatalogue) {
-  for (std::size_t k = 0; k < formulas::kCatalogueSize; ++k) EXPECT_EQ(formulas::placeOf(&formulas::kCatalogue[k]), k);
-  EXPECT_EQ(formulas::placeOf(&formulas::d1_five_central_i),
+  for (std::size_t k = 0; k < formulas::kCatalogueSize; ++k) EXPECT_EQ(formulas::PlaceOf(&formulas::kCatalogue[k]), k);
+  EXPECT_EQ(formulas::PlaceOf(&formulas::d1_five_central_i),
             static_cast<std::size_t>(formulas::Place::d1_five_central_i));
-  EXPECT_EQ(formulas::placeOf(nullptr), formulas::kCatalogueSize);
+  EXPECT_EQ(formulas::PlaceOf(nullptr), formulas::kCatalogueSize);
   const Formula copy = formulas::d1_backward2_i;  // the same program, but not the catalogue's
-  EXPECT_EQ(formulas::placeOf(&copy), formulas::kCatalogueSize);
-  static_assert(formulas::placeOf(&formulas::ocfe4_integral_j4) == formulas::kCatalogueSize - 1);
+  EXPECT_EQ(formulas::PlaceOf(&copy), formulas::kCatalogueSize);
+  static_assert(formulas::PlaceOf(&formulas::ocfe4_integral_j4) == formulas::kCatalogueSize - 1);
 }
 
 // A node loop over one row: i = 1 .. 3 of a grid of one section of BFD1.
@@ -34,7 +34,7 @@ std::vector<PlanNode> loopOver(const Formula& f) {
   plan[2].step = Step::Row;
   plan[2].row = 3;
   plan[2].formula = &f;
-  plan[2].binding = bind(d1::kValue, d1::kDdx, d1::kD2dx2, d1::kIdx);
+  plan[2].binding = Bind(d1::kValue, d1::kDdx, d1::kD2dx2, d1::kIdx);
   plan[2].end = 3;
   return plan;
 }
@@ -42,20 +42,20 @@ std::vector<PlanNode> loopOver(const Formula& f) {
 TEST(RowCode, RowsOutsideTheCatalogueHandNothingOn) {
   Grid1D grid = Grid1D::make("BFD1", {4});
   Emitted fromCatalogue;
-  walkPlan(loopOver(formulas::d1_backward2_i), grid, fromCatalogue, 0);
+  WalkPlan(loopOver(formulas::d1_backward2_i), grid, fromCatalogue, 0);
   ASSERT_EQ(fromCatalogue.equations.size(), 3u);
   EXPECT_EQ(render(fromCatalogue.equations[0]),
             (std::vector<std::string>{"19", "21", "DDX(1)", "h(1)", "20", "VALUE(0)", "VALUE(1)"}));
 
-  const ParsedFormula parsed = parseFormula("D(i)*h+(V(i-1)-V(i))");
+  const ParsedFormula parsed = ParseFormula("D(i)*h+(V(i-1)-V(i))");
   ASSERT_EQ(parsed.error, FormulaError::None);
   Emitted outside;
-  walkPlan(loopOver(parsed.formula), grid, outside, 0);
+  WalkPlan(loopOver(parsed.formula), grid, outside, 0);
   EXPECT_TRUE(outside.equations.empty());
 }
 
 TEST(RowCode, LoopsKnowTheArraysTheirRowsRead) {
-  const std::span<const PlanNode> plan = d1::plan();
+  const std::span<const PlanNode> plan = d1::EquationPlan();
   int loops = 0;
   for (std::size_t n = 0; n < plan.size(); ++n) {
     const PlanNode& loop = plan[n];
@@ -68,7 +68,7 @@ TEST(RowCode, LoopsKnowTheArraysTheirRowsRead) {
     for (std::size_t k = n + 1; k < loop.end; ++k) {
       if (plan[k].step != Step::Row) continue;
       for (std::size_t t = 0; t < plan[k].formula->termCount; ++t) {
-        const Item& term = plan[k].formula->term(t);
+        const Item& term = plan[k].formula->Term(t);
         if (term.role != Role::Step) expected |= 1u << static_cast<unsigned>(term.role);
       }
     }
@@ -83,8 +83,8 @@ struct ReadingAhead : Grid1D {
   std::set<std::pair<std::uint8_t, std::int32_t>> asked;
   int calls = 0;
   bool large = true;
-  bool readsAhead() const { return large; }
-  void readAhead(std::uint8_t array, const Coord& at) {
+  bool ReadsAhead() const { return large; }
+  void ReadAhead(std::uint8_t array, const Coord& at) {
     ++calls;
     asked.insert({array, at[0]});
   }

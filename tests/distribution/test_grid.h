@@ -17,9 +17,9 @@
 namespace morvane::eqn::testing {
 
 // A stencil fault in words.
-inline std::string describe(const StencilFault& f) {
+inline std::string Describe(const StencilFault& f) {
   char text[512];
-  eqn::describe(f, text, sizeof text);
+  eqn::Describe(f, text, sizeof text);
   return text;
 }
 
@@ -116,7 +116,7 @@ class Grid1D {
     return g;
   }
 
-  std::int32_t endNode() const { return static_cast<std::int32_t>(x.size()) - 1; }
+  std::int32_t EndNode() const { return static_cast<std::int32_t>(x.size()) - 1; }
 
   // The INTERIOR set the domain gives this grid for its HIGHESTORDERDERIVATIVE, ascending: below
   // 2 the nodes 1 .. ENDNODE-1; at 2 the inner nodes of every section, less the element
@@ -124,7 +124,7 @@ class Grid1D {
   std::vector<std::int32_t> domainInterior(int domainOrder) const {
     std::vector<std::int32_t> out;
     if (domainOrder < 2) {
-      for (std::int32_t k = 1; k < endNode(); ++k) out.push_back(k);
+      for (std::int32_t k = 1; k < EndNode(); ++k) out.push_back(k);
       return out;
     }
     for (const Section& s : sections) {
@@ -137,24 +137,24 @@ class Grid1D {
   }
 
   // ---- The context the walker reads ----
-  const char* method(int) {
+  const char* Method(int) {
     ++methodReads;
     return methodText.c_str();
   }
-  bool integralSelected(const char* selector) {
+  bool SelectsIntegral(const char* selector) {
     ++integralReads;
     return idx && std::string(selector) == "idx";
   }
-  std::int32_t orderUsed(int) const { return orderUsed_; }
-  std::int32_t highestOrder(int) const { return highestOrder_; }
-  std::int32_t numSections(int) const { return static_cast<std::int32_t>(sections.size()); }
-  std::int32_t numPolyPoints(int) const { return polyPoints; }
+  std::int32_t OrderUsed(int) const { return orderUsed_; }
+  std::int32_t HighestOrder(int) const { return highestOrder_; }
+  std::int32_t NumSections(int) const { return static_cast<std::int32_t>(sections.size()); }
+  std::int32_t NumPolyPoints(int) const { return polyPoints; }
   const Section& section(std::int32_t s) const { return sections.at(static_cast<std::size_t>(s - 1)); }
-  std::int32_t base(int, std::int32_t s) const { return section(s).base; }
-  std::int32_t nodeCount(int, std::int32_t s) const { return section(s).nodeCount; }
-  std::int32_t numElements(int, std::int32_t s) const { return section(s).elements; }
-  Handle elementLength(int, std::int32_t s) const { return {TermRef::kElementLength, s}; }
-  Handle variable(std::uint8_t array, const Coord& at) const { return {array, at[0]}; }
+  std::int32_t Base(int, std::int32_t s) const { return section(s).base; }
+  std::int32_t NodeCount(int, std::int32_t s) const { return section(s).nodeCount; }
+  std::int32_t NumElements(int, std::int32_t s) const { return section(s).elements; }
+  Handle ElementLength(int, std::int32_t s) const { return {TermRef::kElementLength, s}; }
+  Handle Variable(std::uint8_t array, const Coord& at) const { return {array, at[0]}; }
 };
 
 // ---- Recording sinks ----
@@ -224,14 +224,14 @@ template <SinkMode Mode, class Term = TermRef>
 struct Recorder {
   static constexpr SinkMode kMode = Mode;
   std::vector<BasicEquation<Term>> equations;
-  Recorder& equation(int row, const char* name, std::int32_t group) {
+  Recorder& OpenEquation(int row, const char* name, std::int32_t group) {
     equations.push_back({row, name, group, {}});
     return *this;
   }
-  void op(Op o) { equations.back().program.push_back({ItemKind::Operator, o, 0, 0.0, {}}); }
-  void constant(std::int32_t v) { equations.back().program.push_back({ItemKind::IntConst, Op::Root, v, 0.0, {}}); }
-  void constant(double v) { equations.back().program.push_back({ItemKind::DoubleConst, Op::Root, 0, v, {}}); }
-  void term(Term t) { equations.back().program.push_back({ItemKind::Term, Op::Root, 0, 0.0, t}); }
+  void AddOperator(Op o) { equations.back().program.push_back({ItemKind::Operator, o, 0, 0.0, {}}); }
+  void AddConstant(std::int32_t v) { equations.back().program.push_back({ItemKind::IntConst, Op::Root, v, 0.0, {}}); }
+  void AddConstant(double v) { equations.back().program.push_back({ItemKind::DoubleConst, Op::Root, 0, v, {}}); }
+  void AddTerm(Term t) { equations.back().program.push_back({ItemKind::Term, Op::Root, 0, 0.0, t}); }
   std::size_t termCount() const {
     std::size_t n = 0;
     for (const BasicEquation<Term>& e : equations) n += e.terms().size();
@@ -244,13 +244,13 @@ using Emitted = Recorder<SinkMode::Emit>;
 template <class Context>
 Emitted emit(Context& ctx, std::int32_t groupBase = 0) {
   Emitted out;
-  d1::walkEquations(ctx, out, groupBase);
+  d1::WalkEquations(ctx, out, groupBase);
   return out;
 }
 template <class Context>
 Declared declare(Context& ctx, std::int32_t groupBase = 0) {
   Declared out;
-  d1::walkEquations(ctx, out, groupBase);
+  d1::WalkEquations(ctx, out, groupBase);
   return out;
 }
 
@@ -322,7 +322,7 @@ struct Field {
 inline Lookup lookupOf(const Grid1D& g, const Field& field) {
   return [&g, field](const TermRef& t) -> double {
     if (t.array == TermRef::kElementLength) return g.section(t.index).elementLength;
-    if (t.index < 0 || t.index > g.endNode()) throw std::out_of_range("node outside the grid");
+    if (t.index < 0 || t.index > g.EndNode()) throw std::out_of_range("node outside the grid");
     const double xk = g.x[static_cast<std::size_t>(t.index)];
     switch (t.array) {
       case d1::kValue:

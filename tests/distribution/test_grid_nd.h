@@ -46,7 +46,7 @@ struct DistributionOf;
 template <>
 struct DistributionOf<2> {
   static constexpr std::size_t kArrays = 8;
-  static std::span<const PlanNode> plan() { return d2::plan(); }
+  static std::span<const PlanNode> EquationPlan() { return d2::EquationPlan(); }
   static constexpr const DistributionTable& description() { return d2::kTable; }
   static constexpr std::array<const char*, kArrays> kNames = {
       "VALUE", "DDX", "DDY", "D2DX2", "D2DY2", "IDX", "IDY", "IDXDY"};
@@ -84,7 +84,7 @@ struct DistributionOf<2> {
 template <>
 struct DistributionOf<3> {
   static constexpr std::size_t kArrays = 14;
-  static std::span<const PlanNode> plan() { return d3::plan(); }
+  static std::span<const PlanNode> EquationPlan() { return d3::EquationPlan(); }
   static constexpr const DistributionTable& description() { return d3::kTable; }
   static constexpr std::array<const char*, kArrays> kNames = {"VALUE",
                                                               "DDX",
@@ -189,30 +189,30 @@ class GridND {
   std::vector<std::int32_t> boundary(int a) const {
     std::vector<std::int32_t> out = interior(a);
     out.push_back(0);
-    out.push_back(endNode(a));
+    out.push_back(EndNode(a));
     std::sort(out.begin(), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;
   }
 
   // ---- The context the walker reads ----
-  const char* method(int a) { return axes[static_cast<std::size_t>(a)].method(0); }
-  bool integralSelected(const char* selector) { return integrals.count(selector) != 0; }
-  std::int32_t orderUsed(int a) const { return axis(a).orderUsed_; }
-  std::int32_t highestOrder(int a) const { return axis(a).highestOrder_; }
-  std::int32_t numSections(int a) const { return axis(a).numSections(0); }
-  std::int32_t numPolyPoints(int a) const { return axis(a).polyPoints; }
-  std::int32_t base(int a, std::int32_t s) const { return axis(a).base(0, s); }
-  std::int32_t nodeCount(int a, std::int32_t s) const { return axis(a).nodeCount(0, s); }
-  std::int32_t numElements(int a, std::int32_t s) const { return axis(a).numElements(0, s); }
-  std::int32_t endNode(int a) const { return axis(a).endNode(); }
-  Handle elementLength(int a, std::int32_t s) const { return Handle{Handle::kElementLength, {}, a, s}; }
-  Handle variable(std::uint8_t array, const Coord& at) const {
+  const char* Method(int a) { return axes[static_cast<std::size_t>(a)].Method(0); }
+  bool SelectsIntegral(const char* selector) { return integrals.count(selector) != 0; }
+  std::int32_t OrderUsed(int a) const { return axis(a).orderUsed_; }
+  std::int32_t HighestOrder(int a) const { return axis(a).highestOrder_; }
+  std::int32_t NumSections(int a) const { return axis(a).NumSections(0); }
+  std::int32_t NumPolyPoints(int a) const { return axis(a).polyPoints; }
+  std::int32_t Base(int a, std::int32_t s) const { return axis(a).Base(0, s); }
+  std::int32_t NodeCount(int a, std::int32_t s) const { return axis(a).NodeCount(0, s); }
+  std::int32_t NumElements(int a, std::int32_t s) const { return axis(a).NumElements(0, s); }
+  std::int32_t EndNode(int a) const { return axis(a).EndNode(); }
+  Handle ElementLength(int a, std::int32_t s) const { return Handle{Handle::kElementLength, {}, a, s}; }
+  Handle Variable(std::uint8_t array, const Coord& at) const {
     if (array >= DistributionOf<D>::kArrays) throw std::out_of_range("no array " + std::to_string(array));
     return Handle{array, at, 0, 0};
   }
   template <class Visit>
-  void forEachInSet(int a, AxisSet set, Visit&& visit, bool firstOnly) const {
+  void ForEachInSet(int a, AxisSet set, Visit&& visit, bool firstOnly) const {
     const std::vector<std::int32_t> members = set == AxisSet::Interior ? interior(a) : boundary(a);
     for (std::int32_t k : members) {
       visit(std::int64_t{k});
@@ -254,13 +254,13 @@ using EquationND = BasicEquation<GridTerm<D>>;
 template <std::size_t D>
 Recorder<SinkMode::Emit, GridTerm<D>> emit(GridND<D>& g, std::int32_t groupBase = 0) {
   Recorder<SinkMode::Emit, GridTerm<D>> out;
-  walkPlan(DistributionOf<D>::plan(), g, out, groupBase);
+  WalkPlan(DistributionOf<D>::EquationPlan(), g, out, groupBase);
   return out;
 }
 template <std::size_t D>
 Recorder<SinkMode::Declare, GridTerm<D>> declare(GridND<D>& g, std::int32_t groupBase = 0) {
   Recorder<SinkMode::Declare, GridTerm<D>> out;
-  walkPlan(DistributionOf<D>::plan(), g, out, groupBase);
+  WalkPlan(DistributionOf<D>::EquationPlan(), g, out, groupBase);
   return out;
 }
 
@@ -306,7 +306,7 @@ const std::map<int, RowInfo>& rowsOf() {
         r.block = &b;
         r.runs = row.runs;
         r.kind = b.families[row.family].kind;
-        r.subject = b.families[row.family].binding.arrays[static_cast<std::size_t>(row.formula->term(0).role)];
+        r.subject = b.families[row.family].binding.arrays[static_cast<std::size_t>(row.formula->Term(0).role)];
         out[r.number] = r;
       }
     }
@@ -337,7 +337,7 @@ auto lookupOf(const GridND<D>& g, const std::array<Field, D>& factors) {
     for (std::size_t a = 0; a < D; ++a) {
       const Grid1D& axis = g.axes[a];
       const std::int32_t k = t.at[a];
-      if (k < 0 || k > axis.endNode()) throw std::out_of_range("node outside the grid");
+      if (k < 0 || k > axis.EndNode()) throw std::out_of_range("node outside the grid");
       const double x = axis.x[static_cast<std::size_t>(k)];
       const Field& f = factors[a];
       switch (DistributionOf<D>::kParts[t.array][a]) {

@@ -204,7 +204,7 @@ TEST(Guards, UnknownMethodEmitsOnlyTheIntegralStart) {
     EXPECT_TRUE(emit(g).equations.empty()) << '"' << method << '"';
     EXPECT_TRUE(declare(g).equations.empty());
   }
-  EXPECT_FALSE(equalsIgnoreCase("BFD1", nullptr));
+  EXPECT_FALSE(EqualsIgnoreCase("BFD1", nullptr));
 }
 
 TEST(Guards, DerivativeOrderUsedSelectsTheFamilies) {
@@ -253,7 +253,7 @@ TEST(Guards, IntegralSelectionAndWhereItIsRead) {
       integralRows += (r != nullptr && r->family == d1::table::kIntegral) ? 1 : 0;
     }
     EXPECT_TRUE(start) << method;
-    EXPECT_EQ(integralRows, g.endNode()) << method;  // one per interval
+    EXPECT_EQ(integralRows, g.EndNode()) << method;  // one per interval
     // Read at the integral start, then once per family test: once for a difference block,
     // once per section for a collocation block; the method once per method test.
     EXPECT_EQ(g.integralReads, isCollocation(method) ? 1 + 3 : 2) << method;
@@ -289,7 +289,7 @@ TEST(DeclaredAndEmitted, AgreeForEveryMethodOrderSelectionAndSectionCount) {
                                       std::to_string(layout.size());
             ASSERT_EQ(d.equations.size(), e.equations.size()) << where;
             // A count without a walk of every node finds the same size.
-            const PlanSize size = countEquations(d1::plan(), g);
+            const PlanSize size = MeasurePlan(d1::EquationPlan(), g);
             EXPECT_EQ(size.equations, double(d.equations.size())) << where;
             EXPECT_EQ(size.terms, double(d.termCount())) << where;
             for (std::size_t k = 0; k < d.equations.size(); ++k) {
@@ -304,7 +304,7 @@ TEST(DeclaredAndEmitted, AgreeForEveryMethodOrderSelectionAndSectionCount) {
             // What the equations amount to: one first-derivative equation per node,
             // one integral equation per interval (plus the start), second derivatives
             // at the inner points, and the junction equations.
-            const int endNode = g.endNode();
+            const int endNode = g.EndNode();
             std::map<int, int> first, second, integral;
             int junctions = 0;
             for (const Equation& q : e.equations) {
@@ -358,8 +358,8 @@ TEST(StencilCheck, GridsBuiltLikeTheDomainsPass) {
   for (const char* method : kMethods) {
     for (const auto& layout : std::vector<std::vector<int>>{{1}, {1, 1}, {2, 1, 3}}) {
       Grid1D g = Grid1D::make(method, layout);
-      const StencilFault f = d1::checkEquationStencils(g);
-      EXPECT_FALSE(f.found) << method << ": " << describe(f);
+      const StencilFault f = d1::CheckEquationStencils(g);
+      EXPECT_FALSE(f.found) << method << ": " << Describe(f);
     }
   }
 }
@@ -370,14 +370,14 @@ TEST(StencilCheck, SectionsShorterThanTheStencilAreFound) {
     Grid1D g = Grid1D::make("CFD4", {1, 1});
     g.sections[1].nodeCount = 2;
     g.sections[1].elements = 0;
-    const StencilFault f = d1::checkEquationStencils(g);
+    const StencilFault f = d1::CheckEquationStencils(g);
     ASSERT_TRUE(f.found);
     EXPECT_EQ(f.row, 36);  // the first equation of section 2 reads V(b+3) and V(b+4)
     EXPECT_EQ(f.section, 2);
     EXPECT_EQ(f.index, 7);
     EXPECT_EQ(f.first, 4);
     EXPECT_EQ(f.last, 6);
-    const std::string text = describe(f);
+    const std::string text = Describe(f);
     EXPECT_NE(text.find("TQ_Eqn36"), std::string::npos) << text;
     EXPECT_NE(text.find("node 7"), std::string::npos) << text;
     EXPECT_NE(text.find("4 to 6"), std::string::npos) << text;
@@ -386,10 +386,10 @@ TEST(StencilCheck, SectionsShorterThanTheStencilAreFound) {
     // One interval in BFD1's first section: the forward difference at node 0 fits, the
     // second-derivative rows do not run; in FFD2 the three-point rows overrun.
     Grid1D g = Grid1D::make("BFD1", {1});
-    EXPECT_FALSE(d1::checkEquationStencils(g).found);
+    EXPECT_FALSE(d1::CheckEquationStencils(g).found);
     Grid1D f2 = Grid1D::make("FFD2", {1});
     f2.sections[0].nodeCount = 1;
-    const StencilFault f = d1::checkEquationStencils(f2);
+    const StencilFault f = d1::CheckEquationStencils(f2);
     ASSERT_TRUE(f.found);
     EXPECT_EQ(f.row, 20);
     EXPECT_EQ(f.section, 1);
@@ -400,7 +400,7 @@ TEST(StencilCheck, SectionsShorterThanTheStencilAreFound) {
     g.polyPoints = 1;
     g.sections[0].elements = 3;
     g.orderUsed_ = 0;
-    const StencilFault f = d1::checkEquationStencils(g);
+    const StencilFault f = d1::CheckEquationStencils(g);
     ASSERT_TRUE(f.found);
     EXPECT_EQ(f.row, 75);
     EXPECT_GT(f.index, f.last);
@@ -409,18 +409,18 @@ TEST(StencilCheck, SectionsShorterThanTheStencilAreFound) {
     // Nonsense section values: a negative node count, a negative base; reported, no crash.
     Grid1D g = Grid1D::make("BFD2", {2});
     g.sections[0].nodeCount = -5;
-    EXPECT_TRUE(d1::checkEquationStencils(g).found);
+    EXPECT_TRUE(d1::CheckEquationStencils(g).found);
     g = Grid1D::make("OCFE2", {2});
     g.sections[0].base = -2;
-    EXPECT_TRUE(d1::checkEquationStencils(g).found);
+    EXPECT_TRUE(d1::CheckEquationStencils(g).found);
     g = Grid1D::make("CFD2", {2});
     g.sections[0].nodeCount = 2147483647;
     g.sections[0].elements = 2147483647;
-    const StencilFault f = d1::checkEquationStencils(g);
+    const StencilFault f = d1::CheckEquationStencils(g);
     EXPECT_TRUE(f.found);
     EXPECT_GT(f.index, 2147483647LL);
   }
-  EXPECT_EQ(describe(StencilFault{}), "");
+  EXPECT_EQ(Describe(StencilFault{}), "");
 }
 
 // ---- The size a model may have ----
