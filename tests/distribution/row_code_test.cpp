@@ -23,7 +23,7 @@ TEST(RowCode, EveryFormulaHasItsPlaceInTheCatalogue) {
 }
 
 // A node loop over one row: i = 1 .. 3 of a grid of one section of BFD1.
-std::vector<PlanNode> loopOver(const Formula& f) {
+std::vector<PlanNode> LoopOver(const Formula& f) {
   std::vector<PlanNode> plan(3);
   plan[0].step = Step::ForSections;
   plan[0].end = 3;
@@ -40,17 +40,17 @@ std::vector<PlanNode> loopOver(const Formula& f) {
 }
 
 TEST(RowCode, RowsOutsideTheCatalogueHandNothingOn) {
-  Grid1D grid = Grid1D::make("BFD1", {4});
+  Grid1D grid = Grid1D::Make("BFD1", {4});
   Emitted fromCatalogue;
-  WalkPlan(loopOver(formulas::d1_backward2_i), grid, fromCatalogue, 0);
+  WalkPlan(LoopOver(formulas::d1_backward2_i), grid, fromCatalogue, 0);
   ASSERT_EQ(fromCatalogue.equations.size(), 3u);
-  EXPECT_EQ(render(fromCatalogue.equations[0]),
+  EXPECT_EQ(Render(fromCatalogue.equations[0]),
             (std::vector<std::string>{"19", "21", "DDX(1)", "h(1)", "20", "VALUE(0)", "VALUE(1)"}));
 
   const ParsedFormula parsed = ParseFormula("D(i)*h+(V(i-1)-V(i))");
   ASSERT_EQ(parsed.error, FormulaError::None);
   Emitted outside;
-  WalkPlan(loopOver(parsed.formula), grid, outside, 0);
+  WalkPlan(LoopOver(parsed.formula), grid, outside, 0);
   EXPECT_TRUE(outside.equations.empty());
 }
 
@@ -93,24 +93,24 @@ struct ReadingAhead : Grid1D {
 TEST(ReadAhead, EveryElementALoopNamesIsAskedFor) {
   for (const char* method : {"CFD4", "BFD1", "OCFE2", "OCFE4", "UBFD4"}) {
     SCOPED_TRACE(method);
-    const Grid1D plain = Grid1D::make(method, {40});
+    const Grid1D plain = Grid1D::Make(method, {40});
     ReadingAhead grid;
     static_cast<Grid1D&>(grid) = plain;
     Grid1D copy = plain;
 
     // Emission through a context that reads ahead hands on exactly the same equations.
-    const Emitted told = emit(grid);
-    const Emitted untold = emit(copy);
+    const Emitted told = Emit(grid);
+    const Emitted untold = Emit(copy);
     ASSERT_EQ(told.equations.size(), untold.equations.size());
     for (std::size_t e = 0; e < told.equations.size(); ++e)
-      EXPECT_EQ(render(told.equations[e]), render(untold.equations[e]));
+      EXPECT_EQ(Render(told.equations[e]), Render(untold.equations[e]));
     EXPECT_GT(grid.calls, 0);
 
     // Every variable named from node 24 on (past the start of every loop and the reach of
     // the first rows' stencils) was asked for; nothing below node 0 ever was.
     std::size_t checked = 0;
     for (const Equation& e : told.equations) {
-      for (const TermRef& t : e.terms()) {
+      for (const TermRef& t : e.Terms()) {
         if (t.array == TermRef::kElementLength || t.index < 24) continue;
         ++checked;
         EXPECT_TRUE(grid.asked.count({t.array, t.index}))
@@ -122,10 +122,10 @@ TEST(ReadAhead, EveryElementALoopNamesIsAskedFor) {
 
     // Declaring reads nothing ahead, and neither does emitting on a grid the context finds small.
     grid.calls = 0;
-    declare(grid);
+    Declare(grid);
     EXPECT_EQ(grid.calls, 0);
     grid.large = false;
-    emit(grid);
+    Emit(grid);
     EXPECT_EQ(grid.calls, 0);
   }
 }
