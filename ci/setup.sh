@@ -8,6 +8,7 @@ command -v g++ >/dev/null || need+=(g++)
 command -v make >/dev/null || need+=(make)
 command -v clang++ >/dev/null || need+=(clang)
 command -v clang-format >/dev/null || need+=(clang-format)
+command -v clang-tidy >/dev/null || need+=(clang-tidy)
 # Clang's sanitizer runtimes and libFuzzer (one package holds both).
 compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.asan-x86_64.a" >/dev/null &&
   compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null || need+=(libclang-rt-dev)

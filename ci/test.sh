@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Runs every test: the native build (GCC), a Clang build, the native build
-# under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzz targets for a
-# bounded time each, and the 32-bit Windows build under wine. Each step's time
-# is shown.
+# Runs every test: the style and naming checks, the native build (GCC), a Clang
+# build, the native build under AddressSanitizer and UndefinedBehaviorSanitizer,
+# the fuzz targets for a bounded time each, and the 32-bit Windows build under
+# wine. Each step's time is shown.
 #
 #   ci/test.sh            all of them
 #   ci/test.sh native     the native build only
@@ -33,6 +33,8 @@ step() {
 mkdir -p "$root/build-ci"
 step "style of the sources"
 "$root/ci/format.sh"
+step "names in the sources"
+"$root/ci/naming.sh" "$root/build-ci/naming"
 
 step "native build and tests"
 run_native "$root/build-ci/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_WERROR=ON

@@ -38,7 +38,7 @@ inline constexpr std::uint8_t Y = 1;
 namespace table {
 
 namespace F = formulas;
-// Runs and AxisSet both have Nodes; a row's node loop is made by nodes(), so only the set is
+// Runs and AxisSet both have Nodes; a row's node loop is made by OverNodes(), so only the set is
 // needed by that name here.
 using Runs::FirstSection, Runs::LaterSections, Runs::EverySection, Runs::Element, Runs::Junction;
 using enum AxisSet;
@@ -48,403 +48,443 @@ using enum GuardAt;
 enum : std::uint8_t { kFirst, kSecond, kIntegral, kCross };
 
 inline constexpr StartRow kStarts[] = {
-    {1, 1, selectors("idx", "idxdy"), X, kIdx, loops(along(Y, Nodes))},
-    {2, 2, selectors("idy"), Y, kIdy, loops(along(X, Nodes))},
-    {3, 3, selectors("idxdy"), X, kIdxdy, loops(along(Y, Nodes))},
-    {4, 3, selectors("idxdy"), Y, kIdxdy, loops(along(X, FromOne))},
+    {1, 1, SelectorList("idx", "idxdy"), X, kIdx, LoopsOver(Across(Y, Nodes))},
+    {2, 2, SelectorList("idy"), Y, kIdy, LoopsOver(Across(X, Nodes))},
+    {3, 3, SelectorList("idxdy"), X, kIdxdy, LoopsOver(Across(Y, Nodes))},
+    {4, 3, SelectorList("idxdy"), Y, kIdxdy, LoopsOver(Across(X, FromOne))},
 };
 
 // "BFD1" along x (group 4).
 inline constexpr FamilyEntry kBfd1XFamilies[] = {
-    first(loops(along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
-    second(loops(along(Y, Boundary)), loops(along(Y, Inner)), InsideLoops, bind(kValue, kDdx, kD2dx2, kUnbound)),
-    integral(selectors("idx", "idxdy"), loops(along(Y, Nodes)), bind(kValue, kUnbound, kUnbound, kIdx)),
+    FirstFamily(LoopsOver(Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
+    SecondFamily(
+        LoopsOver(Across(Y, Boundary)), LoopsOver(Across(Y, Inner)), InsideLoops, Bind(kValue, kDdx, kD2dx2, kUnbound)),
+    IntegralFamily(SelectorList("idx", "idxdy"), LoopsOver(Across(Y, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdx)),
 };
 inline constexpr RowEntry kBfd1XRows[] = {
-    once(5, kFirst, FirstSection, F::d1_forward2_b),
-    nodes(6, kFirst, "b+1", "b+N", F::d1_backward2_i),
-    nodes(7, kSecond, "b+1", "b+N-1", F::d2_central3_i),
-    once(8, kSecond, LaterSections, F::d1_forward2_b),
-    nodes(9, kIntegral, "b", "b+N-1", F::integral_trapezoid_i),
+    Once(5, kFirst, FirstSection, F::d1_forward2_b),
+    OverNodes(6, kFirst, "b+1", "b+N", F::d1_backward2_i),
+    OverNodes(7, kSecond, "b+1", "b+N-1", F::d2_central3_i),
+    Once(8, kSecond, LaterSections, F::d1_forward2_b),
+    OverNodes(9, kIntegral, "b", "b+N-1", F::integral_trapezoid_i),
 };
 
 // "BFD1" along y (group 5).
 inline constexpr FamilyEntry kBfd1YFamilies[] = {
-    first(loops(along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary)), loops(along(X, Interior)), BeforeLoops, bind(kValue, kDdy, kD2dy2, kUnbound)),
-    integral(selectors("idy"), loops(along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
-    integral(selectors("idxdy"), loops(along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdy)),
+    FirstFamily(LoopsOver(Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
+    SecondFamily(LoopsOver(Across(X, Boundary)),
+                 LoopsOver(Across(X, Interior)),
+                 BeforeLoops,
+                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
+    IntegralFamily(SelectorList("idy"), LoopsOver(Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdy)),
+    IntegralFamily(SelectorList("idxdy"), LoopsOver(Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
 inline constexpr RowEntry kBfd1YRows[] = {
-    once(10, kFirst, FirstSection, F::d1_forward2_b),
-    nodes(11, kFirst, "b+1", "b+N", F::d1_backward2_i),
-    nodes(12, kSecond, "b+1", "b+N-1", F::d2_central3_i),
-    once(13, kSecond, LaterSections, F::d1_forward2_b),
-    nodes(14, kIntegral, "b", "b+N-1", F::integral_trapezoid_i),
-    nodes(15, kCross, "b", "b+N-1", F::integral_trapezoid_i),
+    Once(10, kFirst, FirstSection, F::d1_forward2_b),
+    OverNodes(11, kFirst, "b+1", "b+N", F::d1_backward2_i),
+    OverNodes(12, kSecond, "b+1", "b+N-1", F::d2_central3_i),
+    Once(13, kSecond, LaterSections, F::d1_forward2_b),
+    OverNodes(14, kIntegral, "b", "b+N-1", F::integral_trapezoid_i),
+    OverNodes(15, kCross, "b", "b+N-1", F::integral_trapezoid_i),
 };
 
 // "BFD2" along x (group 6).
 inline constexpr FamilyEntry kBfd2XFamilies[] = {
-    first(loops(along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
-    second(loops(along(Y, Boundary)), loops(along(Y, Inner)), InsideLoops, bind(kValue, kDdx, kD2dx2, kUnbound)),
-    integral(selectors("idx", "idxdy"), loops(along(Y, Nodes)), bind(kValue, kUnbound, kUnbound, kIdx)),
+    FirstFamily(LoopsOver(Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
+    SecondFamily(
+        LoopsOver(Across(Y, Boundary)), LoopsOver(Across(Y, Inner)), InsideLoops, Bind(kValue, kDdx, kD2dx2, kUnbound)),
+    IntegralFamily(SelectorList("idx", "idxdy"), LoopsOver(Across(Y, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdx)),
 };
 inline constexpr RowEntry kBfd2XRows[] = {
-    once(16, kFirst, FirstSection, F::d1_forward3_b),
-    once(17, kFirst, EverySection, F::d1_central3_b1),
-    nodes(18, kFirst, "b+2", "b+N", F::d1_backward3_i),
-    nodes(19, kSecond, "b+1", "b+N-1", F::d2_central3_i),
-    once(20, kSecond, LaterSections, F::d1_forward3_b),
-    once(21, kIntegral, Element, F::integral_parabola_j1),
-    once(22, kIntegral, Element, F::integral_parabola_j2),
+    Once(16, kFirst, FirstSection, F::d1_forward3_b),
+    Once(17, kFirst, EverySection, F::d1_central3_b1),
+    OverNodes(18, kFirst, "b+2", "b+N", F::d1_backward3_i),
+    OverNodes(19, kSecond, "b+1", "b+N-1", F::d2_central3_i),
+    Once(20, kSecond, LaterSections, F::d1_forward3_b),
+    Once(21, kIntegral, Element, F::integral_parabola_j1),
+    Once(22, kIntegral, Element, F::integral_parabola_j2),
 };
 
 // "BFD2" along y (group 7).
 inline constexpr FamilyEntry kBfd2YFamilies[] = {
-    first(loops(along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary)), loops(along(X, Interior)), BeforeLoops, bind(kValue, kDdy, kD2dy2, kUnbound)),
-    integral(selectors("idy"), loops(along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
-    integral(selectors("idxdy"), loops(along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdy)),
+    FirstFamily(LoopsOver(Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
+    SecondFamily(LoopsOver(Across(X, Boundary)),
+                 LoopsOver(Across(X, Interior)),
+                 BeforeLoops,
+                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
+    IntegralFamily(SelectorList("idy"), LoopsOver(Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdy)),
+    IntegralFamily(SelectorList("idxdy"), LoopsOver(Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
 inline constexpr RowEntry kBfd2YRows[] = {
-    once(23, kFirst, FirstSection, F::d1_forward3_b),
-    once(24, kFirst, EverySection, F::d1_central3_b1),
-    nodes(25, kFirst, "b+2", "b+N", F::d1_backward3_i),
-    nodes(26, kSecond, "b+1", "b+N-1", F::d2_central3_i),
-    once(27, kSecond, LaterSections, F::d1_forward3_b),
-    once(28, kIntegral, Element, F::integral_parabola_j1),
-    once(29, kIntegral, Element, F::integral_parabola_j2),
-    once(30, kCross, Element, F::integral_parabola_j1),
-    once(31, kCross, Element, F::integral_parabola_j2),
+    Once(23, kFirst, FirstSection, F::d1_forward3_b),
+    Once(24, kFirst, EverySection, F::d1_central3_b1),
+    OverNodes(25, kFirst, "b+2", "b+N", F::d1_backward3_i),
+    OverNodes(26, kSecond, "b+1", "b+N-1", F::d2_central3_i),
+    Once(27, kSecond, LaterSections, F::d1_forward3_b),
+    Once(28, kIntegral, Element, F::integral_parabola_j1),
+    Once(29, kIntegral, Element, F::integral_parabola_j2),
+    Once(30, kCross, Element, F::integral_parabola_j1),
+    Once(31, kCross, Element, F::integral_parabola_j2),
 };
 
 // "FFD1" along x (group 8).
 inline constexpr FamilyEntry kFfd1XFamilies[] = {
-    first(loops(along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
-    second(loops(along(Y, Boundary)), loops(along(Y, Inner)), InsideLoops, bind(kValue, kDdx, kD2dx2, kUnbound)),
-    integral(selectors("idx", "idxdy"), loops(along(Y, Nodes)), bind(kValue, kUnbound, kUnbound, kIdx)),
+    FirstFamily(LoopsOver(Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
+    SecondFamily(
+        LoopsOver(Across(Y, Boundary)), LoopsOver(Across(Y, Inner)), InsideLoops, Bind(kValue, kDdx, kD2dx2, kUnbound)),
+    IntegralFamily(SelectorList("idx", "idxdy"), LoopsOver(Across(Y, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdx)),
 };
 inline constexpr RowEntry kFfd1XRows[] = {
-    once(32, kFirst, FirstSection, F::d1_forward2_b),
-    nodes(33, kFirst, "b+1", "b+N-1", F::d1_forward2_i),
-    once(34, kFirst, EverySection, F::d1_backward2_end),
-    nodes(35, kSecond, "b+1", "b+N-1", F::d2_central3_i),
-    once(36, kSecond, LaterSections, F::d1_forward2_b),
-    nodes(37, kIntegral, "b", "b+N-1", F::integral_trapezoid_i),
+    Once(32, kFirst, FirstSection, F::d1_forward2_b),
+    OverNodes(33, kFirst, "b+1", "b+N-1", F::d1_forward2_i),
+    Once(34, kFirst, EverySection, F::d1_backward2_end),
+    OverNodes(35, kSecond, "b+1", "b+N-1", F::d2_central3_i),
+    Once(36, kSecond, LaterSections, F::d1_forward2_b),
+    OverNodes(37, kIntegral, "b", "b+N-1", F::integral_trapezoid_i),
 };
 
 // "FFD1" along y (group 9).
 inline constexpr FamilyEntry kFfd1YFamilies[] = {
-    first(loops(along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary)), loops(along(X, Interior)), BeforeLoops, bind(kValue, kDdy, kD2dy2, kUnbound)),
-    integral(selectors("idy"), loops(along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
-    integral(selectors("idxdy"), loops(along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdy)),
+    FirstFamily(LoopsOver(Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
+    SecondFamily(LoopsOver(Across(X, Boundary)),
+                 LoopsOver(Across(X, Interior)),
+                 BeforeLoops,
+                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
+    IntegralFamily(SelectorList("idy"), LoopsOver(Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdy)),
+    IntegralFamily(SelectorList("idxdy"), LoopsOver(Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
 inline constexpr RowEntry kFfd1YRows[] = {
-    once(38, kFirst, FirstSection, F::d1_forward2_b),
-    nodes(39, kFirst, "b+1", "b+N-1", F::d1_forward2_i),
-    once(40, kFirst, EverySection, F::d1_backward2_end),
-    nodes(41, kSecond, "b+1", "b+N-1", F::d2_central3_i),
-    once(42, kSecond, LaterSections, F::d1_forward2_b),
-    nodes(43, kIntegral, "b", "b+N-1", F::integral_trapezoid_i),
-    nodes(44, kCross, "b", "b+N-1", F::integral_trapezoid_i),
+    Once(38, kFirst, FirstSection, F::d1_forward2_b),
+    OverNodes(39, kFirst, "b+1", "b+N-1", F::d1_forward2_i),
+    Once(40, kFirst, EverySection, F::d1_backward2_end),
+    OverNodes(41, kSecond, "b+1", "b+N-1", F::d2_central3_i),
+    Once(42, kSecond, LaterSections, F::d1_forward2_b),
+    OverNodes(43, kIntegral, "b", "b+N-1", F::integral_trapezoid_i),
+    OverNodes(44, kCross, "b", "b+N-1", F::integral_trapezoid_i),
 };
 
 // "FFD2" along x (group 10).
 inline constexpr FamilyEntry kFfd2XFamilies[] = {
-    first(loops(along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
-    second(loops(along(Y, Boundary)), loops(along(Y, Inner)), InsideLoops, bind(kValue, kDdx, kD2dx2, kUnbound)),
-    integral(selectors("idx", "idxdy"), loops(along(Y, Nodes)), bind(kValue, kUnbound, kUnbound, kIdx)),
+    FirstFamily(LoopsOver(Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
+    SecondFamily(
+        LoopsOver(Across(Y, Boundary)), LoopsOver(Across(Y, Inner)), InsideLoops, Bind(kValue, kDdx, kD2dx2, kUnbound)),
+    IntegralFamily(SelectorList("idx", "idxdy"), LoopsOver(Across(Y, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdx)),
 };
 inline constexpr RowEntry kFfd2XRows[] = {
-    once(45, kFirst, FirstSection, F::d1_forward3_b),
-    nodes(46, kFirst, "b+1", "b+N-2", F::d1_forward3_i),
-    once(47, kFirst, EverySection, F::d1_central3_end1),
-    once(48, kFirst, EverySection, F::d1_backward3_end),
-    nodes(49, kSecond, "b+1", "b+N-1", F::d2_central3_i),
-    once(50, kSecond, LaterSections, F::d1_forward3_b),
-    once(51, kIntegral, Element, F::integral_parabola_j1),
-    once(52, kIntegral, Element, F::integral_parabola_j2),
+    Once(45, kFirst, FirstSection, F::d1_forward3_b),
+    OverNodes(46, kFirst, "b+1", "b+N-2", F::d1_forward3_i),
+    Once(47, kFirst, EverySection, F::d1_central3_end1),
+    Once(48, kFirst, EverySection, F::d1_backward3_end),
+    OverNodes(49, kSecond, "b+1", "b+N-1", F::d2_central3_i),
+    Once(50, kSecond, LaterSections, F::d1_forward3_b),
+    Once(51, kIntegral, Element, F::integral_parabola_j1),
+    Once(52, kIntegral, Element, F::integral_parabola_j2),
 };
 
 // "FFD2" along y (group 11).
 inline constexpr FamilyEntry kFfd2YFamilies[] = {
-    first(loops(along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary)), loops(along(X, Interior)), BeforeLoops, bind(kValue, kDdy, kD2dy2, kUnbound)),
-    integral(selectors("idy"), loops(along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
-    integral(selectors("idxdy"), loops(along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdy)),
+    FirstFamily(LoopsOver(Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
+    SecondFamily(LoopsOver(Across(X, Boundary)),
+                 LoopsOver(Across(X, Interior)),
+                 BeforeLoops,
+                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
+    IntegralFamily(SelectorList("idy"), LoopsOver(Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdy)),
+    IntegralFamily(SelectorList("idxdy"), LoopsOver(Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
 inline constexpr RowEntry kFfd2YRows[] = {
-    once(53, kFirst, FirstSection, F::d1_forward3_b),
-    nodes(54, kFirst, "b+1", "b+N-2", F::d1_forward3_i),
-    once(55, kFirst, EverySection, F::d1_central3_end1),
-    once(56, kFirst, EverySection, F::d1_backward3_end),
-    nodes(57, kSecond, "b+1", "b+N-1", F::d2_central3_i),
-    once(58, kSecond, LaterSections, F::d1_forward3_b),
-    once(59, kIntegral, Element, F::integral_parabola_j1),
-    once(60, kIntegral, Element, F::integral_parabola_j2),
-    once(61, kCross, Element, F::integral_parabola_j1),
-    once(62, kCross, Element, F::integral_parabola_j2),
+    Once(53, kFirst, FirstSection, F::d1_forward3_b),
+    OverNodes(54, kFirst, "b+1", "b+N-2", F::d1_forward3_i),
+    Once(55, kFirst, EverySection, F::d1_central3_end1),
+    Once(56, kFirst, EverySection, F::d1_backward3_end),
+    OverNodes(57, kSecond, "b+1", "b+N-1", F::d2_central3_i),
+    Once(58, kSecond, LaterSections, F::d1_forward3_b),
+    Once(59, kIntegral, Element, F::integral_parabola_j1),
+    Once(60, kIntegral, Element, F::integral_parabola_j2),
+    Once(61, kCross, Element, F::integral_parabola_j1),
+    Once(62, kCross, Element, F::integral_parabola_j2),
 };
 
 // "CFD2" along x (group 12).
 inline constexpr FamilyEntry kCfd2XFamilies[] = {
-    first(loops(along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
-    second(loops(along(Y, Boundary)), loops(along(Y, Inner)), InsideLoops, bind(kValue, kDdx, kD2dx2, kUnbound)),
-    integral(selectors("idx", "idxdy"), loops(along(Y, Nodes)), bind(kValue, kUnbound, kUnbound, kIdx)),
+    FirstFamily(LoopsOver(Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
+    SecondFamily(
+        LoopsOver(Across(Y, Boundary)), LoopsOver(Across(Y, Inner)), InsideLoops, Bind(kValue, kDdx, kD2dx2, kUnbound)),
+    IntegralFamily(SelectorList("idx", "idxdy"), LoopsOver(Across(Y, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdx)),
 };
 inline constexpr RowEntry kCfd2XRows[] = {
-    once(63, kFirst, FirstSection, F::d1_forward3_b),
-    nodes(64, kFirst, "b+1", "b+N-1", F::d1_central3_i),
-    once(65, kFirst, EverySection, F::d1_backward3_end),
-    nodes(66, kSecond, "b+1", "b+N-1", F::d2_central3_i),
-    once(67, kSecond, LaterSections, F::d1_forward3_b),
-    once(68, kIntegral, Element, F::integral_parabola_j1),
-    once(69, kIntegral, Element, F::integral_parabola_j2),
+    Once(63, kFirst, FirstSection, F::d1_forward3_b),
+    OverNodes(64, kFirst, "b+1", "b+N-1", F::d1_central3_i),
+    Once(65, kFirst, EverySection, F::d1_backward3_end),
+    OverNodes(66, kSecond, "b+1", "b+N-1", F::d2_central3_i),
+    Once(67, kSecond, LaterSections, F::d1_forward3_b),
+    Once(68, kIntegral, Element, F::integral_parabola_j1),
+    Once(69, kIntegral, Element, F::integral_parabola_j2),
 };
 
 // "CFD2" along y (group 13).
 inline constexpr FamilyEntry kCfd2YFamilies[] = {
-    first(loops(along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary)), loops(along(X, Interior)), BeforeLoops, bind(kValue, kDdy, kD2dy2, kUnbound)),
-    integral(selectors("idy"), loops(along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
-    integral(selectors("idxdy"), loops(along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdy)),
+    FirstFamily(LoopsOver(Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
+    SecondFamily(LoopsOver(Across(X, Boundary)),
+                 LoopsOver(Across(X, Interior)),
+                 BeforeLoops,
+                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
+    IntegralFamily(SelectorList("idy"), LoopsOver(Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdy)),
+    IntegralFamily(SelectorList("idxdy"), LoopsOver(Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
 inline constexpr RowEntry kCfd2YRows[] = {
-    once(70, kFirst, FirstSection, F::d1_forward3_b),
-    nodes(71, kFirst, "b+1", "b+N-1", F::d1_central3_i),
-    once(72, kFirst, EverySection, F::d1_backward3_end),
-    nodes(73, kSecond, "b+1", "b+N-1", F::d2_central3_i),
-    once(74, kSecond, LaterSections, F::d1_forward3_b),
-    once(75, kIntegral, Element, F::integral_parabola_j1),
-    once(76, kIntegral, Element, F::integral_parabola_j2),
-    once(77, kCross, Element, F::integral_parabola_j1),
-    once(78, kCross, Element, F::integral_parabola_j2),
+    Once(70, kFirst, FirstSection, F::d1_forward3_b),
+    OverNodes(71, kFirst, "b+1", "b+N-1", F::d1_central3_i),
+    Once(72, kFirst, EverySection, F::d1_backward3_end),
+    OverNodes(73, kSecond, "b+1", "b+N-1", F::d2_central3_i),
+    Once(74, kSecond, LaterSections, F::d1_forward3_b),
+    Once(75, kIntegral, Element, F::integral_parabola_j1),
+    Once(76, kIntegral, Element, F::integral_parabola_j2),
+    Once(77, kCross, Element, F::integral_parabola_j1),
+    Once(78, kCross, Element, F::integral_parabola_j2),
 };
 
 // "CFD4" along x (group 14).
 inline constexpr FamilyEntry kCfd4XFamilies[] = {
-    first(loops(along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
-    second(loops(along(Y, Boundary)), loops(along(Y, Inner)), InsideLoops, bind(kValue, kDdx, kD2dx2, kUnbound)),
-    integral(selectors("idx", "idxdy"), loops(along(Y, Nodes)), bind(kValue, kUnbound, kUnbound, kIdx)),
+    FirstFamily(LoopsOver(Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
+    SecondFamily(
+        LoopsOver(Across(Y, Boundary)), LoopsOver(Across(Y, Inner)), InsideLoops, Bind(kValue, kDdx, kD2dx2, kUnbound)),
+    IntegralFamily(SelectorList("idx", "idxdy"), LoopsOver(Across(Y, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdx)),
 };
 inline constexpr RowEntry kCfd4XRows[] = {
-    once(79, kFirst, FirstSection, F::d1_five_b),
-    once(80, kFirst, EverySection, F::d1_five_b1),
-    nodes(81, kFirst, "b+2", "b+N-2", F::d1_five_central_i),
-    once(82, kFirst, EverySection, F::d1_five_end1),
-    once(83, kFirst, EverySection, F::d1_five_end),
-    once(84, kSecond, EverySection, F::d2_five_b1),
-    nodes(85, kSecond, "b+2", "b+N-2", F::d2_five_central_i),
-    once(86, kSecond, EverySection, F::d2_five_end1),
-    once(87, kSecond, LaterSections, F::d1_five_b),
-    once(88, kIntegral, Element, F::integral_quartic_j1),
-    once(89, kIntegral, Element, F::integral_quartic_j2),
-    once(90, kIntegral, Element, F::integral_quartic_j3),
-    once(91, kIntegral, Element, F::integral_quartic_j4),
+    Once(79, kFirst, FirstSection, F::d1_five_b),
+    Once(80, kFirst, EverySection, F::d1_five_b1),
+    OverNodes(81, kFirst, "b+2", "b+N-2", F::d1_five_central_i),
+    Once(82, kFirst, EverySection, F::d1_five_end1),
+    Once(83, kFirst, EverySection, F::d1_five_end),
+    Once(84, kSecond, EverySection, F::d2_five_b1),
+    OverNodes(85, kSecond, "b+2", "b+N-2", F::d2_five_central_i),
+    Once(86, kSecond, EverySection, F::d2_five_end1),
+    Once(87, kSecond, LaterSections, F::d1_five_b),
+    Once(88, kIntegral, Element, F::integral_quartic_j1),
+    Once(89, kIntegral, Element, F::integral_quartic_j2),
+    Once(90, kIntegral, Element, F::integral_quartic_j3),
+    Once(91, kIntegral, Element, F::integral_quartic_j4),
 };
 
 // "CFD4" along y (group 15).
 inline constexpr FamilyEntry kCfd4YFamilies[] = {
-    first(loops(along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary)), loops(along(X, Interior)), BeforeLoops, bind(kValue, kDdy, kD2dy2, kUnbound)),
-    integral(selectors("idy"), loops(along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
-    integral(selectors("idxdy"), loops(along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdy)),
+    FirstFamily(LoopsOver(Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
+    SecondFamily(LoopsOver(Across(X, Boundary)),
+                 LoopsOver(Across(X, Interior)),
+                 BeforeLoops,
+                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
+    IntegralFamily(SelectorList("idy"), LoopsOver(Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdy)),
+    IntegralFamily(SelectorList("idxdy"), LoopsOver(Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
 inline constexpr RowEntry kCfd4YRows[] = {
-    once(92, kFirst, FirstSection, F::d1_five_b),
-    once(93, kFirst, EverySection, F::d1_five_b1),
-    nodes(94, kFirst, "b+2", "b+N-2", F::d1_five_central_i),
-    once(95, kFirst, EverySection, F::d1_five_end1),
-    once(96, kFirst, EverySection, F::d1_five_end),
-    once(97, kSecond, EverySection, F::d2_five_b1),
-    nodes(98, kSecond, "b+2", "b+N-2", F::d2_five_central_i),
-    once(99, kSecond, EverySection, F::d2_five_end1),
-    once(100, kSecond, LaterSections, F::d1_five_b),
-    once(101, kIntegral, Element, F::integral_quartic_j1),
-    once(102, kIntegral, Element, F::integral_quartic_j2),
-    once(103, kIntegral, Element, F::integral_quartic_j3),
-    once(104, kIntegral, Element, F::integral_quartic_j4),
-    once(105, kCross, Element, F::integral_quartic_j1),
-    once(106, kCross, Element, F::integral_quartic_j2),
-    once(107, kCross, Element, F::integral_quartic_j3),
-    once(108, kCross, Element, F::integral_quartic_j4),
+    Once(92, kFirst, FirstSection, F::d1_five_b),
+    Once(93, kFirst, EverySection, F::d1_five_b1),
+    OverNodes(94, kFirst, "b+2", "b+N-2", F::d1_five_central_i),
+    Once(95, kFirst, EverySection, F::d1_five_end1),
+    Once(96, kFirst, EverySection, F::d1_five_end),
+    Once(97, kSecond, EverySection, F::d2_five_b1),
+    OverNodes(98, kSecond, "b+2", "b+N-2", F::d2_five_central_i),
+    Once(99, kSecond, EverySection, F::d2_five_end1),
+    Once(100, kSecond, LaterSections, F::d1_five_b),
+    Once(101, kIntegral, Element, F::integral_quartic_j1),
+    Once(102, kIntegral, Element, F::integral_quartic_j2),
+    Once(103, kIntegral, Element, F::integral_quartic_j3),
+    Once(104, kIntegral, Element, F::integral_quartic_j4),
+    Once(105, kCross, Element, F::integral_quartic_j1),
+    Once(106, kCross, Element, F::integral_quartic_j2),
+    Once(107, kCross, Element, F::integral_quartic_j3),
+    Once(108, kCross, Element, F::integral_quartic_j4),
 };
 
 // "UBFD4" along x (group 16).
 inline constexpr FamilyEntry kUbfd4XFamilies[] = {
-    first(loops(along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
-    second(loops(along(Y, Boundary)), loops(along(Y, Inner)), InsideLoops, bind(kValue, kDdx, kD2dx2, kUnbound)),
-    integral(selectors("idx", "idxdy"), loops(along(Y, Nodes)), bind(kValue, kUnbound, kUnbound, kIdx)),
+    FirstFamily(LoopsOver(Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
+    SecondFamily(
+        LoopsOver(Across(Y, Boundary)), LoopsOver(Across(Y, Inner)), InsideLoops, Bind(kValue, kDdx, kD2dx2, kUnbound)),
+    IntegralFamily(SelectorList("idx", "idxdy"), LoopsOver(Across(Y, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdx)),
 };
 inline constexpr RowEntry kUbfd4XRows[] = {
-    once(109, kFirst, FirstSection, F::d1_five_b),
-    once(110, kFirst, EverySection, F::d1_five_b1),
-    once(111, kFirst, EverySection, F::d1_five_central_b2),
-    nodes(112, kFirst, "b+3", "b+N-1", F::d1_five_upwind_i),
-    once(113, kFirst, EverySection, F::d1_five_end),
-    once(114, kSecond, EverySection, F::d2_five_b1),
-    once(115, kSecond, EverySection, F::d2_five_central_b2),
-    nodes(116, kSecond, "b+3", "b+N-1", F::d2_five_upwind_i),
-    once(117, kSecond, LaterSections, F::d1_five_b),
-    once(118, kIntegral, Element, F::integral_quartic_j1),
-    once(119, kIntegral, Element, F::integral_quartic_j2),
-    once(120, kIntegral, Element, F::integral_quartic_j3),
-    once(121, kIntegral, Element, F::integral_quartic_j4),
+    Once(109, kFirst, FirstSection, F::d1_five_b),
+    Once(110, kFirst, EverySection, F::d1_five_b1),
+    Once(111, kFirst, EverySection, F::d1_five_central_b2),
+    OverNodes(112, kFirst, "b+3", "b+N-1", F::d1_five_upwind_i),
+    Once(113, kFirst, EverySection, F::d1_five_end),
+    Once(114, kSecond, EverySection, F::d2_five_b1),
+    Once(115, kSecond, EverySection, F::d2_five_central_b2),
+    OverNodes(116, kSecond, "b+3", "b+N-1", F::d2_five_upwind_i),
+    Once(117, kSecond, LaterSections, F::d1_five_b),
+    Once(118, kIntegral, Element, F::integral_quartic_j1),
+    Once(119, kIntegral, Element, F::integral_quartic_j2),
+    Once(120, kIntegral, Element, F::integral_quartic_j3),
+    Once(121, kIntegral, Element, F::integral_quartic_j4),
 };
 
 // "UBFD4" along y (group 17).
 inline constexpr FamilyEntry kUbfd4YFamilies[] = {
-    first(loops(along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary)), loops(along(X, Interior)), BeforeLoops, bind(kValue, kDdy, kD2dy2, kUnbound)),
-    integral(selectors("idy"), loops(along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
-    integral(selectors("idxdy"), loops(along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdy)),
+    FirstFamily(LoopsOver(Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
+    SecondFamily(LoopsOver(Across(X, Boundary)),
+                 LoopsOver(Across(X, Interior)),
+                 BeforeLoops,
+                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
+    IntegralFamily(SelectorList("idy"), LoopsOver(Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdy)),
+    IntegralFamily(SelectorList("idxdy"), LoopsOver(Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
 inline constexpr RowEntry kUbfd4YRows[] = {
-    once(122, kFirst, FirstSection, F::d1_five_b),
-    once(123, kFirst, EverySection, F::d1_five_b1),
-    once(124, kFirst, EverySection, F::d1_five_central_b2),
-    nodes(125, kFirst, "b+3", "b+N-1", F::d1_five_upwind_i),
-    once(126, kFirst, EverySection, F::d1_five_end),
-    once(127, kSecond, EverySection, F::d2_five_b1),
-    once(128, kSecond, EverySection, F::d2_five_central_b2),
-    nodes(129, kSecond, "b+3", "b+N-1", F::d2_five_upwind_i),
-    once(130, kSecond, LaterSections, F::d1_five_b),
-    once(131, kIntegral, Element, F::integral_quartic_j1),
-    once(132, kIntegral, Element, F::integral_quartic_j2),
-    once(133, kIntegral, Element, F::integral_quartic_j3),
-    once(134, kIntegral, Element, F::integral_quartic_j4),
-    once(135, kCross, Element, F::integral_quartic_j1),
-    once(136, kCross, Element, F::integral_quartic_j2),
-    once(137, kCross, Element, F::integral_quartic_j3),
-    once(138, kCross, Element, F::integral_quartic_j4),
+    Once(122, kFirst, FirstSection, F::d1_five_b),
+    Once(123, kFirst, EverySection, F::d1_five_b1),
+    Once(124, kFirst, EverySection, F::d1_five_central_b2),
+    OverNodes(125, kFirst, "b+3", "b+N-1", F::d1_five_upwind_i),
+    Once(126, kFirst, EverySection, F::d1_five_end),
+    Once(127, kSecond, EverySection, F::d2_five_b1),
+    Once(128, kSecond, EverySection, F::d2_five_central_b2),
+    OverNodes(129, kSecond, "b+3", "b+N-1", F::d2_five_upwind_i),
+    Once(130, kSecond, LaterSections, F::d1_five_b),
+    Once(131, kIntegral, Element, F::integral_quartic_j1),
+    Once(132, kIntegral, Element, F::integral_quartic_j2),
+    Once(133, kIntegral, Element, F::integral_quartic_j3),
+    Once(134, kIntegral, Element, F::integral_quartic_j4),
+    Once(135, kCross, Element, F::integral_quartic_j1),
+    Once(136, kCross, Element, F::integral_quartic_j2),
+    Once(137, kCross, Element, F::integral_quartic_j3),
+    Once(138, kCross, Element, F::integral_quartic_j4),
 };
 
 // "OCFE2" along x (group 18): the junction row after the second derivative of its element.
 inline constexpr FamilyEntry kOcfe2XFamilies[] = {
-    first(loops(along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
-    second(loops(along(Y, Boundary)), loops(along(Y, Inner)), InsideLoops, bind(kValue, kDdx, kD2dx2, kUnbound)),
-    integral(selectors("idx", "idxdy"), loops(along(Y, Nodes)), bind(kValue, kUnbound, kUnbound, kIdx)),
+    FirstFamily(LoopsOver(Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
+    SecondFamily(
+        LoopsOver(Across(Y, Boundary)), LoopsOver(Across(Y, Inner)), InsideLoops, Bind(kValue, kDdx, kD2dx2, kUnbound)),
+    IntegralFamily(SelectorList("idx", "idxdy"), LoopsOver(Across(Y, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdx)),
 };
 inline constexpr RowEntry kOcfe2XRows[] = {
-    once(139, kFirst, FirstSection, F::ocfe2_d1_b),
-    once(140, kFirst, Element, F::ocfe2_d1_j1),
-    once(141, kFirst, Element, F::ocfe2_d1_j2),
-    once(142, kSecond, Element, F::ocfe2_d2_j1),
-    once(143, kSecond, Junction, F::ocfe2_d1_j),
-    once(144, kIntegral, Element, F::ocfe2_integral_j1),
-    once(145, kIntegral, Element, F::ocfe2_integral_j2),
+    Once(139, kFirst, FirstSection, F::ocfe2_d1_b),
+    Once(140, kFirst, Element, F::ocfe2_d1_j1),
+    Once(141, kFirst, Element, F::ocfe2_d1_j2),
+    Once(142, kSecond, Element, F::ocfe2_d2_j1),
+    Once(143, kSecond, Junction, F::ocfe2_d1_j),
+    Once(144, kIntegral, Element, F::ocfe2_integral_j1),
+    Once(145, kIntegral, Element, F::ocfe2_integral_j2),
 };
 
 // "OCFE2" along y (group 19): the junction row before the second derivative of its element.
 inline constexpr FamilyEntry kOcfe2YFamilies[] = {
-    first(loops(along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary)), loops(along(X, Interior)), BeforeLoops, bind(kValue, kDdy, kD2dy2, kUnbound)),
-    integral(selectors("idy"), loops(along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
-    integral(selectors("idxdy"), loops(along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdy)),
+    FirstFamily(LoopsOver(Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
+    SecondFamily(LoopsOver(Across(X, Boundary)),
+                 LoopsOver(Across(X, Interior)),
+                 BeforeLoops,
+                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
+    IntegralFamily(SelectorList("idy"), LoopsOver(Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdy)),
+    IntegralFamily(SelectorList("idxdy"), LoopsOver(Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
 inline constexpr RowEntry kOcfe2YRows[] = {
-    once(146, kFirst, FirstSection, F::ocfe2_d1_b),
-    once(147, kFirst, Element, F::ocfe2_d1_j1),
-    once(148, kFirst, Element, F::ocfe2_d1_j2),
-    once(149, kSecond, Junction, F::ocfe2_d1_j),
-    once(150, kSecond, Element, F::ocfe2_d2_j1),
-    once(151, kIntegral, Element, F::ocfe2_integral_j1),
-    once(152, kIntegral, Element, F::ocfe2_integral_j2),
-    once(153, kCross, Element, F::ocfe2_integral_j1),
-    once(154, kCross, Element, F::ocfe2_integral_j2),
+    Once(146, kFirst, FirstSection, F::ocfe2_d1_b),
+    Once(147, kFirst, Element, F::ocfe2_d1_j1),
+    Once(148, kFirst, Element, F::ocfe2_d1_j2),
+    Once(149, kSecond, Junction, F::ocfe2_d1_j),
+    Once(150, kSecond, Element, F::ocfe2_d2_j1),
+    Once(151, kIntegral, Element, F::ocfe2_integral_j1),
+    Once(152, kIntegral, Element, F::ocfe2_integral_j2),
+    Once(153, kCross, Element, F::ocfe2_integral_j1),
+    Once(154, kCross, Element, F::ocfe2_integral_j2),
 };
 
 // "OCFE3" along x (group 20): the junction row before the second derivatives of its element.
 inline constexpr FamilyEntry kOcfe3XFamilies[] = {
-    first(loops(along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
-    second(loops(along(Y, Boundary)), loops(along(Y, Inner)), BeforeLoops, bind(kValue, kDdx, kD2dx2, kUnbound)),
-    integral(selectors("idx", "idxdy"), loops(along(Y, Nodes)), bind(kValue, kUnbound, kUnbound, kIdx)),
+    FirstFamily(LoopsOver(Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
+    SecondFamily(
+        LoopsOver(Across(Y, Boundary)), LoopsOver(Across(Y, Inner)), BeforeLoops, Bind(kValue, kDdx, kD2dx2, kUnbound)),
+    IntegralFamily(SelectorList("idx", "idxdy"), LoopsOver(Across(Y, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdx)),
 };
 inline constexpr RowEntry kOcfe3XRows[] = {
-    once(155, kFirst, FirstSection, F::ocfe3_d1_b),
-    once(156, kFirst, Element, F::ocfe3_d1_j1),
-    once(157, kFirst, Element, F::ocfe3_d1_j2),
-    once(158, kFirst, Element, F::ocfe3_d1_j3),
-    once(159, kSecond, Junction, F::ocfe3_d1_j),
-    once(160, kSecond, Element, F::ocfe3_d2_j1),
-    once(161, kSecond, Element, F::ocfe3_d2_j2),
-    once(162, kIntegral, Element, F::ocfe3_integral_j1),
-    once(163, kIntegral, Element, F::ocfe3_integral_j2),
-    once(164, kIntegral, Element, F::ocfe3_integral_j3),
+    Once(155, kFirst, FirstSection, F::ocfe3_d1_b),
+    Once(156, kFirst, Element, F::ocfe3_d1_j1),
+    Once(157, kFirst, Element, F::ocfe3_d1_j2),
+    Once(158, kFirst, Element, F::ocfe3_d1_j3),
+    Once(159, kSecond, Junction, F::ocfe3_d1_j),
+    Once(160, kSecond, Element, F::ocfe3_d2_j1),
+    Once(161, kSecond, Element, F::ocfe3_d2_j2),
+    Once(162, kIntegral, Element, F::ocfe3_integral_j1),
+    Once(163, kIntegral, Element, F::ocfe3_integral_j2),
+    Once(164, kIntegral, Element, F::ocfe3_integral_j3),
 };
 
 // "OCFE3" along y (group 21): the junction row after the second derivatives of its element.
 inline constexpr FamilyEntry kOcfe3YFamilies[] = {
-    first(loops(along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary)), loops(along(X, Interior)), BeforeLoops, bind(kValue, kDdy, kD2dy2, kUnbound)),
-    integral(selectors("idy"), loops(along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
-    integral(selectors("idxdy"), loops(along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdy)),
+    FirstFamily(LoopsOver(Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
+    SecondFamily(LoopsOver(Across(X, Boundary)),
+                 LoopsOver(Across(X, Interior)),
+                 BeforeLoops,
+                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
+    IntegralFamily(SelectorList("idy"), LoopsOver(Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdy)),
+    IntegralFamily(SelectorList("idxdy"), LoopsOver(Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
 inline constexpr RowEntry kOcfe3YRows[] = {
-    once(165, kFirst, FirstSection, F::ocfe3_d1_b),
-    once(166, kFirst, Element, F::ocfe3_d1_j1),
-    once(167, kFirst, Element, F::ocfe3_d1_j2),
-    once(168, kFirst, Element, F::ocfe3_d1_j3),
-    once(169, kSecond, Element, F::ocfe3_d2_j1),
-    once(170, kSecond, Element, F::ocfe3_d2_j2),
-    once(171, kSecond, Junction, F::ocfe3_d1_j),
-    once(172, kIntegral, Element, F::ocfe3_integral_j1),
-    once(173, kIntegral, Element, F::ocfe3_integral_j2),
-    once(174, kIntegral, Element, F::ocfe3_integral_j3),
-    once(175, kCross, Element, F::ocfe3_integral_j1),
-    once(176, kCross, Element, F::ocfe3_integral_j2),
-    once(177, kCross, Element, F::ocfe3_integral_j3),
+    Once(165, kFirst, FirstSection, F::ocfe3_d1_b),
+    Once(166, kFirst, Element, F::ocfe3_d1_j1),
+    Once(167, kFirst, Element, F::ocfe3_d1_j2),
+    Once(168, kFirst, Element, F::ocfe3_d1_j3),
+    Once(169, kSecond, Element, F::ocfe3_d2_j1),
+    Once(170, kSecond, Element, F::ocfe3_d2_j2),
+    Once(171, kSecond, Junction, F::ocfe3_d1_j),
+    Once(172, kIntegral, Element, F::ocfe3_integral_j1),
+    Once(173, kIntegral, Element, F::ocfe3_integral_j2),
+    Once(174, kIntegral, Element, F::ocfe3_integral_j3),
+    Once(175, kCross, Element, F::ocfe3_integral_j1),
+    Once(176, kCross, Element, F::ocfe3_integral_j2),
+    Once(177, kCross, Element, F::ocfe3_integral_j3),
 };
 
 // "OCFE4" along x (group 22): the junction row before the second derivatives of its element.
 inline constexpr FamilyEntry kOcfe4XFamilies[] = {
-    first(loops(along(Y, Nodes)), bind(kValue, kDdx, kUnbound, kUnbound)),
-    second(loops(along(Y, Boundary)), loops(along(Y, Inner)), BeforeLoops, bind(kValue, kDdx, kD2dx2, kUnbound)),
-    integral(selectors("idx", "idxdy"), loops(along(Y, Nodes)), bind(kValue, kUnbound, kUnbound, kIdx)),
+    FirstFamily(LoopsOver(Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
+    SecondFamily(
+        LoopsOver(Across(Y, Boundary)), LoopsOver(Across(Y, Inner)), BeforeLoops, Bind(kValue, kDdx, kD2dx2, kUnbound)),
+    IntegralFamily(SelectorList("idx", "idxdy"), LoopsOver(Across(Y, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdx)),
 };
 inline constexpr RowEntry kOcfe4XRows[] = {
-    once(178, kFirst, FirstSection, F::ocfe4_d1_b),
-    once(179, kFirst, Element, F::ocfe4_d1_j1),
-    once(180, kFirst, Element, F::ocfe4_d1_j2),
-    once(181, kFirst, Element, F::ocfe4_d1_j3),
-    once(182, kFirst, Element, F::ocfe4_d1_j4),
-    once(183, kSecond, Junction, F::ocfe4_d1_j),
-    once(184, kSecond, Element, F::ocfe4_d2_j1),
-    once(185, kSecond, Element, F::ocfe4_d2_j2),
-    once(186, kSecond, Element, F::ocfe4_d2_j3),
-    once(187, kIntegral, Element, F::ocfe4_integral_j1),
-    once(188, kIntegral, Element, F::ocfe4_integral_j2),
-    once(189, kIntegral, Element, F::ocfe4_integral_j3),
-    once(190, kIntegral, Element, F::ocfe4_integral_j4),
+    Once(178, kFirst, FirstSection, F::ocfe4_d1_b),
+    Once(179, kFirst, Element, F::ocfe4_d1_j1),
+    Once(180, kFirst, Element, F::ocfe4_d1_j2),
+    Once(181, kFirst, Element, F::ocfe4_d1_j3),
+    Once(182, kFirst, Element, F::ocfe4_d1_j4),
+    Once(183, kSecond, Junction, F::ocfe4_d1_j),
+    Once(184, kSecond, Element, F::ocfe4_d2_j1),
+    Once(185, kSecond, Element, F::ocfe4_d2_j2),
+    Once(186, kSecond, Element, F::ocfe4_d2_j3),
+    Once(187, kIntegral, Element, F::ocfe4_integral_j1),
+    Once(188, kIntegral, Element, F::ocfe4_integral_j2),
+    Once(189, kIntegral, Element, F::ocfe4_integral_j3),
+    Once(190, kIntegral, Element, F::ocfe4_integral_j4),
 };
 
 // "OCFE4" along y (group 23): the junction row after the second derivatives of its element.
 inline constexpr FamilyEntry kOcfe4YFamilies[] = {
-    first(loops(along(X, Nodes)), bind(kValue, kDdy, kUnbound, kUnbound)),
-    second(loops(along(X, Boundary)), loops(along(X, Interior)), BeforeLoops, bind(kValue, kDdy, kD2dy2, kUnbound)),
-    integral(selectors("idy"), loops(along(X, Nodes)), bind(kValue, kUnbound, kUnbound, kIdy)),
-    integral(selectors("idxdy"), loops(along(X, FromOne)), bind(kIdx, kUnbound, kUnbound, kIdxdy)),
+    FirstFamily(LoopsOver(Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
+    SecondFamily(LoopsOver(Across(X, Boundary)),
+                 LoopsOver(Across(X, Interior)),
+                 BeforeLoops,
+                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
+    IntegralFamily(SelectorList("idy"), LoopsOver(Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdy)),
+    IntegralFamily(SelectorList("idxdy"), LoopsOver(Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
 };
 inline constexpr RowEntry kOcfe4YRows[] = {
-    once(191, kFirst, FirstSection, F::ocfe4_d1_b),
-    once(192, kFirst, Element, F::ocfe4_d1_j1),
-    once(193, kFirst, Element, F::ocfe4_d1_j2),
-    once(194, kFirst, Element, F::ocfe4_d1_j3),
-    once(195, kFirst, Element, F::ocfe4_d1_j4),
-    once(196, kSecond, Element, F::ocfe4_d2_j1),
-    once(197, kSecond, Element, F::ocfe4_d2_j2),
-    once(198, kSecond, Element, F::ocfe4_d2_j3),
-    once(199, kSecond, Junction, F::ocfe4_d1_j),
-    once(200, kIntegral, Element, F::ocfe4_integral_j1),
-    once(201, kIntegral, Element, F::ocfe4_integral_j2),
-    once(202, kIntegral, Element, F::ocfe4_integral_j3),
-    once(203, kIntegral, Element, F::ocfe4_integral_j4),
-    once(204, kCross, Element, F::ocfe4_integral_j1),
-    once(205, kCross, Element, F::ocfe4_integral_j2),
-    once(206, kCross, Element, F::ocfe4_integral_j3),
-    once(207, kCross, Element, F::ocfe4_integral_j4),
+    Once(191, kFirst, FirstSection, F::ocfe4_d1_b),
+    Once(192, kFirst, Element, F::ocfe4_d1_j1),
+    Once(193, kFirst, Element, F::ocfe4_d1_j2),
+    Once(194, kFirst, Element, F::ocfe4_d1_j3),
+    Once(195, kFirst, Element, F::ocfe4_d1_j4),
+    Once(196, kSecond, Element, F::ocfe4_d2_j1),
+    Once(197, kSecond, Element, F::ocfe4_d2_j2),
+    Once(198, kSecond, Element, F::ocfe4_d2_j3),
+    Once(199, kSecond, Junction, F::ocfe4_d1_j),
+    Once(200, kIntegral, Element, F::ocfe4_integral_j1),
+    Once(201, kIntegral, Element, F::ocfe4_integral_j2),
+    Once(202, kIntegral, Element, F::ocfe4_integral_j3),
+    Once(203, kIntegral, Element, F::ocfe4_integral_j4),
+    Once(204, kCross, Element, F::ocfe4_integral_j1),
+    Once(205, kCross, Element, F::ocfe4_integral_j2),
+    Once(206, kCross, Element, F::ocfe4_integral_j3),
+    Once(207, kCross, Element, F::ocfe4_integral_j4),
 };
 
 // The method blocks in the order in which they are tested.
@@ -476,10 +516,10 @@ inline constexpr MethodBlock kBlocks[] = {
 inline constexpr DistributionTable kTable{2, 8, table::kStarts, table::kBlocks};
 
 namespace detail {
-inline constexpr auto kPlan = buildPlan<kTable>();
+inline constexpr auto kPlan = BuildPlan<kTable>();
 }  // namespace detail
 
 // The plan of all 207 rows.
-inline constexpr std::span<const PlanNode> plan() { return detail::kPlan.steps(); }
+inline constexpr std::span<const PlanNode> EquationPlan() { return detail::kPlan.Steps(); }
 
 }  // namespace morvane::eqn::d2

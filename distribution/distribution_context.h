@@ -9,7 +9,7 @@
 // D indices. The arrays and, per axis, the section last looked up are kept for the call, so that
 // a term costs one element lookup; the values behind them are read anew at every use.
 // While emitting over one axis, the walk tells the context which elements it names next
-// (readAhead), and their objects are asked for from memory ahead.
+// (ReadAhead), and their objects are asked for from memory ahead.
 #pragma once
 
 #include <array>
@@ -74,7 +74,7 @@ struct DistributionView {
 
   // Appends an array; the arrays are numbered in the order they are added.
   template <class Array>
-  void add(Array& array) {
+  void Add(Array& array) {
     using T = typename ElementOf<Array>::type;
     static_assert(std::is_base_of_v<TQ_VarParam, T> && std::is_base_of_v<ArrayBase<D>, Array>);
     if (arrayCount < kMaxArrays) arrays[arrayCount++] = ArrayRef<D>{&array, sizeof(T)};
@@ -98,36 +98,36 @@ class DistributionContext {
     readsAhead_ = bytes > kCacheBytes;
   }
 
-  const char* method(int a) { return read(domain(a).DISCRETIZATIONMETHOD); }
-  bool integralSelected(const char* selector) { return StringInSet(selector, read(*view_.integrals)) != 0; }
-  std::int32_t orderUsed(int a) { return read(*view_.orderUsed[axis(a)]); }
-  std::int32_t highestOrder(int a) { return read(*view_.order[axis(a)]); }
-  std::int32_t numSections(int a) { return read(domain(a).NUMSECTIONS); }
-  std::int32_t numPolyPoints(int a) { return read(domain(a).NUMPOLYPOINTS); }
-  std::int32_t endNode(int a) { return read(domain(a).ENDNODE); }
+  const char* Method(int a) { return Read(Domain(a).DISCRETIZATIONMETHOD); }
+  bool SelectsIntegral(const char* selector) { return StringInSet(selector, Read(*view_.integrals)) != 0; }
+  std::int32_t OrderUsed(int a) { return Read(*view_.orderUsed[Axis(a)]); }
+  std::int32_t HighestOrder(int a) { return Read(*view_.order[Axis(a)]); }
+  std::int32_t NumSections(int a) { return Read(Domain(a).NUMSECTIONS); }
+  std::int32_t NumPolyPoints(int a) { return Read(Domain(a).NUMPOLYPOINTS); }
+  std::int32_t EndNode(int a) { return Read(Domain(a).ENDNODE); }
 
-  std::int32_t base(int a, std::int32_t s) { return read(section(a, s).BASE); }
-  std::int32_t nodeCount(int a, std::int32_t s) { return read(section(a, s).NODECOUNT); }
-  std::int32_t numElements(int a, std::int32_t s) { return read(section(a, s).NUMELEMENTS); }
+  std::int32_t Base(int a, std::int32_t s) { return Read(SectionAt(a, s).BASE); }
+  std::int32_t NodeCount(int a, std::int32_t s) { return Read(SectionAt(a, s).NODECOUNT); }
+  std::int32_t NumElements(int a, std::int32_t s) { return Read(SectionAt(a, s).NUMELEMENTS); }
   // The section's element length is a parameter term of the equations.
-  Handle elementLength(int a, std::int32_t s) { return &section(a, s).ELEMENTLENGTH; }
+  Handle ElementLength(int a, std::int32_t s) { return &SectionAt(a, s).ELEMENTLENGTH; }
 
   // The members of an axis's set, ascending: its domain's INTERIOR, or {0} ∪ INTERIOR ∪
   // {ENDNODE}, built as the distributions' index sets build it.
   template <class Visit>
-  void forEachInSet(int a, AxisSet set, Visit&& visit, bool firstOnly) {
-    const TQ_SetValue& interior = read(domain(a).INTERIOR);
+  void ForEachInSet(int a, AxisSet set, Visit&& visit, bool firstOnly) {
+    const TQ_SetValue& interior = Read(Domain(a).INTERIOR);
     if (set == AxisSet::Interior) {
-      visitMembers(interior, visit, firstOnly);
+      VisitMembers(interior, visit, firstOnly);
     } else {
-      visitMembers(morvane::distribution::BoundaryAndInteriorNodes(interior, endNode(a)), visit, firstOnly);
+      VisitMembers(morvane::distribution::BoundaryAndInteriorNodes(interior, EndNode(a)), visit, firstOnly);
     }
   }
 
-  [[gnu::always_inline]] Handle variable(std::uint8_t array, const Coord& at) {
-    const ArrayRef<D>& ref = arrayRef(array);
+  [[gnu::always_inline]] Handle Variable(std::uint8_t array, const Coord& at) {
+    const ArrayRef<D>& ref = ArrayAt(array);
     if constexpr (D > 1) {
-      if (TQ_Type* known = slots_[array].find(*ref.array, at)) [[likely]]
+      if (TQ_Type* known = slots_[array].Find(*ref.array, at)) [[likely]]
         return static_cast<TQ_VarParam*>(known);
     }
     const unsigned int slots = ref.array->ElementVector.Elements();
@@ -138,7 +138,7 @@ class DistributionContext {
     // A lookup that added index values added slots and moved the others; one that only made
     // a missing element moved nothing.
     if constexpr (D > 1) {
-      if (ref.array->ElementVector.Elements() != slots) slots_[array].forget();
+      if (ref.array->ElementVector.Elements() != slots) slots_[array].Forget();
     }
     return static_cast<TQ_VarParam*>(found);
   }
@@ -148,22 +148,22 @@ class DistributionContext {
   // of its own on the host heap: on a large grid an element not read lately costs a trip to
   // memory, and the walk would wait for one after another. A hint only: an element that does
   // not exist yet is not made, nothing is changed, and what the walk names and emits stays as
-  // it is. Declaring reads no element ahead, only slots (readSlotAhead).
-  // (Inlined into the walk: see EquationWalker::readAhead.)
+  // it is. Declaring reads no element ahead, only slots (ReadSlotAhead).
+  // (Inlined into the walk: see EquationWalker::ReadAheadOfLoop.)
   // Worth it only when the elements do not stay in the processor's caches anyway.
-  bool readsAhead() const { return readsAhead_; }
+  bool ReadsAhead() const { return readsAhead_; }
 
   // The same hint one step earlier: the slot of the array's element vector that holds the
-  // element's address, which readAhead and every lookup read (an element vector over more
+  // element's address, which ReadAhead and every lookup read (an element vector over more
   // than one axis is read at a stride of a whole row or plane, each slot on a line of its own).
-  [[gnu::always_inline]] void readSlotAhead(std::uint8_t array, const Coord& at) {
-    if (TQ_Type* const* slot = slotOf(array, at)) __builtin_prefetch(slot);
+  [[gnu::always_inline]] void ReadSlotAhead(std::uint8_t array, const Coord& at) {
+    if (TQ_Type* const* slot = SlotOf(array, at)) __builtin_prefetch(slot);
   }
 
-  [[gnu::always_inline]] void readAhead(std::uint8_t array, const Coord& at) {
+  [[gnu::always_inline]] void ReadAhead(std::uint8_t array, const Coord& at) {
     if constexpr (kAccess == Access::Constant) {
-      const ArrayRef<D>& ref = arrayRef(array);
-      TQ_Type* const* slot = slotOf(array, at);
+      const ArrayRef<D>& ref = ArrayAt(array);
+      TQ_Type* const* slot = SlotOf(array, at);
       if (slot == nullptr) return;
       const TQ_Type* next = *slot;
       if (next == nullptr) return;
@@ -177,7 +177,7 @@ class DistributionContext {
 
  private:
   template <class Property>
-  static decltype(auto) read(Property& property) {
+  static decltype(auto) Read(Property& property) {
     if constexpr (kAccess == Access::Constant) {
       return property.fv();
     } else {
@@ -186,7 +186,7 @@ class DistributionContext {
   }
 
   template <class Visit>
-  static void visitMembers(const SUValue& set, Visit& visit, bool firstOnly) {
+  static void VisitMembers(const SUValue& set, Visit& visit, bool firstOnly) {
     const int size = set.SetSize();
     for (int k = 0; k < size; ++k) {
       visit(std::int64_t{set.IntegerAt(k)});
@@ -195,7 +195,7 @@ class DistributionContext {
   }
 
   // (With one axis the axis is always 0, whatever the walk passes.)
-  static constexpr std::size_t axis(int a) {
+  static constexpr std::size_t Axis(int a) {
     if constexpr (D == 1) {
       return 0;
     } else {
@@ -203,29 +203,29 @@ class DistributionContext {
     }
   }
 
-  TQ_DOMAIN& domain(int a) const { return *view_.domains[axis(a)]; }
+  TQ_DOMAIN& Domain(int a) const { return *view_.domains[Axis(a)]; }
 
   // An array number the distribution does not hold is refused, never read as another array.
-  [[gnu::always_inline]] const ArrayRef<D>& arrayRef(std::uint8_t array) const {
+  [[gnu::always_inline]] const ArrayRef<D>& ArrayAt(std::uint8_t array) const {
     if (array >= view_.arrayCount) [[unlikely]]
-      refuseArray(array);
+      RefuseArray(array);
     return view_.arrays[array];
   }
 
   // Where the address of an array's element stands in its element vector, worked out without
   // reading the vector; null when the element is not found that way.
-  [[gnu::always_inline]] TQ_Type* const* slotOf(std::uint8_t array, const Coord& at) {
-    const ArrayRef<D>& ref = arrayRef(array);
+  [[gnu::always_inline]] TQ_Type* const* SlotOf(std::uint8_t array, const Coord& at) {
+    const ArrayRef<D>& ref = ArrayAt(array);
     if constexpr (D == 1) {
       const unsigned int slot = ref.array->SlotOf(at[0]);
       if (slot >= ref.array->ElementVector.Elements()) return nullptr;
       return &ref.array->ElementVector[slot];
     } else {
-      return slots_[array].slotOf(*ref.array, at);
+      return slots_[array].SlotOf(*ref.array, at);
     }
   }
 
-  [[noreturn, gnu::noinline]] void refuseArray(std::uint8_t array) const {
+  [[noreturn, gnu::noinline]] void RefuseArray(std::uint8_t array) const {
     char message[96];
     std::snprintf(
         message, sizeof message, "equation names array %d of a distribution that holds %d", array, view_.arrayCount);
@@ -233,14 +233,14 @@ class DistributionContext {
   }
 
   // The section last looked up on an axis is found inline; another one is looked up by a call.
-  [[gnu::always_inline]] Section& section(int a, std::int32_t s) {
-    const std::size_t k = axis(a);
+  [[gnu::always_inline]] Section& SectionAt(int a, std::int32_t s) {
+    const std::size_t k = Axis(a);
     if (s == cachedIndex_[k] && cached_[k] != nullptr) [[likely]]
       return *cached_[k];
-    return lookUpSection(k, s);
+    return LookUpSection(k, s);
   }
 
-  [[gnu::noinline]] Section& lookUpSection(std::size_t k, std::int32_t s) {
+  [[gnu::noinline]] Section& LookUpSection(std::size_t k, std::int32_t s) {
     cached_[k] = &(*sections_[k])(s);
     cachedIndex_[k] = s;
     return *cached_[k];
@@ -255,12 +255,12 @@ class DistributionContext {
   // lookup (which makes what is missing).
   class SlotIndex {
    public:
-    TQ_Type* find(ArrayBase<D>& array, const Coord& at) {
-      TQ_Type* const* slot = slotOf(array, at);
+    TQ_Type* Find(ArrayBase<D>& array, const Coord& at) {
+      TQ_Type* const* slot = SlotOf(array, at);
       return slot != nullptr ? *slot : nullptr;
     }
-    TQ_Type* const* slotOf(ArrayBase<D>& array, const Coord& at) {
-      if (!known_) learn(array);
+    TQ_Type* const* SlotOf(ArrayBase<D>& array, const Coord& at) {
+      if (!known_) Learn(array);
       std::size_t slot = 0;
       for (std::size_t k = 0; k < D; ++k) {
         const Dimension& d = dims_[k];
@@ -272,7 +272,7 @@ class DistributionContext {
       }
       return slot < slots_ ? &array.ElementVector[static_cast<unsigned int>(slot)] : nullptr;
     }
-    void forget() { known_ = false; }
+    void Forget() { known_ = false; }
 
    private:
     struct Dimension {
@@ -282,7 +282,7 @@ class DistributionContext {
       morvane::vector<std::int32_t> positions;  // empty for a dense run
     };
 
-    void learn(ArrayBase<D>& array) {
+    void Learn(ArrayBase<D>& array) {
       known_ = true;
       slots_ = 0;
       std::size_t combinations = 1;

@@ -88,7 +88,7 @@ void ReportStencil(const TQ_Containable* model,
                    const char* method,
                    const StencilFault& fault) {
   char what[384];
-  describe(fault, what, sizeof what);
+  Describe(fault, what, sizeof what);
   char message[768];
   std::snprintf(message,
                 sizeof message,

@@ -168,7 +168,7 @@ int CheckDomains(const DistributionView<D>& view, std::span<const PlanNode> plan
   double sections = 0.0;
   for (std::size_t a = 0; a < D; ++a) {
     const double missing =
-        double(context.numSections(static_cast<int>(a))) - double((*view.domains[a]->SECTION).ElementCount());
+        double(context.NumSections(static_cast<int>(a))) - double((*view.domains[a]->SECTION).ElementCount());
     if (missing > 0.0) sections += missing;
   }
   if (sections > 0.0 &&
@@ -179,17 +179,17 @@ int CheckDomains(const DistributionView<D>& view, std::span<const PlanNode> plan
     const int axis = static_cast<int>(a);
     const TQ_DOMAIN& domain = *view.domains[a];
     // The index sets over the nodes can be counted in the host's 32-bit integers.
-    const std::int64_t end = context.endNode(axis);
+    const std::int64_t end = context.EndNode(axis);
     if (!EndNodeFits(end)) {
       if (report) detail::ReportEndNode(view.model, view.links[a], domain, end, "its equations are not declared");
       return kGridTooShort;
     }
     // Every section, and every interior node, lies inside the domain's nodes 0 .. ENDNODE (the
     // arrays' index sets), so that no equation reaches an element outside them.
-    const std::int32_t sections = context.numSections(axis);
+    const std::int32_t sections = context.NumSections(axis);
     for (std::int32_t s = 1; s <= sections; ++s) {
-      const std::int64_t first = context.base(axis, s);
-      const std::int64_t last = first + context.nodeCount(axis, s);
+      const std::int64_t first = context.Base(axis, s);
+      const std::int64_t last = first + context.NodeCount(axis, s);
       if (first < 0 || last < first || last > end) {
         if (report) detail::ReportSectionOutside(view.model, view.links[a], domain, s, first, last, end);
         return kGridTooShort;
@@ -199,7 +199,7 @@ int CheckDomains(const DistributionView<D>& view, std::span<const PlanNode> plan
       std::int64_t low = 0;
       std::int64_t high = 0;
       bool any = false;
-      context.forEachInSet(
+      context.ForEachInSet(
           axis,
           AxisSet::Interior,
           [&](std::int64_t v) {
@@ -214,11 +214,11 @@ int CheckDomains(const DistributionView<D>& view, std::span<const PlanNode> plan
       }
     }
   }
-  const StencilFault fault = checkStencils(plan, context);
+  const StencilFault fault = CheckStencils(plan, context);
   if (fault.found) {
     if (report) {
       const auto a = static_cast<std::size_t>(fault.axis);
-      detail::ReportStencil(view.model, view.links[a], *view.domains[a], context.method(fault.axis), fault);
+      detail::ReportStencil(view.model, view.links[a], *view.domains[a], context.Method(fault.axis), fault);
     }
     return kGridTooShort;
   }
@@ -228,11 +228,11 @@ int CheckDomains(const DistributionView<D>& view, std::span<const PlanNode> plan
   // integrals. The domain's own node counts always fill; a count fixed by hand may not.
   for (std::size_t a = 0; a < D; ++a) {
     const int axis = static_cast<int>(a);
-    const std::int64_t perElement = std::int64_t{context.numPolyPoints(axis)} + 1;
-    const std::int32_t sections = context.numSections(axis);
+    const std::int64_t perElement = std::int64_t{context.NumPolyPoints(axis)} + 1;
+    const std::int32_t sections = context.NumSections(axis);
     for (std::int32_t s = 1; s <= sections; ++s) {
-      const std::int64_t intervals = context.nodeCount(axis, s);
-      const std::int64_t elements = context.numElements(axis, s);
+      const std::int64_t intervals = context.NodeCount(axis, s);
+      const std::int64_t elements = context.NumElements(axis, s);
       if (elements * perElement != intervals) {
         if (report)
           detail::ReportUnfilledSection(
@@ -254,7 +254,7 @@ int CheckModel(const DistributionView<D>& view, std::span<const PlanNode> plan, 
   fault = CheckParameters(view.model, view.order, view.orderUsed, *view.integrals, D, report);
   if (fault < 0) return fault;
   DistributionContext<kAccess, D> context(view);
-  const PlanSize size = countEquations(plan, context);
+  const PlanSize size = MeasurePlan(plan, context);
   if (!FitsHostCounts(count, size)) {
     if (report) detail::ReportTooLarge(view.model, count, size);
     return kTooLarge;
@@ -286,8 +286,8 @@ int DeclareEquations(TQ_ModelType& model,
   if (fault < 0) return fault;
   DistributionContext<Access::Variable, D> context(view);
   HostDeclaration sink(model, count);
-  walkPlan(plan, context, sink, firstGroup);
-  return sink.count();
+  WalkPlan(plan, context, sink, firstGroup);
+  return sink.Count();
 }
 
 // JacPattern's part: emits every equation; a negative count (the parent's failure) or domains
@@ -305,7 +305,7 @@ int EmitEquations(TQ_ModelTypeEx& model,
   if (fault < 0) return fault;
   DistributionContext<Access::Constant, D> context(view);
   HostEmission sink(model, count, rows, cols);
-  walkPlan(plan, context, sink, firstGroup);
+  WalkPlan(plan, context, sink, firstGroup);
   return count;
 }
 

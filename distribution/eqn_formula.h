@@ -70,10 +70,10 @@ struct Formula {
   std::uint8_t degree = 0;  // of the polynomials it is exact for (stated in the catalogue)
   std::string_view text{};
 
-  constexpr const Item& term(std::size_t k) const { return items[terms[k]]; }
-  constexpr int stepTerms() const {
+  constexpr const Item& Term(std::size_t k) const { return items[terms[k]]; }
+  constexpr int StepTerms() const {
     int n = 0;
-    for (std::size_t k = 0; k < termCount; ++k) n += term(k).role == Role::Step ? 1 : 0;
+    for (std::size_t k = 0; k < termCount; ++k) n += Term(k).role == Role::Step ? 1 : 0;
     return n;
   }
 };
@@ -113,7 +113,7 @@ struct TreeNode {
   bool parenthesised = false;
 };
 
-constexpr int precedence(Op op) {
+constexpr int Precedence(Op op) {
   switch (op) {
     case Op::Plus:
     case Op::Minus:
@@ -126,20 +126,20 @@ constexpr int precedence(Op op) {
   }
 }
 
-constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 class FormulaParser {
  public:
   constexpr explicit FormulaParser(std::string_view text) : text_(text) {}
 
-  constexpr ParsedFormula run() {
+  constexpr ParsedFormula Run() {
     ParsedFormula out;
     out.formula.text = text_;
-    const int root = expression();
-    if (!failed() && pos_ != text_.size()) fail(FormulaError::TrailingText);
-    if (!failed() && nodes_[root].parenthesised) fail(FormulaError::RedundantParentheses);
-    if (!failed()) flatten(root, out.formula);
-    if (!failed()) checkRepeatedTerms(out.formula);
+    const int root = Expression();
+    if (!Failed() && pos_ != text_.size()) Fail(FormulaError::TrailingText);
+    if (!Failed() && nodes_[root].parenthesised) Fail(FormulaError::RedundantParentheses);
+    if (!Failed()) Flatten(root, out.formula);
+    if (!Failed()) CheckRepeatedTerms(out.formula);
     out.error = error_;
     out.position = errorPos_;
     return out;
@@ -155,212 +155,212 @@ class FormulaParser {
   FormulaError error_ = FormulaError::None;
   std::size_t errorPos_ = 0;
 
-  constexpr bool failed() const { return error_ != FormulaError::None; }
-  constexpr int fail(FormulaError e) {
-    if (!failed()) {
+  constexpr bool Failed() const { return error_ != FormulaError::None; }
+  constexpr int Fail(FormulaError e) {
+    if (!Failed()) {
       error_ = e;
       errorPos_ = pos_;
     }
     return 0;
   }
-  constexpr char peek() const { return pos_ < text_.size() ? text_[pos_] : '\0'; }
-  constexpr bool startsWith(std::string_view word) const { return text_.substr(pos_, word.size()) == word; }
+  constexpr char Peek() const { return pos_ < text_.size() ? text_[pos_] : '\0'; }
+  constexpr bool StartsWith(std::string_view word) const { return text_.substr(pos_, word.size()) == word; }
 
-  constexpr int add(const TreeNode& n) {
-    if (nodeCount_ == kMaxNodes) return fail(FormulaError::TooLong);
+  constexpr int Add(const TreeNode& n) {
+    if (nodeCount_ == kMaxNodes) return Fail(FormulaError::TooLong);
     nodes_[nodeCount_] = n;
     return static_cast<int>(nodeCount_++);
   }
 
   // A parenthesised operand is needed only where the tree differs from the plain reading.
-  constexpr void checkOperand(int child, Op parent, bool isRight) {
+  constexpr void CheckOperand(int child, Op parent, bool isRight) {
     const TreeNode& c = nodes_[child];
     if (!c.parenthesised) return;
     bool needed = false;
     if (c.kind == ItemKind::Operator &&
         (c.op == Op::Plus || c.op == Op::Minus || c.op == Op::Times || c.op == Op::Divide)) {
-      needed = isRight ? precedence(c.op) <= precedence(parent) : precedence(c.op) < precedence(parent);
+      needed = isRight ? Precedence(c.op) <= Precedence(parent) : Precedence(c.op) < Precedence(parent);
     }
-    if (!needed) fail(FormulaError::RedundantParentheses);
+    if (!needed) Fail(FormulaError::RedundantParentheses);
   }
 
-  constexpr void checkNotUnit(int child) {
+  constexpr void CheckNotUnit(int child) {
     const TreeNode& c = nodes_[child];
     if ((c.kind == ItemKind::IntConst && c.ivalue == 1) || (c.kind == ItemKind::DoubleConst && c.dvalue == 1.0)) {
-      fail(FormulaError::UnitCoefficient);
+      Fail(FormulaError::UnitCoefficient);
     }
   }
 
-  constexpr int binary(Op op, int left, int right) {
-    checkOperand(left, op, false);
-    checkOperand(right, op, true);
+  constexpr int Binary(Op op, int left, int right) {
+    CheckOperand(left, op, false);
+    CheckOperand(right, op, true);
     if (op == Op::Times) {
-      checkNotUnit(left);
-      checkNotUnit(right);
+      CheckNotUnit(left);
+      CheckNotUnit(right);
     }
     TreeNode n;
     n.kind = ItemKind::Operator;
     n.op = op;
     n.left = static_cast<std::int16_t>(left);
     n.right = static_cast<std::int16_t>(right);
-    return add(n);
+    return Add(n);
   }
 
-  constexpr int expression() {
-    int left = product();
-    while (!failed() && (peek() == '+' || peek() == '-')) {
-      const Op op = peek() == '+' ? Op::Plus : Op::Minus;
+  constexpr int Expression() {
+    int left = Product();
+    while (!Failed() && (Peek() == '+' || Peek() == '-')) {
+      const Op op = Peek() == '+' ? Op::Plus : Op::Minus;
       ++pos_;
-      const int right = product();
-      if (failed()) break;
-      left = binary(op, left, right);
+      const int right = Product();
+      if (Failed()) break;
+      left = Binary(op, left, right);
     }
     return left;
   }
 
-  constexpr int product() {
-    int left = primary();
-    while (!failed() && (peek() == '*' || peek() == '/')) {
-      const Op op = peek() == '*' ? Op::Times : Op::Divide;
+  constexpr int Product() {
+    int left = Primary();
+    while (!Failed() && (Peek() == '*' || Peek() == '/')) {
+      const Op op = Peek() == '*' ? Op::Times : Op::Divide;
       ++pos_;
-      const int right = primary();
-      if (failed()) break;
-      left = binary(op, left, right);
+      const int right = Primary();
+      if (Failed()) break;
+      left = Binary(op, left, right);
     }
     return left;
   }
 
-  constexpr int unary(Op op) {
-    const int arg = expression();
-    if (failed()) return 0;
-    if (peek() != ')') return fail(FormulaError::MissingClosingParenthesis);
+  constexpr int Unary(Op op) {
+    const int arg = Expression();
+    if (Failed()) return 0;
+    if (Peek() != ')') return Fail(FormulaError::MissingClosingParenthesis);
     ++pos_;
-    if (nodes_[arg].parenthesised) return fail(FormulaError::RedundantParentheses);
+    if (nodes_[arg].parenthesised) return Fail(FormulaError::RedundantParentheses);
     TreeNode n;
     n.kind = ItemKind::Operator;
     n.op = op;
     n.left = static_cast<std::int16_t>(arg);
-    return add(n);
+    return Add(n);
   }
 
-  constexpr int primary() {
-    const char c = peek();
-    if (c == '\0') return fail(FormulaError::UnexpectedEnd);
+  constexpr int Primary() {
+    const char c = Peek();
+    if (c == '\0') return Fail(FormulaError::UnexpectedEnd);
     if (c == '(') {
       ++pos_;
-      const int inner = expression();
-      if (failed()) return 0;
-      if (peek() != ')') return fail(FormulaError::MissingClosingParenthesis);
+      const int inner = Expression();
+      if (Failed()) return 0;
+      if (Peek() != ')') return Fail(FormulaError::MissingClosingParenthesis);
       ++pos_;
       nodes_[inner].parenthesised = true;
       return inner;
     }
-    if (isDigit(c) || (c == '-' && pos_ + 1 < text_.size() && isDigit(text_[pos_ + 1]))) return literal();
-    if (startsWith("sq(")) {
+    if (IsDigit(c) || (c == '-' && pos_ + 1 < text_.size() && IsDigit(text_[pos_ + 1]))) return Literal();
+    if (StartsWith("sq(")) {
       pos_ += 3;
-      return unary(Op::Square);
+      return Unary(Op::Square);
     }
-    if (startsWith("op1(")) {
+    if (StartsWith("op1(")) {
       pos_ += 4;
-      return unary(Op::Root);
+      return Unary(Op::Root);
     }
     if (c == 'h') {
       ++pos_;
       TreeNode n;
       n.kind = ItemKind::Term;
       n.role = Role::Step;
-      return add(n);
+      return Add(n);
     }
-    if (startsWith("D2(")) return term(Role::SecondDerivative, 3);
-    if (startsWith("D(")) return term(Role::Derivative, 2);
-    if (startsWith("V(")) return term(Role::Value, 2);
-    if (startsWith("I(")) return term(Role::Integral, 2);
-    return fail(FormulaError::UnexpectedCharacter);
+    if (StartsWith("D2(")) return Term(Role::SecondDerivative, 3);
+    if (StartsWith("D(")) return Term(Role::Derivative, 2);
+    if (StartsWith("V(")) return Term(Role::Value, 2);
+    if (StartsWith("I(")) return Term(Role::Integral, 2);
+    return Fail(FormulaError::UnexpectedCharacter);
   }
 
-  constexpr int literal() {
-    const bool negative = peek() == '-';
+  constexpr int Literal() {
+    const bool negative = Peek() == '-';
     if (negative) ++pos_;
     std::uint64_t mantissa = 0;
     int digits = 0;
     int fraction = -1;  // digits after the point, -1 without a point
-    while (isDigit(peek()) || peek() == '.') {
-      if (peek() == '.') {
-        if (fraction >= 0) return fail(FormulaError::BadLiteral);
+    while (IsDigit(Peek()) || Peek() == '.') {
+      if (Peek() == '.') {
+        if (fraction >= 0) return Fail(FormulaError::BadLiteral);
         fraction = 0;
       } else {
-        if (mantissa != 0 || peek() != '0') ++digits;  // leading zeros are not significant
-        if (digits > 17) return fail(FormulaError::BadLiteral);
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(peek() - '0');
+        if (mantissa != 0 || Peek() != '0') ++digits;  // leading zeros are not significant
+        if (digits > 17) return Fail(FormulaError::BadLiteral);
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(Peek() - '0');
         if (fraction >= 0) ++fraction;
       }
       ++pos_;
     }
-    if (fraction == 0) return fail(FormulaError::BadLiteral);  // "3." is not written
+    if (fraction == 0) return Fail(FormulaError::BadLiteral);  // "3." is not written
     TreeNode n;
     if (fraction < 0) {
-      if (mantissa > 0x7fffffffULL) return fail(FormulaError::BadLiteral);
+      if (mantissa > 0x7fffffffULL) return Fail(FormulaError::BadLiteral);
       n.kind = ItemKind::IntConst;
       n.ivalue = static_cast<std::int32_t>(mantissa) * (negative ? -1 : 1);
-      return add(n);
+      return Add(n);
     }
     // Exact conversion: an integer below 2^53 divided by a power of ten up to 10^22 (both
     // exact doubles) gives the nearest double in one correctly rounded division.
-    if (mantissa >= (std::uint64_t{1} << 53) || fraction > 22) return fail(FormulaError::BadLiteral);
+    if (mantissa >= (std::uint64_t{1} << 53) || fraction > 22) return Fail(FormulaError::BadLiteral);
     double scale = 1.0;
     for (int k = 0; k < fraction; ++k) scale *= 10.0;
     n.kind = ItemKind::DoubleConst;
     n.dvalue = static_cast<double>(mantissa) / scale * (negative ? -1.0 : 1.0);
-    return add(n);
+    return Add(n);
   }
 
-  constexpr int term(Role role, std::size_t openLength) {
+  constexpr int Term(Role role, std::size_t openLength) {
     pos_ += openLength;
     Index index;
-    if (peek() == '0') {
+    if (Peek() == '0') {
       ++pos_;
-    } else if (peek() == 'b') {
+    } else if (Peek() == 'b') {
       ++pos_;
       index.origin = Origin::Base;
-      if (startsWith("+N")) {
+      if (StartsWith("+N")) {
         pos_ += 2;
         index.origin = Origin::End;
       }
-    } else if (peek() == 'i') {
+    } else if (Peek() == 'i') {
       ++pos_;
       index.origin = Origin::Node;
-    } else if (peek() == 'j') {
+    } else if (Peek() == 'j') {
       ++pos_;
       index.origin = Origin::Element;
     } else {
-      return fail(FormulaError::BadIndex);
+      return Fail(FormulaError::BadIndex);
     }
-    while (peek() == '+' || peek() == '-') {
-      const int sign = peek() == '+' ? 1 : -1;
+    while (Peek() == '+' || Peek() == '-') {
+      const int sign = Peek() == '+' ? 1 : -1;
       ++pos_;
-      if (!isDigit(peek())) return fail(FormulaError::BadIndex);
+      if (!IsDigit(Peek())) return Fail(FormulaError::BadIndex);
       int value = 0;
-      while (isDigit(peek())) {
-        value = value * 10 + (peek() - '0');
-        if (value > 1000) return fail(FormulaError::BadIndex);
+      while (IsDigit(Peek())) {
+        value = value * 10 + (Peek() - '0');
+        if (value > 1000) return Fail(FormulaError::BadIndex);
         ++pos_;
       }
       index.offset += sign * value;
     }
-    if (index.origin == Origin::Zero && index.offset != 0) return fail(FormulaError::BadIndex);
-    if (peek() != ')') return fail(FormulaError::BadIndex);
+    if (index.origin == Origin::Zero && index.offset != 0) return Fail(FormulaError::BadIndex);
+    if (Peek() != ')') return Fail(FormulaError::BadIndex);
     ++pos_;
     TreeNode n;
     n.kind = ItemKind::Term;
     n.role = role;
     n.index = index;
-    return add(n);
+    return Add(n);
   }
 
-  constexpr void flatten(int at, Formula& f) {
-    if (failed()) return;
+  constexpr void Flatten(int at, Formula& f) {
+    if (Failed()) return;
     if (f.itemCount == kMaxItems) {
-      fail(FormulaError::TooLong);
+      Fail(FormulaError::TooLong);
       return;
     }
     const TreeNode& n = nodes_[at];
@@ -373,21 +373,21 @@ class FormulaParser {
     item.dvalue = n.dvalue;
     if (n.kind == ItemKind::Term) {
       if (f.termCount == kMaxTerms) {
-        fail(FormulaError::TooLong);
+        Fail(FormulaError::TooLong);
         return;
       }
       f.terms[f.termCount++] = f.itemCount;
     }
     ++f.itemCount;
-    if (n.left >= 0) flatten(n.left, f);
-    if (n.right >= 0) flatten(n.right, f);
+    if (n.left >= 0) Flatten(n.left, f);
+    if (n.right >= 0) Flatten(n.right, f);
   }
 
-  constexpr void checkRepeatedTerms(const Formula& f) {
+  constexpr void CheckRepeatedTerms(const Formula& f) {
     for (std::size_t a = 0; a < f.termCount; ++a) {
       for (std::size_t b = a + 1; b < f.termCount; ++b) {
-        if (f.term(a).role == f.term(b).role && f.term(a).index == f.term(b).index) {
-          fail(FormulaError::RepeatedTerm);
+        if (f.Term(a).role == f.Term(b).role && f.Term(a).index == f.Term(b).index) {
+          Fail(FormulaError::RepeatedTerm);
           return;
         }
       }
@@ -397,33 +397,33 @@ class FormulaParser {
 
 // Called only when a catalogue formula is malformed: not a constant expression, so the build
 // stops here and the diagnostic names the failing formula.
-inline void malformed_formula_in_catalogue(FormulaError, std::size_t) {}
+inline void MalformedFormulaInCatalogue(FormulaError, std::size_t) {}
 
 }  // namespace detail
 
 // Parses a formula; usable at run time as well (tests check the error cases through it).
-constexpr ParsedFormula parseFormula(std::string_view text) { return detail::FormulaParser(text).run(); }
+constexpr ParsedFormula ParseFormula(std::string_view text) { return detail::FormulaParser(text).Run(); }
 
 // Parses a catalogue formula while the library is built; a malformed text fails the build.
-consteval Formula formula(std::string_view text, std::uint8_t degree = 0) {
-  const ParsedFormula parsed = parseFormula(text);
-  if (parsed.error != FormulaError::None) detail::malformed_formula_in_catalogue(parsed.error, parsed.position);
+consteval Formula CompileFormula(std::string_view text, std::uint8_t degree = 0) {
+  const ParsedFormula parsed = ParseFormula(text);
+  if (parsed.error != FormulaError::None) detail::MalformedFormulaInCatalogue(parsed.error, parsed.position);
   Formula f = parsed.formula;
   f.degree = degree;
   return f;
 }
 
 // Parses a symbolic index such as "b+N-1" or "i" (loop bounds of the row tables).
-consteval Index index(std::string_view text) {
+consteval Index ParseIndex(std::string_view text) {
   std::string_view wrapped = text;  // reuse the term parser on "V(<text>)"
   std::array<char, 40> buffer{};
-  if (wrapped.size() + 3 > buffer.size()) detail::malformed_formula_in_catalogue(FormulaError::BadIndex, 0);
+  if (wrapped.size() + 3 > buffer.size()) detail::MalformedFormulaInCatalogue(FormulaError::BadIndex, 0);
   buffer[0] = 'V';
   buffer[1] = '(';
   for (std::size_t k = 0; k < wrapped.size(); ++k) buffer[k + 2] = wrapped[k];
   buffer[wrapped.size() + 2] = ')';
-  const ParsedFormula parsed = parseFormula(std::string_view(buffer.data(), wrapped.size() + 3));
-  if (parsed.error != FormulaError::None) detail::malformed_formula_in_catalogue(parsed.error, parsed.position);
+  const ParsedFormula parsed = ParseFormula(std::string_view(buffer.data(), wrapped.size() + 3));
+  if (parsed.error != FormulaError::None) detail::MalformedFormulaInCatalogue(parsed.error, parsed.position);
   return parsed.formula.items[0].index;
 }
 

@@ -112,7 +112,7 @@ namespace morvane::eqn::formulas {
 // The formulas as one array, in catalogue order, so that a formula has a number (its place) by
 // which the equation walker finds the code compiled for it.
 inline constexpr Formula kCatalogue[] = {
-#define MORVANE_FORMULA_PARSE(NAME, DEGREE, TEXT) formula(TEXT, DEGREE),
+#define MORVANE_FORMULA_PARSE(NAME, DEGREE, TEXT) CompileFormula(TEXT, DEGREE),
     MORVANE_FORMULA_CATALOGUE(MORVANE_FORMULA_PARSE)
 #undef MORVANE_FORMULA_PARSE
 };
@@ -130,7 +130,7 @@ MORVANE_FORMULA_CATALOGUE(MORVANE_FORMULA_NAME)
 #undef MORVANE_FORMULA_NAME
 
 // The place of a formula in the catalogue, or kCatalogueSize for a formula that is not one of it.
-constexpr std::size_t placeOf(const Formula* f) {
+constexpr std::size_t PlaceOf(const Formula* f) {
   if (std::is_constant_evaluated()) {
     for (std::size_t k = 0; k < kCatalogueSize; ++k) {
       if (f == &kCatalogue[k]) return k;

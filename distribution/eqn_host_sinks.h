@@ -22,7 +22,7 @@ class HostDeclaration {
   class Equation {
    public:
     explicit Equation(TQ_ModelType& model) : model_(&model) {}
-    void term(TQ_VarParam* term) const { model_->AddNonZero(*term); }
+    void AddTerm(TQ_VarParam* term) const { model_->AddNonZero(*term); }
 
    private:
     TQ_ModelType* model_;
@@ -31,13 +31,13 @@ class HostDeclaration {
   // count: the running equation count, the parent's result.
   HostDeclaration(TQ_ModelType& model, int count) : model_(model), count_(count) {}
 
-  Equation equation(int /*row*/, const char* /*name*/, std::int32_t group) {
+  Equation OpenEquation(int /*row*/, const char* /*name*/, std::int32_t group) {
     model_.SetGroupLimits(group);
     ++count_;
     return Equation(model_);
   }
 
-  int count() const { return count_; }
+  int Count() const { return count_; }
 
  private:
   TQ_ModelType& model_;
@@ -54,10 +54,10 @@ class HostEmission {
    public:
     Equation(TQ_ModelExtensions& expressions, int index, int*& rows, int*& cols)
         : expressions_(&expressions), index_(index), rows_(&rows), cols_(&cols) {}
-    void op(Op code) const { expressions_->AddOp(static_cast<EOp>(code), index_); }
-    void constant(std::int32_t value) const { expressions_->AddTerm(static_cast<int>(value), index_); }
-    void constant(double value) const { expressions_->AddTerm(value, index_); }
-    void term(TQ_VarParam* term) const { expressions_->AddTerm(*term, *rows_, *cols_, index_); }
+    void AddOperator(Op code) const { expressions_->AddOp(static_cast<EOp>(code), index_); }
+    void AddConstant(std::int32_t value) const { expressions_->AddTerm(static_cast<int>(value), index_); }
+    void AddConstant(double value) const { expressions_->AddTerm(value, index_); }
+    void AddTerm(TQ_VarParam* term) const { expressions_->AddTerm(*term, *rows_, *cols_, index_); }
 
    private:
     TQ_ModelExtensions* expressions_;
@@ -71,7 +71,7 @@ class HostEmission {
   HostEmission(TQ_ModelTypeEx& model, int& count, int*& rows, int*& cols)
       : model_(model), expressions_(model), count_(count), rows_(rows), cols_(cols) {}
 
-  Equation equation(int /*row*/, const char* name, std::int32_t group) {
+  Equation OpenEquation(int /*row*/, const char* name, std::int32_t group) {
     model_.AddEquation(name, count_, group);
     return Equation(expressions_, count_ - 1, rows_, cols_);
   }

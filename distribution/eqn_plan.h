@@ -43,52 +43,52 @@ namespace morvane::eqn {
 namespace detail {
 
 // Stops the build: the description breaks one of the rules above (the argument says where).
-inline void distribution_description_is_inconsistent(int /*row*/) {}
+inline void DistributionDescriptionIsInconsistent(int /*row*/) {}
 
 class PlanBuilder {
  public:
   // With out == nullptr the builder only counts the steps.
   constexpr PlanBuilder(PlanNode* out, std::size_t capacity) : out_(out), capacity_(capacity) {}
 
-  constexpr void build(const DistributionTable& table) {
+  constexpr void Build(const DistributionTable& table) {
     table_ = &table;
     int expected = 1;
     std::size_t guardAt = 0;
     bool guardOpen = false;
     for (std::size_t k = 0; k < table.starts.size(); ++k) {
       const StartRow& start = table.starts[k];
-      if (start.number != expected++) fail(start.number);
-      if (!guardOpen || !sameSelectors(start.selectors, table.starts[k - 1].selectors)) {
-        if (guardOpen) close(guardAt);
-        guardAt = open(integralGuard(start.selectors));
+      if (start.number != expected++) Fail(start.number);
+      if (!guardOpen || !SameSelectors(start.selectors, table.starts[k - 1].selectors)) {
+        if (guardOpen) Close(guardAt);
+        guardAt = Open(IntegralGuard(start.selectors));
         guardOpen = true;
       }
-      const std::size_t loops = openLoops(start.loops, start.axis, start.number);
-      addRow(start.number,
+      const std::size_t loops = OpenLoops(start.loops, start.axis, start.number);
+      AddRow(start.number,
              start.group,
              start.axis,
              Binding{{kUnbound, kUnbound, kUnbound, start.array}},
              formulas::integral_start,
              0);
-      closeLoops(loops, start.loops);
+      CloseLoops(loops, start.loops);
     }
-    if (guardOpen) close(guardAt);
-    if (table.blocks.size() != kDiscretizationMethodCount * table.axes) fail(0);
+    if (guardOpen) Close(guardAt);
+    if (table.blocks.size() != kDiscretizationMethodCount * table.axes) Fail(0);
     for (std::size_t k = 0; k < table.blocks.size(); ++k) {
       const MethodBlock& block = table.blocks[k];
       if (std::string_view(block.method) != kDiscretizationMethods[k / table.axes].name ||
           std::size_t{block.axis} != k % table.axes) {
-        fail(0);
+        Fail(0);
       }
       for (const RowEntry& r : block.rows) {
-        if (r.number != expected++) fail(r.number);
+        if (r.number != expected++) Fail(r.number);
       }
-      addBlock(block);
+      AddBlock(block);
     }
-    if (out_ != nullptr) noteLoopReads(std::span<PlanNode>(out_, size_));
+    if (out_ != nullptr) NoteLoopReads(std::span<PlanNode>(out_, size_));
   }
 
-  constexpr std::size_t size() const { return size_; }
+  constexpr std::size_t Size() const { return size_; }
 
  private:
   PlanNode* out_;
@@ -97,22 +97,22 @@ class PlanBuilder {
   const DistributionTable* table_ = nullptr;
   const TQ_MethodFacts* method_ = nullptr;  // of the block being added
 
-  static void fail(int where) { distribution_description_is_inconsistent(where); }
+  static void Fail(int where) { DistributionDescriptionIsInconsistent(where); }
 
-  constexpr std::size_t push(const PlanNode& n) {
-    if (size_ == capacity_) fail(0);
+  constexpr std::size_t Push(const PlanNode& n) {
+    if (size_ == capacity_) Fail(0);
     if (out_ != nullptr) {
       out_[size_] = n;
       out_[size_].end = static_cast<std::uint16_t>(size_ + 1);
     }
     return size_++;
   }
-  constexpr std::size_t open(const PlanNode& n) { return push(n); }
-  constexpr void close(std::size_t at) {
+  constexpr std::size_t Open(const PlanNode& n) { return Push(n); }
+  constexpr void Close(std::size_t at) {
     if (out_ != nullptr) out_[at].end = static_cast<std::uint16_t>(size_);
   }
 
-  static constexpr bool sameSelectors(const Selectors& a, const Selectors& b) {
+  static constexpr bool SameSelectors(const Selectors& a, const Selectors& b) {
     if (a.count != b.count) return false;
     for (std::size_t k = 0; k < a.count; ++k) {
       if (std::string_view(a.text[k]) != std::string_view(b.text[k])) return false;
@@ -120,26 +120,26 @@ class PlanBuilder {
     return true;
   }
 
-  static constexpr PlanNode step(Step kind, std::uint8_t axis, std::int32_t value = 0) {
+  static constexpr PlanNode StepNode(Step kind, std::uint8_t axis, std::int32_t value = 0) {
     PlanNode n;
     n.step = kind;
     n.axis = axis;
     n.value = value;
     return n;
   }
-  static constexpr PlanNode integralGuard(const Selectors& s) {
-    PlanNode n = step(Step::IfIntegral, 0);
+  static constexpr PlanNode IntegralGuard(const Selectors& s) {
+    PlanNode n = StepNode(Step::IfIntegral, 0);
     n.selectors = s;
     return n;
   }
 
   // One loop per other axis, outermost first; every other axis is looped exactly once.
-  constexpr std::size_t openLoops(const Loops& loops, std::uint8_t rowAxis, int where) {
+  constexpr std::size_t OpenLoops(const Loops& loops, std::uint8_t rowAxis, int where) {
     const std::size_t first = size_;
     std::uint32_t seen = 1u << rowAxis;
     for (std::size_t k = 0; k < loops.count; ++k) {
       const AxisLoop& l = loops.loop[k];
-      if (l.axis >= table_->axes || (seen & (1u << l.axis)) != 0) fail(where);
+      if (l.axis >= table_->axes || (seen & (1u << l.axis)) != 0) Fail(where);
       seen |= 1u << l.axis;
       PlanNode n;
       n.axis = l.axis;
@@ -165,160 +165,160 @@ class PlanBuilder {
           n.value = static_cast<std::int32_t>(l.set);
           break;
       }
-      open(n);
+      Open(n);
     }
-    if (seen != (1u << table_->axes) - 1) fail(where);
+    if (seen != (1u << table_->axes) - 1) Fail(where);
     return first;
   }
-  constexpr void closeLoops(std::size_t first, const Loops& loops) {
-    for (std::size_t k = loops.count; k > 0; --k) close(first + k - 1);
+  constexpr void CloseLoops(std::size_t first, const Loops& loops) {
+    for (std::size_t k = loops.count; k > 0; --k) Close(first + k - 1);
   }
 
-  constexpr void addRow(std::uint16_t number,
+  constexpr void AddRow(std::uint16_t number,
                         std::int32_t group,
                         std::uint8_t axis,
                         const Binding& binding,
                         const Formula& f,
                         int stepTerms) {
-    if (formulas::placeOf(&f) == formulas::kCatalogueSize || f.stepTerms() != stepTerms) fail(number);
+    if (formulas::PlaceOf(&f) == formulas::kCatalogueSize || f.StepTerms() != stepTerms) Fail(number);
     for (std::size_t t = 0; t < f.termCount; ++t) {
-      const Item& term = f.term(t);
+      const Item& term = f.Term(t);
       if (term.role == Role::Step) continue;
       const std::uint8_t array = binding.arrays[static_cast<std::size_t>(term.role)];
-      if (array == kUnbound || array >= table_->arrays) fail(number);
+      if (array == kUnbound || array >= table_->arrays) Fail(number);
     }
-    PlanNode n = step(Step::Row, axis, group);
+    PlanNode n = StepNode(Step::Row, axis, group);
     n.row = number;
     n.formula = &f;
     n.binding = binding;
-    push(n);
+    Push(n);
   }
 
-  constexpr PlanNode familyGuard(const FamilyEntry& f, std::uint8_t axis) const {
+  constexpr PlanNode FamilyGuard(const FamilyEntry& f, std::uint8_t axis) const {
     switch (f.kind) {
       case FamilyKind::First:
-        return step(Step::IfOrderAbove, axis, 0);
+        return StepNode(Step::IfOrderAbove, axis, 0);
       case FamilyKind::Second:
-        return step(Step::IfOrderAbove, axis, 1);
+        return StepNode(Step::IfOrderAbove, axis, 1);
       case FamilyKind::Integral:
         break;
     }
-    if (f.selectors.count == 0) fail(0);
-    return integralGuard(f.selectors);
+    if (f.selectors.count == 0) Fail(0);
+    return IntegralGuard(f.selectors);
   }
 
-  static constexpr bool isElementRow(const RowEntry& r) { return r.runs == Runs::Element || r.runs == Runs::Junction; }
-  static constexpr bool isJunctionRow(const RowEntry& r) {
+  static constexpr bool IsElementRow(const RowEntry& r) { return r.runs == Runs::Element || r.runs == Runs::Junction; }
+  static constexpr bool IsJunctionRow(const RowEntry& r) {
     return r.runs == Runs::LaterSections || r.runs == Runs::Junction;
   }
 
-  constexpr void addBlockRow(const MethodBlock& block, const RowEntry& r) {
-    addRow(r.number, block.group, block.axis, block.families[r.family].binding, *r.formula, 1);
+  constexpr void AddBlockRow(const MethodBlock& block, const RowEntry& r) {
+    AddRow(r.number, block.group, block.axis, block.families[r.family].binding, *r.formula, 1);
   }
 
   // A row that runs once per section, or in its own node loop.
-  constexpr void addSectionRow(const MethodBlock& block, const RowEntry& r) {
+  constexpr void AddSectionRow(const MethodBlock& block, const RowEntry& r) {
     switch (r.runs) {
       case Runs::FirstSection:
       case Runs::LaterSections: {
         const std::size_t g =
-            open(step(r.runs == Runs::FirstSection ? Step::IfFirstSection : Step::IfLaterSection, block.axis));
-        addBlockRow(block, r);
-        close(g);
+            Open(StepNode(r.runs == Runs::FirstSection ? Step::IfFirstSection : Step::IfLaterSection, block.axis));
+        AddBlockRow(block, r);
+        Close(g);
         break;
       }
       case Runs::EverySection:
-        addBlockRow(block, r);
+        AddBlockRow(block, r);
         break;
       case Runs::Nodes: {
-        PlanNode loop = step(Step::ForNodes, block.axis);
+        PlanNode loop = StepNode(Step::ForNodes, block.axis);
         loop.lo = r.lo;
         loop.hi = r.hi;
-        const std::size_t l = open(loop);
-        addBlockRow(block, r);
-        close(l);
+        const std::size_t l = Open(loop);
+        AddBlockRow(block, r);
+        Close(l);
         break;
       }
       case Runs::Element:
       case Runs::Junction:
-        fail(r.number);
+        Fail(r.number);
         break;
     }
   }
 
-  constexpr std::size_t openElements(std::uint8_t axis) {
-    const std::size_t e = open(step(Step::ForElements, axis));
-    open(step(Step::ForElementStart, axis));
+  constexpr std::size_t OpenElements(std::uint8_t axis) {
+    const std::size_t e = Open(StepNode(Step::ForElements, axis));
+    Open(StepNode(Step::ForElementStart, axis));
     return e;
   }
-  constexpr void closeElements(std::size_t e) {
-    close(e + 1);
-    close(e);
+  constexpr void CloseElements(std::size_t e) {
+    Close(e + 1);
+    Close(e);
   }
 
   // The rows of family f inside one section (and, for a collocation second-derivative family,
   // inside one element), in table order.
-  constexpr void addSectionRows(const MethodBlock& block, std::uint8_t family) {
+  constexpr void AddSectionRows(const MethodBlock& block, std::uint8_t family) {
     const FamilyEntry& f = block.families[family];
     const auto rows = block.rows;
     std::size_t k = 0;
     while (k < rows.size() && rows[k].family != family) ++k;
     std::size_t end = k;
     while (end < rows.size() && rows[end].family == family) ++end;
-    if (k == end) fail(0);
+    if (k == end) Fail(0);
 
     if (f.kind != FamilyKind::Second) {
       while (k < end) {
-        if (rows[k].runs == Runs::Junction) fail(rows[k].number);
+        if (rows[k].runs == Runs::Junction) Fail(rows[k].number);
         if (rows[k].runs != Runs::Element) {
-          addSectionRow(block, rows[k++]);
+          AddSectionRow(block, rows[k++]);
           continue;
         }
-        const std::size_t e = openElements(block.axis);
-        for (; k < end && rows[k].runs == Runs::Element; ++k) addBlockRow(block, rows[k]);
-        closeElements(e);
+        const std::size_t e = OpenElements(block.axis);
+        for (; k < end && rows[k].runs == Runs::Element; ++k) AddBlockRow(block, rows[k]);
+        CloseElements(e);
       }
       return;
     }
 
     const bool collocation = method_->collocation;
     std::size_t e = 0;
-    if (collocation) e = openElements(block.axis);
+    if (collocation) e = OpenElements(block.axis);
     while (k < end) {
-      if (isElementRow(rows[k]) != collocation) fail(rows[k].number);
-      if (!isJunctionRow(rows[k])) {
-        const std::size_t l = openLoops(f.loops, block.axis, rows[k].number);
-        for (; k < end && !isJunctionRow(rows[k]); ++k) {
+      if (IsElementRow(rows[k]) != collocation) Fail(rows[k].number);
+      if (!IsJunctionRow(rows[k])) {
+        const std::size_t l = OpenLoops(f.loops, block.axis, rows[k].number);
+        for (; k < end && !IsJunctionRow(rows[k]); ++k) {
           if (collocation) {
-            addBlockRow(block, rows[k]);
+            AddBlockRow(block, rows[k]);
           } else {
-            addSectionRow(block, rows[k]);
+            AddSectionRow(block, rows[k]);
           }
         }
-        closeLoops(l, f.loops);
+        CloseLoops(l, f.loops);
         continue;
       }
       const bool before = f.junctionGuard == GuardAt::BeforeLoops;
       std::size_t guards = 0;
       std::size_t l = 0;
-      if (!before) l = openLoops(f.junction, block.axis, rows[k].number);
+      if (!before) l = OpenLoops(f.junction, block.axis, rows[k].number);
       if (collocation) {
-        guards = open(step(Step::IfElementStartNonZero, block.axis));
-        open(step(Step::IfHighestOrderIs, block.axis, 2));
+        guards = Open(StepNode(Step::IfElementStartNonZero, block.axis));
+        Open(StepNode(Step::IfHighestOrderIs, block.axis, 2));
       } else {
-        guards = open(step(Step::IfLaterSection, block.axis));
+        guards = Open(StepNode(Step::IfLaterSection, block.axis));
       }
-      if (before) l = openLoops(f.junction, block.axis, rows[k].number);
-      for (; k < end && isJunctionRow(rows[k]); ++k) {
-        if (rows[k].runs != (collocation ? Runs::Junction : Runs::LaterSections)) fail(rows[k].number);
-        addBlockRow(block, rows[k]);
+      if (before) l = OpenLoops(f.junction, block.axis, rows[k].number);
+      for (; k < end && IsJunctionRow(rows[k]); ++k) {
+        if (rows[k].runs != (collocation ? Runs::Junction : Runs::LaterSections)) Fail(rows[k].number);
+        AddBlockRow(block, rows[k]);
       }
-      if (before) closeLoops(l, f.junction);
-      if (collocation) close(guards + 1);
-      close(guards);
-      if (!before) closeLoops(l, f.junction);
+      if (before) CloseLoops(l, f.junction);
+      if (collocation) Close(guards + 1);
+      Close(guards);
+      if (!before) CloseLoops(l, f.junction);
     }
-    if (collocation) closeElements(e);
+    if (collocation) CloseElements(e);
   }
 
   // The nodes a row reads along its axis, as offsets from the one origin of its index.
@@ -327,17 +327,17 @@ class PlanBuilder {
     std::int32_t lo = 0;
     std::int32_t hi = 0;
   };
-  static constexpr Reach reachOf(const RowEntry& r) {
+  static constexpr Reach ReachOf(const RowEntry& r) {
     Reach reach;
     bool first = true;
     for (std::size_t t = 0; t < r.formula->termCount; ++t) {
-      const Item& term = r.formula->term(t);
+      const Item& term = r.formula->Term(t);
       if (term.role == Role::Step) continue;
       if (first) {
         reach = Reach{term.index.origin, term.index.offset, term.index.offset};
         first = false;
       } else if (term.index.origin != reach.origin) {
-        fail(r.number);
+        Fail(r.number);
       }
       reach.lo = term.index.offset < reach.lo ? term.index.offset : reach.lo;
       reach.hi = term.index.offset > reach.hi ? term.index.offset : reach.hi;
@@ -347,79 +347,79 @@ class PlanBuilder {
 
   // Every row within the method's reach, element rows inside their element, and the widest row
   // spanning the whole reach.
-  constexpr void checkReach(const MethodBlock& block) const {
+  constexpr void CheckReach(const MethodBlock& block) const {
     std::int32_t widest = 0;
     for (const RowEntry& r : block.rows) {
-      const Reach reach = reachOf(r);
+      const Reach reach = ReachOf(r);
       const std::int32_t span = reach.hi - reach.lo;
-      if (span > method_->reach) fail(r.number);
+      if (span > method_->reach) Fail(r.number);
       if (span > widest) widest = span;
-      if (isElementRow(r) && (reach.origin != Origin::Element || reach.lo < 0 || reach.hi > method_->points + 1)) {
-        fail(r.number);
+      if (IsElementRow(r) && (reach.origin != Origin::Element || reach.lo < 0 || reach.hi > method_->points + 1)) {
+        Fail(r.number);
       }
     }
-    if (widest != method_->reach) fail(0);
+    if (widest != method_->reach) Fail(0);
   }
 
-  constexpr void addBlock(const MethodBlock& block) {
-    if (block.axis >= table_->axes || block.families.empty()) fail(0);
+  constexpr void AddBlock(const MethodBlock& block) {
+    if (block.axis >= table_->axes || block.families.empty()) Fail(0);
     method_ = FindDiscretizationMethod(block.method);
-    if (method_ == nullptr) fail(0);
-    checkReach(block);
+    if (method_ == nullptr) Fail(0);
+    CheckReach(block);
     for (std::size_t k = 0; k < block.rows.size(); ++k) {
       const RowEntry& r = block.rows[k];
-      if (r.family >= block.families.size() || (k > 0 && r.family < block.rows[k - 1].family)) fail(r.number);
+      if (r.family >= block.families.size() || (k > 0 && r.family < block.rows[k - 1].family)) Fail(r.number);
     }
-    const std::size_t method = open(step(Step::IfMethod, block.axis));
+    const std::size_t method = Open(StepNode(Step::IfMethod, block.axis));
     if (out_ != nullptr) out_[method].text = block.method;
     const auto families = static_cast<std::uint8_t>(block.families.size());
     if (block.nesting == Nesting::FamiliesInSections) {
-      const std::size_t s = open(step(Step::ForSections, block.axis));
+      const std::size_t s = Open(StepNode(Step::ForSections, block.axis));
       for (std::uint8_t f = 0; f < families; ++f) {
-        if (block.families[f].loops.count != 0) fail(0);
-        const std::size_t g = open(familyGuard(block.families[f], block.axis));
-        addSectionRows(block, f);
-        close(g);
+        if (block.families[f].loops.count != 0) Fail(0);
+        const std::size_t g = Open(FamilyGuard(block.families[f], block.axis));
+        AddSectionRows(block, f);
+        Close(g);
       }
-      close(s);
+      Close(s);
     } else {
       for (std::uint8_t f = 0; f < families; ++f) {
         const FamilyEntry& family = block.families[f];
-        const std::size_t g = open(familyGuard(family, block.axis));
+        const std::size_t g = Open(FamilyGuard(family, block.axis));
         std::size_t l = 0;
-        if (family.kind != FamilyKind::Second) l = openLoops(family.loops, block.axis, 0);
-        const std::size_t s = open(step(Step::ForSections, block.axis));
-        addSectionRows(block, f);
-        close(s);
-        if (family.kind != FamilyKind::Second) closeLoops(l, family.loops);
-        close(g);
+        if (family.kind != FamilyKind::Second) l = OpenLoops(family.loops, block.axis, 0);
+        const std::size_t s = Open(StepNode(Step::ForSections, block.axis));
+        AddSectionRows(block, f);
+        Close(s);
+        if (family.kind != FamilyKind::Second) CloseLoops(l, family.loops);
+        Close(g);
       }
     }
-    close(method);
+    Close(method);
   }
 };
 
 }  // namespace detail
 
 // The number of steps the plan of a description holds.
-consteval std::size_t planSize(const DistributionTable& table) {
+consteval std::size_t PlanStepCount(const DistributionTable& table) {
   detail::PlanBuilder counter(nullptr, 1u << 16);
-  counter.build(table);
-  return counter.size();
+  counter.Build(table);
+  return counter.Size();
 }
 
 template <std::size_t N>
 struct Plan {
   std::array<PlanNode, N> nodes{};
-  constexpr std::span<const PlanNode> steps() const { return {nodes.data(), nodes.size()}; }
+  constexpr std::span<const PlanNode> Steps() const { return {nodes.data(), nodes.size()}; }
 };
 
 // The plan of a description, made when the library is built.
 template <const DistributionTable& Table>
-consteval Plan<planSize(Table)> buildPlan() {
-  Plan<planSize(Table)> plan;
+consteval Plan<PlanStepCount(Table)> BuildPlan() {
+  Plan<PlanStepCount(Table)> plan;
   detail::PlanBuilder builder(plan.nodes.data(), plan.nodes.size());
-  builder.build(Table);
+  builder.Build(Table);
   return plan;
 }
 

@@ -49,10 +49,10 @@ struct Loops {
   std::uint8_t count = 0;
 };
 
-consteval AxisLoop along(std::uint8_t axis, AxisSet set) { return AxisLoop{axis, set}; }
-consteval Loops loops() { return Loops{}; }
-consteval Loops loops(AxisLoop a) { return Loops{{a, AxisLoop{}}, 1}; }
-consteval Loops loops(AxisLoop a, AxisLoop b) { return Loops{{a, b}, 2}; }
+consteval AxisLoop Across(std::uint8_t axis, AxisSet set) { return AxisLoop{axis, set}; }
+consteval Loops LoopsOver() { return Loops{}; }
+consteval Loops LoopsOver(AxisLoop a) { return Loops{{a, AxisLoop{}}, 1}; }
+consteval Loops LoopsOver(AxisLoop a, AxisLoop b) { return Loops{{a, b}, 2}; }
 
 // Integral selectors of a guard, tested in order until one is in INTEGRALS.
 inline constexpr std::size_t kMaxSelectors = 4;
@@ -62,7 +62,7 @@ struct Selectors {
 };
 
 template <class... T>
-consteval Selectors selectors(T... text) {
+consteval Selectors SelectorList(T... text) {
   static_assert(sizeof...(T) >= 1 && sizeof...(T) <= kMaxSelectors);
   return Selectors{{text...}, static_cast<std::uint8_t>(sizeof...(T))};
 }
@@ -75,7 +75,7 @@ struct Binding {
   friend constexpr bool operator==(const Binding&, const Binding&) = default;
 };
 
-consteval Binding bind(std::uint8_t value, std::uint8_t derivative, std::uint8_t second, std::uint8_t integral) {
+consteval Binding Bind(std::uint8_t value, std::uint8_t derivative, std::uint8_t second, std::uint8_t integral) {
   return Binding{{value, derivative, second, integral}};
 }
 
@@ -99,13 +99,13 @@ struct FamilyEntry {
   Binding binding{};
 };
 
-consteval FamilyEntry first(Loops other, Binding b) {
+consteval FamilyEntry FirstFamily(Loops other, Binding b) {
   return FamilyEntry{FamilyKind::First, {}, other, {}, GuardAt::BeforeLoops, b};
 }
-consteval FamilyEntry second(Loops boundary, Loops junction, GuardAt guard, Binding b) {
+consteval FamilyEntry SecondFamily(Loops boundary, Loops junction, GuardAt guard, Binding b) {
   return FamilyEntry{FamilyKind::Second, {}, boundary, junction, guard, b};
 }
-consteval FamilyEntry integral(Selectors s, Loops other, Binding b) {
+consteval FamilyEntry IntegralFamily(Selectors s, Loops other, Binding b) {
   return FamilyEntry{FamilyKind::Integral, s, other, {}, GuardAt::BeforeLoops, b};
 }
 
@@ -128,12 +128,12 @@ struct RowEntry {
   const Formula* formula = nullptr;
 };
 
-consteval RowEntry once(std::uint16_t n, std::uint8_t family, Runs r, const Formula& f) {
+consteval RowEntry Once(std::uint16_t n, std::uint8_t family, Runs r, const Formula& f) {
   return RowEntry{n, family, r, {}, {}, &f};
 }
-consteval RowEntry nodes(
+consteval RowEntry OverNodes(
     std::uint16_t n, std::uint8_t family, std::string_view lo, std::string_view hi, const Formula& f) {
-  return RowEntry{n, family, Runs::Nodes, index(lo), index(hi), &f};
+  return RowEntry{n, family, Runs::Nodes, ParseIndex(lo), ParseIndex(hi), &f};
 }
 
 // How a block nests its section loop: inside each family (the other axes' loops between), or

@@ -28,30 +28,30 @@
 //
 // Context requirements (axis is 0 for x, 1 for y, 2 for z; s counts sections from 1):
 //   using Coord = std::array<std::int32_t, D>;   using Handle = ...;
-//   const char* method(int axis);                 // discretization method text (null: none)
-//   bool integralSelected(const char* selector);  // e.g. "idx"
-//   std::int32_t orderUsed(int axis), highestOrder(int axis);
-//   std::int32_t numSections(int axis), numPolyPoints(int axis);
-//   std::int32_t base(int axis, std::int32_t s), nodeCount(int axis, std::int32_t s),
-//                numElements(int axis, std::int32_t s);
-//   Handle elementLength(int axis, std::int32_t s);            // the parameter term h
-//   Handle variable(std::uint8_t array, const Coord& index);   // an element of an array
+//   const char* Method(int axis);                 // discretization method text (null: none)
+//   bool SelectsIntegral(const char* selector);   // e.g. "idx"
+//   std::int32_t OrderUsed(int axis), HighestOrder(int axis);
+//   std::int32_t NumSections(int axis), NumPolyPoints(int axis);
+//   std::int32_t Base(int axis, std::int32_t s), NodeCount(int axis, std::int32_t s),
+//                NumElements(int axis, std::int32_t s);
+//   Handle ElementLength(int axis, std::int32_t s);            // the parameter term h
+//   Handle Variable(std::uint8_t array, const Coord& index);   // an element of an array
 // and, with more than one axis (loops over the other axes' nodes):
-//   std::int32_t endNode(int axis);
+//   std::int32_t EndNode(int axis);
 // A plan names arrays by number; the context refuses a number it does not hold.
-//   void forEachInSet(int axis, AxisSet set, F&& visit, bool firstOnly);  // visit(std::int64_t) per member
+//   void ForEachInSet(int axis, AxisSet set, F&& visit, bool firstOnly);  // visit(std::int64_t) per member
 //                                                              // (Boundary or Interior), ascending
 // and, optionally, while emitting:
-//   bool readsAhead();                                         // whether to tell it (a large grid)
-//   void readAhead(std::uint8_t array, const Coord& index);    // a hint: that element is named soon
-//   void readSlotAhead(std::uint8_t array, const Coord& index);  // and, earlier, where its address is
+//   bool ReadsAhead();                                         // whether to tell it (a large grid)
+//   void ReadAhead(std::uint8_t array, const Coord& index);    // a hint: that element is named soon
+//   void ReadSlotAhead(std::uint8_t array, const Coord& index);  // and, earlier, where its address is
 //
 // Sink requirements: static constexpr SinkMode kMode;
-//   W equation(int row, const char* name, std::int32_t group);   // opens an equation
+//   W OpenEquation(int row, const char* name, std::int32_t group);   // opens an equation
 // where W (the sink itself by reference, or a small writer by value, which the row's code keeps
 // in registers while it hands the equation on) takes the equation's items:
-//   void term(Handle);                         // Declare and Emit
-//   void op(Op); void constant(std::int32_t); void constant(double);   // Emit only
+//   void AddTerm(Handle);                      // Declare and Emit
+//   void AddOperator(Op); void AddConstant(std::int32_t); void AddConstant(double);   // Emit only
 #pragma once
 
 #include <algorithm>
@@ -108,8 +108,8 @@ struct PlanNode {
 };
 
 // Gives every node and element loop of a plan the arrays that the rows in its body read, so
-// that a walk can ask for their next elements ahead (see EquationWalker::readAhead).
-constexpr void noteLoopReads(std::span<PlanNode> plan) {
+// that a walk can ask for their next elements ahead (see EquationWalker::ReadAheadOfLoop).
+constexpr void NoteLoopReads(std::span<PlanNode> plan) {
   for (std::size_t n = 0; n < plan.size(); ++n) {
     PlanNode& loop = plan[n];
     if (loop.step != Step::ForNodes && loop.step != Step::ForElementStart) continue;
@@ -121,7 +121,7 @@ constexpr void noteLoopReads(std::span<PlanNode> plan) {
       // address of one with null is not a constant expression under every compiler mode.)
       if (!std::is_constant_evaluated() && row.formula == nullptr) continue;
       for (std::size_t t = 0; t < row.formula->termCount; ++t) {
-        const Item& term = row.formula->term(t);
+        const Item& term = row.formula->Term(t);
         if (term.role == Role::Step) continue;
         const std::uint8_t array = row.binding.arrays[static_cast<std::size_t>(term.role)];
         if (array < 32) loop.reads |= std::uint32_t{1} << array;  // (kUnbound never stands for a read)
@@ -141,7 +141,7 @@ struct NameTable {
   std::array<char, (kMaxEquationNumber + 1) * 10> chars{};
   std::array<std::uint16_t, kMaxEquationNumber + 1> offset{};
 };
-consteval NameTable makeNameTable() {
+consteval NameTable MakeNameTable() {
   NameTable t;
   std::size_t at = 0;
   for (int k = 1; k <= kMaxEquationNumber; ++k) {
@@ -155,18 +155,18 @@ consteval NameTable makeNameTable() {
   }
   return t;
 }
-inline constexpr NameTable kNames = makeNameTable();
+inline constexpr NameTable kNames = MakeNameTable();
 }  // namespace detail
 
 // The name under which row k is registered: "TQ_Eqn" and k in decimal.
-constexpr const char* equationName(int k) {
+constexpr const char* RowEquationName(int k) {
   return (k >= 1 && k <= kMaxEquationNumber)
              ? detail::kNames.chars.data() + detail::kNames.offset[static_cast<std::size_t>(k)]
              : "";
 }
 
 // Method names are compared ignoring (ASCII) case.
-constexpr bool equalsIgnoreCase(std::string_view a, const char* b) {
+constexpr bool EqualsIgnoreCase(std::string_view a, const char* b) {
   if (b == nullptr) return false;
   std::size_t k = 0;
   for (; k < a.size(); ++k) {
@@ -194,7 +194,7 @@ struct StencilFault {
 // The fault in words, written into `out` (cut to `size` bytes; empty when there is none). (Into
 // the caller's buffer: a library string must not be made by the runtime's heap and freed by the
 // library's, or the reverse.)
-inline void describe(const StencilFault& f, char* out, std::size_t size) {
+inline void Describe(const StencilFault& f, char* out, std::size_t size) {
   if (size == 0) return;
   out[0] = '\0';
   if (!f.found) return;
@@ -202,7 +202,7 @@ inline void describe(const StencilFault& f, char* out, std::size_t size) {
                 size,
                 "%s of section %d (axis %d) reads node %lld, outside the section's nodes %lld to %lld: the section is "
                 "shorter than the discretization method's stencil",
-                equationName(f.row),
+                RowEquationName(f.row),
                 static_cast<int>(f.section),
                 f.axis,
                 static_cast<long long>(f.index),
@@ -226,16 +226,16 @@ class EquationWalker {
   EquationWalker(Context& context, Sink& sink, std::int32_t groupBase)
       : ctx_(context), sink_(sink), groupBase_(groupBase) {}
 
-  void run(std::span<const PlanNode> plan) {
+  void Run(std::span<const PlanNode> plan) {
     base_ = plan.data();
     Env env{};
-    walk(plan.data(), plan.data() + plan.size(), env);
+    Walk(plan.data(), plan.data() + plan.size(), env);
   }
 
   // The first stencil fault found by a Check walk.
-  const StencilFault& fault() const { return fault_; }
+  const StencilFault& Fault() const { return fault_; }
   // What a Count walk counted.
-  const PlanSize& size() const { return size_; }
+  const PlanSize& Size() const { return size_; }
 
  private:
   static constexpr bool kCheck = Sink::kMode == SinkMode::Check;
@@ -261,7 +261,7 @@ class EquationWalker {
 
   // Count: runs body once, with the loop's first member, for all `members` of the loop.
   template <class Body>
-  void weighted(double members, std::int64_t first, Body&& body) {
+  void Weighted(double members, std::int64_t first, Body&& body) {
     if (members <= 0) return;
     const double saved = weight_;
     weight_ *= members;
@@ -272,7 +272,7 @@ class EquationWalker {
   // Runs body for v = lo .. hi; a Check walk visits only the first and the last member, which
   // bound every index of the body (all indices move with the loop value one for one).
   template <class Body>
-  static void range(std::int64_t lo, std::int64_t hi, Body&& body) {
+  static void Range(std::int64_t lo, std::int64_t hi, Body&& body) {
     if constexpr (kCheck) {
       if (lo <= hi) body(lo);
       if (lo < hi) body(hi);
@@ -285,21 +285,21 @@ class EquationWalker {
 
   // A bound of a loop over another axis: a constant, or (origin End) that axis's ENDNODE plus
   // the offset.
-  std::int64_t axisBound(const Index& bound, int axis) {
+  std::int64_t AxisBound(const Index& bound, int axis) {
     if constexpr (kAxes > 1) {
-      if (bound.origin == Origin::End) return std::int64_t{ctx_.endNode(axis)} + bound.offset;
+      if (bound.origin == Origin::End) return std::int64_t{ctx_.EndNode(axis)} + bound.offset;
     }
     return bound.offset;
   }
 
-  std::int64_t indexValue(const Index& index, int axis, const Env& env) {
+  std::int64_t IndexValue(const Index& index, int axis, const Env& env) {
     switch (index.origin) {
       case Origin::Zero:
         return index.offset;
       case Origin::Base:
-        return std::int64_t{ctx_.base(axis, env.s)} + index.offset;
+        return std::int64_t{ctx_.Base(axis, env.s)} + index.offset;
       case Origin::End:
-        return std::int64_t{ctx_.base(axis, env.s)} + ctx_.nodeCount(axis, env.s) + index.offset;
+        return std::int64_t{ctx_.Base(axis, env.s)} + ctx_.NodeCount(axis, env.s) + index.offset;
       case Origin::Node:
         return env.i + index.offset;
       case Origin::Element:
@@ -310,15 +310,15 @@ class EquationWalker {
 
   // ---- Rows: the code of each catalogue formula, compiled when the library is built ----
   //
-  // For the formula at place P of the catalogue, rowOf<P> hands the sink the equation, then (declaring) its terms or
+  // For the formula at place P of the catalogue, RowOf<P> hands the sink the equation, then (declaring) its terms or
   // (emitting) its whole program, item by item, as straight code: the item kinds, operators,
   // constants and index origins are fixed in it; only the loop values, the section and the
   // row's arrays are read as it runs. The terms are looked up first, all together, before the
   // program goes to the sink.
 
   template <std::size_t P>
-  void rowOf(const PlanNode& row, const Env& loops) {
-    decltype(auto) out = sink_.equation(row.row, equationName(row.row), groupBase_ + row.value);
+  void RowOf(const PlanNode& row, const Env& loops) {
+    decltype(auto) out = sink_.OpenEquation(row.row, RowEquationName(row.row), groupBase_ + row.value);
     // The row's arrays and the loop values, read once: the lookups store into the host's
     // arrays, after which anything read through a byte or a reference would be read again.
     const Binding binding = row.binding;
@@ -326,37 +326,37 @@ class EquationWalker {
     constexpr std::size_t kTerms = formulas::kCatalogue[P].termCount;
     constexpr std::size_t kItems = formulas::kCatalogue[P].itemCount;
     std::array<Handle, kTerms> handles;
-    [&]<std::size_t... K>(std::index_sequence<K...>) { ((handles[K] = termOf<P, K>(row.axis, binding, env)), ...); }
+    [&]<std::size_t... K>(std::index_sequence<K...>) { ((handles[K] = TermOf<P, K>(row.axis, binding, env)), ...); }
     (std::make_index_sequence<kTerms>{});
     if constexpr (Sink::kMode == SinkMode::Emit) {
-      [&]<std::size_t... K>(std::index_sequence<K...>) { (item<P, K>(out, handles), ...); }
+      [&]<std::size_t... K>(std::index_sequence<K...>) { (HandItem<P, K>(out, handles), ...); }
       (std::make_index_sequence<kItems>{});
     } else {
-      for (const Handle& h : handles) out.term(h);
+      for (const Handle& h : handles) out.AddTerm(h);
     }
   }
 
   // Term K of F: the section's element length, or the element its index names in the array
   // its role stands for on this row.
   template <std::size_t P, std::size_t K>
-  [[gnu::always_inline]] Handle termOf(int axis, const Binding& binding, const Env& env) {
-    constexpr const Item& it = formulas::kCatalogue[P].term(K);
+  [[gnu::always_inline]] Handle TermOf(int axis, const Binding& binding, const Env& env) {
+    constexpr const Item& it = formulas::kCatalogue[P].Term(K);
     if constexpr (it.role == Role::Step) {
-      return ctx_.elementLength(axis, env.s);
+      return ctx_.ElementLength(axis, env.s);
     } else {
-      return ctx_.variable(binding.arrays[static_cast<std::size_t>(it.role)], indexOf<it.index>(axis, env));
+      return ctx_.Variable(binding.arrays[static_cast<std::size_t>(it.role)], IndexOf<it.index>(axis, env));
     }
   }
 
   // Where an index of a row points.
   template <Index I>
-  [[gnu::always_inline]] Coord indexOf(int axis, const Env& env) {
+  [[gnu::always_inline]] Coord IndexOf(int axis, const Env& env) {
     Coord at = env.other;
     std::int64_t k = I.offset;
     if constexpr (I.origin == Origin::Base) {
-      k += ctx_.base(axis, env.s);
+      k += ctx_.Base(axis, env.s);
     } else if constexpr (I.origin == Origin::End) {
-      k += std::int64_t{ctx_.base(axis, env.s)} + ctx_.nodeCount(axis, env.s);
+      k += std::int64_t{ctx_.Base(axis, env.s)} + ctx_.NodeCount(axis, env.s);
     } else if constexpr (I.origin == Origin::Node) {
       k += env.i;
     } else if constexpr (I.origin == Origin::Element) {
@@ -368,45 +368,45 @@ class EquationWalker {
 
   // The number of terms before item K of F: the place of item K's handle.
   template <std::size_t P, std::size_t K>
-  static constexpr std::size_t termBefore() {
+  static constexpr std::size_t TermBefore() {
     std::size_t n = 0;
     for (std::size_t k = 0; k < K; ++k) n += formulas::kCatalogue[P].items[k].kind == ItemKind::Term ? 1 : 0;
     return n;
   }
 
   template <std::size_t P, std::size_t K, class Out, std::size_t N>
-  [[gnu::always_inline]] static void item(Out& out, const std::array<Handle, N>& handles) {
+  [[gnu::always_inline]] static void HandItem(Out& out, const std::array<Handle, N>& handles) {
     constexpr const Item& it = formulas::kCatalogue[P].items[K];
     if constexpr (it.kind == ItemKind::Operator) {
-      out.op(it.op);
+      out.AddOperator(it.op);
     } else if constexpr (it.kind == ItemKind::IntConst) {
-      out.constant(it.ivalue);
+      out.AddConstant(it.ivalue);
     } else if constexpr (it.kind == ItemKind::DoubleConst) {
-      out.constant(it.dvalue);
+      out.AddConstant(it.dvalue);
     } else {
-      out.term(handles[termBefore<P, K>()]);
+      out.AddTerm(handles[TermBefore<P, K>()]);
     }
   }
 
   using RowCode = void (EquationWalker::*)(const PlanNode&, const Env&);
   static constexpr std::array<RowCode, formulas::kCatalogueSize> kRowCode =
       []<std::size_t... P>(std::index_sequence<P...>) {
-    return std::array<RowCode, formulas::kCatalogueSize>{&EquationWalker::rowOf<P>...};
+    return std::array<RowCode, formulas::kCatalogueSize>{&EquationWalker::RowOf<P>...};
   }
   (std::make_index_sequence<formulas::kCatalogueSize>{});
 
-  void checkRow(const PlanNode& row, const Env& env) {
+  void CheckRow(const PlanNode& row, const Env& env) {
     if (fault_.found) return;
     const Formula& f = *row.formula;
     for (std::size_t k = 0; k < f.termCount; ++k) {
-      const Item& item = f.term(k);
+      const Item& item = f.Term(k);
       if (item.role == Role::Step) continue;
-      const std::int64_t at = indexValue(item.index, row.axis, env);
+      const std::int64_t at = IndexValue(item.index, row.axis, env);
       std::int64_t first = 0;
       std::int64_t last = std::numeric_limits<std::int32_t>::max();
       if (env.s != 0) {
-        first = ctx_.base(row.axis, env.s);
-        last = first + ctx_.nodeCount(row.axis, env.s);
+        first = ctx_.Base(row.axis, env.s);
+        last = first + ctx_.NodeCount(row.axis, env.s);
       }
       if (at < first || at > last || at < 0 || at > std::numeric_limits<std::int32_t>::max()) {
         fault_ = StencilFault{true, row.row, row.axis, env.s, at, first, last};
@@ -417,13 +417,13 @@ class EquationWalker {
 
   // A row whose formula is not one of the catalogue's has no code and hands nothing on (the
   // library's plans are checked for this when they are built).
-  static RowCode rowCode(const PlanNode& row) {
-    const std::size_t place = formulas::placeOf(row.formula);
+  static RowCode CodeOfRow(const PlanNode& row) {
+    const std::size_t place = formulas::PlaceOf(row.formula);
     return place < formulas::kCatalogueSize ? kRowCode[place] : nullptr;
   }
 
-  void emitRow(const PlanNode& row, const Env& env) {
-    if (const RowCode code = rowCode(row)) [[likely]]
+  void EmitRow(const PlanNode& row, const Env& env) {
+    if (const RowCode code = CodeOfRow(row)) [[likely]]
       (this->*code)(row, env);
   }
 
@@ -441,19 +441,19 @@ class EquationWalker {
   // Declaring reads no element, only the slots that hold their addresses: it asks for those alone.
   static constexpr bool kReadsAhead =
       (Sink::kMode == SinkMode::Emit || Sink::kMode == SinkMode::Declare) && requires(Context & c, const Coord& at) {
-    { c.readsAhead() } -> std::convertible_to<bool>;
-    c.readAhead(std::uint8_t{0}, at);
-    c.readSlotAhead(std::uint8_t{0}, at);
+    { c.ReadsAhead() } -> std::convertible_to<bool>;
+    c.ReadAhead(std::uint8_t{0}, at);
+    c.ReadSlotAhead(std::uint8_t{0}, at);
   };
 
   // (Inlined into the loop: a function that only reads memory and asks for lines may be judged
   // to do nothing, and its calls dropped, by the optimiser.)
   // The elements are asked for `ahead` nodes on, and the slots that hold their addresses (which
   // the context reads to find them) twice as far on, so that reading a slot seldom waits.
-  [[gnu::always_inline]] void readAhead(
+  [[gnu::always_inline]] void ReadAheadOfLoop(
       const PlanNode& loop, const Env& env, std::int64_t next, std::int64_t ahead, std::int64_t count) {
     if constexpr (kReadsAhead) {
-      if (!ctx_.readsAhead()) return;
+      if (!ctx_.ReadsAhead()) return;
       count = std::min(count, kMostNodesPerStep);
       const std::int64_t first = next + ahead;
       const std::int64_t further = first + ahead;
@@ -464,81 +464,81 @@ class EquationWalker {
         for (std::int64_t k = 0; k < count; ++k) {
           if constexpr (Sink::kMode == SinkMode::Emit) {
             at[loop.axis] = static_cast<std::int32_t>(further + k);
-            ctx_.readSlotAhead(array, at);
+            ctx_.ReadSlotAhead(array, at);
             at[loop.axis] = static_cast<std::int32_t>(first + k);
-            ctx_.readAhead(array, at);
+            ctx_.ReadAhead(array, at);
           } else {
             at[loop.axis] = static_cast<std::int32_t>(first + k);
-            ctx_.readSlotAhead(array, at);
+            ctx_.ReadSlotAhead(array, at);
           }
         }
       }
     }
   }
 
-  bool anySelected(const Selectors& selectors) {
+  bool AnySelected(const Selectors& selectors) {
     for (std::size_t k = 0; k < selectors.count; ++k) {
-      if (ctx_.integralSelected(selectors.text[k])) return true;
+      if (ctx_.SelectsIntegral(selectors.text[k])) return true;
     }
     return false;
   }
 
-  void walk(const PlanNode* first, const PlanNode* last, Env& env) {
+  void Walk(const PlanNode* first, const PlanNode* last, Env& env) {
     for (const PlanNode* n = first; n < last;) {
       const PlanNode* body = n + 1;
       const PlanNode* next = base_ + n->end;
       const int axis = n->axis;
       switch (n->step) {
         case Step::IfIntegral:
-          if (anySelected(n->selectors)) walk(body, next, env);
+          if (AnySelected(n->selectors)) Walk(body, next, env);
           break;
         case Step::IfMethod:
-          if (equalsIgnoreCase(n->text, ctx_.method(axis))) walk(body, next, env);
+          if (EqualsIgnoreCase(n->text, ctx_.Method(axis))) Walk(body, next, env);
           break;
         case Step::IfOrderAbove:
-          if (ctx_.orderUsed(axis) > n->value) walk(body, next, env);
+          if (ctx_.OrderUsed(axis) > n->value) Walk(body, next, env);
           break;
         case Step::IfFirstSection:
-          if (env.s == 1) walk(body, next, env);
+          if (env.s == 1) Walk(body, next, env);
           break;
         case Step::IfLaterSection:
-          if (env.s != 1) walk(body, next, env);
+          if (env.s != 1) Walk(body, next, env);
           break;
         case Step::IfElementStartNonZero:
-          if (env.j != 0) walk(body, next, env);
+          if (env.j != 0) Walk(body, next, env);
           break;
         case Step::IfHighestOrderIs:
-          if (ctx_.highestOrder(axis) == n->value) walk(body, next, env);
+          if (ctx_.HighestOrder(axis) == n->value) Walk(body, next, env);
           break;
         case Step::ForSections: {
-          const std::int32_t count = ctx_.numSections(axis);
+          const std::int32_t count = ctx_.NumSections(axis);
           for (std::int32_t s = 1; s <= count; ++s) {
             env.s = s;
-            walk(body, next, env);
+            Walk(body, next, env);
           }
           break;
         }
         case Step::ForNodes: {
           if constexpr (kCount) {
-            const std::int64_t lo = indexValue(n->lo, axis, env);
-            weighted(double(indexValue(n->hi, axis, env)) - double(lo) + 1, lo, [&](std::int64_t v) {
+            const std::int64_t lo = IndexValue(n->lo, axis, env);
+            Weighted(double(IndexValue(n->hi, axis, env)) - double(lo) + 1, lo, [&](std::int64_t v) {
               env.i = v;
-              walk(body, next, env);
+              Walk(body, next, env);
             });
             break;
           }
           // A loop over one row (the common case) runs the row's code directly.
           RowCode single = nullptr;
           if constexpr (!kCheck && !kCount) {
-            if (next == body + 1 && body->step == Step::Row) single = rowCode(*body);
+            if (next == body + 1 && body->step == Step::Row) single = CodeOfRow(*body);
           }
-          range(indexValue(n->lo, axis, env), indexValue(n->hi, axis, env), [&](std::int64_t v) {
+          Range(IndexValue(n->lo, axis, env), IndexValue(n->hi, axis, env), [&](std::int64_t v) {
             env.i = v;
-            readAhead(*n, env, v, kNodesAhead, 1);
+            ReadAheadOfLoop(*n, env, v, kNodesAhead, 1);
             if (single != nullptr) {
               (this->*single)(*body, env);
             } else {
-              walk(body, next, env);
+              Walk(body, next, env);
             }
           });
           break;
@@ -546,23 +546,23 @@ class EquationWalker {
         case Step::ForElements: {
           auto visit = [&](std::int64_t v) {
             env.e = v;
-            walk(body, next, env);
+            Walk(body, next, env);
           };
-          const std::int32_t elements = ctx_.numElements(axis, env.s);
+          const std::int32_t elements = ctx_.NumElements(axis, env.s);
           if constexpr (kCount) {
             // Only the first element can start at node 0 (j == 0 is tested).
-            weighted(elements >= 1 ? 1 : 0, 1, visit);
-            weighted(double(elements) - 1, 2, visit);
+            Weighted(elements >= 1 ? 1 : 0, 1, visit);
+            Weighted(double(elements) - 1, 2, visit);
           } else {
-            range(1, elements, visit);
+            Range(1, elements, visit);
           }
           break;
         }
         case Step::ForElementStart: {
-          const std::int64_t stride = std::int64_t{ctx_.numPolyPoints(axis)} + 1;
-          env.j = std::int64_t{ctx_.base(axis, env.s)} + (env.e - 1) * stride;
-          readAhead(*n, env, env.j, kElementsAhead * stride, stride);
-          walk(body, next, env);
+          const std::int64_t stride = std::int64_t{ctx_.NumPolyPoints(axis)} + 1;
+          env.j = std::int64_t{ctx_.Base(axis, env.s)} + (env.e - 1) * stride;
+          ReadAheadOfLoop(*n, env, env.j, kElementsAhead * stride, stride);
+          Walk(body, next, env);
           break;
         }
         case Step::ForAxisRange:
@@ -570,16 +570,16 @@ class EquationWalker {
           if constexpr (kAxes > 1) {
             auto visit = [&](std::int64_t v) {
               env.other[static_cast<std::size_t>(axis)] = static_cast<std::int32_t>(v);
-              walk(body, next, env);
+              Walk(body, next, env);
             };
             if constexpr (kCount) {
               if (n->step == Step::ForAxisRange) {
-                const std::int64_t lo = axisBound(n->lo, axis);
-                weighted(double(axisBound(n->hi, axis)) - double(lo) + 1, lo, visit);
+                const std::int64_t lo = AxisBound(n->lo, axis);
+                Weighted(double(AxisBound(n->hi, axis)) - double(lo) + 1, lo, visit);
               } else {
                 double members = 0;
                 std::int64_t first = 0;
-                ctx_.forEachInSet(
+                ctx_.ForEachInSet(
                     axis,
                     static_cast<AxisSet>(n->value),
                     [&](std::int64_t v) {
@@ -587,25 +587,25 @@ class EquationWalker {
                       members += 1;
                     },
                     false);
-                weighted(members, first, visit);
+                Weighted(members, first, visit);
               }
             } else if (n->step == Step::ForAxisRange) {
-              range(axisBound(n->lo, axis), axisBound(n->hi, axis), visit);
+              Range(AxisBound(n->lo, axis), AxisBound(n->hi, axis), visit);
             } else {
               // A Check walk needs one member: the body's indices along its own axis do
               // not depend on the other axes' values.
-              ctx_.forEachInSet(axis, static_cast<AxisSet>(n->value), visit, kCheck);
+              ctx_.ForEachInSet(axis, static_cast<AxisSet>(n->value), visit, kCheck);
             }
           }
           break;
         case Step::Row:
           if constexpr (kCheck) {
-            checkRow(*n, env);
+            CheckRow(*n, env);
           } else if constexpr (kCount) {
             size_.equations += weight_;
             size_.terms += weight_ * (n->formula != nullptr ? n->formula->termCount : 0);
           } else {
-            emitRow(*n, env);
+            EmitRow(*n, env);
           }
           break;
       }
@@ -625,28 +625,28 @@ struct SizeCount {
 };
 
 template <class Context, class Sink>
-void walkPlan(std::span<const PlanNode> plan, Context& context, Sink& sink, std::int32_t groupBase) {
-  EquationWalker<Context, Sink>(context, sink, groupBase).run(plan);
+void WalkPlan(std::span<const PlanNode> plan, Context& context, Sink& sink, std::int32_t groupBase) {
+  EquationWalker<Context, Sink>(context, sink, groupBase).Run(plan);
 }
 
 // Walks a plan without emitting and returns the first equation that would read a node outside
 // its own section (none when the grid is long enough for every stencil).
 template <class Context>
-StencilFault checkStencils(std::span<const PlanNode> plan, Context& context) {
+StencilFault CheckStencils(std::span<const PlanNode> plan, Context& context) {
   StencilCheck none;
   EquationWalker<Context, StencilCheck> walker(context, none, 0);
-  walker.run(plan);
-  return walker.fault();
+  walker.Run(plan);
+  return walker.Fault();
 }
 
 // The equations and terms (non-zeros) a walk of the plan would hand on for the context's
 // current values, without handing anything on.
 template <class Context>
-PlanSize countEquations(std::span<const PlanNode> plan, Context& context) {
+PlanSize MeasurePlan(std::span<const PlanNode> plan, Context& context) {
   SizeCount none;
   EquationWalker<Context, SizeCount> walker(context, none, 0);
-  walker.run(plan);
-  return walker.size();
+  walker.Run(plan);
+  return walker.Size();
 }
 
 }  // namespace morvane::eqn

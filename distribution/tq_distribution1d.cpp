@@ -71,19 +71,19 @@ morvane::eqn::DistributionView<1> TQ_DISTRIBUTION1D::View() {
   view.orderUsed = {&HIGHESTORDERXDERIVATIVEUSED};
   view.integrals = &INTEGRALS;
   // Numbered as the equation table numbers them: VALUE, DDX, D2DX2, IDX.
-  view.add(*VALUE);
-  view.add(DDX);
-  view.add(D2DX2);
-  view.add(IDX);
+  view.Add(*VALUE);
+  view.Add(DDX);
+  view.Add(D2DX2);
+  view.Add(IDX);
   return view;
 }
 
 int TQ_DISTRIBUTION1D::DeclareEquations(int count) {
-  return morvane::eqn::DeclareEquations(*this, View(), morvane::eqn::d1::plan(), FirstGroup, count);
+  return morvane::eqn::DeclareEquations(*this, View(), morvane::eqn::d1::EquationPlan(), FirstGroup, count);
 }
 
 int TQ_DISTRIBUTION1D::EmitEquations(int*& rows, int*& cols, TQ_EquationType**, int count) {
-  return morvane::eqn::EmitEquations(*this, View(), morvane::eqn::d1::plan(), FirstGroup, rows, cols, count);
+  return morvane::eqn::EmitEquations(*this, View(), morvane::eqn::d1::EquationPlan(), FirstGroup, rows, cols, count);
 }
 
 MORVANE_GENERATED_CLASS_DEFINITION_OWN_ASSIGNMENTS(TQ_DISTRIBUTION1D, TQ_ModelTypeEx2, "Model DISTRIBUTION1D\tV7.1");

@@ -123,23 +123,23 @@ morvane::eqn::DistributionView<2> TQ_DISTRIBUTION2D::View() {
   view.orderUsed = {&HIGHESTORDERXDERIVATIVEUSED, &HIGHESTORDERYDERIVATIVEUSED};
   view.integrals = &INTEGRALS;
   // Numbered as the equation table numbers them.
-  view.add(*VALUE);
-  view.add(DDX);
-  view.add(DDY);
-  view.add(D2DX2);
-  view.add(D2DY2);
-  view.add(IDX);
-  view.add(IDY);
-  view.add(IDXDY);
+  view.Add(*VALUE);
+  view.Add(DDX);
+  view.Add(DDY);
+  view.Add(D2DX2);
+  view.Add(D2DY2);
+  view.Add(IDX);
+  view.Add(IDY);
+  view.Add(IDXDY);
   return view;
 }
 
 int TQ_DISTRIBUTION2D::DeclareEquations(int count) {
-  return morvane::eqn::DeclareEquations(*this, View(), morvane::eqn::d2::plan(), FirstGroup, count);
+  return morvane::eqn::DeclareEquations(*this, View(), morvane::eqn::d2::EquationPlan(), FirstGroup, count);
 }
 
 int TQ_DISTRIBUTION2D::EmitEquations(int*& rows, int*& cols, TQ_EquationType**, int count) {
-  return morvane::eqn::EmitEquations(*this, View(), morvane::eqn::d2::plan(), FirstGroup, rows, cols, count);
+  return morvane::eqn::EmitEquations(*this, View(), morvane::eqn::d2::EquationPlan(), FirstGroup, rows, cols, count);
 }
 
 MORVANE_GENERATED_CLASS_DEFINITION_OWN_ASSIGNMENTS(TQ_DISTRIBUTION2D, TQ_ModelTypeEx2, "Model DISTRIBUTION2D\tV7.1");

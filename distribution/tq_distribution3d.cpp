@@ -202,18 +202,18 @@ morvane::eqn::DistributionView<3> TQ_DISTRIBUTION3D::View() {
   view.orderUsed = {&HIGHESTORDERXDERIVATIVEUSED, &HIGHESTORDERYDERIVATIVEUSED, &HIGHESTORDERZDERIVATIVEUSED};
   view.integrals = &INTEGRALS;
   // Numbered as the equation table numbers them.
-  view.add(*VALUE);
-  for (TQ_DERIVATIVEARRAY3* array : {&DDX, &DDY, &DDZ, &D2DX2, &D2DY2, &D2DZ2}) view.add(*array);
-  for (TQ_VARIABLEARRAY3* array : {&IDX, &IDY, &IDZ, &IDXDY, &IDXDZ, &IDYDZ, &IDXDYDZ}) view.add(*array);
+  view.Add(*VALUE);
+  for (TQ_DERIVATIVEARRAY3* array : {&DDX, &DDY, &DDZ, &D2DX2, &D2DY2, &D2DZ2}) view.Add(*array);
+  for (TQ_VARIABLEARRAY3* array : {&IDX, &IDY, &IDZ, &IDXDY, &IDXDZ, &IDYDZ, &IDXDYDZ}) view.Add(*array);
   return view;
 }
 
 int TQ_DISTRIBUTION3D::DeclareEquations(int count) {
-  return morvane::eqn::DeclareEquations(*this, View(), morvane::eqn::d3::plan(), FirstGroup, count);
+  return morvane::eqn::DeclareEquations(*this, View(), morvane::eqn::d3::EquationPlan(), FirstGroup, count);
 }
 
 int TQ_DISTRIBUTION3D::EmitEquations(int*& rows, int*& cols, TQ_EquationType**, int count) {
-  return morvane::eqn::EmitEquations(*this, View(), morvane::eqn::d3::plan(), FirstGroup, rows, cols, count);
+  return morvane::eqn::EmitEquations(*this, View(), morvane::eqn::d3::EquationPlan(), FirstGroup, rows, cols, count);
 }
 
 MORVANE_GENERATED_CLASS_DEFINITION_OWN_ASSIGNMENTS(TQ_DISTRIBUTION3D, TQ_ModelTypeEx2, "Model DISTRIBUTION3D\tV7.1");

@@ -155,7 +155,7 @@ class MORVANE_API TQ_Generated : public Parent {
   }
 
  private:
-  Self& self() { return static_cast<Self&>(*this); }
+  Self& AsSelf() { return static_cast<Self&>(*this); }
   // The class level's own counters (MORVANE_GENERATED_COUNTERS, after its
   // members); a level that lacks them would write its parent's.
   static constexpr void CheckCounters() {
@@ -176,13 +176,13 @@ class MORVANE_API TQ_Generated : public Parent {
 
 template <class Self, class Parent>
 Self& TQ_Generated<Self, Parent>::operator*() {
-  return self();
+  return AsSelf();
 }
 
 template <class Self, class Parent>
 void TQ_Generated<Self, Parent>::Construct() {
   if constexpr (kParentGenerated) Parent::Construct();
-  self().RegisterProperties();
+  AsSelf().RegisterProperties();
 }
 
 template <class Self, class Parent>
@@ -190,21 +190,21 @@ long TQ_Generated<Self, Parent>::ExecuteAssignments0(int level, int pass, long) 
   const long status = Parent::ExecuteAssignments(level - 1, pass);
   for (int sweep = 0; sweep < 2; ++sweep) {
     const TQ_AssignmentStep step(*this, level, pass, sweep);
-    self().IndexSets(step);
+    AsSelf().IndexSets(step);
     if (sweep == 1) break;
-    self().Assignments(step);
+    AsSelf().Assignments(step);
   }
   return status;
 }
 
 template <class Self, class Parent>
 long TQ_Generated<Self, Parent>::ExecuteAssignments(int level, int pass) {
-  return self().ExecuteAssignments0(level, pass, 0);
+  return AsSelf().ExecuteAssignments0(level, pass, 0);
 }
 
 template <class Self, class Parent>
 void TQ_Generated<Self, Parent>::SetDims() {
-  self().SizeArrays();
+  AsSelf().SizeArrays();
   Parent::SetDims();
 }
 
@@ -227,10 +227,10 @@ int TQ_Generated<Self, Parent>::SetUpEquations() {
   const int parentCount = Parent::SetUpEquations();
   if (parentCount < 0) return parentCount;
   CheckCounters();
-  Self& level = self();
+  Self& level = AsSelf();
   level.FirstGroup = TQ_ModelType::m_stLastGroup;
   level.LocalEqnCount = 0;
-  const int count = self().DeclareEquations(parentCount);
+  const int count = AsSelf().DeclareEquations(parentCount);
   // A class that cannot place its equations declares none and says so with a negative count
   // (it has told the host why).
   if (count < 0) return count;
@@ -243,9 +243,9 @@ int TQ_Generated<Self, Parent>::JacPattern(int*& rows, int*& cols, TQ_EquationTy
   this->ResetExpressions();
   int count = Parent::JacPattern(rows, cols, types);
   int* const start = rows;
-  count = self().EmitEquations(rows, cols, types, count);
+  count = AsSelf().EmitEquations(rows, cols, types, count);
   CheckCounters();
-  self().LocalNonZeroCount = static_cast<std::int32_t>(rows - start);
+  AsSelf().LocalNonZeroCount = static_cast<std::int32_t>(rows - start);
   return count;
 }
 

@@ -18,7 +18,7 @@
 namespace morvane::eqn::testing {
 
 // The formula of row k of the one-dimensional table.
-inline const Formula& formulaOfRow(int row) {
+inline const Formula& FormulaOfRow(int row) {
   for (const MethodBlock& b : d1::kBlocks) {
     for (const RowEntry& r : b.rows) {
       if (r.number == row) return *r.formula;
@@ -29,20 +29,20 @@ inline const Formula& formulaOfRow(int row) {
 }
 
 // The highest polynomial degree row k is exact for: its formula's, as the catalogue states it.
-inline int exactDegree(int row) { return formulaOfRow(row).degree; }
+inline int ExactDegree(int row) { return FormulaOfRow(row).degree; }
 
 // Collocation constants are stored to five decimals; difference constants are exact.
-inline double toleranceOf(const Formula& f) {
-  return formulas::placeOf(&f) >= formulas::placeOf(&formulas::ocfe2_d1_b) ? 1e-4 : 1e-11;
+inline double ToleranceOf(const Formula& f) {
+  return formulas::PlaceOf(&f) >= formulas::PlaceOf(&formulas::ocfe2_d1_b) ? 1e-4 : 1e-11;
 }
-inline double tolerance(int row) { return toleranceOf(formulaOfRow(row)); }
+inline double Tolerance(int row) { return ToleranceOf(FormulaOfRow(row)); }
 
 // Checks one equation against polynomials of degree 0 .. degree+1 along its axis:
 // residualOfDegree(n) evaluates it for such a polynomial. Up to the degree the residual stays
 // within the tolerance of the sum of its terms' magnitudes; one degree above it is clearly not
 // zero.
 template <class Residual>
-void expectExactUpToDegree(const std::string& where, int degree, double tolerance, Residual residualOfDegree) {
+void ExpectExactUpToDegree(const std::string& where, int degree, double tolerance, Residual residualOfDegree) {
   for (int n = 0; n <= degree + 1; ++n) {
     const Value r = residualOfDegree(n);
     const double limit = tolerance * r.magnitude;
@@ -55,10 +55,10 @@ void expectExactUpToDegree(const std::string& where, int degree, double toleranc
 }
 
 // The middle of the nodes an equation reads.
-inline double middleOf(const Grid1D& g, const Equation& e) {
+inline double MiddleOf(const Grid1D& g, const Equation& e) {
   double lo = 1e300;
   double hi = -1e300;
-  for (const TermRef& t : e.terms()) {
+  for (const TermRef& t : e.Terms()) {
     if (t.array == TermRef::kElementLength) continue;
     lo = std::min(lo, g.x.at(static_cast<std::size_t>(t.index)));
     hi = std::max(hi, g.x.at(static_cast<std::size_t>(t.index)));
@@ -72,8 +72,8 @@ inline double middleOf(const Grid1D& g, const Equation& e) {
 // linear functions (to the rounding of the collocation constants, which the exactness test
 // bounds), and without the tangent that rounding would hide the truncation error of the
 // collocation formulas on all but the coarsest grids.
-inline double derivativeError(const Grid1D& g, const Equation& e, const Field& f) {
-  const TermRef subject = e.terms().at(0);
+inline double DerivativeError(const Grid1D& g, const Equation& e, const Field& f) {
+  const TermRef subject = e.Terms().at(0);
   const double xr = g.x.at(static_cast<std::size_t>(subject.index));
   const double f0 = f.f(xr);
   const double f1 = f.df(xr);
@@ -81,9 +81,9 @@ inline double derivativeError(const Grid1D& g, const Equation& e, const Field& f
                     [=](double x) { return f.df(x) - f1; },
                     f.d2f,
                     [](double) { return 0.0; }};
-  const Lookup exact = lookupOf(g, local);
-  const double r0 = evaluate(e.program, exact).value;
-  const double r1 = evaluate(e.program, [&](const TermRef& t) { return exact(t) + (t == subject ? 1.0 : 0.0); }).value;
+  const Lookup exact = LookupOf(g, local);
+  const double r0 = Evaluate(e.program, exact).value;
+  const double r1 = Evaluate(e.program, [&](const TermRef& t) { return exact(t) + (t == subject ? 1.0 : 0.0); }).value;
   return std::fabs(r0 / (r1 - r0));
 }
 
@@ -92,7 +92,7 @@ inline double derivativeError(const Grid1D& g, const Equation& e, const Field& f
 // magnitudes) and one degree above (clearly not zero). residualOf(k, field) evaluates equation
 // k for VALUE, DDX, D2DX2 and IDX holding the field. Every row of the method's block must occur.
 template <class Residual>
-void expectPolynomialExactness(const std::string& label,
+void ExpectPolynomialExactness(const std::string& label,
                                const std::string& method,
                                const Grid1D& g,
                                const std::vector<Equation>& equations,
@@ -101,16 +101,16 @@ void expectPolynomialExactness(const std::string& label,
   for (std::size_t k = 0; k < equations.size(); ++k) {
     const Equation& e = equations[k];
     if (e.row == 1) {  // the integral start holds IDX(0) = 0 for any function
-      for (int n = 0; n <= 6; ++n) EXPECT_EQ(residualOf(k, monomial(n, 0.3)).value, 0.0) << label;
+      for (int n = 0; n <= 6; ++n) EXPECT_EQ(residualOf(k, Monomial(n, 0.3)).value, 0.0) << label;
       continue;
     }
     // Polynomials centred on the equation's stencil, so that its terms stay of the size of
     // h^n. (Above the formula's degree the residual does not depend on the centre.)
-    const double c = middleOf(g, e);
-    expectExactUpToDegree(label + " " + e.name + " at node " + std::to_string(e.terms()[0].index),
-                          exactDegree(e.row),
-                          tolerance(e.row),
-                          [&](int n) { return residualOf(k, monomial(n, c)); });
+    const double c = MiddleOf(g, e);
+    ExpectExactUpToDegree(label + " " + e.name + " at node " + std::to_string(e.Terms()[0].index),
+                          ExactDegree(e.row),
+                          Tolerance(e.row),
+                          [&](int n) { return residualOf(k, Monomial(n, c)); });
     ++checked[e.row];
   }
   // Every row of the block was met (junction rows included).
@@ -142,8 +142,8 @@ inline const Levels kConvergenceLevels[] = {{"BFD1", 16, 3},
                                             {"OCFE4", 4, 2}};
 
 // The smooth function a method's convergence is measured on.
-inline Field convergenceField(const std::string& method) {
-  if (isCollocation(method)) {
+inline Field ConvergenceField(const std::string& method) {
+  if (IsCollocation(method)) {
     return Field{[](double x) { return std::sin(1.0 + 2.0 * x); },
                  [](double x) { return 2.0 * std::cos(1.0 + 2.0 * x); },
                  [](double x) { return -4.0 * std::sin(1.0 + 2.0 * x); },
@@ -159,15 +159,15 @@ inline Field convergenceField(const std::string& method) {
 // it falls at the row's order. make(elementsPerSection) gives the grid of a level and the
 // equations over it.
 template <class Make>
-void expectConvergence(const std::string& label, const Levels& plan, Make make) {
-  const Field f = convergenceField(plan.method);
+void ExpectConvergence(const std::string& label, const Levels& plan, Make make) {
+  const Field f = ConvergenceField(plan.method);
   std::map<int, std::vector<double>> errors;  // row -> largest error per level
   for (int level = 0; level < plan.count; ++level) {
     const std::pair<Grid1D, std::vector<Equation>> made = make(plan.coarse << level);
     std::map<int, double> worst;
     for (const Equation& e : made.second) {
-      if (e.terms().at(0).array != d1::kDdx) continue;
-      worst[e.row] = std::max(worst[e.row], derivativeError(made.first, e, f));
+      if (e.Terms().at(0).array != d1::kDdx) continue;
+      worst[e.row] = std::max(worst[e.row], DerivativeError(made.first, e, f));
     }
     for (const auto& [row, err] : worst) errors[row].push_back(err);
   }
@@ -175,12 +175,12 @@ void expectConvergence(const std::string& label, const Levels& plan, Make make) 
   int firstDerivativeRows = 0;
   for (const MethodBlock& b : d1::kBlocks) {
     if (std::string(b.method) != plan.method) continue;
-    for (const RowEntry& r : b.rows) firstDerivativeRows += r.formula->term(0).role == Role::Derivative ? 1 : 0;
+    for (const RowEntry& r : b.rows) firstDerivativeRows += r.formula->Term(0).role == Role::Derivative ? 1 : 0;
   }
   EXPECT_EQ(static_cast<int>(errors.size()), firstDerivativeRows) << label;
   for (const auto& [row, errs] : errors) {
     ASSERT_EQ(static_cast<int>(errs.size()), plan.count) << label << " TQ_Eqn" << row;
-    const int order = exactDegree(row);
+    const int order = ExactDegree(row);
     for (int k = 0; k + 1 < plan.count; ++k) {
       const double observed = std::log2(errs[k] / errs[k + 1]);
       EXPECT_NEAR(observed, order, 0.35) << label << " TQ_Eqn" << row << " between levels " << k << " and " << k + 1

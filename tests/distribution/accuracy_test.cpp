@@ -14,21 +14,21 @@ namespace {
 TEST(PolynomialExactness, EveryResidualVanishesUpToItsDegreeAndNotAbove) {
   for (const char* method : kMethods) {
     // Three sections of different lengths, so that every row meets its own section's h.
-    Grid1D g = Grid1D::make(method, {2, 1, 3}, {0.6, 0.45, 0.8});
-    if (pointsOf(method) == 0) g = Grid1D::make(method, {5, 4, 6}, {0.6, 0.45, 0.8});
-    const Emitted out = emit(g);
-    expectPolynomialExactness(method, method, g, out.equations, [&](std::size_t k, const Field& f) {
-      return evaluate(out.equations[k].program, lookupOf(g, f));
+    Grid1D g = Grid1D::Make(method, {2, 1, 3}, {0.6, 0.45, 0.8});
+    if (PointsOf(method) == 0) g = Grid1D::Make(method, {5, 4, 6}, {0.6, 0.45, 0.8});
+    const Emitted out = Emit(g);
+    ExpectPolynomialExactness(method, method, g, out.equations, [&](std::size_t k, const Field& f) {
+      return Evaluate(out.equations[k].program, LookupOf(g, f));
     });
   }
 }
 
 TEST(Convergence, FirstDerivativeFormulasConvergeAtTheirOrder) {
   for (const Levels& plan : kConvergenceLevels) {
-    expectConvergence(plan.method, plan, [&](int n) {
-      Grid1D g = Grid1D::make(plan.method, {n, n}, {1.0, 1.0});
+    ExpectConvergence(plan.method, plan, [&](int n) {
+      Grid1D g = Grid1D::Make(plan.method, {n, n}, {1.0, 1.0});
       g.idx = false;
-      std::vector<Equation> equations = emit(g).equations;
+      std::vector<Equation> equations = Emit(g).equations;
       return std::make_pair(std::move(g), std::move(equations));
     });
   }

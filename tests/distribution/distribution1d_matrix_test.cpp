@@ -30,15 +30,15 @@ TEST(Distribution1DMatrix, AgreeForEveryMethodOrderSelectionDomainOrderAndSectio
             Road road(setup);
             const std::string where = std::string(method) + ", order used " + std::to_string(used) +
                                       (idx ? ", idx" : ", no idx") + ", domain order " + std::to_string(domainOrder) +
-                                      ", " + std::to_string(sections) + " section(s)";
-            ASSERT_TRUE(road.cycle()) << where << ": " << road.errors();
+                                      ", " + std::to_string(sections) + " SectionAt(s)";
+            ASSERT_TRUE(road.Cycle()) << where << ": " << road.Errors();
             ++cases;
             std::string difference;
             EXPECT_TRUE(road.host.DeclaredMatchesEmitted(&difference)) << where << ": " << difference;
             const int written = road.host.PatternEntriesWritten();
             EXPECT_EQ(static_cast<std::size_t>(written), road.host.DeclaredNonZeros().size()) << where;
 
-            const std::vector<Equation> equations = road.recordedEquations();
+            const std::vector<Equation> equations = road.RecordedEquations();
             EXPECT_EQ(road.distribution->LocalEqnCount, static_cast<int>(equations.size())) << where;
             EXPECT_EQ(road.distribution->LocalNonZeroCount, written) << where;
 
@@ -48,12 +48,12 @@ TEST(Distribution1DMatrix, AgreeForEveryMethodOrderSelectionDomainOrderAndSectio
             std::map<std::uint8_t, std::multiset<int>> subjects;
             for (const Equation& e : equations) {
               const auto& junctions = std::set<int>{5, 11, 18, 25, 32, 43, 56, 64, 72, 83};
-              if (junctions.count(e.row) == 0) subjects[e.terms().at(0).array].insert(e.terms().at(0).index);
+              if (junctions.count(e.row) == 0) subjects[e.Terms().at(0).array].insert(e.Terms().at(0).index);
               const auto found = termsOfRow.find(e.row);
               if (found != termsOfRow.end()) {
-                EXPECT_EQ(found->second, e.terms().size()) << where << " " << e.name;
+                EXPECT_EQ(found->second, e.Terms().size()) << where << " " << e.name;
               }
-              termsOfRow[e.row] = e.terms().size();
+              termsOfRow[e.row] = e.Terms().size();
             }
             std::multiset<int> everyNode;
             for (int k = 0; k <= end; ++k) everyNode.insert(k);
@@ -67,8 +67,8 @@ TEST(Distribution1DMatrix, AgreeForEveryMethodOrderSelectionDomainOrderAndSectio
               for (int p = 0; p < set.SetSize(); ++p) d2.insert(set.IntegerAt(p));
               if (domainOrder < 2) {
                 for (int s = 2; s <= sections; ++s) d2.erase((*road.domain->SECTION)(s).BASE.v());
-                if (pointsOf(method) > 0 && isCollocation(method)) {
-                  for (int k = 0; k <= end; k += pointsOf(method) + 1) d2.erase(k);
+                if (PointsOf(method) > 0 && IsCollocation(method)) {
+                  for (int k = 0; k <= end; k += PointsOf(method) + 1) d2.erase(k);
                 }
               }
             }

@@ -15,13 +15,13 @@
 namespace morvane::eqn::testing {
 namespace {
 
-std::set<int> members(const SUValue& set) {
+std::set<int> Members(const SUValue& set) {
   std::set<int> out;
   for (int p = 0; p < set.SetSize(); ++p) out.insert(set.IntegerAt(p));
   return out;
 }
 
-std::set<int> span(int lo, int hi) {
+std::set<int> Span(int lo, int hi) {
   std::set<int> out;
   for (int k = lo; k <= hi; ++k) out.insert(k);
   return out;
@@ -94,7 +94,7 @@ TEST(Distribution1DModel, TypeIdAndDerivation) {
   EXPECT_FALSE(error.empty());
 }
 
-std::vector<Handed> handedBy(const Road& road) {
+std::vector<Handed> HandedBy(const Road& road) {
   std::vector<Handed> out;
   for (const TQ_LogEntry& e : TQ_ExecutiveTesting::Log(road.host)) {
     if (e.target == nullptr || e.target->Owner() != road.distribution) continue;
@@ -106,17 +106,17 @@ std::vector<Handed> handedBy(const Road& road) {
 }
 
 // Runs the road's cycle with the log on and returns what the distribution handed over.
-std::vector<Handed> cycleLogged(Road& road) {
+std::vector<Handed> CycleLogged(Road& road) {
   TQ_ExecutiveTesting::EnableLog(road.host, true);
-  EXPECT_TRUE(road.cycle()) << road.errors();
+  EXPECT_TRUE(road.Cycle()) << road.Errors();
   TQ_ExecutiveTesting::EnableLog(road.host, false);
-  return handedBy(road);
+  return HandedBy(road);
 }
 
 TEST(Distribution1DIndexSets, DefaultRoadHandsOverOneToEightInTwoSweeps) {
   Road road;  // "BFD1", one section of eight intervals, domain order 1, INTEGRALS left alone
   TQ_DISTRIBUTION1D& d = *road.distribution;
-  const std::vector<Handed> handed = cycleLogged(road);
+  const std::vector<Handed> handed = CycleLogged(road);
   ASSERT_EQ(road.domain->ENDNODE.v(), 8);
   struct Expected {
     bool indexSet;
@@ -147,14 +147,14 @@ TEST(Distribution1DIndexSets, DefaultRoadHandsOverOneToEightInTwoSweeps) {
     }
   }
   // Sweep 0 sees the order used as it stood before the assignments (0), sweep 1 as assigned.
-  EXPECT_EQ(members(handed[0].value.Set()), span(0, 8));
-  EXPECT_EQ(members(handed[1].value.Set()), span(0, 0));
-  EXPECT_EQ(members(handed[8].value.Set()), span(0, 8));
+  EXPECT_EQ(Members(handed[0].value.Set()), Span(0, 8));
+  EXPECT_EQ(Members(handed[1].value.Set()), Span(0, 0));
+  EXPECT_EQ(Members(handed[8].value.Set()), Span(0, 8));
   // Order used 1: no second derivatives; no "idx": [0 .. -8], empty.
-  EXPECT_TRUE(members(handed[2].value.Set()).empty());
-  EXPECT_TRUE(members(handed[3].value.Set()).empty());
-  EXPECT_TRUE(members(handed[9].value.Set()).empty());
-  EXPECT_TRUE(members(handed[10].value.Set()).empty());
+  EXPECT_TRUE(Members(handed[2].value.Set()).empty());
+  EXPECT_TRUE(Members(handed[3].value.Set()).empty());
+  EXPECT_TRUE(Members(handed[9].value.Set()).empty());
+  EXPECT_TRUE(Members(handed[10].value.Set()).empty());
   EXPECT_EQ(handed[4].value.Integer(), 1);
   EXPECT_EQ(handed[5].value.Integer(), 1);
   EXPECT_STREQ(handed[6].value.Text(), "None");
@@ -169,7 +169,7 @@ TEST(Distribution1DIndexSets, DefaultRoadHandsOverOneToEightInTwoSweeps) {
 }
 
 // The numbers of the assignments a cycle performed (sweep 0 only has assignments).
-std::vector<int> assignmentNumbers(const std::vector<Handed>& handed) {
+std::vector<int> AssignmentNumbers(const std::vector<Handed>& handed) {
   std::vector<int> out;
   for (const Handed& h : handed)
     if (!h.indexSet) out.push_back(h.number);
@@ -177,9 +177,9 @@ std::vector<int> assignmentNumbers(const std::vector<Handed>& handed) {
 }
 
 // The value each index set received in sweep 1.
-std::set<int> finalSet(const std::vector<Handed>& handed, const TQ_INTEGERSET& set) {
+std::set<int> FinalSet(const std::vector<Handed>& handed, const TQ_INTEGERSET& set) {
   for (const Handed& h : handed)
-    if (h.indexSet && h.sweep == 1 && h.target == &set) return members(h.value.Set());
+    if (h.indexSet && h.sweep == 1 && h.target == &set) return Members(h.value.Set());
   ADD_FAILURE() << "no sweep-1 value for " << set.Name();
   return {};
 }
@@ -190,12 +190,12 @@ TEST(Distribution1DIndexSets, OrdersAndTheRaiseToTwo) {
     RoadSetup setup;
     setup.domainOrder = 2;
     Road road(setup);
-    const std::vector<Handed> handed = cycleLogged(road);
-    EXPECT_EQ(assignmentNumbers(handed), (std::vector<int>{5, 6, 8}));
+    const std::vector<Handed> handed = CycleLogged(road);
+    EXPECT_EQ(AssignmentNumbers(handed), (std::vector<int>{5, 6, 8}));
     EXPECT_EQ(road.distribution->HIGHESTORDERXDERIVATIVEUSED.v(), 2);
     // INTERIOR of a one-section difference domain: the nodes 1 .. 7.
-    EXPECT_EQ(finalSet(handed, road.distribution->TQ_D2DX2_SET1), span(1, 7));
-    EXPECT_EQ(finalSet(handed, road.distribution->TQ_DDX_SET1), span(0, 8));
+    EXPECT_EQ(FinalSet(handed, road.distribution->TQ_D2DX2_SET1), Span(1, 7));
+    EXPECT_EQ(FinalSet(handed, road.distribution->TQ_DDX_SET1), Span(0, 8));
   }
   {
     // Domain order 2 while the user holds HIGHESTORDERXDERIVATIVE at 1: #6 assigns 1, #7 raises to 2.
@@ -203,29 +203,29 @@ TEST(Distribution1DIndexSets, OrdersAndTheRaiseToTwo) {
     setup.domainOrder = 2;
     setup.highestOrder = 1;
     Road road(setup);
-    const std::vector<Handed> handed = cycleLogged(road);
-    EXPECT_EQ(assignmentNumbers(handed), (std::vector<int>{5, 6, 7, 8}));
+    const std::vector<Handed> handed = CycleLogged(road);
+    EXPECT_EQ(AssignmentNumbers(handed), (std::vector<int>{5, 6, 7, 8}));
     EXPECT_EQ(handed[4].status, TQ_ASSIGN_KEPT_FIXED);  // #5
     EXPECT_EQ(handed[5].value.Integer(), 1);            // #6
     EXPECT_EQ(handed[6].value.Integer(), 2);            // #7
     EXPECT_EQ(road.distribution->HIGHESTORDERXDERIVATIVEUSED.v(), 2);
-    EXPECT_EQ(finalSet(handed, road.distribution->TQ_D2DX2_SET1), span(1, 7));
+    EXPECT_EQ(FinalSet(handed, road.distribution->TQ_D2DX2_SET1), Span(1, 7));
   }
   {
     // Domain order 1: no raise, first derivatives only.
     Road road;
-    const std::vector<Handed> handed = cycleLogged(road);
-    EXPECT_EQ(assignmentNumbers(handed), (std::vector<int>{5, 6, 8}));
-    EXPECT_TRUE(finalSet(handed, road.distribution->TQ_D2DX2_SET1).empty());
+    const std::vector<Handed> handed = CycleLogged(road);
+    EXPECT_EQ(AssignmentNumbers(handed), (std::vector<int>{5, 6, 8}));
+    EXPECT_TRUE(FinalSet(handed, road.distribution->TQ_D2DX2_SET1).empty());
   }
   {
     // Order used held at 0: DDX on node 0 alone, no D2DX2.
     RoadSetup setup;
     setup.orderUsed = 0;
     Road road(setup);
-    const std::vector<Handed> handed = cycleLogged(road);
-    EXPECT_EQ(finalSet(handed, road.distribution->TQ_DDX_SET1), span(0, 0));
-    EXPECT_TRUE(finalSet(handed, road.distribution->TQ_D2DX2_SET1).empty());
+    const std::vector<Handed> handed = CycleLogged(road);
+    EXPECT_EQ(FinalSet(handed, road.distribution->TQ_DDX_SET1), Span(0, 0));
+    EXPECT_TRUE(FinalSet(handed, road.distribution->TQ_D2DX2_SET1).empty());
   }
 }
 
@@ -233,7 +233,7 @@ TEST(Distribution1DIndexSets, UsersIntegralsSurviveTheDefaultNone) {
   RoadSetup setup;
   setup.idx = true;
   Road road(setup);
-  const std::vector<Handed> handed = cycleLogged(road);
+  const std::vector<Handed> handed = CycleLogged(road);
   bool sawNone = false;
   for (const Handed& h : handed) {
     if (h.number != 8) continue;
@@ -246,7 +246,7 @@ TEST(Distribution1DIndexSets, UsersIntegralsSurviveTheDefaultNone) {
   // "idx" selected: IDX over every node, in both sweeps.
   for (const Handed& h : handed)
     if (h.target == &road.distribution->TQ_IDX_SET1) {
-      EXPECT_EQ(members(h.value.Set()), span(0, 8));
+      EXPECT_EQ(Members(h.value.Set()), Span(0, 8));
     }
 }
 
@@ -256,21 +256,21 @@ TEST(Distribution1DIndexSets, LastNodeBoundsTheIntegralSet) {
     RoadSetup setup;
     setup.nodeCounts = {5};
     Road road(setup);
-    const std::vector<Handed> handed = cycleLogged(road);
+    const std::vector<Handed> handed = CycleLogged(road);
     ASSERT_EQ(road.domain->ENDNODE.v(), 5);
-    EXPECT_TRUE(finalSet(handed, road.distribution->TQ_IDX_SET1).empty());
-    EXPECT_EQ(finalSet(handed, road.distribution->TQ_VALUE_SET1), span(0, 5));
+    EXPECT_TRUE(FinalSet(handed, road.distribution->TQ_IDX_SET1).empty());
+    EXPECT_EQ(FinalSet(handed, road.distribution->TQ_VALUE_SET1), Span(0, 5));
   }
   {
     // ENDNODE held at 0: [0 .. 0] whatever INTEGRALS holds.
     Road road;
-    road.fix("X.ENDNODE", TQ_Value(0, 0u, 0u, 0));
+    road.Fix("X.ENDNODE", TQ_Value(0, 0u, 0u, 0));
     TQ_ExecutiveTesting::EnableLog(road.host, true);
     road.host.RunAssignments(TQ_Executive::CycleOptions());
     TQ_ExecutiveTesting::EnableLog(road.host, false);
-    const std::vector<Handed> handed = handedBy(road);
-    EXPECT_EQ(finalSet(handed, road.distribution->TQ_IDX_SET1), span(0, 0));
-    EXPECT_EQ(finalSet(handed, road.distribution->TQ_VALUE_SET1), span(0, 0));
+    const std::vector<Handed> handed = HandedBy(road);
+    EXPECT_EQ(FinalSet(handed, road.distribution->TQ_IDX_SET1), Span(0, 0));
+    EXPECT_EQ(FinalSet(handed, road.distribution->TQ_VALUE_SET1), Span(0, 0));
   }
 }
 

@@ -14,19 +14,19 @@ namespace morvane::eqn::testing {
 namespace {
 
 // (row, node of the equation's subject, its first term) for every equation.
-std::vector<std::pair<int, int>> subjects(const std::vector<Equation>& equations) {
+std::vector<std::pair<int, int>> Subjects(const std::vector<Equation>& equations) {
   std::vector<std::pair<int, int>> out;
-  for (const Equation& e : equations) out.push_back({e.row, e.terms().at(0).index});
+  for (const Equation& e : equations) out.push_back({e.row, e.Terms().at(0).index});
   return out;
 }
 
-std::vector<int> rows(const std::vector<Equation>& equations) {
+std::vector<int> Rows(const std::vector<Equation>& equations) {
   std::vector<int> out;
   for (const Equation& e : equations) out.push_back(e.row);
   return out;
 }
 
-bool anyErrorContains(const Road& road, const std::string& text) {
+bool AnyErrorContains(const Road& road, const std::string& text) {
   for (const std::string& e : road.host.Errors())
     if (e.find(text) != std::string::npos) return true;
   return false;
@@ -35,12 +35,12 @@ bool anyErrorContains(const Road& road, const std::string& text) {
 // ---- The whole road and the worked streams ----
 
 TEST(Distribution1DRoad, FactoriesLinkAndCycleGiveTheMethodsEquations) {
-  Road road(everyFamily("CFD4"));
-  ASSERT_TRUE(road.cycle()) << road.errors();
-  EXPECT_TRUE(road.host.Errors().empty()) << road.errors();
+  Road road(EveryFamily("CFD4"));
+  ASSERT_TRUE(road.Cycle()) << road.Errors();
+  EXPECT_TRUE(road.host.Errors().empty()) << road.Errors();
   // One section: NODECOUNT 8 rounded to whole elements of four intervals, ENDNODE 8.
   ASSERT_EQ(road.domain->ENDNODE.v(), 8);
-  const std::vector<Equation> equations = road.recordedEquations();
+  const std::vector<Equation> equations = road.RecordedEquations();
   // TQ_Eqn1; first derivatives at nodes 0 .. 8; second derivatives at 1 .. 7; integrals 1 .. 8.
   EXPECT_EQ(equations.size(), 1u + 9u + 7u + 8u);
   std::string difference;
@@ -49,13 +49,13 @@ TEST(Distribution1DRoad, FactoriesLinkAndCycleGiveTheMethodsEquations) {
   EXPECT_EQ(road.distribution->LocalEqnCount, static_cast<int>(equations.size()));
   EXPECT_EQ(road.distribution->LocalNonZeroCount, road.host.PatternEntriesWritten());
   // The emission is the walk over the grid that the domain computed.
-  Grid1D grid = road.grid();
-  const Emitted expected = emit(grid);
+  Grid1D grid = road.Grid();
+  const Emitted expected = Emit(grid);
   ASSERT_EQ(equations.size(), expected.equations.size());
   for (std::size_t k = 0; k < equations.size(); ++k) {
     EXPECT_EQ(equations[k].name, expected.equations[k].name) << k;
     EXPECT_EQ(equations[k].group, expected.equations[k].group) << k;
-    EXPECT_EQ(render(equations[k]), render(expected.equations[k])) << k;
+    EXPECT_EQ(Render(equations[k]), Render(expected.equations[k])) << k;
   }
 }
 
@@ -63,7 +63,7 @@ TEST(Distribution1DStreams, IntegralStartIsOpOneOnIdxZeroAtTheParentsCount) {
   RoadSetup setup;
   setup.idx = true;
   Road road(setup);
-  ASSERT_TRUE(road.cycle()) << road.errors();
+  ASSERT_TRUE(road.Cycle()) << road.Errors();
   // The distribution's JacPattern on its own, after a parent that reports 5 equations.
   TQ_ExecutiveTesting::SetRootJacResult(road.host, 5);
   int* rowsCursor = nullptr;
@@ -72,7 +72,7 @@ TEST(Distribution1DStreams, IntegralStartIsOpOneOnIdxZeroAtTheParentsCount) {
   int* const start = rowsCursor;
   const int result = road.distribution->JacPattern(rowsCursor, colsCursor, nullptr);
   TQ_ExecutiveTesting::SetRootJacResult(road.host, std::nullopt);
-  const auto emitted = road.emitted();
+  const auto emitted = road.Emitted();
   ASSERT_FALSE(emitted.empty());
   EXPECT_EQ(result, 5 + static_cast<int>(emitted.size()));
   const TQ_EmittedEquation& first = *emitted.front();
@@ -95,42 +95,42 @@ TEST(Distribution1DStreams, SecondEquationOfBfd1) {
   RoadSetup setup;
   setup.orderUsed = 1;
   Road road(setup);
-  ASSERT_TRUE(road.cycle()) << road.errors();
-  const auto emitted = road.emitted();
+  ASSERT_TRUE(road.Cycle()) << road.Errors();
+  const auto emitted = road.Emitted();
   ASSERT_FALSE(emitted.empty());
-  const Equation first = road.recorded(*emitted.front(), road.termMap());
+  const Equation first = road.Recorded(*emitted.front(), road.TermMap());
   EXPECT_EQ(first.name, "TQ_Eqn2");
   EXPECT_EQ(first.group, 2);
-  EXPECT_EQ(render(first), (std::vector<std::string>{"19", "21", "DDX(0)", "h(1)", "20", "VALUE(0)", "VALUE(1)"}));
+  EXPECT_EQ(Render(first), (std::vector<std::string>{"19", "21", "DDX(0)", "h(1)", "20", "VALUE(0)", "VALUE(1)"}));
   EXPECT_EQ(road.host.Infix(*emitted.front()), "DDX(0)*X.SECTION(1).ELEMENTLENGTH+(VALUE(0)-VALUE(1))");
 }
 
 TEST(Distribution1DStreams, Cfd4TwoSectionsOfFourIntervals) {
-  Road road(sectionsOf("CFD4", {4, 4}, 2, true));
-  ASSERT_TRUE(road.cycle()) << road.errors();
-  const std::vector<Equation> equations = road.recordedEquations();
+  Road road(SectionsOf("CFD4", {4, 4}, 2, true));
+  ASSERT_TRUE(road.Cycle()) << road.Errors();
+  const std::vector<Equation> equations = road.RecordedEquations();
   const std::vector<std::pair<int, int>> expected = {{1, 0},  {35, 0}, {36, 1}, {37, 2}, {38, 3}, {39, 4}, {36, 5},
                                                      {37, 6}, {38, 7}, {39, 8}, {40, 1}, {41, 2}, {42, 3}, {40, 5},
                                                      {41, 6}, {42, 7}, {43, 4}, {44, 1}, {45, 2}, {46, 3}, {47, 4},
                                                      {44, 5}, {45, 6}, {46, 7}, {47, 8}};
-  EXPECT_EQ(subjects(equations), expected);
+  EXPECT_EQ(Subjects(equations), expected);
   ASSERT_EQ(equations.size(), 25u);
   EXPECT_EQ(equations.front().group, 1);
   for (std::size_t k = 1; k < equations.size(); ++k) EXPECT_EQ(equations[k].group, 7) << k;
 }
 
 TEST(Distribution1DStreams, Bfd1SectionsOfThreeAndTwoIntervals) {
-  Road road(sectionsOf("BFD1", {3, 2}, 2, true));
-  ASSERT_TRUE(road.cycle()) << road.errors();
-  const std::vector<Equation> equations = road.recordedEquations();
-  EXPECT_EQ(rows(equations), (std::vector<int>{1, 2, 3, 3, 3, 3, 3, 4, 4, 4, 5, 6, 6, 6, 6, 6}));
+  Road road(SectionsOf("BFD1", {3, 2}, 2, true));
+  ASSERT_TRUE(road.Cycle()) << road.Errors();
+  const std::vector<Equation> equations = road.RecordedEquations();
+  EXPECT_EQ(Rows(equations), (std::vector<int>{1, 2, 3, 3, 3, 3, 3, 4, 4, 4, 5, 6, 6, 6, 6, 6}));
   std::size_t nonZeros = 0;
-  for (const Equation& e : equations) nonZeros += e.terms().size();
+  for (const Equation& e : equations) nonZeros += e.Terms().size();
   EXPECT_EQ(nonZeros, 64u);
   EXPECT_EQ(road.distribution->LocalEqnCount, 16);
   EXPECT_EQ(road.distribution->LocalNonZeroCount, 64);
   // TQ_Eqn5 stands for section 2's first node.
-  EXPECT_EQ(equations[10].terms().at(0).index, 3);
+  EXPECT_EQ(equations[10].Terms().at(0).index, 3);
   // SetLocalEqnCount receives the parent's count plus 16, and its answer is the result.
   TQ_ExecutiveTesting::SetRootSetUpResult(road.host, 5);
   EXPECT_EQ(road.distribution->SetUpEquations(), 21);
@@ -141,24 +141,24 @@ TEST(Distribution1DStreams, Bfd1SectionsOfThreeAndTwoIntervals) {
   EXPECT_EQ(road.distribution->LocalEqnCount, 16);
 }
 
-RoadSetup ocfe2TwoSectionsOfTwoElements(int highestOrder) {
-  RoadSetup setup = sectionsOf("OCFE2", {4, 4}, 2, true);
+RoadSetup Ocfe2TwoSectionsOfTwoElementsSetup(int highestOrder) {
+  RoadSetup setup = SectionsOf("OCFE2", {4, 4}, 2, true);
   setup.domainOrder = 2;
   setup.highestOrder = highestOrder;
   return setup;
 }
 
 TEST(Distribution1DStreams, Ocfe2TwoSectionsOfTwoElements) {
-  Road road(ocfe2TwoSectionsOfTwoElements(2));
-  ASSERT_TRUE(road.cycle()) << road.errors();
-  std::vector<Equation> equations = road.recordedEquations();
+  Road road(Ocfe2TwoSectionsOfTwoElementsSetup(2));
+  ASSERT_TRUE(road.Cycle()) << road.Errors();
+  std::vector<Equation> equations = road.RecordedEquations();
   ASSERT_FALSE(equations.empty());
   EXPECT_EQ(equations.front().row, 1);
   equations.erase(equations.begin());
   const std::vector<std::pair<int, int>> expected = {
       {61, 0}, {62, 1}, {63, 2}, {62, 3}, {63, 4}, {65, 1}, {64, 2}, {65, 3}, {66, 1}, {67, 2}, {66, 3}, {67, 4},
       {62, 5}, {63, 6}, {62, 7}, {63, 8}, {64, 4}, {65, 5}, {64, 6}, {65, 7}, {66, 5}, {67, 6}, {66, 7}, {67, 8}};
-  EXPECT_EQ(subjects(equations), expected);
+  EXPECT_EQ(Subjects(equations), expected);
   for (const Equation& e : equations) EXPECT_EQ(e.group, 9) << e.name;
   // The domain's interior holds exactly the collocation points, as D2DX2's set.
   std::vector<int> d2;
@@ -168,22 +168,22 @@ TEST(Distribution1DStreams, Ocfe2TwoSectionsOfTwoElements) {
 }
 
 TEST(Distribution1DStreams, Ocfe2WithFirstOrderHasNoJunctionRows) {
-  Road road(ocfe2TwoSectionsOfTwoElements(1));
-  ASSERT_TRUE(road.cycle()) << road.errors();
-  std::vector<Equation> equations = road.recordedEquations();
+  Road road(Ocfe2TwoSectionsOfTwoElementsSetup(1));
+  ASSERT_TRUE(road.Cycle()) << road.Errors();
+  std::vector<Equation> equations = road.RecordedEquations();
   ASSERT_FALSE(equations.empty());
   equations.erase(equations.begin());
   const std::vector<std::pair<int, int>> expected = {{61, 0}, {62, 1}, {63, 2}, {62, 3}, {63, 4}, {65, 1}, {65, 3},
                                                      {66, 1}, {67, 2}, {66, 3}, {67, 4}, {62, 5}, {63, 6}, {62, 7},
                                                      {63, 8}, {65, 5}, {65, 7}, {66, 5}, {67, 6}, {66, 7}, {67, 8}};
-  EXPECT_EQ(subjects(equations), expected);
+  EXPECT_EQ(Subjects(equations), expected);
 }
 
 TEST(Distribution1DStreams, Ocfe2OneElementFirstDerivativesOnly) {
-  Road road(sectionsOf("OCFE2", {2}, 1, false));
-  ASSERT_TRUE(road.cycle()) << road.errors();
-  const std::vector<Equation> equations = road.recordedEquations();
-  EXPECT_EQ(subjects(equations), (std::vector<std::pair<int, int>>{{61, 0}, {62, 1}, {63, 2}}));
+  Road road(SectionsOf("OCFE2", {2}, 1, false));
+  ASSERT_TRUE(road.Cycle()) << road.Errors();
+  const std::vector<Equation> equations = road.RecordedEquations();
+  EXPECT_EQ(Subjects(equations), (std::vector<std::pair<int, int>>{{61, 0}, {62, 1}, {63, 2}}));
 }
 
 // ---- Guards ----
@@ -191,12 +191,12 @@ TEST(Distribution1DStreams, Ocfe2OneElementFirstDerivativesOnly) {
 TEST(Distribution1DGuards, MethodNameInAnyCaseSelectsTheSameBlock) {
   std::vector<std::vector<std::string>> streams;
   for (const char* method : {"CFD4", "cfd4", "Cfd4"}) {
-    Road road(everyFamily(method));
-    ASSERT_TRUE(road.cycle()) << method << ": " << road.errors();
+    Road road(EveryFamily(method));
+    ASSERT_TRUE(road.Cycle()) << method << ": " << road.Errors();
     std::vector<std::string> stream;
-    for (const Equation& e : road.recordedEquations()) {
+    for (const Equation& e : road.RecordedEquations()) {
       stream.push_back(e.name + "@" + std::to_string(e.group));
-      for (const std::string& item : render(e)) stream.push_back(item);
+      for (const std::string& item : Render(e)) stream.push_back(item);
     }
     streams.push_back(stream);
   }
@@ -214,10 +214,10 @@ TEST(Distribution1DGuards, OrderUsedAndIntegralsChooseTheFamilies) {
       setup.orderUsed = used;
       setup.idx = idx;
       Road road(setup);
-      ASSERT_TRUE(road.cycle()) << road.errors();
+      ASSERT_TRUE(road.Cycle()) << road.Errors();
       bool first = false, second = false, integral = false, start = false;
-      for (const Equation& e : road.recordedEquations()) {
-        const std::uint8_t subject = e.terms().at(0).array;
+      for (const Equation& e : road.RecordedEquations()) {
+        const std::uint8_t subject = e.Terms().at(0).array;
         start |= e.row == 1;
         integral |= e.row != 1 && subject == d1::kIdx;
         second |= subject == d1::kD2dx2 || e.row == 11;
@@ -238,9 +238,9 @@ TEST(Distribution1DGuards, OrderUsedAndIntegralsChooseTheFamilies) {
 
 TEST(Distribution1DGuards, OneSectionHasNoJunctionRows) {
   for (const char* method : kMethods) {
-    Road road(everyFamily(method));
-    ASSERT_TRUE(road.cycle()) << method << ": " << road.errors();
-    for (const Equation& e : road.recordedEquations()) {
+    Road road(EveryFamily(method));
+    ASSERT_TRUE(road.Cycle()) << method << ": " << road.Errors();
+    for (const Equation& e : road.RecordedEquations()) {
       for (int junction : {5, 11, 18, 25, 32, 43, 56}) EXPECT_NE(e.row, junction) << method;
     }
   }
@@ -250,7 +250,7 @@ TEST(Distribution1DGuards, OneSectionHasNoJunctionRows) {
 
 TEST(Distribution1DFrames, NegativeParentEndsSetUpEquationsAtOnce) {
   Road road;
-  ASSERT_TRUE(road.cycle()) << road.errors();
+  ASSERT_TRUE(road.Cycle()) << road.Errors();
   road.distribution->FirstGroup = 123;
   road.distribution->LocalEqnCount = 456;
   const std::size_t declaredBefore = road.host.Declared().size();
@@ -266,7 +266,7 @@ TEST(Distribution1DFrames, NegativeParentEndsJacPatternWithNothingEmitted) {
   RoadSetup setup;
   setup.idx = true;
   Road road(setup);
-  ASSERT_TRUE(road.cycle()) << road.errors();
+  ASSERT_TRUE(road.Cycle()) << road.Errors();
   TQ_ExecutiveTesting::SetRootJacResult(road.host, -4);
   int* rowsCursor = nullptr;
   int* colsCursor = nullptr;
@@ -275,7 +275,7 @@ TEST(Distribution1DFrames, NegativeParentEndsJacPatternWithNothingEmitted) {
   EXPECT_EQ(road.distribution->JacPattern(rowsCursor, colsCursor, nullptr), -4);
   TQ_ExecutiveTesting::SetRootJacResult(road.host, std::nullopt);
   EXPECT_EQ(rowsCursor, start);
-  EXPECT_TRUE(road.emitted().empty());
+  EXPECT_TRUE(road.Emitted().empty());
   EXPECT_EQ(road.distribution->LocalNonZeroCount, 0);
 }
 
@@ -314,12 +314,12 @@ TEST(Distribution1DErrors, SectionsShorterThanTheStencilAreReported) {
       {"OCFE4", {4}, "X.NUMPOLYPOINTS", 1},  // elements of two intervals under rows that reach four
   };
   for (const Case& c : cases) {
-    Road road(sectionsOf(c.method, c.nodeCounts, -1, true));
-    if (c.path != nullptr) road.fix(c.path, TQ_Value(c.value, 0u, 0u, 0));
-    EXPECT_FALSE(road.cycle()) << c.method;
-    EXPECT_TRUE(anyErrorContains(road, "shorter than the discretization method's stencil")) << road.errors();
-    EXPECT_TRUE(anyErrorContains(road, "TQ_Eqn")) << road.errors();
-    EXPECT_TRUE(road.emitted().empty()) << c.method;
+    Road road(SectionsOf(c.method, c.nodeCounts, -1, true));
+    if (c.path != nullptr) road.Fix(c.path, TQ_Value(c.value, 0u, 0u, 0));
+    EXPECT_FALSE(road.Cycle()) << c.method;
+    EXPECT_TRUE(AnyErrorContains(road, "shorter than the discretization method's stencil")) << road.Errors();
+    EXPECT_TRUE(AnyErrorContains(road, "TQ_Eqn")) << road.Errors();
+    EXPECT_TRUE(road.Emitted().empty()) << c.method;
     for (const TQ_DeclaredEquation& e : road.host.Declared()) EXPECT_NE(e.owner, road.distribution) << c.method;
     EXPECT_EQ(road.distribution->SetUpEquations(), TQ_DISTRIBUTION1D::kGridTooShort) << c.method;
     int* rowsCursor = nullptr;
@@ -327,7 +327,7 @@ TEST(Distribution1DErrors, SectionsShorterThanTheStencilAreReported) {
     TQ_ExecutiveTesting::BeginEmission(road.host, 0, rowsCursor, colsCursor);
     EXPECT_EQ(road.distribution->JacPattern(rowsCursor, colsCursor, nullptr), TQ_DISTRIBUTION1D::kGridTooShort)
         << c.method;
-    EXPECT_TRUE(road.emitted().empty()) << c.method;
+    EXPECT_TRUE(road.Emitted().empty()) << c.method;
   }
 }
 
@@ -341,20 +341,20 @@ TEST(Distribution1DErrors, SectionsTheirElementsDoNotFillAreReported) {
       {"CFD4", {4, 5}, "section 2 of the domain X (XDOMAIN) has 5 intervals but NUMELEMENTS 1 of 4 intervals each"},
   };
   for (const auto& c : cases) {
-    Road road(sectionsOf(c.method, c.nodeCounts, -1, true));
-    EXPECT_FALSE(road.cycle()) << c.method;
-    EXPECT_TRUE(anyErrorContains(road, c.message)) << road.errors();
-    EXPECT_TRUE(road.emitted().empty()) << c.method;
+    Road road(SectionsOf(c.method, c.nodeCounts, -1, true));
+    EXPECT_FALSE(road.Cycle()) << c.method;
+    EXPECT_TRUE(AnyErrorContains(road, c.message)) << road.Errors();
+    EXPECT_TRUE(road.Emitted().empty()) << c.method;
     EXPECT_EQ(road.distribution->SetUpEquations(), TQ_DISTRIBUTION1D::kGridTooShort) << c.method;
   }
 }
 
 TEST(Distribution1DErrors, SectionsOutsideTheDomainsNodesAreReported) {
   Road road;
-  road.fix("X.ENDNODE", TQ_Value(3, 0u, 0u, 0));
-  EXPECT_FALSE(road.cycle());
-  EXPECT_TRUE(anyErrorContains(road, "outside the domain's nodes 0 to 3")) << road.errors();
-  EXPECT_TRUE(road.emitted().empty());
+  road.Fix("X.ENDNODE", TQ_Value(3, 0u, 0u, 0));
+  EXPECT_FALSE(road.Cycle());
+  EXPECT_TRUE(AnyErrorContains(road, "outside the domain's nodes 0 to 3")) << road.Errors();
+  EXPECT_TRUE(road.Emitted().empty());
 }
 
 }  // namespace

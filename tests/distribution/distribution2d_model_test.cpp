@@ -18,13 +18,13 @@
 namespace morvane::eqn::testing {
 namespace {
 
-std::set<int> keysOf(const SUValue& set) {
+std::set<int> KeysOf(const SUValue& set) {
   std::set<int> out;
   for (int p = 0; p < set.SetSize(); ++p) out.insert(set.IntegerAt(p));
   return out;
 }
 
-std::set<int> nodes(int lo, int hi) {
+std::set<int> Nodes(int lo, int hi) {
   std::set<int> out;
   for (int k = lo; k <= hi; ++k) out.insert(k);
   return out;
@@ -64,58 +64,58 @@ class Road2D {
       EXPECT_TRUE(host.AddObject(name, object, &error)) << error;
     EXPECT_TRUE(d->XDOMAIN.Attach(x, &error)) << error;
     EXPECT_TRUE(d->YDOMAIN.Attach(y, &error)) << error;
-    fixAxis("X", s.x);
-    fixAxis("Y", s.y);
+    FixAxis("X", s.x);
+    FixAxis("Y", s.y);
     const std::pair<const char*, int> orders[] = {{"D.HIGHESTORDERXDERIVATIVE", s.xOrder},
                                                   {"D.HIGHESTORDERYDERIVATIVE", s.yOrder},
                                                   {"D.HIGHESTORDERXDERIVATIVEUSED", s.xUsed},
                                                   {"D.HIGHESTORDERYDERIVATIVEUSED", s.yUsed},
                                                   {"X.ENDNODE", s.endX}};
     for (auto [path, value] : orders)
-      if (value >= 0) fix(path, TQ_Value(value, 0u, 0u, 0));
-    if (*s.integrals != 0) fix("D.INTEGRALS", TQ_Value(s.integrals, 0u, 0u, 0));
+      if (value >= 0) Fix(path, TQ_Value(value, 0u, 0u, 0));
+    if (*s.integrals != 0) Fix("D.INTEGRALS", TQ_Value(s.integrals, 0u, 0u, 0));
   }
   ~Road2D() { host.Reset(); }
 
-  void fix(const std::string& path, const TQ_Value& value) {
+  void Fix(const std::string& path, const TQ_Value& value) {
     std::string error;
     auto* property = dynamic_cast<TQ_VarParamProp*>(host.FindByPath(path, true, &error));
     ASSERT_NE(property, nullptr) << path << ": " << error;
     ASSERT_EQ(property->Fix(value, &error), TQ_ASSIGN_DONE) << path << ": " << error;
   }
-  void fixAxis(const std::string& name, const Axis& axis) {
-    fix(name + ".DISCRETIZATIONMETHOD", TQ_Value(axis.method, 0u, 0u, 0));
-    fix(name + ".NUMSECTIONS", TQ_Value(static_cast<int>(axis.nodeCounts.size()), 0u, 0u, 0));
-    if (axis.order != 1) fix(name + ".HIGHESTORDERDERIVATIVE", TQ_Value(axis.order, 0u, 0u, 0));
+  void FixAxis(const std::string& name, const Axis& axis) {
+    Fix(name + ".DISCRETIZATIONMETHOD", TQ_Value(axis.method, 0u, 0u, 0));
+    Fix(name + ".NUMSECTIONS", TQ_Value(static_cast<int>(axis.nodeCounts.size()), 0u, 0u, 0));
+    if (axis.order != 1) Fix(name + ".HIGHESTORDERDERIVATIVE", TQ_Value(axis.order, 0u, 0u, 0));
     for (std::size_t s = 0; s < axis.nodeCounts.size(); ++s)
-      fix(name + ".SECTION(" + std::to_string(s + 1) + ").NODECOUNT", TQ_Value(axis.nodeCounts[s], 0u, 0u, 0));
+      Fix(name + ".SECTION(" + std::to_string(s + 1) + ").NODECOUNT", TQ_Value(axis.nodeCounts[s], 0u, 0u, 0));
   }
-  bool errorMentions(const std::string& text) const {
+  bool ErrorMentions(const std::string& text) const {
     for (const std::string& e : host.Errors())
       if (e.find(text) != std::string::npos) return true;
     return false;
   }
-  std::string errors() const {
+  std::string Errors() const {
     std::string all;
     for (const std::string& e : host.Errors()) all += e + "\n";
     return all;
   }
   // The assignment phase with the log on; what the distribution handed over, in order.
-  std::vector<Handed> assignLogged() {
+  std::vector<Handed> AssignLogged() {
     TQ_ExecutiveTesting::ClearLog(host);
     TQ_ExecutiveTesting::EnableLog(host, true);
-    EXPECT_TRUE(host.RunAssignments(TQ_Executive::CycleOptions())) << errors();
+    EXPECT_TRUE(host.RunAssignments(TQ_Executive::CycleOptions())) << Errors();
     TQ_ExecutiveTesting::EnableLog(host, false);
-    return handed();
+    return AllHanded();
   }
-  std::vector<Handed> handed() const {
+  std::vector<Handed> AllHanded() const {
     std::vector<Handed> out;
     for (const TQ_LogEntry& e : TQ_ExecutiveTesting::Log(host))
       if (e.target != nullptr && e.target->Owner() == d) out.push_back(HandedFrom(e));
     return out;
   }
   // The properties the numbers 1 to 22 name.
-  std::vector<const TQ_Containable*> targets() const {
+  std::vector<const TQ_Containable*> Targets() const {
     return {nullptr,
             &d->TQ_VALUE_SET1,
             &d->TQ_VALUE_SET2,
@@ -237,7 +237,7 @@ TEST(Distribution2DModel, CountersStartAtZeroAndAssignmentCopiesThemWithTheMembe
   EXPECT_EQ(d.LocalEqnCount, 0);
   EXPECT_EQ(d.LocalNonZeroCount, 0);
   // After a cycle the counters hold what the distribution added.
-  ASSERT_TRUE(road.host.RunCycle()) << road.errors();
+  ASSERT_TRUE(road.host.RunCycle()) << road.Errors();
   int equations = 0;
   std::uint32_t nonZeros = 0;
   for (const TQ_DeclaredEquation& e : road.host.Declared()) {
@@ -252,7 +252,7 @@ TEST(Distribution2DModel, CountersStartAtZeroAndAssignmentCopiesThemWithTheMembe
   d.FirstGroup = 7;
   d.LocalEqnCount = 8;
   d.LocalNonZeroCount = 9;
-  road.fix("D.USERNOTES", TQ_Value("notes", 0u, 0u, 0));
+  road.Fix("D.USERNOTES", TQ_Value("notes", 0u, 0u, 0));
   auto* copy = dynamic_cast<TQ_DISTRIBUTION2D*>(DISTRIBUTION2DFactory());
   ASSERT_NE(copy, nullptr);
   *copy = d;
@@ -276,13 +276,13 @@ TEST(Distribution2DIndexSets, NumbersCarryPassThenLevelThroughBothSweeps) {
   setup.xOrder = 1;
   setup.yOrder = 1;
   Road2D road(setup);
-  ASSERT_TRUE(road.host.RunAssignments(TQ_Executive::CycleOptions())) << road.errors();
+  ASSERT_TRUE(road.host.RunAssignments(TQ_Executive::CycleOptions())) << road.Errors();
   TQ_ExecutiveTesting::ClearLog(road.host);
   TQ_ExecutiveTesting::EnableLog(road.host, true);
   EXPECT_EQ(road.d->ExecuteAssignments(3, 1), 0);
   TQ_ExecutiveTesting::EnableLog(road.host, false);
-  const std::vector<Handed> handed = road.handed();
-  const auto targets = road.targets();
+  const std::vector<Handed> handed = road.AllHanded();
+  const auto targets = road.Targets();
   ASSERT_EQ(handed.size(), 15u + 7u + 15u);
   for (std::size_t k = 0; k < handed.size(); ++k) {
     const int number = k < 22 ? static_cast<int>(k) + 1 : static_cast<int>(k) - 21;
@@ -316,10 +316,10 @@ TEST(Distribution2DIndexSets, FinalSetsFollowTheOrdersUsedAndTheIntegrals) {
        {16, 17, 18, 19, 22},
        1,
        2,
-       nodes(0, 5),
-       nodes(0, 5),
+       Nodes(0, 5),
+       Nodes(0, 5),
        none,
-       nodes(0, 5),
+       Nodes(0, 5),
        none,
        none,
        none},
@@ -329,7 +329,7 @@ TEST(Distribution2DIndexSets, FinalSetsFollowTheOrdersUsedAndTheIntegrals) {
        0,
        1,
        {0},
-       nodes(0, 5),
+       Nodes(0, 5),
        none,
        {0},
        none,
@@ -340,7 +340,7 @@ TEST(Distribution2DIndexSets, FinalSetsFollowTheOrdersUsedAndTheIntegrals) {
        {16, 17, 18, 19, 22},
        1,
        0,
-       nodes(0, 5),
+       Nodes(0, 5),
        {0},
        none,
        {0},
@@ -352,8 +352,8 @@ TEST(Distribution2DIndexSets, FinalSetsFollowTheOrdersUsedAndTheIntegrals) {
        {16, 17, 18, 19, 22},
        2,
        1,
-       nodes(0, 5),
-       nodes(0, 5),
+       Nodes(0, 5),
+       Nodes(0, 5),
        {1, 3, 4},
        {0},
        none,
@@ -364,8 +364,8 @@ TEST(Distribution2DIndexSets, FinalSetsFollowTheOrdersUsedAndTheIntegrals) {
        {16, 17, 18, 19, 22},
        2,
        2,
-       nodes(0, 5),
-       nodes(0, 5),
+       Nodes(0, 5),
+       Nodes(0, 5),
        {1, 3, 4},
        {0, 1, 3, 4, 5},
        none,
@@ -376,8 +376,8 @@ TEST(Distribution2DIndexSets, FinalSetsFollowTheOrdersUsedAndTheIntegrals) {
        {16, 17, 18, 19, 20, 21, 22},
        2,
        2,
-       nodes(0, 5),
-       nodes(0, 5),
+       Nodes(0, 5),
+       Nodes(0, 5),
        {1, 3, 4},
        {0, 1, 3, 4, 5},
        none,
@@ -388,24 +388,24 @@ TEST(Distribution2DIndexSets, FinalSetsFollowTheOrdersUsedAndTheIntegrals) {
        {16, 17, 18, 19, 22},
        1,
        2,
-       nodes(0, 5),
-       nodes(0, 5),
+       Nodes(0, 5),
+       Nodes(0, 5),
        none,
-       nodes(0, 5),
-       nodes(0, 5),
+       Nodes(0, 5),
+       Nodes(0, 5),
        none,
-       nodes(0, 5)},
+       Nodes(0, 5)},
       {"idx and idy",
        {.integrals = "idx\"idy\""},
        {16, 17, 18, 19, 22},
        1,
        2,
-       nodes(0, 5),
-       nodes(0, 5),
+       Nodes(0, 5),
+       Nodes(0, 5),
        none,
-       nodes(0, 5),
-       nodes(0, 5),
-       nodes(0, 5),
+       Nodes(0, 5),
+       Nodes(0, 5),
+       Nodes(0, 5),
        none},
       {"last x node 0: every x range is {0}, integrals too",
        {.endX = 0},
@@ -423,14 +423,14 @@ TEST(Distribution2DIndexSets, FinalSetsFollowTheOrdersUsedAndTheIntegrals) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     Road2D road(c.setup);
-    const std::vector<Handed> handed = road.assignLogged();
+    const std::vector<Handed> handed = road.AssignLogged();
     std::vector<int> assigned;
     std::vector<std::set<int>> last(16);  // by number, the value sweep 1 gave
     for (const Handed& h : handed) {
       if (!h.indexSet)
         assigned.push_back(h.number);
       else if (h.sweep == 1)
-        last[static_cast<std::size_t>(h.number)] = keysOf(h.value.Set());
+        last[static_cast<std::size_t>(h.number)] = KeysOf(h.value.Set());
     }
     EXPECT_EQ(assigned, c.assigned);
     EXPECT_EQ(road.d->HIGHESTORDERXDERIVATIVEUSED.v(), c.usedX);
@@ -444,9 +444,9 @@ TEST(Distribution2DIndexSets, FinalSetsFollowTheOrdersUsedAndTheIntegrals) {
     EXPECT_EQ(last[14], c.idxdy);
     // The x nodes of VALUE, every y set, and D2DX2's y nodes: node 0, Y's interior, Y's last node.
     const int endY = road.y->ENDNODE.v();
-    EXPECT_EQ(last[1], nodes(0, road.x->ENDNODE.v()));
-    for (int n : {2, 4, 6, 11, 13, 15}) EXPECT_EQ(last[static_cast<std::size_t>(n)], nodes(0, endY)) << n;
-    std::set<int> boundaryY = keysOf(road.y->INTERIOR.v());
+    EXPECT_EQ(last[1], Nodes(0, road.x->ENDNODE.v()));
+    for (int n : {2, 4, 6, 11, 13, 15}) EXPECT_EQ(last[static_cast<std::size_t>(n)], Nodes(0, endY)) << n;
+    std::set<int> boundaryY = KeysOf(road.y->INTERIOR.v());
     boundaryY.insert({0, endY});
     EXPECT_EQ(last[8], boundaryY);
   }
@@ -457,7 +457,7 @@ TEST(Distribution2DIndexSets, FinalSetsFollowTheOrdersUsedAndTheIntegrals) {
 TEST(Distribution2DArrays, SetDimsBindsEveryArrayToItsSetsAndD2DY2ToYsInterior) {
   Road2D road;  // orders used 1 and 2, no integrals: ENDNODE 5 and 7, Y's interior {1, 2, 4, 5, 6}
   TQ_DISTRIBUTION2D& d = *road.d;
-  ASSERT_TRUE(road.host.RunCycle()) << road.errors();
+  ASSERT_TRUE(road.host.RunCycle()) << road.Errors();
   const struct {
     const char* name;
     const TQ_Matrix* array;
@@ -494,24 +494,24 @@ TEST(Distribution2DLinks, AYDomainThatGoesWhileTheDistributionLivesLeavesNoSetBe
   ASSERT_TRUE(d.YDOMAIN.Attach(gone, &error)) << error;
   EXPECT_EQ(gone->Release(), 1);
   EXPECT_EQ(gone->ExecuteAssignments(10, 1), 0);
-  ASSERT_TRUE(road.host.RunCycle()) << road.errors();
+  ASSERT_TRUE(road.host.RunCycle()) << road.Errors();
   EXPECT_EQ(d.D2DY2.DeclaredSet(1), &gone->INTERIOR);
 
   // Relinked, the first domain is destroyed; D2DY2 forgets its INTERIOR, keeps its own set.
   ASSERT_TRUE(d.YDOMAIN.Attach(road.y, &error)) << error;
   EXPECT_EQ(d.D2DY2.DeclaredSet(1), nullptr);
   EXPECT_EQ(d.D2DY2.DeclaredSet(0), &d.TQ_D2DY2_SET1);
-  ASSERT_TRUE(road.host.RunCycle()) << road.errors();
+  ASSERT_TRUE(road.host.RunCycle()) << road.Errors();
   EXPECT_EQ(d.D2DY2.DeclaredSet(1), &road.y->INTERIOR);
   EXPECT_EQ(road.y->INTERIOR.DependentCount(), 1);
 
   // Unlinked, the cycle reports the empty link; linked again, it runs.
   d.YDOMAIN.Detach();
   EXPECT_FALSE(road.host.RunCycle());
-  EXPECT_TRUE(road.errorMentions("D: YDOMAIN has no domain attached")) << road.errors();
+  EXPECT_TRUE(road.ErrorMentions("D: YDOMAIN has no domain attached")) << road.Errors();
   ASSERT_TRUE(d.YDOMAIN.Attach(road.y, &error)) << error;
   road.host.ClearErrors();
-  EXPECT_TRUE(road.host.RunCycle()) << road.errors();
+  EXPECT_TRUE(road.host.RunCycle()) << road.Errors();
   EXPECT_EQ(road.y->INTERIOR.DependentCount(), 1);
 }
 

@@ -31,20 +31,20 @@ class Road3D {
     for (int a = 0; a < 3; ++a) {
       domain[a] = dynamic_cast<TQ_DOMAIN*>(DOMAINFactory());
       EXPECT_TRUE(host.AddObject(kAxes[a], domain[a], &error)) << error;
-      fix(std::string(kAxes[a]) + ".SECTION(1).NODECOUNT", TQ_Value(intervals[a], 0u, 0u, 0));
+      Fix(std::string(kAxes[a]) + ".SECTION(1).NODECOUNT", TQ_Value(intervals[a], 0u, 0u, 0));
     }
     d = dynamic_cast<TQ_DISTRIBUTION3D*>(DISTRIBUTION3DFactory());
     EXPECT_TRUE(host.AddObject("D", d, &error)) << error;
-    for (int a = 0; a < 3; ++a) EXPECT_TRUE(link(a).Attach(domain[a], &error)) << error;
+    for (int a = 0; a < 3; ++a) EXPECT_TRUE(Link(a).Attach(domain[a], &error)) << error;
   }
   ~Road3D() { host.Reset(); }
   Road3D(const Road3D&) = delete;
   Road3D& operator=(const Road3D&) = delete;
 
-  TQ_External<TQ_DOMAIN>& link(int axis) { return axis == 0 ? d->XDOMAIN : axis == 1 ? d->YDOMAIN : d->ZDOMAIN; }
+  TQ_External<TQ_DOMAIN>& Link(int axis) { return axis == 0 ? d->XDOMAIN : axis == 1 ? d->YDOMAIN : d->ZDOMAIN; }
 
   // Fixes the property at `path` as a user does.
-  void fix(const std::string& path, const TQ_Value& value) {
+  void Fix(const std::string& path, const TQ_Value& value) {
     std::string error;
     auto* property = dynamic_cast<TQ_VarParamProp*>(host.FindByPath(path, true, &error));
     ASSERT_NE(property, nullptr) << path << ": " << error;
@@ -52,7 +52,7 @@ class Road3D {
   }
 
   // Runs the assignments with the log on; what D handed over, in order.
-  std::vector<Handed> assign(TQ_Executive::CycleOptions options = {}) {
+  std::vector<Handed> Assign(TQ_Executive::CycleOptions options = {}) {
     TQ_ExecutiveTesting::ClearLog(host);
     TQ_ExecutiveTesting::EnableLog(host, true);
     host.RunAssignments(options);
@@ -63,12 +63,12 @@ class Road3D {
     return out;
   }
 
-  std::string errors() const {
+  std::string Errors() const {
     std::string all;
     for (const std::string& e : host.Errors()) all += e + "\n";
     return all;
   }
-  bool errorMentions(const std::string& text) const { return errors().find(text) != std::string::npos; }
+  bool ErrorMentions(const std::string& text) const { return Errors().find(text) != std::string::npos; }
 
   TQ_Executive& host;
   std::array<TQ_DOMAIN*, 3> domain{};
@@ -76,7 +76,7 @@ class Road3D {
 };
 
 // The property names in registration order: each array's index sets just before the array.
-std::vector<std::string> registrationOrder() {
+std::vector<std::string> RegistrationOrder() {
   std::vector<std::string> names = {"XDOMAIN",
                                     "YDOMAIN",
                                     "ZDOMAIN",
@@ -111,9 +111,9 @@ std::vector<std::string> registrationOrder() {
 }
 
 // The index sets in the order of their numbers 1 to 40.
-std::vector<std::string> indexSetsByNumber() {
+std::vector<std::string> IndexSetsByNumber() {
   std::vector<std::string> sets;
-  for (const std::string& name : registrationOrder())
+  for (const std::string& name : RegistrationOrder())
     if (name.rfind("TQ_", 0) == 0) sets.push_back(name);
   return sets;
 }
@@ -139,7 +139,7 @@ const std::map<std::string, std::string> kDescriptions = {
 TEST(Distribution3DModel, RegistersItsSixtySevenPropertiesInOrder) {
   Road3D road;
   const TQ_DISTRIBUTION3D& d = *road.d;
-  const std::vector<std::string> names = registrationOrder();
+  const std::vector<std::string> names = RegistrationOrder();
   ASSERT_EQ(names.size(), 67u);
   ASSERT_EQ(d.PropertyCount(), 67);
   const auto* begin = reinterpret_cast<const char*>(&d);
@@ -212,9 +212,9 @@ TEST(Distribution3DIndexSets, HandsFortySetsInTwoSweepsAroundTheAssignments) {
   TQ_Executive::CycleOptions options;
   options.level = 3;
   options.pass = 7;
-  const std::vector<Handed> handed = road.assign(options);
-  EXPECT_TRUE(road.host.Errors().empty()) << road.errors();
-  const std::vector<std::string> sets = indexSetsByNumber();
+  const std::vector<Handed> handed = road.Assign(options);
+  EXPECT_TRUE(road.host.Errors().empty()) << road.Errors();
+  const std::vector<std::string> sets = IndexSetsByNumber();
   ASSERT_EQ(sets.size(), 40u);
   // (number, sweep) of every value, sweep -1 for an assignment, and its target.
   std::vector<std::pair<int, int>> expected;
@@ -365,13 +365,13 @@ TEST(Distribution3DIndexSets, SetsFollowTheOrdersTheIntegralsAndTheNodes) {
     Road3D road;
     for (const Fix& f : c.fixes) {
       if (f.set)
-        road.fix(f.path, TQ_Value(TQ_IntSetValue(f.text), 0u, 0u, 0));
+        road.Fix(f.path, TQ_Value(TQ_IntSetValue(f.text), 0u, 0u, 0));
       else if (f.text != nullptr)
-        road.fix(f.path, TQ_Value(f.text, 0u, 0u, 0));
+        road.Fix(f.path, TQ_Value(f.text, 0u, 0u, 0));
       else
-        road.fix(f.path, TQ_Value(f.value, 0u, 0u, 0));
+        road.Fix(f.path, TQ_Value(f.value, 0u, 0u, 0));
     }
-    const std::vector<Handed> handed = road.assign();
+    const std::vector<Handed> handed = road.Assign();
     std::vector<int> assigned;
     std::map<std::string, std::string> finalSets;
     for (const Handed& h : handed) {
@@ -388,10 +388,10 @@ TEST(Distribution3DIndexSets, SetsFollowTheOrdersTheIntegralsAndTheNodes) {
 
 TEST(Distribution3DIndexSets, AnOrderHeldAtOneIsRaisedAfterItIsCopied) {
   Road3D road;
-  road.fix("X.HIGHESTORDERDERIVATIVE", TQ_Value(2, 0u, 0u, 0));
-  road.fix("D.HIGHESTORDERXDERIVATIVE", TQ_Value(1, 0u, 0u, 0));
+  road.Fix("X.HIGHESTORDERDERIVATIVE", TQ_Value(2, 0u, 0u, 0));
+  road.Fix("D.HIGHESTORDERXDERIVATIVE", TQ_Value(1, 0u, 0u, 0));
   std::vector<std::pair<int, int>> used;  // (number, value) of the assignments to the x order used
-  for (const Handed& h : road.assign())
+  for (const Handed& h : road.Assign())
     if (h.target == &road.d->HIGHESTORDERXDERIVATIVEUSED) used.push_back({h.number, h.value.Integer()});
   EXPECT_EQ(used, (std::vector<std::pair<int, int>>{{44, 1}, {47, 2}}));
   EXPECT_EQ(road.d->HIGHESTORDERXDERIVATIVEUSED.v(), 2);
@@ -399,9 +399,9 @@ TEST(Distribution3DIndexSets, AnOrderHeldAtOneIsRaisedAfterItIsCopied) {
 
 TEST(Distribution3DArrays, SetDimsGivesEachArrayItsSetsOrItsDomainsInterior) {
   Road3D road;  // nodes 5 x 4 x 3; interiors of 3, 2 and 1 nodes
-  for (const char* axis : kAxes) road.fix(std::string(axis) + ".HIGHESTORDERDERIVATIVE", TQ_Value(2, 0u, 0u, 0));
-  road.fix("D.INTEGRALS", TQ_Value("idx", 0u, 0u, 0));
-  ASSERT_TRUE(road.host.RunCycle()) << road.errors();
+  for (const char* axis : kAxes) road.Fix(std::string(axis) + ".HIGHESTORDERDERIVATIVE", TQ_Value(2, 0u, 0u, 0));
+  road.Fix("D.INTEGRALS", TQ_Value("idx", 0u, 0u, 0));
+  ASSERT_TRUE(road.host.RunCycle()) << road.Errors();
   TQ_DISTRIBUTION3D& d = *road.d;
   struct Expected {
     const char* array;
@@ -436,7 +436,7 @@ TEST(Distribution3DErrors, AGridTooLargeToHoldIsRefusedBeforeAnythingIsMade) {
     SCOPED_TRACE(intervals);
     Road3D road({intervals, intervals, intervals});
     const bool fits = intervals == 1289;
-    EXPECT_FALSE(road.host.RunCycle()) << road.errors();
+    EXPECT_FALSE(road.host.RunCycle()) << road.Errors();
     EXPECT_EQ((*road.d->VALUE).DeclaredElementCount(),
               static_cast<long long>(intervals + 1) * (intervals + 1) * (intervals + 1));
     EXPECT_EQ((*road.d->VALUE).ElementVector.Elements(), 0u);
@@ -444,18 +444,18 @@ TEST(Distribution3DErrors, AGridTooLargeToHoldIsRefusedBeforeAnythingIsMade) {
       // The arrays fit, but their equations (a first derivative per node and axis, 4 terms
       // each) would not fit the host's counts: the distribution refuses them, naming their
       // number, before it looks up any element.
-      EXPECT_TRUE(road.errorMentions("D: the distribution would add 6440067000 equations with 25760268000 non-zeros"))
-          << road.errors();
-      EXPECT_TRUE(road.errorMentions("more than the host's counts hold")) << road.errors();
+      EXPECT_TRUE(road.ErrorMentions("D: the distribution would add 6440067000 equations with 25760268000 non-zeros"))
+          << road.Errors();
+      EXPECT_TRUE(road.ErrorMentions("more than the host's counts hold")) << road.Errors();
       continue;
     }
     for (const char* array : {"VALUE", "DDX", "DDY", "DDZ"})
-      EXPECT_TRUE(road.errorMentions(std::string("D: SetDims: array D.") + array + " over D.TQ_" + array +
+      EXPECT_TRUE(road.ErrorMentions(std::string("D: SetDims: array D.") + array + " over D.TQ_" + array +
                                      "_SET1, D.TQ_" + array + "_SET2, D.TQ_" + array +
                                      "_SET3 calls for 1291 x 1291 x 1291 = 2151685171 elements"))
-          << road.errors();
-    EXPECT_TRUE(road.errorMentions("D: SetUpEquations not called: its arrays are too large to hold")) << road.errors();
-    EXPECT_FALSE(road.errorMentions("D.D2DX2")) << "D2DX2 has no x node at first order";
+          << road.Errors();
+    EXPECT_TRUE(road.ErrorMentions("D: SetUpEquations not called: its arrays are too large to hold")) << road.Errors();
+    EXPECT_FALSE(road.ErrorMentions("D.D2DX2")) << "D2DX2 has no x node at first order";
   }
 }
 

@@ -18,7 +18,7 @@ namespace morvane::eqn::testing {
 namespace {
 
 // The factor of the field along an axis the equation does not run along.
-Field positiveLinear() {
+Field PositiveLinear() {
   return Field{[](double t) { return 1.5 + t; },
                [](double) { return 1.0; },
                [](double) { return 0.0; },
@@ -31,7 +31,7 @@ Field positiveLinear() {
 // The polynomial sum of weights[n] s^n in s = (t - centre) / scale, with its derivatives and
 // antiderivative: over an equation's stencil, scaled to its half-width, every power is of the
 // size of 1, so that no degree hides behind the others.
-Field scaledPolynomial(std::vector<double> weights, double centre, double scale) {
+Field ScaledPolynomial(std::vector<double> weights, double centre, double scale) {
   auto sum = [weights = std::move(weights), centre, scale](double t, int derivative) {
     const double s = (t - centre) / scale;
     double total = 0.0;
@@ -66,11 +66,11 @@ const double kMixed[] = {1.0, -0.73, 0.61, -0.52, 0.44, -0.37, 0.29};
 // The coordinates of every node of every axis, as the domains placed them.
 using Nodes = std::array<std::vector<double>, 3>;
 
-Nodes nodesOf(const AxesRoad& road) {
+Nodes NodesOf(const AxesRoad& road) {
   Nodes nodes;
   for (int a = 0; a < road.axes; ++a)
     for (int k = 0; k <= road.domains[a]->ENDNODE.v(); ++k)
-      nodes[static_cast<std::size_t>(a)].push_back(road.coordinate(a, k));
+      nodes[static_cast<std::size_t>(a)].push_back(road.Coordinate(a, k));
   return nodes;
 }
 
@@ -79,7 +79,7 @@ class SeparableField {
   SeparableField(const Nodes& nodes, int axes, std::array<Field, 3> factors)
       : factors_(std::move(factors)), nodes_(nodes), axes_(axes) {}
 
-  double at(const ArrayInfo& array, const TermInfo& t) const {
+  double At(const ArrayInfo& array, const TermInfo& t) const {
     double value = 1.0;
     for (int a = 0; a < axes_; ++a) {
       const Field& g = factors_[static_cast<std::size_t>(a)];
@@ -114,33 +114,33 @@ class SeparableField {
   int axes_;
 };
 
-void expectResidualsVanishUpToTheirDegree(const AxesRoad& road, const std::string& where) {
-  const Numbering& numbering = road.numbering();
-  const std::vector<ArrayInfo> arrays = road.arrays();
-  const auto terms = road.termMap();
-  const Nodes nodes = nodesOf(road);
+void ExpectResidualsVanishUpToTheirDegree(const AxesRoad& road, const std::string& where) {
+  const Numbering& numbering = road.RowNumbering();
+  const std::vector<ArrayInfo> arrays = road.Arrays();
+  const auto terms = road.TermMap();
+  const Nodes nodes = NodesOf(road);
   // An integral on the face where it starts holds nothing, whatever the field.
-  const SeparableField cubic(nodes, road.axes, {monomial(3, 0.3), monomial(3, 0.4), monomial(3, 0.2)});
+  const SeparableField cubic(nodes, road.axes, {Monomial(3, 0.3), Monomial(3, 0.4), Monomial(3, 0.2)});
   auto valuesOf = [&](const SeparableField& field) {
     return [&terms, &arrays, &field](const TQ_VarParam& term) {
       const TermInfo& t = terms.at(&term);
-      return t.array < 0 ? term.NumericValue() : field.at(arrays[static_cast<std::size_t>(t.array)], t);
+      return t.array < 0 ? term.NumericValue() : field.At(arrays[static_cast<std::size_t>(t.array)], t);
     };
   };
   std::map<int, int> checked;
-  for (const RoadEquation& e : road.equations()) {
+  for (const RoadEquation& e : road.Equations()) {
     const std::string at = where + ", " + e.name;
     if (e.row <= numbering.starts) {
-      EXPECT_EQ(residualOf(road.host, *e.emitted, valuesOf(cubic)).value, 0.0) << at;
+      EXPECT_EQ(ResidualOf(road.host, *e.emitted, valuesOf(cubic)).value, 0.0) << at;
       ++checked[e.row];
       continue;
     }
-    const int block = numbering.blockOf(e.row);
+    const int block = numbering.BlockOf(e.row);
     ASSERT_GE(block, 0) << at;
     const int axis = block % road.axes;
-    const int degree = formulaDegree(road.axes, e.row);
+    const int degree = FormulaDegree(road.axes, e.row);
     // Collocation constants are stored to five decimals; difference constants are exact.
-    const double tolerance = isCollocation(kMethods[block / road.axes]) ? 1e-4 : 1e-10;
+    const double tolerance = IsCollocation(kMethods[block / road.axes]) ? 1e-4 : 1e-10;
     // Exact on a polynomial with every power up to the formula's degree (so on each power:
     // a residual that vanishes on the sum and not on a power would need the others to cancel
     // it), not on the next power.
@@ -160,10 +160,10 @@ void expectResidualsVanishUpToTheirDegree(const AxesRoad& road, const std::strin
         weights.assign(static_cast<std::size_t>(degree) + 2, 0.0);
         weights.back() = 1.0;
       }
-      std::array<Field, 3> factors{positiveLinear(), positiveLinear(), positiveLinear()};
-      factors[static_cast<std::size_t>(axis)] = scaledPolynomial(weights, 0.5 * (lo + hi), 0.5 * (hi - lo));
+      std::array<Field, 3> factors{PositiveLinear(), PositiveLinear(), PositiveLinear()};
+      factors[static_cast<std::size_t>(axis)] = ScaledPolynomial(weights, 0.5 * (lo + hi), 0.5 * (hi - lo));
       const SeparableField field(nodes, road.axes, factors);
-      const Value r = residualOf(road.host, *e.emitted, valuesOf(field));
+      const Value r = ResidualOf(road.host, *e.emitted, valuesOf(field));
       const double limit = tolerance * r.magnitude;
       if (!above) {
         EXPECT_LE(std::fabs(r.value), limit) << at << " up to degree " << degree;
@@ -180,7 +180,7 @@ void expectResidualsVanishUpToTheirDegree(const AxesRoad& road, const std::strin
     while (method < kMethodCount && road.domains[a]->DISCRETIZATIONMETHOD.v() != std::string(kMethods[method]))
       ++method;
     ASSERT_LT(method, kMethodCount) << where;
-    const auto [first, end] = numbering.rowsOf(method * road.axes + a);
+    const auto [first, end] = numbering.RowsOf(method * road.axes + a);
     for (int row = first; row < end; ++row) EXPECT_GT(checked[row], 0) << where << ", TQ_Eqn" << row;
   }
 }
@@ -197,12 +197,12 @@ TEST(DistributionAxesAccuracy, EveryResidualVanishesUpToItsDegreeAndNotAbove) {
       std::string where;
       for (int a = 0; a < axes; ++a) {
         const char* method = kMethods[(m + a) % kMethodCount];
-        setup.axes.push_back(smallAxis(method, 2));
+        setup.axes.push_back(SmallAxis(method, 2));
         where += std::string(a == 0 ? "" : " x ") + method;
       }
       AxesRoad road(setup);
-      ASSERT_TRUE(road.cycle()) << where << ": " << road.errors();
-      expectResidualsVanishUpToTheirDegree(road, where);
+      ASSERT_TRUE(road.Cycle()) << where << ": " << road.Errors();
+      ExpectResidualsVanishUpToTheirDegree(road, where);
     }
   }
 }

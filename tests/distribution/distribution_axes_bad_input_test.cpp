@@ -17,7 +17,7 @@
 namespace morvane::eqn::testing {
 namespace {
 
-AxesSetup axesOf(std::vector<RoadAxisSetup> axes, unsigned links = 7u) {
+AxesSetup AxesOf(std::vector<RoadAxisSetup> axes, unsigned links = 7u) {
   AxesSetup setup{std::move(axes)};
   setup.links = links;
   return setup;
@@ -26,28 +26,28 @@ AxesSetup axesOf(std::vector<RoadAxisSetup> axes, unsigned links = 7u) {
 // What a distribution that cannot place its equations leaves: the host told why, and that its
 // SetUpEquations failed; nothing of it declared or emitted; asked again, both equation phases
 // answer `code` with nothing emitted.
-void expectRefused(AxesRoad& road, int code, const std::vector<std::string>& fragments, const std::string& where) {
-  EXPECT_FALSE(road.cycle()) << where;
+void ExpectRefused(AxesRoad& road, int code, const std::vector<std::string>& fragments, const std::string& where) {
+  EXPECT_FALSE(road.Cycle()) << where;
   for (const std::string& fragment : fragments)
-    EXPECT_TRUE(road.errorMentions(fragment)) << where << ": " << road.errors();
-  EXPECT_TRUE(road.errorMentions("D: SetUpEquations failed with code " + std::to_string(code)))
-      << where << ": " << road.errors();
+    EXPECT_TRUE(road.ErrorMentions(fragment)) << where << ": " << road.Errors();
+  EXPECT_TRUE(road.ErrorMentions("D: SetUpEquations failed with code " + std::to_string(code)))
+      << where << ": " << road.Errors();
   for (const TQ_DeclaredEquation& e : road.host.Declared()) EXPECT_NE(e.owner, road.distribution) << where;
-  EXPECT_TRUE(road.emittedBy(road.distribution).empty()) << where;
-  EXPECT_EQ(elementsOutsideTheirSets(road.host, road.distribution), std::vector<std::string>{}) << where;
+  EXPECT_TRUE(road.EmittedBy(road.distribution).empty()) << where;
+  EXPECT_EQ(ElementsOutsideTheirSets(road.host, road.distribution), std::vector<std::string>{}) << where;
 
   road.host.ClearErrors();
   EXPECT_EQ(road.distribution->SetUpEquations(), code) << where;
   // One report: of each empty link, or of the one fault of the grid.
-  ASSERT_EQ(road.host.Errors().size(), code == kNoDomain ? fragments.size() : 1u) << where << ": " << road.errors();
+  ASSERT_EQ(road.host.Errors().size(), code == kNoDomain ? fragments.size() : 1u) << where << ": " << road.Errors();
   for (const std::string& fragment : fragments)
-    EXPECT_TRUE(road.errorMentions(fragment)) << where << ": " << road.errors();
+    EXPECT_TRUE(road.ErrorMentions(fragment)) << where << ": " << road.Errors();
   int* rows = nullptr;
   int* cols = nullptr;
   TQ_ExecutiveTesting::BeginEmission(road.host, 0, rows, cols);
   EXPECT_EQ(road.distribution->JacPattern(rows, cols, nullptr), code) << where;
-  EXPECT_TRUE(road.emittedBy(road.distribution).empty()) << where;
-  EXPECT_EQ(road.localNonZeroCount(), 0) << where;
+  EXPECT_TRUE(road.EmittedBy(road.distribution).empty()) << where;
+  EXPECT_EQ(road.LocalNonZeroCount(), 0) << where;
 }
 
 TEST(DistributionAxesBadInput, AnEmptyDomainLinkIsNamed) {
@@ -58,24 +58,24 @@ TEST(DistributionAxesBadInput, AnEmptyDomainLinkIsNamed) {
   static const char* const kLinks[] = {"XDOMAIN", "YDOMAIN", "ZDOMAIN"};
   for (const auto& c : cases) {
     const std::string where = std::to_string(c.axes) + " axes, links " + std::to_string(c.links);
-    std::vector<RoadAxisSetup> axes(static_cast<std::size_t>(c.axes), smallAxis("CFD4", 2));
-    AxesRoad road(axesOf(axes, c.links));
+    std::vector<RoadAxisSetup> axes(static_cast<std::size_t>(c.axes), SmallAxis("CFD4", 2));
+    AxesRoad road(AxesOf(axes, c.links));
     // The equation phases name every empty link, in axis order.
     std::vector<std::string> named;
     for (int a = 0; a < c.axes; ++a)
       if ((c.links & (1u << a)) == 0)
         named.push_back(std::string("D: ") + kLinks[a] +
                         " has no domain attached; the distribution's equations cannot be placed");
-    expectRefused(road, kNoDomain, named, where);
+    ExpectRefused(road, kNoDomain, named, where);
     // Once linked, the same objects run the whole cycle.
     std::string error;
     for (int a = 0; a < c.axes; ++a)
       if ((c.links & (1u << a)) == 0) {
-        EXPECT_TRUE(road.link(a).Attach(road.domains[a], &error)) << error;
+        EXPECT_TRUE(road.Link(a).Attach(road.domains[a], &error)) << error;
       }
     road.host.ClearErrors();
-    EXPECT_TRUE(road.cycle()) << where << ": " << road.errors();
-    EXPECT_FALSE(road.emittedBy(road.distribution).empty()) << where;
+    EXPECT_TRUE(road.Cycle()) << where << ": " << road.Errors();
+    EXPECT_FALSE(road.EmittedBy(road.distribution).empty()) << where;
   }
 }
 
@@ -151,12 +151,12 @@ TEST(DistributionAxesBadInput, SectionsThatCannotCarryTheMethodAreNamedWithTheir
   };
   for (const auto& c : cases) {
     const std::string where = std::to_string(c.axes) + " axes, " + c.bad.method + " on axis " + std::to_string(c.axis);
-    std::vector<RoadAxisSetup> axes(static_cast<std::size_t>(c.axes), smallAxis("BFD2", 2));
+    std::vector<RoadAxisSetup> axes(static_cast<std::size_t>(c.axes), SmallAxis("BFD2", 2));
     axes[static_cast<std::size_t>(c.axis)] = c.bad;
-    AxesSetup setup = axesOf(axes);
+    AxesSetup setup = AxesOf(axes);
     setup.fixes = c.fixes;
     AxesRoad road(setup);
-    expectRefused(road, kGridTooShort, c.fragments, where);
+    ExpectRefused(road, kGridTooShort, c.fragments, where);
   }
 }
 
@@ -164,26 +164,26 @@ TEST(DistributionAxesBadInput, AnUnknownMethodGivesNoBlockAlongItsAxisAndNoError
   for (int axes : {2, 3}) {
     for (int unknown = 0; unknown < axes; ++unknown) {
       const std::string where = std::to_string(axes) + " axes, unknown along " + kDomainNames[unknown];
-      std::vector<RoadAxisSetup> setups(static_cast<std::size_t>(axes), smallAxis("OCFE2", 2));
+      std::vector<RoadAxisSetup> setups(static_cast<std::size_t>(axes), SmallAxis("OCFE2", 2));
       setups[static_cast<std::size_t>(unknown)].method.clear();  // left to the domain
-      AxesSetup setup = axesOf(setups);
+      AxesSetup setup = AxesOf(setups);
       setup.integrals =
           axes == 2 ? std::vector<std::string>{"idx", "idy"} : std::vector<std::string>{"idx", "idy", "idz"};
       AxesRoad road(setup);
       // The domain's method changes once the assignments are made, to a name no block has.
-      ASSERT_TRUE(road.host.RunAssignments(TQ_Executive::CycleOptions())) << where << ": " << road.errors();
+      ASSERT_TRUE(road.host.RunAssignments(TQ_Executive::CycleOptions())) << where << ": " << road.Errors();
       road.domains[unknown]->DISCRETIZATIONMETHOD.SetCurrentValue("RK4");
       EXPECT_TRUE(road.host.RunSetDims()) << where;
       EXPECT_TRUE(road.host.RunSetUpEquations()) << where;
       EXPECT_TRUE(road.host.RunJacPattern()) << where;
-      EXPECT_TRUE(road.host.Errors().empty()) << where << ": " << road.errors();
+      EXPECT_TRUE(road.host.Errors().empty()) << where << ": " << road.Errors();
       std::string difference;
       EXPECT_TRUE(road.host.DeclaredMatchesEmitted(&difference)) << where << ": " << difference;
-      EXPECT_EQ(elementsOutsideTheirSets(road.host, road.distribution), std::vector<std::string>{}) << where;
+      EXPECT_EQ(ElementsOutsideTheirSets(road.host, road.distribution), std::vector<std::string>{}) << where;
       // The other axes' blocks are there; no block runs along the unknown axis.
       std::vector<int> perAxis(static_cast<std::size_t>(axes), 0);
-      for (const RoadEquation& e : road.equations()) {
-        const int block = road.numbering().blockOf(e.row);
+      for (const RoadEquation& e : road.Equations()) {
+        const int block = road.RowNumbering().BlockOf(e.row);
         if (block >= 0) ++perAxis[static_cast<std::size_t>(block % axes)];
       }
       for (int a = 0; a < axes; ++a)
@@ -222,19 +222,19 @@ TEST(DistributionAxesBadInput, OrdersOutsideZeroToTwoAndUnknownIntegralsAreRefus
   };
   for (const auto& c : cases) {
     const std::string where = std::to_string(c.axes) + " axes: " + c.fragment;
-    AxesSetup setup = axesOf(std::vector<RoadAxisSetup>(static_cast<std::size_t>(c.axes), smallAxis("OCFE2", 2)));
+    AxesSetup setup = AxesOf(std::vector<RoadAxisSetup>(static_cast<std::size_t>(c.axes), SmallAxis("OCFE2", 2)));
     setup.fixes = c.fixes;
     setup.integrals = c.integrals;
     AxesRoad road(setup);
-    expectRefused(road, kBadParameter, {c.fragment}, where);
+    ExpectRefused(road, kBadParameter, {c.fragment}, where);
   }
   // Every name the distribution computes, with "None", is taken.
   for (int axes : {2, 3}) {
-    AxesSetup setup = axesOf(std::vector<RoadAxisSetup>(static_cast<std::size_t>(axes), smallAxis("OCFE2", 2)));
+    AxesSetup setup = AxesOf(std::vector<RoadAxisSetup>(static_cast<std::size_t>(axes), SmallAxis("OCFE2", 2)));
     setup.integrals = {"None"};
     for (const char* name : IntegralNames(static_cast<std::size_t>(axes))) setup.integrals.push_back(name);
     AxesRoad road(setup);
-    EXPECT_TRUE(road.cycle()) << axes << " axes: " << road.errors();
+    EXPECT_TRUE(road.Cycle()) << axes << " axes: " << road.Errors();
   }
 }
 
@@ -244,7 +244,7 @@ TEST(DistributionAxesBadInput, AnEndNodeBeyondTheHostsIntegersIsRefusedBeforeAny
   for (int axes : {2, 3}) {
     for (const int end : {INT_MIN, -INT_MAX, INT_MAX}) {
       const std::string where = std::to_string(axes) + " axes, ENDNODE " + std::to_string(end);
-      AxesSetup setup = axesOf(std::vector<RoadAxisSetup>(static_cast<std::size_t>(axes), smallAxis("BFD1", 2)));
+      AxesSetup setup = AxesOf(std::vector<RoadAxisSetup>(static_cast<std::size_t>(axes), SmallAxis("BFD1", 2)));
       setup.fixes = {{"Y.ENDNODE", end}};
       AxesRoad road(setup);
       const std::string fragment = "D: the domain Y (YDOMAIN) has ENDNODE " + std::to_string(end) +
@@ -255,10 +255,10 @@ TEST(DistributionAxesBadInput, AnEndNodeBeyondTheHostsIntegersIsRefusedBeforeAny
       TQ_ExecutiveTesting::EnableLog(road.host, false);
       for (const TQ_LogEntry& entry : TQ_ExecutiveTesting::Log(road.host))
         EXPECT_NE(entry.target->Owner(), road.distribution) << where;
-      EXPECT_TRUE(road.errorMentions(fragment + "; the distribution's index sets and assignments cannot be computed"))
-          << where << ": " << road.errors();
+      EXPECT_TRUE(road.ErrorMentions(fragment + "; the distribution's index sets and assignments cannot be computed"))
+          << where << ": " << road.Errors();
       road.host.ClearErrors();
-      expectRefused(road, kGridTooShort, {fragment + "; its equations are not declared"}, where);
+      ExpectRefused(road, kGridTooShort, {fragment + "; its equations are not declared"}, where);
     }
   }
 }

@@ -20,20 +20,20 @@
 namespace morvane::eqn::testing {
 namespace {
 
-bool sameIgnoringCase(const std::string& a, const std::string& b) {
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
          });
 }
 
-int methodIndex(const std::string& method) {
+int MethodIndex(const std::string& method) {
   for (int m = 0; m < kMethodCount; ++m)
-    if (sameIgnoringCase(method, kMethods[m])) return m;
+    if (SameIgnoringCase(method, kMethods[m])) return m;
   return -1;
 }
 
 // The members of the product of an array's declared sets.
-std::vector<std::array<int, 3>> declaredKeys(const TQ_Matrix& array) {
+std::vector<std::array<int, 3>> DeclaredKeys(const TQ_Matrix& array) {
   std::vector<std::array<int, 3>> keys{{0, 0, 0}};
   for (int d = 0; d < array.Dimensions(); ++d) {
     std::vector<std::array<int, 3>> next;
@@ -53,15 +53,15 @@ std::vector<std::array<int, 3>> declaredKeys(const TQ_Matrix& array) {
 
 // Checks a road whose cycle ran with every derivative order at 2 and every integral selected.
 // `everyRow`: the sections are such that every equation of the matched blocks occurs.
-void expectRoadHolds(const AxesRoad& road, const std::string& where, bool everyRow) {
-  const Numbering& numbering = road.numbering();
+void ExpectRoadHolds(const AxesRoad& road, const std::string& where, bool everyRow) {
+  const Numbering& numbering = road.RowNumbering();
   const int axes = road.axes;
   std::string difference;
   EXPECT_TRUE(road.host.DeclaredMatchesEmitted(&difference)) << where << ": " << difference;
-  EXPECT_EQ(elementsOutsideTheirSets(road.host), std::vector<std::string>{}) << where;
+  EXPECT_EQ(ElementsOutsideTheirSets(road.host), std::vector<std::string>{}) << where;
 
-  const std::vector<ArrayInfo> arrays = road.arrays();
-  const std::vector<RoadEquation> equations = road.equations();
+  const std::vector<ArrayInfo> arrays = road.Arrays();
+  const std::vector<RoadEquation> equations = road.Equations();
   ASSERT_FALSE(equations.empty()) << where;
   // The counters are what the host counted for the distribution, the only model with equations.
   std::size_t terms = 0;
@@ -71,8 +71,8 @@ void expectRoadHolds(const AxesRoad& road, const std::string& where, bool everyR
     EXPECT_EQ(summary.declaredCount, static_cast<int>(equations.size())) << where;
     EXPECT_EQ(summary.emittedCount, static_cast<int>(equations.size())) << where;
   }
-  EXPECT_EQ(road.localEqnCount(), static_cast<int>(equations.size())) << where;
-  EXPECT_EQ(road.localNonZeroCount(), static_cast<int>(terms)) << where;
+  EXPECT_EQ(road.LocalEqnCount(), static_cast<int>(equations.size())) << where;
+  EXPECT_EQ(road.LocalNonZeroCount(), static_cast<int>(terms)) << where;
   EXPECT_EQ(road.host.PatternEntriesWritten(), static_cast<int>(terms)) << where;
 
   std::map<std::pair<int, std::array<int, 3>>, int> subjects;  // (array, nodes): equations about it
@@ -96,13 +96,13 @@ void expectRoadHolds(const AxesRoad& road, const std::string& where, bool everyR
       EXPECT_TRUE(onAFace) << at;
       continue;
     }
-    const int block = numbering.blockOf(e.row);
+    const int block = numbering.BlockOf(e.row);
     ASSERT_GE(block, 0) << at;
     const int axis = block % axes;
     EXPECT_EQ(e.groupOffset, numbering.firstBlockGroup + block) << at;
-    EXPECT_EQ(methodIndex(road.domains[axis]->DISCRETIZATIONMETHOD.v()), block / axes) << at;
+    EXPECT_EQ(MethodIndex(road.domains[axis]->DISCRETIZATIONMETHOD.v()), block / axes) << at;
     EXPECT_NE(array.kind, ArrayInfo::Value) << at;
-    EXPECT_EQ(array.alongAxis(), axis) << at;
+    EXPECT_EQ(array.AlongAxis(), axis) << at;
     // The element length is its own section's; every node it reads lies in that section
     // along the equation's axis and is the subject's along the others.
     int section = 0;
@@ -132,7 +132,7 @@ void expectRoadHolds(const AxesRoad& road, const std::string& where, bool everyR
   for (std::size_t k = 0; k < arrays.size(); ++k) {
     const ArrayInfo& array = arrays[k];
     if (array.kind == ArrayInfo::Value) continue;
-    for (const std::array<int, 3>& key : declaredKeys(*array.array)) {
+    for (const std::array<int, 3>& key : DeclaredKeys(*array.array)) {
       const auto found = subjects.find({static_cast<int>(k), key});
       EXPECT_NE(found, subjects.end()) << where << ": no equation for " << array.name << "(" << key[0] << "," << key[1]
                                        << "," << key[2] << ")";
@@ -141,7 +141,7 @@ void expectRoadHolds(const AxesRoad& road, const std::string& where, bool everyR
   for (const auto& [subject, count] : subjects) {
     if (count == 1) continue;
     const ArrayInfo& array = arrays[static_cast<std::size_t>(subject.first)];
-    const int axis = array.alongAxis();
+    const int axis = array.AlongAxis();
     const int node = subject.second[static_cast<std::size_t>(axis)];
     int position = 0;
     const bool junction = array.kind == ArrayInfo::First && node != 0 && node != road.domains[axis]->ENDNODE.v() &&
@@ -156,7 +156,7 @@ void expectRoadHolds(const AxesRoad& road, const std::string& where, bool everyR
     std::set<int> expected;
     for (int row = 1; row <= numbering.starts; ++row) expected.insert(row);
     for (int a = 0; a < axes; ++a) {
-      const auto [first, end] = numbering.rowsOf(methodIndex(road.domains[a]->DISCRETIZATIONMETHOD.v()) * axes + a);
+      const auto [first, end] = numbering.RowsOf(MethodIndex(road.domains[a]->DISCRETIZATIONMETHOD.v()) * axes + a);
       for (int row = first; row < end; ++row) expected.insert(row);
     }
     EXPECT_EQ(rows, expected) << where;
@@ -170,11 +170,11 @@ TEST(Distribution2DRoad, EveryMethodPairOverOneAndTwoSections) {
   for (const char* x : kMethods) {
     for (const char* y : kMethods) {
       for (int sections : {1, 2}) {
-        AxesRoad road({{smallAxis(x, sections), smallAxis(y, sections)}, kIntegrals2D});
-        const std::string where = std::string(x) + " x " + y + ", " + std::to_string(sections) + " section(s)";
-        ASSERT_TRUE(road.cycle()) << where << ": " << road.errors();
-        EXPECT_TRUE(road.host.Errors().empty()) << where << ": " << road.errors();
-        expectRoadHolds(road, where, sections == 2);
+        AxesRoad road({{SmallAxis(x, sections), SmallAxis(y, sections)}, kIntegrals2D});
+        const std::string where = std::string(x) + " x " + y + ", " + std::to_string(sections) + " SectionAt(s)";
+        ASSERT_TRUE(road.Cycle()) << where << ": " << road.Errors();
+        EXPECT_TRUE(road.host.Errors().empty()) << where << ": " << road.Errors();
+        ExpectRoadHolds(road, where, sections == 2);
       }
     }
   }
@@ -197,13 +197,13 @@ TEST(Distribution3DRoad, EveryMethodOnEveryAxisAndMixedTriples) {
     AxesSetup setup{{}, kIntegrals3D};
     std::string where;
     for (int a = 0; a < 3; ++a) {
-      setup.axes.push_back(smallAxis(t.methods[a], t.sections[a]));
+      setup.axes.push_back(SmallAxis(t.methods[a], t.sections[a]));
       where += std::string(a == 0 ? "" : " x ") + t.methods[a] + "/" + std::to_string(t.sections[a]);
     }
     AxesRoad road(setup);
-    ASSERT_TRUE(road.cycle()) << where << ": " << road.errors();
-    EXPECT_TRUE(road.host.Errors().empty()) << where << ": " << road.errors();
-    expectRoadHolds(road, where, t.sections == std::array<int, 3>{2, 2, 2});
+    ASSERT_TRUE(road.Cycle()) << where << ": " << road.Errors();
+    EXPECT_TRUE(road.host.Errors().empty()) << where << ": " << road.Errors();
+    ExpectRoadHolds(road, where, t.sections == std::array<int, 3>{2, 2, 2});
   }
 }
 

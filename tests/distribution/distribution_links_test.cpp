@@ -60,31 +60,31 @@ class Road {
     for (int a = 0; a < model.axes; ++a) {
       domain[a] = dynamic_cast<TQ_DOMAIN*>(DOMAINFactory());
       EXPECT_TRUE(host.AddObject(kAxes[a], domain[a], &error)) << error;
-      fix(std::string(kAxes[a]) + ".SECTION(1).NODECOUNT", 4 - a);
+      Fix(std::string(kAxes[a]) + ".SECTION(1).NODECOUNT", 4 - a);
     }
     d = model.factory();
     EXPECT_TRUE(host.AddObject("D", d, &error)) << error;
     for (int a = 0; a < model.axes; ++a)
-      if ((attached & (1u << a)) != 0) attach(a);
+      if ((attached & (1u << a)) != 0) Attach(a);
   }
   ~Road() { host.Reset(); }
   Road(const Road&) = delete;
   Road& operator=(const Road&) = delete;
 
-  void fix(const std::string& path, int value) {
+  void Fix(const std::string& path, int value) {
     std::string error;
     auto* property = dynamic_cast<TQ_VarParamProp*>(host.FindByPath(path, true, &error));
     ASSERT_NE(property, nullptr) << path << ": " << error;
     ASSERT_EQ(property->Fix(TQ_Value(value, 0u, 0u, 0), &error), TQ_ASSIGN_DONE) << path << ": " << error;
   }
-  TQ_ExternalBase& link(int axis) const { return *dynamic_cast<TQ_ExternalBase*>(d->FindProperty(kLinks[axis])); }
-  void attach(int axis) {
+  TQ_ExternalBase& Link(int axis) const { return *dynamic_cast<TQ_ExternalBase*>(d->FindProperty(kLinks[axis])); }
+  void Attach(int axis) {
     std::string error;
-    EXPECT_TRUE(link(axis).Attach(domain[axis], &error)) << error;
+    EXPECT_TRUE(Link(axis).Attach(domain[axis], &error)) << error;
   }
 
   // D's arrays, by name: the array itself or the one its virtual property stands for.
-  std::vector<std::pair<std::string, const TQ_Matrix*>> arrays() const {
+  std::vector<std::pair<std::string, const TQ_Matrix*>> Arrays() const {
     std::vector<std::pair<std::string, const TQ_Matrix*>> out;
     for (int k = 0; k < d->PropertyCount(); ++k) {
       TQ_Containable* property = d->PropertyAt(k).property;
@@ -95,7 +95,7 @@ class Road {
     return out;
   }
 
-  std::string errors() const {
+  std::string Errors() const {
     std::string all;
     for (const std::string& e : host.Errors()) all += e + "\n";
     return all;
@@ -133,7 +133,7 @@ TEST(DistributionLinks, MissingDomainsAreReportedInEveryPhaseAndNothingIsHandedO
       TQ_ExecutiveTesting::EnableLog(road.host, true);
       EXPECT_FALSE(road.host.RunCycle());
       TQ_ExecutiveTesting::EnableLog(road.host, false);
-      EXPECT_EQ(road.host.Errors(), expected) << road.errors();
+      EXPECT_EQ(road.host.Errors(), expected) << road.Errors();
       for (const TQ_LogEntry& e : TQ_ExecutiveTesting::Log(road.host))
         EXPECT_NE(e.target->Owner(), road.d) << "handed to the host: " << e.target->Name();
       for (const TQ_DeclaredEquation& e : road.host.Declared()) EXPECT_NE(e.owner, road.d);
@@ -142,7 +142,7 @@ TEST(DistributionLinks, MissingDomainsAreReportedInEveryPhaseAndNothingIsHandedO
       // SetDims sized every array by its own sets, and a dimension sized by a domain's
       // INTERIOR where the link holds the domain; an array that needs a missing domain's
       // INTERIOR is left unsized.
-      const auto arrays = road.arrays();
+      const auto arrays = road.Arrays();
       ASSERT_FALSE(arrays.empty());
       for (const auto& [name, array] : arrays) {
         bool unsized = false;
@@ -169,14 +169,14 @@ TEST(DistributionLinks, MissingDomainsAreReportedInEveryPhaseAndNothingIsHandedO
       EXPECT_EQ(rows, start);
       EXPECT_TRUE(road.host.Emitted().empty());
       const auto reports = static_cast<std::size_t>(model.axes - std::popcount(attached));
-      EXPECT_EQ(road.host.Errors().size(), 2 * reports) << road.errors();
+      EXPECT_EQ(road.host.Errors().size(), 2 * reports) << road.Errors();
 
       // Linked, the same objects run the whole cycle.
       for (int a = 0; a < model.axes; ++a)
-        if (missing(a)) road.attach(a);
+        if (missing(a)) road.Attach(a);
       road.host.ClearErrors();
-      EXPECT_TRUE(road.host.RunCycle()) << road.errors();
-      EXPECT_TRUE(road.host.Errors().empty()) << road.errors();
+      EXPECT_TRUE(road.host.RunCycle()) << road.Errors();
+      EXPECT_TRUE(road.host.Errors().empty()) << road.Errors();
       EXPECT_FALSE(road.host.Emitted().empty());
     }
   }

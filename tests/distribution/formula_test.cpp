@@ -12,7 +12,7 @@
 namespace morvane::eqn {
 namespace {
 
-std::string indexText(const Index& ix) {
+std::string IndexText(const Index& ix) {
   std::string s;
   switch (ix.origin) {
     case Origin::Zero:
@@ -36,15 +36,15 @@ std::string indexText(const Index& ix) {
   return s;
 }
 
-std::string termText(const Item& it) {
+std::string TermText(const Item& it) {
   static const char* const names[] = {"V", "D", "D2", "I"};
   if (it.role == Role::Step) return "h";
-  return std::string(names[static_cast<int>(it.role)]) + "(" + indexText(it.index) + ")";
+  return std::string(names[static_cast<int>(it.role)]) + "(" + IndexText(it.index) + ")";
 }
 
 // The program as text: operator codes as numbers, integer constants as "i:<v>", doubles as
 // "d:<v>", terms as written in formulas.
-std::vector<std::string> stream(const Formula& f) {
+std::vector<std::string> StreamOf(const Formula& f) {
   std::vector<std::string> out;
   for (std::size_t k = 0; k < f.itemCount; ++k) {
     const Item& it = f.items[k];
@@ -62,7 +62,7 @@ std::vector<std::string> stream(const Formula& f) {
         break;
       }
       case ItemKind::Term:
-        out.push_back(termText(it));
+        out.push_back(TermText(it));
         break;
     }
   }
@@ -71,7 +71,7 @@ std::vector<std::string> stream(const Formula& f) {
 
 using Stream = std::vector<std::string>;
 
-double firstDouble(const Formula& f) {
+double FirstDouble(const Formula& f) {
   for (std::size_t k = 0; k < f.itemCount; ++k) {
     if (f.items[k].kind == ItemKind::DoubleConst) return f.items[k].dvalue;
   }
@@ -79,40 +79,40 @@ double firstDouble(const Formula& f) {
 }
 
 TEST(FormulaProgram, WorkedStreamsOfTheCatalogue) {
-  EXPECT_EQ(stream(formulas::integral_start), (Stream{"1", "I(0)"}));
-  EXPECT_EQ(stream(formulas::d1_forward2_b), (Stream{"19", "21", "D(b)", "h", "20", "V(b)", "V(b+1)"}));
-  EXPECT_EQ(stream(formulas::ocfe2_d1_j2),
+  EXPECT_EQ(StreamOf(formulas::integral_start), (Stream{"1", "I(0)"}));
+  EXPECT_EQ(StreamOf(formulas::d1_forward2_b), (Stream{"19", "21", "D(b)", "h", "20", "V(b)", "V(b+1)"}));
+  EXPECT_EQ(StreamOf(formulas::ocfe2_d1_j2),
             (Stream{"20", "21", "D(j+2)", "h", "19", "20", "V(j)", "21", "d:4", "V(j+1)", "21", "d:3", "V(j+2)"}));
-  EXPECT_EQ(stream(formulas::ocfe2_d1_b),
+  EXPECT_EQ(StreamOf(formulas::ocfe2_d1_b),
             (Stream{"19", "21", "D(b)", "h", "20", "V(b+2)", "19", "21", "d:-3", "V(b)", "21", "d:4", "V(b+1)"}));
 }
 
 TEST(FormulaProgram, IntegerAndDoubleLiteralsAndSigns) {
   // 2*(D(b)*h)+(V(b+2)-(-3*V(b)+4*V(b+1))): integer terms, the sign inside the literal.
   EXPECT_EQ(
-      stream(formulas::d1_forward3_b),
+      StreamOf(formulas::d1_forward3_b),
       (Stream{
           "19", "21", "i:2", "21", "D(b)", "h", "20", "V(b+2)", "19", "21", "i:-3", "V(b)", "21", "i:4", "V(b+1)"}));
   // Equal precedence groups from the left: ((V(i-1) - 2*V(i)) + V(i+1)).
-  EXPECT_EQ(stream(formulas::d2_central3_i),
+  EXPECT_EQ(StreamOf(formulas::d2_central3_i),
             (Stream{"20", "21", "D2(i)", "40", "h", "19", "20", "V(i-1)", "21", "i:2", "V(i)", "V(i+1)"}));
   // The named constants are the doubles nearest to 1/12 and 1/720.
-  EXPECT_EQ(firstDouble(formulas::integral_parabola_j1), 1.0 / 12.0);
-  EXPECT_EQ(firstDouble(formulas::integral_quartic_j1), 1.0 / 720.0);
+  EXPECT_EQ(FirstDouble(formulas::integral_parabola_j1), 1.0 / 12.0);
+  EXPECT_EQ(FirstDouble(formulas::integral_quartic_j1), 1.0 / 720.0);
   // Five-decimal constants are the nearest doubles of the text.
-  EXPECT_EQ(firstDouble(formulas::ocfe4_d1_j1), -5.32379);
-  EXPECT_EQ(firstDouble(formulas::ocfe4_d2_j1), 53.2379);
-  EXPECT_EQ(firstDouble(formulas::ocfe2_integral_j2), -0.04166);
+  EXPECT_EQ(FirstDouble(formulas::ocfe4_d1_j1), -5.32379);
+  EXPECT_EQ(FirstDouble(formulas::ocfe4_d2_j1), 53.2379);
+  EXPECT_EQ(FirstDouble(formulas::ocfe2_integral_j2), -0.04166);
 }
 
 TEST(FormulaProgram, DeclaredTermsAreTheProgramsTermsInOrder) {
   const Formula& f = formulas::integral_quartic_j2;
   std::vector<std::string> fromProgram;
-  for (const std::string& s : stream(f)) {
+  for (const std::string& s : StreamOf(f)) {
     if (s.find('(') != std::string::npos || s == "h") fromProgram.push_back(s);
   }
   std::vector<std::string> fromTerms;
-  for (std::size_t k = 0; k < f.termCount; ++k) fromTerms.push_back(termText(f.term(k)));
+  for (std::size_t k = 0; k < f.termCount; ++k) fromTerms.push_back(TermText(f.Term(k)));
   EXPECT_EQ(fromTerms, fromProgram);
   EXPECT_EQ(fromTerms, (Stream{"I(j+2)", "h", "V(j)", "V(j+1)", "V(j+2)", "V(j+3)", "V(j+4)"}));
 }
@@ -148,21 +148,21 @@ TEST(FormulaProgram, MalformedTextsAreRejected) {
       {"99999999999*V(b)", FormulaError::BadLiteral},
   };
   for (const Case& c : cases) {
-    const ParsedFormula p = parseFormula(c.text);
+    const ParsedFormula p = ParseFormula(c.text);
     EXPECT_EQ(p.error, c.error) << c.text;
   }
   // Needed parentheses are accepted: a right operand of equal precedence, a sum under a product.
   for (const char* ok : {"V(b)-(V(b+1)+V(b+2))", "V(b)/(2*V(b+1))", "(V(b)+V(b+1))*h", "2*(D(b)*h)"}) {
-    EXPECT_EQ(parseFormula(ok).error, FormulaError::None) << ok;
+    EXPECT_EQ(ParseFormula(ok).error, FormulaError::None) << ok;
   }
 }
 
 TEST(EquationNames, AreTheRowNumbersInDecimal) {
-  EXPECT_STREQ(equationName(1), "TQ_Eqn1");
-  EXPECT_STREQ(equationName(90), "TQ_Eqn90");
-  EXPECT_STREQ(equationName(379), "TQ_Eqn379");
-  EXPECT_STREQ(equationName(0), "");
-  EXPECT_STREQ(equationName(kMaxEquationNumber + 1), "");
+  EXPECT_STREQ(RowEquationName(1), "TQ_Eqn1");
+  EXPECT_STREQ(RowEquationName(90), "TQ_Eqn90");
+  EXPECT_STREQ(RowEquationName(379), "TQ_Eqn379");
+  EXPECT_STREQ(RowEquationName(0), "");
+  EXPECT_STREQ(RowEquationName(kMaxEquationNumber + 1), "");
 }
 
 // The distribution's list of non-zeros per equation, in declaration order.
@@ -269,9 +269,9 @@ struct TableRow {
   const Formula* formula = nullptr;
 };
 
-std::map<int, TableRow> rowsOfPlan() {
+std::map<int, TableRow> RowsOfPlan() {
   std::map<int, TableRow> rows;
-  for (const PlanNode& n : d1::plan()) {
+  for (const PlanNode& n : d1::EquationPlan()) {
     if (n.step != Step::Row) continue;
     EXPECT_EQ(rows.count(n.row), 0u) << "row " << n.row << " stands twice in the plan";
     rows[n.row] = {n.value, n.formula};
@@ -280,7 +280,7 @@ std::map<int, TableRow> rowsOfPlan() {
 }
 
 TEST(RowTable, TermsAndGroupsMatchTheListOfNonZeros) {
-  const auto rows = rowsOfPlan();
+  const auto rows = RowsOfPlan();
   ASSERT_EQ(rows.size(), 90u);
   std::size_t nonZeros = 0;
   std::map<int, int> rowsPerGroup;
@@ -289,7 +289,7 @@ TEST(RowTable, TermsAndGroupsMatchTheListOfNonZeros) {
     const TableRow& r = rows.at(expected.row);
     EXPECT_EQ(r.group, expected.group) << "TQ_Eqn" << expected.row;
     std::string terms;
-    for (std::size_t k = 0; k < r.formula->termCount; ++k) terms += (k ? ", " : "") + termText(r.formula->term(k));
+    for (std::size_t k = 0; k < r.formula->termCount; ++k) terms += (k ? ", " : "") + TermText(r.formula->Term(k));
     EXPECT_EQ(terms, expected.terms) << "TQ_Eqn" << expected.row;
     nonZeros += r.formula->termCount;
     ++rowsPerGroup[r.group];
@@ -314,7 +314,7 @@ TEST(RowTable, CollocationRowsUseDoubleConstantsAndBareValuesWhereWeightIsOne) {
                                                       {82, "V(j)"},
                                                       {83, "V(j+4)"}};
   std::set<std::pair<int, std::string>> found;
-  for (const auto& [row, r] : rowsOfPlan()) {
+  for (const auto& [row, r] : RowsOfPlan()) {
     if (row < 61) continue;
     const Formula& f = *r.formula;
     for (std::size_t k = 0; k < f.itemCount; ++k) {
@@ -322,11 +322,11 @@ TEST(RowTable, CollocationRowsUseDoubleConstantsAndBareValuesWhereWeightIsOne) {
       EXPECT_NE(it.kind, ItemKind::IntConst) << "TQ_Eqn" << row;
       if (it.kind == ItemKind::Term && it.role == Role::Value &&
           (k == 0 || f.items[k - 1].kind != ItemKind::DoubleConst)) {
-        found.insert({row, termText(it)});
+        found.insert({row, TermText(it)});
       }
     }
     if (row == 80) {
-      for (std::size_t k = 0; k < f.termCount; ++k) EXPECT_NE(termText(f.term(k)), "V(j+2)");
+      for (std::size_t k = 0; k < f.termCount; ++k) EXPECT_NE(TermText(f.Term(k)), "V(j+2)");
     }
   }
   EXPECT_EQ(found, bare);

@@ -26,18 +26,18 @@ struct HostGridContext {
   std::vector<TQ_VarParam>& arrays;   // VALUE, DDX, D2DX2, IDX, one block of nodes each
   std::vector<TQ_VarParam>& lengths;  // ELEMENTLENGTH per section
 
-  const char* method(int axis) { return grid.method(axis); }
-  bool integralSelected(const char* selector) { return grid.integralSelected(selector); }
-  std::int32_t orderUsed(int axis) const { return grid.orderUsed(axis); }
-  std::int32_t highestOrder(int axis) const { return grid.highestOrder(axis); }
-  std::int32_t numSections(int axis) const { return grid.numSections(axis); }
-  std::int32_t numPolyPoints(int axis) const { return grid.numPolyPoints(axis); }
-  std::int32_t base(int axis, std::int32_t s) const { return grid.base(axis, s); }
-  std::int32_t nodeCount(int axis, std::int32_t s) const { return grid.nodeCount(axis, s); }
-  std::int32_t numElements(int axis, std::int32_t s) const { return grid.numElements(axis, s); }
-  Handle elementLength(int, std::int32_t s) const { return &lengths.at(static_cast<std::size_t>(s - 1)); }
-  Handle variable(std::uint8_t array, const Coord& at) const {
-    const std::size_t nodes = static_cast<std::size_t>(grid.endNode()) + 1;
+  const char* Method(int axis) { return grid.Method(axis); }
+  bool SelectsIntegral(const char* selector) { return grid.SelectsIntegral(selector); }
+  std::int32_t OrderUsed(int axis) const { return grid.OrderUsed(axis); }
+  std::int32_t HighestOrder(int axis) const { return grid.HighestOrder(axis); }
+  std::int32_t NumSections(int axis) const { return grid.NumSections(axis); }
+  std::int32_t NumPolyPoints(int axis) const { return grid.NumPolyPoints(axis); }
+  std::int32_t Base(int axis, std::int32_t s) const { return grid.Base(axis, s); }
+  std::int32_t NodeCount(int axis, std::int32_t s) const { return grid.NodeCount(axis, s); }
+  std::int32_t NumElements(int axis, std::int32_t s) const { return grid.NumElements(axis, s); }
+  Handle ElementLength(int, std::int32_t s) const { return &lengths.at(static_cast<std::size_t>(s - 1)); }
+  Handle Variable(std::uint8_t array, const Coord& at) const {
+    const std::size_t nodes = static_cast<std::size_t>(grid.EndNode()) + 1;
     return &arrays.at(array * nodes + static_cast<std::size_t>(at[0]));
   }
 };
@@ -47,7 +47,7 @@ class EquationModel final : public TQ_ModelTypeEx2 {
  public:
   explicit EquationModel(const Grid1D& g)
       : grid(g),
-        arrays(4 * (static_cast<std::size_t>(g.endNode()) + 1)),
+        arrays(4 * (static_cast<std::size_t>(g.EndNode()) + 1)),
         lengths(g.sections.size()),
         context{grid, arrays, lengths} {}
 
@@ -56,26 +56,26 @@ class EquationModel final : public TQ_ModelTypeEx2 {
     if (parent < 0) return parent;
     firstGroup = m_stLastGroup;
     HostDeclaration sink(*this, parent);
-    d1::walkEquations(context, sink, firstGroup);
-    return SetLocalEqnCount(sink.count());
+    d1::WalkEquations(context, sink, firstGroup);
+    return SetLocalEqnCount(sink.Count());
   }
 
   int JacPattern(int*& rows, int*& cols, TQ_EquationType** types) override {
     ResetExpressions();
     int count = TQ_ModelType::JacPattern(rows, cols, types);
     HostEmission sink(*this, count, rows, cols);
-    d1::walkEquations(context, sink, firstGroup);
+    d1::WalkEquations(context, sink, firstGroup);
     return count;
   }
 
   // The grid value that a host term stands for.
-  double valueOf(const TQ_VarParam& term, const Field& f) const {
-    const std::size_t nodes = static_cast<std::size_t>(grid.endNode()) + 1;
+  double ValueOf(const TQ_VarParam& term, const Field& f) const {
+    const std::size_t nodes = static_cast<std::size_t>(grid.EndNode()) + 1;
     if (&term >= lengths.data() && &term < lengths.data() + lengths.size()) {
       return grid.sections[static_cast<std::size_t>(&term - lengths.data())].elementLength;
     }
     const std::size_t at = static_cast<std::size_t>(&term - arrays.data());
-    return lookupOf(grid, f)(TermRef{static_cast<std::uint8_t>(at / nodes), static_cast<std::int32_t>(at % nodes)});
+    return LookupOf(grid, f)(TermRef{static_cast<std::uint8_t>(at / nodes), static_cast<std::int32_t>(at % nodes)});
   }
 
   Grid1D grid;
@@ -89,7 +89,7 @@ class HostSinks : public ::testing::Test {
  protected:
   void TearDown() override { TQ_Executive::Instance().Reset(); }
 
-  EquationModel& add(const Grid1D& grid) {
+  EquationModel& Add(const Grid1D& grid) {
     EquationModel* model = new EquationModel(grid);
     model->AddRef();
     std::string error;
@@ -106,8 +106,8 @@ TEST_F(HostSinks, DeclaredAndEmittedAgreeAndResidualsVanishThroughTheHost) {
   for (const char* method : kMethods) {
     host.Reset();
     // Two distributions, so that the second's equations start at the first's count.
-    EquationModel& first = add(Grid1D::make(method, {2, 1}, {0.7, 0.4}));
-    EquationModel& second = add(Grid1D::make(method, {1, 2}, {0.5, 0.9}));
+    EquationModel& first = Add(Grid1D::Make(method, {2, 1}, {0.7, 0.4}));
+    EquationModel& second = Add(Grid1D::Make(method, {1, 2}, {0.5, 0.9}));
     ASSERT_TRUE(host.RunSetUpEquations()) << method;
     ASSERT_TRUE(host.RunJacPattern()) << method;
     EXPECT_TRUE(host.Errors().empty()) << method << ": " << (host.Errors().empty() ? "" : host.Errors().front());
@@ -116,8 +116,8 @@ TEST_F(HostSinks, DeclaredAndEmittedAgreeAndResidualsVanishThroughTheHost) {
     EXPECT_EQ(static_cast<std::size_t>(host.PatternEntriesWritten()), host.DeclaredNonZeros().size()) << method;
 
     // The host holds what the walk over the test grid records, equation by equation.
-    const Emitted expectedFirst = emit(first.grid, 0);
-    const Emitted expectedSecond = emit(second.grid, 0);
+    const Emitted expectedFirst = Emit(first.grid, 0);
+    const Emitted expectedSecond = Emit(second.grid, 0);
     ASSERT_EQ(host.Emitted().size(), expectedFirst.equations.size() + expectedSecond.equations.size()) << method;
     std::int32_t lastGroupOfFirst = 0;
     for (const Equation& e : expectedFirst.equations) lastGroupOfFirst = std::max(lastGroupOfFirst, e.group);
@@ -134,10 +134,10 @@ TEST_F(HostSinks, DeclaredAndEmittedAgreeAndResidualsVanishThroughTheHost) {
       EXPECT_EQ(e.itemCount, expected.program.size()) << method << " " << expected.name;
 
       // Linear functions satisfy every row; the host evaluates the residual.
-      const Field line = monomial(1, 0.37);
+      const Field line = Monomial(1, 0.37);
       bool ok = false;
       const double r = host.Evaluate(
-          e, [&](const TQ_VarParam& t) { return owner.valueOf(t, line); }, &ok);
+          e, [&](const TQ_VarParam& t) { return owner.ValueOf(t, line); }, &ok);
       EXPECT_TRUE(ok) << method << " " << expected.name;
       EXPECT_NEAR(r, 0.0, 1e-4) << method << " " << expected.name << ": " << host.Infix(e);
     }
@@ -147,7 +147,7 @@ TEST_F(HostSinks, DeclaredAndEmittedAgreeAndResidualsVanishThroughTheHost) {
 TEST_F(HostSinks, EmissionNumbersEquationsFromTheParentsCount) {
   TQ_Executive& host = TQ_Executive::Instance();
   TQ_ExecutiveTesting::SetRootJacResult(host, 7);
-  EquationModel& model = add(Grid1D::make("BFD1", {2}));
+  EquationModel& model = Add(Grid1D::Make("BFD1", {2}));
   ASSERT_TRUE(host.RunSetUpEquations());
   int* rows = nullptr;
   int* cols = nullptr;

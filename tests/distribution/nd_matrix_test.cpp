@@ -29,7 +29,7 @@ class TupleCounts {
   explicit TupleCounts(const GridND<D>& g) {
     std::size_t size = 1;
     for (std::size_t a = 0; a < D; ++a) {
-      extent_[a] = g.endNode(static_cast<int>(a)) + 1;
+      extent_[a] = g.EndNode(static_cast<int>(a)) + 1;
       size *= static_cast<std::size_t>(extent_[a]);
     }
     count_.assign(size, 0);
@@ -45,12 +45,12 @@ class TupleCounts {
   bool operator==(const TupleCounts& other) const { return count_ == other.count_; }
 
   // Adds one to every tuple whose coordinate along each axis is in that axis's set.
-  void addProduct(const std::array<std::vector<std::int32_t>, D>& sets) {
+  void AddProduct(const std::array<std::vector<std::int32_t>, D>& sets) {
     std::array<std::int32_t, D> at{};
-    addFrom(sets, at, 0);
+    AddFrom(sets, at, 0);
   }
   // The tuples counted other than once, for a failure message.
-  std::string describe(const TupleCounts& expected) const {
+  std::string Describe(const TupleCounts& expected) const {
     std::string out;
     int shown = 0;
     for (std::size_t k = 0; k < count_.size() && shown < 6; ++k) {
@@ -67,14 +67,14 @@ class TupleCounts {
   }
 
  private:
-  void addFrom(const std::array<std::vector<std::int32_t>, D>& sets, std::array<std::int32_t, D>& at, std::size_t a) {
+  void AddFrom(const std::array<std::vector<std::int32_t>, D>& sets, std::array<std::int32_t, D>& at, std::size_t a) {
     if (a == D) {
       ++(*this)[at];
       return;
     }
     for (std::int32_t k : sets[a]) {
       at[a] = k;
-      addFrom(sets, at, a + 1);
+      AddFrom(sets, at, a + 1);
     }
   }
 
@@ -82,7 +82,7 @@ class TupleCounts {
   std::vector<int> count_;
 };
 
-std::vector<std::int32_t> span(std::int32_t lo, std::int32_t hi) {
+std::vector<std::int32_t> Span(std::int32_t lo, std::int32_t hi) {
   std::vector<std::int32_t> out;
   for (std::int32_t k = lo; k <= hi; ++k) out.push_back(k);
   return out;
@@ -90,11 +90,11 @@ std::vector<std::int32_t> span(std::int32_t lo, std::int32_t hi) {
 
 // The nodes where a junction row stands on an axis: the first node of every section but the
 // first (differences), or of every element but the one at node 0 (collocation).
-std::vector<std::int32_t> junctionNodes(const Grid1D& g) {
+std::vector<std::int32_t> JunctionNodes(const Grid1D& g) {
   std::vector<std::int32_t> out;
   for (std::size_t s = 0; s < g.sections.size(); ++s) {
     const Section& sec = g.sections[s];
-    if (!isCollocation(upperCase(g.methodText))) {
+    if (!IsCollocation(UpperCase(g.methodText))) {
       if (s > 0) out.push_back(sec.base);
       continue;
     }
@@ -108,59 +108,59 @@ std::vector<std::int32_t> junctionNodes(const Grid1D& g) {
 
 // Every check of the file on one grid. The methods of the grid must all be among the ten.
 template <std::size_t D>
-void expectConsistent(GridND<D>& g, const std::string& where) {
+void ExpectConsistent(GridND<D>& g, const std::string& where) {
   using Dist = DistributionOf<D>;
-  const auto d = declare(g, kGroupBase);
-  const auto e = emit(g, kGroupBase);
+  const auto d = Declare(g, kGroupBase);
+  const auto e = Emit(g, kGroupBase);
   ASSERT_EQ(d.equations.size(), e.equations.size()) << where;
-  const PlanSize size = countEquations(Dist::plan(), g);
+  const PlanSize size = MeasurePlan(Dist::EquationPlan(), g);
   EXPECT_EQ(size.equations, double(d.equations.size())) << where;
-  EXPECT_EQ(size.terms, double(d.termCount())) << where;
+  EXPECT_EQ(size.terms, double(d.TermCount())) << where;
 
   std::vector<TupleCounts<D>> subjects(Dist::kArrays, TupleCounts<D>(g));
   std::vector<TupleCounts<D>> junctions(D, TupleCounts<D>(g));
   // (Checked without an assertion per term: there are many thousands of them.)
   int faults = 0;
   auto fault = [&](const EquationND<D>& q, const std::string& what) {
-    if (faults++ < 5) ADD_FAILURE() << where << ": " << q.name << " at " << nameOf(q.terms().at(0)) << " " << what;
+    if (faults++ < 5) ADD_FAILURE() << where << ": " << q.name << " at " << TermName(q.Terms().at(0)) << " " << what;
   };
   for (std::size_t k = 0; k < e.equations.size(); ++k) {
     const EquationND<D>& q = e.equations[k];
-    const std::vector<GridTerm<D>> terms = q.terms();
+    const std::vector<GridTerm<D>> terms = q.Terms();
     if (terms.empty()) {
       fault(q, "has no terms");
       continue;
     }
-    if (d.equations[k].row != q.row || d.equations[k].group != q.group || d.equations[k].terms() != terms) {
+    if (d.equations[k].row != q.row || d.equations[k].group != q.group || d.equations[k].Terms() != terms) {
       fault(q, "is declared as " + d.equations[k].name + " with other terms or group");
     }
     std::size_t at = 0;  // every emitted program is exactly one expression
     try {
-      evaluate(q.program, at, [](const GridTerm<D>&) { return 1.0; });
+      Evaluate(q.program, at, [](const GridTerm<D>&) { return 1.0; });
     } catch (const std::exception& x) {
       fault(q, x.what());
     }
     if (at != q.program.size()) fault(q, "holds more than one expression");
 
-    const RowInfo& row = rowInfo<D>(q.row);
+    const RowInfo& row = InfoOfRow<D>(q.row);
     if (q.group != kGroupBase + row.group) fault(q, "stands in group " + std::to_string(q.group - kGroupBase));
     const GridTerm<D>& subject = terms[0];
     if (subject.array != row.subject) fault(q, "is not about its row's array");
     // A row reads along its own axis only: every other coordinate is its subject's.
     for (const GridTerm<D>& t : terms) {
-      bool along = t.isElementLength() ? t.axis == row.axis : true;
-      for (std::size_t a = 0; a < D && !t.isElementLength(); ++a) {
+      bool along = t.IsElementLength() ? t.axis == row.axis : true;
+      for (std::size_t a = 0; a < D && !t.IsElementLength(); ++a) {
         along = along && (static_cast<int>(a) == row.axis || t.at[a] == subject.at[a]);
       }
-      if (!along) fault(q, "reads " + nameOf(t) + " off its axis");
+      if (!along) fault(q, "reads " + TermName(t) + " off its axis");
     }
-    if (row.junction()) {
+    if (row.Junction()) {
       ++junctions[static_cast<std::size_t>(row.axis)][subject.at];
       continue;
     }
     ++subjects[subject.array][subject.at];
     // An integral's equation is its start exactly where one of its own coordinates is 0.
-    if (isIntegralArray<D>(subject.array)) {
+    if (IsIntegralArray<D>(subject.array)) {
       bool onFace = false;
       for (std::size_t a = 0; a < D; ++a) {
         onFace = onFace || (Dist::kParts[subject.array][a] == Along::Integral && subject.at[a] == 0);
@@ -173,60 +173,60 @@ void expectConsistent(GridND<D>& g, const std::string& where) {
   EXPECT_EQ(faults, 0) << where;
 
   std::array<std::vector<std::int32_t>, D> every;
-  for (std::size_t a = 0; a < D; ++a) every[a] = span(0, g.endNode(static_cast<int>(a)));
+  for (std::size_t a = 0; a < D; ++a) every[a] = Span(0, g.EndNode(static_cast<int>(a)));
   for (std::uint8_t array = 0; array < Dist::kArrays; ++array) {
     TupleCounts<D> expected(g);
-    if (isIntegralArray<D>(array)) {
+    if (IsIntegralArray<D>(array)) {
       bool selected = false;
-      for (const std::string& s : Dist::selectorsOf(array)) selected = selected || g.integrals.count(s) != 0;
-      if (selected) expected.addProduct(every);
+      for (const std::string& s : Dist::SelectorsOf(array)) selected = selected || g.integrals.count(s) != 0;
+      if (selected) expected.AddProduct(every);
     }
     for (std::size_t a = 0; a < D; ++a) {
       const Grid1D& axis = g.axes[a];
-      if (array == Dist::kFirst[a] && axis.orderUsed_ >= 1) expected.addProduct(every);
+      if (array == Dist::kFirst[a] && axis.orderUsed_ >= 1) expected.AddProduct(every);
       if (array == Dist::kSecond[a] && axis.orderUsed_ >= 2) {
         // At the inner nodes of the sections (of the elements, for collocation), for the
         // other axes' nodes 0, INTERIOR and ENDNODE.
         std::array<std::vector<std::int32_t>, D> sets;
-        for (std::size_t b = 0; b < D; ++b) sets[b] = b == a ? axis.domainInterior(2) : g.boundary(static_cast<int>(b));
-        expected.addProduct(sets);
+        for (std::size_t b = 0; b < D; ++b) sets[b] = b == a ? axis.DomainInterior(2) : g.Boundary(static_cast<int>(b));
+        expected.AddProduct(sets);
       }
     }
     EXPECT_TRUE(subjects[array] == expected)
-        << where << ": " << Dist::kNames[array] << subjects[array].describe(expected);
+        << where << ": " << Dist::kNames[array] << subjects[array].Describe(expected);
   }
   for (std::size_t a = 0; a < D; ++a) {
     // Junctions join sections (or elements, with the highest order 2), for the nodes
     // 1 .. ENDNODE-1 of an axis after theirs and the INTERIOR of an axis before it.
     const Grid1D& axis = g.axes[a];
     TupleCounts<D> expected(g);
-    const bool joined = axis.orderUsed_ >= 2 && (!isCollocation(upperCase(axis.methodText)) || axis.highestOrder_ == 2);
+    const bool joined = axis.orderUsed_ >= 2 && (!IsCollocation(UpperCase(axis.methodText)) || axis.highestOrder_ == 2);
     if (joined) {
       std::array<std::vector<std::int32_t>, D> sets;
       for (std::size_t b = 0; b < D; ++b) {
         if (b == a) {
-          sets[b] = junctionNodes(axis);
+          sets[b] = JunctionNodes(axis);
         } else if (b > a) {
-          sets[b] = span(1, g.endNode(static_cast<int>(b)) - 1);
+          sets[b] = Span(1, g.EndNode(static_cast<int>(b)) - 1);
         } else {
-          sets[b] = g.interior(static_cast<int>(b));
+          sets[b] = g.Interior(static_cast<int>(b));
         }
       }
-      expected.addProduct(sets);
+      expected.AddProduct(sets);
     }
     EXPECT_TRUE(junctions[a] == expected)
-        << where << ": junctions along " << kAxisNames[a] << junctions[a].describe(expected);
+        << where << ": junctions along " << kAxisNames[a] << junctions[a].Describe(expected);
   }
 }
 
 // One or two sections of a few elements each, long enough for every method's stencils.
-AxisSetup axisOf(const char* method, int sections, int used, int highest, bool small) {
-  std::vector<int> elements = small && pointsOf(method) > 1 ? std::vector<int>{1} : std::vector<int>{2};
+AxisSetup AxisOf(const char* method, int sections, int used, int highest, bool small) {
+  std::vector<int> elements = small && PointsOf(method) > 1 ? std::vector<int>{1} : std::vector<int>{2};
   if (sections == 2) elements.push_back(1);
   return AxisSetup{method, elements, used, highest};
 }
 
-std::string describeCase(const std::vector<AxisSetup>& axes, const std::set<std::string>& integrals) {
+std::string DescribeCase(const std::vector<AxisSetup>& axes, const std::set<std::string>& integrals) {
   std::string out;
   for (std::size_t a = 0; a < axes.size(); ++a) {
     out += std::string(1, kAxisNames[a]) + " " + axes[a].method + " sections " +
@@ -242,17 +242,17 @@ std::string describeCase(const std::vector<AxisSetup>& axes, const std::set<std:
 // selection and the section counts turn with the orders and the pair, so that every pair meets
 // every selection and every section count.
 TEST(DeclaredAndEmitted2D, AgreeAndCoverEveryNodeOverMethodPairsOrdersSelectionsAndSections) {
-  const auto selections = DistributionOf<2>::selections();
+  const auto selections = DistributionOf<2>::Selections();
   for (int p = 0; p < kMethodCount * kMethodCount; ++p) {
     for (int k = 0; k < 9; ++k) {
       for (int highest : {1, 2}) {
         const std::set<std::string>& integrals = selections[static_cast<std::size_t>((k + p + 3 * highest) % 5)];
         const int sections = (k + 2 * p + highest) % 4;
         const std::array<AxisSetup, 2> axes = {
-            axisOf(kMethods[p / kMethodCount], 1 + sections % 2, k % 3, highest, false),
-            axisOf(kMethods[p % kMethodCount], 1 + sections / 2, k / 3, highest, false)};
-        GridND<2> g = makeGrid<2>(axes, integrals);
-        expectConsistent(g, describeCase({axes.begin(), axes.end()}, integrals));
+            AxisOf(kMethods[p / kMethodCount], 1 + sections % 2, k % 3, highest, false),
+            AxisOf(kMethods[p % kMethodCount], 1 + sections / 2, k / 3, highest, false)};
+        GridND<2> g = MakeGrid<2>(axes, integrals);
+        ExpectConsistent(g, DescribeCase({axes.begin(), axes.end()}, integrals));
       }
     }
   }
@@ -262,7 +262,7 @@ TEST(DeclaredAndEmitted2D, AgreeAndCoverEveryNodeOverMethodPairsOrdersSelections
 // triple of orders used, the integral selection, highest order and section counts turning with
 // them, so that every triple meets every selection, both highest orders and every section count.
 TEST(DeclaredAndEmitted3D, AgreeAndCoverEveryNodeOverMethodTriplesOrdersSelectionsAndSections) {
-  const auto selections = DistributionOf<3>::selections();
+  const auto selections = DistributionOf<3>::Selections();
   std::vector<std::array<int, 3>> triples;
   for (int m = 0; m < kMethodCount; ++m) triples.push_back({m, m, m});
   for (int m = 0; m < kMethodCount; ++m) triples.push_back({m, (m + 3) % kMethodCount, (m + 7) % kMethodCount});
@@ -275,10 +275,10 @@ TEST(DeclaredAndEmitted3D, AgreeAndCoverEveryNodeOverMethodTriplesOrdersSelectio
       const std::array<int, 3>& methods = triples[static_cast<std::size_t>(t)];
       std::array<AxisSetup, 3> axes;
       for (std::size_t a = 0; a < 3; ++a) {
-        axes[a] = axisOf(kMethods[methods[a]], 1 + (sections >> a) % 2, used[a], highest, true);
+        axes[a] = AxisOf(kMethods[methods[a]], 1 + (sections >> a) % 2, used[a], highest, true);
       }
-      GridND<3> g = makeGrid<3>(axes, integrals);
-      expectConsistent(g, describeCase({axes.begin(), axes.end()}, integrals));
+      GridND<3> g = MakeGrid<3>(axes, integrals);
+      ExpectConsistent(g, DescribeCase({axes.begin(), axes.end()}, integrals));
     }
   }
 }
@@ -290,16 +290,16 @@ TEST(DeclaredAndEmitted2D3D, LoopsFollowAnInteriorSetByHand) {
   for (const std::vector<std::int32_t>& interior : sets) {
     for (std::size_t axis = 0; axis < 3; ++axis) {
       std::array<AxisSetup, 3> axes = {
-          axisOf("CFD2", 2, 2, 2, false), axisOf("OCFE2", 2, 2, 2, false), axisOf("BFD1", 2, 2, 2, false)};
+          AxisOf("CFD2", 2, 2, 2, false), AxisOf("OCFE2", 2, 2, 2, false), AxisOf("BFD1", 2, 2, 2, false)};
       axes[axis].elements = {2, 1};  // six intervals on every method
-      if (pointsOf(axes[axis].method) == 0) axes[axis].elements = {4, 2};
+      if (PointsOf(axes[axis].method) == 0) axes[axis].elements = {4, 2};
       axes[axis].interior = interior;
-      GridND<3> g3 = makeGrid<3>(axes, DistributionOf<3>::selections().back());
+      GridND<3> g3 = MakeGrid<3>(axes, DistributionOf<3>::Selections().back());
       const std::string byHand = std::string(", INTERIOR by hand on ") + kAxisNames[axis];
-      expectConsistent(g3, describeCase({axes.begin(), axes.end()}, g3.integrals) + byHand);
+      ExpectConsistent(g3, DescribeCase({axes.begin(), axes.end()}, g3.integrals) + byHand);
       if (axis == 2) continue;
-      GridND<2> g2 = makeGrid<2>({axes[0], axes[1]}, DistributionOf<2>::selections().back());
-      expectConsistent(g2, describeCase({axes[0], axes[1]}, g2.integrals) + byHand);
+      GridND<2> g2 = MakeGrid<2>({axes[0], axes[1]}, DistributionOf<2>::Selections().back());
+      ExpectConsistent(g2, DescribeCase({axes[0], axes[1]}, g2.integrals) + byHand);
     }
   }
 }

@@ -43,7 +43,7 @@ struct RoadSetup {
 };
 
 // A road over sections of the given node counts, fixed as a user fixes them.
-inline RoadSetup sectionsOf(const std::string& method, const std::vector<int>& nodeCounts, int orderUsed, bool idx) {
+inline RoadSetup SectionsOf(const std::string& method, const std::vector<int>& nodeCounts, int orderUsed, bool idx) {
   RoadSetup setup;
   setup.method = method;
   setup.sections = static_cast<int>(nodeCounts.size());
@@ -54,7 +54,7 @@ inline RoadSetup sectionsOf(const std::string& method, const std::vector<int>& n
 }
 
 // A road over the domain's own grid with second derivatives and the interval integrals on.
-inline RoadSetup everyFamily(const std::string& method) {
+inline RoadSetup EveryFamily(const std::string& method) {
   RoadSetup setup;
   setup.method = method;
   setup.domainOrder = 2;
@@ -64,7 +64,7 @@ inline RoadSetup everyFamily(const std::string& method) {
 
 // A host program item as an entry of a recorded program; `term` names a variable or parameter
 // item.
-inline Entry entryOf(const TQ_ProgramItem& item, TermRef term) {
+inline Entry EntryOf(const TQ_ProgramItem& item, TermRef term) {
   Entry entry;
   switch (item.kind) {
     case TQ_ProgramItem::Op:
@@ -100,7 +100,7 @@ class HostRoad {
   HostRoad& operator=(const HostRoad&) = delete;
 
   // Fixes the property at `path` as a user does: the value stands whatever is assigned.
-  void fix(const std::string& path, const TQ_Value& value) {
+  void Fix(const std::string& path, const TQ_Value& value) {
     std::string error;
     TQ_Containable* item = host.FindByPath(path, true, &error);
     ASSERT_NE(item, nullptr) << path << ": " << error;
@@ -110,17 +110,17 @@ class HostRoad {
   }
 
   // The host's whole cycle; true when every phase succeeded.
-  bool cycle() { return host.RunCycle(); }
+  bool Cycle() { return host.RunCycle(); }
 
-  std::string errors() const {
+  std::string Errors() const {
     std::string all;
     for (const std::string& e : host.Errors()) all += e + "\n";
     return all;
   }
-  bool errorMentions(const std::string& text) const { return errors().find(text) != std::string::npos; }
+  bool ErrorMentions(const std::string& text) const { return Errors().find(text) != std::string::npos; }
 
   // The equations `owner` emitted in the last cycle, in order.
-  std::vector<const TQ_EmittedEquation*> emittedBy(const TQ_ModelType* owner) const {
+  std::vector<const TQ_EmittedEquation*> EmittedBy(const TQ_ModelType* owner) const {
     std::vector<const TQ_EmittedEquation*> out;
     for (const TQ_EmittedEquation& e : host.Emitted())
       if (e.owner == owner) out.push_back(&e);
@@ -142,22 +142,22 @@ class Road : public HostRoad {
     EXPECT_TRUE(host.AddObject("X", domain, &error)) << error;
     EXPECT_TRUE(host.AddObject("D", distribution, &error)) << error;
     EXPECT_TRUE(distribution->XDOMAIN.Attach(domain, &error)) << error;
-    fix("X.DISCRETIZATIONMETHOD", TQ_Value(setup.method.c_str(), 0u, 0u, 0));
-    fix("X.NUMSECTIONS", TQ_Value(setup.sections, 0u, 0u, 0));
-    if (setup.domainOrder != 1) fix("X.HIGHESTORDERDERIVATIVE", TQ_Value(setup.domainOrder, 0u, 0u, 0));
-    if (setup.spacing > 0.0) fix("X.SPACINGPREFERENCE", TQ_Value(setup.spacing, 0u, 0u, 0));
+    Fix("X.DISCRETIZATIONMETHOD", TQ_Value(setup.method.c_str(), 0u, 0u, 0));
+    Fix("X.NUMSECTIONS", TQ_Value(setup.sections, 0u, 0u, 0));
+    if (setup.domainOrder != 1) Fix("X.HIGHESTORDERDERIVATIVE", TQ_Value(setup.domainOrder, 0u, 0u, 0));
+    if (setup.spacing > 0.0) Fix("X.SPACINGPREFERENCE", TQ_Value(setup.spacing, 0u, 0u, 0));
     for (std::size_t s = 0; s < setup.nodeCounts.size(); ++s)
-      fix("X.SECTION(" + std::to_string(s + 1) + ").NODECOUNT", TQ_Value(setup.nodeCounts[s], 0u, 0u, 0));
-    if (setup.orderUsed >= 0) fix("D.HIGHESTORDERXDERIVATIVEUSED", TQ_Value(setup.orderUsed, 0u, 0u, 0));
-    if (setup.highestOrder >= 0) fix("D.HIGHESTORDERXDERIVATIVE", TQ_Value(setup.highestOrder, 0u, 0u, 0));
-    if (setup.idx) fix("D.INTEGRALS", TQ_Value("idx", 0u, 0u, 0));
+      Fix("X.SECTION(" + std::to_string(s + 1) + ").NODECOUNT", TQ_Value(setup.nodeCounts[s], 0u, 0u, 0));
+    if (setup.orderUsed >= 0) Fix("D.HIGHESTORDERXDERIVATIVEUSED", TQ_Value(setup.orderUsed, 0u, 0u, 0));
+    if (setup.highestOrder >= 0) Fix("D.HIGHESTORDERXDERIVATIVE", TQ_Value(setup.highestOrder, 0u, 0u, 0));
+    if (setup.idx) Fix("D.INTEGRALS", TQ_Value("idx", 0u, 0u, 0));
   }
   // The equations the distribution emitted in the last cycle, in order.
-  std::vector<const TQ_EmittedEquation*> emitted() const { return emittedBy(distribution); }
+  std::vector<const TQ_EmittedEquation*> Emitted() const { return EmittedBy(distribution); }
 
   // The grid the domain computed, read from its properties: method, sections, points and the
   // coordinate of every node.
-  Grid1D grid() const {
+  Grid1D Grid() const {
     Grid1D g;
     g.methodText = domain->DISCRETIZATIONMETHOD.v();
     g.polyPoints = domain->NUMPOLYPOINTS.v();
@@ -175,7 +175,7 @@ class Road : public HostRoad {
 
   // What each term of the distribution's equations stands for, in the terms of test_grid.h:
   // array and node, or the element length of a section.
-  std::unordered_map<const TQ_VarParam*, TermRef> termMap() const {
+  std::unordered_map<const TQ_VarParam*, TermRef> TermMap() const {
     std::unordered_map<const TQ_VarParam*, TermRef> map;
     auto add = [&](auto& array, std::uint8_t role, const TQ_INTEGERSET& set) {
       const TQ_SetValue& members = set.v();
@@ -195,7 +195,7 @@ class Road : public HostRoad {
 
   // An emitted equation as test_grid.h records one: row number, name, group less the
   // distribution's FirstGroup, and the program with its terms as array and node.
-  Equation recorded(const TQ_EmittedEquation& e, const std::unordered_map<const TQ_VarParam*, TermRef>& terms) const {
+  Equation Recorded(const TQ_EmittedEquation& e, const std::unordered_map<const TQ_VarParam*, TermRef>& terms) const {
     Equation out;
     out.name = host.EquationName(e);
     out.row = std::stoi(out.name.substr(6));
@@ -208,17 +208,17 @@ class Road : public HostRoad {
         EXPECT_NE(found, terms.end()) << out.name << ": a term outside the distribution's arrays";
         term = found == terms.end() ? TermRef{99, -1} : found->second;
       }
-      const Entry entry = entryOf(item, term);
+      const Entry entry = EntryOf(item, term);
       out.program.push_back(entry);
     }
     return out;
   }
 
   // Every equation the distribution emitted, recorded.
-  std::vector<Equation> recordedEquations() const {
-    const auto terms = termMap();
+  std::vector<Equation> RecordedEquations() const {
+    const auto terms = TermMap();
     std::vector<Equation> out;
-    for (const TQ_EmittedEquation* e : emitted()) out.push_back(recorded(*e, terms));
+    for (const TQ_EmittedEquation* e : Emitted()) out.push_back(Recorded(*e, terms));
     return out;
   }
 

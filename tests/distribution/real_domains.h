@@ -43,7 +43,7 @@ struct Numbering {
   int firstBlockGroup;
   std::vector<int> blockStarts;  // one past the last equation at the end
 
-  static const Numbering& of(int axes) {
+  static const Numbering& ForAxes(int axes) {
     static const Numbering two{
         2, 4, 4, {5, 10, 16, 23, 32, 38, 45, 53, 63, 70, 79, 92, 109, 122, 139, 146, 155, 165, 178, 191, 208}};
     static const Numbering three{
@@ -52,18 +52,18 @@ struct Numbering {
     return axes == 2 ? two : three;
   }
   // The block of equation `row`, or -1 for an integral start (or a row outside every block).
-  int blockOf(int row) const {
+  int BlockOf(int row) const {
     if (row <= starts || row >= blockStarts.back()) return -1;
     return static_cast<int>(std::upper_bound(blockStarts.begin(), blockStarts.end(), row) - blockStarts.begin()) - 1;
   }
-  std::pair<int, int> rowsOf(int block) const {
+  std::pair<int, int> RowsOf(int block) const {
     return {blockStarts[static_cast<std::size_t>(block)], blockStarts[static_cast<std::size_t>(block) + 1]};
   }
 };
 
 // The polynomial degree equation `row` of a distribution over `axes` axes is exact for, as its
 // formula in the catalogue states it.
-inline int formulaDegree(int axes, int row) {
+inline int FormulaDegree(int axes, int row) {
   const std::span<const MethodBlock> blocks =
       axes == 2 ? std::span<const MethodBlock>(d2::table::kBlocks) : std::span<const MethodBlock>(d3::table::kBlocks);
   for (const MethodBlock& b : blocks)
@@ -84,16 +84,16 @@ struct RoadAxisSetup {
 
 // Small sections that carry every row of a method: two elements in the first section and one in
 // each other (four and three intervals for the methods of one-interval elements).
-inline std::vector<int> smallSections(std::string method, int sections) {
+inline std::vector<int> SmallSections(std::string method, int sections) {
   for (char& c : method) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  const int perElement = pointsOf(method) + 1;
+  const int perElement = PointsOf(method) + 1;
   std::vector<int> counts(static_cast<std::size_t>(sections), perElement == 1 ? 3 : perElement);
   counts.front() = perElement == 1 ? 4 : 2 * perElement;
   return counts;
 }
 
-inline RoadAxisSetup smallAxis(const std::string& method, int sections) {
-  return {method, smallSections(method, sections), 2};
+inline RoadAxisSetup SmallAxis(const std::string& method, int sections) {
+  return {method, SmallSections(method, sections), 2};
 }
 
 // What a road sets up beyond the axes: INTEGRALS (fixed when not empty), integer values fixed by
@@ -115,10 +115,10 @@ struct ArrayInfo {
   unsigned axes = 0;  // the axis of a derivative, the axes of an integral (bit a for axis a)
   int rank = 0;       // integrals: 1, 2, ... in the order the distribution holds them
 
-  static int axisOf(char letter) { return letter == 'X' ? 0 : letter == 'Y' ? 1 : letter == 'Z' ? 2 : -1; }
+  static int AxisOf(char letter) { return letter == 'X' ? 0 : letter == 'Y' ? 1 : letter == 'Z' ? 2 : -1; }
   // The axis an equation about this array runs along: a derivative's own, an integral's last
   // (an integral over several axes is built along its last from the one over the others).
-  int alongAxis() const {
+  int AlongAxis() const {
     int last = -1;
     for (int a = 0; a < 3; ++a)
       if (axes & (1u << a)) last = a;
@@ -147,7 +147,7 @@ struct RoadEquation {
 // Every element an array of `only` (or, when null, of any of the host's objects) holds outside
 // the sets its dimensions are declared over, by path; every element of an array with a dimension
 // not declared at all.
-inline std::vector<std::string> elementsOutsideTheirSets(TQ_Executive& host, const TQ_ModelType* only = nullptr) {
+inline std::vector<std::string> ElementsOutsideTheirSets(TQ_Executive& host, const TQ_ModelType* only = nullptr) {
   std::vector<std::string> outside;
   for (int i = 0; i < host.ObjectCount(); ++i) {
     TQ_ModelType* object = host.ObjectAt(i);
@@ -195,18 +195,18 @@ inline std::vector<std::string> elementsOutsideTheirSets(TQ_Executive& host, con
 // The residual of an emitted equation as the host evaluates it, with each term's value given
 // by `value`, and the size of its terms: the same program over the absolute values of its
 // leaves (from the recorded program, its terms numbered in order).
-inline Value residualOf(const TQ_Executive& host,
+inline Value ResidualOf(const TQ_Executive& host,
                         const TQ_EmittedEquation& e,
                         const std::function<double(const TQ_VarParam&)>& value) {
   std::vector<Entry> program;
   std::vector<const TQ_VarParam*> terms;
   for (std::uint32_t k = 0; k < e.itemCount; ++k) {
     const TQ_ProgramItem& item = host.Items()[e.firstItem + k];
-    program.push_back(entryOf(item, TermRef{0, static_cast<std::int32_t>(terms.size())}));
+    program.push_back(EntryOf(item, TermRef{0, static_cast<std::int32_t>(terms.size())}));
     if (item.kind == TQ_ProgramItem::Term) terms.push_back(item.term);
   }
   const Value recorded =
-      evaluate(program, [&](const TermRef& t) { return value(*terms[static_cast<std::size_t>(t.index)]); });
+      Evaluate(program, [&](const TermRef& t) { return value(*terms[static_cast<std::size_t>(t.index)]); });
   bool ok = false;
   const double residual = host.Evaluate(e, value, &ok);
   EXPECT_TRUE(ok) << host.EquationName(e) << ": the host cannot evaluate it";
@@ -234,58 +234,58 @@ class AxesRoad : public HostRoad {
     EXPECT_TRUE(host.AddObject("D", distribution, &error)) << error;
     for (int a = 0; a < axes; ++a) {
       if ((setup.links & (1u << a)) != 0) {
-        EXPECT_TRUE(link(a).Attach(domains[a], &error)) << error;
+        EXPECT_TRUE(Link(a).Attach(domains[a], &error)) << error;
       }
       const RoadAxisSetup& axis = setup.axes[static_cast<std::size_t>(a)];
       const std::string name = kDomainNames[a];
-      if (!axis.method.empty()) fix(name + ".DISCRETIZATIONMETHOD", TQ_Value(axis.method.c_str(), 0u, 0u, 0));
+      if (!axis.method.empty()) Fix(name + ".DISCRETIZATIONMETHOD", TQ_Value(axis.method.c_str(), 0u, 0u, 0));
       if (!axis.nodeCounts.empty())
-        fix(name + ".NUMSECTIONS", TQ_Value(static_cast<int>(axis.nodeCounts.size()), 0u, 0u, 0));
-      if (axis.order != 1) fix(name + ".HIGHESTORDERDERIVATIVE", TQ_Value(axis.order, 0u, 0u, 0));
+        Fix(name + ".NUMSECTIONS", TQ_Value(static_cast<int>(axis.nodeCounts.size()), 0u, 0u, 0));
+      if (axis.order != 1) Fix(name + ".HIGHESTORDERDERIVATIVE", TQ_Value(axis.order, 0u, 0u, 0));
       for (std::size_t s = 0; s < axis.nodeCounts.size(); ++s)
-        fix(name + ".SECTION(" + std::to_string(s + 1) + ").NODECOUNT", TQ_Value(axis.nodeCounts[s], 0u, 0u, 0));
+        Fix(name + ".SECTION(" + std::to_string(s + 1) + ").NODECOUNT", TQ_Value(axis.nodeCounts[s], 0u, 0u, 0));
     }
     if (!setup.integrals.empty()) {
       TQ_SetValue selected;
       for (const std::string& selector : setup.integrals) selected += selector.c_str();
-      fix("D.INTEGRALS", TQ_Value(selected, 0u, 0u, 0));
+      Fix("D.INTEGRALS", TQ_Value(selected, 0u, 0u, 0));
     }
-    for (const auto& [path, value] : setup.fixes) fix(path, TQ_Value(value, 0u, 0u, 0));
+    for (const auto& [path, value] : setup.fixes) Fix(path, TQ_Value(value, 0u, 0u, 0));
   }
 
   // The distribution's arrays in the order it registers them (VALUE once the host has made
   // the array its virtual property stands for).
-  std::vector<ArrayInfo> arrays() const {
+  std::vector<ArrayInfo> Arrays() const {
     std::vector<ArrayInfo> out;
     for (int k = 0; k < distribution->PropertyCount(); ++k) {
       TQ_Containable* property = distribution->PropertyAt(k).property;
       if (auto* virtualLink = dynamic_cast<TQ_VirtualBase*>(property)) property = virtualLink->CurrentLink();
       if (auto* array = dynamic_cast<TQ_Matrix*>(property))
-        out.push_back(describe(distribution->PropertyAt(k).name, array, out));
+        out.push_back(DescribeArray(distribution->PropertyAt(k).name, array, out));
     }
     return out;
   }
 
-  TQ_External<TQ_DOMAIN>& link(int axis) {
+  TQ_External<TQ_DOMAIN>& Link(int axis) {
     if (d2 != nullptr) return axis == 0 ? d2->XDOMAIN : d2->YDOMAIN;
     return axis == 0 ? d3->XDOMAIN : axis == 1 ? d3->YDOMAIN : d3->ZDOMAIN;
   }
-  std::int32_t firstGroup() const { return d2 != nullptr ? d2->FirstGroup : d3->FirstGroup; }
-  std::int32_t localEqnCount() const { return d2 != nullptr ? d2->LocalEqnCount : d3->LocalEqnCount; }
-  std::int32_t localNonZeroCount() const { return d2 != nullptr ? d2->LocalNonZeroCount : d3->LocalNonZeroCount; }
-  const Numbering& numbering() const { return Numbering::of(axes); }
+  std::int32_t FirstGroup() const { return d2 != nullptr ? d2->FirstGroup : d3->FirstGroup; }
+  std::int32_t LocalEqnCount() const { return d2 != nullptr ? d2->LocalEqnCount : d3->LocalEqnCount; }
+  std::int32_t LocalNonZeroCount() const { return d2 != nullptr ? d2->LocalNonZeroCount : d3->LocalNonZeroCount; }
+  const Numbering& RowNumbering() const { return Numbering::ForAxes(axes); }
 
   // The equations the distribution emitted in the last cycle, with their terms understood; a
   // term that is neither an element of its arrays nor a section's element length fails.
-  std::vector<RoadEquation> equations() const {
-    const auto known = termMap();
+  std::vector<RoadEquation> Equations() const {
+    const auto known = TermMap();
     std::vector<RoadEquation> out;
-    for (const TQ_EmittedEquation* e : emittedBy(distribution)) {
+    for (const TQ_EmittedEquation* e : EmittedBy(distribution)) {
       RoadEquation equation;
       equation.emitted = e;
       equation.name = host.EquationName(*e);
       equation.row = equation.name.rfind("TQ_Eqn", 0) == 0 ? std::atoi(equation.name.c_str() + 6) : 0;
-      equation.groupOffset = e->group - firstGroup();
+      equation.groupOffset = e->group - FirstGroup();
       for (std::uint32_t k = 0; k < e->itemCount; ++k) {
         const TQ_ProgramItem& item = host.Items()[e->firstItem + k];
         if (item.kind != TQ_ProgramItem::Term) continue;
@@ -301,9 +301,9 @@ class AxesRoad : public HostRoad {
 
   // What every element of the distribution's arrays, and every element length of its domains'
   // sections, stands for.
-  std::unordered_map<const TQ_VarParam*, TermInfo> termMap() const {
+  std::unordered_map<const TQ_VarParam*, TermInfo> TermMap() const {
     std::unordered_map<const TQ_VarParam*, TermInfo> known;
-    const std::vector<ArrayInfo> held = arrays();
+    const std::vector<ArrayInfo> held = Arrays();
     for (std::size_t k = 0; k < held.size(); ++k) {
       const TQ_Matrix& array = *held[k].array;
       const int dims = array.Dimensions();
@@ -335,13 +335,13 @@ class AxesRoad : public HostRoad {
   }
 
   // The coordinate of node k of axis a, as the domain placed it.
-  double coordinate(int a, int k) const { return (*domains[a]->VALUE)(k).v(); }
+  double Coordinate(int a, int k) const { return (*domains[a]->VALUE)(k).v(); }
 
   // Every equation as text, in order: name, group offset and residual.
-  std::vector<std::string> stream() const {
+  std::vector<std::string> Stream() const {
     std::vector<std::string> out;
-    for (const TQ_EmittedEquation* e : emittedBy(distribution))
-      out.push_back(std::string(host.EquationName(*e)) + "@" + std::to_string(e->group - firstGroup()) + ": " +
+    for (const TQ_EmittedEquation* e : EmittedBy(distribution))
+      out.push_back(std::string(host.EquationName(*e)) + "@" + std::to_string(e->group - FirstGroup()) + ": " +
                     host.Infix(*e));
     return out;
   }
@@ -353,19 +353,19 @@ class AxesRoad : public HostRoad {
   TQ_DISTRIBUTION3D* d3 = nullptr;
 
  private:
-  static ArrayInfo describe(const std::string& name, TQ_Matrix* array, const std::vector<ArrayInfo>& before) {
+  static ArrayInfo DescribeArray(const std::string& name, TQ_Matrix* array, const std::vector<ArrayInfo>& before) {
     ArrayInfo info;
     info.name = name;
     info.array = array;
     if (name.rfind("D2D", 0) == 0) {
       info.kind = ArrayInfo::Second;
-      info.axes = 1u << ArrayInfo::axisOf(name[3]);
+      info.axes = 1u << ArrayInfo::AxisOf(name[3]);
     } else if (name.rfind("DD", 0) == 0) {
       info.kind = ArrayInfo::First;
-      info.axes = 1u << ArrayInfo::axisOf(name[2]);
+      info.axes = 1u << ArrayInfo::AxisOf(name[2]);
     } else if (name.rfind("I", 0) == 0) {
       info.kind = ArrayInfo::Integral;
-      for (std::size_t k = 1; k + 1 < name.size(); k += 2) info.axes |= 1u << ArrayInfo::axisOf(name[k + 1]);
+      for (std::size_t k = 1; k + 1 < name.size(); k += 2) info.axes |= 1u << ArrayInfo::AxisOf(name[k + 1]);
       for (const ArrayInfo& a : before) info.rank += a.kind == ArrayInfo::Integral ? 1 : 0;
       ++info.rank;
     }

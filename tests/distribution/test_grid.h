@@ -17,9 +17,9 @@
 namespace morvane::eqn::testing {
 
 // A stencil fault in words.
-inline std::string describe(const StencilFault& f) {
+inline std::string Describe(const StencilFault& f) {
   char text[512];
-  eqn::describe(f, text, sizeof text);
+  eqn::Describe(f, text, sizeof text);
   return text;
 }
 
@@ -35,21 +35,21 @@ struct TermRef {
 // What the method table says of a method as written (letter case counts): its points inside an
 // element, whether it is a collocation method (none of either for a name outside the table), and
 // the fractions at which the domain places its collocation points.
-inline int pointsOf(const std::string& method) {
+inline int PointsOf(const std::string& method) {
   const TQ_MethodFacts* facts = FindDiscretizationMethod(method);
   return facts != nullptr ? facts->points : 0;
 }
-inline bool isCollocation(const std::string& method) {
+inline bool IsCollocation(const std::string& method) {
   const TQ_MethodFacts* facts = FindDiscretizationMethod(method);
   return facts != nullptr && facts->collocation;
 }
-inline std::string upperCase(std::string text) {
+inline std::string UpperCase(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
 }
 
-inline std::vector<double> collocationFractions(const std::string& method) {
-  if (!isCollocation(method)) return {};
+inline std::vector<double> CollocationFractions(const std::string& method) {
+  if (!IsCollocation(method)) return {};
   const TQ_MethodFacts& facts = *FindDiscretizationMethod(method);
   return std::vector<double>(facts.fractions, facts.fractions + facts.points);
 }
@@ -82,14 +82,14 @@ class Grid1D {
   int methodReads = 0;
 
   // elementsPerSection: elements of each section; lengths: each section's length.
-  static Grid1D make(const std::string& method,
+  static Grid1D Make(const std::string& method,
                      const std::vector<int>& elementsPerSection,
                      const std::vector<double>& lengths = {}) {
     Grid1D g;
     g.methodText = method;
-    g.polyPoints = pointsOf(method);
+    g.polyPoints = PointsOf(method);
     const int p1 = g.polyPoints + 1;
-    const std::vector<double> fractions = collocationFractions(method);
+    const std::vector<double> fractions = CollocationFractions(method);
     std::int32_t base = 0;
     double x0 = 0.0;
     g.x.assign(1, 0.0);
@@ -100,11 +100,11 @@ class Grid1D {
       sec.elements = elementsPerSection[s];
       sec.nodeCount = sec.elements * p1;
       const double spacing = length / sec.nodeCount;
-      sec.elementLength = isCollocation(method) ? spacing * p1 : spacing;
+      sec.elementLength = IsCollocation(method) ? spacing * p1 : spacing;
       for (int e = 0; e < sec.elements; ++e) {
         const double start = x0 + e * spacing * p1;
         for (int p = 1; p < p1; ++p) {
-          g.x.push_back(isCollocation(method) ? start + fractions[static_cast<std::size_t>(p - 1)] * spacing * p1
+          g.x.push_back(IsCollocation(method) ? start + fractions[static_cast<std::size_t>(p - 1)] * spacing * p1
                                               : start + p * spacing);
         }
         g.x.push_back(x0 + (e + 1) * spacing * p1);
@@ -116,20 +116,20 @@ class Grid1D {
     return g;
   }
 
-  std::int32_t endNode() const { return static_cast<std::int32_t>(x.size()) - 1; }
+  std::int32_t EndNode() const { return static_cast<std::int32_t>(x.size()) - 1; }
 
   // The INTERIOR set the domain gives this grid for its HIGHESTORDERDERIVATIVE, ascending: below
   // 2 the nodes 1 .. ENDNODE-1; at 2 the inner nodes of every section, less the element
   // boundaries of a collocation method.
-  std::vector<std::int32_t> domainInterior(int domainOrder) const {
+  std::vector<std::int32_t> DomainInterior(int domainOrder) const {
     std::vector<std::int32_t> out;
     if (domainOrder < 2) {
-      for (std::int32_t k = 1; k < endNode(); ++k) out.push_back(k);
+      for (std::int32_t k = 1; k < EndNode(); ++k) out.push_back(k);
       return out;
     }
     for (const Section& s : sections) {
       for (std::int32_t k = s.base + 1; k < s.base + s.nodeCount; ++k) {
-        if (isCollocation(upperCase(methodText)) && (k - s.base) % (polyPoints + 1) == 0) continue;
+        if (IsCollocation(UpperCase(methodText)) && (k - s.base) % (polyPoints + 1) == 0) continue;
         out.push_back(k);
       }
     }
@@ -137,24 +137,24 @@ class Grid1D {
   }
 
   // ---- The context the walker reads ----
-  const char* method(int) {
+  const char* Method(int) {
     ++methodReads;
     return methodText.c_str();
   }
-  bool integralSelected(const char* selector) {
+  bool SelectsIntegral(const char* selector) {
     ++integralReads;
     return idx && std::string(selector) == "idx";
   }
-  std::int32_t orderUsed(int) const { return orderUsed_; }
-  std::int32_t highestOrder(int) const { return highestOrder_; }
-  std::int32_t numSections(int) const { return static_cast<std::int32_t>(sections.size()); }
-  std::int32_t numPolyPoints(int) const { return polyPoints; }
-  const Section& section(std::int32_t s) const { return sections.at(static_cast<std::size_t>(s - 1)); }
-  std::int32_t base(int, std::int32_t s) const { return section(s).base; }
-  std::int32_t nodeCount(int, std::int32_t s) const { return section(s).nodeCount; }
-  std::int32_t numElements(int, std::int32_t s) const { return section(s).elements; }
-  Handle elementLength(int, std::int32_t s) const { return {TermRef::kElementLength, s}; }
-  Handle variable(std::uint8_t array, const Coord& at) const { return {array, at[0]}; }
+  std::int32_t OrderUsed(int) const { return orderUsed_; }
+  std::int32_t HighestOrder(int) const { return highestOrder_; }
+  std::int32_t NumSections(int) const { return static_cast<std::int32_t>(sections.size()); }
+  std::int32_t NumPolyPoints(int) const { return polyPoints; }
+  const Section& SectionAt(std::int32_t s) const { return sections.at(static_cast<std::size_t>(s - 1)); }
+  std::int32_t Base(int, std::int32_t s) const { return SectionAt(s).base; }
+  std::int32_t NodeCount(int, std::int32_t s) const { return SectionAt(s).nodeCount; }
+  std::int32_t NumElements(int, std::int32_t s) const { return SectionAt(s).elements; }
+  Handle ElementLength(int, std::int32_t s) const { return {TermRef::kElementLength, s}; }
+  Handle Variable(std::uint8_t array, const Coord& at) const { return {array, at[0]}; }
 };
 
 // ---- Recording sinks ----
@@ -175,7 +175,7 @@ struct BasicEquation {
   std::string name;
   std::int32_t group = 0;
   std::vector<BasicEntry<Term>> program;  // emitted: the whole program; declared: the terms only
-  std::vector<Term> terms() const {
+  std::vector<Term> Terms() const {
     std::vector<Term> out;
     for (const BasicEntry<Term>& e : program) {
       if (e.kind == ItemKind::Term) out.push_back(e.term);
@@ -190,7 +190,7 @@ using Equation = BasicEquation<TermRef>;
 // An emitted program as text: operator codes, "i:<int>", "d:<double>", and terms as termName
 // names them.
 template <class Term, class Name>
-std::vector<std::string> render(const BasicEquation<Term>& e, Name termName) {
+std::vector<std::string> Render(const BasicEquation<Term>& e, Name termName) {
   std::vector<std::string> out;
   for (const BasicEntry<Term>& x : e.program) {
     switch (x.kind) {
@@ -212,29 +212,29 @@ std::vector<std::string> render(const BasicEquation<Term>& e, Name termName) {
 }
 
 // Terms over one axis as VALUE(k), DDX(k), D2DX2(k), IDX(k) or h(s).
-inline std::string nameOf(const TermRef& t) {
+inline std::string TermName(const TermRef& t) {
   static const char* const arrays[] = {"VALUE", "DDX", "D2DX2", "IDX", "h"};
   return std::string(arrays[t.array]) + "(" + std::to_string(t.index) + ")";
 }
-inline std::vector<std::string> render(const Equation& e) {
-  return render(e, [](const TermRef& t) { return nameOf(t); });
+inline std::vector<std::string> Render(const Equation& e) {
+  return Render(e, [](const TermRef& t) { return TermName(t); });
 }
 
 template <SinkMode Mode, class Term = TermRef>
 struct Recorder {
   static constexpr SinkMode kMode = Mode;
   std::vector<BasicEquation<Term>> equations;
-  Recorder& equation(int row, const char* name, std::int32_t group) {
+  Recorder& OpenEquation(int row, const char* name, std::int32_t group) {
     equations.push_back({row, name, group, {}});
     return *this;
   }
-  void op(Op o) { equations.back().program.push_back({ItemKind::Operator, o, 0, 0.0, {}}); }
-  void constant(std::int32_t v) { equations.back().program.push_back({ItemKind::IntConst, Op::Root, v, 0.0, {}}); }
-  void constant(double v) { equations.back().program.push_back({ItemKind::DoubleConst, Op::Root, 0, v, {}}); }
-  void term(Term t) { equations.back().program.push_back({ItemKind::Term, Op::Root, 0, 0.0, t}); }
-  std::size_t termCount() const {
+  void AddOperator(Op o) { equations.back().program.push_back({ItemKind::Operator, o, 0, 0.0, {}}); }
+  void AddConstant(std::int32_t v) { equations.back().program.push_back({ItemKind::IntConst, Op::Root, v, 0.0, {}}); }
+  void AddConstant(double v) { equations.back().program.push_back({ItemKind::DoubleConst, Op::Root, 0, v, {}}); }
+  void AddTerm(Term t) { equations.back().program.push_back({ItemKind::Term, Op::Root, 0, 0.0, t}); }
+  std::size_t TermCount() const {
     std::size_t n = 0;
-    for (const BasicEquation<Term>& e : equations) n += e.terms().size();
+    for (const BasicEquation<Term>& e : equations) n += e.Terms().size();
     return n;
   }
 };
@@ -242,15 +242,15 @@ using Declared = Recorder<SinkMode::Declare>;
 using Emitted = Recorder<SinkMode::Emit>;
 
 template <class Context>
-Emitted emit(Context& ctx, std::int32_t groupBase = 0) {
+Emitted Emit(Context& ctx, std::int32_t groupBase = 0) {
   Emitted out;
-  d1::walkEquations(ctx, out, groupBase);
+  d1::WalkEquations(ctx, out, groupBase);
   return out;
 }
 template <class Context>
-Declared declare(Context& ctx, std::int32_t groupBase = 0) {
+Declared Declare(Context& ctx, std::int32_t groupBase = 0) {
   Declared out;
-  d1::walkEquations(ctx, out, groupBase);
+  d1::WalkEquations(ctx, out, groupBase);
   return out;
 }
 
@@ -265,7 +265,7 @@ using Lookup = std::function<double(const TermRef&)>;
 
 // lookup(term) gives a term's value.
 template <class Term, class TermLookup>
-Value evaluate(const std::vector<BasicEntry<Term>>& program, std::size_t& at, const TermLookup& lookup) {
+Value Evaluate(const std::vector<BasicEntry<Term>>& program, std::size_t& at, const TermLookup& lookup) {
   if (at >= program.size()) throw std::runtime_error("program ends inside an operator");
   const BasicEntry<Term>& e = program[at++];
   switch (e.kind) {
@@ -280,7 +280,7 @@ Value evaluate(const std::vector<BasicEntry<Term>>& program, std::size_t& at, co
     case ItemKind::Operator:
       break;
   }
-  const Value a = evaluate(program, at, lookup);
+  const Value a = Evaluate(program, at, lookup);
   switch (e.op) {
     case Op::Root:
       return a;
@@ -289,7 +289,7 @@ Value evaluate(const std::vector<BasicEntry<Term>>& program, std::size_t& at, co
     default:
       break;
   }
-  const Value b = evaluate(program, at, lookup);
+  const Value b = Evaluate(program, at, lookup);
   switch (e.op) {
     case Op::Plus:
       return {a.value + b.value, a.magnitude + b.magnitude};
@@ -306,9 +306,9 @@ Value evaluate(const std::vector<BasicEntry<Term>>& program, std::size_t& at, co
 
 // Evaluates a whole program; throws when it is not exactly one expression.
 template <class Term, class TermLookup>
-Value evaluate(const std::vector<BasicEntry<Term>>& program, const TermLookup& lookup) {
+Value Evaluate(const std::vector<BasicEntry<Term>>& program, const TermLookup& lookup) {
   std::size_t at = 0;
-  const Value v = evaluate(program, at, lookup);
+  const Value v = Evaluate(program, at, lookup);
   if (at != program.size()) throw std::runtime_error("program holds more than one expression");
   return v;
 }
@@ -319,10 +319,10 @@ struct Field {
   std::function<double(double)> f, df, d2f, antiderivative;
 };
 
-inline Lookup lookupOf(const Grid1D& g, const Field& field) {
+inline Lookup LookupOf(const Grid1D& g, const Field& field) {
   return [&g, field](const TermRef& t) -> double {
-    if (t.array == TermRef::kElementLength) return g.section(t.index).elementLength;
-    if (t.index < 0 || t.index > g.endNode()) throw std::out_of_range("node outside the grid");
+    if (t.array == TermRef::kElementLength) return g.SectionAt(t.index).elementLength;
+    if (t.index < 0 || t.index > g.EndNode()) throw std::out_of_range("node outside the grid");
     const double xk = g.x[static_cast<std::size_t>(t.index)];
     switch (t.array) {
       case d1::kValue:
@@ -342,7 +342,7 @@ inline Lookup lookupOf(const Grid1D& g, const Field& field) {
 }
 
 // (x - c)^n with its derivatives and antiderivative.
-inline Field monomial(int n, double c) {
+inline Field Monomial(int n, double c) {
   auto pw = [](double v, int k) { return k < 0 ? 0.0 : std::pow(v, k); };
   return Field{[=](double x) { return pw(x - c, n); },
                [=](double x) { return n * pw(x - c, n - 1); },
@@ -351,7 +351,7 @@ inline Field monomial(int n, double c) {
 }
 
 // The polynomial c[0] + c[1] x + c[2] x^2 + ... with its derivatives and antiderivative.
-inline Field polynomial(std::vector<double> c) {
+inline Field Polynomial(std::vector<double> c) {
   auto sum = [c](double x, int derivative) {
     double total = 0.0;
     for (std::size_t k = 0; k < c.size(); ++k) {

@@ -32,7 +32,7 @@ struct GridTerm {
   std::array<std::int32_t, D> at{};
   int axis = 0;              // of an element length
   std::int32_t section = 0;  // of an element length
-  bool isElementLength() const { return array == kElementLength; }
+  bool IsElementLength() const { return array == kElementLength; }
   friend bool operator==(const GridTerm&, const GridTerm&) = default;
 };
 
@@ -46,8 +46,8 @@ struct DistributionOf;
 template <>
 struct DistributionOf<2> {
   static constexpr std::size_t kArrays = 8;
-  static std::span<const PlanNode> plan() { return d2::plan(); }
-  static constexpr const DistributionTable& description() { return d2::kTable; }
+  static std::span<const PlanNode> EquationPlan() { return d2::EquationPlan(); }
+  static constexpr const DistributionTable& Description() { return d2::kTable; }
   static constexpr std::array<const char*, kArrays> kNames = {
       "VALUE", "DDX", "DDY", "D2DX2", "D2DY2", "IDX", "IDY", "IDXDY"};
   static constexpr std::array<std::array<Along, 2>, kArrays> kParts = {{
@@ -64,7 +64,7 @@ struct DistributionOf<2> {
   static constexpr std::array<std::uint8_t, 2> kSecond = {d2::kD2dx2, d2::kD2dy2};
   // The selectors under which an integral array gets its equations: its own, and those of the
   // integrals built from it (IDXDY integrates IDX along y).
-  static std::vector<std::string> selectorsOf(std::uint8_t array) {
+  static std::vector<std::string> SelectorsOf(std::uint8_t array) {
     switch (array) {
       case d2::kIdx:
         return {"idx", "idxdy"};
@@ -76,7 +76,7 @@ struct DistributionOf<2> {
         return {};
     }
   }
-  static std::vector<std::set<std::string>> selections() {
+  static std::vector<std::set<std::string>> Selections() {
     return {{"None"}, {"idx"}, {"idy"}, {"idxdy"}, {"idx", "idy", "idxdy"}};
   }
 };
@@ -84,8 +84,8 @@ struct DistributionOf<2> {
 template <>
 struct DistributionOf<3> {
   static constexpr std::size_t kArrays = 14;
-  static std::span<const PlanNode> plan() { return d3::plan(); }
-  static constexpr const DistributionTable& description() { return d3::kTable; }
+  static std::span<const PlanNode> EquationPlan() { return d3::EquationPlan(); }
+  static constexpr const DistributionTable& Description() { return d3::kTable; }
   static constexpr std::array<const char*, kArrays> kNames = {"VALUE",
                                                               "DDX",
                                                               "DDY",
@@ -120,7 +120,7 @@ struct DistributionOf<3> {
   static constexpr std::array<std::uint8_t, 3> kSecond = {d3::kD2dx2, d3::kD2dy2, d3::kD2dz2};
   // IDXDY and IDXDZ integrate IDX along y and z, IDYDZ integrates IDY along z, IDXDYDZ
   // integrates IDXDY along z.
-  static std::vector<std::string> selectorsOf(std::uint8_t array) {
+  static std::vector<std::string> SelectorsOf(std::uint8_t array) {
     switch (array) {
       case d3::kIdx:
         return {"idx", "idxdy", "idxdz", "idxdydz"};
@@ -140,7 +140,7 @@ struct DistributionOf<3> {
         return {};
     }
   }
-  static std::vector<std::set<std::string>> selections() {
+  static std::vector<std::set<std::string>> Selections() {
     return {{"None"},
             {"idx"},
             {"idy"},
@@ -154,15 +154,15 @@ struct DistributionOf<3> {
 };
 
 template <std::size_t D>
-inline bool isIntegralArray(std::uint8_t array) {
+inline bool IsIntegralArray(std::uint8_t array) {
   const auto& parts = DistributionOf<D>::kParts[array];
   return std::find(parts.begin(), parts.end(), Along::Integral) != parts.end();
 }
 
 // Terms as VALUE(1,2), D2DY2(0,3,1), ... and an element length as hx(1) (axis x, section 1).
 template <std::size_t D>
-std::string nameOf(const GridTerm<D>& t) {
-  if (t.isElementLength()) return std::string("h") + kAxisNames[t.axis] + "(" + std::to_string(t.section) + ")";
+std::string TermName(const GridTerm<D>& t) {
+  if (t.IsElementLength()) return std::string("h") + kAxisNames[t.axis] + "(" + std::to_string(t.section) + ")";
   std::string out = std::string(DistributionOf<D>::kNames.at(t.array)) + "(";
   for (std::size_t a = 0; a < D; ++a) out += (a > 0 ? "," : "") + std::to_string(t.at[a]);
   return out + ")";
@@ -181,39 +181,39 @@ class GridND {
   std::array<std::optional<std::vector<std::int32_t>>, D> interiorByHand;
 
   // INTERIOR of an axis: set by hand, or the domain's for the axis's highest order.
-  std::vector<std::int32_t> interior(int a) const {
+  std::vector<std::int32_t> Interior(int a) const {
     const auto k = static_cast<std::size_t>(a);
-    return interiorByHand[k] ? *interiorByHand[k] : axes[k].domainInterior(axes[k].highestOrder_);
+    return interiorByHand[k] ? *interiorByHand[k] : axes[k].DomainInterior(axes[k].highestOrder_);
   }
   // {0} ∪ INTERIOR ∪ {ENDNODE}, ascending.
-  std::vector<std::int32_t> boundary(int a) const {
-    std::vector<std::int32_t> out = interior(a);
+  std::vector<std::int32_t> Boundary(int a) const {
+    std::vector<std::int32_t> out = Interior(a);
     out.push_back(0);
-    out.push_back(endNode(a));
+    out.push_back(EndNode(a));
     std::sort(out.begin(), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;
   }
 
   // ---- The context the walker reads ----
-  const char* method(int a) { return axes[static_cast<std::size_t>(a)].method(0); }
-  bool integralSelected(const char* selector) { return integrals.count(selector) != 0; }
-  std::int32_t orderUsed(int a) const { return axis(a).orderUsed_; }
-  std::int32_t highestOrder(int a) const { return axis(a).highestOrder_; }
-  std::int32_t numSections(int a) const { return axis(a).numSections(0); }
-  std::int32_t numPolyPoints(int a) const { return axis(a).polyPoints; }
-  std::int32_t base(int a, std::int32_t s) const { return axis(a).base(0, s); }
-  std::int32_t nodeCount(int a, std::int32_t s) const { return axis(a).nodeCount(0, s); }
-  std::int32_t numElements(int a, std::int32_t s) const { return axis(a).numElements(0, s); }
-  std::int32_t endNode(int a) const { return axis(a).endNode(); }
-  Handle elementLength(int a, std::int32_t s) const { return Handle{Handle::kElementLength, {}, a, s}; }
-  Handle variable(std::uint8_t array, const Coord& at) const {
+  const char* Method(int a) { return axes[static_cast<std::size_t>(a)].Method(0); }
+  bool SelectsIntegral(const char* selector) { return integrals.count(selector) != 0; }
+  std::int32_t OrderUsed(int a) const { return Axis(a).orderUsed_; }
+  std::int32_t HighestOrder(int a) const { return Axis(a).highestOrder_; }
+  std::int32_t NumSections(int a) const { return Axis(a).NumSections(0); }
+  std::int32_t NumPolyPoints(int a) const { return Axis(a).polyPoints; }
+  std::int32_t Base(int a, std::int32_t s) const { return Axis(a).Base(0, s); }
+  std::int32_t NodeCount(int a, std::int32_t s) const { return Axis(a).NodeCount(0, s); }
+  std::int32_t NumElements(int a, std::int32_t s) const { return Axis(a).NumElements(0, s); }
+  std::int32_t EndNode(int a) const { return Axis(a).EndNode(); }
+  Handle ElementLength(int a, std::int32_t s) const { return Handle{Handle::kElementLength, {}, a, s}; }
+  Handle Variable(std::uint8_t array, const Coord& at) const {
     if (array >= DistributionOf<D>::kArrays) throw std::out_of_range("no array " + std::to_string(array));
     return Handle{array, at, 0, 0};
   }
   template <class Visit>
-  void forEachInSet(int a, AxisSet set, Visit&& visit, bool firstOnly) const {
-    const std::vector<std::int32_t> members = set == AxisSet::Interior ? interior(a) : boundary(a);
+  void ForEachInSet(int a, AxisSet set, Visit&& visit, bool firstOnly) const {
+    const std::vector<std::int32_t> members = set == AxisSet::Interior ? Interior(a) : Boundary(a);
     for (std::int32_t k : members) {
       visit(std::int64_t{k});
       if (firstOnly) return;
@@ -221,7 +221,7 @@ class GridND {
   }
 
  private:
-  const Grid1D& axis(int a) const { return axes[static_cast<std::size_t>(a)]; }
+  const Grid1D& Axis(int a) const { return axes[static_cast<std::size_t>(a)]; }
 };
 
 // How a test sets up one axis: its method, its elements per section (Grid1D::make), its order
@@ -236,10 +236,10 @@ struct AxisSetup {
 };
 
 template <std::size_t D>
-GridND<D> makeGrid(const std::array<AxisSetup, D>& setup, std::set<std::string> integrals) {
+GridND<D> MakeGrid(const std::array<AxisSetup, D>& setup, std::set<std::string> integrals) {
   GridND<D> g;
   for (std::size_t a = 0; a < D; ++a) {
-    g.axes[a] = Grid1D::make(setup[a].method, setup[a].elements, setup[a].lengths);
+    g.axes[a] = Grid1D::Make(setup[a].method, setup[a].elements, setup[a].lengths);
     g.axes[a].orderUsed_ = setup[a].used;
     g.axes[a].highestOrder_ = setup[a].highest;
     g.interiorByHand[a] = setup[a].interior;
@@ -252,15 +252,15 @@ template <std::size_t D>
 using EquationND = BasicEquation<GridTerm<D>>;
 
 template <std::size_t D>
-Recorder<SinkMode::Emit, GridTerm<D>> emit(GridND<D>& g, std::int32_t groupBase = 0) {
+Recorder<SinkMode::Emit, GridTerm<D>> Emit(GridND<D>& g, std::int32_t groupBase = 0) {
   Recorder<SinkMode::Emit, GridTerm<D>> out;
-  walkPlan(DistributionOf<D>::plan(), g, out, groupBase);
+  WalkPlan(DistributionOf<D>::EquationPlan(), g, out, groupBase);
   return out;
 }
 template <std::size_t D>
-Recorder<SinkMode::Declare, GridTerm<D>> declare(GridND<D>& g, std::int32_t groupBase = 0) {
+Recorder<SinkMode::Declare, GridTerm<D>> Declare(GridND<D>& g, std::int32_t groupBase = 0) {
   Recorder<SinkMode::Declare, GridTerm<D>> out;
-  walkPlan(DistributionOf<D>::plan(), g, out, groupBase);
+  WalkPlan(DistributionOf<D>::EquationPlan(), g, out, groupBase);
   return out;
 }
 
@@ -277,14 +277,14 @@ struct RowInfo {
   FamilyKind kind = FamilyKind::First;
   std::uint8_t subject = 0;  // the array of its first term
 
-  bool junction() const { return !start && (runs == Runs::LaterSections || runs == Runs::Junction); }
+  bool Junction() const { return !start && (runs == Runs::LaterSections || runs == Runs::Junction); }
 };
 
 template <std::size_t D>
-const std::map<int, RowInfo>& rowsOf() {
+const std::map<int, RowInfo>& RowsOf() {
   static const std::map<int, RowInfo> rows = [] {
     std::map<int, RowInfo> out;
-    const DistributionTable& description = DistributionOf<D>::description();
+    const DistributionTable& description = DistributionOf<D>::Description();
     for (const StartRow& s : description.starts) {
       RowInfo r;
       r.number = s.number;
@@ -306,7 +306,7 @@ const std::map<int, RowInfo>& rowsOf() {
         r.block = &b;
         r.runs = row.runs;
         r.kind = b.families[row.family].kind;
-        r.subject = b.families[row.family].binding.arrays[static_cast<std::size_t>(row.formula->term(0).role)];
+        r.subject = b.families[row.family].binding.arrays[static_cast<std::size_t>(row.formula->Term(0).role)];
         out[r.number] = r;
       }
     }
@@ -316,8 +316,8 @@ const std::map<int, RowInfo>& rowsOf() {
 }
 
 template <std::size_t D>
-const RowInfo& rowInfo(int row) {
-  const auto& rows = rowsOf<D>();
+const RowInfo& InfoOfRow(int row) {
+  const auto& rows = RowsOf<D>();
   const auto found = rows.find(row);
   if (found == rows.end()) throw std::out_of_range("no row " + std::to_string(row));
   return found->second;
@@ -329,15 +329,15 @@ const RowInfo& rowInfo(int row) {
 // value, derivative, second derivative or interval integral (from node k-1 to node k; 0 at
 // node 0) at the element's node on that axis; an element length is its section's.
 template <std::size_t D>
-auto lookupOf(const GridND<D>& g, const std::array<Field, D>& factors) {
+auto LookupOf(const GridND<D>& g, const std::array<Field, D>& factors) {
   return [&g, factors](const GridTerm<D>& t) -> double {
-    if (t.isElementLength()) return g.axes[static_cast<std::size_t>(t.axis)].section(t.section).elementLength;
+    if (t.IsElementLength()) return g.axes[static_cast<std::size_t>(t.axis)].SectionAt(t.section).elementLength;
     if (t.array >= DistributionOf<D>::kArrays) throw std::out_of_range("unknown array");
     double product = 1.0;
     for (std::size_t a = 0; a < D; ++a) {
       const Grid1D& axis = g.axes[a];
       const std::int32_t k = t.at[a];
-      if (k < 0 || k > axis.endNode()) throw std::out_of_range("node outside the grid");
+      if (k < 0 || k > axis.EndNode()) throw std::out_of_range("node outside the grid");
       const double x = axis.x[static_cast<std::size_t>(k)];
       const Field& f = factors[a];
       switch (DistributionOf<D>::kParts[t.array][a]) {

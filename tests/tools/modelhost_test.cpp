@@ -31,7 +31,7 @@ struct Outcome {
   int status = -1;
   std::string out;
   std::string err;
-  std::vector<std::string> lines() const {
+  std::vector<std::string> Lines() const {
     std::vector<std::string> result;
     std::istringstream in(out);
     for (std::string line; std::getline(in, line);) result.push_back(line);
@@ -71,7 +71,7 @@ Outcome RunTool(const std::vector<std::string>& args, const std::string& configu
 // Every line of a jsonl run parses and names its kind first.
 std::vector<json> JsonLines(const Outcome& outcome) {
   std::vector<json> lines;
-  for (const std::string& line : outcome.lines()) {
+  for (const std::string& line : outcome.Lines()) {
     EXPECT_EQ(line.rfind("{\"kind\":", 0), 0u) << line;
     lines.push_back(json::parse(line));
   }
@@ -173,7 +173,7 @@ std::vector<std::pair<std::string, int>> IndexedTerms(const std::string& infix) 
   return terms;
 }
 
-json Summary(const Outcome& outcome) { return json::parse(outcome.lines().back()); }
+json Summary(const Outcome& outcome) { return json::parse(outcome.Lines().back()); }
 
 const char* const kGenericConfiguration = R"({"objects": [
   {"name": "M", "type": "GENERICMODEL", "fix": {"USERNOTES": "notes"}},
@@ -414,7 +414,7 @@ void ExpectIndicesPerAxis(const Outcome& text, const std::vector<json>& lines, i
     }
   }
   std::size_t textEquations = 0;
-  for (const std::string& line : text.lines()) {
+  for (const std::string& line : text.Lines()) {
     const std::size_t residual = line.find("): ");
     if (line.find("] TQ_Eqn") == std::string::npos || residual == std::string::npos) continue;
     ++textEquations;
@@ -644,7 +644,7 @@ TEST_F(ModelHostProgram, JsonLinesAreWrittenAsTheJsonLibraryWritesThem) {
     Outcome run = RunTool(args, configuration);
     ASSERT_EQ(run.status, 0) << run.err;
     std::size_t values = 0;
-    for (const std::string& line : run.lines()) {
+    for (const std::string& line : run.Lines()) {
       EXPECT_EQ(nlohmann::ordered_json::parse(line).dump(), line);
       values += line.rfind("{\"kind\":\"value\"", 0) == 0;
     }
@@ -663,7 +663,7 @@ TEST_F(ModelHostProgram, TheSummaryAloneIsTheSummaryOfTheFullReport) {
       Outcome summary = RunTool({"--format", format, "--summary"}, configuration);
       EXPECT_EQ(summary.status, full.status) << format;
       EXPECT_EQ(summary.err, full.err) << format;
-      const std::vector<std::string> lines = full.lines();
+      const std::vector<std::string> lines = full.Lines();
       ASSERT_FALSE(lines.empty());
       const std::string expected = std::string(format) == "text" ? lines.front() : lines.back();
       EXPECT_EQ(summary.out, expected + "\n") << format;
@@ -683,7 +683,7 @@ TEST_F(ModelHostProgram, ALargeIntegerSetIsWrittenByItsRuns) {
   ASSERT_EQ(jsonl.status, 0) << jsonl.err;
   std::map<std::string, json> values;
   std::size_t longest = 0;
-  for (const std::string& line : jsonl.lines()) {
+  for (const std::string& line : jsonl.Lines()) {
     json parsed = json::parse(line);
     if (parsed["kind"] == "value" && parsed["path"].get<std::string>().find("VALUE(") == std::string::npos) {
       values[parsed["path"]] = parsed["value"];
@@ -707,7 +707,7 @@ TEST_F(ModelHostProgram, ALargeIntegerSetIsWrittenByItsRuns) {
   ASSERT_EQ(text.status, 0) << text.err;
   const std::string interior = "  INTERIOR {1,...," + std::to_string(shared - 1) + "," + std::to_string(shared + 1) +
                                ",...," + std::to_string(end - 1) + "} (" + std::to_string(end - 2) + " members)";
-  const std::vector<std::string> lines = text.lines();
+  const std::vector<std::string> lines = text.Lines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), interior), lines.end()) << interior;
 }
 
