@@ -470,6 +470,18 @@ void TQ_BASE_I::ForgetKeys() {
 
 void TQ_BASE_I::NoteKeys() {
   const int size = m_values[0].SetSize();
+  // The usual search that made an element: the keys still form the dense run noted, or that run
+  // and one key after it; the vector has one slot per key either way.
+  if (m_denseCount != 0 && m_keySlots.Empty() && size > 0 &&
+      ElementVector.Elements() == static_cast<unsigned int>(size)) {
+    if (static_cast<unsigned int>(size) == m_denseCount) return;
+    if (static_cast<unsigned int>(size) == m_denseCount + 1 &&
+        static_cast<long long>(m_values[0].IntegerAt(size - 1)) ==
+            static_cast<long long>(m_denseFirst) + static_cast<long long>(m_denseCount)) {
+      ++m_denseCount;
+      return;
+    }
+  }
   m_denseCount = 0;
   // Slots are known only while the vector has one slot per key (an assigned
   // array's vector is empty until its first search).

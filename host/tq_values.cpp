@@ -77,6 +77,12 @@ struct SUValue::Impl {
 
   // False (and nothing added) when the set is full.
   bool AddInt(int value) {
+    // The usual way a set grows, one member after the last: the last run reaches further.
+    if (!runs.empty() && runs.back().hi != INT_MAX && value == runs.back().hi + 1) {
+      if (Size() == INT_MAX) return false;
+      runs.back().hi = value;
+      return true;
+    }
     std::size_t r = RunAtOrAfter(value);
     if (r < runs.size() && value >= runs[r].lo) return true;  // present
     if (Size() == INT_MAX) return false;
