@@ -89,12 +89,8 @@ inline constexpr RowEntry kBfd1YRows[] = {
 };
 
 // "BFD2" along x (group 6).
-inline constexpr FamilyEntry kBfd2XFamilies[] = {
-    FirstFamily(LoopsOver(Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
-    SecondFamily(
-        LoopsOver(Across(Y, Boundary)), LoopsOver(Across(Y, Inner)), InsideLoops, Bind(kValue, kDdx, kD2dx2, kUnbound)),
-    IntegralFamily(SelectorList("idx", "idxdy"), LoopsOver(Across(Y, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdx)),
-};
+// Its families are those of "BFD1" along x, written once there.
+inline constexpr const auto& kBfd2XFamilies = kBfd1XFamilies;
 inline constexpr RowEntry kBfd2XRows[] = {
     Once(16, kFirst, FirstSection, F::d1_forward3_b),
     Once(17, kFirst, EverySection, F::d1_central3_b1),
@@ -106,15 +102,8 @@ inline constexpr RowEntry kBfd2XRows[] = {
 };
 
 // "BFD2" along y (group 7).
-inline constexpr FamilyEntry kBfd2YFamilies[] = {
-    FirstFamily(LoopsOver(Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary)),
-                 LoopsOver(Across(X, Interior)),
-                 BeforeLoops,
-                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
-    IntegralFamily(SelectorList("idy"), LoopsOver(Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdy)),
-    IntegralFamily(SelectorList("idxdy"), LoopsOver(Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
-};
+// Its families are those of "BFD1" along y, written once there.
+inline constexpr const auto& kBfd2YFamilies = kBfd1YFamilies;
 inline constexpr RowEntry kBfd2YRows[] = {
     Once(23, kFirst, FirstSection, F::d1_forward3_b),
     Once(24, kFirst, EverySection, F::d1_central3_b1),
@@ -128,12 +117,8 @@ inline constexpr RowEntry kBfd2YRows[] = {
 };
 
 // "FFD1" along x (group 8).
-inline constexpr FamilyEntry kFfd1XFamilies[] = {
-    FirstFamily(LoopsOver(Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
-    SecondFamily(
-        LoopsOver(Across(Y, Boundary)), LoopsOver(Across(Y, Inner)), InsideLoops, Bind(kValue, kDdx, kD2dx2, kUnbound)),
-    IntegralFamily(SelectorList("idx", "idxdy"), LoopsOver(Across(Y, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdx)),
-};
+// Its families are those of "BFD1" along x, written once there.
+inline constexpr const auto& kFfd1XFamilies = kBfd1XFamilies;
 inline constexpr RowEntry kFfd1XRows[] = {
     Once(32, kFirst, FirstSection, F::d1_forward2_b),
     OverNodes(33, kFirst, "b+1", "b+N-1", F::d1_forward2_i),
@@ -144,15 +129,8 @@ inline constexpr RowEntry kFfd1XRows[] = {
 };
 
 // "FFD1" along y (group 9).
-inline constexpr FamilyEntry kFfd1YFamilies[] = {
-    FirstFamily(LoopsOver(Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary)),
-                 LoopsOver(Across(X, Interior)),
-                 BeforeLoops,
-                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
-    IntegralFamily(SelectorList("idy"), LoopsOver(Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdy)),
-    IntegralFamily(SelectorList("idxdy"), LoopsOver(Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
-};
+// Its families are those of "BFD1" along y, written once there.
+inline constexpr const auto& kFfd1YFamilies = kBfd1YFamilies;
 inline constexpr RowEntry kFfd1YRows[] = {
     Once(38, kFirst, FirstSection, F::d1_forward2_b),
     OverNodes(39, kFirst, "b+1", "b+N-1", F::d1_forward2_i),
@@ -164,12 +142,8 @@ inline constexpr RowEntry kFfd1YRows[] = {
 };
 
 // "FFD2" along x (group 10).
-inline constexpr FamilyEntry kFfd2XFamilies[] = {
-    FirstFamily(LoopsOver(Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
-    SecondFamily(
-        LoopsOver(Across(Y, Boundary)), LoopsOver(Across(Y, Inner)), InsideLoops, Bind(kValue, kDdx, kD2dx2, kUnbound)),
-    IntegralFamily(SelectorList("idx", "idxdy"), LoopsOver(Across(Y, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdx)),
-};
+// Its families are those of "BFD1" along x, written once there.
+inline constexpr const auto& kFfd2XFamilies = kBfd1XFamilies;
 inline constexpr RowEntry kFfd2XRows[] = {
     Once(45, kFirst, FirstSection, F::d1_forward3_b),
     OverNodes(46, kFirst, "b+1", "b+N-2", F::d1_forward3_i),
@@ -182,15 +156,8 @@ inline constexpr RowEntry kFfd2XRows[] = {
 };
 
 // "FFD2" along y (group 11).
-inline constexpr FamilyEntry kFfd2YFamilies[] = {
-    FirstFamily(LoopsOver(Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary)),
-                 LoopsOver(Across(X, Interior)),
-                 BeforeLoops,
-                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
-    IntegralFamily(SelectorList("idy"), LoopsOver(Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdy)),
-    IntegralFamily(SelectorList("idxdy"), LoopsOver(Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
-};
+// Its families are those of "BFD1" along y, written once there.
+inline constexpr const auto& kFfd2YFamilies = kBfd1YFamilies;
 inline constexpr RowEntry kFfd2YRows[] = {
     Once(53, kFirst, FirstSection, F::d1_forward3_b),
     OverNodes(54, kFirst, "b+1", "b+N-2", F::d1_forward3_i),
@@ -205,12 +172,8 @@ inline constexpr RowEntry kFfd2YRows[] = {
 };
 
 // "CFD2" along x (group 12).
-inline constexpr FamilyEntry kCfd2XFamilies[] = {
-    FirstFamily(LoopsOver(Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
-    SecondFamily(
-        LoopsOver(Across(Y, Boundary)), LoopsOver(Across(Y, Inner)), InsideLoops, Bind(kValue, kDdx, kD2dx2, kUnbound)),
-    IntegralFamily(SelectorList("idx", "idxdy"), LoopsOver(Across(Y, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdx)),
-};
+// Its families are those of "BFD1" along x, written once there.
+inline constexpr const auto& kCfd2XFamilies = kBfd1XFamilies;
 inline constexpr RowEntry kCfd2XRows[] = {
     Once(63, kFirst, FirstSection, F::d1_forward3_b),
     OverNodes(64, kFirst, "b+1", "b+N-1", F::d1_central3_i),
@@ -222,15 +185,8 @@ inline constexpr RowEntry kCfd2XRows[] = {
 };
 
 // "CFD2" along y (group 13).
-inline constexpr FamilyEntry kCfd2YFamilies[] = {
-    FirstFamily(LoopsOver(Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary)),
-                 LoopsOver(Across(X, Interior)),
-                 BeforeLoops,
-                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
-    IntegralFamily(SelectorList("idy"), LoopsOver(Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdy)),
-    IntegralFamily(SelectorList("idxdy"), LoopsOver(Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
-};
+// Its families are those of "BFD1" along y, written once there.
+inline constexpr const auto& kCfd2YFamilies = kBfd1YFamilies;
 inline constexpr RowEntry kCfd2YRows[] = {
     Once(70, kFirst, FirstSection, F::d1_forward3_b),
     OverNodes(71, kFirst, "b+1", "b+N-1", F::d1_central3_i),
@@ -244,12 +200,8 @@ inline constexpr RowEntry kCfd2YRows[] = {
 };
 
 // "CFD4" along x (group 14).
-inline constexpr FamilyEntry kCfd4XFamilies[] = {
-    FirstFamily(LoopsOver(Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
-    SecondFamily(
-        LoopsOver(Across(Y, Boundary)), LoopsOver(Across(Y, Inner)), InsideLoops, Bind(kValue, kDdx, kD2dx2, kUnbound)),
-    IntegralFamily(SelectorList("idx", "idxdy"), LoopsOver(Across(Y, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdx)),
-};
+// Its families are those of "BFD1" along x, written once there.
+inline constexpr const auto& kCfd4XFamilies = kBfd1XFamilies;
 inline constexpr RowEntry kCfd4XRows[] = {
     Once(79, kFirst, FirstSection, F::d1_five_b),
     Once(80, kFirst, EverySection, F::d1_five_b1),
@@ -267,15 +219,8 @@ inline constexpr RowEntry kCfd4XRows[] = {
 };
 
 // "CFD4" along y (group 15).
-inline constexpr FamilyEntry kCfd4YFamilies[] = {
-    FirstFamily(LoopsOver(Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary)),
-                 LoopsOver(Across(X, Interior)),
-                 BeforeLoops,
-                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
-    IntegralFamily(SelectorList("idy"), LoopsOver(Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdy)),
-    IntegralFamily(SelectorList("idxdy"), LoopsOver(Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
-};
+// Its families are those of "BFD1" along y, written once there.
+inline constexpr const auto& kCfd4YFamilies = kBfd1YFamilies;
 inline constexpr RowEntry kCfd4YRows[] = {
     Once(92, kFirst, FirstSection, F::d1_five_b),
     Once(93, kFirst, EverySection, F::d1_five_b1),
@@ -297,12 +242,8 @@ inline constexpr RowEntry kCfd4YRows[] = {
 };
 
 // "UBFD4" along x (group 16).
-inline constexpr FamilyEntry kUbfd4XFamilies[] = {
-    FirstFamily(LoopsOver(Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
-    SecondFamily(
-        LoopsOver(Across(Y, Boundary)), LoopsOver(Across(Y, Inner)), InsideLoops, Bind(kValue, kDdx, kD2dx2, kUnbound)),
-    IntegralFamily(SelectorList("idx", "idxdy"), LoopsOver(Across(Y, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdx)),
-};
+// Its families are those of "BFD1" along x, written once there.
+inline constexpr const auto& kUbfd4XFamilies = kBfd1XFamilies;
 inline constexpr RowEntry kUbfd4XRows[] = {
     Once(109, kFirst, FirstSection, F::d1_five_b),
     Once(110, kFirst, EverySection, F::d1_five_b1),
@@ -320,15 +261,8 @@ inline constexpr RowEntry kUbfd4XRows[] = {
 };
 
 // "UBFD4" along y (group 17).
-inline constexpr FamilyEntry kUbfd4YFamilies[] = {
-    FirstFamily(LoopsOver(Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary)),
-                 LoopsOver(Across(X, Interior)),
-                 BeforeLoops,
-                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
-    IntegralFamily(SelectorList("idy"), LoopsOver(Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdy)),
-    IntegralFamily(SelectorList("idxdy"), LoopsOver(Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
-};
+// Its families are those of "BFD1" along y, written once there.
+inline constexpr const auto& kUbfd4YFamilies = kBfd1YFamilies;
 inline constexpr RowEntry kUbfd4YRows[] = {
     Once(122, kFirst, FirstSection, F::d1_five_b),
     Once(123, kFirst, EverySection, F::d1_five_b1),
@@ -350,12 +284,8 @@ inline constexpr RowEntry kUbfd4YRows[] = {
 };
 
 // "OCFE2" along x (group 18): the junction row after the second derivative of its element.
-inline constexpr FamilyEntry kOcfe2XFamilies[] = {
-    FirstFamily(LoopsOver(Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
-    SecondFamily(
-        LoopsOver(Across(Y, Boundary)), LoopsOver(Across(Y, Inner)), InsideLoops, Bind(kValue, kDdx, kD2dx2, kUnbound)),
-    IntegralFamily(SelectorList("idx", "idxdy"), LoopsOver(Across(Y, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdx)),
-};
+// Its families are those of "BFD1" along x, written once there.
+inline constexpr const auto& kOcfe2XFamilies = kBfd1XFamilies;
 inline constexpr RowEntry kOcfe2XRows[] = {
     Once(139, kFirst, FirstSection, F::ocfe2_d1_b),
     Once(140, kFirst, Element, F::ocfe2_d1_j1),
@@ -367,15 +297,8 @@ inline constexpr RowEntry kOcfe2XRows[] = {
 };
 
 // "OCFE2" along y (group 19): the junction row before the second derivative of its element.
-inline constexpr FamilyEntry kOcfe2YFamilies[] = {
-    FirstFamily(LoopsOver(Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary)),
-                 LoopsOver(Across(X, Interior)),
-                 BeforeLoops,
-                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
-    IntegralFamily(SelectorList("idy"), LoopsOver(Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdy)),
-    IntegralFamily(SelectorList("idxdy"), LoopsOver(Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
-};
+// Its families are those of "BFD1" along y, written once there.
+inline constexpr const auto& kOcfe2YFamilies = kBfd1YFamilies;
 inline constexpr RowEntry kOcfe2YRows[] = {
     Once(146, kFirst, FirstSection, F::ocfe2_d1_b),
     Once(147, kFirst, Element, F::ocfe2_d1_j1),
@@ -409,15 +332,8 @@ inline constexpr RowEntry kOcfe3XRows[] = {
 };
 
 // "OCFE3" along y (group 21): the junction row after the second derivatives of its element.
-inline constexpr FamilyEntry kOcfe3YFamilies[] = {
-    FirstFamily(LoopsOver(Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary)),
-                 LoopsOver(Across(X, Interior)),
-                 BeforeLoops,
-                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
-    IntegralFamily(SelectorList("idy"), LoopsOver(Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdy)),
-    IntegralFamily(SelectorList("idxdy"), LoopsOver(Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
-};
+// Its families are those of "BFD1" along y, written once there.
+inline constexpr const auto& kOcfe3YFamilies = kBfd1YFamilies;
 inline constexpr RowEntry kOcfe3YRows[] = {
     Once(165, kFirst, FirstSection, F::ocfe3_d1_b),
     Once(166, kFirst, Element, F::ocfe3_d1_j1),
@@ -435,12 +351,8 @@ inline constexpr RowEntry kOcfe3YRows[] = {
 };
 
 // "OCFE4" along x (group 22): the junction row before the second derivatives of its element.
-inline constexpr FamilyEntry kOcfe4XFamilies[] = {
-    FirstFamily(LoopsOver(Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
-    SecondFamily(
-        LoopsOver(Across(Y, Boundary)), LoopsOver(Across(Y, Inner)), BeforeLoops, Bind(kValue, kDdx, kD2dx2, kUnbound)),
-    IntegralFamily(SelectorList("idx", "idxdy"), LoopsOver(Across(Y, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdx)),
-};
+// Its families are those of "OCFE3" along x, written once there.
+inline constexpr const auto& kOcfe4XFamilies = kOcfe3XFamilies;
 inline constexpr RowEntry kOcfe4XRows[] = {
     Once(178, kFirst, FirstSection, F::ocfe4_d1_b),
     Once(179, kFirst, Element, F::ocfe4_d1_j1),
@@ -458,15 +370,8 @@ inline constexpr RowEntry kOcfe4XRows[] = {
 };
 
 // "OCFE4" along y (group 23): the junction row after the second derivatives of its element.
-inline constexpr FamilyEntry kOcfe4YFamilies[] = {
-    FirstFamily(LoopsOver(Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary)),
-                 LoopsOver(Across(X, Interior)),
-                 BeforeLoops,
-                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
-    IntegralFamily(SelectorList("idy"), LoopsOver(Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdy)),
-    IntegralFamily(SelectorList("idxdy"), LoopsOver(Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
-};
+// Its families are those of "BFD1" along y, written once there.
+inline constexpr const auto& kOcfe4YFamilies = kBfd1YFamilies;
 inline constexpr RowEntry kOcfe4YRows[] = {
     Once(191, kFirst, FirstSection, F::ocfe4_d1_b),
     Once(192, kFirst, Element, F::ocfe4_d1_j1),

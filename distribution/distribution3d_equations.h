@@ -172,19 +172,8 @@ inline constexpr RowEntry kBfd2XRows[] = {
 };
 
 // "BFD2" along y (group 12, rows 39 to 47).
-inline constexpr FamilyEntry kBfd2YFamilies[] = {
-    FirstFamily(LoopsOver(Across(Z, Nodes), Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary), Across(Z, Boundary)),
-                 LoopsOver(Across(X, Interior), Across(Z, Inner)),
-                 BeforeLoops,
-                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
-    IntegralFamily(SelectorList("idy", "idydz"),
-                   LoopsOver(Across(Z, Nodes), Across(X, Nodes)),
-                   Bind(kValue, kUnbound, kUnbound, kIdy)),
-    IntegralFamily(SelectorList("idxdy", "idxdydz"),
-                   LoopsOver(Across(Z, Nodes), Across(X, FromOne)),
-                   Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
-};
+// Its families are those of "BFD1" along y, written once there.
+inline constexpr const auto& kBfd2YFamilies = kBfd1YFamilies;
 inline constexpr RowEntry kBfd2YRows[] = {
     Once(39, kFirst, FirstSection, F::d1_forward3_b),
     Once(40, kFirst, EverySection, F::d1_central3_b1),
@@ -198,22 +187,8 @@ inline constexpr RowEntry kBfd2YRows[] = {
 };
 
 // "BFD2" along z (group 13, rows 48 to 60).
-inline constexpr FamilyEntry kBfd2ZFamilies[] = {
-    FirstFamily(LoopsOver(Across(Y, Nodes), Across(X, Nodes)), Bind(kValue, kDdz, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary), Across(Y, Boundary)),
-                 LoopsOver(Across(X, Interior), Across(Y, Interior)),
-                 BeforeLoops,
-                 Bind(kValue, kDdz, kD2dz2, kUnbound)),
-    IntegralFamily(
-        SelectorList("idz"), LoopsOver(Across(Y, Nodes), Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdz)),
-    IntegralFamily(
-        SelectorList("idxdz"), LoopsOver(Across(Y, Nodes), Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdz)),
-    IntegralFamily(
-        SelectorList("idydz"), LoopsOver(Across(Y, FromOne), Across(X, Nodes)), Bind(kIdy, kUnbound, kUnbound, kIdydz)),
-    IntegralFamily(SelectorList("idxdydz"),
-                   LoopsOver(Across(Y, FromOne), Across(X, FromOne)),
-                   Bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
-};
+// Its families are those of "BFD1" along z, written once there.
+inline constexpr const auto& kBfd2ZFamilies = kBfd1ZFamilies;
 inline constexpr RowEntry kBfd2ZRows[] = {
     Once(48, kFirst, FirstSection, F::d1_forward3_b),
     Once(49, kFirst, EverySection, F::d1_central3_b1),
@@ -231,16 +206,8 @@ inline constexpr RowEntry kBfd2ZRows[] = {
 };
 
 // "FFD1" along x (group 14, rows 61 to 66).
-inline constexpr FamilyEntry kFfd1XFamilies[] = {
-    FirstFamily(LoopsOver(Across(Z, Nodes), Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(Z, Boundary), Across(Y, Boundary)),
-                 LoopsOver(Across(Z, Inner), Across(Y, Inner)),
-                 BeforeLoops,
-                 Bind(kValue, kDdx, kD2dx2, kUnbound)),
-    IntegralFamily(SelectorList("idx", "idxdy", "idxdz", "idxdydz"),
-                   LoopsOver(Across(Z, Nodes), Across(Y, Nodes)),
-                   Bind(kValue, kUnbound, kUnbound, kIdx)),
-};
+// Its families are those of "BFD1" along x, written once there.
+inline constexpr const auto& kFfd1XFamilies = kBfd1XFamilies;
 inline constexpr RowEntry kFfd1XRows[] = {
     Once(61, kFirst, FirstSection, F::d1_forward2_b),
     OverNodes(62, kFirst, "b+1", "b+N-1", F::d1_forward2_i),
@@ -251,19 +218,8 @@ inline constexpr RowEntry kFfd1XRows[] = {
 };
 
 // "FFD1" along y (group 15, rows 67 to 73).
-inline constexpr FamilyEntry kFfd1YFamilies[] = {
-    FirstFamily(LoopsOver(Across(Z, Nodes), Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary), Across(Z, Boundary)),
-                 LoopsOver(Across(X, Interior), Across(Z, Inner)),
-                 BeforeLoops,
-                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
-    IntegralFamily(SelectorList("idy", "idydz"),
-                   LoopsOver(Across(Z, Nodes), Across(X, Nodes)),
-                   Bind(kValue, kUnbound, kUnbound, kIdy)),
-    IntegralFamily(SelectorList("idxdy", "idxdydz"),
-                   LoopsOver(Across(Z, Nodes), Across(X, FromOne)),
-                   Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
-};
+// Its families are those of "BFD1" along y, written once there.
+inline constexpr const auto& kFfd1YFamilies = kBfd1YFamilies;
 inline constexpr RowEntry kFfd1YRows[] = {
     Once(67, kFirst, FirstSection, F::d1_forward2_b),
     OverNodes(68, kFirst, "b+1", "b+N-1", F::d1_forward2_i),
@@ -275,22 +231,8 @@ inline constexpr RowEntry kFfd1YRows[] = {
 };
 
 // "FFD1" along z (group 16, rows 74 to 82).
-inline constexpr FamilyEntry kFfd1ZFamilies[] = {
-    FirstFamily(LoopsOver(Across(Y, Nodes), Across(X, Nodes)), Bind(kValue, kDdz, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary), Across(Y, Boundary)),
-                 LoopsOver(Across(X, Interior), Across(Y, Interior)),
-                 BeforeLoops,
-                 Bind(kValue, kDdz, kD2dz2, kUnbound)),
-    IntegralFamily(
-        SelectorList("idz"), LoopsOver(Across(Y, Nodes), Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdz)),
-    IntegralFamily(
-        SelectorList("idxdz"), LoopsOver(Across(Y, Nodes), Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdz)),
-    IntegralFamily(
-        SelectorList("idydz"), LoopsOver(Across(Y, FromOne), Across(X, Nodes)), Bind(kIdy, kUnbound, kUnbound, kIdydz)),
-    IntegralFamily(SelectorList("idxdydz"),
-                   LoopsOver(Across(Y, FromOne), Across(X, FromOne)),
-                   Bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
-};
+// Its families are those of "BFD1" along z, written once there.
+inline constexpr const auto& kFfd1ZFamilies = kBfd1ZFamilies;
 inline constexpr RowEntry kFfd1ZRows[] = {
     Once(74, kFirst, FirstSection, F::d1_forward2_b),
     OverNodes(75, kFirst, "b+1", "b+N-1", F::d1_forward2_i),
@@ -304,16 +246,8 @@ inline constexpr RowEntry kFfd1ZRows[] = {
 };
 
 // "FFD2" along x (group 17, rows 83 to 90).
-inline constexpr FamilyEntry kFfd2XFamilies[] = {
-    FirstFamily(LoopsOver(Across(Z, Nodes), Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(Y, Boundary), Across(Z, Boundary)),
-                 LoopsOver(Across(Y, Inner), Across(Z, Inner)),
-                 BeforeLoops,
-                 Bind(kValue, kDdx, kD2dx2, kUnbound)),
-    IntegralFamily(SelectorList("idx", "idxdy", "idxdz", "idxdydz"),
-                   LoopsOver(Across(Z, Nodes), Across(Y, Nodes)),
-                   Bind(kValue, kUnbound, kUnbound, kIdx)),
-};
+// Its families are those of "BFD2" along x, written once there.
+inline constexpr const auto& kFfd2XFamilies = kBfd2XFamilies;
 inline constexpr RowEntry kFfd2XRows[] = {
     Once(83, kFirst, FirstSection, F::d1_forward3_b),
     OverNodes(84, kFirst, "b+1", "b+N-2", F::d1_forward3_i),
@@ -326,19 +260,8 @@ inline constexpr RowEntry kFfd2XRows[] = {
 };
 
 // "FFD2" along y (group 18, rows 91 to 100).
-inline constexpr FamilyEntry kFfd2YFamilies[] = {
-    FirstFamily(LoopsOver(Across(Z, Nodes), Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary), Across(Z, Boundary)),
-                 LoopsOver(Across(X, Interior), Across(Z, Inner)),
-                 BeforeLoops,
-                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
-    IntegralFamily(SelectorList("idy", "idydz"),
-                   LoopsOver(Across(Z, Nodes), Across(X, Nodes)),
-                   Bind(kValue, kUnbound, kUnbound, kIdy)),
-    IntegralFamily(SelectorList("idxdy", "idxdydz"),
-                   LoopsOver(Across(Z, Nodes), Across(X, FromOne)),
-                   Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
-};
+// Its families are those of "BFD1" along y, written once there.
+inline constexpr const auto& kFfd2YFamilies = kBfd1YFamilies;
 inline constexpr RowEntry kFfd2YRows[] = {
     Once(91, kFirst, FirstSection, F::d1_forward3_b),
     OverNodes(92, kFirst, "b+1", "b+N-2", F::d1_forward3_i),
@@ -353,22 +276,8 @@ inline constexpr RowEntry kFfd2YRows[] = {
 };
 
 // "FFD2" along z (group 19, rows 101 to 114).
-inline constexpr FamilyEntry kFfd2ZFamilies[] = {
-    FirstFamily(LoopsOver(Across(Y, Nodes), Across(X, Nodes)), Bind(kValue, kDdz, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary), Across(Y, Boundary)),
-                 LoopsOver(Across(X, Interior), Across(Y, Interior)),
-                 BeforeLoops,
-                 Bind(kValue, kDdz, kD2dz2, kUnbound)),
-    IntegralFamily(
-        SelectorList("idz"), LoopsOver(Across(Y, Nodes), Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdz)),
-    IntegralFamily(
-        SelectorList("idxdz"), LoopsOver(Across(Y, Nodes), Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdz)),
-    IntegralFamily(
-        SelectorList("idydz"), LoopsOver(Across(Y, FromOne), Across(X, Nodes)), Bind(kIdy, kUnbound, kUnbound, kIdydz)),
-    IntegralFamily(SelectorList("idxdydz"),
-                   LoopsOver(Across(Y, FromOne), Across(X, FromOne)),
-                   Bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
-};
+// Its families are those of "BFD1" along z, written once there.
+inline constexpr const auto& kFfd2ZFamilies = kBfd1ZFamilies;
 inline constexpr RowEntry kFfd2ZRows[] = {
     Once(101, kFirst, FirstSection, F::d1_forward3_b),
     OverNodes(102, kFirst, "b+1", "b+N-2", F::d1_forward3_i),
@@ -387,16 +296,8 @@ inline constexpr RowEntry kFfd2ZRows[] = {
 };
 
 // "CFD2" along x (group 20, rows 115 to 121).
-inline constexpr FamilyEntry kCfd2XFamilies[] = {
-    FirstFamily(LoopsOver(Across(Z, Nodes), Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(Y, Boundary), Across(Z, Boundary)),
-                 LoopsOver(Across(Y, Inner), Across(Z, Inner)),
-                 BeforeLoops,
-                 Bind(kValue, kDdx, kD2dx2, kUnbound)),
-    IntegralFamily(SelectorList("idx", "idxdy", "idxdz", "idxdydz"),
-                   LoopsOver(Across(Z, Nodes), Across(Y, Nodes)),
-                   Bind(kValue, kUnbound, kUnbound, kIdx)),
-};
+// Its families are those of "BFD2" along x, written once there.
+inline constexpr const auto& kCfd2XFamilies = kBfd2XFamilies;
 inline constexpr RowEntry kCfd2XRows[] = {
     Once(115, kFirst, FirstSection, F::d1_forward3_b),
     OverNodes(116, kFirst, "b+1", "b+N-1", F::d1_central3_i),
@@ -408,19 +309,8 @@ inline constexpr RowEntry kCfd2XRows[] = {
 };
 
 // "CFD2" along y (group 21, rows 122 to 130).
-inline constexpr FamilyEntry kCfd2YFamilies[] = {
-    FirstFamily(LoopsOver(Across(Z, Nodes), Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary), Across(Z, Boundary)),
-                 LoopsOver(Across(X, Interior), Across(Z, Inner)),
-                 BeforeLoops,
-                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
-    IntegralFamily(SelectorList("idy", "idydz"),
-                   LoopsOver(Across(Z, Nodes), Across(X, Nodes)),
-                   Bind(kValue, kUnbound, kUnbound, kIdy)),
-    IntegralFamily(SelectorList("idxdy", "idxdydz"),
-                   LoopsOver(Across(Z, Nodes), Across(X, FromOne)),
-                   Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
-};
+// Its families are those of "BFD1" along y, written once there.
+inline constexpr const auto& kCfd2YFamilies = kBfd1YFamilies;
 inline constexpr RowEntry kCfd2YRows[] = {
     Once(122, kFirst, FirstSection, F::d1_forward3_b),
     OverNodes(123, kFirst, "b+1", "b+N-1", F::d1_central3_i),
@@ -434,22 +324,8 @@ inline constexpr RowEntry kCfd2YRows[] = {
 };
 
 // "CFD2" along z (group 22, rows 131 to 143).
-inline constexpr FamilyEntry kCfd2ZFamilies[] = {
-    FirstFamily(LoopsOver(Across(Y, Nodes), Across(X, Nodes)), Bind(kValue, kDdz, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary), Across(Y, Boundary)),
-                 LoopsOver(Across(X, Interior), Across(Y, Interior)),
-                 BeforeLoops,
-                 Bind(kValue, kDdz, kD2dz2, kUnbound)),
-    IntegralFamily(
-        SelectorList("idz"), LoopsOver(Across(Y, Nodes), Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdz)),
-    IntegralFamily(
-        SelectorList("idxdz"), LoopsOver(Across(Y, Nodes), Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdz)),
-    IntegralFamily(
-        SelectorList("idydz"), LoopsOver(Across(Y, FromOne), Across(X, Nodes)), Bind(kIdy, kUnbound, kUnbound, kIdydz)),
-    IntegralFamily(SelectorList("idxdydz"),
-                   LoopsOver(Across(Y, FromOne), Across(X, FromOne)),
-                   Bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
-};
+// Its families are those of "BFD1" along z, written once there.
+inline constexpr const auto& kCfd2ZFamilies = kBfd1ZFamilies;
 inline constexpr RowEntry kCfd2ZRows[] = {
     Once(131, kFirst, FirstSection, F::d1_forward3_b),
     OverNodes(132, kFirst, "b+1", "b+N-1", F::d1_central3_i),
@@ -467,16 +343,8 @@ inline constexpr RowEntry kCfd2ZRows[] = {
 };
 
 // "CFD4" along x (group 23, rows 144 to 156).
-inline constexpr FamilyEntry kCfd4XFamilies[] = {
-    FirstFamily(LoopsOver(Across(Z, Nodes), Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(Y, Boundary), Across(Z, Boundary)),
-                 LoopsOver(Across(Y, Inner), Across(Z, Inner)),
-                 BeforeLoops,
-                 Bind(kValue, kDdx, kD2dx2, kUnbound)),
-    IntegralFamily(SelectorList("idx", "idxdy", "idxdz", "idxdydz"),
-                   LoopsOver(Across(Z, Nodes), Across(Y, Nodes)),
-                   Bind(kValue, kUnbound, kUnbound, kIdx)),
-};
+// Its families are those of "BFD2" along x, written once there.
+inline constexpr const auto& kCfd4XFamilies = kBfd2XFamilies;
 inline constexpr RowEntry kCfd4XRows[] = {
     Once(144, kFirst, FirstSection, F::d1_five_b),
     Once(145, kFirst, EverySection, F::d1_five_b1),
@@ -494,19 +362,8 @@ inline constexpr RowEntry kCfd4XRows[] = {
 };
 
 // "CFD4" along y (group 24, rows 157 to 173).
-inline constexpr FamilyEntry kCfd4YFamilies[] = {
-    FirstFamily(LoopsOver(Across(Z, Nodes), Across(X, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary), Across(Z, Boundary)),
-                 LoopsOver(Across(X, Interior), Across(Z, Inner)),
-                 BeforeLoops,
-                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
-    IntegralFamily(SelectorList("idy", "idydz"),
-                   LoopsOver(Across(Z, Nodes), Across(X, Nodes)),
-                   Bind(kValue, kUnbound, kUnbound, kIdy)),
-    IntegralFamily(SelectorList("idxdy", "idxdydz"),
-                   LoopsOver(Across(Z, Nodes), Across(X, FromOne)),
-                   Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
-};
+// Its families are those of "BFD1" along y, written once there.
+inline constexpr const auto& kCfd4YFamilies = kBfd1YFamilies;
 inline constexpr RowEntry kCfd4YRows[] = {
     Once(157, kFirst, FirstSection, F::d1_five_b),
     Once(158, kFirst, EverySection, F::d1_five_b1),
@@ -528,22 +385,8 @@ inline constexpr RowEntry kCfd4YRows[] = {
 };
 
 // "CFD4" along z (group 25, rows 174 to 198).
-inline constexpr FamilyEntry kCfd4ZFamilies[] = {
-    FirstFamily(LoopsOver(Across(Y, Nodes), Across(X, Nodes)), Bind(kValue, kDdz, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary), Across(Y, Boundary)),
-                 LoopsOver(Across(X, Interior), Across(Y, Interior)),
-                 BeforeLoops,
-                 Bind(kValue, kDdz, kD2dz2, kUnbound)),
-    IntegralFamily(
-        SelectorList("idz"), LoopsOver(Across(Y, Nodes), Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdz)),
-    IntegralFamily(
-        SelectorList("idxdz"), LoopsOver(Across(Y, Nodes), Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdz)),
-    IntegralFamily(
-        SelectorList("idydz"), LoopsOver(Across(Y, FromOne), Across(X, Nodes)), Bind(kIdy, kUnbound, kUnbound, kIdydz)),
-    IntegralFamily(SelectorList("idxdydz"),
-                   LoopsOver(Across(Y, FromOne), Across(X, FromOne)),
-                   Bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
-};
+// Its families are those of "BFD1" along z, written once there.
+inline constexpr const auto& kCfd4ZFamilies = kBfd1ZFamilies;
 inline constexpr RowEntry kCfd4ZRows[] = {
     Once(174, kFirst, FirstSection, F::d1_five_b),
     Once(175, kFirst, EverySection, F::d1_five_b1),
@@ -634,22 +477,8 @@ inline constexpr RowEntry kUbfd4YRows[] = {
 };
 
 // "UBFD4" along z (group 28, rows 229 to 253).
-inline constexpr FamilyEntry kUbfd4ZFamilies[] = {
-    FirstFamily(LoopsOver(Across(Y, Nodes), Across(X, Nodes)), Bind(kValue, kDdz, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary), Across(Y, Boundary)),
-                 LoopsOver(Across(X, Interior), Across(Y, Interior)),
-                 BeforeLoops,
-                 Bind(kValue, kDdz, kD2dz2, kUnbound)),
-    IntegralFamily(
-        SelectorList("idz"), LoopsOver(Across(Y, Nodes), Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdz)),
-    IntegralFamily(
-        SelectorList("idxdz"), LoopsOver(Across(Y, Nodes), Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdz)),
-    IntegralFamily(
-        SelectorList("idydz"), LoopsOver(Across(Y, FromOne), Across(X, Nodes)), Bind(kIdy, kUnbound, kUnbound, kIdydz)),
-    IntegralFamily(SelectorList("idxdydz"),
-                   LoopsOver(Across(Y, FromOne), Across(X, FromOne)),
-                   Bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
-};
+// Its families are those of "BFD1" along z, written once there.
+inline constexpr const auto& kUbfd4ZFamilies = kBfd1ZFamilies;
 inline constexpr RowEntry kUbfd4ZRows[] = {
     Once(229, kFirst, FirstSection, F::d1_five_b),
     Once(230, kFirst, EverySection, F::d1_five_b1),
@@ -679,16 +508,8 @@ inline constexpr RowEntry kUbfd4ZRows[] = {
 };
 
 // "OCFE2" along x (group 29, rows 254 to 260).
-inline constexpr FamilyEntry kOcfe2XFamilies[] = {
-    FirstFamily(LoopsOver(Across(Z, Nodes), Across(Y, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(Y, Boundary), Across(Z, Boundary)),
-                 LoopsOver(Across(Y, Inner), Across(Z, Inner)),
-                 BeforeLoops,
-                 Bind(kValue, kDdx, kD2dx2, kUnbound)),
-    IntegralFamily(SelectorList("idx", "idxdy", "idxdz", "idxdydz"),
-                   LoopsOver(Across(Z, Nodes), Across(Y, Nodes)),
-                   Bind(kValue, kUnbound, kUnbound, kIdx)),
-};
+// Its families are those of "BFD2" along x, written once there.
+inline constexpr const auto& kOcfe2XFamilies = kBfd2XFamilies;
 inline constexpr RowEntry kOcfe2XRows[] = {
     Once(254, kFirst, FirstSection, F::ocfe2_d1_b),
     Once(255, kFirst, Element, F::ocfe2_d1_j1),
@@ -700,19 +521,8 @@ inline constexpr RowEntry kOcfe2XRows[] = {
 };
 
 // "OCFE2" along y (group 30, rows 261 to 269).
-inline constexpr FamilyEntry kOcfe2YFamilies[] = {
-    FirstFamily(LoopsOver(Across(X, Nodes), Across(Z, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary), Across(Z, Boundary)),
-                 LoopsOver(Across(X, Interior), Across(Z, Inner)),
-                 BeforeLoops,
-                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
-    IntegralFamily(SelectorList("idy", "idydz"),
-                   LoopsOver(Across(Z, Nodes), Across(X, Nodes)),
-                   Bind(kValue, kUnbound, kUnbound, kIdy)),
-    IntegralFamily(SelectorList("idxdy", "idxdydz"),
-                   LoopsOver(Across(Z, Nodes), Across(X, FromOne)),
-                   Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
-};
+// Its families are those of "UBFD4" along y, written once there.
+inline constexpr const auto& kOcfe2YFamilies = kUbfd4YFamilies;
 inline constexpr RowEntry kOcfe2YRows[] = {
     Once(261, kFirst, FirstSection, F::ocfe2_d1_b),
     Once(262, kFirst, Element, F::ocfe2_d1_j1),
@@ -759,16 +569,8 @@ inline constexpr RowEntry kOcfe2ZRows[] = {
 };
 
 // "OCFE3" along x (group 32, rows 283 to 292).
-inline constexpr FamilyEntry kOcfe3XFamilies[] = {
-    FirstFamily(LoopsOver(Across(Y, Nodes), Across(Z, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(Y, Boundary), Across(Z, Boundary)),
-                 LoopsOver(Across(Y, Inner), Across(Z, Inner)),
-                 BeforeLoops,
-                 Bind(kValue, kDdx, kD2dx2, kUnbound)),
-    IntegralFamily(SelectorList("idx", "idxdy", "idxdz", "idxdydz"),
-                   LoopsOver(Across(Z, Nodes), Across(Y, Nodes)),
-                   Bind(kValue, kUnbound, kUnbound, kIdx)),
-};
+// Its families are those of "UBFD4" along x, written once there.
+inline constexpr const auto& kOcfe3XFamilies = kUbfd4XFamilies;
 inline constexpr RowEntry kOcfe3XRows[] = {
     Once(283, kFirst, FirstSection, F::ocfe3_d1_b),
     Once(284, kFirst, Element, F::ocfe3_d1_j1),
@@ -783,19 +585,8 @@ inline constexpr RowEntry kOcfe3XRows[] = {
 };
 
 // "OCFE3" along y (group 33, rows 293 to 305).
-inline constexpr FamilyEntry kOcfe3YFamilies[] = {
-    FirstFamily(LoopsOver(Across(X, Nodes), Across(Z, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary), Across(Z, Boundary)),
-                 LoopsOver(Across(X, Interior), Across(Z, Inner)),
-                 BeforeLoops,
-                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
-    IntegralFamily(SelectorList("idy", "idydz"),
-                   LoopsOver(Across(Z, Nodes), Across(X, Nodes)),
-                   Bind(kValue, kUnbound, kUnbound, kIdy)),
-    IntegralFamily(SelectorList("idxdy", "idxdydz"),
-                   LoopsOver(Across(Z, Nodes), Across(X, FromOne)),
-                   Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
-};
+// Its families are those of "UBFD4" along y, written once there.
+inline constexpr const auto& kOcfe3YFamilies = kUbfd4YFamilies;
 inline constexpr RowEntry kOcfe3YRows[] = {
     Once(293, kFirst, FirstSection, F::ocfe3_d1_b),
     Once(294, kFirst, Element, F::ocfe3_d1_j1),
@@ -813,22 +604,8 @@ inline constexpr RowEntry kOcfe3YRows[] = {
 };
 
 // "OCFE3" along z (group 34, rows 306 to 324).
-inline constexpr FamilyEntry kOcfe3ZFamilies[] = {
-    FirstFamily(LoopsOver(Across(X, Nodes), Across(Y, Nodes)), Bind(kValue, kDdz, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary), Across(Y, Boundary)),
-                 LoopsOver(Across(X, Interior), Across(Y, Interior)),
-                 BeforeLoops,
-                 Bind(kValue, kDdz, kD2dz2, kUnbound)),
-    IntegralFamily(
-        SelectorList("idz"), LoopsOver(Across(Y, Nodes), Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdz)),
-    IntegralFamily(
-        SelectorList("idxdz"), LoopsOver(Across(Y, Nodes), Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdz)),
-    IntegralFamily(
-        SelectorList("idydz"), LoopsOver(Across(Y, FromOne), Across(X, Nodes)), Bind(kIdy, kUnbound, kUnbound, kIdydz)),
-    IntegralFamily(SelectorList("idxdydz"),
-                   LoopsOver(Across(Y, FromOne), Across(X, FromOne)),
-                   Bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
-};
+// Its families are those of "OCFE2" along z, written once there.
+inline constexpr const auto& kOcfe3ZFamilies = kOcfe2ZFamilies;
 inline constexpr RowEntry kOcfe3ZRows[] = {
     Once(306, kFirst, FirstSection, F::ocfe3_d1_b),      Once(307, kFirst, Element, F::ocfe3_d1_j1),
     Once(308, kFirst, Element, F::ocfe3_d1_j2),          Once(309, kFirst, Element, F::ocfe3_d1_j3),
@@ -843,16 +620,8 @@ inline constexpr RowEntry kOcfe3ZRows[] = {
 };
 
 // "OCFE4" along x (group 35, rows 325 to 337).
-inline constexpr FamilyEntry kOcfe4XFamilies[] = {
-    FirstFamily(LoopsOver(Across(Y, Nodes), Across(Z, Nodes)), Bind(kValue, kDdx, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(Y, Boundary), Across(Z, Boundary)),
-                 LoopsOver(Across(Y, Inner), Across(Z, Inner)),
-                 BeforeLoops,
-                 Bind(kValue, kDdx, kD2dx2, kUnbound)),
-    IntegralFamily(SelectorList("idx", "idxdy", "idxdz", "idxdydz"),
-                   LoopsOver(Across(Z, Nodes), Across(Y, Nodes)),
-                   Bind(kValue, kUnbound, kUnbound, kIdx)),
-};
+// Its families are those of "UBFD4" along x, written once there.
+inline constexpr const auto& kOcfe4XFamilies = kUbfd4XFamilies;
 inline constexpr RowEntry kOcfe4XRows[] = {
     Once(325, kFirst, FirstSection, F::ocfe4_d1_b),
     Once(326, kFirst, Element, F::ocfe4_d1_j1),
@@ -870,19 +639,8 @@ inline constexpr RowEntry kOcfe4XRows[] = {
 };
 
 // "OCFE4" along y (group 36, rows 338 to 354).
-inline constexpr FamilyEntry kOcfe4YFamilies[] = {
-    FirstFamily(LoopsOver(Across(X, Nodes), Across(Z, Nodes)), Bind(kValue, kDdy, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary), Across(Z, Boundary)),
-                 LoopsOver(Across(X, Interior), Across(Z, Inner)),
-                 BeforeLoops,
-                 Bind(kValue, kDdy, kD2dy2, kUnbound)),
-    IntegralFamily(SelectorList("idy", "idydz"),
-                   LoopsOver(Across(Z, Nodes), Across(X, Nodes)),
-                   Bind(kValue, kUnbound, kUnbound, kIdy)),
-    IntegralFamily(SelectorList("idxdy", "idxdydz"),
-                   LoopsOver(Across(Z, Nodes), Across(X, FromOne)),
-                   Bind(kIdx, kUnbound, kUnbound, kIdxdy)),
-};
+// Its families are those of "UBFD4" along y, written once there.
+inline constexpr const auto& kOcfe4YFamilies = kUbfd4YFamilies;
 inline constexpr RowEntry kOcfe4YRows[] = {
     Once(338, kFirst, FirstSection, F::ocfe4_d1_b),
     Once(339, kFirst, Element, F::ocfe4_d1_j1),
@@ -904,22 +662,8 @@ inline constexpr RowEntry kOcfe4YRows[] = {
 };
 
 // "OCFE4" along z (group 37, rows 355 to 379).
-inline constexpr FamilyEntry kOcfe4ZFamilies[] = {
-    FirstFamily(LoopsOver(Across(X, Nodes), Across(Y, Nodes)), Bind(kValue, kDdz, kUnbound, kUnbound)),
-    SecondFamily(LoopsOver(Across(X, Boundary), Across(Y, Boundary)),
-                 LoopsOver(Across(X, Interior), Across(Y, Interior)),
-                 BeforeLoops,
-                 Bind(kValue, kDdz, kD2dz2, kUnbound)),
-    IntegralFamily(
-        SelectorList("idz"), LoopsOver(Across(Y, Nodes), Across(X, Nodes)), Bind(kValue, kUnbound, kUnbound, kIdz)),
-    IntegralFamily(
-        SelectorList("idxdz"), LoopsOver(Across(Y, Nodes), Across(X, FromOne)), Bind(kIdx, kUnbound, kUnbound, kIdxdz)),
-    IntegralFamily(
-        SelectorList("idydz"), LoopsOver(Across(Y, FromOne), Across(X, Nodes)), Bind(kIdy, kUnbound, kUnbound, kIdydz)),
-    IntegralFamily(SelectorList("idxdydz"),
-                   LoopsOver(Across(Y, FromOne), Across(X, FromOne)),
-                   Bind(kIdxdy, kUnbound, kUnbound, kIdxdydz)),
-};
+// Its families are those of "OCFE2" along z, written once there.
+inline constexpr const auto& kOcfe4ZFamilies = kOcfe2ZFamilies;
 inline constexpr RowEntry kOcfe4ZRows[] = {
     Once(355, kFirst, FirstSection, F::ocfe4_d1_b),      Once(356, kFirst, Element, F::ocfe4_d1_j1),
     Once(357, kFirst, Element, F::ocfe4_d1_j2),          Once(358, kFirst, Element, F::ocfe4_d1_j3),
