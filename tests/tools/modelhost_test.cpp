@@ -65,6 +65,8 @@ Outcome RunTool(const std::vector<std::string>& args, const std::string& configu
   outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   outcome.out = Slurp(stem + ".out");
   outcome.err = Slurp(stem + ".err");
+  // The files served only this run; leave nothing behind in the temporary folder.
+  for (const char* suffix : {".json", ".out", ".err"}) std::remove((stem + suffix).c_str());
   return outcome;
 }
 
