@@ -32,6 +32,9 @@
 // reads every element an equation names, on a large grid a trip to memory. What the equation
 // phases take beyond it is the library's own walk.
 //
+// Every phase is timed in several runs and the least run stands (other work on the machine only
+// adds to a run's time); the first cycle and the fresh memory are one run each.
+//
 //   bench_distribution [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
 
@@ -41,6 +44,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -60,6 +64,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Every timed phase is run several times and its least time stands: on a shared machine other
+// work only ever adds to a run's time.
+constexpr double kNoRun = std::numeric_limits<double>::infinity();
+
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 struct Figures {
@@ -70,12 +78,12 @@ struct Figures {
   std::int64_t nonZeros = 0;
   std::int64_t items = 0;
   double firstCycle = 0.0;      // seconds, the elements made on the way
-  double equationPhases = 0.0;  // seconds per run
-  double setUp = 0.0;           // of which SetUpEquations, seconds per run
-  double cycle = 0.0;           // seconds per run
-  double baseline = 0.0;        // seconds per run
-  double hostCalls = 0.0;       // seconds per run of the host calls alone
-  double replay = 0.0;          // seconds per run of the distribution's own calls made again
+  double equationPhases = 0.0;  // seconds, the least of the runs
+  double setUp = 0.0;           // of which SetUpEquations, seconds, the least of the runs
+  double cycle = 0.0;           // seconds, the least of the runs
+  double baseline = 0.0;        // seconds, the least of the runs
+  double hostCalls = 0.0;       // seconds, the least of the runs of the host calls alone
+  double replay = 0.0;          // seconds, the least of the runs of the distribution's own calls made again
   double storeBytes = 0.0;
   double elementBytes = 0.0;
   std::int64_t elements = 0;  // array elements the first cycle made
@@ -173,7 +181,7 @@ class CallsOnly final : public TQ_ModelTypeEx2 {
 };
 
 // Times the host calls alone for a problem of `nonZeros` non-zeros and `items` program items,
-// `runs` times, in `host` (which it resets); seconds per run.
+// `runs` times, in `host` (which it resets); the seconds of the least run.
 double HostCalls(TQ_Executive& host, std::int64_t nonZeros, std::int64_t items, int runs) {
   host.Reset();
   CallsOnly* calls = new CallsOnly(nonZeros, items);
@@ -184,17 +192,17 @@ double HostCalls(TQ_Executive& host, std::int64_t nonZeros, std::int64_t items, 
     std::abort();
   }
   // A first, untimed run, as the distribution's first cycle is: the host's store grows to size.
-  double seconds = 0.0;
+  double seconds = kNoRun;
   for (int run = -1; run < runs; ++run) {
     const Clock::time_point start = Clock::now();
     bool ok = host.RunSetUpEquations();
     ok = host.RunJacPattern() && ok;
-    if (run >= 0) seconds += SecondsSince(start);
+    if (run >= 0) seconds = std::min(seconds, SecondsSince(start));
     Check(host, ok, "the host calls alone");
   }
   if (static_cast<std::int64_t>(host.Items().size()) != items) std::abort();
   host.Reset();
-  return seconds / runs;
+  return seconds;
 }
 
 // A model that makes the host calls recorded from the store again, with the same arguments in
@@ -283,8 +291,8 @@ class Replay final : public TQ_ModelTypeEx2 {
   double seconds_ = 0.0;
 };
 
-// Times the distribution's own calls made again by a Replay beside it, `runs` times; seconds
-// per run of the replay's two phases. The executive holds the distribution's cycle and its
+// Times the distribution's own calls made again by a Replay beside it, `runs` times; the
+// seconds of the replay's two phases in the least run. The executive holds the distribution's cycle and its
 // first figures: `items` program items.
 double ReplayCalls(TQ_Executive& host, std::int64_t items, int runs) {
   auto* replay = new Replay(host);
@@ -295,17 +303,17 @@ double ReplayCalls(TQ_Executive& host, std::int64_t items, int runs) {
     std::abort();
   }
   // A first, untimed run, as for the host calls: the store grows to hold both.
-  double seconds = 0.0;
+  double seconds = kNoRun;
   for (int run = -1; run < runs; ++run) {
     bool ok = host.RunSetUpEquations();
     ok = host.RunJacPattern() && ok;
     Check(host, ok, "the replay");
     const double taken = replay->TakeSeconds();
-    if (run >= 0) seconds += taken;
+    if (run >= 0) seconds = std::min(seconds, taken);
   }
   // The replay declared and emitted what the distribution did, again.
   if (static_cast<std::int64_t>(host.Items().size()) != 2 * items || !host.DeclaredMatchesEmitted()) std::abort();
-  return seconds / runs;
+  return seconds;
 }
 
 // Writes `count` program items into a buffer sized beforehand: the least any equation store
@@ -390,27 +398,27 @@ void BM_DistributionCycle(
   std::vector<TQ_ProgramItem> buffer(static_cast<std::size_t>(f.items));
 
   int runs = 0;
+  f.equationPhases = f.setUp = f.cycle = f.baseline = kNoRun;
   for (auto _ : state) {
     start = Clock::now();
     bool ok = host.RunSetUpEquations();
-    f.setUp += SecondsSince(start);
+    const double setUp = SecondsSince(start);
     ok = host.RunJacPattern() && ok;
     const double phases = SecondsSince(start);
     Check(host, ok, "the equation phases");
     state.SetIterationTime(phases);
-    f.equationPhases += phases;
+    if (phases < f.equationPhases) {
+      f.equationPhases = phases;
+      f.setUp = setUp;
+    }
 
     start = Clock::now();
     Check(host, host.RunCycle(), "the cycle");
-    f.cycle += SecondsSince(start);
+    f.cycle = std::min(f.cycle, SecondsSince(start));
 
-    f.baseline += Baseline(buffer);
+    f.baseline = std::min(f.baseline, Baseline(buffer));
     ++runs;
   }
-  f.equationPhases /= runs;
-  f.setUp /= runs;
-  f.cycle /= runs;
-  f.baseline /= runs;
   if (static_cast<std::int64_t>(host.Items().size()) != f.items) std::abort();
   f.replay = ReplayCalls(host, f.items, runs);
   f.hostCalls = HostCalls(host, f.nonZeros, f.items, runs);

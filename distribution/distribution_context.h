@@ -143,6 +143,38 @@ class DistributionContext {
     return static_cast<TQ_VarParam*>(found);
   }
 
+  // The elements of an array along one axis, the indices along the other axes fixed: where
+  // their slots stand in the element vector, so that the terms of one equation (which differ
+  // only along the equation's own axis) are found by one offset each. An element not found
+  // this way (not made yet, an index the array does not hold, a vector not laid out one slot
+  // per combination) reads as null, and is left to Variable.
+  class Line {
+   public:
+    [[gnu::always_inline]] Handle At(std::int32_t index) const {
+      const std::uint32_t offset = static_cast<std::uint32_t>(index) - static_cast<std::uint32_t>(first_);
+      if (offset >= span_) return nullptr;
+      const std::int32_t position = positions_ == nullptr ? static_cast<std::int32_t>(offset) : positions_[offset];
+      if (position < 0) return nullptr;
+      return static_cast<Handle>(origin_[static_cast<std::size_t>(position) * stride_]);
+    }
+
+   private:
+    friend class DistributionContext;
+    TQ_Type* const* origin_ = nullptr;         // the slot of the axis's first index value
+    const std::int32_t* positions_ = nullptr;  // null for a dense run
+    std::int32_t first_ = 0;
+    std::uint32_t span_ = 0;  // 0: nothing is found along this line
+    std::size_t stride_ = 0;
+  };
+
+  // The line of an array along axis a through the other indices of `at` (at[a] is not read).
+  // Valid until the next Variable that had to ask the array itself.
+  [[gnu::always_inline]] Line Along(std::uint8_t array, int a, const Coord& at) {
+    static_assert(D > 1, "over one axis the array finds its elements itself");
+    const ArrayRef<D>& ref = ArrayAt(array);
+    return slots_[array].Along(*ref.array, static_cast<std::size_t>(a), at);
+  }
+
   // Asks the processor, while emitting, for the element of an array that a walk names soon.
   // The host reads every element an equation names (its column), and each element is an object
   // of its own on the host heap: on a large grid an element not read lately costs a trip to
@@ -261,30 +293,74 @@ class DistributionContext {
     }
     TQ_Type* const* SlotOf(ArrayBase<D>& array, const Coord& at) {
       if (!known_) Learn(array);
+      if (slots_ == 0) return nullptr;
       std::size_t slot = 0;
       for (std::size_t k = 0; k < D; ++k) {
-        const Dimension& d = dims_[k];
-        const std::uint32_t offset = static_cast<std::uint32_t>(at[k]) - static_cast<std::uint32_t>(d.first);
-        if (offset >= d.span) return nullptr;
-        const std::int32_t position = d.positions.empty() ? static_cast<std::int32_t>(offset) : d.positions[offset];
+        const std::int32_t position = PositionOf(dims_[k], at[k]);
         if (position < 0) return nullptr;
-        slot = slot * d.size + static_cast<std::size_t>(position);
+        slot += static_cast<std::size_t>(position) * dims_[k].stride;
       }
-      return slot < slots_ ? &array.ElementVector[static_cast<unsigned int>(slot)] : nullptr;
+      return &array.ElementVector[static_cast<unsigned int>(slot)];
+    }
+    // The equations of a node loop read the same lines one after another: the last line asked
+    // for is kept, until the array is learnt again.
+    Line Along(ArrayBase<D>& array, std::size_t axis, const Coord& at) {
+      if (known_ && lineAxis_ == axis && SameOtherIndices(at, lineAt_, axis)) [[likely]]
+        return line_;
+      if (!known_) Learn(array);
+      lineAxis_ = axis;
+      lineAt_ = at;
+      line_ = LineThrough(array, axis, at);
+      return line_;
     }
     void Forget() { known_ = false; }
 
    private:
+    static bool SameOtherIndices(const Coord& a, const Coord& b, std::size_t axis) {
+      for (std::size_t k = 0; k < D; ++k) {
+        if (k != axis && a[k] != b[k]) return false;
+      }
+      return true;
+    }
+
+    Line LineThrough(ArrayBase<D>& array, std::size_t axis, const Coord& at) const {
+      Line line;
+      if (slots_ == 0) return line;
+      std::size_t base = 0;
+      for (std::size_t k = 0; k < D; ++k) {
+        if (k == axis) continue;
+        const std::int32_t position = PositionOf(dims_[k], at[k]);
+        if (position < 0) return line;
+        base += static_cast<std::size_t>(position) * dims_[k].stride;
+      }
+      const Dimension& d = dims_[axis];
+      line.origin_ = &array.ElementVector[static_cast<unsigned int>(base)];
+      line.positions_ = d.positions.empty() ? nullptr : d.positions.data();
+      line.first_ = d.first;
+      line.span_ = d.span;
+      line.stride_ = d.stride;
+      return line;
+    }
+
     struct Dimension {
       std::int32_t first = 0;
       std::uint32_t span = 0;  // 0: nothing is found through this index
       std::size_t size = 0;
+      std::size_t stride = 0;                   // slots between two positions along it
       morvane::vector<std::int32_t> positions;  // empty for a dense run
     };
+
+    // The position of an index along a dimension; -1 when it is not found that way.
+    static std::int32_t PositionOf(const Dimension& d, std::int32_t index) {
+      const std::uint32_t offset = static_cast<std::uint32_t>(index) - static_cast<std::uint32_t>(d.first);
+      if (offset >= d.span) return -1;
+      return d.positions.empty() ? static_cast<std::int32_t>(offset) : d.positions[offset];
+    }
 
     void Learn(ArrayBase<D>& array) {
       known_ = true;
       slots_ = 0;
+      lineAxis_ = D;  // the line kept was found through what is learnt anew
       std::size_t combinations = 1;
       for (std::size_t k = 0; k < D; ++k) {
         Dimension& d = dims_[k];
@@ -307,6 +383,11 @@ class DistributionContext {
       // Only an element vector of one slot per combination is read directly.
       if (combinations == array.ElementVector.Elements()) {
         slots_ = combinations;
+        std::size_t stride = 1;
+        for (std::size_t k = D; k-- > 0;) {
+          dims_[k].stride = stride;
+          stride *= dims_[k].size;
+        }
       } else {
         for (Dimension& d : dims_) d.span = 0;
       }
@@ -315,6 +396,9 @@ class DistributionContext {
     std::array<Dimension, D> dims_{};
     std::size_t slots_ = 0;
     bool known_ = false;
+    std::size_t lineAxis_ = D;  // none yet
+    Coord lineAt_{};
+    Line line_{};
   };
 
   const DistributionView<D>& view_;

@@ -216,6 +216,19 @@ struct PlanSize {
   double terms = 0;
 };
 
+namespace detail {
+// What a context's Along returns; nothing for a context that has no Along.
+template <class Context, bool kAlong>
+struct LineOf {
+  struct type {};
+};
+template <class Context>
+struct LineOf<Context, true> {
+  using type =
+      decltype(std::declval<Context&>().Along(std::uint8_t{0}, 0, std::declval<const typename Context::Coord&>()));
+};
+}  // namespace detail
+
 // Runs a plan against a context, handing equations to a sink.
 template <class Context, class Sink>
 class EquationWalker {
@@ -326,7 +339,11 @@ class EquationWalker {
     constexpr std::size_t kTerms = formulas::kCatalogue[P].termCount;
     constexpr std::size_t kItems = formulas::kCatalogue[P].itemCount;
     std::array<Handle, kTerms> handles;
-    [&]<std::size_t... K>(std::index_sequence<K...>) { ((handles[K] = TermOf<P, K>(row.axis, binding, env)), ...); }
+    const LinesOf<P> lines(ctx_, row.axis, binding, env);
+    bool along = true;
+    [&]<std::size_t... K>(std::index_sequence<K...>) {
+      ((handles[K] = TermOf<P, K>(row.axis, binding, env, lines, along)), ...);
+    }
     (std::make_index_sequence<kTerms>{});
     if constexpr (Sink::kMode == SinkMode::Emit) {
       [&]<std::size_t... K>(std::index_sequence<K...>) { (HandItem<P, K>(out, handles), ...); }
@@ -336,15 +353,57 @@ class EquationWalker {
     }
   }
 
+  // Over more than one axis, the terms of a row differ only along the row's own axis: a
+  // context that can find an array's elements along one axis (Along) is asked once per row for
+  // the line of each array the row reads, and each term is then found by its index alone.
+  static constexpr bool kAlong = kAxes > 1 && (Sink::kMode == SinkMode::Emit || Sink::kMode == SinkMode::Declare) &&
+                                 requires(Context& c, const Coord& at) {
+    c.Along(std::uint8_t{0}, 0, at).At(std::int32_t{0});
+  };
+
+  // The lines of the arrays formula P reads, by role (none without kAlong).
+  template <std::size_t P>
+  struct LinesOf {
+    LinesOf(Context& ctx, int axis, const Binding& binding, const Env& env) {
+      if constexpr (kAlong) {
+        [&]<std::size_t... R>(std::index_sequence<R...>) {
+          ((kReads[R] ? void(line[R] = ctx.Along(binding.arrays[R], axis, env.other)) : void()), ...);
+        }
+        (std::make_index_sequence<kArrayRoles>{});
+      }
+    }
+    static constexpr std::array<bool, kArrayRoles> kReads = [] {
+      std::array<bool, kArrayRoles> reads{};
+      for (std::size_t k = 0; k < formulas::kCatalogue[P].termCount; ++k) {
+        const Role role = formulas::kCatalogue[P].Term(k).role;
+        if (role != Role::Step) reads[static_cast<std::size_t>(role)] = true;
+      }
+      return reads;
+    }();
+    std::array<typename detail::LineOf<Context, kAlong>::type, kArrayRoles> line{};
+  };
+
   // Term K of F: the section's element length, or the element its index names in the array
-  // its role stands for on this row.
+  // its role stands for on this row. Found along the row's line while `along` holds; once a
+  // term had to be asked of the array itself (which may move the array's slots), every later
+  // term of the row is too.
   template <std::size_t P, std::size_t K>
-  [[gnu::always_inline]] Handle TermOf(int axis, const Binding& binding, const Env& env) {
+  [[gnu::always_inline]] Handle TermOf(
+      int axis, const Binding& binding, const Env& env, const LinesOf<P>& lines, bool& along) {
     constexpr const Item& it = formulas::kCatalogue[P].Term(K);
     if constexpr (it.role == Role::Step) {
       return ctx_.ElementLength(axis, env.s);
     } else {
-      return ctx_.Variable(binding.arrays[static_cast<std::size_t>(it.role)], IndexOf<it.index>(axis, env));
+      constexpr std::size_t kRole = static_cast<std::size_t>(it.role);
+      if constexpr (kAlong) {
+        if (along) {
+          if (const Handle found = lines.line[kRole].At(static_cast<std::int32_t>(AxisIndexOf<it.index>(axis, env))))
+              [[likely]]
+            return found;
+          along = false;
+        }
+      }
+      return ctx_.Variable(binding.arrays[kRole], IndexOf<it.index>(axis, env));
     }
   }
 
@@ -352,6 +411,13 @@ class EquationWalker {
   template <Index I>
   [[gnu::always_inline]] Coord IndexOf(int axis, const Env& env) {
     Coord at = env.other;
+    at[static_cast<std::size_t>(axis)] = static_cast<std::int32_t>(AxisIndexOf<I>(axis, env));
+    return at;
+  }
+
+  // Where an index of a row points along the row's axis.
+  template <Index I>
+  [[gnu::always_inline]] std::int64_t AxisIndexOf(int axis, const Env& env) {
     std::int64_t k = I.offset;
     if constexpr (I.origin == Origin::Base) {
       k += ctx_.Base(axis, env.s);
@@ -362,8 +428,7 @@ class EquationWalker {
     } else if constexpr (I.origin == Origin::Element) {
       k += env.j;
     }
-    at[static_cast<std::size_t>(axis)] = static_cast<std::int32_t>(k);
-    return at;
+    return k;
   }
 
   // The number of terms before item K of F: the place of item K's handle.
