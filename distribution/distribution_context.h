@@ -168,7 +168,7 @@ class DistributionContext {
   };
 
   // The line of an array along axis a through the other indices of `at` (at[a] is not read).
-  // Valid until the next Variable that had to ask the array itself.
+  // It holds until a Variable has to ask the array itself (which may move the slots).
   [[gnu::always_inline]] Line Along(std::uint8_t array, int a, const Coord& at) {
     static_assert(D > 1, "over one axis the array finds its elements itself");
     const ArrayRef<D>& ref = ArrayAt(array);
@@ -302,28 +302,8 @@ class DistributionContext {
       }
       return &array.ElementVector[static_cast<unsigned int>(slot)];
     }
-    // The equations of a node loop read the same lines one after another: the last line asked
-    // for is kept, until the array is learnt again.
     Line Along(ArrayBase<D>& array, std::size_t axis, const Coord& at) {
-      if (known_ && lineAxis_ == axis && SameOtherIndices(at, lineAt_, axis)) [[likely]]
-        return line_;
       if (!known_) Learn(array);
-      lineAxis_ = axis;
-      lineAt_ = at;
-      line_ = LineThrough(array, axis, at);
-      return line_;
-    }
-    void Forget() { known_ = false; }
-
-   private:
-    static bool SameOtherIndices(const Coord& a, const Coord& b, std::size_t axis) {
-      for (std::size_t k = 0; k < D; ++k) {
-        if (k != axis && a[k] != b[k]) return false;
-      }
-      return true;
-    }
-
-    Line LineThrough(ArrayBase<D>& array, std::size_t axis, const Coord& at) const {
       Line line;
       if (slots_ == 0) return line;
       std::size_t base = 0;
@@ -341,7 +321,9 @@ class DistributionContext {
       line.stride_ = d.stride;
       return line;
     }
+    void Forget() { known_ = false; }
 
+   private:
     struct Dimension {
       std::int32_t first = 0;
       std::uint32_t span = 0;  // 0: nothing is found through this index
@@ -360,7 +342,6 @@ class DistributionContext {
     void Learn(ArrayBase<D>& array) {
       known_ = true;
       slots_ = 0;
-      lineAxis_ = D;  // the line kept was found through what is learnt anew
       std::size_t combinations = 1;
       for (std::size_t k = 0; k < D; ++k) {
         Dimension& d = dims_[k];
@@ -396,9 +377,6 @@ class DistributionContext {
     std::array<Dimension, D> dims_{};
     std::size_t slots_ = 0;
     bool known_ = false;
-    std::size_t lineAxis_ = D;  // none yet
-    Coord lineAt_{};
-    Line line_{};
   };
 
   const DistributionView<D>& view_;

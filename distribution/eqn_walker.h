@@ -339,11 +339,10 @@ class EquationWalker {
     constexpr std::size_t kTerms = formulas::kCatalogue[P].termCount;
     constexpr std::size_t kItems = formulas::kCatalogue[P].itemCount;
     std::array<Handle, kTerms> handles;
-    const LinesOf<P> lines(ctx_, row.axis, binding, env);
-    bool along = true;
-    [&]<std::size_t... K>(std::index_sequence<K...>) {
-      ((handles[K] = TermOf<P, K>(row.axis, binding, env, lines, along)), ...);
+    if constexpr (kAlong) {
+      if (linesFor_ != &row) FindLines<P>(row, binding, env);
     }
+    [&]<std::size_t... K>(std::index_sequence<K...>) { ((handles[K] = TermOf<P, K>(row.axis, binding, env)), ...); }
     (std::make_index_sequence<kTerms>{});
     if constexpr (Sink::kMode == SinkMode::Emit) {
       [&]<std::size_t... K>(std::index_sequence<K...>) { (HandItem<P, K>(out, handles), ...); }
@@ -354,53 +353,56 @@ class EquationWalker {
   }
 
   // Over more than one axis, the terms of a row differ only along the row's own axis: a
-  // context that can find an array's elements along one axis (Along) is asked once per row for
-  // the line of each array the row reads, and each term is then found by its index alone.
+  // context that can find an array's elements along one axis (Along) is asked for the line of
+  // each array the row reads, and each term is then found by its index alone. The lines are
+  // kept for the rows that follow while the indices along the other axes stay (a node loop's
+  // rows), and found again after a term had to be asked of the array itself (which may move
+  // the array's slots).
   static constexpr bool kAlong = kAxes > 1 && (Sink::kMode == SinkMode::Emit || Sink::kMode == SinkMode::Declare) &&
                                  requires(Context& c, const Coord& at) {
     c.Along(std::uint8_t{0}, 0, at).At(std::int32_t{0});
   };
 
-  // The lines of the arrays formula P reads, by role (none without kAlong).
+  // The lines of the arrays row *linesFor_ reads (see kAlong); none when null.
+  std::array<typename detail::LineOf<Context, kAlong>::type, kArrayRoles> lines_{};
+  const PlanNode* linesFor_ = nullptr;
+
+  // The roles whose arrays formula P reads.
   template <std::size_t P>
-  struct LinesOf {
-    LinesOf(Context& ctx, int axis, const Binding& binding, const Env& env) {
-      if constexpr (kAlong) {
-        [&]<std::size_t... R>(std::index_sequence<R...>) {
-          ((kReads[R] ? void(line[R] = ctx.Along(binding.arrays[R], axis, env.other)) : void()), ...);
-        }
-        (std::make_index_sequence<kArrayRoles>{});
-      }
+  static constexpr std::array<bool, kArrayRoles> kRolesRead = [] {
+    std::array<bool, kArrayRoles> reads{};
+    for (std::size_t k = 0; k < formulas::kCatalogue[P].termCount; ++k) {
+      const Role role = formulas::kCatalogue[P].Term(k).role;
+      if (role != Role::Step) reads[static_cast<std::size_t>(role)] = true;
     }
-    static constexpr std::array<bool, kArrayRoles> kReads = [] {
-      std::array<bool, kArrayRoles> reads{};
-      for (std::size_t k = 0; k < formulas::kCatalogue[P].termCount; ++k) {
-        const Role role = formulas::kCatalogue[P].Term(k).role;
-        if (role != Role::Step) reads[static_cast<std::size_t>(role)] = true;
+    return reads;
+  }();
+
+  template <std::size_t P>
+  [[gnu::noinline]] void FindLines(const PlanNode& row, const Binding& binding, const Env& env) {
+    if constexpr (kAlong) {
+      for (std::size_t r = 0; r < kArrayRoles; ++r) {
+        if (kRolesRead<P>[r]) lines_[r] = ctx_.Along(binding.arrays[r], row.axis, env.other);
       }
-      return reads;
-    }();
-    std::array<typename detail::LineOf<Context, kAlong>::type, kArrayRoles> line{};
-  };
+      linesFor_ = &row;
+    }
+  }
 
   // Term K of F: the section's element length, or the element its index names in the array
-  // its role stands for on this row. Found along the row's line while `along` holds; once a
-  // term had to be asked of the array itself (which may move the array's slots), every later
-  // term of the row is too.
+  // its role stands for on this row (along the row's line while the lines hold).
   template <std::size_t P, std::size_t K>
-  [[gnu::always_inline]] Handle TermOf(
-      int axis, const Binding& binding, const Env& env, const LinesOf<P>& lines, bool& along) {
+  [[gnu::always_inline]] Handle TermOf(int axis, const Binding& binding, const Env& env) {
     constexpr const Item& it = formulas::kCatalogue[P].Term(K);
     if constexpr (it.role == Role::Step) {
       return ctx_.ElementLength(axis, env.s);
     } else {
       constexpr std::size_t kRole = static_cast<std::size_t>(it.role);
       if constexpr (kAlong) {
-        if (along) {
-          if (const Handle found = lines.line[kRole].At(static_cast<std::int32_t>(AxisIndexOf<it.index>(axis, env))))
+        if (linesFor_ != nullptr) {
+          if (const Handle found = lines_[kRole].At(static_cast<std::int32_t>(AxisIndexOf<it.index>(axis, env))))
               [[likely]]
             return found;
-          along = false;
+          linesFor_ = nullptr;
         }
       }
       return ctx_.Variable(binding.arrays[kRole], IndexOf<it.index>(axis, env));
@@ -635,6 +637,7 @@ class EquationWalker {
           if constexpr (kAxes > 1) {
             auto visit = [&](std::int64_t v) {
               env.other[static_cast<std::size_t>(axis)] = static_cast<std::int32_t>(v);
+              linesFor_ = nullptr;  // the lines ran through the other indices
               Walk(body, next, env);
             };
             if constexpr (kCount) {
