@@ -106,8 +106,9 @@ TQ_Matrix::TQ_Matrix(int dimensions, TQ_SetValue* indexValues)
       DeclaredSets(nullptr),
       m_dimensions(dimensions),
       m_indexValues(indexValues),
-      m_pendingName(nullptr),
-      m_pendingParts(0) {
+      m_pendingLength(0),
+      m_pendingOverflow(nullptr),
+      m_pendingInline() {
   m_arrayContainer = true;
   MakeTables();
 }
@@ -122,8 +123,9 @@ TQ_Matrix::TQ_Matrix(const TQ_Matrix& other)
       m_indexValues(reinterpret_cast<TQ_SetValue*>(
           reinterpret_cast<char*>(this) +
           (reinterpret_cast<const char*>(other.m_indexValues) - reinterpret_cast<const char*>(&other)))),
-      m_pendingName(nullptr),
-      m_pendingParts(0) {
+      m_pendingLength(0),
+      m_pendingOverflow(nullptr),
+      m_pendingInline() {
   m_arrayContainer = true;
   MakeTables();
   try {
@@ -135,7 +137,7 @@ TQ_Matrix::TQ_Matrix(const TQ_Matrix& other)
     // A copy that cannot be made leaves no set naming it, and nothing of its own.
     CancelDependenceOnDeclaredSets();
     delete[] DeclaredSets;
-    delete m_pendingName;
+    delete m_pendingOverflow;
     throw;
   }
 }
@@ -144,7 +146,7 @@ TQ_Matrix::TQ_Matrix(const TQ_Matrix& other)
 // memory, the first is released.
 void TQ_Matrix::MakeTables() {
   std::unique_ptr<TQ_Set*[]> sets(new TQ_Set*[static_cast<std::size_t>(m_dimensions > 0 ? m_dimensions : 1)]());
-  m_pendingName = new std::string;
+  m_pendingOverflow = new std::string;
   DeclaredSets = sets.release();
 }
 
@@ -167,7 +169,7 @@ TQ_Matrix& TQ_Matrix::operator=(const TQ_Matrix& other) {
 TQ_Matrix::~TQ_Matrix() {
   CancelDependenceOnDeclaredSets();
   delete[] DeclaredSets;
-  delete m_pendingName;
+  delete m_pendingOverflow;
 }
 
 const char* TQ_Matrix::TQ_ContainerId() { return "Array MATRIX\tV7.1"; }
@@ -204,23 +206,43 @@ void TQ_Matrix::ForgetDeclaredSet(TQ_Set* set) {
   }
 }
 
+void TQ_Matrix::AppendToPendingName(const char* text, std::size_t length) {
+  if (m_pendingLength + length < kPendingInline) {
+    std::memcpy(m_pendingInline + m_pendingLength, text, length);
+    m_pendingLength += length;
+    m_pendingInline[m_pendingLength] = 0;
+    return;
+  }
+  // The name moves to the overflow string when it first outgrows the buffer.
+  if (m_pendingLength < kPendingInline) m_pendingOverflow->assign(m_pendingInline, m_pendingLength);
+  m_pendingOverflow->append(text, length);
+  m_pendingLength += length;
+}
+
 void TQ_Matrix::AddIndexToString(int index, int position) {
-  if (position == 0) m_pendingName->clear();
-  if (position > 0) *m_pendingName += ',';
-  // Written in place: no string of its own per index (this runs for every element made).
+  if (position == 0) m_pendingLength = 0;
+  // Written in place (this runs for every element made): a comma and an
+  // integer take at most 12 characters.
+  if (m_pendingLength + 13 <= kPendingInline) {
+    char* out = m_pendingInline + m_pendingLength;
+    if (position > 0) *out++ = ',';
+    out = std::to_chars(out, m_pendingInline + kPendingInline, index).ptr;
+    *out = 0;
+    m_pendingLength = static_cast<std::size_t>(out - m_pendingInline);
+    return;
+  }
+  if (position > 0) AppendToPendingName(",", 1);
   char digits[16];
   const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, index);
-  m_pendingName->append(digits, static_cast<std::size_t>(written.ptr - digits));
-  m_pendingParts = position + 1;
+  AppendToPendingName(digits, static_cast<std::size_t>(written.ptr - digits));
 }
 
 void TQ_Matrix::AddIndexToString(const char* index, int position) {
-  if (position == 0) m_pendingName->clear();
-  if (position > 0) *m_pendingName += ',';
-  *m_pendingName += '"';
-  *m_pendingName += index ? index : "";
-  *m_pendingName += '"';
-  m_pendingParts = position + 1;
+  if (position == 0) m_pendingLength = 0;
+  if (position > 0) AppendToPendingName(",", 1);
+  AppendToPendingName("\"", 1);
+  if (index != nullptr) AppendToPendingName(index, std::strlen(index));
+  AppendToPendingName("\"", 1);
 }
 
 TQ_Type* TQ_Matrix::AddElement() {
@@ -232,8 +254,7 @@ TQ_Type* TQ_Matrix::AddElement() {
   }
   TQ_Type* element = NewElement();
   if (element == nullptr) {
-    host.ReportError(std::string("array ") + host.PathOf(this) + ": element (" + *m_pendingName +
-                     ") could not be made");
+    host.ReportError(std::string("array ") + host.PathOf(this) + ": element (" + PendingName() + ") could not be made");
     return nullptr;
   }
   // Stored before it is named: naming takes memory, and should it fail the
@@ -241,7 +262,7 @@ TQ_Type* TQ_Matrix::AddElement() {
   TQ_Type*& slot = ElementVector[static_cast<unsigned int>(ElementOffset)];
   delete slot;
   slot = element;
-  element->SetIdentity(this, m_pendingName->c_str());
+  element->SetIdentity(this, PendingName(), m_pendingLength);
   if (Direction() != TQ_DIR_NONE) element->SetDirection(Direction());
   if (!IsToBeExported()) element->UnsetIsToBeExported();
   if (HostPortTypeValue() != 0) element->HostPortType(HostPortTypeValue());

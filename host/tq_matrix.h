@@ -110,12 +110,25 @@ class VEKEXP_API TQ_Matrix : public TQ_Type {
   bool PrepareSlot(int position);
 
  private:
-  // Makes DeclaredSets (all null) and the pending name.
+  // The pending name holds four integer keys with their commas and its NUL in
+  // the array itself.
+  static constexpr std::size_t kPendingInline = 48;
+  // Makes DeclaredSets (all null) and the overflow of the pending name.
   void MakeTables();
+  // Appends to the pending name.
+  void AppendToPendingName(const char* text, std::size_t length);
+  // The pending name, NUL-terminated.
+  const char* PendingName() const {
+    return m_pendingLength < kPendingInline ? m_pendingInline : m_pendingOverflow->c_str();
+  }
   int m_dimensions;
   TQ_SetValue* m_indexValues;
-  std::string* m_pendingName;
-  int m_pendingParts;
+  // The name of the element about to be made, built key by key by
+  // AddIndexToString: in m_pendingInline while it fits there with its NUL,
+  // else (long string keys) all of it in m_pendingOverflow.
+  std::size_t m_pendingLength;
+  std::string* m_pendingOverflow;
+  char m_pendingInline[kPendingInline];
 };
 
 // The slot of each integer key of an array whose keys are not one dense run
