@@ -92,10 +92,11 @@ struct Heap {
   void* lastSlab = nullptr;
 };
 
-Heap& TheHeap() {
-  static Heap* heap = new Heap;  // lives to the end of the process: objects may be freed late
-  return *heap;
-}
+// Set up before any code runs and never destroyed (it has no destructor to
+// run): objects may be made early and freed late.
+constinit Heap g_heap;
+
+Heap& TheHeap() { return g_heap; }
 // Whether `size` bytes and `extra` more can be asked of the system at all.
 bool FitsWithHeader(std::size_t size, std::size_t extra) { return size <= static_cast<std::size_t>(-1) - extra; }
 
