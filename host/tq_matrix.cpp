@@ -245,7 +245,7 @@ char* WriteDecimal(char* out, int value) {
     magnitude = 0u - magnitude;
   }
   std::size_t length = 1;
-  for (unsigned int rest = magnitude; rest >= 10; rest /= 10) ++length;
+  for (std::uint64_t bound = 10; magnitude >= bound; bound *= 10) ++length;
   char* const end = out + length;
   char* at = end;
   while (magnitude >= 100) {
