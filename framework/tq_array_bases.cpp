@@ -69,50 +69,67 @@ void TQ_KeyedArrayBase::IndexStringOf(const TQ_IndexKey* keys) {
 }
 
 TQ_Type* TQ_KeyedArrayBase::FindKeys(const TQ_IndexKey* keys) {
-  if (!VectorMatchesIndexValues()) {
+  // Held here: the calls below cannot be seen to leave the members alone.
+  const int dimensions = m_count;
+  const bool* const kinds = m_kinds;
+  TQ_SetValue* const values = m_values;
+  // The size of each dimension, read once, and where each key stands in it;
+  // nothing is changed before the checks below. The products are held just
+  // past INT_MAX once they pass it, so that they cannot overflow.
+  int size[kMaxDimensions];
+  bool present[kMaxDimensions];
+  int position[kMaxDimensions];
+  std::int64_t combinations = 1;
+  std::int64_t grown = 1;
+  for (int d = 0; d < dimensions; ++d) {
+    size[d] = values[d].SetSize();
+    present[d] = (kinds[d] ? values[d].SetContains(TextOf(keys[d]), position[d])
+                           : values[d].SetContains(keys[d].integer, position[d])) != 0;
+    if (combinations <= INT_MAX) combinations *= size[d];
+    if (grown <= INT_MAX) grown *= size[d] + (present[d] ? 0 : 1);
+  }
+  // The vector holds one slot per combination of the index values, or none
+  // (as VectorMatchesIndexValues tells), and the array, once enlarged, still
+  // fits a 32-bit slot count.
+  const unsigned int count = ElementVector.Elements();
+  if (count != 0 && (combinations > INT_MAX || combinations != count)) {
     Refuse("the element vector does not hold one slot per key combination; lookup refused");
     return nullptr;
   }
-  // Where each key stands in its dimension, and whether the array, once
-  // enlarged, still fits a 32-bit slot count; nothing is changed before.
-  bool present[kMaxDimensions];
-  int position[kMaxDimensions];
-  std::int64_t grown = 1;
-  for (int d = 0; d < m_count; ++d) {
-    present[d] = (m_kinds[d] ? m_values[d].SetContains(TextOf(keys[d]), position[d])
-                             : m_values[d].SetContains(keys[d].integer, position[d])) != 0;
-    grown *= m_values[d].SetSize() + (present[d] ? 0 : 1);
-    if (grown > INT_MAX) {
-      Refuse("the key would make the array larger than 2^31-1 slots; lookup refused");
-      return nullptr;
-    }
+  if (grown > INT_MAX) {
+    Refuse("the key would make the array larger than 2^31-1 slots; lookup refused");
+    return nullptr;
   }
 
-  const unsigned int count = ElementVector.Elements();
+  // The slot, row-major; a key not present goes into its dimension, with
+  // null slots for every new combination.
+  int offset = 0;
   int stride = 1;
-  for (int d = m_count - 1; d >= 0; --d) {
+  for (int d = dimensions - 1; d >= 0; --d) {
     const int p = position[d];
     if (!present[d]) {
-      const int before = m_values[d].SetSize();
-      if (m_kinds[d])
-        m_values[d].SetAddAtOffset(TextOf(keys[d]), p);
+      const int before = size[d];
+      if (kinds[d])
+        values[d].SetAddAtOffset(TextOf(keys[d]), p);
       else
-        m_values[d].SetAddAtOffset(keys[d].integer, p);
-      if (m_values[d].SetSize() != before + 1) {
-        Refuse("an index value could not be added to its dimension; lookup refused");
-        return nullptr;
-      }
-      if (count != 0 && !ElementVector.AddNullEntries(p, before, stride)) {
-        Refuse("the element vector could not be enlarged; lookup refused");
+        values[d].SetAddAtOffset(keys[d].integer, p);
+      size[d] = values[d].SetSize();
+      const bool added = size[d] == before + 1;
+      if (!added || (count != 0 && !ElementVector.AddNullEntries(p, before, stride))) {
+        // The slot as far as the dimensions after this one place it.
+        if (d < dimensions - 1) ElementOffset = offset;
+        Refuse(added ? "the element vector could not be enlarged; lookup refused"
+                     : "an index value could not be added to its dimension; lookup refused");
         return nullptr;
       }
     }
-    ElementOffset = d == m_count - 1 ? p : ElementOffset + p * stride;
-    if (d > 0) stride *= m_values[d].SetSize();
+    offset += p * stride;
+    if (d > 0) stride *= size[d];
   }
-  if (count == 0) ElementVector.AddNullEntries(0, 0, m_values[0].SetSize() * stride);
+  if (count == 0) ElementVector.AddNullEntries(0, 0, size[0] * stride);
+  ElementOffset = offset;
 
-  TQ_Type* element = ElementVector[static_cast<unsigned int>(ElementOffset)];
+  TQ_Type* element = ElementVector[static_cast<unsigned int>(offset)];
   if (element == nullptr) {
     IndexStringOf(keys);
     element = AddElement();

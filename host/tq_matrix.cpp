@@ -1,7 +1,7 @@
 #include "tq_matrix.h"
 
+#include <array>
 #include <cctype>
-#include <charconv>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -62,6 +62,18 @@ void TQ_LongPtrVectorOwnsData::Reserve(unsigned int capacity) {
 }
 
 bool TQ_LongPtrVectorOwnsData::AddNullEntries(int position, int count, int stride) {
+  // One dimension, a slot at the end (an array made in ascending order of its keys).
+  if (stride == 1 && position == count && count > 0 && static_cast<unsigned int>(count) == m_count) {
+    if (m_count >= 0x7FFFFFFFu) return false;
+    if (m_count == m_capacity) Reserve(m_count + 1);
+    m_slots[m_count++] = nullptr;
+    return true;
+  }
+  return InsertNullEntries(position, count, stride);
+}
+
+// Kept out of AddNullEntries, so that its usual case stays a short call.
+[[gnu::noinline]] bool TQ_LongPtrVectorOwnsData::InsertNullEntries(int position, int count, int stride) {
   if (stride <= 0 || count < 0 || position < 0) return false;
   if (count == 0) {
     if (m_count != 0) return false;
@@ -72,13 +84,6 @@ bool TQ_LongPtrVectorOwnsData::AddNullEntries(int position, int count, int strid
   }
   const unsigned long long block = static_cast<unsigned long long>(count) * static_cast<unsigned long long>(stride);
   if (position > count || block == 0 || m_count % block != 0) return false;
-  // One dimension, a slot at the end (an array made in ascending order of its keys).
-  if (stride == 1 && block == m_count && position == count) {
-    if (m_count >= 0x7FFFFFFFu) return false;
-    Reserve(m_count + 1);
-    m_slots[m_count++] = nullptr;
-    return true;
-  }
   const unsigned long long blocks = m_count / block;
   const unsigned long long grownCount = m_count + blocks * static_cast<unsigned long long>(stride);
   if (grownCount > 0x7FFFFFFFull) return false;
@@ -106,8 +111,9 @@ TQ_Matrix::TQ_Matrix(int dimensions, TQ_SetValue* indexValues)
       DeclaredSets(nullptr),
       m_dimensions(dimensions),
       m_indexValues(indexValues),
-      m_pendingName(nullptr),
-      m_pendingParts(0) {
+      m_pendingLength(0),
+      m_pendingOverflow(nullptr),
+      m_pendingInline() {
   m_arrayContainer = true;
   MakeTables();
 }
@@ -122,8 +128,9 @@ TQ_Matrix::TQ_Matrix(const TQ_Matrix& other)
       m_indexValues(reinterpret_cast<TQ_SetValue*>(
           reinterpret_cast<char*>(this) +
           (reinterpret_cast<const char*>(other.m_indexValues) - reinterpret_cast<const char*>(&other)))),
-      m_pendingName(nullptr),
-      m_pendingParts(0) {
+      m_pendingLength(0),
+      m_pendingOverflow(nullptr),
+      m_pendingInline() {
   m_arrayContainer = true;
   MakeTables();
   try {
@@ -135,7 +142,7 @@ TQ_Matrix::TQ_Matrix(const TQ_Matrix& other)
     // A copy that cannot be made leaves no set naming it, and nothing of its own.
     CancelDependenceOnDeclaredSets();
     delete[] DeclaredSets;
-    delete m_pendingName;
+    delete m_pendingOverflow;
     throw;
   }
 }
@@ -144,7 +151,7 @@ TQ_Matrix::TQ_Matrix(const TQ_Matrix& other)
 // memory, the first is released.
 void TQ_Matrix::MakeTables() {
   std::unique_ptr<TQ_Set*[]> sets(new TQ_Set*[static_cast<std::size_t>(m_dimensions > 0 ? m_dimensions : 1)]());
-  m_pendingName = new std::string;
+  m_pendingOverflow = new std::string;
   DeclaredSets = sets.release();
 }
 
@@ -167,7 +174,7 @@ TQ_Matrix& TQ_Matrix::operator=(const TQ_Matrix& other) {
 TQ_Matrix::~TQ_Matrix() {
   CancelDependenceOnDeclaredSets();
   delete[] DeclaredSets;
-  delete m_pendingName;
+  delete m_pendingOverflow;
 }
 
 const char* TQ_Matrix::TQ_ContainerId() { return "Array MATRIX\tV7.1"; }
@@ -204,23 +211,87 @@ void TQ_Matrix::ForgetDeclaredSet(TQ_Set* set) {
   }
 }
 
+void TQ_Matrix::AppendToPendingName(const char* text, std::size_t length) {
+  if (m_pendingLength + length < kPendingInline) {
+    std::memcpy(m_pendingInline + m_pendingLength, text, length);
+    m_pendingLength += length;
+    m_pendingInline[m_pendingLength] = 0;
+    return;
+  }
+  // The name moves to the overflow string when it first outgrows the buffer.
+  if (m_pendingLength < kPendingInline) m_pendingOverflow->assign(m_pendingInline, m_pendingLength);
+  m_pendingOverflow->append(text, length);
+  m_pendingLength += length;
+}
+
+namespace {
+// The digits of 0 .. 99, two characters each.
+constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+    pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+// Writes `value` in decimal at `out` (at most 11 characters, no NUL) and
+// returns the end; written here rather than by a library call, as part of
+// naming every element.
+char* WriteDecimal(char* out, int value) {
+  unsigned int magnitude = static_cast<unsigned int>(value);
+  if (value < 0) {
+    *out++ = '-';
+    magnitude = 0u - magnitude;
+  }
+  std::size_t length = 1;
+  for (std::uint64_t bound = 10; magnitude >= bound; bound *= 10) ++length;
+  char* const end = out + length;
+  char* at = end;
+  while (magnitude >= 100) {
+    const std::size_t pair = static_cast<std::size_t>(magnitude % 100) * 2;
+    magnitude /= 100;
+    *--at = kDigitPairs[pair + 1];
+    *--at = kDigitPairs[pair];
+  }
+  if (magnitude >= 10) {
+    *--at = kDigitPairs[static_cast<std::size_t>(magnitude) * 2 + 1];
+    *--at = kDigitPairs[static_cast<std::size_t>(magnitude) * 2];
+  } else {
+    *--at = static_cast<char>('0' + magnitude);
+  }
+  return end;
+}
+}  // namespace
+
 void TQ_Matrix::AddIndexToString(int index, int position) {
-  if (position == 0) m_pendingName->clear();
-  if (position > 0) *m_pendingName += ',';
-  // Written in place: no string of its own per index (this runs for every element made).
+  if (position == 0) m_pendingLength = 0;
+  // Written in place (this runs for every element made): a comma and an
+  // integer take at most 12 characters.
+  if (m_pendingLength + 13 > kPendingInline) {
+    AppendLongIndex(index, position);
+    return;
+  }
+  char* out = m_pendingInline + m_pendingLength;
+  if (position > 0) *out++ = ',';
+  out = WriteDecimal(out, index);
+  *out = 0;
+  m_pendingLength = static_cast<std::size_t>(out - m_pendingInline);
+}
+
+// Kept out of AddIndexToString, so that its usual case stays a short call.
+[[gnu::noinline]] void TQ_Matrix::AppendLongIndex(int index, int position) {
+  if (position > 0) AppendToPendingName(",", 1);
   char digits[16];
-  const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, index);
-  m_pendingName->append(digits, static_cast<std::size_t>(written.ptr - digits));
-  m_pendingParts = position + 1;
+  AppendToPendingName(digits, static_cast<std::size_t>(WriteDecimal(digits, index) - digits));
 }
 
 void TQ_Matrix::AddIndexToString(const char* index, int position) {
-  if (position == 0) m_pendingName->clear();
-  if (position > 0) *m_pendingName += ',';
-  *m_pendingName += '"';
-  *m_pendingName += index ? index : "";
-  *m_pendingName += '"';
-  m_pendingParts = position + 1;
+  if (position == 0) m_pendingLength = 0;
+  if (position > 0) AppendToPendingName(",", 1);
+  AppendToPendingName("\"", 1);
+  if (index != nullptr) AppendToPendingName(index, std::strlen(index));
+  AppendToPendingName("\"", 1);
 }
 
 TQ_Type* TQ_Matrix::AddElement() {
@@ -232,8 +303,7 @@ TQ_Type* TQ_Matrix::AddElement() {
   }
   TQ_Type* element = NewElement();
   if (element == nullptr) {
-    host.ReportError(std::string("array ") + host.PathOf(this) + ": element (" + *m_pendingName +
-                     ") could not be made");
+    host.ReportError(std::string("array ") + host.PathOf(this) + ": element (" + PendingName() + ") could not be made");
     return nullptr;
   }
   // Stored before it is named: naming takes memory, and should it fail the
@@ -241,7 +311,7 @@ TQ_Type* TQ_Matrix::AddElement() {
   TQ_Type*& slot = ElementVector[static_cast<unsigned int>(ElementOffset)];
   delete slot;
   slot = element;
-  element->SetIdentity(this, m_pendingName->c_str());
+  element->SetIdentity(this, PendingName(), m_pendingLength);
   if (Direction() != TQ_DIR_NONE) element->SetDirection(Direction());
   if (!IsToBeExported()) element->UnsetIsToBeExported();
   if (HostPortTypeValue() != 0) element->HostPortType(HostPortTypeValue());
@@ -453,7 +523,7 @@ bool TQ_Matrix::PrepareSlot(int position) {
 TQ_BASE_1D(TQ_BASE_I, TQ_SET_INTEGER, int, Integer, int key = 0; if (ReadIndex(cursor, key, ')')) Find(key);
            , SearchOrCreate, ForgetKeys();
            , m_keySlots.KeyInserted(m_values[0], key, static_cast<unsigned int>(position));
-           , NoteKeys();)
+           , NoteKeys(present ? nullptr : &key);)
 TQ_BASE_1D(TQ_BASE_S, TQ_SET_STRING, const char*, String, char key[128];
            if (ReadIndex(cursor, key, sizeof key, ')')) Find(key);
            , Find, , , )
@@ -468,15 +538,16 @@ void TQ_BASE_I::ForgetKeys() {
   m_keySlots.Clear();
 }
 
-void TQ_BASE_I::NoteKeys() {
+void TQ_BASE_I::NoteKeys(const int* added) {
   const int size = m_values[0].SetSize();
   // The usual search that made an element: the keys still form the dense run noted, or that run
-  // and one key after it; the vector has one slot per key either way.
+  // and one key after it; the vector has one slot per key either way. (The keys held the run
+  // alone before this search, so a key it added just after the run is the last key.)
   if (m_denseCount != 0 && m_keySlots.Empty() && size > 0 &&
       ElementVector.Elements() == static_cast<unsigned int>(size)) {
     if (static_cast<unsigned int>(size) == m_denseCount) return;
     if (static_cast<unsigned int>(size) == m_denseCount + 1 &&
-        static_cast<long long>(m_values[0].IntegerAt(size - 1)) ==
+        static_cast<long long>(added != nullptr ? *added : m_values[0].IntegerAt(size - 1)) ==
             static_cast<long long>(m_denseFirst) + static_cast<long long>(m_denseCount)) {
       ++m_denseCount;
       return;

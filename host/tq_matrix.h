@@ -32,6 +32,8 @@ class VEKEXP_API TQ_LongPtrVectorOwnsData {
 
  private:
   void Reserve(unsigned int capacity);
+  // AddNullEntries past its most usual case, one slot at the end.
+  bool InsertNullEntries(int position, int count, int stride);
   TQ_Type** m_slots;
   unsigned int m_count;
   unsigned int m_capacity;
@@ -110,12 +112,27 @@ class VEKEXP_API TQ_Matrix : public TQ_Type {
   bool PrepareSlot(int position);
 
  private:
-  // Makes DeclaredSets (all null) and the pending name.
+  // The pending name holds four integer keys with their commas and its NUL in
+  // the array itself.
+  static constexpr std::size_t kPendingInline = 48;
+  // Makes DeclaredSets (all null) and the overflow of the pending name.
   void MakeTables();
+  // Appends to the pending name.
+  void AppendToPendingName(const char* text, std::size_t length);
+  // AddIndexToString for an integer that may not fit the buffer.
+  void AppendLongIndex(int index, int position);
+  // The pending name, NUL-terminated.
+  const char* PendingName() const {
+    return m_pendingLength < kPendingInline ? m_pendingInline : m_pendingOverflow->c_str();
+  }
   int m_dimensions;
   TQ_SetValue* m_indexValues;
-  std::string* m_pendingName;
-  int m_pendingParts;
+  // The name of the element about to be made, built key by key by
+  // AddIndexToString: in m_pendingInline while it fits there with its NUL,
+  // else (long string keys) all of it in m_pendingOverflow.
+  std::size_t m_pendingLength;
+  std::string* m_pendingOverflow;
+  char m_pendingInline[kPendingInline];
 };
 
 // The slot of each integer key of an array whose keys are not one dense run
@@ -232,8 +249,9 @@ class VEKEXP_API TQ_BASE_I : public TQ_Matrix {
   // present are the integers m_denseFirst .. m_denseFirst + m_denseCount - 1
   // (as a range-sized array's are; then the slot of key k is
   // k - m_denseFirst), and otherwise makes the key slot table when there is
-  // none and the keys' span allows one.
-  void NoteKeys();
+  // none and the keys' span allows one. `added` points at the key the search
+  // just added, if it added one.
+  void NoteKeys(const int* added);
   // The index values were replaced: nothing known about them holds.
   void ForgetKeys();
   TQ_SetValue m_values[1];

@@ -112,6 +112,11 @@ void TQ_Containable::SetIdentity(TQ_Containable* owner, const char* name) {
   m_name = name ? name : "";
 }
 
+void TQ_Containable::SetIdentity(TQ_Containable* owner, const char* name, std::size_t length) {
+  m_owner = owner;
+  m_name.assign(name, length);
+}
+
 // ---- TQ_VarParamProp -----------------------------------------------------------
 
 TQ_VarParamProp::TQ_VarParamProp()
@@ -312,6 +317,12 @@ struct TQ_VarParam::Limits {
 };
 
 TQ_VarParam::TQ_VarParam() : m_column(NextColumn()), m_attributesInitialised(false), m_limits(nullptr) {}
+TQ_VarParam::TQ_VarParam(int initial)
+    : m_column(NextColumn()), m_attributesInitialised(false), m_limits(nullptr), m_initial(initial, 0u) {}
+TQ_VarParam::TQ_VarParam(double initial)
+    : m_column(NextColumn()), m_attributesInitialised(false), m_limits(nullptr), m_initial(initial, 0u) {}
+TQ_VarParam::TQ_VarParam(const char* initial)
+    : m_column(NextColumn()), m_attributesInitialised(false), m_limits(nullptr), m_initial(initial, 0u) {}
 
 TQ_VarParam::TQ_VarParam(const TQ_VarParam& other)
     : TQ_Type(other),

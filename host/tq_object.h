@@ -107,6 +107,8 @@ class VEKEXP_API TQ_Containable : public TQ_Update {
   // Gives an unregistered object its place for naming only (array elements,
   // objects behind a virtual property); the owner does not list it.
   void SetIdentity(TQ_Containable* owner, const char* name);
+  // The same with the name's length known (`length` characters at `name`).
+  void SetIdentity(TQ_Containable* owner, const char* name, std::size_t length);
 
   // The properties registered with this object as owner, in order.
   int PropertyCount() const;
@@ -290,6 +292,13 @@ class VEKEXP_API TQ_VarParam : public TQ_Type {
   bool Accepts(const TQ_Value& value, std::string* why) const override;
 
  protected:
+  // A property whose initial value (pass, level and number 0) is made in
+  // place: the parameter and variable kinds start from a value of their own
+  // kind.
+  explicit TQ_VarParam(int initial);
+  explicit TQ_VarParam(double initial);
+  explicit TQ_VarParam(const char* initial);
+
   // The value readers use: the assigned or fixed value, else the initial one.
   const TQ_Value& Effective() const { return m_hasValue ? m_value : m_initial; }
 

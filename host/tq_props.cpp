@@ -14,39 +14,34 @@
   }                                             \
   Class::~Class() = default;
 
-TQ_REALPARAMETER::TQ_REALPARAMETER(bool init) {
-  m_initial = TQ_Value(0.0, 0u);
+TQ_REALPARAMETER::TQ_REALPARAMETER(bool init) : TQ_VarParam(0.0) {
   if (init) InitializeSystemAttributes();
 }
 TQ_PROPERTY_SPECIALS(TQ_REALPARAMETER, TQ_VarParam)
 const char* TQ_REALPARAMETER::TQ_ContainerId() { return "Parameter REALPARAMETER\tV7.1"; }
 TQ_ValueKind TQ_REALPARAMETER::ValueKind() const { return TQ_ValueKind::Real; }
 
-TQ_INTEGERPARAMETER::TQ_INTEGERPARAMETER(bool init) {
-  m_initial = TQ_Value(0, 0u);
+TQ_INTEGERPARAMETER::TQ_INTEGERPARAMETER(bool init) : TQ_VarParam(0) {
   if (init) InitializeSystemAttributes();
 }
 TQ_PROPERTY_SPECIALS(TQ_INTEGERPARAMETER, TQ_VarParam)
 const char* TQ_INTEGERPARAMETER::TQ_ContainerId() { return "Parameter INTEGERPARAMETER\tV7.1"; }
 TQ_ValueKind TQ_INTEGERPARAMETER::ValueKind() const { return TQ_ValueKind::Integer; }
 
-TQ_STRINGPARAMETER::TQ_STRINGPARAMETER(bool init) {
-  m_initial = TQ_Value("", 0u);
+TQ_STRINGPARAMETER::TQ_STRINGPARAMETER(bool init) : TQ_VarParam("") {
   if (init) InitializeSystemAttributes();
 }
 TQ_PROPERTY_SPECIALS(TQ_STRINGPARAMETER, TQ_VarParam)
 const char* TQ_STRINGPARAMETER::TQ_ContainerId() { return "Parameter STRINGPARAMETER\tV7.1"; }
 TQ_ValueKind TQ_STRINGPARAMETER::ValueKind() const { return TQ_ValueKind::Text; }
 
-TQ_FalseLOGICALPARAMETER::TQ_FalseLOGICALPARAMETER(bool init) {
-  m_initial = TQ_Value(0, 0u);
+TQ_FalseLOGICALPARAMETER::TQ_FalseLOGICALPARAMETER(bool init) : TQ_VarParam(0) {
   if (init) InitializeSystemAttributes();
 }
 TQ_PROPERTY_SPECIALS(TQ_FalseLOGICALPARAMETER, TQ_VarParam)
 TQ_ValueKind TQ_FalseLOGICALPARAMETER::ValueKind() const { return TQ_ValueKind::Integer; }
 
-TQ_REALVARIABLE::TQ_REALVARIABLE(bool init) {
-  m_initial = TQ_Value(0.0, 0u);
+TQ_REALVARIABLE::TQ_REALVARIABLE(bool init) : TQ_VarParam(0.0) {
   if (init) InitializeSystemAttributes();
 }
 TQ_PROPERTY_SPECIALS(TQ_REALVARIABLE, TQ_VarParam)

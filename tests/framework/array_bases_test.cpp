@@ -3,6 +3,7 @@
 // is refused.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -182,6 +183,23 @@ TEST_F(ArrayBaseTest, FourDimensionsOfMixedKinds) {
   RecordingArray<TQ_BASE_IIII> integers;
   EXPECT_STREQ(integers.Find(1, 2, 3, 4)->Name(), "1,2,3,4");
   EXPECT_EQ(integers.Find(1, 2, 3, 4), integers.ElementVector[0]);
+}
+
+// Names of every length: integer keys of any size, and integers after a
+// string key long enough that the name no longer fits the array's own buffer.
+TEST_F(ArrayBaseTest, NamesJoinEveryKeyWhateverTheirLength) {
+  RecordingArray<TQ_BASE_IIII> integers;
+  for (int k : {0, -1, 99, INT_MAX, INT_MIN}) {
+    const std::string name = std::to_string(k) + "," + std::to_string(~k) + "," + std::to_string(k / 7) + "," +
+                             std::to_string(INT_MIN + (k & 0xFF));
+    EXPECT_EQ(std::string(integers.Find(k, ~k, k / 7, INT_MIN + (k & 0xFF))->Name()), name);
+  }
+  RecordingArray<TQ_BASE_SIII> mixed;
+  for (std::size_t length : {1u, 30u, 40u, 47u, 100u, 2u}) {
+    const std::string key(length, static_cast<char>('a' + length % 26));
+    const std::string name = "\"" + key + "\"," + std::to_string(INT_MIN) + ",-5," + std::to_string(INT_MAX);
+    EXPECT_EQ(std::string(mixed.Find(key.c_str(), INT_MIN, -5, INT_MAX)->Name()), name);
+  }
 }
 
 // ---- keys from text ----------------------------------------------------------------

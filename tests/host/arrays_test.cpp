@@ -1,6 +1,7 @@
 // Array storage of the host: the owning element vector and its row-major
 // enlargement, the one-dimensional bases that find or create elements, and
 // the reading of index keys from text.
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -163,6 +164,23 @@ TEST_F(OneDimensional, StringKeysAreKeptInOrderAndNamedQuoted) {
   std::strcpy(buffer, "c");  // the set keeps its own copy of a key
   EXPECT_EQ(names->ElementByText("a"), a);
   EXPECT_EQ(names->ElementByText("c"), nullptr);
+}
+
+// An element is named by its key: an integer in decimal with its sign, a
+// string in quotes, whatever its length (a long one is kept whole, and a short
+// one after it is not mixed with it).
+TEST_F(OneDimensional, ElementsAreNamedByTheirKeysAtAnyLength) {
+  for (int key : {0, 7, -7, 9, 10, 99, 100, 101, 65536, -123456789, INT_MAX, INT_MIN}) {
+    TQ_Type* element = ints->Find(key);
+    ASSERT_NE(element, nullptr);
+    EXPECT_EQ(std::string(element->Name()), std::to_string(key));
+  }
+  for (std::size_t length : {1u, 44u, 45u, 46u, 47u, 48u, 3u, 300u, 2u}) {
+    const std::string key(length, static_cast<char>('a' + length % 26));
+    TQ_Type* element = names->Find(key.c_str());
+    ASSERT_NE(element, nullptr);
+    EXPECT_EQ(std::string(element->Name()), "\"" + key + "\"");
+  }
 }
 
 TEST_F(OneDimensional, ARefusedElementLeavesItsSlotEmptyUntilAskedAgain) {

@@ -3,6 +3,7 @@
 // counted objects: references, the executive's release order, links.
 #include <cstdint>
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,72 @@ TEST_F(HostHeap, RefusesTheNextAllocationsAfterTheOnesToSkip) {
   EXPECT_EQ(TQ_HeapStats::PendingFailures(), 0);
   MyFree(first);
   MyFree(fourth);
+}
+
+// Whether blocks come from malloc one by one (under AddressSanitizer), so that
+// a freed block is not handed out again at once.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kEachBlockFromMalloc = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kEachBlockFromMalloc = true;
+#else
+constexpr bool kEachBlockFromMalloc = false;
+#endif
+#else
+constexpr bool kEachBlockFromMalloc = false;
+#endif
+
+// Blocks of every size, small (the host's own pool, up to 256 bytes) and
+// large: each aligned, all of it usable without touching another block, each
+// call counted once with its size, a refused call counted not at all; a small
+// block freed is the next one handed out of its size.
+TEST_F(HostHeap, BlocksOfEverySizeAreAlignedSeparateAndCountedPerCall) {
+  for (unsigned int size : {0u, 1u, 15u, 16u, 17u, 100u, 176u, 255u, 256u, 257u, 1000u, 70000u}) {
+    SCOPED_TRACE("size " + std::to_string(size));
+    const auto live = TQ_HeapStats::LiveBlocks();
+    const auto bytes = TQ_HeapStats::LiveBytes();
+    const auto allocations = TQ_HeapStats::TotalAllocations();
+    const auto frees = TQ_HeapStats::TotalFrees();
+    std::vector<unsigned char*> blocks;
+    for (int i = 0; i < 3; ++i) {
+      blocks.push_back(static_cast<unsigned char*>(MyAllocate(size)));
+      ASSERT_NE(blocks.back(), nullptr);
+      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(blocks.back()) % alignof(std::max_align_t), 0u);
+      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(blocks.back()) % 16, 0u);
+      EXPECT_EQ(TQ_HeapStats::LiveBlocks(), live + i + 1);
+      EXPECT_EQ(TQ_HeapStats::LiveBytes(), bytes + static_cast<std::int64_t>(size) * (i + 1));
+    }
+    for (int i = 0; i < 3; ++i) std::memset(blocks[static_cast<std::size_t>(i)], 'a' + i, size);
+    for (int i = 0; i < 3; ++i)
+      for (unsigned int at = 0; at < size; ++at)
+        if (blocks[static_cast<std::size_t>(i)][at] != 'a' + i) ADD_FAILURE() << "block " << i << " byte " << at;
+
+    TQ_HeapStats::FailAllocations(1);
+    EXPECT_EQ(MyAllocate(size), nullptr);
+    EXPECT_EQ(TQ_HeapStats::TotalAllocations(), allocations + 3);
+    EXPECT_EQ(TQ_HeapStats::LiveBytes(), bytes + static_cast<std::int64_t>(size) * 3);
+
+    MyFree(blocks[1]);
+    EXPECT_EQ(TQ_HeapStats::LiveBlocks(), live + 2);
+    EXPECT_EQ(TQ_HeapStats::LiveBytes(), bytes + static_cast<std::int64_t>(size) * 2);
+    EXPECT_EQ(TQ_HeapStats::TotalFrees(), frees + 1);
+    unsigned char* again = static_cast<unsigned char*>(MyAllocate(size));
+    ASSERT_NE(again, nullptr);
+    if (size <= 256 && !kEachBlockFromMalloc) {
+      EXPECT_EQ(again, blocks[1]);
+    }
+    std::memset(again, 'z', size);
+    for (unsigned int at = 0; at < size; ++at)
+      if (blocks[0][at] != 'a' || blocks[2][at] != 'c') ADD_FAILURE() << "a neighbour changed at byte " << at;
+    MyFree(again);
+    MyFree(blocks[0]);
+    MyFree(blocks[2]);
+    EXPECT_EQ(TQ_HeapStats::LiveBlocks(), live);
+    EXPECT_EQ(TQ_HeapStats::LiveBytes(), bytes);
+    EXPECT_EQ(TQ_HeapStats::TotalAllocations(), allocations + 4);
+    EXPECT_EQ(TQ_HeapStats::TotalFrees(), frees + 4);
+  }
 }
 
 TEST_F(HostHeap, ARefusedAllocationConstructsNothingAndFreesNothing) {
