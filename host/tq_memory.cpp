@@ -44,39 +44,6 @@ BlockHeader* HeaderOf(void* block) {
   return reinterpret_cast<BlockHeader*>(static_cast<unsigned char*>(block) - sizeof(BlockHeader));
 }
 
-// Under AddressSanitizer every block comes from malloc, so that a use after
-// MyFree is still caught.
-#if defined(__SANITIZE_ADDRESS__)
-#define TQ_HEAP_UNDER_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TQ_HEAP_UNDER_ASAN 1
-#endif
-#endif
-#if defined(TQ_HEAP_UNDER_ASAN)
-constexpr bool kPooled = false;
-#else
-constexpr bool kPooled = true;
-#endif
-
-// Small blocks (array elements, their names and values: most of what a model
-// makes) come from the host's own pool rather than one malloc each. Each size
-// class, a multiple of the alignment up to kPoolLargest bytes, keeps a list of
-// the blocks freed to it; a new block is taken from that list, or else cut
-// from the current slab, a large malloc'd block that is never given back
-// (freed blocks are reused for blocks of their class). A pooled block has the
-// same header as any other, with no address of its own from malloc (null).
-constexpr std::size_t kPoolLargest = 256;
-constexpr std::size_t kPoolClasses = kPoolLargest / kAlignment;
-constexpr std::size_t kSlabBytes = std::size_t{64} * 1024;
-
-struct FreeBlock {
-  FreeBlock* next;
-};
-
-// The class of a block of `size` bytes (1 .. kPoolLargest; 0 is taken as 1).
-std::size_t PoolClassOf(std::size_t size) { return size == 0 ? 0 : (size - 1) / kAlignment; }
-
 struct Heap {
   std::int64_t live = 0;
   std::int64_t liveBytes = 0;
@@ -84,12 +51,6 @@ struct Heap {
   std::int64_t frees = 0;
   int skip = 0;
   int failures = 0;
-  FreeBlock* freed[kPoolClasses] = {};
-  // The free part of the current slab; each slab begins with the address of
-  // the one before it, so that all stay reachable.
-  unsigned char* slabNext = nullptr;
-  unsigned char* slabEnd = nullptr;
-  void* lastSlab = nullptr;
 };
 
 // Set up before any code runs and never destroyed (it has no destructor to
@@ -99,30 +60,6 @@ constinit Heap g_heap;
 Heap& TheHeap() { return g_heap; }
 // Whether `size` bytes and `extra` more can be asked of the system at all.
 bool FitsWithHeader(std::size_t size, std::size_t extra) { return size <= static_cast<std::size_t>(-1) - extra; }
-
-// A pooled block of the class of `size` (header not yet written); null when
-// no slab could be had.
-void* TakePooled(Heap& heap, std::size_t size) {
-  const std::size_t pooledClass = PoolClassOf(size);
-  if (FreeBlock* reused = heap.freed[pooledClass]) {
-    heap.freed[pooledClass] = reused->next;
-    return reused;
-  }
-  const std::size_t slot = kHeaderUnit + (pooledClass + 1) * kAlignment;
-  if (static_cast<std::size_t>(heap.slabEnd - heap.slabNext) < slot) {
-    // The rest of the old slab (less than one block) is left unused.
-    unsigned char* raw = static_cast<unsigned char*>(std::malloc(kSlabBytes));
-    if (raw == nullptr) return nullptr;
-    *reinterpret_cast<void**>(raw) = heap.lastSlab;
-    heap.lastSlab = raw;
-    const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(raw) + sizeof(void*);
-    heap.slabNext = raw + ((first + kAlignment - 1) / kAlignment * kAlignment - reinterpret_cast<std::uintptr_t>(raw));
-    heap.slabEnd = raw + kSlabBytes;
-  }
-  unsigned char* block = heap.slabNext + kHeaderUnit;
-  heap.slabNext += slot;
-  return block;
-}
 
 TQ_AllocationGate g_gate = nullptr;
 
@@ -143,26 +80,20 @@ void* MyAllocate(unsigned int size) {
     }
   }
   if (!TQ_AllocationGateAllows(size)) return nullptr;
-  void* block = nullptr;
-  void* raw = nullptr;
-  if (kPooled && size <= kPoolLargest) {
-    block = TakePooled(heap, size);
-    if (block == nullptr) return nullptr;
-  } else {
-    const std::size_t extra = sizeof(BlockHeader) + kAlignment - 1;
-    // (Only a 32-bit build can meet a size that leaves no room for the header.)
-    if (!FitsWithHeader(size, extra)) return nullptr;
-    // Where malloc's blocks are aligned already, the header takes one alignment unit and no more.
-    raw = kMallocAligned ? std::malloc(size + kHeaderUnit) : nullptr;
-    if (raw != nullptr && reinterpret_cast<std::uintptr_t>(raw) % kAlignment != 0) {
-      std::free(raw);
-      raw = nullptr;
-    }
-    if (raw == nullptr) raw = std::malloc(size + extra);
-    if (raw == nullptr) return nullptr;
-    const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(raw) + sizeof(BlockHeader);
-    block = reinterpret_cast<void*>((first + kAlignment - 1) / kAlignment * kAlignment);
+  const std::size_t extra = sizeof(BlockHeader) + kAlignment - 1;
+  // (Only a 32-bit build can meet a size that leaves no room for the header.)
+  if (!FitsWithHeader(size, extra)) return nullptr;
+  // Where malloc's blocks are aligned already, the header takes one alignment unit and no more
+  // (most blocks are array elements of a hundred bytes or so; the rest would be a tenth on top).
+  void* raw = kMallocAligned ? std::malloc(size + kHeaderUnit) : nullptr;
+  if (raw != nullptr && reinterpret_cast<std::uintptr_t>(raw) % kAlignment != 0) {
+    std::free(raw);
+    raw = nullptr;
   }
+  if (raw == nullptr) raw = std::malloc(size + extra);
+  if (raw == nullptr) return nullptr;
+  const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(raw) + sizeof(BlockHeader);
+  void* block = reinterpret_cast<void*>((first + kAlignment - 1) / kAlignment * kAlignment);
   *HeaderOf(block) = BlockHeader{raw, size};
   ++heap.live;
   ++heap.allocations;
@@ -177,14 +108,6 @@ void MyFree(void* pointer) {
   heap.liveBytes -= header.size;
   --heap.live;
   ++heap.frees;
-  if (header.raw == nullptr) {
-    // A pooled block goes back to the list of its class.
-    FreeBlock* freed = static_cast<FreeBlock*>(pointer);
-    const std::size_t pooledClass = PoolClassOf(header.size);
-    freed->next = heap.freed[pooledClass];
-    heap.freed[pooledClass] = freed;
-    return;
-  }
   std::free(header.raw);
 }
 
