@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <initializer_list>
 #include <memory>
@@ -121,12 +122,12 @@ class JsonWriter {
   // A string made of the parts, one after the other.
   JsonWriter& String(std::initializer_list<std::string_view> parts) {
     std::size_t length = 2;
-    bool plain = true;
+    bool care = false;
     for (std::string_view part : parts) {
       length += part.size();
-      for (char c : part) plain = plain && !NeedsCare(c);
+      care = care || AnyNeedsCare(part);
     }
-    if (!plain) return Escaped(parts);
+    if (care) return Escaped(parts);
     if (length > Room()) {
       Flush();
       if (length > kBlock) return Escaped(parts);
@@ -154,6 +155,25 @@ class JsonWriter {
   static bool NeedsCare(char c) {
     const auto byte = static_cast<unsigned char>(c);
     return byte < 0x20 || byte >= 0x80 || c == '"' || c == '\\';
+  }
+  // Whether any character of the text needs care, eight at a time (every path, name and string of
+  // the report passes here): a byte below 0x20 or from 0x80 on, a quote or a backslash.
+  static bool AnyNeedsCare(std::string_view text) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kHigh = 0x8080808080808080u;
+    // The high bit of each byte of v that is zero (exact as a whole: nonzero iff one is).
+    auto zeroBytes = [](std::uint64_t v) { return (v - kOnes) & ~v & kHigh; };
+    std::size_t k = 0;
+    for (; k + 8 <= text.size(); k += 8) {
+      std::uint64_t x;
+      std::memcpy(&x, text.data() + k, sizeof x);
+      const std::uint64_t below = (x - 0x20 * kOnes) & ~x & kHigh;  // a byte below 0x20 (among those below 0x80)
+      if ((below | (x & kHigh) | zeroBytes(x ^ ('"' * kOnes)) | zeroBytes(x ^ ('\\' * kOnes))) != 0) return true;
+    }
+    for (; k < text.size(); ++k) {
+      if (NeedsCare(text[k])) return true;
+    }
+    return false;
   }
   JsonWriter& Escaped(std::initializer_list<std::string_view> parts) {
     std::string text;

@@ -629,19 +629,33 @@ TEST_F(ModelHostProgram, JsonLinesAreWrittenAsTheJsonLibraryWritesThem) {
       {"name": "M", "type": "GENERICMODEL", "fix": {"USERNOTES": "a \"b\" \\ c\td\u0001\n\u00e9\u20ac"}},
       {"name": "X", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "OCFE3", "NUMSECTIONS": 3, "LENGTH": 0.3}},
       {"name": "D", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "X"}, "fix": {"INTEGRALS": ["idx"]}}]})";
-  const std::vector<std::pair<std::vector<std::string>, std::string>> runs = {{{"--format", "jsonl"}, ""},
-                                                                              {{"--format", "jsonl"}, notes},
-                                                                              {{"--format",
-                                                                                "jsonl",
-                                                                                "--distribution",
-                                                                                "DISTRIBUTION3D",
-                                                                                "--method",
-                                                                                "BFD1,OCFE3,UBFD4",
-                                                                                "--sections",
-                                                                                "1,2,1",
-                                                                                "--integrals",
-                                                                                "idx,idxdy,idxdydz"},
-                                                                               ""}};
+  std::vector<std::pair<std::vector<std::string>, std::string>> runs = {{{"--format", "jsonl"}, ""},
+                                                                        {{"--format", "jsonl"}, notes},
+                                                                        {{"--format",
+                                                                          "jsonl",
+                                                                          "--distribution",
+                                                                          "DISTRIBUTION3D",
+                                                                          "--method",
+                                                                          "BFD1,OCFE3,UBFD4",
+                                                                          "--sections",
+                                                                          "1,2,1",
+                                                                          "--integrals",
+                                                                          "idx,idxdy,idxdydz"},
+                                                                         ""}};
+  // The writer looks for characters that need care eight at a time: each kind stands alone in a
+  // block of eight, and some in the few characters after the last block.
+  for (const char* text : {R"(abcdefghij\"klmnopq)",
+                           R"(abcdefghij\\klmnopq)",
+                           R"(abcdefghijklmnop\")",
+                           R"(abcdefghijklmnop\u0001qrstuvwx)",
+                           R"(abcdefghijklmnopqrs\u001f)",
+                           R"(abc\u0008defghijkl)",
+                           R"(abcdefghi\u00e9jklmnopq)",
+                           R"(abcdefgh ~\u007f{}|!#$%&'()*+,-./0123456789)"}) {
+    runs.push_back({{"--format", "jsonl"},
+                    std::string(R"({"objects": [{"name": "M", "type": "GENERICMODEL", "fix": {"USERNOTES": ")") + text +
+                        "\"}}]}"});
+  }
   for (const auto& [args, configuration] : runs) {
     Outcome run = RunTool(args, configuration);
     ASSERT_EQ(run.status, 0) << run.err;
