@@ -220,7 +220,8 @@ namespace detail {
 // What a context's Along returns; nothing for a context that has no Along.
 template <class Context, bool kAlong>
 struct LineOf {
-  struct type {};
+  struct None {};
+  using type = None;
 };
 template <class Context>
 struct LineOf<Context, true> {
