@@ -341,7 +341,7 @@ class EquationWalker {
     constexpr std::size_t kItems = formulas::kCatalogue[P].itemCount;
     std::array<Handle, kTerms> handles;
     if constexpr (kAlong) {
-      if (linesFor_ != &row) FindLines<P>(row, binding, env);
+      if (!LinesHold<P>(row, binding)) FindLines<P>(row, binding, env);
     }
     [&]<std::size_t... K>(std::index_sequence<K...>) { ((handles[K] = TermOf<P, K>(row.axis, binding, env)), ...); }
     (std::make_index_sequence<kTerms>{});
@@ -356,36 +356,57 @@ class EquationWalker {
   // Over more than one axis, the terms of a row differ only along the row's own axis: a
   // context that can find an array's elements along one axis (Along) is asked for the line of
   // each array the row reads, and each term is then found by its index alone. The lines are
-  // kept for the rows that follow while the indices along the other axes stay (a node loop's
-  // rows), and found again after a term had to be asked of the array itself (which may move
-  // the array's slots).
+  // kept for the rows that follow with the same arrays along the same axis while the indices
+  // along the other axes stay (a node loop's row, an element's rows), and found again after a
+  // term had to be asked of the array itself (which may move the array's slots).
   static constexpr bool kAlong = kAxes > 1 && (Sink::kMode == SinkMode::Emit || Sink::kMode == SinkMode::Declare) &&
                                  requires(Context& c, const Coord& at) {
     c.Along(std::uint8_t{0}, 0, at).At(std::int32_t{0});
   };
 
-  // The lines of the arrays row *linesFor_ reads (see kAlong); none when null.
-  std::array<typename detail::LineOf<Context, kAlong>::type, kArrayRoles> lines_{};
-  const PlanNode* linesFor_ = nullptr;
+  // The lines found last: of the arrays `binding` names in `roles` (a bit per role), along
+  // `axis`, through the other indices the walk stands at; none while not `valid`.
+  struct Lines {
+    std::array<typename detail::LineOf<Context, kAlong>::type, kArrayRoles> line{};
+    Binding binding{};
+    std::uint8_t axis = 0;
+    std::uint8_t roles = 0;
+    bool valid = false;
+  };
+  Lines lines_;
 
-  // The roles whose arrays formula P reads.
+  // The roles whose arrays formula P reads, a bit per role.
   template <std::size_t P>
-  static constexpr std::array<bool, kArrayRoles> kRolesRead = [] {
-    std::array<bool, kArrayRoles> reads{};
+  static constexpr std::uint8_t kRolesRead = [] {
+    unsigned int reads = 0;
     for (std::size_t k = 0; k < formulas::kCatalogue[P].termCount; ++k) {
       const Role role = formulas::kCatalogue[P].Term(k).role;
-      if (role != Role::Step) reads[static_cast<std::size_t>(role)] = true;
+      if (role != Role::Step) reads |= 1u << static_cast<unsigned int>(role);
     }
-    return reads;
+    return static_cast<std::uint8_t>(reads);
   }();
+
+  bool SameLines(const PlanNode& row, const Binding& binding) const {
+    return lines_.valid && lines_.axis == row.axis && lines_.binding == binding;
+  }
+
+  template <std::size_t P>
+  [[gnu::always_inline]] bool LinesHold(const PlanNode& row, const Binding& binding) const {
+    return SameLines(row, binding) && (lines_.roles & kRolesRead<P>) == kRolesRead<P>;
+  }
 
   template <std::size_t P>
   [[gnu::noinline]] void FindLines(const PlanNode& row, const Binding& binding, const Env& env) {
     if constexpr (kAlong) {
+      if (!SameLines(row, binding)) lines_.roles = 0;
+      const unsigned int missing = kRolesRead<P> & ~lines_.roles;
       for (std::size_t r = 0; r < kArrayRoles; ++r) {
-        if (kRolesRead<P>[r]) lines_[r] = ctx_.Along(binding.arrays[r], row.axis, env.other);
+        if ((missing >> r) & 1u) lines_.line[r] = ctx_.Along(binding.arrays[r], row.axis, env.other);
       }
-      linesFor_ = &row;
+      lines_.roles = static_cast<std::uint8_t>(lines_.roles | kRolesRead<P>);
+      lines_.binding = binding;
+      lines_.axis = row.axis;
+      lines_.valid = true;
     }
   }
 
@@ -399,11 +420,11 @@ class EquationWalker {
     } else {
       constexpr std::size_t kRole = static_cast<std::size_t>(it.role);
       if constexpr (kAlong) {
-        if (linesFor_ != nullptr) {
-          if (const Handle found = lines_[kRole].At(static_cast<std::int32_t>(AxisIndexOf<it.index>(axis, env))))
+        if (lines_.valid) {
+          if (const Handle found = lines_.line[kRole].At(static_cast<std::int32_t>(AxisIndexOf<it.index>(axis, env))))
               [[likely]]
             return found;
-          linesFor_ = nullptr;
+          lines_.valid = false;
         }
       }
       return ctx_.Variable(binding.arrays[kRole], IndexOf<it.index>(axis, env));
@@ -638,7 +659,7 @@ class EquationWalker {
           if constexpr (kAxes > 1) {
             auto visit = [&](std::int64_t v) {
               env.other[static_cast<std::size_t>(axis)] = static_cast<std::int32_t>(v);
-              linesFor_ = nullptr;  // the lines ran through the other indices
+              lines_.valid = false;  // the lines ran through the other indices
               Walk(body, next, env);
             };
             if constexpr (kCount) {
