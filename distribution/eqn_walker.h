@@ -341,7 +341,7 @@ class EquationWalker {
     constexpr std::size_t kItems = formulas::kCatalogue[P].itemCount;
     std::array<Handle, kTerms> handles;
     if constexpr (kAlong) {
-      if (!LinesHold<P>(row, binding)) FindLines<P>(row, binding, env);
+      if (linesFor_ != &row) FindLines<P>(row, binding, env);
     }
     [&]<std::size_t... K>(std::index_sequence<K...>) { ((handles[K] = TermOf<P, K>(row.axis, binding, env)), ...); }
     (std::make_index_sequence<kTerms>{});
@@ -365,15 +365,16 @@ class EquationWalker {
   };
 
   // The lines found last: of the arrays `binding` names in `roles` (a bit per role), along
-  // `axis`, through the other indices the walk stands at; none while not `valid`.
+  // `axis`, through the other indices the walk stands at; none while linesFor_ is null, else
+  // found for row *linesFor_ (and good for any row with the same arrays along the same axis).
   struct Lines {
     std::array<typename detail::LineOf<Context, kAlong>::type, kArrayRoles> line{};
     Binding binding{};
     std::uint8_t axis = 0;
     std::uint8_t roles = 0;
-    bool valid = false;
   };
   Lines lines_;
+  const PlanNode* linesFor_ = nullptr;
 
   // The roles whose arrays formula P reads, a bit per role.
   template <std::size_t P>
@@ -386,19 +387,12 @@ class EquationWalker {
     return static_cast<std::uint8_t>(reads);
   }();
 
-  bool SameLines(const PlanNode& row, const Binding& binding) const {
-    return lines_.valid && lines_.axis == row.axis && lines_.binding == binding;
-  }
-
-  template <std::size_t P>
-  [[gnu::always_inline]] bool LinesHold(const PlanNode& row, const Binding& binding) const {
-    return SameLines(row, binding) && (lines_.roles & kRolesRead<P>) == kRolesRead<P>;
-  }
-
+  // Makes the lines those of `row`: kept where the row before read the same arrays along the
+  // same axis, found for the roles not yet held.
   template <std::size_t P>
   [[gnu::noinline]] void FindLines(const PlanNode& row, const Binding& binding, const Env& env) {
     if constexpr (kAlong) {
-      if (!SameLines(row, binding)) lines_.roles = 0;
+      if (linesFor_ == nullptr || lines_.axis != row.axis || !(lines_.binding == binding)) lines_.roles = 0;
       const unsigned int missing = kRolesRead<P> & ~lines_.roles;
       for (std::size_t r = 0; r < kArrayRoles; ++r) {
         if ((missing >> r) & 1u) lines_.line[r] = ctx_.Along(binding.arrays[r], row.axis, env.other);
@@ -406,7 +400,7 @@ class EquationWalker {
       lines_.roles = static_cast<std::uint8_t>(lines_.roles | kRolesRead<P>);
       lines_.binding = binding;
       lines_.axis = row.axis;
-      lines_.valid = true;
+      linesFor_ = &row;
     }
   }
 
@@ -420,11 +414,11 @@ class EquationWalker {
     } else {
       constexpr std::size_t kRole = static_cast<std::size_t>(it.role);
       if constexpr (kAlong) {
-        if (lines_.valid) {
+        if (linesFor_ != nullptr) {
           if (const Handle found = lines_.line[kRole].At(static_cast<std::int32_t>(AxisIndexOf<it.index>(axis, env))))
               [[likely]]
             return found;
-          lines_.valid = false;
+          linesFor_ = nullptr;
         }
       }
       return ctx_.Variable(binding.arrays[kRole], IndexOf<it.index>(axis, env));
@@ -659,7 +653,7 @@ class EquationWalker {
           if constexpr (kAxes > 1) {
             auto visit = [&](std::int64_t v) {
               env.other[static_cast<std::size_t>(axis)] = static_cast<std::int32_t>(v);
-              lines_.valid = false;  // the lines ran through the other indices
+              linesFor_ = nullptr;  // the lines ran through the other indices
               Walk(body, next, env);
             };
             if constexpr (kCount) {
