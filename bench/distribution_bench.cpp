@@ -183,17 +183,23 @@ class CallsOnly final : public TQ_ModelTypeEx2 {
   TQ_VarParam term_;
 };
 
+// Adds a reference model to the executive, beside the distribution, as "R"; a run that cannot
+// add it stops.
+void AddReference(TQ_Executive& host, TQ_ModelType* model, const char* what) {
+  model->AddRef();
+  std::string error;
+  if (!host.AddObject("R", model, &error)) {
+    std::fprintf(stderr, "cannot add %s: %s\n", what, error.c_str());
+    std::abort();
+  }
+}
+
 // Times the host calls alone for a problem of `nonZeros` non-zeros and `items` program items,
 // `runs` times, in `host` (which it resets); the seconds of the least run.
 double HostCalls(TQ_Executive& host, std::int64_t nonZeros, std::int64_t items, int runs) {
   host.Reset();
   CallsOnly* calls = new CallsOnly(nonZeros, items);
-  calls->AddRef();
-  std::string error;
-  if (!host.AddObject("R", calls, &error)) {
-    std::fprintf(stderr, "cannot add the host calls: %s\n", error.c_str());
-    std::abort();
-  }
+  AddReference(host, calls, "the host calls");
   // A first, untimed run, as the distribution's first cycle is: the host's store grows to size.
   double seconds = kNoRun;
   for (int run = -1; run < runs; ++run) {
@@ -299,12 +305,7 @@ class Replay final : public TQ_ModelTypeEx2 {
 // first figures: `items` program items.
 double ReplayCalls(TQ_Executive& host, std::int64_t items, int runs) {
   auto* replay = new Replay(host);
-  replay->AddRef();
-  std::string error;
-  if (!host.AddObject("R", replay, &error)) {
-    std::fprintf(stderr, "cannot add the replay: %s\n", error.c_str());
-    std::abort();
-  }
+  AddReference(host, replay, "the replay");
   // A first, untimed run, as for the host calls: the store grows to hold both.
   double seconds = kNoRun;
   for (int run = -1; run < runs; ++run) {
