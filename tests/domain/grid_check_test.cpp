@@ -11,6 +11,16 @@ namespace {
 
 class GridCheck : public DomainTest {
  protected:
+  // A fresh domain of the method and sections, with the case's fixes, after its assignments.
+  TQ_DOMAIN& Assigned(const char* method, int sections, const std::function<void(TQ_DOMAIN&)>& fix) {
+    Fresh();
+    TQ_DOMAIN& d = Make<TQ_DOMAIN>();
+    Configure(d, method, sections, 1);
+    fix(d);
+    Run(d);
+    return d;
+  }
+
   // The node coordinates 0 .. ENDNODE are finite, apart and run one way.
   static void ExpectSoundGrid(TQ_DOMAIN& d) {
     const int end = d.ENDNODE.v();
@@ -135,11 +145,7 @@ TEST_F(GridCheck, GridsThatAreNotFiniteInOrderAndApartAreOneErrorPerSection) {
   };
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.what);
-    Fresh();
-    TQ_DOMAIN& d = Make<TQ_DOMAIN>();
-    Configure(d, c.method, c.sections, 1);
-    c.fix(d);
-    Run(d);
+    TQ_DOMAIN& d = Assigned(c.method, c.sections, c.fix);
     EXPECT_EQ(Errors().size(), c.messages.size()) << ::testing::PrintToString(Errors());
     for (const std::string& message : c.messages) EXPECT_TRUE(ErrorMentions(message)) << message;
     // The grid is still handed over: its sections, node count and node set.
@@ -248,11 +254,7 @@ TEST_F(GridCheck, InputTakenAsItComesGivesASoundGridWithoutAWord) {
   };
   for (const SoundCase& c : cases) {
     SCOPED_TRACE(c.what);
-    Fresh();
-    TQ_DOMAIN& d = Make<TQ_DOMAIN>();
-    Configure(d, c.method, c.sections, 1);
-    c.fix(d);
-    Run(d);
+    TQ_DOMAIN& d = Assigned(c.method, c.sections, c.fix);
     EXPECT_TRUE(Errors().empty()) << ::testing::PrintToString(Errors());
     ExpectSoundGrid(d);
     c.expect(d);
