@@ -74,6 +74,12 @@ class MORVANE_API TQ_DOMAIN : public TQ_Generated<TQ_DOMAIN, TQ_ModelTypeEx2> {
   TQ_INTEGERPARAMETER ENDNODE{true};
 
  private:
+  // What one run of the assignments carries from the sections' statements to
+  // the node coordinates: the elements each section places, as the size
+  // budget admitted them, and the check of the grid as its nodes are placed
+  // (defined in tq_domain_grid.cpp).
+  struct GridRun;
+
   // Section i of the SECTION array, made when it is missing.
   TQ_SECTIONDATAMODEL& Section(int i);
   // NUMPOLYPOINTS as the grid uses it: a negative count is taken as 0.
@@ -81,16 +87,35 @@ class MORVANE_API TQ_DOMAIN : public TQ_Generated<TQ_DOMAIN, TQ_ModelTypeEx2> {
   // Whether the elements carry collocation points: NUMPOLYPOINTS is not 0
   // and the method is none of the higher-order difference methods.
   bool CollocationForm();
+  // Whether a section's INTERIOR holds only the points inside its elements
+  // (#39): one run of members per element.
+  bool InteriorByElements();
   // Sum of the NODECOUNTs of sections 1 .. last.
   double SumOfNodeCounts(std::int64_t last);
+  // The points inside the first `elements` elements of section s, element
+  // boundaries left out, in the shared result set of UnionFn115365376.
+  TQ_SetValue& ElementPoints(int s, std::int64_t elements);
   // The grid statements, in the order they run.
   void AssignMethod(const TQ_AssignmentStep& step);
-  // `nodesBefore` is Sigma25416536(i), the node counts of the sections before section i.v();
-  // `placed` counts the nodes the sections so far place, for the size budget.
+  // `nodesBefore` is Sigma25416536(i), the node counts of the sections before section i.v().
   void AssignSection(
-      const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, int sections, double nodesBefore, double& placed);
-  void AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, double nodesBefore, double& placed);
-  void AssignNodeValues(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, bool& fractionsChecked);
+      const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, int sections, double nodesBefore, GridRun& run);
+  void AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, double nodesBefore, GridRun& run);
+  void AssignNodeValues(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, GridRun& run);
+  // The elements section s places of the `elements` its node count holds:
+  // all of them when the size budget admits what they make (their nodes, the
+  // POLYPOINT elements not yet made, the runs of the INTERIOR sets);
+  // otherwise, reported, one element when that fits and none when not.
+  std::int64_t AdmitElements(int s, std::int64_t nodeCount, std::int64_t elements, GridRun& run);
+  // Whether the budget admits what `elements` elements of section s make,
+  // on top of what the sections before it place; `report` gives a refusal
+  // to the host.
+  bool ElementsFit(int s, std::int64_t nodeCount, std::int64_t elements, const GridRun& run, bool report);
+  // Checks node k, placed at `x` for section s as point `point` of element
+  // `element` (point 0: the element's end): a finite coordinate, apart from
+  // the node before it and beyond it in the direction the nodes run. The
+  // section's first fault is reported.
+  void CheckNode(GridRun& run, int s, std::int64_t k, double x, int element, int point);
   // Reports a problem with the domain's input through the host.
   void ReportProblem(const char* what, int section = 0);
   // The domain's name for a message, "(unnamed)" when it has none.

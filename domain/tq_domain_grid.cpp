@@ -11,8 +11,13 @@
 // property when it is used, so a value the user has fixed in place of an
 // assigned one is the value the later statements see.
 //
-// Where the input cannot give a grid, the domain reports the problem through
-// the host and still hands over a consistent one:
+// Values are used as they come where the grid they give is sound: a negative
+// LENGTH gives a domain whose coordinate runs toward negative values (the
+// element lengths carry its sign), a section whose LENGTH and
+// SPACINGPREFERENCE give a negative number of intervals takes the minimum
+// node count, and a HIGHESTORDERDERIVATIVE above 2 acts as 2, one below 0 as
+// 0. Where the input cannot give a grid, the domain reports the problem
+// through the host and still hands over a consistent one:
 // - NUMSECTIONS below 1: no section; the statements that divide by it or
 //   reach section 1 (#5, #25, #44) do not run; ENDNODE 0, INTERIOR empty.
 // - A section whose LENGTH / SPACINGPREFERENCE is not a finite number within
@@ -22,21 +27,30 @@
 //   element, also when the user fixes MINNODECOUNT or NUMPOLYPOINTS to values
 //   that the method table would not give, so that the elements tile every
 //   section and every node gets its coordinate. A negative NUMPOLYPOINTS is
-//   taken as 0.
+//   taken as 0 (as it comes, an element of it has no interval or fewer than
+//   none) and reported.
 // - Node numbers stay below 2^31 - 1, so that the host can count the node
 //   set: a section whose nodes would go beyond gets the whole elements that
 //   fit.
-// - Values outside their range are reported and the grid is built from them
-//   as they are: a negative LENGTH, a section whose LENGTH and
-//   SPACINGPREFERENCE give a negative number of intervals (it takes the
-//   minimum node count), a HIGHESTORDERDERIVATIVE outside 0 to 2, a POLYPOINT
-//   fraction not strictly between 0 and 1.
+// - What the sections make in proportion to their input (their nodes, the
+//   POLYPOINT elements their elements read, the runs of the INTERIOR sets)
+//   is admitted by the host's size budget before it is made; refused, the
+//   section keeps one element, or none when one does not fit either.
+// - The grid is checked as its nodes are placed: every node of a section has
+//   a finite coordinate, apart from the node before it and beyond it in the
+//   one direction in which the coordinates of the whole domain run. The first
+//   fault of a section is reported, naming the domain, the section and the
+//   node (a zero-length section, a coordinate that overflows, POLYPOINT
+//   fractions that are not increasing inside (0, 1), a fixed node count or
+//   element count whose elements leave nodes without a coordinate).
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 
 #include "domain/tq_domain.h"
 #include "domain/tq_methods.h"
+#include "framework/frame.h"
 
 namespace {
 
@@ -44,6 +58,11 @@ constexpr double kIntMax = 2147483647.0;
 // The highest node number: the host counts the members of the node set
 // 0 .. ENDNODE in a signed 32-bit integer.
 constexpr std::int64_t kLastNode = INT32_MAX - 1;
+// What one run of an INTERIOR set takes at the height of the assignments: a
+// host set keeps a run in 12 bytes, and a section's runs are held at once by
+// the union results with room to grow, the section's and the domain's
+// INTERIOR, and the values handed over for them.
+constexpr double kRunBytes = 96.0;
 
 // [lo..hi] as a host integer set, empty when hi < lo. Bounds beyond the
 // 32-bit range are cut to it, and the set to the 2^31 - 1 members the host
@@ -90,9 +109,35 @@ bool IsHigherOrder(const char* method) {
 
 }  // namespace
 
+struct TQ_DOMAIN::GridRun {
+  // What the size budget admitted for a section: the elements whose nodes it
+  // places, and whether the budget cut them short of its node count.
+  struct Placed {
+    std::int64_t elements = 0;
+    bool cut = false;
+  };
+  explicit GridRun(int sections) : sections(static_cast<std::size_t>(sections)) {}
+
+  morvane::vector<Placed> sections;
+  // The nodes the sections so far place beyond node 0, as the budget counts them.
+  double placed = 0.0;
+  // Whether an admission has counted the POLYPOINT elements the elements read.
+  bool pointsCounted = false;
+
+  // The grid check: the last node placed and its coordinate (the last finite one), the direction
+  // in which the coordinates run (0 until the first step), and whether the section at hand has
+  // had its fault reported.
+  std::int64_t lastNode = 0;
+  double lastCoordinate = 0.0;
+  int direction = 0;
+  bool sectionReported = false;
+};
+
 TQ_SECTIONDATAMODEL& TQ_DOMAIN::Section(int i) { return (*SECTION)(i); }
 
 bool TQ_DOMAIN::CollocationForm() { return PolyPoints() != 0 && !IsHigherOrder(DISCRETIZATIONMETHOD.v()); }
+
+bool TQ_DOMAIN::InteriorByElements() { return HIGHESTORDERDERIVATIVE.v() >= 2 && CollocationForm(); }
 
 std::int64_t TQ_DOMAIN::PolyPoints() {
   const int points = NUMPOLYPOINTS.v();
@@ -129,21 +174,11 @@ void TQ_DOMAIN::Assignments(const TQ_AssignmentStep& step) {
     step.Assign(*SPACINGPREFERENCE, ((*LENGTH).v() * 0.125) / static_cast<double>(sections), 5);
   else
     ReportProblem("NUMSECTIONS is below 1; the domain has no sections");
-  if (!std::isfinite((*LENGTH).v())) ReportProblem("LENGTH is not a finite number");
-  if ((*LENGTH).v() < 0.0) ReportProblem("LENGTH is negative; a domain's extent is 0 or more");
 
   AssignMethod(step);
   if (NUMPOLYPOINTS.v() < 0) ReportProblem("NUMPOLYPOINTS is negative; it is taken as 0");
 
   step.Assign(HIGHESTORDERDERIVATIVE, 1, 24);
-  if (HIGHESTORDERDERIVATIVE.v() < 0 || HIGHESTORDERDERIVATIVE.v() > 2) {
-    char what[160];
-    std::snprintf(what,
-                  sizeof what,
-                  "HIGHESTORDERDERIVATIVE is %d; the derivative orders are 0, 1 and 2",
-                  HIGHESTORDERDERIVATIVE.v());
-    ReportProblem(what);
-  }
   if (sections >= 1 && !SectionsFit(sections)) {
     // Refused its sections, the domain makes none: the grid of a domain
     // without sections.
@@ -153,15 +188,15 @@ void TQ_DOMAIN::Assignments(const TQ_AssignmentStep& step) {
   }
   if (sections >= 1) step.Assign(*Section(1).LOCATION, 0.0, 25);
 
+  GridRun run(sections >= 1 ? sections : 0);
   {
     // The node counts of the sections before the current one, summed as the loop goes, in the
     // order Sigma25416536 sums them: each section's count is final once its turn is over, so
     // the sum is the same and the sections take linear time, not quadratic.
     double before = 0.0;
-    double placed = 0.0;  // the nodes the sections so far place, as the size budget counts them
     TQ_IntegerSetIter i(Range(1, NUMSECTIONS.v()));
     while (i.Next()) {
-      AssignSection(step, i, NUMSECTIONS.v(), before, placed);
+      AssignSection(step, i, NUMSECTIONS.v(), before, run);
       before += static_cast<double>(Section(i.v()).NODECOUNT.v());
     }
   }
@@ -182,10 +217,14 @@ void TQ_DOMAIN::Assignments(const TQ_AssignmentStep& step) {
     ReportProblem(what);
   }
 
-  if (NUMSECTIONS.v() >= 1) step.Assign((*VALUE)(0), (*Section(1).LOCATION).v(), 44);
-  bool fractionsChecked = false;
+  if (NUMSECTIONS.v() >= 1) {
+    TQ_REALPARAMETER& first = (*VALUE)(0);
+    const double start = (*Section(1).LOCATION).v();
+    step.Assign(first, start, 44);
+    run.lastCoordinate = first.IsFixed() ? first.v() : start;
+  }
   TQ_IntegerSetIter i(Range(1, NUMSECTIONS.v()));
-  while (i.Next()) AssignNodeValues(step, i, fractionsChecked);
+  while (i.Next()) AssignNodeValues(step, i, run);
 }
 
 // MINNODECOUNT, NUMPOLYPOINTS and POLYPOINT of the method; a name outside the
@@ -202,7 +241,7 @@ void TQ_DOMAIN::AssignMethod(const TQ_AssignmentStep& step) {
 // One section: its start, spacing, length, node count, first node, spacing
 // used, elements, element length and interior nodes.
 void TQ_DOMAIN::AssignSection(
-    const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, int sections, double nodesBefore, double& placed) {
+    const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, int sections, double nodesBefore, GridRun& run) {
   const int s = i.v();
   TQ_SECTIONDATAMODEL& section = Section(s);
   // The LOCATION of every section after the first is assigned by the
@@ -219,7 +258,7 @@ void TQ_DOMAIN::AssignSection(
     step.Assign(section.LENGTH, ((*LENGTH).v() + (*Section(1).LOCATION).v()) - (*section.LOCATION).v(), 28);
   }
 
-  AssignNodeCount(step, i, nodesBefore, placed);
+  AssignNodeCount(step, i, nodesBefore, run);
 
   if (s > 1)
     step.Assign(section.BASE, TruncToInt(nodesBefore), 32);
@@ -235,8 +274,10 @@ void TQ_DOMAIN::AssignSection(
   else
     step.Assign(section.ELEMENTLENGTH, (*section.SPACINGUSED).v(), 36);
 
-  if (HIGHESTORDERDERIVATIVE.v() >= 2 && CollocationForm())
-    step.Assign(section.INTERIOR, UnionFn115365376(i), 39);
+  // The points of the elements the budget admitted: UnionFn115365376(i) for every section it
+  // did not cut.
+  if (InteriorByElements())
+    step.Assign(section.INTERIOR, ElementPoints(s, run.sections[static_cast<std::size_t>(s - 1)].elements), 39);
   else
     step.Assign(section.INTERIOR,
                 Range(std::int64_t{section.BASE.v()} + 1, std::int64_t{section.BASE.v()} + section.NODECOUNT.v() - 1),
@@ -245,11 +286,8 @@ void TQ_DOMAIN::AssignSection(
 
 // NODECOUNT: LENGTH / SPACINGPREFERENCE rounded to whole intervals (n); n
 // rounded up to whole elements when it reaches MINNODECOUNT (#31), else the
-// minimum (#30).
-void TQ_DOMAIN::AssignNodeCount(const TQ_AssignmentStep& step,
-                                TQ_IntegerSetIter& i,
-                                double nodesBefore,
-                                double& placed) {
+// minimum (#30). The elements the section places are admitted first.
+void TQ_DOMAIN::AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, double nodesBefore, GridRun& run) {
   const int s = i.v();
   TQ_SECTIONDATAMODEL& section = Section(s);
   const double spacing = (*section.SPACINGPREFERENCE).v();
@@ -261,16 +299,6 @@ void TQ_DOMAIN::AssignNodeCount(const TQ_AssignmentStep& step,
         "LENGTH / SPACINGPREFERENCE is not a finite number of node intervals; "
         "the section takes MINNODECOUNT",
         s);
-  else if (quotient < 0.0) {
-    char what[200];
-    std::snprintf(what,
-                  sizeof what,
-                  "LENGTH %g / SPACINGPREFERENCE %g is a negative number of node intervals; "
-                  "the section takes MINNODECOUNT",
-                  section.LENGTH.v(),
-                  spacing);
-    ReportProblem(what, s);
-  }
   const int n = RoundToInt(quotient);
   const int minimum = MINNODECOUNT.v();
   const bool reachesMinimum = sized && n >= minimum;
@@ -285,22 +313,64 @@ void TQ_DOMAIN::AssignNodeCount(const TQ_AssignmentStep& step,
     ReportProblem("the node numbers would pass 2147483646; the section keeps the whole elements that fit", s);
     count = room <= 0.0 ? 0 : static_cast<std::int64_t>(room) / (points + 1) * (points + 1);
   }
-  // The nodes the section's elements place, each with its VALUE element, and
-  // those of the sections before it must fit the host's size budget; refused,
-  // the section keeps one element.
-  const double perElement = static_cast<double>(points + 1);
-  const double elements = static_cast<double>(ElementsPlaced(section, count));
-  const double missing = placed + elements * perElement + 1.0 - static_cast<double>((*VALUE).ElementVector.Elements());
-  if (missing > 0.0 && elements > 1.0) {
-    char who[256];
-    std::snprintf(who, sizeof who, "domain %s, section %d: the nodes of the sections up to it", DomainName(), s);
-    if (!TQ_SizeBudget::Admit(who, missing, missing * sizeof(TQ_REALPARAMETER), 0.0, true)) {
-      ReportProblem("the section keeps one element", s);
-      count = points + 1;
-    }
-  }
-  placed += static_cast<double>(ElementsPlaced(section, count)) * perElement;
+  // A node count fixed by hand stands; its elements are the ones admitted.
+  const std::int64_t nodeCount = section.NODECOUNT.IsFixed() ? section.NODECOUNT.v() : count;
+  const std::int64_t elements = ElementsPlaced(section, nodeCount);
+  GridRun::Placed& placed = run.sections[static_cast<std::size_t>(s - 1)];
+  placed.elements = AdmitElements(s, nodeCount, elements, run);
+  // Refused, a computed node count shrinks to the elements kept.
+  if (placed.elements < elements && !section.NODECOUNT.IsFixed()) count = points + 1;
+  placed.cut = placed.elements < ElementsPlaced(section, section.NODECOUNT.IsFixed() ? nodeCount : count);
+  run.placed += static_cast<double>(placed.elements) * static_cast<double>(points + 1);
+  if (placed.elements > 0) run.pointsCounted = true;
   step.Assign(section.NODECOUNT, static_cast<int>(count), reachesMinimum ? 31 : 30);
+}
+
+std::int64_t TQ_DOMAIN::AdmitElements(int s, std::int64_t nodeCount, std::int64_t elements, GridRun& run) {
+  if (elements <= 0 || ElementsFit(s, nodeCount, elements, run, true)) return elements;
+  if (elements > 1 && ElementsFit(s, nodeCount, 1, run, false)) {
+    ReportProblem("the section keeps one element", s);
+    return 1;
+  }
+  ReportProblem("the section keeps no element", s);
+  return 0;
+}
+
+bool TQ_DOMAIN::ElementsFit(int s, std::int64_t nodeCount, std::int64_t elements, const GridRun& run, bool report) {
+  const std::int64_t points = PolyPoints();
+  const double own = static_cast<double>(elements) * static_cast<double>(points + 1);
+  // The nodes 0 .. the end of this section's elements that are not made yet, the POLYPOINT
+  // elements the first placed element reads, and the runs of the INTERIOR sets.
+  const double nodes = std::max(run.placed + own + 1.0 - static_cast<double>((*VALUE).ElementVector.Elements()), 0.0);
+  const double pointElements =
+      elements > 0 && !run.pointsCounted
+          ? std::max(static_cast<double>(points) - static_cast<double>(POLYPOINT.ElementVector.Elements()), 0.0)
+          : 0.0;
+  const double runs = InteriorByElements() ? static_cast<double>(elements) : 0.0;
+  if (nodes + pointElements <= 0.0 && runs <= 0.0) return true;
+  const double made = nodes + pointElements;
+  const double bytes = TQ_SizeBudget::Estimate(made, made * sizeof(TQ_REALPARAMETER), 0.0) + runs * kRunBytes;
+  // The message counts the elements its text names: the nodes of a node count fixed by hand, or
+  // those of the sections up to this one, and the POLYPOINT elements; the estimate holds
+  // everything.
+  const bool fixed = Section(s).NODECOUNT.IsFixed();
+  const double shown = (fixed ? std::min(own, nodes) : nodes) + pointElements;
+  char who[320];
+  const int length =
+      fixed ? std::snprintf(who,
+                            sizeof who,
+                            "domain %s, section %d: the nodes of its NODECOUNT %lld",
+                            DomainName(),
+                            s,
+                            static_cast<long long>(nodeCount))
+            : std::snprintf(
+                  who, sizeof who, "domain %s, section %d: the nodes of the sections up to it", DomainName(), s);
+  if (pointElements > 0.0 && length > 0 && static_cast<std::size_t>(length) < sizeof who)
+    std::snprintf(who + length,
+                  sizeof who - static_cast<std::size_t>(length),
+                  " and the POLYPOINT elements of NUMPOLYPOINTS %lld",
+                  static_cast<long long>(points));
+  return TQ_SizeBudget::Admit(who, shown, bytes - TQ_SizeBudget::Estimate(shown, 0.0, 0.0), 0.0, report);
 }
 
 std::int64_t TQ_DOMAIN::ElementsPlaced(TQ_SECTIONDATAMODEL& section, std::int64_t nodeCount) {
@@ -315,81 +385,132 @@ bool TQ_DOMAIN::SectionsFit(int sections) {
   if (missing <= 0.0) return true;
   char who[256];
   std::snprintf(who, sizeof who, "domain %s: NUMSECTIONS %d", DomainName(), sections);
-  return TQ_SizeBudget::Admit(who, missing, missing * kSectionBytes, 0.0, true);
+  // Each section adds a run to the domain's INTERIOR at least.
+  return TQ_SizeBudget::Admit(who, missing, missing * (kSectionBytes + kRunBytes), 0.0, true);
 }
 
 // The coordinates of the nodes after the first node of section i.v(): each
-// element's inner points, then its right-hand boundary. The first element met
-// in the domain has its point fractions checked (`fractionsChecked` is then
-// set): each lies inside the element, strictly between 0 and 1.
-void TQ_DOMAIN::AssignNodeValues(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, bool& fractionsChecked) {
-  TQ_SECTIONDATAMODEL& section = Section(i.v());
-  std::int64_t elements = ElementsPlaced(section, section.NODECOUNT.v());
-  if (section.NUMELEMENTS.v() > elements)
-    ReportProblem("NUMELEMENTS is more than the section's NODECOUNT holds; the elements beyond are left out", i.v());
-  // A NODECOUNT fixed by hand was not the count the size budget admitted while the node counts
-  // were assigned: its nodes must fit the budget before they are made; refused, the section keeps
-  // one element.
-  if (section.NODECOUNT.IsFixed() && elements > 1) {
-    const double perElement = static_cast<double>(PolyPoints() + 1);
-    const double missing = static_cast<double>(section.BASE.v()) + static_cast<double>(elements) * perElement + 1.0 -
-                           static_cast<double>((*VALUE).ElementVector.Elements());
-    if (missing > 0.0) {
-      char who[256];
-      std::snprintf(who,
-                    sizeof who,
-                    "domain %s, section %d: the nodes of its NODECOUNT %d",
-                    DomainName(),
-                    i.v(),
-                    section.NODECOUNT.v());
-      if (!TQ_SizeBudget::Admit(who, missing, missing * sizeof(TQ_REALPARAMETER), 0.0, true)) {
-        ReportProblem("the section keeps one element", i.v());
-        elements = 1;
-      }
-    }
+// element's inner points, then its right-hand boundary. Each node is checked
+// as it is placed.
+void TQ_DOMAIN::AssignNodeValues(const TQ_AssignmentStep& step, TQ_IntegerSetIter& i, GridRun& run) {
+  const int s = i.v();
+  TQ_SECTIONDATAMODEL& section = Section(s);
+  const GridRun::Placed placed = run.sections[static_cast<std::size_t>(s - 1)];
+  if (section.NUMELEMENTS.v() > ElementsPlaced(section, section.NODECOUNT.v()))
+    ReportProblem("NUMELEMENTS is more than the section's NODECOUNT holds; the elements beyond are left out", s);
+  // A section the budget cut has said why its nodes are missing.
+  run.sectionReported = placed.cut;
+  const std::int64_t base = section.BASE.v();
+  if (!run.sectionReported && section.NODECOUNT.v() < 1) {
+    char what[200];
+    std::snprintf(what,
+                  sizeof what,
+                  "its NODECOUNT is %d; a section's length holds one node interval at least",
+                  section.NODECOUNT.v());
+    ReportProblem(what, s);
+    run.sectionReported = true;
   }
-  TQ_IntegerSetIter e(Range(1, elements));
+  if (!run.sectionReported && base != run.lastNode) {
+    char what[200];
+    std::snprintf(what,
+                  sizeof what,
+                  "its first node is %lld, but the nodes before end at node %lld; nodes are left without a "
+                  "coordinate or placed twice",
+                  static_cast<long long>(base),
+                  static_cast<long long>(run.lastNode));
+    ReportProblem(what, s);
+    run.sectionReported = true;
+  }
+  const std::int64_t points = PolyPoints();
+  // The higher-order difference methods step by the spacing (ELEMENTLENGTH
+  // is SPACINGUSED there), the others by the element.
+  const bool higherOrder = IsHigherOrder(DISCRETIZATIONMETHOD.v());
+  const double spread = static_cast<double>(points + 1);
+  const std::int64_t end = base + section.NODECOUNT.v();
+  run.lastNode = end;
+  std::int64_t last = base;
+  TQ_IntegerSetIter e(Range(1, placed.elements));
   while (e.Next()) {
-    const std::int64_t points = PolyPoints();
-    const std::int64_t base = section.BASE.v();
     const std::int64_t first = base + (std::int64_t{e.v()} - 1) * (points + 1);
     const std::int64_t boundary = base + std::int64_t{e.v()} * (points + 1);
     if (boundary > kLastNode) {
-      ReportProblem("node numbers pass 2147483646; the nodes beyond are left out", i.v());
+      ReportProblem("node numbers pass 2147483646; the nodes beyond are left out", s);
       return;
     }
     const double length = section.ELEMENTLENGTH.v();
     const double start = (*section.LOCATION).v();
     const double element = static_cast<double>(e.v());
-    const double spread = static_cast<double>(points + 1);
-    // The higher-order difference methods step by the spacing (ELEMENTLENGTH
-    // is SPACINGUSED there), the others by the element.
-    const bool higherOrder = IsHigherOrder(DISCRETIZATIONMETHOD.v());
     TQ_IntegerSetIter p(Range(1, points));
     while (p.Next()) {
       const double fraction = POLYPOINT(p.v()).v();
-      if (!fractionsChecked && !(fraction > 0.0 && fraction < 1.0)) {
-        char what[200];
-        std::snprintf(what,
-                      sizeof what,
-                      "POLYPOINT(%d) is %g; a point lies inside its element, between 0 and 1",
-                      p.v(),
-                      fraction);
-        ReportProblem(what);
-      }
       TQ_REALPARAMETER& node = (*VALUE)(static_cast<int>(first + p.v()));
-      if (higherOrder)
-        step.Assign(node, spread * (length * ((fraction + element) + (-1.0))) + start, 45);
-      else
-        step.Assign(node, length * ((fraction + element) + (-1.0)) + start, 47);
+      const double x = higherOrder ? spread * (length * ((fraction + element) + (-1.0))) + start
+                                   : length * ((fraction + element) + (-1.0)) + start;
+      step.Assign(node, x, higherOrder ? 45 : 47);
+      if (!run.sectionReported) CheckNode(run, s, first + p.v(), node.IsFixed() ? node.v() : x, e.v(), p.v());
     }
-    fractionsChecked = true;
     TQ_REALPARAMETER& node = (*VALUE)(static_cast<int>(boundary));
-    if (higherOrder)
-      step.Assign(node, spread * (length * element) + start, 46);
-    else
-      step.Assign(node, length * element + start, 48);
+    const double x = higherOrder ? spread * (length * element) + start : length * element + start;
+    step.Assign(node, x, higherOrder ? 46 : 48);
+    if (!run.sectionReported) CheckNode(run, s, boundary, node.IsFixed() ? node.v() : x, e.v(), 0);
+    last = boundary;
   }
+  if (!run.sectionReported && last < end) {
+    char what[200];
+    std::snprintf(what,
+                  sizeof what,
+                  "its elements end at node %lld, which leaves nodes %lld to %lld without a coordinate",
+                  static_cast<long long>(last),
+                  static_cast<long long>(last + 1),
+                  static_cast<long long>(end));
+    ReportProblem(what, s);
+  }
+}
+
+void TQ_DOMAIN::CheckNode(GridRun& run, int s, std::int64_t k, double x, int element, int point) {
+  const double before = run.lastCoordinate;
+  const int direction = x > before ? 1 : x < before ? -1 : 0;
+  const bool finite = std::isfinite(x);
+  if (finite) run.lastCoordinate = x;
+  // A coordinate after one that is not finite has nothing to be compared with.
+  if (finite && !std::isfinite(before)) return;
+  if (finite && direction != 0 && (run.direction == 0 || direction == run.direction)) {
+    run.direction = direction;
+    return;
+  }
+  char where[64];
+  if (point > 0)
+    std::snprintf(where, sizeof where, "point %d of element %d", point, element);
+  else
+    std::snprintf(where, sizeof where, "the end of element %d", element);
+  char what[320];
+  if (!finite)
+    std::snprintf(what,
+                  sizeof what,
+                  "node %lld (%s) has no finite coordinate: %s",
+                  static_cast<long long>(k),
+                  where,
+                  std::isnan(x) ? "not a number"
+                  : x > 0.0     ? "inf"
+                                : "-inf");
+  else if (direction == 0)
+    std::snprintf(what,
+                  sizeof what,
+                  "node %lld (%s) lies at %.17g, where the node before it lies; the nodes must be apart",
+                  static_cast<long long>(k),
+                  where,
+                  x);
+  else
+    std::snprintf(what,
+                  sizeof what,
+                  "node %lld (%s) lies at %.17g, back from %.17g where the node before it lies; the coordinates "
+                  "must run one way",
+                  static_cast<long long>(k),
+                  where,
+                  x,
+                  before);
+  ReportProblem(what, s);
+  run.sectionReported = true;
 }
 
 // ---- set functions ------------------------------------------------------------------
@@ -406,13 +527,17 @@ double TQ_DOMAIN::Sigma115370720() { return SumOfNodeCounts(NUMSECTIONS.v()); }
 double TQ_DOMAIN::Sigma115374720() { return SumOfNodeCounts(NUMSECTIONS.v()); }
 
 TQ_SetValue& TQ_DOMAIN::UnionFn115365376(TQ_IntegerSetIter& i) {
+  TQ_SECTIONDATAMODEL& section = Section(i.v());
+  return ElementPoints(i.v(), ElementsPlaced(section, section.NODECOUNT.v()));
+}
+
+TQ_SetValue& TQ_DOMAIN::ElementPoints(int s, std::int64_t elements) {
   static TQ_SetValue result(TQ_SET_ANY);
   Union all(result);
-  TQ_SECTIONDATAMODEL& section = Section(i.v());
-  TQ_IntegerSetIter e(Range(1, ElementsPlaced(section, section.NODECOUNT.v())));
+  TQ_IntegerSetIter e(Range(1, elements));
   while (e.Next()) {
     const std::int64_t points = PolyPoints();
-    const std::int64_t start = std::int64_t{Section(i.v()).BASE.v()} + (std::int64_t{e.v()} - 1) * (points + 1);
+    const std::int64_t start = std::int64_t{Section(s).BASE.v()} + (std::int64_t{e.v()} - 1) * (points + 1);
     all.Add(Range(start + 1, start + points));
   }
   return result;

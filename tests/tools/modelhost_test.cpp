@@ -600,9 +600,9 @@ TEST_F(ModelHostProgram, ValuesTheModelsRefuseGiveStatusTwoAndTheirReason) {
     const char* distributionFix;
     const char* fragment;
   } cases[] = {
-      {R"("LENGTH": -1.0)", "{}", "domain X: LENGTH is negative"},
-      {R"("SPACINGPREFERENCE": -0.5)", "{}", "SPACINGPREFERENCE -0.5 is a negative number of node intervals"},
-      {R"("HIGHESTORDERDERIVATIVE": 3)", "{}", "domain X: HIGHESTORDERDERIVATIVE is 3"},
+      {R"("SECTION(1).LENGTH": 0)", "{}", "domain X, section 1: node 1 (the end of element 1) lies at 0"},
+      {R"("SPACINGPREFERENCE": 0)", "{}", "domain X, section 1: LENGTH / SPACINGPREFERENCE is not a finite number"},
+      {R"("DISCRETIZATIONMETHOD": "OCFE2", "NUMPOLYPOINTS": 20)", "{}", "domain X, section 1: node 2 (point 2 of"},
       {"",
        R"({"INTEGRALS": ["idx", "idy"]})",
        "D: INTEGRALS holds \"idy\", which is none of the integrals it computes (idx) nor \"None\""},
