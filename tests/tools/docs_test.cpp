@@ -70,27 +70,32 @@ json QuotedJson(const std::string& cell) {
   return words.empty() ? json(json::value_t::discarded) : json::parse(words[0], nullptr, false);
 }
 
-// The built model library, loaded once for the test program as the host loads it.
+// The built model library, loaded once for the test program as the host loads
+// it: by name, beside the host layer, as modelhost finds it.
+struct LoadedLibrary {
+  LoadedLibrary() {
+    loader.SetModelLibraryDirectory(TQ_LibraryLoader::ModuleDirectory());
+    const TQ_LibraryRef found = loader.LoadByName("Morvane230_1", error);
+    loaded = found != nullptr && models.Load(loader, found->Path(), error);
+  }
+  TQ_LibraryLoader loader;
+  TQ_ModelLibrary models;
+  bool loaded = false;
+  std::string error;
+};
+
 class LibraryTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    loader_ = new TQ_LibraryLoader;
-    library_ = new TQ_ModelLibrary;
-    // Found as modelhost finds it: by name, beside the host layer.
-    loader_->SetModelLibraryDirectory(TQ_LibraryLoader::ModuleDirectory());
-    const TQ_LibraryRef found = loader_->LoadByName("Morvane230_1", loadError_);
-    loaded_ = found != nullptr && library_->Load(*loader_, found->Path(), loadError_);
+  static LoadedLibrary& Library() {
+    static LoadedLibrary library;
+    return library;
   }
-  static void TearDownTestSuite() {
-    delete library_;
-    delete loader_;
-  }
-  void SetUp() override { ASSERT_TRUE(loaded_) << loadError_; }
+  void SetUp() override { ASSERT_TRUE(Library().loaded) << Library().error; }
 
   // A new object of the type, made by the library's factory; the caller releases it.
   static TQ_ModelType* Create(const std::string& type) {
     std::string error;
-    TQ_ModelType* object = library_->Create(type, error);
+    TQ_ModelType* object = Library().models.Create(type, error);
     EXPECT_NE(object, nullptr) << error;
     return object;
   }
@@ -100,17 +105,7 @@ class LibraryTest : public ::testing::Test {
       if (object.PropertyAt(i).name == name) return &object.PropertyAt(i);
     return nullptr;
   }
-
-  static TQ_LibraryLoader* loader_;
-  static TQ_ModelLibrary* library_;
-  static bool loaded_;
-  static std::string loadError_;
 };
-
-TQ_LibraryLoader* LibraryTest::loader_ = nullptr;
-TQ_ModelLibrary* LibraryTest::library_ = nullptr;
-bool LibraryTest::loaded_ = false;
-std::string LibraryTest::loadError_;
 
 TEST_F(LibraryTest, TypesAreThoseTheLibraryOffers) {
   std::set<std::string> listed;
@@ -120,7 +115,7 @@ TEST_F(LibraryTest, TypesAreThoseTheLibraryOffers) {
   EXPECT_EQ(listed, std::set<std::string>(types.begin(), types.end()));
   for (const std::string& type : listed) {
     std::string error;
-    EXPECT_NE(library_->FindFactory(type, error), nullptr) << error;
+    EXPECT_NE(Library().models.FindFactory(type, error), nullptr) << error;
   }
 }
 
