@@ -16,7 +16,14 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <elf.h>
 #include <link.h>
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #endif
 
 namespace fs = std::filesystem;
@@ -68,6 +75,31 @@ std::string ModulePath(HMODULE module) {
 
 std::string PlatformPathOf(void* handle) { return ModulePath(reinterpret_cast<HMODULE>(handle)); }
 
+// The names of the module's export table, read from its image in memory.
+bool PlatformExportedNames(void* handle,
+                           const std::string& /*path*/,
+                           std::vector<std::string>& names,
+                           std::string& message) {
+  const auto* base = reinterpret_cast<const unsigned char*>(handle);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  if (dos->e_magic != IMAGE_DOS_SIGNATURE) {
+    message = "the module is no executable image";
+    return false;
+  }
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  if (nt->Signature != IMAGE_NT_SIGNATURE) {
+    message = "the module is no executable image";
+    return false;
+  }
+  const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+  if (directory.VirtualAddress == 0 || directory.Size == 0) return true;
+  const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
+  const auto* nameAddresses = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+  for (DWORD k = 0; k < exports->NumberOfNames; ++k)
+    names.emplace_back(reinterpret_cast<const char*>(base + nameAddresses[k]));
+  return true;
+}
+
 std::string ModulePathAt(const void* address) {
   HMODULE module = nullptr;
   if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
@@ -107,6 +139,73 @@ std::string PlatformPathOf(void* handle) {
   link_map* map = nullptr;
   if (dlinfo(handle, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr || map->l_name == nullptr) return {};
   return map->l_name;
+}
+
+// The names of the symbols an ELF file defines for others (its dynamic symbol table: global or
+// weak, visible, defined in the file, functions and data), read from the file. Every offset is
+// checked against the file's size.
+template <typename Header, typename Section, typename Symbol>
+bool ElfExportedNames(const std::string& image, std::vector<std::string>& names, std::string& message) {
+  const auto fits = [&](std::uint64_t offset, std::uint64_t size) {
+    return offset <= image.size() && size <= image.size() - offset;
+  };
+  Header header;
+  std::memcpy(&header, image.data(), sizeof header);
+  if (header.e_shentsize != sizeof(Section) || !fits(header.e_shoff, std::uint64_t{header.e_shnum} * sizeof(Section))) {
+    message = "its section table cannot be read";
+    return false;
+  }
+  const auto section = [&](std::size_t k) {
+    Section s;
+    std::memcpy(&s, image.data() + header.e_shoff + k * sizeof(Section), sizeof s);
+    return s;
+  };
+  for (std::size_t k = 0; k < header.e_shnum; ++k) {
+    const Section symbols = section(k);
+    if (symbols.sh_type != SHT_DYNSYM) continue;
+    if (symbols.sh_link >= header.e_shnum || !fits(symbols.sh_offset, symbols.sh_size)) break;
+    const Section strings = section(symbols.sh_link);
+    if (!fits(strings.sh_offset, strings.sh_size)) break;
+    for (std::uint64_t at = 0; at + sizeof(Symbol) <= symbols.sh_size; at += sizeof(Symbol)) {
+      Symbol symbol;
+      std::memcpy(&symbol, image.data() + symbols.sh_offset + at, sizeof symbol);
+      const unsigned bind = symbol.st_info >> 4;
+      const unsigned type = symbol.st_info & 0xf;
+      const unsigned visibility = symbol.st_other & 0x3;
+      if (symbol.st_shndx == SHN_UNDEF || (bind != STB_GLOBAL && bind != STB_WEAK) ||
+          (type != STT_FUNC && type != STT_OBJECT) || (visibility != STV_DEFAULT && visibility != STV_PROTECTED) ||
+          symbol.st_name >= strings.sh_size)
+        continue;
+      const char* name = image.data() + strings.sh_offset + symbol.st_name;
+      names.emplace_back(name, strnlen(name, strings.sh_size - symbol.st_name));
+    }
+    return true;
+  }
+  message = "it has no dynamic symbol table";
+  return false;
+}
+
+bool PlatformExportedNames(void* /*handle*/,
+                           const std::string& path,
+                           std::vector<std::string>& names,
+                           std::string& message) {
+  std::ifstream in(path, std::ios::binary);
+  std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in && !in.eof()) {
+    message = "the file cannot be read";
+    return false;
+  }
+  if (image.size() < EI_NIDENT || std::memcmp(image.data(), ELFMAG, SELFMAG) != 0 ||
+      image[EI_DATA] != (std::endian::native == std::endian::little ? ELFDATA2LSB : ELFDATA2MSB)) {
+    message = "it is no ELF file of this machine";
+    return false;
+  }
+  if (image[EI_CLASS] == ELFCLASS64 && image.size() >= sizeof(Elf64_Ehdr))
+    return ElfExportedNames<Elf64_Ehdr, Elf64_Shdr, Elf64_Sym>(image, names, message);
+  if (image[EI_CLASS] == ELFCLASS32 && image.size() >= sizeof(Elf32_Ehdr))
+    return ElfExportedNames<Elf32_Ehdr, Elf32_Shdr, Elf32_Sym>(image, names, message);
+  message = "its ELF header cannot be read";
+  return false;
 }
 
 std::string ModulePathAt(const void* address) {
@@ -175,6 +274,16 @@ TQ_ProcAddress TQ_LoadedLibrary::FindFunction(const std::string& symbol, std::st
 
 void* TQ_LoadedLibrary::FindData(const std::string& symbol, std::string& error) const {
   return reinterpret_cast<void*>(FindFunction(symbol, error));
+}
+
+std::vector<std::string> TQ_LoadedLibrary::ExportedNames(std::string& error) const {
+  std::vector<std::string> names;
+  std::string message;
+  if (!PlatformExportedNames(m_handle, m_path, names, message)) {
+    error = "cannot read the exports of library \"" + m_path + "\": " + message;
+    names.clear();
+  }
+  return names;
 }
 
 void TQ_LibraryLoader::SetUserDirectories(std::vector<std::string> directories) {
