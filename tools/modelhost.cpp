@@ -6,7 +6,6 @@
 // The parts, one concern each: the options (modelhost_options), the
 // configuration (modelhost_configuration), the run and its checks
 // (modelhost_run), the text and JSON lines reports (modelhost_report).
-#include <cstdint>
 #include <cstdio>
 #include <iostream>
 #include <new>
@@ -43,7 +42,7 @@ int RunProgram(int argc, char** argv) {
   if (status >= 0) return status;
 
   if (options.showDefault) {
-    std::cout << modelhost::DefaultConfiguration() << "\n";
+    std::cout << modelhost::ConfigurationOf(modelhost::ModelOptions()).dump(2) << "\n";
     return 0;
   }
 
@@ -54,15 +53,13 @@ int RunProgram(int argc, char** argv) {
     return 1;
   }
 
-  if (options.memoryBudget > 0)
-    TQ_SizeBudget::SetLimit(options.memoryBudget > static_cast<std::uint64_t>(INT64_MAX)
-                                ? INT64_MAX
-                                : static_cast<std::int64_t>(options.memoryBudget));
+  if (options.memoryBudget > 0) TQ_SizeBudget::SetLimit(options.memoryBudget);
   modelhost::Run run;
   if (!run.LoadLibrary(options.library, error) || !run.Configure(configuration, error)) {
     std::cerr << "modelhost: " << error << "\n";
     return 1;
   }
+  for (const std::string& warning : run.Warnings()) std::cerr << "modelhost: warning: " << warning << "\n";
   bool ok = run.Cycle();
   if (!run.BadInput().empty()) {
     std::cerr << "modelhost: " << run.BadInput() << "\n";

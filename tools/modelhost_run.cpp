@@ -20,7 +20,7 @@ bool Run::LoadLibrary(const std::string& library, std::string& error) {
 
 bool Run::Configure(const json& configuration, std::string& error) {
   try {
-    return ConfigureObjects(models_, configuration, fixedInArrays_, error);
+    return ConfigureObjects(models_, configuration, configured_, error);
   } catch (const std::bad_alloc&) {
     error = "out of memory";  // short enough to need no memory of its own
     return false;
@@ -57,7 +57,7 @@ const TQ_Set* SetWithoutKey(const TQ_Matrix& array, const TQ_Containable* elemen
 
 bool Run::FixedElementsInsideTheirSets(std::string& error) const {
   TQ_Executive& host = TQ_Executive::Instance();
-  for (const std::string& path : fixedInArrays_) {
+  for (const std::string& path : configured_.fixedInArrays) {
     std::string why;
     const TQ_Containable* item = host.FindByPath(path, false, &why);
     for (; item != nullptr && item->Owner() != nullptr; item = item->Owner()) {
@@ -89,9 +89,11 @@ bool Run::Cycle() {
   ok = host.RunSetUpEquations() && ok;
   ok = host.RunJacPattern() && ok;
   try {
+    // After a model reported its cause (out of memory, a refusal), what it emitted falls short of
+    // what it declared for that cause: the difference is said only when nothing else was.
     matches_ = host.DeclaredMatchesEmitted(&difference_);
     if (!matches_) {
-      host.ReportError("declared and emitted equations differ: " + difference_);
+      if (host.Errors().empty()) host.ReportError("declared and emitted equations differ: " + difference_);
       ok = false;
     }
     errors_ = host.Errors();

@@ -9,6 +9,7 @@
 #include "host/tq_executive.h"
 #include "host/tq_loader.h"
 #include "host/tq_model_library.h"
+#include "modelhost_configuration.h"
 
 namespace modelhost {
 
@@ -36,6 +37,9 @@ class Run {
   // there and BadInput() names the element and the set.
   bool Cycle();
 
+  // Values of the configuration taken as they come that may not be what was meant, one line each.
+  const std::vector<std::string>& Warnings() const { return configured_.warnings; }
+
   // Why the configuration was found bad during the cycle; empty when it was not.
   const std::string& BadInput() const { return badInput_; }
 
@@ -54,8 +58,7 @@ class Run {
   TQ_LibraryLoader loader_;
   TQ_ModelLibrary models_;
   std::vector<std::string> errors_;
-  // The paths of the fixed values that pass through an array element.
-  std::vector<std::string> fixedInArrays_;
+  ConfigurationOutcome configured_;
   std::string badInput_;
   bool lostErrors_ = false;
   bool matches_ = false;

@@ -1,6 +1,9 @@
+#include <cstdint>
 #include <cstdio>
 #include <ostream>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "host/vekexp.h"
 #include "modelhost_report.h"
@@ -24,6 +27,34 @@ std::string Number(double value) {
   return buffer;
 }
 
+// The emitted equations of each object, in the order they were emitted, sorted out in one pass
+// over them (each object's are written after it): those of object i are byObject[firstOf[i]] to
+// byObject[firstOf[i + 1] - 1]. Equations of no object of the executive are left out.
+void EquationsByObject(const TQ_Executive& host,
+                       std::vector<std::uint32_t>& firstOf,
+                       std::vector<std::uint32_t>& byObject) {
+  const auto objects = static_cast<std::size_t>(host.ObjectCount());
+  std::unordered_map<const TQ_ModelType*, std::uint32_t> indexOf;
+  indexOf.reserve(objects);
+  for (std::size_t i = 0; i < objects; ++i)
+    indexOf.emplace(host.ObjectAt(static_cast<int>(i)), static_cast<std::uint32_t>(i));
+  const auto& emitted = host.Emitted();
+  // Counts, then the first place of each object's equations, then the equations in their places.
+  firstOf.assign(objects + 2, 0);
+  std::vector<std::uint32_t> objectOf(emitted.size(), UINT32_MAX);
+  for (std::size_t e = 0; e < emitted.size(); ++e) {
+    const auto found = indexOf.find(emitted[e].owner);
+    if (found == indexOf.end()) continue;
+    objectOf[e] = found->second;
+    ++firstOf[found->second + 2];
+  }
+  for (std::size_t i = 2; i < firstOf.size(); ++i) firstOf[i] += firstOf[i - 1];
+  byObject.resize(firstOf.back());
+  for (std::size_t e = 0; e < emitted.size(); ++e)
+    if (objectOf[e] != UINT32_MAX) byObject[firstOf[objectOf[e] + 1]++] = static_cast<std::uint32_t>(e);
+  firstOf.pop_back();
+}
+
 }  // namespace
 
 void WriteText(std::ostream& out, bool summaryOnly) {
@@ -36,6 +67,10 @@ void WriteText(std::ostream& out, bool summaryOnly) {
     out.write(line.data(), static_cast<std::streamsize>(line.size()));
     line.clear();
   };
+  const auto& emitted = host.Emitted();
+  std::vector<std::uint32_t> firstOf;
+  std::vector<std::uint32_t> byObject;
+  EquationsByObject(host, firstOf, byObject);
   for (int i = 0; i < host.ObjectCount(); ++i) {
     TQ_ModelType* object = host.ObjectAt(i);
     const std::string& name = host.ObjectNameAt(i);
@@ -85,10 +120,9 @@ void WriteText(std::ostream& out, bool summaryOnly) {
       if (auto* interior = dynamic_cast<TQ_Set*>(host.FindByPath(name + ".INTERIOR", false, &why)))
         out << "  INTERIOR " << SetText(interior->v()) << "\n";
     }
-    const auto& emitted = host.Emitted();
-    for (std::size_t index = 0; index < emitted.size(); ++index) {
+    for (std::uint32_t e = firstOf[i]; e < firstOf[i + 1]; ++e) {
+      const std::uint32_t index = byObject[e];
       const TQ_EmittedEquation& equation = emitted[index];
-      if (equation.owner != object) continue;
       line.append("  [").append(std::to_string(index)).append("] ").append(host.EquationName(equation));
       line.append(" (group ").append(std::to_string(equation.group)).append("): ");
       host.AppendInfix(line, equation);
