@@ -49,6 +49,16 @@ std::vector<int> NumbersOf(const char* option, const std::string& text, int leas
   return numbers;
 }
 
+// A finite number, as --length takes it.
+double LengthOf(const std::string& text) {
+  double length = 0.0;
+  const char* end = text.data() + text.size();
+  const auto read = std::from_chars(text.data(), end, length);
+  if (text.empty() || read.ec != std::errc() || read.ptr != end || !std::isfinite(length))
+    throw Refused{"--length takes a finite number, not \"" + text + "\""};
+  return length;
+}
+
 // A size as --memory-budget takes it: a positive number of bytes, whole or with a fraction, with
 // an optional unit of 1024 to the power of its place (B; K, KB, KIB; M, MB, MIB; G...; T...),
 // in any letter case: "1kb", "512MB", "1.5 GB". The bytes are rounded down.
@@ -146,7 +156,7 @@ int ParseOptions(int argc, char** argv, Options& options) {
   std::string methods;
   std::string sections;
   std::string orders;
-  double length = 0.0;
+  std::string length;
   std::string integrals;
   std::string memoryBudget;
   ModelOptions& model = options.model;
@@ -213,7 +223,7 @@ int ParseOptions(int argc, char** argv, Options& options) {
     if (app.count("--sections") > 0)
       model.sections = NumbersOf("--sections", sections, 1, INT_MAX, "whole numbers from 1 to 2147483647");
     if (app.count("--order") > 0) model.orders = NumbersOf("--order", orders, 0, 2, "0, 1 or 2");
-    if (app.count("--length") > 0) model.length = length;
+    if (app.count("--length") > 0) model.length = LengthOf(length);
     if (app.count("--integrals") > 0) model.integrals = ListOf("--integrals", integrals);
     CheckModel(model);
   } catch (const Refused& refused) {

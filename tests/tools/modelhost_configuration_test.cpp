@@ -127,8 +127,7 @@ TEST(ModelHostConfiguration, WhatOneKeyWouldTakeSilentlyFromAnotherIsRefused) {
     ExpectOneLineError(RunTool({}, c.configuration), c.fragment);
   }
   // Keys that differ, and the same key in different objects, are taken.
-  EXPECT_EQ(RunTool({"--summary"}, TwoAxes(R"({"XDOMAIN": "X", "YDOMAIN": "X"})", R"({"USERNOTES": "x"})")).status,
-            0);
+  EXPECT_EQ(RunTool({"--summary"}, TwoAxes(R"({"XDOMAIN": "X", "YDOMAIN": "X"})", R"({"USERNOTES": "x"})")).status, 0);
 }
 
 TEST(ModelHostConfiguration, NamesAreTakenUpToTheirLimitAndRefusedBeyondIt) {
