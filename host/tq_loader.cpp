@@ -23,7 +23,6 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #endif
 
 namespace fs = std::filesystem;
@@ -141,47 +140,62 @@ std::string PlatformPathOf(void* handle) {
   return map->l_name;
 }
 
+// Whether a file of `fileSize` bytes holds `size` bytes at `offset`.
+bool Holds(std::uint64_t fileSize, std::uint64_t offset, std::uint64_t size) {
+  return offset <= fileSize && size <= fileSize - offset;
+}
+
+// Reads `size` bytes at `offset` of an open file into `out`; false when the file holds fewer.
+bool ReadAt(std::ifstream& file, std::uint64_t fileSize, std::uint64_t offset, std::uint64_t size, void* out) {
+  if (!Holds(fileSize, offset, size)) return false;
+  file.seekg(static_cast<std::streamoff>(offset));
+  file.read(static_cast<char*>(out), static_cast<std::streamsize>(size));
+  return static_cast<bool>(file);
+}
+
 // The names of the symbols an ELF file defines for others (its dynamic symbol table: global or
-// weak, visible, defined in the file, functions and data), read from the file. Every offset is
-// checked against the file's size.
+// weak, visible, defined in the file, functions and data), read from the file: its header, its
+// section table, and the symbol table with its strings; nothing else of it.
 template <typename Header, typename Section, typename Symbol>
-bool ElfExportedNames(const std::string& image, std::vector<std::string>& names, std::string& message) {
-  const auto fits = [&](std::uint64_t offset, std::uint64_t size) {
-    return offset <= image.size() && size <= image.size() - offset;
-  };
+bool ElfExportedNames(std::ifstream& file,
+                      std::uint64_t fileSize,
+                      std::vector<std::string>& names,
+                      std::string& message) {
+  // Every size is checked against the file's before anything is made of that size.
   Header header;
-  std::memcpy(&header, image.data(), sizeof header);
-  if (header.e_shentsize != sizeof(Section) || !fits(header.e_shoff, std::uint64_t{header.e_shnum} * sizeof(Section))) {
+  if (!ReadAt(file, fileSize, 0, sizeof header, &header) || header.e_shentsize != sizeof(Section) ||
+      !Holds(fileSize, header.e_shoff, std::uint64_t{header.e_shnum} * sizeof(Section))) {
     message = "its section table cannot be read";
     return false;
   }
-  const auto section = [&](std::size_t k) {
-    Section s;
-    std::memcpy(&s, image.data() + header.e_shoff + k * sizeof(Section), sizeof s);
-    return s;
-  };
-  for (std::size_t k = 0; k < header.e_shnum; ++k) {
-    const Section symbols = section(k);
-    if (symbols.sh_type != SHT_DYNSYM) continue;
-    if (symbols.sh_link >= header.e_shnum || !fits(symbols.sh_offset, symbols.sh_size)) break;
-    const Section strings = section(symbols.sh_link);
-    if (!fits(strings.sh_offset, strings.sh_size)) break;
-    for (std::uint64_t at = 0; at + sizeof(Symbol) <= symbols.sh_size; at += sizeof(Symbol)) {
-      Symbol symbol;
-      std::memcpy(&symbol, image.data() + symbols.sh_offset + at, sizeof symbol);
+  std::vector<Section> sections(header.e_shnum);
+  if (!ReadAt(file, fileSize, header.e_shoff, sections.size() * sizeof(Section), sections.data())) {
+    message = "its section table cannot be read";
+    return false;
+  }
+  for (const Section& table : sections) {
+    if (table.sh_type != SHT_DYNSYM) continue;
+    if (table.sh_link >= sections.size()) break;
+    const Section& strings = sections[table.sh_link];
+    if (!Holds(fileSize, table.sh_offset, table.sh_size) || !Holds(fileSize, strings.sh_offset, strings.sh_size)) break;
+    std::vector<Symbol> symbols(table.sh_size / sizeof(Symbol));
+    std::string text(strings.sh_size, '\0');
+    if (!ReadAt(file, fileSize, table.sh_offset, symbols.size() * sizeof(Symbol), symbols.data()) ||
+        !ReadAt(file, fileSize, strings.sh_offset, text.size(), text.data()))
+      break;
+    for (const Symbol& symbol : symbols) {
       const unsigned bind = symbol.st_info >> 4;
       const unsigned type = symbol.st_info & 0xf;
       const unsigned visibility = symbol.st_other & 0x3;
       if (symbol.st_shndx == SHN_UNDEF || (bind != STB_GLOBAL && bind != STB_WEAK) ||
           (type != STT_FUNC && type != STT_OBJECT) || (visibility != STV_DEFAULT && visibility != STV_PROTECTED) ||
-          symbol.st_name >= strings.sh_size)
+          symbol.st_name >= text.size())
         continue;
-      const char* name = image.data() + strings.sh_offset + symbol.st_name;
-      names.emplace_back(name, strnlen(name, strings.sh_size - symbol.st_name));
+      names.emplace_back(text.c_str() + symbol.st_name);
     }
     return true;
   }
-  message = "it has no dynamic symbol table";
+  message = "its dynamic symbol table cannot be read";
   return false;
 }
 
@@ -189,22 +203,23 @@ bool PlatformExportedNames(void* /*handle*/,
                            const std::string& path,
                            std::vector<std::string>& names,
                            std::string& message) {
-  std::ifstream in(path, std::ios::binary);
-  std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in && !in.eof()) {
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  if (!file) {
     message = "the file cannot be read";
     return false;
   }
-  if (image.size() < EI_NIDENT || std::memcmp(image.data(), ELFMAG, SELFMAG) != 0 ||
-      image[EI_DATA] != (std::endian::native == std::endian::little ? ELFDATA2LSB : ELFDATA2MSB)) {
+  const auto fileSize = static_cast<std::uint64_t>(file.tellg());
+  unsigned char ident[EI_NIDENT];
+  if (!ReadAt(file, fileSize, 0, sizeof ident, ident) || std::memcmp(ident, ELFMAG, SELFMAG) != 0 ||
+      ident[EI_DATA] != (std::endian::native == std::endian::little ? ELFDATA2LSB : ELFDATA2MSB)) {
     message = "it is no ELF file of this machine";
     return false;
   }
-  if (image[EI_CLASS] == ELFCLASS64 && image.size() >= sizeof(Elf64_Ehdr))
-    return ElfExportedNames<Elf64_Ehdr, Elf64_Shdr, Elf64_Sym>(image, names, message);
-  if (image[EI_CLASS] == ELFCLASS32 && image.size() >= sizeof(Elf32_Ehdr))
-    return ElfExportedNames<Elf32_Ehdr, Elf32_Shdr, Elf32_Sym>(image, names, message);
-  message = "its ELF header cannot be read";
+  if (ident[EI_CLASS] == ELFCLASS64)
+    return ElfExportedNames<Elf64_Ehdr, Elf64_Shdr, Elf64_Sym>(file, fileSize, names, message);
+  if (ident[EI_CLASS] == ELFCLASS32)
+    return ElfExportedNames<Elf32_Ehdr, Elf32_Shdr, Elf32_Sym>(file, fileSize, names, message);
+  message = "its ELF class is unknown";
   return false;
 }
 
