@@ -54,7 +54,7 @@ struct InfixFrame {
   char symbol;             // '+', '-', '*', '/'; 0 for a unary form
   std::int8_t precedence;  // 1 plus/minus, 2 times/divide
   bool right;              // the left operand is written; the right one is due
-  bool parentheses;        // the operator's text stands in parentheses
+  bool parentheses;        // the operator's text stands in parentheses (a unary form: ends with one)
 };
 
 // The frames of the operators being written, in place up to a depth that
@@ -162,9 +162,17 @@ void TQ_EquationStore::AppendInfix(std::string& out, const TQ_EmittedEquation& e
           break;
         case TQ_ProgramItem::Op: {
           const int code = item.code;
-          if (IsUnary(code)) {
-            out += code == EOp_Root ? "op1(" : "sq(";
-            frames.Push({0, 3, false, false});
+          if (code == EOp_Square) {
+            out += "sq(";
+            frames.Push({0, 3, false, true});
+            continue;
+          }
+          if (code == EOp_Root) {
+            // The residual is the operand itself: written alone where it stands at the root or
+            // in a unary form's parentheses, in parentheses of its own as an operand elsewhere.
+            const bool parentheses = frames.Depth() > 0 && frames.Top().symbol != 0;
+            if (parentheses) out += '(';
+            frames.Push({0, 3, false, parentheses});
             continue;
           }
           if (!IsBinary(code)) return false;
@@ -188,7 +196,7 @@ void TQ_EquationStore::AppendInfix(std::string& out, const TQ_EmittedEquation& e
         if (frames.Depth() == 0) return true;
         InfixFrame& top = frames.Top();
         if (top.symbol == 0) {
-          out += ')';
+          if (top.parentheses) out += ')';
         } else if (!top.right) {
           out += top.symbol;
           top.right = true;

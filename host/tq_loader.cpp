@@ -16,7 +16,13 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <elf.h>
 #include <link.h>
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
 #endif
 
 namespace fs = std::filesystem;
@@ -68,6 +74,31 @@ std::string ModulePath(HMODULE module) {
 
 std::string PlatformPathOf(void* handle) { return ModulePath(reinterpret_cast<HMODULE>(handle)); }
 
+// The names of the module's export table, read from its image in memory.
+bool PlatformExportedNames(void* handle,
+                           const std::string& /*path*/,
+                           std::vector<std::string>& names,
+                           std::string& message) {
+  const auto* base = reinterpret_cast<const unsigned char*>(handle);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  if (dos->e_magic != IMAGE_DOS_SIGNATURE) {
+    message = "the module is no executable image";
+    return false;
+  }
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  if (nt->Signature != IMAGE_NT_SIGNATURE) {
+    message = "the module is no executable image";
+    return false;
+  }
+  const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+  if (directory.VirtualAddress == 0 || directory.Size == 0) return true;
+  const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
+  const auto* nameAddresses = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+  for (DWORD k = 0; k < exports->NumberOfNames; ++k)
+    names.emplace_back(reinterpret_cast<const char*>(base + nameAddresses[k]));
+  return true;
+}
+
 std::string ModulePathAt(const void* address) {
   HMODULE module = nullptr;
   if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
@@ -107,6 +138,89 @@ std::string PlatformPathOf(void* handle) {
   link_map* map = nullptr;
   if (dlinfo(handle, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr || map->l_name == nullptr) return {};
   return map->l_name;
+}
+
+// Whether a file of `fileSize` bytes holds `size` bytes at `offset`.
+bool Holds(std::uint64_t fileSize, std::uint64_t offset, std::uint64_t size) {
+  return offset <= fileSize && size <= fileSize - offset;
+}
+
+// Reads `size` bytes at `offset` of an open file into `out`; false when the file holds fewer.
+bool ReadAt(std::ifstream& file, std::uint64_t fileSize, std::uint64_t offset, std::uint64_t size, void* out) {
+  if (!Holds(fileSize, offset, size)) return false;
+  file.seekg(static_cast<std::streamoff>(offset));
+  file.read(static_cast<char*>(out), static_cast<std::streamsize>(size));
+  return static_cast<bool>(file);
+}
+
+// The names of the symbols an ELF file defines for others (its dynamic symbol table: global or
+// weak, visible, defined in the file, functions and data), read from the file: its header, its
+// section table, and the symbol table with its strings; nothing else of it.
+template <typename Header, typename Section, typename Symbol>
+bool ElfExportedNames(std::ifstream& file,
+                      std::uint64_t fileSize,
+                      std::vector<std::string>& names,
+                      std::string& message) {
+  // Every size is checked against the file's before anything is made of that size.
+  Header header;
+  if (!ReadAt(file, fileSize, 0, sizeof header, &header) || header.e_shentsize != sizeof(Section) ||
+      !Holds(fileSize, header.e_shoff, std::uint64_t{header.e_shnum} * sizeof(Section))) {
+    message = "its section table cannot be read";
+    return false;
+  }
+  std::vector<Section> sections(header.e_shnum);
+  if (!ReadAt(file, fileSize, header.e_shoff, sections.size() * sizeof(Section), sections.data())) {
+    message = "its section table cannot be read";
+    return false;
+  }
+  for (const Section& table : sections) {
+    if (table.sh_type != SHT_DYNSYM) continue;
+    if (table.sh_link >= sections.size()) break;
+    const Section& strings = sections[table.sh_link];
+    if (!Holds(fileSize, table.sh_offset, table.sh_size) || !Holds(fileSize, strings.sh_offset, strings.sh_size)) break;
+    std::vector<Symbol> symbols(table.sh_size / sizeof(Symbol));
+    std::string text(strings.sh_size, '\0');
+    if (!ReadAt(file, fileSize, table.sh_offset, symbols.size() * sizeof(Symbol), symbols.data()) ||
+        !ReadAt(file, fileSize, strings.sh_offset, text.size(), text.data()))
+      break;
+    for (const Symbol& symbol : symbols) {
+      const unsigned bind = symbol.st_info >> 4;
+      const unsigned type = symbol.st_info & 0xf;
+      const unsigned visibility = symbol.st_other & 0x3;
+      if (symbol.st_shndx == SHN_UNDEF || (bind != STB_GLOBAL && bind != STB_WEAK) ||
+          (type != STT_FUNC && type != STT_OBJECT) || (visibility != STV_DEFAULT && visibility != STV_PROTECTED) ||
+          symbol.st_name >= text.size())
+        continue;
+      names.emplace_back(text.c_str() + symbol.st_name);
+    }
+    return true;
+  }
+  message = "its dynamic symbol table cannot be read";
+  return false;
+}
+
+bool PlatformExportedNames(void* /*handle*/,
+                           const std::string& path,
+                           std::vector<std::string>& names,
+                           std::string& message) {
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  if (!file) {
+    message = "the file cannot be read";
+    return false;
+  }
+  const auto fileSize = static_cast<std::uint64_t>(file.tellg());
+  unsigned char ident[EI_NIDENT];
+  if (!ReadAt(file, fileSize, 0, sizeof ident, ident) || std::memcmp(ident, ELFMAG, SELFMAG) != 0 ||
+      ident[EI_DATA] != (std::endian::native == std::endian::little ? ELFDATA2LSB : ELFDATA2MSB)) {
+    message = "it is no ELF file of this machine";
+    return false;
+  }
+  if (ident[EI_CLASS] == ELFCLASS64)
+    return ElfExportedNames<Elf64_Ehdr, Elf64_Shdr, Elf64_Sym>(file, fileSize, names, message);
+  if (ident[EI_CLASS] == ELFCLASS32)
+    return ElfExportedNames<Elf32_Ehdr, Elf32_Shdr, Elf32_Sym>(file, fileSize, names, message);
+  message = "its ELF class is unknown";
+  return false;
 }
 
 std::string ModulePathAt(const void* address) {
@@ -175,6 +289,16 @@ TQ_ProcAddress TQ_LoadedLibrary::FindFunction(const std::string& symbol, std::st
 
 void* TQ_LoadedLibrary::FindData(const std::string& symbol, std::string& error) const {
   return reinterpret_cast<void*>(FindFunction(symbol, error));
+}
+
+std::vector<std::string> TQ_LoadedLibrary::ExportedNames(std::string& error) const {
+  std::vector<std::string> names;
+  std::string message;
+  if (!PlatformExportedNames(m_handle, m_path, names, message)) {
+    error = "cannot read the exports of library \"" + m_path + "\": " + message;
+    names.clear();
+  }
+  return names;
 }
 
 void TQ_LibraryLoader::SetUserDirectories(std::vector<std::string> directories) {

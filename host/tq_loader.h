@@ -34,6 +34,11 @@ class VEKEXP_API TQ_LoadedLibrary {
   // The same for an exported data object.
   void* FindData(const std::string& symbol, std::string& error) const;
 
+  // The names of the symbols the library exports (functions and data), in
+  // the order its export table holds them. Empty, with the reason in
+  // `error`, when the table cannot be read.
+  std::vector<std::string> ExportedNames(std::string& error) const;
+
   // FindFunction cast to the routine's own pointer type.
   template <class Routine>
   Routine Function(const std::string& symbol, std::string& error) const {

@@ -137,7 +137,21 @@ constexpr double kBytesBesideElement = 96.0;
 // the equations' share, as measured over the discretization methods.
 constexpr double kStoreBytesPerNonZero = 100.0;
 
-double Gigabytes(double bytes) { return bytes / (1024.0 * 1024.0 * 1024.0); }
+// A size for a message, in the unit that fits it: "640 bytes", "1.00 KB", "64.00 MB", "7.50 GB".
+struct SizeText {
+  explicit SizeText(double bytes) {
+    constexpr double kKilobyte = 1024.0;
+    if (bytes < kKilobyte)
+      std::snprintf(text, sizeof text, "%.0f bytes", bytes);
+    else if (bytes < kKilobyte * kKilobyte)
+      std::snprintf(text, sizeof text, "%.2f KB", bytes / kKilobyte);
+    else if (bytes < kKilobyte * kKilobyte * kKilobyte)
+      std::snprintf(text, sizeof text, "%.2f MB", bytes / (kKilobyte * kKilobyte));
+    else
+      std::snprintf(text, sizeof text, "%.2f GB", bytes / (kKilobyte * kKilobyte * kKilobyte));
+  }
+  char text[48];
+};
 }  // namespace
 
 std::int64_t TQ_SizeBudget::MachineMemory() {
@@ -186,14 +200,14 @@ bool TQ_SizeBudget::Admit(const char* what, double elements, double elementBytes
     char message[640];
     std::snprintf(message,
                   sizeof message,
-                  "%s: %.0f elements%s would take about %.2f GB; with the %.2f GB the host holds, that is more than "
-                  "the size budget of %.2f GB; refused",
+                  "%s: %.0f elements%s would take about %s; with the %s the host holds, that is more than "
+                  "the size budget of %s; refused",
                   what != nullptr ? what : "",
                   elements,
                   equations,
-                  Gigabytes(wanted),
-                  Gigabytes(held),
-                  Gigabytes(limit));
+                  SizeText(wanted).text,
+                  SizeText(held).text,
+                  SizeText(limit).text);
     TQ_Executive::Instance().ReportError(static_cast<const char*>(message));
   }
   return false;

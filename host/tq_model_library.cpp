@@ -1,6 +1,8 @@
 #include "tq_model_library.h"
 
+#include <algorithm>
 #include <cctype>
+#include <set>
 
 namespace {
 bool IsTypeName(const std::string& name) {
@@ -65,4 +67,28 @@ TQ_ModelType* TQ_ModelLibrary::Create(const std::string& typeName, std::string& 
   TQ_ModelType* object = factory();
   if (object == nullptr) error = "the factory of type " + typeName + " made no object (allocation refused)";
   return object;
+}
+
+std::vector<std::string> TQ_ModelLibrary::TypeNames(std::string& error) const {
+  if (!m_library) {
+    error = "no model library is loaded to list its types";
+    return {};
+  }
+  static const std::string kFactory = "Factory";
+  static const std::string kCompatibility = "_Compatibility";
+  const std::vector<std::string> exported = m_library->ExportedNames(error);
+  std::set<std::string> compatible;
+  for (const std::string& name : exported)
+    if (name.compare(0, kCompatibility.size(), kCompatibility) == 0)
+      compatible.insert(name.substr(kCompatibility.size()));
+  std::vector<std::string> types;
+  for (const std::string& name : exported) {
+    if (name.size() <= kFactory.size() || name.compare(name.size() - kFactory.size(), kFactory.size(), kFactory) != 0)
+      continue;
+    std::string type = name.substr(0, name.size() - kFactory.size());
+    if (IsTypeName(type) && compatible.count(type) > 0) types.push_back(std::move(type));
+  }
+  std::sort(types.begin(), types.end());
+  types.erase(std::unique(types.begin(), types.end()), types.end());
+  return types;
 }

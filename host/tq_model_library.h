@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tq_loader.h"
 #include "tq_object.h"
@@ -35,6 +36,12 @@ class VEKEXP_API TQ_ModelLibrary {
   TQ_PropertyInfoFunction FindPropertyInfo(const std::string& typeName, std::string& error) const;
   const std::int32_t* FindCompatibility(const std::string& typeName, std::string& error) const;
   const std::int32_t* FindJacData(const std::string& typeName, std::string& error) const;
+
+  // The names of the types the library offers, in alphabetical order: each
+  // name with both a factory (<NAME>Factory) and a compatibility export
+  // (_Compatibility<NAME>). Empty, with a message, when none is loaded or
+  // its exports cannot be read.
+  std::vector<std::string> TypeNames(std::string& error) const;
 
   // A new object of the type through its factory, holding one reference.
   // Null, with a message, when there is no factory or it made nothing.

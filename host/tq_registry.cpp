@@ -111,6 +111,17 @@ bool WellFormedKeys(const std::string& keys) {
   }
   return !quoted;
 }
+
+// The keys of an element of `array`, for a message: 1 for an integer index, "A" for a text one.
+std::string ExampleKeys(const TQ_Matrix& array) {
+  std::string keys;
+  for (int d = 0; d < array.Dimensions(); ++d) {
+    const TQ_SetValue& values = array.IndexValuesOf(d);
+    if (d > 0) keys += ',';
+    keys += values.Type() == TQ_SET_STRING || values.HoldsStrings() ? "\"A\"" : "1";
+  }
+  return keys;
+}
 }  // namespace
 
 TQ_Containable* TQ_Registry::FindByPath(const std::string& path, bool create, std::string* error) const {
@@ -134,6 +145,13 @@ TQ_Containable* TQ_Registry::FindByPath(const std::string& path, bool create, st
         if (part.back() != ')' || !WellFormedKeys(keys)) return fail("malformed index in \"" + part + "\"");
       }
       TQ_Containable* property = current->FindProperty(name.c_str());
+      if (property == nullptr && dynamic_cast<const TQ_Matrix*>(current) != nullptr) {
+        // "X.SECTION.LOCATION": an element's property named without the element.
+        const std::string& array = parts[k - 1];
+        return fail("\"" + PathOf(current) + "\" has no property " + name + ": " + array +
+                    " is an array, whose elements take an index: " + array + "(" +
+                    ExampleKeys(*static_cast<const TQ_Matrix*>(current)) + ")." + part);
+      }
       if (property == nullptr) return fail("\"" + PathOf(current) + "\" has no property " + name);
       bool last = k + 1 == parts.size();
       if (auto* link = dynamic_cast<TQ_VirtualBase*>(property)) {

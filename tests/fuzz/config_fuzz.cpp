@@ -11,6 +11,8 @@
 #include <ostream>
 #include <string>
 
+#include "modelhost_configuration.h"
+#include "modelhost_report.h"
 #include "modelhost_run.h"
 #include "host/tq_executive.h"
 #include "host/tq_memory.h"
@@ -63,8 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // equation, and a larger model tells the fuzzer nothing more of them.
     if (TQ_Executive::Instance().Emitted().size() <= kMostEquationsReported) {
       std::ostream nowhere(nullptr);
-      run.WriteText(nowhere);
-      run.WriteJsonLines(nowhere);
+      modelhost::WriteText(nowhere);
+      modelhost::WriteJsonLines(nowhere, run);
     }
   }
   TQ_Executive::Instance().Reset();

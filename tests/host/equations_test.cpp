@@ -291,7 +291,7 @@ TEST_F(ModelCycle, CountsReadOnlyAfterManyEquationsAreEachEquationsOwn) {
   EXPECT_EQ(emitted[2].itemCount, 2u);
   EXPECT_EQ(emitted[2].firstItem, 8u);
   EXPECT_EQ(Host().Infix(emitted[1]), "Y*H-2.5");
-  EXPECT_EQ(Host().Infix(emitted[2]), "op1(1)");
+  EXPECT_EQ(Host().Infix(emitted[2]), "1");
   EXPECT_TRUE(Host().Errors().empty()) << AllErrors();
   // A shorter declaration after a longer one reads its own count.
   Host().RunSetUpEquations();
@@ -465,8 +465,8 @@ TEST_F(ModelCycle, ItemsAreTakenFromAnyInterfaceOfTheEmittingModelOnly) {
   b->AddTerm(3, 1);  // not the emitting model
   EXPECT_TRUE(ErrorMentions("B: program item for equation 1, which is not the equation being emitted")) << AllErrors();
   ASSERT_EQ(Host().Emitted().size(), 2u);
-  EXPECT_EQ(Host().Infix(Host().Emitted()[0]), "op1(1)");
-  EXPECT_EQ(Host().Infix(Host().Emitted()[1]), "op1(2)");
+  EXPECT_EQ(Host().Infix(Host().Emitted()[0]), "1");
+  EXPECT_EQ(Host().Infix(Host().Emitted()[1]), "2");
 
   // An interface destroyed and another, of a model that does not emit, made
   // at its address: the newcomer's items are refused.
@@ -484,7 +484,7 @@ TEST_F(ModelCycle, ItemsAreTakenFromAnyInterfaceOfTheEmittingModelOnly) {
   second->AddTerm(6, 3);
   second->~Interface();
   ASSERT_EQ(Host().Emitted().size(), 4u);
-  EXPECT_EQ(Host().Infix(Host().Emitted()[2]), "op1(5)");
+  EXPECT_EQ(Host().Infix(Host().Emitted()[2]), "5");
   EXPECT_EQ(Host().Emitted()[3].itemCount, 0u);
   EXPECT_EQ(Host().Errors().size(), 2u) << AllErrors();
 }
@@ -563,7 +563,7 @@ TEST_F(Programs, EveryOperatorCodeEvaluatesAndPrints) {
   Begin();
   Op(1);
   Term(m->A);
-  expected.push_back({"op1(A)", 3.0});
+  expected.push_back({"A", 3.0});
   Begin();
   Op(19);
   Term(m->A);
@@ -594,7 +594,24 @@ TEST_F(Programs, EveryOperatorCodeEvaluatesAndPrints) {
   Op(19);
   Term(m->A);
   Real(1);
-  expected.push_back({"op1(sq(A+1.0))", 16.0});
+  expected.push_back({"sq(A+1.0)", 16.0});
+  // Code 1 within a program: its operand in parentheses where an operator takes it, alone in a
+  // unary form's.
+  Begin();
+  Op(21);
+  Term(m->B);
+  Op(1);
+  Op(19);
+  Term(m->A);
+  Real(1);
+  expected.push_back({"B*(A+1.0)", 20.0});
+  Begin();
+  Op(40);
+  Op(1);
+  Op(20);
+  Term(m->A);
+  Term(m->C);
+  expected.push_back({"sq(A-C)", 25.0});
   ASSERT_EQ(Host().Emitted().size(), expected.size());
   for (std::size_t e = 0; e < expected.size(); ++e) {
     bool ok = false;

@@ -53,7 +53,7 @@ TEST_F(SizeBudget, RefusesWhatWouldNotFitBeforeMakingIt) {
        {{"SPACINGPREFERENCE", 1e-8}},
        1,
        {"domain X, section 1: the nodes of the sections up to it: 100000001 elements",
-        "size budget of 0.06 GB; refused",
+        "size budget of 64.00 MB; refused",
         "domain X, section 1: the section keeps one element"}},
       {"nodes from the minimum node count",
        {{"MINNODECOUNT", 2147483000}},

@@ -1,0 +1,164 @@
+// modelhost's configuration as a user writes it: the types the library offers, paths relative to
+// their object, what one key or name would take silently from another, and the limit on names.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "modelhost_tool.h"
+
+using modelhost_test::ExpectOneLineError;
+using modelhost_test::Outcome;
+using modelhost_test::RunTool;
+using nlohmann::json;
+
+namespace {
+
+// A domain X, a second domain Y, and a two-axis distribution D whose links and fixes are given.
+std::string TwoAxes(const std::string& links, const std::string& fix = "{}") {
+  return R"({"objects": [{"name": "X", "type": "DOMAIN"}, {"name": "Y", "type": "DOMAIN"},
+      {"name": "D", "type": "DISTRIBUTION2D", "links": )" +
+         links + R"(, "fix": )" + fix + "}]}";
+}
+
+// A domain X with the fixes given.
+std::string Domain(const std::string& fix) {
+  return R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": )" + fix + "}]}";
+}
+
+}  // namespace
+
+TEST(ModelHostConfiguration, AnUnknownTypeIsAnsweredWithTheTypesTheLibraryOffers) {
+  const Outcome unknown = RunTool({}, R"({"objects": [{"name": "A", "type": "DISTRIBUTON2D"}]})");
+  const std::string offers = "; the library offers ";
+  ExpectOneLineError(unknown, "object \"A\" has the unknown type \"DISTRIBUTON2D\"" + offers);
+  const std::size_t at = unknown.err.find(offers);
+  ASSERT_NE(at, std::string::npos);
+  std::vector<std::string> types;
+  std::string list = unknown.err.substr(at + offers.size());
+  list.pop_back();  // the line's end
+  for (std::size_t from = 0; from <= list.size();) {
+    const std::size_t comma = list.find(", ", from);
+    types.push_back(list.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
+    from = comma == std::string::npos ? list.size() + 1 : comma + 2;
+  }
+  ASSERT_GE(types.size(), 3u) << list;
+  EXPECT_TRUE(std::is_sorted(types.begin(), types.end())) << list;
+  for (const char* type : {"DOMAIN", "DISTRIBUTION1D", "DISTRIBUTION2D", "DISTRIBUTION3D", "GENERICMODEL"})
+    EXPECT_NE(std::find(types.begin(), types.end(), type), types.end()) << type << " is not in " << list;
+  // Every type listed is one the library makes.
+  json objects = json::array();
+  for (std::size_t k = 0; k < types.size(); ++k)
+    objects.push_back({{"name", "O" + std::to_string(k)}, {"type", types[k]}});
+  const Outcome all = RunTool({"--summary"}, json({{"objects", objects}}).dump());
+  EXPECT_NE(all.status, 1) << all.err;
+  EXPECT_EQ(all.err.find("unknown type"), std::string::npos) << all.err;
+  EXPECT_EQ(all.out.rfind("objects " + std::to_string(types.size()) + ",", 0), 0u) << all.out;
+  // A type that is no type name gets the same answer.
+  ExpectOneLineError(RunTool({}, R"({"objects": [{"name": "A", "type": "NO SUCH-TYPE"}]})"),
+                     "has the unknown type \"NO SUCH-TYPE\"; the library offers " + list);
+}
+
+TEST(ModelHostConfiguration, APathThatLeadsNowhereSaysHowPathsAreWritten) {
+  const struct {
+    std::string configuration;
+    const char* fragment;
+  } cases[] = {
+      // A path as the reports give it, from the object's name.
+      {Domain(R"({"X.SECTION(1).LOCATION": 0.5})"),
+       "\"X.SECTION(1).LOCATION\" in \"fix\" of X starts with the name of the object itself; paths are relative "
+       "to their object: \"SECTION(1).LOCATION\""},
+      {R"({"objects": [{"name": "X", "type": "DOMAIN"}, {"name": "Y", "type": "DOMAIN", "fix": {"X.LENGTH": 2}}]})",
+       "\"X.LENGTH\" in \"fix\" of Y starts with the name of the object X; paths are relative to their object, so "
+       "X's properties go in X's own \"fix\""},
+      {TwoAxes(R"({"D.XDOMAIN": "X", "YDOMAIN": "Y"})"),
+       "\"D.XDOMAIN\" in \"links\" of D starts with the name of the object itself; paths are relative to their "
+       "object: \"XDOMAIN\""},
+      // An element's property without the element's index.
+      {Domain(R"({"SECTION.LOCATION": 0.5})"),
+       "\"X.SECTION\" has no property LOCATION: SECTION is an array, whose elements take an index: "
+       "SECTION(1).LOCATION"},
+      {TwoAxes(R"({"XDOMAIN": "X", "YDOMAIN": "Y"})", R"({"VALUE.NAME": 1.0})"),
+       "\"D.VALUE\" has no property NAME: VALUE is an array, whose elements take an index: VALUE(1,1).NAME"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fragment);
+    ExpectOneLineError(RunTool({}, c.configuration), c.fragment);
+  }
+  // Written relative to its object, the same path is taken.
+  EXPECT_EQ(RunTool({"--summary"}, Domain(R"({"NUMSECTIONS": 2, "SECTION(1).LENGTH": 0.5})")).status, 0);
+}
+
+TEST(ModelHostConfiguration, WhatOneKeyWouldTakeSilentlyFromAnotherIsRefused) {
+  const struct {
+    std::string configuration;
+    const char* fragment;
+  } cases[] = {
+      // Two keys of one object that name one property: one would win.
+      {TwoAxes(R"({"XDOMAIN": "X", "xdomain": "Y", "YDOMAIN": "Y"})"),
+       "\"XDOMAIN\" and \"xdomain\" in \"links\" of D name the same property D.XDOMAIN"},
+      {Domain(R"({"NUMSECTIONS": 2, "numsections": 3})"),
+       "\"NUMSECTIONS\" and \"numsections\" in \"fix\" of X name the same property X.NUMSECTIONS"},
+      {Domain(R"({"NUMSECTIONS": 2, "SECTION(1).LENGTH": 0.2, "SECTION(01).LENGTH": 0.3})"),
+       "\"SECTION(01).LENGTH\" and \"SECTION(1).LENGTH\" in \"fix\" of X name the same property X.SECTION(1).LENGTH"},
+      // true or false where no logical parameter takes it: it would be 1 or 0.
+      {Domain(R"({"LENGTH": true})"), "X.LENGTH: true is for a logical parameter, which this is not"},
+      {Domain(R"({"NUMSECTIONS": false})"), "X.NUMSECTIONS: false is for a logical parameter, which this is not"},
+      // A link with an index, which a link does not take.
+      {TwoAxes(R"j({"XDOMAIN": "X", "YDOMAIN(1)": "Y"})j"),
+       "the link \"YDOMAIN(1)\" of D has an index; a link is a property named without one (\"YDOMAIN\")"},
+      // A key twice in one JSON object: the JSON reader keeps the last.
+      {Domain(R"({"NUMSECTIONS": 2, "NUMSECTIONS": 3})"), "\"fix\" gives the key \"NUMSECTIONS\" twice"},
+      {TwoAxes(R"({"XDOMAIN": "X", "XDOMAIN": "Y", "YDOMAIN": "Y"})"), "\"links\" gives the key \"XDOMAIN\" twice"},
+      {R"({"objects": [{"name": "X", "type": "DOMAIN", "name": "Y"}]})",
+       "an entry of \"objects\" gives the key \"name\" twice"},
+      {R"({"objects": [], "objects": [{"name": "X", "type": "DOMAIN"}]})",
+       "the configuration gives the key \"objects\" twice"},
+      // Object names are one name whatever their letter case.
+      {R"({"objects": [{"name": "X", "type": "DOMAIN"}, {"name": "x", "type": "DOMAIN"}]})",
+       "the object name \"x\" is taken by \"X\": names are compared without regard to letter case"},
+      {R"({"objects": [{"name": "X", "type": "DOMAIN"}, {"name": "X", "type": "DOMAIN"}]})",
+       "an object named \"X\" exists already"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fragment);
+    ExpectOneLineError(RunTool({}, c.configuration), c.fragment);
+  }
+  // Keys that differ, and the same key in different objects, are taken.
+  EXPECT_EQ(RunTool({"--summary"}, TwoAxes(R"({"XDOMAIN": "X", "YDOMAIN": "X"})", R"({"USERNOTES": "x"})")).status, 0);
+}
+
+TEST(ModelHostConfiguration, NamesAreTakenUpToTheirLimitAndRefusedBeyondIt) {
+  // The limit is 256 characters: for object names and for the paths of "links" and "fix" (a path
+  // of leading zeros names the same element as the short one).
+  const auto named = [](std::size_t length) {
+    const std::string name(length, 'N');
+    return R"({"objects": [{"name": "X", "type": "DOMAIN"}, {"name": ")" + name +
+           R"(", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "X"}}]})";
+  };
+  const auto fixed = [](std::size_t length) {
+    const std::string path = "SECTION(" + std::string(length - 17, '0') + "1).LENGTH";
+    return Domain(R"({"NUMSECTIONS": 2, ")" + path + R"(": 0.5})");
+  };
+  const auto linked = [](std::size_t length) { return TwoAxes("{\"" + std::string(length, 'L') + "\": \"X\"}"); };
+  for (std::size_t length : {17u, 255u, 256u}) {
+    const Outcome run = RunTool({"--format", "jsonl"}, named(length));
+    EXPECT_EQ(run.status, 0) << length << ": " << run.err;
+    // Every line that names the object stays within a bound set by the limit, not by the model.
+    for (const std::string& line : run.Lines()) EXPECT_LT(line.size(), 4096u);
+    const Outcome path = RunTool({"--summary"}, fixed(length));
+    EXPECT_EQ(path.status, 0) << length << ": " << path.err;
+  }
+  for (std::size_t length : {257u, 100000u}) {
+    SCOPED_TRACE(length);
+    const std::string size = "...\" (" + std::to_string(length) + " characters) is longer than the 256 characters";
+    ExpectOneLineError(RunTool({}, named(length)), "the object name \"NNNN");
+    ExpectOneLineError(RunTool({}, named(length)), size);
+    ExpectOneLineError(RunTool({}, fixed(length)), "the property path \"SECTION(0000");
+    ExpectOneLineError(RunTool({}, fixed(length)), size);
+    ExpectOneLineError(RunTool({}, linked(length)), "the link \"LLLL");
+    ExpectOneLineError(RunTool({}, linked(length)), size);
+  }
+}

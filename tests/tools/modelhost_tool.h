@@ -1,0 +1,84 @@
+// modelhost run as a program by the tests: its status, its standard output and its standard
+// error, with a configuration written to a file first when one is given.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace modelhost_test {
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+  std::vector<std::string> Lines() const { return LinesOf(out); }
+  std::vector<std::string> ErrorLines() const { return LinesOf(err); }
+  static std::vector<std::string> LinesOf(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) result.push_back(line);
+    return result;
+  }
+};
+
+inline std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Runs modelhost with the arguments (each quoted) and, when given, a
+// configuration written to a file first.
+inline Outcome RunTool(const std::vector<std::string>& args, const std::string& configuration = "") {
+  static int counter = 0;
+  // CTest runs each test case as a process of its own, several at once: the
+  // process id keeps their files apart.
+  std::string stem = ::testing::TempDir() + "modelhost_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
+  std::string command = std::string("'") + MODELHOST_PROGRAM + "'";
+  if (!configuration.empty()) {
+    std::ofstream(stem + ".json") << configuration;
+    command += " --config '" + stem + ".json'";
+  }
+  for (const std::string& arg : args) command += " '" + arg + "'";
+  command += " >'" + stem + ".out' 2>'" + stem + ".err'";
+  Outcome outcome;
+  int raw = std::system(command.c_str());
+  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  outcome.out = Slurp(stem + ".out");
+  outcome.err = Slurp(stem + ".err");
+  // The files served only this run; leave nothing behind in the temporary folder.
+  for (const char* suffix : {".json", ".out", ".err"}) std::remove((stem + suffix).c_str());
+  return outcome;
+}
+
+// Every line of a jsonl run parses and names its kind first.
+inline std::vector<nlohmann::json> JsonLines(const Outcome& outcome) {
+  std::vector<nlohmann::json> lines;
+  for (const std::string& line : outcome.Lines()) {
+    EXPECT_EQ(line.rfind("{\"kind\":", 0), 0u) << line;
+    lines.push_back(nlohmann::json::parse(line));
+  }
+  return lines;
+}
+
+// Bad input: status 1, nothing on standard output, and one line on standard error that holds
+// the fragment.
+inline void ExpectOneLineError(const Outcome& outcome, const std::string& fragment) {
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_TRUE(outcome.out.empty()) << "nothing may reach standard output: " << outcome.out;
+  EXPECT_NE(outcome.err.find(fragment), std::string::npos) << outcome.err;
+  EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), 1) << outcome.err;
+}
+
+}  // namespace modelhost_test

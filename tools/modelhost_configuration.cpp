@@ -1,0 +1,483 @@
+#include "modelhost_configuration.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <system_error>
+#include <unordered_set>
+
+#include "host/tq_executive.h"
+#include "host/vekexp.h"
+
+using nlohmann::json;
+
+namespace modelhost {
+
+namespace {
+const char* const kIntegrals1D[] = {"idx"};
+const char* const kIntegrals2D[] = {"idx", "idy", "idxdy"};
+const char* const kIntegrals3D[] = {"idx", "idy", "idz", "idxdy", "idxdz", "idydz", "idxdydz"};
+const DistributionType kDistributionTypes[] = {
+    {"DISTRIBUTION1D", 1, kIntegrals1D}, {"DISTRIBUTION2D", 2, kIntegrals2D}, {"DISTRIBUTION3D", 3, kIntegrals3D}};
+
+// A text for a message, cut short when long: a name of a hundred thousand characters is shown by
+// its first ones and its length.
+std::string Clipped(const std::string& text) {
+  constexpr std::size_t kShown = 40;
+  if (text.size() <= kShown + 20) return text;
+  return text.substr(0, kShown) + "... (" + std::to_string(text.size()) + " characters)";
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t k = 0; k < a.size(); ++k)
+    if (std::toupper(static_cast<unsigned char>(a[k])) != std::toupper(static_cast<unsigned char>(b[k]))) return false;
+  return true;
+}
+}  // namespace
+
+std::span<const DistributionType> DistributionTypes() { return kDistributionTypes; }
+
+const DistributionType* FindDistributionType(std::string_view name) {
+  for (const DistributionType& type : kDistributionTypes)
+    if (SameIgnoringCase(type.name, name)) return &type;
+  return nullptr;
+}
+
+std::string IntegralsText(const DistributionType& type) {
+  std::string text;
+  for (const char* integral : type.integrals) text += (text.empty() ? "" : ", ") + std::string(integral);
+  return text;
+}
+
+namespace {
+// Thrown by the parser's callback at a key given twice in one JSON object: the JSON library keeps
+// the last silently.
+struct DuplicateKey {
+  std::string key;
+  std::string within;  // the key the object stands under, empty at the top
+};
+
+// The JSON containers open while the text is read, each with the keys its object has had so far.
+struct OpenContainer {
+  bool object = false;
+  std::string within;
+  std::string lastKey;
+  std::unordered_set<std::string> keys;
+};
+}  // namespace
+
+bool ParseConfiguration(std::string_view text,
+                        const std::string& source,
+                        nlohmann::json& configuration,
+                        std::string& error) {
+  std::vector<OpenContainer> open;
+  const json::parser_callback_t checkKeys = [&open](int /*depth*/, json::parse_event_t event, json& parsed) {
+    switch (event) {
+      case json::parse_event_t::object_start:
+      case json::parse_event_t::array_start: {
+        OpenContainer container;
+        container.object = event == json::parse_event_t::object_start;
+        if (!open.empty())
+          container.within =
+              open.back().object ? "\"" + Clipped(open.back().lastKey) + "\"" : "an entry of " + open.back().within;
+        open.push_back(std::move(container));
+        break;
+      }
+      case json::parse_event_t::key: {
+        const std::string& key = parsed.get_ref<const std::string&>();
+        if (!open.back().keys.insert(key).second) throw DuplicateKey{key, open.back().within};
+        open.back().lastKey = key;
+        break;
+      }
+      case json::parse_event_t::object_end:
+      case json::parse_event_t::array_end:
+        open.pop_back();
+        break;
+      case json::parse_event_t::value:
+        break;
+    }
+    return true;
+  };
+  try {
+    configuration = nlohmann::json::parse(text, checkKeys);
+    return true;
+  } catch (const DuplicateKey& duplicate) {
+    error = source + ": " + (duplicate.within.empty() ? std::string("the configuration") : duplicate.within) +
+            " gives the key \"" + Clipped(duplicate.key) + "\" twice; a key may stand once in an object";
+  } catch (const nlohmann::json::out_of_range& e) {
+    error = source + " holds a number too large for a double: " + e.what();
+  } catch (const nlohmann::json::exception& e) {
+    error = source + " is not valid JSON: " + e.what();
+  }
+  return false;
+}
+
+bool ReadConfigurationFile(const std::string& file, json& configuration, std::string& error) {
+  if (file.empty()) {
+    error = "--config was given an empty file name";
+    return false;
+  }
+  std::error_code code;
+  if (std::filesystem::is_directory(file, code)) {
+    error = file + " is a directory, not a configuration file";
+    return false;
+  }
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream text;
+  if (in) text << in.rdbuf();
+  if (!in || in.bad()) {
+    error = "cannot read configuration file " + file;
+    return false;
+  }
+  return ParseConfiguration(text.str(), file, configuration, error);
+}
+
+namespace {
+
+bool HoldsNul(const std::string& text) { return text.find('\0') != std::string::npos; }
+
+// A text for a message, with control characters (a NUL among them) shown as \u escapes.
+std::string Shown(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) < 0x20) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+      out += escape;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// Refuses a name longer than the limit; `what` says what it names.
+bool NameFits(const std::string& name, const std::string& what, std::string& error) {
+  if (name.size() <= kMostNameLength) return true;
+  error = what + " \"" + name.substr(0, 40) + "...\" (" + std::to_string(name.size()) +
+          " characters) is longer than the " + std::to_string(kMostNameLength) + " characters a name may take";
+  return false;
+}
+
+// The types the library offers, for a message: "ANGLEDOMAIN, CONNECTION, ...".
+std::string TypesText(const TQ_ModelLibrary& models) {
+  std::string why;
+  std::string text;
+  for (const std::string& type : models.TypeNames(why)) text += (text.empty() ? "" : ", ") + type;
+  return text.empty() ? "none that can be read (" + why + ")" : text;
+}
+
+bool CreateObject(const TQ_ModelLibrary& models, const json& entry, std::string& error) {
+  if (!entry.is_object()) {
+    error = "each entry of \"objects\" must be an object";
+    return false;
+  }
+  for (auto it = entry.begin(); it != entry.end(); ++it)
+    if (it.key() != "name" && it.key() != "type" && it.key() != "links" && it.key() != "fix") {
+      error = "unknown key \"" + Clipped(it.key()) + "\" in an object entry";
+      return false;
+    }
+  if (!entry.contains("name") || !entry["name"].is_string() || !entry.contains("type") || !entry["type"].is_string()) {
+    error = "each object needs a \"name\" and a \"type\", both texts";
+    return false;
+  }
+  std::string name = entry["name"];
+  std::string type = entry["type"];
+  if (HoldsNul(name)) {
+    error = "the object name \"" + Clipped(Shown(name)) + "\" holds a NUL character";
+    return false;
+  }
+  if (!NameFits(name, "the object name", error)) return false;
+  bool typeName = !type.empty();
+  for (char& c : type) {
+    typeName = typeName && (std::isalnum(static_cast<unsigned char>(c)) || c == '_');
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  std::string why;
+  if (!typeName || models.FindFactory(type, why) == nullptr) {
+    error = "object \"" + Clipped(name) + "\" has the unknown type \"" +
+            Clipped(Shown(entry["type"].get<std::string>())) + "\"; the library offers " + TypesText(models);
+    return false;
+  }
+  TQ_Executive& host = TQ_Executive::Instance();
+  if (const TQ_ModelType* taken = host.FindObject(name)) {
+    for (int k = 0; k < host.ObjectCount(); ++k) {
+      if (host.ObjectAt(k) != taken || host.ObjectNameAt(k) == name) continue;
+      error = "the object name \"" + Clipped(name) + "\" is taken by \"" + Clipped(host.ObjectNameAt(k)) +
+              "\": names are compared without regard to letter case";
+      return false;
+    }
+  }
+  TQ_ModelType* object = models.Create(type, why);
+  if (object == nullptr) {
+    error = why;
+    return false;
+  }
+  if (!host.AddObject(name, object, &why)) {
+    object->Release();
+    error = why;
+    return false;
+  }
+  return true;
+}
+
+// The first part of a path: its text up to the first '.' or '('.
+std::string FirstPart(const std::string& path) { return path.substr(0, path.find_first_of(".(")); }
+
+// Why a path of an object's "links" or "fix" (`key`, relative to the object `name`) leads
+// nowhere, when it starts with the name of an object that has no property of that name: a
+// path written from the top ("X.SECTION(1).LOCATION", as the reports give it). Empty when it
+// does not.
+std::string FromTheTop(const std::string& name, const std::string& key, const char* part) {
+  TQ_Executive& host = TQ_Executive::Instance();
+  const std::string first = FirstPart(key);
+  const TQ_ModelType* named = host.FindObject(first);
+  const TQ_ModelType* object = host.FindObject(name);
+  if (named == nullptr || object == nullptr || object->FindProperty(first.c_str()) != nullptr) return {};
+  const std::string where = "\"" + Clipped(key) + "\" in \"" + part + "\" of " + name + " starts with the name of ";
+  if (named == object)
+    return where + "the object itself; paths are relative to their object: \"" +
+           Clipped(key.substr(std::min(key.size(), first.size() + 1))) + "\"";
+  return where + "the object " + first + "; paths are relative to their object, so " + first + "'s properties go in " +
+         first + "'s own \"" + part + "\"";
+}
+
+// Follows the path `key` of the object `name`, or says why it leads nowhere.
+TQ_Containable* Resolve(
+    const std::string& name, const std::string& key, const char* part, bool create, std::string& error) {
+  std::string why;
+  TQ_Containable* target = TQ_Executive::Instance().FindByPath(name + "." + key, create, &why);
+  if (target == nullptr) {
+    error = FromTheTop(name, key, part);
+    if (error.empty()) error = why;
+  }
+  return target;
+}
+
+// Refuses a second key of one object's "links" or "fix" that names a property an earlier key
+// named ("XDOMAIN" and "xdomain", "SECTION(1).LENGTH" and "SECTION(01).LENGTH"): one would win
+// silently.
+bool NamedOnce(std::map<const TQ_Containable*, std::string>& named,
+               const TQ_Containable* target,
+               const std::string& name,
+               const std::string& key,
+               const char* part,
+               std::string& error) {
+  const auto [it, added] = named.try_emplace(target, key);
+  if (added) return true;
+  error = "\"" + Clipped(it->second) + "\" and \"" + Clipped(key) + "\" in \"" + part + "\" of " + name +
+          " name the same property " + TQ_Executive::Instance().PathOf(target);
+  return false;
+}
+
+bool LinkObject(const std::string& name, const json& links, std::string& error) {
+  if (!links.is_object()) {
+    error = "\"links\" of " + name + " must be an object of property: object name";
+    return false;
+  }
+  TQ_Executive& host = TQ_Executive::Instance();
+  std::map<const TQ_Containable*, std::string> linked;
+  for (auto it = links.begin(); it != links.end(); ++it) {
+    const std::string& key = it.key();
+    if (!it.value().is_string()) {
+      error = name + "." + Clipped(key) + ": a link names an object by a text";
+      return false;
+    }
+    if (HoldsNul(key) || HoldsNul(it.value().get_ref<const std::string&>())) {
+      error = "the link \"" + Clipped(Shown(name + "." + key)) + "\": \"" +
+              Clipped(Shown(it.value().get<std::string>())) + "\" holds a NUL character";
+      return false;
+    }
+    if (!NameFits(key, "the link", error)) return false;
+    if (!key.empty() && key.back() == ')') {
+      error = "the link \"" + Clipped(key) + "\" of " + name +
+              " has an index; a link is a property named without one (\"" + Clipped(key.substr(0, key.rfind('('))) +
+              "\")";
+      return false;
+    }
+    TQ_Containable* property = Resolve(name, key, "links", false, error);
+    if (property == nullptr) return false;
+    if (!NamedOnce(linked, property, name, key, "links", error)) return false;
+    TQ_ModelType* target = host.FindObject(it.value());
+    if (target == nullptr) {
+      error = name + "." + Clipped(key) + ": no object named \"" + Clipped(it.value()) + "\" to link to";
+      return false;
+    }
+    auto* external = dynamic_cast<TQ_ExternalBase*>(property);
+    if (external == nullptr) {
+      error = name + "." + Clipped(key) + " is not a link";
+      return false;
+    }
+    std::string why;
+    if (!external->Attach(target, &why)) {
+      error = why;
+      return false;
+    }
+  }
+  return true;
+}
+
+// A JSON integer as a 32-bit one. An unsigned number is compared as such, so
+// that one above the 64-bit signed range does not wrap round to a negative.
+bool ToInt32(const json& given, int& out) {
+  if (given.is_number_unsigned()) {
+    const auto n = given.get<unsigned long long>();
+    if (n > static_cast<unsigned long long>(INT_MAX)) return false;
+    out = static_cast<int>(n);
+    return true;
+  }
+  const long long n = given.get<long long>();
+  if (n < INT_MIN || n > INT_MAX) return false;
+  out = static_cast<int>(n);
+  return true;
+}
+
+bool ToValue(const json& given, TQ_Value& value, std::string& why) {
+  if (given.is_boolean()) {
+    value = TQ_Value(given.get<bool>() ? 1 : 0, 0u, 0u, 0);
+  } else if (given.is_number_integer()) {
+    int n = 0;
+    if (!ToInt32(given, n)) {
+      why = "the integer " + given.dump() + " lies outside the 32-bit range";
+      return false;
+    }
+    value = TQ_Value(n, 0u, 0u, 0);
+  } else if (given.is_number_float()) {
+    value = TQ_Value(given.get<double>(), 0u, 0u, 0);
+  } else if (given.is_string()) {
+    if (HoldsNul(given.get_ref<const std::string&>())) {
+      why = "the text \"" + Shown(given.get<std::string>()) + "\" holds a NUL character";
+      return false;
+    }
+    value = TQ_Value(given.get<std::string>().c_str(), 0u, 0u, 0);
+  } else if (given.is_array()) {
+    TQ_SetValue set;
+    bool strings = !given.empty() && given[0].is_string();
+    for (const json& member : given) {
+      int n = 0;
+      if (strings && member.is_string()) {
+        if (HoldsNul(member.get_ref<const std::string&>())) {
+          why = "the set member \"" + Shown(member.get<std::string>()) + "\" holds a NUL character";
+          return false;
+        }
+        set += member.get<std::string>().c_str();
+      } else if (!strings && member.is_number_integer() && ToInt32(member, n)) {
+        set += n;
+      } else {
+        why = "a set whose members are not all texts or all integers within the 32-bit range";
+        return false;
+      }
+    }
+    if (given.empty()) set.ResetType(TQ_SET_ANY);
+    value = TQ_Value(set, 0u, 0u, 0);
+  } else {
+    why = "a value that is neither a number, a text nor a set";
+    return false;
+  }
+  return true;
+}
+
+// The warning for a distribution's INTEGRALS that holds selectors it does not compute, which it
+// takes as they come (they select nothing); empty when every member is one it computes or
+// "None". A few of them are named, with the count of the rest.
+std::string UncomputedIntegrals(const std::string& name, const DistributionType& type, const SUValue& integrals) {
+  constexpr int kMostNamed = 5;
+  std::string named;
+  int count = 0;
+  for (int p = 0; p < integrals.SetSize(); ++p) {
+    const std::string member =
+        integrals.HoldsStrings() ? std::string(integrals.StringAt(p)) : std::to_string(integrals.IntegerAt(p));
+    bool computed = member == "None";
+    for (const char* integral : type.integrals) computed = computed || member == integral;
+    if (computed) continue;
+    if (++count <= kMostNamed) named += (named.empty() ? "\"" : ", \"") + Clipped(member) + "\"";
+  }
+  if (count == 0) return {};
+  if (count > kMostNamed) named += " and " + std::to_string(count - kMostNamed) + " more";
+  return name + ": INTEGRALS holds " + named + ", which " + type.name + " does not compute (its integrals are " +
+         IntegralsText(type) + "); " + (count == 1 ? "it selects" : "they select") + " nothing";
+}
+
+bool FixValues(const std::string& name, const json& fixes, ConfigurationOutcome& outcome, std::string& error) {
+  if (!fixes.is_object()) {
+    error = "\"fix\" of " + name + " must be an object of path: value";
+    return false;
+  }
+  std::map<const TQ_Containable*, std::string> fixed;
+  for (auto it = fixes.begin(); it != fixes.end(); ++it) {
+    const std::string& key = it.key();
+    std::string path = name + "." + key;
+    if (HoldsNul(path)) {
+      error = "the property path \"" + Clipped(Shown(path)) + "\" holds a NUL character";
+      return false;
+    }
+    if (!NameFits(key, "the property path", error)) return false;
+    TQ_Containable* target = Resolve(name, key, "fix", true, error);
+    if (target == nullptr) return false;
+    if (!NamedOnce(fixed, target, name, key, "fix", error)) return false;
+    auto* property = dynamic_cast<TQ_VarParamProp*>(target);
+    if (property == nullptr || property->ValueKind() == TQ_ValueKind::None) {
+      error = path + " holds no value to fix";
+      return false;
+    }
+    // true and false are for logical parameters; elsewhere they would be taken as 1 and 0.
+    if (it.value().is_boolean() && dynamic_cast<TQ_FalseLOGICALPARAMETER*>(property) == nullptr) {
+      error = path + ": " + it.value().dump() + " is for a logical parameter, which this is not";
+      return false;
+    }
+    std::string why;
+    TQ_Value value;
+    if (!ToValue(it.value(), value, why) || property->Fix(value, &why) != TQ_ASSIGN_DONE) {
+      error = path + ": " + why;
+      return false;
+    }
+    if (path.find('(') != std::string::npos) outcome.fixedInArrays.push_back(path);
+  }
+  return true;
+}
+
+// The warnings of a distribution whose INTEGRALS was fixed.
+void WarnOfIntegrals(const std::string& name, const std::string& type, ConfigurationOutcome& outcome) {
+  const DistributionType* distribution = FindDistributionType(type);
+  if (distribution == nullptr) return;
+  const TQ_ModelType* object = TQ_Executive::Instance().FindObject(name);
+  const auto* integrals = dynamic_cast<const TQ_Set*>(object->FindProperty("INTEGRALS"));
+  if (integrals == nullptr) return;
+  std::string warning = UncomputedIntegrals(name, *distribution, integrals->v());
+  if (!warning.empty()) outcome.warnings.push_back(std::move(warning));
+}
+
+}  // namespace
+
+bool ConfigureObjects(const TQ_ModelLibrary& models,
+                      const json& configuration,
+                      ConfigurationOutcome& outcome,
+                      std::string& error) {
+  if (!configuration.is_object() || !configuration.contains("objects") || !configuration["objects"].is_array()) {
+    error = "the configuration must be an object with an array \"objects\"";
+    return false;
+  }
+  for (auto it = configuration.begin(); it != configuration.end(); ++it)
+    if (it.key() != "objects") {
+      error = "unknown configuration key \"" + Clipped(it.key()) + "\"";
+      return false;
+    }
+  const json& objects = configuration["objects"];
+  for (const json& entry : objects)
+    if (!CreateObject(models, entry, error)) return false;
+  for (const json& entry : objects)
+    if (entry.contains("links") && !LinkObject(entry["name"], entry["links"], error)) return false;
+  for (const json& entry : objects) {
+    if (!entry.contains("fix")) continue;
+    if (!FixValues(entry["name"], entry["fix"], outcome, error)) return false;
+    WarnOfIntegrals(entry["name"], entry["type"], outcome);
+  }
+  return true;
+}
+
+}  // namespace modelhost

@@ -1,0 +1,67 @@
+// modelhost's configuration: read from its JSON text, and the objects it
+// names created through the model library, linked and fixed.
+#pragma once
+
+#include <cstddef>
+#include <nlohmann/json.hpp>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/tq_model_library.h"
+
+namespace modelhost {
+
+// Names longer than this are refused: object names, and the paths of "links" and "fix" (every
+// line of a report that names a property repeats its object's name and its element's keys).
+constexpr std::size_t kMostNameLength = 256;
+
+// A distribution the library offers, as modelhost knows it: the number of its axes (the domains
+// it is laid over, linked as XDOMAIN, YDOMAIN and ZDOMAIN) and the integral selectors of its
+// INTEGRALS that it computes.
+struct DistributionType {
+  const char* name;
+  std::size_t axes;
+  std::span<const char* const> integrals;
+};
+
+// The distributions, one, two and three axes in that order.
+std::span<const DistributionType> DistributionTypes();
+// The distribution of this name, compared without regard to letter case; null when none is.
+const DistributionType* FindDistributionType(std::string_view name);
+// "idx, idy, idxdy": the integral selectors of a distribution, for a message.
+std::string IntegralsText(const DistributionType& type);
+
+// Reads a configuration from its JSON text. False, with a one-line reason in
+// `error` naming `source`, when the text is not JSON or holds a number beyond
+// the range of a double ("1e400").
+bool ParseConfiguration(std::string_view text,
+                        const std::string& source,
+                        nlohmann::json& configuration,
+                        std::string& error);
+
+// Reads a configuration from a file. False, with a one-line reason in
+// `error`, when the file cannot be read or does not hold a configuration.
+bool ReadConfigurationFile(const std::string& file, nlohmann::json& configuration, std::string& error);
+
+// What configuring the objects leaves beside them.
+struct ConfigurationOutcome {
+  // The paths of the fixed values that pass through an array element.
+  std::vector<std::string> fixedInArrays;
+  // Values taken as they come that may not be what was meant (an integral selector the
+  // distribution does not compute), one line each.
+  std::vector<std::string> warnings;
+};
+
+// Creates the objects of the configuration through the library's factories,
+// adds them to the executive, links them and fixes their values. The
+// configuration is an object with "objects": an array of { "name", "type",
+// "links": {property: object}, "fix": {path: value} }, each path relative to
+// its object. Stops at the first fault, with a one-line message in `error`.
+bool ConfigureObjects(const TQ_ModelLibrary& models,
+                      const nlohmann::json& configuration,
+                      ConfigurationOutcome& outcome,
+                      std::string& error);
+
+}  // namespace modelhost
