@@ -420,6 +420,20 @@ double MakeElements(std::int64_t count) {
   return seconds;
 }
 
+// Runs `run`, which returns the seconds a run took, once for each of the benchmark's iterations
+// and then again up to kLeastRuns runs in all: a large case's runs are long, and the benchmark
+// runs them once or twice, so that each least time is the least of several. Returns the runs.
+template <class Run>
+int RunSeveralTimes(benchmark::State& state, const Run& run) {
+  int runs = 0;
+  for (auto _ : state) {
+    state.SetIterationTime(run());
+    ++runs;
+  }
+  for (; runs < kLeastRuns; ++runs) run();
+  return runs;
+}
+
 // One benchmark: a distribution over `axes` domains of `state.range(0)` node intervals each.
 void BM_DistributionCycle(
     benchmark::State& state, const char* label, int axes, const char* method, const char* integrals) {
@@ -465,14 +479,7 @@ void BM_DistributionCycle(
     f.baseline = std::min(f.baseline, Baseline(buffer));
     return phases;
   };
-  int runs = 0;
-  for (auto _ : state) {
-    state.SetIterationTime(run());
-    ++runs;
-  }
-  // A large grid's runs are long, and the benchmark runs them once or twice: they are run a few
-  // times more, so that each least time is the least of several.
-  for (; runs < kLeastRuns; ++runs) run();
+  const int runs = RunSeveralTimes(state, run);
   if (static_cast<std::int64_t>(host.Items().size()) != f.items) std::abort();
   f.replay = ReplayCalls(host, f.items, runs);
   f.hostCalls = HostCalls(host, f.nonZeros, f.items, runs);
@@ -588,12 +595,7 @@ void TimeCycles(benchmark::State& state, const std::string& label, const Make& m
     f.items = static_cast<std::int64_t>(host.Items().size());
     return first;
   };
-  int runs = 0;
-  for (auto _ : state) {
-    state.SetIterationTime(run());
-    ++runs;
-  }
-  for (; runs < kLeastRuns; ++runs) run();
+  RunSeveralTimes(state, run);
   host.Reset();
   const double items = static_cast<double>(f.items);
   state.counters["items"] = items;
