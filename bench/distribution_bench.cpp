@@ -35,6 +35,13 @@
 // Every phase is timed in several runs and the least run stands (other work on the machine only
 // adds to a run's time); the first cycle and the fresh memory are one run each.
 //
+// Apart from the table, the cycle against the shape of the model and the number of models: a
+// two-axis CFD4 distribution of 20 x 20,000 node intervals beside its transpose (the long axis
+// second, as an axial grid with a short radial one often is), and 800 small three-axis
+// distributions, each on domains of its own, beside 200. Each case's first cycle (on a fresh
+// executive, the least of several) and a later cycle are timed per program item and printed as
+// the ratio of one case to the other: 1 when the cost follows the program items alone.
+//
 //   bench_distribution [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
 
@@ -108,41 +115,53 @@ void Fix(TQ_Executive& host, const char* path, const TQ_Value& value) {
   }
 }
 
-// A fresh executive holding one domain per axis ("X", "Y", "Z"), each of `perAxis` node
-// intervals under `method`, and the distribution "D" over them with second derivatives and
-// `integrals`.
-void MakeProblem(TQ_Executive& host, int axes, const char* method, std::int64_t perAxis, const char* integrals) {
+// Adds to the executive one domain per axis ("X", "Y", "Z", each followed by `suffix`), axis a
+// of `perAxis[a]` node intervals under `method`, and the distribution "D" (with the suffix) over
+// them with second derivatives and `integrals`.
+void AddDistribution(TQ_Executive& host,
+                     const std::string& suffix,
+                     const char* method,
+                     const std::vector<std::int64_t>& perAxis,
+                     const char* integrals) {
   static const char* const kDomains[] = {"X", "Y", "Z"};
-  static const char* const kLinks[] = {"D.XDOMAIN", "D.YDOMAIN", "D.ZDOMAIN"};
-  host.Reset();
+  static const char* const kLinks[] = {".XDOMAIN", ".YDOMAIN", ".ZDOMAIN"};
+  const std::size_t axes = perAxis.size();
   TQ_ModelType* distribution = axes == 1   ? DISTRIBUTION1DFactory()
                                : axes == 2 ? DISTRIBUTION2DFactory()
                                            : DISTRIBUTION3DFactory();
+  const std::string name = "D" + suffix;
   std::string error;
   bool ok = distribution != nullptr;
   std::vector<TQ_DOMAIN*> domains;
-  for (int a = 0; ok && a < axes; ++a) {
+  for (std::size_t a = 0; ok && a < axes; ++a) {
     auto* domain = dynamic_cast<TQ_DOMAIN*>(DOMAINFactory());
-    ok = domain != nullptr && host.AddObject(kDomains[a], domain, &error);
+    ok = domain != nullptr && host.AddObject((kDomains[a] + suffix).c_str(), domain, &error);
     domains.push_back(domain);
   }
-  ok = ok && host.AddObject("D", distribution, &error);
-  for (int a = 0; ok && a < axes; ++a) {
-    auto* link = dynamic_cast<TQ_ExternalBase*>(host.FindByPath(kLinks[a], false, &error));
-    ok = link != nullptr && link->Attach(domains[static_cast<std::size_t>(a)], &error);
+  ok = ok && host.AddObject(name.c_str(), distribution, &error);
+  for (std::size_t a = 0; ok && a < axes; ++a) {
+    auto* link = dynamic_cast<TQ_ExternalBase*>(host.FindByPath((name + kLinks[a]).c_str(), false, &error));
+    ok = link != nullptr && link->Attach(domains[a], &error);
   }
   if (!ok) {
     std::fprintf(stderr, "cannot set the problem up: %s\n", error.c_str());
     std::abort();
   }
-  for (int a = 0; a < axes; ++a) {
-    const std::string domain = kDomains[a];
+  for (std::size_t a = 0; a < axes; ++a) {
+    const std::string domain = kDomains[a] + suffix;
     Fix(host, (domain + ".DISCRETIZATIONMETHOD").c_str(), TQ_Value(method, 0u, 0u, 0));
     Fix(host, (domain + ".HIGHESTORDERDERIVATIVE").c_str(), TQ_Value(2, 0u, 0u, 0));
-    Fix(host, (domain + ".SPACINGPREFERENCE").c_str(), TQ_Value(1.0 / static_cast<double>(perAxis), 0u, 0u, 0));
+    Fix(host, (domain + ".SPACINGPREFERENCE").c_str(), TQ_Value(1.0 / static_cast<double>(perAxis[a]), 0u, 0u, 0));
   }
   TQ_StrSetValue selected(integrals);
-  Fix(host, "D.INTEGRALS", TQ_Value(static_cast<const TQ_SetValue&>(selected), 0u, 0u, 0));
+  Fix(host, (name + ".INTEGRALS").c_str(), TQ_Value(static_cast<const TQ_SetValue&>(selected), 0u, 0u, 0));
+}
+
+// A fresh executive holding the distribution "D" over `axes` domains of `perAxis` node intervals
+// each (see AddDistribution).
+void MakeProblem(TQ_Executive& host, int axes, const char* method, std::int64_t perAxis, const char* integrals) {
+  host.Reset();
+  AddDistribution(host, "", method, std::vector<std::int64_t>(static_cast<std::size_t>(axes), perAxis), integrals);
 }
 
 void Check(TQ_Executive& host, bool ok, const char* what) {
@@ -401,6 +420,20 @@ double MakeElements(std::int64_t count) {
   return seconds;
 }
 
+// Runs `run`, which returns the seconds a run took, once for each of the benchmark's iterations
+// and then again up to kLeastRuns runs in all: a large case's runs are long, and the benchmark
+// runs them once or twice, so that each least time is the least of several. Returns the runs.
+template <class Run>
+int RunSeveralTimes(benchmark::State& state, const Run& run) {
+  int runs = 0;
+  for (auto _ : state) {
+    state.SetIterationTime(run());
+    ++runs;
+  }
+  for (; runs < kLeastRuns; ++runs) run();
+  return runs;
+}
+
 // One benchmark: a distribution over `axes` domains of `state.range(0)` node intervals each.
 void BM_DistributionCycle(
     benchmark::State& state, const char* label, int axes, const char* method, const char* integrals) {
@@ -446,14 +479,7 @@ void BM_DistributionCycle(
     f.baseline = std::min(f.baseline, Baseline(buffer));
     return phases;
   };
-  int runs = 0;
-  for (auto _ : state) {
-    state.SetIterationTime(run());
-    ++runs;
-  }
-  // A large grid's runs are long, and the benchmark runs them once or twice: they are run a few
-  // times more, so that each least time is the least of several.
-  for (; runs < kLeastRuns; ++runs) run();
+  const int runs = RunSeveralTimes(state, run);
   if (static_cast<std::int64_t>(host.Items().size()) != f.items) std::abort();
   f.replay = ReplayCalls(host, f.items, runs);
   f.hostCalls = HostCalls(host, f.nonZeros, f.items, runs);
@@ -529,6 +555,126 @@ BENCHMARK_CAPTURE(BM_DistributionCycle, CFD4xCFD4xCFD4, "CFD4^3", 3, "CFD4", k3D
     ->Arg(52)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+
+// ---- shapes and numbers of models ---------------------------------------------------------
+//
+// The cycle costs in proportion to its model whatever the model's shape or the number of models:
+// the first cycle (in which the arrays take in their index values and make their elements) and a
+// later one, timed per program item, for a long second axis beside its transpose, and for many
+// small models beside a quarter as many. Printed as ratios after the table.
+
+struct CycleFigures {
+  std::string label;
+  std::int64_t items = 0;
+  double firstCycle = kNoRun;  // seconds, the least of the runs, each on a fresh executive
+  double laterCycle = kNoRun;  // seconds, the least of the runs
+};
+
+std::vector<CycleFigures>& CycleResults() {
+  static std::vector<CycleFigures> results;
+  return results;
+}
+
+// Times the first cycle of what `make` adds to a fresh executive, and a later cycle after it, in
+// kLeastRuns runs at least.
+template <class Make>
+void TimeCycles(benchmark::State& state, const std::string& label, const Make& make) {
+  TQ_Executive& host = TQ_Executive::Instance();
+  CycleFigures f;
+  f.label = label;
+  auto run = [&] {
+    host.Reset();
+    make(host);
+    Clock::time_point start = Clock::now();
+    Check(host, host.RunCycle(), "the first cycle");
+    const double first = SecondsSince(start);
+    f.firstCycle = std::min(f.firstCycle, first);
+    start = Clock::now();
+    Check(host, host.RunCycle(), "a later cycle");
+    f.laterCycle = std::min(f.laterCycle, SecondsSince(start));
+    f.items = static_cast<std::int64_t>(host.Items().size());
+    return first;
+  };
+  RunSeveralTimes(state, run);
+  host.Reset();
+  const double items = static_cast<double>(f.items);
+  state.counters["items"] = items;
+  state.counters["ns/item_first"] = f.firstCycle * 1e9 / items;
+  state.counters["ns/item_later"] = f.laterCycle * 1e9 / items;
+  for (CycleFigures& kept : CycleResults()) {
+    if (kept.label == f.label) {
+      kept = f;
+      return;
+    }
+  }
+  CycleResults().push_back(f);
+}
+
+// A distribution over two CFD4 domains of `x` and `y` node intervals.
+void BM_Shape(benchmark::State& state, const char* label, std::int64_t x, std::int64_t y) {
+  TimeCycles(state, label, [&](TQ_Executive& host) { AddDistribution(host, "", "CFD4", {x, y}, k2DIntegrals); });
+}
+
+constexpr const char* kLongSecondAxis = "CFD4 20 x 20000";
+constexpr const char* kLongFirstAxis = "CFD4 20000 x 20";
+BENCHMARK_CAPTURE(BM_Shape, LongSecondAxis, kLongSecondAxis, 20, 20000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Shape, LongFirstAxis, kLongFirstAxis, 20000, 20)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// `state.range(0)` distributions over three CFD4 domains of four node intervals each (one
+// element), every distribution on domains of its own.
+std::string ModelsLabel(std::int64_t models) { return std::to_string(models) + " x CFD4^3 (4^3)"; }
+
+void BM_ManyModels(benchmark::State& state) {
+  const std::int64_t models = state.range(0);
+  TimeCycles(state, ModelsLabel(models), [&](TQ_Executive& host) {
+    for (std::int64_t k = 0; k < models; ++k) AddDistribution(host, std::to_string(k), "CFD4", {4, 4, 4}, k3DIntegrals);
+  });
+}
+BENCHMARK(BM_ManyModels)->Arg(200)->Arg(800)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Each pair that ran: the time per program item of the first cycle and of a later one, of the
+// first case against the second (1 when the cost follows the items alone).
+void PrintRatios() {
+  const std::pair<std::string, std::string> pairs[] = {{kLongSecondAxis, kLongFirstAxis},
+                                                       {ModelsLabel(800), ModelsLabel(200)}};
+  auto find = [](const std::string& label) -> const CycleFigures* {
+    for (const CycleFigures& f : CycleResults())
+      if (f.label == label) return &f;
+    return nullptr;
+  };
+  bool header = false;
+  for (const auto& [one, other] : pairs) {
+    const CycleFigures* a = find(one);
+    const CycleFigures* b = find(other);
+    if (a == nullptr || b == nullptr) continue;
+    if (!header) {
+      std::printf("\n%-24s %-24s | %10s %10s | %9s %9s %11s | %9s %9s %11s\n",
+                  "case",
+                  "against",
+                  "items",
+                  "items",
+                  "1st ns/it",
+                  "1st ns/it",
+                  "1st ratio",
+                  "later ns",
+                  "later ns",
+                  "later ratio");
+      header = true;
+    }
+    auto perItem = [](const CycleFigures& f, double seconds) { return seconds * 1e9 / static_cast<double>(f.items); };
+    std::printf("%-24s %-24s | %10lld %10lld | %9.2f %9.2f %11.2f | %9.2f %9.2f %11.2f\n",
+                a->label.c_str(),
+                b->label.c_str(),
+                static_cast<long long>(a->items),
+                static_cast<long long>(b->items),
+                perItem(*a, a->firstCycle),
+                perItem(*b, b->firstCycle),
+                perItem(*a, a->firstCycle) / perItem(*b, b->firstCycle),
+                perItem(*a, a->laterCycle),
+                perItem(*b, b->laterCycle),
+                perItem(*a, a->laterCycle) / perItem(*b, b->laterCycle));
+  }
+}
 
 // "1st/cyc" is the first cycle against a later one; "fresh s" the time to write as many bytes
 // of memory new to the process as the first cycle took (host heap and equation store), which no
@@ -613,5 +759,6 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   PrintTable();
+  PrintRatios();
   return 0;
 }

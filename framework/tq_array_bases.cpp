@@ -1,10 +1,53 @@
 #include "framework/tq_array_bases.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 
+#include "framework/frame.h"
+
 namespace {
 const char* TextOf(const TQ_IndexKey& key) { return key.text != nullptr ? key.text : ""; }
+
+// A set's answers for a key of a dimension of either kind (`text`: a string dimension).
+int Contains(const SUValue& set, bool text, const TQ_IndexKey& key, int& position) {
+  return text ? set.SetContains(TextOf(key), position) : set.SetContains(key.integer, position);
+}
+TQ_IndexKey KeyAt(const TQ_SetValue& set, bool text, int position) {
+  return text ? TQ_IndexKey{0, set.String(position)} : TQ_IndexKey{set.Integer(position), nullptr};
+}
+// Inserts the key where the set places it; the set keeps its own copy of a text.
+void AddKey(SUValue& set, bool text, const TQ_IndexKey& key) {
+  int position = 0;
+  if (Contains(set, text, key, position) != 0) return;
+  if (text)
+    set.SetAddAtOffset(TextOf(key), position);
+  else
+    set.SetAddAtOffset(key.integer, position);
+}
+
+// The values of `declared` that `values` lacks, nearest the key in the declared set's order on
+// either side, up to `want` of them: what a dimension takes in with a key of its declared set.
+// None when the declared set does not hold the key.
+void WidenFrom(const TQ_SetValue& declared,
+               const SUValue& values,
+               bool text,
+               const TQ_IndexKey& key,
+               std::size_t want,
+               morvane::vector<TQ_IndexKey>& widened) {
+  int at = 0;
+  if (Contains(declared, text, key, at) == 0) return;
+  const int total = declared.SetSize();
+  auto take = [&](int j) {
+    const TQ_IndexKey candidate = KeyAt(declared, text, j);
+    int ignored = 0;
+    if (widened.size() < want && Contains(values, text, candidate, ignored) == 0) widened.push_back(candidate);
+  };
+  for (int after = at + 1, before = at - 1; widened.size() < want && (after < total || before >= 0);) {
+    if (after < total) take(after++);
+    if (before >= 0) take(before--);
+  }
+}
 }  // namespace
 
 TQ_KeyedArrayBase::TQ_KeyedArrayBase(int dimensions, const bool* kinds, TQ_SetValue* values)
@@ -74,59 +117,35 @@ TQ_Type* TQ_KeyedArrayBase::FindKeys(const TQ_IndexKey* keys) {
   const bool* const kinds = m_kinds;
   TQ_SetValue* const values = m_values;
   // The size of each dimension, read once, and where each key stands in it;
-  // nothing is changed before the checks below. The products are held just
-  // past INT_MAX once they pass it, so that they cannot overflow.
-  int size[kMaxDimensions];
-  bool present[kMaxDimensions];
-  int position[kMaxDimensions];
+  // nothing is changed before the check below. The product is held just past
+  // INT_MAX once it passes it, so that it cannot overflow.
+  int size[kMaxDimensions] = {};
+  bool present[kMaxDimensions] = {};
+  int position[kMaxDimensions] = {};
   std::int64_t combinations = 1;
-  std::int64_t grown = 1;
+  bool missing = false;
   for (int d = 0; d < dimensions; ++d) {
     size[d] = values[d].SetSize();
-    present[d] = (kinds[d] ? values[d].SetContains(TextOf(keys[d]), position[d])
-                           : values[d].SetContains(keys[d].integer, position[d])) != 0;
+    present[d] = Contains(values[d], kinds[d], keys[d], position[d]) != 0;
+    missing = missing || !present[d];
     if (combinations <= INT_MAX) combinations *= size[d];
-    if (grown <= INT_MAX) grown *= size[d] + (present[d] ? 0 : 1);
   }
   // The vector holds one slot per combination of the index values, or none
-  // (as VectorMatchesIndexValues tells), and the array, once enlarged, still
-  // fits a 32-bit slot count.
+  // (as VectorMatchesIndexValues tells).
   const unsigned int count = ElementVector.Elements();
   if (count != 0 && (combinations > INT_MAX || combinations != count)) {
     Refuse("the element vector does not hold one slot per key combination; lookup refused");
     return nullptr;
   }
-  if (grown > INT_MAX) {
-    Refuse("the key would make the array larger than 2^31-1 slots; lookup refused");
-    return nullptr;
-  }
+  if ((missing || count == 0) && !TakeInKeys(keys, size, present, position, count)) return nullptr;
 
-  // The slot, row-major; a key not present goes into its dimension, with
-  // null slots for every new combination.
+  // The slot, row-major.
   int offset = 0;
   int stride = 1;
   for (int d = dimensions - 1; d >= 0; --d) {
-    const int p = position[d];
-    if (!present[d]) {
-      const int before = size[d];
-      if (kinds[d])
-        values[d].SetAddAtOffset(TextOf(keys[d]), p);
-      else
-        values[d].SetAddAtOffset(keys[d].integer, p);
-      size[d] = values[d].SetSize();
-      const bool added = size[d] == before + 1;
-      if (!added || (count != 0 && !ElementVector.AddNullEntries(p, before, stride))) {
-        // The slot as far as the dimensions after this one place it.
-        if (d < dimensions - 1) ElementOffset = offset;
-        Refuse(added ? "the element vector could not be enlarged; lookup refused"
-                     : "an index value could not be added to its dimension; lookup refused");
-        return nullptr;
-      }
-    }
-    offset += p * stride;
-    if (d > 0) stride *= size[d];
+    offset += position[d] * stride;
+    stride *= size[d];
   }
-  if (count == 0) ElementVector.AddNullEntries(0, 0, size[0] * stride);
   ElementOffset = offset;
 
   TQ_Type* element = ElementVector[static_cast<unsigned int>(offset)];
@@ -135,6 +154,88 @@ TQ_Type* TQ_KeyedArrayBase::FindKeys(const TQ_IndexKey* keys) {
     element = AddElement();
   }
   return element;
+}
+
+bool TQ_KeyedArrayBase::TakeInKeys(
+    const TQ_IndexKey* keys, int* size, const bool* present, int* position, unsigned int count) {
+  const int dimensions = m_count;
+  const bool* const kinds = m_kinds;
+  TQ_SetValue* const values = m_values;
+  // What each dimension takes in besides its key: declared values, where the key alone would
+  // move slots the array holds. It would not only when the vector is empty, or when the key
+  // goes after the last value of a dimension that every dimension before it has one value in
+  // (the new slots then come after all the others).
+  morvane::vector<TQ_IndexKey> widened[kMaxDimensions];
+  morvane::vector<int> at;  // the new positions of one dimension
+  bool single = true;       // every dimension before d has one value
+  for (int d = 0; d < dimensions; ++d) {
+    const bool moves = count != 0 && !(single && position[d] == size[d]);
+    if (!present[d] && moves && DeclaredSets[d] != nullptr)
+      WidenFrom(DeclaredSets[d]->v(), values[d], kinds[d], keys[d], static_cast<std::size_t>(size[d]), widened[d]);
+    single = single && size[d] == 1;
+    if (!widened[d].empty()) at.reserve(std::max(at.capacity(), widened[d].size() + 1));
+  }
+  // The slots of the enlarged array, held just past INT_MAX once past it; with the declared
+  // values, or else without them.
+  auto slotsAfter = [&](bool widen) {
+    std::int64_t slots = 1;
+    for (int d = 0; d < dimensions; ++d) {
+      const std::int64_t grown =
+          std::int64_t{size[d]} + (present[d] ? 0 : 1) + (widen ? static_cast<std::int64_t>(widened[d].size()) : 0);
+      if (slots <= INT_MAX) slots *= grown;
+    }
+    return slots;
+  };
+  std::int64_t slots = slotsAfter(true);
+  if (slots > INT_MAX) {
+    for (auto& extra : widened) extra.clear();
+    slots = slotsAfter(false);
+  }
+  if (slots > INT_MAX) {
+    Refuse("the key would make the array larger than 2^31-1 slots; lookup refused");
+    return false;
+  }
+  // Room for every slot before anything changes: should the memory not be there, the array is
+  // left as it was.
+  ElementVector.Reserve(static_cast<unsigned int>(slots));
+
+  // Each missing value goes into its dimension, the last dimension first, with null slots for
+  // every new combination; the key's position is read again once the values are in.
+  int stride = 1;
+  int reached = 0;  // the slot as far as the dimensions done place it
+  for (int d = dimensions - 1; d >= 0; --d) {
+    if (!present[d]) {
+      const int before = size[d];
+      const int added = 1 + static_cast<int>(widened[d].size());
+      AddKey(values[d], kinds[d], keys[d]);
+      for (const TQ_IndexKey& extra : widened[d]) AddKey(values[d], kinds[d], extra);
+      size[d] = values[d].SetSize();
+      const bool taken = size[d] == before + added && Contains(values[d], kinds[d], keys[d], position[d]) != 0;
+      bool placed = taken && count == 0;
+      if (taken && count != 0 && added == 1) placed = ElementVector.AddNullEntriesAt(&position[d], 1, before, stride);
+      if (taken && count != 0 && added > 1) {
+        // (`at` has room for them: nothing is allocated once the values are in.)
+        at.assign(1, position[d]);
+        for (const TQ_IndexKey& extra : widened[d]) {
+          int p = 0;
+          Contains(values[d], kinds[d], extra, p);
+          at.push_back(p);
+        }
+        std::sort(at.begin(), at.end());
+        placed = ElementVector.AddNullEntriesAt(at.data(), added, before, stride);
+      }
+      if (!placed) {
+        if (d < dimensions - 1) ElementOffset = reached;
+        Refuse(taken ? "the element vector could not be enlarged; lookup refused"
+                     : "an index value could not be added to its dimension; lookup refused");
+        return false;
+      }
+    }
+    reached += position[d] * stride;
+    if (d > 0) stride *= size[d];
+  }
+  if (count == 0) ElementVector.AddNullEntries(0, 0, size[0] * stride);
+  return true;
 }
 
 int TQ_KeyedArrayBase::NewElements() {
@@ -165,9 +266,7 @@ int TQ_KeyedArrayBase::NewElements() {
     --ElementOffset;
     if (ElementVector[static_cast<unsigned int>(ElementOffset)] == nullptr) {
       TQ_IndexKey keys[kMaxDimensions];
-      for (int d = 0; d < m_count; ++d)
-        keys[d] =
-            m_kinds[d] ? TQ_IndexKey{0, m_values[d].String(j[d])} : TQ_IndexKey{m_values[d].Integer(j[d]), nullptr};
+      for (int d = 0; d < m_count; ++d) keys[d] = KeyAt(m_values[d], m_kinds[d], j[d]);
       IndexStringOf(keys);
       AddElement();
       ++created;

@@ -10,6 +10,17 @@
 // combination) and a missing element is made through the derived typed
 // array's NewElement.
 //
+// Taking a value into a dimension moves every slot after it in each block of
+// the dimensions before it: one value at a time, an array whose lookups meet
+// a long dimension's values one by one across the others (a long second axis
+// walked across its rows) would move all its slots for each of them. So
+// where one new value would move slots the array holds, the dimension takes
+// in, with the key, values of its declared set that it lacks, those nearest
+// the key, as many as it holds already: it at least doubles, and its slots
+// move a bounded number of times in all. The extra values get null slots,
+// as any combination not yet made; lookups, slots (row-major over the index
+// values present) and element names stay as they are.
+//
 // The work is written once, for any number and kind of dimensions
 // (TQ_KeyedArrayBase); TQ_BASE_KEYS gives it the typed members of one key
 // shape, and the 28 named classes at the end are those shapes: each holds its
@@ -78,6 +89,13 @@ class MORVANE_API TQ_KeyedArrayBase : public TQ_Matrix {
   void Refuse(const char* what) const;
 
  private:
+  // FindKeys past its usual case: takes the keys' missing values into their
+  // dimensions (each with the declared values it widens by) and gives the
+  // vector its slots. `size`, `present` and `position` are the dimensions'
+  // as FindKeys found them; `size` and `position` are brought up to date.
+  // False, with the refusal reported, when it cannot.
+  bool TakeInKeys(const TQ_IndexKey* keys, int* size, const bool* present, int* position, unsigned int count);
+
   int m_count;
   const bool* m_kinds;
   TQ_SetValue* m_values;

@@ -82,23 +82,49 @@ bool TQ_LongPtrVectorOwnsData::AddNullEntries(int position, int count, int strid
     m_count = static_cast<unsigned int>(stride);
     return true;
   }
+  return AddNullEntriesAt(&position, 1, count, stride);
+}
+
+bool TQ_LongPtrVectorOwnsData::AddNullEntriesAt(const int* positions, int added, int count, int stride) {
+  if (positions == nullptr || added <= 0 || count <= 0 || stride <= 0) return false;
+  const std::size_t grownSize = static_cast<std::size_t>(count) + static_cast<std::size_t>(added);
+  for (int i = 0; i < added; ++i) {
+    if (positions[i] < 0 || static_cast<std::size_t>(positions[i]) >= grownSize) return false;
+    if (i > 0 && positions[i] <= positions[i - 1]) return false;
+  }
   const unsigned long long block = static_cast<unsigned long long>(count) * static_cast<unsigned long long>(stride);
-  if (position > count || block == 0 || m_count % block != 0) return false;
+  if (m_count % block != 0) return false;
   const unsigned long long blocks = m_count / block;
-  const unsigned long long grownCount = m_count + blocks * static_cast<unsigned long long>(stride);
+  const unsigned long long grownCount =
+      m_count + blocks * static_cast<unsigned long long>(added) * static_cast<unsigned long long>(stride);
   if (grownCount > 0x7FFFFFFFull) return false;
   Reserve(static_cast<unsigned int>(grownCount));
-  // Move the blocks from the back, so that nothing is overwritten before it
-  // has moved: each block lands at or after where it was.
+  // The blocks from the last, and in each block the runs of old positions
+  // between the new ones from the last: every slot lands at or after where
+  // it was, so nothing is overwritten before it has moved. What stays where
+  // it is (the first block up to its first new position) is not moved.
   const std::size_t s = static_cast<std::size_t>(stride);
-  const std::size_t head = static_cast<std::size_t>(position) * s;
-  const std::size_t b = static_cast<std::size_t>(block);
+  const std::size_t oldBlock = static_cast<std::size_t>(block);
+  const std::size_t newBlock = grownSize * s;
   for (std::size_t k = static_cast<std::size_t>(blocks); k-- > 0;) {
-    TQ_Type** from = m_slots + k * b;
-    TQ_Type** to = m_slots + k * (b + s);
-    std::memmove(to + head + s, from + head, (b - head) * sizeof(TQ_Type*));
-    std::memmove(to, from, head * sizeof(TQ_Type*));
-    for (std::size_t i = 0; i < s; ++i) to[head + i] = nullptr;
+    TQ_Type** const from = m_slots + k * oldBlock;
+    TQ_Type** const to = m_slots + k * newBlock;
+    std::size_t oldEnd = static_cast<std::size_t>(count);  // old positions 0 .. oldEnd-1 not moved yet
+    std::size_t newEnd = grownSize;
+    for (int i = added; i >= 0; --i) {
+      // The run of old positions between new position i - 1 and the end of what is left.
+      const std::size_t runStart = i > 0 ? static_cast<std::size_t>(positions[i - 1]) + 1 : 0;
+      const std::size_t run = newEnd - runStart;
+      oldEnd -= run;
+      TQ_Type** const target = to + runStart * s;
+      TQ_Type** const source = from + oldEnd * s;
+      if (run != 0 && target != source) std::memmove(target, source, run * s * sizeof(TQ_Type*));
+      if (i > 0) {
+        TQ_Type** const gap = to + (runStart - 1) * s;
+        for (std::size_t j = 0; j < s; ++j) gap[j] = nullptr;
+        newEnd = runStart - 1;
+      }
+    }
   }
   m_count = static_cast<unsigned int>(grownCount);
   return true;

@@ -27,11 +27,23 @@ class VEKEXP_API TQ_LongPtrVectorOwnsData {
   // Returns false (and changes nothing) when the arguments do not describe
   // the vector.
   bool AddNullEntries(int position, int count, int stride);
+  // The enlargement of one dimension by `added` values at once: the vector,
+  // read as consecutive blocks of count * stride slots, becomes blocks of
+  // (count + added) * stride slots, in which the dimension's new positions
+  // `positions` (ascending, each below count + added) hold stride null slots
+  // each and the count old positions follow one another in order around them.
+  // Every slot moves once, however many values come. AddNullEntries with a
+  // count above 0 is the case of one position. Returns false (and changes
+  // nothing) when the arguments do not describe the vector.
+  bool AddNullEntriesAt(const int* positions, int added, int count, int stride);
+  // Makes room for `capacity` slots in all, so that enlarging the vector up
+  // to them needs no more memory; throws std::bad_alloc, changing nothing,
+  // when the memory is not there.
+  void Reserve(unsigned int capacity);
   // Destroys every element and empties the vector.
   void DestroyAll();
 
  private:
-  void Reserve(unsigned int capacity);
   // AddNullEntries past its most usual case, one slot at the end.
   bool InsertNullEntries(int position, int count, int stride);
   TQ_Type** m_slots;

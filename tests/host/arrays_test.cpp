@@ -4,9 +4,11 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "host/tq_memory_gate.h"
 #include "host_fixture.h"
 
 namespace {
@@ -80,6 +82,131 @@ TEST_F(ArrayStorage, ArgumentsThatDoNotDescribeTheVectorChangeNothing) {
   EXPECT_FALSE(vector.AddNullEntries(0, 3, 0));
   EXPECT_FALSE(vector.AddNullEntries(0, -3, 2));
   EXPECT_EQ(Slots(vector), before);
+}
+
+// ---- one dimension enlarged by several values at once ------------------------------
+
+// A vector of `blocks` blocks of `count` positions of `stride` slots, each slot an element named
+// by a letter in slot order ("abcdef"), spread by `positions`: it must read `expected`, a letter
+// per element where it lands and "." per null slot.
+struct SpreadCase {
+  int count;
+  int stride;
+  int blocks;
+  std::vector<int> positions;
+  const char* expected;
+};
+
+class SpreadVector : public ArrayStorage, public ::testing::WithParamInterface<SpreadCase> {
+ protected:
+  static std::string Layout(const TQ_LongPtrVectorOwnsData& vector, const std::vector<TQ_Type*>& elements) {
+    std::string layout;
+    for (TQ_Type* slot : Slots(vector)) {
+      std::size_t k = 0;
+      while (k < elements.size() && elements[k] != slot) ++k;
+      layout += slot == nullptr ? '.' : k < elements.size() ? static_cast<char>('a' + k) : '?';
+    }
+    return layout;
+  }
+};
+
+TEST_P(SpreadVector, EveryBlockTakesNullSlotsAtTheNewPositions) {
+  const SpreadCase& c = GetParam();
+  TQ_LongPtrVectorOwnsData vector;
+  const std::vector<TQ_Type*> e = Fill(vector, c.count * c.stride * c.blocks);
+  ASSERT_TRUE(vector.AddNullEntriesAt(c.positions.data(), static_cast<int>(c.positions.size()), c.count, c.stride));
+  EXPECT_EQ(Layout(vector, e), c.expected);
+}
+
+// The same spread, made one value at a time by AddNullEntries (the positions ascending, each
+// where it stands in the end): the one pass moves every slot where the single steps move it.
+TEST_P(SpreadVector, OnePassEqualsOneValueAtATime) {
+  const SpreadCase& c = GetParam();
+  TQ_LongPtrVectorOwnsData once;
+  TQ_LongPtrVectorOwnsData stepwise;
+  const std::vector<TQ_Type*> e = Fill(once, c.count * c.stride * c.blocks);
+  Fill(stepwise, c.count * c.stride * c.blocks);
+  // The second vector's elements stand in the same slots as the first's: compare by letters.
+  const std::vector<TQ_Type*> f = Slots(stepwise);
+  ASSERT_TRUE(once.AddNullEntriesAt(c.positions.data(), static_cast<int>(c.positions.size()), c.count, c.stride));
+  for (std::size_t i = 0; i < c.positions.size(); ++i)
+    ASSERT_TRUE(stepwise.AddNullEntries(c.positions[i], c.count + static_cast<int>(i), c.stride));
+  EXPECT_EQ(Layout(once, e), Layout(stepwise, f));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Spreads,
+    SpreadVector,
+    ::testing::Values(SpreadCase{3, 1, 2, {1, 4}, "a.bc.d.ef."},                  // between and after, two rows
+                      SpreadCase{2, 2, 1, {0}, "..abcd"},                         // one row at the front
+                      SpreadCase{2, 2, 2, {0, 2, 3}, "..ab....cd..ef....gh"},     // stride 2, a run of two
+                      SpreadCase{1, 3, 2, {1, 2}, "abc......def......"},          // after the only value
+                      SpreadCase{2, 1, 3, {0, 3}, ".ab..cd..ef."},                // both ends of every row
+                      SpreadCase{1, 1, 4, {1, 2, 3, 4}, "a....b....c....d...."},  // a dimension of 1 to 5
+                      SpreadCase{4, 1, 1, {4, 5, 6, 7}, "abcd...."},              // appended: nothing moves
+                      SpreadCase{3, 2, 2, {0, 1, 2}, "......abcdef......ghijkl"}));
+
+TEST_F(ArrayStorage, SpreadArgumentsThatDoNotDescribeTheVectorChangeNothing) {
+  TQ_LongPtrVectorOwnsData vector;
+  Fill(vector, 6);
+  const std::vector<TQ_Type*> before = Slots(vector);
+  struct Bad {
+    std::vector<int> positions;
+    int count;
+    int stride;
+    const char* why;
+  };
+  const Bad bad[] = {
+      {{2, 1}, 3, 1, "positions not ascending"},
+      {{1, 1}, 3, 1, "a position twice"},
+      {{5}, 3, 1, "a position past the enlarged dimension"},
+      {{-1}, 3, 1, "a negative position"},
+      {{0}, 4, 1, "blocks of 4 do not divide 6 slots"},
+      {{0}, 0, 6, "a dimension of no values"},
+      {{0}, 3, 0, "stride 0"},
+      {{}, 3, 1, "no position"},
+  };
+  for (const Bad& b : bad) {
+    EXPECT_FALSE(vector.AddNullEntriesAt(b.positions.data(), static_cast<int>(b.positions.size()), b.count, b.stride))
+        << b.why;
+    EXPECT_EQ(Slots(vector), before) << b.why;
+  }
+  EXPECT_FALSE(vector.AddNullEntriesAt(nullptr, 1, 3, 1));
+  EXPECT_EQ(Slots(vector), before);
+}
+
+// Refuses every allocation the host makes for itself while it lives.
+struct RefusingEveryAllocation {
+  RefusingEveryAllocation() {
+    TQ_SetAllocationGate([](std::size_t) { return false; });
+  }
+  ~RefusingEveryAllocation() { TQ_SetAllocationGate(nullptr); }
+  RefusingEveryAllocation(const RefusingEveryAllocation&) = delete;
+  RefusingEveryAllocation& operator=(const RefusingEveryAllocation&) = delete;
+};
+
+TEST_F(ArrayStorage, RoomMadeAheadIsTakenWithoutAllocatingAndRefusedRoomChangesNothing) {
+  TQ_LongPtrVectorOwnsData vector;
+  const std::vector<TQ_Type*> e = Fill(vector, 8);
+  vector.Reserve(20);
+  {
+    // Within the room made, the vector grows with every allocation refused: two blocks of 2
+    // positions of 2 slots become two of 5.
+    RefusingEveryAllocation refusing;
+    const int positions[] = {0, 2, 4};
+    ASSERT_TRUE(vector.AddNullEntriesAt(positions, 3, 2, 2));
+  }
+  const std::vector<TQ_Type*> spread = Slots(vector);
+  EXPECT_EQ(spread,
+            (std::vector<TQ_Type*>{nullptr, nullptr, e[0], e[1], nullptr, nullptr, e[2], e[3], nullptr, nullptr,
+                                   nullptr, nullptr, e[4], e[5], nullptr, nullptr, e[6], e[7], nullptr, nullptr}));
+  {
+    // Room that cannot be had is refused before anything changes.
+    RefusingEveryAllocation refusing;
+    EXPECT_THROW(vector.Reserve(1000), std::bad_alloc);
+    EXPECT_THROW(vector.AddNullEntries(0, 1, 20), std::bad_alloc);  // a second block of 20 slots
+  }
+  EXPECT_EQ(Slots(vector), spread);
 }
 
 TEST_F(ArrayStorage, TheVectorOwnsItsElementsAndACopyHoldsNone) {
