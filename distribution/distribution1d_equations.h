@@ -212,10 +212,10 @@ void WalkEquations(Context& context, Sink& sink, std::int32_t groupBase) {
   WalkPlan(EquationPlan(), context, sink, groupBase);
 }
 
-// The first equation that would read outside its section, for the context's current grid.
+// The first fault of the context's current grid that an equation would meet.
 template <class Context>
-StencilFault CheckEquationStencils(Context& context) {
-  return CheckStencils(EquationPlan(), context);
+GridFault CheckEquationGrid(Context& context) {
+  return CheckGrid(EquationPlan(), context);
 }
 
 }  // namespace morvane::eqn::d1
