@@ -22,10 +22,10 @@ using Fixes = std::vector<std::pair<std::string, int>>;
 struct Outcome {
   bool cycled = false;
   std::string errors;
-  std::string difference;            // of the declared and the emitted equations
-  std::vector<std::string> outside;  // elements outside their sets
-  std::vector<std::string> sets;     // every index set with its members
-  std::vector<std::string> arrays;   // every array with its number of elements
+  std::string difference;             // of the declared and the emitted equations
+  std::vector<std::string> outside;   // elements outside their sets
+  std::vector<std::string> sets;      // every index set with its members
+  std::vector<std::string> arrays;    // every array with its number of elements
   std::vector<std::string> declared;  // group and non-zeros of every declared equation
   std::vector<std::string> emitted;   // name, group and residual of every emitted equation
   std::vector<int> fixedValues;       // the fixed integers, read after the cycle
@@ -68,14 +68,14 @@ Outcome Observe(HostRoad& road, TQ_ModelType* d, const Fixes& fixes) {
 }
 
 // A distribution over `axes` axes, each a domain of one section fixed as `axis` gives (the axis
-// `special` as `special` gives), with the integer fixes and INTEGRALS (fixed when not empty), run
+// `under` as `special` gives), with the integer fixes and INTEGRALS (fixed when not empty), run
 // through the host's cycle.
 Outcome RunRoad(int axes,
-               int under,
-            const RoadAxisSetup& special,
-            const RoadAxisSetup& axis,
-            const Fixes& fixes,
-            const std::vector<std::string>& integrals) {
+                int under,
+                const RoadAxisSetup& special,
+                const RoadAxisSetup& axis,
+                const Fixes& fixes,
+                const std::vector<std::string>& integrals) {
   if (axes == 1) {
     RoadSetup setup = SectionsOf(special.method, special.nodeCounts, -1, false);
     setup.domainOrder = special.order;
@@ -138,8 +138,8 @@ TEST(DistributionInputAsItComes, OrdersOutsideZeroToTwoActAsTheOrderTheGuardsRea
       const Outcome unfixed = RunRoad(axes, under, special, other, {}, {});
       for (const auto& c : cases) {
         const Fixes given = paths(c.given);
-        const std::string where = std::to_string(axes) + " axes, " + given.front().first + " " +
-                                  std::to_string(given.front().second);
+        const std::string where =
+            std::to_string(axes) + " axes, " + given.front().first + " " + std::to_string(given.front().second);
         const Outcome outcome = RunRoad(axes, under, special, other, given, {});
         const Outcome reference = RunRoad(axes, under, special, other, paths(c.reference), {});
         ExpectSameAs(outcome, reference, where);
