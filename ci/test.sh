@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every test: the style and naming checks, the native build (GCC), a Clang
-# build, the native build under AddressSanitizer and UndefinedBehaviorSanitizer,
+# build, the native build (GCC) under AddressSanitizer and UndefinedBehaviorSanitizer,
 # the fuzz targets for a bounded time each, and the 32-bit Windows build under
 # wine. Each step's time is shown.
 #
@@ -44,10 +44,12 @@ step "Clang build (Release) and tests"
 CC=clang CXX=clang++ run_native "$root/build-ci/clang" -DCMAKE_BUILD_TYPE=Release -DMORVANE_WERROR=ON \
   -DMORVANE_BUILD_BENCH=OFF
 
-# The sanitized build uses Clang, so that every change is built by both compilers.
-step "tests under AddressSanitizer and UndefinedBehaviorSanitizer (Clang)"
-CC=clang CXX=clang++ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  run_native "$root/build-ci/sanitize" -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=ON -DMORVANE_WERROR=ON \
+# The sanitized build uses GCC, the default compiler (Clang builds in the step before, and with
+# its sanitizers in the fuzz targets): GCC's runtime with the project's shared libraries, and
+# every test under it.
+step "tests under AddressSanitizer and UndefinedBehaviorSanitizer (GCC)"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  run_native "$root/build-ci/sanitize-gcc" -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=ON -DMORVANE_WERROR=ON \
   -DMORVANE_BUILD_BENCH=OFF -DMORVANE_BUILD_TOOLS=ON
 
 step "fuzz targets"

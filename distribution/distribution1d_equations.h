@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "distribution/eqn_formula_catalogue.h"
 #include "distribution/eqn_plan.h"
@@ -165,11 +166,16 @@ inline constexpr RowEntry kOcfe4[] = {
 };
 
 // The block of a method: a collocation method nests its families inside its sections, any other
-// method its sections inside its families.
+// method its sections inside its families. (The method's row is found by its name, not through a
+// pointer tested against null: where null-pointer checks are kept, as under GCC's
+// -fsanitize=undefined, comparing an object's address with null is not a constant expression. A
+// name outside the method table stops the plan builder.)
 consteval MethodBlock Block(const char* method, std::int32_t group, std::span<const RowEntry> rows) {
-  const TQ_MethodFacts* facts = FindDiscretizationMethod(method);
-  const Nesting nesting =
-      facts != nullptr && facts->collocation ? Nesting::FamiliesInSections : Nesting::SectionsInFamilies;
+  bool collocation = false;
+  for (const TQ_MethodFacts& facts : kDiscretizationMethods) {
+    if (std::string_view(method) == facts.name) collocation = facts.collocation;
+  }
+  const Nesting nesting = collocation ? Nesting::FamiliesInSections : Nesting::SectionsInFamilies;
   return MethodBlock{method, 0, group, nesting, kFamilies, rows};
 }
 
@@ -206,10 +212,10 @@ void WalkEquations(Context& context, Sink& sink, std::int32_t groupBase) {
   WalkPlan(EquationPlan(), context, sink, groupBase);
 }
 
-// The first equation that would read outside its section, for the context's current grid.
+// The first fault of the context's current grid that an equation would meet.
 template <class Context>
-StencilFault CheckEquationStencils(Context& context) {
-  return CheckStencils(EquationPlan(), context);
+GridFault CheckEquationGrid(Context& context) {
+  return CheckGrid(EquationPlan(), context);
 }
 
 }  // namespace morvane::eqn::d1

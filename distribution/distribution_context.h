@@ -115,12 +115,12 @@ class DistributionContext {
   // The members of an axis's set, ascending: its domain's INTERIOR, or {0} ∪ INTERIOR ∪
   // {ENDNODE}, built as the distributions' index sets build it.
   template <class Visit>
-  void ForEachInSet(int a, AxisSet set, Visit&& visit, bool firstOnly) {
+  void ForEachInSet(int a, AxisSet set, Visit&& visit) {
     const TQ_SetValue& interior = Read(Domain(a).INTERIOR);
     if (set == AxisSet::Interior) {
-      VisitMembers(interior, visit, firstOnly);
+      VisitMembers(interior, visit);
     } else {
-      VisitMembers(morvane::distribution::BoundaryAndInteriorNodes(interior, EndNode(a)), visit, firstOnly);
+      VisitMembers(morvane::distribution::BoundaryAndInteriorNodes(interior, EndNode(a)), visit);
     }
   }
 
@@ -218,12 +218,9 @@ class DistributionContext {
   }
 
   template <class Visit>
-  static void VisitMembers(const SUValue& set, Visit& visit, bool firstOnly) {
+  static void VisitMembers(const SUValue& set, Visit& visit) {
     const int size = set.SetSize();
-    for (int k = 0; k < size; ++k) {
-      visit(std::int64_t{set.IntegerAt(k)});
-      if (firstOnly) return;
-    }
+    for (int k = 0; k < size; ++k) visit(std::int64_t{set.IntegerAt(k)});
   }
 
   // (With one axis the axis is always 0, whatever the walk passes.)

@@ -3,18 +3,27 @@
 //
 // A model hands the engine a view of itself (its domains, orders, INTEGRALS and arrays) and its
 // plan. Before any equation is declared or emitted every axis is checked: its link must hold a
-// domain, every section must lie inside the domain's nodes, the INTERIOR set too, no equation may
-// read a node outside its own section (a section shorter than the method's stencil), and the
-// elements of every section must fill it (a node they leave out would have no equations). A model
-// that fails the check declares and emits nothing and returns a negative count; while declaring,
-// the host is told why, naming the link or the domain.
+// domain and its ENDNODE must fit the host's integers; then every equation that would run is
+// checked against the grid (a Check walk): it may read no node outside its own section (a
+// section shorter than the method's stencil) nor outside the domain's nodes 0 .. ENDNODE (the
+// arrays' index sets), it may stand at no member of another axis's INTERIOR outside that
+// domain's nodes, and the elements of every element loop must fill their section (a node they
+// leave out would have no equations). The orders and the INTEGRALS selection are taken as they
+// come: the guards read order used > 0 and > 1, highest order == 2, and a selector counts where
+// StringInSet finds it. A model that fails a check declares and emits nothing and returns a
+// negative count, and the host is told why, naming the link or the domain.
+//
+// Emission does not ask the host's size budget again for what declaration admitted and made:
+// a model whose declaration was admitted emits what it declared, whatever other models made
+// since. A model whose declaration was refused emits nothing and says nothing more (its
+// LocalEqnCount holds the refusal's code); a refusal that only emission meets (the model changed
+// in between) is told as declaration tells it.
 //
 // A link that holds no domain is met the same way in every phase, by every distribution: nothing
 // is read through it, the host is told which links of which model hold none (a report a link),
 // and the phase does what it can without them; no exception reaches the host.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <span>
@@ -32,15 +41,20 @@ namespace morvane::eqn {
 
 // What the equation phases return when the distribution cannot place its equations.
 inline constexpr int kNoDomain = -1;      // a domain link has no domain attached (ExecuteAssignments too)
-inline constexpr int kGridTooShort = -2;  // a section is shorter than the method's stencil or not
-                                          // filled by its elements, a section or the interior
-                                          // lies outside the domain's nodes, or ENDNODE is too
-                                          // far from 0 for the host's integers (EndNodeFits)
+inline constexpr int kGridTooShort = -2;  // an equation would read outside its section or the
+                                          // domain's nodes, stand at an INTERIOR member outside
+                                          // them, or run over elements that do not fill their
+                                          // section (GridFault); or ENDNODE is too far from 0 for
+                                          // the host's integers (EndNodeFits)
 inline constexpr int kTooLarge = -3;      // the equations or their non-zeros would not fit the
                                           // host's 32-bit counts, or its elements and equations
                                           // the host's size budget
-inline constexpr int kBadParameter = -4;  // a derivative order outside 0 to 2, or an INTEGRALS
-                                          // name the distribution does not compute
+
+// The equation phase a check serves: what its refusals say is not done.
+enum class Phase : std::uint8_t { Declaring, Emitting };
+inline const char* NotDone(Phase phase) {
+  return phase == Phase::Declaring ? "its equations are not declared" : "its equations are not emitted";
+}
 
 // The name of an object for a message: its own, or "(unnamed)".
 const char* NameOf(const TQ_Containable* item);
@@ -99,70 +113,35 @@ TQ_INTEGERSET* InteriorSizing(const TQ_Containable& owner, const TQ_External<TQ_
 
 namespace detail {
 void ReportNoDomain(const TQ_Containable* model, const char* link, const char* work);
-void ReportSectionOutside(const TQ_Containable* model,
-                          const char* link,
-                          const TQ_DOMAIN& domain,
-                          std::int32_t section,
-                          std::int64_t first,
-                          std::int64_t last,
-                          std::int64_t end);
-void ReportInteriorOutside(const TQ_Containable* model,
-                           const char* link,
-                           const TQ_DOMAIN& domain,
-                           std::int64_t low,
-                           std::int64_t high,
-                           std::int64_t end);
-void ReportStencil(const TQ_Containable* model,
-                   const char* link,
-                   const TQ_DOMAIN& domain,
-                   const char* method,
-                   const StencilFault& fault);
-void ReportUnfilledSection(const TQ_Containable* model,
-                           const char* link,
-                           const TQ_DOMAIN& domain,
-                           std::int32_t section,
-                           std::int64_t intervals,
-                           std::int64_t elements,
-                           std::int64_t perElement);
-void ReportTooLarge(const TQ_Containable* model, int count, const PlanSize& size);
+// The fault a Check walk found on the grid of `domain` (the domain `link` holds), whose method is
+// `method`.
+void ReportGridFault(
+    const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, const char* method, const GridFault& fault);
+void ReportTooLarge(const TQ_Containable* model, int count, const PlanSize& size, Phase phase);
 void ReportEndNode(
     const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int64_t end, const char* work);
 // Whether `elements` new elements of `bytes` in all and `nonZeros` non-zeros fit the host's size
-// budget; the host reports a refusal (naming the model and `what`) when `report` is set.
-bool AdmitSize(
-    const TQ_Containable* model, const char* what, double elements, double bytes, double nonZeros, bool report);
+// budget; the host reports a refusal, naming the model and `what`.
+bool AdmitSize(const TQ_Containable* model, const char* what, double elements, double bytes, double nonZeros);
 }  // namespace detail
 
 // Whether `count` equations before this model's and the model's own fit the host's 32-bit
 // equation count and its pattern positions.
 bool FitsHostCounts(int count, const PlanSize& size);
 
-// The integral names a distribution over `axes` axes computes, besides "None", which selects none.
-std::span<const char* const> IntegralNames(std::size_t axes);
-
-// 0 when the model's derivative orders lie in 0 .. 2 and INTEGRALS names only the integrals it
-// computes (or "None"); otherwise kBadParameter, with the first fault handed to the host when
-// `report` is set.
-int CheckParameters(const TQ_Containable* model,
-                    std::span<TQ_INTEGERPARAMETER* const> orders,
-                    std::span<TQ_INTEGERPARAMETER* const> ordersUsed,
-                    const TQ_STRINGSET& integrals,
-                    std::size_t axes,
-                    bool report);
-
-// 0 when every axis can carry the plan's equations; otherwise the negative code, with the reason
-// handed to the host when `report` is set.
+// 0 when every axis can carry the equations of the plan that would run; otherwise the negative
+// code, with the reason handed to the host.
 template <Access kAccess, std::size_t D>
-int CheckDomains(const DistributionView<D>& view, std::span<const PlanNode> plan, bool report) {
+int CheckDomains(const DistributionView<D>& view, std::span<const PlanNode> plan, Phase phase) {
   bool attached = true;
   for (std::size_t a = 0; a < D; ++a) {
     if (view.domains[a] != nullptr) continue;
     attached = false;
-    if (report) detail::ReportNoDomain(view.model, view.links[a], "the distribution's equations cannot be placed");
+    detail::ReportNoDomain(view.model, view.links[a], "the distribution's equations cannot be placed");
   }
   if (!attached) return kNoDomain;
   DistributionContext<kAccess, D> context(view);
-  // The checks read every section of every domain, and a section the domain has not made is made
+  // The check reads the sections of the domains, and a section the domain has not made is made
   // when read: those still missing must fit the host's size budget first (a domain that was
   // refused its sections has none).
   double sections = 0.0;
@@ -172,91 +151,44 @@ int CheckDomains(const DistributionView<D>& view, std::span<const PlanNode> plan
     if (missing > 0.0) sections += missing;
   }
   if (sections > 0.0 &&
-      !detail::AdmitSize(
-          view.model, "the missing sections of its domains", sections, sections * kSectionBytes, 0.0, report))
+      !detail::AdmitSize(view.model, "the missing sections of its domains", sections, sections * kSectionBytes, 0.0))
     return kTooLarge;
+  // The index sets over the nodes can be counted in the host's 32-bit integers.
   for (std::size_t a = 0; a < D; ++a) {
-    const int axis = static_cast<int>(a);
-    const TQ_DOMAIN& domain = *view.domains[a];
-    // The index sets over the nodes can be counted in the host's 32-bit integers.
-    const std::int64_t end = context.EndNode(axis);
+    const std::int64_t end = context.EndNode(static_cast<int>(a));
     if (!EndNodeFits(end)) {
-      if (report) detail::ReportEndNode(view.model, view.links[a], domain, end, "its equations are not declared");
+      detail::ReportEndNode(view.model, view.links[a], *view.domains[a], end, NotDone(phase));
       return kGridTooShort;
     }
-    // Every section, and every interior node, lies inside the domain's nodes 0 .. ENDNODE (the
-    // arrays' index sets), so that no equation reaches an element outside them.
-    const std::int32_t sections = context.NumSections(axis);
-    for (std::int32_t s = 1; s <= sections; ++s) {
-      const std::int64_t first = context.Base(axis, s);
-      const std::int64_t last = first + context.NodeCount(axis, s);
-      if (first < 0 || last < first || last > end) {
-        if (report) detail::ReportSectionOutside(view.model, view.links[a], domain, s, first, last, end);
-        return kGridTooShort;
-      }
-    }
-    if constexpr (D > 1) {
-      std::int64_t low = 0;
-      std::int64_t high = 0;
-      bool any = false;
-      context.ForEachInSet(
-          axis,
-          AxisSet::Interior,
-          [&](std::int64_t v) {
-            low = any ? std::min(low, v) : v;
-            high = any ? std::max(high, v) : v;
-            any = true;
-          },
-          false);
-      if (any && (low < 0 || high > end)) {
-        if (report) detail::ReportInteriorOutside(view.model, view.links[a], domain, low, high, end);
-        return kGridTooShort;
-      }
-    }
   }
-  const StencilFault fault = CheckStencils(plan, context);
+  const GridFault fault = CheckGrid(plan, context);
   if (fault.found) {
-    if (report) {
-      const auto a = static_cast<std::size_t>(fault.axis);
-      detail::ReportStencil(view.model, view.links[a], *view.domains[a], context.Method(fault.axis), fault);
-    }
+    const auto a = static_cast<std::size_t>(fault.axis);
+    detail::ReportGridFault(view.model, view.links[a], *view.domains[a], context.Method(fault.axis), fault);
     return kGridTooShort;
-  }
-  // The elements of a section (NUMPOLYPOINTS + 1 intervals each) fill it: the domain places
-  // nodes element by element and the element rows run element by element, so a node past the
-  // last element would have neither a coordinate nor the equations of its derivatives and
-  // integrals. The domain's own node counts always fill; a count fixed by hand may not.
-  for (std::size_t a = 0; a < D; ++a) {
-    const int axis = static_cast<int>(a);
-    const std::int64_t perElement = std::int64_t{context.NumPolyPoints(axis)} + 1;
-    const std::int32_t sections = context.NumSections(axis);
-    for (std::int32_t s = 1; s <= sections; ++s) {
-      const std::int64_t intervals = context.NodeCount(axis, s);
-      const std::int64_t elements = context.NumElements(axis, s);
-      if (elements * perElement != intervals) {
-        if (report)
-          detail::ReportUnfilledSection(
-              view.model, view.links[a], *view.domains[a], s, intervals, elements, perElement);
-        return kGridTooShort;
-      }
-    }
   }
   return 0;
 }
 
-// 0 when the domains can carry the plan's equations and their number fits the host's counts;
-// otherwise the negative code, with the reason handed to the host when `report` is set. The size
-// is counted before a single element is looked up, so an oversized model allocates nothing.
+// What an emission knows of the model's declaration: the equations it declared (the model's
+// LocalEqnCount), or none when the model is being declared.
+inline constexpr std::int32_t kDeclaring = -1;
+
+// 0 when the domains can carry the plan's equations, their number fits the host's counts and
+// what is not made yet fits the host's size budget; otherwise the negative code, with the reason
+// handed to the host. The size is counted before a single element is looked up, so an oversized
+// model allocates nothing. `declared` is the number of equations declaration admitted and
+// made the elements of (kDeclaring while declaring): an emission of as many equations does not
+// ask the budget for their non-zeros again, nor for anything when every element is made.
 template <Access kAccess, std::size_t D>
-int CheckModel(const DistributionView<D>& view, std::span<const PlanNode> plan, int count, bool report) {
-  int fault = CheckDomains<kAccess>(view, plan, report);
-  if (fault < 0) return fault;
-  fault = CheckParameters(view.model, view.order, view.orderUsed, *view.integrals, D, report);
+int CheckModel(
+    const DistributionView<D>& view, std::span<const PlanNode> plan, int count, Phase phase, std::int32_t declared) {
+  const int fault = CheckDomains<kAccess>(view, plan, phase);
   if (fault < 0) return fault;
   DistributionContext<kAccess, D> context(view);
   const PlanSize size = MeasurePlan(plan, context);
   if (!FitsHostCounts(count, size)) {
-    if (report) detail::ReportTooLarge(view.model, count, size);
+    detail::ReportTooLarge(view.model, count, size, phase);
     return kTooLarge;
   }
   // The elements the equations will look up and the arrays lack yet, with the equations
@@ -270,38 +202,51 @@ int CheckModel(const DistributionView<D>& view, std::span<const PlanNode> plan, 
     elements += missing;
     bytes += missing * double(ref.elementBytes);
   }
-  if (!detail::AdmitSize(view.model, "its arrays and equations", elements, bytes, size.terms, report)) return kTooLarge;
+  const bool admitted = declared >= 0 && size.equations == double(declared);
+  const double nonZeros = admitted ? 0.0 : size.terms;
+  if ((elements > 0.0 || nonZeros > 0.0) &&
+      !detail::AdmitSize(view.model, "its arrays and equations", elements, bytes, nonZeros))
+    return kTooLarge;
   return 0;
 }
 
 // SetUpEquations' part: declares every equation with its group and non-zeros; returns the
-// running count after them, or a negative code when the domains cannot carry them.
+// running count after them, or a negative code when the domains cannot carry them, which is
+// also left in `refusal` (the model's LocalEqnCount) for the emission to find.
 template <std::size_t D>
 int DeclareEquations(TQ_ModelType& model,
                      const DistributionView<D>& view,
                      std::span<const PlanNode> plan,
                      std::int32_t firstGroup,
-                     int count) {
-  const int fault = CheckModel<Access::Variable>(view, plan, count, true);
-  if (fault < 0) return fault;
+                     int count,
+                     std::int32_t& refusal) {
+  const int fault = CheckModel<Access::Variable>(view, plan, count, Phase::Declaring, kDeclaring);
+  if (fault < 0) {
+    refusal = fault;
+    return fault;
+  }
   DistributionContext<Access::Variable, D> context(view);
   HostDeclaration sink(model, count);
   WalkPlan(plan, context, sink, firstGroup);
   return sink.Count();
 }
 
-// JacPattern's part: emits every equation; a negative count (the parent's failure) or domains
-// that cannot carry the equations end the call with nothing emitted and a negative result.
+// JacPattern's part: emits every equation. A negative count (the parent's failure) is returned
+// as it is, and a refused declaration (`declared`, the model's LocalEqnCount, negative) with its
+// code, both with nothing emitted; domains that cannot carry the equations now end the call
+// with the reason handed to the host, nothing emitted and a negative result.
 template <std::size_t D>
 int EmitEquations(TQ_ModelTypeEx& model,
                   const DistributionView<D>& view,
                   std::span<const PlanNode> plan,
                   std::int32_t firstGroup,
+                  std::int32_t declared,
                   int*& rows,
                   int*& cols,
                   int count) {
   if (count < 0) return count;
-  const int fault = CheckModel<Access::Constant>(view, plan, count, false);
+  if (declared < 0) return declared;
+  const int fault = CheckModel<Access::Constant>(view, plan, count, Phase::Emitting, declared);
   if (fault < 0) return fault;
   DistributionContext<Access::Constant, D> context(view);
   HostEmission sink(model, count, rows, cols);

@@ -83,7 +83,7 @@ class PlanBuilder {
       for (const RowEntry& r : block.rows) {
         if (r.number != expected++) Fail(r.number);
       }
-      AddBlock(block);
+      AddBlock(block, kDiscretizationMethods[k / table.axes]);
     }
     if (out_ != nullptr) NoteLoopReads(std::span<PlanNode>(out_, size_));
   }
@@ -361,10 +361,12 @@ class PlanBuilder {
     if (widest != method_->reach) Fail(0);
   }
 
-  constexpr void AddBlock(const MethodBlock& block) {
+  // `facts` is the method table's row that Build found by the block's name. (Not looked up again
+  // and tested against null: where null-pointer checks are kept, as under GCC's
+  // -fsanitize=undefined, comparing an object's address with null is not a constant expression.)
+  constexpr void AddBlock(const MethodBlock& block, const TQ_MethodFacts& facts) {
     if (block.axis >= table_->axes || block.families.empty()) Fail(0);
-    method_ = FindDiscretizationMethod(block.method);
-    if (method_ == nullptr) Fail(0);
+    method_ = &facts;
     CheckReach(block);
     for (std::size_t k = 0; k < block.rows.size(); ++k) {
       const RowEntry& r = block.rows[k];

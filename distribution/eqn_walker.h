@@ -9,8 +9,11 @@
 // The same walk serves three purposes, chosen by the sink's mode:
 //   Declare: per equation the group, then one term per variable or parameter, in formula order;
 //   Emit:    per equation the name, the group, then the whole prefix program;
-//   Check:   no sink calls; node and element loops visit only their first and last member, and
-//            every variable index is tested against the section it belongs to;
+//   Check:   no sink calls; node, element and set loops visit only their first and last member
+//            (which bound every index their rows read), and every equation that would run is
+//            tested against the grid: each index along its own axis against its section and the
+//            domain's nodes, each index along another axis against that domain's nodes, and the
+//            elements of every element loop against their section;
 //   Count:   no sink calls; counts the equations and terms a walk would hand on, in double (so
 //            that no size wraps), walking a loop's body once for all its members wherever the
 //            body does not depend on the loop's value.
@@ -36,10 +39,12 @@
 //                NumElements(int axis, std::int32_t s);
 //   Handle ElementLength(int axis, std::int32_t s);            // the parameter term h
 //   Handle Variable(std::uint8_t array, const Coord& index);   // an element of an array
-// and, with more than one axis (loops over the other axes' nodes):
-//   std::int32_t EndNode(int axis);
 // A plan names arrays by number; the context refuses a number it does not hold.
-//   void ForEachInSet(int axis, AxisSet set, F&& visit, bool firstOnly);  // visit(std::int64_t) per member
+// A Check walk, and a walk over more than one axis (loops over the other axes' nodes), read the
+// domain's last node:
+//   std::int32_t EndNode(int axis);
+// and, with more than one axis:
+//   void ForEachInSet(int axis, AxisSet set, F&& visit);       // visit(std::int64_t) per member
 //                                                              // (Boundary or Interior), ascending
 // and, optionally, while emitting:
 //   bool ReadsAhead();                                         // whether to tell it (a large grid)
@@ -180,24 +185,41 @@ constexpr bool EqualsIgnoreCase(std::string_view a, const char* b) {
   return b[k] == '\0';
 }
 
-// The first equation whose stencil leaves its section, found by a Check walk.
-struct StencilFault {
-  bool found = false;
-  int row = 0;  // catalogue number
-  int axis = 0;
-  std::int32_t section = 0;
-  std::int64_t index = 0;  // the node the equation would read
-  std::int64_t first = 0;  // the section's nodes first .. last
-  std::int64_t last = 0;
+// What keeps a grid from carrying the equations that would run on it, found by a Check walk.
+enum class FaultKind : std::uint8_t {
+  None,
+  Stencil,      // an equation reads a node outside its own section (the section is shorter than
+                // the method's stencil)
+  NodeOutside,  // an equation reads a node along its own axis outside the domain's nodes
+                // 0 .. ENDNODE (its section lies outside them), or its section's node count is
+                // negative
+  SetOutside,   // an equation stands at a member of another axis's INTERIOR outside that
+                // domain's nodes 0 .. ENDNODE
+  Unfilled,     // the elements an element loop runs over leave nodes of their section out
 };
 
-// The fault in words, written into `out` (cut to `size` bytes; empty when there is none). (Into
-// the caller's buffer: a library string must not be made by the runtime's heap and freed by the
-// library's, or the reverse.)
-inline void Describe(const StencilFault& f, char* out, std::size_t size) {
+// The first fault a Check walk finds.
+struct GridFault {
+  bool found = false;
+  FaultKind kind = FaultKind::None;
+  int row = 0;                  // catalogue number (Stencil, NodeOutside, SetOutside)
+  int axis = 0;                 // the axis at fault (SetOutside: the other axis)
+  std::int32_t section = 0;     // of the axis at fault; 0 for a row outside every section
+  std::int64_t index = 0;       // Stencil, NodeOutside: the node read; SetOutside: the member
+  std::int64_t first = 0;       // the section's nodes first .. last; SetOutside: the least and
+  std::int64_t last = 0;        // greatest members of the INTERIOR
+  std::int64_t end = 0;         // NodeOutside, SetOutside: the axis's ENDNODE
+  std::int64_t elements = 0;    // Unfilled: NUMELEMENTS
+  std::int64_t perElement = 0;  // Unfilled: the intervals of one element
+};
+
+// A stencil fault in words, written into `out` (cut to `size` bytes; empty when the fault is of
+// another kind or there is none). (Into the caller's buffer: a library string must not be made
+// by the runtime's heap and freed by the library's, or the reverse.)
+inline void Describe(const GridFault& f, char* out, std::size_t size) {
   if (size == 0) return;
   out[0] = '\0';
-  if (!f.found) return;
+  if (!f.found || f.kind != FaultKind::Stencil) return;
   std::snprintf(out,
                 size,
                 "%s of section %d (axis %d) reads node %lld, outside the section's nodes %lld to %lld: the section is "
@@ -246,8 +268,8 @@ class EquationWalker {
     Walk(plan.data(), plan.data() + plan.size(), env);
   }
 
-  // The first stencil fault found by a Check walk.
-  const StencilFault& Fault() const { return fault_; }
+  // The first fault a Check walk found.
+  const GridFault& Fault() const { return fault_; }
   // What a Count walk counted.
   const PlanSize& Size() const { return size_; }
 
@@ -269,7 +291,7 @@ class EquationWalker {
   Sink& sink_;
   std::int32_t groupBase_;
   const PlanNode* base_ = nullptr;
-  StencilFault fault_{};
+  GridFault fault_{};
   PlanSize size_{};
   double weight_ = 1.0;  // Count: the passes the current body stands for
 
@@ -478,24 +500,125 @@ class EquationWalker {
   }
   (std::make_index_sequence<formulas::kCatalogueSize>{});
 
+  // An equation that would run: every node it reads along its own axis lies in its section (an
+  // integral start, outside every section, reads node 0) and among the domain's nodes 0 ..
+  // ENDNODE, and its indices along the other axes among their domains' nodes.
   void CheckRow(const PlanNode& row, const Env& env) {
     if (fault_.found) return;
+    GridFault fault;
+    fault.found = true;
+    fault.row = row.row;
+    fault.axis = row.axis;
+    fault.section = env.s;
+    fault.last = std::numeric_limits<std::int32_t>::max();
+    if (env.s != 0) {
+      fault.first = ctx_.Base(row.axis, env.s);
+      fault.last = fault.first + ctx_.NodeCount(row.axis, env.s);
+    }
+    fault.end = ctx_.EndNode(row.axis);
+    if (fault.last < fault.first) {  // a negative node count: the section holds no node
+      fault.kind = FaultKind::NodeOutside;
+      fault.index = fault.last;
+      fault_ = fault;
+      return;
+    }
     const Formula& f = *row.formula;
     for (std::size_t k = 0; k < f.termCount; ++k) {
       const Item& item = f.Term(k);
       if (item.role == Role::Step) continue;
       const std::int64_t at = IndexValue(item.index, row.axis, env);
-      std::int64_t first = 0;
-      std::int64_t last = std::numeric_limits<std::int32_t>::max();
-      if (env.s != 0) {
-        first = ctx_.Base(row.axis, env.s);
-        last = first + ctx_.NodeCount(row.axis, env.s);
+      if (at < fault.first || at > fault.last) {
+        fault.kind = FaultKind::Stencil;
+        fault.index = at;
+        fault_ = fault;
+        return;
       }
-      if (at < first || at > last || at < 0 || at > std::numeric_limits<std::int32_t>::max()) {
-        fault_ = StencilFault{true, row.row, row.axis, env.s, at, first, last};
+      if (at < 0 || at > fault.end) {
+        fault.kind = FaultKind::NodeOutside;
+        fault.index = at;
+        fault_ = fault;
         return;
       }
     }
+    if constexpr (kAxes > 1) {
+      for (std::size_t k = 0; k < kAxes; ++k) {
+        const int other = static_cast<int>(k);
+        if (other == row.axis) continue;
+        const std::int64_t at = env.other[k];
+        const std::int64_t end = ctx_.EndNode(other);
+        if (at >= 0 && at <= end) continue;
+        const SetExtent& interior = InteriorExtent(other);
+        fault.kind = FaultKind::SetOutside;
+        fault.axis = other;
+        fault.section = 0;
+        fault.index = at;
+        fault.first = interior.lo;
+        fault.last = interior.hi;
+        fault.end = end;
+        fault_ = fault;
+        return;
+      }
+    }
+  }
+
+  // The elements of section s along `axis`, of NUMPOLYPOINTS + 1 intervals each, fill it: the
+  // element rows run element by element, and a node past the last element would have none of
+  // them. (Elements that reach past the section's end: the rows that read there are found by
+  // the check of their nodes.)
+  void CheckElements(int axis, const Env& env, std::int32_t elements) {
+    if (fault_.found) return;
+    const std::int64_t perElement = std::int64_t{ctx_.NumPolyPoints(axis)} + 1;
+    const std::int64_t intervals = ctx_.NodeCount(axis, env.s);
+    if (std::int64_t{elements} * perElement >= intervals) return;
+    fault_.found = true;
+    fault_.kind = FaultKind::Unfilled;
+    fault_.axis = axis;
+    fault_.section = env.s;
+    fault_.first = ctx_.Base(axis, env.s);
+    fault_.last = fault_.first + intervals;
+    fault_.elements = elements;
+    fault_.perElement = perElement;
+  }
+
+  // The least and greatest members of an axis's INTERIOR, read once per walk (a Check walk runs
+  // a loop over a set at its least and greatest member only).
+  struct SetExtent {
+    bool known = false;
+    bool any = false;
+    std::int64_t lo = 0;
+    std::int64_t hi = 0;
+  };
+  std::array<SetExtent, kAxes> extents_{};
+
+  const SetExtent& InteriorExtent(int axis) {
+    SetExtent& e = extents_[static_cast<std::size_t>(axis)];
+    if (!e.known) {
+      e.known = true;
+      ctx_.ForEachInSet(axis, AxisSet::Interior, [&](std::int64_t v) {
+        e.lo = e.any ? std::min(e.lo, v) : v;
+        e.hi = e.any ? std::max(e.hi, v) : v;
+        e.any = true;
+      });
+    }
+    return e;
+  }
+
+  // Runs visit for the least and the greatest member of an axis's set ({0} ∪ INTERIOR ∪
+  // {ENDNODE}, or INTERIOR alone).
+  template <class Visit>
+  void SetEnds(int axis, AxisSet set, Visit&& visit) {
+    const SetExtent& interior = InteriorExtent(axis);
+    std::int64_t lo = interior.lo;
+    std::int64_t hi = interior.hi;
+    if (set == AxisSet::Boundary) {
+      const std::int64_t end = ctx_.EndNode(axis);
+      lo = std::min({std::int64_t{0}, end, interior.any ? lo : 0});
+      hi = std::max({std::int64_t{0}, end, interior.any ? hi : 0});
+    } else if (!interior.any) {
+      return;
+    }
+    visit(lo);
+    if (hi != lo) visit(hi);
   }
 
   // A row whose formula is not one of the catalogue's has no code and hands nothing on (the
@@ -632,6 +755,7 @@ class EquationWalker {
             Walk(body, next, env);
           };
           const std::int32_t elements = ctx_.NumElements(axis, env.s);
+          if constexpr (kCheck) CheckElements(axis, env, elements);
           if constexpr (kCount) {
             // Only the first element can start at node 0 (j == 0 is tested).
             Weighted(elements >= 1 ? 1 : 0, 1, visit);
@@ -663,22 +787,18 @@ class EquationWalker {
               } else {
                 double members = 0;
                 std::int64_t first = 0;
-                ctx_.ForEachInSet(
-                    axis,
-                    static_cast<AxisSet>(n->value),
-                    [&](std::int64_t v) {
-                      if (members == 0) first = v;
-                      members += 1;
-                    },
-                    false);
+                ctx_.ForEachInSet(axis, static_cast<AxisSet>(n->value), [&](std::int64_t v) {
+                  if (members == 0) first = v;
+                  members += 1;
+                });
                 Weighted(members, first, visit);
               }
             } else if (n->step == Step::ForAxisRange) {
               Range(AxisBound(n->lo, axis), AxisBound(n->hi, axis), visit);
+            } else if constexpr (kCheck) {
+              SetEnds(axis, static_cast<AxisSet>(n->value), visit);
             } else {
-              // A Check walk needs one member: the body's indices along its own axis do
-              // not depend on the other axes' values.
-              ctx_.ForEachInSet(axis, static_cast<AxisSet>(n->value), visit, kCheck);
+              ctx_.ForEachInSet(axis, static_cast<AxisSet>(n->value), visit);
             }
           }
           break;
@@ -699,7 +819,7 @@ class EquationWalker {
 };
 
 // A sink for Check walks: the walker makes no calls on it.
-struct StencilCheck {
+struct GridCheck {
   static constexpr SinkMode kMode = SinkMode::Check;
 };
 
@@ -713,12 +833,12 @@ void WalkPlan(std::span<const PlanNode> plan, Context& context, Sink& sink, std:
   EquationWalker<Context, Sink>(context, sink, groupBase).Run(plan);
 }
 
-// Walks a plan without emitting and returns the first equation that would read a node outside
-// its own section (none when the grid is long enough for every stencil).
+// Walks a plan without emitting and returns the first fault of the grid that an equation would
+// meet (none when the grid carries every equation that would run).
 template <class Context>
-StencilFault CheckStencils(std::span<const PlanNode> plan, Context& context) {
-  StencilCheck none;
-  EquationWalker<Context, StencilCheck> walker(context, none, 0);
+GridFault CheckGrid(std::span<const PlanNode> plan, Context& context) {
+  GridCheck none;
+  EquationWalker<Context, GridCheck> walker(context, none, 0);
   walker.Run(plan);
   return walker.Fault();
 }

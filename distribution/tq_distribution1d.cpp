@@ -79,11 +79,13 @@ morvane::eqn::DistributionView<1> TQ_DISTRIBUTION1D::View() {
 }
 
 int TQ_DISTRIBUTION1D::DeclareEquations(int count) {
-  return morvane::eqn::DeclareEquations(*this, View(), morvane::eqn::d1::EquationPlan(), FirstGroup, count);
+  return morvane::eqn::DeclareEquations(
+      *this, View(), morvane::eqn::d1::EquationPlan(), FirstGroup, count, LocalEqnCount);
 }
 
 int TQ_DISTRIBUTION1D::EmitEquations(int*& rows, int*& cols, TQ_EquationType**, int count) {
-  return morvane::eqn::EmitEquations(*this, View(), morvane::eqn::d1::EquationPlan(), FirstGroup, rows, cols, count);
+  return morvane::eqn::EmitEquations(
+      *this, View(), morvane::eqn::d1::EquationPlan(), FirstGroup, LocalEqnCount, rows, cols, count);
 }
 
 MORVANE_GENERATED_CLASS_DEFINITION_OWN_ASSIGNMENTS(TQ_DISTRIBUTION1D, TQ_ModelTypeEx2, "Model DISTRIBUTION1D\tV7.1");

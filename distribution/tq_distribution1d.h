@@ -24,9 +24,9 @@ class MORVANE_API TQ_DISTRIBUTION1D : public TQ_Generated<TQ_DISTRIBUTION1D, TQ_
   // JacPattern return when the distribution cannot do its work (the host has
   // been told why).
   static constexpr int kNoDomain = morvane::eqn::kNoDomain;          // XDOMAIN has no domain attached
-  static constexpr int kGridTooShort = morvane::eqn::kGridTooShort;  // a section is shorter than the
-                                                                     // method's stencil, or lies outside
-                                                                     // the domain's nodes
+  static constexpr int kGridTooShort = morvane::eqn::kGridTooShort;  // the grid cannot carry the
+                                                                     // equations that would run
+                                                                     // (morvane::eqn::GridFault)
 
   // ExecuteAssignments0 (declared with the class): the generated assignment
   // work when XDOMAIN holds a domain; else the link reported, nothing of this
@@ -37,13 +37,16 @@ class MORVANE_API TQ_DISTRIBUTION1D : public TQ_Generated<TQ_DISTRIBUTION1D, TQ_
   void SizeArrays();
   void IndexSets(const TQ_AssignmentStep& step);
   void Assignments(const TQ_AssignmentStep& step);
-  // Checks the domain, then declares every equation with its group and
-  // non-zeros; a negative code, with the reason handed to the host, when the
-  // domain is missing or too short for the method.
+  // Checks the domain and the size of the model, then declares every
+  // equation with its group and non-zeros; a negative code, with the reason
+  // handed to the host, when the domain is missing, its grid cannot carry the equations
+  // that would run, or they would not fit the host's counts or its size
+  // budget (the code is left in LocalEqnCount).
   int DeclareEquations(int count);
-  // Emits every equation; a negative count (the parent's failure) or a
-  // domain that cannot carry the equations ends the call with nothing
-  // emitted and a negative result.
+  // Emits every equation it declared; a negative count (the parent's
+  // failure) or a refused declaration ends the call with nothing emitted and
+  // that code; a refusal that only emission meets (the model changed since
+  // its declaration) is told as declaration tells it.
   int EmitEquations(int*& rows, int*& cols, TQ_EquationType** types, int count);
 
   // The distribution as its equations read it.

@@ -135,11 +135,13 @@ morvane::eqn::DistributionView<2> TQ_DISTRIBUTION2D::View() {
 }
 
 int TQ_DISTRIBUTION2D::DeclareEquations(int count) {
-  return morvane::eqn::DeclareEquations(*this, View(), morvane::eqn::d2::EquationPlan(), FirstGroup, count);
+  return morvane::eqn::DeclareEquations(
+      *this, View(), morvane::eqn::d2::EquationPlan(), FirstGroup, count, LocalEqnCount);
 }
 
 int TQ_DISTRIBUTION2D::EmitEquations(int*& rows, int*& cols, TQ_EquationType**, int count) {
-  return morvane::eqn::EmitEquations(*this, View(), morvane::eqn::d2::EquationPlan(), FirstGroup, rows, cols, count);
+  return morvane::eqn::EmitEquations(
+      *this, View(), morvane::eqn::d2::EquationPlan(), FirstGroup, LocalEqnCount, rows, cols, count);
 }
 
 MORVANE_GENERATED_CLASS_DEFINITION_OWN_ASSIGNMENTS(TQ_DISTRIBUTION2D, TQ_ModelTypeEx2, "Model DISTRIBUTION2D\tV7.1");

@@ -36,14 +36,16 @@ class MORVANE_API TQ_DISTRIBUTION2D : public TQ_Generated<TQ_DISTRIBUTION2D, TQ_
   void SizeArrays();
   void IndexSets(const TQ_AssignmentStep& step);
   void Assignments(const TQ_AssignmentStep& step);
-  // Checks the domains, then declares every equation with its group and
-  // non-zeros; a negative code, with the reason handed to the host, when a
-  // domain is missing, too short for its method, or the equations would not
-  // fit the host's counts.
+  // Checks the domains and the size of the model, then declares every
+  // equation with its group and non-zeros; a negative code, with the reason
+  // handed to the host, when a domain is missing, its grid cannot carry the equations
+  // that would run, or they would not fit the host's counts or its size
+  // budget (the code is left in LocalEqnCount).
   int DeclareEquations(int count);
-  // Emits every equation; a negative count (the parent's failure) or domains
-  // that cannot carry the equations end the call with nothing emitted and a
-  // negative result.
+  // Emits every equation it declared; a negative count (the parent's
+  // failure) or a refused declaration ends the call with nothing emitted and
+  // that code; a refusal that only emission meets (the model changed since
+  // its declaration) is told as declaration tells it.
   int EmitEquations(int*& rows, int*& cols, TQ_EquationType** types, int count);
 
   // The distribution as its equations read it.

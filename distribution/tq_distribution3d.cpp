@@ -209,11 +209,13 @@ morvane::eqn::DistributionView<3> TQ_DISTRIBUTION3D::View() {
 }
 
 int TQ_DISTRIBUTION3D::DeclareEquations(int count) {
-  return morvane::eqn::DeclareEquations(*this, View(), morvane::eqn::d3::EquationPlan(), FirstGroup, count);
+  return morvane::eqn::DeclareEquations(
+      *this, View(), morvane::eqn::d3::EquationPlan(), FirstGroup, count, LocalEqnCount);
 }
 
 int TQ_DISTRIBUTION3D::EmitEquations(int*& rows, int*& cols, TQ_EquationType**, int count) {
-  return morvane::eqn::EmitEquations(*this, View(), morvane::eqn::d3::EquationPlan(), FirstGroup, rows, cols, count);
+  return morvane::eqn::EmitEquations(
+      *this, View(), morvane::eqn::d3::EquationPlan(), FirstGroup, LocalEqnCount, rows, cols, count);
 }
 
 MORVANE_GENERATED_CLASS_DEFINITION_OWN_ASSIGNMENTS(TQ_DISTRIBUTION3D, TQ_ModelTypeEx2, "Model DISTRIBUTION3D\tV7.1");

@@ -331,7 +331,7 @@ TEST(Distribution1DErrors, SectionsShorterThanTheStencilAreReported) {
   }
 }
 
-TEST(Distribution1DErrors, SectionsTheirElementsDoNotFillAreReported) {
+TEST(Distribution1DErrors, SectionsTheirElementsDoNotFillAreReportedWhereElementRowsRun) {
   const struct {
     const char* method;
     std::vector<int> nodeCounts;
@@ -346,15 +346,27 @@ TEST(Distribution1DErrors, SectionsTheirElementsDoNotFillAreReported) {
     EXPECT_TRUE(AnyErrorContains(road, c.message)) << road.Errors();
     EXPECT_TRUE(road.Emitted().empty()) << c.method;
     EXPECT_EQ(road.distribution->SetUpEquations(), TQ_DISTRIBUTION1D::kGridTooShort) << c.method;
+    // Without the integrals a difference method runs no element rows: its rows run over the
+    // nodes and carry the section. A collocation method's derivative rows run over its elements.
+    Road without(SectionsOf(c.method, c.nodeCounts, -1, false));
+    EXPECT_EQ(without.Cycle(), !IsCollocation(c.method)) << c.method << ": " << without.Errors();
+    EXPECT_EQ(AnyErrorContains(without, c.message), IsCollocation(c.method)) << without.Errors();
   }
 }
 
-TEST(Distribution1DErrors, SectionsOutsideTheDomainsNodesAreReported) {
+TEST(Distribution1DErrors, SectionsOutsideTheDomainsNodesAreReportedWhereEquationsReadThem) {
   Road road;
   road.Fix("X.ENDNODE", TQ_Value(3, 0u, 0u, 0));
   EXPECT_FALSE(road.Cycle());
   EXPECT_TRUE(AnyErrorContains(road, "outside the domain's nodes 0 to 3")) << road.Errors();
   EXPECT_TRUE(road.Emitted().empty());
+  // With no equation of its own, the distribution reads no section.
+  RoadSetup noEquations;
+  noEquations.orderUsed = 0;
+  Road none(noEquations);
+  none.Fix("X.ENDNODE", TQ_Value(3, 0u, 0u, 0));
+  EXPECT_TRUE(none.Cycle()) << none.Errors();
+  EXPECT_TRUE(none.Emitted().empty());
 }
 
 }  // namespace

@@ -536,12 +536,12 @@ TEST(StencilCheck2D3D, GridsBuiltLikeTheDomainsPass) {
     for (const char* my : kMethods) {
       for (const std::vector<int>& layout : {std::vector<int>{1}, std::vector<int>{2, 1}}) {
         GridND<2> g = MakeGrid<2>({Ax(mx, layout, 2, 2), Ax(my, layout, 2, 2)}, {"idx", "idy", "idxdy"});
-        const StencilFault f = CheckStencils(d2::EquationPlan(), g);
+        const GridFault f = CheckGrid(d2::EquationPlan(), g);
         EXPECT_FALSE(f.found) << mx << " " << my << ": " << Describe(f);
       }
     }
     GridND<3> g = MakeGrid<3>({Ax(mx, {1, 2}, 2, 2), Ax(mx, {2}, 2, 2), Ax(mx, {1}, 2, 2)}, kAll3D);
-    const StencilFault f = CheckStencils(d3::EquationPlan(), g);
+    const GridFault f = CheckGrid(d3::EquationPlan(), g);
     EXPECT_FALSE(f.found) << mx << ": " << Describe(f);
   }
 }
@@ -558,7 +558,7 @@ void ExpectShortSectionFound(const char* method, int axis) {
   Section& second = g.axes[static_cast<std::size_t>(axis)].sections[1];
   second.nodeCount = PointsOf(method);
   second.elements = 1;
-  const StencilFault f = CheckStencils(DistributionOf<D>::EquationPlan(), g);
+  const GridFault f = CheckGrid(DistributionOf<D>::EquationPlan(), g);
   ASSERT_TRUE(f.found) << method << " axis " << axis;
   EXPECT_EQ(f.axis, axis) << method;
   EXPECT_EQ(InfoOfRow<D>(f.row).axis, axis) << method << " " << Describe(f);

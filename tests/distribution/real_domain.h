@@ -95,7 +95,7 @@ class HostRoad {
     host.Reset();
     TQ_ExecutiveTesting::EnableLog(host, false);
   }
-  ~HostRoad() { host.Reset(); }
+  virtual ~HostRoad() { host.Reset(); }
   HostRoad(const HostRoad&) = delete;
   HostRoad& operator=(const HostRoad&) = delete;
 

@@ -16,8 +16,8 @@
 
 namespace morvane::eqn::testing {
 
-// A stencil fault in words.
-inline std::string Describe(const StencilFault& f) {
+// A stencil fault in words (empty for a fault of another kind).
+inline std::string Describe(const GridFault& f) {
   char text[512];
   eqn::Describe(f, text, sizeof text);
   return text;
@@ -117,6 +117,7 @@ class Grid1D {
   }
 
   std::int32_t EndNode() const { return static_cast<std::int32_t>(x.size()) - 1; }
+  std::int32_t EndNode(int) const { return EndNode(); }
 
   // The INTERIOR set the domain gives this grid for its HIGHESTORDERDERIVATIVE, ascending: below
   // 2 the nodes 1 .. ENDNODE-1; at 2 the inner nodes of every section, less the element

@@ -212,12 +212,9 @@ class GridND {
     return Handle{array, at, 0, 0};
   }
   template <class Visit>
-  void ForEachInSet(int a, AxisSet set, Visit&& visit, bool firstOnly) const {
+  void ForEachInSet(int a, AxisSet set, Visit&& visit) const {
     const std::vector<std::int32_t> members = set == AxisSet::Interior ? Interior(a) : Boundary(a);
-    for (std::int32_t k : members) {
-      visit(std::int64_t{k});
-      if (firstOnly) return;
-    }
+    for (std::int32_t k : members) visit(std::int64_t{k});
   }
 
  private:

@@ -352,25 +352,25 @@ TEST(DeclaredAndEmitted, AgreeForEveryMethodOrderSelectionAndSectionCount) {
   EXPECT_EQ(combinations, 10 * 3 * 2 * 2 * 3);
 }
 
-// ---- The stencil check ----
+// ---- The grid check ----
 
-TEST(StencilCheck, GridsBuiltLikeTheDomainsPass) {
+TEST(GridCheck, GridsBuiltLikeTheDomainsPass) {
   for (const char* method : kMethods) {
     for (const auto& layout : std::vector<std::vector<int>>{{1}, {1, 1}, {2, 1, 3}}) {
       Grid1D g = Grid1D::Make(method, layout);
-      const StencilFault f = d1::CheckEquationStencils(g);
+      const GridFault f = d1::CheckEquationGrid(g);
       EXPECT_FALSE(f.found) << method << ": " << Describe(f);
     }
   }
 }
 
-TEST(StencilCheck, SectionsShorterThanTheStencilAreFound) {
+TEST(GridCheck, SectionsShorterThanTheStencilAreFound) {
   {
     // CFD4 needs four intervals per section; two are too few.
     Grid1D g = Grid1D::Make("CFD4", {1, 1});
     g.sections[1].nodeCount = 2;
     g.sections[1].elements = 0;
-    const StencilFault f = d1::CheckEquationStencils(g);
+    const GridFault f = d1::CheckEquationGrid(g);
     ASSERT_TRUE(f.found);
     EXPECT_EQ(f.row, 36);  // the first equation of section 2 reads V(b+3) and V(b+4)
     EXPECT_EQ(f.section, 2);
@@ -386,10 +386,10 @@ TEST(StencilCheck, SectionsShorterThanTheStencilAreFound) {
     // One interval in BFD1's first section: the forward difference at node 0 fits, the
     // second-derivative rows do not run; in FFD2 the three-point rows overrun.
     Grid1D g = Grid1D::Make("BFD1", {1});
-    EXPECT_FALSE(d1::CheckEquationStencils(g).found);
+    EXPECT_FALSE(d1::CheckEquationGrid(g).found);
     Grid1D f2 = Grid1D::Make("FFD2", {1});
     f2.sections[0].nodeCount = 1;
-    const StencilFault f = d1::CheckEquationStencils(f2);
+    const GridFault f = d1::CheckEquationGrid(f2);
     ASSERT_TRUE(f.found);
     EXPECT_EQ(f.row, 20);
     EXPECT_EQ(f.section, 1);
@@ -400,27 +400,63 @@ TEST(StencilCheck, SectionsShorterThanTheStencilAreFound) {
     g.polyPoints = 1;
     g.sections[0].elements = 3;
     g.orderUsed_ = 0;
-    const StencilFault f = d1::CheckEquationStencils(g);
+    const GridFault f = d1::CheckEquationGrid(g);
     ASSERT_TRUE(f.found);
     EXPECT_EQ(f.row, 75);
     EXPECT_GT(f.index, f.last);
   }
-  {
-    // Nonsense section values: a negative node count, a negative base; reported, no crash.
-    Grid1D g = Grid1D::Make("BFD2", {2});
-    g.sections[0].nodeCount = -5;
-    EXPECT_TRUE(d1::CheckEquationStencils(g).found);
-    g = Grid1D::Make("OCFE2", {2});
-    g.sections[0].base = -2;
-    EXPECT_TRUE(d1::CheckEquationStencils(g).found);
-    g = Grid1D::Make("CFD2", {2});
-    g.sections[0].nodeCount = 2147483647;
-    g.sections[0].elements = 2147483647;
-    const StencilFault f = d1::CheckEquationStencils(g);
-    EXPECT_TRUE(f.found);
-    EXPECT_GT(f.index, 2147483647LL);
+  EXPECT_EQ(Describe(GridFault{}), "");
+}
+
+TEST(GridCheck, SectionsOutsideTheDomainsNodesAreFoundWhereAnEquationReadsThem) {
+  // Nonsense section values: a negative node count, a negative base, a section far past the last
+  // node; found with the section, no crash.
+  const struct {
+    const char* method;
+    int base;
+    int nodeCount;
+    std::int64_t first;  // the section's nodes as found
+    std::int64_t last;
+  } cases[] = {
+      {"BFD2", 0, -5, 0, -5},
+      {"OCFE2", -2, 2, -2, 0},
+      {"CFD2", 0, 2147483647, 0, 2147483647},
+  };
+  for (const auto& c : cases) {
+    Grid1D g = Grid1D::Make(c.method, {1});
+    g.sections[0].base = c.base;
+    g.sections[0].nodeCount = c.nodeCount;
+    const GridFault f = d1::CheckEquationGrid(g);
+    ASSERT_TRUE(f.found) << c.method;
+    EXPECT_EQ(f.kind, FaultKind::NodeOutside) << c.method;
+    EXPECT_EQ(f.section, 1) << c.method;
+    EXPECT_EQ(std::pair(f.first, f.last), std::pair(c.first, c.last)) << c.method;
+    EXPECT_EQ(f.end, g.EndNode()) << c.method;
+    EXPECT_TRUE(f.index < 0 || f.index > f.end || f.last < f.first) << c.method;
+    // With no equation that reads the section, the grid carries all there is.
+    g.orderUsed_ = 0;
+    g.idx = false;
+    EXPECT_FALSE(d1::CheckEquationGrid(g).found) << c.method;
   }
-  EXPECT_EQ(Describe(StencilFault{}), "");
+}
+
+TEST(GridCheck, ElementsThatDoNotFillTheirSectionAreFoundWhereElementRowsRun) {
+  // A collocation section of two elements holding one more interval, and a CFD4 section of one
+  // element of four intervals holding five: their element rows would leave the last node out.
+  for (const char* method : {"OCFE3", "CFD4"}) {
+    Grid1D g = Grid1D::Make(method, {2});
+    ++g.sections[0].nodeCount;
+    g.x.push_back(g.x.back() + 1.0);
+    const GridFault f = d1::CheckEquationGrid(g);
+    ASSERT_TRUE(f.found) << method;
+    EXPECT_EQ(f.kind, FaultKind::Unfilled) << method;
+    EXPECT_EQ(f.section, 1) << method;
+    EXPECT_EQ(f.elements * f.perElement + 1, f.last - f.first) << method;
+    // The difference method's derivative rows run over its nodes, not its elements: without
+    // its integrals the section carries them.
+    g.idx = false;
+    EXPECT_EQ(d1::CheckEquationGrid(g).found, IsCollocation(method)) << method;
+  }
 }
 
 // ---- The size a model may have ----

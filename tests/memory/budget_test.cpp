@@ -111,4 +111,45 @@ TEST_F(SizeBudget, RefusesWhatWouldNotFitBeforeMakingIt) {
   }
 }
 
+// A model whose declaration was admitted emits what it declared, though the models declared after
+// it have taken what was left of the budget: a two-axis CFD4 distribution, then a one-axis BFD1
+// distribution of one long section, both declared; the budget then brought down to what the host
+// holds, so that nothing more would be admitted; both emit every equation they declared, and
+// nothing is reported.
+TEST_F(SizeBudget, AModelWhoseDeclarationWasAdmittedEmitsWhatItDeclared) {
+  const json cfd4 = {{"DISCRETIZATIONMETHOD", "CFD4"}, {"NUMSECTIONS", 2}, {"HIGHESTORDERDERIVATIVE", 2}};
+  const json configuration = {
+      {"objects",
+       {{{"name", "X"}, {"type", "DOMAIN"}, {"fix", cfd4}},
+        {{"name", "Y"}, {"type", "DOMAIN"}, {"fix", cfd4}},
+        {{"name", "D"},
+         {"type", "DISTRIBUTION2D"},
+         {"links", {{"XDOMAIN", "X"}, {"YDOMAIN", "Y"}}},
+         {"fix", {{"INTEGRALS", {"idx", "idy", "idxdy"}}}}},
+        {{"name", "Z"}, {"type", "DOMAIN"}, {"fix", {{"DISCRETIZATIONMETHOD", "BFD1"}, {"SECTION(1).NODECOUNT", 300}}}},
+        {{"name", "E"}, {"type", "DISTRIBUTION1D"}, {"links", {{"XDOMAIN", "Z"}}}}}}};
+  modelhost::Run run;
+  std::string error;
+  ASSERT_TRUE(run.LoadLibrary("", error)) << error;
+  ASSERT_TRUE(run.Configure(configuration, error)) << error;
+  TQ_Executive& host = TQ_Executive::Instance();
+  ASSERT_TRUE(host.RunAssignments(TQ_Executive::CycleOptions()));
+  ASSERT_TRUE(host.RunSetDims());
+  ASSERT_TRUE(host.RunSetUpEquations());
+  TQ_SizeBudget::SetLimit(TQ_HeapStats::LiveBytes());
+  EXPECT_TRUE(host.RunJacPattern());
+  std::string all;
+  for (const std::string& message : host.Errors()) all += message + "\n";
+  EXPECT_EQ(all, "");
+  std::string difference;
+  EXPECT_TRUE(host.DeclaredMatchesEmitted(&difference)) << difference;
+  int models = 0;
+  for (const TQ_ModelSummary& summary : host.Summaries()) {
+    if (summary.declaredCount == 0) continue;
+    ++models;
+    EXPECT_EQ(summary.emittedCount, summary.declaredCount);
+  }
+  EXPECT_EQ(models, 2);
+}
+
 }  // namespace
