@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "modelhost_tool.h"
+
 namespace user_runs {
 
 using nlohmann::json;
@@ -39,19 +41,9 @@ inline std::vector<std::string> ExampleFiles() {
 // "build/bin/" stands for.
 inline std::string BinDirectory() { return std::filesystem::path(MODELHOST_PROGRAM).parent_path().string(); }
 
-inline std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-inline std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+// A file's text, and a text's lines: as the modelhost tests read them.
+inline std::string ReadText(const std::string& path) { return modelhost_test::Slurp(path); }
+inline std::vector<std::string> SplitLines(const std::string& text) { return modelhost_test::Outcome::LinesOf(text); }
 
 // A text as one word of a shell command.
 inline std::string ShellWord(const std::string& text) {
@@ -60,11 +52,8 @@ inline std::string ShellWord(const std::string& text) {
   return word + "'";
 }
 
-struct Ran {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+// A run's status and its two streams.
+using Ran = modelhost_test::Outcome;
 
 // Runs a command line with /bin/sh in the source root, its two streams caught
 // in files of the test's own (CTest runs test cases side by side).
