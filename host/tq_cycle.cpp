@@ -111,7 +111,7 @@ bool TQ_ModelCycle::SizeArrays() {
                        std::to_string(elements) + " elements, more than the " +
                        std::to_string(TQ_Matrix::kMaxElements) +
                        " an array can hold; its model's equations are not set up");
-      if (!Unsized(object)) unsized_.push_back(object);
+      unsized_.insert(object);
       ok = false;
     }
   }
@@ -204,9 +204,7 @@ bool TQ_ModelCycle::EmitAll() {
   return ok;
 }
 
-bool TQ_ModelCycle::Unsized(const TQ_ModelType* object) const {
-  return std::find(unsized_.begin(), unsized_.end(), object) != unsized_.end();
-}
+bool TQ_ModelCycle::Unsized(const TQ_ModelType* object) const { return unsized_.find(object) != unsized_.end(); }
 
 void TQ_ModelCycle::BeginEmission(std::size_t nonZeros, int*& rows, int*& cols) {
   procedures_.Release(nullptr);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <unordered_set>
 #include <vector>
 
 #include "tq_message_log.h"
@@ -70,6 +71,6 @@ class TQ_ModelCycle {
   int declaredRunning_ = 0;
   // The objects whose arrays the last RunSetDims found too large to hold:
   // their equations are neither declared nor emitted.
-  std::vector<const TQ_ModelType*> unsized_;
+  std::unordered_set<const TQ_ModelType*> unsized_;
   std::vector<TQ_ModelSummary> summaries_;
 };

@@ -56,6 +56,10 @@ struct ItemState {
   const void* knownExpressions = kNoModel;
   const void* knownExpressionsModel = kNoModel;
   std::size_t itemCountsFrom = 0;
+  // The owner of the last equation opened: a model that opens an equation after another model's
+  // is noted among the store's emitters (NoteEmitter), so that forgetting the equations of a
+  // model that emitted none costs nothing.
+  const void* lastEmitter = kNoModel;
 
   // The pattern arrays and the entries written. Entries are not set to -1
   // when the arrays are made, but when first needed: the entries before
@@ -343,6 +347,7 @@ TQ_ProgramItem TermItem(TQ_VarParam& term) {
     const TQ_ModelType* model, const char* name, int& count, int group, const TQ_EquationType* type) {
   const std::uint32_t id = TQ_Executive::Instance().Store().InternName(name);
   State().OpenEquation(model, id, count, group, type);
+  if (model != State().lastEmitter) NoteEmitter(model);
 }
 
 // The equation just opened under the name its text's address had last time
@@ -365,8 +370,27 @@ TQ_ProgramItem TermItem(TQ_VarParam& term) {
   if (state.emitted.size() == state.emitted.capacity()) __builtin_unreachable();
   const char* const stored = recent.stored;
   state.OpenEquation(model, recent.id, count, group, type);
+  if (model != state.lastEmitter) [[unlikely]]
+    NoteEmitter(model);
   if (std::strcmp(stored, name) != 0) [[unlikely]]
     RenameOpenEquation(name);
+}
+
+// A model opens an equation after another model's: it is one of the emitters. Should the set
+// not take it for want of memory, the emitters are no longer known (forgetting a model's
+// equations then looks through them all) and the failure goes to the caller, as any other of
+// the store's.
+[[gnu::noinline]] void TQ_EquationStore::NoteEmitter(const TQ_ModelType* model) {
+  TQ_EquationStore& store = TQ_Executive::Instance().Store();
+  if (store.emittersKnown_) {
+    try {
+      store.emitters_.insert(model);
+    } catch (...) {
+      store.emittersKnown_ = false;
+      throw;
+    }
+  }
+  State().lastEmitter = model;
 }
 
 // Items belong to the equation being emitted, by the model emitting it (a
@@ -497,31 +521,47 @@ void TQ_EquationStore::EmitEquation(
   EmitEquationFrom(model, name, count, group, type);
 }
 
+// A model that emitted nothing since the emission began has nothing to forget: the usual case,
+// a model that resets its expressions as its JacPattern starts, costs one look-up. Otherwise its
+// equations are taken out: at the end of the store (the model emitted last) by cutting it short,
+// elsewhere by moving the others' equations and items up.
 void TQ_EquationStore::ResetExpressionsOf(const TQ_ModelType* model) {
+  TQ_EquationStore& store = TQ_Executive::Instance().Store();
+  if (store.emittersKnown_ && store.emitters_.find(model) == store.emitters_.end()) return;
   ItemState& state = State();
   state.SettleItemCount();
-  std::vector<TQ_EmittedEquation> kept;
-  std::vector<TQ_ProgramItem> keptItems;
+  std::size_t kept = 0;
+  std::size_t keptItems = 0;
   bool any = false;
-  for (const TQ_EmittedEquation& e : state.emitted)
-    if (e.owner == model) any = true;
-  if (!any) return;
-  for (const TQ_EmittedEquation& e : state.emitted) {
-    if (e.owner == model) continue;
-    TQ_EmittedEquation moved = e;
-    moved.firstItem = static_cast<std::uint32_t>(keptItems.size());
-    const auto first = state.items.begin() + e.firstItem;
-    keptItems.insert(keptItems.end(), first, first + e.itemCount);
-    kept.push_back(moved);
+  for (std::size_t e = 0; e < state.emitted.size(); ++e) {
+    const TQ_EmittedEquation equation = state.emitted[e];
+    if (equation.owner == model) {
+      any = true;
+      continue;
+    }
+    if (any) {
+      std::copy_n(state.items.begin() + equation.firstItem, equation.itemCount, state.items.begin() + keptItems);
+      state.emitted[kept] = equation;
+      state.emitted[kept].firstItem = static_cast<std::uint32_t>(keptItems);
+    }
+    ++kept;
+    keptItems += equation.itemCount;
   }
-  state.emitted.swap(kept);
+  if (store.emittersKnown_) store.emitters_.erase(model);
+  if (!any) return;
+  state.emitted.resize(kept);
+  state.items.resize(keptItems);
   state.itemCountsFrom = state.emitted.size();  // each kept count is written
-  state.items.swap(keptItems);
+  state.lastEmitter = kNoModel;
   state.CloseEquation();
 }
 
 void TQ_EquationStore::BeginEmission(std::size_t nonZeros, int*& rows, int*& cols) {
   ItemState& state = State();
+  TQ_EquationStore& store = TQ_Executive::Instance().Store();
+  store.emitters_.clear();
+  store.emittersKnown_ = true;
+  state.lastEmitter = kNoModel;
   state.emitted.clear();
   state.itemCountsFrom = 0;
   state.items.clear();

@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "tq_object.h"
@@ -153,6 +154,13 @@ class TQ_EquationStore {
   // of its model; and one about to be destroyed, forgotten.
   static void RememberExpressions(const TQ_ModelExtensions* expressions);
   static void ForgetExpressions(const TQ_ModelExtensions* expressions);
+
+  // A model opened an equation after another model's (or first); noted among the emitters.
+  static void NoteEmitter(const TQ_ModelType* model);
+
+  // The models that opened an equation since the emission began, while known.
+  std::unordered_set<const TQ_ModelType*> emitters_;
+  bool emittersKnown_ = true;
 
   // Names by id; a deque, so that the text of a name stays where it is.
   std::deque<std::string> names_;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -35,15 +36,22 @@ class TQ_ProcedureRecords {
 
   const std::vector<TQ_ProcExpression>& Expressions() const { return expressions_; }
   const std::vector<TQ_ProcCall>& Calls() const { return calls_; }
-  void AddExpression(const TQ_ProcExpression& expression) { expressions_.push_back(expression); }
-  void AddCall(const TQ_ProcCall& call) { calls_.push_back(call); }
+  void AddExpression(const TQ_ProcExpression& expression);
+  void AddCall(const TQ_ProcCall& call);
   // Takes over the type object of an equation `model` emitted.
-  void Adopt(const TQ_ModelType* model, TQ_EquationType* type) { adoptedTypes_.emplace_back(model, type); }
+  void Adopt(const TQ_ModelType* model, TQ_EquationType* type);
   // Releases the type objects and forgets the records of one model, or of
-  // every model when `model` is null.
+  // every model when `model` is null. A model that has no records costs one
+  // look-up.
   void Release(const TQ_ModelType* model);
 
  private:
+  // Notes the owner of a record about to be added (before it is added: a
+  // record whose owner could not be noted is not kept).
+  void NoteOwner(const TQ_ModelType* model);
+
+  // The models that have records.
+  std::unordered_set<const TQ_ModelType*> owners_;
   std::vector<TQ_ProcExpression> expressions_;
   std::vector<TQ_ProcCall> calls_;
   std::vector<std::pair<const TQ_ModelType*, TQ_EquationType*>> adoptedTypes_;

@@ -13,6 +13,13 @@ std::string TQ_Registry::NameKey(const std::string& name) {
   return key;
 }
 
+namespace {
+template <typename Vector>
+void MakeRoomForOne(Vector& vector) {
+  if (vector.size() == vector.capacity()) vector.reserve(2 * vector.size() + 16);
+}
+}  // namespace
+
 bool TQ_Registry::Add(const std::string& name, TQ_ModelType* object, std::string* error) {
   auto fail = [&](const std::string& why) {
     if (error) *error = why;
@@ -28,8 +35,10 @@ bool TQ_Registry::Add(const std::string& name, TQ_ModelType* object, std::string
         return fail("object name \"" + name + "\" may hold only letters, digits and '_'");
     if (Find(name) != nullptr) return fail("an object named \"" + name + "\" exists already");
     std::string kept = name;
-    names_.reserve(names_.size() + 1);
-    objects_.reserve(objects_.size() + 1);
+    // Room for the new entry first, so that keeping it cannot fail halfway; the room doubles when
+    // it runs out, so that adding n objects costs time in proportion to n.
+    MakeRoomForOne(names_);
+    MakeRoomForOne(objects_);
     auto entry = indexByName_.emplace(NameKey(name), objects_.size()).first;
     try {
       object->SetObjectName(name.c_str());
