@@ -13,6 +13,7 @@ struct TQ_Executive::Impl {
   TQ_ProcedureRecords procedures;
   TQ_EquationStore store;
   TQ_ModelCycle cycle{registry, messages, procedures};
+  std::vector<std::string> refusedFixes;
 
   // What tests set the host's own calls to answer.
   std::optional<int> rootSetUp;
@@ -64,6 +65,7 @@ void TQ_Executive::Reset() {
     m->values.Clear();
     m->store.ForgetNames();
     m->cycle.Forget();
+    m->refusedFixes.clear();
     m->rootSetUp.reset();
     m->rootJac.reset();
     m->localEqn.reset();
@@ -145,6 +147,17 @@ void TQ_Executive::ReportError(const std::string& message) noexcept { m->message
 void TQ_Executive::ReportError(const char* message) noexcept { m->messages.Report(message ? message : ""); }
 const std::vector<std::string>& TQ_Executive::Errors() const { return m->messages.Errors(); }
 void TQ_Executive::ClearErrors() { m->messages.Clear(); }
+
+const std::vector<std::string>& TQ_Executive::RefusedFixes() const { return m->refusedFixes; }
+
+void TQ_Executive::RefuseFix(const TQ_Containable* property, const std::string& message) noexcept {
+  ReportError(message);
+  try {
+    m->refusedFixes.push_back(PathOf(property));
+  } catch (const std::bad_alloc&) {
+    // The message stands; the list goes without the path.
+  }
+}
 
 void TQ_Executive::LogAssignment(const TQ_Containable* target, const TQ_Value& value, TQ_AssignStatus status) {
   m->values.Assignment(target, value, status);

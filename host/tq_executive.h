@@ -113,6 +113,12 @@ class VEKEXP_API TQ_Executive {
   const std::vector<std::string>& Errors() const;
   void ClearErrors();
 
+  // ---- fixes the models cannot honour ----------------------------------------
+  // The paths of the properties whose fix the host refused since it was made
+  // or last reset: index sets a model computes (InitialiseInternalIndexSet),
+  // which the user fixed. Each refusal is also an error.
+  const std::vector<std::string>& RefusedFixes() const;
+
   // ---- calls from the object model (not for general use) -----------------
   int RootSetUpEquations() const;
   int RootJacPattern() const;
@@ -129,6 +135,9 @@ class VEKEXP_API TQ_Executive {
   long RootAssignmentStatus() const;
   void LogAssignment(const TQ_Containable* target, const TQ_Value& value, TQ_AssignStatus status);
   void LogIndexSet(const TQ_Containable* target, const TQ_Value& value, int sweep, TQ_AssignStatus status);
+  // Refuses the fix of `property`, which is unfixed already: `message` is
+  // reported and the property's path kept among the refused fixes.
+  void RefuseFix(const TQ_Containable* property, const std::string& message) noexcept;
   TQ_Executive(const TQ_Executive&) = delete;
   TQ_Executive& operator=(const TQ_Executive&) = delete;
 

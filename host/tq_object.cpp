@@ -494,6 +494,15 @@ void TQ_Container::InitialiseInternalIndexSet(TQ_Set& set, TQ_Value* value, int 
     host.LogIndexSet(&set, *value, sweep, TQ_ASSIGN_REFUSED);
     return;
   }
+  // The set is the model's to compute: a fix the user gave it cannot be honoured, and is refused
+  // (named, and kept on the executive's list) rather than overwritten without a word.
+  if (set.IsFixed()) {
+    const std::string model = host.PathOf(this);
+    const std::string message = host.PathOf(&set) + " is fixed, but it is an index set that " + model +
+                                " computes; the fix is refused and " + model + "'s value is taken";
+    set.Unfix();
+    host.RefuseFix(&set, message);
+  }
   set.StoreSetValue(*value);
   host.LogIndexSet(&set, *value, sweep, TQ_ASSIGN_DONE);
 }
