@@ -42,7 +42,7 @@ class TQ_ModelCycle {
   bool RunSetDims();
   bool RunSetUpEquations();
   bool RunJacPattern();
-  const std::vector<TQ_ModelSummary>& Summaries() const { return summaries_; }
+  const TQ_HeldVector<TQ_ModelSummary>& Summaries() const { return summaries_; }
   // The running count of declared equations the last SetUpEquations gave.
   int DeclaredRunning() const { return declaredRunning_; }
 
@@ -71,6 +71,10 @@ class TQ_ModelCycle {
   int declaredRunning_ = 0;
   // The objects whose arrays the last RunSetDims found too large to hold:
   // their equations are neither declared nor emitted.
-  std::unordered_set<const TQ_ModelType*> unsized_;
-  std::vector<TQ_ModelSummary> summaries_;
+  std::unordered_set<const TQ_ModelType*,
+                     std::hash<const TQ_ModelType*>,
+                     std::equal_to<>,
+                     TQ_HeldAllocator<const TQ_ModelType*>>
+      unsized_;
+  TQ_HeldVector<TQ_ModelSummary> summaries_;
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -22,6 +23,17 @@ constexpr const void* kNoModel = g_noModelMark;
 // The entries a new declaration or equation starts from.
 constexpr TQ_DeclaredEquation kBlankDeclaration{};
 constexpr TQ_EmittedEquation kBlankEquation{};
+
+// The program items an emission first makes room for, per declared non-zero; and the most a
+// non-zero takes over the methods and axes (three and a half, with the operators and constants
+// of its equation's share), by which the items of equations declared and not yet emitted are
+// foreseen until some have been emitted.
+constexpr std::size_t kFirstItemsPerNonZero = 2;
+constexpr double kItemsPerNonZero = 3.5;
+
+// The room the program items grow to for `projected` items: a sixteenth more, so that equations
+// longer than the mean so far rarely make them grow again.
+constexpr double ItemRoom(double projected) { return projected + projected / 16 + 64; }
 
 // What the per-item calls read and write: the stores of declared and emitted
 // equations, the open declaration and equation, the pattern arrays and the
@@ -106,6 +118,43 @@ struct ItemState {
     return true;
   }
 
+  // What the store's vectors hold, counted in what the host holds: every change of their room
+  // goes through Reserve, which counts the new block while the entries move to it, then
+  // uncounts the old one.
+  template <typename Entry>
+  static std::int64_t BlockOf(std::size_t entries) {
+    return entries == 0 ? 0 : TQ_BlockBytes(entries * sizeof(Entry));
+  }
+  template <typename Entry>
+  static void Reserve(std::vector<Entry>& entries, std::size_t room) {
+    if (room <= entries.capacity()) return;
+    const std::int64_t before = BlockOf<Entry>(entries.capacity());
+    const std::int64_t planned = BlockOf<Entry>(room);
+    TQ_CountHeld(planned);
+    try {
+      entries.reserve(room);
+    } catch (...) {
+      TQ_CountHeld(-planned);
+      throw;
+    }
+    TQ_CountHeld(BlockOf<Entry>(entries.capacity()) - planned - before);
+  }
+  // Room for one more entry: twice as much, when there is none.
+  template <typename Entry>
+  static void MakeRoom(std::vector<Entry>& entries) {
+    if (entries.size() == entries.capacity()) Reserve(entries, entries.size() < 32 ? 64 : 2 * entries.size());
+  }
+  // Uncounts every vector's block, as they are about to go.
+  void Uncount() const noexcept {
+    TQ_CountHeld(-(BlockOf<TQ_DeclaredEquation>(declared.capacity()) +
+                   BlockOf<TQ_VarParam*>(declaredNonZeros.capacity()) + EmissionBytes()));
+  }
+  // The blocks of the emission's vectors.
+  std::int64_t EmissionBytes() const {
+    return BlockOf<TQ_EmittedEquation>(emitted.capacity()) + BlockOf<TQ_ProgramItem>(items.capacity()) +
+           BlockOf<int>(rows.capacity()) + BlockOf<int>(cols.capacity());
+  }
+
   // Writes the counts of the declarations and of the emitted equations from
   // where they may be stale on. The last of either may be open and stays
   // stale; counting their contents is left to here so that each declaration
@@ -185,11 +234,11 @@ struct ItemState {
     if (done >= 16 && declared.size() > done && size >= 64) {
       const double projected =
           static_cast<double>(size) * static_cast<double>(declared.size()) / static_cast<double>(done);
-      const double wanted = projected + projected / 16 + 64;
+      const double wanted = ItemRoom(projected);
       const std::size_t least = size + size / 4;
       room = wanted >= static_cast<double>(room) ? room : std::max(least, static_cast<std::size_t>(wanted));
     }
-    items.reserve(room);
+    Reserve(items, room);
   }
 
   // Appends an item to the open equation; the caller has made sure there is
@@ -315,6 +364,7 @@ TQ_ProgramItem TermItem(TQ_VarParam& term) {
 
 [[gnu::noinline]] void TQ_EquationStore::DeclareEquationChecked(const TQ_ModelType* model, int group) {
   TQ_Executive::Instance();
+  ItemState::MakeRoom(State().declared);
   State().OpenDeclaration(model, group);
 }
 
@@ -331,6 +381,7 @@ TQ_ProgramItem TermItem(TQ_VarParam& term) {
   TQ_Executive& host = TQ_Executive::Instance();
   ItemState& state = State();
   if (model != state.declaringOwner) return RefuseNonZero(host, model, term);
+  ItemState::MakeRoom(state.declaredNonZeros);
   state.declaredNonZeros.push_back(&term);
 }
 
@@ -346,6 +397,7 @@ TQ_ProgramItem TermItem(TQ_VarParam& term) {
 [[gnu::noinline]] void TQ_EquationStore::EmitEquationChecked(
     const TQ_ModelType* model, const char* name, int& count, int group, const TQ_EquationType* type) {
   const std::uint32_t id = TQ_Executive::Instance().Store().InternName(name);
+  ItemState::MakeRoom(State().emitted);
   State().OpenEquation(model, id, count, group, type);
   if (model != State().lastEmitter) NoteEmitter(model);
 }
@@ -567,9 +619,11 @@ void TQ_EquationStore::BeginEmission(std::size_t nonZeros, int*& rows, int*& col
   state.items.clear();
   state.CloseEquation();
   try {
-    state.emitted.reserve(state.declared.size());
-    state.items.reserve(nonZeros * 2 + 16);
+    ItemState::Reserve(state.emitted, state.declared.size());
+    ItemState::Reserve(state.items, nonZeros * kFirstItemsPerNonZero + 16);
     // Sized only: entries are set to -1 as the terms pass them or when read.
+    ItemState::Reserve(state.rows, nonZeros);
+    ItemState::Reserve(state.cols, nonZeros);
     state.rows.resize(nonZeros);
     state.cols.resize(nonZeros);
   } catch (...) {
@@ -589,7 +643,10 @@ void TQ_EquationStore::BeginEmission(std::size_t nonZeros, int*& rows, int*& col
   cols = state.cols.data();
 }
 
-void TQ_EquationStore::ClearContents() { State() = ItemState(); }
+void TQ_EquationStore::ClearContents() {
+  State().Uncount();
+  State() = ItemState();
+}
 
 void TQ_EquationStore::BeginDeclaration() {
   ItemState& state = State();
@@ -597,6 +654,67 @@ void TQ_EquationStore::BeginDeclaration() {
   state.nonZeroCountsFrom = 0;
   state.declaredNonZeros.clear();
   state.declaringOwner = kNoModel;
+}
+
+namespace {
+// The block of `entries` entries of `size` bytes, foreseen in real numbers: the counts foreseen
+// may pass what a size_t holds on a 32-bit host.
+double Foreseen(double entries, std::size_t size) {
+  return entries > 0.0 ? static_cast<double>(TQ_BlockBytes(0)) + entries * static_cast<double>(size) : 0.0;
+}
+
+// What the emission of `declared` equations of `nonZeros` non-zeros will take beyond the room the
+// store holds for emission now: the pattern arrays, the equations and their program items (at the
+// mean length of the equations emitted so far, or kItemsPerNonZero a non-zero before sixteen
+// were), with the items' first block while the items still have to move to a larger one.
+double EmissionPending(const ItemState& state, double nonZeros, double declared) {
+  const auto emitted = static_cast<double>(state.emitted.size());
+  if (declared <= 0.0) return 0.0;
+  double items = nonZeros * kItemsPerNonZero;
+  if (emitted >= declared)
+    items = static_cast<double>(state.items.size());
+  else if (emitted >= 16.0)
+    items = static_cast<double>(state.items.size()) * declared / emitted;
+  if (emitted < declared) items = ItemRoom(items);
+  double wanted = 2.0 * Foreseen(nonZeros, sizeof(int)) + Foreseen(declared, sizeof(TQ_EmittedEquation)) +
+                  Foreseen(items, sizeof(TQ_ProgramItem));
+  const double room = static_cast<double>(state.items.capacity());
+  const double first = nonZeros * static_cast<double>(kFirstItemsPerNonZero) + 16.0;
+  if (room < items && first < items) wanted += Foreseen(std::max(first, room), sizeof(TQ_ProgramItem));
+  const auto held = static_cast<double>(state.EmissionBytes());
+  return wanted > held ? wanted - held : 0.0;
+}
+
+// What `entries` more entries of a declaration vector take: the room it grows to (MakeRoom's
+// doubling) beyond its room now; its present block is held too while the entries move.
+template <typename Entry>
+double DeclarationGrowth(const std::vector<Entry>& vector, double entries) {
+  const double needed = static_cast<double>(vector.size()) + entries;
+  double room = static_cast<double>(vector.capacity());
+  if (needed <= room) return 0.0;
+  while (room < needed) room = room < 32.0 ? 64.0 : 2.0 * room;
+  return Foreseen(room, sizeof(Entry));
+}
+}  // namespace
+
+std::int64_t TQ_EquationStore::PendingBytes() {
+  const ItemState& state = State();
+  return static_cast<std::int64_t>(EmissionPending(
+      state, static_cast<double>(state.declaredNonZeros.size()), static_cast<double>(state.declared.size())));
+}
+
+// The equations come at the rate of those declared so far, or one for every two non-zeros before
+// any (more than any method declares: their terms with the element's length make two at least).
+double TQ_EquationStore::AddedBytes(double nonZeros) {
+  if (!(nonZeros > 0.0)) return 0.0;
+  if (!std::isfinite(nonZeros)) return nonZeros;
+  const ItemState& state = State();
+  const auto nonZerosNow = static_cast<double>(state.declaredNonZeros.size());
+  const auto declaredNow = static_cast<double>(state.declared.size());
+  const double equations = nonZerosNow > 0.0 ? nonZeros * declaredNow / nonZerosNow + 1.0 : nonZeros * 0.5 + 1.0;
+  return DeclarationGrowth(state.declaredNonZeros, nonZeros) + DeclarationGrowth(state.declared, equations) +
+         EmissionPending(state, nonZerosNow + nonZeros, declaredNow + equations) -
+         EmissionPending(state, nonZerosNow, declaredNow);
 }
 
 std::size_t TQ_EquationStore::DeclaredCount() { return State().declared.size(); }
@@ -610,7 +728,7 @@ std::uint32_t TQ_EquationStore::InternName(const char* name) {
   ItemState& state = State();
   std::uint32_t id = 0;
   if (state.RecentId(name, id)) return id;
-  if (auto it = nameIds_.find(name); it != nameIds_.end()) {
+  if (auto it = nameIds_.find(std::string_view(name)); it != nameIds_.end()) {
     id = it->second;
   } else {
     id = static_cast<std::uint32_t>(names_.size());
@@ -661,7 +779,7 @@ std::size_t TQ_EquationStore::Bytes() const {
                       state.declared.capacity() * sizeof(TQ_DeclaredEquation) +
                       state.declaredNonZeros.capacity() * sizeof(TQ_VarParam*) +
                       (state.rows.capacity() + state.cols.capacity()) * sizeof(int);
-  for (const std::string& name : names_) bytes += name.capacity() + sizeof(std::string) + 16;
+  for (const TQ_HeldString& name : names_) bytes += name.capacity() + sizeof(TQ_HeldString) + 16;
   return bytes;
 }
 

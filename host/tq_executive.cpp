@@ -46,7 +46,7 @@ TQ_EquationStore& TQ_Executive::Store() { return m->store; }
 
 void TQ_Executive::Reset() {
   // Release in reverse order of addition: later objects link to earlier ones.
-  std::vector<TQ_ModelType*> objects = m->registry.TakeObjects();
+  TQ_HeldVector<TQ_ModelType*> objects = m->registry.TakeObjects();
   for (auto it = objects.rbegin(); it != objects.rend(); ++it) (*it)->Release();
   // Fresh parts; without the memory for them (Reset runs in destructors, and
   // must not fail) the present ones are emptied in place.
@@ -104,7 +104,7 @@ bool TQ_Executive::RunAssignments(const CycleOptions& options) { return m->cycle
 bool TQ_Executive::RunSetDims() { return m->cycle.RunSetDims(); }
 bool TQ_Executive::RunSetUpEquations() { return m->cycle.RunSetUpEquations(); }
 bool TQ_Executive::RunJacPattern() { return m->cycle.RunJacPattern(); }
-const std::vector<TQ_ModelSummary>& TQ_Executive::Summaries() const { return m->cycle.Summaries(); }
+const TQ_HeldVector<TQ_ModelSummary>& TQ_Executive::Summaries() const { return m->cycle.Summaries(); }
 
 // ---- the stores ---------------------------------------------------------------------
 
@@ -115,8 +115,8 @@ const std::vector<TQ_ProgramItem>& TQ_Executive::Items() const { return TQ_Equat
 const char* TQ_Executive::EquationName(const TQ_EmittedEquation& equation) const {
   return m->store.Name(equation.name);
 }
-const std::vector<TQ_ProcExpression>& TQ_Executive::ProcExpressions() const { return m->procedures.Expressions(); }
-const std::vector<TQ_ProcCall>& TQ_Executive::ProcCalls() const { return m->procedures.Calls(); }
+const TQ_HeldVector<TQ_ProcExpression>& TQ_Executive::ProcExpressions() const { return m->procedures.Expressions(); }
+const TQ_HeldVector<TQ_ProcCall>& TQ_Executive::ProcCalls() const { return m->procedures.Calls(); }
 const char* TQ_Executive::ProcExpressionName(const TQ_ProcExpression& expression) const {
   return m->store.Name(expression.name);
 }

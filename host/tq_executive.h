@@ -53,7 +53,7 @@ class VEKEXP_API TQ_Executive {
   bool RunSetDims();
   bool RunSetUpEquations();
   bool RunJacPattern();
-  const std::vector<TQ_ModelSummary>& Summaries() const;
+  const TQ_HeldVector<TQ_ModelSummary>& Summaries() const;
 
   // ---- what the models declared and emitted ------------------------------
   const std::vector<TQ_DeclaredEquation>& Declared() const;
@@ -62,8 +62,8 @@ class VEKEXP_API TQ_Executive {
   const std::vector<TQ_ProgramItem>& Items() const;
   const char* EquationName(const TQ_EmittedEquation& equation) const;
   // Procedure programs and calls, in the order given.
-  const std::vector<TQ_ProcExpression>& ProcExpressions() const;
-  const std::vector<TQ_ProcCall>& ProcCalls() const;
+  const TQ_HeldVector<TQ_ProcExpression>& ProcExpressions() const;
+  const TQ_HeldVector<TQ_ProcCall>& ProcCalls() const;
   const char* ProcExpressionName(const TQ_ProcExpression& expression) const;
   // The pattern arrays, sized from the declared non-zeros; entries written so
   // far are (row = equation index, column = term column), the others -1.

@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "tq_held.h"
 #include "tq_object.h"
 
 // The messages. Reporting never fails: a message that cannot be stored for
@@ -83,10 +84,17 @@ class TQ_MessageLog {
   mutable bool omittedChanged_ = false;
   int overflow_ = -1;  // into omitted_: the messages left out once the log is full
   std::size_t kept_ = 0;
-  std::unordered_map<std::uint64_t, Form> forms_;
+  // Counted in what the host holds, with the lines left out (the lines kept
+  // are few: kMostKept at most).
+  std::unordered_map<std::uint64_t,
+                     Form,
+                     std::hash<std::uint64_t>,
+                     std::equal_to<>,
+                     TQ_HeldAllocator<std::pair<const std::uint64_t, Form>>>
+      forms_;
   // The causes given in this cycle, by model, and the models that spoke.
-  std::unordered_set<std::uint64_t> causes_;
-  std::unordered_set<const void*> spoken_;
+  std::unordered_set<std::uint64_t, std::hash<std::uint64_t>, std::equal_to<>, TQ_HeldAllocator<std::uint64_t>> causes_;
+  std::unordered_set<const void*, std::hash<const void*>, std::equal_to<>, TQ_HeldAllocator<const void*>> spoken_;
   const void* speaker_ = nullptr;
 };
 

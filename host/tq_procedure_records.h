@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "tq_held.h"
 #include "tq_object.h"
 
 // The program of a procedure's output equation, as AddProcExpression gave it.
@@ -34,8 +35,8 @@ class TQ_ProcedureRecords {
   TQ_ProcedureRecords& operator=(const TQ_ProcedureRecords&) = delete;
   ~TQ_ProcedureRecords() { Release(nullptr); }
 
-  const std::vector<TQ_ProcExpression>& Expressions() const { return expressions_; }
-  const std::vector<TQ_ProcCall>& Calls() const { return calls_; }
+  const TQ_HeldVector<TQ_ProcExpression>& Expressions() const { return expressions_; }
+  const TQ_HeldVector<TQ_ProcCall>& Calls() const { return calls_; }
   void AddExpression(const TQ_ProcExpression& expression);
   void AddCall(const TQ_ProcCall& call);
   // Takes over the type object of an equation `model` emitted.
@@ -51,8 +52,13 @@ class TQ_ProcedureRecords {
   void NoteOwner(const TQ_ModelType* model);
 
   // The models that have records.
-  std::unordered_set<const TQ_ModelType*> owners_;
-  std::vector<TQ_ProcExpression> expressions_;
-  std::vector<TQ_ProcCall> calls_;
-  std::vector<std::pair<const TQ_ModelType*, TQ_EquationType*>> adoptedTypes_;
+  std::unordered_set<const TQ_ModelType*,
+                     std::hash<const TQ_ModelType*>,
+                     std::equal_to<>,
+                     TQ_HeldAllocator<const TQ_ModelType*>>
+      owners_;
+  // Counted in what the host holds.
+  TQ_HeldVector<TQ_ProcExpression> expressions_;
+  TQ_HeldVector<TQ_ProcCall> calls_;
+  TQ_HeldVector<std::pair<const TQ_ModelType*, TQ_EquationType*>> adoptedTypes_;
 };

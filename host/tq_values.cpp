@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tq_executive.h"
+#include "tq_held.h"
 
 // Integer members are kept as sorted, disjoint, non-adjacent runs [lo, hi],
 // with the count of members before each run, so that a range of any length
@@ -25,8 +26,8 @@ struct SUValue::Impl {
   };
   unsigned short type = TQ_SET_ANY;
   bool strings = false;
-  std::vector<Run> runs;
-  std::vector<std::string> texts;
+  TQ_HeldVector<Run> runs;
+  TQ_HeldVector<TQ_HeldString> texts;
 
   int Size() const {
     if (strings) return static_cast<int>(texts.size());
@@ -122,7 +123,7 @@ struct SUValue::Impl {
       return true;
     }
     // Otherwise lo..hi is merged with the runs it overlaps or touches.
-    std::vector<Run> merged;
+    TQ_HeldVector<Run> merged;
     merged.reserve(runs.size() + 1);
     bool placed = false;
     long long nlo = lo, nhi = hi;
@@ -163,7 +164,7 @@ struct SUValue::Impl {
   }
 
   bool ContainsText(const char* value, int& position) const {
-    auto it = std::lower_bound(texts.begin(), texts.end(), value, [](const std::string& a, const char* b) {
+    auto it = std::lower_bound(texts.begin(), texts.end(), value, [](const TQ_HeldString& a, const char* b) {
       return std::strcmp(a.c_str(), b) < 0;
     });
     position = static_cast<int>(it - texts.begin());
@@ -200,18 +201,19 @@ void ReportTooManyMembers() {
 }
 }  // namespace
 
-SUValue::SUValue() : m_impl(new Impl) {}
+// The set's members live in a block of their own, counted with what the host holds.
+SUValue::SUValue() : m_impl(TQ_NewHeld<Impl>()) {}
 
-SUValue::SUValue(unsigned short type) : m_impl(new Impl) { ResetType(type); }
+SUValue::SUValue(unsigned short type) : m_impl(TQ_NewHeld<Impl>()) { ResetType(type); }
 
-SUValue::SUValue(const SUValue& other) : m_impl(new Impl(*other.m_impl)) {}
+SUValue::SUValue(const SUValue& other) : m_impl(TQ_NewHeld<Impl>(*other.m_impl)) {}
 
 SUValue& SUValue::operator=(const SUValue& other) {
   if (this != &other) *m_impl = *other.m_impl;
   return *this;
 }
 
-SUValue::~SUValue() { delete m_impl; }
+SUValue::~SUValue() { TQ_DeleteHeld(m_impl); }
 
 unsigned short SUValue::Type() const { return m_impl->type; }
 
@@ -274,7 +276,7 @@ SUValue& SUValue::operator+=(const SUValue& other) {
   if (other.m_impl->strings) {
     if (other.m_impl->texts.empty()) return *this;
     if (!m_impl->AcceptsStrings()) return *this;
-    for (const std::string& text : other.m_impl->texts) m_impl->AddText(text.c_str());
+    for (const TQ_HeldString& text : other.m_impl->texts) m_impl->AddText(text.c_str());
   } else {
     if (other.m_impl->runs.empty()) return *this;
     if (!m_impl->AcceptsIntegers()) return *this;
@@ -308,14 +310,14 @@ SUValue& SUValue::operator*=(const SUValue& other) {
     return *this;
   }
   if (a.strings) {
-    std::vector<std::string> kept;
+    TQ_HeldVector<TQ_HeldString> kept;
     int position = 0;
-    for (const std::string& text : a.texts)
+    for (const TQ_HeldString& text : a.texts)
       if (b.ContainsText(text.c_str(), position)) kept.push_back(text);
     a.texts.swap(kept);
     return *this;
   }
-  std::vector<Impl::Run> result;
+  TQ_HeldVector<Impl::Run> result;
   std::size_t i = 0, j = 0;
   while (i < a.runs.size() && j < b.runs.size()) {
     int lo = std::max(a.runs[i].lo, b.runs[j].lo);
@@ -393,6 +395,15 @@ std::string SUValue::ToString() const {
   }
   out += '}';
   return out;
+}
+
+std::int64_t SUValue::Bytes() const {
+  std::int64_t bytes = TQ_BlockBytes(sizeof(Impl));
+  if (m_impl->runs.capacity() > 0) bytes += TQ_BlockBytes(m_impl->runs.capacity() * sizeof(Impl::Run));
+  if (m_impl->texts.capacity() > 0) bytes += TQ_BlockBytes(m_impl->texts.capacity() * sizeof(TQ_HeldString));
+  for (const TQ_HeldString& text : m_impl->texts)
+    if (text.capacity() > TQ_HeldString().capacity()) bytes += TQ_BlockBytes(text.capacity() + 1);
+  return bytes;
 }
 
 // ---- TQ_SetValue and its kinds ----------------------------------------------
@@ -492,13 +503,15 @@ TQ_StrSetValue::~TQ_StrSetValue() = default;
 // ---- TQ_Value ----------------------------------------------------------------
 
 namespace {
+// A value's text and set live in blocks of their own, counted with what the host holds.
 char* CopyText(const char* text) {
   if (text == nullptr) text = "";
   std::size_t n = std::strlen(text);
-  char* copy = new char[n + 1];
+  char* copy = TQ_HeldAllocator<char>().allocate(n + 1);
   std::memcpy(copy, text, n + 1);
   return copy;
 }
+void FreeText(char* text) noexcept { TQ_HeldAllocator<char>().deallocate(text, std::strlen(text) + 1); }
 }  // namespace
 
 int TQ_Value::RealToInteger(double value) {
@@ -520,10 +533,18 @@ TQ_Value::TQ_Value(const char* value, unsigned pass, unsigned level, int number)
     : m_kind(TQ_ValueKind::Text), m_pass(pass), m_level(level), m_number(number), m_text(CopyText(value)) {}
 
 TQ_Value::TQ_Value(const TQ_SetValue& value, unsigned pass, unsigned level, int number)
-    : m_kind(TQ_ValueKind::Set), m_pass(pass), m_level(level), m_number(number), m_set(new TQ_SetValue(value)) {}
+    : m_kind(TQ_ValueKind::Set),
+      m_pass(pass),
+      m_level(level),
+      m_number(number),
+      m_set(TQ_NewHeld<TQ_SetValue>(value)) {}
 
 TQ_Value::TQ_Value(const SUValue& value, unsigned pass, unsigned level, int number)
-    : m_kind(TQ_ValueKind::Set), m_pass(pass), m_level(level), m_number(number), m_set(new TQ_SetValue(value)) {}
+    : m_kind(TQ_ValueKind::Set),
+      m_pass(pass),
+      m_level(level),
+      m_number(number),
+      m_set(TQ_NewHeld<TQ_SetValue>(value)) {}
 
 TQ_Value::TQ_Value(int value, unsigned level) : TQ_Value(value, 0u, level, 0) {}
 TQ_Value::TQ_Value(double value, unsigned level) : TQ_Value(value, 0u, level, 0) {}
@@ -540,6 +561,37 @@ TQ_Value& TQ_Value::operator=(const TQ_Value& other) {
   return *this;
 }
 
+TQ_Value::TQ_Value(TQ_Value&& other) noexcept
+    : m_kind(other.m_kind), m_pass(other.m_pass), m_level(other.m_level), m_number(other.m_number), m_real(0.0) {
+  TakeContents(other);
+}
+
+TQ_Value& TQ_Value::operator=(TQ_Value&& other) noexcept {
+  if (this != &other) {
+    Release();
+    m_kind = other.m_kind;
+    m_pass = other.m_pass;
+    m_level = other.m_level;
+    m_number = other.m_number;
+    TakeContents(other);
+  }
+  return *this;
+}
+
+// Takes the other's number, text or set (the kind is taken already); the other is left empty.
+void TQ_Value::TakeContents(TQ_Value& other) noexcept {
+  if (m_kind == TQ_ValueKind::Real)
+    m_real = other.m_real;
+  else if (m_kind == TQ_ValueKind::Text)
+    m_text = other.m_text;
+  else if (m_kind == TQ_ValueKind::Set)
+    m_set = other.m_set;
+  else
+    m_int = other.m_int;
+  other.m_kind = TQ_ValueKind::None;
+  other.m_int = 0;
+}
+
 TQ_Value::~TQ_Value() { Release(); }
 
 // The value takes the other's kind only once its text or set is copied: a
@@ -551,7 +603,7 @@ void TQ_Value::CopyFrom(const TQ_Value& other) {
       m_text = CopyText(other.m_text);
       break;
     case TQ_ValueKind::Set:
-      m_set = new TQ_SetValue(*other.m_set);
+      m_set = TQ_NewHeld<TQ_SetValue>(*other.m_set);
       break;
     case TQ_ValueKind::Real:
       m_real = other.m_real;
@@ -567,8 +619,8 @@ void TQ_Value::CopyFrom(const TQ_Value& other) {
 }
 
 void TQ_Value::Release() {
-  if (m_kind == TQ_ValueKind::Text) delete[] m_text;
-  if (m_kind == TQ_ValueKind::Set) delete m_set;
+  if (m_kind == TQ_ValueKind::Text) FreeText(m_text);
+  if (m_kind == TQ_ValueKind::Set) TQ_DeleteHeld(m_set);
   m_kind = TQ_ValueKind::None;
   m_int = 0;
 }
@@ -608,6 +660,12 @@ bool TQ_Value::operator==(const TQ_Value& other) const {
       return *m_set == *other.m_set;
   }
   return false;
+}
+
+std::int64_t TQ_Value::Bytes() const {
+  if (m_kind == TQ_ValueKind::Text) return TQ_BlockBytes(std::strlen(m_text) + 1);
+  if (m_kind == TQ_ValueKind::Set) return TQ_BlockBytes(sizeof(TQ_SetValue)) + m_set->Bytes();
+  return 0;
 }
 
 std::string TQ_Value::ToString() const {

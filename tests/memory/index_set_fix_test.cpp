@@ -48,8 +48,8 @@ Outcome RunModel(const json& configuration) {
 }
 
 std::string Refusal(const std::string& model, const std::string& set) {
-  return model + "." + set + " is fixed, but it is an index set that " + model +
-         " computes; the fix is refused and " + model + "'s value is taken";
+  return model + "." + set + " is fixed, but it is an index set that " + model + " computes; the fix is refused and " +
+         model + "'s value is taken";
 }
 
 TEST(IndexSetFix, AFixOfAnIndexSetAModelComputesIsRefusedNamingIt) {
