@@ -18,6 +18,13 @@
 // costs one run and finding a member's position is a binary search over runs.
 // Positions are ints: a set never holds more than INT_MAX members, and an
 // addition that would make it larger is refused with an error.
+//
+// Members added one at a time in ascending order go straight to their place
+// at the end. Members added out of order wait, unsorted, until the set is
+// next read or they are as many as the members in place (Settle): then they
+// are sorted and merged in at once, so that a set built member by member in
+// any order costs time in proportion to its members (and their logarithm),
+// not to their number times the set's size.
 struct SUValue::Impl {
   struct Run {
     int lo;
@@ -28,6 +35,17 @@ struct SUValue::Impl {
   bool strings = false;
   TQ_HeldVector<Run> runs;
   TQ_HeldVector<TQ_HeldString> texts;
+  // Members added out of order, not yet in place.
+  TQ_HeldVector<int> laterInts;
+  TQ_HeldVector<TQ_HeldString> laterTexts;
+
+  // The members in place and those still to be placed (which may repeat); for the checks of
+  // INT_MAX only.
+  long long Bound() const {
+    long long members = laterInts.size();
+    if (!runs.empty()) members += static_cast<long long>(runs.back().before) + (runs.back().hi - runs.back().lo + 1);
+    return members;
+  }
 
   int Size() const {
     if (strings) return static_cast<int>(texts.size());
@@ -76,39 +94,111 @@ struct SUValue::Impl {
     return false;
   }
 
+  // The runs of `a` and `b` together (each sorted, disjoint and non-adjacent), in `out`; false
+  // when they hold more than INT_MAX members.
+  static bool UniteRuns(const TQ_HeldVector<Run>& a, const TQ_HeldVector<Run>& b, TQ_HeldVector<Run>& out) {
+    out.clear();
+    out.reserve(a.size() + b.size());
+    std::size_t i = 0, j = 0;
+    while (i < a.size() || j < b.size()) {
+      const Run& next = j == b.size() || (i < a.size() && a[i].lo < b[j].lo) ? a[i++] : b[j++];
+      if (!out.empty() && static_cast<long long>(out.back().hi) + 1 >= next.lo) {
+        if (next.hi > out.back().hi) out.back().hi = next.hi;
+      } else {
+        out.push_back(Run{next.lo, next.hi, 0});
+      }
+    }
+    long long total = 0;
+    for (Run& run : out) {
+      run.before = static_cast<int>(total < INT_MAX ? total : INT_MAX);
+      total += static_cast<long long>(run.hi) - run.lo + 1;
+    }
+    return total <= INT_MAX;
+  }
+
+  // Places the members added out of order.
+  void Settle() {
+    if (!laterInts.empty()) {
+      std::sort(laterInts.begin(), laterInts.end());
+      TQ_HeldVector<Run> later;
+      later.reserve(laterInts.size());
+      for (int value : laterInts) {
+        if (!later.empty() && later.back().hi != INT_MAX && later.back().hi + 1 >= value)
+          later.back().hi = value;
+        else
+          later.push_back(Run{value, value, 0});
+      }
+      TQ_HeldVector<Run> united;
+      // They fit: AddInt placed the members at once whenever they might not have.
+      UniteRuns(runs, later, united);
+      runs.swap(united);
+      laterInts.clear();
+    }
+    if (!laterTexts.empty()) {
+      const auto less = [](const TQ_HeldString& a, const TQ_HeldString& b) { return a < b; };
+      std::sort(laterTexts.begin(), laterTexts.end(), less);
+      TQ_HeldVector<TQ_HeldString> united;
+      UniteTexts(texts, laterTexts, united);
+      texts.swap(united);
+      laterTexts.clear();
+    }
+  }
+
+  // The texts of `a` and `b` together (each sorted; `b` may repeat), in `out`, each once.
+  static void UniteTexts(TQ_HeldVector<TQ_HeldString>& a,
+                         TQ_HeldVector<TQ_HeldString>& b,
+                         TQ_HeldVector<TQ_HeldString>& out) {
+    out.clear();
+    out.reserve(a.size() + b.size());
+    std::size_t i = 0, j = 0;
+    while (i < a.size() || j < b.size()) {
+      TQ_HeldString& next = j == b.size() || (i < a.size() && a[i] < b[j]) ? a[i++] : b[j++];
+      if (out.empty() || out.back() != next) out.push_back(std::move(next));
+    }
+  }
+
   // False (and nothing added) when the set is full.
   bool AddInt(int value) {
     // The usual way a set grows, one member after the last: the last run reaches further.
     if (!runs.empty() && runs.back().hi != INT_MAX && value == runs.back().hi + 1) {
-      if (Size() == INT_MAX) return false;
+      if (Bound() >= INT_MAX) {
+        Settle();
+        if (Size() == INT_MAX) return false;
+      }
       runs.back().hi = value;
       return true;
     }
-    std::size_t r = RunAtOrAfter(value);
-    if (r < runs.size() && value >= runs[r].lo) return true;  // present
-    if (Size() == INT_MAX) return false;
-    bool joinsPrev = r > 0 && runs[r - 1].hi != INT_MAX && runs[r - 1].hi + 1 == value;
-    bool joinsNext = r < runs.size() && runs[r].lo != INT_MIN && runs[r].lo - 1 == value;
-    if (joinsPrev && joinsNext) {
-      runs[r - 1].hi = runs[r].hi;
-      runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(r));
-      Renumber(r - 1);
-    } else if (joinsPrev) {
-      runs[r - 1].hi = value;
-      Renumber(r - 1);
-    } else if (joinsNext) {
-      runs[r].lo = value;
-      Renumber(r);
-    } else {
-      runs.insert(runs.begin() + static_cast<std::ptrdiff_t>(r), Run{value, value, 0});
-      Renumber(r);
+    if (runs.empty() || value > runs.back().hi) {
+      if (Bound() >= INT_MAX) {
+        Settle();
+        if (Size() == INT_MAX) return false;
+        if (!runs.empty() && value <= runs.back().hi) return AddInt(value);
+      }
+      runs.push_back(Run{value, value, Size()});
+      return true;
     }
+    if (value >= runs.back().lo) return true;  // present, in the last run
+    // Out of order: it waits, unless the set might be full.
+    if (Bound() < INT_MAX - 1) {
+      laterInts.push_back(value);
+      if (laterInts.size() > 64 && laterInts.size() > runs.size()) Settle();
+      return true;
+    }
+    Settle();
+    int position = 0;
+    if (ContainsInt(value, position)) return true;
+    if (Size() == INT_MAX) return false;
+    TQ_HeldVector<Run> one{Run{value, value, 0}};
+    TQ_HeldVector<Run> united;
+    UniteRuns(runs, one, united);
+    runs.swap(united);
     return true;
   }
 
   // Adds lo..hi by merging with overlapping or adjacent runs. False (and
   // nothing added) when the set would hold more than INT_MAX members.
   bool AddRange(int lo, int hi) {
+    Settle();
     // A range at or beyond the end of the last run (the usual way a set is
     // built, in ascending order) extends the runs in place.
     if (runs.empty() || static_cast<long long>(lo) > static_cast<long long>(runs.back().hi) + 1) {
@@ -123,30 +213,16 @@ struct SUValue::Impl {
       return true;
     }
     // Otherwise lo..hi is merged with the runs it overlaps or touches.
-    TQ_HeldVector<Run> merged;
-    merged.reserve(runs.size() + 1);
-    bool placed = false;
-    long long nlo = lo, nhi = hi;
-    for (const Run& run : runs) {
-      if (static_cast<long long>(run.hi) + 1 < nlo) {
-        merged.push_back(run);
-      } else if (static_cast<long long>(run.lo) - 1 > nhi) {
-        if (!placed) {
-          merged.push_back(Run{static_cast<int>(nlo), static_cast<int>(nhi), 0});
-          placed = true;
-        }
-        merged.push_back(run);
-      } else {
-        nlo = std::min<long long>(nlo, run.lo);
-        nhi = std::max<long long>(nhi, run.hi);
-      }
-    }
-    if (!placed) merged.push_back(Run{static_cast<int>(nlo), static_cast<int>(nhi), 0});
-    long long total = 0;
-    for (const Run& run : merged) total += static_cast<long long>(run.hi) - run.lo + 1;
-    if (total > INT_MAX) return false;
-    runs.swap(merged);
-    Renumber(0);
+    TQ_HeldVector<Run> range{Run{lo, hi, 0}};
+    return Unite(range);
+  }
+
+  // Adds the runs of another set; false (and nothing added) when the set would hold more than
+  // INT_MAX members.
+  bool Unite(const TQ_HeldVector<Run>& other) {
+    TQ_HeldVector<Run> united;
+    if (!UniteRuns(runs, other, united)) return false;
+    runs.swap(united);
     return true;
   }
 
@@ -172,8 +248,14 @@ struct SUValue::Impl {
   }
 
   void AddText(const char* value) {
-    int position = 0;
-    if (!ContainsText(value, position)) texts.insert(texts.begin() + position, value);
+    // In order, it goes to the end; out of order, it waits.
+    const int order = texts.empty() ? 1 : std::strcmp(value, texts.back().c_str());
+    if (order > 0) {
+      texts.emplace_back(value);
+    } else if (order < 0) {
+      laterTexts.emplace_back(value);
+      if (laterTexts.size() > 64 && laterTexts.size() > texts.size()) Settle();
+    }
   }
 
   // A set of type 8 takes the kind of its first member; once it has members
@@ -181,16 +263,23 @@ struct SUValue::Impl {
   bool AcceptsStrings() {
     if (type == TQ_SET_INTEGER) return false;
     if (type == TQ_SET_STRING) return true;
-    if (!strings && !runs.empty()) return false;
+    if (!strings && !(runs.empty() && laterInts.empty())) return false;
     strings = true;
     return true;
   }
   bool AcceptsIntegers() {
     if (type == TQ_SET_STRING) return false;
     if (type == TQ_SET_INTEGER) return true;
-    if (strings && !texts.empty()) return false;
+    if (strings && !(texts.empty() && laterTexts.empty())) return false;
     strings = false;
     return true;
+  }
+
+  void Clear() {
+    runs.clear();
+    texts.clear();
+    laterInts.clear();
+    laterTexts.clear();
   }
 };
 
@@ -219,29 +308,36 @@ unsigned short SUValue::Type() const { return m_impl->type; }
 
 void SUValue::ResetType(unsigned short type) {
   m_impl->type = type;
-  m_impl->runs.clear();
-  m_impl->texts.clear();
+  m_impl->Clear();
   m_impl->strings = (type == TQ_SET_STRING);
+}
+
+// The readers place the members added out of order first.
+const SUValue::Impl& SUValue::Settled() const {
+  m_impl->Settle();
+  return *m_impl;
 }
 
 bool SUValue::HoldsStrings() const { return m_impl->strings; }
 
-int SUValue::SetSize() const { return m_impl->Size(); }
+int SUValue::SetSize() const { return Settled().Size(); }
 
 int SUValue::SetContains(int value, int& position) const {
-  if (m_impl->strings) {
-    position = m_impl->Size();
+  const Impl& set = Settled();
+  if (set.strings) {
+    position = set.Size();
     return 0;
   }
-  return m_impl->ContainsInt(value, position) ? 1 : 0;
+  return set.ContainsInt(value, position) ? 1 : 0;
 }
 
 int SUValue::SetContains(const char* value, int& position) const {
-  if (!m_impl->strings || value == nullptr) {
-    position = m_impl->Size();
+  const Impl& set = Settled();
+  if (!set.strings || value == nullptr) {
+    position = set.Size();
     return 0;
   }
-  return m_impl->ContainsText(value, position) ? 1 : 0;
+  return set.ContainsText(value, position) ? 1 : 0;
 }
 
 void SUValue::SetAddAtOffset(int value, int /*position*/) {
@@ -254,11 +350,12 @@ void SUValue::SetAddAtOffset(const char* value, int /*position*/) {
   if (value != nullptr && m_impl->AcceptsStrings()) m_impl->AddText(value);
 }
 
-int SUValue::IntegerAt(int position) const { return m_impl->IntAt(position); }
+int SUValue::IntegerAt(int position) const { return Settled().IntAt(position); }
 
 const char* SUValue::StringAt(int position) const {
-  if (!m_impl->strings || position < 0 || position >= static_cast<int>(m_impl->texts.size())) return "";
-  return m_impl->texts[static_cast<std::size_t>(position)].c_str();
+  const Impl& set = Settled();
+  if (!set.strings || position < 0 || position >= static_cast<int>(set.texts.size())) return "";
+  return set.texts[static_cast<std::size_t>(position)].c_str();
 }
 
 SUValue& SUValue::operator+=(int member) {
@@ -271,42 +368,37 @@ SUValue& SUValue::operator+=(const char* member) {
   return *this;
 }
 
+// Both sets' members in order, merged in one pass.
 SUValue& SUValue::operator+=(const SUValue& other) {
   if (this == &other) return *this;
-  if (other.m_impl->strings) {
-    if (other.m_impl->texts.empty()) return *this;
-    if (!m_impl->AcceptsStrings()) return *this;
-    for (const TQ_HeldString& text : other.m_impl->texts) m_impl->AddText(text.c_str());
+  const Impl& added = other.Settled();
+  Impl& set = *m_impl;
+  set.Settle();
+  if (added.strings) {
+    if (added.texts.empty()) return *this;
+    if (!set.AcceptsStrings()) return *this;
+    TQ_HeldVector<TQ_HeldString> copy(added.texts);
+    TQ_HeldVector<TQ_HeldString> united;
+    Impl::UniteTexts(set.texts, copy, united);
+    set.texts.swap(united);
   } else {
-    if (other.m_impl->runs.empty()) return *this;
-    if (!m_impl->AcceptsIntegers()) return *this;
-    // A union that cannot pass INT_MAX members is made in place; otherwise on
-    // a copy, so that a refused one leaves the set whole.
-    if (static_cast<long long>(m_impl->Size()) + other.m_impl->Size() <= INT_MAX) {
-      for (const Impl::Run& run : other.m_impl->runs) m_impl->AddRange(run.lo, run.hi);
-      return *this;
-    }
-    Impl united = *m_impl;
-    for (const Impl::Run& run : other.m_impl->runs) {
-      if (!united.AddRange(run.lo, run.hi)) {
-        ReportTooManyMembers();
-        return *this;
-      }
-    }
-    *m_impl = std::move(united);
+    if (added.runs.empty()) return *this;
+    if (!set.AcceptsIntegers()) return *this;
+    // A union of more than INT_MAX members is refused, and leaves the set whole.
+    if (!set.Unite(added.runs)) ReportTooManyMembers();
   }
   return *this;
 }
 
 SUValue& SUValue::operator*=(const SUValue& other) {
   if (this == &other) return *this;
+  const Impl& b = other.Settled();
   Impl& a = *m_impl;
-  const Impl& b = *other.m_impl;
+  a.Settle();
   if (a.strings != b.strings) {
     // Sets of different kinds share no member (an empty set of either kind
     // gives the empty set).
-    a.runs.clear();
-    a.texts.clear();
+    a.Clear();
     return *this;
   }
   if (a.strings) {
@@ -344,19 +436,20 @@ int SUValue::operator>=(int member) const {
 }
 
 bool SUValue::operator==(const SUValue& other) const {
-  if (SetSize() != other.SetSize()) return false;
-  if (SetSize() == 0) return true;
-  if (m_impl->strings != other.m_impl->strings) return false;
-  if (m_impl->strings) return m_impl->texts == other.m_impl->texts;
-  if (m_impl->runs.size() != other.m_impl->runs.size()) return false;
-  for (std::size_t r = 0; r < m_impl->runs.size(); ++r)
-    if (m_impl->runs[r].lo != other.m_impl->runs[r].lo || m_impl->runs[r].hi != other.m_impl->runs[r].hi) return false;
+  const Impl& a = Settled();
+  const Impl& b = other.Settled();
+  if (a.Size() != b.Size()) return false;
+  if (a.Size() == 0) return true;
+  if (a.strings != b.strings) return false;
+  if (a.strings) return a.texts == b.texts;
+  if (a.runs.size() != b.runs.size()) return false;
+  for (std::size_t r = 0; r < a.runs.size(); ++r)
+    if (a.runs[r].lo != b.runs[r].lo || a.runs[r].hi != b.runs[r].hi) return false;
   return true;
 }
 
 void SUValue::Clear(int) {
-  m_impl->runs.clear();
-  m_impl->texts.clear();
+  m_impl->Clear();
   if (m_impl->type == TQ_SET_ANY) m_impl->strings = false;
 }
 
@@ -372,10 +465,13 @@ int SUValue::CompareCI(const char* a, const char* b) {
   }
 }
 
-int SUValue::RunCount() const { return m_impl->strings ? 0 : static_cast<int>(m_impl->runs.size()); }
+int SUValue::RunCount() const {
+  const Impl& set = Settled();
+  return set.strings ? 0 : static_cast<int>(set.runs.size());
+}
 
 void SUValue::RunAt(int run, int& lo, int& hi) const {
-  const Impl::Run& r = m_impl->runs.at(static_cast<std::size_t>(run));
+  const Impl::Run& r = Settled().runs.at(static_cast<std::size_t>(run));
   lo = r.lo;
   hi = r.hi;
 }
@@ -401,8 +497,11 @@ std::int64_t SUValue::Bytes() const {
   std::int64_t bytes = TQ_BlockBytes(sizeof(Impl));
   if (m_impl->runs.capacity() > 0) bytes += TQ_BlockBytes(m_impl->runs.capacity() * sizeof(Impl::Run));
   if (m_impl->texts.capacity() > 0) bytes += TQ_BlockBytes(m_impl->texts.capacity() * sizeof(TQ_HeldString));
-  for (const TQ_HeldString& text : m_impl->texts)
-    if (text.capacity() > TQ_HeldString().capacity()) bytes += TQ_BlockBytes(text.capacity() + 1);
+  if (m_impl->laterInts.capacity() > 0) bytes += TQ_BlockBytes(m_impl->laterInts.capacity() * sizeof(int));
+  if (m_impl->laterTexts.capacity() > 0) bytes += TQ_BlockBytes(m_impl->laterTexts.capacity() * sizeof(TQ_HeldString));
+  for (const auto* texts : {&m_impl->texts, &m_impl->laterTexts})
+    for (const TQ_HeldString& text : *texts)
+      if (text.capacity() > TQ_HeldString().capacity()) bytes += TQ_BlockBytes(text.capacity() + 1);
   return bytes;
 }
 

@@ -76,6 +76,8 @@ class VEKEXP_API SUValue {
 
  private:
   struct Impl;
+  // The members, with those added out of order placed.
+  const Impl& Settled() const;
   Impl* m_impl;
 };
 

@@ -139,8 +139,8 @@ TEST_F(Held, AnEquationStoreStaysWithinWhatItsNonZerosWereAdmittedFor) {
     int models, equations, terms;
   } cases[] = {{1, 1, 1}, {1, 100000, 2}, {1, 20000, 30}, {50, 2000, 8}, {3, 200000, 1}};
   for (const auto& c : cases) {
-    const std::string where = std::to_string(c.models) + " x " + std::to_string(c.equations) + " x " +
-                              std::to_string(c.terms);
+    const std::string where =
+        std::to_string(c.models) + " x " + std::to_string(c.equations) + " x " + std::to_string(c.terms);
     Host().Reset();
     std::vector<Wide*> models;
     for (int m = 0; m < c.models; ++m) {

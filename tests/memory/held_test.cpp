@@ -37,8 +37,9 @@ json Objects(int count) {
 json Models(int count) {
   json objects = json::array();
   for (const char* axis : {"X", "Y", "Z"})
-    objects.push_back(
-        {{"name", axis}, {"type", "DOMAIN"}, {"fix", {{"DISCRETIZATIONMETHOD", "CFD4"}, {"HIGHESTORDERDERIVATIVE", 2}}}});
+    objects.push_back({{"name", axis},
+                       {"type", "DOMAIN"},
+                       {"fix", {{"DISCRETIZATIONMETHOD", "CFD4"}, {"HIGHESTORDERDERIVATIVE", 2}}}});
   for (int k = 0; k < count; ++k)
     objects.push_back({{"name", "D" + std::to_string(k)},
                        {"type", "DISTRIBUTION3D"},
@@ -54,10 +55,11 @@ json Store(int nodes) {
            {{{"name", "X"},
              {"type", "DOMAIN"},
              {"fix",
-              {{"DISCRETIZATIONMETHOD", "CFD4"},
-               {"HIGHESTORDERDERIVATIVE", 2},
-               {"SPACINGPREFERENCE", 1.0 / nodes}}}},
-            {{"name", "D"}, {"type", "DISTRIBUTION1D"}, {"links", {{"XDOMAIN", "X"}}}, {"fix", {{"INTEGRALS", {"idx"}}}}}}}};
+              {{"DISCRETIZATIONMETHOD", "CFD4"}, {"HIGHESTORDERDERIVATIVE", 2}, {"SPACINGPREFERENCE", 1.0 / nodes}}}},
+            {{"name", "D"},
+             {"type", "DISTRIBUTION1D"},
+             {"links", {{"XDOMAIN", "X"}}},
+             {"fix", {{"INTEGRALS", {"idx"}}}}}}}};
 }
 
 struct Outcome {
