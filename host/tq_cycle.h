@@ -71,10 +71,6 @@ class TQ_ModelCycle {
   int declaredRunning_ = 0;
   // The objects whose arrays the last RunSetDims found too large to hold:
   // their equations are neither declared nor emitted.
-  std::unordered_set<const TQ_ModelType*,
-                     std::hash<const TQ_ModelType*>,
-                     std::equal_to<>,
-                     TQ_HeldAllocator<const TQ_ModelType*>>
-      unsized_;
+  TQ_HeldSet<const TQ_ModelType*> unsized_;
   TQ_HeldVector<TQ_ModelSummary> summaries_;
 };

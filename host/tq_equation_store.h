@@ -168,11 +168,7 @@ class TQ_EquationStore {
   static void NoteEmitter(const TQ_ModelType* model);
 
   // The models that opened an equation since the emission began, while known.
-  std::unordered_set<const TQ_ModelType*,
-                     std::hash<const TQ_ModelType*>,
-                     std::equal_to<>,
-                     TQ_HeldAllocator<const TQ_ModelType*>>
-      emitters_;
+  TQ_HeldSet<const TQ_ModelType*> emitters_;
   bool emittersKnown_ = true;
 
   // Names by id; a deque, so that the text of a name stays where it is.

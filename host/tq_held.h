@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "vekexp_api.h"
@@ -72,10 +73,12 @@ void TQ_DeleteHeld(T* object) noexcept {
   TQ_HeldAllocator<T>().deallocate(object, 1);
 }
 
-// A text and a vector counted in what the host holds.
+// A text, a vector and a set counted in what the host holds.
 using TQ_HeldString = std::basic_string<char, std::char_traits<char>, TQ_HeldAllocator<char>>;
 template <typename T>
 using TQ_HeldVector = std::vector<T, TQ_HeldAllocator<T>>;
+template <typename T>
+using TQ_HeldSet = std::unordered_set<T, std::hash<T>, std::equal_to<>, TQ_HeldAllocator<T>>;
 
 // Hashes a text by its characters, whatever string type holds them, so that
 // a table keyed by held texts is searched with a plain one.

@@ -93,8 +93,8 @@ class TQ_MessageLog {
                      TQ_HeldAllocator<std::pair<const std::uint64_t, Form>>>
       forms_;
   // The causes given in this cycle, by model, and the models that spoke.
-  std::unordered_set<std::uint64_t, std::hash<std::uint64_t>, std::equal_to<>, TQ_HeldAllocator<std::uint64_t>> causes_;
-  std::unordered_set<const void*, std::hash<const void*>, std::equal_to<>, TQ_HeldAllocator<const void*>> spoken_;
+  TQ_HeldSet<std::uint64_t> causes_;
+  TQ_HeldSet<const void*> spoken_;
   const void* speaker_ = nullptr;
 };
 

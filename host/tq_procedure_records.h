@@ -52,11 +52,7 @@ class TQ_ProcedureRecords {
   void NoteOwner(const TQ_ModelType* model);
 
   // The models that have records.
-  std::unordered_set<const TQ_ModelType*,
-                     std::hash<const TQ_ModelType*>,
-                     std::equal_to<>,
-                     TQ_HeldAllocator<const TQ_ModelType*>>
-      owners_;
+  TQ_HeldSet<const TQ_ModelType*> owners_;
   // Counted in what the host holds.
   TQ_HeldVector<TQ_ProcExpression> expressions_;
   TQ_HeldVector<TQ_ProcCall> calls_;
