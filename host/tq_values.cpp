@@ -31,6 +31,9 @@ struct SUValue::Impl {
     int hi;
     int before;  // members in the runs before this one
   };
+  // Members out of order up to this many are placed one by one, more are merged.
+  static constexpr std::size_t kPlacedOneByOne = 8;
+
   unsigned short type = TQ_SET_ANY;
   bool strings = false;
   TQ_HeldVector<Run> runs;
@@ -118,6 +121,19 @@ struct SUValue::Impl {
 
   // Places the members added out of order.
   void Settle() {
+    // A few members each go to their place, moving only the runs or texts after it (a set read
+    // after each member added out of order, usually near its end); more are merged in one pass.
+    if (!laterInts.empty() && laterInts.size() <= kPlacedOneByOne) {
+      for (int value : laterInts) InsertInt(value);
+      laterInts.clear();
+    }
+    if (!laterTexts.empty() && laterTexts.size() <= kPlacedOneByOne) {
+      for (const TQ_HeldString& text : laterTexts) {
+        int position = 0;
+        if (!ContainsText(text.c_str(), position)) texts.insert(texts.begin() + position, text);
+      }
+      laterTexts.clear();
+    }
     if (!laterInts.empty()) {
       std::sort(laterInts.begin(), laterInts.end());
       TQ_HeldVector<Run> later;
@@ -141,6 +157,29 @@ struct SUValue::Impl {
       UniteTexts(texts, laterTexts, united);
       texts.swap(united);
       laterTexts.clear();
+    }
+  }
+
+  // Places one member that the set may lack and can hold (it holds fewer than INT_MAX), joining
+  // the runs it touches.
+  void InsertInt(int value) {
+    const std::size_t r = RunAtOrAfter(value);
+    if (r < runs.size() && value >= runs[r].lo) return;  // present
+    const bool joinsPrev = r > 0 && runs[r - 1].hi != INT_MAX && runs[r - 1].hi + 1 == value;
+    const bool joinsNext = r < runs.size() && runs[r].lo != INT_MIN && runs[r].lo - 1 == value;
+    if (joinsPrev && joinsNext) {
+      runs[r - 1].hi = runs[r].hi;
+      runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(r));
+      Renumber(r - 1);
+    } else if (joinsPrev) {
+      runs[r - 1].hi = value;
+      Renumber(r - 1);
+    } else if (joinsNext) {
+      runs[r].lo = value;
+      Renumber(r);
+    } else {
+      runs.insert(runs.begin() + static_cast<std::ptrdiff_t>(r), Run{value, value, 0});
+      Renumber(r);
     }
   }
 
@@ -188,10 +227,7 @@ struct SUValue::Impl {
     int position = 0;
     if (ContainsInt(value, position)) return true;
     if (Size() == INT_MAX) return false;
-    TQ_HeldVector<Run> one{Run{value, value, 0}};
-    TQ_HeldVector<Run> united;
-    UniteRuns(runs, one, united);
-    runs.swap(united);
+    InsertInt(value);
     return true;
   }
 
@@ -220,10 +256,28 @@ struct SUValue::Impl {
   // Adds the runs of another set; false (and nothing added) when the set would hold more than
   // INT_MAX members.
   bool Unite(const TQ_HeldVector<Run>& other) {
+    if (other.empty()) return true;
+    // Runs from the last one on (a set built piece by piece, in order) join it or follow it, in
+    // place; one that cannot pass INT_MAX members for sure.
+    if ((runs.empty() || other.front().lo >= runs.back().lo) &&
+        static_cast<long long>(Size()) + OtherSize(other) <= INT_MAX) {
+      for (const Run& run : other) {
+        if (!runs.empty() && static_cast<long long>(runs.back().hi) + 1 >= run.lo) {
+          if (run.hi > runs.back().hi) runs.back().hi = run.hi;
+        } else {
+          runs.push_back(Run{run.lo, run.hi, Size()});
+        }
+      }
+      return true;
+    }
     TQ_HeldVector<Run> united;
     if (!UniteRuns(runs, other, united)) return false;
     runs.swap(united);
     return true;
+  }
+
+  static long long OtherSize(const TQ_HeldVector<Run>& other) {
+    return other.empty() ? 0 : static_cast<long long>(other.back().before) + (other.back().hi - other.back().lo + 1);
   }
 
   int IntAt(int position) const {
@@ -377,10 +431,15 @@ SUValue& SUValue::operator+=(const SUValue& other) {
   if (added.strings) {
     if (added.texts.empty()) return *this;
     if (!set.AcceptsStrings()) return *this;
-    TQ_HeldVector<TQ_HeldString> copy(added.texts);
-    TQ_HeldVector<TQ_HeldString> united;
-    Impl::UniteTexts(set.texts, copy, united);
-    set.texts.swap(united);
+    if (set.texts.empty() || set.texts.back() < added.texts.front()) {
+      // All after the last: appended in place.
+      set.texts.insert(set.texts.end(), added.texts.begin(), added.texts.end());
+    } else {
+      TQ_HeldVector<TQ_HeldString> copy(added.texts);
+      TQ_HeldVector<TQ_HeldString> united;
+      Impl::UniteTexts(set.texts, copy, united);
+      set.texts.swap(united);
+    }
   } else {
     if (added.runs.empty()) return *this;
     if (!set.AcceptsIntegers()) return *this;

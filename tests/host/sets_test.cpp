@@ -206,18 +206,25 @@ TEST(SetAlgebra, MembersInAnyOrderBuildTheSameSet) {
     members.erase(std::unique(members.begin(), members.end()), members.end());
     return members;
   };
+  const auto descending = [](std::vector<int>& m) { std::sort(m.rbegin(), m.rend()); };
   const struct {
     const char* what;
     std::function<void(std::vector<int>&)> order;
+    std::size_t readEvery;  // the set is read after this many members
   } orders[] = {
-      {"ascending", [](std::vector<int>& m) { std::sort(m.begin(), m.end()); }},
-      {"descending", [](std::vector<int>& m) { std::sort(m.rbegin(), m.rend()); }},
-      {"shuffled", [](std::vector<int>& m) { std::shuffle(m.begin(), m.end(), std::mt19937(7)); }},
+      {"ascending", [](std::vector<int>& m) { std::sort(m.begin(), m.end()); }, 977},
+      {"descending", descending, 977},
+      {"descending, read after each", descending, 1},
+      {"shuffled", [](std::vector<int>& m) { std::shuffle(m.begin(), m.end(), std::mt19937(7)); }, 977},
+      {"shuffled, read after every fifth",
+       [](std::vector<int>& m) { std::shuffle(m.begin(), m.end(), std::mt19937(5)); },
+       5},
       {"shuffled, each twice",
        [](std::vector<int>& m) {
          m.insert(m.end(), m.begin(), m.end());
          std::shuffle(m.begin(), m.end(), std::mt19937(11));
-       }},
+       },
+       977},
   };
   for (const auto& o : orders) {
     // The order of positions, applied to the integers and to the texts alike.
@@ -233,10 +240,15 @@ TEST(SetAlgebra, MembersInAnyOrderBuildTheSameSet) {
       textSet += texts[static_cast<std::size_t>(positions[k])].c_str();
       intsSoFar.push_back(ints[static_cast<std::size_t>(positions[k])]);
       textsSoFar.push_back(texts[static_cast<std::size_t>(positions[k])]);
-      // Now and then the set is read on the way.
-      if (k % 977 == 0) {
-        EXPECT_EQ(Members(intSet), ordered(intsSoFar)) << o.what << ", after " << k + 1;
-        EXPECT_EQ(Names(textSet), ordered(textsSoFar)) << o.what << ", after " << k + 1;
+      // The set is read on the way: now and then its whole, more often its size.
+      if (k % o.readEvery == 0) {
+        if (k % 977 == 0) {
+          EXPECT_EQ(Members(intSet), ordered(intsSoFar)) << o.what << ", after " << k + 1;
+          EXPECT_EQ(Names(textSet), ordered(textsSoFar)) << o.what << ", after " << k + 1;
+        }
+        int position = -1;
+        EXPECT_EQ(intSet.SetContains(intsSoFar.back(), position), 1) << o.what << ", after " << k + 1;
+        EXPECT_EQ(textSet.SetContains(textsSoFar.back().c_str(), position), 1) << o.what << ", after " << k + 1;
       }
     }
     const std::vector<int> expectedInts = ordered(ints);
