@@ -37,21 +37,49 @@ bool Guarded(TQ_MessageLog& messages, const std::string* object, const char* pha
   }
   return false;
 }
+
+// Runs `phase` of the object at `index` of `registry` (`call` gives the phase's result): what is
+// reported meanwhile the object says. A negative result fails the step, and the host adds
+// "<object>: <phase> <failed> <result>" only when the object has said nothing itself in this
+// cycle: a model that gave its cause is not followed by a line that repeats its failure.
+template <typename Call>
+bool Step(TQ_MessageLog& messages,
+          const TQ_Registry& registry,
+          std::size_t index,
+          const char* phase,
+          const char* failed,
+          Call call) noexcept {
+  const TQ_ModelType* object = registry.At(index);
+  const std::string& name = registry.NameAt(index);
+  messages.SetSpeaker(object);
+  long result = 0;
+  const bool ran = Guarded(messages, &name, phase, [&] {
+    result = call();
+    return true;
+  });
+  messages.SetSpeaker(nullptr);
+  if (!ran) return false;
+  if (result >= 0) return true;
+  if (!messages.HasSpoken(object)) {
+    char message[512];
+    std::snprintf(message, sizeof message, "%s: %s %s %ld", name.c_str(), phase, failed, result);
+    messages.Report(message);
+  }
+  return false;
+}
 }  // namespace
 
 bool TQ_ModelCycle::RunAssignments(const TQ_CycleOptions& options) {
+  messages_.BeginCycle();
   bool ok = true;
   for (std::size_t i = 0; i < registry_.Count(); ++i) {
     TQ_ModelType* object = registry_.At(i);
-    ok = Guarded(messages_,
-                 &registry_.NameAt(i),
-                 "ExecuteAssignments",
-                 [&] {
-                   long status = object->ExecuteAssignments(options.level, static_cast<int>(options.pass));
-                   if (status < 0)
-                     messages_.Report(registry_.NameAt(i) + ": ExecuteAssignments returned " + std::to_string(status));
-                   return status >= 0;
-                 }) &&
+    ok = Step(messages_,
+              registry_,
+              i,
+              "ExecuteAssignments",
+              "returned",
+              [&] { return object->ExecuteAssignments(options.level, static_cast<int>(options.pass)); }) &&
          ok;
   }
   return ok;
@@ -90,13 +118,15 @@ bool TQ_ModelCycle::SizeArrays() {
   bool ok = true;
   for (std::size_t i = 0; i < registry_.Count(); ++i) {
     TQ_ModelType* object = registry_.At(i);
-    ok = Guarded(messages_,
-                 &registry_.NameAt(i),
-                 "SetDims",
-                 [&] {
-                   object->SetDims();
-                   return true;
-                 }) &&
+    ok = Step(messages_,
+              registry_,
+              i,
+              "SetDims",
+              "failed with code",
+              [&] {
+                object->SetDims();
+                return 0L;
+              }) &&
          ok;
     // Every array must hold all the elements its index sets call for; an
     // object with one that cannot goes no further in the cycle.
@@ -111,7 +141,7 @@ bool TQ_ModelCycle::SizeArrays() {
                        std::to_string(elements) + " elements, more than the " +
                        std::to_string(TQ_Matrix::kMaxElements) +
                        " an array can hold; its model's equations are not set up");
-      if (!Unsized(object)) unsized_.push_back(object);
+      unsized_.insert(object);
       ok = false;
     }
   }
@@ -136,19 +166,16 @@ bool TQ_ModelCycle::DeclareAll() {
       messages_.Report(registry_.NameAt(i) + ": SetUpEquations not called: its arrays are too large to hold");
       ok = false;
     } else {
-      ok = Guarded(messages_,
-                   &registry_.NameAt(i),
-                   "SetUpEquations",
-                   [&] {
-                     int result = object->SetUpEquations();
-                     if (result < 0) {
-                       messages_.Report(registry_.NameAt(i) + ": SetUpEquations failed with code " +
-                                        std::to_string(result));
-                       return false;
-                     }
-                     declaredRunning_ = result;
-                     return true;
-                   }) &&
+      ok = Step(messages_,
+                registry_,
+                i,
+                "SetUpEquations",
+                "failed with code",
+                [&] {
+                  const int result = object->SetUpEquations();
+                  if (result >= 0) declaredRunning_ = result;
+                  return static_cast<long>(result);
+                }) &&
            ok;
     }
     summary.declaredCount = static_cast<int>(TQ_EquationStore::DeclaredCount()) - summary.firstDeclared;
@@ -185,28 +212,20 @@ bool TQ_ModelCycle::EmitAll() {
       messages_.Report(registry_.NameAt(i) + ": JacPattern not called: its arrays are too large to hold");
       ok = false;
     } else {
-      ok =
-          Guarded(messages_,
-                  &registry_.NameAt(i),
-                  "JacPattern",
-                  [&] {
-                    int result = object->JacPattern(rows, cols, nullptr);
-                    if (result < 0) {
-                      messages_.Report(registry_.NameAt(i) + ": JacPattern failed with code " + std::to_string(result));
-                      return false;
-                    }
-                    return true;
-                  }) &&
-          ok;
+      ok = Step(messages_,
+                registry_,
+                i,
+                "JacPattern",
+                "failed with code",
+                [&] { return static_cast<long>(object->JacPattern(rows, cols, nullptr)); }) &&
+           ok;
     }
     summary.emittedCount = static_cast<int>(TQ_EquationStore::EmittedCount()) - summary.firstEmitted;
   }
   return ok;
 }
 
-bool TQ_ModelCycle::Unsized(const TQ_ModelType* object) const {
-  return std::find(unsized_.begin(), unsized_.end(), object) != unsized_.end();
-}
+bool TQ_ModelCycle::Unsized(const TQ_ModelType* object) const { return unsized_.find(object) != unsized_.end(); }
 
 void TQ_ModelCycle::BeginEmission(std::size_t nonZeros, int*& rows, int*& cols) {
   procedures_.Release(nullptr);

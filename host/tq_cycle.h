@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <unordered_set>
 #include <vector>
 
 #include "tq_message_log.h"
@@ -41,7 +42,7 @@ class TQ_ModelCycle {
   bool RunSetDims();
   bool RunSetUpEquations();
   bool RunJacPattern();
-  const std::vector<TQ_ModelSummary>& Summaries() const { return summaries_; }
+  const TQ_HeldVector<TQ_ModelSummary>& Summaries() const { return summaries_; }
   // The running count of declared equations the last SetUpEquations gave.
   int DeclaredRunning() const { return declaredRunning_; }
 
@@ -70,6 +71,6 @@ class TQ_ModelCycle {
   int declaredRunning_ = 0;
   // The objects whose arrays the last RunSetDims found too large to hold:
   // their equations are neither declared nor emitted.
-  std::vector<const TQ_ModelType*> unsized_;
-  std::vector<TQ_ModelSummary> summaries_;
+  TQ_HeldSet<const TQ_ModelType*> unsized_;
+  TQ_HeldVector<TQ_ModelSummary> summaries_;
 };

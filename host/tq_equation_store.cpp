@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -22,6 +23,17 @@ constexpr const void* kNoModel = g_noModelMark;
 // The entries a new declaration or equation starts from.
 constexpr TQ_DeclaredEquation kBlankDeclaration{};
 constexpr TQ_EmittedEquation kBlankEquation{};
+
+// The program items an emission first makes room for, per declared non-zero; and the most a
+// non-zero takes over the methods and axes (three and a half, with the operators and constants
+// of its equation's share), by which the items of equations declared and not yet emitted are
+// foreseen until some have been emitted.
+constexpr std::size_t kFirstItemsPerNonZero = 2;
+constexpr double kItemsPerNonZero = 3.5;
+
+// The room the program items grow to for `projected` items: a sixteenth more, so that equations
+// longer than the mean so far rarely make them grow again.
+constexpr double ItemRoom(double projected) { return projected + projected / 16 + 64; }
 
 // What the per-item calls read and write: the stores of declared and emitted
 // equations, the open declaration and equation, the pattern arrays and the
@@ -56,6 +68,10 @@ struct ItemState {
   const void* knownExpressions = kNoModel;
   const void* knownExpressionsModel = kNoModel;
   std::size_t itemCountsFrom = 0;
+  // The owner of the last equation opened: a model that opens an equation after another model's
+  // is noted among the store's emitters (NoteEmitter), so that forgetting the equations of a
+  // model that emitted none costs nothing.
+  const void* lastEmitter = kNoModel;
 
   // The pattern arrays and the entries written. Entries are not set to -1
   // when the arrays are made, but when first needed: the entries before
@@ -100,6 +116,43 @@ struct ItemState {
     if (recent.text != name || std::strcmp(recent.stored, name) != 0) return false;
     id = recent.id;
     return true;
+  }
+
+  // What the store's vectors hold, counted in what the host holds: every change of their room
+  // goes through Reserve, which counts the new block while the entries move to it, then
+  // uncounts the old one.
+  template <typename Entry>
+  static std::int64_t BlockOf(std::size_t entries) {
+    return entries == 0 ? 0 : TQ_BlockBytes(entries * sizeof(Entry));
+  }
+  template <typename Entry>
+  static void Reserve(std::vector<Entry>& entries, std::size_t room) {
+    if (room <= entries.capacity()) return;
+    const std::int64_t before = BlockOf<Entry>(entries.capacity());
+    const std::int64_t planned = BlockOf<Entry>(room);
+    TQ_CountHeld(planned);
+    try {
+      entries.reserve(room);
+    } catch (...) {
+      TQ_CountHeld(-planned);
+      throw;
+    }
+    TQ_CountHeld(BlockOf<Entry>(entries.capacity()) - planned - before);
+  }
+  // Room for one more entry: twice as much, when there is none.
+  template <typename Entry>
+  static void MakeRoom(std::vector<Entry>& entries) {
+    if (entries.size() == entries.capacity()) Reserve(entries, entries.size() < 32 ? 64 : 2 * entries.size());
+  }
+  // Uncounts every vector's block, as they are about to go.
+  void Uncount() const noexcept {
+    TQ_CountHeld(-(BlockOf<TQ_DeclaredEquation>(declared.capacity()) +
+                   BlockOf<TQ_VarParam*>(declaredNonZeros.capacity()) + EmissionBytes()));
+  }
+  // The blocks of the emission's vectors.
+  std::int64_t EmissionBytes() const {
+    return BlockOf<TQ_EmittedEquation>(emitted.capacity()) + BlockOf<TQ_ProgramItem>(items.capacity()) +
+           BlockOf<int>(rows.capacity()) + BlockOf<int>(cols.capacity());
   }
 
   // Writes the counts of the declarations and of the emitted equations from
@@ -181,11 +234,11 @@ struct ItemState {
     if (done >= 16 && declared.size() > done && size >= 64) {
       const double projected =
           static_cast<double>(size) * static_cast<double>(declared.size()) / static_cast<double>(done);
-      const double wanted = projected + projected / 16 + 64;
+      const double wanted = ItemRoom(projected);
       const std::size_t least = size + size / 4;
       room = wanted >= static_cast<double>(room) ? room : std::max(least, static_cast<std::size_t>(wanted));
     }
-    items.reserve(room);
+    Reserve(items, room);
   }
 
   // Appends an item to the open equation; the caller has made sure there is
@@ -311,6 +364,7 @@ TQ_ProgramItem TermItem(TQ_VarParam& term) {
 
 [[gnu::noinline]] void TQ_EquationStore::DeclareEquationChecked(const TQ_ModelType* model, int group) {
   TQ_Executive::Instance();
+  ItemState::MakeRoom(State().declared);
   State().OpenDeclaration(model, group);
 }
 
@@ -327,6 +381,7 @@ TQ_ProgramItem TermItem(TQ_VarParam& term) {
   TQ_Executive& host = TQ_Executive::Instance();
   ItemState& state = State();
   if (model != state.declaringOwner) return RefuseNonZero(host, model, term);
+  ItemState::MakeRoom(state.declaredNonZeros);
   state.declaredNonZeros.push_back(&term);
 }
 
@@ -342,7 +397,9 @@ TQ_ProgramItem TermItem(TQ_VarParam& term) {
 [[gnu::noinline]] void TQ_EquationStore::EmitEquationChecked(
     const TQ_ModelType* model, const char* name, int& count, int group, const TQ_EquationType* type) {
   const std::uint32_t id = TQ_Executive::Instance().Store().InternName(name);
+  ItemState::MakeRoom(State().emitted);
   State().OpenEquation(model, id, count, group, type);
+  if (model != State().lastEmitter) NoteEmitter(model);
 }
 
 // The equation just opened under the name its text's address had last time
@@ -365,8 +422,27 @@ TQ_ProgramItem TermItem(TQ_VarParam& term) {
   if (state.emitted.size() == state.emitted.capacity()) __builtin_unreachable();
   const char* const stored = recent.stored;
   state.OpenEquation(model, recent.id, count, group, type);
+  if (model != state.lastEmitter) [[unlikely]]
+    NoteEmitter(model);
   if (std::strcmp(stored, name) != 0) [[unlikely]]
     RenameOpenEquation(name);
+}
+
+// A model opens an equation after another model's: it is one of the emitters. Should the set
+// not take it for want of memory, the emitters are no longer known (forgetting a model's
+// equations then looks through them all) and the failure goes to the caller, as any other of
+// the store's.
+[[gnu::noinline]] void TQ_EquationStore::NoteEmitter(const TQ_ModelType* model) {
+  TQ_EquationStore& store = TQ_Executive::Instance().Store();
+  if (store.emittersKnown_) {
+    try {
+      store.emitters_.insert(model);
+    } catch (...) {
+      store.emittersKnown_ = false;
+      throw;
+    }
+  }
+  State().lastEmitter = model;
 }
 
 // Items belong to the equation being emitted, by the model emitting it (a
@@ -497,39 +573,57 @@ void TQ_EquationStore::EmitEquation(
   EmitEquationFrom(model, name, count, group, type);
 }
 
+// A model that emitted nothing since the emission began has nothing to forget: the usual case,
+// a model that resets its expressions as its JacPattern starts, costs one look-up. Otherwise its
+// equations are taken out: at the end of the store (the model emitted last) by cutting it short,
+// elsewhere by moving the others' equations and items up.
 void TQ_EquationStore::ResetExpressionsOf(const TQ_ModelType* model) {
+  TQ_EquationStore& store = TQ_Executive::Instance().Store();
+  if (store.emittersKnown_ && store.emitters_.find(model) == store.emitters_.end()) return;
   ItemState& state = State();
   state.SettleItemCount();
-  std::vector<TQ_EmittedEquation> kept;
-  std::vector<TQ_ProgramItem> keptItems;
+  std::size_t kept = 0;
+  std::size_t keptItems = 0;
   bool any = false;
-  for (const TQ_EmittedEquation& e : state.emitted)
-    if (e.owner == model) any = true;
-  if (!any) return;
-  for (const TQ_EmittedEquation& e : state.emitted) {
-    if (e.owner == model) continue;
-    TQ_EmittedEquation moved = e;
-    moved.firstItem = static_cast<std::uint32_t>(keptItems.size());
-    const auto first = state.items.begin() + e.firstItem;
-    keptItems.insert(keptItems.end(), first, first + e.itemCount);
-    kept.push_back(moved);
+  for (std::size_t e = 0; e < state.emitted.size(); ++e) {
+    const TQ_EmittedEquation equation = state.emitted[e];
+    if (equation.owner == model) {
+      any = true;
+      continue;
+    }
+    if (any) {
+      std::copy_n(state.items.begin() + equation.firstItem, equation.itemCount, state.items.begin() + keptItems);
+      state.emitted[kept] = equation;
+      state.emitted[kept].firstItem = static_cast<std::uint32_t>(keptItems);
+    }
+    ++kept;
+    keptItems += equation.itemCount;
   }
-  state.emitted.swap(kept);
+  if (store.emittersKnown_) store.emitters_.erase(model);
+  if (!any) return;
+  state.emitted.resize(kept);
+  state.items.resize(keptItems);
   state.itemCountsFrom = state.emitted.size();  // each kept count is written
-  state.items.swap(keptItems);
+  state.lastEmitter = kNoModel;
   state.CloseEquation();
 }
 
 void TQ_EquationStore::BeginEmission(std::size_t nonZeros, int*& rows, int*& cols) {
   ItemState& state = State();
+  TQ_EquationStore& store = TQ_Executive::Instance().Store();
+  store.emitters_.clear();
+  store.emittersKnown_ = true;
+  state.lastEmitter = kNoModel;
   state.emitted.clear();
   state.itemCountsFrom = 0;
   state.items.clear();
   state.CloseEquation();
   try {
-    state.emitted.reserve(state.declared.size());
-    state.items.reserve(nonZeros * 2 + 16);
+    ItemState::Reserve(state.emitted, state.declared.size());
+    ItemState::Reserve(state.items, nonZeros * kFirstItemsPerNonZero + 16);
     // Sized only: entries are set to -1 as the terms pass them or when read.
+    ItemState::Reserve(state.rows, nonZeros);
+    ItemState::Reserve(state.cols, nonZeros);
     state.rows.resize(nonZeros);
     state.cols.resize(nonZeros);
   } catch (...) {
@@ -549,7 +643,10 @@ void TQ_EquationStore::BeginEmission(std::size_t nonZeros, int*& rows, int*& col
   cols = state.cols.data();
 }
 
-void TQ_EquationStore::ClearContents() { State() = ItemState(); }
+void TQ_EquationStore::ClearContents() {
+  State().Uncount();
+  State() = ItemState();
+}
 
 void TQ_EquationStore::BeginDeclaration() {
   ItemState& state = State();
@@ -557,6 +654,67 @@ void TQ_EquationStore::BeginDeclaration() {
   state.nonZeroCountsFrom = 0;
   state.declaredNonZeros.clear();
   state.declaringOwner = kNoModel;
+}
+
+namespace {
+// The block of `entries` entries of `size` bytes, foreseen in real numbers: the counts foreseen
+// may pass what a size_t holds on a 32-bit host.
+double Foreseen(double entries, std::size_t size) {
+  return entries > 0.0 ? static_cast<double>(TQ_BlockBytes(0)) + entries * static_cast<double>(size) : 0.0;
+}
+
+// What the emission of `declared` equations of `nonZeros` non-zeros will take beyond the room the
+// store holds for emission now: the pattern arrays, the equations and their program items (at the
+// mean length of the equations emitted so far, or kItemsPerNonZero a non-zero before sixteen
+// were), with the items' first block while the items still have to move to a larger one.
+double EmissionPending(const ItemState& state, double nonZeros, double declared) {
+  const auto emitted = static_cast<double>(state.emitted.size());
+  if (declared <= 0.0) return 0.0;
+  double items = nonZeros * kItemsPerNonZero;
+  if (emitted >= declared)
+    items = static_cast<double>(state.items.size());
+  else if (emitted >= 16.0)
+    items = static_cast<double>(state.items.size()) * declared / emitted;
+  if (emitted < declared) items = ItemRoom(items);
+  double wanted = 2.0 * Foreseen(nonZeros, sizeof(int)) + Foreseen(declared, sizeof(TQ_EmittedEquation)) +
+                  Foreseen(items, sizeof(TQ_ProgramItem));
+  const double room = static_cast<double>(state.items.capacity());
+  const double first = nonZeros * static_cast<double>(kFirstItemsPerNonZero) + 16.0;
+  if (room < items && first < items) wanted += Foreseen(std::max(first, room), sizeof(TQ_ProgramItem));
+  const auto held = static_cast<double>(state.EmissionBytes());
+  return wanted > held ? wanted - held : 0.0;
+}
+
+// What `entries` more entries of a declaration vector take: the room it grows to (MakeRoom's
+// doubling) beyond its room now; its present block is held too while the entries move.
+template <typename Entry>
+double DeclarationGrowth(const std::vector<Entry>& vector, double entries) {
+  const double needed = static_cast<double>(vector.size()) + entries;
+  double room = static_cast<double>(vector.capacity());
+  if (needed <= room) return 0.0;
+  while (room < needed) room = room < 32.0 ? 64.0 : 2.0 * room;
+  return Foreseen(room, sizeof(Entry));
+}
+}  // namespace
+
+std::int64_t TQ_EquationStore::PendingBytes() {
+  const ItemState& state = State();
+  return static_cast<std::int64_t>(EmissionPending(
+      state, static_cast<double>(state.declaredNonZeros.size()), static_cast<double>(state.declared.size())));
+}
+
+// The equations come at the rate of those declared so far, or one for every two non-zeros before
+// any (more than any method declares: their terms with the element's length make two at least).
+double TQ_EquationStore::AddedBytes(double nonZeros) {
+  if (!(nonZeros > 0.0)) return 0.0;
+  if (!std::isfinite(nonZeros)) return nonZeros;
+  const ItemState& state = State();
+  const auto nonZerosNow = static_cast<double>(state.declaredNonZeros.size());
+  const auto declaredNow = static_cast<double>(state.declared.size());
+  const double equations = nonZerosNow > 0.0 ? nonZeros * declaredNow / nonZerosNow + 1.0 : nonZeros * 0.5 + 1.0;
+  return DeclarationGrowth(state.declaredNonZeros, nonZeros) + DeclarationGrowth(state.declared, equations) +
+         EmissionPending(state, nonZerosNow + nonZeros, declaredNow + equations) -
+         EmissionPending(state, nonZerosNow, declaredNow);
 }
 
 std::size_t TQ_EquationStore::DeclaredCount() { return State().declared.size(); }
@@ -570,7 +728,7 @@ std::uint32_t TQ_EquationStore::InternName(const char* name) {
   ItemState& state = State();
   std::uint32_t id = 0;
   if (state.RecentId(name, id)) return id;
-  if (auto it = nameIds_.find(name); it != nameIds_.end()) {
+  if (auto it = nameIds_.find(std::string_view(name)); it != nameIds_.end()) {
     id = it->second;
   } else {
     id = static_cast<std::uint32_t>(names_.size());
@@ -621,7 +779,7 @@ std::size_t TQ_EquationStore::Bytes() const {
                       state.declared.capacity() * sizeof(TQ_DeclaredEquation) +
                       state.declaredNonZeros.capacity() * sizeof(TQ_VarParam*) +
                       (state.rows.capacity() + state.cols.capacity()) * sizeof(int);
-  for (const std::string& name : names_) bytes += name.capacity() + sizeof(std::string) + 16;
+  for (const TQ_HeldString& name : names_) bytes += name.capacity() + sizeof(TQ_HeldString) + 16;
   return bytes;
 }
 

@@ -12,8 +12,10 @@
 #include <functional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
+#include "tq_held.h"
 #include "tq_object.h"
 
 // One item of an equation program, in prefix order.
@@ -97,6 +99,14 @@ class TQ_EquationStore {
   static int PatternEntriesWritten();
   // Memory the store holds, in bytes (programs, names, pattern).
   std::size_t Bytes() const;
+  // What the emission of the equations declared so far will still take
+  // beyond the room the store holds for it, in bytes.
+  static std::int64_t PendingBytes();
+  // What the store will take more, in bytes, once a model has declared
+  // equations of `nonZeros` more non-zeros and emitted them: the room its
+  // declaration grows by (with the old block while the entries move) and
+  // what its emission adds to PendingBytes().
+  static double AddedBytes(double nonZeros);
   // Compares declared and emitted equations one by one (group, terms in
   // order). True when they agree; else `difference` says where they part.
   bool DeclaredMatchesEmitted(std::string* difference) const;
@@ -154,7 +164,19 @@ class TQ_EquationStore {
   static void RememberExpressions(const TQ_ModelExtensions* expressions);
   static void ForgetExpressions(const TQ_ModelExtensions* expressions);
 
+  // A model opened an equation after another model's (or first); noted among the emitters.
+  static void NoteEmitter(const TQ_ModelType* model);
+
+  // The models that opened an equation since the emission began, while known.
+  TQ_HeldSet<const TQ_ModelType*> emitters_;
+  bool emittersKnown_ = true;
+
   // Names by id; a deque, so that the text of a name stays where it is.
-  std::deque<std::string> names_;
-  std::unordered_map<std::string, std::uint32_t> nameIds_;
+  std::deque<TQ_HeldString, TQ_HeldAllocator<TQ_HeldString>> names_;
+  std::unordered_map<TQ_HeldString,
+                     std::uint32_t,
+                     TQ_TextHash,
+                     TQ_TextEqual,
+                     TQ_HeldAllocator<std::pair<const TQ_HeldString, std::uint32_t>>>
+      nameIds_;
 };

@@ -13,6 +13,7 @@ struct TQ_Executive::Impl {
   TQ_ProcedureRecords procedures;
   TQ_EquationStore store;
   TQ_ModelCycle cycle{registry, messages, procedures};
+  std::vector<std::string> refusedFixes;
 
   // What tests set the host's own calls to answer.
   std::optional<int> rootSetUp;
@@ -45,7 +46,7 @@ TQ_EquationStore& TQ_Executive::Store() { return m->store; }
 
 void TQ_Executive::Reset() {
   // Release in reverse order of addition: later objects link to earlier ones.
-  std::vector<TQ_ModelType*> objects = m->registry.TakeObjects();
+  TQ_HeldVector<TQ_ModelType*> objects = m->registry.TakeObjects();
   for (auto it = objects.rbegin(); it != objects.rend(); ++it) (*it)->Release();
   // Fresh parts; without the memory for them (Reset runs in destructors, and
   // must not fail) the present ones are emptied in place.
@@ -64,6 +65,7 @@ void TQ_Executive::Reset() {
     m->values.Clear();
     m->store.ForgetNames();
     m->cycle.Forget();
+    m->refusedFixes.clear();
     m->rootSetUp.reset();
     m->rootJac.reset();
     m->localEqn.reset();
@@ -102,7 +104,7 @@ bool TQ_Executive::RunAssignments(const CycleOptions& options) { return m->cycle
 bool TQ_Executive::RunSetDims() { return m->cycle.RunSetDims(); }
 bool TQ_Executive::RunSetUpEquations() { return m->cycle.RunSetUpEquations(); }
 bool TQ_Executive::RunJacPattern() { return m->cycle.RunJacPattern(); }
-const std::vector<TQ_ModelSummary>& TQ_Executive::Summaries() const { return m->cycle.Summaries(); }
+const TQ_HeldVector<TQ_ModelSummary>& TQ_Executive::Summaries() const { return m->cycle.Summaries(); }
 
 // ---- the stores ---------------------------------------------------------------------
 
@@ -113,8 +115,8 @@ const std::vector<TQ_ProgramItem>& TQ_Executive::Items() const { return TQ_Equat
 const char* TQ_Executive::EquationName(const TQ_EmittedEquation& equation) const {
   return m->store.Name(equation.name);
 }
-const std::vector<TQ_ProcExpression>& TQ_Executive::ProcExpressions() const { return m->procedures.Expressions(); }
-const std::vector<TQ_ProcCall>& TQ_Executive::ProcCalls() const { return m->procedures.Calls(); }
+const TQ_HeldVector<TQ_ProcExpression>& TQ_Executive::ProcExpressions() const { return m->procedures.Expressions(); }
+const TQ_HeldVector<TQ_ProcCall>& TQ_Executive::ProcCalls() const { return m->procedures.Calls(); }
 const char* TQ_Executive::ProcExpressionName(const TQ_ProcExpression& expression) const {
   return m->store.Name(expression.name);
 }
@@ -145,6 +147,17 @@ void TQ_Executive::ReportError(const std::string& message) noexcept { m->message
 void TQ_Executive::ReportError(const char* message) noexcept { m->messages.Report(message ? message : ""); }
 const std::vector<std::string>& TQ_Executive::Errors() const { return m->messages.Errors(); }
 void TQ_Executive::ClearErrors() { m->messages.Clear(); }
+
+const std::vector<std::string>& TQ_Executive::RefusedFixes() const { return m->refusedFixes; }
+
+void TQ_Executive::RefuseFix(const TQ_Containable* property, const std::string& message) noexcept {
+  ReportError(message);
+  try {
+    m->refusedFixes.push_back(PathOf(property));
+  } catch (const std::bad_alloc&) {
+    // The message stands; the list goes without the path.
+  }
+}
 
 void TQ_Executive::LogAssignment(const TQ_Containable* target, const TQ_Value& value, TQ_AssignStatus status) {
   m->values.Assignment(target, value, status);

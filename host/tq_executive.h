@@ -53,7 +53,7 @@ class VEKEXP_API TQ_Executive {
   bool RunSetDims();
   bool RunSetUpEquations();
   bool RunJacPattern();
-  const std::vector<TQ_ModelSummary>& Summaries() const;
+  const TQ_HeldVector<TQ_ModelSummary>& Summaries() const;
 
   // ---- what the models declared and emitted ------------------------------
   const std::vector<TQ_DeclaredEquation>& Declared() const;
@@ -62,8 +62,8 @@ class VEKEXP_API TQ_Executive {
   const std::vector<TQ_ProgramItem>& Items() const;
   const char* EquationName(const TQ_EmittedEquation& equation) const;
   // Procedure programs and calls, in the order given.
-  const std::vector<TQ_ProcExpression>& ProcExpressions() const;
-  const std::vector<TQ_ProcCall>& ProcCalls() const;
+  const TQ_HeldVector<TQ_ProcExpression>& ProcExpressions() const;
+  const TQ_HeldVector<TQ_ProcCall>& ProcCalls() const;
   const char* ProcExpressionName(const TQ_ProcExpression& expression) const;
   // The pattern arrays, sized from the declared non-zeros; entries written so
   // far are (row = equation index, column = term column), the others -1.
@@ -113,6 +113,12 @@ class VEKEXP_API TQ_Executive {
   const std::vector<std::string>& Errors() const;
   void ClearErrors();
 
+  // ---- fixes the models cannot honour ----------------------------------------
+  // The paths of the properties whose fix the host refused since it was made
+  // or last reset: index sets a model computes (InitialiseInternalIndexSet),
+  // which the user fixed. Each refusal is also an error.
+  const std::vector<std::string>& RefusedFixes() const;
+
   // ---- calls from the object model (not for general use) -----------------
   int RootSetUpEquations() const;
   int RootJacPattern() const;
@@ -129,6 +135,9 @@ class VEKEXP_API TQ_Executive {
   long RootAssignmentStatus() const;
   void LogAssignment(const TQ_Containable* target, const TQ_Value& value, TQ_AssignStatus status);
   void LogIndexSet(const TQ_Containable* target, const TQ_Value& value, int sweep, TQ_AssignStatus status);
+  // Refuses the fix of `property`, which is unfixed already: `message` is
+  // reported and the property's path kept among the refused fixes.
+  void RefuseFix(const TQ_Containable* property, const std::string& message) noexcept;
   TQ_Executive(const TQ_Executive&) = delete;
   TQ_Executive& operator=(const TQ_Executive&) = delete;
 

@@ -1,11 +1,13 @@
 #include "tq_memory.h"
 
+#include "tq_held.h"
 #include "tq_memory_gate.h"
 
 #include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <cstddef>
+#include <string>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -14,6 +16,7 @@
 #include <unistd.h>
 #endif
 
+#include "tq_equation_store.h"
 #include "tq_executive.h"
 
 namespace {
@@ -47,6 +50,9 @@ BlockHeader* HeaderOf(void* block) {
 struct Heap {
   std::int64_t live = 0;
   std::int64_t liveBytes = 0;
+  std::int64_t footprint = 0;   // the live blocks as the C library keeps them
+  std::int64_t structures = 0;  // the host's own structures (TQ_CountHeld)
+  std::int64_t peak = 0;        // the most footprint + structures since ResetPeak
   std::int64_t allocations = 0;
   std::int64_t frees = 0;
   int skip = 0;
@@ -60,6 +66,17 @@ constinit Heap g_heap;
 Heap& TheHeap() { return g_heap; }
 // Whether `size` bytes and `extra` more can be asked of the system at all.
 bool FitsWithHeader(std::size_t size, std::size_t extra) { return size <= static_cast<std::size_t>(-1) - extra; }
+
+// What a block of `size` bytes given out takes from the C library: its header and alignment, and
+// the C library's own.
+std::int64_t Footprint(unsigned int size) {
+  return TQ_BlockBytes(std::size_t{size} + (kMallocAligned ? kHeaderUnit : sizeof(BlockHeader) + kAlignment - 1));
+}
+
+void NotePeak(Heap& heap) {
+  const std::int64_t held = heap.footprint + heap.structures;
+  if (held > heap.peak) heap.peak = held;
+}
 
 TQ_AllocationGate g_gate = nullptr;
 
@@ -98,6 +115,8 @@ void* MyAllocate(unsigned int size) {
   ++heap.live;
   ++heap.allocations;
   heap.liveBytes += size;
+  heap.footprint += Footprint(size);
+  NotePeak(heap);
   return block;
 }
 
@@ -106,6 +125,7 @@ void MyFree(void* pointer) {
   Heap& heap = TheHeap();
   const BlockHeader header = *HeaderOf(pointer);
   heap.liveBytes -= header.size;
+  heap.footprint -= Footprint(header.size);
   --heap.live;
   ++heap.frees;
   std::free(header.raw);
@@ -115,6 +135,16 @@ std::int64_t TQ_HeapStats::LiveBlocks() { return TheHeap().live; }
 std::int64_t TQ_HeapStats::TotalAllocations() { return TheHeap().allocations; }
 std::int64_t TQ_HeapStats::TotalFrees() { return TheHeap().frees; }
 std::int64_t TQ_HeapStats::LiveBytes() { return TheHeap().liveBytes; }
+std::int64_t TQ_HeapStats::HeldBytes() { return TheHeap().footprint + TheHeap().structures; }
+std::int64_t TQ_HeapStats::StructureBytes() { return TheHeap().structures; }
+std::int64_t TQ_HeapStats::PeakHeldBytes() { return TheHeap().peak; }
+void TQ_HeapStats::ResetPeak() { TheHeap().peak = HeldBytes(); }
+
+void TQ_CountHeld(std::int64_t bytes) noexcept {
+  Heap& heap = TheHeap();
+  heap.structures += bytes;
+  if (bytes > 0) NotePeak(heap);
+}
 
 void TQ_HeapStats::FailAllocations(int count, int skip) {
   TheHeap().failures = count < 0 ? 0 : count;
@@ -126,16 +156,13 @@ int TQ_HeapStats::PendingFailures() { return TheHeap().failures; }
 // ---- the size budget ---------------------------------------------------------------
 
 namespace {
+std::int64_t g_refusals = 0;  // requests refused so far, by either admission
 std::int64_t g_budget = 0;  // 0: the default
 
 // What an element takes beside its object: the heap's header and alignment,
 // its slot in the array's element vector and its name (a string object and,
 // for a long key, its text).
 constexpr double kBytesBesideElement = 96.0;
-// What the equation store takes per non-zero, declared and emitted: the
-// declared term, the pattern entries and about three program items with
-// the equations' share, as measured over the discretization methods.
-constexpr double kStoreBytesPerNonZero = 100.0;
 
 // A size for a message, in the unit that fits it: "640 bytes", "1.00 KB", "64.00 MB", "7.50 GB".
 struct SizeText {
@@ -183,32 +210,73 @@ std::int64_t TQ_SizeBudget::Limit() {
   return machine > 0 ? machine / 4 * 3 : INT64_MAX;
 }
 
+std::int64_t TQ_SizeBudget::Refusals() { return g_refusals; }
+
 void TQ_SizeBudget::SetLimit(std::int64_t bytes) { g_budget = bytes > 0 ? bytes : 0; }
 
 double TQ_SizeBudget::Estimate(double elements, double elementBytes, double nonZeros) {
-  return elementBytes + elements * kBytesBesideElement + nonZeros * kStoreBytesPerNonZero;
+  return elementBytes + elements * kBytesBesideElement + TQ_EquationStore::AddedBytes(nonZeros);
 }
 
-bool TQ_SizeBudget::Admit(const char* what, double elements, double elementBytes, double nonZeros, bool report) {
-  const double wanted = Estimate(elements, elementBytes, nonZeros);
-  const double held = static_cast<double>(TheHeap().liveBytes);
-  const double limit = static_cast<double>(Limit());
-  if (held + wanted <= limit) return true;
-  if (report) {
-    char equations[64] = "";
-    if (nonZeros > 0.0) std::snprintf(equations, sizeof equations, " and %.0f non-zeros", nonZeros);
-    char message[640];
-    std::snprintf(message,
-                  sizeof message,
-                  "%s: %.0f elements%s would take about %s; with the %s the host holds, that is more than "
-                  "the size budget of %s; refused",
-                  what != nullptr ? what : "",
-                  elements,
-                  equations,
+std::int64_t TQ_SizeBudget::Held() { return TQ_HeapStats::HeldBytes() + TQ_EquationStore::PendingBytes(); }
+
+namespace {
+// "<what>: <size> would take about X; with the Y the host holds, that is more than the size budget
+// of Z; refused", or, with no size, "<what>: the host holds Y, more than the size budget of Z;
+// refused"; without "<what>: " when there is no `what`. Each size is given in the unit that fits it.
+void FormatRefusal(
+    char* out, std::size_t room, const char* what, const char* size, double wanted, double held, double limit) {
+  const bool named = what != nullptr && *what != '\0';
+  if (size != nullptr)
+    std::snprintf(out,
+                  room,
+                  "%s%s%s would take about %s; with the %s the host holds, that is more than the size "
+                  "budget of %s; refused",
+                  named ? what : "",
+                  named ? ": " : "",
+                  size,
                   SizeText(wanted).text,
                   SizeText(held).text,
                   SizeText(limit).text);
+  else
+    std::snprintf(out,
+                  room,
+                  "%s%sthe host holds %s, more than the size budget of %s; refused",
+                  named ? what : "",
+                  named ? ": " : "",
+                  SizeText(held).text,
+                  SizeText(limit).text);
+}
+}  // namespace
+
+bool TQ_SizeBudget::Admit(const char* what, double elements, double elementBytes, double nonZeros, bool report) {
+  const double wanted = Estimate(elements, elementBytes, nonZeros);
+  const double held = static_cast<double>(Held());
+  const double limit = static_cast<double>(Limit());
+  if (held + wanted <= limit) return true;
+  ++g_refusals;
+  if (report) {
+    char size[96];
+    if (nonZeros > 0.0)
+      std::snprintf(size, sizeof size, "%.0f elements and %.0f non-zeros", elements, nonZeros);
+    else
+      std::snprintf(size, sizeof size, "%.0f elements", elements);
+    char message[640];
+    FormatRefusal(message, sizeof message, what, size, wanted, held, limit);
     TQ_Executive::Instance().ReportError(static_cast<const char*>(message));
+  }
+  return false;
+}
+
+bool TQ_SizeBudget::AdmitBytes(const char* what, const char* size, double bytes, std::string* why) {
+  const double held = static_cast<double>(Held());
+  const double limit = static_cast<double>(Limit());
+  if (held + bytes <= limit) return true;
+  ++g_refusals;
+  if (why != nullptr) {
+    char message[640];
+    FormatRefusal(message, sizeof message, what, bytes > 0.0 ? size : nullptr, bytes, held, limit);
+    *why = message;
   }
   return false;
 }

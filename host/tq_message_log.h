@@ -2,31 +2,100 @@
 // values the library handed over. Part of the executive, which owns both.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
+#include "tq_held.h"
 #include "tq_object.h"
 
 // The messages. Reporting never fails: a message that cannot be stored for
 // want of memory leaves "out of memory" in its place.
+//
+// A cause is given once and a repeated message a bounded number of times:
+// - while a model's call runs (SetSpeaker), a message whose cause (its text up
+//   to the first "; ") the same model gave already in this cycle is not
+//   given again;
+// - messages of one form (the same text but for its numbers) beyond the
+//   first kShownPerForm are counted, not kept, and one line where the first
+//   was left out says how many more of that form there were;
+// - beyond kMostKept messages the log keeps none, and one line says how many
+//   more there were. A message longer than kMostMessageBytes is cut short.
+// So the log's memory stays bounded whatever the models report.
 class TQ_MessageLog {
  public:
+  static constexpr int kShownPerForm = 10;
+  static constexpr std::size_t kMostKept = 1000;
+  static constexpr std::size_t kMostMessageBytes = 4096;
+
   TQ_MessageLog() { errors_.reserve(8); }
   TQ_MessageLog(const TQ_MessageLog&) = delete;
   TQ_MessageLog& operator=(const TQ_MessageLog&) = delete;
 
   void Report(const char* message) noexcept;
   void Report(const std::string& message) noexcept { Report(message.c_str()); }
-  const std::vector<std::string>& Errors() const { return errors_; }
-  void Clear() noexcept { errors_.clear(); }
+  // The messages, with the counts of those left out brought up to date.
+  const std::vector<std::string>& Errors() const;
+  // Forgets every message, and what was said in the cycle.
+  void Clear() noexcept;
+
+  // A new model cycle: the causes given so far no longer hide a message.
+  void BeginCycle() noexcept;
+  // The model whose call runs now, null for none: what is reported meanwhile
+  // the model says.
+  void SetSpeaker(const void* model) noexcept { speaker_ = model; }
+  // Whether `model` reported anything in this cycle (a message not given
+  // again counts).
+  bool HasSpoken(const void* model) const noexcept;
 
  private:
+  // A form of message some of whose messages were left out, and the line
+  // that says how many.
+  struct Omitted {
+    std::size_t line;     // into errors_
+    std::uint64_t count;  // messages left out
+    std::string form;     // the text with its numbers as "#"; empty: not a form (the log is full)
+  };
+  // How many messages of a form were given, and its Omitted entry, if any.
+  struct Form {
+    int given = 0;
+    int omitted = -1;  // into omitted_
+  };
+
+  // Stores `text` as a new line; false when memory ran out.
+  bool Keep(std::string_view text) noexcept;
+  // Counts a message left out under `entry` (an index into omitted_, -1 for
+  // none yet, then set), with `form` its text; a new entry takes a line.
+  void Omit(int& entry, std::string_view form) noexcept;
+  static std::string LineOf(const Omitted& omitted);
+  // Stores "out of memory" in the room always left for one more line.
+  void KeepOutOfMemory() noexcept;
+
   // There is always room for one more entry, and when a message cannot be
   // stored (memory ran out) a fixed one takes that room, whose text is short
   // enough to need no memory of its own: a failure is never lost, and
   // reporting it never fails.
-  std::vector<std::string> errors_;
+  mutable std::vector<std::string> errors_;
+  std::vector<Omitted> omitted_;
+  mutable bool omittedChanged_ = false;
+  int overflow_ = -1;  // into omitted_: the messages left out once the log is full
+  std::size_t kept_ = 0;
+  // Counted in what the host holds, with the lines left out (the lines kept
+  // are few: kMostKept at most).
+  std::unordered_map<std::uint64_t,
+                     Form,
+                     std::hash<std::uint64_t>,
+                     std::equal_to<>,
+                     TQ_HeldAllocator<std::pair<const std::uint64_t, Form>>>
+      forms_;
+  // The causes given in this cycle, by model, and the models that spoke.
+  TQ_HeldSet<std::uint64_t> causes_;
+  TQ_HeldSet<const void*> spoken_;
+  const void* speaker_ = nullptr;
 };
 
 // One value the library handed to the host, for tests.

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
 #include <limits>
 
 #include "tq_executive.h"
@@ -70,8 +73,8 @@ TQ_Containable& TQ_Containable::operator=(const TQ_Containable& other) {
 }
 
 TQ_Containable::~TQ_Containable() {
-  delete m_description;
-  delete m_properties;
+  TQ_DeleteHeld(m_description);
+  TQ_DeleteHeld(m_properties);
 }
 
 const char* TQ_Containable::Name() const { return m_name.c_str(); }
@@ -97,12 +100,13 @@ TQ_Containable* TQ_Containable::FindProperty(const char* name) const {
 void TQ_Containable::RegisterWith(
     TQ_Containable* owner, const char* name, const char* description, int direction, bool flag) {
   m_name = name ? name : "";
-  delete m_description;
-  m_description = description ? new std::string(description) : nullptr;
+  TQ_DeleteHeld(m_description);
+  m_description = nullptr;
+  if (description != nullptr) m_description = TQ_NewHeld<TQ_HeldString>(description);
   m_direction = direction;
   m_owner = owner;
   if (owner != nullptr) {
-    if (owner->m_properties == nullptr) owner->m_properties = new std::vector<TQ_PropertyRecord>;
+    if (owner->m_properties == nullptr) owner->m_properties = TQ_NewHeld<TQ_HeldVector<TQ_PropertyRecord>>();
     owner->m_properties->push_back(TQ_PropertyRecord{this, m_name.c_str(), Description(), direction, flag});
   }
 }
@@ -141,7 +145,7 @@ TQ_VarParamProp& TQ_VarParamProp::operator=(const TQ_VarParamProp& other) {
   return *this;
 }
 
-TQ_VarParamProp::~TQ_VarParamProp() { delete m_dependents; }
+TQ_VarParamProp::~TQ_VarParamProp() { TQ_DeleteHeld(m_dependents); }
 
 TQ_ValueKind TQ_VarParamProp::ValueKind() const { return TQ_ValueKind::None; }
 
@@ -184,6 +188,19 @@ TQ_AssignStatus TQ_VarParamProp::Fix(const TQ_Value& value, std::string* error) 
   if (!Accepts(value, &why)) {
     if (error) *error = why;
     return TQ_ASSIGN_REFUSED;
+  }
+  // The host keeps a copy of a text or set: it must fit the size budget beside what the host
+  // holds (a set of millions of members is as large as its runs or texts).
+  if (const std::int64_t bytes = value.Bytes(); bytes > 0) {
+    char size[96];
+    if (value.Kind() == TQ_ValueKind::Set)
+      std::snprintf(size, sizeof size, "a set of %d members", value.Set().SetSize());
+    else
+      std::snprintf(size, sizeof size, "a text of %lld characters", static_cast<long long>(std::strlen(value.Text())));
+    if (!TQ_SizeBudget::AdmitBytes(nullptr, size, static_cast<double>(bytes), &why)) {
+      if (error) *error = why;
+      return TQ_ASSIGN_REFUSED;
+    }
   }
   StoreValue(value);
   m_fixed = true;
@@ -242,14 +259,16 @@ void TQ_VarParamProp::StoreValue(const TQ_Value& value) {
 void TQ_VarParamProp::AddDependent(TQ_Containable* dependent) {
   if (dependent == nullptr) return;
   // Made on the first dependent: most properties have none.
-  if (m_dependents == nullptr) m_dependents = new std::vector<TQ_Containable*>;
+  if (m_dependents == nullptr) m_dependents = TQ_NewHeld<TQ_HeldVector<TQ_Containable*>>();
   m_dependents->push_back(dependent);
 }
 
 void TQ_VarParamProp::RemoveDependent(TQ_Containable* dependent) {
   if (m_dependents == nullptr) return;
-  auto it = std::find(m_dependents->begin(), m_dependents->end(), dependent);
-  if (it != m_dependents->end()) m_dependents->erase(it);
+  // From the last: dependents go in the reverse order of their coming (a model's arrays are
+  // destroyed before its sets, later models before earlier ones), so that each is found at once.
+  auto it = std::find(m_dependents->rbegin(), m_dependents->rend(), dependent);
+  if (it != m_dependents->rend()) m_dependents->erase(std::next(it).base());
 }
 
 int TQ_VarParamProp::DependentCount() const { return m_dependents ? static_cast<int>(m_dependents->size()) : 0; }
@@ -493,6 +512,15 @@ void TQ_Container::InitialiseInternalIndexSet(TQ_Set& set, TQ_Value* value, int 
     host.ReportError("index set " + host.PathOf(&set) + " refused " + value->ToString() + ": " + why);
     host.LogIndexSet(&set, *value, sweep, TQ_ASSIGN_REFUSED);
     return;
+  }
+  // The set is the model's to compute: a fix the user gave it cannot be honoured, and is refused
+  // (named, and kept on the executive's list) rather than overwritten without a word.
+  if (set.IsFixed()) {
+    const std::string model = host.PathOf(this);
+    const std::string message = host.PathOf(&set) + " is fixed, but it is an index set that " + model +
+                                " computes; the fix is refused and " + model + "'s value is taken";
+    set.Unfix();
+    host.RefuseFix(&set, message);
   }
   set.StoreSetValue(*value);
   host.LogIndexSet(&set, *value, sweep, TQ_ASSIGN_DONE);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tq_held.h"
 #include "tq_memory.h"
 #include "tq_values.h"
 #include "vekexp_api.h"
@@ -136,9 +137,9 @@ class VEKEXP_API TQ_Containable : public TQ_Update {
   // Held in the object: the names of array elements are short and stay in it, with no block of
   // their own. Made, changed and destroyed only by this class's own (out-of-line) code, so that
   // its text is always on the host's heap.
-  std::string m_name;
-  std::string* m_description;
-  std::vector<TQ_PropertyRecord>* m_properties;
+  TQ_HeldString m_name;
+  TQ_HeldString* m_description;
+  TQ_HeldVector<TQ_PropertyRecord>* m_properties;
   int m_direction;
   TQ_HostPortType m_hostPortType;
   bool m_toBeExported;  // last: a derived class's first small members share its word
@@ -202,7 +203,7 @@ class VEKEXP_API TQ_VarParamProp : public TQ_Containable {
   TQ_Value m_value;
 
  private:
-  std::vector<TQ_Containable*>* m_dependents;
+  TQ_HeldVector<TQ_Containable*>* m_dependents;
 };
 
 // A property: the base of every model, parameter, variable, set and array.

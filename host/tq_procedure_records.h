@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "tq_held.h"
 #include "tq_object.h"
 
 // The program of a procedure's output equation, as AddProcExpression gave it.
@@ -33,18 +35,26 @@ class TQ_ProcedureRecords {
   TQ_ProcedureRecords& operator=(const TQ_ProcedureRecords&) = delete;
   ~TQ_ProcedureRecords() { Release(nullptr); }
 
-  const std::vector<TQ_ProcExpression>& Expressions() const { return expressions_; }
-  const std::vector<TQ_ProcCall>& Calls() const { return calls_; }
-  void AddExpression(const TQ_ProcExpression& expression) { expressions_.push_back(expression); }
-  void AddCall(const TQ_ProcCall& call) { calls_.push_back(call); }
+  const TQ_HeldVector<TQ_ProcExpression>& Expressions() const { return expressions_; }
+  const TQ_HeldVector<TQ_ProcCall>& Calls() const { return calls_; }
+  void AddExpression(const TQ_ProcExpression& expression);
+  void AddCall(const TQ_ProcCall& call);
   // Takes over the type object of an equation `model` emitted.
-  void Adopt(const TQ_ModelType* model, TQ_EquationType* type) { adoptedTypes_.emplace_back(model, type); }
+  void Adopt(const TQ_ModelType* model, TQ_EquationType* type);
   // Releases the type objects and forgets the records of one model, or of
-  // every model when `model` is null.
+  // every model when `model` is null. A model that has no records costs one
+  // look-up.
   void Release(const TQ_ModelType* model);
 
  private:
-  std::vector<TQ_ProcExpression> expressions_;
-  std::vector<TQ_ProcCall> calls_;
-  std::vector<std::pair<const TQ_ModelType*, TQ_EquationType*>> adoptedTypes_;
+  // Notes the owner of a record about to be added (before it is added: a
+  // record whose owner could not be noted is not kept).
+  void NoteOwner(const TQ_ModelType* model);
+
+  // The models that have records.
+  TQ_HeldSet<const TQ_ModelType*> owners_;
+  // Counted in what the host holds.
+  TQ_HeldVector<TQ_ProcExpression> expressions_;
+  TQ_HeldVector<TQ_ProcCall> calls_;
+  TQ_HeldVector<std::pair<const TQ_ModelType*, TQ_EquationType*>> adoptedTypes_;
 };

@@ -82,14 +82,16 @@ TQ_Value TQ_Set::Normalised(const TQ_Value& value) const {
 }
 
 bool TQ_Set::Accepts(const TQ_Value& given, std::string* why) const {
-  TQ_Value value = Normalised(given);
-  if (value.Kind() != TQ_ValueKind::Set) {
+  // A text stands for a set of texts (Normalised), which a set of integers does not take; the set
+  // itself is not made here.
+  const bool text = given.Kind() == TQ_ValueKind::Text && m_empty.Type() != TQ_SET_INTEGER;
+  if (given.Kind() != TQ_ValueKind::Set && !text) {
     if (why) *why = "a value that is not a set";
     return false;
   }
-  const TQ_SetValue& set = value.Set();
-  bool kindFits =
-      set.SetSize() == 0 || m_empty.Type() == TQ_SET_ANY || (m_empty.Type() == TQ_SET_STRING) == set.HoldsStrings();
+  const TQ_SetValue& set = given.Set();
+  bool kindFits = text || set.SetSize() == 0 || m_empty.Type() == TQ_SET_ANY ||
+                  (m_empty.Type() == TQ_SET_STRING) == set.HoldsStrings();
   if (!kindFits && why)
     *why = m_empty.Type() == TQ_SET_STRING ? "a set of integers where strings belong"
                                            : "a set of strings where integers belong";

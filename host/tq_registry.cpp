@@ -6,12 +6,19 @@
 #include "tq_links.h"
 #include "tq_matrix.h"
 
-std::string TQ_Registry::NameKey(const std::string& name) {
-  std::string key = name;
+TQ_HeldString TQ_Registry::NameKey(const std::string& name) {
+  TQ_HeldString key(name.data(), name.size());
   for (char& c : key)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return key;
 }
+
+namespace {
+template <typename Vector>
+void MakeRoomForOne(Vector& vector) {
+  if (vector.size() == vector.capacity()) vector.reserve(2 * vector.size() + 16);
+}
+}  // namespace
 
 bool TQ_Registry::Add(const std::string& name, TQ_ModelType* object, std::string* error) {
   auto fail = [&](const std::string& why) {
@@ -27,9 +34,15 @@ bool TQ_Registry::Add(const std::string& name, TQ_ModelType* object, std::string
       if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_'))
         return fail("object name \"" + name + "\" may hold only letters, digits and '_'");
     if (Find(name) != nullptr) return fail("an object named \"" + name + "\" exists already");
+    // The object is made; the host takes no more objects once it holds more than its size
+    // budget, so that making objects one after another stays within it.
+    std::string why;
+    if (!TQ_SizeBudget::AdmitBytes(("object \"" + name + "\"").c_str(), nullptr, 0.0, &why)) return fail(why);
     std::string kept = name;
-    names_.reserve(names_.size() + 1);
-    objects_.reserve(objects_.size() + 1);
+    // Room for the new entry first, so that keeping it cannot fail halfway; the room doubles when
+    // it runs out, so that adding n objects costs time in proportion to n.
+    MakeRoomForOne(names_);
+    MakeRoomForOne(objects_);
     auto entry = indexByName_.emplace(NameKey(name), objects_.size()).first;
     try {
       object->SetObjectName(name.c_str());
@@ -39,6 +52,7 @@ bool TQ_Registry::Add(const std::string& name, TQ_ModelType* object, std::string
     }
     names_.push_back(std::move(kept));
     objects_.push_back(object);
+    TQ_CountHeld(NameBytes(names_.back()));
     return true;
   } catch (const std::bad_alloc&) {
     if (error) *error = "out of memory";  // short enough to need no memory of its own
@@ -181,10 +195,20 @@ TQ_Containable* TQ_Registry::FindByPath(const std::string& path, bool create, st
   return current;
 }
 
-std::vector<TQ_ModelType*> TQ_Registry::TakeObjects() {
-  std::vector<TQ_ModelType*> objects;
+TQ_HeldVector<TQ_ModelType*> TQ_Registry::TakeObjects() {
+  TQ_HeldVector<TQ_ModelType*> objects;
   objects.swap(objects_);
+  for (const std::string& name : names_) TQ_CountHeld(-NameBytes(name));
   names_.clear();
   indexByName_.clear();
   return objects;
+}
+
+TQ_Registry::~TQ_Registry() {
+  for (const std::string& name : names_) TQ_CountHeld(-NameBytes(name));
+}
+
+// A text longer than the string keeps in itself has a block of its own.
+std::int64_t TQ_Registry::NameBytes(const std::string& name) {
+  return name.capacity() > std::string().capacity() ? TQ_BlockBytes(name.capacity() + 1) : 0;
 }

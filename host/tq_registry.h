@@ -4,15 +4,18 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "tq_held.h"
 #include "tq_object.h"
 
 class TQ_Registry {
  public:
   TQ_Registry() = default;
+  ~TQ_Registry();
   TQ_Registry(const TQ_Registry&) = delete;
   TQ_Registry& operator=(const TQ_Registry&) = delete;
 
@@ -26,7 +29,7 @@ class TQ_Registry {
   TQ_ModelType* At(std::size_t index) const { return objects_[index]; }
   const std::string& NameAt(std::size_t index) const { return names_[index]; }
   // Hands the objects over in the order they were added, and forgets them.
-  std::vector<TQ_ModelType*> TakeObjects();
+  TQ_HeldVector<TQ_ModelType*> TakeObjects();
 
   // The full path of an object or property.
   static std::string PathOf(const TQ_Containable* item);
@@ -37,10 +40,18 @@ class TQ_Registry {
   TQ_Containable* FindByPath(const std::string& path, bool create, std::string* error) const;
 
  private:
-  std::vector<std::string> names_;
-  std::vector<TQ_ModelType*> objects_;
+  // Counted in what the host holds, with the names' texts (NameBytes).
+  TQ_HeldVector<std::string> names_;
+  TQ_HeldVector<TQ_ModelType*> objects_;
   // The index of each object by its name with ASCII letters in upper case: names are found
   // without regard to letter case, in one look-up however many objects there are.
-  std::unordered_map<std::string, std::size_t> indexByName_;
-  static std::string NameKey(const std::string& name);
+  std::unordered_map<TQ_HeldString,
+                     std::size_t,
+                     TQ_TextHash,
+                     TQ_TextEqual,
+                     TQ_HeldAllocator<std::pair<const TQ_HeldString, std::size_t>>>
+      indexByName_;
+  static TQ_HeldString NameKey(const std::string& name);
+  // The block a name's text takes beside its string, if any.
+  static std::int64_t NameBytes(const std::string& name);
 };

@@ -11,22 +11,44 @@
 #include <vector>
 
 #include "tq_executive.h"
+#include "tq_held.h"
 
 // Integer members are kept as sorted, disjoint, non-adjacent runs [lo, hi],
 // with the count of members before each run, so that a range of any length
 // costs one run and finding a member's position is a binary search over runs.
 // Positions are ints: a set never holds more than INT_MAX members, and an
 // addition that would make it larger is refused with an error.
+//
+// Members added one at a time in ascending order go straight to their place
+// at the end. Members added out of order wait, unsorted, until the set is
+// next read or they are as many as the members in place (Settle): then they
+// are sorted and merged in at once, so that a set built member by member in
+// any order costs time in proportion to its members (and their logarithm),
+// not to their number times the set's size.
 struct SUValue::Impl {
   struct Run {
     int lo;
     int hi;
     int before;  // members in the runs before this one
   };
+  // Members out of order up to this many are placed one by one, more are merged.
+  static constexpr std::size_t kPlacedOneByOne = 8;
+
   unsigned short type = TQ_SET_ANY;
   bool strings = false;
-  std::vector<Run> runs;
-  std::vector<std::string> texts;
+  TQ_HeldVector<Run> runs;
+  TQ_HeldVector<TQ_HeldString> texts;
+  // Members added out of order, not yet in place.
+  TQ_HeldVector<int> laterInts;
+  TQ_HeldVector<TQ_HeldString> laterTexts;
+
+  // The members in place and those still to be placed (which may repeat); for the checks of
+  // INT_MAX only.
+  long long Bound() const {
+    long long members = laterInts.size();
+    if (!runs.empty()) members += static_cast<long long>(runs.back().before) + (runs.back().hi - runs.back().lo + 1);
+    return members;
+  }
 
   int Size() const {
     if (strings) return static_cast<int>(texts.size());
@@ -75,19 +97,76 @@ struct SUValue::Impl {
     return false;
   }
 
-  // False (and nothing added) when the set is full.
-  bool AddInt(int value) {
-    // The usual way a set grows, one member after the last: the last run reaches further.
-    if (!runs.empty() && runs.back().hi != INT_MAX && value == runs.back().hi + 1) {
-      if (Size() == INT_MAX) return false;
-      runs.back().hi = value;
-      return true;
+  // The runs of `a` and `b` together (each sorted, disjoint and non-adjacent), in `out`; false
+  // when they hold more than INT_MAX members.
+  static bool UniteRuns(const TQ_HeldVector<Run>& a, const TQ_HeldVector<Run>& b, TQ_HeldVector<Run>& out) {
+    out.clear();
+    out.reserve(a.size() + b.size());
+    std::size_t i = 0, j = 0;
+    while (i < a.size() || j < b.size()) {
+      const Run& next = j == b.size() || (i < a.size() && a[i].lo < b[j].lo) ? a[i++] : b[j++];
+      if (!out.empty() && static_cast<long long>(out.back().hi) + 1 >= next.lo) {
+        if (next.hi > out.back().hi) out.back().hi = next.hi;
+      } else {
+        out.push_back(Run{next.lo, next.hi, 0});
+      }
     }
-    std::size_t r = RunAtOrAfter(value);
-    if (r < runs.size() && value >= runs[r].lo) return true;  // present
-    if (Size() == INT_MAX) return false;
-    bool joinsPrev = r > 0 && runs[r - 1].hi != INT_MAX && runs[r - 1].hi + 1 == value;
-    bool joinsNext = r < runs.size() && runs[r].lo != INT_MIN && runs[r].lo - 1 == value;
+    long long total = 0;
+    for (Run& run : out) {
+      run.before = static_cast<int>(total < INT_MAX ? total : INT_MAX);
+      total += static_cast<long long>(run.hi) - run.lo + 1;
+    }
+    return total <= INT_MAX;
+  }
+
+  // Places the members added out of order.
+  void Settle() {
+    // A few members each go to their place, moving only the runs or texts after it (a set read
+    // after each member added out of order, usually near its end); more are merged in one pass.
+    if (!laterInts.empty() && laterInts.size() <= kPlacedOneByOne) {
+      for (int value : laterInts) InsertInt(value);
+      laterInts.clear();
+    }
+    if (!laterTexts.empty() && laterTexts.size() <= kPlacedOneByOne) {
+      for (const TQ_HeldString& text : laterTexts) {
+        int position = 0;
+        if (!ContainsText(text.c_str(), position)) texts.insert(texts.begin() + position, text);
+      }
+      laterTexts.clear();
+    }
+    if (!laterInts.empty()) {
+      std::sort(laterInts.begin(), laterInts.end());
+      TQ_HeldVector<Run> later;
+      later.reserve(laterInts.size());
+      for (int value : laterInts) {
+        if (!later.empty() && later.back().hi != INT_MAX && later.back().hi + 1 >= value)
+          later.back().hi = value;
+        else
+          later.push_back(Run{value, value, 0});
+      }
+      TQ_HeldVector<Run> united;
+      // They fit: AddInt placed the members at once whenever they might not have.
+      UniteRuns(runs, later, united);
+      runs.swap(united);
+      laterInts.clear();
+    }
+    if (!laterTexts.empty()) {
+      const auto less = [](const TQ_HeldString& a, const TQ_HeldString& b) { return a < b; };
+      std::sort(laterTexts.begin(), laterTexts.end(), less);
+      TQ_HeldVector<TQ_HeldString> united;
+      UniteTexts(texts, laterTexts, united);
+      texts.swap(united);
+      laterTexts.clear();
+    }
+  }
+
+  // Places one member that the set may lack and can hold (it holds fewer than INT_MAX), joining
+  // the runs it touches.
+  void InsertInt(int value) {
+    const std::size_t r = RunAtOrAfter(value);
+    if (r < runs.size() && value >= runs[r].lo) return;  // present
+    const bool joinsPrev = r > 0 && runs[r - 1].hi != INT_MAX && runs[r - 1].hi + 1 == value;
+    const bool joinsNext = r < runs.size() && runs[r].lo != INT_MIN && runs[r].lo - 1 == value;
     if (joinsPrev && joinsNext) {
       runs[r - 1].hi = runs[r].hi;
       runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(r));
@@ -102,12 +181,60 @@ struct SUValue::Impl {
       runs.insert(runs.begin() + static_cast<std::ptrdiff_t>(r), Run{value, value, 0});
       Renumber(r);
     }
+  }
+
+  // The texts of `a` and `b` together (each sorted; `b` may repeat), in `out`, each once.
+  static void UniteTexts(TQ_HeldVector<TQ_HeldString>& a,
+                         TQ_HeldVector<TQ_HeldString>& b,
+                         TQ_HeldVector<TQ_HeldString>& out) {
+    out.clear();
+    out.reserve(a.size() + b.size());
+    std::size_t i = 0, j = 0;
+    while (i < a.size() || j < b.size()) {
+      TQ_HeldString& next = j == b.size() || (i < a.size() && a[i] < b[j]) ? a[i++] : b[j++];
+      if (out.empty() || out.back() != next) out.push_back(std::move(next));
+    }
+  }
+
+  // False (and nothing added) when the set is full.
+  bool AddInt(int value) {
+    // The usual way a set grows, one member after the last: the last run reaches further.
+    if (!runs.empty() && runs.back().hi != INT_MAX && value == runs.back().hi + 1) {
+      if (Bound() >= INT_MAX) {
+        Settle();
+        if (Size() == INT_MAX) return false;
+      }
+      runs.back().hi = value;
+      return true;
+    }
+    if (runs.empty() || value > runs.back().hi) {
+      if (Bound() >= INT_MAX) {
+        Settle();
+        if (Size() == INT_MAX) return false;
+        if (!runs.empty() && value <= runs.back().hi) return AddInt(value);
+      }
+      runs.push_back(Run{value, value, Size()});
+      return true;
+    }
+    if (value >= runs.back().lo) return true;  // present, in the last run
+    // Out of order: it waits, unless the set might be full.
+    if (Bound() < INT_MAX - 1) {
+      laterInts.push_back(value);
+      if (laterInts.size() > 64 && laterInts.size() > runs.size()) Settle();
+      return true;
+    }
+    Settle();
+    int position = 0;
+    if (ContainsInt(value, position)) return true;
+    if (Size() == INT_MAX) return false;
+    InsertInt(value);
     return true;
   }
 
   // Adds lo..hi by merging with overlapping or adjacent runs. False (and
   // nothing added) when the set would hold more than INT_MAX members.
   bool AddRange(int lo, int hi) {
+    Settle();
     // A range at or beyond the end of the last run (the usual way a set is
     // built, in ascending order) extends the runs in place.
     if (runs.empty() || static_cast<long long>(lo) > static_cast<long long>(runs.back().hi) + 1) {
@@ -122,31 +249,35 @@ struct SUValue::Impl {
       return true;
     }
     // Otherwise lo..hi is merged with the runs it overlaps or touches.
-    std::vector<Run> merged;
-    merged.reserve(runs.size() + 1);
-    bool placed = false;
-    long long nlo = lo, nhi = hi;
-    for (const Run& run : runs) {
-      if (static_cast<long long>(run.hi) + 1 < nlo) {
-        merged.push_back(run);
-      } else if (static_cast<long long>(run.lo) - 1 > nhi) {
-        if (!placed) {
-          merged.push_back(Run{static_cast<int>(nlo), static_cast<int>(nhi), 0});
-          placed = true;
+    TQ_HeldVector<Run> range{Run{lo, hi, 0}};
+    return Unite(range);
+  }
+
+  // Adds the runs of another set; false (and nothing added) when the set would hold more than
+  // INT_MAX members.
+  bool Unite(const TQ_HeldVector<Run>& other) {
+    if (other.empty()) return true;
+    // Runs from the last one on (a set built piece by piece, in order) join it or follow it, in
+    // place; one that cannot pass INT_MAX members for sure.
+    if ((runs.empty() || other.front().lo >= runs.back().lo) &&
+        static_cast<long long>(Size()) + OtherSize(other) <= INT_MAX) {
+      for (const Run& run : other) {
+        if (!runs.empty() && static_cast<long long>(runs.back().hi) + 1 >= run.lo) {
+          if (run.hi > runs.back().hi) runs.back().hi = run.hi;
+        } else {
+          runs.push_back(Run{run.lo, run.hi, Size()});
         }
-        merged.push_back(run);
-      } else {
-        nlo = std::min<long long>(nlo, run.lo);
-        nhi = std::max<long long>(nhi, run.hi);
       }
+      return true;
     }
-    if (!placed) merged.push_back(Run{static_cast<int>(nlo), static_cast<int>(nhi), 0});
-    long long total = 0;
-    for (const Run& run : merged) total += static_cast<long long>(run.hi) - run.lo + 1;
-    if (total > INT_MAX) return false;
-    runs.swap(merged);
-    Renumber(0);
+    TQ_HeldVector<Run> united;
+    if (!UniteRuns(runs, other, united)) return false;
+    runs.swap(united);
     return true;
+  }
+
+  static long long OtherSize(const TQ_HeldVector<Run>& other) {
+    return other.empty() ? 0 : static_cast<long long>(other.back().before) + (other.back().hi - other.back().lo + 1);
   }
 
   int IntAt(int position) const {
@@ -163,7 +294,7 @@ struct SUValue::Impl {
   }
 
   bool ContainsText(const char* value, int& position) const {
-    auto it = std::lower_bound(texts.begin(), texts.end(), value, [](const std::string& a, const char* b) {
+    auto it = std::lower_bound(texts.begin(), texts.end(), value, [](const TQ_HeldString& a, const char* b) {
       return std::strcmp(a.c_str(), b) < 0;
     });
     position = static_cast<int>(it - texts.begin());
@@ -171,8 +302,14 @@ struct SUValue::Impl {
   }
 
   void AddText(const char* value) {
-    int position = 0;
-    if (!ContainsText(value, position)) texts.insert(texts.begin() + position, value);
+    // In order, it goes to the end; out of order, it waits.
+    const int order = texts.empty() ? 1 : std::strcmp(value, texts.back().c_str());
+    if (order > 0) {
+      texts.emplace_back(value);
+    } else if (order < 0) {
+      laterTexts.emplace_back(value);
+      if (laterTexts.size() > 64 && laterTexts.size() > texts.size()) Settle();
+    }
   }
 
   // A set of type 8 takes the kind of its first member; once it has members
@@ -180,16 +317,23 @@ struct SUValue::Impl {
   bool AcceptsStrings() {
     if (type == TQ_SET_INTEGER) return false;
     if (type == TQ_SET_STRING) return true;
-    if (!strings && !runs.empty()) return false;
+    if (!strings && !(runs.empty() && laterInts.empty())) return false;
     strings = true;
     return true;
   }
   bool AcceptsIntegers() {
     if (type == TQ_SET_STRING) return false;
     if (type == TQ_SET_INTEGER) return true;
-    if (strings && !texts.empty()) return false;
+    if (strings && !(texts.empty() && laterTexts.empty())) return false;
     strings = false;
     return true;
+  }
+
+  void Clear() {
+    runs.clear();
+    texts.clear();
+    laterInts.clear();
+    laterTexts.clear();
   }
 };
 
@@ -200,46 +344,54 @@ void ReportTooManyMembers() {
 }
 }  // namespace
 
-SUValue::SUValue() : m_impl(new Impl) {}
+// The set's members live in a block of their own, counted with what the host holds.
+SUValue::SUValue() : m_impl(TQ_NewHeld<Impl>()) {}
 
-SUValue::SUValue(unsigned short type) : m_impl(new Impl) { ResetType(type); }
+SUValue::SUValue(unsigned short type) : m_impl(TQ_NewHeld<Impl>()) { ResetType(type); }
 
-SUValue::SUValue(const SUValue& other) : m_impl(new Impl(*other.m_impl)) {}
+SUValue::SUValue(const SUValue& other) : m_impl(TQ_NewHeld<Impl>(*other.m_impl)) {}
 
 SUValue& SUValue::operator=(const SUValue& other) {
   if (this != &other) *m_impl = *other.m_impl;
   return *this;
 }
 
-SUValue::~SUValue() { delete m_impl; }
+SUValue::~SUValue() { TQ_DeleteHeld(m_impl); }
 
 unsigned short SUValue::Type() const { return m_impl->type; }
 
 void SUValue::ResetType(unsigned short type) {
   m_impl->type = type;
-  m_impl->runs.clear();
-  m_impl->texts.clear();
+  m_impl->Clear();
   m_impl->strings = (type == TQ_SET_STRING);
+}
+
+// The readers place the members added out of order first.
+const SUValue::Impl& SUValue::Settled() const {
+  m_impl->Settle();
+  return *m_impl;
 }
 
 bool SUValue::HoldsStrings() const { return m_impl->strings; }
 
-int SUValue::SetSize() const { return m_impl->Size(); }
+int SUValue::SetSize() const { return Settled().Size(); }
 
 int SUValue::SetContains(int value, int& position) const {
-  if (m_impl->strings) {
-    position = m_impl->Size();
+  const Impl& set = Settled();
+  if (set.strings) {
+    position = set.Size();
     return 0;
   }
-  return m_impl->ContainsInt(value, position) ? 1 : 0;
+  return set.ContainsInt(value, position) ? 1 : 0;
 }
 
 int SUValue::SetContains(const char* value, int& position) const {
-  if (!m_impl->strings || value == nullptr) {
-    position = m_impl->Size();
+  const Impl& set = Settled();
+  if (!set.strings || value == nullptr) {
+    position = set.Size();
     return 0;
   }
-  return m_impl->ContainsText(value, position) ? 1 : 0;
+  return set.ContainsText(value, position) ? 1 : 0;
 }
 
 void SUValue::SetAddAtOffset(int value, int /*position*/) {
@@ -252,11 +404,12 @@ void SUValue::SetAddAtOffset(const char* value, int /*position*/) {
   if (value != nullptr && m_impl->AcceptsStrings()) m_impl->AddText(value);
 }
 
-int SUValue::IntegerAt(int position) const { return m_impl->IntAt(position); }
+int SUValue::IntegerAt(int position) const { return Settled().IntAt(position); }
 
 const char* SUValue::StringAt(int position) const {
-  if (!m_impl->strings || position < 0 || position >= static_cast<int>(m_impl->texts.size())) return "";
-  return m_impl->texts[static_cast<std::size_t>(position)].c_str();
+  const Impl& set = Settled();
+  if (!set.strings || position < 0 || position >= static_cast<int>(set.texts.size())) return "";
+  return set.texts[static_cast<std::size_t>(position)].c_str();
 }
 
 SUValue& SUValue::operator+=(int member) {
@@ -269,53 +422,53 @@ SUValue& SUValue::operator+=(const char* member) {
   return *this;
 }
 
+// Both sets' members in order, merged in one pass.
 SUValue& SUValue::operator+=(const SUValue& other) {
   if (this == &other) return *this;
-  if (other.m_impl->strings) {
-    if (other.m_impl->texts.empty()) return *this;
-    if (!m_impl->AcceptsStrings()) return *this;
-    for (const std::string& text : other.m_impl->texts) m_impl->AddText(text.c_str());
+  const Impl& added = other.Settled();
+  Impl& set = *m_impl;
+  set.Settle();
+  if (added.strings) {
+    if (added.texts.empty()) return *this;
+    if (!set.AcceptsStrings()) return *this;
+    if (set.texts.empty() || set.texts.back() < added.texts.front()) {
+      // All after the last: appended in place.
+      set.texts.insert(set.texts.end(), added.texts.begin(), added.texts.end());
+    } else {
+      TQ_HeldVector<TQ_HeldString> copy(added.texts);
+      TQ_HeldVector<TQ_HeldString> united;
+      Impl::UniteTexts(set.texts, copy, united);
+      set.texts.swap(united);
+    }
   } else {
-    if (other.m_impl->runs.empty()) return *this;
-    if (!m_impl->AcceptsIntegers()) return *this;
-    // A union that cannot pass INT_MAX members is made in place; otherwise on
-    // a copy, so that a refused one leaves the set whole.
-    if (static_cast<long long>(m_impl->Size()) + other.m_impl->Size() <= INT_MAX) {
-      for (const Impl::Run& run : other.m_impl->runs) m_impl->AddRange(run.lo, run.hi);
-      return *this;
-    }
-    Impl united = *m_impl;
-    for (const Impl::Run& run : other.m_impl->runs) {
-      if (!united.AddRange(run.lo, run.hi)) {
-        ReportTooManyMembers();
-        return *this;
-      }
-    }
-    *m_impl = std::move(united);
+    if (added.runs.empty()) return *this;
+    if (!set.AcceptsIntegers()) return *this;
+    // A union of more than INT_MAX members is refused, and leaves the set whole.
+    if (!set.Unite(added.runs)) ReportTooManyMembers();
   }
   return *this;
 }
 
 SUValue& SUValue::operator*=(const SUValue& other) {
   if (this == &other) return *this;
+  const Impl& b = other.Settled();
   Impl& a = *m_impl;
-  const Impl& b = *other.m_impl;
+  a.Settle();
   if (a.strings != b.strings) {
     // Sets of different kinds share no member (an empty set of either kind
     // gives the empty set).
-    a.runs.clear();
-    a.texts.clear();
+    a.Clear();
     return *this;
   }
   if (a.strings) {
-    std::vector<std::string> kept;
+    TQ_HeldVector<TQ_HeldString> kept;
     int position = 0;
-    for (const std::string& text : a.texts)
+    for (const TQ_HeldString& text : a.texts)
       if (b.ContainsText(text.c_str(), position)) kept.push_back(text);
     a.texts.swap(kept);
     return *this;
   }
-  std::vector<Impl::Run> result;
+  TQ_HeldVector<Impl::Run> result;
   std::size_t i = 0, j = 0;
   while (i < a.runs.size() && j < b.runs.size()) {
     int lo = std::max(a.runs[i].lo, b.runs[j].lo);
@@ -342,19 +495,20 @@ int SUValue::operator>=(int member) const {
 }
 
 bool SUValue::operator==(const SUValue& other) const {
-  if (SetSize() != other.SetSize()) return false;
-  if (SetSize() == 0) return true;
-  if (m_impl->strings != other.m_impl->strings) return false;
-  if (m_impl->strings) return m_impl->texts == other.m_impl->texts;
-  if (m_impl->runs.size() != other.m_impl->runs.size()) return false;
-  for (std::size_t r = 0; r < m_impl->runs.size(); ++r)
-    if (m_impl->runs[r].lo != other.m_impl->runs[r].lo || m_impl->runs[r].hi != other.m_impl->runs[r].hi) return false;
+  const Impl& a = Settled();
+  const Impl& b = other.Settled();
+  if (a.Size() != b.Size()) return false;
+  if (a.Size() == 0) return true;
+  if (a.strings != b.strings) return false;
+  if (a.strings) return a.texts == b.texts;
+  if (a.runs.size() != b.runs.size()) return false;
+  for (std::size_t r = 0; r < a.runs.size(); ++r)
+    if (a.runs[r].lo != b.runs[r].lo || a.runs[r].hi != b.runs[r].hi) return false;
   return true;
 }
 
 void SUValue::Clear(int) {
-  m_impl->runs.clear();
-  m_impl->texts.clear();
+  m_impl->Clear();
   if (m_impl->type == TQ_SET_ANY) m_impl->strings = false;
 }
 
@@ -370,10 +524,13 @@ int SUValue::CompareCI(const char* a, const char* b) {
   }
 }
 
-int SUValue::RunCount() const { return m_impl->strings ? 0 : static_cast<int>(m_impl->runs.size()); }
+int SUValue::RunCount() const {
+  const Impl& set = Settled();
+  return set.strings ? 0 : static_cast<int>(set.runs.size());
+}
 
 void SUValue::RunAt(int run, int& lo, int& hi) const {
-  const Impl::Run& r = m_impl->runs.at(static_cast<std::size_t>(run));
+  const Impl::Run& r = Settled().runs.at(static_cast<std::size_t>(run));
   lo = r.lo;
   hi = r.hi;
 }
@@ -393,6 +550,18 @@ std::string SUValue::ToString() const {
   }
   out += '}';
   return out;
+}
+
+std::int64_t SUValue::Bytes() const {
+  std::int64_t bytes = TQ_BlockBytes(sizeof(Impl));
+  if (m_impl->runs.capacity() > 0) bytes += TQ_BlockBytes(m_impl->runs.capacity() * sizeof(Impl::Run));
+  if (m_impl->texts.capacity() > 0) bytes += TQ_BlockBytes(m_impl->texts.capacity() * sizeof(TQ_HeldString));
+  if (m_impl->laterInts.capacity() > 0) bytes += TQ_BlockBytes(m_impl->laterInts.capacity() * sizeof(int));
+  if (m_impl->laterTexts.capacity() > 0) bytes += TQ_BlockBytes(m_impl->laterTexts.capacity() * sizeof(TQ_HeldString));
+  for (const auto* texts : {&m_impl->texts, &m_impl->laterTexts})
+    for (const TQ_HeldString& text : *texts)
+      if (text.capacity() > TQ_HeldString().capacity()) bytes += TQ_BlockBytes(text.capacity() + 1);
+  return bytes;
 }
 
 // ---- TQ_SetValue and its kinds ----------------------------------------------
@@ -492,13 +661,15 @@ TQ_StrSetValue::~TQ_StrSetValue() = default;
 // ---- TQ_Value ----------------------------------------------------------------
 
 namespace {
+// A value's text and set live in blocks of their own, counted with what the host holds.
 char* CopyText(const char* text) {
   if (text == nullptr) text = "";
   std::size_t n = std::strlen(text);
-  char* copy = new char[n + 1];
+  char* copy = TQ_HeldAllocator<char>().allocate(n + 1);
   std::memcpy(copy, text, n + 1);
   return copy;
 }
+void FreeText(char* text) noexcept { TQ_HeldAllocator<char>().deallocate(text, std::strlen(text) + 1); }
 }  // namespace
 
 int TQ_Value::RealToInteger(double value) {
@@ -520,10 +691,18 @@ TQ_Value::TQ_Value(const char* value, unsigned pass, unsigned level, int number)
     : m_kind(TQ_ValueKind::Text), m_pass(pass), m_level(level), m_number(number), m_text(CopyText(value)) {}
 
 TQ_Value::TQ_Value(const TQ_SetValue& value, unsigned pass, unsigned level, int number)
-    : m_kind(TQ_ValueKind::Set), m_pass(pass), m_level(level), m_number(number), m_set(new TQ_SetValue(value)) {}
+    : m_kind(TQ_ValueKind::Set),
+      m_pass(pass),
+      m_level(level),
+      m_number(number),
+      m_set(TQ_NewHeld<TQ_SetValue>(value)) {}
 
 TQ_Value::TQ_Value(const SUValue& value, unsigned pass, unsigned level, int number)
-    : m_kind(TQ_ValueKind::Set), m_pass(pass), m_level(level), m_number(number), m_set(new TQ_SetValue(value)) {}
+    : m_kind(TQ_ValueKind::Set),
+      m_pass(pass),
+      m_level(level),
+      m_number(number),
+      m_set(TQ_NewHeld<TQ_SetValue>(value)) {}
 
 TQ_Value::TQ_Value(int value, unsigned level) : TQ_Value(value, 0u, level, 0) {}
 TQ_Value::TQ_Value(double value, unsigned level) : TQ_Value(value, 0u, level, 0) {}
@@ -540,6 +719,37 @@ TQ_Value& TQ_Value::operator=(const TQ_Value& other) {
   return *this;
 }
 
+TQ_Value::TQ_Value(TQ_Value&& other) noexcept
+    : m_kind(other.m_kind), m_pass(other.m_pass), m_level(other.m_level), m_number(other.m_number), m_real(0.0) {
+  TakeContents(other);
+}
+
+TQ_Value& TQ_Value::operator=(TQ_Value&& other) noexcept {
+  if (this != &other) {
+    Release();
+    m_kind = other.m_kind;
+    m_pass = other.m_pass;
+    m_level = other.m_level;
+    m_number = other.m_number;
+    TakeContents(other);
+  }
+  return *this;
+}
+
+// Takes the other's number, text or set (the kind is taken already); the other is left empty.
+void TQ_Value::TakeContents(TQ_Value& other) noexcept {
+  if (m_kind == TQ_ValueKind::Real)
+    m_real = other.m_real;
+  else if (m_kind == TQ_ValueKind::Text)
+    m_text = other.m_text;
+  else if (m_kind == TQ_ValueKind::Set)
+    m_set = other.m_set;
+  else
+    m_int = other.m_int;
+  other.m_kind = TQ_ValueKind::None;
+  other.m_int = 0;
+}
+
 TQ_Value::~TQ_Value() { Release(); }
 
 // The value takes the other's kind only once its text or set is copied: a
@@ -551,7 +761,7 @@ void TQ_Value::CopyFrom(const TQ_Value& other) {
       m_text = CopyText(other.m_text);
       break;
     case TQ_ValueKind::Set:
-      m_set = new TQ_SetValue(*other.m_set);
+      m_set = TQ_NewHeld<TQ_SetValue>(*other.m_set);
       break;
     case TQ_ValueKind::Real:
       m_real = other.m_real;
@@ -567,8 +777,8 @@ void TQ_Value::CopyFrom(const TQ_Value& other) {
 }
 
 void TQ_Value::Release() {
-  if (m_kind == TQ_ValueKind::Text) delete[] m_text;
-  if (m_kind == TQ_ValueKind::Set) delete m_set;
+  if (m_kind == TQ_ValueKind::Text) FreeText(m_text);
+  if (m_kind == TQ_ValueKind::Set) TQ_DeleteHeld(m_set);
   m_kind = TQ_ValueKind::None;
   m_int = 0;
 }
@@ -608,6 +818,12 @@ bool TQ_Value::operator==(const TQ_Value& other) const {
       return *m_set == *other.m_set;
   }
   return false;
+}
+
+std::int64_t TQ_Value::Bytes() const {
+  if (m_kind == TQ_ValueKind::Text) return TQ_BlockBytes(std::strlen(m_text) + 1);
+  if (m_kind == TQ_ValueKind::Set) return TQ_BlockBytes(sizeof(TQ_SetValue)) + m_set->Bytes();
+  return 0;
 }
 
 std::string TQ_Value::ToString() const {

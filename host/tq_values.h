@@ -67,6 +67,8 @@ class VEKEXP_API SUValue {
 
   // "{1,2,3}" or "{"a","b"}", for messages and tools.
   std::string ToString() const;
+  // The bytes the set's members take beside the set itself.
+  std::int64_t Bytes() const;
 
  protected:
   // Adds the integers lo..hi (nothing when hi < lo) in one step.
@@ -74,6 +76,8 @@ class VEKEXP_API SUValue {
 
  private:
   struct Impl;
+  // The members, with those added out of order placed.
+  const Impl& Settled() const;
   Impl* m_impl;
 };
 
@@ -137,6 +141,9 @@ class VEKEXP_API TQ_Value {
   TQ_Value(const TQ_SetValue& value, unsigned level);
   TQ_Value(const TQ_Value& other);
   TQ_Value& operator=(const TQ_Value& other);
+  // A moved value takes the other's text or set; the other is left empty.
+  TQ_Value(TQ_Value&& other) noexcept;
+  TQ_Value& operator=(TQ_Value&& other) noexcept;
   ~TQ_Value();
 
   TQ_ValueKind Kind() const { return m_kind; }
@@ -162,12 +169,15 @@ class VEKEXP_API TQ_Value {
 
   bool operator==(const TQ_Value& other) const;
   std::string ToString() const;
+  // The bytes the value's text or set takes beside the value itself.
+  std::int64_t Bytes() const;
 
  private:
   // Truncates toward zero; NaN gives 0 and values outside the 32-bit range
   // saturate at its ends.
   static int RealToInteger(double value);
   void CopyFrom(const TQ_Value& other);
+  void TakeContents(TQ_Value& other) noexcept;
   void Release();
 
   TQ_ValueKind m_kind;

@@ -55,9 +55,16 @@ int RunProgram(int argc, char** argv) {
 
   if (options.memoryBudget > 0) TQ_SizeBudget::SetLimit(options.memoryBudget);
   modelhost::Run run;
-  if (!run.LoadLibrary(options.library, error) || !run.Configure(configuration, error)) {
+  if (!run.LoadLibrary(options.library, error)) {
     std::cerr << "modelhost: " << error << "\n";
     return 1;
+  }
+  // An object or a fixed value the size budget refused did not fit: that is no fault of the
+  // configuration's form, and it ends the run as a model that did not fit does.
+  const std::int64_t refusalsBefore = TQ_SizeBudget::Refusals();
+  if (!run.Configure(configuration, error)) {
+    std::cerr << "modelhost: " << error << "\n";
+    return TQ_SizeBudget::Refusals() > refusalsBefore ? 2 : 1;
   }
   for (const std::string& warning : run.Warnings()) std::cerr << "modelhost: warning: " << warning << "\n";
   bool ok = run.Cycle();

@@ -74,9 +74,29 @@ bool Run::FixedElementsInsideTheirSets(std::string& error) const {
   return true;
 }
 
+namespace {
+// "X.TQ_SECTION_SET1 is fixed, but ..." for the index sets whose fixes the host refused.
+std::string RefusedFixesText(const std::vector<std::string>& paths) {
+  std::string sets;
+  for (std::size_t k = 0; k < paths.size(); ++k) {
+    if (k > 0) sets += k + 1 == paths.size() ? " and " : ", ";
+    sets += paths[k];
+  }
+  return sets +
+         (paths.size() == 1 ? " is fixed, but it is an index set that its model computes"
+                            : " are fixed, but they are index sets that their models compute") +
+        "; an index set cannot be fixed";
+}
+}  // namespace
+
 bool Run::Cycle() {
   TQ_Executive& host = TQ_Executive::Instance();
   bool ok = host.RunAssignments(TQ_Executive::CycleOptions());
+  // A fixed index set that a model computes cannot be honoured: the configuration is bad input.
+  if (!host.RefusedFixes().empty()) {
+    badInput_ = RefusedFixesText(host.RefusedFixes());
+    return false;
+  }
   ok = host.RunSetDims() && ok;
   try {
     if (!FixedElementsInsideTheirSets(badInput_)) return false;

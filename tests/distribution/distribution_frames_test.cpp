@@ -114,14 +114,12 @@ TEST_F(DistributionFrames, ARefusalOnlyTheEmissionMeetsIsToldAsTheDeclarationTel
   const struct {
     const char* path;
     int value;
-    int code;
     std::vector<std::string> fragments;
   } cases[] = {
       {"X.SECTION(2).NODECOUNT",
        1,
-       kGridTooShort,
        {"D: method \"CFD4\" of the domain X (XDOMAIN): TQ_Eqn", "shorter than the discretization method's stencil"}},
-      {"D.HIGHESTORDERXDERIVATIVEUSED", 1, kTooLarge, {"D: its arrays and equations: 0 elements and ", "refused"}},
+      {"D.HIGHESTORDERXDERIVATIVEUSED", 1, {"D: its arrays and equations: 0 elements and ", "refused"}},
   };
   for (int axes = 1; axes <= 3; ++axes) {
     for (const auto& c : cases) {
@@ -131,10 +129,10 @@ TEST_F(DistributionFrames, ARefusalOnlyTheEmissionMeetsIsToldAsTheDeclarationTel
       const Emission e = EmitAfter(*road, d, [&] { road->Fix(c.path, TQ_Value(c.value, 0u, 0u, 0)); });
       EXPECT_FALSE(e.ok) << where;
       EXPECT_EQ(e.emitted, 0u) << where;
-      std::vector<std::string> expected = c.fragments;
-      expected.push_back("D: JacPattern failed with code " + std::to_string(c.code));
+      // The model says its cause; the host adds no line of its own after it.
+      EXPECT_EQ(e.errors.find("JacPattern failed with code"), std::string::npos) << where << ":\n" << e.errors;
       std::size_t at = 0;
-      for (const std::string& text : expected) {
+      for (const std::string& text : c.fragments) {
         const std::size_t found = e.errors.find(text, at);
         EXPECT_NE(found, std::string::npos) << where << ": no \"" << text << "\" in order in:\n" << e.errors;
         if (found != std::string::npos) at = found + text.size();

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "host_fixture.h"
 #include "host/tq_executive_testing.h"
@@ -204,6 +205,44 @@ TEST_F(Assignments, AnIndexSetGivenAValueItCannotHoldReportsAndKeepsItsValue) {
     EXPECT_EQ(TQ_ExecutiveTesting::Log(Host())[i].status, TQ_ASSIGN_REFUSED) << i;
   }
   EXPECT_EQ(TQ_ExecutiveTesting::Log(Host())[2].value.Number(), 3);
+}
+
+// A fix of what the model computes cannot be honoured: the set is refused its fix when the model
+// first initialises it, with an error naming it, and takes the model's value; the refusal is on
+// the executive's list. A fixed property the model assigns keeps its fix.
+TEST_F(Assignments, AFixedIndexSetIsRefusedItsFixAndTakesTheModelsValue) {
+  owner.SetObjectName("X");
+  ASSERT_EQ(TQ_SET1.Fix(TQ_Value(TQ_IntSetValue(1, 3), 0u, 0u, 0)), TQ_ASSIGN_DONE);
+  ASSERT_EQ(N.Fix(TQ_Value(12, 0u, 0u, 0)), TQ_ASSIGN_DONE);
+  for (int sweep = 0; sweep < 2; ++sweep) {
+    TQ_Value computed(TQ_IntSetValue(0, 4 + sweep), 1u, 9u, 1);
+    owner.InitialiseInternalIndexSet(TQ_SET1, &computed, sweep);
+    EXPECT_EQ(TQ_SET1.v(), TQ_IntSetValue(0, 4 + sweep));
+    EXPECT_FALSE(TQ_SET1.IsFixed());
+    if (sweep == 0) {
+      TQ_Value offered(4, 1u, 9u, 2);
+      EXPECT_EQ(N.Assign(&offered), TQ_ASSIGN_KEPT_FIXED);
+    }
+  }
+  EXPECT_EQ(Host().Errors(),
+            std::vector<std::string>{"X.TQ_VALUE_SET1 is fixed, but it is an index set that X computes; the fix is "
+                                     "refused and X's value is taken"});
+  EXPECT_EQ(Host().RefusedFixes(), std::vector<std::string>{"X.TQ_VALUE_SET1"});
+  EXPECT_EQ(N.v(), 12);
+  EXPECT_TRUE(N.IsFixed());
+  // Both sweeps' values were taken.
+  ASSERT_EQ(TQ_ExecutiveTesting::Log(Host()).size(), 3u);
+  EXPECT_EQ(TQ_ExecutiveTesting::Log(Host())[0].status, TQ_ASSIGN_DONE);
+  EXPECT_EQ(TQ_ExecutiveTesting::Log(Host())[2].status, TQ_ASSIGN_DONE);
+
+  // A value the set cannot hold leaves the fix alone: nothing of the model's is taken.
+  Host().Reset();
+  ASSERT_EQ(TQ_SET1.Fix(TQ_Value(TQ_IntSetValue(1, 3), 0u, 0u, 0)), TQ_ASSIGN_DONE);
+  TQ_Value strings(TQ_StrSetValue("a\"b\""), 1u, 9u, 1);
+  owner.InitialiseInternalIndexSet(TQ_SET1, &strings, 0);
+  EXPECT_TRUE(TQ_SET1.IsFixed());
+  EXPECT_EQ(TQ_SET1.v(), TQ_IntSetValue(1, 3));
+  EXPECT_TRUE(Host().RefusedFixes().empty());
 }
 
 TEST_F(Assignments, TheLogRecordsNothingWhenSwitchedOff) {

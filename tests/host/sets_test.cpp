@@ -3,9 +3,12 @@
 // own copy, letter-case-free comparison and quote-separated string sets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -189,6 +192,114 @@ TEST(SetAlgebra, SingleMembersBuildTheSameSetAsARange) {
   for (int j : {4, 2, 3, 2}) built += j;
   EXPECT_EQ(built, TQ_IntSetValue(2, 4));
   EXPECT_EQ(built.SetSize(), 3);
+}
+
+// A set built member by member holds the same members in whatever order they come (members out
+// of order wait and are placed when the set is next read), and reads the same between additions.
+TEST(SetAlgebra, MembersInAnyOrderBuildTheSameSet) {
+  std::vector<int> ints;
+  for (int k = 0; k < 3000; ++k) ints.push_back(k % 7 == 3 ? 5 * k : 3 * k);  // runs of one, with some gaps
+  std::vector<std::string> texts;
+  for (int k = 0; k < 3000; ++k) texts.push_back("m" + std::to_string(k * 7919 % 3001));
+  const auto ordered = [](auto members) {
+    std::sort(members.begin(), members.end());
+    members.erase(std::unique(members.begin(), members.end()), members.end());
+    return members;
+  };
+  const auto descending = [](std::vector<int>& m) { std::sort(m.rbegin(), m.rend()); };
+  const struct {
+    const char* what;
+    std::function<void(std::vector<int>&)> order;
+    std::size_t readEvery;  // the set is read after this many members
+  } orders[] = {
+      {"ascending", [](std::vector<int>& m) { std::sort(m.begin(), m.end()); }, 977},
+      {"descending", descending, 977},
+      {"descending, read after each", descending, 1},
+      {"shuffled", [](std::vector<int>& m) { std::shuffle(m.begin(), m.end(), std::mt19937(7)); }, 977},
+      {"shuffled, read after every fifth",
+       [](std::vector<int>& m) { std::shuffle(m.begin(), m.end(), std::mt19937(5)); },
+       5},
+      {"shuffled, each twice",
+       [](std::vector<int>& m) {
+         m.insert(m.end(), m.begin(), m.end());
+         std::shuffle(m.begin(), m.end(), std::mt19937(11));
+       },
+       977},
+  };
+  for (const auto& o : orders) {
+    // The order of positions, applied to the integers and to the texts alike.
+    std::vector<int> positions(ints.size());
+    for (std::size_t k = 0; k < positions.size(); ++k) positions[k] = static_cast<int>(k);
+    o.order(positions);
+    TQ_SetValue intSet(TQ_SET_INTEGER);
+    TQ_SetValue textSet(TQ_SET_STRING);
+    std::vector<int> intsSoFar;
+    std::vector<std::string> textsSoFar;
+    for (std::size_t k = 0; k < positions.size(); ++k) {
+      intSet += ints[static_cast<std::size_t>(positions[k])];
+      textSet += texts[static_cast<std::size_t>(positions[k])].c_str();
+      intsSoFar.push_back(ints[static_cast<std::size_t>(positions[k])]);
+      textsSoFar.push_back(texts[static_cast<std::size_t>(positions[k])]);
+      // The set is read on the way: now and then its whole, more often its size.
+      if (k % o.readEvery == 0) {
+        if (k % 977 == 0) {
+          EXPECT_EQ(Members(intSet), ordered(intsSoFar)) << o.what << ", after " << k + 1;
+          EXPECT_EQ(Names(textSet), ordered(textsSoFar)) << o.what << ", after " << k + 1;
+        }
+        int position = -1;
+        EXPECT_EQ(intSet.SetContains(intsSoFar.back(), position), 1) << o.what << ", after " << k + 1;
+        EXPECT_EQ(textSet.SetContains(textsSoFar.back().c_str(), position), 1) << o.what << ", after " << k + 1;
+      }
+    }
+    const std::vector<int> expectedInts = ordered(ints);
+    const std::vector<std::string> expectedTexts = ordered(texts);
+    EXPECT_EQ(Members(intSet), expectedInts) << o.what;
+    EXPECT_EQ(Names(textSet), expectedTexts) << o.what;
+    ASSERT_EQ(intSet.SetSize(), static_cast<int>(expectedInts.size())) << o.what;
+    ASSERT_EQ(textSet.SetSize(), static_cast<int>(expectedTexts.size())) << o.what;
+    for (std::size_t p = 0; p < expectedInts.size(); p += 37) {
+      int position = -1;
+      EXPECT_EQ(intSet.SetContains(expectedInts[p], position), 1) << o.what;
+      EXPECT_EQ(position, static_cast<int>(p)) << o.what;
+      const int next = expectedInts[p] + 1;
+      EXPECT_EQ(intSet.SetContains(next, position),
+                std::binary_search(expectedInts.begin(), expectedInts.end(), next) ? 1 : 0)
+          << o.what;
+    }
+    for (std::size_t p = 0; p < expectedTexts.size(); p += 37) {
+      int position = -1;
+      EXPECT_EQ(textSet.SetContains(expectedTexts[p].c_str(), position), 1) << o.what;
+      EXPECT_EQ(position, static_cast<int>(p)) << o.what;
+    }
+    // The union with a set built in order is the set itself, and so is the union the other way.
+    TQ_SetValue inOrder(TQ_SET_INTEGER);
+    for (int member : expectedInts) inOrder += member;
+    TQ_SetValue united(intSet);
+    united += inOrder;
+    EXPECT_EQ(united, inOrder) << o.what;
+    inOrder += intSet;
+    EXPECT_EQ(Members(inOrder), expectedInts) << o.what;
+  }
+}
+
+TEST(SetAlgebra, TheUnionOfManyRunsIsEveryMemberOfEither) {
+  // Odd members and every third one: each run of one, interleaved.
+  TQ_SetValue odd(TQ_SET_INTEGER);
+  TQ_SetValue third(TQ_SET_INTEGER);
+  std::vector<int> expected;
+  for (int k = 0; k < 30000; ++k) {
+    if (k % 2 == 1) odd += k;
+    if (k % 3 == 0) third += k;
+    if (k % 2 == 1 || k % 3 == 0) expected.push_back(k);
+  }
+  odd += third;
+  EXPECT_EQ(Members(odd), expected);
+  TQ_SetValue names(TQ_SET_STRING);
+  TQ_SetValue others(TQ_SET_STRING);
+  for (const char* n : {"c", "a", "e"}) names += n;
+  for (const char* n : {"d", "a", "b"}) others += n;
+  names += others;
+  EXPECT_EQ(Names(names), (std::vector<std::string>{"a", "b", "c", "d", "e"}));
 }
 
 TEST(SetAlgebra, IntersectionKeepsCommonMembers) {

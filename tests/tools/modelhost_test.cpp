@@ -521,6 +521,14 @@ TEST_F(ModelHostProgram, BadInputFoundAnywhereGetsOneLineAndStatusOne) {
           {"name": "D", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "X"}, "fix": {"VALUE(100000000)": 1.0}}]})j",
        "D.VALUE(100000000) is fixed, but the element D.VALUE(100000000) lies outside the index set D.TQ_VALUE_SET1 "
        "{0,1,2,3,4,5,6,7,8}"},
+      // An index set the model computes from its other values.
+      {{},
+       R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"TQ_SECTION_SET1": [1, 2]}}]})",
+       "X.TQ_SECTION_SET1 is fixed, but it is an index set that its model computes; an index set cannot be fixed"},
+      {{},
+       R"j({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"TQ_SECTION_SET1": [1]}},
+          {"name": "D", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "X"}, "fix": {"TQ_IDX_SET1": []}}]})j",
+       "X.TQ_SECTION_SET1 and D.TQ_IDX_SET1 are fixed, but they are index sets that their models compute"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.fragment);

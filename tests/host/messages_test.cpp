@@ -1,0 +1,214 @@
+// The host's messages: a cause is given once, and a repeated message a bounded number of times.
+// In the model cycle a phase's "failed with code" (or "returned") line follows a failure only
+// when the model said nothing itself in the cycle, and a message whose cause (its text up to the
+// first "; ") the same model gave already in the cycle is not given again. Messages of one form
+// (the same text but for its numbers) beyond the first ten are counted, not kept: one line says
+// how many more there were, and the log stays bounded however many are reported.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "host_fixture.h"
+#include "host/tq_executive_testing.h"
+#include "host/tq_report.h"
+
+namespace {
+
+// What a model says and answers in each phase: a message (none when empty) and the result.
+struct Phase {
+  std::string says;
+  int result = 0;
+};
+
+// A model that says what it is given in each phase and answers as it is told, as the library's
+// models report through TQ_ReportError.
+class Speaking : public TQ_ModelTypeEx2 {
+ public:
+  long ExecuteAssignments(int level, int pass) override {
+    TQ_ModelTypeEx2::ExecuteAssignments(level, pass);
+    return Say(assignments);
+  }
+  int SetUpEquations() override {
+    const int running = TQ_ModelTypeEx2::SetUpEquations();
+    return Say(setUp) < 0 ? setUp.result : running;
+  }
+  int JacPattern(int*& rows, int*& cols, TQ_EquationType** types) override {
+    ResetExpressions();
+    const int running = TQ_ModelTypeEx2::JacPattern(rows, cols, types);
+    return Say(jacPattern) < 0 ? jacPattern.result : running;
+  }
+
+  Phase assignments;
+  Phase setUp;
+  Phase jacPattern;
+
+ private:
+  static int Say(const Phase& phase) {
+    if (!phase.says.empty()) TQ_ReportError(phase.says.c_str());
+    return phase.result;
+  }
+};
+
+class Messages : public HostTest {};
+
+TEST_F(Messages, ACauseIsGivenOnceAndAFailureLineOnlyWhenTheModelSaidNothing) {
+  const std::string noDomain = "M: YDOMAIN has no domain attached";
+  const struct Case {
+    const char* what;
+    Phase assignments, setUp, jacPattern;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"a model that says nothing",
+       {"", 0},
+       {"", -4},
+       {"", -4},
+       {"M: SetUpEquations failed with code -4", "M: JacPattern failed with code -4"}},
+      {"a model that says nothing and fails its assignments",
+       {"", -1},
+       {"", 0},
+       {"", 0},
+       {"M: ExecuteAssignments returned -1"}},
+      {"a cause given where the model fails",
+       {"", 0},
+       {"M: HIGHESTORDERXDERIVATIVEUSED is 3; its equations are not declared", -4},
+       {"", -4},
+       {"M: HIGHESTORDERXDERIVATIVEUSED is 3; its equations are not declared"}},
+      {"one cause met in every phase, with what it prevents in each",
+       {noDomain + "; the index sets cannot be computed", -1},
+       {noDomain + "; the equations cannot be placed", -1},
+       {noDomain + "; the equations cannot be emitted", -1},
+       {noDomain + "; the index sets cannot be computed"}},
+      {"two causes, each once",
+       {noDomain + "; the index sets cannot be computed", -1},
+       {"M: XDOMAIN has no domain attached; the equations cannot be placed", -1},
+       {"", -1},
+       {noDomain + "; the index sets cannot be computed",
+        "M: XDOMAIN has no domain attached; the equations cannot be placed"}},
+      {"a message without \"; \" is its own cause",
+       {"M: the grid is empty", 0},
+       {"M: the grid is empty", 0},
+       {"M: the grid is empty, again", 0},
+       {"M: the grid is empty", "M: the grid is empty, again"}},
+  };
+  for (const Case& c : cases) {
+    Host().Reset();
+    auto* model = Add<Speaking>("M");
+    model->assignments = c.assignments;
+    model->setUp = c.setUp;
+    model->jacPattern = c.jacPattern;
+    Host().RunCycle();
+    EXPECT_EQ(Host().Errors(), c.expected) << c.what;
+    // The next cycle gives its causes anew.
+    Host().ClearErrors();
+    Host().RunCycle();
+    EXPECT_EQ(Host().Errors(), c.expected) << c.what << ", in the next cycle";
+  }
+}
+
+TEST_F(Messages, TheSameCauseFromAnotherModelIsGivenToo) {
+  for (const char* name : {"A", "B"}) {
+    auto* model = Add<Speaking>(name);
+    model->setUp = {"the domain X has no sections; no equations", -1};
+  }
+  EXPECT_FALSE(Host().RunCycle());
+  EXPECT_EQ(Host().Errors(),
+            (std::vector<std::string>{"the domain X has no sections; no equations",
+                                      "the domain X has no sections; no equations"}));
+}
+
+TEST_F(Messages, MessagesOutsideAModelsCallAreNotHeldBack) {
+  // Called directly, not through the cycle, a model's messages are all given.
+  auto* model = Add<Speaking>("M");
+  model->setUp = {"M: YDOMAIN has no domain attached; the equations cannot be placed", -1};
+  EXPECT_EQ(model->SetUpEquations(), -1);
+  EXPECT_EQ(model->SetUpEquations(), -1);
+  EXPECT_EQ(Host().Errors().size(), 2u) << AllErrors();
+}
+
+// A model that reports `count` messages of each of `forms` (texts with one "%d") as it assigns.
+class Repeating : public TQ_ModelTypeEx2 {
+ public:
+  long ExecuteAssignments(int level, int pass) override {
+    const long status = TQ_ModelTypeEx2::ExecuteAssignments(level, pass);
+    char message[256];
+    for (int k = 1; k <= count; ++k)
+      for (const char* form : forms) {
+        std::snprintf(message, sizeof message, form, k);
+        TQ_ReportError(message);
+      }
+    return status;
+  }
+  std::vector<const char*> forms;
+  int count = 0;
+};
+
+TEST_F(Messages, AMessageRepeatedManyTimesIsGivenTenTimesAndCounted) {
+  const char* const kPoint = "domain X: POLYPOINT(%d) is 0; a point lies inside its element, between 0 and 1";
+  const char* const kNode = "domain X: node %d lies outside its section";
+  const std::string pointForm = "domain X: POLYPOINT(#) is #; a point lies inside its element, between # and #";
+  const std::string nodeForm = "domain X: node # lies outside its section";
+  const struct Case {
+    std::vector<const char*> forms;
+    int count;
+    // Of each form, in order: the messages given, and the count of those left out (none when 0).
+    std::vector<std::pair<std::string, int>> left;
+  } cases[] = {
+      {{kPoint}, 10, {{pointForm, 0}}},
+      {{kPoint}, 11, {{pointForm, 1}}},
+      {{kPoint}, 1000000, {{pointForm, 1000000 - 10}}},
+      {{kPoint, kNode}, 5000, {{pointForm, 4990}, {nodeForm, 4990}}},
+  };
+  for (const Case& c : cases) {
+    Host().Reset();
+    auto* model = Add<Repeating>("M");
+    model->forms = c.forms;
+    model->count = c.count;
+    Host().RunCycle();
+    const std::vector<std::string>& errors = Host().Errors();
+    std::size_t expectedLines = 0;
+    for (const auto& [form, omitted] : c.left) {
+      expectedLines += 10;
+      if (omitted > 0) {
+        const std::string line = std::to_string(omitted) + " more messages of the form \"" + form + "\" were left out";
+        EXPECT_NE(std::find(errors.begin(), errors.end(), line), errors.end()) << line << "\n" << AllErrors();
+        ++expectedLines;
+      }
+    }
+    EXPECT_EQ(errors.size(), expectedLines) << AllErrors();
+    // The first ten of a form are given as they were reported.
+    char first[256];
+    std::snprintf(first, sizeof first, c.forms[0], 1);
+    EXPECT_EQ(errors.front(), first);
+  }
+}
+
+TEST_F(Messages, TheLogKeepsAThousandMessagesAndCountsTheRest) {
+  // Messages of as many forms as there are names without digits: each is its own form.
+  class Naming : public TQ_ModelTypeEx2 {
+   public:
+    long ExecuteAssignments(int level, int pass) override {
+      const long status = TQ_ModelTypeEx2::ExecuteAssignments(level, pass);
+      for (int k = 0; k < 5000; ++k) {
+        std::string name = "object ";
+        for (int n = k; n > 0 || name.size() == 7; n /= 26) name += static_cast<char>('A' + n % 26);
+        TQ_ReportError((name + " has no link").c_str());
+      }
+      return status;
+    }
+  };
+  Add<Naming>("M");
+  Host().RunCycle();
+  const std::vector<std::string>& errors = Host().Errors();
+  ASSERT_EQ(errors.size(), TQ_MessageLog::kMostKept + 1) << errors.back();
+  EXPECT_EQ(errors.back(), "4000 more messages were left out (no more than 1000 are kept)");
+}
+
+TEST_F(Messages, AMessageLongerThanTheLimitIsCutShort) {
+  const std::string longText(100000, 'x');
+  Host().ReportError(longText);
+  ASSERT_EQ(Host().Errors().size(), 1u);
+  EXPECT_EQ(Host().Errors()[0], longText.substr(0, TQ_MessageLog::kMostMessageBytes) + " [cut short]");
+}
+
+}  // namespace
