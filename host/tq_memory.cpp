@@ -157,7 +157,7 @@ int TQ_HeapStats::PendingFailures() { return TheHeap().failures; }
 
 namespace {
 std::int64_t g_refusals = 0;  // requests refused so far, by either admission
-std::int64_t g_budget = 0;  // 0: the default
+std::int64_t g_budget = 0;    // 0: the default
 
 // What an element takes beside its object: the heap's header and alignment,
 // its slot in the array's element vector and its name (a string object and,

@@ -85,7 +85,7 @@ std::string RefusedFixesText(const std::vector<std::string>& paths) {
   return sets +
          (paths.size() == 1 ? " is fixed, but it is an index set that its model computes"
                             : " are fixed, but they are index sets that their models compute") +
-        "; an index set cannot be fixed";
+         "; an index set cannot be fixed";
 }
 }  // namespace
 
