@@ -94,7 +94,7 @@ TEST_F(Held, TheHostsStructuresAreCountedWhileTheyAreHeld) {
          return std::shared_ptr<void>(set);
        }},
       {"a set of texts",
-       100000 * 32,
+       100000 * static_cast<std::int64_t>(sizeof(std::string)),
        [] {
          auto set = std::shared_ptr<TQ_STRINGSET>(new TQ_STRINGSET);
          TQ_SetValue members(TQ_SET_STRING);
