@@ -46,26 +46,33 @@ int RunProgram(int argc, char** argv) {
     return 0;
   }
 
+  // A configuration, an object or a fixed value the size budget refused did not fit: that is no
+  // fault of the configuration's form, and it ends the run as a model that did not fit does.
+  if (options.memoryBudget > 0) TQ_SizeBudget::SetLimit(options.memoryBudget);
+  const std::int64_t refusalsBefore = TQ_SizeBudget::Refusals();
+  const auto failed = [refusalsBefore] { return TQ_SizeBudget::Refusals() > refusalsBefore ? 2 : 1; };
+
+  // The configuration's document is counted in what the host holds while it is kept.
   nlohmann::json configuration;
+  modelhost::HeldBytes held;
   std::string error;
-  if (!modelhost::ConfigurationOf(options, configuration, error)) {
+  if (!modelhost::ConfigurationOf(options, configuration, error, &held)) {
     std::cerr << "modelhost: " << error << "\n";
-    return 1;
+    return failed();
   }
 
-  if (options.memoryBudget > 0) TQ_SizeBudget::SetLimit(options.memoryBudget);
   modelhost::Run run;
   if (!run.LoadLibrary(options.library, error)) {
     std::cerr << "modelhost: " << error << "\n";
     return 1;
   }
-  // An object or a fixed value the size budget refused did not fit: that is no fault of the
-  // configuration's form, and it ends the run as a model that did not fit does.
-  const std::int64_t refusalsBefore = TQ_SizeBudget::Refusals();
   if (!run.Configure(configuration, error)) {
     std::cerr << "modelhost: " << error << "\n";
-    return TQ_SizeBudget::Refusals() > refusalsBefore ? 2 : 1;
+    return failed();
   }
+  // The objects are made: the document is not needed in the cycle.
+  configuration = nlohmann::json();
+  held.Set(0);
   for (const std::string& warning : run.Warnings()) std::cerr << "modelhost: warning: " << warning << "\n";
   bool ok = run.Cycle();
   if (!run.BadInput().empty()) {

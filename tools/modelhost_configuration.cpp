@@ -1,16 +1,18 @@
 #include "modelhost_configuration.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <system_error>
 #include <unordered_set>
 
 #include "host/tq_executive.h"
+#include "host/tq_held.h"
+#include "host/tq_memory.h"
 #include "host/vekexp.h"
 
 using nlohmann::json;
@@ -55,69 +57,190 @@ std::string IntegralsText(const DistributionType& type) {
 }
 
 namespace {
-// Thrown by the parser's callback at a key given twice in one JSON object: the JSON library keeps
-// the last silently.
+// Thrown by the reader at a key given twice in one JSON object: the JSON library keeps the last
+// silently.
 struct DuplicateKey {
   std::string key;
-  std::string within;  // the key the object stands under, empty at the top
+  std::string within;  // the key the object stands under, "the configuration" at the top
 };
 
-// The JSON containers open while the text is read, each with the keys its object has had so far.
-struct OpenContainer {
-  bool object = false;
-  std::string within;
-  std::string lastKey;
-  std::unordered_set<std::string> keys;
+// Thrown by the reader once the document would not fit the size budget.
+struct TooLarge {
+  std::string why;
+};
+
+// What the JSON reader takes beside a text of `size` bytes while it reads one of its values: the
+// value's characters, in a block that doubles as it grows (the old block and the new one twice as
+// large, at the last step).
+std::int64_t ReadingRoom(std::size_t size) { return 3 * TQ_BlockBytes(size + 1); }
+
+// Reads a configuration's text once before the JSON library builds its document from it. It finds
+// a key given twice in one object, and it tallies the bytes the document will take (the values,
+// the nodes of the objects' maps, the arrays' slots as they grow, the texts beyond the short ones
+// a string keeps in place), so that the document is admitted by the size budget before it is
+// built. What it keeps itself follows the depth of the text and the keys of the objects open.
+class TextReader final : public json::json_sax_t {
+ public:
+  explicit TextReader(const std::string& source) : source_(source) {}
+
+  bool null() override { return Value(0); }
+  bool boolean(bool /*value*/) override { return Value(0); }
+  bool number_integer(number_integer_t /*value*/) override { return Value(0); }
+  bool number_unsigned(number_unsigned_t /*value*/) override { return Value(0); }
+  bool number_float(number_float_t /*value*/, const string_t& /*text*/) override { return Value(0); }
+  bool string(string_t& value) override {
+    longest_ = std::max(longest_, value.size());
+    return Value(TQ_BlockBytes(sizeof(string_t)) + TextBytes(value));
+  }
+  bool binary(binary_t& /*value*/) override { return Value(TQ_BlockBytes(sizeof(binary_t))); }
+  bool start_object(std::size_t /*elements*/) override {
+    Value(TQ_BlockBytes(sizeof(json::object_t)));
+    open_.push_back({true, {}, {}});
+    return true;
+  }
+  bool key(string_t& key) override {
+    Open& object = open_.back();
+    if (!object.keys.insert(key).second) throw DuplicateKey{key, Within()};
+    object.lastKey = key;
+    // A member is a node of the object's map: its key and its value.
+    const std::int64_t member = kMapNode + TextBytes(key);
+    keyBytes_ += member;
+    return Add(member);
+  }
+  bool end_object() override {
+    keyBytes_ -= KeyBytes(open_.back());
+    open_.pop_back();
+    return true;
+  }
+  bool start_array(std::size_t /*elements*/) override {
+    Value(TQ_BlockBytes(sizeof(json::array_t)));
+    open_.push_back({false, {}, {}});
+    return true;
+  }
+  bool end_array() override {
+    open_.pop_back();
+    return true;
+  }
+  bool parse_error(std::size_t /*position*/,
+                   const std::string& /*token*/,
+                   const nlohmann::detail::exception& fault) override {
+    error_ = dynamic_cast<const json::out_of_range*>(&fault) != nullptr
+                 ? source_ + " holds a number too large for a double: " + fault.what()
+                 : source_ + " is not valid JSON: " + fault.what();
+    return false;
+  }
+
+  // The bytes the document takes, and how many values it holds.
+  std::int64_t DocumentBytes() const { return bytes_; }
+  // What building the document takes beside it for a while: the reader keeps a text while it
+  // reads it, in a block that doubles as it grows, before the document copies it.
+  std::int64_t ReadingBytes() const { return ReadingRoom(longest_); }
+  std::int64_t Values() const { return values_; }
+  const std::string& Error() const { return error_; }
+
+  // Throws TooLarge when `bytes` would not fit the size budget.
+  void Admit(std::int64_t bytes) const {
+    std::string why;
+    const std::string size = "a JSON document of more than " + std::to_string(values_) + " values";
+    if (!TQ_SizeBudget::AdmitBytes(
+            ("configuration " + source_).c_str(), size.c_str(), static_cast<double>(bytes), &why))
+      throw TooLarge{why};
+  }
+
+ private:
+  struct Open {
+    bool object;
+    std::string lastKey;
+    std::unordered_set<std::string> keys;
+  };
+
+  // A node of std::map: its links and colour beside the key and the value.
+  static constexpr std::int64_t kMapNode = TQ_BlockBytes(4 * sizeof(void*) + sizeof(string_t) + sizeof(json));
+  // A text's own block, beyond the characters a string keeps in place.
+  static std::int64_t TextBytes(const string_t& text) {
+    return text.size() < sizeof(string_t) / 2 ? 0 : TQ_BlockBytes(text.size() + 1);
+  }
+  // What an open object's set of keys takes while the reader keeps it: as much as the members.
+  static std::int64_t KeyBytes(const Open& object) {
+    std::int64_t bytes = 0;
+    for (const std::string& key : object.keys) bytes += kMapNode + TextBytes(key);
+    return bytes;
+  }
+
+  // A value with `extra` bytes of its own; an entry of an array takes its slot, and while the
+  // array grows its old slots are held beside the new ones twice as many.
+  bool Value(std::int64_t extra) {
+    ++values_;
+    if (!open_.empty() && !open_.back().object) extra += 3 * static_cast<std::int64_t>(sizeof(json));
+    return Add(extra);
+  }
+
+  // Adds to the tally; at every further megabyte, asks the size budget whether the document and
+  // what the readers keep would still fit (the open objects' keys and this reader's stack, and
+  // the JSON library's own stack of a bit a level).
+  bool Add(std::int64_t bytes) {
+    bytes_ += bytes;
+    const std::int64_t kept =
+        keyBytes_ + TQ_BlockBytes(open_.capacity() * sizeof(Open)) + static_cast<std::int64_t>(open_.capacity() / 8);
+    if (bytes_ + kept < nextCheck_) return true;
+    nextCheck_ = bytes_ + kept + (std::int64_t{1} << 20);
+    Admit(bytes_ + kept);
+    return true;
+  }
+
+  // Where the innermost open object stands, for a message: "\"fix\"", "an entry of \"objects\"".
+  std::string Within() const {
+    std::size_t entries = 0;
+    std::size_t k = open_.size() - 1;
+    for (; k > 0 && !open_[k - 1].object; --k) ++entries;
+    const std::string base = k == 0 ? std::string("the configuration") : "\"" + Clipped(open_[k - 1].lastKey) + "\"";
+    if (entries == 0) return base;
+    if (entries == 1) return "an entry of " + base;
+    return "an entry " + std::to_string(entries) + " arrays deep in " + base;
+  }
+
+  std::string source_;
+  std::vector<Open> open_;
+  std::int64_t bytes_ = 0;
+  std::int64_t keyBytes_ = 0;
+  std::int64_t values_ = 0;
+  std::int64_t nextCheck_ = 0;
+  std::size_t longest_ = 0;
+  std::string error_;
 };
 }  // namespace
+
+void HeldBytes::Set(std::int64_t bytes) {
+  TQ_CountHeld(bytes - bytes_);
+  bytes_ = bytes;
+}
 
 bool ParseConfiguration(std::string_view text,
                         const std::string& source,
                         nlohmann::json& configuration,
-                        std::string& error) {
-  std::vector<OpenContainer> open;
-  const json::parser_callback_t checkKeys = [&open](int /*depth*/, json::parse_event_t event, json& parsed) {
-    switch (event) {
-      case json::parse_event_t::object_start:
-      case json::parse_event_t::array_start: {
-        OpenContainer container;
-        container.object = event == json::parse_event_t::object_start;
-        if (!open.empty())
-          container.within =
-              open.back().object ? "\"" + Clipped(open.back().lastKey) + "\"" : "an entry of " + open.back().within;
-        open.push_back(std::move(container));
-        break;
-      }
-      case json::parse_event_t::key: {
-        const std::string& key = parsed.get_ref<const std::string&>();
-        if (!open.back().keys.insert(key).second) throw DuplicateKey{key, open.back().within};
-        open.back().lastKey = key;
-        break;
-      }
-      case json::parse_event_t::object_end:
-      case json::parse_event_t::array_end:
-        open.pop_back();
-        break;
-      case json::parse_event_t::value:
-        break;
-    }
-    return true;
-  };
+                        std::string& error,
+                        HeldBytes* held) {
+  TextReader reader(source);
   try {
-    configuration = nlohmann::json::parse(text, checkKeys);
-    return true;
+    if (!json::sax_parse(text, &reader)) {
+      error = reader.Error();
+      return false;
+    }
+    reader.Admit(reader.DocumentBytes() + reader.ReadingBytes());
   } catch (const DuplicateKey& duplicate) {
-    error = source + ": " + (duplicate.within.empty() ? std::string("the configuration") : duplicate.within) +
-            " gives the key \"" + Clipped(duplicate.key) + "\" twice; a key may stand once in an object";
-  } catch (const nlohmann::json::out_of_range& e) {
-    error = source + " holds a number too large for a double: " + e.what();
-  } catch (const nlohmann::json::exception& e) {
-    error = source + " is not valid JSON: " + e.what();
+    error = source + ": " + duplicate.within + " gives the key \"" + Clipped(duplicate.key) +
+            "\" twice; a key may stand once in an object";
+    return false;
+  } catch (const TooLarge& refused) {
+    error = refused.why;
+    return false;
   }
-  return false;
+  configuration = json::parse(text);
+  if (held != nullptr) held->Set(reader.DocumentBytes());
+  return true;
 }
 
-bool ReadConfigurationFile(const std::string& file, json& configuration, std::string& error) {
+bool ReadConfigurationFile(const std::string& file, json& configuration, std::string& error, HeldBytes* held) {
   if (file.empty()) {
     error = "--config was given an empty file name";
     return false;
@@ -128,13 +251,35 @@ bool ReadConfigurationFile(const std::string& file, json& configuration, std::st
     return false;
   }
   std::ifstream in(file, std::ios::binary);
-  std::stringstream text;
-  if (in) text << in.rdbuf();
-  if (!in || in.bad()) {
+  if (!in) {
     error = "cannot read configuration file " + file;
     return false;
   }
-  return ParseConfiguration(text.str(), file, configuration, error);
+  // The text is read whole into one block counted while it is held, admitted before it is made
+  // with the room to read a value as long as the text: at the file's size when it has one, else
+  // (a pipe) at twice the text read so far whenever it grows past its block.
+  TQ_HeldString text;
+  const auto admit = [&](std::size_t length, std::size_t block) {
+    const std::string bytes =
+        "a text of " + std::string(length < block ? "more than " : "") + std::to_string(length) + " bytes";
+    const double room = static_cast<double>(TQ_BlockBytes(block + 1) + ReadingRoom(block));
+    if (!TQ_SizeBudget::AdmitBytes(("configuration " + file).c_str(), bytes.c_str(), room, &error)) return false;
+    text.reserve(block);
+    return true;
+  };
+  const std::uintmax_t size = std::filesystem::is_regular_file(file, code) ? std::filesystem::file_size(file, code) : 0;
+  if (!code && size > 0 && !admit(static_cast<std::size_t>(size), static_cast<std::size_t>(size))) return false;
+  std::vector<char> chunk(std::size_t{1} << 16);
+  while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
+    const auto read = static_cast<std::size_t>(in.gcount());
+    if (text.size() + read > text.capacity() && !admit(text.size() + read, 2 * (text.size() + read))) return false;
+    text.append(chunk.data(), read);
+  }
+  if (in.bad()) {
+    error = "cannot read configuration file " + file;
+    return false;
+  }
+  return ParseConfiguration(text, file, configuration, error, held);
 }
 
 namespace {
@@ -354,7 +499,7 @@ bool ToValue(const json& given, TQ_Value& value, std::string& why) {
       why = "the text \"" + Shown(given.get<std::string>()) + "\" holds a NUL character";
       return false;
     }
-    value = TQ_Value(given.get<std::string>().c_str(), 0u, 0u, 0);
+    value = TQ_Value(given.get_ref<const std::string&>().c_str(), 0u, 0u, 0);
   } else if (given.is_array()) {
     TQ_SetValue set;
     bool strings = !given.empty() && given[0].is_string();
@@ -365,7 +510,7 @@ bool ToValue(const json& given, TQ_Value& value, std::string& why) {
           why = "the set member \"" + Shown(member.get<std::string>()) + "\" holds a NUL character";
           return false;
         }
-        set += member.get<std::string>().c_str();
+        set += member.get_ref<const std::string&>().c_str();
       } else if (!strings && member.is_number_integer() && ToInt32(member, n)) {
         set += n;
       } else {

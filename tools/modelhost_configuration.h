@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <nlohmann/json.hpp>
 #include <span>
 #include <string>
@@ -33,17 +34,38 @@ const DistributionType* FindDistributionType(std::string_view name);
 // "idx, idy, idxdy": the integral selectors of a distribution, for a message.
 std::string IntegralsText(const DistributionType& type);
 
+// Bytes counted in what the host holds (TQ_CountHeld) while this is kept: a configuration's JSON
+// document, so that the size budget weighs the objects made from it against it too.
+class HeldBytes {
+ public:
+  HeldBytes() = default;
+  ~HeldBytes() { Set(0); }
+  HeldBytes(const HeldBytes&) = delete;
+  HeldBytes& operator=(const HeldBytes&) = delete;
+  void Set(std::int64_t bytes);
+
+ private:
+  std::int64_t bytes_ = 0;
+};
+
 // Reads a configuration from its JSON text. False, with a one-line reason in
-// `error` naming `source`, when the text is not JSON or holds a number beyond
-// the range of a double ("1e400").
+// `error` naming `source`, when the text is not JSON, holds a number beyond
+// the range of a double ("1e400"), gives a key twice in one object, or when
+// its document would not fit the size budget beside what the host holds. The
+// document's bytes go to `held` when one is given.
 bool ParseConfiguration(std::string_view text,
                         const std::string& source,
                         nlohmann::json& configuration,
-                        std::string& error);
+                        std::string& error,
+                        HeldBytes* held = nullptr);
 
 // Reads a configuration from a file. False, with a one-line reason in
-// `error`, when the file cannot be read or does not hold a configuration.
-bool ReadConfigurationFile(const std::string& file, nlohmann::json& configuration, std::string& error);
+// `error`, when the file cannot be read or does not hold a configuration, or
+// when its text would not fit the size budget.
+bool ReadConfigurationFile(const std::string& file,
+                           nlohmann::json& configuration,
+                           std::string& error,
+                           HeldBytes* held = nullptr);
 
 // What configuring the objects leaves beside them.
 struct ConfigurationOutcome {

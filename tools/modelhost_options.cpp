@@ -251,8 +251,8 @@ ordered_json ConfigurationOf(const ModelOptions& model) {
   return {{"objects", objects}};
 }
 
-bool ConfigurationOf(const Options& options, json& configuration, std::string& error) {
-  if (options.configFile) return ReadConfigurationFile(*options.configFile, configuration, error);
+bool ConfigurationOf(const Options& options, json& configuration, std::string& error, HeldBytes* held) {
+  if (options.configFile) return ReadConfigurationFile(*options.configFile, configuration, error, held);
   configuration = json::parse(ConfigurationOf(options.model).dump());
   return true;
 }

@@ -49,7 +49,11 @@ nlohmann::ordered_json ConfigurationOf(const ModelOptions& model);
 
 // The configuration the options stand for: the file given with --config, or
 // the model the options make. False, with a one-line reason in `error`, when
-// the file cannot be read or holds no configuration.
-bool ConfigurationOf(const Options& options, nlohmann::json& configuration, std::string& error);
+// the file cannot be read, holds no configuration or would not fit the size
+// budget. The bytes of a file's document go to `held` when one is given.
+bool ConfigurationOf(const Options& options,
+                     nlohmann::json& configuration,
+                     std::string& error,
+                     HeldBytes* held = nullptr);
 
 }  // namespace modelhost

@@ -114,6 +114,8 @@ TEST(ModelHostConfiguration, WhatOneKeyWouldTakeSilentlyFromAnotherIsRefused) {
       {TwoAxes(R"({"XDOMAIN": "X", "XDOMAIN": "Y", "YDOMAIN": "Y"})"), "\"links\" gives the key \"XDOMAIN\" twice"},
       {R"({"objects": [{"name": "X", "type": "DOMAIN", "name": "Y"}]})",
        "an entry of \"objects\" gives the key \"name\" twice"},
+      {R"({"objects": [[[{"name": "X", "type": "DOMAIN", "name": "Y"}]]]})",
+       "an entry 3 arrays deep in \"objects\" gives the key \"name\" twice"},
       {R"({"objects": [], "objects": [{"name": "X", "type": "DOMAIN"}]})",
        "the configuration gives the key \"objects\" twice"},
       // Object names are one name whatever their letter case.
