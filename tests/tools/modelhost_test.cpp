@@ -564,17 +564,18 @@ TEST_F(ModelHostProgram, ValuesTheModelsRefuseGiveStatusTwoAndTheirReason) {
   }
 }
 
-TEST_F(ModelHostProgram, ValuesTheDistributionsTakeAsTheyComeGiveStatusZero) {
-  // An INTEGRALS name the distribution does not compute counts for nothing; an order used below
-  // 0 acts as 0.
-  for (const char* fix : {R"({"INTEGRALS": ["idx", "idy"]})", R"({"HIGHESTORDERXDERIVATIVEUSED": -1})"}) {
-    SCOPED_TRACE(fix);
+TEST_F(ModelHostProgram, OrdersUsedOutsideZeroToTwoAreTakenAsTheyComeWithStatusZero) {
+  // An order used below 0 acts as 0, and above 2 as 2, without a word (INTEGRALS taken as they
+  // come are warned of, below).
+  for (const char* order : {"-1", "3", "7"}) {
+    SCOPED_TRACE(order);
     const std::string configuration =
         std::string(R"({"objects": [{"name": "X", "type": "DOMAIN"}, {"name": "D", "type": "DISTRIBUTION1D",
-                                    "links": {"XDOMAIN": "X"}, "fix": )") +
-        fix + "}]}";
+                                    "links": {"XDOMAIN": "X"}, "fix": {"HIGHESTORDERXDERIVATIVEUSED": )") +
+        order + "}}]}";
     Outcome run = RunTool({"--summary"}, configuration);
     EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.err.empty()) << run.err;
   }
 }
 
