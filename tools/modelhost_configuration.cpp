@@ -138,10 +138,12 @@ class TextReader final : public json::json_sax_t {
   std::int64_t Values() const { return values_; }
   const std::string& Error() const { return error_; }
 
-  // Throws TooLarge when `bytes` would not fit the size budget.
-  void Admit(std::int64_t bytes) const {
+  // Throws TooLarge when `bytes` would not fit the size budget; `whole` once the text is read to
+  // its end, when the values counted are all the document's.
+  void Admit(std::int64_t bytes, bool whole) const {
     std::string why;
-    const std::string size = "a JSON document of more than " + std::to_string(values_) + " values";
+    const std::string size =
+        "a JSON document of " + std::string(whole ? "" : "more than ") + std::to_string(values_) + " values";
     if (!TQ_SizeBudget::AdmitBytes(
             ("configuration " + source_).c_str(), size.c_str(), static_cast<double>(bytes), &why))
       throw TooLarge{why};
@@ -184,7 +186,7 @@ class TextReader final : public json::json_sax_t {
         keyBytes_ + TQ_BlockBytes(open_.capacity() * sizeof(Open)) + static_cast<std::int64_t>(open_.capacity() / 8);
     if (bytes_ + kept < nextCheck_) return true;
     nextCheck_ = bytes_ + kept + (std::int64_t{1} << 20);
-    Admit(bytes_ + kept);
+    Admit(bytes_ + kept, false);
     return true;
   }
 
@@ -226,7 +228,7 @@ bool ParseConfiguration(std::string_view text,
       error = reader.Error();
       return false;
     }
-    reader.Admit(reader.DocumentBytes() + reader.ReadingBytes());
+    reader.Admit(reader.DocumentBytes() + reader.ReadingBytes(), true);
   } catch (const DuplicateKey& duplicate) {
     error = source + ": " + duplicate.within + " gives the key \"" + Clipped(duplicate.key) +
             "\" twice; a key may stand once in an object";
