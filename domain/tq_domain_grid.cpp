@@ -47,6 +47,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <string>
 
 #include "domain/tq_domain.h"
 #include "domain/tq_methods.h"
@@ -381,12 +382,36 @@ std::int64_t TQ_DOMAIN::ElementsPlaced(TQ_SECTIONDATAMODEL& section, std::int64_
 }
 
 bool TQ_DOMAIN::SectionsFit(int sections) {
-  const double missing = static_cast<double>(sections) - static_cast<double>((*SECTION).ElementVector.Elements());
-  if (missing <= 0.0) return true;
+  const TQ_LongPtrVectorOwnsData& made = (*SECTION).ElementVector;
+  const double missing = static_cast<double>(sections) - static_cast<double>(made.Elements());
+  // A section made before the grid ran (a value fixed on one of its properties makes it) has yet
+  // to take what the grid makes for it: the objects its virtual properties stand for, not made
+  // yet, and its run of the INTERIOR sets.
+  double later = 0.0;
+  int madeBefore = 0;
+  const unsigned int present = std::min(made.Elements(), static_cast<unsigned int>(sections > 0 ? sections : 0));
+  const double object = TQ_SizeBudget::Estimate(1.0, sizeof(TQ_REALPARAMETER), 0.0);
+  for (unsigned int slot = 0; slot < present; ++slot) {
+    const auto* section = static_cast<const TQ_SECTIONDATAMODEL*>(made[slot]);
+    if (section == nullptr || section->LOCATION.CurrentLink() != nullptr) continue;
+    ++madeBefore;
+    later += kRunBytes + object;
+    if (section->SPACINGPREFERENCE.CurrentLink() == nullptr) later += object;
+    if (section->SPACINGUSED.CurrentLink() == nullptr) later += object;
+  }
+  if (missing <= 0.0 && later <= 0.0) return true;
   char who[256];
   std::snprintf(who, sizeof who, "domain %s: NUMSECTIONS %d", DomainName(), sections);
+  if (missing <= 0.0) {
+    char size[96];
+    std::snprintf(size, sizeof size, "the grid's objects for the %d sections made before it", madeBefore);
+    std::string why;
+    if (TQ_SizeBudget::AdmitBytes(who, size, later, &why)) return true;
+    TQ_ReportError(why.c_str());
+    return false;
+  }
   // Each section adds a run to the domain's INTERIOR at least.
-  return TQ_SizeBudget::Admit(who, missing, missing * (kSectionBytes + kRunBytes), 0.0, true);
+  return TQ_SizeBudget::Admit(who, missing, missing * (kSectionBytes + kRunBytes) + later, 0.0, true);
 }
 
 // The coordinates of the nodes after the first node of section i.v(): each

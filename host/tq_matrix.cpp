@@ -11,6 +11,7 @@
 #include <string>
 
 #include "tq_executive.h"
+#include "tq_held.h"
 #include "tq_memory_gate.h"
 
 // ---- TQ_LongPtrVectorOwnsData ---------------------------------------------------
@@ -34,9 +35,11 @@ TQ_LongPtrVectorOwnsData& TQ_LongPtrVectorOwnsData::operator=(const TQ_LongPtrVe
   return *this;
 }
 
+// The slots' block is counted in what the host holds while it is held.
 TQ_LongPtrVectorOwnsData::~TQ_LongPtrVectorOwnsData() {
   DestroyAll();
   std::free(m_slots);
+  if (m_capacity != 0) TQ_CountHeld(-TQ_BlockBytes(std::size_t{m_capacity} * sizeof(TQ_Type*)));
 }
 
 void TQ_LongPtrVectorOwnsData::DestroyAll() {
@@ -58,6 +61,8 @@ void TQ_LongPtrVectorOwnsData::Reserve(unsigned int capacity) {
   void* slots = std::realloc(m_slots, static_cast<std::size_t>(bytes));
   if (slots == nullptr) throw std::bad_alloc();
   m_slots = static_cast<TQ_Type**>(slots);
+  TQ_CountHeld(static_cast<std::int64_t>(TQ_BlockBytes(static_cast<std::size_t>(bytes))) -
+               (m_capacity != 0 ? TQ_BlockBytes(std::size_t{m_capacity} * sizeof(TQ_Type*)) : 0));
   m_capacity = grown;
 }
 
@@ -169,6 +174,7 @@ TQ_Matrix::TQ_Matrix(const TQ_Matrix& other)
     CancelDependenceOnDeclaredSets();
     delete[] DeclaredSets;
     delete m_pendingOverflow;
+    TQ_CountHeld(-TablesBytes(m_dimensions));
     throw;
   }
 }
@@ -179,6 +185,14 @@ void TQ_Matrix::MakeTables() {
   std::unique_ptr<TQ_Set*[]> sets(new TQ_Set*[static_cast<std::size_t>(m_dimensions > 0 ? m_dimensions : 1)]());
   m_pendingOverflow = new std::string;
   DeclaredSets = sets.release();
+  TQ_CountHeld(TablesBytes(m_dimensions));
+}
+
+// What the tables take, counted in what the host holds while they are held: the declared sets'
+// block and the pending name's string (a long key's text beyond it is passing).
+std::int64_t TQ_Matrix::TablesBytes(int dimensions) {
+  return TQ_BlockBytes(static_cast<std::size_t>(dimensions > 0 ? dimensions : 1) * sizeof(TQ_Set*)) +
+         TQ_BlockBytes(sizeof(std::string));
 }
 
 // Elements are not copied: they belong to one array. The index values are
@@ -201,6 +215,7 @@ TQ_Matrix::~TQ_Matrix() {
   CancelDependenceOnDeclaredSets();
   delete[] DeclaredSets;
   delete m_pendingOverflow;
+  TQ_CountHeld(-TablesBytes(m_dimensions));
 }
 
 const char* TQ_Matrix::TQ_ContainerId() { return "Array MATRIX\tV7.1"; }
@@ -599,10 +614,12 @@ void TQ_BASE_I::NoteKeys(const int* added) {
 
 // ---- TQ_KeySlotTable ---------------------------------------------------------------
 
-TQ_KeySlotTable::~TQ_KeySlotTable() { std::free(m_slots); }
+// The table's block is counted in what the host holds while it is held.
+TQ_KeySlotTable::~TQ_KeySlotTable() { Clear(); }
 
 void TQ_KeySlotTable::Clear() {
   std::free(m_slots);
+  if (m_capacity != 0) TQ_CountHeld(-TQ_BlockBytes(std::size_t{m_capacity} * sizeof(unsigned int)));
   m_slots = nullptr;
   m_first = 0;
   m_span = 0;
@@ -625,6 +642,8 @@ bool TQ_KeySlotTable::Reserve(unsigned long long span) {
   void* slots = std::realloc(m_slots, static_cast<std::size_t>(grown) * sizeof(unsigned int));
   if (slots == nullptr) return false;
   m_slots = static_cast<unsigned int*>(slots);
+  TQ_CountHeld(TQ_BlockBytes(static_cast<std::size_t>(grown) * sizeof(unsigned int)) -
+               (m_capacity != 0 ? TQ_BlockBytes(std::size_t{m_capacity} * sizeof(unsigned int)) : 0));
   m_capacity = static_cast<unsigned int>(grown);
   return true;
 }

@@ -129,6 +129,7 @@ class VEKEXP_API TQ_Matrix : public TQ_Type {
   static constexpr std::size_t kPendingInline = 48;
   // Makes DeclaredSets (all null) and the overflow of the pending name.
   void MakeTables();
+  static std::int64_t TablesBytes(int dimensions);
   // Appends to the pending name.
   void AppendToPendingName(const char* text, std::size_t length);
   // AddIndexToString for an integer that may not fit the buffer.

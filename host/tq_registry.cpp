@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <typeinfo>
 
 #include "tq_links.h"
 #include "tq_matrix.h"
@@ -138,6 +139,44 @@ std::string ExampleKeys(const TQ_Matrix& array) {
 }
 }  // namespace
 
+namespace {
+// What the last element made on a caller's behalf took, for each kind of array (the elements of
+// one kind of array are alike): the least that one took, since one may also take a container's
+// growth that the next ones use.
+struct ElementCost {
+  const std::type_info* array;
+  std::int64_t bytes;
+};
+TQ_HeldVector<ElementCost>& ElementCosts() {
+  static auto* costs = TQ_NewHeld<TQ_HeldVector<ElementCost>>();  // never destroyed, as the executive
+  return *costs;
+}
+ElementCost* CostOf(const TQ_Matrix& array) {
+  for (ElementCost& cost : ElementCosts())
+    if (*cost.array == typeid(array)) return &cost;
+  return nullptr;
+}
+}  // namespace
+
+// A path that makes an element asks the size budget first, at what an element of the array's kind
+// took the last time: the element with its properties, and its share of the array. The first of
+// its kind is made once the host holds no more than the budget, and tells what the next take.
+bool TQ_Registry::AdmitElement(const TQ_Matrix& array, const std::string& keys, std::string& why) {
+  const ElementCost* cost = CostOf(array);
+  const double bytes = cost != nullptr ? TQ_SizeBudget::Estimate(1.0, static_cast<double>(cost->bytes), 0.0) : 0.0;
+  const std::string element = PathOf(&array) + "(" + keys + ")";
+  return TQ_SizeBudget::AdmitBytes(element.c_str(), "a new element", bytes, &why);
+}
+
+void TQ_Registry::NoteElementBytes(const TQ_Matrix& array, std::int64_t bytes) {
+  if (bytes < 0) bytes = 0;
+  if (ElementCost* cost = CostOf(array)) {
+    if (bytes < cost->bytes) cost->bytes = bytes;
+    return;
+  }
+  ElementCosts().push_back({&typeid(array), bytes});
+}
+
 TQ_Containable* TQ_Registry::FindByPath(const std::string& path, bool create, std::string* error) const {
   auto fail = [&](const std::string& why) -> TQ_Containable* {
     if (error) *error = why;
@@ -181,8 +220,12 @@ TQ_Containable* TQ_Registry::FindByPath(const std::string& path, bool create, st
         if (array == nullptr) return fail(PathOf(property) + " is not an array");
         TQ_Type* element = array->ElementByText(keys.c_str());
         if (element == nullptr && create) {
+          std::string why;
+          if (!AdmitElement(*array, keys, why)) return fail(why);
+          const std::int64_t before = TQ_HeapStats::HeldBytes();
           array->CreateMissingArrayElement((keys + ")").c_str());
           element = array->ElementByText(keys.c_str());
+          if (element != nullptr) NoteElementBytes(*array, TQ_HeapStats::HeldBytes() - before);
         }
         if (element == nullptr) return fail(PathOf(array) + " has no element (" + keys + ")");
         property = element;

@@ -12,6 +12,8 @@
 #include "tq_held.h"
 #include "tq_object.h"
 
+class TQ_Matrix;
+
 class TQ_Registry {
  public:
   TQ_Registry() = default;
@@ -35,8 +37,9 @@ class TQ_Registry {
   static std::string PathOf(const TQ_Containable* item);
   // Follows a path from the registry's objects. Virtual properties and links
   // are followed to what they stand for; array elements are found, and made
-  // when `create` is set. Null with a message in `error` when the path leads
-  // nowhere.
+  // when `create` is set, each once the size budget admits it. Null with a
+  // message in `error` when the path leads nowhere or the budget refuses the
+  // element.
   TQ_Containable* FindByPath(const std::string& path, bool create, std::string* error) const;
 
  private:
@@ -52,6 +55,10 @@ class TQ_Registry {
                      TQ_HeldAllocator<std::pair<const TQ_HeldString, std::size_t>>>
       indexByName_;
   static TQ_HeldString NameKey(const std::string& name);
+  // Whether the size budget admits a new element of `array` under `keys`; why not in `why`.
+  static bool AdmitElement(const TQ_Matrix& array, const std::string& keys, std::string& why);
+  // Notes what an element of `array` made on a caller's behalf took.
+  static void NoteElementBytes(const TQ_Matrix& array, std::int64_t bytes);
   // The block a name's text takes beside its string, if any.
   static std::int64_t NameBytes(const std::string& name);
 };

@@ -406,19 +406,29 @@ TQ_Containable* Resolve(
   return target;
 }
 
+// The properties one object's "links" or "fix" named so far, with the key that named each,
+// counted in what the host holds.
+using NamedKeys = std::map<const TQ_Containable*,
+                           TQ_HeldString,
+                           std::less<>,
+                           TQ_HeldAllocator<std::pair<const TQ_Containable* const, TQ_HeldString>>>;
+
+// A node of NamedKeys: its links and colour beside the pointer and the text.
+constexpr std::int64_t kNamedKeyNode = TQ_BlockBytes(4 * sizeof(void*) + sizeof(void*) + sizeof(TQ_HeldString));
+
 // Refuses a second key of one object's "links" or "fix" that names a property an earlier key
 // named ("XDOMAIN" and "xdomain", "SECTION(1).LENGTH" and "SECTION(01).LENGTH"): one would win
 // silently.
-bool NamedOnce(std::map<const TQ_Containable*, std::string>& named,
+bool NamedOnce(NamedKeys& named,
                const TQ_Containable* target,
                const std::string& name,
                const std::string& key,
                const char* part,
                std::string& error) {
-  const auto [it, added] = named.try_emplace(target, key);
+  const auto [it, added] = named.try_emplace(target, TQ_HeldString(key.data(), key.size()));
   if (added) return true;
-  error = "\"" + Clipped(it->second) + "\" and \"" + Clipped(key) + "\" in \"" + part + "\" of " + name +
-          " name the same property " + TQ_Executive::Instance().PathOf(target);
+  error = "\"" + Clipped(std::string(it->second.data(), it->second.size())) + "\" and \"" + Clipped(key) + "\" in \"" +
+          part + "\" of " + name + " name the same property " + TQ_Executive::Instance().PathOf(target);
   return false;
 }
 
@@ -428,7 +438,7 @@ bool LinkObject(const std::string& name, const json& links, std::string& error) 
     return false;
   }
   TQ_Executive& host = TQ_Executive::Instance();
-  std::map<const TQ_Containable*, std::string> linked;
+  NamedKeys linked;
   for (auto it = links.begin(); it != links.end(); ++it) {
     const std::string& key = it.key();
     if (!it.value().is_string()) {
@@ -550,20 +560,78 @@ std::string UncomputedIntegrals(const std::string& name, const DistributionType&
          IntegralsText(type) + "); " + (count == 1 ? "it selects" : "they select") + " nothing";
 }
 
+// Whether the path `a` comes before `b` with the numbers in them read as numbers: "VALUE(9)" before
+// "VALUE(10)", "SECTION(2).LENGTH" before "SECTION(10).LENGTH". Numbers equal in value ("1" and
+// "01") compare equal there.
+bool BeforeInKeyOrder(std::string_view a, std::string_view b) {
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (digit(a[i]) && digit(b[j])) {
+      while (i < a.size() && a[i] == '0') ++i;
+      while (j < b.size() && b[j] == '0') ++j;
+      std::size_t endA = i, endB = j;
+      while (endA < a.size() && digit(a[endA])) ++endA;
+      while (endB < b.size() && digit(b[endB])) ++endB;
+      if (endA - i != endB - j) return endA - i < endB - j;
+      const int order = a.substr(i, endA - i).compare(b.substr(j, endB - j));
+      if (order != 0) return order < 0;
+      i = endA;
+      j = endB;
+      continue;
+    }
+    if (a[i] != b[j]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+    ++i;
+    ++j;
+  }
+  return a.size() - i < b.size() - j;
+}
+
+// One entry of an object's "fix": its path and its value.
+struct FixEntry {
+  const std::string* key;
+  const json* value;
+};
+
 bool FixValues(const std::string& name, const json& fixes, ConfigurationOutcome& outcome, std::string& error) {
   if (!fixes.is_object()) {
     error = "\"fix\" of " + name + " must be an object of path: value";
     return false;
   }
-  std::map<const TQ_Containable*, std::string> fixed;
-  for (auto it = fixes.begin(); it != fixes.end(); ++it) {
-    const std::string& key = it.key();
+  // The values are fixed in the order of their keys with the numbers read as numbers, so that the
+  // elements of an array they make come in the order of their keys, each after the last, however
+  // the text orders them (an element made before others moves them all).
+  std::string why;
+  if (!TQ_SizeBudget::AdmitBytes(("\"fix\" of " + name).c_str(),
+                                 ("the order of " + std::to_string(fixes.size()) + " values").c_str(),
+                                 static_cast<double>(TQ_BlockBytes(fixes.size() * sizeof(FixEntry))),
+                                 &error))
+    return false;
+  TQ_HeldVector<FixEntry> entries;
+  entries.reserve(fixes.size());
+  for (auto it = fixes.begin(); it != fixes.end(); ++it) entries.push_back({&it.key(), &it.value()});
+  // Keys equal in that order ("SECTION(1)" and "SECTION(01)") keep the order of their texts, as the
+  // document holds them. (std::sort, which takes no memory, where std::stable_sort would.)
+  std::sort(entries.begin(), entries.end(), [](const FixEntry& a, const FixEntry& b) {
+    if (BeforeInKeyOrder(*a.key, *b.key)) return true;
+    return !BeforeInKeyOrder(*b.key, *a.key) && *a.key < *b.key;
+  });
+  NamedKeys fixed;
+  for (const FixEntry& entry : entries) {
+    const std::string& key = *entry.key;
+    const json& given = *entry.value;
     std::string path = name + "." + key;
     if (HoldsNul(path)) {
       error = "the property path \"" + Clipped(Shown(path)) + "\" holds a NUL character";
       return false;
     }
     if (!NameFits(key, "the property path", error)) return false;
+    // What this fix keeps beside the value: the key that named the property, and for a path
+    // through an array element, the path to check once the arrays are sized.
+    const bool inArray = path.find('(') != std::string::npos;
+    const double kept = static_cast<double>(kNamedKeyNode + TQ_BlockBytes(key.size() + 1) +
+                                            (inArray ? TQ_BlockBytes(path.size() + 1) + 2 * sizeof(TQ_HeldString) : 0));
+    if (!TQ_SizeBudget::AdmitBytes(path.c_str(), "fixing its value", kept, &error)) return false;
     TQ_Containable* target = Resolve(name, key, "fix", true, error);
     if (target == nullptr) return false;
     if (!NamedOnce(fixed, target, name, key, "fix", error)) return false;
@@ -573,17 +641,16 @@ bool FixValues(const std::string& name, const json& fixes, ConfigurationOutcome&
       return false;
     }
     // true and false are for logical parameters; elsewhere they would be taken as 1 and 0.
-    if (it.value().is_boolean() && dynamic_cast<TQ_FalseLOGICALPARAMETER*>(property) == nullptr) {
-      error = path + ": " + it.value().dump() + " is for a logical parameter, which this is not";
+    if (given.is_boolean() && dynamic_cast<TQ_FalseLOGICALPARAMETER*>(property) == nullptr) {
+      error = path + ": " + given.dump() + " is for a logical parameter, which this is not";
       return false;
     }
-    std::string why;
     TQ_Value value;
-    if (!ToValue(it.value(), value, why) || property->Fix(value, &why) != TQ_ASSIGN_DONE) {
+    if (!ToValue(given, value, why) || property->Fix(value, &why) != TQ_ASSIGN_DONE) {
       error = path + ": " + why;
       return false;
     }
-    if (path.find('(') != std::string::npos) outcome.fixedInArrays.push_back(path);
+    if (inArray) outcome.fixedInArrays.emplace_back(path.data(), path.size());
   }
   return true;
 }

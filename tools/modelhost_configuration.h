@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/tq_held.h"
 #include "host/tq_model_library.h"
 
 namespace modelhost {
@@ -69,8 +70,9 @@ bool ReadConfigurationFile(const std::string& file,
 
 // What configuring the objects leaves beside them.
 struct ConfigurationOutcome {
-  // The paths of the fixed values that pass through an array element.
-  std::vector<std::string> fixedInArrays;
+  // The paths of the fixed values that pass through an array element, counted in what the host
+  // holds (a configuration may fix a value of every element of a long array).
+  TQ_HeldVector<TQ_HeldString> fixedInArrays;
   // Values taken as they come that may not be what was meant (an integral selector the
   // distribution does not compute), one line each.
   std::vector<std::string> warnings;

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "host/tq_held.h"
 #include "host/vekexp.h"
 #include "modelhost_report.h"
 
@@ -283,22 +284,43 @@ bool WriteValueLine(JsonWriter& json, const std::string& path, const TQ_VarParam
   return true;
 }
 
+// The properties the walk below has visited, counted in what the host holds and admitted by the
+// size budget a few thousand at a time (a report visits every property of every object).
+class Visited {
+ public:
+  // False when the item was visited already.
+  bool Insert(const TQ_Containable* item) {
+    if (set_.size() == admitted_) Admit();
+    return set_.insert(item).second;
+  }
+
+ private:
+  void Admit() {
+    constexpr std::size_t kStep = 4096;
+    const std::size_t next = set_.size() + kStep;
+    // A node holds the link and the item; the table of buckets doubles as the nodes pass it, the
+    // old one held while the nodes move.
+    double bytes = static_cast<double>(kStep * TQ_BlockBytes(2 * sizeof(void*)));
+    if (static_cast<double>(next) > static_cast<double>(set_.bucket_count()) * set_.max_load_factor())
+      bytes += static_cast<double>(TQ_BlockBytes(2 * next * sizeof(void*)));
+    AdmitForReport("a table of the " + std::to_string(next) + " properties it has visited", bytes);
+    admitted_ = next;
+  }
+
+  TQ_HeldSet<const TQ_Containable*> set_;
+  std::size_t admitted_ = 0;
+};
+
 // Calls `visit(path, property, kind)` for every property under `item` that can hold a value, with
 // its full path in `path` (which it extends and gives back as it was): virtual properties are
 // followed to what they stand for (if anything), array elements are visited by key, links are
 // not followed. Sets are the properties of kind Set, arrays those that say IsAnArray(), virtual
 // properties are texts: only those are looked at more closely.
 template <typename Visit>
-void WalkValues(TQ_Containable* item,
-                std::string& path,
-                std::unordered_set<const TQ_Containable*>& seen,
-                const Visit& visit);
+void WalkValues(TQ_Containable* item, std::string& path, Visited& seen, const Visit& visit);
 
 template <typename Visit>
-void WalkElements(TQ_Matrix& array,
-                  std::string& path,
-                  std::unordered_set<const TQ_Containable*>& seen,
-                  const Visit& visit) {
+void WalkElements(TQ_Matrix& array, std::string& path, Visited& seen, const Visit& visit) {
   const std::size_t length = path.size();
   for (unsigned int slot = 0; slot < array.ElementVector.Elements(); ++slot) {
     TQ_Type* element = array.ElementVector[slot];
@@ -306,7 +328,7 @@ void WalkElements(TQ_Matrix& array,
     path.append("(").append(element->Name()).append(")");
     if (element->IsAnArray() || element->PropertyCount() > 0) {
       WalkValues(element, path, seen, visit);
-    } else if (seen.insert(element).second) {
+    } else if (seen.Insert(element)) {
       // An element with no properties of its own: only its value.
       const TQ_ValueKind kind = element->ValueKind();
       if (kind != TQ_ValueKind::None &&
@@ -318,11 +340,8 @@ void WalkElements(TQ_Matrix& array,
 }
 
 template <typename Visit>
-void WalkValues(TQ_Containable* item,
-                std::string& path,
-                std::unordered_set<const TQ_Containable*>& seen,
-                const Visit& visit) {
-  if (item == nullptr || !seen.insert(item).second) return;
+void WalkValues(TQ_Containable* item, std::string& path, Visited& seen, const Visit& visit) {
+  if (item == nullptr || !seen.Insert(item)) return;
   if (auto* array = dynamic_cast<TQ_Matrix*>(item)) {
     WalkElements(*array, path, seen, visit);
     return;
@@ -354,7 +373,7 @@ void WriteJsonLines(std::ostream& out, const Run& run, bool summaryOnly) {
       json.Raw("{\"kind\":\"object\",\"name\":").String(host.ObjectNameAt(i));
       json.Raw(",\"type\":").String(type ? type : "").Char('}').EndLine();
     }
-    std::unordered_set<const TQ_Containable*> seen;
+    Visited seen;
     std::string path;
     for (int i = 0; i < host.ObjectCount(); ++i) {
       path = host.ObjectNameAt(i);

@@ -1,5 +1,7 @@
 #include "modelhost_report.h"
 
+#include <iostream>
+#include <new>
 #include <unordered_set>
 
 #include "host/vekexp.h"
@@ -32,6 +34,13 @@ std::string SetText(const SUValue& set) {
     }
   }
   return text + "} (" + std::to_string(size) + " members)";
+}
+
+void AdmitForReport(const std::string& size, double bytes) {
+  std::string why;
+  if (TQ_SizeBudget::AdmitBytes("the report", size.c_str(), bytes, &why)) return;
+  std::cerr << "modelhost: " << why << "\n";
+  throw std::bad_alloc();
 }
 
 int GroupsUsed(const TQ_Executive& host) {

@@ -22,6 +22,13 @@ constexpr int kMostListedMembers = 100000;
 // members)", a run of one member written as that member.
 std::string SetText(const SUValue& set);
 
+// What the report keeps while it is written (its tables of what it has visited, of each
+// object's equations) is counted in what the host holds and admitted by the size budget before it
+// is made: with the models' elements and equations it stays within the budget. This asks for
+// `bytes` more, `size` saying what for; when they would not fit, the refusal goes to standard error
+// and std::bad_alloc is thrown, which ends the report as memory that ran out does.
+void AdmitForReport(const std::string& size, double bytes);
+
 // The number of equation groups the declared equations use.
 int GroupsUsed(const TQ_Executive& host);
 

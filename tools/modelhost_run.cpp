@@ -32,23 +32,25 @@ namespace {
 TQ_Matrix* ArrayHolding(const TQ_Containable* element) { return dynamic_cast<TQ_Matrix*>(element->Owner()); }
 
 // The set of `array`'s index sets that does not hold the key of `element` along its dimension;
-// null when every one holds it (or the array has no declared set there).
+// null when every one holds it (or the array has no declared set there). The keys are read from
+// the element's name ("4", "2,5", "\"a\""), which the array gave it from them.
 const TQ_Set* SetWithoutKey(const TQ_Matrix& array, const TQ_Containable* element) {
-  unsigned int slot = 0;
-  while (slot < array.ElementVector.Elements() && array.ElementVector[slot] != element) ++slot;
-  if (slot == array.ElementVector.Elements()) return nullptr;
-  // Slots run row-major over the index values present, the last dimension fastest.
-  for (int d = array.Dimensions(); d-- > 0;) {
-    const TQ_SetValue& values = array.IndexValuesOf(d);
-    const auto count = static_cast<unsigned int>(values.SetSize());
-    if (count == 0) return nullptr;
-    const auto at = static_cast<int>(slot % count);
-    slot /= count;
+  const std::string keys = std::string(element->Name()) + ")";
+  const char* cursor = keys.c_str();
+  for (int d = 0; d < array.Dimensions(); ++d) {
+    const char terminator = d + 1 < array.Dimensions() ? ',' : ')';
     const TQ_Set* declared = array.DeclaredSet(d);
-    if (declared == nullptr) continue;
     int position = 0;
-    const bool inside = values.HoldsStrings() ? declared->v().SetContains(values.StringAt(at), position) != 0
-                                              : declared->v().SetContains(values.IntegerAt(at), position) != 0;
+    bool inside = true;
+    if (array.IndexValuesOf(d).HoldsStrings()) {
+      char key[512];
+      if (!TQ_Matrix::ReadIndex(cursor, key, sizeof key, terminator)) return nullptr;
+      inside = declared == nullptr || declared->v().SetContains(key, position) != 0;
+    } else {
+      int key = 0;
+      if (!TQ_Matrix::ReadIndex(cursor, key, terminator)) return nullptr;
+      inside = declared == nullptr || declared->v().SetContains(key, position) != 0;
+    }
     if (!inside) return declared;
   }
   return nullptr;
@@ -57,7 +59,8 @@ const TQ_Set* SetWithoutKey(const TQ_Matrix& array, const TQ_Containable* elemen
 
 bool Run::FixedElementsInsideTheirSets(std::string& error) const {
   TQ_Executive& host = TQ_Executive::Instance();
-  for (const std::string& path : configured_.fixedInArrays) {
+  for (const TQ_HeldString& held : configured_.fixedInArrays) {
+    const std::string path(held.data(), held.size());
     std::string why;
     const TQ_Containable* item = host.FindByPath(path, false, &why);
     for (; item != nullptr && item->Owner() != nullptr; item = item->Owner()) {

@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "host/tq_held.h"
 #include "host/vekexp.h"
 #include "modelhost_report.h"
 
@@ -13,6 +14,10 @@ namespace modelhost {
 namespace {
 
 const char* const kDomainId = "Model DOMAIN\tV7.1";
+
+// What an entry of a hash table of pointers takes: its node (the link, the key, the value and the
+// hash) and its bucket.
+constexpr std::size_t kIndexEntryBytes = 5 * sizeof(void*);
 
 std::string Printable(const char* text) {
   std::string out = text ? text : "";
@@ -31,17 +36,28 @@ std::string Number(double value) {
 // over them (each object's are written after it): those of object i are byObject[firstOf[i]] to
 // byObject[firstOf[i + 1] - 1]. Equations of no object of the executive are left out.
 void EquationsByObject(const TQ_Executive& host,
-                       std::vector<std::uint32_t>& firstOf,
-                       std::vector<std::uint32_t>& byObject) {
+                       TQ_HeldVector<std::uint32_t>& firstOf,
+                       TQ_HeldVector<std::uint32_t>& byObject) {
   const auto objects = static_cast<std::size_t>(host.ObjectCount());
-  std::unordered_map<const TQ_ModelType*, std::uint32_t> indexOf;
+  const std::size_t equations = host.Emitted().size();
+  // The table of the objects, the counts and places, the object of each equation and the order.
+  AdmitForReport("the order of " + std::to_string(equations) + " equations by their objects",
+                 static_cast<double>(TQ_BlockBytes(objects * 2 * kIndexEntryBytes) +
+                                     TQ_BlockBytes((objects + 2) * sizeof(std::uint32_t)) +
+                                     2 * TQ_BlockBytes(equations * sizeof(std::uint32_t))));
+  std::unordered_map<const TQ_ModelType*,
+                     std::uint32_t,
+                     std::hash<const TQ_ModelType*>,
+                     std::equal_to<>,
+                     TQ_HeldAllocator<std::pair<const TQ_ModelType* const, std::uint32_t>>>
+      indexOf;
   indexOf.reserve(objects);
   for (std::size_t i = 0; i < objects; ++i)
     indexOf.emplace(host.ObjectAt(static_cast<int>(i)), static_cast<std::uint32_t>(i));
   const auto& emitted = host.Emitted();
   // Counts, then the first place of each object's equations, then the equations in their places.
   firstOf.assign(objects + 2, 0);
-  std::vector<std::uint32_t> objectOf(emitted.size(), UINT32_MAX);
+  TQ_HeldVector<std::uint32_t> objectOf(emitted.size(), UINT32_MAX);
   for (std::size_t e = 0; e < emitted.size(); ++e) {
     const auto found = indexOf.find(emitted[e].owner);
     if (found == indexOf.end()) continue;
@@ -68,8 +84,8 @@ void WriteText(std::ostream& out, bool summaryOnly) {
     line.clear();
   };
   const auto& emitted = host.Emitted();
-  std::vector<std::uint32_t> firstOf;
-  std::vector<std::uint32_t> byObject;
+  TQ_HeldVector<std::uint32_t> firstOf;
+  TQ_HeldVector<std::uint32_t> byObject;
   EquationsByObject(host, firstOf, byObject);
   for (int i = 0; i < host.ObjectCount(); ++i) {
     TQ_ModelType* object = host.ObjectAt(i);

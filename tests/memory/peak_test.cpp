@@ -1,6 +1,7 @@
 // The peak resident size of modelhost, run as a program, over every input that scales its memory
 // (sections, nodes and elements, polynomial points, the members of a set, the length of a text,
-// numbers of objects and of models, the configuration's own text), at size budgets of 64 MB and
+// numbers of objects and of models, the configuration's own text, values fixed on every element of
+// an array, the report in each of its formats), at size budgets of 64 MB and
 // 2 GB: either the run is taken and its peak stays within the budget and a fixed margin, or the
 // model is refused first, with its size and the limit, and the peak stays within them as well.
 //
@@ -49,6 +50,8 @@ struct Input {
   std::function<void(std::ostream&)> write;
   End at64MB;
   End at2GB;
+  // Whether the whole report is written, not its summary alone.
+  bool wholeReport = false;
 };
 
 // Writes a configuration of domain X, fixed as given (JSON members), and a DISTRIBUTION1D over it.
@@ -69,6 +72,33 @@ std::function<void(std::ostream&)> Many(int count,
       if (k > 0 || !first.empty()) out << ",";
       entry(out, k);
     }
+    out << "]}";
+  };
+}
+
+// Writes the objects `first` (JSON entries) and the object `name` (its members before "fix"), with the values `fix(k)`
+// for k = 0 to count - 1 (JSON members, in descending order of k: the order of the text is no matter).
+std::function<void(std::ostream&)> FixedOneByOne(const std::string& first,
+                                                 const std::string& name,
+                                                 int count,
+                                                 const std::function<void(std::ostream&, int)>& fix) {
+  return [=](std::ostream& out) {
+    out << R"({"objects": [)" << first << (first.empty() ? "" : ", ") << name << R"(, "fix": {)";
+    for (int k = count; k-- > 0;) {
+      fix(out, k);
+      if (k > 0) out << ",";
+    }
+    out << "}}]}";
+  };
+}
+
+// Writes `domains` domains of `sections` sections each.
+std::function<void(std::ostream&)> DomainsOfSections(int domains, int sections) {
+  return [=](std::ostream& out) {
+    out << R"({"objects": [)";
+    for (int k = 0; k < domains; ++k)
+      out << (k > 0 ? "," : "") << R"({"name": "X)" << k << R"(", "type": "DOMAIN", "fix": {"NUMSECTIONS": )"
+          << sections << "}}";
     out << "]}";
   };
 }
@@ -205,6 +235,70 @@ const std::vector<Input>& Inputs() {
        E::kTaken},
       // Arrays nested four million deep, in a text of eight megabytes: the reader's stack and the
       // document grow with the depth. Taken, the configuration is bad input, said in a line.
+      // A value fixed on every element of an array: each element is admitted before it is made.
+      {"SpacingFixedForEverySection",
+       {},
+       FixedOneByOne("",
+                     R"({"name": "X", "type": "DOMAIN")",
+                     20000,
+                     [](std::ostream& out, int k) {
+                       if (k == 19999) out << R"("NUMSECTIONS": 20000, )";
+                       out << "\"SECTION(" << k + 1 << ").SPACINGPREFERENCE\": 0.5";
+                     }),
+       E::kRefused,
+       E::kTaken},
+      {"SpacingFixedForEverySectionPastAnyBudget",
+       {},
+       FixedOneByOne("",
+                     R"({"name": "X", "type": "DOMAIN")",
+                     500000,
+                     [](std::ostream& out, int k) {
+                       if (k == 499999) out << R"("NUMSECTIONS": 500000, )";
+                       out << "\"SECTION(" << k + 1 << ").SPACINGPREFERENCE\": 0.5";
+                     }),
+       E::kRefused,
+       E::kRefused},
+      {"ValueFixedForEveryNode",
+       {},
+       FixedOneByOne(R"({"name": "X", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "BFD1", "NUMSECTIONS": 1,)"
+                     R"( "SECTION(1).NODECOUNT": 127999}})",
+                     R"({"name": "D", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "X"})",
+                     128000,
+                     [](std::ostream& out, int k) { out << "\"VALUE(" << k << ")\": 1.0"; }),
+       E::kRefused,
+       E::kTaken},
+      {"PolynomialPointsFixedOneByOne",
+       {},
+       FixedOneByOne("",
+                     R"({"name": "X", "type": "DOMAIN")",
+                     200000,
+                     [](std::ostream& out, int k) {
+                       if (k == 199999)
+                         out << R"("DISCRETIZATIONMETHOD": "OCFE2", "NUMSECTIONS": 1, "NUMPOLYPOINTS": 200000, )";
+                       out << "\"POLYPOINT(" << k + 1 << ")\": " << (k + 1) / 200001.0;
+                     }),
+       E::kRefused,
+       E::kTaken},
+      {"ValueFixedAlongTheFirstAxisOfTwo",
+       {},
+       FixedOneByOne(R"({"name": "X", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "BFD1", "NUMSECTIONS": 1,)"
+                     R"( "SECTION(1).NODECOUNT": 63999}},)"
+                     R"({"name": "Y", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "BFD1", "NUMSECTIONS": 1,)"
+                     R"( "SECTION(1).NODECOUNT": 1}})",
+                     R"({"name": "D", "type": "DISTRIBUTION2D", "links": {"XDOMAIN": "X", "YDOMAIN": "Y"})",
+                     64000,
+                     [](std::ostream& out, int k) { out << "\"VALUE(" << k << ",1)\": 1.0"; }),
+       E::kRefused,
+       E::kTaken},
+      // The report's own tables are admitted with the models' elements, in every format.
+      {"SectionsOfManyDomainsReportedInSummary", {}, DomainsOfSections(1000, 100), E::kRefused, E::kTaken},
+      {"SectionsOfManyDomainsReportedAsText", {}, DomainsOfSections(1000, 100), E::kRefused, E::kTaken, true},
+      {"SectionsOfManyDomainsReportedAsJsonLines",
+       {"--format", "jsonl"},
+       DomainsOfSections(1000, 100),
+       E::kRefused,
+       E::kTaken,
+       true},
       {"NestingOfTheConfiguration",
        {},
        [](std::ostream& out) {
@@ -266,7 +360,8 @@ class PeakResidentSize : public ::testing::TestWithParam<std::tuple<Input, Budge
 TEST_P(PeakResidentSize, StaysWithinTheBudgetOrTheModelIsRefusedFirst) {
   const auto& [input, budget] = GetParam();
   const std::string stem = ::testing::TempDir() + "peak_" + std::to_string(getpid());
-  std::vector<std::string> args = {"--summary", "--memory-budget", budget.option};
+  std::vector<std::string> args = {"--memory-budget", budget.option};
+  if (!input.wholeReport) args.push_back("--summary");
   args.insert(args.end(), input.options.begin(), input.options.end());
   if (input.write) {
     {
