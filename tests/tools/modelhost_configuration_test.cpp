@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -163,4 +164,46 @@ TEST(ModelHostConfiguration, NamesAreTakenUpToTheirLimitAndRefusedBeyondIt) {
     ExpectOneLineError(RunTool({}, linked(length)), "the link \"LLLL");
     ExpectOneLineError(RunTool({}, linked(length)), size);
   }
+}
+
+// Values fixed on the elements of arrays are fixed in the order of their keys read as numbers
+// (the document orders them as texts: "VALUE(10)" before "VALUE(9)"), each reaching its own
+// element however its key is written.
+TEST(ModelHostConfiguration, ValuesFixedOnArrayElementsReachTheirElementsWhateverTheOrderOfTheirKeys) {
+  constexpr int kSections = 24;
+  constexpr int kNodes = 25;
+  json domainFix = {{"DISCRETIZATIONMETHOD", "BFD1"}, {"NUMSECTIONS", kSections}};
+  // Every third section's node count, its key written with leading zeros.
+  for (int k = 1; k <= kSections; k += 3)
+    domainFix["SECTION(" + std::string(k % 2 == 0 ? "00" : "") + std::to_string(k) + ").NODECOUNT"] = 100 + k;
+  json line = {{"DISCRETIZATIONMETHOD", "BFD1"}, {"NUMSECTIONS", 1}, {"SECTION(1).NODECOUNT", kNodes - 1}};
+  json valueFix = json::object();
+  for (int k = kNodes; k-- > 0;) valueFix["VALUE(" + std::to_string(k) + ")"] = 0.5 * k;
+  const json configuration = {
+      {"objects",
+       {{{"name", "X"}, {"type", "DOMAIN"}, {"fix", domainFix}},
+        {{"name", "L"}, {"type", "DOMAIN"}, {"fix", line}},
+        {{"name", "D"}, {"type", "DISTRIBUTION1D"}, {"links", {{"XDOMAIN", "L"}}}, {"fix", valueFix}}}}};
+  const Outcome run = RunTool({"--format", "jsonl"}, configuration.dump());
+  ASSERT_EQ(run.status, 0) << run.err;
+  int sectionsSeen = 0;
+  int valuesSeen = 0;
+  for (const std::string& text : run.Lines()) {
+    const json record = json::parse(text);
+    if (record["kind"] != "value") continue;
+    const std::string path = record["path"];
+    int key = 0;
+    char rest[64] = {};
+    if (std::sscanf(path.c_str(), "X.SECTION(%d).%63s", &key, rest) == 2 && std::string(rest) == "NODECOUNT") {
+      ++sectionsSeen;
+      if ((key - 1) % 3 == 0) {
+        EXPECT_EQ(record["value"], 100 + key) << path;
+      }
+    } else if (std::sscanf(path.c_str(), "D.VALUE(%d%63s", &key, rest) == 2 && std::string(rest) == ")") {
+      ++valuesSeen;
+      EXPECT_EQ(record["value"], 0.5 * key) << path;
+    }
+  }
+  EXPECT_EQ(sectionsSeen, kSections);
+  EXPECT_EQ(valuesSeen, kNodes);
 }
