@@ -43,7 +43,7 @@
 // A Check walk, and a walk over more than one axis (loops over the other axes' nodes), read the
 // domain's last node:
 //   std::int32_t EndNode(int axis);
-// and, with more than one axis:
+// and, with more than one axis (over one, a Check walk where the context offers it):
 //   void ForEachInSet(int axis, AxisSet set, F&& visit);       // visit(std::int64_t) per member
 //                                                              // (Boundary or Interior), ascending
 // and, optionally, while emitting:
@@ -194,7 +194,8 @@ enum class FaultKind : std::uint8_t {
                 // 0 .. ENDNODE (its section lies outside them), or its section's node count is
                 // negative
   SetOutside,   // an equation stands at a member of another axis's INTERIOR outside that
-                // domain's nodes 0 .. ENDNODE
+                // domain's nodes 0 .. ENDNODE; over one axis, a second derivative's row meets
+                // its own axis's INTERIOR with such a member
   Unfilled,     // the elements an element loop runs over leave nodes of their section out
 };
 
@@ -203,7 +204,7 @@ struct GridFault {
   bool found = false;
   FaultKind kind = FaultKind::None;
   int row = 0;                  // catalogue number (Stencil, NodeOutside, SetOutside)
-  int axis = 0;                 // the axis at fault (SetOutside: the other axis)
+  int axis = 0;                 // the axis at fault (SetOutside: the axis of the INTERIOR)
   std::int32_t section = 0;     // of the axis at fault; 0 for a row outside every section
   std::int64_t index = 0;       // Stencil, NodeOutside: the node read; SetOutside: the member
   std::int64_t first = 0;       // the section's nodes first .. last; SetOutside: the least and
@@ -502,7 +503,8 @@ class EquationWalker {
 
   // An equation that would run: every node it reads along its own axis lies in its section (an
   // integral start, outside every section, reads node 0) and among the domain's nodes 0 ..
-  // ENDNODE, and its indices along the other axes among their domains' nodes.
+  // ENDNODE, and its indices along the other axes among their domains' nodes; over one axis, a
+  // second derivative's row finds its domain's INTERIOR among those nodes (InteriorOutside).
   void CheckRow(const PlanNode& row, const Env& env) {
     if (fault_.found) return;
     GridFault fault;
@@ -540,6 +542,9 @@ class EquationWalker {
         return;
       }
     }
+    if constexpr (kAxes == 1) {
+      if (InteriorOutside(row, fault)) return;
+    }
     if constexpr (kAxes > 1) {
       for (std::size_t k = 0; k < kAxes; ++k) {
         const int other = static_cast<int>(k);
@@ -560,6 +565,34 @@ class EquationWalker {
       }
     }
   }
+
+  // Over one axis the second derivatives are declared at the members of the domain's INTERIOR
+  // (as, over more, the rows along the other axes stand at them): a row of a second derivative
+  // finds a member outside the domain's nodes 0 .. ENDNODE a fault, as a loop over the INTERIOR
+  // does over more axes. True, with the fault kept, when it does; a context that cannot visit
+  // the INTERIOR is not asked.
+  bool InteriorOutside(const PlanNode& row, GridFault fault) {
+    if constexpr (requires(Context & c) { c.ForEachInSet(0, AxisSet::Interior, IgnoreMember{}); }) {
+      const Formula& f = *row.formula;
+      bool second = false;
+      for (std::size_t k = 0; k < f.termCount; ++k) second = second || f.Term(k).role == Role::SecondDerivative;
+      if (!second) return false;
+      const SetExtent& interior = InteriorExtent(row.axis);
+      if (!interior.any || (interior.lo >= 0 && interior.hi <= fault.end)) return false;
+      fault.kind = FaultKind::SetOutside;
+      fault.section = 0;
+      fault.index = interior.lo < 0 ? interior.lo : interior.hi;
+      fault.first = interior.lo;
+      fault.last = interior.hi;
+      fault_ = fault;
+      return true;
+    } else {
+      return false;
+    }
+  }
+  struct IgnoreMember {
+    void operator()(std::int64_t) const {}
+  };
 
   // The elements of section s along `axis`, of NUMPOLYPOINTS + 1 intervals each, fill it: the
   // element rows run element by element, and a node past the last element would have none of
