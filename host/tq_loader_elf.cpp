@@ -26,6 +26,7 @@ struct Elf64 {
   using Rela = Elf64_Rela;
   using Address = std::uint64_t;
   static std::uint64_t SymbolOf(std::uint64_t info) { return ELF64_R_SYM(info); }
+  static std::uint64_t TypeOf(std::uint64_t info) { return ELF64_R_TYPE(info); }
 };
 
 struct Elf32 {
@@ -38,6 +39,7 @@ struct Elf32 {
   using Rela = Elf32_Rela;
   using Address = std::uint32_t;
   static std::uint64_t SymbolOf(std::uint64_t info) { return ELF32_R_SYM(info); }
+  static std::uint64_t TypeOf(std::uint64_t info) { return ELF32_R_TYPE(info); }
 };
 
 // Ends of ranges, for messages: a range whose end overflows says so rather than wrapping.
@@ -164,7 +166,7 @@ class Checker {
     for (std::size_t k = 0; k < programs.size(); ++k) {
       const Program& load = programs[k];
       if (load.p_type != PT_LOAD) continue;
-      const std::string what = "its loadable segment " + std::to_string(k);
+      const std::string what = "its loadable segment (program header " + std::to_string(k) + ")";
       if (load.p_filesz > load.p_memsz) return Damaged(what + " takes more bytes from the file than it loads");
       if (!image_.Holds(load.p_offset, load.p_filesz)) return Cut(what, load.p_offset, load.p_filesz);
       image_.AddLoad(load);
@@ -174,7 +176,8 @@ class Checker {
     for (std::size_t k = 0; k < programs.size(); ++k) {
       const Program& segment = programs[k];
       if (segment.p_type == PT_LOAD || segment.p_filesz == 0) continue;
-      const std::string what = "its segment " + std::to_string(k) + " (type " + Hex(segment.p_type) + ")";
+      const std::string what =
+          "its segment (program header " + std::to_string(k) + ", type " + Hex(segment.p_type) + ")";
       if (!image_.Holds(segment.p_offset, segment.p_filesz)) return Cut(what, segment.p_offset, segment.p_filesz);
       if (ReadOnceLoaded(segment.p_type) && !image_.Backed(segment.p_vaddr, segment.p_filesz))
         return Unloaded(what, segment.p_vaddr, segment.p_filesz);
@@ -318,6 +321,7 @@ class Checker {
       return Unloaded(what, address, size);
     const bool textWritten = Has(DT_TEXTREL) || (Value(DT_FLAGS) & DF_TEXTREL) != 0;
     for (const Entry& entry : entries) {
+      if (Elf::TypeOf(entry.r_info) == 0) continue;  // a relocation of no kind changes nothing
       if (!image_.Mapped(entry.r_offset, sizeof(typename Elf::Address), !textWritten))
         return Damaged(std::string(what) + " writes at " + Hex(entry.r_offset) + ", outside the writable segments");
       relocatedSymbols_ = std::max(relocatedSymbols_, Elf::SymbolOf(entry.r_info) + 1);
