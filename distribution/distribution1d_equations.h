@@ -22,6 +22,7 @@
 #include "distribution/eqn_formula_catalogue.h"
 #include "distribution/eqn_plan.h"
 #include "distribution/eqn_table.h"
+#include "distribution/eqn_walker.h"
 #include "domain/tq_methods.h"
 
 namespace morvane::eqn::d1 {

@@ -34,8 +34,8 @@
 #include <span>
 
 #include "distribution/eqn_formula_catalogue.h"
+#include "distribution/eqn_steps.h"
 #include "distribution/eqn_table.h"
-#include "distribution/eqn_walker.h"
 #include "domain/tq_methods.h"
 
 namespace morvane::eqn {

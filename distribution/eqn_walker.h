@@ -1,10 +1,5 @@
-// The walker that runs a distribution's equation plan and hands every equation to a sink.
-//
-// A plan is a flat, compile-time array of steps in nesting order: guards (method, order used,
-// integral selector, section position, element start, highest order), loops (sections, node
-// ranges, elements, the one-element set of an element start) and rows. Every step records where
-// its body ends, so the walker runs a body by walking the steps up to that end. A row names its
-// catalogue number, group offset, axis, formula and the arrays its formula's roles stand for.
+// The walker that runs a distribution's equation plan and hands every equation to a sink. (The
+// plan's steps: eqn_steps.h; what a Check and a Count walk find: eqn_walk_results.h.)
 //
 // The same walk serves three purposes, chosen by the sink's mode:
 //   Declare: per equation the group, then one term per variable or parameter, in formula order;
@@ -43,7 +38,7 @@
 // A Check walk, and a walk over more than one axis (loops over the other axes' nodes), read the
 // domain's last node:
 //   std::int32_t EndNode(int axis);
-// and, with more than one axis:
+// and, with more than one axis (over one, a Check walk where the context offers it):
 //   void ForEachInSet(int axis, AxisSet set, F&& visit);       // visit(std::int64_t) per member
 //                                                              // (Boundary or Interior), ascending
 // and, optionally, while emitting:
@@ -76,167 +71,14 @@
 
 #include "distribution/eqn_formula.h"
 #include "distribution/eqn_formula_catalogue.h"
+#include "distribution/eqn_names.h"
+#include "distribution/eqn_steps.h"
 #include "distribution/eqn_table.h"
+#include "distribution/eqn_walk_results.h"
 
 namespace morvane::eqn {
 
-enum class Step : std::uint8_t {
-  IfIntegral,             // selectors: tested in order until one is in INTEGRALS
-  IfMethod,               // text: the method name, compared ignoring case
-  IfOrderAbove,           // the axis's order used > value
-  IfFirstSection,         // s == 1
-  IfLaterSection,         // s != 1
-  IfElementStartNonZero,  // j != 0
-  IfHighestOrderIs,       // the axis's highest order == value
-  ForSections,            // s = 1 .. NUMSECTIONS
-  ForNodes,               // i = lo .. hi
-  ForElements,            // e = 1 .. NUMELEMENTS of section s
-  ForElementStart,        // j in { BASE + (e-1)*(NUMPOLYPOINTS+1) }
-  ForAxisRange,           // another axis's index over lo .. hi (an End bound counts from that axis's ENDNODE)
-  ForAxisSet,             // another axis's index over the set `value` names (AxisSet::Boundary or Interior)
-  Row,
-};
-
-struct PlanNode {
-  Step step = Step::Row;
-  std::uint8_t axis = 0;
-  std::uint16_t end = 0;   // index one past the last step of this step's body
-  std::int32_t value = 0;  // bound of an order test; group offset of a row
-  std::uint16_t row = 0;   // catalogue number of a row
-  Index lo{};              // node range
-  Index hi{};
-  const char* text = nullptr;  // method name
-  Selectors selectors{};       // of an integral test
-  const Formula* formula = nullptr;
-  Binding binding{};
-  std::uint32_t reads = 0;  // of a node or element loop: the arrays its rows read (bit per array)
-};
-
-// Gives every node and element loop of a plan the arrays that the rows in its body read, so
-// that a walk can ask for their next elements ahead (see EquationWalker::ReadAheadOfLoop).
-constexpr void NoteLoopReads(std::span<PlanNode> plan) {
-  for (std::size_t n = 0; n < plan.size(); ++n) {
-    PlanNode& loop = plan[n];
-    if (loop.step != Step::ForNodes && loop.step != Step::ForElementStart) continue;
-    loop.reads = 0;
-    for (std::size_t k = n + 1; k < loop.end && k < plan.size(); ++k) {
-      const PlanNode& row = plan[k];
-      if (row.step != Step::Row) continue;
-      // (A plan built while the library is built always names a formula; comparing the
-      // address of one with null is not a constant expression under every compiler mode.)
-      if (!std::is_constant_evaluated() && row.formula == nullptr) continue;
-      for (std::size_t t = 0; t < row.formula->termCount; ++t) {
-        const Item& term = row.formula->Term(t);
-        if (term.role == Role::Step) continue;
-        const std::uint8_t array = row.binding.arrays[static_cast<std::size_t>(term.role)];
-        if (array < 32) loop.reads |= std::uint32_t{1} << array;  // (kUnbound never stands for a read)
-      }
-    }
-  }
-}
-
 enum class SinkMode : std::uint8_t { Declare, Emit, Check, Count };
-
-// ---- Equation names "TQ_Eqn1" ... built once, when the library is built ----
-
-inline constexpr int kMaxEquationNumber = 999;
-
-namespace detail {
-struct NameTable {
-  std::array<char, (kMaxEquationNumber + 1) * 10> chars{};
-  std::array<std::uint16_t, kMaxEquationNumber + 1> offset{};
-};
-consteval NameTable MakeNameTable() {
-  NameTable t;
-  std::size_t at = 0;
-  for (int k = 1; k <= kMaxEquationNumber; ++k) {
-    t.offset[static_cast<std::size_t>(k)] = static_cast<std::uint16_t>(at);
-    for (char c : std::string_view("TQ_Eqn")) t.chars[at++] = c;
-    char digits[4] = {};
-    int n = 0;
-    for (int v = k; v > 0; v /= 10) digits[n++] = static_cast<char>('0' + v % 10);
-    while (n > 0) t.chars[at++] = digits[--n];
-    t.chars[at++] = '\0';
-  }
-  return t;
-}
-inline constexpr NameTable kNames = MakeNameTable();
-}  // namespace detail
-
-// The name under which row k is registered: "TQ_Eqn" and k in decimal.
-constexpr const char* RowEquationName(int k) {
-  return (k >= 1 && k <= kMaxEquationNumber)
-             ? detail::kNames.chars.data() + detail::kNames.offset[static_cast<std::size_t>(k)]
-             : "";
-}
-
-// Method names are compared ignoring (ASCII) case.
-constexpr bool EqualsIgnoreCase(std::string_view a, const char* b) {
-  if (b == nullptr) return false;
-  std::size_t k = 0;
-  for (; k < a.size(); ++k) {
-    char x = a[k];
-    char y = b[k];
-    if (y == '\0') return false;
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return b[k] == '\0';
-}
-
-// What keeps a grid from carrying the equations that would run on it, found by a Check walk.
-enum class FaultKind : std::uint8_t {
-  None,
-  Stencil,      // an equation reads a node outside its own section (the section is shorter than
-                // the method's stencil)
-  NodeOutside,  // an equation reads a node along its own axis outside the domain's nodes
-                // 0 .. ENDNODE (its section lies outside them), or its section's node count is
-                // negative
-  SetOutside,   // an equation stands at a member of another axis's INTERIOR outside that
-                // domain's nodes 0 .. ENDNODE
-  Unfilled,     // the elements an element loop runs over leave nodes of their section out
-};
-
-// The first fault a Check walk finds.
-struct GridFault {
-  bool found = false;
-  FaultKind kind = FaultKind::None;
-  int row = 0;                  // catalogue number (Stencil, NodeOutside, SetOutside)
-  int axis = 0;                 // the axis at fault (SetOutside: the other axis)
-  std::int32_t section = 0;     // of the axis at fault; 0 for a row outside every section
-  std::int64_t index = 0;       // Stencil, NodeOutside: the node read; SetOutside: the member
-  std::int64_t first = 0;       // the section's nodes first .. last; SetOutside: the least and
-  std::int64_t last = 0;        // greatest members of the INTERIOR
-  std::int64_t end = 0;         // NodeOutside, SetOutside: the axis's ENDNODE
-  std::int64_t elements = 0;    // Unfilled: NUMELEMENTS
-  std::int64_t perElement = 0;  // Unfilled: the intervals of one element
-};
-
-// A stencil fault in words, written into `out` (cut to `size` bytes; empty when the fault is of
-// another kind or there is none). (Into the caller's buffer: a library string must not be made
-// by the runtime's heap and freed by the library's, or the reverse.)
-inline void Describe(const GridFault& f, char* out, std::size_t size) {
-  if (size == 0) return;
-  out[0] = '\0';
-  if (!f.found || f.kind != FaultKind::Stencil) return;
-  std::snprintf(out,
-                size,
-                "%s of section %d (axis %d) reads node %lld, outside the section's nodes %lld to %lld: the section is "
-                "shorter than the discretization method's stencil",
-                RowEquationName(f.row),
-                static_cast<int>(f.section),
-                f.axis,
-                static_cast<long long>(f.index),
-                static_cast<long long>(f.first),
-                static_cast<long long>(f.last));
-}
-
-// What a Count walk finds: equations and their variable and parameter terms.
-struct PlanSize {
-  double equations = 0;
-  double terms = 0;
-};
 
 namespace detail {
 // What a context's Along returns; nothing for a context that has no Along.
@@ -502,7 +344,8 @@ class EquationWalker {
 
   // An equation that would run: every node it reads along its own axis lies in its section (an
   // integral start, outside every section, reads node 0) and among the domain's nodes 0 ..
-  // ENDNODE, and its indices along the other axes among their domains' nodes.
+  // ENDNODE, and its indices along the other axes among their domains' nodes; over one axis, a
+  // second derivative's row finds its domain's INTERIOR among those nodes (InteriorOutside).
   void CheckRow(const PlanNode& row, const Env& env) {
     if (fault_.found) return;
     GridFault fault;
@@ -540,6 +383,9 @@ class EquationWalker {
         return;
       }
     }
+    if constexpr (kAxes == 1) {
+      if (InteriorOutside(row, fault)) return;
+    }
     if constexpr (kAxes > 1) {
       for (std::size_t k = 0; k < kAxes; ++k) {
         const int other = static_cast<int>(k);
@@ -560,6 +406,34 @@ class EquationWalker {
       }
     }
   }
+
+  // Over one axis the second derivatives are declared at the members of the domain's INTERIOR
+  // (as, over more, the rows along the other axes stand at them): a row of a second derivative
+  // finds a member outside the domain's nodes 0 .. ENDNODE a fault, as a loop over the INTERIOR
+  // does over more axes. True, with the fault kept, when it does; a context that cannot visit
+  // the INTERIOR is not asked.
+  bool InteriorOutside(const PlanNode& row, GridFault fault) {
+    if constexpr (requires(Context & c) { c.ForEachInSet(0, AxisSet::Interior, IgnoreMember{}); }) {
+      const Formula& f = *row.formula;
+      bool second = false;
+      for (std::size_t k = 0; k < f.termCount; ++k) second = second || f.Term(k).role == Role::SecondDerivative;
+      if (!second) return false;
+      const SetExtent& interior = InteriorExtent(row.axis);
+      if (!interior.any || (interior.lo >= 0 && interior.hi <= fault.end)) return false;
+      fault.kind = FaultKind::SetOutside;
+      fault.section = 0;
+      fault.index = interior.lo < 0 ? interior.lo : interior.hi;
+      fault.first = interior.lo;
+      fault.last = interior.hi;
+      fault_ = fault;
+      return true;
+    } else {
+      return false;
+    }
+  }
+  struct IgnoreMember {
+    void operator()(std::int64_t) const {}
+  };
 
   // The elements of section s along `axis`, of NUMPOLYPOINTS + 1 intervals each, fill it: the
   // element rows run element by element, and a node past the last element would have none of

@@ -19,6 +19,8 @@
 #include <elf.h>
 #include <link.h>
 
+#include "tq_loader_elf.h"
+
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -115,7 +117,14 @@ std::string LastSystemMessage() {
   return text != nullptr ? text : "unknown reason";
 }
 
+// A file named by its path is checked before the platform's loader maps it: that loader trusts
+// the file's headers, and a file cut short or damaged would stop the process rather than be
+// refused. A bare name is left to the platform's search, which finds the system's libraries.
 void* PlatformOpen(const std::string& file, std::string& message) {
+  std::error_code ec;
+  if (file.find('/') != std::string::npos && fs::is_regular_file(fs::path(file), ec) &&
+      !tq_loader::ElfFileHoldsWhatItMaps(file, message))
+    return nullptr;
   dlerror();
   void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) message = LastSystemMessage();

@@ -80,7 +80,10 @@ class VEKEXP_API TQ_LibraryLoader {
   const std::string& ModelLibraryDirectory() const { return m_modelDirectory; }
 
   // Loads the library at this path, or at this file name as the platform
-  // finds it. Null, with a message in `error`, when it cannot be loaded.
+  // finds it. Null, with a message in `error`, when it cannot be loaded. On
+  // Linux a file named by its path is first checked against everything its
+  // ELF headers name (tq_loader_elf.h): one cut short or damaged is refused
+  // with the reason instead of being mapped.
   TQ_LibraryRef LoadFile(const std::string& path, std::string& error);
 
   // Finds and loads a library by its name through the search path. A name

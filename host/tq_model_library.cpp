@@ -11,6 +11,27 @@ bool IsTypeName(const std::string& name) {
     if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) return false;
   return true;
 }
+
+// The type names among a library's exports, in alphabetical order: each name with both a
+// factory (<NAME>Factory) and a compatibility export (_Compatibility<NAME>).
+std::vector<std::string> TypesAmong(const std::vector<std::string>& exported) {
+  static const std::string kFactory = "Factory";
+  static const std::string kCompatibility = "_Compatibility";
+  std::set<std::string> compatible;
+  for (const std::string& name : exported)
+    if (name.compare(0, kCompatibility.size(), kCompatibility) == 0)
+      compatible.insert(name.substr(kCompatibility.size()));
+  std::vector<std::string> types;
+  for (const std::string& name : exported) {
+    if (name.size() <= kFactory.size() || name.compare(name.size() - kFactory.size(), kFactory.size(), kFactory) != 0)
+      continue;
+    std::string type = name.substr(0, name.size() - kFactory.size());
+    if (IsTypeName(type) && compatible.count(type) > 0) types.push_back(std::move(type));
+  }
+  std::sort(types.begin(), types.end());
+  types.erase(std::unique(types.begin(), types.end()), types.end());
+  return types;
+}
 }  // namespace
 
 bool TQ_ModelLibrary::Load(TQ_LibraryLoader& loader, const std::string& file, std::string& error) {
@@ -18,6 +39,19 @@ bool TQ_ModelLibrary::Load(TQ_LibraryLoader& loader, const std::string& file, st
   TQ_LibraryRef library = loader.LoadFile(file, why);
   if (!library) {
     error = "cannot load model library: " + why;
+    return false;
+  }
+  // A library that offers no type is refused here, with what it lacks, rather than taken and
+  // every type asked of it later reported unknown.
+  const std::vector<std::string> exported = library->ExportedNames(why);
+  if (!why.empty()) {
+    error = "cannot load model library: " + why;
+    return false;
+  }
+  if (TypesAmong(exported).empty()) {
+    error = "library \"" + library->Path() + "\" is not a model library: none of its " +
+            std::to_string(exported.size()) +
+            " exports makes a model type (a <NAME>Factory function with its _Compatibility<NAME> table)";
     return false;
   }
   m_library = std::move(library);
@@ -74,21 +108,5 @@ std::vector<std::string> TQ_ModelLibrary::TypeNames(std::string& error) const {
     error = "no model library is loaded to list its types";
     return {};
   }
-  static const std::string kFactory = "Factory";
-  static const std::string kCompatibility = "_Compatibility";
-  const std::vector<std::string> exported = m_library->ExportedNames(error);
-  std::set<std::string> compatible;
-  for (const std::string& name : exported)
-    if (name.compare(0, kCompatibility.size(), kCompatibility) == 0)
-      compatible.insert(name.substr(kCompatibility.size()));
-  std::vector<std::string> types;
-  for (const std::string& name : exported) {
-    if (name.size() <= kFactory.size() || name.compare(name.size() - kFactory.size(), kFactory.size(), kFactory) != 0)
-      continue;
-    std::string type = name.substr(0, name.size() - kFactory.size());
-    if (IsTypeName(type) && compatible.count(type) > 0) types.push_back(std::move(type));
-  }
-  std::sort(types.begin(), types.end());
-  types.erase(std::unique(types.begin(), types.end()), types.end());
-  return types;
+  return TypesAmong(m_library->ExportedNames(error));
 }

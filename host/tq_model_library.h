@@ -22,8 +22,9 @@ using TQ_PropertyInfoFunction = void* (*)();
 class VEKEXP_API TQ_ModelLibrary {
  public:
   // Loads the library at this path (or this file name as the platform finds
-  // it). False, with a message naming the file, when it cannot be loaded;
-  // a library loaded before stays loaded then.
+  // it). False, with a message naming the file, when it cannot be loaded
+  // or is no model library (its exports make no type); a library loaded
+  // before stays loaded then.
   bool Load(TQ_LibraryLoader& loader, const std::string& file, std::string& error);
   bool IsLoaded() const { return m_library != nullptr; }
   const TQ_LibraryRef& Library() const { return m_library; }

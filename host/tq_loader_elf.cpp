@@ -1,0 +1,465 @@
+// The check of an ELF library file against what its headers name, read from the file alone.
+#include "tq_loader_elf.h"
+
+#if !defined(_WIN32)
+#include <elf.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tq_loader {
+namespace {
+
+struct Elf64 {
+  using Header = Elf64_Ehdr;
+  using Program = Elf64_Phdr;
+  using Section = Elf64_Shdr;
+  using Dynamic = Elf64_Dyn;
+  using Symbol = Elf64_Sym;
+  using Rel = Elf64_Rel;
+  using Rela = Elf64_Rela;
+  using Address = std::uint64_t;
+  static std::uint64_t SymbolOf(std::uint64_t info) { return ELF64_R_SYM(info); }
+  static std::uint64_t TypeOf(std::uint64_t info) { return ELF64_R_TYPE(info); }
+};
+
+struct Elf32 {
+  using Header = Elf32_Ehdr;
+  using Program = Elf32_Phdr;
+  using Section = Elf32_Shdr;
+  using Dynamic = Elf32_Dyn;
+  using Symbol = Elf32_Sym;
+  using Rel = Elf32_Rel;
+  using Rela = Elf32_Rela;
+  using Address = std::uint32_t;
+  static std::uint64_t SymbolOf(std::uint64_t info) { return ELF32_R_SYM(info); }
+  static std::uint64_t TypeOf(std::uint64_t info) { return ELF32_R_TYPE(info); }
+};
+
+// Ends of ranges, for messages: a range whose end overflows says so rather than wrapping.
+std::string EndOf(std::uint64_t offset, std::uint64_t size) {
+  return size > UINT64_MAX - offset ? "past 2^64" : std::to_string(offset + size);
+}
+
+std::string Hex(std::uint64_t value) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text;
+  do {
+    text.insert(text.begin(), kDigits[value & 0xf]);
+    value >>= 4;
+  } while (value != 0);
+  return "0x" + text;
+}
+
+// The file, and its loadable segments once they are known to lie in it: reads by file offset
+// and by the address the bytes take once loaded.
+template <typename Elf>
+class Image {
+ public:
+  Image(std::ifstream& file, std::uint64_t size) : file_(file), size_(size) {}
+
+  std::uint64_t Size() const { return size_; }
+  bool Holds(std::uint64_t offset, std::uint64_t size) const { return offset <= size_ && size <= size_ - offset; }
+
+  bool Read(std::uint64_t offset, std::uint64_t size, void* out) {
+    if (!Holds(offset, size)) return false;
+    if (size == 0) return true;
+    file_.clear();
+    file_.seekg(static_cast<std::streamoff>(offset));
+    file_.read(static_cast<char*>(out), static_cast<std::streamsize>(size));
+    return static_cast<bool>(file_);
+  }
+
+  // The file offset of the `size` bytes at `address` once loaded, when one loadable segment's
+  // bytes from the file hold them all (not its zero-filled tail).
+  bool Backed(std::uint64_t address, std::uint64_t size, std::uint64_t& offset) const {
+    for (const typename Elf::Program& load : loads_) {
+      if (address < load.p_vaddr) continue;
+      const std::uint64_t into = address - load.p_vaddr;
+      if (into > load.p_filesz || size > load.p_filesz - into) continue;
+      offset = load.p_offset + into;
+      return true;
+    }
+    return false;
+  }
+  bool Backed(std::uint64_t address, std::uint64_t size) const {
+    std::uint64_t offset = 0;
+    return Backed(address, size, offset);
+  }
+  bool ReadLoaded(std::uint64_t address, std::uint64_t size, void* out) {
+    std::uint64_t offset = 0;
+    return Backed(address, size, offset) && Read(offset, size, out);
+  }
+
+  // Whether the `size` bytes at `address` lie in one loadable segment's memory, and one that is
+  // writable when `writable`.
+  bool Mapped(std::uint64_t address, std::uint64_t size, bool writable) const {
+    for (const typename Elf::Program& load : loads_) {
+      if (address < load.p_vaddr || (writable && (load.p_flags & PF_W) == 0)) continue;
+      const std::uint64_t into = address - load.p_vaddr;
+      if (into <= load.p_memsz && size <= load.p_memsz - into) return true;
+    }
+    return false;
+  }
+
+  void AddLoad(const typename Elf::Program& load) { loads_.push_back(load); }
+  bool HasLoads() const { return !loads_.empty(); }
+
+ private:
+  std::ifstream& file_;
+  std::uint64_t size_;
+  std::vector<typename Elf::Program> loads_;
+};
+
+template <typename Elf>
+class Checker {
+ public:
+  Checker(std::ifstream& file, std::uint64_t size, std::string& reason) : image_(file, size), reason_(reason) {}
+
+  bool Check() {
+    typename Elf::Header header;
+    if (!image_.Read(0, sizeof header, &header)) return Cut("its ELF header", 0, sizeof header);
+    return Segments(header) && Sections(header);
+  }
+
+ private:
+  using Program = typename Elf::Program;
+  using Section = typename Elf::Section;
+  using Dynamic = typename Elf::Dynamic;
+
+  bool Cut(const std::string& what, std::uint64_t offset, std::uint64_t size) {
+    reason_ = "it is cut short or damaged: " + what + " takes bytes " + std::to_string(offset) + " to " +
+              EndOf(offset, size) + " of the file, which holds " + std::to_string(image_.Size());
+    return false;
+  }
+  bool Damaged(const std::string& what) {
+    reason_ = "it is damaged: " + what;
+    return false;
+  }
+  bool Unloaded(const std::string& what, std::uint64_t address, std::uint64_t size) {
+    return Damaged(what + " (addresses " + Hex(address) + " to " +
+                   (size > UINT64_MAX - address ? "past 2^64" : Hex(address + size)) +
+                   ") lies outside the bytes the loadable segments take from the file");
+  }
+
+  // Segment types whose bytes the platform's loader reads once they are loaded.
+  static bool ReadOnceLoaded(std::uint32_t type) {
+    return type == PT_DYNAMIC || type == PT_NOTE || type == PT_TLS || type == PT_INTERP || type == PT_PHDR ||
+           type == PT_GNU_EH_FRAME || type == PT_GNU_PROPERTY;
+  }
+
+  bool Segments(const typename Elf::Header& header) {
+    if (header.e_phentsize != sizeof(Program) || header.e_phnum == 0)
+      return Damaged("its program header table has " + std::to_string(header.e_phnum) + " entries of " +
+                     std::to_string(header.e_phentsize) + " bytes");
+    const std::uint64_t tableSize = std::uint64_t{header.e_phnum} * sizeof(Program);
+    if (!image_.Holds(header.e_phoff, tableSize)) return Cut("its program header table", header.e_phoff, tableSize);
+    std::vector<Program> programs(header.e_phnum);
+    if (!image_.Read(header.e_phoff, tableSize, programs.data()))
+      return Cut("its program header table", header.e_phoff, tableSize);
+    for (std::size_t k = 0; k < programs.size(); ++k) {
+      const Program& load = programs[k];
+      if (load.p_type != PT_LOAD) continue;
+      const std::string what = "its loadable segment (program header " + std::to_string(k) + ")";
+      if (load.p_filesz > load.p_memsz) return Damaged(what + " takes more bytes from the file than it loads");
+      if (!image_.Holds(load.p_offset, load.p_filesz)) return Cut(what, load.p_offset, load.p_filesz);
+      image_.AddLoad(load);
+    }
+    if (!image_.HasLoads()) return Damaged("it has no loadable segment");
+    const Program* dynamic = nullptr;
+    for (std::size_t k = 0; k < programs.size(); ++k) {
+      const Program& segment = programs[k];
+      if (segment.p_type == PT_LOAD || segment.p_filesz == 0) continue;
+      const std::string what =
+          "its segment (program header " + std::to_string(k) + ", type " + Hex(segment.p_type) + ")";
+      if (!image_.Holds(segment.p_offset, segment.p_filesz)) return Cut(what, segment.p_offset, segment.p_filesz);
+      if (ReadOnceLoaded(segment.p_type) && !image_.Backed(segment.p_vaddr, segment.p_filesz))
+        return Unloaded(what, segment.p_vaddr, segment.p_filesz);
+      if (segment.p_type == PT_DYNAMIC) dynamic = &segment;
+    }
+    return dynamic == nullptr || DynamicTable(*dynamic);
+  }
+
+  // The section table and every section that has bytes in the file; the names come from the
+  // section-name table when it can be read.
+  bool Sections(const typename Elf::Header& header) {
+    if (header.e_shoff == 0 && header.e_shnum == 0) return true;
+    if (header.e_shentsize != sizeof(Section))
+      return Damaged("its section table has entries of " + std::to_string(header.e_shentsize) + " bytes");
+    const std::uint64_t tableSize = std::uint64_t{header.e_shnum} * sizeof(Section);
+    std::vector<Section> sections(header.e_shnum);
+    if (!image_.Read(header.e_shoff, tableSize, sections.data()))
+      return Cut("its section table", header.e_shoff, tableSize);
+    std::string names;
+    if (header.e_shstrndx < sections.size()) {
+      const Section& table = sections[header.e_shstrndx];
+      if (table.sh_type == SHT_STRTAB && image_.Holds(table.sh_offset, table.sh_size)) {
+        names.assign(table.sh_size, '\0');
+        if (!image_.Read(table.sh_offset, table.sh_size, names.data())) names.clear();
+      }
+    }
+    for (std::size_t k = 0; k < sections.size(); ++k) {
+      const Section& section = sections[k];
+      if (section.sh_type == SHT_NULL || section.sh_type == SHT_NOBITS) continue;
+      if ((section.sh_type == SHT_DYNSYM || section.sh_type == SHT_SYMTAB) && section.sh_link >= sections.size())
+        return Damaged("its symbol table section " + std::to_string(k) + " names string table " +
+                       std::to_string(section.sh_link) + " of " + std::to_string(sections.size()) + " sections");
+      if (image_.Holds(section.sh_offset, section.sh_size)) continue;
+      const bool named = section.sh_name < names.size() && names.find('\0', section.sh_name) != std::string::npos;
+      return Cut("its section " + (named ? std::string(names.c_str() + section.sh_name) : std::to_string(k)),
+                 section.sh_offset,
+                 section.sh_size);
+    }
+    return true;
+  }
+
+  // The dynamic table and the tables its entries point to, as the platform's loader reads them:
+  // where a tag is given more than once, the last entry counts.
+  bool DynamicTable(const Program& segment) {
+    std::vector<Dynamic> entries(segment.p_filesz / sizeof(Dynamic));
+    if (!image_.Read(segment.p_offset, entries.size() * sizeof(Dynamic), entries.data()))
+      return Cut("its dynamic table", segment.p_offset, segment.p_filesz);
+    std::vector<std::uint64_t> names;
+    bool ended = false;
+    for (const Dynamic& entry : entries) {
+      if (entry.d_tag == DT_NULL) {
+        ended = true;
+        break;
+      }
+      values_[static_cast<std::int64_t>(entry.d_tag)] = entry.d_un.d_val;
+      if (entry.d_tag == DT_NEEDED || entry.d_tag == DT_SONAME || entry.d_tag == DT_RPATH ||
+          entry.d_tag == DT_RUNPATH || entry.d_tag == DT_AUXILIARY || entry.d_tag == DT_FILTER)
+        names.push_back(entry.d_un.d_val);
+    }
+    if (!ended) return Damaged("its dynamic table has no closing entry");
+    return Strings(names) && HashTables() && Relocations() && Symbols() && Ranges() && Versions();
+  }
+
+  bool Has(std::int64_t tag) const { return values_.count(tag) != 0; }
+  std::uint64_t Value(std::int64_t tag) const {
+    const auto found = values_.find(tag);
+    return found == values_.end() ? 0 : found->second;
+  }
+
+  // The string table, ending in a NUL, and every name the dynamic table gives inside it.
+  bool Strings(const std::vector<std::uint64_t>& names) {
+    if (!Has(DT_STRTAB)) return names.empty() || Damaged("its dynamic table names strings but no string table");
+    const std::uint64_t address = Value(DT_STRTAB);
+    const std::uint64_t size = Value(DT_STRSZ);
+    if (size == 0) return Damaged("its dynamic string table has no size");
+    char last = 1;
+    if (!image_.ReadLoaded(address + (size - 1), 1, &last) || !image_.Backed(address, size))
+      return Unloaded("its dynamic string table", address, size);
+    if (last != '\0') return Damaged("its dynamic string table does not end in a NUL");
+    stringsSize_ = size;
+    for (std::uint64_t name : names)
+      if (name >= size) return Damaged("a name of its dynamic table lies past the end of its string table");
+    return true;
+  }
+
+  // The hash tables, and the number of symbols they reach.
+  bool HashTables() {
+    if (Has(DT_HASH)) {
+      const std::uint64_t address = Value(DT_HASH);
+      std::uint32_t counts[2] = {0, 0};
+      if (!image_.ReadLoaded(address, sizeof counts, counts)) return Unloaded("its hash table", address, sizeof counts);
+      const std::uint64_t size = (2 + std::uint64_t{counts[0]} + counts[1]) * 4;
+      if (!image_.Backed(address, size)) return Unloaded("its hash table", address, size);
+      std::vector<std::uint32_t> words(size / 4);
+      if (!image_.ReadLoaded(address, size, words.data())) return Unloaded("its hash table", address, size);
+      for (std::size_t k = 2; k < words.size(); ++k)
+        if (words[k] >= counts[1])
+          return Damaged("its hash table reaches past its " + std::to_string(counts[1]) + " symbols");
+      symbolCount_ = std::max<std::uint64_t>(symbolCount_, counts[1]);
+    }
+    if (!Has(DT_GNU_HASH)) return true;
+    const std::uint64_t address = Value(DT_GNU_HASH);
+    std::uint32_t head[4] = {0, 0, 0, 0};  // buckets, first hashed symbol, filter words, filter shift
+    if (!image_.ReadLoaded(address, sizeof head, head)) return Unloaded("its GNU hash table", address, sizeof head);
+    if (head[2] == 0 || (head[2] & (head[2] - 1)) != 0)
+      return Damaged("its GNU hash table's filter has " + std::to_string(head[2]) + " words, not a power of two");
+    const std::uint64_t bucketsAt = address + sizeof head + std::uint64_t{head[2]} * sizeof(typename Elf::Address);
+    if (!image_.Backed(bucketsAt, std::uint64_t{head[0]} * 4))
+      return Unloaded("its GNU hash table", address, bucketsAt - address + std::uint64_t{head[0]} * 4);
+    std::vector<std::uint32_t> buckets(head[0]);
+    if (!image_.ReadLoaded(bucketsAt, std::uint64_t{head[0]} * 4, buckets.data()))
+      return Unloaded("its GNU hash table", address, bucketsAt - address + std::uint64_t{head[0]} * 4);
+    std::uint32_t highest = 0;
+    for (std::uint32_t bucket : buckets) {
+      if (bucket != 0 && bucket < head[1]) return Damaged("its GNU hash table has a bucket before its first symbol");
+      highest = std::max(highest, bucket);
+    }
+    if (highest == 0) return true;
+    // Chains run on to the word that ends them; the highest bucket's chain ends the table, and
+    // every other chain ends at or before its start.
+    const std::uint64_t chainsAt = bucketsAt + std::uint64_t{head[0]} * 4;
+    std::uint64_t symbol = highest;
+    for (std::uint32_t word = 0; (word & 1) == 0; ++symbol) {
+      const std::uint64_t at = chainsAt + (symbol - head[1]) * 4;
+      if (!image_.ReadLoaded(at, 4, &word)) return Unloaded("a chain of its GNU hash table", at, 4);
+    }
+    symbolCount_ = std::max(symbolCount_, symbol);
+    return true;
+  }
+
+  // Every relocation writes inside a loaded segment (a writable one unless the file asks for
+  // text relocations) and names a symbol of the table.
+  template <typename Entry>
+  bool RelocationTable(std::int64_t tableTag, std::int64_t sizeTag, const char* what) {
+    if (!Has(tableTag)) return true;
+    const std::uint64_t address = Value(tableTag);
+    const std::uint64_t size = Value(sizeTag);
+    if (!image_.Backed(address, size)) return Unloaded(what, address, size);
+    std::vector<Entry> entries(size / sizeof(Entry));
+    if (!image_.ReadLoaded(address, entries.size() * sizeof(Entry), entries.data()))
+      return Unloaded(what, address, size);
+    const bool textWritten = Has(DT_TEXTREL) || (Value(DT_FLAGS) & DF_TEXTREL) != 0;
+    for (const Entry& entry : entries) {
+      if (Elf::TypeOf(entry.r_info) == 0) continue;  // a relocation of no kind changes nothing
+      if (!image_.Mapped(entry.r_offset, sizeof(typename Elf::Address), !textWritten))
+        return Damaged(std::string(what) + " writes at " + Hex(entry.r_offset) + ", outside the writable segments");
+      relocatedSymbols_ = std::max(relocatedSymbols_, Elf::SymbolOf(entry.r_info) + 1);
+    }
+    return true;
+  }
+
+  bool Relocations() {
+    const bool pltRela = Value(DT_PLTREL) == DT_RELA;
+    return RelocationTable<typename Elf::Rela>(DT_RELA, DT_RELASZ, "its relocation table") &&
+           RelocationTable<typename Elf::Rel>(DT_REL, DT_RELSZ, "its relocation table") &&
+           (pltRela ? RelocationTable<typename Elf::Rela>(DT_JMPREL, DT_PLTRELSZ, "its procedure relocation table")
+                    : RelocationTable<typename Elf::Rel>(DT_JMPREL, DT_PLTRELSZ, "its procedure relocation table"));
+  }
+
+  // The symbols the hash tables and the relocations reach, each named inside the string table.
+  bool Symbols() {
+    if (!Has(DT_SYMTAB)) return symbolCount_ == 0 && relocatedSymbols_ <= 1 ? true : Damaged("it has no symbol table");
+    if (Has(DT_SYMENT) && Value(DT_SYMENT) != sizeof(typename Elf::Symbol))
+      return Damaged("its symbols are said to take " + std::to_string(Value(DT_SYMENT)) + " bytes each");
+    if (symbolCount_ != 0 && relocatedSymbols_ > symbolCount_)
+      return Damaged("a relocation names a symbol past its " + std::to_string(symbolCount_) + " symbols");
+    symbolCount_ = std::max<std::uint64_t>({symbolCount_, relocatedSymbols_, 1});
+    const std::uint64_t address = Value(DT_SYMTAB);
+    const std::uint64_t size = symbolCount_ * sizeof(typename Elf::Symbol);
+    if (!image_.Backed(address, size)) return Unloaded("its dynamic symbol table", address, size);
+    std::vector<typename Elf::Symbol> symbols(symbolCount_);
+    if (!image_.ReadLoaded(address, size, symbols.data())) return Unloaded("its dynamic symbol table", address, size);
+    for (const typename Elf::Symbol& symbol : symbols)
+      if (symbol.st_name != 0 && symbol.st_name >= stringsSize_)
+        return Damaged("a symbol's name lies past the end of its string table");
+    return true;
+  }
+
+  // The other tables the dynamic table gives with their sizes, and the code it names.
+  bool Ranges() {
+    struct Table {
+      std::int64_t tag;
+      std::uint64_t size;
+      const char* what;
+    };
+    const std::uint64_t word = sizeof(typename Elf::Address);
+    const Table tables[] = {
+      {DT_INIT_ARRAY, Value(DT_INIT_ARRAYSZ), "its initialisation array"},
+      {DT_FINI_ARRAY, Value(DT_FINI_ARRAYSZ), "its finalisation array"},
+      {DT_PREINIT_ARRAY, Value(DT_PREINIT_ARRAYSZ), "its pre-initialisation array"},
+      {DT_INIT, 1, "its initialisation code"},
+      {DT_FINI, 1, "its finalisation code"},
+      {DT_PLTGOT, 3 * word, "its procedure linkage table"},
+      {DT_VERSYM, symbolCount_ * 2, "its symbol version table"},
+#if defined(DT_RELR)
+      {DT_RELR, Value(DT_RELRSZ), "its relative relocation table"},
+#endif
+    };
+    for (const Table& table : tables)
+      if (Has(table.tag) && !image_.Backed(Value(table.tag), table.size))
+        return Unloaded(table.what, Value(table.tag), table.size);
+    return true;
+  }
+
+  // A chain of version entries: each lies in the file's loaded bytes, names a string of the
+  // table, and leads to its auxiliary entries and the next by forward offsets.
+  template <typename Entry, typename Aux>
+  bool VersionChain(std::int64_t tag, const char* what) {
+    if (!Has(tag)) return true;
+    std::uint64_t at = Value(tag);
+    for (;;) {
+      Entry entry;
+      if (!image_.ReadLoaded(at, sizeof entry, &entry)) return Unloaded(what, at, sizeof entry);
+      std::uint64_t auxAt = at + AuxOffset(entry);
+      for (std::uint64_t k = 0; k < AuxCount(entry); ++k) {
+        Aux aux;
+        if (!image_.ReadLoaded(auxAt, sizeof aux, &aux)) return Unloaded(what, auxAt, sizeof aux);
+        if (AuxName(aux) >= stringsSize_) return Damaged(std::string(what) + " names a version past its strings");
+        if (AuxNext(aux) == 0) break;
+        if (AuxNext(aux) < sizeof aux) return Damaged(std::string(what) + " has overlapping entries");
+        auxAt += AuxNext(aux);
+      }
+      if (Next(entry) == 0) return true;
+      if (Next(entry) < sizeof entry) return Damaged(std::string(what) + " has overlapping entries");
+      at += Next(entry);
+    }
+  }
+
+  static std::uint64_t AuxOffset(const Elf64_Verdef& e) { return e.vd_aux; }
+  static std::uint64_t AuxCount(const Elf64_Verdef& e) { return e.vd_cnt; }
+  static std::uint64_t Next(const Elf64_Verdef& e) { return e.vd_next; }
+  static std::uint64_t AuxName(const Elf64_Verdaux& a) { return a.vda_name; }
+  static std::uint64_t AuxNext(const Elf64_Verdaux& a) { return a.vda_next; }
+  static std::uint64_t AuxOffset(const Elf64_Verneed& e) { return e.vn_aux; }
+  static std::uint64_t AuxCount(const Elf64_Verneed& e) { return e.vn_cnt; }
+  static std::uint64_t Next(const Elf64_Verneed& e) { return e.vn_next; }
+  static std::uint64_t AuxName(const Elf64_Vernaux& a) { return a.vna_name; }
+  static std::uint64_t AuxNext(const Elf64_Vernaux& a) { return a.vna_next; }
+
+  bool Versions() {
+    // The version structures have the same layout in both classes.
+    static_assert(sizeof(Elf64_Verdef) == sizeof(Elf32_Verdef) && sizeof(Elf64_Verneed) == sizeof(Elf32_Verneed));
+    return VersionChain<Elf64_Verdef, Elf64_Verdaux>(DT_VERDEF, "its version definitions") &&
+           VersionChain<Elf64_Verneed, Elf64_Vernaux>(DT_VERNEED, "its version needs");
+  }
+
+  Image<Elf> image_;
+  std::string& reason_;
+  std::map<std::int64_t, std::uint64_t> values_;
+  std::uint64_t stringsSize_ = 0;
+  std::uint64_t symbolCount_ = 0;
+  std::uint64_t relocatedSymbols_ = 0;
+};
+
+}  // namespace
+
+bool ElfFileHoldsWhatItMaps(const std::string& path, std::string& reason) {
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  if (!file) {
+    reason = "the file cannot be read";
+    return false;
+  }
+  const auto fileSize = static_cast<std::uint64_t>(file.tellg());
+  unsigned char ident[EI_NIDENT] = {};
+  file.seekg(0);
+  if (fileSize < sizeof(Elf32_Ehdr) || !file.read(reinterpret_cast<char*>(ident), sizeof ident)) {
+    reason = "it is no library: the file holds " + std::to_string(fileSize) + " bytes, fewer than an ELF header";
+    return false;
+  }
+  if (std::memcmp(ident, ELFMAG, SELFMAG) != 0) {
+    reason = "it is no library: the file does not begin as an ELF file";
+    return false;
+  }
+  if (ident[EI_DATA] != (std::endian::native == std::endian::little ? ELFDATA2LSB : ELFDATA2MSB)) {
+    reason = "it is no library of this machine: its bytes are in the other order";
+    return false;
+  }
+  if (ident[EI_CLASS] == ELFCLASS64) return Checker<Elf64>(file, fileSize, reason).Check();
+  if (ident[EI_CLASS] == ELFCLASS32) return Checker<Elf32>(file, fileSize, reason).Check();
+  reason = "its ELF class " + std::to_string(ident[EI_CLASS]) + " is unknown";
+  return false;
+}
+
+}  // namespace tq_loader
+#endif
