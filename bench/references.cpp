@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -258,7 +259,7 @@ double HostCalls(TQ_Executive& host, std::int64_t nonZeros, std::int64_t items, 
 // kept alive by a reference of this function's own, outside the executive, so that the replay
 // runs alone and fills the store once, as the distribution did in its own cycles. They go after
 // the executive's last reset.
-double ReplayCalls(TQ_Executive& host, std::int64_t items, int runs) {
+double ReplayCalls(TQ_Executive& host, std::int64_t items, int runs, const std::function<void()>& meanwhile) {
   auto* replay = new Replay(host);
   std::vector<TQ_ModelType*> kept;
   for (int i = 0; i < host.ObjectCount(); ++i) {
@@ -266,6 +267,7 @@ double ReplayCalls(TQ_Executive& host, std::int64_t items, int runs) {
     kept.back()->AddRef();
   }
   host.Reset();
+  meanwhile();
   AddReference(host, replay, "the replay");
   // A first, untimed run, as for the host calls: the store grows to size.
   double seconds = kNoRun;
@@ -284,23 +286,19 @@ double ReplayCalls(TQ_Executive& host, std::int64_t items, int runs) {
   return seconds;
 }
 
-double Baseline(std::int64_t count, int runs) {
-  std::vector<TQ_ProgramItem> buffer(static_cast<std::size_t>(count));
-  double seconds = kNoRun;
-  for (int run = 0; run < runs; ++run) {
-    const Clock::time_point start = Clock::now();
-    TQ_ProgramItem* out = buffer.data();
-    for (std::size_t k = 0; k < buffer.size(); ++k) {
-      TQ_ProgramItem& item = out[k];
-      item.kind = static_cast<TQ_ProgramItem::Kind>(k & 3u);
-      item.code = static_cast<std::int32_t>(k);
-      item.real = static_cast<double>(k);
-    }
-    benchmark::DoNotOptimize(out);
-    benchmark::ClobberMemory();
-    seconds = std::min(seconds, SecondsSince(start));
+double Baseline(std::vector<TQ_ProgramItem>& buffer) {
+  const Clock::time_point start = Clock::now();
+  TQ_ProgramItem* out = buffer.data();
+  const std::size_t count = buffer.size();
+  for (std::size_t k = 0; k < count; ++k) {
+    TQ_ProgramItem& item = out[k];
+    item.kind = static_cast<TQ_ProgramItem::Kind>(k & 3u);
+    item.code = static_cast<std::int32_t>(k);
+    item.real = static_cast<double>(k);
   }
-  return seconds;
+  benchmark::DoNotOptimize(out);
+  benchmark::ClobberMemory();
+  return SecondsSince(start);
 }
 
 std::int64_t CountElements(TQ_Executive& host) {

@@ -7,9 +7,12 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
+#include <vector>
 
 class TQ_Executive;
+struct TQ_ProgramItem;
 
 namespace morvane_bench {
 
@@ -33,13 +36,16 @@ double HostCalls(TQ_Executive& host, std::int64_t nonZeros, std::int64_t items, 
 
 // Times the calls the distribution made in its last cycle, made again by a model that does
 // nothing else, `runs` times; the seconds of the replay's two phases in the least run. The
-// executive holds the distribution after its cycles (`items` program items); it is reset at the
-// end, and the distribution released.
-double ReplayCalls(TQ_Executive& host, std::int64_t items, int runs);
+// executive holds the distribution after its cycles (`items` program items). The calls are
+// recorded and the executive is reset, which releases the distribution's equations; the
+// distribution and its elements are kept alive outside it, `meanwhile` runs (while they hold
+// their memory, as after a first cycle, the store's given back), and the replay runs alone. The
+// executive is reset at the end, and the distribution released.
+double ReplayCalls(TQ_Executive& host, std::int64_t items, int runs, const std::function<void()>& meanwhile);
 
-// Writes `count` program items into a buffer sized (and written) beforehand, `runs` times: the
-// least any equation store does per item. The seconds of the least run.
-double Baseline(std::int64_t count, int runs);
+// Writes as many program items as `buffer` holds into it: the least any equation store does per
+// item. Its seconds.
+double Baseline(std::vector<TQ_ProgramItem>& buffer);
 
 // The elements of the arrays of the executive's objects (the domains' nodes and sections, the
 // distributions' variables), each counted once.
