@@ -8,11 +8,29 @@
 # The reference is the first cycle as bench_distribution measures it (the elements made on the
 # way), with a later cycle beside it. Each program runs three times and its least time stands. Each modelhost run writes to /dev/null: the summary alone,
 # then the whole report as JSON lines and as text. Set PIN (for example PIN="taskset -c 3") to
-# run every program on one processor. Needs /usr/bin/time.
+# run every program on one processor. Needs /usr/bin/time, and both programs built in the build
+# directory (a missing one is named, with the command that builds it).
 set -eu
 build=${1:-build}
 nodes=${2:-1000000}
 pin=${PIN:-}
+
+# The programs it times, built in the build directory given: the missing ones are named, with
+# the commands that build them.
+missing=
+for program in bench_distribution modelhost; do
+  [ -x "$build/bin/$program" ] || missing="$missing $program"
+done
+if [ -n "$missing" ]; then
+  for program in $missing; do echo "cli_run.sh: $build/bin/$program is not built" >&2; done
+  echo "cli_run.sh: build with" >&2
+  echo "  cmake -S . -B $build -DCMAKE_BUILD_TYPE=RelWithDebInfo && cmake --build $build --target$missing" >&2
+  exit 1
+fi
+if [ ! -x /usr/bin/time ]; then
+  echo "cli_run.sh: /usr/bin/time is not installed (the time package gives it)" >&2
+  exit 1
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -34,7 +52,7 @@ later=
 k=0
 while [ $k -lt $runs ]; do
   $pin "$build/bin/bench_distribution" --benchmark_filter="^BM_DistributionCycle/CFD4/$nodes/" \
-    --benchmark_min_time=0.01 > "$work/bench.txt" 2>&1
+    --benchmark_min_time=0.01 > "$work/bench.txt" 2>&1 || { cat "$work/bench.txt" >&2; exit 1; }
   row=$(grep "^CFD4 " "$work/bench.txt" | tail -n 1)
   items=$(echo "$row" | awk '{ print $6 }')
   l=$(echo "$row" | awk -F'|' '{ split($2, a, " "); print a[3] * '"$items"' / 1e9 }')

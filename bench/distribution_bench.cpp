@@ -27,10 +27,16 @@
 // A third reference, "replay": the distribution's own host calls made again, with the same
 // arguments in the same order (each declared equation and its non-zeros, each emitted equation
 // by its name and group and its program items, naming the same element objects), from a record
-// taken of the store, by a model that does nothing else. Beside "host calls", which always name
-// one variable, it adds what the host does with the calls the distribution actually makes: it
-// reads every element an equation names, on a large grid a trip to memory. What the equation
-// phases take beyond it is the library's own walk.
+// taken of the store, by a model that does nothing else. It runs alone in the executive once the
+// distribution's equations are released, the distribution and its elements kept alive beside it,
+// so that the store is filled once, as in the distribution's own cycles. Beside "host calls",
+// which always name one variable, it adds what the host does with the calls the distribution
+// actually makes: it reads every element an equation names, on a large grid a trip to memory.
+// What the equation phases take beyond it is the library's own walk.
+//
+// The references that need memory of their own run after the distribution's cycles, each once
+// what came before it has given its memory back, so that the largest rows hold little more at
+// once than the distribution's own cycle.
 //
 // Every phase is timed in several runs and the least run stands (other work on the machine only
 // adds to a run's time); the first cycle and the fresh memory are one run each.
@@ -46,18 +52,15 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <limits>
 #include <string>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "references.h"
 #include "library/export_table.h"
 #include "domain/tq_domain.h"
 #include "host/tq_executive.h"
@@ -70,14 +73,7 @@ MORVANE_CREATABLE_TYPES(MORVANE_DECLARE_FACTORY)
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// Every timed phase is run several times and its least time stands: on a shared machine other
-// work only ever adds to a run's time.
-constexpr double kNoRun = std::numeric_limits<double>::infinity();
-constexpr int kLeastRuns = 3;
-
-double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+using namespace morvane_bench;  // the benchmark's own helpers (references.h)
 
 struct Figures {
   std::string method;
@@ -164,262 +160,6 @@ void MakeProblem(TQ_Executive& host, int axes, const char* method, std::int64_t 
   AddDistribution(host, "", method, std::vector<std::int64_t>(static_cast<std::size_t>(axes), perAxis), integrals);
 }
 
-void Check(TQ_Executive& host, bool ok, const char* what) {
-  if (ok && host.Errors().empty()) return;
-  std::fprintf(stderr, "%s failed: %s\n", what, host.Errors().empty() ? "" : host.Errors().front().c_str());
-  std::abort();
-}
-
-// A model whose two equation phases only make the host calls: `nonZeros` non-zeros of one
-// variable in one equation, and a program of `items` items of which that many are the variable.
-class CallsOnly final : public TQ_ModelTypeEx2 {
- public:
-  CallsOnly(std::int64_t nonZeros, std::int64_t items)
-      : expressions_(*this), nonZeros_(nonZeros), others_(items - nonZeros) {}
-
-  int SetUpEquations() override {
-    const int parent = TQ_ModelType::SetUpEquations();
-    if (parent < 0) return parent;
-    SetGroupLimits(m_stLastGroup + 1);
-    for (std::int64_t k = 0; k < nonZeros_; ++k) AddNonZero(term_);
-    return SetLocalEqnCount(parent + 1);
-  }
-
-  int JacPattern(int*& rows, int*& cols, TQ_EquationType** types) override {
-    ResetExpressions();
-    int count = TQ_ModelType::JacPattern(rows, cols, types);
-    AddEquation("TQ_Eqn1", count, m_stLastGroup);
-    const int index = count - 1;
-    for (std::int64_t k = 0; k < nonZeros_; ++k) expressions_.AddTerm(term_, rows, cols, index);
-    for (std::int64_t k = 0; k < others_; ++k) expressions_.AddOp(EOp_Plus, index);
-    return count;
-  }
-
- private:
-  TQ_ModelExtensions& expressions_;  // the calls go through the interface, as the library's do
-  std::int64_t nonZeros_;
-  std::int64_t others_;
-  TQ_VarParam term_;
-};
-
-// Adds a reference model to the executive, beside the distribution, as "R"; a run that cannot
-// add it stops.
-void AddReference(TQ_Executive& host, TQ_ModelType* model, const char* what) {
-  model->AddRef();
-  std::string error;
-  if (!host.AddObject("R", model, &error)) {
-    std::fprintf(stderr, "cannot add %s: %s\n", what, error.c_str());
-    std::abort();
-  }
-}
-
-// Times the host calls alone for a problem of `nonZeros` non-zeros and `items` program items,
-// `runs` times, in `host` (which it resets); the seconds of the least run.
-double HostCalls(TQ_Executive& host, std::int64_t nonZeros, std::int64_t items, int runs) {
-  host.Reset();
-  CallsOnly* calls = new CallsOnly(nonZeros, items);
-  AddReference(host, calls, "the host calls");
-  // A first, untimed run, as the distribution's first cycle is: the host's store grows to size.
-  double seconds = kNoRun;
-  for (int run = -1; run < runs; ++run) {
-    const Clock::time_point start = Clock::now();
-    bool ok = host.RunSetUpEquations();
-    ok = host.RunJacPattern() && ok;
-    if (run >= 0) seconds = std::min(seconds, SecondsSince(start));
-    Check(host, ok, "the host calls alone");
-  }
-  if (static_cast<std::int64_t>(host.Items().size()) != items) std::abort();
-  host.Reset();
-  return seconds;
-}
-
-// A model that makes the host calls recorded from the store again, with the same arguments in
-// the same order, and times its own two phases. It is added beside the distribution, after it:
-// its groups follow the distribution's.
-class Replay final : public TQ_ModelTypeEx2 {
- public:
-  explicit Replay(TQ_Executive& host) : expressions_(*this) {
-    const std::vector<TQ_DeclaredEquation>& declared = host.Declared();
-    const std::vector<TQ_VarParam*>& nonZeros = host.DeclaredNonZeros();
-    int lowest = declared.empty() ? 0 : declared.front().group;
-    for (const TQ_DeclaredEquation& e : declared) {
-      lowest = std::min(lowest, static_cast<int>(e.group));
-      declared_.push_back({e.group, e.nonZeroCount});
-    }
-    firstGroup_ = lowest;
-    nonZeros_.assign(nonZeros.begin(), nonZeros.end());
-    for (const TQ_EmittedEquation& e : host.Emitted()) emitted_.push_back({host.EquationName(e), e.group, e.itemCount});
-    items_.assign(host.Items().begin(), host.Items().end());
-  }
-
-  int SetUpEquations() override {
-    const Clock::time_point start = Clock::now();
-    const int parent = TQ_ModelType::SetUpEquations();
-    if (parent < 0) return parent;
-    shift_ = m_stLastGroup + 1 - firstGroup_;
-    TQ_VarParam* const* term = nonZeros_.data();
-    for (const Declared& e : declared_) {
-      SetGroupLimits(e.group + shift_);
-      for (std::uint32_t k = 0; k < e.nonZeros; ++k) AddNonZero(**term++);
-    }
-    const int count = SetLocalEqnCount(parent + static_cast<int>(declared_.size()));
-    seconds_ += SecondsSince(start);
-    return count;
-  }
-
-  int JacPattern(int*& rows, int*& cols, TQ_EquationType** types) override {
-    const Clock::time_point start = Clock::now();
-    ResetExpressions();
-    int count = TQ_ModelType::JacPattern(rows, cols, types);
-    const TQ_ProgramItem* item = items_.data();
-    for (const Emitted& e : emitted_) {
-      AddEquation(e.name, count, e.group + shift_);
-      const int index = count - 1;
-      for (const TQ_ProgramItem* end = item + e.items; item < end; ++item) {
-        switch (item->kind) {
-          case TQ_ProgramItem::Op:
-            expressions_.AddOp(static_cast<EOp>(item->code), index);
-            break;
-          case TQ_ProgramItem::Integer:
-            expressions_.AddTerm(static_cast<int>(item->code), index);
-            break;
-          case TQ_ProgramItem::Real:
-            expressions_.AddTerm(item->real, index);
-            break;
-          case TQ_ProgramItem::Term:
-            expressions_.AddTerm(*item->term, rows, cols, index);
-            break;
-        }
-      }
-    }
-    seconds_ += SecondsSince(start);
-    return count;
-  }
-
-  // Seconds both phases took since the last call, and starts again.
-  double TakeSeconds() { return std::exchange(seconds_, 0.0); }
-
- private:
-  struct Declared {
-    std::int32_t group;
-    std::uint32_t nonZeros;
-  };
-  struct Emitted {
-    const char* name;
-    std::int32_t group;
-    std::uint32_t items;
-  };
-  TQ_ModelExtensions& expressions_;
-  std::vector<Declared> declared_;
-  std::vector<TQ_VarParam*> nonZeros_;
-  std::vector<Emitted> emitted_;
-  std::vector<TQ_ProgramItem> items_;
-  int firstGroup_ = 0;  // the lowest group recorded
-  int shift_ = 0;       // from a recorded group to the one declared and emitted again
-  double seconds_ = 0.0;
-};
-
-// Times the distribution's own calls made again by a Replay beside it, `runs` times; the
-// seconds of the replay's two phases in the least run. The executive holds the distribution's cycle and its
-// first figures: `items` program items.
-double ReplayCalls(TQ_Executive& host, std::int64_t items, int runs) {
-  auto* replay = new Replay(host);
-  AddReference(host, replay, "the replay");
-  // A first, untimed run, as for the host calls: the store grows to hold both.
-  double seconds = kNoRun;
-  for (int run = -1; run < runs; ++run) {
-    bool ok = host.RunSetUpEquations();
-    ok = host.RunJacPattern() && ok;
-    Check(host, ok, "the replay");
-    const double taken = replay->TakeSeconds();
-    if (run >= 0) seconds = std::min(seconds, taken);
-  }
-  // The replay declared and emitted what the distribution did, again.
-  if (static_cast<std::int64_t>(host.Items().size()) != 2 * items || !host.DeclaredMatchesEmitted()) std::abort();
-  return seconds;
-}
-
-// Writes `count` program items into a buffer sized beforehand: the least any equation store
-// does per item.
-double Baseline(std::vector<TQ_ProgramItem>& buffer) {
-  const Clock::time_point start = Clock::now();
-  TQ_ProgramItem* out = buffer.data();
-  const std::size_t count = buffer.size();
-  for (std::size_t k = 0; k < count; ++k) {
-    TQ_ProgramItem& item = out[k];
-    item.kind = static_cast<TQ_ProgramItem::Kind>(k & 3u);
-    item.code = static_cast<std::int32_t>(k);
-    item.real = static_cast<double>(k);
-  }
-  benchmark::DoNotOptimize(out);
-  benchmark::ClobberMemory();
-  return SecondsSince(start);
-}
-
-// The elements of the arrays under `item` (the domains' nodes and sections, the distribution's
-// variables): virtual properties are followed to what they stand for, links are not; each
-// element counts once.
-std::int64_t CountElements(TQ_Containable* item, std::unordered_set<const TQ_Containable*>& seen) {
-  std::int64_t count = 0;
-  if (item == nullptr || !seen.insert(item).second) return 0;
-  if (auto* array = dynamic_cast<TQ_Matrix*>(item)) {
-    for (unsigned int slot = 0; slot < array->ElementVector.Elements(); ++slot)
-      if (TQ_Type* element = array->ElementVector[slot]) count += 1 + CountElements(element, seen);
-    return count;
-  }
-  for (int p = 0; p < item->PropertyCount(); ++p) {
-    TQ_Containable* property = item->PropertyAt(p).property;
-    if (dynamic_cast<TQ_ExternalBase*>(property) != nullptr) continue;
-    if (auto* link = dynamic_cast<TQ_VirtualBase*>(property)) property = link->CurrentLink();
-    count += CountElements(property, seen);
-  }
-  return count;
-}
-
-std::int64_t CountElements(TQ_Executive& host) {
-  std::unordered_set<const TQ_Containable*> seen;
-  std::int64_t count = 0;
-  for (int i = 0; i < host.ObjectCount(); ++i) count += CountElements(host.ObjectAt(i), seen);
-  return count;
-}
-
-// Writes `bytes` of memory just taken from the heap: the least the first cycle's growth of the
-// host heap and the equation store costs, since every page of it is new to the process then.
-double FreshMemory(std::size_t bytes) {
-  const Clock::time_point start = Clock::now();
-  auto* memory = static_cast<unsigned char*>(std::malloc(bytes));
-  if (memory == nullptr) return 0.0;
-  std::memset(memory, 1, bytes);
-  benchmark::DoNotOptimize(memory);
-  benchmark::ClobberMemory();
-  const double seconds = SecondsSince(start);
-  std::free(memory);
-  return seconds;
-}
-
-// Makes `count` real variables on the host heap, each named by its index as an array names its
-// elements, and releases them, kLeastRuns times; the seconds of the least making. The least a
-// host can spend on the elements a first cycle makes, beside the memory they take (the runs after
-// the first reuse it): what the first cycle does beyond it is the arrays' bookkeeping (look-up,
-// set membership, slot).
-double MakeElements(std::int64_t count) {
-  std::vector<TQ_REALVARIABLE*> made(static_cast<std::size_t>(count));
-  double seconds = kNoRun;
-  for (int run = 0; run < kLeastRuns; ++run) {
-    const Clock::time_point start = Clock::now();
-    char name[16];
-    for (std::int64_t k = 0; k < count; ++k) {
-      auto* element = new TQ_REALVARIABLE();
-      const std::to_chars_result written = std::to_chars(name, name + sizeof name, k);
-      element->SetIdentity(nullptr, name, static_cast<std::size_t>(written.ptr - name));
-      made[static_cast<std::size_t>(k)] = element;
-    }
-    seconds = std::min(seconds, SecondsSince(start));
-    for (TQ_REALVARIABLE* element : made) delete element;
-  }
-  return seconds;
-}
-
 // Runs `run`, which returns the seconds a run took, once for each of the benchmark's iterations
 // and then again up to kLeastRuns runs in all: a large case's runs are long, and the benchmark
 // runs them once or twice, so that each least time is the least of several. Returns the runs.
@@ -454,8 +194,6 @@ void BM_DistributionCycle(
   f.items = static_cast<std::int64_t>(host.Items().size());
   f.storeBytes = static_cast<double>(host.StoreBytes());
   f.elements = CountElements(host);
-  f.freshMemory = FreshMemory(static_cast<std::size_t>(f.elementBytes + f.storeBytes));
-  f.making = MakeElements(f.elements);
   std::vector<TQ_ProgramItem> buffer(static_cast<std::size_t>(f.items));
 
   f.equationPhases = f.setUp = f.cycle = f.baseline = kNoRun;
@@ -481,8 +219,16 @@ void BM_DistributionCycle(
   };
   const int runs = RunSeveralTimes(state, run);
   if (static_cast<std::int64_t>(host.Items().size()) != f.items) std::abort();
-  f.replay = ReplayCalls(host, f.items, runs);
+  std::vector<TQ_ProgramItem>().swap(buffer);
+  // The other references, each once what came before it has given its memory back (the largest
+  // rows' elements and store take several GB each): the fresh memory while the distribution's
+  // elements are alive and its store given back, the replay (which then releases the
+  // distribution), the host calls, and the making of the elements.
+  f.replay = ReplayCalls(host, f.items, runs, [&] {
+    f.freshMemory = FreshMemory(static_cast<std::size_t>(f.elementBytes + f.storeBytes));
+  });
   f.hostCalls = HostCalls(host, f.nonZeros, f.items, runs);
+  f.making = MakeElements(f.elements);
 
   const double items = static_cast<double>(f.items);
   state.counters["equations"] = static_cast<double>(f.equations);
