@@ -20,6 +20,13 @@ struct TQ_Executive::Impl {
   std::optional<int> rootJac;
   std::optional<int> localEqn;
   long rootStatus = 0;
+
+  // The messages count the names of the objects as one form.
+  Impl() {
+    messages.SetNameTest(
+        [](const void* names, std::string_view word) { return static_cast<const TQ_Registry*>(names)->IsName(word); },
+        &registry);
+  }
 };
 
 namespace {
@@ -81,6 +88,7 @@ bool TQ_Executive::AddObject(const std::string& name, TQ_ModelType* object, std:
   return m->registry.Add(name, object, error);
 }
 TQ_ModelType* TQ_Executive::FindObject(const std::string& name) const { return m->registry.Find(name); }
+bool TQ_Executive::IsObjectName(std::string_view name) const { return m->registry.IsName(name); }
 int TQ_Executive::ObjectCount() const { return static_cast<int>(m->registry.Count()); }
 TQ_ModelType* TQ_Executive::ObjectAt(int index) const { return m->registry.At(static_cast<std::size_t>(index)); }
 const std::string& TQ_Executive::ObjectNameAt(int index) const {

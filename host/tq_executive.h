@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tq_cycle.h"
@@ -31,6 +32,8 @@ class VEKEXP_API TQ_Executive {
   // refused object stays with the caller.
   bool AddObject(const std::string& name, TQ_ModelType* object, std::string* error = nullptr);
   TQ_ModelType* FindObject(const std::string& name) const;
+  // Whether an object is named `name`, in the same letter case.
+  bool IsObjectName(std::string_view name) const;
   int ObjectCount() const;
   TQ_ModelType* ObjectAt(int index) const;
   const std::string& ObjectNameAt(int index) const;

@@ -20,13 +20,16 @@
 // - while a model's call runs (SetSpeaker), a message whose cause (its text up
 //   to the first "; ") the same model gave already in this cycle is not
 //   given again;
-// - messages of one form (the same text but for its numbers) beyond the
-//   first kShownPerForm are counted, not kept, and one line where the first
-//   was left out says how many more of that form there were;
+// - messages of one form (the same text but for its numbers, as "#", and the
+//   names of objects it quotes, as "@", each with the rest of a property path
+//   it starts: "domain @, section #", "@ is fixed") beyond the first
+//   kShownPerForm are counted, not kept, and one line where the first was
+//   left out says how many more of that form there were;
 // - beyond kMostKept messages the log keeps none, and one line says how many
 //   more there were. A message longer than kMostMessageBytes is cut short.
-// So the log's memory stays bounded whatever the models report.
-class TQ_MessageLog {
+// So the log's memory stays bounded whatever the models report. A message is
+// kept as TQ_PrintableText gives it: one line, its control characters escaped.
+class VEKEXP_API TQ_MessageLog {
  public:
   static constexpr int kShownPerForm = 10;
   static constexpr std::size_t kMostKept = 1000;
@@ -35,6 +38,15 @@ class TQ_MessageLog {
   TQ_MessageLog() { errors_.reserve(8); }
   TQ_MessageLog(const TQ_MessageLog&) = delete;
   TQ_MessageLog& operator=(const TQ_MessageLog&) = delete;
+
+  // Tells whether a word of a message (a run of letters, digits and '_') is
+  // the name of an object; `context` is given back to it. Without one no word
+  // is a name.
+  using NameTest = bool (*)(const void* context, std::string_view word);
+  void SetNameTest(NameTest test, const void* context) noexcept {
+    nameTest_ = test;
+    nameContext_ = context;
+  }
 
   void Report(const char* message) noexcept;
   void Report(const std::string& message) noexcept { Report(message.c_str()); }
@@ -58,7 +70,7 @@ class TQ_MessageLog {
   struct Omitted {
     std::size_t line;     // into errors_
     std::uint64_t count;  // messages left out
-    std::string form;     // the text with its numbers as "#"; empty: not a form (the log is full)
+    std::string form;     // the text as its form; empty: not a form (the log is full)
   };
   // How many messages of a form were given, and its Omitted entry, if any.
   struct Form {
@@ -72,6 +84,9 @@ class TQ_MessageLog {
   // none yet, then set), with `form` its text; a new entry takes a line.
   void Omit(int& entry, std::string_view form) noexcept;
   static std::string LineOf(const Omitted& omitted);
+  // The form of a message: its hash, and its text for the line that counts those left out.
+  std::uint64_t FormHash(std::string_view text) const;
+  std::string FormText(std::string_view text) const;
   // Stores "out of memory" in the room always left for one more line.
   void KeepOutOfMemory() noexcept;
 
@@ -96,7 +111,18 @@ class TQ_MessageLog {
   TQ_HeldSet<std::uint64_t> causes_;
   TQ_HeldSet<const void*> spoken_;
   const void* speaker_ = nullptr;
+  NameTest nameTest_ = nullptr;
+  const void* nameContext_ = nullptr;
 };
+
+// A text as a message line shows it: every control character (those below a space, DEL, and
+// U+0080 to U+009F) as "\u" and four hexadecimal digits ("\u000a", "\u001b", "\u007f"), as a
+// NUL is shown, and a byte that is no part of valid UTF-8 as "\x" and two ("\xff"); everything
+// else, valid UTF-8 included, as it is. So a message is one line whatever it quotes, and what it
+// quotes cannot act on a terminal.
+VEKEXP_API std::string TQ_PrintableText(std::string_view text);
+// Whether TQ_PrintableText gives the text as it is.
+VEKEXP_API bool TQ_IsPrintableText(std::string_view text) noexcept;
 
 // One value the library handed to the host, for tests.
 struct TQ_LogEntry {

@@ -66,6 +66,24 @@ TQ_ModelType* TQ_Registry::Find(const std::string& name) const {
   return found != indexByName_.end() ? objects_[found->second] : nullptr;
 }
 
+bool TQ_Registry::IsName(std::string_view name) const {
+  if (objects_.empty() || name.empty()) return false;
+  // The key in upper case, without a string of its own for the names the registry takes.
+  char buffer[256];
+  std::string longer;
+  std::string_view key;
+  if (name.size() <= sizeof buffer) {
+    for (std::size_t k = 0; k < name.size(); ++k)
+      buffer[k] = name[k] >= 'a' && name[k] <= 'z' ? static_cast<char>(name[k] - 'a' + 'A') : name[k];
+    key = std::string_view(buffer, name.size());
+  } else {
+    longer = NameKey(std::string(name)).c_str();
+    key = longer;
+  }
+  const auto found = indexByName_.find(key);
+  return found != indexByName_.end() && names_[found->second] == name;
+}
+
 std::string TQ_Registry::PathOf(const TQ_Containable* item) {
   if (item == nullptr) return "(none)";
   // The items from this one up to its object (at most 64 of them), then their names from the

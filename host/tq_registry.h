@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -27,6 +28,9 @@ class TQ_Registry {
   bool Add(const std::string& name, TQ_ModelType* object, std::string* error);
   // The object of a name, found without regard to letter case.
   TQ_ModelType* Find(const std::string& name) const;
+  // Whether an object is named `name`, in the same letter case (a message quotes names as they
+  // were given).
+  bool IsName(std::string_view name) const;
   std::size_t Count() const { return objects_.size(); }
   TQ_ModelType* At(std::size_t index) const { return objects_[index]; }
   const std::string& NameAt(std::size_t index) const { return names_[index]; }

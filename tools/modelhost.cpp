@@ -6,35 +6,72 @@
 // The parts, one concern each: the options (modelhost_options), the
 // configuration (modelhost_configuration), the run and its checks
 // (modelhost_run), the text and JSON lines reports (modelhost_report).
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <new>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "host/tq_memory.h"
+#include "host/tq_message_log.h"
 #include "modelhost_options.h"
 #include "modelhost_report.h"
 #include "modelhost_run.h"
 
 namespace {
 
+// The status of a run whose standard output could not be written (a full disk): what it holds
+// is cut short.
+constexpr int kOutputFailed = 3;
+
 int RunProgram(int argc, char** argv);
+int OutputFailed(int error, int status);
 
 }  // namespace
 
 // Memory that runs out anywhere ends the run with a message and status 2, as
 // a model that reported an error does; writing the message asks for none.
+// Standard output that cannot be written ends it with status 3, or, when its
+// reader is gone (a closed pipe), quietly.
 int main(int argc, char** argv) {
+  // A failed write throws at once, so that a report that cannot be written is not made to its end.
+  // Standard error is not tied to it: the messages are given whatever became of the report (which
+  // is flushed before them).
+  std::cout.exceptions(std::ios::badbit);
+  std::cerr.tie(nullptr);
+  int status = 0;
   try {
-    return RunProgram(argc, argv);
+    status = RunProgram(argc, argv);
+    // A run whose output failed has said so.
+    if (std::cout.good()) std::cout.flush();
+  } catch (const std::ios_base::failure&) {
+    status = OutputFailed(errno, status);
   } catch (const std::bad_alloc&) {
     std::fputs("modelhost: out of memory\n", stderr);
-    return 2;
+    status = 2;
   }
+  // Flushed at exit, standard output must not throw.
+  std::cout.exceptions(std::ios::goodbit);
+  return status;
 }
 
 namespace {
+
+// A message on standard error, as one line whatever it quotes.
+void Say(const std::string& message) { std::cerr << "modelhost: " << TQ_PrintableText(message) << "\n"; }
+
+// The status after standard output failed with `error` (an errno value) in a run that would have
+// ended with `status`. A reader that went away (a closed pipe) took what it wanted: the run ends
+// as it would have, without a word, as it does when the signal of a closed pipe ends it.
+int OutputFailed(int error, int status) {
+  if (error == EPIPE) return status;
+  std::fprintf(stderr,
+               "modelhost: standard output could not be written (%s); what it holds is cut short\n",
+               error != 0 ? std::strerror(error) : "write error");
+  return kOutputFailed;
+}
 
 int RunProgram(int argc, char** argv) {
   modelhost::Options options;
@@ -57,41 +94,51 @@ int RunProgram(int argc, char** argv) {
   modelhost::HeldBytes held;
   std::string error;
   if (!modelhost::ConfigurationOf(options, configuration, error, &held)) {
-    std::cerr << "modelhost: " << error << "\n";
+    Say(error);
     return failed();
   }
 
   modelhost::Run run;
   if (!run.LoadLibrary(options.library, error)) {
-    std::cerr << "modelhost: " << error << "\n";
+    Say(error);
     return 1;
   }
   if (!run.Configure(configuration, error)) {
-    std::cerr << "modelhost: " << error << "\n";
+    Say(error);
     return failed();
   }
   // The objects are made: the document is not needed in the cycle.
   configuration = nlohmann::json();
   held.Set(0);
-  for (const std::string& warning : run.Warnings()) std::cerr << "modelhost: warning: " << warning << "\n";
   bool ok = run.Cycle();
+  // Bad input is said in one line alone: the warnings are of a configuration that did not run.
   if (!run.BadInput().empty()) {
-    std::cerr << "modelhost: " << run.BadInput() << "\n";
+    Say(run.BadInput());
     return 1;
   }
+  for (const std::string& warning : run.Warnings()) Say("warning: " + warning);
   // Memory that runs out while the report is written still leaves the
-  // cycle's messages to be given.
+  // cycle's messages to be given, and so does an output that fails.
+  int writeError = -1;
   try {
     if (options.format == "jsonl")
       modelhost::WriteJsonLines(std::cout, run, options.summaryOnly);
     else
       modelhost::WriteText(std::cout, options.summaryOnly);
-  } catch (const std::bad_alloc&) {
     std::cout.flush();
+  } catch (const std::ios_base::failure&) {
+    writeError = errno;
+  } catch (const std::bad_alloc&) {
+    try {
+      std::cout.flush();
+    } catch (const std::ios_base::failure&) {
+      writeError = errno;
+    }
     std::fputs("modelhost: out of memory while writing the report\n", stderr);
     ok = false;
   }
-  for (const std::string& message : run.Errors()) std::cerr << "modelhost: " << message << "\n";
+  for (const std::string& message : run.Errors()) Say(message);
+  if (writeError >= 0) return OutputFailed(writeError, ok ? 0 : 2);
   return ok ? 0 : 2;
 }
 

@@ -28,7 +28,14 @@ class JsonWriter {
   explicit JsonWriter(std::ostream& out) : m_out(out), m_buffer(new char[kBlock]), m_end(m_buffer.get()) {}
   JsonWriter(const JsonWriter&) = delete;
   JsonWriter& operator=(const JsonWriter&) = delete;
-  ~JsonWriter() { Flush(); }
+  // What is left goes out unless the stream failed already; a failure here (the report ends for
+  // another cause) is not thrown again.
+  ~JsonWriter() {
+    try {
+      if (m_out.good()) Flush();
+    } catch (...) {
+    }
+  }
 
   JsonWriter& Raw(std::string_view text) {
     if (text.size() > Room()) {
@@ -441,6 +448,7 @@ void WriteJsonLines(std::ostream& out, const Run& run, bool summaryOnly) {
                    {"declared_matches_emitted", run.Matches()},
                    {"errors", run.Errors()}};
   json.Raw(summary.dump()).EndLine();
+  json.Flush();
 }
 
 }  // namespace modelhost

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <utility>
 
+#include "host/tq_message_log.h"
+
 using nlohmann::json;
 using nlohmann::ordered_json;
 
@@ -193,7 +195,7 @@ int ParseOptions(int argc, char** argv, Options& options) {
   } catch (const CLI::ParseError& e) {
     // The help asked for ends the program well; any other fault of the options is bad input.
     if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(e);
-    std::cerr << "modelhost: " << e.what() << " (modelhost --help lists the options)\n";
+    std::cerr << "modelhost: " << TQ_PrintableText(e.what()) << " (modelhost --help lists the options)\n";
     return 1;
   }
 
@@ -227,7 +229,7 @@ int ParseOptions(int argc, char** argv, Options& options) {
     if (app.count("--integrals") > 0) model.integrals = ListOf("--integrals", integrals);
     CheckModel(model);
   } catch (const Refused& refused) {
-    std::cerr << "modelhost: " << refused.why << "\n";
+    std::cerr << "modelhost: " << TQ_PrintableText(refused.why) << "\n";
     return 1;
   }
   return -1;

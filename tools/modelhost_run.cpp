@@ -8,7 +8,12 @@ using nlohmann::json;
 
 namespace modelhost {
 
-Run::Run() { TQ_Executive::Instance().Reset(); }
+Run::Run() {
+  TQ_Executive::Instance().Reset();
+  // The warnings count the names of the objects as one form, as the host's messages do.
+  warnings_.SetNameTest([](const void*, std::string_view word) { return TQ_Executive::Instance().IsObjectName(word); },
+                        nullptr);
+}
 
 Run::~Run() { TQ_Executive::Instance().Reset(); }
 
@@ -20,7 +25,11 @@ bool Run::LoadLibrary(const std::string& library, std::string& error) {
 
 bool Run::Configure(const json& configuration, std::string& error) {
   try {
-    return ConfigureObjects(models_, configuration, configured_, error);
+    warnings_.Clear();
+    if (!ConfigureObjects(models_, configuration, configured_, error)) return false;
+    for (const std::string& warning : configured_.warnings) warnings_.Report(warning);
+    configured_.warnings = std::vector<std::string>();
+    return true;
   } catch (const std::bad_alloc&) {
     error = "out of memory";  // short enough to need no memory of its own
     return false;
@@ -102,7 +111,17 @@ bool Run::Cycle() {
   }
   ok = host.RunSetDims() && ok;
   try {
-    if (!FixedElementsInsideTheirSets(badInput_)) return false;
+    std::string outside;
+    if (!FixedElementsInsideTheirSets(outside)) {
+      // The sets are what a model that failed left: its message says why, before the element.
+      if (host.Errors().empty()) {
+        badInput_ = std::move(outside);
+      } else {
+        host.ReportError(outside);
+        errors_ = host.Errors();
+      }
+      return false;
+    }
   } catch (const std::bad_alloc&) {
     host.ReportError("the fixed elements could not be checked: out of memory");
     errors_.clear();

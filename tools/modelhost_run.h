@@ -34,11 +34,15 @@ class Run {
   // when a phase failed or any model reported an error. After SetDims, every
   // array element on the path of a value the configuration fixed must lie in
   // its array's index sets; one that does not is bad input: the cycle stops
-  // there and BadInput() names the element and the set.
+  // there and BadInput() names the element and the set. When a model had reported an error by
+  // then (a domain the size budget refused its nodes keeps fewer), that is the cause: the cycle
+  // stops there with its messages, the element and the set among them.
   bool Cycle();
 
-  // Values of the configuration taken as they come that may not be what was meant, one line each.
-  const std::vector<std::string>& Warnings() const { return configured_.warnings; }
+  // Values of the configuration taken as they come that may not be what was meant, one line each,
+  // bounded as the host's messages are: of one form (the same text but for its numbers and the
+  // names of objects) the first ten, and one line that counts the rest.
+  const std::vector<std::string>& Warnings() const { return warnings_.Errors(); }
 
   // Why the configuration was found bad during the cycle; empty when it was not.
   const std::string& BadInput() const { return badInput_; }
@@ -59,6 +63,7 @@ class Run {
   TQ_ModelLibrary models_;
   std::vector<std::string> errors_;
   ConfigurationOutcome configured_;
+  TQ_MessageLog warnings_;
   std::string badInput_;
   bool lostErrors_ = false;
   bool matches_ = false;

@@ -3,9 +3,14 @@
 // when the model said nothing itself in the cycle, and a message whose cause (its text up to the
 // first "; ") the same model gave already in the cycle is not given again. Messages of one form
 // (the same text but for its numbers) beyond the first ten are counted, not kept: one line says
-// how many more there were, and the log stays bounded however many are reported.
+// how many more there were, and the log stays bounded however many are reported. The names of
+// objects a message quotes count as one in its form, and a message is kept with its control
+// characters escaped.
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -202,6 +207,94 @@ TEST_F(Messages, TheLogKeepsAThousandMessagesAndCountsTheRest) {
   const std::vector<std::string>& errors = Host().Errors();
   ASSERT_EQ(errors.size(), TQ_MessageLog::kMostKept + 1) << errors.back();
   EXPECT_EQ(errors.back(), "4000 more messages were left out (no more than 1000 are kept)");
+}
+
+TEST_F(Messages, TheNamesOfObjectsAndThePathsTheyStartCountAsOneForm) {
+  // Twelve objects named by letters, and a message for each that quotes it where "%s" stands:
+  // those that differ only in the name of an object, or in the property path it starts, are of
+  // one form, ten given and one line for the rest. A word that names no object (or names one in
+  // another letter case) keeps its message's own form, and so do different texts.
+  const std::vector<std::string> names = {
+      "ALPHA", "Beta", "gamma_x", "DELTA", "EPS", "ZETA", "ETA", "THETA", "IOTA", "KAPPA", "LAMBDA", "MU"};
+  for (const std::string& name : names) Add<TQ_ModelTypeEx2>(name.c_str());
+  const auto same = [](const std::string& name) { return name; };
+  const auto noName = [](const std::string& name) { return "NO" + name; };
+  const auto otherCase = [](const std::string& given) {
+    std::string name = given;
+    for (char& c : name) {
+      const auto byte = static_cast<unsigned char>(c);
+      c = static_cast<char>(std::islower(byte) ? std::toupper(byte) : std::tolower(byte));
+    }
+    return name;
+  };
+  const struct Case {
+    std::vector<std::string> texts;  // each given for every object, in turn
+    std::string (*word)(const std::string&);
+    std::vector<std::string> forms;  // of each text; empty where each message is its own form
+  } cases[] = {
+      {{"domain %s, section 1: its NODECOUNT is -1"}, same, {"domain @, section #: its NODECOUNT is -#"}},
+      {{"%s.SECTION(2).BASE is fixed", "%s.VALUE(1,2) is fixed"}, same, {"@ is fixed", "@ is fixed"}},
+      {{"%s: the domain %s (XDOMAIN) has no sections"}, same, {"@: the domain @ (XDOMAIN) has no sections"}},
+      {{"%s has no link", "%s has no sections"}, same, {"@ has no link", "@ has no sections"}},
+      {{"domain %s, section 1: its NODECOUNT is -1"}, noName, {""}},
+      {{"domain %s, section 1: its NODECOUNT is -1"}, otherCase, {""}},
+  };
+  for (const Case& c : cases) {
+    Host().ClearErrors();
+    // The log as the rule makes it: of a form, ten messages, and the count of the rest where the
+    // first was left out.
+    std::vector<std::string> expected;
+    std::map<std::string, std::pair<int, std::size_t>> givenAndLine;
+    std::map<std::string, int> omitted;
+    for (const std::string& name : names)
+      for (std::size_t t = 0; t < c.texts.size(); ++t) {
+        std::string message = c.texts[t];
+        for (std::size_t at = message.find("%s"); at != std::string::npos; at = message.find("%s"))
+          message.replace(at, 2, c.word(name));
+        Host().ReportError(message);
+        const std::string& form = c.forms[t];
+        auto& [given, line] = givenAndLine[form];
+        if (form.empty() || given++ < 10) {
+          expected.push_back(message);
+        } else if (omitted[form]++ == 0) {
+          line = expected.size();
+          expected.emplace_back();
+        }
+      }
+    for (const auto& [form, count] : omitted)
+      expected[givenAndLine[form].second] =
+          std::to_string(count) + " more messages of the form \"" + form + "\" were left out";
+    EXPECT_EQ(Host().Errors(), expected) << c.texts.front() << "\n" << AllErrors();
+    EXPECT_EQ(omitted.size(),
+              c.forms.front().empty() ? 0u : std::set<std::string>(c.forms.begin(), c.forms.end()).size());
+  }
+}
+
+TEST_F(Messages, ControlCharactersAreKeptEscapedAndValidUtf8AsItIs) {
+  const struct {
+    const char* given;
+    const char* shown;
+  } cases[] = {
+      {"plain text, UTF-8 \xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80",
+       "plain text, UTF-8 \xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"},
+      {"a\nmodelhost: b\r\t", "a\\u000amodelhost: b\\u000d\\u0009"},
+      {"\x1b[31mred\x1b[0m\x7f", "\\u001b[31mred\\u001b[0m\\u007f"},
+      {"C1 \xc2\x9b and \xc2\x85, not \xc2\xa0", "C1 \\u009b and \\u0085, not \xc2\xa0"},
+      {"stray \x9b, cut \xe2\x82, overlong \xc0\xaf, surrogate \xed\xa0\x80",
+       "stray \\x9b, cut \\xe2\\x82, overlong \\xc0\\xaf, surrogate \\xed\\xa0\\x80"},
+      {"a backslash \\u0000 stays", "a backslash \\u0000 stays"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TQ_PrintableText(c.given), c.shown);
+    EXPECT_EQ(TQ_IsPrintableText(c.given), std::string(c.given) == c.shown) << c.shown;
+    Host().ClearErrors();
+    Host().ReportError(c.given);
+    EXPECT_EQ(Host().Errors(), std::vector<std::string>{c.shown});
+  }
+  // The line that counts the messages left out shows their form escaped too.
+  Host().ClearErrors();
+  for (int k = 0; k < 12; ++k) Host().ReportError("node " + std::to_string(k) + "\n\x1b[2J");
+  EXPECT_EQ(Host().Errors().back(), "2 more messages of the form \"node #\\u000a\\u001b[#J\" were left out");
 }
 
 TEST_F(Messages, AMessageLongerThanTheLimitIsCutShort) {

@@ -171,26 +171,6 @@ TEST_F(ModelHostProgram, PrintsItsDefaultConfiguration) {
   EXPECT_TRUE(configuration["objects"].is_array());
 }
 
-TEST_F(ModelHostProgram, BadInputGetsOneLineAndANonZeroStatus) {
-  ExpectOneLineError(RunTool({}, R"({"objects": [{"name": "A", "type": "NOSUCHTYPE"}]})"), "unknown type");
-  ExpectOneLineError(RunTool({}, "{\"objects\": ["), "not valid JSON");
-  ExpectOneLineError(RunTool({}, R"({"things": []})"), "\"objects\"");
-  ExpectOneLineError(RunTool({}, R"({"objects": [{"name": "M", "type": "GENERICMODEL", "fix": {"NOPE": 1}}]})"),
-                     "no property NOPE");
-  ExpectOneLineError(RunTool({}, R"({"objects": [{"name": "M", "type": "GENERICMODEL", "fix": {"USERNOTES": 3}}]})"),
-                     "wrong kind");
-  ExpectOneLineError(RunTool({}, R"({"objects": [{"name": "M", "type": "GENERICMODEL"},
-                                                 {"name": "M", "type": "GENERICMODEL"}]})"),
-                     "exists already");
-  ExpectOneLineError(
-      RunTool({}, R"({"objects": [{"name": "M", "type": "GENERICMODEL", "links": {"USERNOTES": "Q"}}]})"),
-      "no object named");
-  ExpectOneLineError(RunTool({}, R"({"objects": [{"name": "M", "type": "GENERICMODEL", "colour": 1}]})"),
-                     "unknown key");
-  ExpectOneLineError(RunTool({"--config", "/nonexistent/modelhost.json"}), "cannot read");
-  ExpectOneLineError(RunTool({"--library", "/nonexistent/NoSuchLibrary.so"}), "NoSuchLibrary");
-}
-
 TEST_F(ModelHostProgram, DefaultAndOptionRunsReportWhatTheLibraryProduces) {
   Outcome defaults = RunTool({"--format", "jsonl"});
   ASSERT_EQ(defaults.status, 0) << defaults.err;
@@ -261,20 +241,6 @@ TEST_F(ModelHostProgram, EquationLinesCarryTheProgramBesideItsDeclaration) {
   EXPECT_NE(text.out.find("TQ_Eqn2 (group"), std::string::npos);
   EXPECT_NE(text.out.find("DDX(0)*X.SECTION(1).ELEMENTLENGTH+(VALUE(0)-VALUE(1))"), std::string::npos) << text.out;
   EXPECT_NE(text.out.find("section 1: BASE 0, NODECOUNT 8, NUMELEMENTS 8"), std::string::npos);
-}
-
-TEST_F(ModelHostProgram, ValuesOutOfRangeAndBadLinksAreRefused) {
-  ExpectOneLineError(RunTool({}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 0}}]})"),
-                     "lower bound");
-  ExpectOneLineError(
-      RunTool({}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "RK4"}}]})"),
-      "valid set");
-  ExpectOneLineError(RunTool({}, R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 1.5}}]})"),
-                     "wrong kind");
-  ExpectOneLineError(RunTool({}, R"({"objects": [{"name": "M", "type": "GENERICMODEL"},
-      {"name": "D", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "M"}}]})"),
-                     "is not of type");
-  ExpectOneLineError(RunTool({"--config", "x.json", "--method", "BFD1"}), "cannot be combined");
 }
 
 TEST_F(ModelHostProgram, AFailedCycleSaysSoAfterItsReport) {
@@ -470,75 +436,6 @@ TEST_F(ModelHostProgram, AHugeSetIsReportedByItsSizeAndEnds) {
   Outcome text = RunTool({}, configuration);
   EXPECT_EQ(text.status, 2) << text.err;
   EXPECT_EQ(text.out.rfind("objects 2, equations 0", 0), 0u) << text.out;
-}
-
-TEST_F(ModelHostProgram, BadInputFoundAnywhereGetsOneLineAndStatusOne) {
-  const std::string dir = ::testing::TempDir();
-  const struct {
-    std::vector<std::string> args;
-    const char* configuration;  // written to a file and given with --config when not empty
-    const char* fragment;
-  } cases[] = {
-      {{},
-       R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"LENGTH": 1e400}}]})",
-       "holds a number too large for a double"},
-      {{},
-       R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 18446744073709551615}}]})",
-       "X.NUMSECTIONS: the integer 18446744073709551615 lies outside the 32-bit range"},
-      {{},
-       R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 9223372036854775808}}]})",
-       "the integer 9223372036854775808 lies outside the 32-bit range"},
-      {{},
-       R"({"objects": [{"name": "D", "type": "DISTRIBUTION1D", "fix": {"INTEGRALS": [1, 4294967297]}}]})",
-       "not all texts or all integers within the 32-bit range"},
-      {{},
-       R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS\u0000X": 2}}]})",
-       "the property path \"X.NUMSECTIONS\\u0000X\" holds a NUL character"},
-      {{},
-       R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "CFD4\u0000"}}]})",
-       "X.DISCRETIZATIONMETHOD: the text \"CFD4\\u0000\" holds a NUL character"},
-      {{},
-       R"({"objects": [{"name": "D", "type": "DISTRIBUTION1D", "fix": {"INTEGRALS": ["idx\u0000y"]}}]})",
-       "the set member \"idx\\u0000y\" holds a NUL character"},
-      {{},
-       R"({"objects": [{"name": "X", "type": "DOMAIN"},
-                           {"name": "D", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "X\u0000Y"}}]})",
-       "holds a NUL character"},
-      {{"--config", ""}, "", "--config was given an empty file name"},
-      {{"--config", dir}, "", "is a directory, not a configuration file"},
-      // Elements fixed outside the sets the assignments settle on.
-      {{},
-       R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"SECTION(0).LOCATION": 0.5}}]})",
-       "X.SECTION(0).LOCATION is fixed, but the element X.SECTION(0) lies outside the index set X.TQ_SECTION_SET1 {1}"},
-      {{},
-       R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 2, "SECTION(-1).LENGTH": 0.5}}]})",
-       "the element X.SECTION(-1) lies outside the index set X.TQ_SECTION_SET1 {1,2}"},
-      {{},
-       R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"NUMSECTIONS": 3, "SECTION(4).LENGTH": 0.5}}]})",
-       "the element X.SECTION(4) lies outside the index set X.TQ_SECTION_SET1 {1,2,3}"},
-      {{},
-       R"j({"objects": [{"name": "X", "type": "DOMAIN"},
-          {"name": "D", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "X"}, "fix": {"VALUE(100000000)": 1.0}}]})j",
-       "D.VALUE(100000000) is fixed, but the element D.VALUE(100000000) lies outside the index set D.TQ_VALUE_SET1 "
-       "{0,1,2,3,4,5,6,7,8}"},
-      // An index set the model computes from its other values.
-      {{},
-       R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"TQ_SECTION_SET1": [1, 2]}}]})",
-       "X.TQ_SECTION_SET1 is fixed, but it is an index set that its model computes; an index set cannot be fixed"},
-      {{},
-       R"j({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"TQ_SECTION_SET1": [1]}},
-          {"name": "D", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "X"}, "fix": {"TQ_IDX_SET1": []}}]})j",
-       "X.TQ_SECTION_SET1 and D.TQ_IDX_SET1 are fixed, but they are index sets that their models compute"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.fragment);
-    ExpectOneLineError(RunTool(c.args, c.configuration), c.fragment);
-  }
-  // An element fixed before the assignments make it stays valid.
-  Outcome later = RunTool({"--format", "jsonl"}, R"({"objects": [{"name": "X", "type": "DOMAIN",
-      "fix": {"SECTION(3).SPACINGPREFERENCE": 0.05, "NUMSECTIONS": 3}}]})");
-  EXPECT_EQ(later.status, 0) << later.err;
-  EXPECT_NE(later.out.find(R"("path":"X.SECTION(3).SPACINGPREFERENCE","value":0.05)"), std::string::npos);
 }
 
 TEST_F(ModelHostProgram, ValuesTheModelsRefuseGiveStatusTwoAndTheirReason) {

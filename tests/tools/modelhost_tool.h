@@ -11,7 +11,6 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -38,9 +37,16 @@ inline std::string Slurp(const std::string& path) {
   return text.str();
 }
 
-// Runs modelhost with the arguments (each quoted) and, when given, a
-// configuration written to a file first.
-inline Outcome RunTool(const std::vector<std::string>& args, const std::string& configuration = "") {
+// Where a run's standard output goes: a file; a full disk (/dev/full); a reader that takes the
+// first line and closes the pipe, with the signal of a closed pipe as it comes or ignored (the
+// program then meets a failed write instead).
+enum class Output { kFile, kFullDisk, kClosedPipe, kClosedPipeSignalIgnored };
+
+// Runs modelhost with the arguments (each quoted) and, when given, a configuration written to a
+// file first, its standard output sent where `output` says. What reached a file or the reader of
+// a pipe is the outcome's `out`; its status is that of modelhost (128 and the signal's number
+// when a signal ended it).
+inline Outcome RunToolInto(Output output, const std::vector<std::string>& args, const std::string& configuration = "") {
   static int counter = 0;
   // CTest runs each test case as a process of its own, several at once: the
   // process id keeps their files apart.
@@ -51,15 +57,32 @@ inline Outcome RunTool(const std::vector<std::string>& args, const std::string& 
     command += " --config '" + stem + ".json'";
   }
   for (const std::string& arg : args) command += " '" + arg + "'";
-  command += " >'" + stem + ".out' 2>'" + stem + ".err'";
+  switch (output) {
+    case Output::kFile:
+      command += " >'" + stem + ".out' 2>'" + stem + ".err'; echo $? >'" + stem + ".status'";
+      break;
+    case Output::kFullDisk:
+      command += " >/dev/full 2>'" + stem + ".err'; echo $? >'" + stem + ".status'";
+      break;
+    case Output::kClosedPipe:
+    case Output::kClosedPipeSignalIgnored:
+      command =
+          "{ " + command + " 2>'" + stem + ".err'; echo $? >'" + stem + ".status'; } | head -n 1 >'" + stem + ".out'";
+      if (output == Output::kClosedPipeSignalIgnored) command = "trap '' PIPE; " + command;
+      break;
+  }
   Outcome outcome;
-  int raw = std::system(command.c_str());
-  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  if (std::system(command.c_str()) == -1) ADD_FAILURE() << "the shell could not run " << command;
+  std::istringstream(Slurp(stem + ".status")) >> outcome.status;
   outcome.out = Slurp(stem + ".out");
   outcome.err = Slurp(stem + ".err");
   // The files served only this run; leave nothing behind in the temporary folder.
-  for (const char* suffix : {".json", ".out", ".err"}) std::remove((stem + suffix).c_str());
+  for (const char* suffix : {".json", ".out", ".err", ".status"}) std::remove((stem + suffix).c_str());
   return outcome;
+}
+
+inline Outcome RunTool(const std::vector<std::string>& args, const std::string& configuration = "") {
+  return RunToolInto(Output::kFile, args, configuration);
 }
 
 // Every line of a jsonl run parses and names its kind first.
@@ -73,7 +96,7 @@ inline std::vector<nlohmann::json> JsonLines(const Outcome& outcome) {
 }
 
 // Bad input: status 1, nothing on standard output, and one line on standard error that holds
-// the fragment.
+// the fragment (no warning beside it).
 inline void ExpectOneLineError(const Outcome& outcome, const std::string& fragment) {
   EXPECT_EQ(outcome.status, 1);
   EXPECT_TRUE(outcome.out.empty()) << "nothing may reach standard output: " << outcome.out;
