@@ -151,6 +151,18 @@ void ReportEndNode(
   TQ_ReportError(message);
 }
 
+void ReportMethodPointsMet(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, Phase phase) {
+  char message[768];
+  std::snprintf(message,
+                sizeof message,
+                "%s: the points of the domain %s (%s) are not its method's, as reported for the domain; %s",
+                NameOf(model),
+                NameOf(&domain),
+                link,
+                NotDone(phase));
+  TQ_ReportError(message);
+}
+
 bool AdmitSize(const TQ_Containable* model, const char* what, double elements, double bytes, double nonZeros) {
   char who[256];
   std::snprintf(who, sizeof who, "%s: %s", NameOf(model), what);

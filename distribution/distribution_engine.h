@@ -3,8 +3,10 @@
 //
 // A model hands the engine a view of itself (its domains, orders, INTEGRALS and arrays) and its
 // plan. Before any equation is declared or emitted every axis is checked: its link must hold a
-// domain and its ENDNODE must fit the host's integers; then every equation that would run is
-// checked against the grid (a Check walk): it may read no node outside its own section (a
+// domain and its ENDNODE must fit the host's integers; a domain along which equations would run
+// must hold its method's points (NUMPOLYPOINTS and POLYPOINT, which the formulas take for
+// granted: TQ_DOMAIN::HoldsMethodPoints); then every equation that would run is checked against
+// the grid (a Check walk): it may read no node outside its own section (a
 // section shorter than the method's stencil) nor outside the domain's nodes 0 .. ENDNODE (the
 // arrays' index sets), it may stand at no member of another axis's INTERIOR outside that
 // domain's nodes (over one axis, no second derivative may be declared at such a member of its
@@ -25,6 +27,7 @@
 // and the phase does what it can without them; no exception reaches the host.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <span>
@@ -46,7 +49,9 @@ inline constexpr int kGridTooShort = -2;  // an equation would read outside its 
                                           // domain's nodes, stand at an INTERIOR member outside
                                           // them, or run over elements that do not fill their
                                           // section (GridFault); or ENDNODE is too far from 0 for
-                                          // the host's integers (EndNodeFits)
+                                          // the host's integers (EndNodeFits); or equations would
+                                          // run along a domain whose points are not its method's
+                                          // (MethodPointsHeld)
 inline constexpr int kTooLarge = -3;      // the equations or their non-zeros would not fit the
                                           // host's 32-bit counts, or its elements and equations
                                           // the host's size budget
@@ -121,6 +126,9 @@ void ReportGridFault(
 void ReportTooLarge(const TQ_Containable* model, int count, const PlanSize& size, Phase phase);
 void ReportEndNode(
     const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int64_t end, const char* work);
+// A domain whose points are not its method's, met after the domain reported them (the domain
+// gives its values once; each model it refuses later says so in a line of its own).
+void ReportMethodPointsMet(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, Phase phase);
 // Whether `elements` new elements of `bytes` in all and `nonZeros` non-zeros fit the host's size
 // budget; the host reports a refusal, naming the model and `what`.
 bool AdmitSize(const TQ_Containable* model, const char* what, double elements, double bytes, double nonZeros);
@@ -129,6 +137,47 @@ bool AdmitSize(const TQ_Containable* model, const char* what, double elements, d
 // Whether `count` equations before this model's and the model's own fit the host's 32-bit
 // equation count and its pattern positions.
 bool FitsHostCounts(int count, const PlanSize& size);
+
+// A context that shows the method of one axis alone (and none when the axis is -1): a walk through
+// it runs the integral starts and the method blocks of that axis, and no other block.
+template <Access kAccess, std::size_t D>
+class OneMethodContext : public DistributionContext<kAccess, D> {
+ public:
+  OneMethodContext(const DistributionView<D>& view, int axis) : DistributionContext<kAccess, D>(view), axis_(axis) {}
+  const char* Method(int a) { return a == axis_ ? DistributionContext<kAccess, D>::Method(a) : nullptr; }
+
+ private:
+  int axis_;
+};
+
+// Whether equations of the plan would run along axis a: its blocks add equations to the integral
+// starts, which run without any block.
+template <Access kAccess, std::size_t D>
+bool WritesAlong(const DistributionView<D>& view, std::span<const PlanNode> plan, int a) {
+  OneMethodContext<kAccess, D> along(view, a);
+  OneMethodContext<kAccess, D> none(view, -1);
+  return MeasurePlan(plan, along).equations > MeasurePlan(plan, none).equations;
+}
+
+// Whether every domain along which equations of the plan would run holds its method's points
+// (TQ_DOMAIN::HoldsMethodPoints). A domain that does not is reported once, whatever axes it
+// stands on: by the domain with its values, the first time a model meets it in a run of its
+// assignments, and after that by the model, which names the domain and its link. A domain along
+// which no equation runs is not asked about.
+template <Access kAccess, std::size_t D>
+bool MethodPointsHeld(const DistributionView<D>& view, std::span<const PlanNode> plan, Phase phase) {
+  std::array<const TQ_DOMAIN*, D> refused{};
+  std::size_t count = 0;
+  for (std::size_t a = 0; a < D; ++a) {
+    TQ_DOMAIN& domain = *view.domains[a];
+    bool met = false;
+    for (std::size_t k = 0; k < count; ++k) met = met || refused[k] == &domain;
+    if (met || domain.HoldsMethodPoints() || !WritesAlong<kAccess>(view, plan, static_cast<int>(a))) continue;
+    refused[count++] = &domain;
+    if (!domain.ReportMethodPoints()) detail::ReportMethodPointsMet(view.model, view.links[a], domain, phase);
+  }
+  return count == 0;
+}
 
 // 0 when every axis can carry the equations of the plan that would run; otherwise the negative
 // code, with the reason handed to the host.
@@ -162,6 +211,7 @@ int CheckDomains(const DistributionView<D>& view, std::span<const PlanNode> plan
       return kGridTooShort;
     }
   }
+  if (!MethodPointsHeld<kAccess>(view, plan, phase)) return kGridTooShort;
   const GridFault fault = CheckGrid(plan, context);
   if (fault.found) {
     const auto a = static_cast<std::size_t>(fault.axis);

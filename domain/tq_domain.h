@@ -15,6 +15,7 @@
 // are evenly spaced.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "framework/morvane_api.h"
@@ -51,6 +52,18 @@ class MORVANE_API TQ_DOMAIN : public TQ_Generated<TQ_DOMAIN, TQ_ModelTypeEx2> {
   TQ_SetValue& UnionFn115365376(TQ_IntegerSetIter& i);
   // The union of the INTERIOR sets of all sections; shared like the above.
   TQ_SetValue& UnionFn115369808();
+
+  // Whether NUMPOLYPOINTS (as the grid takes it) and POLYPOINT hold what the method assigns
+  // (tq_methods.h: the count itself, each point within kMethodPointTolerance of its fraction);
+  // true for a method outside the table. The distributions' equations along the domain hold only
+  // on the method's points, and read neither POLYPOINT nor the coordinates.
+  bool HoldsMethodPoints();
+  // Reports the first of NUMPOLYPOINTS and POLYPOINT that is not the method's, naming the
+  // domain, the property, its value and the method's ("domain X: POLYPOINT(1) is fixed at 0.3,
+  // but its method OCFE2 has 0.5; ..."), once until the domain's assignments run again (or the
+  // fault changes), whichever distributions and axes meet it. True when this call reported it;
+  // false when it was reported before, or the points are the method's.
+  bool ReportMethodPoints();
 
   // Members in declaration order; each internal index set is registered just
   // before the array it dimensions.
@@ -120,6 +133,9 @@ class MORVANE_API TQ_DOMAIN : public TQ_Generated<TQ_DOMAIN, TQ_ModelTypeEx2> {
   void ReportProblem(const char* what, int section = 0);
   // The domain's name for a message, "(unnamed)" when it has none.
   const char* DomainName() const;
+  // The first of NUMPOLYPOINTS and POLYPOINT that is not the method's, in words, into `what`
+  // (cut to `size` bytes); false, and nothing written, when the points are the method's.
+  bool MethodPointsFault(char* what, std::size_t size);
   // Whether the sections the SECTION array lacks of `sections` fit the
   // host's size budget; the host reports a refusal.
   bool SectionsFit(int sections);
@@ -127,6 +143,10 @@ class MORVANE_API TQ_DOMAIN : public TQ_Generated<TQ_DOMAIN, TQ_ModelTypeEx2> {
   // intervals: its NUMELEMENTS, but no more than the intervals hold (a
   // NUMELEMENTS fixed beyond them would place nodes past the section).
   std::int64_t ElementsPlaced(TQ_SECTIONDATAMODEL& section, std::int64_t nodeCount);
+
+  // What ReportMethodPoints last reported since the assignments ran (a hash of the message; 0:
+  // nothing).
+  std::uint64_t pointsReported_ = 0;
 
   MORVANE_GENERATED_COUNTERS
 };

@@ -43,10 +43,16 @@
 //   node (a zero-length section, a coordinate that overflows, POLYPOINT
 //   fractions that are not increasing inside (0, 1), a fixed node count or
 //   element count whose elements leave nodes without a coordinate).
+// NUMPOLYPOINTS and POLYPOINT fixed off the method's values still give the grid they describe,
+// and a domain alone says nothing of them; the distributions' equations hold only on the
+// method's points, so a distribution that would write rows along the domain asks it
+// (HoldsMethodPoints) and is refused, the domain reporting the first value that differs once per
+// run of its assignments (ReportMethodPoints).
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "domain/tq_domain.h"
@@ -152,7 +158,7 @@ const char* TQ_DOMAIN::DomainName() const {
 
 void TQ_DOMAIN::ReportProblem(const char* what, int section) {
   const char* name = DomainName();
-  char message[400];
+  char message[640];
   if (section > 0)
     std::snprintf(message, sizeof message, "domain %s, section %d: %s", name, section, what);
   else
@@ -169,6 +175,8 @@ void TQ_DOMAIN::IndexSets(const TQ_AssignmentStep& step) {
 }
 
 void TQ_DOMAIN::Assignments(const TQ_AssignmentStep& step) {
+  // A new run of the model: a fault of the method's points is told again when a distribution meets it.
+  pointsReported_ = 0;
   step.Assign(*LENGTH, 1.0, 4);
   const int sections = NUMSECTIONS.v();
   if (sections >= 1)
@@ -536,6 +544,63 @@ void TQ_DOMAIN::CheckNode(GridRun& run, int s, std::int64_t k, double x, int ele
                   before);
   ReportProblem(what, s);
   run.sectionReported = true;
+}
+
+// ---- the method's points ----------------------------------------------------------------
+
+bool TQ_DOMAIN::MethodPointsFault(char* what, std::size_t size) {
+  const TQ_MethodFacts* row = FindMethod(DISCRETIZATIONMETHOD.v());
+  if (row == nullptr) return false;
+  // NUMPOLYPOINTS as the grid takes it; its value as it stands in the message.
+  if (PolyPoints() != row->points) {
+    std::snprintf(what,
+                  size,
+                  "NUMPOLYPOINTS %s %d, but its method %s has %d",
+                  NUMPOLYPOINTS.IsFixed() ? "is fixed at" : "holds",
+                  NUMPOLYPOINTS.v(),
+                  row->name,
+                  row->points);
+    return true;
+  }
+  for (int p = 1; p <= row->points; ++p) {
+    const TQ_REALPARAMETER& point = POLYPOINT(p);
+    const double method = row->fractions[p - 1];
+    // (A point that is not a number is off too.)
+    if (std::fabs(point.v() - method) <= kMethodPointTolerance) continue;
+    std::snprintf(what,
+                  size,
+                  "POLYPOINT(%d) %s %.15g, but its method %s has %.15g",
+                  p,
+                  point.IsFixed() ? "is fixed at" : "holds",
+                  point.v(),
+                  row->name,
+                  method);
+    return true;
+  }
+  return false;
+}
+
+bool TQ_DOMAIN::HoldsMethodPoints() {
+  char what[200];
+  return !MethodPointsFault(what, sizeof what);
+}
+
+bool TQ_DOMAIN::ReportMethodPoints() {
+  char what[400];
+  if (!MethodPointsFault(what, sizeof what)) return false;
+  const std::size_t length = std::strlen(what);
+  std::snprintf(what + length,
+                sizeof what - length,
+                "; the distributions' equations hold only on the method's points, and none are written along the "
+                "domain");
+  // FNV-1a of the message, never 0 (0 stands for nothing reported).
+  std::uint64_t hash = 14695981039346656037u;
+  for (const char* c = what; *c != 0; ++c) hash = (hash ^ static_cast<unsigned char>(*c)) * 1099511628211u;
+  if (hash == 0) hash = 1;
+  if (hash == pointsReported_) return false;
+  pointsReported_ = hash;
+  ReportProblem(what);
+  return true;
 }
 
 // ---- set functions ------------------------------------------------------------------

@@ -46,6 +46,14 @@ inline constexpr TQ_MethodFacts kDiscretizationMethods[] = {
 
 inline constexpr std::size_t kDiscretizationMethodCount = std::size(kDiscretizationMethods);
 
+// How far a POLYPOINT may lie from the method's fraction and still count as the method's point.
+// The table holds the collocation points to five decimals, within 5e-6 of the roots they stand
+// for. The root typed to five decimals, rounded or cut, is the table's value or one unit of the
+// fifth decimal from it, and typed to more decimals it comes closer still: 1.5e-5 takes these
+// and refuses a value two units or more off, and no value of five decimals or fewer lies near
+// the bound.
+inline constexpr double kMethodPointTolerance = 1.5e-5;
+
 // The row of a method name as written (letter case counts); null for any
 // other name.
 constexpr const TQ_MethodFacts* FindDiscretizationMethod(std::string_view name) {

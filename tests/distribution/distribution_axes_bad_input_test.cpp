@@ -99,12 +99,6 @@ TEST(DistributionAxesBadInput, SectionsThatCannotCarryTheMethodAreNamedWithTheir
        {"UBFD4", {3}, 2},
        {},
        {"method \"UBFD4\" of the domain Z (ZDOMAIN)", "shorter than the discretization method's stencil"}},
-      // Elements of two intervals under collocation rows that reach four.
-      {3,
-       0,
-       {"OCFE4", {4}, 2},
-       {{"X.NUMPOLYPOINTS", 1}},
-       {"of the domain X (XDOMAIN)", "shorter than the discretization method's stencil"}},
       // Sections beyond the domain's last node.
       {2,
        0,
@@ -124,12 +118,6 @@ TEST(DistributionAxesBadInput, SectionsThatCannotCarryTheMethodAreNamedWithTheir
        {"BFD1", {4}, 2},
        {{"Z.SECTION(1).BASE", -2}},
        {"section 1 of the domain Z (ZDOMAIN) covers the nodes -2 to 2, outside the domain's nodes 0 to 4"}},
-      // Elements so long that no section holds one.
-      {2,
-       0,
-       {"OCFE3", {}, 2},
-       {{"X.NUMPOLYPOINTS", INT_MAX}},
-       {"of the domain X (XDOMAIN)", "shorter than the discretization method's stencil"}},
       // Sections that their elements do not fill.
       {2,
        1,

@@ -1,5 +1,6 @@
 // modelhost's configuration as a user writes it: the types the library offers, paths relative to
-// their object, what one key or name would take silently from another, and the limit on names.
+// their object, what one key or name would take silently from another, the limit on names, and
+// a domain's points fixed off its method's.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -206,4 +207,47 @@ TEST(ModelHostConfiguration, ValuesFixedOnArrayElementsReachTheirElementsWhateve
   }
   EXPECT_EQ(sectionsSeen, kSections);
   EXPECT_EQ(valuesSeen, kNodes);
+}
+
+TEST(ModelHostConfiguration, PointsFixedOffTheDomainsMethodAreRefusedWhereADistributionWritesRows) {
+  const auto over = [](const std::string& fix) {
+    return R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": )" + fix +
+           R"(}, {"name": "D", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "X"}}]})";
+  };
+  const std::string why =
+      "; the distributions' equations hold only on the method's points, and none are written "
+      "along the domain\n";
+  const struct {
+    const char* fix;
+    const char* what;
+  } cases[] = {
+      // The point of OCFE2's elements moved: the grid of another polynomial under the midpoint's rows.
+      {R"j({"DISCRETIZATIONMETHOD": "OCFE2", "POLYPOINT(1)": 0.3})j",
+       "POLYPOINT(1) is fixed at 0.3, but its method OCFE2 has 0.5"},
+      {R"j({"DISCRETIZATIONMETHOD": "CFD2", "POLYPOINT(1)": 0.1})j",
+       "POLYPOINT(1) is fixed at 0.1, but its method CFD2 has 0.5"},
+      // Collocation elements under rows that divide by one interval.
+      {R"j({"DISCRETIZATIONMETHOD": "BFD1", "NUMPOLYPOINTS": 1, "POLYPOINT(1)": 0.5})j",
+       "NUMPOLYPOINTS is fixed at 1, but its method BFD1 has 0"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fix);
+    const Outcome run = RunTool({}, over(c.fix));
+    // Status 2, as a model that refused its input; the one message, and no equation.
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, std::string("modelhost: domain X: ") + c.what + why);
+    EXPECT_EQ(run.out.rfind("objects 2, equations 0,", 0), 0u) << run.out;
+    // The domain alone takes its points as they are.
+    const Outcome alone = RunTool({"--summary"}, Domain(c.fix));
+    EXPECT_EQ(alone.status, 0) << alone.err;
+    EXPECT_EQ(alone.err, "");
+  }
+  // The method's own points typed by hand run as the domain that fixes none.
+  const Outcome typed = RunTool({}, over(R"j({"DISCRETIZATIONMETHOD": "OCFE3", "NUMPOLYPOINTS": 2,
+                                            "POLYPOINT(1)": 0.21132, "POLYPOINT(2)": 0.78868})j"));
+  const Outcome unfixed = RunTool({}, over(R"({"DISCRETIZATIONMETHOD": "OCFE3"})"));
+  EXPECT_EQ(typed.status, 0) << typed.err;
+  EXPECT_EQ(typed.err, "");
+  EXPECT_EQ(typed.out, unfixed.out);
+  EXPECT_EQ(unfixed.status, 0) << unfixed.err;
 }

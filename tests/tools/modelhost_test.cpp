@@ -421,7 +421,8 @@ TEST_F(ModelHostProgram, ThePrintedDefaultConfigurationRunsAsTheDefault) {
 
 TEST_F(ModelHostProgram, AHugeSetIsReportedByItsSizeAndEnds) {
   // Elements of two thousand million points: the domain keeps what fits, the
-  // distribution refuses the grid, and the set of the points is written short.
+  // distribution refuses the points that are not its method's, and the set of the points is
+  // written short.
   const char* const configuration = R"({"objects": [
       {"name": "X", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "OCFE3", "NUMPOLYPOINTS": 2147483647}},
       {"name": "D", "type": "DISTRIBUTION2D", "links": {"XDOMAIN": "X", "YDOMAIN": "X"}}]})";
@@ -432,7 +433,9 @@ TEST_F(ModelHostProgram, AHugeSetIsReportedByItsSizeAndEnds) {
     if (line["kind"] == "value" && line["path"] == "X.TQ_POLYPOINT_SET1")
       points = line["value"] == json({{"size", INT_MAX}, {"first", 1}, {"last", INT_MAX}});
   EXPECT_TRUE(points);
-  EXPECT_NE(jsonl.err.find("shorter than the discretization method's stencil"), std::string::npos) << jsonl.err;
+  EXPECT_NE(jsonl.err.find("domain X: NUMPOLYPOINTS is fixed at 2147483647, but its method OCFE3 has 2"),
+            std::string::npos)
+      << jsonl.err;
   Outcome text = RunTool({}, configuration);
   EXPECT_EQ(text.status, 2) << text.err;
   EXPECT_EQ(text.out.rfind("objects 2, equations 0", 0), 0u) << text.out;

@@ -1,0 +1,402 @@
+// A domain's NUMPOLYPOINTS and POLYPOINT are its method's: the distributions' formulas hold only
+// on the points the method places, and read neither POLYPOINT nor the coordinates. Over one, two
+// and three axes, with the domain at every axis position and for every method:
+// - points fixed off the method's are refused where a distribution would write rows along the
+//   domain: the domain names itself, the property, the value fixed and the method's value, once
+//   however many distributions and axes meet it, and the distribution declares and emits nothing;
+// - the method's own points typed by hand (to five decimals, one unit of the fifth decimal off, or
+//   to the precision of a double) run as the domain that fixes nothing: the same rows, no word;
+// - a domain with other points that no distribution writes rows along is no error.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "domain/tq_methods.h"
+#include "real_domains.h"
+
+namespace morvane::eqn::testing {
+namespace {
+
+constexpr const char* kUsedOrders[] = {
+    "D.HIGHESTORDERXDERIVATIVEUSED", "D.HIGHESTORDERYDERIVATIVEUSED", "D.HIGHESTORDERZDERIVATIVEUSED"};
+
+// A value fixed on the domain under test, by its property path within the domain.
+struct PointFix {
+  std::string property;
+  double value;
+  bool integer = false;
+};
+
+std::string Number(double v) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.15g", v);
+  return text;
+}
+
+// The domain's report of points that are not its method's.
+std::string Refusal(const std::string& domain, const std::string& what) {
+  return "domain " + domain + ": " + what +
+         "; the distributions' equations hold only on the method's points, and none are written along the domain";
+}
+
+// What a model that meets a domain reported before says.
+std::string MetAgain(const std::string& model, const std::string& domain, const std::string& link) {
+  return model + ": the points of the domain " + domain + " (" + link +
+         ") are not its method's, as reported for the domain; its equations are not declared";
+}
+
+// The points the method stands for, from the mathematics: the roots of the Legendre polynomial of
+// degree `points` on (0, 1) for collocation, the element divided evenly otherwise.
+std::vector<double> ExactPoints(const TQ_MethodFacts& method) {
+  const int n = method.points;
+  if (!method.collocation) {
+    std::vector<double> even;
+    for (int p = 1; p <= n; ++p) even.push_back(double(p) / double(n + 1));
+    return even;
+  }
+  if (n == 1) return {0.5};
+  if (n == 2) return {(1.0 - 1.0 / std::sqrt(3.0)) / 2.0, (1.0 + 1.0 / std::sqrt(3.0)) / 2.0};
+  return {(1.0 - std::sqrt(0.6)) / 2.0, 0.5, (1.0 + std::sqrt(0.6)) / 2.0};
+}
+
+// What one cycle left.
+struct CycleOutcome {
+  bool ok = false;
+  std::vector<std::string> errors;
+  std::vector<std::string> rows;  // D's emitted equations: name, group and text
+  bool declared = false;          // whether D declared any equation
+};
+
+// A distribution "D" over `axes` axes: every domain of `method`, in two sections of a few
+// elements, with second derivatives; D's integrals all selected (or those given); `fixes` on the
+// domain of axis `axis`, and integer values fixed by path.
+struct PointsCase {
+  int axes = 1;
+  int axis = 0;
+  std::string method;
+  std::vector<PointFix> fixes{};
+  std::vector<std::string> integrals{};  // empty: every one the distribution computes
+  std::vector<std::pair<std::string, int>> values{};
+};
+
+std::vector<std::string> AllIntegrals(int axes) {
+  if (axes == 1) return {"idx"};
+  if (axes == 2) return {"idx", "idy", "idxdy"};
+  return {"idx", "idy", "idz", "idxdy", "idxdz", "idydz", "idxdydz"};
+}
+
+CycleOutcome RunCycle(const PointsCase& setup) {
+  std::unique_ptr<HostRoad> road;
+  TQ_ModelType* d = nullptr;
+  const std::vector<std::string> integrals = setup.integrals.empty() ? AllIntegrals(setup.axes) : setup.integrals;
+  if (setup.axes == 1) {
+    RoadSetup one;
+    one.method = setup.method;
+    one.sections = 2;
+    one.domainOrder = 2;
+    one.spacing = 0.5;
+    auto made = std::make_unique<Road>(one);
+    TQ_SetValue selected;
+    for (const std::string& selector : integrals) selected += selector.c_str();
+    made->Fix("D.INTEGRALS", TQ_Value(selected, 0u, 0u, 0));
+    d = made->distribution;
+    road = std::move(made);
+  } else {
+    AxesSetup many;
+    for (int a = 0; a < setup.axes; ++a) many.axes.push_back(RoadAxisSetup{setup.method, {}, 2});
+    many.integrals = integrals;
+    for (int a = 0; a < setup.axes; ++a) many.fixes.push_back({std::string(kDomainNames[a]) + ".NUMSECTIONS", 2});
+    auto made = std::make_unique<AxesRoad>(many);
+    for (int a = 0; a < setup.axes; ++a)
+      made->Fix(std::string(kDomainNames[a]) + ".SPACINGPREFERENCE", TQ_Value(0.5, 0u, 0u, 0));
+    d = made->distribution;
+    road = std::move(made);
+  }
+  const std::string domain = kDomainNames[setup.axis];
+  for (const PointFix& f : setup.fixes) {
+    const std::string path = domain + "." + f.property;
+    if (f.integer)
+      road->Fix(path, TQ_Value(static_cast<int>(f.value), 0u, 0u, 0));
+    else
+      road->Fix(path, TQ_Value(f.value, 0u, 0u, 0));
+  }
+  for (const auto& [path, value] : setup.values) road->Fix(path, TQ_Value(value, 0u, 0u, 0));
+
+  CycleOutcome outcome;
+  outcome.ok = road->Cycle();
+  outcome.errors = road->host.Errors();
+  for (const TQ_EmittedEquation* e : road->EmittedBy(d))
+    outcome.rows.push_back(std::string(road->host.EquationName(*e)) + "@" + std::to_string(e->group) + ": " +
+                           road->host.Infix(*e));
+  for (const TQ_DeclaredEquation& e : road->host.Declared()) outcome.declared = outcome.declared || e.owner == d;
+  return outcome;
+}
+
+std::string Where(const PointsCase& setup) {
+  std::string where =
+      setup.method + " over " + std::to_string(setup.axes) + " axes, on axis " + std::to_string(setup.axis) + ":";
+  for (const PointFix& f : setup.fixes) where += " " + f.property + "=" + Number(f.value);
+  return where;
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+  std::string all;
+  for (const std::string& line : lines) all += line + "\n";
+  return all;
+}
+
+class MethodPoints : public ::testing::TestWithParam<std::size_t> {
+ protected:
+  const TQ_MethodFacts& Method() const { return kDiscretizationMethods[GetParam()]; }
+
+  // Every axis position over one, two and three axes.
+  template <class Body>
+  void ForEachAxis(Body&& body) const {
+    for (int axes = 1; axes <= 3; ++axes)
+      for (int axis = 0; axis < axes; ++axis) body(axes, axis);
+  }
+};
+
+TEST_P(MethodPoints, PointsOffTheMethodsAreRefusedWithTheirValuesAndNothingIsWritten) {
+  const TQ_MethodFacts& method = Method();
+  const int n = method.points;
+  // Each off input, with what the domain says of it.
+  struct Off {
+    std::vector<PointFix> fixes;
+    std::string what;
+  };
+  std::vector<Off> offs;
+  {
+    // One point more, spread evenly (the grid is sound: the domain has nothing else to say).
+    Off more;
+    more.fixes.push_back({"NUMPOLYPOINTS", double(n + 1), true});
+    for (int p = 1; p <= n + 1; ++p) more.fixes.push_back({"POLYPOINT(" + std::to_string(p) + ")", p / (n + 2.0)});
+    more.what = "NUMPOLYPOINTS is fixed at " + std::to_string(n + 1) + ", but its method " + method.name + " has " +
+                std::to_string(n);
+    offs.push_back(more);
+  }
+  if (n > 0) {
+    // One point fewer, the method's others kept.
+    offs.push_back({{{"NUMPOLYPOINTS", double(n - 1), true}},
+                    "NUMPOLYPOINTS is fixed at " + std::to_string(n - 1) + ", but its method " + method.name + " has " +
+                        std::to_string(n)});
+  }
+  for (int p = 1; p <= n; ++p) {
+    const double f = method.fractions[p - 1];
+    // Well inside the element and before the next point, and two units of the fifth decimal
+    // either way: past the tolerance.
+    for (const double value : {f - 0.05, f + 2e-5, f - 2e-5}) {
+      const std::string property = "POLYPOINT(" + std::to_string(p) + ")";
+      offs.push_back(
+          {{{property, value}},
+           property + " is fixed at " + Number(value) + ", but its method " + method.name + " has " + Number(f)});
+    }
+  }
+  ForEachAxis([&](int axes, int axis) {
+    for (const Off& off : offs) {
+      PointsCase setup{axes, axis, method.name, off.fixes};
+      const CycleOutcome run = RunCycle(setup);
+      const std::string where = Where(setup);
+      EXPECT_FALSE(run.ok) << where;
+      // The one message, the domain's: no line of the host repeats the failure.
+      EXPECT_EQ(run.errors, std::vector<std::string>{Refusal(kDomainNames[axis], off.what)}) << where;
+      EXPECT_FALSE(run.declared) << where;
+      EXPECT_TRUE(run.rows.empty()) << where;
+    }
+  });
+}
+
+TEST_P(MethodPoints, TheMethodsOwnPointsTypedByHandRunAsTheDomainThatFixesNothing) {
+  const TQ_MethodFacts& method = Method();
+  const int n = method.points;
+  std::vector<std::vector<PointFix>> typed;
+  // NUMPOLYPOINTS alone, then with the points to five decimals, one unit of the fifth decimal
+  // either way (the root cut, not rounded), and the points of the mathematics.
+  typed.push_back({{"NUMPOLYPOINTS", double(n), true}});
+  const std::vector<double> exact = ExactPoints(method);
+  for (const double shift : {0.0, 1e-5, -1e-5}) {
+    std::vector<PointFix> fixes{{"NUMPOLYPOINTS", double(n), true}};
+    for (int p = 1; p <= n; ++p)
+      fixes.push_back(
+          {"POLYPOINT(" + std::to_string(p) + ")", std::round(method.fractions[p - 1] * 1e5) / 1e5 + shift});
+    typed.push_back(fixes);
+  }
+  {
+    std::vector<PointFix> fixes;
+    for (int p = 1; p <= n; ++p) fixes.push_back({"POLYPOINT(" + std::to_string(p) + ")", exact[p - 1]});
+    typed.push_back(fixes);
+  }
+  ForEachAxis([&](int axes, int axis) {
+    const CycleOutcome unfixed = RunCycle(PointsCase{axes, axis, method.name});
+    ASSERT_TRUE(unfixed.ok) << Lines(unfixed.errors);
+    ASSERT_FALSE(unfixed.rows.empty());
+    for (const std::vector<PointFix>& fixes : typed) {
+      PointsCase setup{axes, axis, method.name, fixes};
+      const CycleOutcome run = RunCycle(setup);
+      const std::string where = Where(setup);
+      EXPECT_TRUE(run.ok) << where << ": " << Lines(run.errors);
+      EXPECT_EQ(run.rows, unfixed.rows) << where;
+    }
+  });
+}
+
+TEST_P(MethodPoints, OtherPointsAlongWhichNoRowsAreWrittenAreNoError) {
+  const TQ_MethodFacts& method = Method();
+  const int n = method.points;
+  // Points the method does not have: one more than its own, spread evenly (a grid of other node
+  // counts); and, for a method with points, its first point moved (the same nodes).
+  std::vector<std::vector<PointFix>> offs;
+  {
+    std::vector<PointFix> more{{"NUMPOLYPOINTS", double(n + 1), true}};
+    for (int p = 1; p <= n + 1; ++p) more.push_back({"POLYPOINT(" + std::to_string(p) + ")", p / (n + 2.0)});
+    offs.push_back(more);
+  }
+  if (n > 0) offs.push_back({{"POLYPOINT(1)", method.fractions[0] - 0.05}});
+
+  // A domain alone.
+  for (const std::vector<PointFix>& off : offs) {
+    HostRoad road;
+    auto* domain = dynamic_cast<TQ_DOMAIN*>(DOMAINFactory());
+    std::string error;
+    ASSERT_TRUE(road.host.AddObject("X", domain, &error)) << error;
+    road.Fix("X.DISCRETIZATIONMETHOD", TQ_Value(method.name, 0u, 0u, 0));
+    for (const PointFix& f : off)
+      road.Fix("X." + f.property,
+               f.integer ? TQ_Value(static_cast<int>(f.value), 0u, 0u, 0) : TQ_Value(f.value, 0u, 0u, 0));
+    EXPECT_TRUE(road.Cycle()) << road.Errors();
+    EXPECT_EQ(road.Errors(), "");
+    EXPECT_FALSE(domain->HoldsMethodPoints());
+  }
+
+  // A distribution that writes rows along the other axes only (over one axis, none at all): no
+  // derivative along the domain and no integral over it. No row of its comes of a block along the
+  // domain; with the domain's nodes as they were, its rows are those over the domain that fixes
+  // nothing.
+  ForEachAxis([&](int axes, int axis) {
+    PointsCase unfixedSetup{axes, axis, method.name};
+    unfixedSetup.values.push_back({kUsedOrders[axis], 0});
+    unfixedSetup.integrals = {"None"};
+    for (const std::string& selector : AllIntegrals(axes)) {
+      if (selector.find(static_cast<char>('x' + axis)) == std::string::npos) unfixedSetup.integrals.push_back(selector);
+    }
+    const CycleOutcome unfixed = RunCycle(unfixedSetup);
+    ASSERT_TRUE(unfixed.ok) << Lines(unfixed.errors);
+    EXPECT_EQ(unfixed.rows.empty(), axes == 1);
+    for (const std::vector<PointFix>& off : offs) {
+      PointsCase setup = unfixedSetup;
+      setup.fixes = off;
+      const CycleOutcome run = RunCycle(setup);
+      const std::string where = Where(setup);
+      EXPECT_TRUE(run.ok) << where << ": " << Lines(run.errors);
+      EXPECT_EQ(run.rows.empty(), axes == 1) << where;
+      if (off.front().integer) {
+        for (const std::string& row : run.rows) {
+          const int block = axes == 1 ? -1 : Numbering::ForAxes(axes).BlockOf(std::atoi(row.c_str() + 6));
+          EXPECT_TRUE(block < 0 || block % axes != axis) << where << ": " << row;
+        }
+      } else {
+        EXPECT_EQ(run.rows, unfixed.rows) << where;
+      }
+    }
+  });
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods,
+                         MethodPoints,
+                         ::testing::Range(std::size_t{0}, kDiscretizationMethodCount),
+                         [](const ::testing::TestParamInfo<std::size_t>& info) {
+                           return std::string(kDiscretizationMethods[info.param].name);
+                         });
+
+// ---- once per domain ----
+
+// Distributions made by the factories over domains X, Y and Z, all of OCFE2 (X with its point
+// fixed at 0.3, Y at 0.7 when asked), and the names the host holds them by.
+class SharedDomains : public HostRoad {
+ public:
+  explicit SharedDomains(bool yOff) {
+    std::string error;
+    for (int a = 0; a < 3; ++a) {
+      domains[a] = dynamic_cast<TQ_DOMAIN*>(DOMAINFactory());
+      EXPECT_TRUE(host.AddObject(kDomainNames[a], domains[a], &error)) << error;
+      Fix(std::string(kDomainNames[a]) + ".DISCRETIZATIONMETHOD", TQ_Value("OCFE2", 0u, 0u, 0));
+    }
+    Fix("X.POLYPOINT(1)", TQ_Value(0.3, 0u, 0u, 0));
+    if (yOff) Fix("Y.POLYPOINT(1)", TQ_Value(0.7, 0u, 0u, 0));
+  }
+  template <class Distribution>
+  Distribution* Add(TQ_ModelType* made, const char* name) {
+    auto* d = dynamic_cast<Distribution*>(made);
+    std::string error;
+    EXPECT_TRUE(host.AddObject(name, d, &error)) << error;
+    models.push_back(d);
+    return d;
+  }
+  bool Wrote() const {
+    for (const TQ_ModelType* d : models)
+      if (!EmittedBy(d).empty()) return true;
+    for (const TQ_DeclaredEquation& e : host.Declared())
+      for (const TQ_ModelType* d : models)
+        if (e.owner == d) return true;
+    return false;
+  }
+
+  std::array<TQ_DOMAIN*, 3> domains{};
+  std::vector<TQ_ModelType*> models;
+};
+
+TEST(MethodPointsReported, OncePerDomainWhateverDistributionsAndAxesMeetIt) {
+  SharedDomains road(false);
+  std::string error;
+  auto* one = road.Add<TQ_DISTRIBUTION1D>(DISTRIBUTION1DFactory(), "A");
+  EXPECT_TRUE(one->XDOMAIN.Attach(road.domains[0], &error)) << error;
+  auto* two = road.Add<TQ_DISTRIBUTION2D>(DISTRIBUTION2DFactory(), "B");
+  EXPECT_TRUE(two->XDOMAIN.Attach(road.domains[0], &error)) << error;
+  EXPECT_TRUE(two->YDOMAIN.Attach(road.domains[0], &error)) << error;
+  auto* three = road.Add<TQ_DISTRIBUTION3D>(DISTRIBUTION3DFactory(), "C");
+  EXPECT_TRUE(three->XDOMAIN.Attach(road.domains[1], &error)) << error;
+  EXPECT_TRUE(three->YDOMAIN.Attach(road.domains[0], &error)) << error;
+  EXPECT_TRUE(three->ZDOMAIN.Attach(road.domains[0], &error)) << error;
+  const std::vector<std::string> expected = {
+      Refusal("X", "POLYPOINT(1) is fixed at 0.3, but its method OCFE2 has 0.5"),
+      MetAgain("B", "X", "XDOMAIN"),
+      MetAgain("C", "X", "YDOMAIN"),
+  };
+  // Every cycle runs the domain's assignments anew, and says it all again.
+  for (int cycle = 1; cycle <= 2; ++cycle) {
+    road.host.ClearErrors();
+    EXPECT_FALSE(road.Cycle()) << cycle;
+    EXPECT_EQ(road.host.Errors(), expected) << cycle << ": " << road.Errors();
+    EXPECT_FALSE(road.Wrote()) << cycle;
+  }
+  // Asked again without the assignments, the models are refused as before; the domain has told
+  // its values already.
+  road.host.ClearErrors();
+  EXPECT_EQ(one->SetUpEquations(), TQ_DISTRIBUTION1D::kGridTooShort);
+  EXPECT_EQ(road.host.Errors(), std::vector<std::string>{MetAgain("A", "X", "XDOMAIN")});
+}
+
+TEST(MethodPointsReported, EachDomainAtFaultIsNamedWithItsOwnValues) {
+  SharedDomains road(true);
+  std::string error;
+  auto* three = road.Add<TQ_DISTRIBUTION3D>(DISTRIBUTION3DFactory(), "C");
+  EXPECT_TRUE(three->XDOMAIN.Attach(road.domains[2], &error)) << error;
+  EXPECT_TRUE(three->YDOMAIN.Attach(road.domains[1], &error)) << error;
+  EXPECT_TRUE(three->ZDOMAIN.Attach(road.domains[0], &error)) << error;
+  EXPECT_FALSE(road.Cycle());
+  // In axis order: Y (YDOMAIN), then X (ZDOMAIN); Z holds its method's point.
+  EXPECT_EQ(road.host.Errors(),
+            (std::vector<std::string>{Refusal("Y", "POLYPOINT(1) is fixed at 0.7, but its method OCFE2 has 0.5"),
+                                      Refusal("X", "POLYPOINT(1) is fixed at 0.3, but its method OCFE2 has 0.5")}))
+      << road.Errors();
+  EXPECT_FALSE(road.Wrote());
+}
+
+}  // namespace
+}  // namespace morvane::eqn::testing
