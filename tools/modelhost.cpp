@@ -120,6 +120,7 @@ int RunProgram(int argc, char** argv) {
   // Memory that runs out while the report is written still leaves the
   // cycle's messages to be given, and so does an output that fails.
   int writeError = -1;
+  std::string reportRefused;
   try {
     if (options.format == "jsonl")
       modelhost::WriteJsonLines(std::cout, run, options.summaryOnly);
@@ -128,16 +129,20 @@ int RunProgram(int argc, char** argv) {
     std::cout.flush();
   } catch (const std::ios_base::failure&) {
     writeError = errno;
-  } catch (const std::bad_alloc&) {
+  } catch (const std::bad_alloc& ended) {
     try {
       std::cout.flush();
     } catch (const std::ios_base::failure&) {
       writeError = errno;
     }
-    std::fputs("modelhost: out of memory while writing the report\n", stderr);
+    // The size budget's refusal of the report's own tables says what did not fit; memory that
+    // ran out says only that.
+    const auto* refused = dynamic_cast<const modelhost::ReportRefused*>(&ended);
+    reportRefused = refused ? refused->why : "out of memory while writing the report";
     ok = false;
   }
   for (const std::string& message : run.Errors()) Say(message);
+  if (!reportRefused.empty()) Say(reportRefused);
   if (writeError >= 0) return OutputFailed(writeError, ok ? 0 : 2);
   return ok ? 0 : 2;
 }

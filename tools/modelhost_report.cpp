@@ -39,8 +39,7 @@ std::string SetText(const SUValue& set) {
 void AdmitForReport(const std::string& size, double bytes) {
   std::string why;
   if (TQ_SizeBudget::AdmitBytes("the report", size.c_str(), bytes, &why)) return;
-  std::cerr << "modelhost: " << why << "\n";
-  throw std::bad_alloc();
+  throw ReportRefused(why);
 }
 
 int GroupsUsed(const TQ_Executive& host) {

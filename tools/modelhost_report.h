@@ -3,7 +3,9 @@
 #pragma once
 
 #include <iosfwd>
+#include <new>
 #include <string>
+#include <utility>
 
 #include "host/tq_executive.h"
 #include "modelhost_run.h"
@@ -25,8 +27,14 @@ std::string SetText(const SUValue& set);
 // What the report keeps while it is written (its tables of what it has visited, of each
 // object's equations) is counted in what the host holds and admitted by the size budget before it
 // is made: with the models' elements and equations it stays within the budget. This asks for
-// `bytes` more, `size` saying what for; when they would not fit, the refusal goes to standard error
-// and std::bad_alloc is thrown, which ends the report as memory that ran out does.
+// `bytes` more, `size` saying what for; when they would not fit, ReportRefused is thrown with the
+// refusal, which ends the report as memory that ran out does (it is a std::bad_alloc), and its
+// writer gives the refusal in place of running out of memory.
+struct ReportRefused : std::bad_alloc {
+  explicit ReportRefused(std::string refusal) : why(std::move(refusal)) {}
+  const char* what() const noexcept override { return why.c_str(); }
+  std::string why;
+};
 void AdmitForReport(const std::string& size, double bytes);
 
 // The number of equation groups the declared equations use.

@@ -165,6 +165,28 @@ TEST_F(ModelHostOutcome, StatusTwoWritesTheReportWhenTheCycleRanAndNothingWhenIt
   }
 }
 
+TEST_F(ModelHostOutcome, AReportWhoseTablesDoNotFitEndsWithTheRefusalInItsOwnWords) {
+  // 300 domains of 100 sections fill most of a budget of 16 MB: the later domains are refused,
+  // and the report's own table of what it visits would not fit either. The report stops there:
+  // status 2, the models' refusals, and last the report's, by what did not fit and the limit, not
+  // as memory that ran out.
+  json objects = json::array();
+  for (int k = 0; k < 300; ++k)
+    objects.push_back({{"name", "D" + std::to_string(k)}, {"type", "DOMAIN"}, {"fix", {{"NUMSECTIONS", 100}}}});
+  const std::string configuration = json({{"objects", objects}}).dump();
+  for (const char* format : {"text", "jsonl"}) {
+    SCOPED_TRACE(format);
+    const Outcome run = RunTool({"--memory-budget", "16MB", "--format", format}, configuration);
+    EXPECT_EQ(run.status, 2) << run.err;
+    const std::vector<std::string> errors = run.ErrorLines();
+    ASSERT_FALSE(errors.empty());
+    EXPECT_EQ(errors.back().rfind("modelhost: the report: ", 0), 0u) << run.err;
+    EXPECT_NE(errors.back().find("the size budget of 16.00 MB; refused"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("out of memory"), std::string::npos) << run.err;
+    EXPECT_EQ(CountStartingWith(run, "modelhost: the report: "), 1);
+  }
+}
+
 TEST_F(ModelHostOutcome, ARefusalThatCutADomainIsGivenBeforeTheFixedValueItLeftOutside) {
   // The size budget refused the domain its million nodes and it kept two: that is the cause, said
   // first, with status 2; the value fixed at node 5, outside the nodes kept, follows it.
