@@ -11,6 +11,10 @@
 # but does not fail the run: each target runs in libFuzzer's fork mode, which
 # goes on past it.
 #
+# A build folder that is configured already (ci/test.sh's Clang build, which builds the tests
+# under the same sanitizers and runs them first) keeps its options: the targets are built there
+# with what is built already. A new one is configured for the fuzz targets alone.
+#
 #   ci/fuzz.sh [build-dir]        (default: build-ci/fuzz in the source tree)
 #   FUZZ_SECONDS=40               how long each target runs
 #   JOBS=n                        build jobs (default: every processor)
@@ -25,8 +29,10 @@ targets=(fuzz_config fuzz_path fuzz_set_text)
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
 t_build=$SECONDS
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_FUZZ=ON \
-  -DMORVANE_WERROR=ON -DMORVANE_BUILD_TESTS=OFF -DMORVANE_BUILD_BENCH=OFF >"$build/configure.log" 2>&1 ||
+fresh=()
+[ -f "$build/CMakeCache.txt" ] || fresh=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_BUILD_TESTS=OFF -DMORVANE_BUILD_BENCH=OFF)
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" "${fresh[@]}" -DMORVANE_FUZZ=ON -DMORVANE_WERROR=ON \
+  >"$build/configure.log" 2>&1 ||
   { tail -n 40 "$build/configure.log" >&2; exit 1; }
 cmake --build "$build" -j"$jobs" --target "${targets[@]}" >"$build/build.log" 2>&1 ||
   { grep -E -A8 'error' "$build/build.log" | head -n 100 >&2; echo "fuzz: build failed, see $build/build.log" >&2; exit 1; }

@@ -14,7 +14,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$root/build-win}
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
-jobs=$(nproc)
+jobs=${JOBS:-$(nproc)}
 triplet=i686-w64-mingw32
 toolchain=$root/cmake/toolchain-$triplet.cmake
 
@@ -67,6 +67,7 @@ fi
 
 # --- the project --------------------------------------------------------------
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DMORVANE_WERROR=ON \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG" \
   -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" \
   -DGMock_DIR="$gtest_prefix/lib/cmake/GMock" >"$build/configure.log" 2>&1 ||
   { tail -n 40 "$build/configure.log" >&2; exit 1; }
