@@ -7,7 +7,11 @@
 # Installs what is missing (cross compiler, wine with its 32-bit part,
 # GoogleTest's sources), cross-builds GoogleTest from Debian's sources into the
 # build tree, configures with cmake/toolchain-i686-w64-mingw32.cmake, builds and
-# runs ctest; each test program is one CTest entry that runs under wine.
+# runs ctest; each test program is one CTest entry that runs under wine. The
+# build is optimised as the native one is, without debug information, which
+# takes most of the cross build's time and is not read under wine.
+#
+#   JOBS=n                         build jobs (default: every processor)
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
