@@ -333,6 +333,10 @@ std::vector<std::string> TQ_LibraryLoader::SearchDirectories() const {
 
 std::vector<std::string> TQ_LibraryLoader::FileNames(const std::string& name) {
   if (EndsWithIgnoringCase(name, kSuffix)) return {name};
+#if !defined(_WIN32)
+  // A versioned file name ("libm.so.6") carries the suffix as well.
+  if (name.find(std::string(kSuffix) + ".") != std::string::npos) return {name};
+#endif
   std::vector<std::string> names{name + kSuffix};
   if (kPrefix != nullptr) names.push_back(kPrefix + name + kSuffix);
   return names;
@@ -391,7 +395,8 @@ TQ_LibraryRef TQ_LibraryLoader::LoadByName(const std::string& name, std::string&
 
   const std::vector<std::string> files = FileNames(name);
   std::string tried;
-  const auto note = [&tried](const std::string& line) { tried += "\n  " + line; };
+  // One line, each place tried after the one before it.
+  const auto note = [&tried](const std::string& line) { tried += (tried.empty() ? " " : "; ") + line; };
 
   TQ_LibraryRef library;
   for (const std::string& directory : SearchDirectories()) {

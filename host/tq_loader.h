@@ -64,7 +64,7 @@ using TQ_LibraryRef = std::shared_ptr<TQ_LoadedLibrary>;
 // that holds this loader, and then the platform's own search path. In each
 // directory the platform's file names for the name are tried: NAME.so and
 // libNAME.so on Linux, NAME.dll on Windows (the name alone when it already
-// carries the suffix).
+// carries the suffix, versioned or not: libm.so.6).
 class VEKEXP_API TQ_LibraryLoader {
  public:
   TQ_LibraryLoader() = default;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "interp_harness.h"
 #include "host/tq_loader.h"
@@ -205,7 +206,18 @@ TEST(LoaderReports, AMissingLibraryNamesTheLibraryAndEveryFileTried) {
     EXPECT_NE(error.find((fs::path(TQ_LibraryLoader::ModuleDirectory()) / file).string()), std::string::npos) << error;
   }
   EXPECT_NE(error.find("platform search path"), std::string::npos) << error;
+  // One message, one line: a program gives it as it is.
+  EXPECT_EQ(error.find('\n'), std::string::npos) << error;
 }
+
+#if !defined(_WIN32)
+TEST(LoaderReports, AVersionedFileNameIsTakenAsItIs) {
+  // The suffix stands inside a versioned name: no further suffix or prefix is tried for it.
+  EXPECT_EQ(TQ_LibraryLoader::FileNames("libm.so.6"), std::vector<std::string>{"libm.so.6"});
+  EXPECT_EQ(TQ_LibraryLoader::FileNames("libfoo.so.1.2"), std::vector<std::string>{"libfoo.so.1.2"});
+  EXPECT_EQ(TQ_LibraryLoader::FileNames("foo"), (std::vector<std::string>{"foo.so", "libfoo.so"}));
+}
+#endif
 
 TEST(LoaderReports, AMissingOrBrokenFileNamesTheFileAndTheReason) {
   ScratchDirectory directory;
