@@ -9,12 +9,13 @@
 // the grid (a Check walk): it may read no node outside its own section (a
 // section shorter than the method's stencil) nor outside the domain's nodes 0 .. ENDNODE (the
 // arrays' index sets), it may stand at no member of another axis's INTERIOR outside that
-// domain's nodes (over one axis, no second derivative may be declared at such a member of its
-// own), and the elements of every element loop must fill their section (a node they
-// leave out would have no equations). The orders and the INTEGRALS selection are taken as they
-// come: the guards read order used > 0 and > 1, highest order == 2, and a selector counts where
-// StringInSet finds it. A model that fails a check declares and emits nothing and returns a
-// negative count, and the host is told why, naming the link or the domain.
+// domain's nodes (nor may a second derivative be declared at such a member of its own axis's
+// INTERIOR, whatever the other axes' orders), and the elements of every element loop must fill
+// their section (a node they leave out would have no equations). The orders and the INTEGRALS
+// selection are taken as they come: the guards read order used > 0 and > 1, highest order == 2,
+// and a selector counts where StringInSet finds it. A model that fails a check declares and
+// emits nothing and returns a negative count, and the host is told why, naming the link or the
+// domain.
 //
 // Emission does not ask the host's size budget again for what declaration admitted and made:
 // a model whose declaration was admitted emits what it declared, whatever other models made

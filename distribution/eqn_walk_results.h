@@ -19,8 +19,8 @@ enum class FaultKind : std::uint8_t {
                 // 0 .. ENDNODE (its section lies outside them), or its section's node count is
                 // negative
   SetOutside,   // an equation stands at a member of another axis's INTERIOR outside that
-                // domain's nodes 0 .. ENDNODE; over one axis, a second derivative's row meets
-                // its own axis's INTERIOR with such a member
+                // domain's nodes 0 .. ENDNODE, or a second derivative's row meets its own
+                // axis's INTERIOR with such a member
   Unfilled,     // the elements an element loop runs over leave nodes of their section out
 };
 

@@ -38,7 +38,8 @@
 // A Check walk, and a walk over more than one axis (loops over the other axes' nodes), read the
 // domain's last node:
 //   std::int32_t EndNode(int axis);
-// and, with more than one axis (over one, a Check walk where the context offers it):
+// and, with more than one axis (over one, a Check walk where the context offers it, for the
+// INTERIOR of a second derivative's own axis):
 //   void ForEachInSet(int axis, AxisSet set, F&& visit);       // visit(std::int64_t) per member
 //                                                              // (Boundary or Interior), ascending
 // and, optionally, while emitting:
@@ -344,8 +345,8 @@ class EquationWalker {
 
   // An equation that would run: every node it reads along its own axis lies in its section (an
   // integral start, outside every section, reads node 0) and among the domain's nodes 0 ..
-  // ENDNODE, and its indices along the other axes among their domains' nodes; over one axis, a
-  // second derivative's row finds its domain's INTERIOR among those nodes (InteriorOutside).
+  // ENDNODE, a second derivative's row finds its own domain's INTERIOR among those nodes
+  // (InteriorOutside), and its indices along the other axes lie among their domains' nodes.
   void CheckRow(const PlanNode& row, const Env& env) {
     if (fault_.found) return;
     GridFault fault;
@@ -383,9 +384,7 @@ class EquationWalker {
         return;
       }
     }
-    if constexpr (kAxes == 1) {
-      if (InteriorOutside(row, fault)) return;
-    }
+    if (InteriorOutside(row, fault)) return;
     if constexpr (kAxes > 1) {
       for (std::size_t k = 0; k < kAxes; ++k) {
         const int other = static_cast<int>(k);
@@ -407,11 +406,13 @@ class EquationWalker {
     }
   }
 
-  // Over one axis the second derivatives are declared at the members of the domain's INTERIOR
-  // (as, over more, the rows along the other axes stand at them): a row of a second derivative
-  // finds a member outside the domain's nodes 0 .. ENDNODE a fault, as a loop over the INTERIOR
-  // does over more axes. True, with the fault kept, when it does; a context that cannot visit
-  // the INTERIOR is not asked.
+  // The second derivatives along an axis are declared at the members of its domain's INTERIOR
+  // (their index sets along that axis are cut to it), over any number of axes, whatever the
+  // other axes' orders: a row of a second derivative finds a member outside the domain's nodes
+  // 0 .. ENDNODE a fault, as a loop of another axis's rows over the INTERIOR does. (Its own node
+  // loop runs over the section's nodes and never reads the INTERIOR; without this, a grid whose
+  // other axes use no second derivatives would pass.) True, with the fault kept, when it does; a
+  // context that cannot visit the INTERIOR is not asked.
   bool InteriorOutside(const PlanNode& row, GridFault fault) {
     if constexpr (requires(Context & c) { c.ForEachInSet(0, AxisSet::Interior, IgnoreMember{}); }) {
       const Formula& f = *row.formula;

@@ -1,10 +1,16 @@
 // A domain whose INTERIOR is fixed with members outside its nodes 0 .. ENDNODE, under a
-// distribution over one, two or three axes whose second derivatives run: every distribution
-// refuses it alike, naming the set's least and greatest members, the domain, its link and its
-// last node, declares and emits nothing, and answers both equation phases kGridTooShort. An
-// INTERIOR within the nodes, or a distribution that does not use second derivatives, runs.
+// distribution over one, two or three axes: the second derivatives along that axis are declared
+// at its INTERIOR, and those along every other axis stand at its node 0, INTERIOR and last node,
+// so wherever any axis uses second derivatives a row meets a member outside the nodes. Every
+// distribution then refuses alike, naming the set's least and greatest members, the domain, its
+// link and its last node, declares and emits nothing, and answers both equation phases
+// kGridTooShort, whichever axis holds the INTERIOR and whatever the other axes' orders. An
+// INTERIOR within the nodes runs; so does an INTERIOR outside them where no axis uses second
+// derivatives, and then it changes none of the rows.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,11 +22,12 @@ namespace morvane::eqn::testing {
 namespace {
 
 // Domains "X", "Y", "Z" (as many as axes), each CFD2 over one section of the eight intervals it
-// divides itself into (ENDNODE 8), with second derivatives, and a distribution "D" over them;
-// X's INTERIOR fixed to `interior` ("" leaves it to the domain).
+// divides itself into (ENDNODE 8), laid out for second derivatives, and a distribution "D" over
+// them using orders[a] along axis a; the INTERIOR of axis `outside` fixed to `interior` (""
+// leaves it to the domain).
 class InteriorRoad : public HostRoad {
  public:
-  InteriorRoad(int axes, const std::string& interior, int orderUsed) {
+  InteriorRoad(int axes, int outside, const std::string& interior, const std::array<int, 3>& orders) {
     std::string error;
     TQ_ModelType* made = axes == 1   ? DISTRIBUTION1DFactory()
                          : axes == 2 ? DISTRIBUTION2DFactory()
@@ -40,9 +47,18 @@ class InteriorRoad : public HostRoad {
       Fix(name + ".DISCRETIZATIONMETHOD", TQ_Value("CFD2", 0u, 0u, 0));
       Fix(name + ".NUMSECTIONS", TQ_Value(1, 0u, 0u, 0));
       Fix(name + ".HIGHESTORDERDERIVATIVE", TQ_Value(2, 0u, 0u, 0));
-      Fix("D.HIGHESTORDER" + name + "DERIVATIVEUSED", TQ_Value(orderUsed, 0u, 0u, 0));
+      Fix("D.HIGHESTORDER" + name + "DERIVATIVEUSED", TQ_Value(orders[static_cast<std::size_t>(a)], 0u, 0u, 0));
     }
-    if (!interior.empty()) Fix("X.INTERIOR", TQ_Value(TQ_IntSetValue(interior.c_str()), 0u, 0u, 0));
+    if (!interior.empty())
+      Fix(std::string(kDomainNames[outside]) + ".INTERIOR", TQ_Value(TQ_IntSetValue(interior.c_str()), 0u, 0u, 0));
+  }
+
+  // Every equation of D as text, in order: name and residual.
+  std::vector<std::string> Rows() const {
+    std::vector<std::string> out;
+    for (const TQ_EmittedEquation* e : EmittedBy(distribution))
+      out.push_back(std::string(host.EquationName(*e)) + ": " + host.Infix(*e));
+    return out;
   }
 
   TQ_ModelTypeEx2* distribution = nullptr;
@@ -63,58 +79,134 @@ const OutsideCase kOutside[] = {
     {"1,5,12", 1, 12, 12},
 };
 
+constexpr std::array<int, 3> kAllSecond = {2, 2, 2};
+
+// The road refused the model for the INTERIOR of axis `outside` as `c` fixes it: one message
+// naming that domain, nothing of D declared or emitted, and both equation phases, asked again,
+// answer kGridTooShort with the same message and no row.
+void ExpectRefused(InteriorRoad& road, int outside, const OutsideCase& c, const std::string& where) {
+  EXPECT_FALSE(road.Cycle()) << where;
+  const std::string domain = kDomainNames[outside];
+  const std::string message = "D: the interior nodes " + std::to_string(c.least) + " to " + std::to_string(c.greatest) +
+                              " of the domain " + domain + " (" + domain +
+                              "DOMAIN) lie outside the domain's nodes 0 to 8 (TQ_Eqn";
+  const std::string standing = " stands at node " + std::to_string(c.standsAt) + ")";
+  EXPECT_TRUE(road.ErrorMentions(message)) << where << ": " << road.Errors();
+  EXPECT_TRUE(road.ErrorMentions(standing)) << where << ": " << road.Errors();
+  for (const TQ_DeclaredEquation& e : road.host.Declared()) EXPECT_NE(e.owner, road.distribution) << where;
+  EXPECT_TRUE(road.EmittedBy(road.distribution).empty()) << where;
+
+  road.host.ClearErrors();
+  EXPECT_EQ(road.distribution->SetUpEquations(), kGridTooShort) << where;
+  ASSERT_EQ(road.host.Errors().size(), 1u) << where << ": " << road.Errors();
+  EXPECT_EQ(road.host.Errors().front().rfind(message, 0), 0u) << where << ": " << road.Errors();
+  EXPECT_NE(road.host.Errors().front().find(standing), std::string::npos) << where << ": " << road.Errors();
+  int* rows = nullptr;
+  int* cols = nullptr;
+  TQ_ExecutiveTesting::BeginEmission(road.host, 0, rows, cols);
+  EXPECT_EQ(road.distribution->JacPattern(rows, cols, nullptr), kGridTooShort) << where;
+  EXPECT_TRUE(road.EmittedBy(road.distribution).empty()) << where;
+}
+
 class InteriorOutsideTheNodes : public ::testing::TestWithParam<int> {};
 
-TEST_P(InteriorOutsideTheNodes, IsRefusedAlikeOverEveryNumberOfAxes) {
+TEST_P(InteriorOutsideTheNodes, IsRefusedAlikeOverEveryNumberOfAxesAndOnEveryAxis) {
   const int axes = GetParam();
-  for (const OutsideCase& c : kOutside) {
-    const std::string where = std::to_string(axes) + " axes, INTERIOR {" + c.interior + "}";
-    InteriorRoad road(axes, c.interior, 2);
-    EXPECT_FALSE(road.Cycle()) << where;
-    const std::string message = "D: the interior nodes " + std::to_string(c.least) + " to " +
-                                std::to_string(c.greatest) +
-                                " of the domain X (XDOMAIN) lie outside the domain's nodes 0 to 8 (TQ_Eqn";
-    const std::string standing = " stands at node " + std::to_string(c.standsAt) + ")";
-    EXPECT_TRUE(road.ErrorMentions(message)) << where << ": " << road.Errors();
-    EXPECT_TRUE(road.ErrorMentions(standing)) << where << ": " << road.Errors();
-    for (const TQ_DeclaredEquation& e : road.host.Declared()) EXPECT_NE(e.owner, road.distribution) << where;
-    EXPECT_TRUE(road.EmittedBy(road.distribution).empty()) << where;
-
-    road.host.ClearErrors();
-    EXPECT_EQ(road.distribution->SetUpEquations(), kGridTooShort) << where;
-    ASSERT_EQ(road.host.Errors().size(), 1u) << where << ": " << road.Errors();
-    EXPECT_EQ(road.host.Errors().front().rfind(message, 0), 0u) << where << ": " << road.Errors();
-    int* rows = nullptr;
-    int* cols = nullptr;
-    TQ_ExecutiveTesting::BeginEmission(road.host, 0, rows, cols);
-    EXPECT_EQ(road.distribution->JacPattern(rows, cols, nullptr), kGridTooShort) << where;
-    EXPECT_TRUE(road.EmittedBy(road.distribution).empty()) << where;
+  for (int outside = 0; outside < axes; ++outside) {
+    for (const OutsideCase& c : kOutside) {
+      const std::string where =
+          std::to_string(axes) + " axes, " + kDomainNames[outside] + ".INTERIOR {" + c.interior + "}";
+      InteriorRoad road(axes, outside, c.interior, kAllSecond);
+      ExpectRefused(road, outside, c, where);
+    }
   }
 }
 
 TEST_P(InteriorOutsideTheNodes, AnInteriorWithinTheNodesRuns) {
   const int axes = GetParam();
-  for (const char* interior : {"", "1,2,3,4,5,6,7", "4", "0,8"}) {
-    const std::string where = std::to_string(axes) + " axes, INTERIOR {" + interior + "}";
-    InteriorRoad road(axes, interior, 2);
-    EXPECT_TRUE(road.Cycle()) << where << ": " << road.Errors();
-    EXPECT_FALSE(road.EmittedBy(road.distribution).empty()) << where;
-    std::string difference;
-    EXPECT_TRUE(road.host.DeclaredMatchesEmitted(&difference)) << where << ": " << difference;
+  for (int outside = 0; outside < axes; ++outside) {
+    for (const char* interior : {"", "1,2,3,4,5,6,7", "4", "0,8"}) {
+      const std::string where =
+          std::to_string(axes) + " axes, " + kDomainNames[outside] + ".INTERIOR {" + interior + "}";
+      InteriorRoad road(axes, outside, interior, kAllSecond);
+      EXPECT_TRUE(road.Cycle()) << where << ": " << road.Errors();
+      EXPECT_FALSE(road.EmittedBy(road.distribution).empty()) << where;
+      std::string difference;
+      EXPECT_TRUE(road.host.DeclaredMatchesEmitted(&difference)) << where << ": " << difference;
+    }
   }
-}
-
-// Without second derivatives no equation stands at the INTERIOR, over any number of axes.
-TEST_P(InteriorOutsideTheNodes, RunsWhereNoSecondDerivativeIsUsed) {
-  const int axes = GetParam();
-  InteriorRoad road(axes, "100", 1);
-  EXPECT_TRUE(road.Cycle()) << axes << " axes: " << road.Errors();
-  EXPECT_FALSE(road.EmittedBy(road.distribution).empty()) << axes << " axes";
 }
 
 INSTANTIATE_TEST_SUITE_P(Axes, InteriorOutsideTheNodes, ::testing::Values(1, 2, 3), [](const auto& info) {
   return std::to_string(info.param) + "D";
 });
+
+// The number of axes, the axis whose INTERIOR lies outside its nodes, and the order used along
+// every axis (0, 1 or 2; those past the last axis unused).
+struct OrdersCase {
+  int axes;
+  int outside;
+  std::array<int, 3> orders;
+};
+
+void PrintTo(const OrdersCase& p, std::ostream* out) {
+  *out << p.axes << " axes, " << kDomainNames[p.outside] << "'s INTERIOR outside, orders used";
+  for (int a = 0; a < p.axes; ++a) *out << ' ' << p.orders[static_cast<std::size_t>(a)];
+}
+
+std::vector<OrdersCase> EveryOrdersCase() {
+  std::vector<OrdersCase> cases;
+  for (int axes = 1; axes <= 3; ++axes) {
+    int combinations = 1;
+    for (int a = 0; a < axes; ++a) combinations *= 3;
+    for (int outside = 0; outside < axes; ++outside) {
+      for (int k = 0; k < combinations; ++k) {
+        std::array<int, 3> orders{};
+        for (int a = 0, rest = k; a < axes; ++a, rest /= 3) orders[static_cast<std::size_t>(a)] = rest % 3;
+        cases.push_back({axes, outside, orders});
+      }
+    }
+  }
+  return cases;
+}
+
+class InteriorOutsideUnderOrders : public ::testing::TestWithParam<OrdersCase> {};
+
+// Refused exactly where some axis uses second derivatives (the axis's own, declared at its
+// INTERIOR, or another's, standing at its node 0, INTERIOR and last node), whatever the orders
+// of the axes that do not; where none does, the model runs with the rows it has with the
+// domain's own INTERIOR, as no row stands at the INTERIOR.
+TEST_P(InteriorOutsideUnderOrders, IsRefusedWhereSecondDerivativesRun) {
+  const OrdersCase& p = GetParam();
+  bool second = false;
+  for (int a = 0; a < p.axes; ++a) second = second || p.orders[static_cast<std::size_t>(a)] == 2;
+  for (const OutsideCase& c : {kOutside[0], kOutside[3]}) {
+    const std::string where = std::string(kDomainNames[p.outside]) + ".INTERIOR {" + c.interior + "}";
+    std::vector<std::string> rows;
+    {  // one road at a time: each holds the one host
+      InteriorRoad road(p.axes, p.outside, c.interior, p.orders);
+      if (second) {
+        ExpectRefused(road, p.outside, c, where);
+        continue;
+      }
+      EXPECT_TRUE(road.Cycle()) << where << ": " << road.Errors();
+      std::string difference;
+      EXPECT_TRUE(road.host.DeclaredMatchesEmitted(&difference)) << where << ": " << difference;
+      rows = road.Rows();
+    }
+    InteriorRoad within(p.axes, p.outside, "", p.orders);
+    EXPECT_TRUE(within.Cycle()) << where << ": " << within.Errors();
+    EXPECT_EQ(rows, within.Rows()) << where;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AxesOutsideAxisAndOrders, InteriorOutsideUnderOrders, ::testing::ValuesIn(EveryOrdersCase()), [](const auto& info) {
+      const OrdersCase& p = info.param;
+      std::string name = std::to_string(p.axes) + "D_" + kDomainNames[p.outside] + "Outside_Orders";
+      for (int a = 0; a < p.axes; ++a) name += std::to_string(p.orders[static_cast<std::size_t>(a)]);
+      return name;
+    });
 
 }  // namespace
 }  // namespace morvane::eqn::testing
