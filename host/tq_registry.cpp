@@ -161,8 +161,10 @@ namespace {
 // What the last element made on a caller's behalf took, for each kind of array (the elements of
 // one kind of array are alike): the least that one took, since one may also take a container's
 // growth that the next ones use.
+// The kind is kept by its type's name, copied: a library that made an array may be unloaded and
+// another loaded in its place, and its own type information goes with it.
 struct ElementCost {
-  const std::type_info* array;
+  TQ_HeldString array;
   std::int64_t bytes;
 };
 TQ_HeldVector<ElementCost>& ElementCosts() {
@@ -171,7 +173,7 @@ TQ_HeldVector<ElementCost>& ElementCosts() {
 }
 ElementCost* CostOf(const TQ_Matrix& array) {
   for (ElementCost& cost : ElementCosts())
-    if (*cost.array == typeid(array)) return &cost;
+    if (cost.array == typeid(array).name()) return &cost;
   return nullptr;
 }
 }  // namespace
@@ -192,7 +194,7 @@ void TQ_Registry::NoteElementBytes(const TQ_Matrix& array, std::int64_t bytes) {
     if (bytes < cost->bytes) cost->bytes = bytes;
     return;
   }
-  ElementCosts().push_back({&typeid(array), bytes});
+  ElementCosts().push_back({TQ_HeldString(typeid(array).name()), bytes});
 }
 
 TQ_Containable* TQ_Registry::FindByPath(const std::string& path, bool create, std::string* error) const {
