@@ -16,6 +16,7 @@
 
 #include "distribution/distribution_engine.h"
 #include "host/tq_executive_testing.h"
+#include "interior_orders.h"
 #include "real_domains.h"
 
 namespace morvane::eqn::testing {
@@ -141,34 +142,8 @@ INSTANTIATE_TEST_SUITE_P(Axes, InteriorOutsideTheNodes, ::testing::Values(1, 2, 
   return std::to_string(info.param) + "D";
 });
 
-// The number of axes, the axis whose INTERIOR lies outside its nodes, and the order used along
-// every axis (0, 1 or 2; those past the last axis unused).
-struct OrdersCase {
-  int axes;
-  int outside;
-  std::array<int, 3> orders;
-};
-
-void PrintTo(const OrdersCase& p, std::ostream* out) {
-  *out << p.axes << " axes, " << kDomainNames[p.outside] << "'s INTERIOR outside, orders used";
-  for (int a = 0; a < p.axes; ++a) *out << ' ' << p.orders[static_cast<std::size_t>(a)];
-}
-
-std::vector<OrdersCase> EveryOrdersCase() {
-  std::vector<OrdersCase> cases;
-  for (int axes = 1; axes <= 3; ++axes) {
-    int combinations = 1;
-    for (int a = 0; a < axes; ++a) combinations *= 3;
-    for (int outside = 0; outside < axes; ++outside) {
-      for (int k = 0; k < combinations; ++k) {
-        std::array<int, 3> orders{};
-        for (int a = 0, rest = k; a < axes; ++a, rest /= 3) orders[static_cast<std::size_t>(a)] = rest % 3;
-        cases.push_back({axes, outside, orders});
-      }
-    }
-  }
-  return cases;
-}
+using interior_orders::EveryOrdersCase;
+using interior_orders::OrdersCase;
 
 class InteriorOutsideUnderOrders : public ::testing::TestWithParam<OrdersCase> {};
 
@@ -178,8 +153,7 @@ class InteriorOutsideUnderOrders : public ::testing::TestWithParam<OrdersCase> {
 // domain's own INTERIOR, as no row stands at the INTERIOR.
 TEST_P(InteriorOutsideUnderOrders, IsRefusedWhereSecondDerivativesRun) {
   const OrdersCase& p = GetParam();
-  bool second = false;
-  for (int a = 0; a < p.axes; ++a) second = second || p.orders[static_cast<std::size_t>(a)] == 2;
+  const bool second = interior_orders::UsesSecondDerivatives(p);
   for (const OutsideCase& c : {kOutside[0], kOutside[3]}) {
     const std::string where = std::string(kDomainNames[p.outside]) + ".INTERIOR {" + c.interior + "}";
     std::vector<std::string> rows;
@@ -200,13 +174,10 @@ TEST_P(InteriorOutsideUnderOrders, IsRefusedWhereSecondDerivativesRun) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    AxesOutsideAxisAndOrders, InteriorOutsideUnderOrders, ::testing::ValuesIn(EveryOrdersCase()), [](const auto& info) {
-      const OrdersCase& p = info.param;
-      std::string name = std::to_string(p.axes) + "D_" + kDomainNames[p.outside] + "Outside_Orders";
-      for (int a = 0; a < p.axes; ++a) name += std::to_string(p.orders[static_cast<std::size_t>(a)]);
-      return name;
-    });
+INSTANTIATE_TEST_SUITE_P(AxesOutsideAxisAndOrders,
+                         InteriorOutsideUnderOrders,
+                         ::testing::ValuesIn(EveryOrdersCase()),
+                         [](const auto& info) { return interior_orders::CaseName(info.param); });
 
 }  // namespace
 }  // namespace morvane::eqn::testing

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "interior_orders.h"
 #include "modelhost_tool.h"
 
 using modelhost_test::Outcome;
@@ -104,41 +105,14 @@ INSTANTIATE_TEST_SUITE_P(Axes, ModelHostInterior, ::testing::Values(1, 2, 3), []
   return std::to_string(info.param) + "D";
 });
 
-// The number of axes, the axis whose INTERIOR lies outside its nodes, and the highest order of
-// derivative of every domain (0, 1 or 2; those past the last axis unused).
-struct OrdersCase {
-  int axes;
-  int outside;
-  std::array<int, 3> orders;
-};
-
-void PrintTo(const OrdersCase& p, std::ostream* out) {
-  *out << p.axes << " axes, " << kNames[p.outside] << "'s INTERIOR outside, orders used";
-  for (int a = 0; a < p.axes; ++a) *out << ' ' << p.orders[static_cast<std::size_t>(a)];
-}
-
-std::vector<OrdersCase> EveryOrdersCase() {
-  std::vector<OrdersCase> cases;
-  for (int axes = 1; axes <= 3; ++axes) {
-    int combinations = 1;
-    for (int a = 0; a < axes; ++a) combinations *= 3;
-    for (int outside = 0; outside < axes; ++outside) {
-      for (int k = 0; k < combinations; ++k) {
-        std::array<int, 3> orders{};
-        for (int a = 0, rest = k; a < axes; ++a, rest /= 3) orders[static_cast<std::size_t>(a)] = rest % 3;
-        cases.push_back({axes, outside, orders});
-      }
-    }
-  }
-  return cases;
-}
+using interior_orders::EveryOrdersCase;
+using interior_orders::OrdersCase;
 
 class ModelHostInteriorUnderOrders : public ::testing::TestWithParam<OrdersCase> {};
 
 TEST_P(ModelHostInteriorUnderOrders, IsRefusedWhereSecondDerivativesRun) {
   const OrdersCase& p = GetParam();
-  bool second = false;
-  for (int a = 0; a < p.axes; ++a) second = second || p.orders[static_cast<std::size_t>(a)] == 2;
+  const bool second = interior_orders::UsesSecondDerivatives(p);
   const Outcome run = RunTool({}, Configuration(p.axes, "100", p.outside, p.orders));
   if (second) {
     ExpectRefused(run, kNames[p.outside], "100", "100", "100");
@@ -154,12 +128,6 @@ TEST_P(ModelHostInteriorUnderOrders, IsRefusedWhereSecondDerivativesRun) {
 INSTANTIATE_TEST_SUITE_P(AxesOutsideAxisAndOrders,
                          ModelHostInteriorUnderOrders,
                          ::testing::ValuesIn(EveryOrdersCase()),
-                         [](const auto& info) {
-                           const OrdersCase& p = info.param;
-                           std::string name = std::to_string(p.axes) + "D_" + kNames[p.outside] + "Outside_Orders";
-                           for (int a = 0; a < p.axes; ++a)
-                             name += std::to_string(p.orders[static_cast<std::size_t>(a)]);
-                           return name;
-                         });
+                         [](const auto& info) { return interior_orders::CaseName(info.param); });
 
 }  // namespace
