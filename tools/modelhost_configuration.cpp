@@ -13,6 +13,7 @@
 #include "host/tq_executive.h"
 #include "host/tq_held.h"
 #include "host/tq_memory.h"
+#include "host/tq_message_log.h"
 #include "host/vekexp.h"
 
 using nlohmann::json;
@@ -288,21 +289,6 @@ namespace {
 
 bool HoldsNul(const std::string& text) { return text.find('\0') != std::string::npos; }
 
-// A text for a message, with control characters (a NUL among them) shown as \u escapes.
-std::string Shown(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) < 0x20) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
-      out += escape;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 // Refuses a name longer than the limit; `what` says what it names.
 bool NameFits(const std::string& name, const std::string& what, std::string& error) {
   if (name.size() <= kMostNameLength) return true;
@@ -336,7 +322,7 @@ bool CreateObject(const TQ_ModelLibrary& models, const json& entry, std::string&
   std::string name = entry["name"];
   std::string type = entry["type"];
   if (HoldsNul(name)) {
-    error = "the object name \"" + Clipped(Shown(name)) + "\" holds a NUL character";
+    error = "the object name \"" + Clipped(TQ_PrintableText(name)) + "\" holds a NUL character";
     return false;
   }
   if (!NameFits(name, "the object name", error)) return false;
@@ -348,7 +334,7 @@ bool CreateObject(const TQ_ModelLibrary& models, const json& entry, std::string&
   std::string why;
   if (!typeName || models.FindFactory(type, why) == nullptr) {
     error = "object \"" + Clipped(name) + "\" has the unknown type \"" +
-            Clipped(Shown(entry["type"].get<std::string>())) + "\"; the library offers " + TypesText(models);
+            Clipped(TQ_PrintableText(entry["type"].get<std::string>())) + "\"; the library offers " + TypesText(models);
     return false;
   }
   TQ_Executive& host = TQ_Executive::Instance();
@@ -446,8 +432,8 @@ bool LinkObject(const std::string& name, const json& links, std::string& error) 
       return false;
     }
     if (HoldsNul(key) || HoldsNul(it.value().get_ref<const std::string&>())) {
-      error = "the link \"" + Clipped(Shown(name + "." + key)) + "\": \"" +
-              Clipped(Shown(it.value().get<std::string>())) + "\" holds a NUL character";
+      error = "the link \"" + Clipped(TQ_PrintableText(name + "." + key)) + "\": \"" +
+              Clipped(TQ_PrintableText(it.value().get<std::string>())) + "\" holds a NUL character";
       return false;
     }
     if (!NameFits(key, "the link", error)) return false;
@@ -508,7 +494,7 @@ bool ToValue(const json& given, TQ_Value& value, std::string& why) {
     value = TQ_Value(given.get<double>(), 0u, 0u, 0);
   } else if (given.is_string()) {
     if (HoldsNul(given.get_ref<const std::string&>())) {
-      why = "the text \"" + Shown(given.get<std::string>()) + "\" holds a NUL character";
+      why = "the text \"" + TQ_PrintableText(given.get<std::string>()) + "\" holds a NUL character";
       return false;
     }
     value = TQ_Value(given.get_ref<const std::string&>().c_str(), 0u, 0u, 0);
@@ -519,7 +505,7 @@ bool ToValue(const json& given, TQ_Value& value, std::string& why) {
       int n = 0;
       if (strings && member.is_string()) {
         if (HoldsNul(member.get_ref<const std::string&>())) {
-          why = "the set member \"" + Shown(member.get<std::string>()) + "\" holds a NUL character";
+          why = "the set member \"" + TQ_PrintableText(member.get<std::string>()) + "\" holds a NUL character";
           return false;
         }
         set += member.get_ref<const std::string&>().c_str();
@@ -622,7 +608,7 @@ bool FixValues(const std::string& name, const json& fixes, ConfigurationOutcome&
     const json& given = *entry.value;
     std::string path = name + "." + key;
     if (HoldsNul(path)) {
-      error = "the property path \"" + Clipped(Shown(path)) + "\" holds a NUL character";
+      error = "the property path \"" + Clipped(TQ_PrintableText(path)) + "\" holds a NUL character";
       return false;
     }
     if (!NameFits(key, "the property path", error)) return false;
