@@ -1,6 +1,8 @@
 #include "tq_message_log.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 constexpr const char* kOutOfMemory = "out of memory";
@@ -100,10 +102,8 @@ bool TQ_MessageLog::Keep(std::string_view given) noexcept {
       text = shown;
     }
     if (text.size() > kMostMessageBytes) {
-      // Cut where a character starts: a UTF-8 sequence is kept whole or left out.
-      std::size_t at = kMostMessageBytes;
-      while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
-      std::string cut(text.substr(0, at));
+      // Cut between characters: a UTF-8 sequence is kept whole or left out.
+      std::string cut(text.substr(0, TQ_BytesWithin(text, kMostMessageBytes)));
       cut += " [cut short]";
       errors_.push_back(std::move(cut));
     } else {
@@ -131,7 +131,7 @@ void TQ_MessageLog::Omit(int& entry, std::string_view form) noexcept {
   }
   try {
     Omitted omitted{errors_.size(), 1, form.empty() ? std::string() : FormText(form)};
-    if (omitted.form.size() > kMostMessageBytes) omitted.form.resize(kMostMessageBytes);
+    if (omitted.form.size() > kMostMessageBytes) omitted.form.resize(TQ_BytesWithin(omitted.form, kMostMessageBytes));
     omitted_.reserve(omitted_.size() + 1);
     if (!Keep(LineOf(omitted))) return;
     omitted_.push_back(std::move(omitted));
@@ -236,6 +236,43 @@ bool TQ_IsPrintableText(std::string_view text) noexcept {
     k += length;
   }
   return true;
+}
+
+bool TQ_IsUtf8Text(std::string_view text) noexcept {
+  for (std::size_t k = 0; k < text.size();) {
+    const std::size_t length = CharacterLength(text, k);
+    if (length == 0) return false;
+    k += length;
+  }
+  return true;
+}
+
+namespace {
+// Walks the characters of a text (a byte of no valid sequence counts as one) until `count` of them
+// or the first that would end beyond `most` bytes; the bytes walked and the characters counted.
+std::pair<std::size_t, std::size_t> WalkCharacters(std::string_view text, std::size_t count, std::size_t most) {
+  std::size_t bytes = 0;
+  std::size_t characters = 0;
+  while (bytes < text.size() && characters < count) {
+    const std::size_t length = std::max<std::size_t>(CharacterLength(text, bytes), 1);
+    if (bytes + length > most) break;
+    bytes += length;
+    ++characters;
+  }
+  return {bytes, characters};
+}
+}  // namespace
+
+std::size_t TQ_CharacterCount(std::string_view text) noexcept {
+  return WalkCharacters(text, text.size(), text.size()).second;
+}
+
+std::size_t TQ_CharactersBytes(std::string_view text, std::size_t count) noexcept {
+  return WalkCharacters(text, count, text.size()).first;
+}
+
+std::size_t TQ_BytesWithin(std::string_view text, std::size_t most) noexcept {
+  return WalkCharacters(text, text.size(), most).first;
 }
 
 std::string TQ_PrintableText(std::string_view text) {

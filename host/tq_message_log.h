@@ -124,6 +124,18 @@ VEKEXP_API std::string TQ_PrintableText(std::string_view text);
 // Whether TQ_PrintableText gives the text as it is.
 VEKEXP_API bool TQ_IsPrintableText(std::string_view text) noexcept;
 
+// Characters of a text that may hold any bytes: a valid UTF-8 sequence is one character, and so is
+// a byte of none. A text cut for a message is cut between characters, never inside one.
+// Whether every byte of the text belongs to a valid UTF-8 sequence.
+VEKEXP_API bool TQ_IsUtf8Text(std::string_view text) noexcept;
+// The number of characters of the text.
+VEKEXP_API std::size_t TQ_CharacterCount(std::string_view text) noexcept;
+// The bytes that the first `count` characters of the text take (all of it when it holds fewer).
+VEKEXP_API std::size_t TQ_CharactersBytes(std::string_view text, std::size_t count) noexcept;
+// The bytes of the longest start of the text that ends between characters and takes no more than
+// `most` bytes.
+VEKEXP_API std::size_t TQ_BytesWithin(std::string_view text, std::size_t most) noexcept;
+
 // One value the library handed to the host, for tests.
 struct TQ_LogEntry {
   enum Kind : std::uint8_t { Assignment, IndexSet };

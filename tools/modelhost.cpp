@@ -28,11 +28,13 @@ constexpr int kOutputFailed = 3;
 
 int RunProgram(int argc, char** argv);
 int OutputFailed(int error, int status);
+int RunFailed(const char* what) noexcept;
 
 }  // namespace
 
 // Memory that runs out anywhere ends the run with a message and status 2, as
-// a model that reported an error does; writing the message asks for none.
+// a model that reported an error does; writing the message asks for none. Any
+// other exception that reaches main is said in one line, with status 2.
 // Standard output that cannot be written ends it with status 3, or, when its
 // reader is gone (a closed pipe), quietly.
 int main(int argc, char** argv) {
@@ -51,6 +53,10 @@ int main(int argc, char** argv) {
   } catch (const std::bad_alloc&) {
     std::fputs("modelhost: out of memory\n", stderr);
     status = 2;
+  } catch (const std::exception& failed) {
+    status = RunFailed(failed.what());
+  } catch (...) {
+    status = RunFailed(nullptr);
   }
   // Flushed at exit, standard output must not throw.
   std::cout.exceptions(std::ios::goodbit);
@@ -71,6 +77,20 @@ int OutputFailed(int error, int status) {
                "modelhost: standard output could not be written (%s); what it holds is cut short\n",
                error != 0 ? std::strerror(error) : "write error");
   return kOutputFailed;
+}
+
+// The status of a run that a fault of modelhost's own ended (an exception that nothing else
+// caught), said in one line as every message is: the status of a run that did not complete.
+int RunFailed(const char* what) noexcept {
+  try {
+    if (what != nullptr) {
+      Say(std::string("the run failed: ") + what);
+      return 2;
+    }
+  } catch (...) {
+  }
+  std::fputs("modelhost: the run failed\n", stderr);
+  return 2;
 }
 
 int RunProgram(int argc, char** argv) {

@@ -28,11 +28,13 @@ const DistributionType kDistributionTypes[] = {
     {"DISTRIBUTION1D", 1, kIntegrals1D}, {"DISTRIBUTION2D", 2, kIntegrals2D}, {"DISTRIBUTION3D", 3, kIntegrals3D}};
 
 // A text for a message, cut short when long: a name of a hundred thousand characters is shown by
-// its first ones and its length.
+// its first ones and its length, both in characters (a UTF-8 sequence is one, kept whole).
 std::string Clipped(const std::string& text) {
   constexpr std::size_t kShown = 40;
   if (text.size() <= kShown + 20) return text;
-  return text.substr(0, kShown) + "... (" + std::to_string(text.size()) + " characters)";
+  const std::size_t characters = TQ_CharacterCount(text);
+  if (characters <= kShown + 20) return text;
+  return text.substr(0, TQ_CharactersBytes(text, kShown)) + "... (" + std::to_string(characters) + " characters)";
 }
 
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
@@ -289,10 +291,12 @@ namespace {
 
 bool HoldsNul(const std::string& text) { return text.find('\0') != std::string::npos; }
 
-// Refuses a name longer than the limit; `what` says what it names.
+// Refuses a name longer than the limit, in characters; `what` says what it names.
 bool NameFits(const std::string& name, const std::string& what, std::string& error) {
   if (name.size() <= kMostNameLength) return true;
-  error = what + " \"" + name.substr(0, 40) + "...\" (" + std::to_string(name.size()) +
+  const std::size_t characters = TQ_CharacterCount(name);
+  if (characters <= kMostNameLength) return true;
+  error = what + " \"" + name.substr(0, TQ_CharactersBytes(name, 40)) + "...\" (" + std::to_string(characters) +
           " characters) is longer than the " + std::to_string(kMostNameLength) + " characters a name may take";
   return false;
 }
@@ -573,6 +577,24 @@ bool BeforeInKeyOrder(std::string_view a, std::string_view b) {
   return a.size() - i < b.size() - j;
 }
 
+// The highest orders of derivative: a domain's, and a distribution's along each axis. The
+// distributions write equations for the orders 0, 1 and 2 (an order of 3 would leave out the
+// collocation methods' junction rows, which stand at order 2 exactly), so a configuration fixes
+// them within 0 to 2, as --order takes them.
+bool OrderFits(const TQ_VarParamProp& property, const std::string& path, std::string& error) {
+  static const char* const kOrders[] = {
+      "HIGHESTORDERDERIVATIVE", "HIGHESTORDERXDERIVATIVE", "HIGHESTORDERYDERIVATIVE", "HIGHESTORDERZDERIVATIVE"};
+  const auto* order = dynamic_cast<const TQ_INTEGERPARAMETER*>(&property);
+  if (order == nullptr || (order->v() >= 0 && order->v() <= 2)) return true;
+  for (const char* name : kOrders) {
+    if (!SameIgnoringCase(property.Name(), name)) continue;
+    error = path + ": " + std::to_string(order->v()) +
+            " is outside 0 to 2, the orders of derivative the distributions write equations for";
+    return false;
+  }
+  return true;
+}
+
 // One entry of an object's "fix": its path and its value.
 struct FixEntry {
   const std::string* key;
@@ -636,6 +658,7 @@ bool FixValues(const std::string& name, const json& fixes, ConfigurationOutcome&
       error = path + ": " + why;
       return false;
     }
+    if (!OrderFits(*property, path, error)) return false;
     if (inArray) outcome.fixedInArrays.emplace_back(path.data(), path.size());
   }
   return true;

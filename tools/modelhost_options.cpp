@@ -221,7 +221,13 @@ int ParseOptions(int argc, char** argv, Options& options) {
         throw Refused{"--distribution \"" + distribution +
                       "\" is none of the distributions: DISTRIBUTION1D, DISTRIBUTION2D, DISTRIBUTION3D"};
     }
-    if (app.count("--method") > 0) model.methods = ListOf("--method", methods);
+    if (app.count("--method") > 0) {
+      model.methods = ListOf("--method", methods);
+      // A method name goes into the configuration's JSON document, which holds UTF-8 text only.
+      for (const std::string& method : model.methods)
+        if (!TQ_IsUtf8Text(method))
+          throw Refused{"--method \"" + method + "\" is not a method name: it is not UTF-8 text"};
+    }
     if (app.count("--sections") > 0)
       model.sections = NumbersOf("--sections", sections, 1, INT_MAX, "whole numbers from 1 to 2147483647");
     if (app.count("--order") > 0) model.orders = NumbersOf("--order", orders, 0, 2, "0, 1 or 2");

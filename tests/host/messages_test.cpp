@@ -297,11 +297,58 @@ TEST_F(Messages, ControlCharactersAreKeptEscapedAndValidUtf8AsItIs) {
   EXPECT_EQ(Host().Errors().back(), "2 more messages of the form \"node #\\u000a\\u001b[#J\" were left out");
 }
 
-TEST_F(Messages, AMessageLongerThanTheLimitIsCutShort) {
-  const std::string longText(100000, 'x');
-  Host().ReportError(longText);
-  ASSERT_EQ(Host().Errors().size(), 1u);
-  EXPECT_EQ(Host().Errors()[0], longText.substr(0, TQ_MessageLog::kMostMessageBytes) + " [cut short]");
+TEST_F(Messages, AMessageLongerThanTheLimitIsCutShortBetweenCharacters) {
+  // Characters of one to four bytes: the limit falls inside a character for all but the first.
+  // The message, and the form that the line counting those left out quotes, keep whole
+  // characters only, as many as fit.
+  constexpr std::size_t kLimit = TQ_MessageLog::kMostMessageBytes;
+  for (const std::string character : {"x", "\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80"}) {
+    SCOPED_TRACE(character.size());
+    std::string longText;
+    while (longText.size() < 3 * kLimit) longText += character;
+    const std::size_t kept = kLimit / character.size() * character.size();
+    Host().ClearErrors();
+    Host().ReportError(longText);
+    ASSERT_EQ(Host().Errors().size(), 1u);
+    EXPECT_EQ(Host().Errors()[0], longText.substr(0, kept) + " [cut short]");
+    // Twelve of one form: ten given, one line for the two left out, its form cut likewise.
+    Host().ClearErrors();
+    for (int k = 0; k < 12; ++k) Host().ReportError(std::to_string(k) + " " + longText);
+    ASSERT_EQ(Host().Errors().size(), 11u);
+    const std::string& omitted = Host().Errors().back();
+    EXPECT_EQ(omitted.rfind("2 more messages of the form \"# " + character, 0), 0u) << omitted.substr(0, 80);
+    // No character was cut: none is left to be shown as stray bytes.
+    for (const std::string& line : Host().Errors())
+      EXPECT_EQ(line.find("\\x"), std::string::npos) << line.substr(0, 80);
+  }
+}
+
+TEST(MessageText, CharactersAreCountedAndCutWhole) {
+  // A valid UTF-8 sequence is one character, and so is a byte of none.
+  const struct {
+    std::string text;
+    bool utf8;
+    std::size_t characters;
+    std::size_t firstTwoBytes;  // the bytes of the first two characters
+    std::size_t withinFour;     // the bytes of the longest start within four bytes
+  } cases[] = {
+      {"", true, 0, 0, 0},
+      {"abcdef", true, 6, 2, 4},
+      {"\xc3\xa9\xc3\xa9\xc3\xa9", true, 3, 4, 4},
+      {"a\xe2\x82\xac\xe2\x82\xac", true, 3, 4, 4},
+      {"ab\xf0\x9f\x98\x80", true, 3, 2, 2},
+      {"\xff\xfe\xc3", false, 3, 2, 3},
+      {"\xc3\xa9\xe2\x82", false, 3, 3, 4},
+      {"\xe2\x82\xac\xc3\xa9", true, 2, 5, 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(TQ_PrintableText(c.text));
+    EXPECT_EQ(TQ_IsUtf8Text(c.text), c.utf8);
+    EXPECT_EQ(TQ_CharacterCount(c.text), c.characters);
+    EXPECT_EQ(TQ_CharactersBytes(c.text, 2), c.firstTwoBytes);
+    EXPECT_EQ(TQ_BytesWithin(c.text, 4), c.withinFour);
+    EXPECT_EQ(TQ_CharactersBytes(c.text, c.characters + 1), c.text.size());
+  }
 }
 
 }  // namespace

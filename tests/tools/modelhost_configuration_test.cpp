@@ -167,6 +167,62 @@ TEST(ModelHostConfiguration, NamesAreTakenUpToTheirLimitAndRefusedBeyondIt) {
   }
 }
 
+TEST(ModelHostConfiguration, AQuotedTextIsCutBetweenCharactersAndCountedInThem) {
+  // An unknown key of `count` characters of one to four bytes after an "a": up to sixty characters
+  // it is shown whole; beyond, by its first forty characters and its length in characters.
+  for (const std::string character : {"e", "\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80"}) {
+    for (std::size_t count : {40u, 59u, 60u, 70u, 1000u}) {
+      SCOPED_TRACE(std::to_string(character.size()) + " bytes, " + std::to_string(count));
+      std::string key = "a";
+      for (std::size_t k = 0; k < count; ++k) key += character;
+      std::string shown = key;
+      if (count + 1 > 60) {
+        shown = "a";
+        for (int k = 0; k < 39; ++k) shown += character;
+        shown += "... (" + std::to_string(count + 1) + " characters)";
+      }
+      const Outcome run = RunTool({}, R"({"objects": [{"name": "X", "type": "DOMAIN", ")" + key + R"(": 1}]})");
+      ExpectOneLineError(run, "unknown key \"" + shown + "\" in an object entry");
+    }
+  }
+  // A name over the limit is counted in characters too.
+  std::string name;
+  for (int k = 0; k < 300; ++k) name += "\xc3\xa9";
+  const Outcome run = RunTool({}, R"({"objects": [{"name": ")" + name + R"(", "type": "DOMAIN"}]})");
+  ExpectOneLineError(run, "...\" (300 characters) is longer than the 256 characters a name may take");
+}
+
+TEST(ModelHostConfiguration, AnOrderOfDerivativeIsFixedWithinZeroToTwo) {
+  // The domain's and each axis's highest order: 0, 1 and 2 run; any other value is refused,
+  // naming the property, as --order refuses it. The orders used are taken as they come.
+  const auto domainOrder = [](const std::string& value) {
+    return R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": {"DISCRETIZATIONMETHOD": "OCFE2",
+        "HIGHESTORDERDERIVATIVE": )" +
+           value + R"(}}, {"name": "D", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "X"}}]})";
+  };
+  const auto axisOrder = [](const std::string& property, const std::string& value) {
+    return R"({"objects": [{"name": "X", "type": "DOMAIN"}, {"name": "Y", "type": "DOMAIN"},
+        {"name": "Z", "type": "DOMAIN"}, {"name": "D", "type": "DISTRIBUTION3D",
+        "links": {"XDOMAIN": "X", "YDOMAIN": "Y", "ZDOMAIN": "Z"}, "fix": {")" +
+           property + "\": " + value + "}}]}";
+  };
+  for (const char* value : {"-1", "3", "2147483647", "-2147483648"}) {
+    SCOPED_TRACE(value);
+    const std::string outside = std::string(": ") + value + " is outside 0 to 2, the orders of derivative";
+    ExpectOneLineError(RunTool({}, domainOrder(value)), "X.HIGHESTORDERDERIVATIVE" + outside);
+    for (const char* axis : {"X", "Y", "Z"}) {
+      const std::string property = std::string("HIGHESTORDER") + axis + "DERIVATIVE";
+      ExpectOneLineError(RunTool({}, axisOrder(property, value)), "D." + property + outside);
+      EXPECT_EQ(RunTool({"--summary"}, axisOrder(property + "USED", value)).status, 0);
+    }
+  }
+  ExpectOneLineError(RunTool({}, domainOrder("3.0")), "X.HIGHESTORDERDERIVATIVE: 3 is outside 0 to 2");
+  for (const char* value : {"0", "1", "2"}) {
+    EXPECT_EQ(RunTool({"--summary"}, domainOrder(value)).status, 0) << value;
+    EXPECT_EQ(RunTool({"--summary"}, axisOrder("HIGHESTORDERZDERIVATIVE", value)).status, 0) << value;
+  }
+}
+
 // Values fixed on the elements of arrays are fixed in the order of their keys read as numbers
 // (the document orders them as texts: "VALUE(10)" before "VALUE(9)"), each reaching its own
 // element however its key is written.

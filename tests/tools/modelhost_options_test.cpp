@@ -176,6 +176,41 @@ TEST(ModelHostOptions, OwnValuesAreRefusedBeforeAnythingRuns) {
   }
 }
 
+TEST(ModelHostOptions, EveryOptionRefusesAValueThatIsNotUtf8InOneEscapedLine) {
+  // A stray byte, a sequence cut short at the end and one cut short before a comma: each option
+  // says it in one line with status 1, the bytes written as \xNN, and no exception reaches the
+  // end of the program (which would abort it).
+  const struct {
+    std::vector<std::string> args;
+    const char* fragment;
+  } cases[] = {
+      {{"--method", "\xff"}, "--method \"\\xff\" is not a method name: it is not UTF-8 text"},
+      {{"--method", "CFD4\xc3"}, "--method \"CFD4\\xc3\" is not a method name"},
+      {{"--method", "\xc3,CFD4", "--distribution", "DISTRIBUTION2D"}, "--method \"\\xc3\" is not a method name"},
+      {{"--distribution", "DISTRIBUTION2D", "--method", "OCFE2,\xff"}, "--method \"\\xff\" is not a method name"},
+      {{"--distribution", "\xff"}, "--distribution \"\\xff\" is none of the distributions"},
+      {{"--domain-type", "DOMAIN\xe2\x82"}, "--domain-type \"DOMAIN\\xe2\\x82\" is none of the domain types"},
+      {{"--format", "\xff"}, "--format \"\\xff\" is none of the formats"},
+      {{"--sections", "\xff"}, "--sections takes whole numbers from 1 to 2147483647, not \"\\xff\""},
+      {{"--order", "1,\xff", "--distribution", "DISTRIBUTION2D"}, "--order takes 0, 1 or 2, not \"\\xff\""},
+      {{"--length", "\xff"}, "--length takes a finite number, not \"\\xff\""},
+      {{"--integrals", "\xff"}, "--integrals: DISTRIBUTION1D does not compute \"\\xff\""},
+      {{"--memory-budget", "8\xff"}, "--memory-budget takes a positive size"},
+      {{"--library", "/nonexistent/\xff.so"}, "/nonexistent/\\xff.so"},
+      {{"--config", "/nonexistent/\xff.json"}, "/nonexistent/\\xff.json"},
+      {{"--summary=\xff"}, "\\xff"},
+      {{"--\xff"}, "--\\xff"},
+      {{"\xff"}, "\\xff"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fragment);
+    const Outcome run = RunTool(c.args);
+    ExpectOneLineError(run, c.fragment);
+    EXPECT_EQ(run.err.rfind("modelhost: ", 0), 0u) << run.err;
+    EXPECT_EQ(std::count_if(run.err.begin(), run.err.end(), [](char c) { return (c & 0x80) != 0; }), 0) << run.err;
+  }
+}
+
 TEST(ModelHostOptions, IntegralsAreTakenExactlyWhereTheDistributionComputesThem) {
   // Each distribution over small domains, each selector alone: the ones it computes run and add
   // equations to the model without integrals; the others are refused, naming them.
