@@ -12,6 +12,7 @@
 // (ReadAhead), and their objects are asked for from memory ahead.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstddef>
@@ -122,6 +123,45 @@ class DistributionContext {
     } else {
       VisitMembers(morvane::distribution::BoundaryAndInteriorNodes(interior, EndNode(a)), visit);
     }
+  }
+
+  // Whether first, first + stride, ... (count of them, stride at least 1) are all members of the
+  // axis's INTERIOR; otherwise the first that is not, in `missing`. Walks the set's runs beside
+  // the members, from the run of the first found by halving: the members of one run take one
+  // step.
+  bool InteriorHolds(int a, std::int64_t first, std::int64_t count, std::int64_t stride, std::int64_t& missing) {
+    const SUValue& interior = Read(Domain(a).INTERIOR);
+    const int runs = interior.RunCount();
+    int lo = 0;
+    int hi = 0;
+    // The first run that does not end before `first`.
+    int r = 0;
+    for (int span = runs; span > 0;) {
+      const int half = span / 2;
+      interior.RunAt(r + half, lo, hi);
+      if (hi < first) {
+        r += half + 1;
+        span -= half + 1;
+      } else {
+        span = half;
+      }
+    }
+    std::int64_t v = first;
+    for (std::int64_t left = count; left > 0;) {
+      while (r < runs) {
+        interior.RunAt(r, lo, hi);
+        if (hi >= v) break;
+        ++r;
+      }
+      if (r == runs || lo > v) {
+        missing = v;
+        return false;
+      }
+      const std::int64_t inRun = std::min(left, (std::int64_t{hi} - v) / stride + 1);
+      left -= inRun;
+      v += inRun * stride;
+    }
+    return true;
   }
 
   [[gnu::always_inline]] Handle Variable(std::uint8_t array, const Coord& at) {

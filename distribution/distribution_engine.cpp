@@ -88,6 +88,20 @@ void ReportGridFault(const TQ_Containable* model,
           RowEquationName(fault.row),
           n(fault.index));
       break;
+    case FaultKind::InteriorMissing:
+      std::snprintf(message,
+                    sizeof message,
+                    "%s: the INTERIOR of the domain %s (%s) leaves out node %lld, where %s of section %d (axis %d) "
+                    "stands at a second derivative: the second derivatives along the domain are declared at its "
+                    "INTERIOR, which must hold every node where their rows stand",
+                    NameOf(model),
+                    NameOf(&domain),
+                    link,
+                    n(fault.index),
+                    RowEquationName(fault.row),
+                    static_cast<int>(fault.section),
+                    fault.axis);
+      break;
     case FaultKind::Unfilled:
       std::snprintf(message,
                     sizeof message,
@@ -151,11 +165,11 @@ void ReportEndNode(
   TQ_ReportError(message);
 }
 
-void ReportMethodPointsMet(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, Phase phase) {
+void ReportMethodGridMet(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, Phase phase) {
   char message[768];
   std::snprintf(message,
                 sizeof message,
-                "%s: the points of the domain %s (%s) are not its method's, as reported for the domain; %s",
+                "%s: the grid of the domain %s (%s) is not the one its method places, as reported for the domain; %s",
                 NameOf(model),
                 NameOf(&domain),
                 link,

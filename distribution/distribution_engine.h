@@ -4,14 +4,16 @@
 // A model hands the engine a view of itself (its domains, orders, INTEGRALS and arrays) and its
 // plan. Before any equation is declared or emitted every axis is checked: its link must hold a
 // domain and its ENDNODE must fit the host's integers; a domain along which equations would run
-// must hold its method's points (NUMPOLYPOINTS and POLYPOINT, which the formulas take for
-// granted: TQ_DOMAIN::HoldsMethodPoints); then every equation that would run is checked against
-// the grid (a Check walk): it may read no node outside its own section (a
+// must hold the grid its method places (NUMPOLYPOINTS, POLYPOINT and the node coordinates, which
+// the formulas take for granted: TQ_DOMAIN::HoldsMethodGrid); then every equation that would run
+// is checked against the grid (a Check walk): it may read no node outside its own section (a
 // section shorter than the method's stencil) nor outside the domain's nodes 0 .. ENDNODE (the
 // arrays' index sets), it may stand at no member of another axis's INTERIOR outside that
 // domain's nodes (nor may a second derivative be declared at such a member of its own axis's
-// INTERIOR, whatever the other axes' orders), and the elements of every element loop must fill
-// their section (a node they leave out would have no equations). The orders and the INTEGRALS
+// INTERIOR, whatever the other axes' orders), a second derivative's row may stand only at a
+// member of its own axis's INTERIOR (the index set of the second derivatives along that axis),
+// and the elements of every element loop must fill their section (a node they leave out would
+// have no equations). The orders and the INTEGRALS
 // selection are taken as they come: the guards read order used > 0 and > 1, highest order == 2,
 // and a selector counts where StringInSet finds it. A model that fails a check declares and
 // emits nothing and returns a negative count, and the host is told why, naming the link or the
@@ -52,7 +54,9 @@ inline constexpr int kGridTooShort = -2;  // an equation would read outside its 
                                           // section (GridFault); or ENDNODE is too far from 0 for
                                           // the host's integers (EndNodeFits); or equations would
                                           // run along a domain whose points are not its method's
-                                          // (MethodPointsHeld)
+                                          // whose grid is not its method's (MethodGridHeld),
+                                          // or stand at a node its second derivatives' INTERIOR
+                                          // leaves out
 inline constexpr int kTooLarge = -3;      // the equations or their non-zeros would not fit the
                                           // host's 32-bit counts, or its elements and equations
                                           // the host's size budget
@@ -127,9 +131,9 @@ void ReportGridFault(
 void ReportTooLarge(const TQ_Containable* model, int count, const PlanSize& size, Phase phase);
 void ReportEndNode(
     const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, std::int64_t end, const char* work);
-// A domain whose points are not its method's, met after the domain reported them (the domain
-// gives its values once; each model it refuses later says so in a line of its own).
-void ReportMethodPointsMet(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, Phase phase);
+// A domain whose grid is not its method's, met after the domain reported it (the domain gives
+// its values once; each model it refuses later says so in a line of its own).
+void ReportMethodGridMet(const TQ_Containable* model, const char* link, const TQ_DOMAIN& domain, Phase phase);
 // Whether `elements` new elements of `bytes` in all and `nonZeros` non-zeros fit the host's size
 // budget; the host reports a refusal, naming the model and `what`.
 bool AdmitSize(const TQ_Containable* model, const char* what, double elements, double bytes, double nonZeros);
@@ -160,22 +164,22 @@ bool WritesAlong(const DistributionView<D>& view, std::span<const PlanNode> plan
   return MeasurePlan(plan, along).equations > MeasurePlan(plan, none).equations;
 }
 
-// Whether every domain along which equations of the plan would run holds its method's points
-// (TQ_DOMAIN::HoldsMethodPoints). A domain that does not is reported once, whatever axes it
+// Whether every domain along which equations of the plan would run holds the grid its method
+// places (TQ_DOMAIN::HoldsMethodGrid). A domain that does not is reported once, whatever axes it
 // stands on: by the domain with its values, the first time a model meets it in a run of its
 // assignments, and after that by the model, which names the domain and its link. A domain along
 // which no equation runs is not asked about.
 template <Access kAccess, std::size_t D>
-bool MethodPointsHeld(const DistributionView<D>& view, std::span<const PlanNode> plan, Phase phase) {
+bool MethodGridHeld(const DistributionView<D>& view, std::span<const PlanNode> plan, Phase phase) {
   std::array<const TQ_DOMAIN*, D> refused{};
   std::size_t count = 0;
   for (std::size_t a = 0; a < D; ++a) {
     TQ_DOMAIN& domain = *view.domains[a];
     bool met = false;
     for (std::size_t k = 0; k < count; ++k) met = met || refused[k] == &domain;
-    if (met || domain.HoldsMethodPoints() || !WritesAlong<kAccess>(view, plan, static_cast<int>(a))) continue;
+    if (met || domain.HoldsMethodGrid() || !WritesAlong<kAccess>(view, plan, static_cast<int>(a))) continue;
     refused[count++] = &domain;
-    if (!domain.ReportMethodPoints()) detail::ReportMethodPointsMet(view.model, view.links[a], domain, phase);
+    if (!domain.ReportMethodGrid()) detail::ReportMethodGridMet(view.model, view.links[a], domain, phase);
   }
   return count == 0;
 }
@@ -212,7 +216,7 @@ int CheckDomains(const DistributionView<D>& view, std::span<const PlanNode> plan
       return kGridTooShort;
     }
   }
-  if (!MethodPointsHeld<kAccess>(view, plan, phase)) return kGridTooShort;
+  if (!MethodGridHeld<kAccess>(view, plan, phase)) return kGridTooShort;
   const GridFault fault = CheckGrid(plan, context);
   if (fault.found) {
     const auto a = static_cast<std::size_t>(fault.axis);

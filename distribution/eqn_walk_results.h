@@ -13,25 +13,28 @@ namespace morvane::eqn {
 // What keeps a grid from carrying the equations that would run on it, found by a Check walk.
 enum class FaultKind : std::uint8_t {
   None,
-  Stencil,      // an equation reads a node outside its own section (the section is shorter than
-                // the method's stencil)
-  NodeOutside,  // an equation reads a node along its own axis outside the domain's nodes
-                // 0 .. ENDNODE (its section lies outside them), or its section's node count is
-                // negative
-  SetOutside,   // an equation stands at a member of another axis's INTERIOR outside that
-                // domain's nodes 0 .. ENDNODE, or a second derivative's row meets its own
-                // axis's INTERIOR with such a member
-  Unfilled,     // the elements an element loop runs over leave nodes of their section out
+  Stencil,          // an equation reads a node outside its own section (the section is shorter than
+                    // the method's stencil)
+  NodeOutside,      // an equation reads a node along its own axis outside the domain's nodes
+                    // 0 .. ENDNODE (its section lies outside them), or its section's node count is
+                    // negative
+  SetOutside,       // an equation stands at a member of another axis's INTERIOR outside that
+                    // domain's nodes 0 .. ENDNODE, or a second derivative's row meets its own
+                    // axis's INTERIOR with such a member
+  Unfilled,         // the elements an element loop runs over leave nodes of their section out
+  InteriorMissing,  // a second derivative's row stands at a node its own axis's INTERIOR (the
+                    // index set of the second derivatives along it) leaves out
 };
 
 // The first fault a Check walk finds.
 struct GridFault {
   bool found = false;
   FaultKind kind = FaultKind::None;
-  int row = 0;                  // catalogue number (Stencil, NodeOutside, SetOutside)
+  int row = 0;                  // catalogue number (Stencil, NodeOutside, SetOutside, InteriorMissing)
   int axis = 0;                 // the axis at fault (SetOutside: the axis of the INTERIOR)
   std::int32_t section = 0;     // of the axis at fault; 0 for a row outside every section
-  std::int64_t index = 0;       // Stencil, NodeOutside: the node read; SetOutside: the member
+  std::int64_t index = 0;       // Stencil, NodeOutside: the node read; SetOutside: the member;
+                                // InteriorMissing: the first node left out
   std::int64_t first = 0;       // the section's nodes first .. last; SetOutside: the least and
   std::int64_t last = 0;        // greatest members of the INTERIOR
   std::int64_t end = 0;         // NodeOutside, SetOutside: the axis's ENDNODE

@@ -4,11 +4,14 @@
 // The same walk serves three purposes, chosen by the sink's mode:
 //   Declare: per equation the group, then one term per variable or parameter, in formula order;
 //   Emit:    per equation the name, the group, then the whole prefix program;
-//   Check:   no sink calls; node, element and set loops visit only their first and last member
-//            (which bound every index their rows read), and every equation that would run is
-//            tested against the grid: each index along its own axis against its section and the
-//            domain's nodes, each index along another axis against that domain's nodes, and the
-//            elements of every element loop against their section;
+//   Check:   no sink calls; node and set loops visit only their first and last member (which
+//            bound every index their rows read), element loops their first and last element and
+//            the first that reaches past the section's node count (the first to read outside
+//            it), and every equation that would run is tested against the grid: each index along
+//            its own axis against its section and the domain's nodes, each index along another
+//            axis against that domain's nodes, the nodes where a second derivative's row stands
+//            (over the whole loop) against its own axis's INTERIOR, and the elements of every
+//            element loop against their section;
 //   Count:   no sink calls; counts the equations and terms a walk would hand on, in double (so
 //            that no size wraps), walking a loop's body once for all its members wherever the
 //            body does not depend on the loop's value.
@@ -42,6 +45,11 @@
 // INTERIOR of a second derivative's own axis):
 //   void ForEachInSet(int axis, AxisSet set, F&& visit);       // visit(std::int64_t) per member
 //                                                              // (Boundary or Interior), ascending
+// and, optionally, for a Check walk (where the context offers it, the nodes of the second
+// derivatives' rows are checked against their axis's INTERIOR):
+//   bool InteriorHolds(int axis, std::int64_t first, std::int64_t count, std::int64_t stride,
+//                      std::int64_t& missing);   // whether first, first + stride, ... (count of
+//                                                // them) are members; else the first that is not
 // and, optionally, while emitting:
 //   bool ReadsAhead();                                         // whether to tell it (a large grid)
 //   void ReadAhead(std::uint8_t array, const Coord& index);    // a hint: that element is named soon
@@ -136,6 +144,11 @@ class EquationWalker {
   const PlanNode* base_ = nullptr;
   GridFault fault_{};
   PlanSize size_{};
+  // Check: the node loop and the element loop the walk stands in (a Check walk visits only some
+  // of their members; a second derivative's row is checked over all of them).
+  std::int64_t nodesFirst_ = 0;
+  std::int64_t nodesLast_ = -1;
+  std::int64_t elements_ = 0;
   double weight_ = 1.0;  // Count: the passes the current body stands for
 
   // Count: runs body once, with the loop's first member, for all `members` of the loop.
@@ -385,6 +398,7 @@ class EquationWalker {
       }
     }
     if (InteriorOutside(row, fault)) return;
+    if (InteriorMissing(row, env, fault)) return;
     if constexpr (kAxes > 1) {
       for (std::size_t k = 0; k < kAxes; ++k) {
         const int other = static_cast<int>(k);
@@ -435,6 +449,45 @@ class EquationWalker {
   struct IgnoreMember {
     void operator()(std::int64_t) const {}
   };
+
+  // The second derivatives along an axis are declared at the members of its domain's INTERIOR,
+  // while their rows are placed by the section, node and element loops: every node where such a
+  // row stands must be a member (an INTERIOR fixed without it would leave the row's element out
+  // of its array's index set). Checked once per loop, over all its members (at the loop's first
+  // visit), and for a row outside node and element loops at each of its sections. True, with the
+  // fault kept, when a node is left out; a context that cannot tell is not asked.
+  bool InteriorMissing(const PlanNode& row, const Env& env, GridFault fault) {
+    if constexpr (requires(Context & c, std::int64_t & missing) { c.InteriorHolds(0, 0, 0, 0, missing); }) {
+      const Formula& f = *row.formula;
+      for (std::size_t k = 0; k < f.termCount; ++k) {
+        const Item& item = f.Term(k);
+        if (item.role != Role::SecondDerivative) continue;
+        std::int64_t first = IndexValue(item.index, row.axis, env);
+        std::int64_t count = 1;
+        std::int64_t stride = 1;
+        if (item.index.origin == Origin::Node) {
+          if (env.i != nodesFirst_) continue;  // checked at the loop's first node
+          count = nodesLast_ - nodesFirst_ + 1;
+        } else if (item.index.origin == Origin::Element) {
+          if (env.e != 1) continue;  // checked at the loop's first element
+          count = elements_;
+          stride = std::int64_t{ctx_.NumPolyPoints(row.axis)} + 1;
+          // (A negative point count: every element starts at the first one's node.)
+          if (stride < 1) {
+            stride = 1;
+            count = 1;
+          }
+        }
+        std::int64_t missing = 0;
+        if (count <= 0 || ctx_.InteriorHolds(row.axis, first, count, stride, missing)) continue;
+        fault.kind = FaultKind::InteriorMissing;
+        fault.index = missing;
+        fault_ = fault;
+        return true;
+      }
+    }
+    return false;
+  }
 
   // The elements of section s along `axis`, of NUMPOLYPOINTS + 1 intervals each, fill it: the
   // element rows run element by element, and a node past the last element would have none of
@@ -613,6 +666,10 @@ class EquationWalker {
           if constexpr (!kCheck && !kCount) {
             if (next == body + 1 && body->step == Step::Row) single = CodeOfRow(*body);
           }
+          if constexpr (kCheck) {
+            nodesFirst_ = IndexValue(n->lo, axis, env);
+            nodesLast_ = IndexValue(n->hi, axis, env);
+          }
           Range(IndexValue(n->lo, axis, env), IndexValue(n->hi, axis, env), [&](std::int64_t v) {
             env.i = v;
             ReadAheadOfLoop(*n, env, v, kNodesAhead, 1);
@@ -630,8 +687,18 @@ class EquationWalker {
             Walk(body, next, env);
           };
           const std::int32_t elements = ctx_.NumElements(axis, env.s);
-          if constexpr (kCheck) CheckElements(axis, env, elements);
-          if constexpr (kCount) {
+          if constexpr (kCheck) {
+            CheckElements(axis, env, elements);
+            elements_ = elements;
+            // The first element, the first that reaches past the section's node count (indices
+            // grow with the element, so it is the first to read outside the section), the last.
+            const std::int64_t stride = std::int64_t{ctx_.NumPolyPoints(axis)} + 1;
+            const std::int64_t intervals = ctx_.NodeCount(axis, env.s);
+            const std::int64_t past = stride >= 1 && intervals >= 0 ? intervals / stride + 1 : 0;
+            if (elements >= 1) visit(1);
+            if (past > 1 && past < elements) visit(past);
+            if (elements > 1) visit(elements);
+          } else if constexpr (kCount) {
             // Only the first element can start at node 0 (j == 0 is tested).
             Weighted(elements >= 1 ? 1 : 0, 1, visit);
             Weighted(double(elements) - 1, 2, visit);

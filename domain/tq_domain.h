@@ -29,6 +29,7 @@
 
 using TQ_SECTIONARRAY = TQ_ARRAY_I<TQ_SECTIONDATAMODEL, TQ_SECTIONDATAMODEL>;
 using TQ_REALPARAMETERARRAY = TQ_ARRAY_I<TQ_REALPARAMETER, TQ_REALPARAMETER>;
+struct TQ_MethodFacts;
 
 class MORVANE_API TQ_DOMAIN : public TQ_Generated<TQ_DOMAIN, TQ_ModelTypeEx2> {
   MORVANE_GENERATED_CLASS(TQ_DOMAIN)
@@ -53,17 +54,27 @@ class MORVANE_API TQ_DOMAIN : public TQ_Generated<TQ_DOMAIN, TQ_ModelTypeEx2> {
   // The union of the INTERIOR sets of all sections; shared like the above.
   TQ_SetValue& UnionFn115369808();
 
-  // Whether NUMPOLYPOINTS (as the grid takes it) and POLYPOINT hold what the method assigns
-  // (tq_methods.h: the count itself, each point within kMethodPointTolerance of its fraction);
-  // true for a method outside the table. The distributions' equations along the domain hold only
-  // on the method's points, and read neither POLYPOINT nor the coordinates.
-  bool HoldsMethodPoints();
-  // Reports the first of NUMPOLYPOINTS and POLYPOINT that is not the method's, naming the
-  // domain, the property, its value and the method's ("domain X: POLYPOINT(1) is fixed at 0.3,
-  // but its method OCFE2 has 0.5; ..."), once until the domain's assignments run again (or the
-  // fault changes), whichever distributions and axes meet it. True when this call reported it;
-  // false when it was reported before, or the points are the method's.
-  bool ReportMethodPoints();
+  // Whether the grid is the one the method places, which the distributions' equations take for
+  // granted (they read neither POLYPOINT nor the coordinates, and step by ELEMENTLENGTH): true for
+  // a method outside the table; otherwise
+  // - NUMPOLYPOINTS (as the grid takes it) and POLYPOINT hold what the method assigns
+  //   (tq_methods.h: the count itself, each point within kMethodPointTolerance of its fraction);
+  // - every node lies where the method puts it from its section's LOCATION, ELEMENTLENGTH and
+  //   points (the node-coordinate statements #45 to #48);
+  // - every section's first node lies at its LOCATION, and the last section's last node at the
+  //   domain's end (its LENGTH from section 1's LOCATION), so that each section's elements span
+  //   it exactly.
+  // Coordinates agree within kGridTolerance of the section's element, plus kGridUlps ulps of
+  // their magnitude. A coordinate the domain cannot compute (not finite) is not judged here: the
+  // domain's own check of its nodes reports it.
+  bool HoldsMethodGrid();
+  // Reports the first fault of HoldsMethodGrid, naming the domain and the property and values
+  // where it can ("domain X: POLYPOINT(1) is fixed at 0.3, but its method OCFE2 has 0.5; ...",
+  // "domain X: node 3 lies at 0.13, but its method CFD4 puts it at 0.1875 (...); ..."), once until
+  // the domain's assignments run again (or the fault changes), whichever distributions and axes
+  // meet it. True when this call reported it; false when it was reported before, or the grid is
+  // the method's.
+  bool ReportMethodGrid();
 
   // Members in declaration order; each internal index set is registered just
   // before the array it dimensions.
@@ -133,9 +144,14 @@ class MORVANE_API TQ_DOMAIN : public TQ_Generated<TQ_DOMAIN, TQ_ModelTypeEx2> {
   void ReportProblem(const char* what, int section = 0);
   // The domain's name for a message, "(unnamed)" when it has none.
   const char* DomainName() const;
-  // The first of NUMPOLYPOINTS and POLYPOINT that is not the method's, in words, into `what`
-  // (cut to `size` bytes); false, and nothing written, when the points are the method's.
-  bool MethodPointsFault(char* what, std::size_t size);
+  // The first fault of HoldsMethodGrid in words, into `what` (cut to `size` bytes), with what
+  // the distributions make of it; false, and nothing written, when the grid is the method's.
+  bool MethodGridFault(char* what, std::size_t size);
+  // The first node that does not lie where `method` puts it (HoldsMethodGrid), in words; false
+  // when every node does.
+  bool NodesFault(const TQ_MethodFacts& method, char* what, std::size_t size);
+  // Node k's coordinate parameter when the domain has made it; null otherwise (nothing is made).
+  const TQ_REALPARAMETER* NodeIfMade(std::int64_t k);
   // Whether the sections the SECTION array lacks of `sections` fit the
   // host's size budget; the host reports a refusal.
   bool SectionsFit(int sections);
@@ -144,9 +160,9 @@ class MORVANE_API TQ_DOMAIN : public TQ_Generated<TQ_DOMAIN, TQ_ModelTypeEx2> {
   // NUMELEMENTS fixed beyond them would place nodes past the section).
   std::int64_t ElementsPlaced(TQ_SECTIONDATAMODEL& section, std::int64_t nodeCount);
 
-  // What ReportMethodPoints last reported since the assignments ran (a hash of the message; 0:
+  // What ReportMethodGrid last reported since the assignments ran (a hash of the message; 0:
   // nothing).
-  std::uint64_t pointsReported_ = 0;
+  std::uint64_t gridReported_ = 0;
 
   MORVANE_GENERATED_COUNTERS
 };

@@ -13,16 +13,15 @@
 //
 // Values are used as they come where the grid they give is sound: a negative
 // LENGTH gives a domain whose coordinate runs toward negative values (the
-// element lengths carry its sign), a section whose LENGTH and
-// SPACINGPREFERENCE give a negative number of intervals takes the minimum
-// node count, and a HIGHESTORDERDERIVATIVE above 2 acts as 2, one below 0 as
-// 0. Where the input cannot give a grid, the domain reports the problem
-// through the host and still hands over a consistent one:
+// element lengths carry its sign), and a HIGHESTORDERDERIVATIVE above 2 acts
+// as 2, one below 0 as 0. Where the input cannot give a grid, the domain
+// reports the problem through the host and still hands over a consistent one:
 // - NUMSECTIONS below 1: no section; the statements that divide by it or
 //   reach section 1 (#5, #25, #44) do not run; ENDNODE 0, INTERIOR empty.
 // - A section whose LENGTH / SPACINGPREFERENCE is not a finite number within
 //   the signed 32-bit range (a zero or non-finite spacing, a non-finite
-//   length) takes the minimum node count (#30).
+//   length), or is negative (a spacing against the direction of the length),
+//   takes the minimum node count (#30).
 // - Node counts are whole multiples of NUMPOLYPOINTS + 1 with at least one
 //   element, also when the user fixes MINNODECOUNT or NUMPOLYPOINTS to values
 //   that the method table would not give, so that the elements tile every
@@ -43,12 +42,15 @@
 //   node (a zero-length section, a coordinate that overflows, POLYPOINT
 //   fractions that are not increasing inside (0, 1), a fixed node count or
 //   element count whose elements leave nodes without a coordinate).
-// NUMPOLYPOINTS and POLYPOINT fixed off the method's values still give the grid they describe,
-// and a domain alone says nothing of them; the distributions' equations hold only on the
-// method's points, so a distribution that would write rows along the domain asks it
-// (HoldsMethodPoints) and is refused, the domain reporting the first value that differs once per
-// run of its assignments (ReportMethodPoints).
+// NUMPOLYPOINTS and POLYPOINT fixed off the method's values, node coordinates fixed by hand, and
+// a section's LENGTH, SPACINGUSED or ELEMENTLENGTH fixed (which move its nodes off the start of
+// the next section, or the last one off the domain's end) still give the grid they describe, and
+// a domain alone says nothing of them; the distributions' equations hold only on the grid the
+// method places, so a distribution that would write rows along the domain asks it
+// (HoldsMethodGrid) and is refused, the domain reporting the first point or node at fault once
+// per run of its assignments (ReportMethodGrid).
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -158,7 +160,7 @@ const char* TQ_DOMAIN::DomainName() const {
 
 void TQ_DOMAIN::ReportProblem(const char* what, int section) {
   const char* name = DomainName();
-  char message[640];
+  char message[1024];
   if (section > 0)
     std::snprintf(message, sizeof message, "domain %s, section %d: %s", name, section, what);
   else
@@ -175,8 +177,8 @@ void TQ_DOMAIN::IndexSets(const TQ_AssignmentStep& step) {
 }
 
 void TQ_DOMAIN::Assignments(const TQ_AssignmentStep& step) {
-  // A new run of the model: a fault of the method's points is told again when a distribution meets it.
-  pointsReported_ = 0;
+  // A new run of the model: a fault of the method's grid is told again when a distribution meets it.
+  gridReported_ = 0;
   step.Assign(*LENGTH, 1.0, 4);
   const int sections = NUMSECTIONS.v();
   if (sections >= 1)
@@ -303,11 +305,21 @@ void TQ_DOMAIN::AssignNodeCount(const TQ_AssignmentStep& step, TQ_IntegerSetIter
   const double quotient = section.LENGTH.v() / spacing;
   const bool sized =
       std::isfinite(spacing) && spacing != 0.0 && std::isfinite(quotient) && std::fabs(quotient) < kIntMax;
-  if (!sized)
+  if (!sized) {
     ReportProblem(
         "LENGTH / SPACINGPREFERENCE is not a finite number of node intervals; "
         "the section takes MINNODECOUNT",
         s);
+  } else if (quotient < 0.0) {
+    // A spacing against the direction of the section's length: no number of intervals.
+    char what[200];
+    std::snprintf(what,
+                  sizeof what,
+                  "LENGTH / SPACINGPREFERENCE is %.15g, a negative number of node intervals; the section takes "
+                  "MINNODECOUNT",
+                  quotient);
+    ReportProblem(what, s);
+  }
   const int n = RoundToInt(quotient);
   const int minimum = MINNODECOUNT.v();
   const bool reachesMinimum = sized && n >= minimum;
@@ -546,20 +558,165 @@ void TQ_DOMAIN::CheckNode(GridRun& run, int s, std::int64_t k, double x, int ele
   run.sectionReported = true;
 }
 
-// ---- the method's points ----------------------------------------------------------------
+// ---- the method's grid ------------------------------------------------------------------
 
-bool TQ_DOMAIN::MethodPointsFault(char* what, std::size_t size) {
+namespace {
+
+// Whether coordinate x counts as the `expected` one, in a section whose elements are `element`
+// long (kGridTolerance, kGridUlps). An expected coordinate that is not finite judges nothing; an
+// x that is not finite where a finite one is expected is off.
+bool PlacedAt(double x, double expected, double element) {
+  if (!std::isfinite(expected)) return true;
+  const double magnitude = std::max(std::fabs(x), std::fabs(expected));
+  return std::fabs(x - expected) <= kGridTolerance * std::fabs(element) + kGridUlps * DBL_EPSILON * magnitude;
+}
+
+// "; section 1's ELEMENTLENGTH is fixed at 0.05" (with `lead` before it) for the first of the
+// section's LENGTH, SPACINGUSED and ELEMENTLENGTH that is fixed, which moves the section's end;
+// nothing when none is.
+void FixedEnd(TQ_SECTIONDATAMODEL& section, int s, const char* lead, char* out, std::size_t size) {
+  out[0] = 0;
+  const TQ_REALPARAMETER* fixed = section.LENGTH.IsFixed()           ? &section.LENGTH
+                                  : (*section.SPACINGUSED).IsFixed() ? &*section.SPACINGUSED
+                                  : section.ELEMENTLENGTH.IsFixed()  ? &section.ELEMENTLENGTH
+                                                                     : nullptr;
+  if (fixed == nullptr) return;
+  const char* name = fixed == &section.LENGTH          ? "LENGTH"
+                     : fixed == &section.ELEMENTLENGTH ? "ELEMENTLENGTH"
+                                                       : "SPACINGUSED";
+  std::snprintf(out, size, "%ssection %d's %s is fixed at %.15g", lead, s, name, fixed->v());
+}
+
+}  // namespace
+
+const TQ_REALPARAMETER* TQ_DOMAIN::NodeIfMade(std::int64_t k) {
+  if (k < INT32_MIN || k > INT32_MAX) return nullptr;
+  const TQ_REALPARAMETERARRAY& nodes = *VALUE;
+  const unsigned int slot = nodes.SlotOf(static_cast<int>(k));
+  if (slot >= nodes.ElementVector.Elements()) return nullptr;
+  return static_cast<const TQ_REALPARAMETER*>(nodes.ElementVector[slot]);
+}
+
+bool TQ_DOMAIN::NodesFault(const TQ_MethodFacts& method, char* what, std::size_t size) {
+  const int sections = NUMSECTIONS.v();
+  if (sections < 1) return false;
+  const std::int64_t points = PolyPoints();
+  if (points > kMaxMethodPoints) return false;  // not the method's: the points fault comes first
+  double fractions[kMaxMethodPoints] = {};
+  for (std::int64_t p = 1; p <= points; ++p) fractions[p - 1] = POLYPOINT(static_cast<int>(p)).v();
+  const bool higherOrder = IsHigherOrder(DISCRETIZATIONMETHOD.v());
+  const double spread = static_cast<double>(points + 1);
+  const double domainEnd = (*LENGTH).v() + (*Section(1).LOCATION).v();
+  for (int s = 1; s <= sections; ++s) {
+    TQ_SECTIONDATAMODEL& section = Section(s);
+    const std::int64_t base = section.BASE.v();
+    const std::int64_t nodeCount = section.NODECOUNT.v();
+    // A section without intervals, or whose elements do not fill it, leaves nodes without a
+    // coordinate: the domain reports it, and the distributions' check of the elements refuses it;
+    // the nodes from there on are not judged here.
+    const std::int64_t elements = ElementsPlaced(section, nodeCount);
+    if (nodeCount < 1 || elements * (points + 1) != nodeCount) return false;
+    const double start = (*section.LOCATION).v();
+    const double end = s < sections ? (*Section(s + 1).LOCATION).v() : domainEnd;
+    // The element the section's start, end and node count give: the measure of the tolerance.
+    const double element = (end - start) / static_cast<double>(nodeCount) * spread;
+    // The section's first node at its LOCATION.
+    if (const TQ_REALPARAMETER* first = NodeIfMade(base); first != nullptr && !PlacedAt(first->v(), start, element)) {
+      if (s == 1) {
+        std::snprintf(what,
+                      size,
+                      "node %lld, the first of section 1, lies at %.15g, but section 1 starts at its LOCATION %.15g",
+                      static_cast<long long>(base),
+                      first->v(),
+                      start);
+      } else {
+        char cause[160];
+        FixedEnd(Section(s - 1), s - 1, " (", cause, sizeof cause);
+        std::snprintf(what,
+                      size,
+                      "node %lld, where section %d ends and section %d starts, lies at %.15g, but section %d starts at "
+                      "its LOCATION %.15g%s%s",
+                      static_cast<long long>(base),
+                      s - 1,
+                      s,
+                      first->v(),
+                      s,
+                      start,
+                      cause,
+                      cause[0] != 0 ? ")" : "");
+      }
+      return true;
+    }
+    // Every other node where the statements #45 to #48 put it.
+    const double length = section.ELEMENTLENGTH.v();
+    for (std::int64_t e = 1; e <= elements; ++e) {
+      const double at = static_cast<double>(e);
+      for (std::int64_t p = 0; p <= points; ++p) {
+        // The element's points, then (p == points) its end.
+        const bool boundary = p == points;
+        const std::int64_t k = base + (e - 1) * (points + 1) + p + 1;
+        const TQ_REALPARAMETER* node = NodeIfMade(k);
+        if (node == nullptr) continue;
+        const double fraction = boundary ? 0.0 : fractions[p];
+        const double x = boundary ? (higherOrder ? spread * (length * at) + start : length * at + start)
+                                  : (higherOrder ? spread * (length * ((fraction + at) + (-1.0))) + start
+                                                 : length * ((fraction + at) + (-1.0)) + start);
+        if (PlacedAt(node->v(), x, element)) continue;
+        std::snprintf(
+            what,
+            size,
+            "node %lld lies at %.15g, but its method %s puts it at %.15g (section %d, from its LOCATION %.15g "
+            "and ELEMENTLENGTH %.15g)",
+            static_cast<long long>(k),
+            node->v(),
+            method.name,
+            x,
+            s,
+            start,
+            length);
+        return true;
+      }
+    }
+    // The last section's last node at the domain's end (each section before it ends where the
+    // next one starts).
+    if (s < sections) continue;
+    const TQ_REALPARAMETER* last = NodeIfMade(base + nodeCount);
+    if (last == nullptr || PlacedAt(last->v(), domainEnd, element)) continue;
+    char cause[160];
+    FixedEnd(section, s, "; ", cause, sizeof cause);
+    std::snprintf(
+        what,
+        size,
+        "node %lld, the last of section %d, lies at %.15g, but the domain ends at %.15g (its LENGTH %.15g from "
+        "section 1's LOCATION %.15g%s)",
+        static_cast<long long>(base + nodeCount),
+        s,
+        last->v(),
+        domainEnd,
+        (*LENGTH).v(),
+        (*Section(1).LOCATION).v(),
+        cause);
+    return true;
+  }
+  return false;
+}
+
+bool TQ_DOMAIN::MethodGridFault(char* what, std::size_t size) {
   const TQ_MethodFacts* row = FindMethod(DISCRETIZATIONMETHOD.v());
   if (row == nullptr) return false;
+  const char* points =
+      "; the distributions' equations hold only on the method's points, and none are written along "
+      "the domain";
   // NUMPOLYPOINTS as the grid takes it; its value as it stands in the message.
   if (PolyPoints() != row->points) {
     std::snprintf(what,
                   size,
-                  "NUMPOLYPOINTS %s %d, but its method %s has %d",
+                  "NUMPOLYPOINTS %s %d, but its method %s has %d%s",
                   NUMPOLYPOINTS.IsFixed() ? "is fixed at" : "holds",
                   NUMPOLYPOINTS.v(),
                   row->name,
-                  row->points);
+                  row->points,
+                  points);
     return true;
   }
   for (int p = 1; p <= row->points; ++p) {
@@ -569,36 +726,38 @@ bool TQ_DOMAIN::MethodPointsFault(char* what, std::size_t size) {
     if (std::fabs(point.v() - method) <= kMethodPointTolerance) continue;
     std::snprintf(what,
                   size,
-                  "POLYPOINT(%d) %s %.15g, but its method %s has %.15g",
+                  "POLYPOINT(%d) %s %.15g, but its method %s has %.15g%s",
                   p,
                   point.IsFixed() ? "is fixed at" : "holds",
                   point.v(),
                   row->name,
-                  method);
+                  method,
+                  points);
     return true;
   }
-  return false;
-}
-
-bool TQ_DOMAIN::HoldsMethodPoints() {
-  char what[200];
-  return !MethodPointsFault(what, sizeof what);
-}
-
-bool TQ_DOMAIN::ReportMethodPoints() {
-  char what[400];
-  if (!MethodPointsFault(what, sizeof what)) return false;
+  if (!NodesFault(*row, what, size)) return false;
   const std::size_t length = std::strlen(what);
   std::snprintf(what + length,
-                sizeof what - length,
-                "; the distributions' equations hold only on the method's points, and none are written along the "
-                "domain");
+                size - length,
+                "; the distributions' equations hold only on the nodes where the method puts them, and none are "
+                "written along the domain");
+  return true;
+}
+
+bool TQ_DOMAIN::HoldsMethodGrid() {
+  char what[768];
+  return !MethodGridFault(what, sizeof what);
+}
+
+bool TQ_DOMAIN::ReportMethodGrid() {
+  char what[768];
+  if (!MethodGridFault(what, sizeof what)) return false;
   // FNV-1a of the message, never 0 (0 stands for nothing reported).
   std::uint64_t hash = 14695981039346656037u;
   for (const char* c = what; *c != 0; ++c) hash = (hash ^ static_cast<unsigned char>(*c)) * 1099511628211u;
   if (hash == 0) hash = 1;
-  if (hash == pointsReported_) return false;
-  pointsReported_ = hash;
+  if (hash == gridReported_) return false;
+  gridReported_ = hash;
   ReportProblem(what);
   return true;
 }

@@ -54,6 +54,16 @@ inline constexpr std::size_t kDiscretizationMethodCount = std::size(kDiscretizat
 // the bound.
 inline constexpr double kMethodPointTolerance = 1.5e-5;
 
+// How far a node may lie from where its method puts it and still count as placed there: this
+// fraction of its section's element (the element the section's start and end and its node count
+// give, whatever ELEMENTLENGTH holds), as for the points (a coordinate typed to as many digits as
+// the points are), plus kGridUlps units in the last place of the coordinates' magnitude, for the
+// rounding by which the node statements and the sections' LOCATION statements reach the same
+// coordinate by different sums (a few ulps; far below the fraction unless a section is short
+// beside its distance from 0).
+inline constexpr double kGridTolerance = kMethodPointTolerance;
+inline constexpr double kGridUlps = 16.0;
+
 // The row of a method name as written (letter case counts); null for any
 // other name.
 constexpr const TQ_MethodFacts* FindDiscretizationMethod(std::string_view name) {

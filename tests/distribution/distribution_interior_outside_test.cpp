@@ -5,8 +5,9 @@
 // distribution then refuses alike, naming the set's least and greatest members, the domain, its
 // link and its last node, declares and emits nothing, and answers both equation phases
 // kGridTooShort, whichever axis holds the INTERIOR and whatever the other axes' orders. An
-// INTERIOR within the nodes runs; so does an INTERIOR outside them where no axis uses second
-// derivatives, and then it changes none of the rows.
+// INTERIOR within the nodes that holds every node where a second derivative's row stands runs;
+// so does an INTERIOR outside them where no axis uses second derivatives, and then it changes
+// none of the rows.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -126,7 +127,9 @@ TEST_P(InteriorOutsideTheNodes, IsRefusedAlikeOverEveryNumberOfAxesAndOnEveryAxi
 TEST_P(InteriorOutsideTheNodes, AnInteriorWithinTheNodesRuns) {
   const int axes = GetParam();
   for (int outside = 0; outside < axes; ++outside) {
-    for (const char* interior : {"", "1,2,3,4,5,6,7", "4", "0,8"}) {
+    // The domain's own, and sets that hold every node where a second derivative's row stands
+    // (1 to 7) and more.
+    for (const char* interior : {"", "1,2,3,4,5,6,7", "0,1,2,3,4,5,6,7,8", "1,2,3,4,5,6,7,8"}) {
       const std::string where =
           std::to_string(axes) + " axes, " + kDomainNames[outside] + ".INTERIOR {" + interior + "}";
       InteriorRoad road(axes, outside, interior, kAllSecond);

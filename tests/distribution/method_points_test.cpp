@@ -7,6 +7,14 @@
 // - the method's own points typed by hand (to five decimals, one unit of the fifth decimal off, or
 //   to the precision of a double) run as the domain that fixes nothing: the same rows, no word;
 // - a domain with other points that no distribution writes rows along is no error.
+// Likewise the grid the method places from the sections' starts, node counts and points:
+// - a node moved, a section's LENGTH, SPACINGUSED or ELEMENTLENGTH fixed (the section then ends
+//   off the next one's start, or off the domain's end), and an INTERIOR that leaves out a node
+//   where a second derivative's row stands are refused with the node at fault, and nothing is
+//   written;
+// - a section's LOCATION, NODECOUNT or SPACINGPREFERENCE, a negative LENGTH, and an INTERIOR that
+//   holds more than the rows need run as the grid computed without them;
+// - a node moved along a domain without rows is no error.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -47,8 +55,8 @@ std::string Refusal(const std::string& domain, const std::string& what) {
 
 // What a model that meets a domain reported before says.
 std::string MetAgain(const std::string& model, const std::string& domain, const std::string& link) {
-  return model + ": the points of the domain " + domain + " (" + link +
-         ") are not its method's, as reported for the domain; its equations are not declared";
+  return model + ": the grid of the domain " + domain + " (" + link +
+         ") is not the one its method places, as reported for the domain; its equations are not declared";
 }
 
 // The points the method stands for, from the mathematics: the roots of the Legendre polynomial of
@@ -83,6 +91,7 @@ struct PointsCase {
   std::vector<PointFix> fixes{};
   std::vector<std::string> integrals{};  // empty: every one the distribution computes
   std::vector<std::pair<std::string, int>> values{};
+  const char* interior = nullptr;  // the INTERIOR fixed on the domain under test, as members text
 };
 
 std::vector<std::string> AllIntegrals(int axes) {
@@ -127,6 +136,7 @@ CycleOutcome RunCycle(const PointsCase& setup) {
       road->Fix(path, TQ_Value(f.value, 0u, 0u, 0));
   }
   for (const auto& [path, value] : setup.values) road->Fix(path, TQ_Value(value, 0u, 0u, 0));
+  if (setup.interior != nullptr) road->Fix(domain + ".INTERIOR", TQ_Value(TQ_IntSetValue(setup.interior), 0u, 0u, 0));
 
   CycleOutcome outcome;
   outcome.ok = road->Cycle();
@@ -271,7 +281,7 @@ TEST_P(MethodPoints, OtherPointsAlongWhichNoRowsAreWrittenAreNoError) {
                f.integer ? TQ_Value(static_cast<int>(f.value), 0u, 0u, 0) : TQ_Value(f.value, 0u, 0u, 0));
     EXPECT_TRUE(road.Cycle()) << road.Errors();
     EXPECT_EQ(road.Errors(), "");
-    EXPECT_FALSE(domain->HoldsMethodPoints());
+    EXPECT_FALSE(domain->HoldsMethodGrid());
   }
 
   // A distribution that writes rows along the other axes only (over one axis, none at all): no
@@ -396,6 +406,207 @@ TEST(MethodPointsReported, EachDomainAtFaultIsNamedWithItsOwnValues) {
                                       Refusal("X", "POLYPOINT(1) is fixed at 0.3, but its method OCFE2 has 0.5")}))
       << road.Errors();
   EXPECT_FALSE(road.Wrote());
+}
+
+// ---- the method's grid ----
+
+// The grid of RunCycle's domains: two sections of 0.5, each of the method's least node count
+// (a whole element or more), as many intervals as the method reaches.
+struct SmallGrid {
+  explicit SmallGrid(const TQ_MethodFacts& method)
+      : nodes(method.reach),
+        element(method.collocation ? 0.5 : 0.5 / method.reach),
+        first(method.collocation ? 0.5 * method.fractions[0] : 0.5 / method.reach) {}
+  int nodes;       // intervals per section
+  double element;  // ELEMENTLENGTH
+  double first;    // where the method puts node 1
+};
+
+std::string GridRefusal(const std::string& domain, const std::string& what) {
+  return "domain " + domain + ": " + what +
+         "; the distributions' equations hold only on the nodes where the method puts them, and none are written "
+         "along the domain";
+}
+
+class MethodGrid : public MethodPoints {};
+
+TEST_P(MethodGrid, AGridItsRowsDoNotDescribeIsRefusedAtTheNodeAtFault) {
+  const TQ_MethodFacts& method = Method();
+  const SmallGrid grid(method);
+  const std::string n = std::to_string(grid.nodes);
+  // The section's end as a fixed spacing or element length puts it.
+  const auto endAt = [&](double spacing) { return Number(grid.nodes * spacing); };
+  struct Off {
+    PointFix fix;
+    std::string what;
+  };
+  const Off offs[] = {
+      {{"VALUE(1)", 0.05},
+       "node 1 lies at 0.05, but its method " + std::string(method.name) + " puts it at " + Number(grid.first) +
+           " (section 1, from its LOCATION 0 and ELEMENTLENGTH " + Number(grid.element) + ")"},
+      {{"SECTION(1).LENGTH", 0.3},
+       "node " + n +
+           ", where section 1 ends and section 2 starts, lies at 0.3, but section 2 starts at its LOCATION 0.5 "
+           "(section 1's LENGTH is fixed at 0.3)"},
+      {{"SECTION(1).SPACINGUSED", 0.05},
+       "node " + n + ", where section 1 ends and section 2 starts, lies at " + endAt(0.05) +
+           ", but section 2 starts at its LOCATION 0.5 (section 1's SPACINGUSED is fixed at 0.05)"},
+      {{"SECTION(1).ELEMENTLENGTH", 0.05},
+       "node " + n + ", where section 1 ends and section 2 starts, lies at " +
+           (method.collocation ? Number(0.05) : endAt(0.05)) +
+           ", but section 2 starts at its LOCATION 0.5 (section 1's ELEMENTLENGTH is fixed at 0.05)"},
+      // The last section: its end at the domain's.
+      {{"SECTION(2).LENGTH", 0.3},
+       "node " + std::to_string(2 * grid.nodes) +
+           ", the last of section 2, lies at 0.8, but the domain ends at 1 (its LENGTH 1 from section 1's LOCATION "
+           "0; section 2's LENGTH is fixed at 0.3)"},
+  };
+  ForEachAxis([&](int axes, int axis) {
+    for (const Off& off : offs) {
+      PointsCase setup{axes, axis, method.name, {off.fix}};
+      const CycleOutcome run = RunCycle(setup);
+      const std::string where = Where(setup);
+      EXPECT_FALSE(run.ok) << where;
+      EXPECT_EQ(run.errors, std::vector<std::string>{GridRefusal(kDomainNames[axis], off.what)}) << where;
+      EXPECT_FALSE(run.declared) << where;
+      EXPECT_TRUE(run.rows.empty()) << where;
+    }
+  });
+}
+
+TEST_P(MethodGrid, AnInteriorThatLeavesOutARowsNodeIsRefused) {
+  const TQ_MethodFacts& method = Method();
+  const SmallGrid grid(method);
+  // Empty: the first row's node 1 is missing; every node but the last row's (2 × nodes - 1) and
+  // the domain's last.
+  std::string members;
+  for (int k = 1; k <= 2 * grid.nodes - 2; ++k) members += (k > 1 ? "," : "") + std::to_string(k);
+  const struct {
+    std::string interior;
+    int node;
+    int section;
+  } cases[] = {{"", 1, 1}, {members, 2 * grid.nodes - 1, 2}};
+  ForEachAxis([&](int axes, int axis) {
+    for (const auto& c : cases) {
+      PointsCase setup{axes, axis, method.name};
+      setup.interior = c.interior.c_str();
+      const CycleOutcome run = RunCycle(setup);
+      const std::string where = Where(setup) + " INTERIOR {" + c.interior + "}";
+      EXPECT_FALSE(run.ok) << where;
+      ASSERT_EQ(run.errors.size(), 1u) << where << ": " << Lines(run.errors);
+      const std::string domain = kDomainNames[axis];
+      const std::string& message = run.errors.front();
+      const std::string head = "D: the INTERIOR of the domain " + domain + " (" + domain + "DOMAIN) leaves out node " +
+                               std::to_string(c.node) + ", where TQ_Eqn";
+      const std::string tail = " of section " + std::to_string(c.section) + " (axis " + std::to_string(axis) +
+                               ") stands at a second derivative: the second derivatives along the domain are "
+                               "declared at its INTERIOR, which must hold every node where their rows stand";
+      EXPECT_EQ(message.rfind(head, 0), 0u) << where << ": " << message;
+      EXPECT_NE(message.find(tail, head.size()), std::string::npos) << where << ": " << message;
+      EXPECT_FALSE(run.declared) << where;
+      EXPECT_TRUE(run.rows.empty()) << where;
+    }
+  });
+}
+
+TEST_P(MethodGrid, WhatAUserMayFixRunsAsTheGridComputedWithoutIt) {
+  const TQ_MethodFacts& method = Method();
+  const SmallGrid grid(method);
+  std::string everyNode;
+  for (int k = 0; k <= 2 * grid.nodes; ++k) everyNode += (k > 0 ? "," : "") + std::to_string(k);
+  ForEachAxis([&](int axes, int axis) {
+    const CycleOutcome unfixed = RunCycle(PointsCase{axes, axis, method.name});
+    ASSERT_TRUE(unfixed.ok) << Lines(unfixed.errors);
+    ASSERT_FALSE(unfixed.rows.empty());
+    // The same node counts: the rows of the unfixed grid.
+    const std::vector<std::vector<PointFix>> same = {
+        {{"SECTION(2).LOCATION", 0.6}},
+        {{"SECTION(1).LOCATION", 0.25}},
+        {{"SECTION(1).LOCATION", 1e5}},
+        {{"LENGTH", -1.0}, {"SPACINGPREFERENCE", -0.5}},
+        {{"VALUE(1)", grid.first}},
+        {{"SECTION(1).ELEMENTLENGTH", grid.element}},
+    };
+    for (const std::vector<PointFix>& fixes : same) {
+      PointsCase setup{axes, axis, method.name, fixes};
+      const CycleOutcome run = RunCycle(setup);
+      const std::string where = Where(setup);
+      EXPECT_TRUE(run.ok) << where << ": " << Lines(run.errors);
+      EXPECT_EQ(run.rows, unfixed.rows) << where;
+    }
+    PointsCase superset{axes, axis, method.name};
+    superset.interior = everyNode.c_str();
+    const CycleOutcome more = RunCycle(superset);
+    EXPECT_TRUE(more.ok) << Where(superset) << " INTERIOR {" << everyNode << "}: " << Lines(more.errors);
+    // (Over more axes the other axes' rows stand at the INTERIOR's members too: more of them.)
+    if (axes == 1) {
+      EXPECT_EQ(more.rows, unfixed.rows) << Where(superset);
+    }
+    EXPECT_GE(more.rows.size(), unfixed.rows.size()) << Where(superset);
+    // Twice the node count, fixed or from a finer spacing: the same rows, more than the unfixed.
+    const CycleOutcome counted =
+        RunCycle(PointsCase{axes, axis, method.name, {{"SECTION(1).NODECOUNT", 2.0 * grid.nodes, true}}});
+    const CycleOutcome finer =
+        RunCycle(PointsCase{axes, axis, method.name, {{"SECTION(1).SPACINGPREFERENCE", 0.25 / grid.nodes}}});
+    EXPECT_TRUE(counted.ok) << Lines(counted.errors);
+    EXPECT_TRUE(finer.ok) << Lines(finer.errors);
+    EXPECT_EQ(counted.rows, finer.rows);
+    EXPECT_GT(counted.rows.size(), unfixed.rows.size());
+  });
+}
+
+TEST_P(MethodGrid, ANodeMovedAlongWhichNoRowsAreWrittenIsNoError) {
+  const TQ_MethodFacts& method = Method();
+  ForEachAxis([&](int axes, int axis) {
+    PointsCase unfixedSetup{axes, axis, method.name};
+    unfixedSetup.values.push_back({kUsedOrders[axis], 0});
+    unfixedSetup.integrals = {"None"};
+    for (const std::string& selector : AllIntegrals(axes)) {
+      if (selector.find(static_cast<char>('x' + axis)) == std::string::npos) unfixedSetup.integrals.push_back(selector);
+    }
+    const CycleOutcome unfixed = RunCycle(unfixedSetup);
+    ASSERT_TRUE(unfixed.ok) << Lines(unfixed.errors);
+    for (const PointFix& fix : {PointFix{"VALUE(1)", 0.05}, PointFix{"SECTION(1).LENGTH", 0.3}}) {
+      PointsCase setup = unfixedSetup;
+      setup.fixes = {fix};
+      const CycleOutcome run = RunCycle(setup);
+      EXPECT_TRUE(run.ok) << Where(setup) << ": " << Lines(run.errors);
+      EXPECT_EQ(run.rows, unfixed.rows) << Where(setup);
+    }
+  });
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods,
+                         MethodGrid,
+                         ::testing::Range(std::size_t{0}, kDiscretizationMethodCount),
+                         [](const ::testing::TestParamInfo<std::size_t>& info) {
+                           return std::string(kDiscretizationMethods[info.param].name);
+                         });
+
+TEST(MethodGridReported, OncePerDomainWhateverDistributionsAndAxesMeetIt) {
+  SharedDomains road(false);
+  road.Fix("X.POLYPOINT(1)", TQ_Value(0.5, 0u, 0u, 0));
+  road.Fix("X.VALUE(3)", TQ_Value(0.4, 0u, 0u, 0));
+  std::string error;
+  auto* one = road.Add<TQ_DISTRIBUTION1D>(DISTRIBUTION1DFactory(), "A");
+  EXPECT_TRUE(one->XDOMAIN.Attach(road.domains[0], &error)) << error;
+  auto* two = road.Add<TQ_DISTRIBUTION2D>(DISTRIBUTION2DFactory(), "B");
+  EXPECT_TRUE(two->XDOMAIN.Attach(road.domains[1], &error)) << error;
+  EXPECT_TRUE(two->YDOMAIN.Attach(road.domains[0], &error)) << error;
+  // X: OCFE2 of one section of four elements of 0.25; node 3, the second element's point, at 0.375
+  // (0.4 keeps the nodes in order: the domain's own check of its nodes has nothing to say).
+  const std::vector<std::string> expected = {
+      GridRefusal("X",
+                  "node 3 lies at 0.4, but its method OCFE2 puts it at 0.375 (section 1, from its LOCATION 0 and "
+                  "ELEMENTLENGTH 0.25)"),
+      MetAgain("B", "X", "YDOMAIN"),
+  };
+  for (int cycle = 1; cycle <= 2; ++cycle) {
+    road.host.ClearErrors();
+    EXPECT_FALSE(road.Cycle()) << cycle;
+    EXPECT_EQ(road.host.Errors(), expected) << cycle << ": " << road.Errors();
+    EXPECT_FALSE(road.Wrote()) << cycle;
+  }
 }
 
 }  // namespace

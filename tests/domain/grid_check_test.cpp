@@ -110,7 +110,9 @@ TEST_F(GridCheck, GridsThatAreNotFiniteInOrderAndApartAreOneErrorPerSection) {
        "BFD1",
        2,
        [](TQ_DOMAIN& d) { Fix(S(d, 1).LENGTH, -1.0); },
-       {"domain D, section 2: node 3 (the end of element 1) lies at 0.5625, back from -1"}},
+       {"domain D, section 1: LENGTH / SPACINGPREFERENCE is -16, a negative number of node intervals; the section "
+        "takes MINNODECOUNT",
+        "domain D, section 2: node 3 (the end of element 1) lies at 0.5625, back from -1"}},
       {"a node fixed out of order",
        "BFD1",
        1,
@@ -154,6 +156,53 @@ TEST_F(GridCheck, GridsThatAreNotFiniteInOrderAndApartAreOneErrorPerSection) {
     for (int i = 1; i <= c.sections; ++i) total += S(d, i).NODECOUNT.v();
     EXPECT_EQ(d.ENDNODE.v(), total);
     EXPECT_EQ(Members(d.TQ_VALUE_SET1.v()), Span(0, total));
+  }
+}
+
+TEST_F(GridCheck, ANegativeNumberOfIntervalsIsAnErrorAndTheSectionTakesTheMinimum) {
+  // A spacing against the direction of the section's length, the domain's or the section's own:
+  // as a zero spacing, an error, and the section takes MINNODECOUNT (#30); the other sections
+  // keep theirs.
+  const struct {
+    const char* what;
+    const char* method;
+    int sections;
+    std::function<void(TQ_DOMAIN&)> fix;
+    int section;
+    const char* message;
+  } cases[] = {
+      {"the domain's spacing",
+       "BFD1",
+       1,
+       [](TQ_DOMAIN& d) { Fix(*d.SPACINGPREFERENCE, -0.125); },
+       1,
+       "domain D, section 1: LENGTH / SPACINGPREFERENCE is -8, a negative number of node intervals; the section takes "
+       "MINNODECOUNT"},
+      {"a section's spacing",
+       "CFD4",
+       2,
+       [](TQ_DOMAIN& d) { Fix(*S(d, 2).SPACINGPREFERENCE, -0.1); },
+       2,
+       "domain D, section 2: LENGTH / SPACINGPREFERENCE is -5, a negative number of node intervals; the section takes "
+       "MINNODECOUNT"},
+      {"a quotient that rounds to no interval",
+       "OCFE3",
+       1,
+       [](TQ_DOMAIN& d) { Fix(*d.SPACINGPREFERENCE, -4.0); },
+       1,
+       "domain D, section 1: LENGTH / SPACINGPREFERENCE is -0.25, a negative number of node intervals; the section "
+       "takes MINNODECOUNT"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TQ_DOMAIN& d = Assigned(c.method, c.sections, c.fix);
+    EXPECT_EQ(Errors(), std::vector<std::string>{c.message});
+    EXPECT_EQ(S(d, c.section).NODECOUNT.v(), d.MINNODECOUNT.v());
+    EXPECT_EQ(NumbersFor(&S(d, c.section).NODECOUNT), std::vector<int>{30});
+    for (int i = 1; i <= c.sections; ++i) {
+      if (i == c.section) continue;
+      EXPECT_EQ(NumbersFor(&S(d, i).NODECOUNT), std::vector<int>{31}) << "section " << i;
+    }
   }
 }
 
@@ -210,15 +259,6 @@ TEST_F(GridCheck, InputTakenAsItComesGivesASoundGridWithoutAWord) {
            EXPECT_DOUBLE_EQ(S(d, i).ELEMENTLENGTH.v(), -1.0 / 3.0) << "section " << i;
          }
          EXPECT_DOUBLE_EQ(Node(d, 1), -0.21132 / 3.0);
-       }},
-      {"a negative spacing",
-       "BFD1",
-       1,
-       [](TQ_DOMAIN& d) { Fix(*d.SPACINGPREFERENCE, -0.125); },
-       [](TQ_DOMAIN& d) {
-         // n = -8: the section takes the minimum node count.
-         EXPECT_EQ(S(d, 1).NODECOUNT.v(), 2);
-         EXPECT_EQ(NumbersFor(&S(d, 1).NODECOUNT), std::vector<int>{30});
        }},
       {"an order of 3",
        "OCFE3",

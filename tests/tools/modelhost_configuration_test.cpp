@@ -307,3 +307,121 @@ TEST(ModelHostConfiguration, PointsFixedOffTheDomainsMethodAreRefusedWhereADistr
   EXPECT_EQ(typed.out, unfixed.out);
   EXPECT_EQ(unfixed.status, 0) << unfixed.err;
 }
+
+TEST(ModelHostConfiguration, AGridItsRowsDoNotDescribeIsRefusedWhereADistributionWritesRows) {
+  const auto over = [](const std::string& fix, int axes = 1) {
+    std::string objects = R"({"objects": [{"name": "X", "type": "DOMAIN", "fix": )" + fix + "}";
+    if (axes == 2) objects += R"(, {"name": "Y", "type": "DOMAIN", "fix": {"HIGHESTORDERDERIVATIVE": 2}})";
+    return objects + R"(, {"name": "D", "type": "DISTRIBUTION)" + std::to_string(axes) +
+           R"(D", "links": {"XDOMAIN": "X")" + (axes == 2 ? R"(, "YDOMAIN": "Y")" : "") + "}}]}";
+  };
+  const std::string nodes =
+      "; the distributions' equations hold only on the nodes where the method puts them, and none are written "
+      "along the domain\n";
+  const std::string interior =
+      " of section 1 (axis 0) stands at a second derivative: the second derivatives along the domain are declared "
+      "at its INTERIOR, which must hold every node where their rows stand\n";
+  const struct {
+    const char* fix;
+    int axes;
+    std::string message;
+  } cases[] = {
+      // An INTERIOR that leaves out nodes where second-derivative rows stand.
+      {R"j({"DISCRETIZATIONMETHOD": "CFD4", "HIGHESTORDERDERIVATIVE": 2, "INTERIOR": []})j",
+       1,
+       "D: the INTERIOR of the domain X (XDOMAIN) leaves out node 1, where TQ_Eqn40" + interior},
+      {R"j({"DISCRETIZATIONMETHOD": "CFD4", "HIGHESTORDERDERIVATIVE": 2, "INTERIOR": [3]})j",
+       1,
+       "D: the INTERIOR of the domain X (XDOMAIN) leaves out node 1, where TQ_Eqn40" + interior},
+      {R"j({"DISCRETIZATIONMETHOD": "CFD4", "HIGHESTORDERDERIVATIVE": 2, "INTERIOR": [3]})j",
+       2,
+       "D: the INTERIOR of the domain X (XDOMAIN) leaves out node 1, where TQ_Eqn84" + interior},
+      // A node moved, and a collocation point moved.
+      {R"j({"DISCRETIZATIONMETHOD": "CFD4", "NUMSECTIONS": 2, "VALUE(3)": 0.13})j",
+       1,
+       "domain X: node 3 lies at 0.13, but its method CFD4 puts it at 0.1875 (section 1, from its LOCATION 0 and "
+       "ELEMENTLENGTH 0.0625)" +
+           nodes},
+      {R"j({"DISCRETIZATIONMETHOD": "OCFE3", "VALUE(1)": 0.05})j",
+       1,
+       "domain X: node 1 lies at 0.05, but its method OCFE3 puts it at 0.07044 (section 1, from its LOCATION 0 and "
+       "ELEMENTLENGTH 0.333333333333333)" +
+           nodes},
+      // A section's length fixed: it ends before the next one starts, or before the domain's end.
+      {R"j({"DISCRETIZATIONMETHOD": "CFD4", "NUMSECTIONS": 2, "SECTION(1).LENGTH": 0.3})j",
+       1,
+       "domain X: node 8, where section 1 ends and section 2 starts, lies at 0.3, but section 2 starts at its "
+       "LOCATION 0.5 (section 1's LENGTH is fixed at 0.3)" +
+           nodes},
+      {R"j({"DISCRETIZATIONMETHOD": "CFD4", "NUMSECTIONS": 2, "SECTION(1).ELEMENTLENGTH": 0.05})j",
+       1,
+       "domain X: node 8, where section 1 ends and section 2 starts, lies at 0.4, but section 2 starts at its "
+       "LOCATION 0.5 (section 1's ELEMENTLENGTH is fixed at 0.05)" +
+           nodes},
+      {R"j({"DISCRETIZATIONMETHOD": "CFD4", "SECTION(1).ELEMENTLENGTH": 0.05})j",
+       1,
+       "domain X: node 8, the last of section 1, lies at 0.4, but the domain ends at 1 (its LENGTH 1 from section "
+       "1's LOCATION 0; section 1's ELEMENTLENGTH is fixed at 0.05)" +
+           nodes},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.fix) + " over " + std::to_string(c.axes) + " axes");
+    const Outcome run = RunTool({}, over(c.fix, c.axes));
+    // Status 2, the one message, and no equation.
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "modelhost: " + c.message);
+    EXPECT_EQ(run.out.find("equations 0,"), run.out.find("equations")) << run.out;
+    EXPECT_EQ(run.out.find("D2DX2("), std::string::npos) << run.out;
+  }
+  // What a user may fix runs: an INTERIOR that holds more than the rows need (the junction node 8
+  // gets no row), a section's LOCATION.
+  const Outcome superset =
+      RunTool({}, over(R"j({"DISCRETIZATIONMETHOD": "CFD4", "NUMSECTIONS": 2, "HIGHESTORDERDERIVATIVE": 2,
+                "INTERIOR": [1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15]})j"));
+  EXPECT_EQ(superset.status, 0) << superset.err;
+  EXPECT_EQ(superset.err, "");
+  const Outcome moved =
+      RunTool({}, over(R"j({"DISCRETIZATIONMETHOD": "CFD4", "NUMSECTIONS": 2, "SECTION(2).LOCATION": 0.6})j"));
+  EXPECT_EQ(moved.status, 0) << moved.err;
+  EXPECT_EQ(moved.err, "");
+}
+
+TEST(ModelHostConfiguration, ANodeNumberPastTheSectionIsTheFirstAnElementReads) {
+  // Elements fixed far beyond the section's nodes: the first element past them reads node 9.
+  const Outcome run = RunTool({}, R"({"objects": [{"name": "X", "type": "DOMAIN",
+      "fix": {"DISCRETIZATIONMETHOD": "OCFE2", "SECTION(1).NUMELEMENTS": 2147483647}},
+      {"name": "D", "type": "DISTRIBUTION1D", "links": {"XDOMAIN": "X"}}]})");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err,
+            "modelhost: domain X, section 1: NUMELEMENTS is more than the section's NODECOUNT holds; the elements "
+            "beyond are left out\n"
+            "modelhost: D: method \"OCFE2\" of the domain X (XDOMAIN): TQ_Eqn62 of section 1 (axis 0) reads node 9, "
+            "outside the section's nodes 0 to 8: the section is shorter than the discretization method's stencil\n");
+}
+
+TEST(ModelHostConfiguration, ANegativeSpacingIsAnErrorAsAZeroOneIs) {
+  const struct {
+    const char* fix;
+    const char* message;
+  } cases[] = {
+      {R"({"SPACINGPREFERENCE": -0.1})",
+       "domain X, section 1: LENGTH / SPACINGPREFERENCE is -10, a negative number of node intervals; the section "
+       "takes MINNODECOUNT"},
+      {R"({"NUMSECTIONS": 2, "SECTION(2).SPACINGPREFERENCE": -0.1})",
+       "domain X, section 2: LENGTH / SPACINGPREFERENCE is -5, a negative number of node intervals; the section "
+       "takes MINNODECOUNT"},
+      {R"({"SPACINGPREFERENCE": 0})",
+       "domain X, section 1: LENGTH / SPACINGPREFERENCE is not a finite number of node intervals; the section takes "
+       "MINNODECOUNT"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fix);
+    const Outcome run = RunTool({"--summary"}, Domain(c.fix));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, std::string("modelhost: ") + c.message + "\n");
+  }
+  // A negative length with its own (negative) spacing is a domain running toward negative values.
+  const Outcome negative = RunTool({"--summary"}, Domain(R"({"LENGTH": -2.0})"));
+  EXPECT_EQ(negative.status, 0) << negative.err;
+  EXPECT_EQ(negative.err, "");
+}
