@@ -208,11 +208,14 @@ class Checker {
       const Program& segment = programs[k];
       // The platform's loader makes these pages read-only once it has relocated the library:
       // pages past the writable segment they belong to would take the rest of its data with them.
-      if (segment.p_type == PT_GNU_RELRO && segment.p_memsz != 0 &&
-          !image_.Mapped(segment.p_vaddr, segment.p_memsz, true))
-        return Damaged("its segment made read-only after relocation (program header " + std::to_string(k) +
-                       ", addresses " + Hex(segment.p_vaddr) + " to " + HexEnd(segment.p_vaddr, segment.p_memsz) +
-                       ") reaches outside the writable loadable segment it belongs to");
+      if (segment.p_type == PT_GNU_RELRO && segment.p_memsz != 0) {
+        relro_ = "its segment made read-only after relocation (program header " + std::to_string(k) + ", addresses " +
+                 Hex(segment.p_vaddr) + " to " + HexEnd(segment.p_vaddr, segment.p_memsz) + ")";
+        relroStart_ = segment.p_vaddr;
+        relroSize_ = segment.p_memsz;
+        if (!image_.Mapped(segment.p_vaddr, segment.p_memsz, true))
+          return Damaged(relro_ + " reaches outside the writable loadable segment it belongs to");
+      }
       if (segment.p_type == PT_LOAD || segment.p_filesz == 0) continue;
       const std::string what =
           "its segment (program header " + std::to_string(k) + ", type " + Hex(segment.p_type) + ")";
@@ -255,6 +258,12 @@ class Checker {
       const bool named = section.sh_name < names.size() && names.find('\0', section.sh_name) != std::string::npos;
       const std::string what =
           "its section " + (named ? std::string(names.c_str() + section.sh_name) : std::to_string(k));
+      // The library's data, which it writes as it runs, is no part of what is made read-only.
+      if (!relro_.empty() && (section.sh_flags & SHF_ALLOC) != 0 && section.sh_size != 0 &&
+          (section.sh_flags & SHF_TLS) == 0 && section.sh_addr < relroStart_ + relroSize_ &&
+          relroStart_ < section.sh_addr + section.sh_size &&
+          WrittenAsItRuns(section, named ? names.c_str() + section.sh_name : ""))
+        return Damaged(relro_ + " covers " + what + ", which the library writes as it runs");
       // Memory the library expects zero when it is loaded: no segment may fill it from the file.
       if (section.sh_type == SHT_NOBITS && (section.sh_flags & SHF_ALLOC) != 0 && (section.sh_flags & SHF_TLS) == 0 &&
           section.sh_size != 0 && image_.Backed(section.sh_addr, 1))
@@ -277,6 +286,14 @@ class Checker {
       return Cut(what, section.sh_offset, section.sh_size);
     }
     return true;
+  }
+
+  // Sections the library writes as it runs: its zero-filled data and its data proper (not the data
+  // that is only written by relocations, .data.rel.ro).
+  static bool WrittenAsItRuns(const Section& section, const std::string& name) {
+    if (section.sh_type == SHT_NOBITS) return true;
+    if ((section.sh_flags & SHF_WRITE) == 0) return false;
+    return name == ".data" || (name.rfind(".data.", 0) == 0 && name.rfind(".data.rel.ro", 0) != 0);
   }
 
   // The dynamic table and the tables its entries point to, as the platform's loader reads them:
@@ -652,6 +669,9 @@ class Checker {
   std::uint64_t relocatedSymbols_ = 0;
   std::uint64_t highestVersion_ = 0;
   std::vector<std::uint64_t> relocated_;  // the addresses the relocations write, in order
+  std::string relro_;                     // the segment made read-only after relocation, for messages
+  std::uint64_t relroStart_ = 0;
+  std::uint64_t relroSize_ = 0;
 };
 
 }  // namespace

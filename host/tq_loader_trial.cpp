@@ -107,9 +107,9 @@ bool Drain(int fd, std::string& text) {
 }
 
 struct Ending {
-  bool known = false;      // the child was waited for
-  bool stopped = false;    // the time limit ran out and the child was killed
-  int status = 0;          // as waitpid gives it, when known
+  bool known = false;    // the child was waited for
+  bool stopped = false;  // the time limit ran out and the child was killed
+  int status = 0;        // as waitpid gives it, when known
 };
 
 // Waits for the child until the deadline, then kills it. A child that cannot be waited for (the
@@ -269,8 +269,8 @@ TrialOutcome TryLoading(const std::string& file,
     }
     if (said[0] == kNoCodeMark) {
       const std::string where = said.substr(1, said.find(' ') - 1);
-      reason = "it is damaged: its symbol \"" + FirstLine(said.substr(said.find(' ') + 1)) + "\" resolves to " +
-               where + ", which lies in no library";
+      reason = "it is damaged: its symbol \"" + FirstLine(said.substr(said.find(' ') + 1)) + "\" resolves to " + where +
+               ", which lies in no library";
       return TrialOutcome::kDamaged;
     }
   }
@@ -278,7 +278,8 @@ TrialOutcome TryLoading(const std::string& file,
   if (line.find("Inconsistency detected") != std::string::npos) {
     reason = "it is damaged: the platform's loader stopped: " + line;
   } else if (ending.known && WIFSIGNALED(ending.status)) {
-    reason = "it is damaged: the platform's loader died of " + SignalName(WTERMSIG(ending.status)) + " while loading it";
+    reason =
+        "it is damaged: the platform's loader died of " + SignalName(WTERMSIG(ending.status)) + " while loading it";
     if (!line.empty()) reason += " (" + line + ")";
   } else {
     reason = "it is damaged: the platform's loader ended" +
