@@ -297,7 +297,7 @@ void* PlatformOpen(const std::string& file, int trialMilliseconds, std::string& 
       std::string unread;
       if (ReadExports(file, exports, unread))
         for (Export& symbol : exports)
-          symbols.push_back({std::move(symbol.name), symbol.type == STT_GNU_IFUNC, symbol.findable});
+          symbols.push_back({std::move(symbol.name), symbol.type != STT_OBJECT, symbol.findable});
     }
   }
   if (tq_loader::TryLoading(file, symbols, trialMilliseconds, message) != tq_loader::TrialOutcome::kLoaded)

@@ -6,6 +6,7 @@
 #if !defined(_WIN32)
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <link.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/types.h>
@@ -27,7 +28,7 @@ using Clock = std::chrono::steady_clock;
 // The child's report: one mark, then its text.
 constexpr char kLoadedMark = 'L';   // loaded, every symbol resolved
 constexpr char kRefusedMark = 'R';  // refused: the platform's message follows
-constexpr char kNoCodeMark = 'C';   // an indirect function resolved to no library's memory: address, name
+constexpr char kNoCodeMark = 'C';   // a symbol of code resolved to no library's code: address, name
 constexpr char kLostMark = 'M';     // a symbol that must be found was not: its name
 
 // What is kept of the child's report and of its output.
@@ -43,13 +44,49 @@ void WriteAll(int fd, const char* data, std::size_t size) {
   }
 }
 
+// The code of the loaded libraries, as address ranges: room for them is made before the fork, so
+// that the child allocates nothing.
+struct CodeRange {
+  std::uintptr_t start;
+  std::uintptr_t end;
+};
+struct CodeRanges {
+  std::vector<CodeRange> ranges;  // sized before the fork
+  std::size_t count = 0;
+  bool complete = true;  // false when there were more ranges than room: then nothing is judged
+};
+constexpr std::size_t kCodeRangeRoom = 4096;
+
+int AddCodeRanges(dl_phdr_info* info, std::size_t /*size*/, void* data) {
+  auto& code = *static_cast<CodeRanges*>(data);
+  for (ElfW(Half) k = 0; k < info->dlpi_phnum; ++k) {
+    const ElfW(Phdr)& segment = info->dlpi_phdr[k];
+    if (segment.p_type != PT_LOAD || (segment.p_flags & PF_X) == 0) continue;
+    if (code.count == code.ranges.size()) {
+      code.complete = false;
+      return 1;
+    }
+    const std::uintptr_t start = info->dlpi_addr + segment.p_vaddr;
+    code.ranges[code.count++] = {start, start + segment.p_memsz};
+  }
+  return 0;
+}
+
+bool InCode(const CodeRanges& code, const void* address) {
+  const auto at = reinterpret_cast<std::uintptr_t>(address);
+  for (std::size_t k = 0; k < code.count; ++k)
+    if (at >= code.ranges[k].start && at < code.ranges[k].end) return true;
+  return !code.complete;
+}
+
 // The child's whole work: the loader's calls, writes and _exit. It runs in a copy of a process
 // that may have had other threads, so it takes no lock those threads may have held and uses no
 // allocation of its own; everything it reads was prepared before the fork.
 [[noreturn]] void Child(const char* file,
                         const std::vector<const char*>& names,
-                        const std::vector<char>& indirect,
+                        const std::vector<char>& code,
                         const std::vector<char>& required,
+                        CodeRanges& ranges,
                         int resultFd,
                         int outputFd) {
   // What the platform's loader and the library print goes to the parent, not to the host's output.
@@ -62,6 +99,7 @@ void WriteAll(int fd, const char* data, std::size_t size) {
     if (text != nullptr) WriteAll(resultFd, text, std::strlen(text));
     _exit(0);
   }
+  dl_iterate_phdr(AddCodeRanges, &ranges);
   for (std::size_t k = 0; k < names.size(); ++k) {
     void* address = dlsym(handle, names[k]);
     if (address == nullptr && required[k] != 0) {
@@ -69,9 +107,8 @@ void WriteAll(int fd, const char* data, std::size_t size) {
       WriteAll(resultFd, names[k], std::strlen(names[k]));
       _exit(0);
     }
-    Dl_info info;
-    if (address == nullptr || indirect[k] == 0 || dladdr(address, &info) != 0) continue;
-    // The resolver led to no library: say which symbol, and where it led.
+    if (address == nullptr || code[k] == 0 || InCode(ranges, address)) continue;
+    // Code the host would call lies in no library's code: say which symbol, and where it led.
     char hex[2 + 2 * sizeof(std::uintptr_t)];
     auto value = reinterpret_cast<std::uintptr_t>(address);
     std::size_t length = 0;
@@ -183,16 +220,18 @@ TrialOutcome TryLoading(const std::string& file,
                         std::string& reason) {
   // Everything the child reads is made before the fork.
   std::vector<const char*> names;
-  std::vector<char> indirect;
+  std::vector<char> code;
   std::vector<char> required;
   names.reserve(symbols.size());
-  indirect.reserve(symbols.size());
+  code.reserve(symbols.size());
   required.reserve(symbols.size());
   for (const TrialSymbol& symbol : symbols) {
     names.push_back(symbol.name.c_str());
-    indirect.push_back(symbol.indirect ? 1 : 0);
+    code.push_back(symbol.code ? 1 : 0);
     required.push_back(symbol.required ? 1 : 0);
   }
+  CodeRanges ranges;
+  ranges.ranges.resize(kCodeRangeRoom);
   int result[2] = {-1, -1};
   int output[2] = {-1, -1};
   if (pipe2(result, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0) {
@@ -205,7 +244,7 @@ TrialOutcome TryLoading(const std::string& file,
   if (child == 0) {
     close(result[0]);
     close(output[0]);
-    Child(file.c_str(), names, indirect, required, result[1], output[1]);
+    Child(file.c_str(), names, code, required, ranges, result[1], output[1]);
   }
   const int forkError = errno;
   close(result[1]);
@@ -270,7 +309,7 @@ TrialOutcome TryLoading(const std::string& file,
     if (said[0] == kNoCodeMark) {
       const std::string where = said.substr(1, said.find(' ') - 1);
       reason = "it is damaged: its symbol \"" + FirstLine(said.substr(said.find(' ') + 1)) + "\" resolves to " + where +
-               ", which lies in no library";
+               ", which is no library's code";
       return TrialOutcome::kDamaged;
     }
   }

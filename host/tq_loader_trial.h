@@ -13,20 +13,20 @@
 
 namespace tq_loader {
 
-// A symbol the trial resolves; whether it is an indirect function, whose address is what its
-// resolver (the library's own code) returns when the platform's loader runs it, and must lie in
-// a library; and whether it must be found (the library defines it for everyone: only damage to
-// its hash tables hides it).
+// A symbol the trial resolves; whether it names code (a function, or an indirect function whose
+// resolver, the library's own code, gives the address), whose address must then lie in a loaded
+// library's code; and whether it must be found (the library defines it for everyone: only damage
+// to its hash tables hides it).
 struct TrialSymbol {
   std::string name;
-  bool indirect = false;
+  bool code = false;
   bool required = false;
 };
 
 enum class TrialOutcome {
   kLoaded,      // the child loaded the library and resolved every symbol
   kRefused,     // the platform's loader refused the library in the child (`reason` is its message)
-  kDamaged,     // the child died or stopped while loading it, a symbol was lost or led nowhere
+  kDamaged,     // the child died or stopped while loading it, or a symbol was lost or led to no code
   kUnfinished,  // the child had not finished within the time limit and was stopped
   kUntried,     // no child process could be made
 };
