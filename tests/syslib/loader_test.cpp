@@ -341,6 +341,21 @@ INSTANTIATE_TEST_SUITE_P(Kinds, LoaderSearch, ::testing::ValuesIn(kNotFiles), []
   return std::string(info.param.name);
 });
 
+// The build puts beside the test program a library whose initialisation ends the process.
+TEST(LoaderTrial, ALibraryWhoseLoadingEndsTheProcessIsRefusedAndTheProcessGoesOn) {
+  const fs::path exiting = fs::path(TQ_LibraryLoader::ModuleDirectory()) / "ExitingLoad.so";
+  ASSERT_TRUE(fs::is_regular_file(exiting)) << exiting;
+  TQ_LibraryLoader loader;
+  std::string error;
+  EXPECT_EQ(loader.LoadFile(exiting.string(), error), nullptr);
+  EXPECT_EQ(error,
+            "cannot load library \"" + exiting.string() +
+                "\": it is damaged: the platform's loader ended with status 3 before it finished loading it");
+  // The library that loads is loaded as before, by the same loader.
+  error.clear();
+  EXPECT_NE(loader.LoadFile(BuiltLibrary().string(), error), nullptr) << error;
+}
+
 // The build puts beside the test program a library whose initialisation never returns.
 TEST(LoaderTrial, ALibraryWhoseLoadingNeverEndsIsStoppedAtTheTimeLimitAndNamed) {
   const fs::path hanging = fs::path(TQ_LibraryLoader::ModuleDirectory()) / "HangingLoad.so";

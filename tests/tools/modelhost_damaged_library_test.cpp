@@ -161,6 +161,18 @@ const Edit kEdits[] = {
            static_cast<unsigned char>(ELF64_ST_INFO(STB_GLOBAL, STT_GNU_IFUNC)));
      },
      "\"DOMAINFactory\" resolves to"},
+    {"ExportHiddenFromItsHashTable",
+     [](auto& bytes, const auto& layout) {
+       // The hash kept for the symbol in its chain no longer matches its name's.
+       const Elf64_Shdr& hash = layout.Section(SHT_GNU_HASH);
+       const auto buckets = At<std::uint32_t>(bytes, hash.sh_offset);
+       const auto first = At<std::uint32_t>(bytes, hash.sh_offset + 4);
+       const auto filter = At<std::uint32_t>(bytes, hash.sh_offset + 8);
+       const std::uint64_t chains = hash.sh_offset + 16 + std::uint64_t{filter} * 8 + std::uint64_t{buckets} * 4;
+       const std::uint64_t at = chains + (layout.SymbolIndex(bytes, "DOMAINFactory") - first) * 4;
+       Put(bytes, at, At<std::uint32_t>(bytes, at) ^ 2u);
+     },
+     "\"DOMAINFactory\", which it exports, cannot be found through its hash table"},
     {"FactoryOutsideEverySegment",
      [](auto& bytes, const auto& layout) {
        Put(bytes,
