@@ -239,9 +239,11 @@ INSTANTIATE_TEST_SUITE_P(Edits, DamagedLibrary, ::testing::ValuesIn(kEdits), [](
 
 // The structures the check and the platform's loader read, each as the byte ranges it takes:
 // the headers, the program, dynamic and section tables, the hash table, the dynamic symbols with
-// their names and versions, and the relocations' kinds and symbols. A relocation's target and
-// addend are left alone: the platform's loader writes what they say where they say it, and damage
-// there shows only once the library's code follows the pointer.
+// their names and versions, and the relocations' kinds and the high half of their symbols'
+// numbers (which no symbol of the library reaches). What a relocation writes is left alone - its
+// target, its addend, and which of the library's symbols it names: the platform's loader writes
+// what they say where they say it, and damage there shows only once the library's code follows
+// the pointer.
 using Range = std::pair<std::uint64_t, std::uint64_t>;  // offset, size
 std::vector<std::vector<Range>> Structures(const std::vector<char>& bytes, const Layout& layout) {
   const auto dynamic = At<Elf64_Phdr>(bytes, layout.ProgramAt(PT_DYNAMIC));
@@ -261,8 +263,10 @@ std::vector<std::vector<Range>> Structures(const std::vector<char>& bytes, const
   std::vector<Range> kinds;
   const Elf64_Shdr& relocations = layout.Section(SHT_RELA);
   for (std::uint64_t at = relocations.sh_offset; at < relocations.sh_offset + relocations.sh_size;
-       at += sizeof(Elf64_Rela))
-    kinds.emplace_back(at + offsetof(Elf64_Rela, r_info), sizeof(Elf64_Rela::r_info));
+       at += sizeof(Elf64_Rela)) {
+    kinds.emplace_back(at + offsetof(Elf64_Rela, r_info), 4);      // the kind
+    kinds.emplace_back(at + offsetof(Elf64_Rela, r_info) + 6, 2);  // the symbol number's bits 16 to 31
+  }
   structures.push_back(kinds);
   return structures;
 }
