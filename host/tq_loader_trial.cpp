@@ -80,8 +80,10 @@ bool InCode(const CodeRanges& code, const void* address) {
 }
 
 // The child's whole work: the loader's calls, writes and _exit. It runs in a copy of a process
-// that may have had other threads, so it takes no lock those threads may have held and uses no
-// allocation of its own; everything it reads was prepared before the fork.
+// that may have had other threads, so it does no more than the platform's loader does for a load
+// (the C library makes its loader's and its allocator's locks usable again in the child) and
+// allocates nothing of its own: everything it reads, and the room it fills, was made before the
+// fork.
 [[noreturn]] void Child(const char* file,
                         const std::vector<const char*>& names,
                         const std::vector<char>& code,
@@ -279,6 +281,9 @@ TrialOutcome TryLoading(const std::string& file,
       }
     }
     if (ready == 0 && waitpid(child, &ending.status, WNOHANG) == child) {
+      // What it wrote just before it ended is in the pipes still.
+      for (int k = 0; k < 2; ++k)
+        if (fds[k].fd >= 0) Drain(fds[k].fd, *texts[k]);
       ending.known = true;
       break;
     }

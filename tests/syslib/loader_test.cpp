@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -354,6 +355,29 @@ TEST(LoaderTrial, ALibraryWhoseLoadingEndsTheProcessIsRefusedAndTheProcessGoesOn
   // The library that loads is loaded as before, by the same loader.
   error.clear();
   EXPECT_NE(loader.LoadFile(BuiltLibrary().string(), error), nullptr) << error;
+}
+
+// A process that lets the system reap its children cannot wait for the trial's child: what the
+// child said, or did not say, decides alone. In a process of its own, for the signal's setting.
+TEST(LoaderTrial, AProcessThatIgnoresItsChildrenStillLoadsAndRefuses) {
+  const fs::path exiting = fs::path(TQ_LibraryLoader::ModuleDirectory()) / "ExitingLoad.so";
+  EXPECT_EXIT(
+      {
+        alarm(60);
+        signal(SIGCHLD, SIG_IGN);
+        TQ_LibraryLoader loader;
+        std::string loaded;
+        std::string refused;
+        const bool ok = loader.LoadFile(BuiltLibrary().string(), loaded) != nullptr &&
+                        loader.LoadFile(exiting.string(), refused) == nullptr;
+        std::fprintf(stderr, "%s|%s\n", loaded.c_str(), refused.c_str());
+        _exit(ok && refused.find("it is damaged: the platform's loader ended before it finished loading it") !=
+                          std::string::npos
+                  ? 0
+                  : 1);
+      },
+      ::testing::ExitedWithCode(0),
+      "");
 }
 
 // The build puts beside the test program a library whose initialisation never returns.
