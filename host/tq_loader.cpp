@@ -174,22 +174,28 @@ bool ReadAt(std::ifstream& file, std::uint64_t fileSize, std::uint64_t offset, s
   return static_cast<bool>(file);
 }
 
-// A symbol an ELF file defines for others, its type (STT_FUNC, STT_OBJECT or STT_GNU_IFUNC), and
-// whether a look-up by its name alone must find it at an address in the file's memory: a symbol of
-// no version or of the global one (a named version may be kept from such look-ups: the C
-// library's private ones are), at an address of the file (not an absolute value, such as a
-// version's name), and no indirect function (its resolver may find none).
+// A symbol an ELF file defines for others: its name (an offset into the table's text), its type
+// (STT_FUNC, STT_OBJECT or STT_GNU_IFUNC), and whether a look-up by its name alone must find it at
+// an address in the file's memory: a symbol of no version or of the global one (a named version
+// may be kept from such look-ups: the C library's private ones are), at an address of the file
+// (not an absolute value, such as a version's name), and no indirect function (its resolver may
+// find none).
 struct Export {
-  std::string name;
+  std::uint64_t name;
   unsigned type;
   bool findable;
+};
+struct Exports {
+  std::string text;  // the dynamic string table, each name ending in a NUL
+  std::vector<Export> symbols;
+  const char* Name(const Export& symbol) const { return text.c_str() + symbol.name; }
 };
 
 // The symbols an ELF file defines for others (its dynamic symbol table: global or weak, visible,
 // defined in the file, functions, indirect functions and data), read from the file: its header,
 // its section table, and the symbol table with its strings; nothing else of it.
 template <typename Header, typename Section, typename Symbol>
-bool ElfExports(std::ifstream& file, std::uint64_t fileSize, std::vector<Export>& exports, std::string& message) {
+bool ElfExports(std::ifstream& file, std::uint64_t fileSize, Exports& exports, std::string& message) {
   // Every size is checked against the file's before anything is made of that size.
   Header header;
   if (!ReadAt(file, fileSize, 0, sizeof header, &header) || header.e_shentsize != sizeof(Section) ||
@@ -209,10 +215,12 @@ bool ElfExports(std::ifstream& file, std::uint64_t fileSize, std::vector<Export>
     const Section& strings = sections[table.sh_link];
     if (!Holds(fileSize, table.sh_offset, table.sh_size) || !Holds(fileSize, strings.sh_offset, strings.sh_size)) break;
     std::vector<Symbol> symbols(table.sh_size / sizeof(Symbol));
-    std::string text(strings.sh_size, '\0');
+    std::string& text = exports.text;
+    text.assign(strings.sh_size, '\0');
     if (!ReadAt(file, fileSize, table.sh_offset, symbols.size() * sizeof(Symbol), symbols.data()) ||
         !ReadAt(file, fileSize, strings.sh_offset, text.size(), text.data()))
       break;
+    text.push_back('\0');  // the last name ends, whatever the table holds
     // The symbols' versions, when the file has them.
     std::vector<std::uint16_t> versions(symbols.size(), 0);
     for (const Section& section : sections)
@@ -227,11 +235,11 @@ bool ElfExports(std::ifstream& file, std::uint64_t fileSize, std::vector<Export>
       const unsigned visibility = symbol.st_other & 0x3;
       if (symbol.st_shndx == SHN_UNDEF || (bind != STB_GLOBAL && bind != STB_WEAK) ||
           (type != STT_FUNC && type != STT_OBJECT && type != STT_GNU_IFUNC) ||
-          (visibility != STV_DEFAULT && visibility != STV_PROTECTED) || symbol.st_name >= text.size())
+          (visibility != STV_DEFAULT && visibility != STV_PROTECTED) || symbol.st_name >= strings.sh_size)
         continue;
       const bool findable =
           versions[k] <= 1 && symbol.st_shndx != SHN_ABS && symbol.st_value != 0 && type != STT_GNU_IFUNC;
-      exports.push_back({text.c_str() + symbol.st_name, type, findable});
+      exports.symbols.push_back({symbol.st_name, type, findable});
     }
     return true;
   }
@@ -239,7 +247,7 @@ bool ElfExports(std::ifstream& file, std::uint64_t fileSize, std::vector<Export>
   return false;
 }
 
-bool ReadExports(const std::string& path, std::vector<Export>& exports, std::string& message) {
+bool ReadExports(const std::string& path, Exports& exports, std::string& message) {
   std::ifstream file(path, std::ios::binary | std::ios::ate);
   if (!file) {
     message = "the file cannot be read";
@@ -266,10 +274,10 @@ bool PlatformExportedNames(void* /*handle*/,
                            const std::string& path,
                            std::vector<std::string>& names,
                            std::string& message) {
-  std::vector<Export> exports;
+  Exports exports;
   if (!ReadExports(path, exports, message)) return false;
-  for (Export& symbol : exports)
-    if (symbol.type != STT_GNU_IFUNC) names.push_back(std::move(symbol.name));
+  for (const Export& symbol : exports.symbols)
+    if (symbol.type != STT_GNU_IFUNC) names.emplace_back(exports.Name(symbol));
   return true;
 }
 
@@ -281,6 +289,7 @@ bool PlatformExportedNames(void* /*handle*/,
 // so that a file cut short or damaged is refused with what is wrong with it. A bare name is left
 // to the platform's search, which finds the system's libraries; its trial only loads it.
 void* PlatformOpen(const std::string& file, int trialMilliseconds, std::string& message) {
+  Exports exports;
   std::vector<tq_loader::TrialSymbol> symbols;
   if (file.find('/') != std::string::npos) {
     const std::string kind = OtherThanAFile(file);
@@ -293,11 +302,10 @@ void* PlatformOpen(const std::string& file, int trialMilliseconds, std::string& 
       if (!tq_loader::ElfFileHoldsWhatItMaps(file, message)) return nullptr;
       // The symbols the host may resolve: every one the library exports. A table that cannot be
       // read leaves the trial to the load alone; the host says what it lacks when it asks.
-      std::vector<Export> exports;
       std::string unread;
       if (ReadExports(file, exports, unread))
-        for (Export& symbol : exports)
-          symbols.push_back({std::move(symbol.name), symbol.type != STT_OBJECT, symbol.findable});
+        for (const Export& symbol : exports.symbols)
+          symbols.push_back({exports.Name(symbol), symbol.type != STT_OBJECT, symbol.findable});
     }
   }
   if (tq_loader::TryLoading(file, symbols, trialMilliseconds, message) != tq_loader::TrialOutcome::kLoaded)

@@ -155,6 +155,8 @@ struct Ending {
 // process ignores SIGCHLD, so the system reaps its children itself) leaves its end unknown.
 Ending Wait(pid_t child, Clock::time_point deadline) {
   Ending ending;
+  // A child that has closed its pipes is ending: it is looked at again soon, then less often.
+  long pauseNanoseconds = 20000;
   for (;;) {
     const pid_t done = waitpid(child, &ending.status, WNOHANG);
     if (done == child) {
@@ -163,8 +165,9 @@ Ending Wait(pid_t child, Clock::time_point deadline) {
     }
     if (done < 0 && errno != EINTR) return ending;
     if (Clock::now() >= deadline) break;
-    const timespec pause{0, 1000000};
+    const timespec pause{0, pauseNanoseconds};
     nanosleep(&pause, nullptr);
+    pauseNanoseconds = std::min(2 * pauseNanoseconds, 1000000L);
   }
   kill(child, SIGKILL);
   ending.stopped = true;
@@ -228,7 +231,7 @@ TrialOutcome TryLoading(const std::string& file,
   code.reserve(symbols.size());
   required.reserve(symbols.size());
   for (const TrialSymbol& symbol : symbols) {
-    names.push_back(symbol.name.c_str());
+    names.push_back(symbol.name);
     code.push_back(symbol.code ? 1 : 0);
     required.push_back(symbol.required ? 1 : 0);
   }

@@ -18,7 +18,7 @@ namespace tq_loader {
 // library's code; and whether it must be found (the library defines it for everyone: only damage
 // to its hash tables hides it).
 struct TrialSymbol {
-  std::string name;
+  const char* name;  // kept by the caller until the trial ends
   bool code = false;
   bool required = false;
 };
