@@ -2,6 +2,7 @@
 // anonymous namespace below; everything after it is portable.
 #include "tq_loader.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <system_error>
@@ -20,6 +21,7 @@
 #include <link.h>
 
 #include "tq_loader_elf.h"
+#include "tq_loader_trial.h"
 
 #include <bit>
 #include <cstdint>
@@ -30,6 +32,30 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// What a file named by its path is, when it is something else than a regular file; empty for a
+// regular file and for a path that leads to nothing (the platform's loader then says so).
+std::string OtherThanAFile(const std::string& file) {
+  std::error_code ec;
+  switch (fs::status(fs::path(file), ec).type()) {
+    case fs::file_type::regular:
+    case fs::file_type::not_found:
+    case fs::file_type::none:
+      return {};
+    case fs::file_type::directory:
+      return "a directory";
+    case fs::file_type::fifo:
+      return "a FIFO";
+    case fs::file_type::socket:
+      return "a socket";
+    case fs::file_type::character:
+      return "a character device";
+    case fs::file_type::block:
+      return "a block device";
+    default:
+      return ec ? std::string() : "a special file";
+  }
+}
 
 #if defined(_WIN32)
 
@@ -53,7 +79,7 @@ std::string LastSystemMessage() {
   return message;
 }
 
-void* PlatformOpen(const std::string& file, std::string& message) {
+void* PlatformOpen(const std::string& file, int /*trialMilliseconds*/, std::string& message) {
   HMODULE module = LoadLibraryA(file.c_str());
   if (module == nullptr) message = LastSystemMessage();
   return reinterpret_cast<void*>(module);
@@ -117,20 +143,6 @@ std::string LastSystemMessage() {
   return text != nullptr ? text : "unknown reason";
 }
 
-// A file named by its path is checked before the platform's loader maps it: that loader trusts
-// the file's headers, and a file cut short or damaged would stop the process rather than be
-// refused. A bare name is left to the platform's search, which finds the system's libraries.
-void* PlatformOpen(const std::string& file, std::string& message) {
-  std::error_code ec;
-  if (file.find('/') != std::string::npos && fs::is_regular_file(fs::path(file), ec) &&
-      !tq_loader::ElfFileHoldsWhatItMaps(file, message))
-    return nullptr;
-  dlerror();
-  void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) message = LastSystemMessage();
-  return handle;
-}
-
 void PlatformClose(void* handle) { dlclose(handle); }
 
 TQ_ProcAddress PlatformSymbol(void* handle, const char* symbol, std::string& message) {
@@ -162,14 +174,28 @@ bool ReadAt(std::ifstream& file, std::uint64_t fileSize, std::uint64_t offset, s
   return static_cast<bool>(file);
 }
 
-// The names of the symbols an ELF file defines for others (its dynamic symbol table: global or
-// weak, visible, defined in the file, functions and data), read from the file: its header, its
-// section table, and the symbol table with its strings; nothing else of it.
+// A symbol an ELF file defines for others: its name (an offset into the table's text), its type
+// (STT_FUNC, STT_OBJECT or STT_GNU_IFUNC), and whether a look-up by its name alone must find it at
+// an address in the file's memory: a symbol of no version or of the global one (a named version
+// may be kept from such look-ups: the C library's private ones are), at an address of the file
+// (not an absolute value, such as a version's name), and no indirect function (its resolver may
+// find none).
+struct Export {
+  std::uint64_t name;
+  unsigned type;
+  bool findable;
+};
+struct Exports {
+  std::string text;  // the dynamic string table, each name ending in a NUL
+  std::vector<Export> symbols;
+  const char* Name(const Export& symbol) const { return text.c_str() + symbol.name; }
+};
+
+// The symbols an ELF file defines for others (its dynamic symbol table: global or weak, visible,
+// defined in the file, functions, indirect functions and data), read from the file: its header,
+// its section table, and the symbol table with its strings; nothing else of it.
 template <typename Header, typename Section, typename Symbol>
-bool ElfExportedNames(std::ifstream& file,
-                      std::uint64_t fileSize,
-                      std::vector<std::string>& names,
-                      std::string& message) {
+bool ElfExports(std::ifstream& file, std::uint64_t fileSize, Exports& exports, std::string& message) {
   // Every size is checked against the file's before anything is made of that size.
   Header header;
   if (!ReadAt(file, fileSize, 0, sizeof header, &header) || header.e_shentsize != sizeof(Section) ||
@@ -182,25 +208,38 @@ bool ElfExportedNames(std::ifstream& file,
     message = "its section table cannot be read";
     return false;
   }
-  for (const Section& table : sections) {
+  for (std::size_t index = 0; index < sections.size(); ++index) {
+    const Section& table = sections[index];
     if (table.sh_type != SHT_DYNSYM) continue;
     if (table.sh_link >= sections.size()) break;
     const Section& strings = sections[table.sh_link];
     if (!Holds(fileSize, table.sh_offset, table.sh_size) || !Holds(fileSize, strings.sh_offset, strings.sh_size)) break;
     std::vector<Symbol> symbols(table.sh_size / sizeof(Symbol));
-    std::string text(strings.sh_size, '\0');
+    std::string& text = exports.text;
+    text.assign(strings.sh_size, '\0');
     if (!ReadAt(file, fileSize, table.sh_offset, symbols.size() * sizeof(Symbol), symbols.data()) ||
         !ReadAt(file, fileSize, strings.sh_offset, text.size(), text.data()))
       break;
-    for (const Symbol& symbol : symbols) {
+    text.push_back('\0');  // the last name ends, whatever the table holds
+    // The symbols' versions, when the file has them.
+    std::vector<std::uint16_t> versions(symbols.size(), 0);
+    for (const Section& section : sections)
+      if (section.sh_type == SHT_GNU_versym && section.sh_link == index &&
+          section.sh_size >= versions.size() * sizeof(std::uint16_t) &&
+          !ReadAt(file, fileSize, section.sh_offset, versions.size() * sizeof(std::uint16_t), versions.data()))
+        std::fill(versions.begin(), versions.end(), 0);
+    for (std::size_t k = 0; k < symbols.size(); ++k) {
+      const Symbol& symbol = symbols[k];
       const unsigned bind = symbol.st_info >> 4;
       const unsigned type = symbol.st_info & 0xf;
       const unsigned visibility = symbol.st_other & 0x3;
       if (symbol.st_shndx == SHN_UNDEF || (bind != STB_GLOBAL && bind != STB_WEAK) ||
-          (type != STT_FUNC && type != STT_OBJECT) || (visibility != STV_DEFAULT && visibility != STV_PROTECTED) ||
-          symbol.st_name >= text.size())
+          (type != STT_FUNC && type != STT_OBJECT && type != STT_GNU_IFUNC) ||
+          (visibility != STV_DEFAULT && visibility != STV_PROTECTED) || symbol.st_name >= strings.sh_size)
         continue;
-      names.emplace_back(text.c_str() + symbol.st_name);
+      const bool findable =
+          versions[k] <= 1 && symbol.st_shndx != SHN_ABS && symbol.st_value != 0 && type != STT_GNU_IFUNC;
+      exports.symbols.push_back({symbol.st_name, type, findable});
     }
     return true;
   }
@@ -208,10 +247,7 @@ bool ElfExportedNames(std::ifstream& file,
   return false;
 }
 
-bool PlatformExportedNames(void* /*handle*/,
-                           const std::string& path,
-                           std::vector<std::string>& names,
-                           std::string& message) {
+bool ReadExports(const std::string& path, Exports& exports, std::string& message) {
   std::ifstream file(path, std::ios::binary | std::ios::ate);
   if (!file) {
     message = "the file cannot be read";
@@ -225,11 +261,59 @@ bool PlatformExportedNames(void* /*handle*/,
     return false;
   }
   if (ident[EI_CLASS] == ELFCLASS64)
-    return ElfExportedNames<Elf64_Ehdr, Elf64_Shdr, Elf64_Sym>(file, fileSize, names, message);
+    return ElfExports<Elf64_Ehdr, Elf64_Shdr, Elf64_Sym>(file, fileSize, exports, message);
   if (ident[EI_CLASS] == ELFCLASS32)
-    return ElfExportedNames<Elf32_Ehdr, Elf32_Shdr, Elf32_Sym>(file, fileSize, names, message);
+    return ElfExports<Elf32_Ehdr, Elf32_Shdr, Elf32_Sym>(file, fileSize, exports, message);
   message = "its ELF class is unknown";
   return false;
+}
+
+// The exported functions and data; an indirect function is not named, as it is no address of
+// its own until its resolver has run.
+bool PlatformExportedNames(void* /*handle*/,
+                           const std::string& path,
+                           std::vector<std::string>& names,
+                           std::string& message) {
+  Exports exports;
+  if (!ReadExports(path, exports, message)) return false;
+  for (const Export& symbol : exports.symbols)
+    if (symbol.type != STT_GNU_IFUNC) names.emplace_back(exports.Name(symbol));
+  return true;
+}
+
+// A library is loaded into the host's process only once it has loaded in a child process, with
+// every symbol it exports resolved there: the platform's loader trusts the file's tables, and
+// damage they hold would otherwise stop the host with a fault or an assertion. A file named by its
+// path is looked at first: one that is no regular file is refused before anything opens it (the
+// platform's loader would wait for ever on a FIFO), and its headers are checked against the file
+// so that a file cut short or damaged is refused with what is wrong with it. A bare name is left
+// to the platform's search, which finds the system's libraries; its trial only loads it.
+void* PlatformOpen(const std::string& file, int trialMilliseconds, std::string& message) {
+  Exports exports;
+  std::vector<tq_loader::TrialSymbol> symbols;
+  if (file.find('/') != std::string::npos) {
+    const std::string kind = OtherThanAFile(file);
+    if (!kind.empty()) {
+      message = "it is no library: it is " + kind + ", not a regular file";
+      return nullptr;
+    }
+    std::error_code ec;
+    if (fs::is_regular_file(fs::path(file), ec)) {
+      if (!tq_loader::ElfFileHoldsWhatItMaps(file, message)) return nullptr;
+      // The symbols the host may resolve: every one the library exports. A table that cannot be
+      // read leaves the trial to the load alone; the host says what it lacks when it asks.
+      std::string unread;
+      if (ReadExports(file, exports, unread))
+        for (const Export& symbol : exports.symbols)
+          symbols.push_back({exports.Name(symbol), symbol.type != STT_OBJECT, symbol.findable});
+    }
+  }
+  if (tq_loader::TryLoading(file, symbols, trialMilliseconds, message) != tq_loader::TrialOutcome::kLoaded)
+    return nullptr;
+  dlerror();
+  void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) message = LastSystemMessage();
+  return handle;
 }
 
 std::string ModulePathAt(const void* address) {
@@ -316,6 +400,8 @@ void TQ_LibraryLoader::SetUserDirectories(std::vector<std::string> directories) 
 
 void TQ_LibraryLoader::SetModelLibraryDirectory(std::string directory) { m_modelDirectory = std::move(directory); }
 
+void TQ_LibraryLoader::SetTrialTimeLimit(int milliseconds) { m_trialMilliseconds = std::max(milliseconds, 1); }
+
 std::vector<std::string> TQ_LibraryLoader::SearchDirectories() const {
   std::vector<std::string> candidates = m_userDirectories;
   candidates.push_back(m_modelDirectory);
@@ -357,7 +443,7 @@ std::string TQ_LibraryLoader::ModuleDirectoryOf(const void* address) {
 TQ_LibraryRef TQ_LibraryLoader::Open(const std::string& name, const std::string& file, std::string& error) {
   if (TQ_LibraryRef held = Held(m_byFile, file)) return held;
   std::string message;
-  void* handle = PlatformOpen(file, message);
+  void* handle = PlatformOpen(file, m_trialMilliseconds, message);
   if (handle == nullptr) {
     error = "cannot load library \"" + file + "\": " + message;
     return nullptr;
@@ -399,9 +485,18 @@ TQ_LibraryRef TQ_LibraryLoader::LoadByName(const std::string& name, std::string&
   const auto note = [&tried](const std::string& line) { tried += (tried.empty() ? " " : "; ") + line; };
 
   TQ_LibraryRef library;
+  // A name that a directory holds as something else than a regular file is not asked of the
+  // platform's search either: its path may lead to the same file.
+  std::vector<std::string> unsearched;
   for (const std::string& directory : SearchDirectories()) {
     for (const std::string& file : files) {
       const fs::path candidate = fs::path(directory) / file;
+      const std::string kind = OtherThanAFile(candidate.string());
+      if (!kind.empty()) {
+        note(candidate.string() + ": it is no library: it is " + kind + ", not a regular file");
+        unsearched.push_back(file);
+        continue;
+      }
       std::error_code ec;
       if (!fs::is_regular_file(candidate, ec)) {
         note(candidate.string() + ": no such file");
@@ -415,6 +510,7 @@ TQ_LibraryRef TQ_LibraryLoader::LoadByName(const std::string& name, std::string&
     if (library) break;
   }
   for (size_t i = 0; !library && i < files.size(); ++i) {
+    if (std::find(unsearched.begin(), unsearched.end(), files[i]) != unsearched.end()) continue;
     std::string message;
     library = Open(name, files[i], message);
     if (!library) note(message + " (platform search path)");

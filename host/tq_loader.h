@@ -71,6 +71,11 @@ class VEKEXP_API TQ_LibraryLoader {
   TQ_LibraryLoader(const TQ_LibraryLoader&) = delete;
   TQ_LibraryLoader& operator=(const TQ_LibraryLoader&) = delete;
 
+  // The time a library's trial load in a child process may take (Linux);
+  // one that takes longer is stopped and the library refused. 10 s unless
+  // set.
+  void SetTrialTimeLimit(int milliseconds);
+
   // Directories searched first, in this order.
   void SetUserDirectories(std::vector<std::string> directories);
   const std::vector<std::string>& UserDirectories() const { return m_userDirectories; }
@@ -81,14 +86,22 @@ class VEKEXP_API TQ_LibraryLoader {
 
   // Loads the library at this path, or at this file name as the platform
   // finds it. Null, with a message in `error`, when it cannot be loaded. On
-  // Linux a file named by its path is first checked against everything its
-  // ELF headers name (tq_loader_elf.h): one cut short or damaged is refused
-  // with the reason instead of being mapped.
+  // Linux a path that leads to something else than a regular file (a FIFO, a
+  // socket, a device, a directory) is refused before anything opens it; a
+  // file named by its path is then checked against everything its ELF
+  // headers name (tq_loader_elf.h), and one cut short or damaged is refused
+  // with the reason instead of being mapped; and every library is first
+  // loaded in a child process, with each symbol it exports resolved there
+  // (tq_loader_trial.h): one that makes the platform's loader die, stop or
+  // hang there is refused as damaged, one the platform's loader refuses is
+  // refused with its reason, and only one that loaded there is loaded here.
   TQ_LibraryRef LoadFile(const std::string& path, std::string& error);
 
   // Finds and loads a library by its name through the search path. A name
   // with a directory part is loaded as a path. Null, with a message naming
-  // every file tried and the platform's reasons, when no file loads.
+  // every file tried and the platform's reasons, when no file loads. A
+  // directory's entry of that file name that is no regular file is passed
+  // over, and the name is then not asked of the platform's search path.
   TQ_LibraryRef LoadByName(const std::string& name, std::string& error);
 
   // The directories searched for a name before the platform's search path,
@@ -110,6 +123,7 @@ class VEKEXP_API TQ_LibraryLoader {
 
   std::vector<std::string> m_userDirectories;
   std::string m_modelDirectory;
+  int m_trialMilliseconds = 10000;
   std::map<std::string, std::weak_ptr<TQ_LoadedLibrary>> m_byName;
   std::map<std::string, std::weak_ptr<TQ_LoadedLibrary>> m_byFile;
 };

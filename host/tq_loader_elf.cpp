@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace tq_loader {
@@ -55,6 +57,11 @@ std::string Hex(std::uint64_t value) {
     value >>= 4;
   } while (value != 0);
   return "0x" + text;
+}
+
+// The end of the `size` bytes at `address`, in hexadecimal.
+std::string HexEnd(std::uint64_t address, std::uint64_t size) {
+  return size > UINT64_MAX - address ? "past 2^64" : Hex(address + size);
 }
 
 // The file, and its loadable segments once they are known to lie in it: reads by file offset
@@ -108,6 +115,26 @@ class Image {
     return false;
   }
 
+  // Whether the byte at `address` lies in the memory of a loadable segment that may be run.
+  bool Executable(std::uint64_t address) const {
+    for (const typename Elf::Program& load : loads_)
+      if ((load.p_flags & PF_X) != 0 && address >= load.p_vaddr && address - load.p_vaddr < load.p_memsz) return true;
+    return false;
+  }
+
+  // The lowest address of the loadable segments, and the end of the highest.
+  std::uint64_t Lowest() const {
+    std::uint64_t lowest = UINT64_MAX;
+    for (const typename Elf::Program& load : loads_) lowest = std::min<std::uint64_t>(lowest, load.p_vaddr);
+    return lowest;
+  }
+  std::uint64_t Highest() const {
+    std::uint64_t highest = 0;
+    for (const typename Elf::Program& load : loads_)
+      highest = std::max<std::uint64_t>(highest, std::uint64_t{load.p_vaddr} + load.p_memsz);
+    return highest;
+  }
+
   void AddLoad(const typename Elf::Program& load) { loads_.push_back(load); }
   bool HasLoads() const { return !loads_.empty(); }
 
@@ -143,8 +170,7 @@ class Checker {
     return false;
   }
   bool Unloaded(const std::string& what, std::uint64_t address, std::uint64_t size) {
-    return Damaged(what + " (addresses " + Hex(address) + " to " +
-                   (size > UINT64_MAX - address ? "past 2^64" : Hex(address + size)) +
+    return Damaged(what + " (addresses " + Hex(address) + " to " + HexEnd(address, size) +
                    ") lies outside the bytes the loadable segments take from the file");
   }
 
@@ -169,19 +195,42 @@ class Checker {
       const std::string what = "its loadable segment (program header " + std::to_string(k) + ")";
       if (load.p_filesz > load.p_memsz) return Damaged(what + " takes more bytes from the file than it loads");
       if (!image_.Holds(load.p_offset, load.p_filesz)) return Cut(what, load.p_offset, load.p_filesz);
+      if (load.p_memsz > std::numeric_limits<typename Elf::Address>::max() - load.p_vaddr)
+        return Damaged(what + " runs past the end of the address space (address " + Hex(load.p_vaddr) + ", " +
+                       Hex(load.p_memsz) + " bytes)");
+      if ((load.p_flags & (PF_R | PF_W | PF_X)) == 0 && load.p_memsz != 0)
+        return Damaged(what + " may be neither read, written nor run");
       image_.AddLoad(load);
     }
     if (!image_.HasLoads()) return Damaged("it has no loadable segment");
     const Program* dynamic = nullptr;
     for (std::size_t k = 0; k < programs.size(); ++k) {
       const Program& segment = programs[k];
+      // The platform's loader makes these pages read-only once it has relocated the library:
+      // pages past the writable segment they belong to would take the rest of its data with them.
+      if (segment.p_type == PT_GNU_RELRO && segment.p_memsz != 0) {
+        relro_ = "its segment made read-only after relocation (program header " + std::to_string(k) + ", addresses " +
+                 Hex(segment.p_vaddr) + " to " + HexEnd(segment.p_vaddr, segment.p_memsz) + ")";
+        relroStart_ = segment.p_vaddr;
+        relroSize_ = segment.p_memsz;
+        if (!image_.Mapped(segment.p_vaddr, segment.p_memsz, true))
+          return Damaged(relro_ + " reaches outside the writable loadable segment it belongs to");
+      }
       if (segment.p_type == PT_LOAD || segment.p_filesz == 0) continue;
       const std::string what =
           "its segment (program header " + std::to_string(k) + ", type " + Hex(segment.p_type) + ")";
       if (!image_.Holds(segment.p_offset, segment.p_filesz)) return Cut(what, segment.p_offset, segment.p_filesz);
-      if (ReadOnceLoaded(segment.p_type) && !image_.Backed(segment.p_vaddr, segment.p_filesz))
+      std::uint64_t loadedFrom = 0;
+      if (ReadOnceLoaded(segment.p_type) && !image_.Backed(segment.p_vaddr, segment.p_filesz, loadedFrom))
         return Unloaded(what, segment.p_vaddr, segment.p_filesz);
-      if (segment.p_type == PT_DYNAMIC) dynamic = &segment;
+      if (segment.p_type != PT_DYNAMIC) continue;
+      // The platform's loader reads the dynamic table at its address, the check at its offset:
+      // both must name the same bytes.
+      if (loadedFrom != segment.p_offset)
+        return Damaged("its dynamic segment (program header " + std::to_string(k) + ") lies at " +
+                       Hex(segment.p_vaddr) + ", which is loaded from file offset " + std::to_string(loadedFrom) +
+                       ", not from its own offset " + std::to_string(segment.p_offset));
+      dynamic = &segment;
     }
     return dynamic == nullptr || DynamicTable(*dynamic);
   }
@@ -206,17 +255,45 @@ class Checker {
     }
     for (std::size_t k = 0; k < sections.size(); ++k) {
       const Section& section = sections[k];
+      const bool named = section.sh_name < names.size() && names.find('\0', section.sh_name) != std::string::npos;
+      const std::string what =
+          "its section " + (named ? std::string(names.c_str() + section.sh_name) : std::to_string(k));
+      // The library's data, which it writes as it runs, is no part of what is made read-only.
+      if (!relro_.empty() && (section.sh_flags & SHF_ALLOC) != 0 && section.sh_size != 0 &&
+          (section.sh_flags & SHF_TLS) == 0 && section.sh_addr < relroStart_ + relroSize_ &&
+          relroStart_ < section.sh_addr + section.sh_size &&
+          WrittenAsItRuns(section, named ? names.c_str() + section.sh_name : ""))
+        return Damaged(relro_ + " covers " + what + ", which the library writes as it runs");
+      // Memory the library expects zero when it is loaded: no segment may fill it from the file.
+      if (section.sh_type == SHT_NOBITS && (section.sh_flags & SHF_ALLOC) != 0 && (section.sh_flags & SHF_TLS) == 0 &&
+          section.sh_size != 0 && image_.Backed(section.sh_addr, 1))
+        return Damaged(what + " (addresses " + Hex(section.sh_addr) + " to " +
+                       HexEnd(section.sh_addr, section.sh_size) +
+                       ") is to start as zeros, but a loadable segment fills it from the file");
+      // The platform's loader applies as many relocations as the dynamic table says: one that
+      // says fewer than the section holds leaves the rest of the library's addresses unset.
+      const std::int64_t sizeTag = section.sh_type == SHT_RELA ? DT_RELASZ : DT_RELSZ;
+      if ((section.sh_type == SHT_RELA || section.sh_type == SHT_REL) && (section.sh_flags & SHF_ALLOC) != 0 &&
+          Has(section.sh_type == SHT_RELA ? DT_RELA : DT_REL) &&
+          Value(section.sh_type == SHT_RELA ? DT_RELA : DT_REL) == section.sh_addr && Value(sizeTag) < section.sh_size)
+        return Damaged("its relocation table is said to take " + std::to_string(Value(sizeTag)) + " bytes, but " +
+                       what + " holds " + std::to_string(section.sh_size));
       if (section.sh_type == SHT_NULL || section.sh_type == SHT_NOBITS) continue;
       if ((section.sh_type == SHT_DYNSYM || section.sh_type == SHT_SYMTAB) && section.sh_link >= sections.size())
         return Damaged("its symbol table section " + std::to_string(k) + " names string table " +
                        std::to_string(section.sh_link) + " of " + std::to_string(sections.size()) + " sections");
       if (image_.Holds(section.sh_offset, section.sh_size)) continue;
-      const bool named = section.sh_name < names.size() && names.find('\0', section.sh_name) != std::string::npos;
-      return Cut("its section " + (named ? std::string(names.c_str() + section.sh_name) : std::to_string(k)),
-                 section.sh_offset,
-                 section.sh_size);
+      return Cut(what, section.sh_offset, section.sh_size);
     }
     return true;
+  }
+
+  // Sections the library writes as it runs: its zero-filled data and its data proper (not the data
+  // that is only written by relocations, .data.rel.ro).
+  static bool WrittenAsItRuns(const Section& section, const std::string& name) {
+    if (section.sh_type == SHT_NOBITS) return true;
+    if ((section.sh_flags & SHF_WRITE) == 0) return false;
+    return name == ".data" || (name.rfind(".data.", 0) == 0 && name.rfind(".data.rel.ro", 0) != 0);
   }
 
   // The dynamic table and the tables its entries point to, as the platform's loader reads them:
@@ -238,7 +315,46 @@ class Checker {
         names.push_back(entry.d_un.d_val);
     }
     if (!ended) return Damaged("its dynamic table has no closing entry");
-    return Strings(names) && HashTables() && Relocations() && Symbols() && Ranges() && Versions();
+    return Sizes() && Strings(names) && HashTables() && Relocations() && Symbols() && Ranges() && Versions();
+  }
+
+  // Every table the dynamic table names comes with the entries that give its size and the size of
+  // its entries, of the sizes this class uses: the platform's loader reads them without asking
+  // whether they are there.
+  bool Sizes() {
+    struct Sized {
+      std::int64_t table;
+      std::int64_t size;
+      std::int64_t entry;  // 0: the table has no entry-size tag
+      std::uint64_t entrySize;
+      const char* what;
+    };
+    const Sized tables[] = {
+      {DT_RELA, DT_RELASZ, DT_RELAENT, sizeof(typename Elf::Rela), "its relocation table (DT_RELA)"},
+      {DT_REL, DT_RELSZ, DT_RELENT, sizeof(typename Elf::Rel), "its relocation table (DT_REL)"},
+      {DT_JMPREL, DT_PLTRELSZ, 0, 0, "its procedure relocation table"},
+      {DT_INIT_ARRAY, DT_INIT_ARRAYSZ, 0, 0, "its initialisation array"},
+      {DT_FINI_ARRAY, DT_FINI_ARRAYSZ, 0, 0, "its finalisation array"},
+      {DT_PREINIT_ARRAY, DT_PREINIT_ARRAYSZ, 0, 0, "its pre-initialisation array"},
+#if defined(DT_RELR)
+      {DT_RELR, DT_RELRSZ, DT_RELRENT, sizeof(typename Elf::Address), "its relative relocation table (DT_RELR)"},
+#endif
+    };
+    for (const Sized& table : tables) {
+      if (!Has(table.table)) continue;
+      if (!Has(table.size)) return Damaged(std::string(table.what) + " has no size entry");
+      if (table.entry == 0) continue;
+      if (!Has(table.entry)) return Damaged(std::string(table.what) + " has no entry-size entry");
+      if (Value(table.entry) != table.entrySize)
+        return Damaged(std::string(table.what) + " says its entries take " + std::to_string(Value(table.entry)) +
+                       " bytes, not " + std::to_string(table.entrySize));
+    }
+    if (Has(DT_JMPREL) && !Has(DT_PLTREL))
+      return Damaged("its procedure relocation table has no kind entry (DT_PLTREL)");
+    if (Has(DT_PLTREL) && Value(DT_PLTREL) != DT_RELA && Value(DT_PLTREL) != DT_REL)
+      return Damaged("its procedure relocations are said to be of kind " + std::to_string(Value(DT_PLTREL)) +
+                     ", neither DT_REL nor DT_RELA");
+    return true;
   }
 
   bool Has(std::int64_t tag) const { return values_.count(tag) != 0; }
@@ -309,9 +425,11 @@ class Checker {
   }
 
   // Every relocation writes inside a loaded segment (a writable one unless the file asks for
-  // text relocations) and names a symbol of the table.
+  // text relocations) and names a symbol of the table. `countTag` gives how many entries at the
+  // table's start are relative relocations, which the platform's loader applies without looking
+  // at them further: each of them names no symbol.
   template <typename Entry>
-  bool RelocationTable(std::int64_t tableTag, std::int64_t sizeTag, const char* what) {
+  bool RelocationTable(std::int64_t tableTag, std::int64_t sizeTag, std::int64_t countTag, const char* what) {
     if (!Has(tableTag)) return true;
     const std::uint64_t address = Value(tableTag);
     const std::uint64_t size = Value(sizeTag);
@@ -319,22 +437,75 @@ class Checker {
     std::vector<Entry> entries(size / sizeof(Entry));
     if (!image_.ReadLoaded(address, entries.size() * sizeof(Entry), entries.data()))
       return Unloaded(what, address, size);
+    if (countTag != 0 && Has(countTag)) {
+      const std::uint64_t relative = Value(countTag);
+      std::uint64_t k = 0;
+      while (k < entries.size() && k < relative && Elf::SymbolOf(entries[k].r_info) == 0) ++k;
+      if (k < relative)
+        return Damaged(std::string(what) + " is said to begin with " + std::to_string(relative) +
+                       " relative relocations, but holds " + std::to_string(k));
+      // A relative relocation writes the library's own address of something: one that leads out
+      // of the library's memory leaves a pointer to nowhere for the library's code to follow.
+      if constexpr (std::is_same_v<Entry, typename Elf::Rela>)
+        for (k = 0; k < relative; ++k) {
+          const auto addend = static_cast<std::uint64_t>(entries[k].r_addend);
+          if (addend < image_.Lowest() || addend > image_.Highest())
+            return Damaged(std::string(what) + " makes the address at " + Hex(entries[k].r_offset) + " lead to " +
+                           Hex(addend) + ", outside the library's memory (" + Hex(image_.Lowest()) + " to " +
+                           Hex(image_.Highest()) + ")");
+        }
+    }
     const bool textWritten = Has(DT_TEXTREL) || (Value(DT_FLAGS) & DF_TEXTREL) != 0;
     for (const Entry& entry : entries) {
       if (Elf::TypeOf(entry.r_info) == 0) continue;  // a relocation of no kind changes nothing
       if (!image_.Mapped(entry.r_offset, sizeof(typename Elf::Address), !textWritten))
         return Damaged(std::string(what) + " writes at " + Hex(entry.r_offset) + ", outside the writable segments");
       relocatedSymbols_ = std::max(relocatedSymbols_, Elf::SymbolOf(entry.r_info) + 1);
+      relocated_.push_back(entry.r_offset);
     }
     return true;
   }
 
+  // The packed relative relocations: an even word is an address to relocate, an odd one a bitmap
+  // of the words that follow the last address relocated.
+  bool RelativeTable() {
+#if defined(DT_RELR)
+    if (!Has(DT_RELR)) return true;
+    const std::uint64_t address = Value(DT_RELR);
+    const std::uint64_t size = Value(DT_RELRSZ);
+    using Word = typename Elf::Address;
+    std::vector<Word> words(size / sizeof(Word));
+    if (!image_.ReadLoaded(address, words.size() * sizeof(Word), words.data()))
+      return Unloaded("its relative relocation table (DT_RELR)", address, size);
+    std::uint64_t next = 0;
+    for (const Word word : words) {
+      if ((word & 1) == 0) {
+        relocated_.push_back(word);
+        next = std::uint64_t{word} + sizeof(Word);
+        continue;
+      }
+      for (std::uint64_t bit = 1; bit < 8 * sizeof(Word); ++bit)
+        if (((word >> bit) & 1) != 0) relocated_.push_back(next + (bit - 1) * sizeof(Word));
+      next += (8 * sizeof(Word) - 1) * sizeof(Word);
+    }
+#endif
+    return true;
+  }
+
+  // Every relocation table; the addresses they write are kept in order for Ranges().
   bool Relocations() {
+    if (!RelocationTables()) return false;
+    std::sort(relocated_.begin(), relocated_.end());
+    return true;
+  }
+  bool RelocationTables() {
     const bool pltRela = Value(DT_PLTREL) == DT_RELA;
-    return RelocationTable<typename Elf::Rela>(DT_RELA, DT_RELASZ, "its relocation table") &&
-           RelocationTable<typename Elf::Rel>(DT_REL, DT_RELSZ, "its relocation table") &&
-           (pltRela ? RelocationTable<typename Elf::Rela>(DT_JMPREL, DT_PLTRELSZ, "its procedure relocation table")
-                    : RelocationTable<typename Elf::Rel>(DT_JMPREL, DT_PLTRELSZ, "its procedure relocation table"));
+    return RelocationTable<typename Elf::Rela>(DT_RELA, DT_RELASZ, DT_RELACOUNT, "its relocation table") &&
+           RelocationTable<typename Elf::Rel>(DT_REL, DT_RELSZ, DT_RELCOUNT, "its relocation table") &&
+           (pltRela
+                ? RelocationTable<typename Elf::Rela>(DT_JMPREL, DT_PLTRELSZ, 0, "its procedure relocation table")
+                : RelocationTable<typename Elf::Rel>(DT_JMPREL, DT_PLTRELSZ, 0, "its procedure relocation table")) &&
+           RelativeTable();
   }
 
   // The symbols the hash tables and the relocations reach, each named inside the string table.
@@ -353,7 +524,34 @@ class Checker {
     for (const typename Elf::Symbol& symbol : symbols)
       if (symbol.st_name != 0 && symbol.st_name >= stringsSize_)
         return Damaged("a symbol's name lies past the end of its string table");
+    for (std::size_t k = 1; k < symbols.size(); ++k)
+      if (!SymbolInPlace(symbols[k])) return false;
     return true;
+  }
+
+  // A symbol the library defines lies in its memory, a function in a segment that may be run: an
+  // address the host resolves and calls is the library's own.
+  bool SymbolInPlace(const typename Elf::Symbol& symbol) {
+    const unsigned type = symbol.st_info & 0xf;
+    // Undefined, absolute, common and other special sections' symbols have no address of the file.
+    if (symbol.st_shndx == SHN_UNDEF || symbol.st_shndx >= SHN_LORESERVE || type == STT_TLS || type == STT_SECTION ||
+        type == STT_FILE)
+      return true;
+    const bool function = type == STT_FUNC || type == STT_GNU_IFUNC;
+    if (function ? image_.Executable(symbol.st_value) : image_.Mapped(symbol.st_value, 0, false)) return true;
+    return Damaged("its symbol " + SymbolName(symbol) + " lies at " + Hex(symbol.st_value) + ", outside every " +
+                   (function ? "segment that may be run" : "loadable segment"));
+  }
+
+  // A symbol's name for a message: quoted, cut at 200 bytes.
+  std::string SymbolName(const typename Elf::Symbol& symbol) {
+    std::string name;
+    for (std::uint64_t at = symbol.st_name; at < stringsSize_ && name.size() < 200; ++at) {
+      char c = '\0';
+      if (!image_.ReadLoaded(Value(DT_STRTAB) + at, 1, &c) || c == '\0') break;
+      name += c;
+    }
+    return "\"" + name + "\"";
   }
 
   // The other tables the dynamic table gives with their sizes, and the code it names.
@@ -379,6 +577,20 @@ class Checker {
     for (const Table& table : tables)
       if (Has(table.tag) && !image_.Backed(Value(table.tag), table.size))
         return Unloaded(table.what, Value(table.tag), table.size);
+    // The platform's loader calls every entry of these arrays; in a library loaded at any
+    // address each entry holds a function's address only once a relocation has written it.
+    for (const Table& array : tables) {
+      if ((array.tag != DT_INIT_ARRAY && array.tag != DT_FINI_ARRAY && array.tag != DT_PREINIT_ARRAY) ||
+          !Has(array.tag))
+        continue;
+      for (std::uint64_t at = Value(array.tag); at - Value(array.tag) + word <= array.size; at += word)
+        if (!std::binary_search(relocated_.begin(), relocated_.end(), at))
+          return Damaged(std::string(array.what) + " holds at " + Hex(at) + " an entry that no relocation writes");
+    }
+    // The platform's loader calls these addresses as they stand.
+    for (const Table& code : tables)
+      if ((code.tag == DT_INIT || code.tag == DT_FINI) && Has(code.tag) && !image_.Executable(Value(code.tag)))
+        return Damaged(std::string(code.what) + " at " + Hex(Value(code.tag)) + " lies in no segment that may be run");
     return true;
   }
 
@@ -391,11 +603,13 @@ class Checker {
     for (;;) {
       Entry entry;
       if (!image_.ReadLoaded(at, sizeof entry, &entry)) return Unloaded(what, at, sizeof entry);
+      highestVersion_ = std::max(highestVersion_, Index(entry));
       std::uint64_t auxAt = at + AuxOffset(entry);
       for (std::uint64_t k = 0; k < AuxCount(entry); ++k) {
         Aux aux;
         if (!image_.ReadLoaded(auxAt, sizeof aux, &aux)) return Unloaded(what, auxAt, sizeof aux);
         if (AuxName(aux) >= stringsSize_) return Damaged(std::string(what) + " names a version past its strings");
+        highestVersion_ = std::max(highestVersion_, Index(aux));
         if (AuxNext(aux) == 0) break;
         if (AuxNext(aux) < sizeof aux) return Damaged(std::string(what) + " has overlapping entries");
         auxAt += AuxNext(aux);
@@ -406,6 +620,11 @@ class Checker {
     }
   }
 
+  // The version index an entry defines or needs; 0 for an entry that gives none.
+  static std::uint64_t Index(const Elf64_Verdef& e) { return e.vd_ndx & 0x7fff; }
+  static std::uint64_t Index(const Elf64_Verdaux&) { return 0; }
+  static std::uint64_t Index(const Elf64_Verneed&) { return 0; }
+  static std::uint64_t Index(const Elf64_Vernaux& a) { return a.vna_other & 0x7fff; }
   static std::uint64_t AuxOffset(const Elf64_Verdef& e) { return e.vd_aux; }
   static std::uint64_t AuxCount(const Elf64_Verdef& e) { return e.vd_cnt; }
   static std::uint64_t Next(const Elf64_Verdef& e) { return e.vd_next; }
@@ -421,7 +640,25 @@ class Checker {
     // The version structures have the same layout in both classes.
     static_assert(sizeof(Elf64_Verdef) == sizeof(Elf32_Verdef) && sizeof(Elf64_Verneed) == sizeof(Elf32_Verneed));
     return VersionChain<Elf64_Verdef, Elf64_Verdaux>(DT_VERDEF, "its version definitions") &&
-           VersionChain<Elf64_Verneed, Elf64_Vernaux>(DT_VERNEED, "its version needs");
+           VersionChain<Elf64_Verneed, Elf64_Vernaux>(DT_VERNEED, "its version needs") && SymbolVersions();
+  }
+
+  // Each symbol's version index names a version the library defines or needs (0 and 1 stand for
+  // none and the global version): the platform's loader looks the index up in a table of that
+  // many versions.
+  bool SymbolVersions() {
+    if (!Has(DT_VERSYM)) return true;
+    if (highestVersion_ == 0) return Damaged("it has a symbol version table but defines and needs no version");
+    std::vector<std::uint16_t> indices(symbolCount_);
+    if (!image_.ReadLoaded(Value(DT_VERSYM), indices.size() * 2, indices.data()))
+      return Unloaded("its symbol version table", Value(DT_VERSYM), indices.size() * 2);
+    for (std::size_t k = 0; k < indices.size(); ++k) {
+      const std::uint64_t index = indices[k] & 0x7fff;
+      if (index > std::max<std::uint64_t>(highestVersion_, 1))
+        return Damaged("the version index " + std::to_string(index) + " of its symbol " + std::to_string(k) +
+                       " is past its " + std::to_string(highestVersion_) + " versions");
+    }
+    return true;
   }
 
   Image<Elf> image_;
@@ -430,6 +667,11 @@ class Checker {
   std::uint64_t stringsSize_ = 0;
   std::uint64_t symbolCount_ = 0;
   std::uint64_t relocatedSymbols_ = 0;
+  std::uint64_t highestVersion_ = 0;
+  std::vector<std::uint64_t> relocated_;  // the addresses the relocations write, in order
+  std::string relro_;                     // the segment made read-only after relocation, for messages
+  std::uint64_t relroStart_ = 0;
+  std::uint64_t relroSize_ = 0;
 };
 
 }  // namespace

@@ -14,8 +14,12 @@ namespace tq_loader {
 // Whether the ELF file at `path` holds everything the platform's loader maps or reads from it,
 // and that the loader reads for the exported names: the header, the program header table and
 // each segment's bytes, the section table and each section's bytes, the dynamic table with the
-// string, symbol, hash, version and relocation tables it points to. False, with the reason in
-// `reason`, when it does not (or is no ELF file of this machine's byte order).
+// string, symbol, hash, version and relocation tables it points to. It also checks what the
+// platform's loader takes on trust where a wrong value makes it fault or stop: the tables' size
+// and entry-size entries, the segments' permissions and extent, the dynamic segment's address,
+// the relative relocations and what they point to, the initialisation code and arrays, the
+// symbols' addresses and version indices. False, with the reason in `reason`, when it does not
+// (or is no ELF file of this machine's byte order).
 bool ElfFileHoldsWhatItMaps(const std::string& path, std::string& reason);
 
 }  // namespace tq_loader

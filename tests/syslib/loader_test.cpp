@@ -1,14 +1,25 @@
 // Loading TQSysLib by name and by file through the host's loader, and the
-// reports for what cannot be loaded or resolved.
+// reports for what cannot be loaded or resolved: among them, on Linux, a
+// search directory's entry that is no regular file, and a library whose
+// trial load in a child process does not finish.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
 #include "interp_harness.h"
+#include "special_files.h"
 #include "host/tq_loader.h"
 #include "tqsyslib.h"
 
@@ -262,5 +273,135 @@ TEST(LoaderReports, AMissingRoutineIsNamedAndNeverANullAddressReturnedAsFound) {
   EXPECT_EQ(library->FindFunction("interp", error), nullptr);
   EXPECT_FALSE(error.empty());
 }
+
+#if !defined(_WIN32)
+// ------------------------------------------------------------ no regular file, no end
+
+// Something that is no regular file, made at a path, and what the loader calls it.
+struct NotAFile {
+  const char* name;
+  std::function<void(const fs::path&)> make;
+  const char* kind;
+};
+
+const NotAFile kNotFiles[] = {
+    {"Fifo", special_files::MakeFifo, "a FIFO"},
+    {"Socket", special_files::MakeSocket, "a socket"},
+    {"Directory", [](const fs::path& path) { fs::create_directory(path); }, "a directory"},
+    {"NullDeviceThroughSymlink",
+     [](const fs::path& path) { fs::create_symlink("/dev/null", path); },
+     "a character device"},
+};
+
+class LoaderSearch : public ::testing::TestWithParam<NotAFile> {};
+
+// Each runs in a process of its own with an alarm: a loader that opens a FIFO waits for a writer
+// for ever, and the test fails rather than stops.
+TEST_P(LoaderSearch, AnEntryThatIsNoRegularFileIsNamedAndNotAskedOfThePlatformsSearch) {
+  ScratchDirectory directory;
+  const fs::path entry = directory.Path() / "NoSuchRoutineLibrary.so";
+  GetParam().make(entry);
+  const std::string named = entry.string() + ": it is no library: it is " + GetParam().kind + ", not a regular file";
+  EXPECT_EXIT(
+      {
+        alarm(60);
+        TQ_LibraryLoader loader;
+        loader.SetUserDirectories({directory.Path().string()});
+        std::string error;
+        const bool refused = loader.LoadByName("NoSuchRoutineLibrary", error) == nullptr;
+        std::fprintf(stderr, "%s\n", error.c_str());
+        // The other file name is still asked of the platform's search; this one is not.
+        _exit(refused && error.find(named) != std::string::npos && error.find('\n') == std::string::npos &&
+                      error.find("\"NoSuchRoutineLibrary.so\"") == std::string::npos &&
+                      error.find("\"libNoSuchRoutineLibrary.so\"") != std::string::npos
+                  ? 0
+                  : 1);
+      },
+      ::testing::ExitedWithCode(0),
+      "");
+}
+
+TEST_P(LoaderSearch, AnEntryThatIsNoRegularFileIsPassedOverForTheNextPlace) {
+  ScratchDirectory directory;
+  GetParam().make(directory.Path() / kLibraryFile);
+  EXPECT_EXIT(
+      {
+        alarm(60);
+        TQ_LibraryLoader loader;
+        loader.SetUserDirectories({directory.Path().string()});
+        std::string error;
+        TQ_LibraryRef library = loader.LoadByName("TQSysLib", error);
+        std::fprintf(stderr, "%s\n", error.c_str());
+        _exit(library && SameFile(library->Path(), BuiltLibrary()) ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0),
+      "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, LoaderSearch, ::testing::ValuesIn(kNotFiles), [](const auto& info) {
+  return std::string(info.param.name);
+});
+
+// The build puts beside the test program a library whose initialisation ends the process.
+TEST(LoaderTrial, ALibraryWhoseLoadingEndsTheProcessIsRefusedAndTheProcessGoesOn) {
+  const fs::path exiting = fs::path(TQ_LibraryLoader::ModuleDirectory()) / "ExitingLoad.so";
+  ASSERT_TRUE(fs::is_regular_file(exiting)) << exiting;
+  TQ_LibraryLoader loader;
+  std::string error;
+  EXPECT_EQ(loader.LoadFile(exiting.string(), error), nullptr);
+  EXPECT_EQ(error,
+            "cannot load library \"" + exiting.string() +
+                "\": it is damaged: the platform's loader ended with status 3 before it finished loading it");
+  // The library that loads is loaded as before, by the same loader.
+  error.clear();
+  EXPECT_NE(loader.LoadFile(BuiltLibrary().string(), error), nullptr) << error;
+}
+
+// A process that lets the system reap its children cannot wait for the trial's child: what the
+// child said, or did not say, decides alone. In a process of its own, for the signal's setting.
+TEST(LoaderTrial, AProcessThatIgnoresItsChildrenStillLoadsAndRefuses) {
+  const fs::path exiting = fs::path(TQ_LibraryLoader::ModuleDirectory()) / "ExitingLoad.so";
+  EXPECT_EXIT(
+      {
+        alarm(60);
+        signal(SIGCHLD, SIG_IGN);
+        TQ_LibraryLoader loader;
+        std::string loaded;
+        std::string refused;
+        const bool ok = loader.LoadFile(BuiltLibrary().string(), loaded) != nullptr &&
+                        loader.LoadFile(exiting.string(), refused) == nullptr;
+        std::fprintf(stderr, "%s|%s\n", loaded.c_str(), refused.c_str());
+        _exit(ok && refused.find("it is damaged: the platform's loader ended before it finished loading it") !=
+                          std::string::npos
+                  ? 0
+                  : 1);
+      },
+      ::testing::ExitedWithCode(0),
+      "");
+}
+
+// The build puts beside the test program a library whose initialisation never returns.
+TEST(LoaderTrial, ALibraryWhoseLoadingNeverEndsIsStoppedAtTheTimeLimitAndNamed) {
+  const fs::path hanging = fs::path(TQ_LibraryLoader::ModuleDirectory()) / "HangingLoad.so";
+  ASSERT_TRUE(fs::is_regular_file(hanging)) << hanging;
+  const std::string expected = "cannot load library \"" + hanging.string() +
+                               "\": it did not load: the platform's loader had not finished loading it after 300 ms, "
+                               "and the trial was stopped";
+  EXPECT_EXIT(
+      {
+        alarm(60);
+        TQ_LibraryLoader loader;
+        loader.SetTrialTimeLimit(300);
+        std::string error;
+        const auto start = std::chrono::steady_clock::now();
+        const bool refused = loader.LoadFile(hanging.string(), error) == nullptr;
+        const auto took = std::chrono::steady_clock::now() - start;
+        std::fprintf(stderr, "%s\n", error.c_str());
+        _exit(refused && error == expected && took < std::chrono::seconds(20) ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0),
+      "");
+}
+#endif
 
 }  // namespace

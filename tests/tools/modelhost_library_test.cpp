@@ -20,8 +20,16 @@
 
 #include "host/tq_loader.h"
 #include "host/tq_model_library.h"
+#include "library_bytes.h"
 #include "modelhost_tool.h"
 
+using library_bytes::At;
+using library_bytes::BuiltLibrary;
+using library_bytes::FileBytes;
+using library_bytes::Layout;
+using library_bytes::LibraryFileTest;
+using library_bytes::Put;
+using library_bytes::WriteBytes;
 using modelhost_test::ExpectOneLineError;
 using modelhost_test::Outcome;
 using modelhost_test::RunTool;
@@ -29,65 +37,6 @@ using modelhost_test::RunTool;
 namespace fs = std::filesystem;
 
 namespace {
-
-// The build puts the model library beside the host layer.
-fs::path BuiltLibrary() { return fs::path(TQ_LibraryLoader::ModuleDirectory()) / "Morvane230_1.so"; }
-
-std::vector<char> FileBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const fs::path& path, const std::vector<char>& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-template <typename T>
-T At(const std::vector<char>& bytes, std::uint64_t offset) {
-  T value;
-  std::memcpy(&value, bytes.data() + offset, sizeof value);
-  return value;
-}
-
-template <typename T>
-void Put(std::vector<char>& bytes, std::uint64_t offset, const T& value) {
-  std::memcpy(bytes.data() + offset, &value, sizeof value);
-}
-
-// The built library's headers, read as the test's own view of the file.
-struct Layout {
-  explicit Layout(const std::vector<char>& bytes) : header(At<Elf64_Ehdr>(bytes, 0)) {
-    for (unsigned k = 0; k < header.e_phnum; ++k)
-      programs.push_back(At<Elf64_Phdr>(bytes, header.e_phoff + std::uint64_t{k} * sizeof(Elf64_Phdr)));
-    for (unsigned k = 0; k < header.e_shnum; ++k)
-      sections.push_back(At<Elf64_Shdr>(bytes, header.e_shoff + std::uint64_t{k} * sizeof(Elf64_Shdr)));
-  }
-  // File offset of the header of the first program (or section) of the type.
-  std::uint64_t ProgramAt(std::uint32_t type) const {
-    for (std::size_t k = 0; k < programs.size(); ++k)
-      if (programs[k].p_type == type) return header.e_phoff + k * sizeof(Elf64_Phdr);
-    ADD_FAILURE() << "no program header of type " << type;
-    return 0;
-  }
-  std::uint64_t SectionAt(std::uint32_t type) const {
-    for (std::size_t k = 0; k < sections.size(); ++k)
-      if (sections[k].sh_type == type) return header.e_shoff + k * sizeof(Elf64_Shdr);
-    ADD_FAILURE() << "no section of type " << type;
-    return 0;
-  }
-  // File offset of the dynamic table's entry for the tag (the first one).
-  std::uint64_t DynamicAt(const std::vector<char>& bytes, std::int64_t tag) const {
-    const auto dynamic = At<Elf64_Phdr>(bytes, ProgramAt(PT_DYNAMIC));
-    for (std::uint64_t at = dynamic.p_offset; at < dynamic.p_offset + dynamic.p_filesz; at += sizeof(Elf64_Dyn))
-      if (At<Elf64_Dyn>(bytes, at).d_tag == tag) return at;
-    ADD_FAILURE() << "no dynamic entry " << tag;
-    return 0;
-  }
-  Elf64_Ehdr header;
-  std::vector<Elf64_Phdr> programs;
-  std::vector<Elf64_Shdr> sections;
-};
 
 // Every length at which a header, a table, a segment or a section of the file begins or ends,
 // with the lengths one short and one past, and `steps` lengths evenly spread over the file.
@@ -112,22 +61,6 @@ std::vector<std::uint64_t> CutLengths(const Layout& layout, std::uint64_t size, 
   lengths.erase(std::unique(lengths.begin(), lengths.end()), lengths.end());
   return lengths;
 }
-
-class LibraryFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(fs::is_regular_file(BuiltLibrary())) << BuiltLibrary();
-    directory_ = fs::path(::testing::TempDir()) / ("library_file_" + std::to_string(getpid()) + "_" +
-                                                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(directory_);
-    fs::create_directories(directory_);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(directory_, ec);
-  }
-  fs::path directory_;
-};
 
 TEST_F(LibraryFileTest, EveryCutOfTheLibraryIsRefusedWithItsLengthAndNeverStopsTheProcess) {
   const std::vector<char> bytes = FileBytes(BuiltLibrary());

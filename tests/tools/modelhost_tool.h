@@ -45,13 +45,18 @@ enum class Output { kFile, kFullDisk, kClosedPipe, kClosedPipeSignalIgnored };
 // Runs modelhost with the arguments (each quoted) and, when given, a configuration written to a
 // file first, its standard output sent where `output` says. What reached a file or the reader of
 // a pipe is the outcome's `out`; its status is that of modelhost (128 and the signal's number
-// when a signal ended it).
-inline Outcome RunToolInto(Output output, const std::vector<std::string>& args, const std::string& configuration = "") {
+// when a signal ended it). With a time limit, a run still going after that many seconds is
+// killed (status 137), so that a program that hangs fails the test rather than stopping it.
+inline Outcome RunToolInto(Output output,
+                           const std::vector<std::string>& args,
+                           const std::string& configuration = "",
+                           int limitSeconds = 0) {
   static int counter = 0;
   // CTest runs each test case as a process of its own, several at once: the
   // process id keeps their files apart.
   std::string stem = ::testing::TempDir() + "modelhost_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
   std::string command = std::string("'") + MODELHOST_PROGRAM + "'";
+  if (limitSeconds > 0) command = "timeout -s KILL " + std::to_string(limitSeconds) + " " + command;
   if (!configuration.empty()) {
     std::ofstream(stem + ".json") << configuration;
     command += " --config '" + stem + ".json'";
@@ -81,8 +86,10 @@ inline Outcome RunToolInto(Output output, const std::vector<std::string>& args, 
   return outcome;
 }
 
-inline Outcome RunTool(const std::vector<std::string>& args, const std::string& configuration = "") {
-  return RunToolInto(Output::kFile, args, configuration);
+inline Outcome RunTool(const std::vector<std::string>& args,
+                       const std::string& configuration = "",
+                       int limitSeconds = 0) {
+  return RunToolInto(Output::kFile, args, configuration, limitSeconds);
 }
 
 // Every line of a jsonl run parses and names its kind first.
