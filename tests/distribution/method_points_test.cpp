@@ -155,6 +155,15 @@ std::string Where(const PointsCase& setup) {
   return where;
 }
 
+// A refused cycle: the one message, the domain's (no line of the host repeats the failure), and
+// nothing declared or emitted by the distribution.
+void ExpectRefused(const CycleOutcome& run, const std::string& message, const std::string& where) {
+  EXPECT_FALSE(run.ok) << where;
+  EXPECT_EQ(run.errors, std::vector<std::string>{message}) << where;
+  EXPECT_FALSE(run.declared) << where;
+  EXPECT_TRUE(run.rows.empty()) << where;
+}
+
 std::string Lines(const std::vector<std::string>& lines) {
   std::string all;
   for (const std::string& line : lines) all += line + "\n";
@@ -211,13 +220,7 @@ TEST_P(MethodPoints, PointsOffTheMethodsAreRefusedWithTheirValuesAndNothingIsWri
   ForEachAxis([&](int axes, int axis) {
     for (const Off& off : offs) {
       PointsCase setup{axes, axis, method.name, off.fixes};
-      const CycleOutcome run = RunCycle(setup);
-      const std::string where = Where(setup);
-      EXPECT_FALSE(run.ok) << where;
-      // The one message, the domain's: no line of the host repeats the failure.
-      EXPECT_EQ(run.errors, std::vector<std::string>{Refusal(kDomainNames[axis], off.what)}) << where;
-      EXPECT_FALSE(run.declared) << where;
-      EXPECT_TRUE(run.rows.empty()) << where;
+      ExpectRefused(RunCycle(setup), Refusal(kDomainNames[axis], off.what), Where(setup));
     }
   });
 }
@@ -464,12 +467,7 @@ TEST_P(MethodGrid, AGridItsRowsDoNotDescribeIsRefusedAtTheNodeAtFault) {
   ForEachAxis([&](int axes, int axis) {
     for (const Off& off : offs) {
       PointsCase setup{axes, axis, method.name, {off.fix}};
-      const CycleOutcome run = RunCycle(setup);
-      const std::string where = Where(setup);
-      EXPECT_FALSE(run.ok) << where;
-      EXPECT_EQ(run.errors, std::vector<std::string>{GridRefusal(kDomainNames[axis], off.what)}) << where;
-      EXPECT_FALSE(run.declared) << where;
-      EXPECT_TRUE(run.rows.empty()) << where;
+      ExpectRefused(RunCycle(setup), GridRefusal(kDomainNames[axis], off.what), Where(setup));
     }
   });
 }
