@@ -19,7 +19,7 @@
 #endif
 
 #include "interp_harness.h"
-#include "special_files.h"
+#include "non_regular_files.h"
 #include "host/tq_loader.h"
 #include "tqsyslib.h"
 
@@ -285,8 +285,8 @@ struct NotAFile {
 };
 
 const NotAFile kNotFiles[] = {
-    {"Fifo", special_files::MakeFifo, "a FIFO"},
-    {"Socket", special_files::MakeSocket, "a socket"},
+    {"Fifo", non_regular_files::MakeFifo, "a FIFO"},
+    {"Socket", non_regular_files::MakeSocket, "a socket"},
     {"Directory", [](const fs::path& path) { fs::create_directory(path); }, "a directory"},
     {"NullDeviceThroughSymlink",
      [](const fs::path& path) { fs::create_symlink("/dev/null", path); },

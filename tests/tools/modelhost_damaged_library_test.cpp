@@ -22,7 +22,7 @@
 #include "host/tq_loader.h"
 #include "library_bytes.h"
 #include "modelhost_tool.h"
-#include "special_files.h"
+#include "non_regular_files.h"
 
 using library_bytes::At;
 using library_bytes::BuiltLibrary;
@@ -382,11 +382,11 @@ struct NotAFile {
 };
 
 fs::path MakeFifo(const fs::path& path) {
-  special_files::MakeFifo(path);
+  non_regular_files::MakeFifo(path);
   return path;
 }
 fs::path MakeSocket(const fs::path& path) {
-  special_files::MakeSocket(path);
+  non_regular_files::MakeSocket(path);
   return path;
 }
 fs::path MakeDirectory(const fs::path& path) {

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <string>
 
-namespace special_files {
+namespace non_regular_files {
 
 inline void MakeFifo(const std::filesystem::path& path) { EXPECT_EQ(mkfifo(path.c_str(), 0600), 0) << path; }
 
@@ -34,5 +34,5 @@ inline void MakeSocket(const std::filesystem::path& path) {
   EXPECT_FALSE(ec) << bound << " to " << path << ": " << ec.message();
 }
 
-}  // namespace special_files
+}  // namespace non_regular_files
 #endif
