@@ -19,6 +19,7 @@
 #include <dlfcn.h>
 #include <elf.h>
 #include <link.h>
+#include <sys/stat.h>
 
 #include "tq_loader_elf.h"
 #include "tq_loader_trial.h"
@@ -281,6 +282,32 @@ bool PlatformExportedNames(void* /*handle*/,
   return true;
 }
 
+// Whether the process holds the file loaded already, under this path or another (the same device
+// and inode). It loaded well then, and the platform's loader hands back what it mapped, reading
+// none of the file's tables again: it is not tried a second time. (Each run of a host that loads
+// its library anew, with the library held meanwhile, then costs no child process.)
+bool HeldLoaded(const std::string& file) {
+  struct stat wanted {};
+  if (stat(file.c_str(), &wanted) != 0) return false;
+  struct Search {
+    dev_t device;
+    ino_t inode;
+    bool found;
+  } search{wanted.st_dev, wanted.st_ino, false};
+  dl_iterate_phdr(
+      [](dl_phdr_info* info, std::size_t, void* data) {
+        auto& s = *static_cast<Search*>(data);
+        struct stat loaded {};
+        if (info->dlpi_name == nullptr || info->dlpi_name[0] == '\0' || stat(info->dlpi_name, &loaded) != 0 ||
+            loaded.st_dev != s.device || loaded.st_ino != s.inode)
+          return 0;
+        s.found = true;
+        return 1;
+      },
+      &search);
+  return search.found;
+}
+
 // A library is loaded into the host's process only once it has loaded in a child process, with
 // every symbol it exports resolved there: the platform's loader trusts the file's tables, and
 // damage they hold would otherwise stop the host with a fault or an assertion. A file named by its
@@ -291,6 +318,7 @@ bool PlatformExportedNames(void* /*handle*/,
 void* PlatformOpen(const std::string& file, int trialMilliseconds, std::string& message) {
   Exports exports;
   std::vector<tq_loader::TrialSymbol> symbols;
+  bool held = false;
   if (file.find('/') != std::string::npos) {
     const std::string kind = OtherThanAFile(file);
     if (!kind.empty()) {
@@ -300,15 +328,16 @@ void* PlatformOpen(const std::string& file, int trialMilliseconds, std::string& 
     std::error_code ec;
     if (fs::is_regular_file(fs::path(file), ec)) {
       if (!tq_loader::ElfFileHoldsWhatItMaps(file, message)) return nullptr;
+      held = HeldLoaded(file);
       // The symbols the host may resolve: every one the library exports. A table that cannot be
       // read leaves the trial to the load alone; the host says what it lacks when it asks.
       std::string unread;
-      if (ReadExports(file, exports, unread))
+      if (!held && ReadExports(file, exports, unread))
         for (const Export& symbol : exports.symbols)
           symbols.push_back({exports.Name(symbol), symbol.type != STT_OBJECT, symbol.findable});
     }
   }
-  if (tq_loader::TryLoading(file, symbols, trialMilliseconds, message) != tq_loader::TrialOutcome::kLoaded)
+  if (!held && tq_loader::TryLoading(file, symbols, trialMilliseconds, message) != tq_loader::TrialOutcome::kLoaded)
     return nullptr;
   dlerror();
   void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
