@@ -284,8 +284,8 @@ bool PlatformExportedNames(void* /*handle*/,
 
 // Whether the process holds the file loaded already, under this path or another (the same device
 // and inode). It loaded well then, and the platform's loader hands back what it mapped, reading
-// none of the file's tables again: it is not tried a second time. (Each run of a host that loads
-// its library anew, with the library held meanwhile, then costs no child process.)
+// none of the file's tables again: it is neither checked nor tried a second time. (Each run of a
+// host that loads its library anew, with the library held meanwhile, then costs neither.)
 bool HeldLoaded(const std::string& file) {
   struct stat wanted {};
   if (stat(file.c_str(), &wanted) != 0) return false;
@@ -326,13 +326,14 @@ void* PlatformOpen(const std::string& file, int trialMilliseconds, std::string& 
       return nullptr;
     }
     std::error_code ec;
-    if (fs::is_regular_file(fs::path(file), ec)) {
+    const bool regular = fs::is_regular_file(fs::path(file), ec);
+    held = regular && HeldLoaded(file);
+    if (regular && !held) {
       if (!tq_loader::ElfFileHoldsWhatItMaps(file, message)) return nullptr;
-      held = HeldLoaded(file);
       // The symbols the host may resolve: every one the library exports. A table that cannot be
       // read leaves the trial to the load alone; the host says what it lacks when it asks.
       std::string unread;
-      if (!held && ReadExports(file, exports, unread))
+      if (ReadExports(file, exports, unread))
         for (const Export& symbol : exports.symbols)
           symbols.push_back({exports.Name(symbol), symbol.type != STT_OBJECT, symbol.findable});
     }

@@ -95,7 +95,7 @@ class VEKEXP_API TQ_LibraryLoader {
   // (tq_loader_trial.h): one that makes the platform's loader die, stop or
   // hang there is refused as damaged, one the platform's loader refuses is
   // refused with its reason, and only one that loaded there is loaded here.
-  // A file the process holds loaded already (by any path) is not tried again.
+  // A file the process holds loaded already (by any path) is neither checked nor tried again.
   TQ_LibraryRef LoadFile(const std::string& path, std::string& error);
 
   // Finds and loads a library by its name through the search path. A name
