@@ -109,6 +109,17 @@ struct Layout {
   std::uint64_t SymbolAt(const std::vector<char>& bytes, const std::string& name) const {
     return Section(SHT_DYNSYM).sh_offset + SymbolIndex(bytes, name) * sizeof(Elf64_Sym);
   }
+  // Whether a relocation of the library (its dynamic relocations or its procedure linkage table's)
+  // names the symbol: the platform's loader then looks the symbol up while it loads the library.
+  bool Relocates(const std::vector<char>& bytes, std::uint64_t symbol) const {
+    for (const Elf64_Shdr& table : sections) {
+      if (table.sh_type != SHT_RELA) continue;
+      for (std::uint64_t at = table.sh_offset; at + sizeof(Elf64_Rela) <= table.sh_offset + table.sh_size;
+           at += sizeof(Elf64_Rela))
+        if (ELF64_R_SYM(At<Elf64_Rela>(bytes, at).r_info) == symbol) return true;
+    }
+    return false;
+  }
   bool Defines(const std::vector<char>& bytes, std::uint64_t symbol) const {
     return At<Elf64_Sym>(bytes, Section(SHT_DYNSYM).sh_offset + symbol * sizeof(Elf64_Sym)).st_shndx != SHN_UNDEF;
   }
