@@ -100,6 +100,18 @@ std::vector<std::string> AllIntegrals(int axes) {
   return {"idx", "idy", "idz", "idxdy", "idxdz", "idydz", "idxdydz"};
 }
 
+// A distribution that writes no row along the domain of axis `axis`: no derivative along it and
+// no integral over it (over one axis, no row at all).
+PointsCase RowsAlongOtherAxesOnly(int axes, int axis, const std::string& method) {
+  PointsCase setup{axes, axis, method};
+  setup.values.push_back({kUsedOrders[axis], 0});
+  setup.integrals = {"None"};
+  for (const std::string& selector : AllIntegrals(axes)) {
+    if (selector.find(static_cast<char>('x' + axis)) == std::string::npos) setup.integrals.push_back(selector);
+  }
+  return setup;
+}
+
 CycleOutcome RunCycle(const PointsCase& setup) {
   std::unique_ptr<HostRoad> road;
   TQ_ModelType* d = nullptr;
@@ -292,12 +304,7 @@ TEST_P(MethodPoints, OtherPointsAlongWhichNoRowsAreWrittenAreNoError) {
   // domain; with the domain's nodes as they were, its rows are those over the domain that fixes
   // nothing.
   ForEachAxis([&](int axes, int axis) {
-    PointsCase unfixedSetup{axes, axis, method.name};
-    unfixedSetup.values.push_back({kUsedOrders[axis], 0});
-    unfixedSetup.integrals = {"None"};
-    for (const std::string& selector : AllIntegrals(axes)) {
-      if (selector.find(static_cast<char>('x' + axis)) == std::string::npos) unfixedSetup.integrals.push_back(selector);
-    }
+    const PointsCase unfixedSetup = RowsAlongOtherAxesOnly(axes, axis, method.name);
     const CycleOutcome unfixed = RunCycle(unfixedSetup);
     ASSERT_TRUE(unfixed.ok) << Lines(unfixed.errors);
     EXPECT_EQ(unfixed.rows.empty(), axes == 1);
@@ -556,12 +563,7 @@ TEST_P(MethodGrid, WhatAUserMayFixRunsAsTheGridComputedWithoutIt) {
 TEST_P(MethodGrid, ANodeMovedAlongWhichNoRowsAreWrittenIsNoError) {
   const TQ_MethodFacts& method = Method();
   ForEachAxis([&](int axes, int axis) {
-    PointsCase unfixedSetup{axes, axis, method.name};
-    unfixedSetup.values.push_back({kUsedOrders[axis], 0});
-    unfixedSetup.integrals = {"None"};
-    for (const std::string& selector : AllIntegrals(axes)) {
-      if (selector.find(static_cast<char>('x' + axis)) == std::string::npos) unfixedSetup.integrals.push_back(selector);
-    }
+    const PointsCase unfixedSetup = RowsAlongOtherAxesOnly(axes, axis, method.name);
     const CycleOutcome unfixed = RunCycle(unfixedSetup);
     ASSERT_TRUE(unfixed.ok) << Lines(unfixed.errors);
     for (const PointFix& fix : {PointFix{"VALUE(1)", 0.05}, PointFix{"SECTION(1).LENGTH", 0.3}}) {

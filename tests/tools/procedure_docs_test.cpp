@@ -21,6 +21,7 @@
 #include "host/tq_loader.h"
 #include "host/tq_procedure.h"
 #include "host/vekexp.h"
+#include "host_test.h"
 #include "procedure/tqproc_interpolate.h"
 #include "tqsyslib.h"
 #include "user_runs.h"
@@ -101,17 +102,8 @@ std::string Joined(const std::vector<std::string>& lines) {
   return all;
 }
 
-class ProcedureReferenceTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    TQ_Executive::Instance().Reset();
-    TQ_Executive::Instance().ClearErrors();
-  }
-  void TearDown() override {
-    TQ_Executive::Instance().Reset();
-    TQ_Executive::Instance().ClearErrors();
-  }
-};
+// Every test starts with a fresh executive and no errors.
+class ProcedureReferenceTest : public HostTest {};
 
 // The names: the class, the routine and the library the procedure reports,
 // and TQSysLib as the build leaves it, found by that name and exporting that
