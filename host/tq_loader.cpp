@@ -18,13 +18,16 @@
 #else
 #include <dlfcn.h>
 #include <elf.h>
+#include <fcntl.h>
 #include <link.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "tq_loader_elf.h"
 #include "tq_loader_trial.h"
 
 #include <bit>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -80,7 +83,9 @@ std::string LastSystemMessage() {
   return message;
 }
 
-void* PlatformOpen(const std::string& file, int /*trialMilliseconds*/, std::string& message) {
+void KeepStandardDescriptors() {}
+
+void* PlatformOpen(const std::string& file, int /*trialMilliseconds*/, std::string& message, std::string& /*untried*/) {
   HMODULE module = LoadLibraryA(file.c_str());
   if (module == nullptr) message = LastSystemMessage();
   return reinterpret_cast<void*>(module);
@@ -308,14 +313,35 @@ bool HeldLoaded(const std::string& file) {
   return search.found;
 }
 
+// A stand-in for each closed standard descriptor (TQ_KeepStandardDescriptors). The lowest free
+// number is the one looked at, as the lower ones are open or were just given theirs, so open()
+// takes it. O_PATH allows neither read nor write, which then fail with EBADF as on a closed
+// descriptor; where it cannot be had, /dev/null opened for the other direction fails the same.
+void KeepStandardDescriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    int standIn = -1;
+#if defined(O_PATH)
+    standIn = open("/", O_PATH | O_CLOEXEC);
+#endif
+    if (standIn < 0) standIn = open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_CLOEXEC);
+    if (standIn < 0 || standIn == fd) continue;
+    // Another thread took the number first: what it opened is left to it, and this is given up.
+    close(standIn);
+  }
+}
+
 // A library is loaded into the host's process only once it has loaded in a child process, with
 // every symbol it exports resolved there: the platform's loader trusts the file's tables, and
 // damage they hold would otherwise stop the host with a fault or an assertion. A file named by its
 // path is looked at first: one that is no regular file is refused before anything opens it (the
 // platform's loader would wait for ever on a FIFO), and its headers are checked against the file
 // so that a file cut short or damaged is refused with what is wrong with it. A bare name is left
-// to the platform's search, which finds the system's libraries; its trial only loads it.
-void* PlatformOpen(const std::string& file, int trialMilliseconds, std::string& message) {
+// to the platform's search, which finds the system's libraries; its trial only loads it. Where
+// the trial cannot be made (no child process or pipe), that says nothing of the library: it is
+// loaded as it was before there was a trial, and `untried` says why.
+void* PlatformOpen(const std::string& file, int trialMilliseconds, std::string& message, std::string& untried) {
+  KeepStandardDescriptors();
   Exports exports;
   std::vector<tq_loader::TrialSymbol> symbols;
   bool held = false;
@@ -338,8 +364,18 @@ void* PlatformOpen(const std::string& file, int trialMilliseconds, std::string& 
           symbols.push_back({exports.Name(symbol), symbol.type != STT_OBJECT, symbol.findable});
     }
   }
-  if (!held && tq_loader::TryLoading(file, symbols, trialMilliseconds, message) != tq_loader::TrialOutcome::kLoaded)
-    return nullptr;
+  if (!held) {
+    switch (tq_loader::TryLoading(file, symbols, trialMilliseconds, message)) {
+      case tq_loader::TrialOutcome::kLoaded:
+        break;
+      case tq_loader::TrialOutcome::kUntried:
+        untried = message;
+        message.clear();
+        break;
+      default:
+        return nullptr;
+    }
+  }
   dlerror();
   void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) message = LastSystemMessage();
@@ -394,8 +430,10 @@ TQ_LibraryRef Held(const std::map<std::string, std::weak_ptr<TQ_LoadedLibrary>>&
 
 }  // namespace
 
-TQ_LoadedLibrary::TQ_LoadedLibrary(std::string name, std::string path, void* handle)
-    : m_name(std::move(name)), m_path(std::move(path)), m_handle(handle) {}
+void TQ_KeepStandardDescriptors() { KeepStandardDescriptors(); }
+
+TQ_LoadedLibrary::TQ_LoadedLibrary(std::string name, std::string path, void* handle, std::string untried)
+    : m_name(std::move(name)), m_path(std::move(path)), m_handle(handle), m_untried(std::move(untried)) {}
 
 TQ_LoadedLibrary::~TQ_LoadedLibrary() { PlatformClose(m_handle); }
 
@@ -473,7 +511,8 @@ std::string TQ_LibraryLoader::ModuleDirectoryOf(const void* address) {
 TQ_LibraryRef TQ_LibraryLoader::Open(const std::string& name, const std::string& file, std::string& error) {
   if (TQ_LibraryRef held = Held(m_byFile, file)) return held;
   std::string message;
-  void* handle = PlatformOpen(file, m_trialMilliseconds, message);
+  std::string untried;
+  void* handle = PlatformOpen(file, m_trialMilliseconds, message, untried);
   if (handle == nullptr) {
     error = "cannot load library \"" + file + "\": " + message;
     return nullptr;
@@ -487,7 +526,7 @@ TQ_LibraryRef TQ_LibraryLoader::Open(const std::string& name, const std::string&
     m_byFile[file] = held;
     return held;
   }
-  TQ_LibraryRef library(new TQ_LoadedLibrary(name, key, handle));
+  TQ_LibraryRef library(new TQ_LoadedLibrary(name, key, handle, std::move(untried)));
   m_byFile[key] = library;
   m_byFile[file] = library;
   return library;
@@ -510,9 +549,11 @@ TQ_LibraryRef TQ_LibraryLoader::LoadByName(const std::string& name, std::string&
   if (TQ_LibraryRef held = Held(m_byName, name)) return held;
 
   const std::vector<std::string> files = FileNames(name);
+  // One line, each place tried after the one before it: first the files of the name that were
+  // found and refused, with why (what the user most likely meant), then the places that held none.
+  std::string refused;
   std::string tried;
-  // One line, each place tried after the one before it.
-  const auto note = [&tried](const std::string& line) { tried += (tried.empty() ? " " : "; ") + line; };
+  const auto note = [](std::string& lines, const std::string& line) { lines += (lines.empty() ? " " : "; ") + line; };
 
   TQ_LibraryRef library;
   // A name that a directory holds as something else than a regular file is not asked of the
@@ -523,19 +564,19 @@ TQ_LibraryRef TQ_LibraryLoader::LoadByName(const std::string& name, std::string&
       const fs::path candidate = fs::path(directory) / file;
       const std::string kind = OtherThanAFile(candidate.string());
       if (!kind.empty()) {
-        note(candidate.string() + ": it is no library: it is " + kind + ", not a regular file");
+        note(refused, candidate.string() + ": it is no library: it is " + kind + ", not a regular file");
         unsearched.push_back(file);
         continue;
       }
       std::error_code ec;
       if (!fs::is_regular_file(candidate, ec)) {
-        note(candidate.string() + ": no such file");
+        note(tried, candidate.string() + ": no such file");
         continue;
       }
       std::string message;
       library = Open(name, FileKey(candidate.string()), message);
       if (library) break;
-      note(message);
+      note(refused, message);
     }
     if (library) break;
   }
@@ -543,10 +584,12 @@ TQ_LibraryRef TQ_LibraryLoader::LoadByName(const std::string& name, std::string&
     if (std::find(unsearched.begin(), unsearched.end(), files[i]) != unsearched.end()) continue;
     std::string message;
     library = Open(name, files[i], message);
-    if (!library) note(message + " (platform search path)");
+    if (!library) note(tried, message + " (platform search path)");
   }
   if (!library) {
-    error = "cannot find library \"" + name + "\"; tried:" + tried;
+    error = refused.empty() ? "cannot find library \"" + name + "\"; tried:" + tried
+                            : "library \"" + name + "\" was found and refused:" + refused +
+                                  (tried.empty() ? std::string() : "; tried besides:" + tried);
     return nullptr;
   }
   m_byName[name] = library;

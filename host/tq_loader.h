@@ -26,6 +26,11 @@ class VEKEXP_API TQ_LoadedLibrary {
   const std::string& Name() const { return m_name; }
   // The file it was loaded from.
   const std::string& Path() const { return m_path; }
+  // Why the library was loaded without its trial load in a child process (Linux): no child
+  // process or pipe could be made ("fork: Resource temporarily unavailable"); empty when it was
+  // tried first, or held loaded already. The caller says so as a warning: the file check still
+  // passed, and the trial is a guard against damage that the check cannot see.
+  const std::string& Untried() const { return m_untried; }
 
   // Address of an exported function. Null, with a message naming the
   // symbol, the file and the platform's reason in `error`, when the library
@@ -47,11 +52,12 @@ class VEKEXP_API TQ_LoadedLibrary {
 
  private:
   friend class TQ_LibraryLoader;
-  TQ_LoadedLibrary(std::string name, std::string path, void* handle);
+  TQ_LoadedLibrary(std::string name, std::string path, void* handle, std::string untried);
 
   std::string m_name;
   std::string m_path;
   void* m_handle;
+  std::string m_untried;
 };
 
 using TQ_LibraryRef = std::shared_ptr<TQ_LoadedLibrary>;
@@ -95,12 +101,18 @@ class VEKEXP_API TQ_LibraryLoader {
   // (tq_loader_trial.h): one that makes the platform's loader die, stop or
   // hang there is refused as damaged, one the platform's loader refuses is
   // refused with its reason, and only one that loaded there is loaded here.
-  // A file the process holds loaded already (by any path) is neither checked nor tried again.
+  // Where no child process or pipe can be made (a process limit, a sandbox
+  // that forbids fork, no descriptors left), the library is loaded untried,
+  // and Untried() says why. A file the process holds loaded already (by any
+  // path) is neither checked nor tried again.
   TQ_LibraryRef LoadFile(const std::string& path, std::string& error);
 
   // Finds and loads a library by its name through the search path. A name
   // with a directory part is loaded as a path. Null, with a message naming
-  // every file tried and the platform's reasons, when no file loads. A
+  // every file tried and the platform's reasons, when no file loads: the
+  // files of the name that a directory holds and that were refused come
+  // first, with why, and the message says "cannot find" only when there
+  // were none. A
   // directory's entry of that file name that is no regular file is passed
   // over, and the name is then not asked of the platform's search path.
   TQ_LibraryRef LoadByName(const std::string& name, std::string& error);
@@ -128,3 +140,11 @@ class VEKEXP_API TQ_LibraryLoader {
   std::map<std::string, std::weak_ptr<TQ_LoadedLibrary>> m_byName;
   std::map<std::string, std::weak_ptr<TQ_LoadedLibrary>> m_byFile;
 };
+
+// Gives each of standard input, output and error that the process was started without (closed
+// by a launcher, a cron job or `<&- >&- 2>&-`) a stand-in on which a read and a write fail as on
+// a closed descriptor, so that nothing the process opens later (the loader's pipes, a library's
+// file, a file a library opens) takes the number 0, 1 or 2 and is read or written as standard
+// input, output or error. A program calls it first thing; the loader calls it before each load.
+// The stand-ins are closed on exec, as the descriptors were. Nothing to do on Windows.
+VEKEXP_API void TQ_KeepStandardDescriptors();

@@ -240,7 +240,7 @@ TrialOutcome TryLoading(const std::string& file,
   int result[2] = {-1, -1};
   int output[2] = {-1, -1};
   if (pipe2(result, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0) {
-    reason = std::string("it could not be tried in a child process first (no pipe: ") + std::strerror(errno) + ")";
+    reason = std::string("no pipe: ") + std::strerror(errno);
     for (int fd : {result[0], result[1], output[0], output[1]})
       if (fd >= 0) close(fd);
     return TrialOutcome::kUntried;
@@ -257,7 +257,7 @@ TrialOutcome TryLoading(const std::string& file,
   if (child < 0) {
     close(result[0]);
     close(output[0]);
-    reason = std::string("it could not be tried in a child process first (fork: ") + std::strerror(forkError) + ")";
+    reason = std::string("fork: ") + std::strerror(forkError);
     return TrialOutcome::kUntried;
   }
 

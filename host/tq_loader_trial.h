@@ -28,12 +28,15 @@ enum class TrialOutcome {
   kRefused,     // the platform's loader refused the library in the child (`reason` is its message)
   kDamaged,     // the child died or stopped while loading it, or a symbol was lost or led to no code
   kUnfinished,  // the child had not finished within the time limit and was stopped
-  kUntried,     // no child process could be made
+  kUntried,     // no child process or pipe could be made (`reason`: "fork: ..." or "no pipe: ...")
 };
 
 // Loads `file` in a child process as the host's process would (dlopen with RTLD_NOW |
 // RTLD_LOCAL, then dlsym of each symbol) and waits at most `limitMilliseconds` for the child to
-// report. Everything but kLoaded comes with the reason in `reason`, as one line.
+// report. Everything but kLoaded comes with the reason in `reason`, as one line. The child's
+// output is taken on pipes of its own, and so is its report: the process's standard descriptors
+// must be open (TQ_KeepStandardDescriptors), or the pipes would take their numbers and the
+// child's output would be written over its report.
 TrialOutcome TryLoading(const std::string& file,
                         const std::vector<TrialSymbol>& symbols,
                         int limitMilliseconds,

@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "host/tq_loader.h"
 #include "host/tq_memory.h"
 #include "host/tq_message_log.h"
 #include "modelhost_options.h"
@@ -38,6 +39,9 @@ int RunFailed(const char* what) noexcept;
 // Standard output that cannot be written ends it with status 3, or, when its
 // reader is gone (a closed pipe), quietly.
 int main(int argc, char** argv) {
+  // Standard input, output or error closed by whoever started the program keep their numbers, so
+  // that nothing opened later is taken for them; what cannot be written is then lost as before.
+  TQ_KeepStandardDescriptors();
   // A failed write throws at once, so that a report that cannot be written is not made to its end.
   // Standard error is not tied to it: the messages are given whatever became of the report (which
   // is flushed before them).
@@ -136,6 +140,7 @@ int RunProgram(int argc, char** argv) {
     Say(run.BadInput());
     return 1;
   }
+  if (!run.LibraryWarning().empty()) Say("warning: " + run.LibraryWarning());
   for (const std::string& warning : run.Warnings()) Say("warning: " + warning);
   // Memory that runs out while the report is written still leaves the
   // cycle's messages to be given, and so does an output that fails.

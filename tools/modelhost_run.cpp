@@ -20,7 +20,11 @@ Run::~Run() { TQ_Executive::Instance().Reset(); }
 bool Run::LoadLibrary(const std::string& library, std::string& error) {
   loader_.SetModelLibraryDirectory(TQ_LibraryLoader::ModuleDirectory());
   TQ_LibraryRef found = loader_.LoadByName(library.empty() ? "Morvane230_1" : library, error);
-  return found != nullptr && models_.Load(loader_, found->Path(), error);
+  if (found == nullptr || !models_.Load(loader_, found->Path(), error)) return false;
+  if (!found->Untried().empty())
+    libraryWarning_ = "the library \"" + found->Path() + "\" was not tried in a child process before it was loaded (" +
+                      found->Untried() + ")";
+  return true;
 }
 
 bool Run::Configure(const json& configuration, std::string& error) {

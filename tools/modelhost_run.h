@@ -24,6 +24,9 @@ class Run {
   // Loads the model library: a path, a name found through the loader's
   // search path, or, when empty, Morvane230_1 beside the host layer.
   bool LoadLibrary(const std::string& library, std::string& error);
+  // Why the loaded library was not tried in a child process before it was loaded (no child
+  // process or pipe could be made), as a warning; empty when it was.
+  const std::string& LibraryWarning() const { return libraryWarning_; }
 
   // Creates the objects of the configuration, links them and fixes their
   // values (ConfigureObjects). Stops at the first fault, with a one-line
@@ -65,6 +68,7 @@ class Run {
   ConfigurationOutcome configured_;
   TQ_MessageLog warnings_;
   std::string badInput_;
+  std::string libraryWarning_;
   bool lostErrors_ = false;
   bool matches_ = false;
   std::string difference_;

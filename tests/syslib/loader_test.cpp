@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -19,6 +20,7 @@
 #endif
 
 #include "interp_harness.h"
+#include "no_new_processes.h"
 #include "non_regular_files.h"
 #include "host/tq_loader.h"
 #include "tqsyslib.h"
@@ -211,13 +213,38 @@ TEST(LoaderReports, AMissingLibraryNamesTheLibraryAndEveryFileTried) {
   std::string error;
   TQ_LibraryRef library = loader.LoadByName("NoSuchRoutineLibrary", error);
   EXPECT_FALSE(library);
-  EXPECT_NE(error.find("\"NoSuchRoutineLibrary\""), std::string::npos) << error;
+  EXPECT_EQ(error.rfind("cannot find library \"NoSuchRoutineLibrary\"; tried: ", 0), 0u) << error;
   for (const std::string& file : TQ_LibraryLoader::FileNames("NoSuchRoutineLibrary")) {
     EXPECT_NE(error.find((directory.Path() / file).string()), std::string::npos) << error;
     EXPECT_NE(error.find((fs::path(TQ_LibraryLoader::ModuleDirectory()) / file).string()), std::string::npos) << error;
   }
   EXPECT_NE(error.find("platform search path"), std::string::npos) << error;
   // One message, one line: a program gives it as it is.
+  EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+}
+
+// A file of the name that is there but cannot be loaded is what the user most likely meant: the
+// message says it was found and refused, and why, before the places that held nothing.
+TEST(LoaderReports, AFileOfTheNameThatIsRefusedIsNamedFirstWithWhy) {
+  ScratchDirectory directory;
+  const fs::path refused = directory.Path() / TQ_LibraryLoader::FileNames("NoSuchRoutineLibrary").front();
+  std::ofstream(refused) << "not a library\n";
+  TQ_LibraryLoader loader;
+  loader.SetUserDirectories({directory.Path().string()});
+  std::string error;
+  EXPECT_FALSE(loader.LoadByName("NoSuchRoutineLibrary", error));
+  const std::string opening =
+      "library \"NoSuchRoutineLibrary\" was found and refused: cannot load library \"" + refused.string() + "\": ";
+  EXPECT_EQ(error.rfind(opening, 0), 0u) << error;
+  const std::size_t besides = error.find("; tried besides: ");
+  ASSERT_NE(besides, std::string::npos) << error;
+  EXPECT_GT(besides, opening.size()) << "the reason comes before the other places: " << error;
+  EXPECT_NE(error.find((fs::path(TQ_LibraryLoader::ModuleDirectory()) / refused.filename()).string() + ": no such file",
+                       besides),
+            std::string::npos)
+      << error;
+  EXPECT_NE(error.find("platform search path", besides), std::string::npos) << error;
+  EXPECT_EQ(error.find("cannot find"), std::string::npos) << error;
   EXPECT_EQ(error.find('\n'), std::string::npos) << error;
 }
 
@@ -311,7 +338,8 @@ TEST_P(LoaderSearch, AnEntryThatIsNoRegularFileIsNamedAndNotAskedOfThePlatformsS
         const bool refused = loader.LoadByName("NoSuchRoutineLibrary", error) == nullptr;
         std::fprintf(stderr, "%s\n", error.c_str());
         // The other file name is still asked of the platform's search; this one is not.
-        _exit(refused && error.find(named) != std::string::npos && error.find('\n') == std::string::npos &&
+        _exit(refused && error.rfind("library \"NoSuchRoutineLibrary\" was found and refused: " + named, 0) == 0 &&
+                      error.find('\n') == std::string::npos &&
                       error.find("\"NoSuchRoutineLibrary.so\"") == std::string::npos &&
                       error.find("\"libNoSuchRoutineLibrary.so\"") != std::string::npos
                   ? 0
@@ -398,6 +426,77 @@ TEST(LoaderTrial, ALibraryWhoseLoadingNeverEndsIsStoppedAtTheTimeLimitAndNamed) 
         const auto took = std::chrono::steady_clock::now() - start;
         std::fprintf(stderr, "%s\n", error.c_str());
         _exit(refused && error == expected && took < std::chrono::seconds(20) ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0),
+      "");
+}
+
+// Standard input, output or error closed by whoever started the process: the trial's pipes must
+// not take their numbers (the child writes its output over them), and nothing opened later may
+// stand in for them. Each set of closed descriptors in a process of its own; the child says by
+// its status what went wrong, as it may have no standard error to say it on.
+class LoaderClosedStandardDescriptors : public ::testing::TestWithParam<int> {};
+
+TEST_P(LoaderClosedStandardDescriptors, TheLibraryIsTriedAndLoadedAndTheClosedOnesStayClosed) {
+  const int closed = GetParam();  // bit k: descriptor k
+  // A copy, which the process does not hold loaded (a file held loaded is not tried again).
+  ScratchDirectory directory;
+  const fs::path copy = directory.Path() / kLibraryFile;
+  fs::copy_file(BuiltLibrary(), copy);
+  EXPECT_EXIT(
+      {
+        alarm(60);
+        for (int fd = 0; fd <= 2; ++fd)
+          if ((closed & (1 << fd)) != 0) close(fd);
+        TQ_LibraryLoader loader;
+        std::string error;
+        TQ_LibraryRef library = loader.LoadFile(copy.string(), error);
+        if (!library) _exit(3);
+        if (!library->Untried().empty()) _exit(4);
+        const auto routine = library->Function<TQInterpRoutine>("INTERP", error);
+        if (routine == nullptr || CallThrough(routine) != 2.0) _exit(5);
+        // What stands in for a closed descriptor is read and written as a closed one is.
+        char byte = 'x';
+        for (int fd = 0; fd <= 2; ++fd) {
+          if ((closed & (1 << fd)) == 0) continue;
+          if (write(fd, &byte, 1) != -1 || errno != EBADF) _exit(6);
+          if (read(fd, &byte, 1) != -1 || errno != EBADF) _exit(7);
+        }
+        _exit(0);
+      },
+      ::testing::ExitedWithCode(0),
+      "");
+}
+
+// "InputError" for standard input and error closed.
+std::string ClosedNames(const ::testing::TestParamInfo<int>& info) {
+  static const char* const kStreams[] = {"Input", "Output", "Error"};
+  std::string name;
+  for (int fd = 0; fd <= 2; ++fd)
+    if ((info.param & (1 << fd)) != 0) name += kStreams[fd];
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySet, LoaderClosedStandardDescriptors, ::testing::Range(1, 8), ClosedNames);
+
+// A process limit, or a sandbox that forbids fork: the trial cannot be made, which says nothing
+// of the library. The file that passed the check is loaded as it was before there was a trial,
+// and the library says why it was not tried.
+TEST(LoaderTrial, WhereNoChildProcessCanBeMadeTheLibraryIsLoadedUntriedAndSaysWhy) {
+  ScratchDirectory directory;
+  const fs::path copy = directory.Path() / kLibraryFile;
+  fs::copy_file(BuiltLibrary(), copy);
+  EXPECT_EXIT(
+      {
+        alarm(60);
+        if (!no_new_processes::Forbid()) _exit(2);
+        TQ_LibraryLoader loader;
+        std::string error;
+        TQ_LibraryRef library = loader.LoadFile(copy.string(), error);
+        std::fprintf(stderr, "%s|%s\n", error.c_str(), library ? library->Untried().c_str() : "");
+        if (!library || library->Untried() != "fork: Operation not permitted") _exit(1);
+        const auto routine = library->Function<TQInterpRoutine>("INTERP", error);
+        _exit(routine != nullptr && CallThrough(routine) == 2.0 ? 0 : 1);
       },
       ::testing::ExitedWithCode(0),
       "");

@@ -42,15 +42,24 @@ inline std::string Slurp(const std::string& path) {
 // program then meets a failed write instead).
 enum class Output { kFile, kFullDisk, kClosedPipe, kClosedPipeSignalIgnored };
 
+// How the shell starts a run, as a launcher may: commands run first in the run's shell
+// (`ulimit -n 6;`), and redirections after those of the run's output (`<&-` or `2>&-` closes
+// standard input or error, `>&-` standard output, which then reaches no file).
+struct Launch {
+  std::string before;
+  std::string redirections;
+};
+
 // Runs modelhost with the arguments (each quoted) and, when given, a configuration written to a
-// file first, its standard output sent where `output` says. What reached a file or the reader of
-// a pipe is the outcome's `out`; its status is that of modelhost (128 and the signal's number
-// when a signal ended it). With a time limit, a run still going after that many seconds is
-// killed (status 137), so that a program that hangs fails the test rather than stopping it.
+// file first, its standard output sent where `output` says, started as `launch` says. What reached a file or the reader
+// of a pipe is the outcome's `out`; its status is that of modelhost (128 and the signal's number when a signal ended
+// it). With a time limit, a run still going after that many seconds is killed (status 137), so that a program that
+// hangs fails the test rather than stopping it.
 inline Outcome RunToolInto(Output output,
                            const std::vector<std::string>& args,
                            const std::string& configuration = "",
-                           int limitSeconds = 0) {
+                           int limitSeconds = 0,
+                           const Launch& launch = {}) {
   static int counter = 0;
   // CTest runs each test case as a process of its own, several at once: the
   // process id keeps their files apart.
@@ -62,17 +71,20 @@ inline Outcome RunToolInto(Output output,
     command += " --config '" + stem + ".json'";
   }
   for (const std::string& arg : args) command += " '" + arg + "'";
+  // In a subshell of its own, so that a limit it sets binds the run and not the redirections.
+  if (!launch.before.empty()) command = "(" + launch.before + " exec " + command + ")";
+  const std::string& closing = launch.redirections;
   switch (output) {
     case Output::kFile:
-      command += " >'" + stem + ".out' 2>'" + stem + ".err'; echo $? >'" + stem + ".status'";
+      command += " >'" + stem + ".out' 2>'" + stem + ".err' " + closing + "; echo $? >'" + stem + ".status'";
       break;
     case Output::kFullDisk:
-      command += " >/dev/full 2>'" + stem + ".err'; echo $? >'" + stem + ".status'";
+      command += " >/dev/full 2>'" + stem + ".err' " + closing + "; echo $? >'" + stem + ".status'";
       break;
     case Output::kClosedPipe:
     case Output::kClosedPipeSignalIgnored:
-      command =
-          "{ " + command + " 2>'" + stem + ".err'; echo $? >'" + stem + ".status'; } | head -n 1 >'" + stem + ".out'";
+      command = "{ " + command + " 2>'" + stem + ".err' " + closing + "; echo $? >'" + stem +
+                ".status'; } | head -n 1 >'" + stem + ".out'";
       if (output == Output::kClosedPipeSignalIgnored) command = "trap '' PIPE; " + command;
       break;
   }
