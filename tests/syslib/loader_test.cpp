@@ -19,6 +19,7 @@
 #include <unistd.h>
 #endif
 
+#include "closed_descriptors.h"
 #include "interp_harness.h"
 #include "no_new_processes.h"
 #include "non_regular_files.h"
@@ -447,7 +448,7 @@ TEST_P(LoaderClosedStandardDescriptors, TheLibraryIsTriedAndLoadedAndTheClosedOn
       {
         alarm(60);
         for (int fd = 0; fd <= 2; ++fd)
-          if ((closed & (1 << fd)) != 0) close(fd);
+          if (closed_descriptors::Closed(closed, fd)) close(fd);
         TQ_LibraryLoader loader;
         std::string error;
         TQ_LibraryRef library = loader.LoadFile(copy.string(), error);
@@ -458,7 +459,7 @@ TEST_P(LoaderClosedStandardDescriptors, TheLibraryIsTriedAndLoadedAndTheClosedOn
         // What stands in for a closed descriptor is read and written as a closed one is.
         char byte = 'x';
         for (int fd = 0; fd <= 2; ++fd) {
-          if ((closed & (1 << fd)) == 0) continue;
+          if (!closed_descriptors::Closed(closed, fd)) continue;
           if (write(fd, &byte, 1) != -1 || errno != EBADF) _exit(6);
           if (read(fd, &byte, 1) != -1 || errno != EBADF) _exit(7);
         }
@@ -468,16 +469,10 @@ TEST_P(LoaderClosedStandardDescriptors, TheLibraryIsTriedAndLoadedAndTheClosedOn
       "");
 }
 
-// "InputError" for standard input and error closed.
-std::string ClosedNames(const ::testing::TestParamInfo<int>& info) {
-  static const char* const kStreams[] = {"Input", "Output", "Error"};
-  std::string name;
-  for (int fd = 0; fd <= 2; ++fd)
-    if ((info.param & (1 << fd)) != 0) name += kStreams[fd];
-  return name;
-}
-
-INSTANTIATE_TEST_SUITE_P(EverySet, LoaderClosedStandardDescriptors, ::testing::Range(1, 8), ClosedNames);
+INSTANTIATE_TEST_SUITE_P(EverySet,
+                         LoaderClosedStandardDescriptors,
+                         closed_descriptors::EverySet(),
+                         closed_descriptors::Name);
 
 // A process limit, or a sandbox that forbids fork: the trial cannot be made, which says nothing
 // of the library. The file that passed the check is loaded as it was before there was a trial,

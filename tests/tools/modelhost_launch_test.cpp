@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "closed_descriptors.h"
 #include "modelhost_tool.h"
 
 using modelhost_test::Launch;
@@ -32,10 +33,10 @@ class ClosedStandardDescriptors : public ::testing::TestWithParam<int> {};
 
 TEST_P(ClosedStandardDescriptors, TheRunIsThePlainRunButForWhatCannotBeWritten) {
   const int closed = GetParam();  // bit k: descriptor k
-  const bool noOutput = (closed & 2) != 0;
-  const bool noError = (closed & 4) != 0;
+  const bool noOutput = closed_descriptors::Closed(closed, 1);
+  const bool noError = closed_descriptors::Closed(closed, 2);
   Launch launch;
-  if ((closed & 1) != 0) launch.redirections += " <&-";
+  if (closed_descriptors::Closed(closed, 0)) launch.redirections += " <&-";
   if (noOutput) launch.redirections += " >&-";
   if (noError) launch.redirections += " 2>&-";
   for (const std::vector<std::string>& args : kRuns) {
@@ -51,16 +52,7 @@ TEST_P(ClosedStandardDescriptors, TheRunIsThePlainRunButForWhatCannotBeWritten) 
   }
 }
 
-// "InputError" for standard input and error closed.
-std::string ClosedNames(const ::testing::TestParamInfo<int>& info) {
-  static const char* const kStreams[] = {"Input", "Output", "Error"};
-  std::string name;
-  for (int fd = 0; fd <= 2; ++fd)
-    if ((info.param & (1 << fd)) != 0) name += kStreams[fd];
-  return name;
-}
-
-INSTANTIATE_TEST_SUITE_P(EverySet, ClosedStandardDescriptors, ::testing::Range(1, 8), ClosedNames);
+INSTANTIATE_TEST_SUITE_P(EverySet, ClosedStandardDescriptors, closed_descriptors::EverySet(), closed_descriptors::Name);
 
 // Too few descriptors for the trial's pipes (`ulimit -n 6`): the library that passed the file
 // check is loaded untried, the run is the plain run, and one warning says why (before the other
