@@ -9,6 +9,8 @@ command -v make >/dev/null || need+=(make)
 command -v clang++ >/dev/null || need+=(clang)
 command -v clang-format >/dev/null || need+=(clang-format)
 command -v clang-tidy >/dev/null || need+=(clang-tidy)
+# The tests link the model library with lld as well (GNU ld and gold come with binutils).
+command -v ld.lld >/dev/null || need+=(lld)
 # Clang's sanitizer runtimes and libFuzzer (one package holds both).
 compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.asan-x86_64.a" >/dev/null &&
   compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null || need+=(libclang-rt-dev)

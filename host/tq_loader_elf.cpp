@@ -15,6 +15,8 @@
 #include <type_traits>
 #include <vector>
 
+#include <unistd.h>
+
 namespace tq_loader {
 namespace {
 
@@ -115,6 +117,17 @@ class Image {
     return false;
   }
 
+  // Whether the whole pages from `start` to `end` lie in the pages one writable loadable segment
+  // takes once loaded: its memory, widened to whole pages of `page` bytes.
+  bool WritablePages(std::uint64_t start, std::uint64_t end, std::uint64_t page) const {
+    for (const typename Elf::Program& load : loads_) {
+      if ((load.p_flags & PF_W) == 0 || load.p_memsz == 0) continue;
+      const std::uint64_t lastPage = (std::uint64_t{load.p_vaddr} + load.p_memsz - 1) & ~(page - 1);
+      if (start >= (load.p_vaddr & ~(page - 1)) && end - page <= lastPage) return true;
+    }
+    return false;
+  }
+
   // Whether the byte at `address` lies in the memory of a loadable segment that may be run.
   bool Executable(std::uint64_t address) const {
     for (const typename Elf::Program& load : loads_)
@@ -206,14 +219,22 @@ class Checker {
     const Program* dynamic = nullptr;
     for (std::size_t k = 0; k < programs.size(); ++k) {
       const Program& segment = programs[k];
-      // The platform's loader makes these pages read-only once it has relocated the library:
-      // pages past the writable segment they belong to would take the rest of its data with them.
+      // Once it has relocated the library, the platform's loader makes read-only the whole pages
+      // from this segment's start to its end, both rounded down to the machine's page (none when
+      // that leaves none): a segment padded to the end of the page its writable segment ends in,
+      // as lld pads it, makes no byte more read-only. Those pages must lie in the pages of the
+      // writable segment it belongs to: others would take code or another segment's data with them.
       if (segment.p_type == PT_GNU_RELRO && segment.p_memsz != 0) {
         relro_ = "its segment made read-only after relocation (program header " + std::to_string(k) + ", addresses " +
                  Hex(segment.p_vaddr) + " to " + HexEnd(segment.p_vaddr, segment.p_memsz) + ")";
+        const std::uint64_t page = PageSize();
         relroStart_ = segment.p_vaddr;
-        relroSize_ = segment.p_memsz;
-        if (!image_.Mapped(segment.p_vaddr, segment.p_memsz, true))
+        protectedStart_ = relroStart_ & ~(page - 1);
+        protectedEnd_ = protectedStart_;
+        const bool inAddressSpace = segment.p_memsz <= std::numeric_limits<typename Elf::Address>::max() - relroStart_;
+        if (inAddressSpace) protectedEnd_ = (relroStart_ + segment.p_memsz) & ~(page - 1);
+        if (!inAddressSpace ||
+            (protectedStart_ < protectedEnd_ && !image_.WritablePages(protectedStart_, protectedEnd_, page)))
           return Damaged(relro_ + " reaches outside the writable loadable segment it belongs to");
       }
       if (segment.p_type == PT_LOAD || segment.p_filesz == 0) continue;
@@ -258,12 +279,16 @@ class Checker {
       const bool named = section.sh_name < names.size() && names.find('\0', section.sh_name) != std::string::npos;
       const std::string what =
           "its section " + (named ? std::string(names.c_str() + section.sh_name) : std::to_string(k));
-      // The library's data, which it writes as it runs, is no part of what is made read-only.
-      if (!relro_.empty() && (section.sh_flags & SHF_ALLOC) != 0 && section.sh_size != 0 &&
-          (section.sh_flags & SHF_TLS) == 0 && section.sh_addr < relroStart_ + relroSize_ &&
-          relroStart_ < section.sh_addr + section.sh_size &&
-          WrittenAsItRuns(section, named ? names.c_str() + section.sh_name : ""))
-        return Damaged(relro_ + " covers " + what + ", which the library writes as it runs");
+      // The library's data, which it writes as it runs, is no part of the pages made read-only;
+      // nor is a writable section that lies before the segment but in its first page.
+      if (!relro_.empty() && (section.sh_flags & SHF_ALLOC) != 0 && (section.sh_flags & SHF_TLS) == 0 &&
+          Meet(section.sh_addr, section.sh_size, protectedStart_, protectedEnd_ - protectedStart_)) {
+        if (WrittenAsItRuns(section, named ? names.c_str() + section.sh_name : ""))
+          return Damaged(relro_ + " covers " + what + ", which the library writes as it runs");
+        if ((section.sh_flags & SHF_WRITE) != 0 &&
+            Meet(section.sh_addr, section.sh_size, protectedStart_, relroStart_ - protectedStart_))
+          return Damaged(relro_ + " begins in a page with " + what + ", which lies before it and is to stay writable");
+      }
       // Memory the library expects zero when it is loaded: no segment may fill it from the file.
       if (section.sh_type == SHT_NOBITS && (section.sh_flags & SHF_ALLOC) != 0 && (section.sh_flags & SHF_TLS) == 0 &&
           section.sh_size != 0 && image_.Backed(section.sh_addr, 1))
@@ -286,6 +311,18 @@ class Checker {
       return Cut(what, section.sh_offset, section.sh_size);
     }
     return true;
+  }
+
+  // Whether the `size` bytes at `address` and the `otherSize` bytes at `other` share a byte.
+  static bool Meet(std::uint64_t address, std::uint64_t size, std::uint64_t other, std::uint64_t otherSize) {
+    if (size == 0 || otherSize == 0) return false;
+    return address < other ? other - address < size : address - other < otherSize;
+  }
+
+  // The size of the pages the platform's loader maps and protects: this machine's.
+  static std::uint64_t PageSize() {
+    const long page = sysconf(_SC_PAGESIZE);
+    return page > 0 && std::has_single_bit(static_cast<unsigned long>(page)) ? static_cast<std::uint64_t>(page) : 4096;
   }
 
   // Sections the library writes as it runs: its zero-filled data and its data proper (not the data
@@ -671,7 +708,8 @@ class Checker {
   std::vector<std::uint64_t> relocated_;  // the addresses the relocations write, in order
   std::string relro_;                     // the segment made read-only after relocation, for messages
   std::uint64_t relroStart_ = 0;
-  std::uint64_t relroSize_ = 0;
+  std::uint64_t protectedStart_ = 0;  // the pages the platform's loader makes read-only
+  std::uint64_t protectedEnd_ = 0;
 };
 
 }  // namespace
