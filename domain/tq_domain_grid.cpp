@@ -425,10 +425,8 @@ bool TQ_DOMAIN::SectionsFit(int sections) {
   if (missing <= 0.0) {
     char size[96];
     std::snprintf(size, sizeof size, "the grid's objects for the %d sections made before it", madeBefore);
-    std::string why;
-    if (TQ_SizeBudget::AdmitBytes(who, size, later, &why)) return true;
-    TQ_ReportError(why.c_str());
-    return false;
+    // The host reports a refusal itself: no string of its heap is handed to the library.
+    return TQ_SizeBudget::AdmitBytes(who, size, later, nullptr);
   }
   // Each section adds a run to the domain's INTERIOR at least.
   return TQ_SizeBudget::Admit(who, missing, missing * (kSectionBytes + kRunBytes) + later, 0.0, true);

@@ -273,10 +273,11 @@ bool TQ_SizeBudget::AdmitBytes(const char* what, const char* size, double bytes,
   const double limit = static_cast<double>(Limit());
   if (held + bytes <= limit) return true;
   ++g_refusals;
-  if (why != nullptr) {
-    char message[640];
-    FormatRefusal(message, sizeof message, what, bytes > 0.0 ? size : nullptr, bytes, held, limit);
+  char message[640];
+  FormatRefusal(message, sizeof message, what, bytes > 0.0 ? size : nullptr, bytes, held, limit);
+  if (why != nullptr)
     *why = message;
-  }
+  else
+    TQ_Executive::Instance().ReportError(static_cast<const char*>(message));
   return false;
 }

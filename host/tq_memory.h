@@ -63,9 +63,11 @@ struct VEKEXP_API TQ_SizeBudget {
   static bool Admit(const char* what, double elements, double elementBytes, double nonZeros, bool report);
   // Whether `bytes` more, which something the host makes on a caller's
   // behalf takes (`size` says what: "a set of 5 members"), fit the limit on
-  // top of Held(). When they do not and `why` is given, it says so, starting
-  // with `what`; with no bytes it says that the host holds more than the
-  // limit already.
+  // top of Held(). When they do not, `why` says so, starting with `what`;
+  // with no bytes it says that the host holds more than the limit already.
+  // Without `why` the host is told instead, as by Admit: the model library
+  // asks so, as a string the host filled would be freed by the library's
+  // own operators, which did not allocate it.
   static bool AdmitBytes(const char* what, const char* size, double bytes, std::string* why);
   // How many requests the two admissions have refused since the process began: a caller that
   // sees it rise across a step knows the step failed because something did not fit.
