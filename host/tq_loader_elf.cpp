@@ -135,19 +135,6 @@ class Image {
     return false;
   }
 
-  // The lowest address of the loadable segments, and the end of the highest.
-  std::uint64_t Lowest() const {
-    std::uint64_t lowest = UINT64_MAX;
-    for (const typename Elf::Program& load : loads_) lowest = std::min<std::uint64_t>(lowest, load.p_vaddr);
-    return lowest;
-  }
-  std::uint64_t Highest() const {
-    std::uint64_t highest = 0;
-    for (const typename Elf::Program& load : loads_)
-      highest = std::max<std::uint64_t>(highest, std::uint64_t{load.p_vaddr} + load.p_memsz);
-    return highest;
-  }
-
   void AddLoad(const typename Elf::Program& load) { loads_.push_back(load); }
   bool HasLoads() const { return !loads_.empty(); }
 
@@ -481,16 +468,13 @@ class Checker {
       if (k < relative)
         return Damaged(std::string(what) + " is said to begin with " + std::to_string(relative) +
                        " relative relocations, but holds " + std::to_string(k));
-      // A relative relocation writes the library's own address of something: one that leads out
-      // of the library's memory leaves a pointer to nowhere for the library's code to follow.
+      // Where each relative relocation leads, for the entries of the arrays the platform's loader
+      // calls (Ranges). Any other it writes as it stands: a pointer that leads out of the library
+      // is the library's own (an initialiser may move a pointer before or past its object), and only
+      // its code follows it.
       if constexpr (std::is_same_v<Entry, typename Elf::Rela>)
-        for (k = 0; k < relative; ++k) {
-          const auto addend = static_cast<std::uint64_t>(entries[k].r_addend);
-          if (addend < image_.Lowest() || addend > image_.Highest())
-            return Damaged(std::string(what) + " makes the address at " + Hex(entries[k].r_offset) + " lead to " +
-                           Hex(addend) + ", outside the library's memory (" + Hex(image_.Lowest()) + " to " +
-                           Hex(image_.Highest()) + ")");
-        }
+        for (k = 0; k < relative; ++k)
+          relativeTargets_.emplace_back(entries[k].r_offset, static_cast<std::uint64_t>(entries[k].r_addend));
     }
     const bool textWritten = Has(DT_TEXTREL) || (Value(DT_FLAGS) & DF_TEXTREL) != 0;
     for (const Entry& entry : entries) {
@@ -533,6 +517,7 @@ class Checker {
   bool Relocations() {
     if (!RelocationTables()) return false;
     std::sort(relocated_.begin(), relocated_.end());
+    std::sort(relativeTargets_.begin(), relativeTargets_.end());
     return true;
   }
   bool RelocationTables() {
@@ -620,9 +605,16 @@ class Checker {
       if ((array.tag != DT_INIT_ARRAY && array.tag != DT_FINI_ARRAY && array.tag != DT_PREINIT_ARRAY) ||
           !Has(array.tag))
         continue;
-      for (std::uint64_t at = Value(array.tag); at - Value(array.tag) + word <= array.size; at += word)
+      for (std::uint64_t at = Value(array.tag); at - Value(array.tag) + word <= array.size; at += word) {
         if (!std::binary_search(relocated_.begin(), relocated_.end(), at))
           return Damaged(std::string(array.what) + " holds at " + Hex(at) + " an entry that no relocation writes");
+        // An entry a relative relocation writes is called at the address it leads to.
+        const auto target = std::lower_bound(
+            relativeTargets_.begin(), relativeTargets_.end(), std::pair<std::uint64_t, std::uint64_t>(at, 0));
+        if (target != relativeTargets_.end() && target->first == at && !image_.Executable(target->second))
+          return Damaged(std::string(array.what) + " holds at " + Hex(at) + " an entry that leads to " +
+                         Hex(target->second) + ", which lies in no segment that may be run");
+      }
     }
     // The platform's loader calls these addresses as they stand.
     for (const Table& code : tables)
@@ -706,7 +698,10 @@ class Checker {
   std::uint64_t relocatedSymbols_ = 0;
   std::uint64_t highestVersion_ = 0;
   std::vector<std::uint64_t> relocated_;  // the addresses the relocations write, in order
-  std::string relro_;                     // the segment made read-only after relocation, for messages
+  // The relative relocations counted at the start of their table: where each writes, and the
+  // address it writes there (before the library's base is added), in order.
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> relativeTargets_;
+  std::string relro_;  // the segment made read-only after relocation, for messages
   std::uint64_t relroStart_ = 0;
   std::uint64_t protectedStart_ = 0;  // the pages the platform's loader makes read-only
   std::uint64_t protectedEnd_ = 0;

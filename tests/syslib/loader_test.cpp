@@ -409,6 +409,20 @@ TEST(LoaderTrial, AProcessThatIgnoresItsChildrenStillLoadsAndRefuses) {
       "");
 }
 
+// A pointer in a library's data that leads outside the library is the library's own: the
+// platform's loader writes it as it stands, and the library loads and runs.
+TEST(LoaderByFile, ALibraryWhosePointerLeadsOutsideItLoadsAndRuns) {
+  const fs::path far = fs::path(TQ_LibraryLoader::ModuleDirectory()) / "FarPointer.so";
+  ASSERT_TRUE(fs::is_regular_file(far)) << far;
+  TQ_LibraryLoader loader;
+  std::string error;
+  TQ_LibraryRef library = loader.LoadFile(far.string(), error);
+  ASSERT_TRUE(library) << error;
+  const auto first = library->Function<int (*)()>("FarPointerFirst", error);
+  ASSERT_NE(first, nullptr) << error;
+  EXPECT_EQ(first(), 7);
+}
+
 // The build puts beside the test program a library whose initialisation never returns.
 TEST(LoaderTrial, ALibraryWhoseLoadingNeverEndsIsStoppedAtTheTimeLimitAndNamed) {
   const fs::path hanging = fs::path(TQ_LibraryLoader::ModuleDirectory()) / "HangingLoad.so";

@@ -74,6 +74,15 @@ void Retag(std::vector<char>& bytes, const Layout& layout, std::int64_t tag, std
 std::uint64_t RelocationAt(const std::vector<char>& bytes, const Layout& layout, std::uint64_t index) {
   return layout.FileOffset(layout.DynamicValue(bytes, DT_RELA)) + index * sizeof(Elf64_Rela);
 }
+// The relative relocation that writes the first entry of the initialisation array, which the
+// platform's loader calls.
+std::uint64_t InitialisationRelocation(const std::vector<char>& bytes, const Layout& layout) {
+  const std::uint64_t entry = layout.DynamicValue(bytes, DT_INIT_ARRAY);
+  for (std::uint64_t k = 0; k < layout.DynamicValue(bytes, DT_RELACOUNT); ++k)
+    if (At<Elf64_Rela>(bytes, RelocationAt(bytes, layout, k)).r_offset == entry) return RelocationAt(bytes, layout, k);
+  ADD_FAILURE() << "no relative relocation writes the initialisation array";
+  return 0;
+}
 // The first relocation past the relative ones whose symbol the library defines itself.
 std::uint64_t DefinedSymbolRelocation(const std::vector<char>& bytes, const Layout& layout) {
   const std::uint64_t count = layout.DynamicValue(bytes, DT_RELASZ) / sizeof(Elf64_Rela);
@@ -211,11 +220,20 @@ const Edit kEdits[] = {
        PutDynamic(bytes, layout, DT_RELASZ, layout.DynamicValue(bytes, DT_RELASZ) - 100 * sizeof(Elf64_Rela));
      },
      "but its section .rela.dyn holds"},
-    {"RelativeRelocationLeadingOutOfTheLibrary",
+    {"InitialisationEntryLeadingOutOfTheLibrary",
      [](auto& bytes, const auto& layout) {
-       Put(bytes, RelocationAt(bytes, layout, 0) + offsetof(Elf64_Rela, r_addend), std::int64_t{0x5500000000000000});
+       Put(bytes,
+           InitialisationRelocation(bytes, layout) + offsetof(Elf64_Rela, r_addend),
+           std::int64_t{0x5500000000000000});
      },
-     "outside the library's memory"},
+     "its initialisation array holds at"},
+    {"InitialisationEntryLeadingIntoData",
+     [](auto& bytes, const auto& layout) {
+       Put(bytes,
+           InitialisationRelocation(bytes, layout) + offsetof(Elf64_Rela, r_addend),
+           layout.DynamicValue(bytes, DT_INIT_ARRAY));
+     },
+     "which lies in no segment that may be run"},
 };
 
 class DamagedLibrary : public LibraryFileTest, public ::testing::WithParamInterface<Edit> {};
