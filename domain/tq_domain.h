@@ -5,7 +5,8 @@
 // TQ_LENGTHDOMAIN and TQ_ANGLEDOMAIN are domains of a named kind; they differ
 // from TQ_DOMAIN only in their type id.
 //
-// The grid is computed by the domain's assignments (tq_domain_grid.cpp).
+// The grid is computed by the domain's assignments (tq_domain_grid.cpp), and checked against its
+// method for the distributions (tq_domain_method_grid.cpp).
 // Nodes are numbered across the whole domain; section i covers the nodes
 // BASE_i .. BASE_i + NODECOUNT_i, and consecutive sections share their
 // junction node. Each section is cut into elements of NUMPOLYPOINTS + 1
@@ -106,6 +107,12 @@ class MORVANE_API TQ_DOMAIN : public TQ_Generated<TQ_DOMAIN, TQ_ModelTypeEx2> {
 
   // Section i of the SECTION array, made when it is missing.
   TQ_SECTIONDATAMODEL& Section(int i);
+  // The row of DISCRETIZATIONMETHOD in the method table (tq_methods.h), letter case ignored; null
+  // for a name outside it.
+  const TQ_MethodFacts* MethodRow();
+  // Whether the method is one of the higher-order difference methods: evenly spaced nodes with
+  // points inside their elements.
+  bool HigherOrder();
   // NUMPOLYPOINTS as the grid uses it: a negative count is taken as 0.
   std::int64_t PolyPoints();
   // Whether the elements carry collocation points: NUMPOLYPOINTS is not 0
