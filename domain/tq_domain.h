@@ -21,6 +21,7 @@
 
 #include "framework/morvane_api.h"
 #include "framework/tq_generated.h"
+#include "framework/tq_real_text.h"
 #include "types/tq_parameters.h"
 #include "types/tq_ports.h"
 #include "domain/tq_section.h"
@@ -199,3 +200,8 @@ std::int32_t TruncToInt(double x);
 // The nearest integer, halves away from zero: TruncToInt(x + 0.5) for x >= 0,
 // TruncToInt(x - 0.5) otherwise.
 std::int32_t RoundToInt(double x);
+
+// A real in the domain's messages that set values side by side: as "%.15g" writes it, or with the
+// 16 or 17 digits it needs to read back as the same double (RealText), so that two different
+// values never read alike and a value copied from a message into a fix is the one named.
+inline RealText MessageReal(double value) { return RealText(value, 15); }

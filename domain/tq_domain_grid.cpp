@@ -542,12 +542,12 @@ void TQ_DOMAIN::CheckNode(GridRun& run, int s, std::int64_t k, double x, int ele
   else
     std::snprintf(what,
                   sizeof what,
-                  "node %lld (%s) lies at %.17g, back from %.17g where the node before it lies; the coordinates "
+                  "node %lld (%s) lies at %s, back from %s where the node before it lies; the coordinates "
                   "must run one way",
                   static_cast<long long>(k),
                   where,
-                  x,
-                  before);
+                  MessageReal(x).text,
+                  MessageReal(before).text);
   ReportProblem(what, s);
   run.sectionReported = true;
 }

@@ -39,7 +39,7 @@ void FixedEnd(TQ_SECTIONDATAMODEL& section, int s, const char* lead, char* out, 
   const char* name = fixed == &section.LENGTH          ? "LENGTH"
                      : fixed == &section.ELEMENTLENGTH ? "ELEMENTLENGTH"
                                                        : "SPACINGUSED";
-  std::snprintf(out, size, "%ssection %d's %s is fixed at %.15g", lead, s, name, fixed->v());
+  std::snprintf(out, size, "%ssection %d's %s is fixed at %s", lead, s, name, MessageReal(fixed->v()).text);
 }
 
 }  // namespace
@@ -80,23 +80,23 @@ bool TQ_DOMAIN::NodesFault(const TQ_MethodFacts& method, char* what, std::size_t
       if (s == 1) {
         std::snprintf(what,
                       size,
-                      "node %lld, the first of section 1, lies at %.15g, but section 1 starts at its LOCATION %.15g",
+                      "node %lld, the first of section 1, lies at %s, but section 1 starts at its LOCATION %s",
                       static_cast<long long>(base),
-                      first->v(),
-                      start);
+                      MessageReal(first->v()).text,
+                      MessageReal(start).text);
       } else {
         char cause[160];
         FixedEnd(Section(s - 1), s - 1, " (", cause, sizeof cause);
         std::snprintf(what,
                       size,
-                      "node %lld, where section %d ends and section %d starts, lies at %.15g, but section %d starts at "
-                      "its LOCATION %.15g%s%s",
+                      "node %lld, where section %d ends and section %d starts, lies at %s, but section %d starts at "
+                      "its LOCATION %s%s%s",
                       static_cast<long long>(base),
                       s - 1,
                       s,
-                      first->v(),
+                      MessageReal(first->v()).text,
                       s,
-                      start,
+                      MessageReal(start).text,
                       cause,
                       cause[0] != 0 ? ")" : "");
       }
@@ -117,18 +117,17 @@ bool TQ_DOMAIN::NodesFault(const TQ_MethodFacts& method, char* what, std::size_t
                                   : (higherOrder ? spread * (length * ((fraction + at) + (-1.0))) + start
                                                  : length * ((fraction + at) + (-1.0)) + start);
         if (PlacedAt(node->v(), x, element)) continue;
-        std::snprintf(
-            what,
-            size,
-            "node %lld lies at %.15g, but its method %s puts it at %.15g (section %d, from its LOCATION %.15g "
-            "and ELEMENTLENGTH %.15g)",
-            static_cast<long long>(k),
-            node->v(),
-            method.name,
-            x,
-            s,
-            start,
-            length);
+        std::snprintf(what,
+                      size,
+                      "node %lld lies at %s, but its method %s puts it at %s (section %d, from its LOCATION %s "
+                      "and ELEMENTLENGTH %s)",
+                      static_cast<long long>(k),
+                      MessageReal(node->v()).text,
+                      method.name,
+                      MessageReal(x).text,
+                      s,
+                      MessageReal(start).text,
+                      MessageReal(length).text);
         return true;
       }
     }
@@ -139,18 +138,17 @@ bool TQ_DOMAIN::NodesFault(const TQ_MethodFacts& method, char* what, std::size_t
     if (last == nullptr || PlacedAt(last->v(), domainEnd, element)) continue;
     char cause[160];
     FixedEnd(section, s, "; ", cause, sizeof cause);
-    std::snprintf(
-        what,
-        size,
-        "node %lld, the last of section %d, lies at %.15g, but the domain ends at %.15g (its LENGTH %.15g from "
-        "section 1's LOCATION %.15g%s)",
-        static_cast<long long>(base + nodeCount),
-        s,
-        last->v(),
-        domainEnd,
-        (*LENGTH).v(),
-        (*Section(1).LOCATION).v(),
-        cause);
+    std::snprintf(what,
+                  size,
+                  "node %lld, the last of section %d, lies at %s, but the domain ends at %s (its LENGTH %s from "
+                  "section 1's LOCATION %s%s)",
+                  static_cast<long long>(base + nodeCount),
+                  s,
+                  MessageReal(last->v()).text,
+                  MessageReal(domainEnd).text,
+                  MessageReal((*LENGTH).v()).text,
+                  MessageReal((*Section(1).LOCATION).v()).text,
+                  cause);
     return true;
   }
   return false;
@@ -181,12 +179,12 @@ bool TQ_DOMAIN::MethodGridFault(char* what, std::size_t size) {
     if (std::fabs(point.v() - method) <= kMethodPointTolerance) continue;
     std::snprintf(what,
                   size,
-                  "POLYPOINT(%d) %s %.15g, but its method %s has %.15g%s",
+                  "POLYPOINT(%d) %s %s, but its method %s has %s%s",
                   p,
                   point.IsFixed() ? "is fixed at" : "holds",
-                  point.v(),
+                  MessageReal(point.v()).text,
                   row->name,
-                  method,
+                  MessageReal(method).text,
                   points);
     return true;
   }

@@ -344,8 +344,17 @@ TEST(ModelHostConfiguration, AGridItsRowsDoNotDescribeIsRefusedWhereADistributio
            nodes},
       {R"j({"DISCRETIZATIONMETHOD": "OCFE3", "VALUE(1)": 0.05})j",
        1,
-       "domain X: node 1 lies at 0.05, but its method OCFE3 puts it at 0.07044 (section 1, from its LOCATION 0 and "
-       "ELEMENTLENGTH 0.333333333333333)" +
+       "domain X: node 1 lies at 0.05, but its method OCFE3 puts it at 0.07043999999999997 (section 1, from its "
+       "LOCATION 0 and "
+       "ELEMENTLENGTH 0.3333333333333333)" +
+           nodes},
+      // A node typed to 15 digits a million from 0, beside where the method puts it: each value in
+      // the digits that read back as it.
+      {R"j({"DISCRETIZATIONMETHOD": "FFD1", "LENGTH": 1.5e-6, "SPACINGPREFERENCE": 3.75e-8,
+            "SECTION(1).LOCATION": 1e6, "VALUE(18)": 1000000.00000067})j",
+       1,
+       "domain X: node 18 lies at 1000000.00000067, but its method FFD1 puts it at 1000000.000000675 (section 1, "
+       "from its LOCATION 1000000 and ELEMENTLENGTH 3.750028554350138e-08)" +
            nodes},
       // A section's length fixed: it ends before the next one starts, or before the domain's end.
       {R"j({"DISCRETIZATIONMETHOD": "CFD4", "NUMSECTIONS": 2, "SECTION(1).LENGTH": 0.3})j",
