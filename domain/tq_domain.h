@@ -66,9 +66,10 @@ class MORVANE_API TQ_DOMAIN : public TQ_Generated<TQ_DOMAIN, TQ_ModelTypeEx2> {
   // - every section's first node lies at its LOCATION, and the last section's last node at the
   //   domain's end (its LENGTH from section 1's LOCATION), so that each section's elements span
   //   it exactly.
-  // Coordinates agree within kGridTolerance of the section's element, plus kGridUlps ulps of
-  // their magnitude. A coordinate the domain cannot compute (not finite) is not judged here: the
-  // domain's own check of its nodes reports it.
+  // Coordinates agree within kGridTolerance of the section's element, plus kGridUlps ulps of the
+  // largest of their magnitudes and those of the terms the node is computed from (tq_methods.h).
+  // A coordinate the domain cannot compute (not finite) is not judged here: the domain's own
+  // check of its nodes reports it.
   bool HoldsMethodGrid();
   // Reports the first fault of HoldsMethodGrid, naming the domain and the property and values
   // where it can ("domain X: POLYPOINT(1) is fixed at 0.3, but its method OCFE2 has 0.5; ...",

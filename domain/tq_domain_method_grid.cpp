@@ -18,11 +18,13 @@
 namespace {
 
 // Whether coordinate x counts as the `expected` one, in a section whose elements are `element`
-// long (kGridTolerance, kGridUlps). An expected coordinate that is not finite judges nothing; an
-// x that is not finite where a finite one is expected is off.
-bool PlacedAt(double x, double expected, double element) {
+// long, for a node computed from terms as large as `terms` (kGridTolerance, kGridUlps): the
+// rounding of a sum is that of its largest term, so a node near 0 computed from a section that
+// starts far from it carries the rounding of the start. An expected coordinate that is not finite
+// judges nothing; an x that is not finite where a finite one is expected is off.
+bool PlacedAt(double x, double expected, double element, double terms) {
   if (!std::isfinite(expected)) return true;
-  const double magnitude = std::max(std::fabs(x), std::fabs(expected));
+  const double magnitude = std::max({std::fabs(x), std::fabs(expected), terms});
   return std::fabs(x - expected) <= kGridTolerance * std::fabs(element) + kGridUlps * DBL_EPSILON * magnitude;
 }
 
@@ -75,8 +77,16 @@ bool TQ_DOMAIN::NodesFault(const TQ_MethodFacts& method, char* what, std::size_t
     const double end = s < sections ? (*Section(s + 1).LOCATION).v() : domainEnd;
     // The element the section's start, end and node count give: the measure of the tolerance.
     const double element = (end - start) / static_cast<double>(nodeCount) * spread;
+    // What the section's nodes are computed from: its start, and the element length from its
+    // extent up to its end (the next section's LOCATION, or the domain's end).
+    const double terms = std::max(std::fabs(start), std::fabs(end));
+    // Its first node is section 1's LOCATION (#44), or where the section before ends, computed
+    // from that section's start and its own.
+    const double firstTerms =
+        s == 1 ? std::fabs(start) : std::max(std::fabs((*Section(s - 1).LOCATION).v()), std::fabs(start));
     // The section's first node at its LOCATION.
-    if (const TQ_REALPARAMETER* first = NodeIfMade(base); first != nullptr && !PlacedAt(first->v(), start, element)) {
+    if (const TQ_REALPARAMETER* first = NodeIfMade(base);
+        first != nullptr && !PlacedAt(first->v(), start, element, firstTerms)) {
       if (s == 1) {
         std::snprintf(what,
                       size,
@@ -116,7 +126,7 @@ bool TQ_DOMAIN::NodesFault(const TQ_MethodFacts& method, char* what, std::size_t
         const double x = boundary ? (higherOrder ? spread * (length * at) + start : length * at + start)
                                   : (higherOrder ? spread * (length * ((fraction + at) + (-1.0))) + start
                                                  : length * ((fraction + at) + (-1.0)) + start);
-        if (PlacedAt(node->v(), x, element)) continue;
+        if (PlacedAt(node->v(), x, element, terms)) continue;
         std::snprintf(what,
                       size,
                       "node %lld lies at %s, but its method %s puts it at %s (section %d, from its LOCATION %s "
@@ -135,7 +145,7 @@ bool TQ_DOMAIN::NodesFault(const TQ_MethodFacts& method, char* what, std::size_t
     // next one starts).
     if (s < sections) continue;
     const TQ_REALPARAMETER* last = NodeIfMade(base + nodeCount);
-    if (last == nullptr || PlacedAt(last->v(), domainEnd, element)) continue;
+    if (last == nullptr || PlacedAt(last->v(), domainEnd, element, terms)) continue;
     char cause[160];
     FixedEnd(section, s, "; ", cause, sizeof cause);
     std::snprintf(what,

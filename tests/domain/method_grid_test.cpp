@@ -1,11 +1,15 @@
 // The domain's check of its grid against its method (HoldsMethodGrid, ReportMethodGrid), on the
-// domain alone: the values its messages set side by side read back as the doubles they name.
+// domain alone: the domain's own grid holds at every offset and scale, a node moved by more than
+// the rounding of what it is computed from does not, and the values the messages set side by side
+// read back as the doubles they name.
+#include <cfloat>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "domain/tq_methods.h"
 #include "domain_support.h"
 
 using namespace domaintest;
@@ -57,6 +61,146 @@ struct MessageCase {
   // The values the message names, read from the domain after its assignments.
   std::function<std::vector<Named>(TQ_DOMAIN&)> named;
 };
+
+// ---- the method's own grid at every offset and scale -------------------------------------------
+
+// A domain's sections by their bounds (the first section's start, each next one's, the domain's
+// end) and the node intervals asked of each (through its SPACINGPREFERENCE).
+struct Layout {
+  const char* name;
+  std::vector<double> bounds;
+  std::vector<int> intervals;
+};
+
+// One section `length` long from `far`, and sections of `coarse` intervals from `far` to 0 beside
+// one or two of 40 intervals, each `length` long, on the side of 0 away from `far`: coarse then
+// fine, and fine then coarse.
+std::vector<Layout> Layouts(double far, double length, int coarse) {
+  const double away = far < 0.0 ? length : -length;
+  return {
+      {"one section", {far, far + length}, {coarse}},
+      {"coarse then fine", {far, 0.0, away}, {coarse, 40}},
+      {"coarse then fine twice", {far, 0.0, away, 2.0 * away}, {coarse, 40, 40}},
+      {"fine then coarse", {away, 0.0, far}, {40, coarse}},
+      {"fine twice then coarse", {2.0 * away, away, 0.0, far}, {40, 40, coarse}},
+  };
+}
+
+TEST_F(MethodGridCheck, TheDomainsOwnGridHoldsAtEveryOffsetAndScale) {
+  // Only the sections' starts, the domain's LENGTH, NUMSECTIONS, the method and the spacings are
+  // fixed, which a user may fix: every node lies where the method puts it, up to the rounding of
+  // the sums that reach it. (Among them the grid of a section a million below 0 of 7 intervals and
+  // one of 1e-4 above it of 40, whose junction the sums put at 2^-33, an ulp of a million.)
+  const double offsets[] = {1e2, 1e4, 1e6, 1e8, 1e10, 1e12};
+  const double lengths[] = {1e-6, 1e-4, 1e-2, 1.0, 1e3, 1e6, 1e9};
+  int grids = 0;
+  for (const TQ_MethodFacts& method : kDiscretizationMethods) {
+    for (const double offset : offsets) {
+      for (const double far : {-offset, offset}) {
+        for (const double length : lengths) {
+          // Doubles at `far` hold nodes `length` / 40 apart only so far.
+          if (length < 1e-11 * offset) continue;
+          for (const int coarse : {3, 7, 13}) {
+            for (const Layout& layout : Layouts(far, length, coarse)) {
+              SCOPED_TRACE(std::string(method.name) + ", " + layout.name + " from " +
+                           MessageReal(layout.bounds[0]).text + " over " + MessageReal(length).text + ", " +
+                           std::to_string(coarse) + " coarse intervals");
+              Fresh();
+              TQ_DOMAIN& d = Make<TQ_DOMAIN>();
+              const int sections = static_cast<int>(layout.intervals.size());
+              Configure(d, method.name, sections, 1);
+              Fix(*d.LENGTH, layout.bounds.back() - layout.bounds.front());
+              for (int i = 1; i <= sections; ++i) {
+                const double start = layout.bounds[static_cast<std::size_t>(i - 1)];
+                const double end = layout.bounds[static_cast<std::size_t>(i)];
+                Fix(*S(d, i).LOCATION, start);
+                Fix(*S(d, i).SPACINGPREFERENCE, (end - start) / layout.intervals[static_cast<std::size_t>(i - 1)]);
+              }
+              Run(d);
+              ASSERT_TRUE(Errors().empty()) << ::testing::PrintToString(Errors());
+              EXPECT_TRUE(d.HoldsMethodGrid());
+              EXPECT_FALSE(d.ReportMethodGrid()) << ::testing::PrintToString(Errors());
+              ++grids;
+            }
+          }
+        }
+      }
+    }
+  }
+  // Every layout at every offset with every length down to 1e-11 of it.
+  EXPECT_EQ(grids, 10 * 3 * 5 * 2 * (7 + 7 + 6 + 5 + 4 + 3));
+}
+
+// ---- a node moved -----------------------------------------------------------------------------
+
+struct MovedCase {
+  const char* what;
+  std::vector<double> bounds;  // as in Layout, BFD1
+  std::vector<int> intervals;
+  int node;
+  int section;   // whose element measures the node's tolerance
+  double terms;  // the largest magnitude the node is computed from
+};
+
+TEST_F(MethodGridCheck, ANodeMovedByMoreThanItsRoundingIsRefusedNearAndFarFrom0) {
+  // The tolerance: kGridTolerance of the section's element, plus kGridUlps ulps of the largest
+  // of the terms the node is computed from. A node moved by a quarter of it holds; by four times
+  // it, either way, it does not. The junction at 0 of sections from a million below takes the
+  // ulps of a million; the nodes computed from 0 take those of their own small terms.
+  const MovedCase cases[] = {
+      {"the junction at 0 of a section from a million below", {-1e6, 0.0, 1e-4}, {7, 40}, 7, 2, 1e6},
+      {"a node of the fine section beyond it, computed from 0", {-1e6, 0.0, 1e-4}, {7, 40}, 10, 2, 1e-4},
+      {"the domain's last node, at its end near 0", {-1e6, 0.0, 1e-4}, {7, 40}, 47, 2, 1e-4},
+      {"a node of a fine section a million from 0", {1e6, 1e6 + 1e-4}, {40}, 10, 1, 1e6 + 1e-4},
+      {"a node of a section at 0", {0.0, 1.0}, {8}, 3, 1, 1.0},
+  };
+  for (const MovedCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto build = [this, &c](const double* moved) -> TQ_DOMAIN& {
+      Fresh();
+      TQ_DOMAIN& d = Make<TQ_DOMAIN>();
+      const int sections = static_cast<int>(c.intervals.size());
+      Configure(d, "BFD1", sections, 1);
+      Fix(*d.LENGTH, c.bounds.back() - c.bounds.front());
+      for (int i = 1; i <= sections; ++i) {
+        const double start = c.bounds[static_cast<std::size_t>(i - 1)];
+        Fix(*S(d, i).LOCATION, start);
+        Fix(*S(d, i).SPACINGPREFERENCE,
+            (c.bounds[static_cast<std::size_t>(i)] - start) / c.intervals[static_cast<std::size_t>(i - 1)]);
+      }
+      if (moved != nullptr) Fix((*d.VALUE)(c.node), *moved);
+      Run(d);
+      return d;
+    };
+    TQ_DOMAIN& unmoved = build(nullptr);
+    ASSERT_TRUE(unmoved.HoldsMethodGrid()) << ::testing::PrintToString(Errors());
+    const double x = Node(unmoved, c.node);
+    const double end = c.section < static_cast<int>(c.intervals.size()) ? Location(unmoved, c.section + 1)
+                                                                        : (*unmoved.LENGTH).v() + Location(unmoved, 1);
+    const double element = (end - Location(unmoved, c.section)) / S(unmoved, c.section).NODECOUNT.v();
+    const double tolerance = kGridTolerance * std::fabs(element) + kGridUlps * DBL_EPSILON * c.terms;
+    for (const double by : {tolerance / 4, -tolerance / 4}) {
+      const double moved = x + by;
+      TQ_DOMAIN& d = build(&moved);
+      EXPECT_TRUE(d.HoldsMethodGrid()) << "moved by " << by;
+      EXPECT_TRUE(Errors().empty()) << ::testing::PrintToString(Errors());
+    }
+    for (const double by : {4 * tolerance, -4 * tolerance}) {
+      const double moved = x + by;
+      TQ_DOMAIN& d = build(&moved);
+      EXPECT_TRUE(Errors().empty()) << ::testing::PrintToString(Errors());
+      EXPECT_FALSE(d.HoldsMethodGrid()) << "moved by " << by;
+      EXPECT_TRUE(d.ReportMethodGrid());
+      ASSERT_EQ(Errors().size(), 1u);
+      // The node at fault is the one moved.
+      const std::string named = "domain D: node " + std::to_string(c.node);
+      EXPECT_EQ(Errors().front().rfind(named, 0), 0u) << Errors().front();
+      EXPECT_NE(std::string(" ,").find(Errors().front()[named.size()]), std::string::npos) << Errors().front();
+    }
+  }
+}
+
+// ---- the messages -----------------------------------------------------------------------------
 
 TEST_F(MethodGridCheck, TheValuesAMessageSetsSideBySideReadBackAsTheDoublesItNames) {
   const MessageCase cases[] = {

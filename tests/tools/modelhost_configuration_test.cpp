@@ -383,7 +383,7 @@ TEST(ModelHostConfiguration, AGridItsRowsDoNotDescribeIsRefusedWhereADistributio
     EXPECT_EQ(run.out.find("D2DX2("), std::string::npos) << run.out;
   }
   // What a user may fix runs: an INTERIOR that holds more than the rows need (the junction node 8
-  // gets no row), a section's LOCATION.
+  // gets no row), a section's LOCATION, sections far from 0 beside sections near it.
   const Outcome superset =
       RunTool({}, over(R"j({"DISCRETIZATIONMETHOD": "CFD4", "NUMSECTIONS": 2, "HIGHESTORDERDERIVATIVE": 2,
                 "INTERIOR": [1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15]})j"));
@@ -393,6 +393,14 @@ TEST(ModelHostConfiguration, AGridItsRowsDoNotDescribeIsRefusedWhereADistributio
       RunTool({}, over(R"j({"DISCRETIZATIONMETHOD": "CFD4", "NUMSECTIONS": 2, "SECTION(2).LOCATION": 0.6})j"));
   EXPECT_EQ(moved.status, 0) << moved.err;
   EXPECT_EQ(moved.err, "");
+  // A section a million below 0 of 7 intervals, and one of 1e-4 above it: the sums put their
+  // junction an ulp of a million from 0, as the method does.
+  const Outcome far = RunTool({"--summary"}, over(R"j({"DISCRETIZATIONMETHOD": "BFD1", "NUMSECTIONS": 2,
+      "LENGTH": 1000000.0001, "SECTION(1).LOCATION": -1000000.0, "SECTION(2).LOCATION": 0.0,
+      "SECTION(1).SPACINGPREFERENCE": 142857.0, "SECTION(2).SPACINGPREFERENCE": 2.5e-6})j"));
+  EXPECT_EQ(far.status, 0) << far.err;
+  EXPECT_EQ(far.err, "");
+  EXPECT_EQ(far.out.rfind("objects 2, equations 48,", 0), 0u) << far.out;
 }
 
 TEST(ModelHostConfiguration, ANodeNumberPastTheSectionIsTheFirstAnElementReads) {
