@@ -2,7 +2,7 @@
 // two different values never read alike, and a value copied from it is the one named.
 #pragma once
 
-// `value` as printf's "%.*g" writes it with `leastDigits` significant digits (1 to 17) where
+// `value` as printf's "%.*g" writes it with `leastDigits` significant digits (1 to 15) where
 // that reads back as the same double; otherwise in the fewest digits that do (the shortest
 // round-trip form), laid out as "%.*g" lays out that many: fixed from 1e-4 up to the digits'
 // reach, with an exponent of two digits at least beyond it, trailing zeros dropped. With 1 digit

@@ -1,10 +1,11 @@
 // RealText: a double as "%.*g" writes it where that reads back, in the fewest significant digits
 // that read back as it otherwise, laid out as "%.*g" lays out that many. Checked against what
-// follows from decimals and doubles and against printf, not against the conversion it is built
-// on: the text reads back as the same double (strtod), no decimal of one digit fewer does, and
+// follows from decimals and doubles and against printf, not against the shortest conversion it
+// is built on: the text reads back as the same double, no decimal of one digit fewer does, and
 // the layout is printf's.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -19,9 +20,6 @@
 #include "framework/tq_real_text.h"
 
 namespace {
-
-// Whether two doubles are the same to the bit (0 and -0 differ).
-bool Same(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // A decimal text as its significant digits and the power of ten of the last one: "-0.0125" is
 // 125 x 10^-4, "1e+06" is 1 x 10^6 (zeros at either end dropped; 0 has no digits).
@@ -59,7 +57,82 @@ Decimal Parse(const std::string& text) {
   return d;
 }
 
-double Read(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
+// Whole numbers of any size, as 32-bit words from the lowest: what decides, without a conversion
+// of the platform's (the C runtime of the 32-bit Windows build reads some texts a double off),
+// whether a decimal reads back as a double.
+using Whole = std::vector<std::uint32_t>;
+
+Whole Of(std::uint64_t n) { return {static_cast<std::uint32_t>(n), static_cast<std::uint32_t>(n >> 32)}; }
+
+void Times(Whole& n, std::uint32_t by) {
+  std::uint64_t carry = 0;
+  for (std::uint32_t& word : n) {
+    carry += std::uint64_t{word} * by;
+    word = static_cast<std::uint32_t>(carry);
+    carry >>= 32;
+  }
+  if (carry != 0) n.push_back(static_cast<std::uint32_t>(carry));
+}
+
+// n x 2^twos x 5^fives.
+Whole Scaled(Whole n, int twos, int fives) {
+  for (; fives >= 13; fives -= 13) Times(n, 1220703125u);  // 5^13
+  for (; fives > 0; --fives) Times(n, 5);
+  n.insert(n.begin(), static_cast<std::size_t>(twos / 32), 0u);
+  if (twos % 32 != 0) Times(n, 1u << (twos % 32));
+  return n;
+}
+
+// a + b, or a - b (not below 0).
+Whole Sum(const Whole& a, const Whole& b, bool minus) {
+  Whole out(std::max(a.size(), b.size()) + 1, 0);
+  std::int64_t carry = 0;
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const std::int64_t x = i < a.size() ? a[i] : 0;
+    const std::int64_t y = i < b.size() ? b[i] : 0;
+    carry += minus ? x - y : x + y;
+    out[i] = static_cast<std::uint32_t>(carry & 0xFFFFFFFF);
+    carry = (carry - static_cast<std::int64_t>(out[i])) / 4294967296LL;
+  }
+  return out;
+}
+
+int Compare(const Whole& a, const Whole& b) {
+  for (std::size_t i = std::max(a.size(), b.size()); i-- > 0;) {
+    const std::uint32_t x = i < a.size() ? a[i] : 0;
+    const std::uint32_t y = i < b.size() ? b[i] : 0;
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return 0;
+}
+
+// Whether the decimal text reads back as `value` (finite): it lies between the midpoints to the
+// doubles on either side, or on one of them where `value`'s last bit is 0 (ties go to even). The
+// text is one of RealText's or printf's: 17 digits at the most.
+bool ReadsBack(const std::string& text, double value) {
+  const Decimal d = Parse(text);
+  if (d.negative != std::signbit(value)) return false;
+  const double x = std::fabs(value);
+  if (d.digits == 0 || x == 0.0) return d.digits == 0 && x == 0.0;
+  // x = m 2^e, its neighbours at x - 2^below and x + 2^above (past DBL_MAX, as far as below it).
+  int e = 0;
+  const std::uint64_t m = static_cast<std::uint64_t>(std::ldexp(std::frexp(x, &e), 53));
+  e -= 53;
+  const int below = std::ilogb(x - std::nextafter(x, 0.0));
+  const int above = x == DBL_MAX ? below : std::ilogb(std::nextafter(x, INFINITY) - x);
+  // Twice the decimal, d 10^k, against 2x -+ the gap, all as whole numbers times 2^base 5^-k.
+  const int k = d.exponent;
+  const int base = std::min({k + 1, e + 1, below, above});
+  const Whole decimal = Scaled(Of(static_cast<std::uint64_t>(d.digits)), k + 1 - base, std::max(k, 0));
+  const Whole twice = Scaled(Of(m), e + 1 - base, std::max(-k, 0));
+  const Whole low = Sum(twice, Scaled(Of(1), below - base, std::max(-k, 0)), true);
+  const Whole high = Sum(twice, Scaled(Of(1), above - base, std::max(-k, 0)), false);
+  const int toLow = Compare(decimal, low);
+  const int toHigh = Compare(decimal, high);
+  if (toLow > 0 && toHigh < 0) return true;
+  const bool even = ((m >> (above - e)) & 1u) == 0;
+  return (toLow == 0 || toHigh == 0) && even;
+}
 
 std::string Printf(const char* format, int digits, double value) {
   char text[64];
@@ -73,9 +146,9 @@ std::string Printf(const char* format, int digits, double value) {
 void ExpectRoundTripText(double value, int least) {
   const std::string text = RealText(value, least).text;
   SCOPED_TRACE(Printf("%.*g", 17, value) + " with " + std::to_string(least) + " digits at the fewest: " + text);
-  ASSERT_TRUE(Same(Read(text), value));
+  ASSERT_TRUE(ReadsBack(text, value));
   const std::string asked = Printf("%.*g", least, value);
-  if (Same(Read(asked), value)) {
+  if (ReadsBack(asked, value)) {
     EXPECT_EQ(text, asked);
     return;
   }
@@ -89,14 +162,14 @@ void ExpectRoundTripText(double value, int least) {
     for (const std::int64_t fewer : {cut, cut + 1}) {
       const std::string shorter =
           (d.negative ? "-" : "") + std::to_string(fewer) + "e" + std::to_string(d.exponent + 1);
-      EXPECT_FALSE(Same(Read(shorter), value)) << shorter;
+      EXPECT_FALSE(ReadsBack(shorter, value)) << shorter;
     }
   }
   // printf's nearest decimal of as many digits is the text where it reads back, which is all but
   // some powers of two; an exponent stands where printf's would.
   const int reach = d.count > least ? d.count : least;
   const std::string printed = Printf("%.*g", reach, value);
-  if (Same(Read(printed), value))
+  if (ReadsBack(printed, value))
     EXPECT_EQ(text, printed);
   else
     EXPECT_EQ(text.find('e') != std::string::npos, printed.find('e') != std::string::npos) << printed;
@@ -174,17 +247,20 @@ TEST(RealText, FifteenDigitsAtTheFewestReadAsPercentFifteenGWhereTheyHold) {
   for (const auto& c : cases) EXPECT_STREQ(RealText(c.value, 15).text, c.text) << c.text;
 }
 
-TEST(RealText, ValuesThatAreNotFiniteReadAsPrintfWritesThemAndDigitsStopAt17) {
+TEST(RealText, ValuesThatAreNotFiniteReadAsPrintfWritesThemAndDigitsAtTheFewestAre1To15) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
   for (const double value : {inf, -inf, nan, -nan}) {
     char printed[32];
     std::snprintf(printed, sizeof printed, "%g", value);
-    for (const int least : {1, 15, 17, 40}) EXPECT_STREQ(RealText(value, least).text, printed);
+    for (const int least : {1, 15}) EXPECT_STREQ(RealText(value, least).text, printed);
   }
-  // More digits than a double holds are not asked for: more than 17 are taken as 17.
-  for (const double value : {1e16, 1e17, 1e20, 0.5, -1.0 / 3.0, DBL_MAX})
-    EXPECT_STREQ(RealText(value, 40).text, RealText(value, 17).text);
+  // Digits at the fewest are taken from 1 to 15: with 16 or 17, "%.*g" would write digits that
+  // the shortest form leaves out ("0.10000000000000001").
+  for (const double value : {0.1, 1e16, 1e17, 1e20, 0.5, -1.0 / 3.0, DBL_MAX}) {
+    for (const int more : {16, 17, 40}) EXPECT_STREQ(RealText(value, more).text, RealText(value, 15).text);
+    for (const int fewer : {0, -3}) EXPECT_STREQ(RealText(value, fewer).text, RealText(value, 1).text);
+  }
 }
 
 }  // namespace
