@@ -16,8 +16,32 @@ using namespace domaintest;
 
 namespace {
 
+// A domain's sections by their bounds (the first section's start, each next one's, the domain's
+// end) and the node intervals asked of each (through its SPACINGPREFERENCE).
+struct Layout {
+  const char* name;
+  std::vector<double> bounds;
+  std::vector<int> intervals;
+};
+
 class MethodGridCheck : public DomainTest {
  protected:
+  // A fresh domain of the method with the layout's sections, before its assignments: their
+  // LOCATION and SPACINGPREFERENCE fixed, and the domain's LENGTH and NUMSECTIONS.
+  TQ_DOMAIN& Laid(const char* method, const Layout& layout) {
+    Fresh();
+    TQ_DOMAIN& d = Make<TQ_DOMAIN>();
+    const int sections = static_cast<int>(layout.intervals.size());
+    Configure(d, method, sections, 1);
+    Fix(*d.LENGTH, layout.bounds.back() - layout.bounds.front());
+    for (int i = 1; i <= sections; ++i) {
+      const double start = layout.bounds[static_cast<std::size_t>(i - 1)];
+      const double end = layout.bounds[static_cast<std::size_t>(i)];
+      Fix(*S(d, i).LOCATION, start);
+      Fix(*S(d, i).SPACINGPREFERENCE, (end - start) / layout.intervals[static_cast<std::size_t>(i - 1)]);
+    }
+    return d;
+  }
   // The coordinates of nodes 0 .. ENDNODE.
   static std::vector<double> Coordinates(TQ_DOMAIN& d) {
     std::vector<double> nodes;
@@ -64,14 +88,6 @@ struct MessageCase {
 
 // ---- the method's own grid at every offset and scale -------------------------------------------
 
-// A domain's sections by their bounds (the first section's start, each next one's, the domain's
-// end) and the node intervals asked of each (through its SPACINGPREFERENCE).
-struct Layout {
-  const char* name;
-  std::vector<double> bounds;
-  std::vector<int> intervals;
-};
-
 // One section `length` long from `far`, and sections of `coarse` intervals from `far` to 0 beside
 // one or two of 40 intervals, each `length` long, on the side of 0 away from `far`: coarse then
 // fine, and fine then coarse.
@@ -105,17 +121,7 @@ TEST_F(MethodGridCheck, TheDomainsOwnGridHoldsAtEveryOffsetAndScale) {
               SCOPED_TRACE(std::string(method.name) + ", " + layout.name + " from " +
                            MessageReal(layout.bounds[0]).text + " over " + MessageReal(length).text + ", " +
                            std::to_string(coarse) + " coarse intervals");
-              Fresh();
-              TQ_DOMAIN& d = Make<TQ_DOMAIN>();
-              const int sections = static_cast<int>(layout.intervals.size());
-              Configure(d, method.name, sections, 1);
-              Fix(*d.LENGTH, layout.bounds.back() - layout.bounds.front());
-              for (int i = 1; i <= sections; ++i) {
-                const double start = layout.bounds[static_cast<std::size_t>(i - 1)];
-                const double end = layout.bounds[static_cast<std::size_t>(i)];
-                Fix(*S(d, i).LOCATION, start);
-                Fix(*S(d, i).SPACINGPREFERENCE, (end - start) / layout.intervals[static_cast<std::size_t>(i - 1)]);
-              }
+              TQ_DOMAIN& d = Laid(method.name, layout);
               Run(d);
               ASSERT_TRUE(Errors().empty()) << ::testing::PrintToString(Errors());
               EXPECT_TRUE(d.HoldsMethodGrid());
@@ -134,9 +140,7 @@ TEST_F(MethodGridCheck, TheDomainsOwnGridHoldsAtEveryOffsetAndScale) {
 // ---- a node moved -----------------------------------------------------------------------------
 
 struct MovedCase {
-  const char* what;
-  std::vector<double> bounds;  // as in Layout, BFD1
-  std::vector<int> intervals;
+  Layout layout;  // of BFD1
   int node;
   int section;   // whose element measures the node's tolerance
   double terms;  // the largest magnitude the node is computed from
@@ -148,26 +152,16 @@ TEST_F(MethodGridCheck, ANodeMovedByMoreThanItsRoundingIsRefusedNearAndFarFrom0)
   // it, either way, it does not. The junction at 0 of sections from a million below takes the
   // ulps of a million; the nodes computed from 0 take those of their own small terms.
   const MovedCase cases[] = {
-      {"the junction at 0 of a section from a million below", {-1e6, 0.0, 1e-4}, {7, 40}, 7, 2, 1e6},
-      {"a node of the fine section beyond it, computed from 0", {-1e6, 0.0, 1e-4}, {7, 40}, 10, 2, 1e-4},
-      {"the domain's last node, at its end near 0", {-1e6, 0.0, 1e-4}, {7, 40}, 47, 2, 1e-4},
-      {"a node of a fine section a million from 0", {1e6, 1e6 + 1e-4}, {40}, 10, 1, 1e6 + 1e-4},
-      {"a node of a section at 0", {0.0, 1.0}, {8}, 3, 1, 1.0},
+      {{"the junction at 0 of a section from a million below", {-1e6, 0.0, 1e-4}, {7, 40}}, 7, 2, 1e6},
+      {{"a node of the fine section beyond it, computed from 0", {-1e6, 0.0, 1e-4}, {7, 40}}, 10, 2, 1e-4},
+      {{"the domain's last node, at its end near 0", {-1e6, 0.0, 1e-4}, {7, 40}}, 47, 2, 1e-4},
+      {{"a node of a fine section a million from 0", {1e6, 1e6 + 1e-4}, {40}}, 10, 1, 1e6 + 1e-4},
+      {{"a node of a section at 0", {0.0, 1.0}, {8}}, 3, 1, 1.0},
   };
   for (const MovedCase& c : cases) {
-    SCOPED_TRACE(c.what);
+    SCOPED_TRACE(c.layout.name);
     const auto build = [this, &c](const double* moved) -> TQ_DOMAIN& {
-      Fresh();
-      TQ_DOMAIN& d = Make<TQ_DOMAIN>();
-      const int sections = static_cast<int>(c.intervals.size());
-      Configure(d, "BFD1", sections, 1);
-      Fix(*d.LENGTH, c.bounds.back() - c.bounds.front());
-      for (int i = 1; i <= sections; ++i) {
-        const double start = c.bounds[static_cast<std::size_t>(i - 1)];
-        Fix(*S(d, i).LOCATION, start);
-        Fix(*S(d, i).SPACINGPREFERENCE,
-            (c.bounds[static_cast<std::size_t>(i)] - start) / c.intervals[static_cast<std::size_t>(i - 1)]);
-      }
+      TQ_DOMAIN& d = Laid("BFD1", c.layout);
       if (moved != nullptr) Fix((*d.VALUE)(c.node), *moved);
       Run(d);
       return d;
@@ -175,8 +169,9 @@ TEST_F(MethodGridCheck, ANodeMovedByMoreThanItsRoundingIsRefusedNearAndFarFrom0)
     TQ_DOMAIN& unmoved = build(nullptr);
     ASSERT_TRUE(unmoved.HoldsMethodGrid()) << ::testing::PrintToString(Errors());
     const double x = Node(unmoved, c.node);
-    const double end = c.section < static_cast<int>(c.intervals.size()) ? Location(unmoved, c.section + 1)
-                                                                        : (*unmoved.LENGTH).v() + Location(unmoved, 1);
+    const double end = c.section < static_cast<int>(c.layout.intervals.size())
+                           ? Location(unmoved, c.section + 1)
+                           : (*unmoved.LENGTH).v() + Location(unmoved, 1);
     const double element = (end - Location(unmoved, c.section)) / S(unmoved, c.section).NODECOUNT.v();
     const double tolerance = kGridTolerance * std::fabs(element) + kGridUlps * DBL_EPSILON * c.terms;
     for (const double by : {tolerance / 4, -tolerance / 4}) {
