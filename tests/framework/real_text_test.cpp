@@ -226,27 +226,6 @@ TEST(RealText, ReadsBackInTheFewestDigitsInPrintfsLayout) {
   }
 }
 
-TEST(RealText, FifteenDigitsAtTheFewestReadAsPercentFifteenGWhereTheyHold) {
-  // Values that 15 digits hold read as before ("1000000", not "1e+06"); the others get the 16th
-  // and 17th digits that tell them apart from their neighbours.
-  const struct {
-    double value;
-    const char* text;
-  } cases[] = {
-      {1e6, "1000000"},
-      {-1e6, "-1000000"},
-      {0.0, "0"},
-      {-0.0, "-0"},
-      {0.0625, "0.0625"},
-      {1e-5, "1e-05"},
-      {1e15, "1e+15"},
-      {0.1 + 0.2, "0.30000000000000004"},
-      {1e6 + 6.75e-7, "1000000.000000675"},
-      {std::ldexp(1.0, -24), "5.960464477539063e-08"},
-  };
-  for (const auto& c : cases) EXPECT_STREQ(RealText(c.value, 15).text, c.text) << c.text;
-}
-
 TEST(RealText, ValuesThatAreNotFiniteReadAsPrintfWritesThemAndDigitsAtTheFewestAre1To15) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
