@@ -5,7 +5,8 @@
 // TQ_LENGTHDOMAIN and TQ_ANGLEDOMAIN are domains of a named kind; they differ
 // from TQ_DOMAIN only in their type id.
 //
-// The grid is computed by the domain's assignments (tq_domain_grid.cpp).
+// The grid is computed by the domain's assignments (tq_domain_grid.cpp), and checked against its
+// method for the distributions (tq_domain_method_grid.cpp).
 // Nodes are numbered across the whole domain; section i covers the nodes
 // BASE_i .. BASE_i + NODECOUNT_i, and consecutive sections share their
 // junction node. Each section is cut into elements of NUMPOLYPOINTS + 1
@@ -20,6 +21,7 @@
 
 #include "framework/morvane_api.h"
 #include "framework/tq_generated.h"
+#include "framework/tq_real_text.h"
 #include "types/tq_parameters.h"
 #include "types/tq_ports.h"
 #include "domain/tq_section.h"
@@ -64,9 +66,10 @@ class MORVANE_API TQ_DOMAIN : public TQ_Generated<TQ_DOMAIN, TQ_ModelTypeEx2> {
   // - every section's first node lies at its LOCATION, and the last section's last node at the
   //   domain's end (its LENGTH from section 1's LOCATION), so that each section's elements span
   //   it exactly.
-  // Coordinates agree within kGridTolerance of the section's element, plus kGridUlps ulps of
-  // their magnitude. A coordinate the domain cannot compute (not finite) is not judged here: the
-  // domain's own check of its nodes reports it.
+  // Coordinates agree within kGridTolerance of the section's element, plus kGridUlps ulps of the
+  // largest of their magnitudes and those of the terms the node is computed from (tq_methods.h).
+  // A coordinate the domain cannot compute (not finite) is not judged here: the domain's own
+  // check of its nodes reports it.
   bool HoldsMethodGrid();
   // Reports the first fault of HoldsMethodGrid, naming the domain and the property and values
   // where it can ("domain X: POLYPOINT(1) is fixed at 0.3, but its method OCFE2 has 0.5; ...",
@@ -106,6 +109,12 @@ class MORVANE_API TQ_DOMAIN : public TQ_Generated<TQ_DOMAIN, TQ_ModelTypeEx2> {
 
   // Section i of the SECTION array, made when it is missing.
   TQ_SECTIONDATAMODEL& Section(int i);
+  // The row of DISCRETIZATIONMETHOD in the method table (tq_methods.h), letter case ignored; null
+  // for a name outside it.
+  const TQ_MethodFacts* MethodRow();
+  // Whether the method is one of the higher-order difference methods: evenly spaced nodes with
+  // points inside their elements.
+  bool HigherOrder();
   // NUMPOLYPOINTS as the grid uses it: a negative count is taken as 0.
   std::int64_t PolyPoints();
   // Whether the elements carry collocation points: NUMPOLYPOINTS is not 0
@@ -192,3 +201,8 @@ std::int32_t TruncToInt(double x);
 // The nearest integer, halves away from zero: TruncToInt(x + 0.5) for x >= 0,
 // TruncToInt(x - 0.5) otherwise.
 std::int32_t RoundToInt(double x);
+
+// A real in the domain's messages that set values side by side: as "%.15g" writes it, or with the
+// 16 or 17 digits it needs to read back as the same double (RealText), so that two different
+// values never read alike and a value copied from a message into a fix is the one named.
+inline RealText MessageReal(double value) { return RealText(value, 15); }

@@ -47,14 +47,12 @@
 // the next section, or the last one off the domain's end) still give the grid they describe, and
 // a domain alone says nothing of them; the distributions' equations hold only on the grid the
 // method places, so a distribution that would write rows along the domain asks it
-// (HoldsMethodGrid) and is refused, the domain reporting the first point or node at fault once
-// per run of its assignments (ReportMethodGrid).
+// (HoldsMethodGrid, tq_domain_method_grid.cpp) and is refused, the domain reporting the first
+// point or node at fault once per run of its assignments (ReportMethodGrid).
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "domain/tq_domain.h"
@@ -84,13 +82,6 @@ TQ_IntSetValue Range(std::int64_t lo, std::int64_t hi) {
   return TQ_IntSetValue(static_cast<int>(lo), static_cast<int>(hi));
 }
 
-// The row of a method name, letter case ignored; null for any other name.
-const TQ_MethodFacts* FindMethod(const char* method) {
-  for (const TQ_MethodFacts& row : kDiscretizationMethods)
-    if (SUValue::CompareCI(method, row.name) == 0) return &row;
-  return nullptr;
-}
-
 // Builds a union in a result set: clears it, assigns the first piece and
 // adds the others.
 class Union {
@@ -107,14 +98,6 @@ class Union {
   TQ_SetValue& m_result;
   int m_pieces = 0;
 };
-
-// The higher-order difference methods: evenly spaced nodes with points
-// inside their elements. BFD1 and FFD1 have no points of their own; given
-// points, they take the collocation form.
-bool IsHigherOrder(const char* method) {
-  const TQ_MethodFacts* row = FindMethod(method);
-  return row != nullptr && !row->collocation && row->points > 0;
-}
 
 }  // namespace
 
@@ -144,7 +127,19 @@ struct TQ_DOMAIN::GridRun {
 
 TQ_SECTIONDATAMODEL& TQ_DOMAIN::Section(int i) { return (*SECTION)(i); }
 
-bool TQ_DOMAIN::CollocationForm() { return PolyPoints() != 0 && !IsHigherOrder(DISCRETIZATIONMETHOD.v()); }
+const TQ_MethodFacts* TQ_DOMAIN::MethodRow() {
+  for (const TQ_MethodFacts& row : kDiscretizationMethods)
+    if (SUValue::CompareCI(DISCRETIZATIONMETHOD.v(), row.name) == 0) return &row;
+  return nullptr;
+}
+
+// BFD1 and FFD1 have no points of their own; given points, they take the collocation form.
+bool TQ_DOMAIN::HigherOrder() {
+  const TQ_MethodFacts* row = MethodRow();
+  return row != nullptr && !row->collocation && row->points > 0;
+}
+
+bool TQ_DOMAIN::CollocationForm() { return PolyPoints() != 0 && !HigherOrder(); }
 
 bool TQ_DOMAIN::InteriorByElements() { return HIGHESTORDERDERIVATIVE.v() >= 2 && CollocationForm(); }
 
@@ -241,9 +236,8 @@ void TQ_DOMAIN::Assignments(const TQ_AssignmentStep& step) {
 // MINNODECOUNT, NUMPOLYPOINTS and POLYPOINT of the method; a name outside the
 // ten assigns none of them.
 void TQ_DOMAIN::AssignMethod(const TQ_AssignmentStep& step) {
-  if (const TQ_MethodFacts* row = FindMethod(DISCRETIZATIONMETHOD.v()))
-    step.Assign(MINNODECOUNT, row->reach, row->reachStatement);
-  const TQ_MethodFacts* row = FindMethod(DISCRETIZATIONMETHOD.v());
+  if (const TQ_MethodFacts* row = MethodRow()) step.Assign(MINNODECOUNT, row->reach, row->reachStatement);
+  const TQ_MethodFacts* row = MethodRow();
   if (row == nullptr || row->pointsStatement == 0) return;
   step.Assign(NUMPOLYPOINTS, row->points, row->pointsStatement);
   for (int p = 1; p <= row->points; ++p) step.Assign(POLYPOINT(p), row->fractions[p - 1], row->pointsStatement + p);
@@ -467,7 +461,7 @@ void TQ_DOMAIN::AssignNodeValues(const TQ_AssignmentStep& step, TQ_IntegerSetIte
   const std::int64_t points = PolyPoints();
   // The higher-order difference methods step by the spacing (ELEMENTLENGTH
   // is SPACINGUSED there), the others by the element.
-  const bool higherOrder = IsHigherOrder(DISCRETIZATIONMETHOD.v());
+  const bool higherOrder = HigherOrder();
   const double spread = static_cast<double>(points + 1);
   const std::int64_t end = base + section.NODECOUNT.v();
   run.lastNode = end;
@@ -546,218 +540,14 @@ void TQ_DOMAIN::CheckNode(GridRun& run, int s, std::int64_t k, double x, int ele
   else
     std::snprintf(what,
                   sizeof what,
-                  "node %lld (%s) lies at %.17g, back from %.17g where the node before it lies; the coordinates "
+                  "node %lld (%s) lies at %s, back from %s where the node before it lies; the coordinates "
                   "must run one way",
                   static_cast<long long>(k),
                   where,
-                  x,
-                  before);
+                  MessageReal(x).text,
+                  MessageReal(before).text);
   ReportProblem(what, s);
   run.sectionReported = true;
-}
-
-// ---- the method's grid ------------------------------------------------------------------
-
-namespace {
-
-// Whether coordinate x counts as the `expected` one, in a section whose elements are `element`
-// long (kGridTolerance, kGridUlps). An expected coordinate that is not finite judges nothing; an
-// x that is not finite where a finite one is expected is off.
-bool PlacedAt(double x, double expected, double element) {
-  if (!std::isfinite(expected)) return true;
-  const double magnitude = std::max(std::fabs(x), std::fabs(expected));
-  return std::fabs(x - expected) <= kGridTolerance * std::fabs(element) + kGridUlps * DBL_EPSILON * magnitude;
-}
-
-// "; section 1's ELEMENTLENGTH is fixed at 0.05" (with `lead` before it) for the first of the
-// section's LENGTH, SPACINGUSED and ELEMENTLENGTH that is fixed, which moves the section's end;
-// nothing when none is.
-void FixedEnd(TQ_SECTIONDATAMODEL& section, int s, const char* lead, char* out, std::size_t size) {
-  out[0] = 0;
-  const TQ_REALPARAMETER* fixed = section.LENGTH.IsFixed()           ? &section.LENGTH
-                                  : (*section.SPACINGUSED).IsFixed() ? &*section.SPACINGUSED
-                                  : section.ELEMENTLENGTH.IsFixed()  ? &section.ELEMENTLENGTH
-                                                                     : nullptr;
-  if (fixed == nullptr) return;
-  const char* name = fixed == &section.LENGTH          ? "LENGTH"
-                     : fixed == &section.ELEMENTLENGTH ? "ELEMENTLENGTH"
-                                                       : "SPACINGUSED";
-  std::snprintf(out, size, "%ssection %d's %s is fixed at %.15g", lead, s, name, fixed->v());
-}
-
-}  // namespace
-
-const TQ_REALPARAMETER* TQ_DOMAIN::NodeIfMade(std::int64_t k) {
-  if (k < INT32_MIN || k > INT32_MAX) return nullptr;
-  const TQ_REALPARAMETERARRAY& nodes = *VALUE;
-  const unsigned int slot = nodes.SlotOf(static_cast<int>(k));
-  if (slot >= nodes.ElementVector.Elements()) return nullptr;
-  return static_cast<const TQ_REALPARAMETER*>(nodes.ElementVector[slot]);
-}
-
-bool TQ_DOMAIN::NodesFault(const TQ_MethodFacts& method, char* what, std::size_t size) {
-  const int sections = NUMSECTIONS.v();
-  if (sections < 1) return false;
-  const std::int64_t points = PolyPoints();
-  if (points > kMaxMethodPoints) return false;  // not the method's: the points fault comes first
-  double fractions[kMaxMethodPoints] = {};
-  for (std::int64_t p = 1; p <= points; ++p) fractions[p - 1] = POLYPOINT(static_cast<int>(p)).v();
-  const bool higherOrder = IsHigherOrder(DISCRETIZATIONMETHOD.v());
-  const double spread = static_cast<double>(points + 1);
-  const double domainEnd = (*LENGTH).v() + (*Section(1).LOCATION).v();
-  for (int s = 1; s <= sections; ++s) {
-    TQ_SECTIONDATAMODEL& section = Section(s);
-    const std::int64_t base = section.BASE.v();
-    const std::int64_t nodeCount = section.NODECOUNT.v();
-    // A section without intervals, or whose elements do not fill it, leaves nodes without a
-    // coordinate: the domain reports it, and the distributions' check of the elements refuses it;
-    // the nodes from there on are not judged here.
-    const std::int64_t elements = ElementsPlaced(section, nodeCount);
-    if (nodeCount < 1 || elements * (points + 1) != nodeCount) return false;
-    const double start = (*section.LOCATION).v();
-    const double end = s < sections ? (*Section(s + 1).LOCATION).v() : domainEnd;
-    // The element the section's start, end and node count give: the measure of the tolerance.
-    const double element = (end - start) / static_cast<double>(nodeCount) * spread;
-    // The section's first node at its LOCATION.
-    if (const TQ_REALPARAMETER* first = NodeIfMade(base); first != nullptr && !PlacedAt(first->v(), start, element)) {
-      if (s == 1) {
-        std::snprintf(what,
-                      size,
-                      "node %lld, the first of section 1, lies at %.15g, but section 1 starts at its LOCATION %.15g",
-                      static_cast<long long>(base),
-                      first->v(),
-                      start);
-      } else {
-        char cause[160];
-        FixedEnd(Section(s - 1), s - 1, " (", cause, sizeof cause);
-        std::snprintf(what,
-                      size,
-                      "node %lld, where section %d ends and section %d starts, lies at %.15g, but section %d starts at "
-                      "its LOCATION %.15g%s%s",
-                      static_cast<long long>(base),
-                      s - 1,
-                      s,
-                      first->v(),
-                      s,
-                      start,
-                      cause,
-                      cause[0] != 0 ? ")" : "");
-      }
-      return true;
-    }
-    // Every other node where the statements #45 to #48 put it.
-    const double length = section.ELEMENTLENGTH.v();
-    for (std::int64_t e = 1; e <= elements; ++e) {
-      const double at = static_cast<double>(e);
-      for (std::int64_t p = 0; p <= points; ++p) {
-        // The element's points, then (p == points) its end.
-        const bool boundary = p == points;
-        const std::int64_t k = base + (e - 1) * (points + 1) + p + 1;
-        const TQ_REALPARAMETER* node = NodeIfMade(k);
-        if (node == nullptr) continue;
-        const double fraction = boundary ? 0.0 : fractions[p];
-        const double x = boundary ? (higherOrder ? spread * (length * at) + start : length * at + start)
-                                  : (higherOrder ? spread * (length * ((fraction + at) + (-1.0))) + start
-                                                 : length * ((fraction + at) + (-1.0)) + start);
-        if (PlacedAt(node->v(), x, element)) continue;
-        std::snprintf(
-            what,
-            size,
-            "node %lld lies at %.15g, but its method %s puts it at %.15g (section %d, from its LOCATION %.15g "
-            "and ELEMENTLENGTH %.15g)",
-            static_cast<long long>(k),
-            node->v(),
-            method.name,
-            x,
-            s,
-            start,
-            length);
-        return true;
-      }
-    }
-    // The last section's last node at the domain's end (each section before it ends where the
-    // next one starts).
-    if (s < sections) continue;
-    const TQ_REALPARAMETER* last = NodeIfMade(base + nodeCount);
-    if (last == nullptr || PlacedAt(last->v(), domainEnd, element)) continue;
-    char cause[160];
-    FixedEnd(section, s, "; ", cause, sizeof cause);
-    std::snprintf(
-        what,
-        size,
-        "node %lld, the last of section %d, lies at %.15g, but the domain ends at %.15g (its LENGTH %.15g from "
-        "section 1's LOCATION %.15g%s)",
-        static_cast<long long>(base + nodeCount),
-        s,
-        last->v(),
-        domainEnd,
-        (*LENGTH).v(),
-        (*Section(1).LOCATION).v(),
-        cause);
-    return true;
-  }
-  return false;
-}
-
-bool TQ_DOMAIN::MethodGridFault(char* what, std::size_t size) {
-  const TQ_MethodFacts* row = FindMethod(DISCRETIZATIONMETHOD.v());
-  if (row == nullptr) return false;
-  const char* points =
-      "; the distributions' equations hold only on the method's points, and none are written along "
-      "the domain";
-  // NUMPOLYPOINTS as the grid takes it; its value as it stands in the message.
-  if (PolyPoints() != row->points) {
-    std::snprintf(what,
-                  size,
-                  "NUMPOLYPOINTS %s %d, but its method %s has %d%s",
-                  NUMPOLYPOINTS.IsFixed() ? "is fixed at" : "holds",
-                  NUMPOLYPOINTS.v(),
-                  row->name,
-                  row->points,
-                  points);
-    return true;
-  }
-  for (int p = 1; p <= row->points; ++p) {
-    const TQ_REALPARAMETER& point = POLYPOINT(p);
-    const double method = row->fractions[p - 1];
-    // (A point that is not a number is off too.)
-    if (std::fabs(point.v() - method) <= kMethodPointTolerance) continue;
-    std::snprintf(what,
-                  size,
-                  "POLYPOINT(%d) %s %.15g, but its method %s has %.15g%s",
-                  p,
-                  point.IsFixed() ? "is fixed at" : "holds",
-                  point.v(),
-                  row->name,
-                  method,
-                  points);
-    return true;
-  }
-  if (!NodesFault(*row, what, size)) return false;
-  const std::size_t length = std::strlen(what);
-  std::snprintf(what + length,
-                size - length,
-                "; the distributions' equations hold only on the nodes where the method puts them, and none are "
-                "written along the domain");
-  return true;
-}
-
-bool TQ_DOMAIN::HoldsMethodGrid() {
-  char what[768];
-  return !MethodGridFault(what, sizeof what);
-}
-
-bool TQ_DOMAIN::ReportMethodGrid() {
-  char what[768];
-  if (!MethodGridFault(what, sizeof what)) return false;
-  // FNV-1a of the message, never 0 (0 stands for nothing reported).
-  std::uint64_t hash = 14695981039346656037u;
-  for (const char* c = what; *c != 0; ++c) hash = (hash ^ static_cast<unsigned char>(*c)) * 1099511628211u;
-  if (hash == 0) hash = 1;
-  if (hash == gridReported_) return false;
-  gridReported_ = hash;
-  ReportProblem(what);
-  return true;
 }
 
 // ---- set functions ------------------------------------------------------------------

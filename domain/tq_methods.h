@@ -57,10 +57,12 @@ inline constexpr double kMethodPointTolerance = 1.5e-5;
 // How far a node may lie from where its method puts it and still count as placed there: this
 // fraction of its section's element (the element the section's start and end and its node count
 // give, whatever ELEMENTLENGTH holds), as for the points (a coordinate typed to as many digits as
-// the points are), plus kGridUlps units in the last place of the coordinates' magnitude, for the
-// rounding by which the node statements and the sections' LOCATION statements reach the same
-// coordinate by different sums (a few ulps; far below the fraction unless a section is short
-// beside its distance from 0).
+// the points are), plus kGridUlps units in the last place of the largest magnitude among the
+// coordinates compared and the terms the node is computed from (its section's start and end; for
+// the node where one section ends and the next starts, also the start of the one that ends), for
+// the rounding by which the node statements and the sections' LOCATION statements reach the same
+// coordinate by different sums (a few ulps of the largest term; far below the fraction unless a
+// section is short beside its distance from 0, or beside that of the section before it).
 inline constexpr double kGridTolerance = kMethodPointTolerance;
 inline constexpr double kGridUlps = 16.0;
 

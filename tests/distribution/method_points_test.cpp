@@ -19,7 +19,6 @@
 
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -41,11 +40,8 @@ struct PointFix {
   bool integer = false;
 };
 
-std::string Number(double v) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.15g", v);
-  return text;
-}
+// A value as the domain's messages write it.
+std::string Number(double v) { return MessageReal(v).text; }
 
 // The domain's report of points that are not its method's.
 std::string Refusal(const std::string& domain, const std::string& what) {
@@ -426,10 +422,12 @@ struct SmallGrid {
   explicit SmallGrid(const TQ_MethodFacts& method)
       : nodes(method.reach),
         element(method.collocation ? 0.5 : 0.5 / method.reach),
-        first(method.collocation ? 0.5 * method.fractions[0] : 0.5 / method.reach) {}
+        // (The node statement adds the point's fraction to its element's number and takes 1 off
+        // again, which rounds.)
+        first(method.collocation ? 0.5 * ((method.fractions[0] + 1.0) - 1.0) : 0.5 / method.reach) {}
   int nodes;       // intervals per section
   double element;  // ELEMENTLENGTH
-  double first;    // where the method puts node 1
+  double first;    // where the method puts node 1, to the last bit
 };
 
 std::string GridRefusal(const std::string& domain, const std::string& what) {

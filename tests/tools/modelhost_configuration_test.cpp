@@ -344,8 +344,17 @@ TEST(ModelHostConfiguration, AGridItsRowsDoNotDescribeIsRefusedWhereADistributio
            nodes},
       {R"j({"DISCRETIZATIONMETHOD": "OCFE3", "VALUE(1)": 0.05})j",
        1,
-       "domain X: node 1 lies at 0.05, but its method OCFE3 puts it at 0.07044 (section 1, from its LOCATION 0 and "
-       "ELEMENTLENGTH 0.333333333333333)" +
+       "domain X: node 1 lies at 0.05, but its method OCFE3 puts it at 0.07043999999999997 (section 1, from its "
+       "LOCATION 0 and "
+       "ELEMENTLENGTH 0.3333333333333333)" +
+           nodes},
+      // A node typed to 15 digits a million from 0, beside where the method puts it: each value in
+      // the digits that read back as it.
+      {R"j({"DISCRETIZATIONMETHOD": "FFD1", "LENGTH": 1.5e-6, "SPACINGPREFERENCE": 3.75e-8,
+            "SECTION(1).LOCATION": 1e6, "VALUE(18)": 1000000.00000067})j",
+       1,
+       "domain X: node 18 lies at 1000000.00000067, but its method FFD1 puts it at 1000000.000000675 (section 1, "
+       "from its LOCATION 1000000 and ELEMENTLENGTH 3.750028554350138e-08)" +
            nodes},
       // A section's length fixed: it ends before the next one starts, or before the domain's end.
       {R"j({"DISCRETIZATIONMETHOD": "CFD4", "NUMSECTIONS": 2, "SECTION(1).LENGTH": 0.3})j",
@@ -374,7 +383,7 @@ TEST(ModelHostConfiguration, AGridItsRowsDoNotDescribeIsRefusedWhereADistributio
     EXPECT_EQ(run.out.find("D2DX2("), std::string::npos) << run.out;
   }
   // What a user may fix runs: an INTERIOR that holds more than the rows need (the junction node 8
-  // gets no row), a section's LOCATION.
+  // gets no row), a section's LOCATION, sections far from 0 beside sections near it.
   const Outcome superset =
       RunTool({}, over(R"j({"DISCRETIZATIONMETHOD": "CFD4", "NUMSECTIONS": 2, "HIGHESTORDERDERIVATIVE": 2,
                 "INTERIOR": [1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15]})j"));
@@ -384,6 +393,14 @@ TEST(ModelHostConfiguration, AGridItsRowsDoNotDescribeIsRefusedWhereADistributio
       RunTool({}, over(R"j({"DISCRETIZATIONMETHOD": "CFD4", "NUMSECTIONS": 2, "SECTION(2).LOCATION": 0.6})j"));
   EXPECT_EQ(moved.status, 0) << moved.err;
   EXPECT_EQ(moved.err, "");
+  // A section a million below 0 of 7 intervals, and one of 1e-4 above it: the sums put their
+  // junction an ulp of a million from 0, as the method does.
+  const Outcome far = RunTool({"--summary"}, over(R"j({"DISCRETIZATIONMETHOD": "BFD1", "NUMSECTIONS": 2,
+      "LENGTH": 1000000.0001, "SECTION(1).LOCATION": -1000000.0, "SECTION(2).LOCATION": 0.0,
+      "SECTION(1).SPACINGPREFERENCE": 142857.0, "SECTION(2).SPACINGPREFERENCE": 2.5e-6})j"));
+  EXPECT_EQ(far.status, 0) << far.err;
+  EXPECT_EQ(far.err, "");
+  EXPECT_EQ(far.out.rfind("objects 2, equations 48,", 0), 0u) << far.out;
 }
 
 TEST(ModelHostConfiguration, ANodeNumberPastTheSectionIsTheFirstAnElementReads) {
