@@ -115,6 +115,13 @@ class MORVANE_API TQ_DOMAIN : public TQ_Generated<TQ_DOMAIN, TQ_ModelTypeEx2> {
   // Whether the method is one of the higher-order difference methods: evenly spaced nodes with
   // points inside their elements.
   bool HigherOrder();
+  // The coordinate the node statements give a node of element `element` (1 on) of a section that
+  // starts at `start` with elements `length` long: the point at `fraction` inside it (#45, #47),
+  // or, with no fraction, its end (#46, #48); the higher-order difference methods step by the
+  // spacing, `spread` of which make an element. The check against the method computes each node
+  // with it too, so that the two agree to the bit.
+  static double NodeCoordinate(
+      bool higherOrder, double spread, double length, double start, double element, const double* fraction);
   // NUMPOLYPOINTS as the grid uses it: a negative count is taken as 0.
   std::int64_t PolyPoints();
   // Whether the elements carry collocation points: NUMPOLYPOINTS is not 0

@@ -139,6 +139,13 @@ bool TQ_DOMAIN::HigherOrder() {
   return row != nullptr && !row->collocation && row->points > 0;
 }
 
+double TQ_DOMAIN::NodeCoordinate(
+    bool higherOrder, double spread, double length, double start, double element, const double* fraction) {
+  if (fraction == nullptr) return higherOrder ? spread * (length * element) + start : length * element + start;
+  const double along = (*fraction + element) + (-1.0);
+  return higherOrder ? spread * (length * along) + start : length * along + start;
+}
+
 bool TQ_DOMAIN::CollocationForm() { return PolyPoints() != 0 && !HigherOrder(); }
 
 bool TQ_DOMAIN::InteriorByElements() { return HIGHESTORDERDERIVATIVE.v() >= 2 && CollocationForm(); }
@@ -481,13 +488,12 @@ void TQ_DOMAIN::AssignNodeValues(const TQ_AssignmentStep& step, TQ_IntegerSetIte
     while (p.Next()) {
       const double fraction = POLYPOINT(p.v()).v();
       TQ_REALPARAMETER& node = (*VALUE)(static_cast<int>(first + p.v()));
-      const double x = higherOrder ? spread * (length * ((fraction + element) + (-1.0))) + start
-                                   : length * ((fraction + element) + (-1.0)) + start;
+      const double x = NodeCoordinate(higherOrder, spread, length, start, element, &fraction);
       step.Assign(node, x, higherOrder ? 45 : 47);
       if (!run.sectionReported) CheckNode(run, s, first + p.v(), node.IsFixed() ? node.v() : x, e.v(), p.v());
     }
     TQ_REALPARAMETER& node = (*VALUE)(static_cast<int>(boundary));
-    const double x = higherOrder ? spread * (length * element) + start : length * element + start;
+    const double x = NodeCoordinate(higherOrder, spread, length, start, element, nullptr);
     step.Assign(node, x, higherOrder ? 46 : 48);
     if (!run.sectionReported) CheckNode(run, s, boundary, node.IsFixed() ? node.v() : x, e.v(), 0);
     last = boundary;

@@ -122,10 +122,7 @@ bool TQ_DOMAIN::NodesFault(const TQ_MethodFacts& method, char* what, std::size_t
         const std::int64_t k = base + (e - 1) * (points + 1) + p + 1;
         const TQ_REALPARAMETER* node = NodeIfMade(k);
         if (node == nullptr) continue;
-        const double fraction = boundary ? 0.0 : fractions[p];
-        const double x = boundary ? (higherOrder ? spread * (length * at) + start : length * at + start)
-                                  : (higherOrder ? spread * (length * ((fraction + at) + (-1.0))) + start
-                                                 : length * ((fraction + at) + (-1.0)) + start);
+        const double x = NodeCoordinate(higherOrder, spread, length, start, at, boundary ? nullptr : &fractions[p]);
         if (PlacedAt(node->v(), x, element, terms)) continue;
         std::snprintf(what,
                       size,
